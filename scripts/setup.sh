@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Corvane needs, if any are missing, then configures and builds.
+# Usage: scripts/setup.sh [build-dir]   (root, or a user with sudo)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PKGS=(
+  build-essential cmake ninja-build ccache pkg-config git
+  qt6-base-dev qt6-base-dev-tools qt6-declarative-dev qt6-declarative-dev-tools
+  qt6-shadertools-dev qt6-5compat-dev qt6-multimedia-dev qt6-svg-dev libqt6opengl6-dev
+  qml6-module-qtqml qml6-module-qtqml-workerscript qml6-module-qtquick qml6-module-qtquick-window
+  qml6-module-qtquick-controls qml6-module-qtquick-templates qml6-module-qtquick-layouts
+  qml6-module-qtquick-shapes qml6-module-qt5compat-graphicaleffects
+  libgl-dev libgl1-mesa-dri libegl-dev libssl-dev libpulse-dev
+  libx11-dev libxcb1-dev libxcb-ewmh-dev libxrandr-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  fonts-inter fonts-quicksand fonts-dejavu-core fonts-materialdesignicons-webfont
+  xvfb xauth x11-utils x11-apps imagemagick dbus dbus-bin dbus-daemon trayer pkexec
+)
+
+missing=()
+for p in "${PKGS[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  echo "Installing: ${missing[*]}"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+BUILD="${1:-build}"
+LAUNCHER=()
+command -v ccache >/dev/null && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+[ -f "$BUILD/build.ninja" ] || cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${LAUNCHER[@]}"
+cmake --build "$BUILD" -j"$(nproc)"

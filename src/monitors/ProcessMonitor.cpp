@@ -1,0 +1,120 @@
+#include "monitors/ProcessMonitor.h"
+#include "common/Numbers.h"
+
+#include <algorithm>
+
+namespace corvane {
+
+ProcessMonitor::ProcessMonitor(QObject *parent)
+    : ProcessMonitor(makeLinuxProcessTable(), Clock::system(), true, parent)
+{
+}
+
+ProcessMonitor::ProcessMonitor(std::unique_ptr<ProcessTable> table, const Clock &clock, bool autoStart,
+                               QObject *parent)
+    : QObject(parent), m_table(std::move(table)), m_clock(clock)
+{
+    m_bgState.timebase = m_table->timebase();
+    m_scheduler = std::make_unique<SamplerScheduler>(
+        QStringLiteral("corvane.process-sampler"), Cadence::offsetThenEvery(0.2, 2.5),
+        [this] {
+            Snapshot s = sample();
+            QMetaObject::invokeMethod(this, [this, s = std::move(s)] { publish(s); }, Qt::QueuedConnection);
+        },
+        SamplerScheduler::Placement::OwnThread, clock);
+    if (autoStart)
+        start();
+}
+
+ProcessMonitor::~ProcessMonitor()
+{
+    m_scheduler.reset();
+}
+
+void ProcessMonitor::start() { m_scheduler->start(); }
+void ProcessMonitor::stop() { m_scheduler->stop(); }
+
+ProcessMonitor::Snapshot ProcessMonitor::sample()
+{
+    const uint64_t now = m_clock.monotonicNs();
+    const std::vector<int32_t> pids = m_table->listPids();
+    const double dt = m_bgState.prevSampleNs != 0 && now > m_bgState.prevSampleNs
+        ? static_cast<double>(now - m_bgState.prevSampleNs) : 0.0;
+    const double numer = m_bgState.timebase.numer;
+    const double denom = m_bgState.timebase.denom == 0 ? 1.0 : m_bgState.timebase.denom;
+
+    QHash<int32_t, uint64_t> newCPU;
+    newCPU.reserve(static_cast<qsizetype>(pids.size()));
+    QList<ProcSnap> snaps;
+    snaps.reserve(static_cast<qsizetype>(pids.size()));
+    for (const int32_t pid : pids) {
+        if (pid <= 0)
+            continue;
+        const auto info = m_table->taskInfo(pid);
+        if (!info)
+            continue;
+        const uint64_t cpuNs = saturatingCast<uint64_t>(
+            static_cast<double>(info->userTime + info->systemTime) * numer / denom);
+        newCPU.insert(pid, cpuNs);
+        double pct = 0;
+        if (dt > 0) {
+            const auto prev = m_bgState.prevCPUNs.constFind(pid);
+            // A lower figure means the pid was reused by a new process: no figure this pass.
+            if (prev != m_bgState.prevCPUNs.constEnd() && cpuNs >= *prev)
+                pct = static_cast<double>(cpuNs - *prev) / dt * 100.0;
+        }
+        ProcSnap s;
+        s.id = s.pid = pid;
+        s.name = info->name.value_or(QStringLiteral("?"));
+        s.cpuPercent = pct;
+        s.memoryBytes = info->residentBytes;
+        snaps.append(std::move(s));
+    }
+    m_bgState.prevCPUNs = std::move(newCPU);
+    m_bgState.prevSampleNs = now;
+
+    Snapshot out;
+    out.count = static_cast<int>(snaps.size());
+    // Stable sort of indices: equal keys keep the listing order, and no record is copied
+    // but the eight that are kept.
+    std::vector<int> order(static_cast<size_t>(snaps.size()));
+    auto topBy = [&](auto greater) {
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = static_cast<int>(i);
+        std::stable_sort(order.begin(), order.end(),
+                         [&](int a, int b) { return greater(snaps[a], snaps[b]); });
+        QList<ProcSnap> v;
+        const size_t n = std::min<size_t>(order.size(), kTopCount);
+        v.reserve(static_cast<qsizetype>(n));
+        for (size_t i = 0; i < n; ++i)
+            v.append(snaps[order[i]]);
+        return v;
+    };
+    out.byCPU = topBy([](const ProcSnap &a, const ProcSnap &b) { return a.cpuPercent > b.cpuPercent; });
+    out.byRAM = topBy([](const ProcSnap &a, const ProcSnap &b) { return a.memoryBytes > b.memoryBytes; });
+    return out;
+}
+
+void ProcessMonitor::publish(const Snapshot &s)
+{
+    m_topByCPU = s.byCPU;
+    emit topByCPUChanged();
+    m_topByRAM = s.byRAM;
+    emit topByRAMChanged();
+    m_totalProcesses = s.count;
+    emit totalProcessesChanged();
+}
+
+static QVariantList toVariantList(const QList<ProcSnap> &l)
+{
+    QVariantList out;
+    out.reserve(l.size());
+    for (const auto &p : l)
+        out.append(QVariant::fromValue(p));
+    return out;
+}
+
+QVariantList ProcessMonitor::topByCPUVariant() const { return toVariantList(m_topByCPU); }
+QVariantList ProcessMonitor::topByRAMVariant() const { return toVariantList(m_topByRAM); }
+
+} // namespace corvane

@@ -1,0 +1,89 @@
+#pragma once
+// The busiest processes by CPU and by memory, every 2.5 s.
+#include "monitors/SamplerScheduler.h"
+#include "platform/ProcessTable.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QVariantList>
+#include <QtQml/qqmlregistration.h>
+
+#include <memory>
+
+namespace corvane {
+
+struct ProcSnap {
+    Q_GADGET
+    Q_PROPERTY(int id MEMBER id)
+    Q_PROPERTY(int pid MEMBER pid)
+    Q_PROPERTY(QString name MEMBER name)
+    Q_PROPERTY(double cpuPercent MEMBER cpuPercent)
+    Q_PROPERTY(quint64 memoryBytes MEMBER memoryBytes)
+public:
+    int32_t id = 0;
+    int32_t pid = 0;
+    QString name;
+    double cpuPercent = 0;
+    quint64 memoryBytes = 0;
+    bool operator==(const ProcSnap &) const = default;
+};
+
+class ProcessMonitor : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("owned by AppState")
+    Q_PROPERTY(QVariantList topByCPU READ topByCPUVariant NOTIFY topByCPUChanged)
+    Q_PROPERTY(QVariantList topByRAM READ topByRAMVariant NOTIFY topByRAMChanged)
+    Q_PROPERTY(int totalProcesses READ totalProcesses NOTIFY totalProcessesChanged)
+public:
+    static constexpr int kTopCount = 8;
+
+    // Per-pass state, touched only on the sampler thread.
+    struct State {
+        QHash<int32_t, uint64_t> prevCPUNs;
+        uint64_t prevSampleNs = 0;
+        Timebase timebase;
+    };
+    struct Snapshot {
+        QList<ProcSnap> byCPU;
+        QList<ProcSnap> byRAM;
+        int count = 0;
+    };
+
+    explicit ProcessMonitor(QObject *parent = nullptr);
+    ProcessMonitor(std::unique_ptr<ProcessTable> table, const Clock &clock, bool autoStart,
+                   QObject *parent = nullptr);
+    ~ProcessMonitor() override;
+
+    void start();
+    void stop();
+
+    const QList<ProcSnap> &topByCPU() const { return m_topByCPU; }
+    const QList<ProcSnap> &topByRAM() const { return m_topByRAM; }
+    int totalProcesses() const { return m_totalProcesses; }
+    QVariantList topByCPUVariant() const;
+    QVariantList topByRAMVariant() const;
+
+    Snapshot sample();
+    void publish(const Snapshot &s);
+    SamplerScheduler *scheduler() const { return m_scheduler.get(); }
+
+signals:
+    void topByCPUChanged();
+    void topByRAMChanged();
+    void totalProcessesChanged();
+
+private:
+    std::unique_ptr<ProcessTable> m_table;
+    const Clock &m_clock;
+    State m_bgState;
+    QList<ProcSnap> m_topByCPU;
+    QList<ProcSnap> m_topByRAM;
+    int m_totalProcesses = 0;
+    std::unique_ptr<SamplerScheduler> m_scheduler;
+};
+
+} // namespace corvane
+
+Q_DECLARE_METATYPE(corvane::ProcSnap)

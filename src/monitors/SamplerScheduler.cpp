@@ -1,0 +1,142 @@
+#include "monitors/SamplerScheduler.h"
+
+#include <cmath>
+
+namespace corvane {
+
+double Cadence::firstDelay(double now) const
+{
+    switch (kind) {
+    case Kind::Offset:
+        return offset;
+    case Kind::WholeSecond:
+    case Kind::Aligned: {
+        const double step = kind == Kind::WholeSecond ? 1.0 : interval;
+        double f = std::fmod(now, step);
+        if (f < 0)
+            f += step;
+        return step - f; // f == 0 gives a whole step, never 0
+    }
+    }
+    return interval;
+}
+
+double Cadence::nextDeadline(double servedDeadline, double now) const
+{
+    const double next = servedDeadline + interval;
+    const double delay = next - now;
+    if (delay <= 0 || delay > 2 * interval)
+        return now + firstDelay(now);
+    return next;
+}
+
+SchedulerWorker::SchedulerWorker(SamplerScheduler::Tick tick, const Clock &clock)
+    : m_tick(std::move(tick)), m_clock(clock)
+{
+}
+
+double SchedulerWorker::now() const
+{
+    return m_cadence.usesWallClock() ? m_clock.wallSeconds()
+                                     : static_cast<double>(m_clock.monotonicNs()) / 1e9;
+}
+
+static int toTimerMs(double seconds)
+{
+    // Round up so a whole-second tick never lands just before the second.
+    const double ms = std::ceil(std::max(0.0, seconds) * 1000.0);
+    return ms > 1e9 ? 1'000'000'000 : static_cast<int>(ms);
+}
+
+void SchedulerWorker::arm(Cadence cadence)
+{
+    if (!m_timer) {
+        m_timer = new QTimer(this);
+        m_timer->setSingleShot(true);
+        m_timer->setTimerType(Qt::PreciseTimer);
+        connect(m_timer, &QTimer::timeout, this, &SchedulerWorker::fire);
+    }
+    m_cadence = cadence;
+    const double t = now();
+    m_deadline = t + m_cadence.firstDelay(t);
+    m_timer->start(toTimerMs(m_deadline - t));
+}
+
+void SchedulerWorker::disarm()
+{
+    if (m_timer)
+        m_timer->stop();
+}
+
+void SchedulerWorker::destroyTimer()
+{
+    delete m_timer;
+    m_timer = nullptr;
+}
+
+void SchedulerWorker::fire()
+{
+    ++ticks;
+    m_tick();
+    // The tick may have been long; re-arm against the schedule, not against its end.
+    const double t = now();
+    m_deadline = m_cadence.nextDeadline(m_deadline, t);
+    if (m_timer)
+        m_timer->start(toTimerMs(m_deadline - t));
+}
+
+SamplerScheduler::SamplerScheduler(const QString &label, Cadence cadence, Tick tick,
+                                   Placement placement, const Clock &clock, QObject *parent)
+    : QObject(parent), m_label(label), m_cadence(cadence), m_clock(clock)
+{
+    m_worker = new SchedulerWorker(std::move(tick), m_clock);
+    if (placement == Placement::OwnThread) {
+        m_thread = std::make_unique<QThread>();
+        m_thread->setObjectName(label);
+        m_worker->moveToThread(m_thread.get());
+        // The timer belongs to the sampler thread: delete it there before the thread ends.
+        SchedulerWorker *w = m_worker;
+        connect(m_thread.get(), &QThread::finished, w, [w] { w->destroyTimer(); }, Qt::DirectConnection);
+        m_thread->start();
+    }
+}
+
+SamplerScheduler::~SamplerScheduler()
+{
+    if (m_thread) {
+        m_thread->quit();
+        m_thread->wait();
+    } else {
+        m_worker->destroyTimer();
+    }
+    delete m_worker;
+}
+
+void SamplerScheduler::start()
+{
+    m_active = true;
+    const Cadence c = m_cadence;
+    SchedulerWorker *w = m_worker;
+    QMetaObject::invokeMethod(w, [w, c] { w->arm(c); }, Qt::AutoConnection);
+}
+
+void SamplerScheduler::stop()
+{
+    m_active = false;
+    SchedulerWorker *w = m_worker;
+    QMetaObject::invokeMethod(w, [w] { w->disarm(); }, Qt::AutoConnection);
+}
+
+void SamplerScheduler::setCadence(Cadence cadence)
+{
+    m_cadence = cadence;
+    if (m_active)
+        start();
+}
+
+quint64 SamplerScheduler::tickCount() const
+{
+    return m_worker->ticks.load();
+}
+
+} // namespace corvane

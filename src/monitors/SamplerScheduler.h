@@ -1,0 +1,103 @@
+#pragma once
+// One scheduling component for every polling sampler.
+//
+// Cadences:
+//  - whole second: first tick at the next whole second of the wall clock (a full
+//    second later when standing exactly on one), then every second;
+//  - offset: first tick after a fixed delay on the monotonic clock, then a fixed interval;
+//  - aligned: ticks on wall-clock multiples of the interval (e.g. :00, :03, :06 for 3 s).
+// Deadlines are re-armed from the previous deadline, not from "now", so the cadence never
+// drifts; a deadline missed by a whole interval or more (suspend, clock jump) re-aligns.
+//
+// The tick runs on the scheduler's own thread (named after the sampler) or on the
+// thread that created the scheduler. Stopping cancels the timer only; a tick in
+// progress completes. Destroying the scheduler stops and joins its thread.
+#include "platform/Clock.h"
+
+#include <QObject>
+#include <QString>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+namespace corvane {
+
+struct Cadence {
+    enum class Kind { WholeSecond, Offset, Aligned };
+    Kind kind = Kind::WholeSecond;
+    double interval = 1.0; // seconds
+    double offset = 0.0;   // seconds, Offset only
+
+    static Cadence wholeSecond() { return {Kind::WholeSecond, 1.0, 0.0}; }
+    static Cadence offsetThenEvery(double first, double interval) { return {Kind::Offset, interval, first}; }
+    static Cadence alignedTo(double interval) { return {Kind::Aligned, interval, 0.0}; }
+
+    bool usesWallClock() const { return kind != Kind::Offset; }
+    // Delay from `now` (wall seconds for wall cadences, monotonic seconds otherwise)
+    // to the first deadline. Never 0 for the wall cadences.
+    double firstDelay(double now) const;
+    // Given the deadline just served and the current time on the same clock, the next
+    // deadline. Falls back to a fresh alignment when the schedule is off by an interval or more.
+    double nextDeadline(double servedDeadline, double now) const;
+};
+
+class SchedulerWorker;
+
+class SamplerScheduler : public QObject {
+    Q_OBJECT
+public:
+    using Tick = std::function<void()>;
+    enum class Placement { OwnThread, CallerThread };
+
+    SamplerScheduler(const QString &label, Cadence cadence, Tick tick,
+                     Placement placement = Placement::OwnThread,
+                     const Clock &clock = Clock::system(), QObject *parent = nullptr);
+    ~SamplerScheduler() override;
+
+    // (Re)arms the cadence from now; there is never more than one live timer.
+    void start();
+    // Cancels the timer; a tick already running completes.
+    void stop();
+    bool isActive() const { return m_active; }
+
+    // Changes the cadence; an active scheduler restarts with it.
+    void setCadence(Cadence cadence);
+    Cadence cadence() const { return m_cadence; }
+
+    const QString &label() const { return m_label; }
+    // Number of ticks run so far (any thread may read it).
+    quint64 tickCount() const;
+
+private:
+    QString m_label;
+    Cadence m_cadence;
+    const Clock &m_clock;
+    std::unique_ptr<QThread> m_thread;
+    SchedulerWorker *m_worker = nullptr;
+    bool m_active = false;
+};
+
+// Internal: lives on the sampler thread and owns the timer there.
+class SchedulerWorker : public QObject {
+    Q_OBJECT
+public:
+    SchedulerWorker(SamplerScheduler::Tick tick, const Clock &clock);
+    void arm(Cadence cadence);
+    void disarm();
+    void destroyTimer();
+    std::atomic<quint64> ticks{0};
+
+private:
+    void fire();
+    double now() const;
+    SamplerScheduler::Tick m_tick;
+    const Clock &m_clock;
+    QTimer *m_timer = nullptr;
+    Cadence m_cadence;
+    double m_deadline = 0;
+};
+
+} // namespace corvane

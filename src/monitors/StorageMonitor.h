@@ -1,0 +1,85 @@
+#pragma once
+// Disk read/write rates over all drives, the first drive's name and the home volume's
+// capacity, once a second.
+#include "monitors/MetricHistory.h"
+#include "monitors/SamplerScheduler.h"
+#include "platform/BlockStorage.h"
+
+#include <QObject>
+#include <QtQml/qqmlregistration.h>
+
+#include <memory>
+
+namespace corvane {
+
+class StorageMonitor : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("owned by AppState")
+    Q_PROPERTY(quint64 readBytesPerSec READ readBytesPerSec NOTIFY readBytesPerSecChanged)
+    Q_PROPERTY(quint64 writeBytesPerSec READ writeBytesPerSec NOTIFY writeBytesPerSecChanged)
+    Q_PROPERTY(quint64 totalCapacityBytes READ totalCapacityBytes NOTIFY totalCapacityBytesChanged)
+    Q_PROPERTY(quint64 freeCapacityBytes READ freeCapacityBytes NOTIFY freeCapacityBytesChanged)
+    Q_PROPERTY(QString driveName READ driveName NOTIFY driveNameChanged)
+    Q_PROPERTY(corvane::MetricHistory *readHistory READ readHistory CONSTANT)
+    Q_PROPERTY(corvane::MetricHistory *writeHistory READ writeHistory CONSTANT)
+public:
+    struct DiskStatistics {
+        uint64_t read = 0;
+        uint64_t written = 0;
+        QString name = QStringLiteral("—");
+    };
+    struct Capacity {
+        uint64_t total = 0;
+        uint64_t free = 0;
+    };
+    struct Snapshot {
+        uint64_t timestampNs = 0;
+        DiskStatistics disks;
+        Capacity capacity;
+    };
+
+    explicit StorageMonitor(QObject *parent = nullptr);
+    StorageMonitor(std::unique_ptr<BlockStorage> source, const Clock &clock, bool autoStart,
+                   QObject *parent = nullptr);
+    ~StorageMonitor() override;
+
+    void start();
+    void stop();
+
+    quint64 readBytesPerSec() const { return m_read; }
+    quint64 writeBytesPerSec() const { return m_write; }
+    quint64 totalCapacityBytes() const { return m_total; }
+    quint64 freeCapacityBytes() const { return m_free; }
+    QString driveName() const { return m_driveName; }
+    MetricHistory *readHistory() const { return m_readHistory; }
+    MetricHistory *writeHistory() const { return m_writeHistory; }
+
+    // Sums the drives' counters; the name is the first drive's that has one.
+    static DiskStatistics sumDrives(const QList<DriveCounters> &drives);
+    // Free space: the figure for important usage when non-zero, else the plain available one.
+    static Capacity capacityOf(const VolumeCapacity &v);
+
+    Snapshot sample();
+    void publish(const Snapshot &s);
+    SamplerScheduler *scheduler() const { return m_scheduler.get(); }
+
+signals:
+    void readBytesPerSecChanged();
+    void writeBytesPerSecChanged();
+    void totalCapacityBytesChanged();
+    void freeCapacityBytesChanged();
+    void driveNameChanged();
+
+private:
+    std::unique_ptr<BlockStorage> m_source;
+    const Clock &m_clock;
+    quint64 m_read = 0, m_write = 0, m_total = 0, m_free = 0;
+    QString m_driveName = QStringLiteral("—");
+    MetricHistory *m_readHistory;
+    MetricHistory *m_writeHistory;
+    uint64_t m_lastRead = 0, m_lastWrite = 0, m_lastTimestampNs = 0;
+    std::unique_ptr<SamplerScheduler> m_scheduler;
+};
+
+} // namespace corvane

@@ -1,0 +1,38 @@
+#pragma once
+// Small, allocation-light readers for procfs and sysfs files.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace corvane::sysfile {
+
+// Reads at most `limit` bytes of a file; nullopt when it cannot be opened or read.
+std::optional<std::string> read(const std::string &path, size_t limit = 256 * 1024);
+// Reads into `out` (reusing its capacity); false on failure.
+bool readInto(const std::string &path, std::string &out, size_t limit = 256 * 1024);
+// The file's text with surrounding white space removed.
+std::optional<std::string> readTrimmed(const std::string &path);
+// The file's first token as an unsigned decimal number.
+std::optional<uint64_t> readU64(const std::string &path);
+
+std::string_view trim(std::string_view s);
+// Parses an unsigned decimal number at the start of `s` (after spaces); advances `s`.
+std::optional<uint64_t> parseU64(std::string_view &s);
+
+// A file kept open and re-read from offset 0 each time (procfs regenerates it).
+class ReopenableFile {
+public:
+    explicit ReopenableFile(std::string path) : m_path(std::move(path)) {}
+    ~ReopenableFile();
+    ReopenableFile(const ReopenableFile &) = delete;
+    ReopenableFile &operator=(const ReopenableFile &) = delete;
+    // Fills `out` with the current contents; false on failure.
+    bool read(std::string &out);
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+};
+
+} // namespace corvane::sysfile
