@@ -1,0 +1,129 @@
+#include "fakes/FakeClock.h"
+#include "fakes/FakeSamplingSources.h"
+#include "monitors/ProcessMonitor.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvane;
+using namespace corvane::test;
+
+struct ProcFixture : ::testing::Test {
+    FakeClock clock;
+    FakeProcessTable *table = new FakeProcessTable;
+    std::unique_ptr<ProcessMonitor> mon;
+    void make() { mon = std::make_unique<ProcessMonitor>(std::unique_ptr<ProcessTable>(table), clock, false); }
+    void pass() { mon->publish(mon->sample()); }
+    static QList<int> pids(const QList<ProcSnap> &l)
+    {
+        QList<int> out;
+        for (const auto &p : l)
+            out << p.pid;
+        return out;
+    }
+};
+
+TEST_F(ProcFixture, FirstPassShowsZeroCpuAndRanksMemory)
+{
+    table->add(1, "init", 100, 10);
+    table->add(2, "big", 100, 300);
+    table->add(3, "mid", 100, 200);
+    make();
+    pass();
+    for (const auto &p : mon->topByCPU())
+        EXPECT_EQ(p.cpuPercent, 0.0);
+    EXPECT_EQ(pids(mon->topByRAM()), (QList<int>{2, 3, 1}));
+    EXPECT_EQ(pids(mon->topByCPU()), (QList<int>{1, 2, 3})); // ties keep the listing order
+    EXPECT_EQ(mon->totalProcesses(), 3);
+}
+
+TEST_F(ProcFixture, PercentOfOneCoreOverTheInterval)
+{
+    table->tb = {1, 1}; // units are nanoseconds
+    table->add(10, "half", 0, 1);
+    table->add(11, "twoCores", 0, 1);
+    make();
+    pass();
+    clock.advance(2.5);
+    table->info[10].userTime = 1'250'000'000; // 1.25 s of CPU in 2.5 s
+    table->info[11].userTime = 2'500'000'000;
+    table->info[11].systemTime = 2'500'000'000;
+    table->add(12, "newcomer", 9'000'000'000, 1); // started between passes
+    pass();
+    ASSERT_EQ(mon->topByCPU().size(), 3);
+    EXPECT_EQ(mon->topByCPU()[0].pid, 11);
+    EXPECT_DOUBLE_EQ(mon->topByCPU()[0].cpuPercent, 200.0);
+    EXPECT_DOUBLE_EQ(mon->topByCPU()[1].cpuPercent, 50.0);
+    EXPECT_EQ(mon->topByCPU()[2].cpuPercent, 0.0);
+    clock.advance(2.5);
+    table->info[12].userTime += 250'000'000;
+    pass();
+    EXPECT_EQ(mon->topByCPU()[0].pid, 12);
+    EXPECT_DOUBLE_EQ(mon->topByCPU()[0].cpuPercent, 10.0);
+}
+
+TEST_F(ProcFixture, NineEqualProcessesKeepTheFirstEight)
+{
+    for (int i = 1; i <= 9; ++i)
+        table->add(100 + i, QStringLiteral("p%1").arg(i), 0, 4096);
+    make();
+    pass();
+    clock.advance(2.5);
+    for (int i = 1; i <= 9; ++i)
+        table->info[100 + i].userTime = 1000;
+    pass();
+    EXPECT_EQ(pids(mon->topByCPU()), (QList<int>{101, 102, 103, 104, 105, 106, 107, 108}));
+    EXPECT_EQ(mon->topByRAM().size(), 8);
+    EXPECT_EQ(mon->totalProcesses(), 9);
+}
+
+TEST_F(ProcFixture, UnreadableAndOddProcesses)
+{
+    table->tb = {10'000'000, 0}; // a zero denominator counts as 1
+    table->add(5, "ticks", 0, 1);
+    table->pids.push_back(0);   // never listed
+    table->pids.push_back(-3);  // never listed
+    table->pids.push_back(77);  // vanished: no task info
+    table->add(6, "noname", 0, 1);
+    table->info[6].name.reset();
+    make();
+    pass();
+    EXPECT_EQ(mon->totalProcesses(), 2);
+    EXPECT_EQ(mon->topByRAM()[1].name, QStringLiteral("?"));
+    clock.advance(2.5);
+    table->info[5].userTime = 125; // 125 ticks of 10 ms = 1.25 s
+    pass();
+    EXPECT_DOUBLE_EQ(mon->topByCPU()[0].cpuPercent, 50.0);
+}
+
+TEST_F(ProcFixture, ReusedPidShowsZeroThenMeasuresAgain)
+{
+    table->add(42, "old", 5'000'000'000, 1);
+    make();
+    pass();
+    clock.advance(2.5);
+    table->info[42] = ProcessTaskInfo{1, 1'000'000, 0, QStringLiteral("new")}; // lower CPU time
+    pass();
+    EXPECT_EQ(mon->topByCPU()[0].cpuPercent, 0.0);
+    clock.advance(2.5);
+    table->info[42].userTime += 250'000'000;
+    pass();
+    EXPECT_DOUBLE_EQ(mon->topByCPU()[0].cpuPercent, 10.0);
+}
+
+TEST_F(ProcFixture, EmptyListingForgetsEveryone)
+{
+    table->add(1, "a", 100, 1);
+    make();
+    pass();
+    auto saved = table->pids;
+    table->pids.clear();
+    clock.advance(2.5);
+    pass();
+    EXPECT_TRUE(mon->topByCPU().isEmpty());
+    EXPECT_EQ(mon->totalProcesses(), 0);
+    table->pids = saved;
+    table->info[1].userTime = 999'999;
+    clock.advance(2.5);
+    pass();
+    EXPECT_EQ(mon->topByCPU()[0].cpuPercent, 0.0);
+}

@@ -1,0 +1,106 @@
+#include "fakes/FakeClock.h"
+#include "monitors/SamplerScheduler.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+
+using namespace corvane;
+
+TEST(Cadence, FirstDelays)
+{
+    const Cadence ws = Cadence::wholeSecond();
+    EXPECT_DOUBLE_EQ(ws.firstDelay(1000.25), 0.75);
+    EXPECT_DOUBLE_EQ(ws.firstDelay(1000.0), 1.0); // standing on a whole second: a full second
+    EXPECT_NEAR(ws.firstDelay(1000.999), 0.001, 1e-9);
+
+    const Cadence off = Cadence::offsetThenEvery(0.2, 2.5);
+    EXPECT_DOUBLE_EQ(off.firstDelay(12345.678), 0.2);
+
+    const Cadence al = Cadence::alignedTo(3.0);
+    EXPECT_DOUBLE_EQ(al.firstDelay(9.0), 3.0);
+    EXPECT_DOUBLE_EQ(al.firstDelay(10.0), 2.0);
+    EXPECT_DOUBLE_EQ(Cadence::alignedTo(12.0).firstDelay(25.0), 11.0);
+}
+
+TEST(Cadence, ReArmsFromTheScheduleNotFromNow)
+{
+    const Cadence ws = Cadence::wholeSecond();
+    // A tick that ran 300 ms late still aims at the next whole second.
+    EXPECT_DOUBLE_EQ(ws.nextDeadline(1001.0, 1001.3), 1002.0);
+    // A tick that fired a hair early does not tick twice in one second.
+    EXPECT_DOUBLE_EQ(ws.nextDeadline(1001.0, 1000.999), 1002.0);
+    // Missed a whole interval (suspend): re-align to the next whole second.
+    EXPECT_DOUBLE_EQ(ws.nextDeadline(1001.0, 1005.4), 1006.0);
+    // Wall clock stepped back a minute: re-align instead of waiting a minute.
+    EXPECT_DOUBLE_EQ(ws.nextDeadline(1001.0, 941.5), 942.0);
+
+    const Cadence off = Cadence::offsetThenEvery(0.2, 2.5);
+    EXPECT_DOUBLE_EQ(off.nextDeadline(10.2, 10.25), 12.7);
+}
+
+TEST(SamplerScheduler, TicksOnItsNamedThreadAndStops)
+{
+    test::FakeClock clock; // monotonic only matters for the offset cadence
+    std::atomic<int> ticks{0};
+    std::mutex m;
+    QString threadName;
+    SamplerScheduler s(
+        QStringLiteral("corvane.test-sampler"), Cadence::offsetThenEvery(0.01, 0.02),
+        [&] {
+            ++ticks;
+            std::lock_guard<std::mutex> g(m);
+            threadName = QThread::currentThread()->objectName();
+        },
+        SamplerScheduler::Placement::OwnThread, Clock::system());
+    s.start();
+    s.start(); // restarting leaves one timer
+    QThread::msleep(230);
+    s.stop();
+    const int afterStop = ticks.load();
+    QThread::msleep(100);
+    EXPECT_GE(afterStop, 5);
+    EXPECT_LE(afterStop, 13); // two timers would give ~22
+    EXPECT_LE(ticks.load(), afterStop + 1);
+    std::lock_guard<std::mutex> g(m);
+    EXPECT_EQ(threadName, QStringLiteral("corvane.test-sampler"));
+}
+
+TEST(SamplerScheduler, CallerThreadPlacementAndCadenceChange)
+{
+    int ticks = 0;
+    SamplerScheduler s(QStringLiteral("main"), Cadence::offsetThenEvery(0.01, 0.01), [&] { ++ticks; },
+                       SamplerScheduler::Placement::CallerThread);
+    s.start();
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 80)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_GE(ticks, 3);
+    s.setCadence(Cadence::offsetThenEvery(10, 10)); // restarts with the slow cadence
+    const int before = ticks;
+    t.restart();
+    while (t.elapsed() < 50)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(ticks, before);
+    EXPECT_TRUE(s.isActive());
+}
+
+TEST(SamplerScheduler, WholeSecondTickLandsOnTheSecond)
+{
+    std::atomic<double> at{0};
+    SamplerScheduler s(QStringLiteral("corvane.ws"), Cadence::wholeSecond(),
+                       [&] { at = Clock::system().wallSeconds(); });
+    s.start();
+    QElapsedTimer t;
+    t.start();
+    while (at.load() == 0 && t.elapsed() < 2500)
+        QThread::msleep(5);
+    ASSERT_NE(at.load(), 0.0);
+    const double frac = at.load() - std::floor(at.load());
+    EXPECT_LT(frac, 0.05); // at or just after the top of the second
+}

@@ -1,0 +1,134 @@
+// The Linux backends against fixture trees, and once against this machine.
+#include "monitors/NetworkMonitor.h"
+#include "platform/BlockStorage.h"
+#include "platform/HostStats.h"
+#include "platform/NetworkCounters.h"
+#include "platform/ProcessTable.h"
+#include "platform/linux/SysFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <unistd.h>
+
+using namespace corvane;
+
+static const QString kProc = QStringLiteral(CORVANE_FIXTURES "/proc");
+static const QString kSys = QStringLiteral(CORVANE_FIXTURES "/sys");
+
+TEST(LinuxHostStats, MapsProcStatAndMeminfo)
+{
+    auto host = makeLinuxHostStats(kProc);
+    const auto cpu = host->cpuLoad();
+    ASSERT_TRUE(cpu);
+    EXPECT_EQ(cpu->user, 4705u);
+    EXPECT_EQ(cpu->nice, 150u);
+    EXPECT_EQ(cpu->system, 1120u + 10 + 30 + 5); // + irq + softirq + steal
+    EXPECT_EQ(cpu->idle, 16250u + 520);          // + iowait
+    EXPECT_EQ(host->physicalMemory(), 16384000ULL * 1024);
+    const auto vm = host->vmCounters();
+    ASSERT_TRUE(vm);
+    const uint64_t used = host->pageSize() * (vm->active + vm->wired + vm->compressor);
+    EXPECT_EQ(used, (16384000ULL - 8192000ULL) * 1024); // MemTotal − MemAvailable
+    EXPECT_DOUBLE_EQ(host->uptimeSeconds(), 35123.45);
+
+    auto missing = makeLinuxHostStats(QStringLiteral("/nonexistent"));
+    EXPECT_FALSE(missing->cpuLoad());
+    EXPECT_FALSE(missing->vmCounters());
+    EXPECT_EQ(missing->physicalMemory(), 0u);
+}
+
+TEST(LinuxNetworkCounters, ReadsInIndexOrder)
+{
+    auto net = makeLinuxNetworkCounters(kSys);
+    const auto list = net->interfaces();
+    ASSERT_TRUE(list);
+    QStringList names;
+    for (const auto &i : *list)
+        names << i.name;
+    EXPECT_EQ(names, (QStringList{"bonding_masters_dir", "lo", "eth0", "wlan0"}));
+    EXPECT_FALSE(list->at(0).linkLevel); // no counters
+    const auto t = NetworkMonitor::sumInterfaceCounters(*list);
+    EXPECT_EQ(t.received, 5100u);
+    EXPECT_EQ(t.sent, 750u);
+    EXPECT_EQ(t.primary, QStringLiteral("eth0"));
+    EXPECT_FALSE(makeLinuxNetworkCounters(QStringLiteral("/nonexistent"))->interfaces());
+}
+
+TEST(LinuxBlockStorage, WholeDisksWithADeviceOnly)
+{
+    auto bs = makeLinuxBlockStorage(kProc, kSys, QDir::tempPath());
+    const auto drives = bs->drives();
+    ASSERT_TRUE(drives);
+    ASSERT_EQ(drives->size(), 2); // sda and nvme0n1; not loop0, sda1 or dm-0
+    EXPECT_FALSE(drives->at(0).productName); // blank model
+    EXPECT_EQ(*drives->at(0).bytesRead, 80000ULL * 512);
+    EXPECT_EQ(*drives->at(0).bytesWritten, 40000ULL * 512);
+    EXPECT_EQ(drives->at(1).productName, QStringLiteral("Samsung SSD 980"));
+    const auto vol = bs->homeVolume();
+    ASSERT_TRUE(vol);
+    EXPECT_GT(*vol->total, 0u);
+    EXPECT_FALSE(vol->availableForImportantUsage);
+    EXPECT_FALSE(makeLinuxBlockStorage(kProc, kSys, QStringLiteral("/nonexistent/home"))->homeVolume());
+}
+
+TEST(LinuxProcessTable, ParsesStatAfterTheLastParenthesis)
+{
+    auto pt = makeLinuxProcessTable(kProc);
+    auto pids = pt->listPids();
+    std::sort(pids.begin(), pids.end());
+    EXPECT_EQ(pids, (std::vector<int32_t>{1, 99, 4321}));
+    const auto web = pt->taskInfo(4321);
+    ASSERT_TRUE(web);
+    EXPECT_EQ(web->name, QStringLiteral("Web Content (1)"));
+    EXPECT_EQ(web->userTime, 1234u);
+    EXPECT_EQ(web->systemTime, 567u);
+    EXPECT_EQ(web->residentBytes, 25000ULL * static_cast<uint64_t>(sysconf(_SC_PAGESIZE)));
+    EXPECT_FALSE(pt->taskInfo(99));   // short record
+    EXPECT_FALSE(pt->taskInfo(1234)); // gone
+    const Timebase tb = pt->timebase();
+    EXPECT_EQ(uint64_t(tb.numer) * uint64_t(sysconf(_SC_CLK_TCK)), 1'000'000'000u);
+}
+
+// --- against this machine ---------------------------------------------------
+
+TEST(LinuxSourcesOnThisMachine, AgreeWithTheKernel)
+{
+    auto host = makeLinuxHostStats();
+    const auto meminfo = sysfile::read("/proc/meminfo");
+    ASSERT_TRUE(meminfo);
+    const QString text = QString::fromStdString(*meminfo);
+    auto kb = [&](const char *key) {
+        const QString line = text.section(QString::fromLatin1(key) + ':', 1, 1).section('\n', 0, 0);
+        return line.trimmed().section(' ', 0, 0).toULongLong();
+    };
+    EXPECT_EQ(host->physicalMemory(), kb("MemTotal") * 1024);
+    const auto vm = host->vmCounters();
+    ASSERT_TRUE(vm);
+    const double used = double(host->pageSize()) * (vm->active + vm->wired + vm->compressor);
+    const double expect = double(kb("MemTotal") - kb("MemAvailable")) * 1024;
+    EXPECT_NEAR(used, expect, 0.02 * kb("MemTotal") * 1024);
+    EXPECT_TRUE(host->cpuLoad());
+
+    auto pt = makeLinuxProcessTable();
+    const auto pids = pt->listPids();
+    const std::set<int32_t> listed(pids.begin(), pids.end());
+    EXPECT_TRUE(listed.count(static_cast<int32_t>(getpid())));
+    const auto self = pt->taskInfo(static_cast<int32_t>(getpid()));
+    ASSERT_TRUE(self);
+    EXPECT_GT(self->residentBytes, 0u);
+
+    auto net = makeLinuxNetworkCounters();
+    const auto ifaces = net->interfaces();
+    ASSERT_TRUE(ifaces);
+    for (const auto &i : *ifaces) {
+        const auto rx = sysfile::readU64("/sys/class/net/" + i.name.toStdString() + "/statistics/rx_bytes");
+        if (rx)
+            EXPECT_GE(i.rxBytes, 0u);
+        else
+            EXPECT_FALSE(i.linkLevel);
+    }
+}
