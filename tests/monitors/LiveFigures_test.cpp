@@ -1,0 +1,85 @@
+// The real samplers on this machine, read against the kernel at the same moments.
+#include "monitors/NetworkMonitor.h"
+#include "monitors/ProcessMonitor.h"
+#include "monitors/StorageMonitor.h"
+#include "monitors/SystemMonitor.h"
+#include "platform/linux/SysFile.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+
+using namespace corvane;
+
+static std::pair<double, double> procStatBusyTotal()
+{
+    const auto s = sysfile::read("/proc/stat");
+    std::istringstream in(s.value_or(""));
+    std::string cpu;
+    double f[8] = {};
+    in >> cpu;
+    for (double &v : f)
+        in >> v;
+    const double busy = f[0] + f[1] + f[2] + f[5] + f[6] + f[7];
+    return {busy, busy + f[3] + f[4]};
+}
+
+static void spin(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+TEST(LiveFigures, CpuAndMemoryAgreeWithProcStat)
+{
+    SystemMonitor mon;
+    QList<std::pair<double, double>> kernel;
+    QList<double> ours;
+    QObject::connect(&mon, &SystemMonitor::uptimeSecondsChanged, [&] { kernel << procStatBusyTotal(); });
+    QObject::connect(&mon, &SystemMonitor::cpuUsageChanged, [&] { ours << mon.cpuUsage(); });
+    spin(3300);
+    ASSERT_GE(kernel.size(), 3);
+    ASSERT_GE(ours.size(), 2);
+    const auto &a = kernel[kernel.size() - 2];
+    const auto &b = kernel.back();
+    const double ref = (b.first - a.first) / std::max(1.0, b.second - a.second);
+    EXPECT_NEAR(ours.back(), ref, 0.05);
+    EXPECT_GT(mon.ramTotalBytes(), 0u);
+    EXPECT_GT(mon.ramPressure(), 0.0);
+    EXPECT_LT(mon.ramPressure(), 1.0);
+}
+
+TEST(LiveFigures, TopProcessesMatchPsByMemory)
+{
+    ProcessMonitor mon;
+    spin(600);
+    ASSERT_GT(mon.totalProcesses(), 0);
+    QProcess ps;
+    ps.start(QStringLiteral("ps"), {QStringLiteral("-eo"), QStringLiteral("pid=,rss="), QStringLiteral("--sort=-rss")});
+    ASSERT_TRUE(ps.waitForFinished(5000));
+    const QStringList lines = QString::fromUtf8(ps.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    std::set<int> psTop;
+    for (int i = 0; i < std::min<int>(4, lines.size()); ++i)
+        psTop.insert(lines[i].trimmed().section(' ', 0, 0).toInt());
+    int common = 0;
+    for (const auto &p : mon.topByRAM())
+        common += psTop.count(p.pid) ? 1 : 0;
+    // ps's four largest are among our eight (memory moves between the two readings).
+    EXPECT_GE(common, 3);
+}
+
+TEST(LiveFigures, NetworkAndDiskPublishOnTheSecond)
+{
+    NetworkMonitor net;
+    StorageMonitor disk;
+    spin(2300);
+    EXPECT_GE(net.downHistory()->samples().size(), 1);
+    EXPECT_GE(disk.readHistory()->samples().size(), 1);
+    EXPECT_GT(disk.totalCapacityBytes(), 0u);
+}
