@@ -15,6 +15,7 @@ namespace corvane {
 
 struct ProcSnap {
     Q_GADGET
+    QML_VALUE_TYPE(procSnap)
     Q_PROPERTY(int id MEMBER id)
     Q_PROPERTY(int pid MEMBER pid)
     Q_PROPERTY(QString name MEMBER name)

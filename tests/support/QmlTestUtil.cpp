@@ -1,0 +1,45 @@
+#include "support/QmlTestUtil.h"
+
+#include <QQmlContext>
+
+namespace corvane::test {
+
+QmlHarness::QmlHarness()
+{
+    m_engine.setOutputWarningsToStandardError(false);
+    QObject::connect(&m_engine, &QQmlEngine::warnings, [this](const QList<QQmlError> &ws) {
+        for (const auto &w : ws)
+            m_warnings << w.toString();
+    });
+}
+
+QmlHarness::~QmlHarness() = default;
+
+std::unique_ptr<QObject> QmlHarness::finish(QQmlComponent &c, const QVariantMap &initial)
+{
+    if (c.isError()) {
+        for (const auto &e : c.errors())
+            m_warnings << e.toString();
+        return nullptr;
+    }
+    std::unique_ptr<QObject> obj(c.createWithInitialProperties(initial));
+    if (!obj)
+        for (const auto &e : c.errors())
+            m_warnings << e.toString();
+    return obj;
+}
+
+std::unique_ptr<QObject> QmlHarness::create(const QByteArray &source, const QVariantMap &initial)
+{
+    QQmlComponent c(&m_engine);
+    c.setData(source, QUrl(QStringLiteral("qrc:/test/Snippet.qml")));
+    return finish(c, initial);
+}
+
+std::unique_ptr<QObject> QmlHarness::createFile(const QString &url, const QVariantMap &initial)
+{
+    QQmlComponent c(&m_engine, QUrl(url));
+    return finish(c, initial);
+}
+
+} // namespace corvane::test

@@ -1,0 +1,30 @@
+#pragma once
+// Loads QML snippets or module files and collects every warning the engine emits.
+#include "state/Palette.h"
+
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QStringList>
+
+#include <memory>
+
+namespace corvane::test {
+
+class QmlHarness {
+public:
+    QmlHarness();
+    ~QmlHarness();
+    QQmlEngine &engine() { return m_engine; }
+    // Creates an object from QML source text; null (with the errors in warnings()) on failure.
+    std::unique_ptr<QObject> create(const QByteArray &source, const QVariantMap &initial = {});
+    // Creates the component of a module file, e.g. "qrc:/Corvane/Sparkline.qml".
+    std::unique_ptr<QObject> createFile(const QString &url, const QVariantMap &initial = {});
+    QStringList warnings() const { return m_warnings; }
+
+private:
+    std::unique_ptr<QObject> finish(QQmlComponent &c, const QVariantMap &initial);
+    QQmlEngine m_engine;
+    QStringList m_warnings;
+};
+
+} // namespace corvane::test
