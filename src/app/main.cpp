@@ -1,8 +1,11 @@
+#include "app/AppDelegate.h"
+#include "app/MenuBarExtra.h"
 #include "state/AppState.h"
-#include "state/ThemeManager.h"
 
 #include <QApplication>
 #include <QQmlApplicationEngine>
+#include <QQuickWindow>
+#include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
 Q_IMPORT_QML_PLUGIN(CorvanePlugin)
@@ -13,15 +16,31 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Corvane"));
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Corvane"));
+    QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
 
     int rc = 0;
     {
+        // The hub and its sampler threads live inside this scope, so they go before the
+        // application object.
         corvane::AppState state;
         QQmlApplicationEngine engine;
-        engine.load(QUrl(QStringLiteral("qrc:/Corvane/Main.qml")));
+        corvane::AppDelegate delegate(&state, &engine, corvane::makeWindowSystem());
+        corvane::MenuBarExtra tray(&state, &delegate, &engine);
+        // With a tray the app lives on when the window closes; without one the window is
+        // the only way in, so closing it quits.
+        QApplication::setQuitOnLastWindowClosed(!tray.isAvailable());
+
+        engine.load(QUrl(QStringLiteral("qrc:/Corvane/MainWindow.qml")));
         if (engine.rootObjects().isEmpty())
             return 1;
+        if (auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first()))
+            delegate.attachMainWindow(window);
+
+        const QStringList args = QCoreApplication::arguments();
+        QTimer::singleShot(0, &delegate, [&delegate, args] { delegate.applicationDidFinishLaunching(args); });
+        QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
+                         [&delegate] { delegate.applicationWillTerminate(); });
         rc = QApplication::exec();
-    } // the hub and its sampler threads go before the application object
+    }
     return rc;
 }

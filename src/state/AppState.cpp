@@ -15,6 +15,9 @@ AppState::AppState(QObject *parent) : QObject(parent)
     m_network = new NetworkMonitor(this);
     m_storage = new StorageMonitor(this);
     m_processes = new ProcessMonitor(this);
+    mainWindowVisible = true;
+    barModeVisible = false;
+    menuPopupVisible = false;
     if (!s_shared)
         s_shared = this;
 }
@@ -25,16 +28,99 @@ AppState::~AppState()
         s_shared = nullptr;
 }
 
-AppState *AppState::shared()
-{
-    return s_shared;
-}
+AppState *AppState::shared() { return s_shared; }
 
 AppState *AppState::create(QQmlEngine *, QJSEngine *)
 {
     Q_ASSERT(s_shared);
     QJSEngine::setObjectOwnership(s_shared, QJSEngine::CppOwnership);
     return s_shared;
+}
+
+void AppState::setTab(SidebarTab t)
+{
+    m_tab = t;
+    emit tabChanged();
+}
+
+void AppState::setTabRaw(const QString &raw)
+{
+    if (const auto t = Tabs::fromRawValue(raw))
+        setTab(*t);
+}
+
+void AppState::setPendingQuickTest(std::optional<QuickTestKind> k)
+{
+    m_pendingQuickTest = k;
+    emit pendingQuickTestChanged();
+}
+
+QString AppState::pendingQuickTestRaw() const
+{
+    return m_pendingQuickTest ? QuickTests::rawValue(*m_pendingQuickTest) : QString();
+}
+
+void AppState::setPendingQuickTestRaw(const QString &raw)
+{
+    setPendingQuickTest(QuickTests::fromRawValue(raw));
+}
+
+void AppState::updateVisibility()
+{
+    const bool anyVisible = mainWindowVisible || barModeVisible || menuPopupVisible;
+    if (anyVisible) {
+        if (!m_visualsPaused)
+            return;
+        m_visualsPaused = false;
+        emit visualsPausedChanged();
+        resume();
+    } else {
+        if (m_visualsPaused)
+            return;
+        m_visualsPaused = true;
+        emit visualsPausedChanged();
+        pause();
+    }
+}
+
+void AppState::resume()
+{
+    m_network->start();
+    m_storage->start();
+    m_processes->start();
+}
+
+void AppState::pause()
+{
+    m_network->stop();
+    m_storage->stop();
+    m_processes->stop();
+}
+
+QStringList AppState::tabs() const
+{
+    QStringList out;
+    for (SidebarTab t : Tabs::allCases())
+        out << Tabs::rawValue(t);
+    return out;
+}
+
+QString AppState::tabTitle(const QString &raw) const
+{
+    const auto t = Tabs::fromRawValue(raw);
+    return t ? Tabs::title(*t) : QString();
+}
+
+QString AppState::tabSymbol(const QString &raw) const
+{
+    const auto t = Tabs::fromRawValue(raw);
+    return t ? Tabs::systemImage(*t) : QString();
+}
+
+QColor AppState::tabAccent(const QString &raw) const
+{
+    const auto t = Tabs::fromRawValue(raw);
+    return t ? Tabs::accent(*t) : QColor();
 }
 
 } // namespace corvane

@@ -1,12 +1,16 @@
 #pragma once
-// The hub every surface reads: owns the long-lived monitors for the whole run.
+// The hub every surface reads: owns the long-lived monitors for the whole run, holds the
+// selected tab and a pending quick test, and pauses the costly samplers while nothing shows.
 #include "monitors/NetworkMonitor.h"
 #include "monitors/ProcessMonitor.h"
 #include "monitors/StorageMonitor.h"
 #include "monitors/SystemMonitor.h"
+#include "state/SidebarTab.h"
 
 #include <QObject>
 #include <QtQml/qqmlregistration.h>
+
+#include <optional>
 
 class QQmlEngine;
 class QJSEngine;
@@ -17,6 +21,8 @@ class AppState : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_SINGLETON
+    Q_PROPERTY(QString tab READ tabRaw WRITE setTabRaw NOTIFY tabChanged)
+    Q_PROPERTY(QString pendingQuickTest READ pendingQuickTestRaw WRITE setPendingQuickTestRaw NOTIFY pendingQuickTestChanged)
     Q_PROPERTY(corvane::SystemMonitor *system READ system CONSTANT)
     Q_PROPERTY(corvane::NetworkMonitor *network READ network CONSTANT)
     Q_PROPERTY(corvane::StorageMonitor *storage READ storage CONSTANT)
@@ -28,16 +34,52 @@ public:
     static AppState *shared();
     static AppState *create(QQmlEngine *, QJSEngine *);
 
+    SidebarTab tab() const { return m_tab; }
+    void setTab(SidebarTab t);
+    std::optional<QuickTestKind> pendingQuickTest() const { return m_pendingQuickTest; }
+    void setPendingQuickTest(std::optional<QuickTestKind> k);
+
+    QString tabRaw() const { return Tabs::rawValue(m_tab); }
+    void setTabRaw(const QString &raw);
+    QString pendingQuickTestRaw() const;
+    void setPendingQuickTestRaw(const QString &raw);
+
     SystemMonitor *system() const { return m_system; }
     NetworkMonitor *network() const { return m_network; }
     StorageMonitor *storage() const { return m_storage; }
     ProcessMonitor *processes() const { return m_processes; }
 
+    // Surface flags: plain fields; every writer calls updateVisibility() right after.
+    bool mainWindowVisible = true;
+    bool barModeVisible = false;
+    bool menuPopupVisible = false;
+    bool visualsPaused() const { return m_visualsPaused; }
+
+    // Pauses the pausable samplers when no surface is visible, resumes them when one is.
+    Q_INVOKABLE void updateVisibility();
+
+    // QML helpers for the tab table.
+    Q_INVOKABLE QStringList tabs() const;
+    Q_INVOKABLE QString tabTitle(const QString &raw) const;
+    Q_INVOKABLE QString tabSymbol(const QString &raw) const;
+    Q_INVOKABLE QColor tabAccent(const QString &raw) const;
+
+signals:
+    void tabChanged();
+    void pendingQuickTestChanged();
+    void visualsPausedChanged();
+
 private:
+    void resume();
+    void pause();
+
+    SidebarTab m_tab = SidebarTab::live;
+    std::optional<QuickTestKind> m_pendingQuickTest;
     SystemMonitor *m_system;
     NetworkMonitor *m_network;
     StorageMonitor *m_storage;
     ProcessMonitor *m_processes;
+    bool m_visualsPaused = false;
 };
 
 } // namespace corvane

@@ -2,14 +2,33 @@ import QtQuick
 import QtQuick.Window
 import Corvane
 
-// Plain live-figures window; stands in for the main window until the full interface lands.
+// The main window. Its content is the live-figures page until the sidebar interface lands.
 Window {
     id: root
-    width: 520
-    height: 420
+    width: 1180
+    height: 760
+    minimumWidth: 1180
+    minimumHeight: 760
     visible: true
     color: "#0b0d14"
-    title: "Corvane"
+    title: "Corvane Skerrin Widget"
+
+    // The "Widget" commands; Ctrl stands for Command.
+    Shortcut {
+        sequence: "Ctrl+D"
+        context: Qt.ApplicationShortcut
+        onActivated: AppDelegate.toggleBarMode()
+    }
+    Shortcut {
+        sequence: "Ctrl+Shift+D"
+        context: Qt.ApplicationShortcut
+        onActivated: AppDelegate.toggleDesktopMode()
+    }
+    Shortcut {
+        sequence: "Ctrl+Shift+F"
+        context: Qt.ApplicationShortcut
+        onActivated: AppDelegate.bringToFront()
+    }
 
     readonly property var sys: AppState.system
     readonly property var net: AppState.network

@@ -1,0 +1,229 @@
+#include "app/AppDelegate.h"
+#include "state/BarModeSettings.h"
+#include "state/Updater.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QJSEngine>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickWindow>
+#include <QScreen>
+#include <QSettings>
+
+namespace corvane {
+
+namespace {
+AppDelegate *s_shared = nullptr;
+}
+
+AppDelegate::AppDelegate(AppState *state, QQmlEngine *engine, std::unique_ptr<WindowSystem> ws, QObject *parent)
+    : QObject(parent), m_state(state), m_engine(engine), m_ws(std::move(ws))
+{
+    if (!s_shared)
+        s_shared = this;
+}
+
+AppDelegate::~AppDelegate()
+{
+    delete m_barWindow;
+    if (s_shared == this)
+        s_shared = nullptr;
+}
+
+AppDelegate *AppDelegate::shared() { return s_shared; }
+
+AppDelegate *AppDelegate::create(QQmlEngine *, QJSEngine *)
+{
+    Q_ASSERT(s_shared);
+    QJSEngine::setObjectOwnership(s_shared, QJSEngine::CppOwnership);
+    return s_shared;
+}
+
+QWindow *AppDelegate::barWindow() const { return m_barWindow.data(); }
+
+bool AppDelegate::updatesOffered() const { return Updater::isOffered(); }
+
+void AppDelegate::attachMainWindow(QWindow *window)
+{
+    m_mainWindow = window;
+    m_normalFlags = window->flags();
+    window->installEventFilter(this);
+}
+
+void AppDelegate::setMainWindowVisible(bool visible)
+{
+    m_state->mainWindowVisible = visible;
+    m_state->updateVisibility();
+}
+
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *w = qobject_cast<QWindow *>(watched);
+    if (w && w == m_mainWindow) {
+        switch (event->type()) {
+        case QEvent::Expose:
+            // Delivered after the exposure changed: isExposed() is the new state.
+            setMainWindowVisible(w->isExposed());
+            break;
+        case QEvent::Hide:
+        case QEvent::Close:
+            setMainWindowVisible(false);
+            break;
+        default:
+            break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+QRect AppDelegate::barRect(const QRect &available, double height, const QString &positionRaw)
+{
+    // Heights come from settings; anything unusable falls back to the default strip.
+    const int h = std::isfinite(height) && height >= 1 && height <= 100000 ? static_cast<int>(height) : 140;
+    const int y = BarModeSettings::decodePosition(positionRaw) == BarModeSettings::Position::bottom
+        ? available.y() + available.height() - h
+        : available.y();
+    return QRect(available.x(), y, available.width(), h);
+}
+
+QQuickWindow *AppDelegate::createBarPanel(const QRect &rect)
+{
+    QQmlComponent component(m_engine, QUrl(QStringLiteral("qrc:/Corvane/BarModePanel.qml")));
+    QObject *obj = component.createWithInitialProperties({{QStringLiteral("visible"), false}});
+    auto *win = qobject_cast<QQuickWindow *>(obj);
+    if (!win) {
+        qWarning() << "Bar Mode panel could not be created:" << component.errorString();
+        delete obj;
+        return nullptr;
+    }
+    win->setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus
+                  | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint);
+    win->setColor(Qt::transparent);
+    win->setGeometry(rect);
+    win->create();
+    m_ws->makeBarPanel(win);
+    return win;
+}
+
+void AppDelegate::enterBarMode()
+{
+    QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    BarModeSettings *settings = BarModeSettings::shared();
+    const QRect rect = barRect(screen->availableGeometry(), settings->height(), settings->positionRaw());
+    QQuickWindow *panel = createBarPanel(rect);
+    if (!panel)
+        return;
+    panel->show();
+    panel->raise();
+    delete m_barWindow; // toggleBarMode never lets a second panel in
+    m_barWindow = panel;
+    if (m_mainWindow)
+        m_mainWindow->hide();
+    emit barModeActiveChanged();
+    m_state->barModeVisible = true;
+    m_state->updateVisibility();
+}
+
+void AppDelegate::exitBarMode()
+{
+    if (m_barWindow) {
+        m_barWindow->hide();
+        m_barWindow->deleteLater();
+        m_barWindow = nullptr;
+        emit barModeActiveChanged();
+    }
+    if (m_mainWindow) {
+        m_mainWindow->show();
+        m_ws->activate(m_mainWindow);
+    }
+    m_state->barModeVisible = false;
+    m_state->updateVisibility();
+}
+
+void AppDelegate::toggleBarMode()
+{
+    if (m_barWindow)
+        exitBarMode();
+    else
+        enterBarMode();
+}
+
+void AppDelegate::toggleDesktopMode()
+{
+    if (!m_mainWindow)
+        return;
+    m_desktopMode = !m_desktopMode;
+    if (m_desktopMode) {
+        m_mainWindow->setFlags((m_normalFlags & ~Qt::WindowStaysOnTopHint) | Qt::FramelessWindowHint
+                               | Qt::WindowStaysOnBottomHint | Qt::NoDropShadowWindowHint);
+    } else {
+        m_mainWindow->setFlags(m_normalFlags);
+    }
+    m_ws->setDesktopPinned(m_mainWindow, m_desktopMode);
+    emit desktopModeChanged();
+}
+
+void AppDelegate::bringToFront()
+{
+    // A closed main window is only hidden here, so it can always come back.
+    if (m_mainWindow) {
+        if (!m_mainWindow->isVisible())
+            m_mainWindow->show();
+        m_ws->activate(m_mainWindow);
+    }
+}
+
+void AppDelegate::checkForUpdates()
+{
+    if (!Updater::isOffered())
+        return;
+    Updater::shared()->checkForUpdates();
+}
+
+void AppDelegate::quit()
+{
+    QCoreApplication::quit();
+}
+
+void AppDelegate::applyLaunchArguments(const QStringList &arguments)
+{
+    static const QString tabPrefix = QStringLiteral("--tab=");
+    static const QString cardPrefix = QStringLiteral("--openCard=");
+    for (const QString &arg : arguments) {
+        if (arg.startsWith(tabPrefix)) {
+            if (const auto t = Tabs::fromRawValue(arg.mid(tabPrefix.size())))
+                m_state->setTab(*t);
+        }
+        if (arg.startsWith(cardPrefix)) {
+            if (const auto k = QuickTests::fromRawValue(arg.mid(cardPrefix.size())))
+                m_state->setPendingQuickTest(*k);
+        }
+    }
+}
+
+void AppDelegate::applicationDidFinishLaunching(const QStringList &arguments)
+{
+    if (bindServices)
+        bindServices();
+    QSettings settings;
+    if (!settings.value(QStringLiteral("didRequestPrivacyAuth"), false).toBool()) {
+        // Written before asking, so a user who quits with the prompt open is not asked again.
+        settings.setValue(QStringLiteral("didRequestPrivacyAuth"), true);
+        settings.sync();
+        if (requestNotificationPermission)
+            requestNotificationPermission();
+    }
+    applyLaunchArguments(arguments);
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    if (fanManualActive && fanManualActive() && restoreAutomaticFans)
+        restoreAutomaticFans();
+}
+
+} // namespace corvane

@@ -1,0 +1,87 @@
+#pragma once
+// Window modes (Bar Mode, desktop mode, bring to front), launch arguments and the
+// start-up and quit wiring of the application.
+#include "platform/WindowSystem.h"
+#include "state/AppState.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <QQuickWindow>
+#include <QWindow>
+#include <QtQml/qqmlregistration.h>
+
+#include <functional>
+#include <memory>
+
+class QQmlEngine;
+class QJSEngine;
+
+namespace corvane {
+
+class AppDelegate : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+    Q_PROPERTY(bool barModeActive READ barModeActive NOTIFY barModeActiveChanged)
+    Q_PROPERTY(bool desktopMode READ desktopMode NOTIFY desktopModeChanged)
+    Q_PROPERTY(bool updatesOffered READ updatesOffered CONSTANT)
+public:
+    AppDelegate(AppState *state, QQmlEngine *engine, std::unique_ptr<WindowSystem> ws, QObject *parent = nullptr);
+    ~AppDelegate() override;
+    static AppDelegate *shared();
+    static AppDelegate *create(QQmlEngine *, QJSEngine *);
+
+    // The main window reports itself once it exists.
+    void attachMainWindow(QWindow *window);
+    QWindow *mainWindow() const { return m_mainWindow; }
+    QWindow *barWindow() const;
+    bool barModeActive() const { return m_barWindow != nullptr; }
+    bool desktopMode() const { return m_desktopMode; }
+    bool updatesOffered() const;
+
+    Q_INVOKABLE void enterBarMode();
+    Q_INVOKABLE void exitBarMode();
+    Q_INVOKABLE void toggleBarMode();
+    Q_INVOKABLE void toggleDesktopMode();
+    Q_INVOKABLE void bringToFront();
+    Q_INVOKABLE void checkForUpdates();
+    Q_INVOKABLE void quit();
+
+    // The strip's rectangle on a screen's available area for a height and stored edge.
+    static QRect barRect(const QRect &available, double height, const QString &positionRaw);
+
+    void applyLaunchArguments(const QStringList &arguments);
+    // Runs once the event loop is up: binds the notifiers, asks once for notification
+    // permission, applies the launch arguments.
+    void applicationDidFinishLaunching(const QStringList &arguments);
+    // At quit: automatic fans back when a manual override is active.
+    void applicationWillTerminate();
+
+    // Hooks the services that arrive with their own subsystems.
+    std::function<void()> bindServices;
+    std::function<void()> requestNotificationPermission;
+    std::function<bool()> fanManualActive;
+    std::function<void()> restoreAutomaticFans;
+
+signals:
+    void barModeActiveChanged();
+    void desktopModeChanged();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void setMainWindowVisible(bool visible);
+    QQuickWindow *createBarPanel(const QRect &rect);
+
+    AppState *m_state;
+    QQmlEngine *m_engine;
+    std::unique_ptr<WindowSystem> m_ws;
+    QPointer<QWindow> m_mainWindow;
+    QPointer<QQuickWindow> m_barWindow;
+    bool m_desktopMode = false;
+    Qt::WindowFlags m_normalFlags;
+};
+
+} // namespace corvane

@@ -1,0 +1,147 @@
+#include "app/MenuBarExtra.h"
+#include "common/Numbers.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickWindow>
+#include <QScreen>
+#include <QSystemTrayIcon>
+
+namespace corvane {
+
+MenuBarExtra::MenuBarExtra(AppState *state, AppDelegate *delegate, QQmlEngine *engine, QObject *parent)
+    : QObject(parent), m_state(state), m_delegate(delegate), m_engine(engine)
+{
+    m_tray = new QSystemTrayIcon(menuBarIcon(0), this);
+    m_tray->setToolTip(QStringLiteral("Corvane"));
+
+    m_menu = new QMenu(QStringLiteral("Widget"));
+    auto add = [this](const QString &title, const QKeySequence &keys, void (AppDelegate::*slot)()) {
+        QAction *a = m_menu->addAction(title);
+        a->setShortcut(keys);
+        a->setShortcutVisibleInContextMenu(true);
+        connect(a, &QAction::triggered, m_delegate, slot);
+    };
+    add(QStringLiteral("Comută Bar Mode (sus pe ecran)"), QKeySequence(Qt::CTRL | Qt::Key_D), &AppDelegate::toggleBarMode);
+    add(QStringLiteral("Comută Modul Desktop (lipit de wallpaper)"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D),
+        &AppDelegate::toggleDesktopMode);
+    add(QStringLiteral("Adu în Față"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), &AppDelegate::bringToFront);
+    m_tray->setContextMenu(m_menu);
+
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
+        if (r == QSystemTrayIcon::Trigger || r == QSystemTrayIcon::DoubleClick)
+            togglePopup();
+    });
+    m_tray->show();
+}
+
+MenuBarExtra::~MenuBarExtra()
+{
+    delete m_popup;
+    delete m_menu;
+}
+
+bool MenuBarExtra::isAvailable() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
+
+QString MenuBarExtra::labelText(double cpuTemp)
+{
+    if (!(cpuTemp > 0))
+        return {};
+    const auto whole = checkedCast<long long>(cpuTemp);
+    if (!whole)
+        return {};
+    return printfInt(*whole) + QStringLiteral("°");
+}
+
+QIcon MenuBarExtra::menuBarIcon(double cpuTemp)
+{
+    const QString text = labelText(cpuTemp);
+    QIcon icon;
+    for (int side : {16, 22, 32, 48, 64}) {
+        QPixmap pm(side, side);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        const qreal s = side;
+        // The brand mark: a stylised V.
+        QPainterPath mark;
+        mark.moveTo(s * 0.12, s * 0.18);
+        mark.lineTo(s * 0.5, s * 0.86);
+        mark.lineTo(s * 0.88, s * 0.18);
+        mark.lineTo(s * 0.68, s * 0.18);
+        mark.lineTo(s * 0.5, s * 0.52);
+        mark.lineTo(s * 0.32, s * 0.18);
+        mark.closeSubpath();
+        p.fillPath(mark, QColor(255, 255, 255, text.isEmpty() ? 255 : 70));
+        if (!text.isEmpty()) {
+            QFont f(QStringLiteral("DejaVu Sans Mono"));
+            f.setBold(true);
+            f.setPixelSize(qMax(6, int(s * (text.size() > 3 ? 0.34 : 0.44))));
+            p.setFont(f);
+            p.setPen(Qt::white);
+            p.drawText(QRectF(0, 0, s, s), Qt::AlignCenter, text);
+        }
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
+}
+
+void MenuBarExtra::setCpuTemp(double celsius)
+{
+    const QString text = labelText(celsius);
+    if (text == m_label)
+        return;
+    m_label = text;
+    m_tray->setIcon(menuBarIcon(celsius));
+    m_tray->setToolTip(text.isEmpty() ? QStringLiteral("Corvane") : QStringLiteral("Corvane · ") + text);
+}
+
+void MenuBarExtra::togglePopup()
+{
+    if (!m_popup) {
+        QQmlComponent c(m_engine, QUrl(QStringLiteral("qrc:/Corvane/MenuBarPopupWindow.qml")));
+        m_popup = qobject_cast<QQuickWindow *>(c.createWithInitialProperties({{QStringLiteral("visible"), false}}));
+        if (!m_popup) {
+            qWarning() << "Popup could not be created:" << c.errorString();
+            return;
+        }
+        connect(m_popup, &QWindow::visibleChanged, this, &MenuBarExtra::popupVisibilityChanged);
+    }
+    if (m_popup->isVisible()) {
+        m_popup->hide();
+        return;
+    }
+    // Next to the icon: below it on a top panel, above it on a bottom one.
+    QRect anchor = m_tray->geometry();
+    if (!anchor.isValid())
+        anchor = QRect(QCursor::pos(), QSize(1, 1));
+    QScreen *screen = QGuiApplication::screenAt(anchor.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    const QSize size = m_popup->size();
+    int x = anchor.center().x() - size.width() / 2;
+    int y = anchor.bottom() + 6;
+    if (y + size.height() > avail.bottom())
+        y = anchor.top() - 6 - size.height();
+    x = qBound(avail.left(), x, avail.right() - size.width());
+    y = qBound(avail.top(), y, avail.bottom() - size.height());
+    m_popup->setPosition(x, y);
+    m_popup->show();
+    m_popup->raise();
+    m_popup->requestActivate();
+}
+
+void MenuBarExtra::popupVisibilityChanged(bool visible)
+{
+    m_state->menuPopupVisible = visible;
+    m_state->updateVisibility();
+}
+
+} // namespace corvane

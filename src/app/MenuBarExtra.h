@@ -1,0 +1,45 @@
+#pragma once
+// The tray icon (the menu-bar extra): brand mark plus the CPU temperature, a popup on
+// activation and the "Widget" commands in its context menu.
+#include "app/AppDelegate.h"
+
+#include <QIcon>
+#include <QObject>
+#include <QPointer>
+
+class QMenu;
+class QQmlEngine;
+class QQuickWindow;
+class QSystemTrayIcon;
+
+namespace corvane {
+
+class MenuBarExtra : public QObject {
+    Q_OBJECT
+public:
+    MenuBarExtra(AppState *state, AppDelegate *delegate, QQmlEngine *engine, QObject *parent = nullptr);
+    ~MenuBarExtra() override;
+
+    // "47°" for 47.8 °C; empty at 0 or below (no reading) and for non-finite values.
+    static QString labelText(double cpuTemp);
+    // The icon with the label drawn into it.
+    static QIcon menuBarIcon(double cpuTemp);
+
+    void setCpuTemp(double celsius);
+    bool isAvailable() const;
+    QQuickWindow *popupWindow() const { return m_popup; }
+    void togglePopup();
+
+private:
+    void popupVisibilityChanged(bool visible);
+
+    AppState *m_state;
+    AppDelegate *m_delegate;
+    QQmlEngine *m_engine;
+    QSystemTrayIcon *m_tray = nullptr;
+    QMenu *m_menu = nullptr;
+    QPointer<QQuickWindow> m_popup;
+    QString m_label;
+};
+
+} // namespace corvane

@@ -1,0 +1,25 @@
+#pragma once
+// Window-manager hints the window modes need (panel type, all desktops, layering, taskbar).
+#include <memory>
+
+class QWindow;
+
+namespace corvane {
+
+class WindowSystem {
+public:
+    virtual ~WindowSystem() = default;
+    // A strip that sits above normal windows on every desktop and stays out of the
+    // taskbar and pager. Call after the native window exists and before it is shown.
+    virtual void makeBarPanel(QWindow *w) = 0;
+    // Pins (or unpins) a window just above the desktop on every desktop, out of the
+    // taskbar, pager and window cycling.
+    virtual void setDesktopPinned(QWindow *w, bool pinned) = 0;
+    // Brings a window to the front and gives it focus.
+    virtual void activate(QWindow *w) = 0;
+};
+
+// The X11 backend when running on xcb, else one that only uses Qt's own window flags.
+std::unique_ptr<WindowSystem> makeWindowSystem();
+
+} // namespace corvane

@@ -1,0 +1,140 @@
+#include "platform/WindowSystem.h"
+
+#include <QGuiApplication>
+#include <QWindow>
+
+#include <xcb/xcb.h>
+
+#include <cstring>
+#include <vector>
+
+namespace corvane {
+namespace {
+
+class QtOnlyWindowSystem : public WindowSystem {
+public:
+    void makeBarPanel(QWindow *) override {}
+    void setDesktopPinned(QWindow *, bool) override {}
+    void activate(QWindow *w) override
+    {
+        w->raise();
+        w->requestActivate();
+    }
+};
+
+class X11WindowSystem final : public QtOnlyWindowSystem {
+public:
+    explicit X11WindowSystem(xcb_connection_t *c) : m_conn(c)
+    {
+        const xcb_setup_t *setup = xcb_get_setup(c);
+        m_root = xcb_setup_roots_iterator(setup).data->root;
+    }
+
+    void makeBarPanel(QWindow *w) override
+    {
+        const xcb_window_t win = static_cast<xcb_window_t>(w->winId());
+        const xcb_atom_t dock = atom("_NET_WM_WINDOW_TYPE_DOCK");
+        xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, win, atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1,
+                            &dock);
+        setStates(w, {atom("_NET_WM_STATE_STICKY"), atom("_NET_WM_STATE_SKIP_TASKBAR"),
+                      atom("_NET_WM_STATE_SKIP_PAGER"), atom("_NET_WM_STATE_ABOVE")},
+                  true);
+        setDesktop(w, true);
+        xcb_flush(m_conn);
+    }
+
+    void setDesktopPinned(QWindow *w, bool pinned) override
+    {
+        setStates(w, {atom("_NET_WM_STATE_STICKY"), atom("_NET_WM_STATE_SKIP_TASKBAR"),
+                      atom("_NET_WM_STATE_SKIP_PAGER"), atom("_NET_WM_STATE_BELOW")},
+                  pinned);
+        setDesktop(w, pinned);
+        xcb_flush(m_conn);
+    }
+
+private:
+    xcb_atom_t atom(const char *name)
+    {
+        auto cookie = xcb_intern_atom(m_conn, 0, static_cast<uint16_t>(std::strlen(name)), name);
+        xcb_intern_atom_reply_t *r = xcb_intern_atom_reply(m_conn, cookie, nullptr);
+        const xcb_atom_t a = r ? r->atom : XCB_ATOM_NONE;
+        free(r);
+        return a;
+    }
+
+    std::vector<xcb_atom_t> currentStates(xcb_window_t win)
+    {
+        std::vector<xcb_atom_t> out;
+        auto cookie = xcb_get_property(m_conn, 0, win, atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 64);
+        xcb_get_property_reply_t *r = xcb_get_property_reply(m_conn, cookie, nullptr);
+        if (r && r->format == 32 && r->type == XCB_ATOM_ATOM) {
+            const auto *v = static_cast<const xcb_atom_t *>(xcb_get_property_value(r));
+            out.assign(v, v + xcb_get_property_value_length(r) / 4);
+        }
+        free(r);
+        return out;
+    }
+
+    // Mapped windows are changed through the window manager; the property is also kept
+    // up to date so the next map (and a session without a manager) sees the same states.
+    void setStates(QWindow *w, const std::vector<xcb_atom_t> &states, bool add)
+    {
+        const xcb_window_t win = static_cast<xcb_window_t>(w->winId());
+        std::vector<xcb_atom_t> cur = currentStates(win);
+        for (xcb_atom_t s : states) {
+            auto it = std::find(cur.begin(), cur.end(), s);
+            if (add && it == cur.end())
+                cur.push_back(s);
+            if (!add && it != cur.end())
+                cur.erase(it);
+        }
+        xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, win, atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 32,
+                            static_cast<uint32_t>(cur.size()), cur.data());
+        if (!w->isVisible())
+            return;
+        for (size_t i = 0; i < states.size(); i += 2) {
+            xcb_client_message_event_t ev{};
+            ev.response_type = XCB_CLIENT_MESSAGE;
+            ev.format = 32;
+            ev.window = win;
+            ev.type = atom("_NET_WM_STATE");
+            ev.data.data32[0] = add ? 1 : 0;
+            ev.data.data32[1] = states[i];
+            ev.data.data32[2] = i + 1 < states.size() ? states[i + 1] : 0;
+            ev.data.data32[3] = 1; // from a normal application
+            xcb_send_event(m_conn, 0, m_root,
+                           XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                           reinterpret_cast<const char *>(&ev));
+        }
+    }
+
+    // _NET_WM_DESKTOP 0xFFFFFFFF = on every desktop.
+    void setDesktop(QWindow *w, bool all)
+    {
+        const xcb_window_t win = static_cast<xcb_window_t>(w->winId());
+        const xcb_atom_t prop = atom("_NET_WM_DESKTOP");
+        if (all) {
+            const uint32_t every = 0xFFFFFFFFu;
+            xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, win, prop, XCB_ATOM_CARDINAL, 32, 1, &every);
+        } else {
+            xcb_delete_property(m_conn, win, prop);
+        }
+    }
+
+    xcb_connection_t *m_conn;
+    xcb_window_t m_root;
+};
+
+} // namespace
+
+std::unique_ptr<WindowSystem> makeWindowSystem()
+{
+    if (QGuiApplication::platformName() == u"xcb") {
+        if (auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>())
+            if (xcb_connection_t *c = x11->connection())
+                return std::make_unique<X11WindowSystem>(c);
+    }
+    return std::make_unique<QtOnlyWindowSystem>();
+}
+
+} // namespace corvane

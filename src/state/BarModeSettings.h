@@ -1,0 +1,65 @@
+#pragma once
+// What the Bar Mode strip shows and where: edge, height and one flag per pill, all in settings.
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QtQml/qqmlregistration.h>
+
+#include <optional>
+
+class QQmlEngine;
+class QJSEngine;
+
+namespace corvane {
+
+class BarModeSettings : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+    Q_PROPERTY(QString positionRaw READ positionRaw WRITE setPositionRaw NOTIFY changed)
+    Q_PROPERTY(double height READ height WRITE setHeight NOTIFY changed)
+    Q_PROPERTY(QStringList pills READ pillRawValues CONSTANT)
+public:
+    enum class Position { top, bottom };
+    enum class Pill { brand, system, fps, network, storage, disk, battery, thermal, temperature, fans, privacy, uptime, calendar, clock };
+
+    static BarModeSettings *shared();
+    static BarModeSettings *create(QQmlEngine *, QJSEngine *);
+
+    static QList<Pill> allPills();
+    static QString rawValue(Pill p);
+    static std::optional<Pill> pillFromRaw(const QString &raw);
+    static QString title(Pill p);
+    static QString icon(Pill p);
+    static QString key(Pill p);
+    static QString rawValue(Position p);
+    static std::optional<Position> positionFromRaw(const QString &raw);
+    static QString label(Position p);
+    // "bottom" is the bottom edge; any other stored text is the top.
+    static Position decodePosition(const QString &stored);
+
+    QString positionRaw() const;
+    void setPositionRaw(const QString &raw);
+    Position position() const { return decodePosition(positionRaw()); }
+    double height() const;
+    void setHeight(double h);
+
+    bool isVisible(Pill p) const;
+    void toggle(Pill p);
+
+    // QML side: pills by raw value.
+    QStringList pillRawValues() const;
+    Q_INVOKABLE bool isVisibleRaw(const QString &pill) const;
+    Q_INVOKABLE void toggleRaw(const QString &pill);
+    Q_INVOKABLE QString pillTitle(const QString &pill) const;
+    Q_INVOKABLE QString pillIcon(const QString &pill) const;
+
+signals:
+    // Not a published field: lets bound views re-read after a write.
+    void changed();
+
+private:
+    explicit BarModeSettings(QObject *parent);
+};
+
+} // namespace corvane
