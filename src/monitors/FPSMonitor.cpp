@@ -1,0 +1,111 @@
+#include "monitors/FPSMonitor.h"
+
+#include <QGuiApplication>
+#include <QQuickWindow>
+
+#include <cmath>
+
+namespace corvane {
+
+FPSMonitor::FPSMonitor(QObject *parent)
+    : FPSMonitor(
+          [this]() -> std::unique_ptr<DisplayLink> {
+              QQuickWindow *w = m_window;
+              if (!w) {
+                  for (QWindow *top : QGuiApplication::topLevelWindows())
+                      if (auto *q = qobject_cast<QQuickWindow *>(top)) {
+                          w = q;
+                          break;
+                      }
+              }
+              return makeWindowDisplayLink(w);
+          },
+          Clock::system(), true, parent)
+{
+}
+
+FPSMonitor::FPSMonitor(LinkFactory linkFactory, const Clock &clock, bool autoStart, QObject *parent)
+    : QObject(parent), m_linkFactory(std::move(linkFactory)), m_clock(clock)
+{
+    m_lastSampleNs = m_clock.monotonicNs();
+    m_scheduler = std::make_unique<SamplerScheduler>(
+        QStringLiteral("corvane.fps-publisher"), Cadence::offsetThenEvery(1.0, 1.0), [this] { publish(); },
+        SamplerScheduler::Placement::CallerThread, clock);
+    if (autoStart)
+        start();
+}
+
+FPSMonitor::~FPSMonitor()
+{
+    m_scheduler.reset();
+    stopLink(); // no frame callback runs once this returns
+}
+
+void FPSMonitor::start()
+{
+    m_wanted = true;
+    // A second start() without a stop() would leave a link running: replace it.
+    stopLink();
+    m_scheduler->stop();
+    startLink();
+}
+
+void FPSMonitor::stop()
+{
+    m_wanted = false;
+    stopLink();
+    m_scheduler->stop();
+}
+
+void FPSMonitor::attachWindow(QQuickWindow *window)
+{
+    m_window = window;
+    if (m_wanted)
+        start();
+}
+
+void FPSMonitor::startLink()
+{
+    std::unique_ptr<DisplayLink> link = m_linkFactory ? m_linkFactory() : nullptr;
+    if (!link)
+        return; // no frame source: stay stopped, figures unchanged
+    m_link = std::move(link);
+    if (const auto hz = m_link->nominalRefreshHz(); hz && std::isfinite(*hz) && *hz > 0) {
+        m_refreshNominalHz = *hz;
+        emit refreshNominalHzChanged();
+    }
+    std::shared_ptr<FrameTally> tally = m_tally;
+    m_link->start([tally] {
+        std::lock_guard lock(tally->lock);
+        ++tally->count;
+    });
+    m_lastSampleNs = m_clock.monotonicNs();
+    m_scheduler->start();
+}
+
+void FPSMonitor::stopLink()
+{
+    if (m_link) {
+        m_link->stop();
+        m_link.reset();
+    }
+}
+
+void FPSMonitor::publish()
+{
+    const uint64_t now = m_clock.monotonicNs();
+    const double elapsed = now > m_lastSampleNs ? static_cast<double>(now - m_lastSampleNs) / 1e9 : 0.0;
+    m_lastSampleNs = now;
+    qint64 count = 0;
+    {
+        std::lock_guard lock(m_tally->lock);
+        count = m_tally->count;
+        m_tally->count = 0;
+    }
+    if (elapsed > 0) {
+        m_currentFPS = static_cast<double>(count) / elapsed;
+        emit currentFPSChanged();
+    }
+}
+
+} // namespace corvane

@@ -1,0 +1,77 @@
+#pragma once
+// Frames per second counted on a display link (a window's frame swaps), published once a
+// second, with the followed display's nominal refresh rate.
+#include "monitors/SamplerScheduler.h"
+#include "platform/DisplayLink.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QtQml/qqmlregistration.h>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include <QQuickWindow>
+
+namespace corvane {
+
+class FPSMonitor : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("owned by AppState or a screen")
+    Q_PROPERTY(double currentFPS READ currentFPS NOTIFY currentFPSChanged)
+    Q_PROPERTY(double refreshNominalHz READ refreshNominalHz NOTIFY refreshNominalHzChanged)
+public:
+    using LinkFactory = std::function<std::unique_ptr<DisplayLink>()>;
+
+    // Follows the attached window, or else the application's first Qt Quick window.
+    explicit FPSMonitor(QObject *parent = nullptr);
+    FPSMonitor(LinkFactory linkFactory, const Clock &clock, bool autoStart, QObject *parent = nullptr);
+    ~FPSMonitor() override;
+
+    // Starts counting when a link can be made; otherwise stays stopped with its figures.
+    void start();
+    // Stops the link and the publication; the frames counted so far are kept.
+    void stop();
+    bool isRunning() const { return m_link != nullptr; }
+
+    // The window whose frames are counted. While the monitor is meant to run (constructed
+    // or start()ed and not stop()ped), this (re)starts it on that window.
+    Q_INVOKABLE void attachWindow(QQuickWindow *window);
+
+    double currentFPS() const { return m_currentFPS; }
+    double refreshNominalHz() const { return m_refreshNominalHz; }
+
+    // Turns the frames counted since the last publication into a rate (main thread).
+    void publish();
+
+    SamplerScheduler *scheduler() const { return m_scheduler.get(); }
+
+signals:
+    void currentFPSChanged();
+    void refreshNominalHzChanged();
+
+private:
+    // Shared with the link's thread; count is touched only under the lock.
+    struct FrameTally {
+        std::mutex lock;
+        qint64 count = 0;
+    };
+
+    void startLink();
+    void stopLink();
+
+    LinkFactory m_linkFactory;
+    const Clock &m_clock;
+    double m_currentFPS = 0;
+    double m_refreshNominalHz = 0;
+    std::unique_ptr<DisplayLink> m_link;
+    std::shared_ptr<FrameTally> m_tally = std::make_shared<FrameTally>();
+    uint64_t m_lastSampleNs = 0;
+    bool m_wanted = false;
+    QPointer<QQuickWindow> m_window;
+    std::unique_ptr<SamplerScheduler> m_scheduler;
+};
+
+} // namespace corvane

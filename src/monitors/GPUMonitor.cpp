@@ -1,0 +1,104 @@
+#include "monitors/GPUMonitor.h"
+
+#include <algorithm>
+
+namespace corvane {
+
+GPUMonitor::GPUMonitor(QObject *parent) : GPUMonitor(makeLinuxGpuStats(), Clock::system(), true, parent) {}
+
+GPUMonitor::GPUMonitor(std::unique_ptr<GpuStats> stats, const Clock &clock, bool autoStart, QObject *parent)
+    : QObject(parent), m_stats(std::move(stats)), m_history(new MetricHistory(this))
+{
+    m_scheduler = std::make_unique<SamplerScheduler>(
+        QStringLiteral("corvane.gpu-sampler"), Cadence::wholeSecond(),
+        [this] {
+            const bool immediate = m_immediatePending.exchange(false);
+            const quint64 generation = m_startGeneration.load();
+            Snapshot s = sample();
+            QMetaObject::invokeMethod(
+                this,
+                [this, s = std::move(s), immediate, generation] {
+                    publish(s);
+                    // The immediate sample is done: join the whole-second cadence, unless a
+                    // pause or a newer start() came in between.
+                    if (immediate && generation == m_startGeneration.load() && m_scheduler->isActive())
+                        m_scheduler->setCadence(Cadence::wholeSecond());
+                },
+                Qt::QueuedConnection);
+        },
+        SamplerScheduler::Placement::OwnThread, clock);
+    if (autoStart)
+        start();
+}
+
+GPUMonitor::~GPUMonitor()
+{
+    m_scheduler.reset(); // joins the sampler thread before the source goes
+}
+
+void GPUMonitor::start()
+{
+    // Sysfs and the NVIDIA library can be slow: the immediate sample runs on the sampler
+    // thread too, as a first tick with no delay.
+    ++m_startGeneration;
+    m_immediatePending = true;
+    m_scheduler->setCadence(Cadence::offsetThenEvery(0.0, 1.0));
+    m_scheduler->start();
+}
+
+void GPUMonitor::stop()
+{
+    m_scheduler->stop();
+}
+
+std::optional<double> GPUMonitor::readUtilization(const std::optional<std::vector<GpuAcceleratorReading>> &accelerators)
+{
+    if (!accelerators)
+        return std::nullopt;
+    std::optional<double> best;
+    for (const auto &a : *accelerators)
+        for (const int64_t pct : a.utilizationPercents) {
+            const double v = static_cast<double>(pct) / 100.0;
+            if (!best || v > *best)
+                best = v;
+        }
+    return best;
+}
+
+GPUMonitor::Snapshot GPUMonitor::sample()
+{
+    Snapshot s;
+    if (!m_deviceRead) {
+        m_deviceRead = true;
+        const auto dev = m_stats->defaultDevice();
+        m_hasDevice = dev.has_value();
+        s.device = dev;
+    }
+    s.hasDevice = m_hasDevice;
+    if (m_hasDevice)
+        s.usedBytes = m_stats->defaultDeviceUsedBytes();
+    s.utilization = readUtilization(m_stats->accelerators());
+    return s;
+}
+
+void GPUMonitor::publish(const Snapshot &s)
+{
+    if (s.device && *s.device) {
+        const GpuDeviceInfo &d = **s.device;
+        m_gpuName = d.name.isEmpty() ? QStringLiteral("—") : d.name;
+        emit gpuNameChanged();
+        m_vramRecommendedMaxBytes = d.vramTotalBytes.value_or(0);
+        emit vramRecommendedMaxBytesChanged();
+    }
+    if (s.hasDevice && s.usedBytes) {
+        m_vramUsedBytes = *s.usedBytes;
+        emit vramUsedBytesChanged();
+    }
+    if (s.utilization) {
+        m_utilization = std::clamp(*s.utilization, 0.0, 1.0);
+        emit utilizationChanged();
+    }
+    m_history->push(m_utilization);
+}
+
+} // namespace corvane

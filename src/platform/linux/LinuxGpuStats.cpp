@@ -1,0 +1,373 @@
+#include "platform/GpuStats.h"
+#include "platform/linux/SysFile.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+#include <dirent.h>
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <charconv>
+
+namespace corvane {
+namespace {
+
+// The handful of NVML entry points we use, declared by hand: the library is optional and
+// its header is not needed to call it.
+extern "C" {
+using nvmlReturn = int;
+using nvmlDevice = struct nvmlDeviceOpaque *;
+struct nvmlUtilization {
+    unsigned int gpu;
+    unsigned int memory;
+};
+struct nvmlMemory {
+    unsigned long long total;
+    unsigned long long free;
+    unsigned long long used;
+};
+}
+constexpr nvmlReturn kNvmlSuccess = 0;
+
+class Nvml {
+public:
+    Nvml()
+    {
+        m_lib = ::dlopen("libnvidia-ml.so.1", RTLD_NOW | RTLD_LOCAL);
+        if (!m_lib)
+            return;
+        init = sym<nvmlReturn (*)()>("nvmlInit_v2");
+        shutdown = sym<nvmlReturn (*)()>("nvmlShutdown");
+        getCount = sym<nvmlReturn (*)(unsigned int *)>("nvmlDeviceGetCount_v2");
+        byIndex = sym<nvmlReturn (*)(unsigned int, nvmlDevice *)>("nvmlDeviceGetHandleByIndex_v2");
+        byBusId = sym<nvmlReturn (*)(const char *, nvmlDevice *)>("nvmlDeviceGetHandleByPciBusId_v2");
+        utilization = sym<nvmlReturn (*)(nvmlDevice, nvmlUtilization *)>("nvmlDeviceGetUtilizationRates");
+        memory = sym<nvmlReturn (*)(nvmlDevice, nvmlMemory *)>("nvmlDeviceGetMemoryInfo");
+        name = sym<nvmlReturn (*)(nvmlDevice, char *, unsigned int)>("nvmlDeviceGetName");
+        if (init && shutdown && getCount && byIndex && byBusId && utilization && memory && name
+            && init() == kNvmlSuccess)
+            m_ready = true;
+    }
+    ~Nvml()
+    {
+        if (m_ready)
+            shutdown();
+        if (m_lib)
+            ::dlclose(m_lib);
+    }
+    Nvml(const Nvml &) = delete;
+    Nvml &operator=(const Nvml &) = delete;
+
+    bool ready() const { return m_ready; }
+
+    std::vector<nvmlDevice> devices() const
+    {
+        std::vector<nvmlDevice> out;
+        unsigned int n = 0;
+        if (!m_ready || getCount(&n) != kNvmlSuccess)
+            return out;
+        for (unsigned int i = 0; i < n; ++i) {
+            nvmlDevice d = nullptr;
+            if (byIndex(i, &d) == kNvmlSuccess && d)
+                out.push_back(d);
+        }
+        return out;
+    }
+    std::optional<nvmlDevice> device(const std::string &busId) const
+    {
+        nvmlDevice d = nullptr;
+        if (!m_ready || busId.empty() || byBusId(busId.c_str(), &d) != kNvmlSuccess || !d)
+            return std::nullopt;
+        return d;
+    }
+    std::optional<int64_t> busyPercent(nvmlDevice d) const
+    {
+        nvmlUtilization u{};
+        if (utilization(d, &u) != kNvmlSuccess)
+            return std::nullopt;
+        return static_cast<int64_t>(u.gpu);
+    }
+    std::optional<nvmlMemory> memoryInfo(nvmlDevice d) const
+    {
+        nvmlMemory m{};
+        if (memory(d, &m) != kNvmlSuccess)
+            return std::nullopt;
+        return m;
+    }
+    std::optional<QString> deviceName(nvmlDevice d) const
+    {
+        char buf[96] = {};
+        if (name(d, buf, sizeof buf) != kNvmlSuccess)
+            return std::nullopt;
+        buf[sizeof buf - 1] = 0;
+        const QString s = QString::fromUtf8(buf).trimmed();
+        return s.isEmpty() ? std::nullopt : std::optional<QString>(s);
+    }
+
+private:
+    template <typename F>
+    F sym(const char *n)
+    {
+        return reinterpret_cast<F>(::dlsym(m_lib, n));
+    }
+    void *m_lib = nullptr;
+    bool m_ready = false;
+    nvmlReturn (*init)() = nullptr;
+    nvmlReturn (*shutdown)() = nullptr;
+    nvmlReturn (*getCount)(unsigned int *) = nullptr;
+    nvmlReturn (*byIndex)(unsigned int, nvmlDevice *) = nullptr;
+    nvmlReturn (*byBusId)(const char *, nvmlDevice *) = nullptr;
+    nvmlReturn (*utilization)(nvmlDevice, nvmlUtilization *) = nullptr;
+    nvmlReturn (*memory)(nvmlDevice, nvmlMemory *) = nullptr;
+    nvmlReturn (*name)(nvmlDevice, char *, unsigned int) = nullptr;
+};
+
+constexpr uint16_t kVendorNvidia = 0x10de;
+
+std::optional<uint16_t> readHex16(const std::string &path)
+{
+    const auto t = sysfile::readTrimmed(path);
+    if (!t)
+        return std::nullopt;
+    std::string_view s = *t;
+    if (s.starts_with("0x") || s.starts_with("0X"))
+        s.remove_prefix(2);
+    unsigned v = 0;
+    const auto r = std::from_chars(s.data(), s.data() + s.size(), v, 16);
+    if (r.ec != std::errc() || r.ptr != s.data() + s.size() || v > 0xffff)
+        return std::nullopt;
+    return static_cast<uint16_t>(v);
+}
+
+// A firmware framebuffer has a DRM card but is no accelerator.
+bool isFramebufferDriver(const std::string &driver)
+{
+    return driver == "simple-framebuffer" || driver == "simpledrm" || driver == "efi-framebuffer"
+        || driver == "vesa-framebuffer" || driver == "ofdrm";
+}
+
+struct Card {
+    int index = 0;
+    std::string device; // <card>/device
+    std::optional<uint16_t> vendor;
+    std::optional<uint16_t> deviceId;
+    std::string busId;  // PCI_SLOT_NAME
+    std::string driver; // DRIVER
+    bool bootVga = false;
+};
+
+class LinuxGpuStats final : public GpuStats {
+public:
+    explicit LinuxGpuStats(LinuxGpuOptions o) : m_opt(std::move(o)), m_drmDir(m_opt.sysRoot.toStdString() + "/class/drm") {}
+
+    std::optional<GpuDeviceInfo> defaultDevice() override
+    {
+        const auto cards = listCards();
+        const Card *c = defaultCard(cards);
+        if (c) {
+            GpuDeviceInfo info;
+            std::optional<nvmlDevice> nv;
+            if (c->vendor == kVendorNvidia && nvml())
+                nv = m_nvml->device(c->busId);
+            if (nv) {
+                info.name = m_nvml->deviceName(*nv).value_or(QString());
+                if (auto m = m_nvml->memoryInfo(*nv))
+                    info.vramTotalBytes = m->total;
+            } else {
+                info.vramTotalBytes = sysfile::readU64(c->device + "/mem_info_vram_total");
+            }
+            if (info.name.isEmpty())
+                info.name = cardName(*c);
+            return info;
+        }
+        if (nvml()) {
+            const auto devs = m_nvml->devices();
+            if (!devs.empty()) {
+                GpuDeviceInfo info;
+                info.name = m_nvml->deviceName(devs.front()).value_or(QStringLiteral("NVIDIA"));
+                if (auto m = m_nvml->memoryInfo(devs.front()))
+                    info.vramTotalBytes = m->total;
+                return info;
+            }
+        }
+        return std::nullopt;
+    }
+
+    std::optional<uint64_t> defaultDeviceUsedBytes() override
+    {
+        const auto cards = listCards();
+        const Card *c = defaultCard(cards);
+        if (c) {
+            if (c->vendor == kVendorNvidia && nvml()) {
+                if (auto d = m_nvml->device(c->busId)) {
+                    if (auto m = m_nvml->memoryInfo(*d))
+                        return m->used;
+                    return std::nullopt;
+                }
+            }
+            return sysfile::readU64(c->device + "/mem_info_vram_used");
+        }
+        if (nvml()) {
+            const auto devs = m_nvml->devices();
+            if (!devs.empty())
+                if (auto m = m_nvml->memoryInfo(devs.front()))
+                    return m->used;
+        }
+        return std::nullopt;
+    }
+
+    std::optional<std::vector<GpuAcceleratorReading>> accelerators() override
+    {
+        std::vector<GpuAcceleratorReading> out;
+        for (const Card &c : listCards()) {
+            GpuAcceleratorReading r;
+            if (auto v = sysfile::readU64(c.device + "/gpu_busy_percent"); v && *v <= 100)
+                r.utilizationPercents.push_back(static_cast<int64_t>(*v));
+            out.push_back(std::move(r));
+        }
+        // NVIDIA devices report through NVML, whether or not they also have a DRM card.
+        if (nvml()) {
+            for (nvmlDevice d : m_nvml->devices()) {
+                GpuAcceleratorReading r;
+                if (auto v = m_nvml->busyPercent(d); v && *v <= 100)
+                    r.utilizationPercents.push_back(*v);
+                out.push_back(std::move(r));
+            }
+        }
+        if (out.empty())
+            return std::nullopt;
+        return out;
+    }
+
+private:
+    // Loaded on first use, on the sampler thread: initialising the driver can take a while.
+    const Nvml *nvml()
+    {
+        if (!m_opt.useNvml)
+            return nullptr;
+        if (!m_nvml)
+            m_nvml = std::make_unique<Nvml>();
+        return m_nvml->ready() ? m_nvml.get() : nullptr;
+    }
+
+    std::vector<Card> listCards() const
+    {
+        std::vector<Card> cards;
+        DIR *d = ::opendir(m_drmDir.c_str());
+        if (!d)
+            return cards;
+        while (dirent *e = ::readdir(d)) {
+            const std::string_view n = e->d_name;
+            if (!n.starts_with("card") || n.size() == 4)
+                continue;
+            int idx = 0;
+            const auto r = std::from_chars(n.data() + 4, n.data() + n.size(), idx);
+            if (r.ec != std::errc() || r.ptr != n.data() + n.size())
+                continue; // a connector such as card0-HDMI-A-1
+            Card c;
+            c.index = idx;
+            c.device = m_drmDir + "/" + std::string(n) + "/device";
+            if (auto ue = sysfile::read(c.device + "/uevent", 4096)) {
+                std::string_view s = *ue;
+                while (!s.empty()) {
+                    const size_t nl = s.find('\n');
+                    const std::string_view line = s.substr(0, nl);
+                    if (line.starts_with("PCI_SLOT_NAME="))
+                        c.busId = std::string(line.substr(14));
+                    else if (line.starts_with("DRIVER="))
+                        c.driver = std::string(line.substr(7));
+                    s = nl == std::string_view::npos ? std::string_view() : s.substr(nl + 1);
+                }
+            } else if (!sysfile::read(c.device + "/vendor", 64)) {
+                continue; // no device behind the card
+            }
+            if (isFramebufferDriver(c.driver))
+                continue;
+            c.vendor = readHex16(c.device + "/vendor");
+            c.deviceId = readHex16(c.device + "/device");
+            c.bootVga = sysfile::readU64(c.device + "/boot_vga").value_or(0) == 1;
+            cards.push_back(std::move(c));
+        }
+        ::closedir(d);
+        std::sort(cards.begin(), cards.end(), [](const Card &a, const Card &b) { return a.index < b.index; });
+        return cards;
+    }
+
+    static const Card *defaultCard(const std::vector<Card> &cards)
+    {
+        for (const Card &c : cards)
+            if (c.bootVga)
+                return &c;
+        return cards.empty() ? nullptr : &cards.front();
+    }
+
+    QString cardName(const Card &c) const
+    {
+        if (c.vendor && c.deviceId) {
+            for (const QString &p : m_opt.pciIdsPaths)
+                if (auto n = lookupPciName(p, *c.vendor, *c.deviceId))
+                    return *n;
+            return QStringLiteral("PCI %1:%2")
+                .arg(*c.vendor, 4, 16, QLatin1Char('0'))
+                .arg(*c.deviceId, 4, 16, QLatin1Char('0'));
+        }
+        if (!c.driver.empty())
+            return QString::fromStdString(c.driver);
+        return QStringLiteral("card%1").arg(c.index);
+    }
+
+    LinuxGpuOptions m_opt;
+    std::string m_drmDir;
+    std::unique_ptr<Nvml> m_nvml;
+};
+
+} // namespace
+
+std::optional<QString> lookupPciName(const QString &pciIdsPath, uint16_t vendor, uint16_t device)
+{
+    QFile f(pciIdsPath);
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray v = QByteArray::number(vendor, 16).rightJustified(4, '0');
+    const QByteArray dv = QByteArray::number(device, 16).rightJustified(4, '0');
+    QString vendorName;
+    bool inVendor = false;
+    QByteArray line;
+    while (!f.atEnd()) {
+        line = f.readLine();
+        if (line.endsWith('\n'))
+            line.chop(1);
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        if (line.startsWith("C "))
+            break; // device classes follow the vendors
+        if (line[0] != '\t') {
+            if (inVendor)
+                break; // the vendor's device list is over
+            if (line.size() > 6 && line.left(4).toLower() == v) {
+                inVendor = true;
+                vendorName = QString::fromUtf8(line.mid(4)).trimmed();
+            }
+            continue;
+        }
+        if (!inVendor || line.startsWith("\t\t"))
+            continue;
+        if (line.size() > 7 && line.mid(1, 4).toLower() == dv) {
+            const QString deviceName = QString::fromUtf8(line.mid(5)).trimmed();
+            // "Advanced Micro Devices, Inc. [AMD/ATI]" reads better as its short form.
+            static const QRegularExpression shortForm(QStringLiteral("\\[([^\\]]+)\\]\\s*$"));
+            const auto m = shortForm.match(vendorName);
+            const QString vshort = m.hasMatch() ? m.captured(1) : vendorName;
+            return vshort + QLatin1Char(' ') + deviceName;
+        }
+    }
+    return std::nullopt;
+}
+
+std::unique_ptr<GpuStats> makeLinuxGpuStats(const LinuxGpuOptions &options)
+{
+    return std::make_unique<LinuxGpuStats>(options);
+}
+
+} // namespace corvane

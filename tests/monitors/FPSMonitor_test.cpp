@@ -1,0 +1,170 @@
+#include "fakes/FakeClock.h"
+#include "fakes/FakeDisplayLink.h"
+#include "monitors/FPSMonitor.h"
+
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <thread>
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+struct Rig {
+    FakeClock clock;
+    std::shared_ptr<FakeDisplayLink::Shared> link = std::make_shared<FakeDisplayLink::Shared>();
+    bool linkAvailable = true;
+    std::unique_ptr<FPSMonitor> make(bool autoStart = true)
+    {
+        return std::make_unique<FPSMonitor>(
+            [this]() -> std::unique_ptr<DisplayLink> {
+                return linkAvailable ? std::make_unique<FakeDisplayLink>(link) : nullptr;
+            },
+            clock, autoStart);
+    }
+    void frames(int n) { FakeDisplayLink::frames(*link, n); }
+};
+
+} // namespace
+
+struct RateCase {
+    int frames;
+    double seconds;
+    double fps;
+};
+
+class FPSRate : public ::testing::TestWithParam<RateCase> {};
+
+TEST_P(FPSRate, CountsFramesOverTheElapsedInterval)
+{
+    const auto c = GetParam();
+    Rig r;
+    auto m = r.make();
+    r.frames(c.frames);
+    r.clock.advance(c.seconds);
+    m->publish();
+    EXPECT_NEAR(m->currentFPS(), c.fps, 0.01);
+    // The count starts again from zero.
+    r.clock.advance(1.0);
+    m->publish();
+    EXPECT_DOUBLE_EQ(m->currentFPS(), 0.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FPSRate,
+                         ::testing::Values(RateCase{120, 1.0, 120.0}, RateCase{59, 1.02, 57.84},
+                                           RateCase{0, 1.0, 0.0}, RateCase{30, 0.5, 60.0}));
+
+TEST(FPSMonitorTest, NoElapsedTimeKeepsTheFigure)
+{
+    Rig r;
+    auto m = r.make();
+    r.frames(60);
+    r.clock.advance(1.0);
+    m->publish();
+    QSignalSpy spy(m.get(), &FPSMonitor::currentFPSChanged);
+    r.frames(10);
+    m->publish(); // same instant
+    EXPECT_EQ(spy.count(), 0);
+    EXPECT_DOUBLE_EQ(m->currentFPS(), 60.0);
+}
+
+TEST(FPSMonitorTest, NominalRefreshComesFromTheLinkWhenItKnowsOne)
+{
+    Rig r;
+    r.link->nominal = 60000.0 / 1001.0;
+    auto m = r.make();
+    EXPECT_NEAR(m->refreshNominalHz(), 59.94, 0.001);
+    m->stop();
+    for (double bad : {0.0, std::nan(""), -60.0}) {
+        r.link->nominal = bad;
+        m->start();
+        EXPECT_NEAR(m->refreshNominalHz(), 59.94, 0.001) << bad;
+        m->stop();
+    }
+    r.link->nominal = std::nullopt;
+    m->start();
+    EXPECT_NEAR(m->refreshNominalHz(), 59.94, 0.001);
+}
+
+TEST(FPSMonitorTest, WithoutALinkItStaysStoppedAtZero)
+{
+    Rig r;
+    r.linkAvailable = false;
+    auto m = r.make();
+    EXPECT_FALSE(m->isRunning());
+    EXPECT_FALSE(m->scheduler()->isActive());
+    EXPECT_EQ(m->currentFPS(), 0.0);
+    EXPECT_EQ(m->refreshNominalHz(), 0.0);
+}
+
+TEST(FPSMonitorTest, StoppedCountsNothingAndPublishesNothing)
+{
+    Rig r;
+    auto m = r.make();
+    r.frames(5);
+    m->stop();
+    EXPECT_FALSE(m->isRunning());
+    EXPECT_FALSE(m->scheduler()->isActive());
+    r.frames(100); // the link is stopped: not counted
+    QSignalSpy spy(m.get(), &FPSMonitor::currentFPSChanged);
+    QTest::qWait(1200);
+    EXPECT_EQ(spy.count(), 0);
+
+    // Frames from before the stop count in the first publication after start(), over the
+    // time since start().
+    m->start();
+    EXPECT_TRUE(m->isRunning());
+    r.frames(5);
+    r.clock.advance(1.0);
+    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 2500);
+    EXPECT_DOUBLE_EQ(m->currentFPS(), 10.0);
+}
+
+TEST(FPSMonitorTest, SecondStartReplacesTheRunningLink)
+{
+    Rig r;
+    auto m = r.make();
+    m->start();
+    EXPECT_EQ(r.link->starts, 2);
+    EXPECT_EQ(r.link->stops, 1);
+    EXPECT_TRUE(m->isRunning());
+}
+
+TEST(FPSMonitorTest, FramesFromAnotherThreadAreAllCounted)
+{
+    Rig r;
+    auto m = r.make();
+    std::thread t([&] { r.frames(5000); });
+    r.frames(5000);
+    t.join();
+    r.clock.advance(2.0);
+    m->publish();
+    EXPECT_DOUBLE_EQ(m->currentFPS(), 5000.0);
+}
+
+TEST(FPSMonitorTest, CountsTheSwapsOfARealWindow)
+{
+    QQuickWindow window;
+    window.resize(64, 64);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    FPSMonitor m; // follows the application's Qt Quick window
+    EXPECT_TRUE(m.isRunning());
+    // Keep the window drawing.
+    QTimer redraw;
+    QObject::connect(&redraw, &QTimer::timeout, &window, &QQuickWindow::update);
+    redraw.start(10);
+    QSignalSpy spy(&m, &FPSMonitor::currentFPSChanged);
+    ASSERT_TRUE(spy.wait(3000));
+    if (m.currentFPS() == 0)
+        ASSERT_TRUE(spy.wait(3000));
+    EXPECT_GT(m.currentFPS(), 0.0);
+    m.stop();
+    EXPECT_FALSE(m.isRunning());
+}
