@@ -14,7 +14,7 @@ PKGS=(
   libgl-dev libgl1-mesa-dri libegl-dev libssl-dev libpulse-dev
   libx11-dev libxcb1-dev libxcb-ewmh-dev libxrandr-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  fonts-inter fonts-quicksand fonts-dejavu-core fonts-materialdesignicons-webfont
+  pci.ids fonts-inter fonts-quicksand fonts-dejavu-core fonts-materialdesignicons-webfont
   xvfb xauth x11-utils x11-apps imagemagick dbus dbus-bin dbus-daemon trayer pkexec
 )
 

@@ -33,8 +33,10 @@ int main(int argc, char *argv[])
         engine.load(QUrl(QStringLiteral("qrc:/Corvane/MainWindow.qml")));
         if (engine.rootObjects().isEmpty())
             return 1;
-        if (auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first()))
+        if (auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first())) {
             delegate.attachMainWindow(window);
+            state.fps()->attachWindow(window); // frames are counted on the main window
+        }
 
         const QStringList args = QCoreApplication::arguments();
         QTimer::singleShot(0, &delegate, [&delegate, args] { delegate.applicationDidFinishLaunching(args); });

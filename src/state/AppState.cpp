@@ -14,7 +14,10 @@ AppState::AppState(QObject *parent) : QObject(parent)
     m_system = new SystemMonitor(this);
     m_network = new NetworkMonitor(this);
     m_storage = new StorageMonitor(this);
+    m_fps = new FPSMonitor(this);
+    m_gpu = new GPUMonitor(this);
     m_processes = new ProcessMonitor(this);
+    m_displays = new DisplayMonitor(this);
     mainWindowVisible = true;
     barModeVisible = false;
     menuPopupVisible = false;
@@ -87,6 +90,8 @@ void AppState::resume()
 {
     m_network->start();
     m_storage->start();
+    m_gpu->start();
+    m_fps->start();
     m_processes->start();
 }
 
@@ -94,6 +99,8 @@ void AppState::pause()
 {
     m_network->stop();
     m_storage->stop();
+    m_gpu->stop();
+    m_fps->stop();
     m_processes->stop();
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 // The hub every surface reads: owns the long-lived monitors for the whole run, holds the
 // selected tab and a pending quick test, and pauses the costly samplers while nothing shows.
+#include "monitors/DisplayMonitor.h"
+#include "monitors/FPSMonitor.h"
+#include "monitors/GPUMonitor.h"
 #include "monitors/NetworkMonitor.h"
 #include "monitors/ProcessMonitor.h"
 #include "monitors/StorageMonitor.h"
@@ -26,7 +29,10 @@ class AppState : public QObject {
     Q_PROPERTY(corvane::SystemMonitor *system READ system CONSTANT)
     Q_PROPERTY(corvane::NetworkMonitor *network READ network CONSTANT)
     Q_PROPERTY(corvane::StorageMonitor *storage READ storage CONSTANT)
+    Q_PROPERTY(corvane::FPSMonitor *fps READ fps CONSTANT)
+    Q_PROPERTY(corvane::GPUMonitor *gpu READ gpu CONSTANT)
     Q_PROPERTY(corvane::ProcessMonitor *processes READ processes CONSTANT)
+    Q_PROPERTY(corvane::DisplayMonitor *displays READ displays CONSTANT)
 public:
     // Created by main() after the application object and destroyed before it.
     explicit AppState(QObject *parent = nullptr);
@@ -47,7 +53,10 @@ public:
     SystemMonitor *system() const { return m_system; }
     NetworkMonitor *network() const { return m_network; }
     StorageMonitor *storage() const { return m_storage; }
+    FPSMonitor *fps() const { return m_fps; }
+    GPUMonitor *gpu() const { return m_gpu; }
     ProcessMonitor *processes() const { return m_processes; }
+    DisplayMonitor *displays() const { return m_displays; }
 
     // Surface flags: plain fields; every writer calls updateVisibility() right after.
     bool mainWindowVisible = true;
@@ -78,7 +87,10 @@ private:
     SystemMonitor *m_system;
     NetworkMonitor *m_network;
     StorageMonitor *m_storage;
+    FPSMonitor *m_fps;
+    GPUMonitor *m_gpu;
     ProcessMonitor *m_processes;
+    DisplayMonitor *m_displays;
     bool m_visualsPaused = false;
 };
 
