@@ -13,16 +13,20 @@ bool encodeSmcValue(uint32_t type, double value, std::array<uint8_t, 32> &bytes)
     bytes.fill(0);
     switch (type) {
     case smcKeyCode("sp78"): {
-        const auto v = saturatingCast<int16_t>(std::round(value * 256.0));
-        const auto u = static_cast<uint16_t>(v);
+        const auto v = checkedCast<int16_t>(std::round(value * 256.0));
+        if (!v)
+            return false;
+        const auto u = static_cast<uint16_t>(*v);
         bytes[0] = static_cast<uint8_t>(u >> 8);
         bytes[1] = static_cast<uint8_t>(u);
         return true;
     }
     case smcKeyCode("fpe2"): {
-        const auto u = saturatingCast<uint16_t>(std::round(value * 4.0));
-        bytes[0] = static_cast<uint8_t>(u >> 8);
-        bytes[1] = static_cast<uint8_t>(u);
+        const auto u = checkedCast<uint16_t>(std::round(value * 4.0));
+        if (!u)
+            return false;
+        bytes[0] = static_cast<uint8_t>(*u >> 8);
+        bytes[1] = static_cast<uint8_t>(*u);
         return true;
     }
     case smcKeyCode("flt "):
@@ -34,17 +38,27 @@ bool encodeSmcValue(uint32_t type, double value, std::array<uint8_t, 32> &bytes)
             bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(u >> (8 * i)); // little-endian
         return true;
     }
-    case smcKeyCode("ui8 "):
-        bytes[0] = saturatingCast<uint8_t>(value);
+    case smcKeyCode("ui8 "): {
+        const auto u = checkedCast<uint8_t>(value);
+        if (!u)
+            return false;
+        bytes[0] = *u;
         return true;
+    }
     case smcKeyCode("ui16"): {
-        const auto u = saturatingCast<uint16_t>(value);
+        const auto o = checkedCast<uint16_t>(value);
+        if (!o)
+            return false;
+        const uint16_t u = *o;
         bytes[0] = static_cast<uint8_t>(u >> 8);
         bytes[1] = static_cast<uint8_t>(u);
         return true;
     }
     case smcKeyCode("ui32"): {
-        const auto u = saturatingCast<uint32_t>(value);
+        const auto o = checkedCast<uint32_t>(value);
+        if (!o)
+            return false;
+        const uint32_t u = *o;
         for (int i = 0; i < 4; ++i)
             bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(u >> (24 - 8 * i));
         return true;

@@ -12,7 +12,8 @@
 namespace corvane {
 
 // Encodes `value` as the controller would store it in a key of type `type`.
-// Out-of-range values saturate; false for a type this store does not produce.
+// False for a value the type cannot hold (the read then fails: no invented value) and
+// for a type this store does not produce.
 bool encodeSmcValue(uint32_t type, double value, std::array<uint8_t, 32> &bytes);
 
 class SmcKeyStore : public SmcTransport {
