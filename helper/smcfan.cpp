@@ -185,7 +185,8 @@ bool restoreFan(const FanNode &f, const std::optional<Saved> &saved)
     return writeExisting(f.pwmFile("_enable"), std::to_string(saved->mode));
 }
 
-int cmdSet(const std::vector<FanNode> &fans, const std::string &stateDir, long rpm, std::optional<long> index)
+int cmdSet(const std::vector<FanNode> &fans, const std::string &sysRoot, const std::string &stateDir, long rpm,
+           std::optional<long> index)
 {
     std::vector<std::pair<const FanNode *, Range>> targets;
     for (const FanNode &f : fans) {
@@ -199,7 +200,8 @@ int cmdSet(const std::vector<FanNode> &fans, const std::string &stateDir, long r
         targets.emplace_back(&f, *r);
     }
     if (targets.empty())
-        return refuse(kFailed, index ? "no fan with index " + std::to_string(*index) : "no fans");
+        return refuse(kFailed, (index ? "no fan with index " + std::to_string(*index) : std::string("no fans"))
+                                   + " under " + sysRoot);
 
     // One fan: its own range. Every fan: the span of all ranges, each fan clamped to its own.
     Range all{targets.front().second.min, targets.front().second.max};
@@ -289,7 +291,7 @@ int main(int argc, char **argv)
             if (!index)
                 return refuse(kUsage, "fan index must be a whole number: " + args[2]);
         }
-        return cmdSet(machineFans(sysRoot), stateDir, *rpm, index);
+        return cmdSet(machineFans(sysRoot), sysRoot, stateDir, *rpm, index);
     }
     return refuse(kUsage, usage);
 }
