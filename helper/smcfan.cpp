@@ -1,0 +1,297 @@
+// smcfan: forces fan speeds and puts them back to automatic control. Runs as root through
+// pkexec, so it trusts nothing it is given:
+//   smcfan set <rpm> [<fan index>]   rpm a plain decimal integer within the fan's range
+//   smcfan auto                      restores the mode each fan had before the first "set"
+// Fans are those of applesmc (fanN_manual / fanN_output) or else of hwmon (pwmN_enable /
+// pwmN, the speed mapped linearly between the fan's minimum and maximum).
+// The original modes are kept in a state file so that "auto" restores them even after the
+// application that asked for "set" has crashed and restarted.
+//
+// SMCFAN_SYSFS_ROOT and SMCFAN_STATE_DIR exist for tests on a copied fixture tree. They are
+// ignored when the process runs with elevated credentials (setuid / AT_SECURE) or was
+// started by pkexec (PKEXEC_UID set); pkexec also clears the environment on its own.
+#include "platform/linux/SmcFanTree.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <sys/auxv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace corvane::fantree;
+
+namespace {
+
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+
+int refuse(int code, const std::string &why)
+{
+    std::fprintf(stderr, "smcfan: %s\n", why.c_str());
+    return code;
+}
+
+std::string trustedEnv(const char *name, const char *fallback)
+{
+    if (::getauxval(AT_SECURE) != 0 || std::getenv("PKEXEC_UID") != nullptr)
+        return fallback;
+    const char *v = std::getenv(name);
+    return v && *v ? v : fallback;
+}
+
+// A plain decimal number: digits only, no sign, no spaces, at most `maxDigits`.
+std::optional<long> parseCount(const std::string &s, size_t maxDigits)
+{
+    if (s.empty() || s.size() > maxDigits)
+        return std::nullopt;
+    long v = 0;
+    for (const char c : s) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        v = v * 10 + (c - '0');
+    }
+    return v;
+}
+
+struct Range {
+    long min = 0;
+    long max = 0;
+};
+
+// The fan's speed range; nothing when its maximum is unknown.
+std::optional<Range> rangeOf(const FanNode &f)
+{
+    const auto max = readInteger(f.file("_max"));
+    if (!max || *max <= 0)
+        return std::nullopt;
+    const long min = static_cast<long>(std::max(0LL, readInteger(f.file("_min")).value_or(0)));
+    if (min > *max)
+        return std::nullopt;
+    return Range{min, static_cast<long>(*max)};
+}
+
+bool controllable(const FanNode &f)
+{
+    if (f.source == Source::AppleSmc)
+        return exists(f.file("_manual")) && exists(f.file("_output"));
+    return exists(f.pwmFile("")) && exists(f.pwmFile("_enable"));
+}
+
+// --- state file: one line per fan, "<dir>\t<number>\t<mode>\t<pwm>" ---
+
+struct Saved {
+    long long mode = 0;
+    long long pwm = -1; // hwmon only
+};
+using State = std::map<std::pair<std::string, int>, Saved>;
+
+std::string statePath(const std::string &dir) { return dir + "/state"; }
+
+State loadState(const std::string &dir)
+{
+    State st;
+    const int fd = ::open(statePath(dir).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return st;
+    std::string text;
+    char buf[4096];
+    ssize_t n;
+    while ((n = ::read(fd, buf, sizeof buf)) > 0 && text.size() < 1 << 20)
+        text.append(buf, static_cast<size_t>(n));
+    ::close(fd);
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream l(line);
+        std::string d;
+        int number = 0;
+        Saved s;
+        if (std::getline(l, d, '\t') && (l >> number >> s.mode >> s.pwm))
+            st[{d, number}] = s;
+    }
+    return st;
+}
+
+bool saveState(const std::string &dir, const State &st)
+{
+    if (st.empty()) {
+        return ::unlink(statePath(dir).c_str()) == 0 || errno == ENOENT;
+    }
+    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
+        return false;
+    std::string text;
+    for (const auto &[k, s] : st)
+        text += k.first + "\t" + std::to_string(k.second) + "\t" + std::to_string(s.mode) + "\t"
+            + std::to_string(s.pwm) + "\n";
+    const std::string tmp = statePath(dir) + ".tmp";
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !ok) {
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    return ::rename(tmp.c_str(), statePath(dir).c_str()) == 0;
+}
+
+std::optional<Saved> currentMode(const FanNode &f)
+{
+    Saved s;
+    if (f.source == Source::AppleSmc) {
+        const auto m = readInteger(f.file("_manual"));
+        if (!m)
+            return std::nullopt;
+        s.mode = *m;
+        return s;
+    }
+    const auto m = readInteger(f.pwmFile("_enable"));
+    const auto p = readInteger(f.pwmFile(""));
+    if (!m || !p)
+        return std::nullopt;
+    s.mode = *m;
+    s.pwm = *p;
+    return s;
+}
+
+bool writeFan(const FanNode &f, long rpm, const Range &r)
+{
+    if (f.source == Source::AppleSmc)
+        return writeExisting(f.file("_manual"), "1") && writeExisting(f.file("_output"), std::to_string(rpm));
+    const double span = static_cast<double>(r.max - r.min);
+    const double frac = span > 0 ? static_cast<double>(rpm - r.min) / span : 1.0;
+    const long pwm = std::lround(std::clamp(frac, 0.0, 1.0) * 255.0);
+    return writeExisting(f.pwmFile("_enable"), "1") && writeExisting(f.pwmFile(""), std::to_string(pwm));
+}
+
+bool restoreFan(const FanNode &f, const std::optional<Saved> &saved)
+{
+    if (f.source == Source::AppleSmc)
+        return writeExisting(f.file("_manual"), std::to_string(saved ? saved->mode : 0));
+    if (!saved)
+        return true; // never changed by us; hwmon has no single "automatic" value to guess
+    if (saved->mode == 1 && saved->pwm >= 0 && !writeExisting(f.pwmFile(""), std::to_string(saved->pwm)))
+        return false;
+    return writeExisting(f.pwmFile("_enable"), std::to_string(saved->mode));
+}
+
+int cmdSet(const std::vector<FanNode> &fans, const std::string &sysRoot, const std::string &stateDir, long rpm,
+           std::optional<long> index)
+{
+    std::vector<std::pair<const FanNode *, Range>> targets;
+    for (const FanNode &f : fans) {
+        if (index && f.index != *index)
+            continue;
+        const auto r = rangeOf(f);
+        if (!r)
+            return refuse(kFailed, "fan " + std::to_string(f.index) + " has no known speed range");
+        if (!controllable(f))
+            return refuse(kFailed, "fan " + std::to_string(f.index) + " cannot be controlled");
+        targets.emplace_back(&f, *r);
+    }
+    if (targets.empty())
+        return refuse(kFailed, (index ? "no fan with index " + std::to_string(*index) : std::string("no fans"))
+                                   + " under " + sysRoot);
+
+    // One fan: its own range. Every fan: the span of all ranges, each fan clamped to its own.
+    Range all{targets.front().second.min, targets.front().second.max};
+    for (const auto &[f, r] : targets) {
+        all.min = std::min(all.min, r.min);
+        all.max = std::max(all.max, r.max);
+    }
+    if (rpm < all.min || rpm > all.max)
+        return refuse(kFailed, "speed " + std::to_string(rpm) + " outside " + std::to_string(all.min) + "–"
+                                   + std::to_string(all.max) + " rpm");
+
+    // Record the original modes before touching anything.
+    State st = loadState(stateDir);
+    bool changed = false;
+    for (const auto &[f, r] : targets) {
+        const auto key = std::make_pair(f->dir, f->number);
+        if (st.count(key))
+            continue;
+        const auto mode = currentMode(*f);
+        if (!mode)
+            return refuse(kFailed, "cannot read the mode of fan " + std::to_string(f->index));
+        st[key] = *mode;
+        changed = true;
+    }
+    if (changed && !saveState(stateDir, st))
+        return refuse(kFailed, "cannot write the state file in " + stateDir + ": " + std::strerror(errno));
+
+    for (const auto &[f, r] : targets) {
+        const long own = std::clamp(rpm, r.min, r.max);
+        if (!writeFan(*f, own, r))
+            return refuse(kFailed, "writing fan " + std::to_string(f->index) + " failed: " + std::strerror(errno));
+    }
+    return 0;
+}
+
+int cmdAuto(const std::vector<FanNode> &fans, const std::string &stateDir)
+{
+    State st = loadState(stateDir);
+    bool ok = true;
+    for (const FanNode &f : fans) {
+        const auto key = std::make_pair(f.dir, f.number);
+        const auto it = st.find(key);
+        const std::optional<Saved> saved = it == st.end() ? std::nullopt : std::optional<Saved>(it->second);
+        if (!controllable(f)) {
+            continue;
+        }
+        if (restoreFan(f, saved)) {
+            if (it != st.end())
+                st.erase(it);
+        } else {
+            ok = false;
+            std::fprintf(stderr, "smcfan: restoring fan %d failed: %s\n", f.index, std::strerror(errno));
+        }
+    }
+    // Records of fans no longer present stay until they can be restored.
+    if (!saveState(stateDir, st))
+        return refuse(kFailed, "cannot update the state file in " + stateDir);
+    return ok ? 0 : kFailed;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const std::string usage = "usage: smcfan set <rpm> [<fan index>] | smcfan auto";
+    if (args.empty())
+        return refuse(kUsage, usage);
+
+    const std::string sysRoot = trustedEnv("SMCFAN_SYSFS_ROOT", "/sys");
+    const std::string stateDir = trustedEnv("SMCFAN_STATE_DIR", "/run/corvane-smcfan");
+
+    if (args[0] == "auto") {
+        if (args.size() != 1)
+            return refuse(kUsage, usage);
+        return cmdAuto(machineFans(sysRoot), stateDir);
+    }
+    if (args[0] == "set") {
+        if (args.size() < 2 || args.size() > 3)
+            return refuse(kUsage, usage);
+        const auto rpm = parseCount(args[1], 6);
+        if (!rpm)
+            return refuse(kUsage, "speed must be a whole number of rpm: " + args[1]);
+        std::optional<long> index;
+        if (args.size() == 3) {
+            index = parseCount(args[2], 3);
+            if (!index)
+                return refuse(kUsage, "fan index must be a whole number: " + args[2]);
+        }
+        return cmdSet(machineFans(sysRoot), sysRoot, stateDir, *rpm, index);
+    }
+    return refuse(kUsage, usage);
+}

@@ -1,0 +1,186 @@
+#pragma once
+// Temperature sensors and fans of the system management controller: keys discovered once,
+// then every 3 s (12 s at reduced cadence) all temperatures and fans are read on the
+// "corvane.smc" thread and published here. Fan speeds are forced only through the
+// privileged helper (FanControl.h); this class never writes SMC keys.
+#include "monitors/FanControl.h"
+#include "monitors/MetricHistory.h"
+#include "monitors/SamplerScheduler.h"
+#include "platform/SmcTransport.h"
+
+#include <QList>
+#include <QObject>
+#include <QThread>
+#include <QVariant>
+#include <QVariantList>
+#include <QtQml/qqmlregistration.h>
+
+#include <memory>
+#include <optional>
+
+namespace corvane {
+
+struct SMCTemperatureReading {
+    Q_GADGET
+    Q_PROPERTY(QString key MEMBER key)
+    Q_PROPERTY(QString name MEMBER name)
+    Q_PROPERTY(double celsius MEMBER celsius)
+public:
+    QString key;
+    QString name;
+    double celsius = 0;
+    bool operator==(const SMCTemperatureReading &) const = default;
+};
+
+struct SMCFanReading {
+    Q_GADGET
+    Q_PROPERTY(int index MEMBER index)
+    Q_PROPERTY(QString name MEMBER name)
+    Q_PROPERTY(double rpm MEMBER rpm)
+    Q_PROPERTY(double minRPM MEMBER minRPM)
+    Q_PROPERTY(double maxRPM MEMBER maxRPM)
+public:
+    int index = 0;
+    QString name;
+    double rpm = 0;
+    double minRPM = 0;
+    double maxRPM = 0;
+    bool operator==(const SMCFanReading &) const = default;
+};
+
+class SMCMonitor : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("owned by AppState")
+    Q_PROPERTY(QVariantList temperatures READ temperaturesVariant NOTIFY temperaturesChanged)
+    Q_PROPERTY(QVariantList fans READ fansVariant NOTIFY fansChanged)
+    Q_PROPERTY(double cpuTemp READ cpuTemp NOTIFY cpuTempChanged)
+    Q_PROPERTY(double gpuTemp READ gpuTemp NOTIFY gpuTempChanged)
+    Q_PROPERTY(corvane::MetricHistory *cpuHistory READ cpuHistory CONSTANT)
+    Q_PROPERTY(corvane::MetricHistory *gpuHistory READ gpuHistory CONSTANT)
+    Q_PROPERTY(bool reducedCadence READ reducedCadence WRITE setReducedCadence)
+    // null until the first fan command has finished
+    Q_PROPERTY(QVariant fanControlMessage READ fanControlMessageVariant NOTIFY fanControlMessageChanged)
+    Q_PROPERTY(bool fanManualActive READ fanManualActive NOTIFY fanManualActiveChanged)
+public:
+    static constexpr double kInterval = 3.0;
+    static constexpr double kReducedInterval = 12.0;
+    // Discovery never walks more keys than this, whatever "#KEY" claims.
+    static constexpr int kMaxDiscoveredKeys = 2048;
+    static constexpr int kMaxFans = 8;
+
+    struct TemperatureKey {
+        QString key;
+        uint32_t type = 0;
+        bool operator==(const TemperatureKey &) const = default;
+    };
+    struct Snapshot {
+        bool connected = false; // false: nothing is published
+        QList<SMCTemperatureReading> temperatures;
+        double cpuTemp = 0;
+        double gpuTemp = 0;
+        QList<SMCFanReading> fans;
+    };
+
+    // The machine's sensors (applesmc or hwmon) and the installed fan helper.
+    explicit SMCMonitor(QObject *parent = nullptr);
+    // autoStart: open, discover and start the timer at once (else the test drives sample()).
+    SMCMonitor(std::unique_ptr<SmcTransport> transport, const Clock &clock, bool autoStart,
+               QObject *parent = nullptr);
+    ~SMCMonitor() override;
+
+    // (Re)starts the refresh timer for the current cadence and refreshes at once.
+    Q_INVOKABLE void startTimer();
+    // Schedules one full read on the sampler thread; the result is published when it lands.
+    Q_INVOKABLE void refresh();
+
+    bool reducedCadence() const { return m_reducedCadence; }
+    // Only the flag; the hub calls startTimer() after changing it.
+    void setReducedCadence(bool reduced) { m_reducedCadence = reduced; }
+
+    const QList<SMCTemperatureReading> &temperatures() const { return m_temperatures; }
+    const QList<SMCFanReading> &fans() const { return m_fans; }
+    QVariantList temperaturesVariant() const;
+    QVariantList fansVariant() const;
+    double cpuTemp() const { return m_cpuTemp; }
+    double gpuTemp() const { return m_gpuTemp; }
+    MetricHistory *cpuHistory() const { return m_cpuHistory; }
+    MetricHistory *gpuHistory() const { return m_gpuHistory; }
+    const std::optional<QString> &fanControlMessage() const { return m_fanControlMessage; }
+    QVariant fanControlMessageVariant() const;
+    bool fanManualActive() const { return m_fanManualActive; }
+
+    // Fan control. rpm none: back to automatic control; fanIndex none: every fan.
+    // Returns at once; fanCommandFinished() follows when the outcome is published.
+    void setFanTarget(std::optional<double> rpm, std::optional<int> fanIndex);
+    // QML form: undefined or null stand for "none".
+    Q_INVOKABLE void setFanTarget(const QVariant &rpm, const QVariant &fanIndex);
+    // Blocks (bounded) until the helper has put the fans back to automatic. Publishes nothing.
+    void restoreAutomaticFans();
+    FanControlBridge *fanControl() const { return m_fanControl; }
+
+    // --- sampler side (the "corvane.smc" thread, or the test's thread when not started) ---
+    // Opens the transport and discovers the temperature keys, once.
+    void openAndDiscover();
+    uint32_t connection() const { return m_connection; }
+    std::optional<SmcRecord> callSMC(SmcRecord record, uint8_t command);
+    std::optional<double> readKey(const QString &key, uint32_t typeHint = 0);
+    void discoverTemperatureKeys();
+    const QList<TemperatureKey> &temperatureKeys() const { return m_temperatureKeys; }
+    QList<SMCFanReading> readFans();
+    Snapshot sample();
+
+    // --- main thread ---
+    void publish(const Snapshot &s);
+
+    // --- pure rules ---
+    // Value of an SMC read by type; nothing for an unknown type, a short size or a
+    // non-finite float.
+    static std::optional<double> decodeValue(uint32_t type, uint32_t size, const std::array<uint8_t, 32> &bytes);
+    static QString sensorName(const QString &key);
+    static double cpuTemperature(const QList<SMCTemperatureReading> &sorted);
+    static double gpuTemperature(const QList<SMCTemperatureReading> &sorted);
+    static QString fanName(int count, int index);
+
+    SamplerScheduler *scheduler() const { return m_scheduler.get(); }
+
+signals:
+    void temperaturesChanged();
+    void fansChanged();
+    void cpuTempChanged();
+    void gpuTempChanged();
+    void fanControlMessageChanged();
+    void fanManualActiveChanged();
+    // After each setFanTarget(), once its outcome is published.
+    void fanCommandFinished();
+
+private:
+    void runTick();
+
+    // Sampler side.
+    std::unique_ptr<SmcTransport> m_transport;
+    uint32_t m_connection = 0;
+    bool m_opened = false;
+    QList<TemperatureKey> m_temperatureKeys;
+
+    // Main thread.
+    bool m_reducedCadence = false;
+    QList<SMCTemperatureReading> m_temperatures;
+    QList<SMCFanReading> m_fans;
+    double m_cpuTemp = 0;
+    double m_gpuTemp = 0;
+    MetricHistory *m_cpuHistory;
+    MetricHistory *m_gpuHistory;
+    std::optional<QString> m_fanControlMessage;
+    bool m_fanManualActive = false;
+    FanControlBridge *m_fanControl;
+
+    std::unique_ptr<QThread> m_thread;
+    QObject *m_worker = nullptr; // lives on m_thread; queued reads run there
+    std::unique_ptr<SamplerScheduler> m_scheduler;
+};
+
+} // namespace corvane
+
+Q_DECLARE_METATYPE(corvane::SMCTemperatureReading)
+Q_DECLARE_METATYPE(corvane::SMCFanReading)

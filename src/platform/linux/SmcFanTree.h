@@ -1,0 +1,49 @@
+#pragma once
+// The fans of a sysfs tree, numbered the way the SMC key store presents them (F0Ac, F1Ac, …).
+// Plain C++ without Qt: the privileged fan helper uses the same numbering.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvane::fantree {
+
+// The usual sysfs places below a sysfs root ("/sys").
+std::string appleSmcDir(const std::string &sysRoot);
+std::string hwmonClassDir(const std::string &sysRoot);
+
+enum class Source { AppleSmc, Hwmon };
+
+struct FanNode {
+    int index = 0;      // 0-based, in presentation order
+    Source source = Source::Hwmon;
+    std::string dir;    // folder holding the fanN_* files
+    int number = 0;     // the N of fanN_*
+    std::string chip;   // hwmon chip name ("applesmc" for applesmc)
+
+    std::string file(const char *suffix) const; // dir + "/fan" + N + suffix
+    std::string pwmFile(const char *suffix) const; // dir + "/pwm" + N + suffix
+};
+
+// The numbers N for which `dir` holds `<prefix>N<suffix>`, ascending.
+std::vector<int> numberedFiles(const std::string &dir, const std::string &prefix, const std::string &suffix);
+// hwmonN folders below the class folder, by N.
+std::vector<std::string> hwmonChips(const std::string &classDir);
+
+// applesmc fans: fan1 is SMC fan 0.
+std::vector<FanNode> appleSmcFans(const std::string &applesmcDir);
+// hwmon fans of every chip, chips by number, fans by number.
+std::vector<FanNode> hwmonFans(const std::string &classDir);
+
+// The tree a machine uses: applesmc when it has fans or sensors, else hwmon.
+bool hasAppleSmc(const std::string &applesmcDir);
+std::vector<FanNode> machineFans(const std::string &sysRoot);
+
+// First line of a small file without surrounding white space.
+std::optional<std::string> readLine(const std::string &path);
+// A whole decimal integer file (optionally signed); nothing for anything else.
+std::optional<long long> readInteger(const std::string &path);
+bool exists(const std::string &path);
+// Writes `text` to an existing file (no creation, no symlink as the last component).
+bool writeExisting(const std::string &path, const std::string &text);
+
+} // namespace corvane::fantree

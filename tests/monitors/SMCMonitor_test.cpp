@@ -1,0 +1,347 @@
+#include "fakes/FakeClock.h"
+#include "fakes/FakeSmcTransport.h"
+#include "monitors/SMCMonitor.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+
+using namespace corvane;
+using corvane::test::FakeClock;
+using corvane::test::FakeSmcTransport;
+
+namespace {
+
+struct Rig {
+    FakeClock clock;
+    FakeSmcTransport *smc;
+    std::unique_ptr<SMCMonitor> mon;
+    Rig()
+    {
+        auto t = std::make_unique<FakeSmcTransport>();
+        smc = t.get();
+        mon = std::make_unique<SMCMonitor>(std::move(t), clock, false);
+    }
+    SMCMonitor::Snapshot run()
+    {
+        auto s = mon->sample();
+        mon->publish(s);
+        return s;
+    }
+};
+
+QStringList keysOf(const QList<SMCTemperatureReading> &l)
+{
+    QStringList out;
+    for (const auto &r : l)
+        out << r.key;
+    return out;
+}
+
+} // namespace
+
+// --- value decoding, through the transport's read path ---
+
+struct DecodeCase {
+    const char *type;
+    std::vector<uint8_t> bytes;
+    uint32_t size;
+    std::optional<double> expected;
+};
+
+class SmcDecode : public ::testing::TestWithParam<DecodeCase> {};
+
+TEST_P(SmcDecode, ReadsLikeTheController)
+{
+    const auto &c = GetParam();
+    Rig r;
+    r.smc->set("XVAL", c.type, c.bytes, c.size);
+    r.mon->openAndDiscover();
+    const auto v = r.mon->readKey(QStringLiteral("XVAL"));
+    ASSERT_EQ(v.has_value(), c.expected.has_value());
+    if (v)
+        EXPECT_NEAR(*v, *c.expected, 1e-6);
+}
+
+static std::vector<uint8_t> fltBytes(float f)
+{
+    uint8_t b[4];
+    std::memcpy(b, &f, 4);
+    return {b[0], b[1], b[2], b[3]};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, SmcDecode,
+    ::testing::Values(DecodeCase{"sp78", {0x2D, 0x40}, 2, 45.25}, DecodeCase{"sp78", {0xFF, 0x00}, 2, -1.0},
+                      DecodeCase{"sp78", {0x2D, 0x40}, 1, std::nullopt},
+                      DecodeCase{"fpe2", {0x1F, 0x40}, 2, 2000.0}, DecodeCase{"fpe2", {0xFF, 0xFF}, 2, 16383.75},
+                      DecodeCase{"flt ", fltBytes(41.5f), 4, 41.5}, DecodeCase{"ioft", fltBytes(-3.25f), 4, -3.25},
+                      DecodeCase{"flt ", fltBytes(41.5f), 3, std::nullopt},
+                      DecodeCase{"flt ", fltBytes(std::numeric_limits<float>::quiet_NaN()), 4, std::nullopt},
+                      DecodeCase{"flt ", fltBytes(std::numeric_limits<float>::infinity()), 4, std::nullopt},
+                      DecodeCase{"ui8 ", {200}, 1, 200.0}, DecodeCase{"ui16", {0x12, 0x34}, 2, 4660.0},
+                      DecodeCase{"ui32", {0x00, 0x01, 0x00, 0x00}, 4, 65536.0},
+                      DecodeCase{"ui32", {0xFF, 0xFF, 0xFF, 0xFF}, 4, 4294967295.0},
+                      DecodeCase{"ch8*", {0x41, 0x42}, 2, std::nullopt},
+                      DecodeCase{"ui8 ", {5}, 0, std::nullopt}, DecodeCase{"ui8 ", {5}, 33, std::nullopt}),
+    [](const auto &info) { return "case" + std::to_string(info.index); });
+
+TEST(SmcKeyCodes, TextAndCodeRoundTrip)
+{
+    EXPECT_EQ(smcKeyCode("TC0P"), 0x54433050u);
+    EXPECT_EQ(smcKeyCode("sp78"), 0x73703738u);
+    EXPECT_EQ(smcKeyCode(""), 0u);
+    EXPECT_EQ(smcKeyCode("TC0PXYZ"), smcKeyCode("TC0P"));
+    EXPECT_EQ(smcKeyString(0x54433050u), QStringLiteral("TC0P"));
+    EXPECT_EQ(smcKeyString(0x80433050u), QString());
+}
+
+// --- labels ---
+
+TEST(SmcSensorName, Rules)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"TC0P", "CPU Proximity"}, {"TCGC", "Intel GPU"},     {"TaLP", "Airflow stânga"},
+        {"TH0A", "SSD A"},         {"TH0a", "SSD 1"},         {"TI1P", "Thunderbolt Proximity 2"},
+        {"TC1C", "CPU Core 1"},    {"TC2c", "CPU Core 2"},    {"TCAC", "Senzor TCAC"},
+        {"Tp09", "CPU senzor 09"}, {"Tg05", "GPU senzor 05"}, {"Th1H", "Heatpipe 1H"},
+        {"TC1",  "Senzor TC1"},    {"TZ0X", "Senzor TZ0X"},
+    };
+    for (const auto &[key, name] : cases)
+        EXPECT_EQ(SMCMonitor::sensorName(QString::fromUtf8(key)), QString::fromUtf8(name)) << key;
+}
+
+// --- refresh rules ---
+
+TEST(SMCMonitorRefresh, BoundsAreExclusive)
+{
+    Rig r;
+    r.smc->flt("TA0P", 1.0f);
+    r.smc->flt("TA1P", 1.01f);
+    r.smc->flt("TB0T", 127.99f);
+    r.smc->flt("TB1T", 128.0f);
+    const auto s = r.run();
+    EXPECT_EQ(keysOf(s.temperatures), (QStringList{"TB0T", "TA1P"}));
+}
+
+TEST(SMCMonitorRefresh, CpuAndGpuRules)
+{
+    struct Case {
+        std::vector<std::pair<const char *, double>> temps;
+        double cpu, gpu;
+    };
+    const Case cases[] = {
+        {{{"TC0D", 70}, {"TC0P", 45}}, 45, 0},              // TC0P wins over a hotter CPU label
+        {{{"Tp01", 50}, {"Tp0b", 61}, {"TA0P", 80}}, 61, 0}, // Tp fallback takes the maximum
+        {{{"TCGC", 60}, {"TA0P", 30}}, 0, 60},              // "Intel GPU" counts for the GPU only
+        {{{"TG0P", 40}, {"TG0D", 75}, {"TC1C", 66}}, 66, 40},
+        {{{"Tg00", 52}, {"Tg01", 58}}, 0, 58},              // our Tg prefix names contain "GPU"
+    };
+    for (const auto &c : cases) {
+        Rig r;
+        for (const auto &[k, v] : c.temps)
+            r.smc->sp78(k, v);
+        r.run();
+        EXPECT_DOUBLE_EQ(r.mon->cpuTemp(), c.cpu);
+        EXPECT_DOUBLE_EQ(r.mon->gpuTemp(), c.gpu);
+        EXPECT_EQ(r.mon->cpuHistory()->samples().size(), c.cpu > 0 ? 1 : 0);
+        EXPECT_EQ(r.mon->gpuHistory()->samples().size(), c.gpu > 0 ? 1 : 0);
+    }
+}
+
+TEST(SMCMonitorRefresh, HottestFirstAndStableForTies)
+{
+    Rig r;
+    r.smc->sp78("TB0T", 40);
+    r.smc->sp78("TA0P", 50);
+    r.smc->sp78("TW0P", 40);
+    r.smc->ui8("FNum", 0);
+    r.smc->sp78("XNOT", 90);                // not a T key
+    r.smc->set("TM0S", "ui8 ", {70});       // T key of a non-temperature type
+    r.smc->sp78("TM0P", 60).failInfo = true; // unreadable at discovery
+    r.run();
+    EXPECT_EQ(keysOf(r.mon->temperatures()), (QStringList{"TA0P", "TB0T", "TW0P"}));
+    EXPECT_EQ(r.mon->temperatures().front().name, QStringLiteral("Ambient 1"));
+}
+
+TEST(SMCMonitorRefresh, FailedReadSkipsOnlyThatSensor)
+{
+    Rig r;
+    r.smc->sp78("TA0P", 50);
+    r.smc->sp78("TB0T", 40);
+    r.mon->openAndDiscover();
+    r.smc->entry("TA0P")->failRead = true;
+    r.run();
+    EXPECT_EQ(keysOf(r.mon->temperatures()), (QStringList{"TB0T"}));
+}
+
+TEST(SMCMonitorRefresh, AbsurdKeyCountIsCapped)
+{
+    Rig r;
+    r.smc->ui32("#KEY", 0xFFFFFFFFu);
+    r.smc->sp78("TA0P", 50);
+    r.mon->openAndDiscover();
+    EXPECT_EQ(r.mon->temperatureKeys().size(), 1);
+    EXPECT_LE(r.smc->calls, 2 + 2 * SMCMonitor::kMaxDiscoveredKeys);
+}
+
+TEST(SMCMonitorRefresh, NoControllerPublishesNothing)
+{
+    Rig r;
+    r.smc->openResult = 0;
+    r.smc->sp78("TA0P", 50);
+    QSignalSpy spy(r.mon.get(), &SMCMonitor::temperaturesChanged);
+    const auto s = r.run();
+    EXPECT_FALSE(s.connected);
+    EXPECT_EQ(spy.count(), 0);
+    EXPECT_EQ(r.smc->calls, 0);
+}
+
+TEST(SMCMonitorRefresh, PublishesInOrderEveryTime)
+{
+    Rig r;
+    r.smc->sp78("TC0P", 45);
+    QStringList order;
+    QObject::connect(r.mon.get(), &SMCMonitor::temperaturesChanged, [&] { order << "temperatures"; });
+    QObject::connect(r.mon.get(), &SMCMonitor::cpuTempChanged, [&] { order << "cpuTemp"; });
+    QObject::connect(r.mon.get(), &SMCMonitor::gpuTempChanged, [&] { order << "gpuTemp"; });
+    QObject::connect(r.mon->cpuHistory(), &MetricHistory::samplesChanged, [&] { order << "cpuHistory"; });
+    QObject::connect(r.mon.get(), &SMCMonitor::fansChanged, [&] { order << "fans"; });
+    r.run();
+    r.run();
+    const QStringList once{"temperatures", "cpuTemp", "gpuTemp", "cpuHistory", "fans"};
+    EXPECT_EQ(order, once + once);
+}
+
+// --- fans ---
+
+TEST(SMCMonitorFans, CountNamesAndGaps)
+{
+    {
+        Rig r;
+        r.smc->ui8("FNum", 2);
+        r.smc->fpe2("F0Ac", 1200).failRead = true;
+        r.smc->fpe2("F1Ac", 1800);
+        r.smc->fpe2("F1Mx", 5500);
+        const auto fans = r.mon->sample().fans;
+        ASSERT_EQ(fans.size(), 1);
+        EXPECT_EQ(fans[0].index, 1);
+        EXPECT_EQ(fans[0].name, QStringLiteral("Ventilator dreapta"));
+        EXPECT_EQ(fans[0].minRPM, 0.0);
+        EXPECT_EQ(fans[0].maxRPM, 5500.0);
+    }
+    {
+        Rig r;
+        r.smc->ui8("FNum", 10);
+        for (int i = 0; i < 10; ++i)
+            r.smc->fpe2("F" + std::to_string(i) + "Ac", 1000 + i);
+        const auto fans = r.mon->sample().fans;
+        ASSERT_EQ(fans.size(), 8);
+        EXPECT_EQ(fans[0].name, QStringLiteral("Ventilator 1"));
+        EXPECT_EQ(fans[7].name, QStringLiteral("Ventilator 8"));
+    }
+    EXPECT_EQ(SMCMonitor::fanName(1, 0), QStringLiteral("Ventilator"));
+    EXPECT_EQ(SMCMonitor::fanName(2, 0), QStringLiteral("Ventilator stânga"));
+}
+
+// --- sysfs trees ---
+
+TEST(SMCMonitorSysfs, AppleSmcTree)
+{
+    FakeClock clock;
+    SMCMonitor mon(makeLinuxSmcTransport(QStringLiteral(CORVANE_FIXTURES "/applesmc")), clock, false);
+    mon.publish(mon.sample());
+    // Th1H at 128 °C does not fit an sp78 (read fails); TA0P at 1 °C is out of range.
+    EXPECT_EQ(keysOf(mon.temperatures()), (QStringList{"TC1C", "TC0D", "TCGC", "TG0P", "TC0P", "TB0T"}));
+    EXPECT_NEAR(mon.temperatures()[0].celsius, 127.75, 1e-9);
+    EXPECT_EQ(mon.temperatures()[0].name, QStringLiteral("CPU Core 1"));
+    EXPECT_DOUBLE_EQ(mon.cpuTemp(), 45.25);
+    EXPECT_DOUBLE_EQ(mon.gpuTemp(), 52.5);
+    ASSERT_EQ(mon.fans().size(), 2);
+    EXPECT_EQ(mon.fans()[0], (SMCFanReading{0, QStringLiteral("Ventilator stânga"), 2000, 1200, 6000}));
+    EXPECT_EQ(mon.fans()[1], (SMCFanReading{1, QStringLiteral("Ventilator dreapta"), 1800, 1300, 5500}));
+}
+
+TEST(SMCMonitorSysfs, HwmonTree)
+{
+    FakeClock clock;
+    SMCMonitor mon(makeLinuxSmcTransport(QStringLiteral(CORVANE_FIXTURES "/hwmon")), clock, false);
+    mon.publish(mon.sample());
+    QStringList got;
+    for (const auto &t : mon.temperatures())
+        got << QStringLiteral("%1=%2=%3").arg(t.key, t.name).arg(t.celsius, 0, 'f', 2);
+    EXPECT_EQ(got, (QStringList{"TC1C=CPU Core 1=61.00", "TCTD=CPU Package=58.00", "TC0C=CPU Core 0=55.00",
+                                "Tg01=GPU senzor 01=53.00", "Tp00=CPU senzor 00=50.00",
+                                "Tg00=GPU senzor 00=48.00", "Tx01=Senzor Tx01=44.85", "TH0a=SSD 1=41.85",
+                                "TW0P=Wi-Fi=39.00", "Tx00=Senzor Tx00=27.80"}));
+    EXPECT_DOUBLE_EQ(mon.cpuTemp(), 61.0);
+    EXPECT_DOUBLE_EQ(mon.gpuTemp(), 53.0);
+    ASSERT_EQ(mon.fans().size(), 3);
+    EXPECT_EQ(mon.fans()[0], (SMCFanReading{0, QStringLiteral("Ventilator 1"), 1100, 0, 3300}));
+    EXPECT_EQ(mon.fans()[1], (SMCFanReading{1, QStringLiteral("Ventilator 2"), 850, 300, 2000}));
+    EXPECT_EQ(mon.fans()[2], (SMCFanReading{2, QStringLiteral("Ventilator 3"), 0, 0, 0}));
+}
+
+TEST(SMCMonitorSysfs, NoSensorsIsAbsent)
+{
+    FakeClock clock;
+    SMCMonitor mon(makeLinuxSmcTransport(QStringLiteral("/nonexistent-sysfs")), clock, false);
+    QSignalSpy spy(&mon, &SMCMonitor::temperaturesChanged);
+    mon.publish(mon.sample());
+    EXPECT_EQ(mon.connection(), 0u);
+    EXPECT_EQ(spy.count(), 0);
+    EXPECT_TRUE(mon.temperatures().isEmpty());
+    EXPECT_EQ(mon.cpuTemp(), 0.0);
+}
+
+// --- threading and cadence ---
+
+TEST(SMCMonitorThread, ReadsOffTheGuiThreadAndRefreshesAtOnce)
+{
+    class Probe : public SmcTransport {
+    public:
+        FakeSmcTransport inner;
+        QString threadName;
+        uint32_t open() override
+        {
+            threadName = QThread::currentThread()->objectName();
+            return inner.open();
+        }
+        void close() override {}
+        int call(const SmcRecord &in, SmcRecord &out) override { return inner.call(in, out); }
+    };
+    auto probe = std::make_unique<Probe>();
+    Probe *p = probe.get();
+    p->inner.sp78("TC0P", 47.5);
+    FakeClock clock;
+    SMCMonitor mon(std::move(probe), clock, false);
+    QSignalSpy spy(&mon, &SMCMonitor::cpuTempChanged);
+    mon.setReducedCadence(true);
+    mon.startTimer();
+    ASSERT_TRUE(spy.wait(5000));
+    EXPECT_EQ(p->threadName, QStringLiteral("corvane.smc"));
+    EXPECT_DOUBLE_EQ(mon.cpuTemp(), 47.5);
+    EXPECT_TRUE(mon.scheduler()->isActive());
+    EXPECT_EQ(mon.scheduler()->cadence().kind, Cadence::Kind::Aligned);
+    EXPECT_EQ(mon.scheduler()->cadence().interval, 12.0);
+    mon.setReducedCadence(false);
+    mon.startTimer();
+    EXPECT_EQ(mon.scheduler()->cadence().interval, 3.0);
+    ASSERT_TRUE(spy.wait(5000)); // a switch refreshes at once
+}
+
+TEST(SMCMonitorThread, RealMachineRunsWithoutErrors)
+{
+    SMCMonitor mon;
+    QTest::qWait(300);
+    for (const auto &t : mon.temperatures())
+        EXPECT_TRUE(t.celsius > 1 && t.celsius < 128) << t.key.toStdString();
+    EXPECT_TRUE(mon.cpuTemp() == 0 || (mon.cpuTemp() > 1 && mon.cpuTemp() < 128));
+}
