@@ -1,0 +1,184 @@
+#include "monitors/CalendarMonitor.h"
+
+#include "common/Numbers.h"
+
+#include <QCoreApplication>
+#include <QJSEngine>
+#include <QTimeZone>
+
+#include <algorithm>
+
+namespace corvane {
+
+namespace {
+CalendarMonitor *s_shared = nullptr;
+
+double seconds(const QDateTime &dt)
+{
+    return static_cast<double>(dt.toMSecsSinceEpoch()) / 1000.0;
+}
+
+QDateTime fromSeconds(double s)
+{
+    return QDateTime::fromMSecsSinceEpoch(saturatingCast<qint64>(s * 1000.0), QTimeZone::utc());
+}
+} // namespace
+
+CalendarMonitor *CalendarMonitor::shared()
+{
+    if (!s_shared)
+        s_shared = new CalendarMonitor(makeLinuxCalendarStore(), Clock::system(), true,
+                                       QCoreApplication::instance());
+    return s_shared;
+}
+
+CalendarMonitor *CalendarMonitor::create(QQmlEngine *, QJSEngine *)
+{
+    CalendarMonitor *m = shared();
+    QJSEngine::setObjectOwnership(m, QJSEngine::CppOwnership);
+    return m;
+}
+
+CalendarMonitor::CalendarMonitor(std::unique_ptr<CalendarStore> store, const Clock &clock, bool autoStart,
+                                 QObject *parent)
+    : QObject(parent), m_store(std::move(store)), m_clock(clock)
+{
+    // File reads never run on the GUI thread.
+    m_thread.setObjectName(QStringLiteral("corvane.calendar"));
+    m_worker = new QObject;
+    m_worker->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    m_thread.start();
+    m_timer = std::make_unique<SamplerScheduler>(
+        QStringLiteral("corvane.calendar-timer"), Cadence::offsetThenEvery(kRefreshSeconds, kRefreshSeconds),
+        [this] { refresh(); }, SamplerScheduler::Placement::CallerThread, clock);
+    if (autoStart)
+        checkAuthorization();
+}
+
+CalendarMonitor::~CalendarMonitor()
+{
+    m_timer.reset();
+    m_thread.quit();
+    m_thread.wait(); // a read in progress finishes before the store goes
+    if (s_shared == this)
+        s_shared = nullptr;
+}
+
+QVariant CalendarMonitor::nextEventVariant() const
+{
+    return m_nextEvent ? QVariant::fromValue(*m_nextEvent) : QVariant();
+}
+
+QVariant CalendarMonitor::lastErrorVariant() const
+{
+    return m_lastError ? QVariant(*m_lastError) : QVariant();
+}
+
+void CalendarMonitor::runOffThread(std::function<void()> work)
+{
+    QMetaObject::invokeMethod(m_worker, std::move(work), Qt::QueuedConnection);
+}
+
+void CalendarMonitor::checkAuthorization()
+{
+    runOffThread([this] {
+        const bool granted = m_store->isAuthorized();
+        QMetaObject::invokeMethod(this, [this, granted] {
+            m_authorized = granted;
+            emit authorizedChanged();
+            if (granted) {
+                refresh();
+                startTimer();
+            }
+        }, Qt::QueuedConnection);
+    });
+}
+
+void CalendarMonitor::requestAccess()
+{
+    runOffThread([this] {
+        const CalendarAccess result = m_store->requestAccess();
+        QMetaObject::invokeMethod(this, [this, result] {
+            m_authorized = result.granted;
+            emit authorizedChanged();
+            m_lastError = result.error;
+            emit lastErrorChanged();
+            refresh();
+            startTimer(); // also after a refusal; its refreshes then do nothing
+        }, Qt::QueuedConnection);
+    });
+}
+
+void CalendarMonitor::refresh()
+{
+    if (!m_authorized)
+        return;
+    const double now = m_clock.wallSeconds();
+    runOffThread([this, now] {
+        const QStringList calendars = m_store->calendars();
+        const QList<CalendarEvent> events =
+            m_store->events(fromSeconds(now), fromSeconds(now + kWindowSeconds), calendars);
+        const std::optional<CalendarEvent> next = pickNext(events, now);
+        QMetaObject::invokeMethod(this, [this, next] { publishNext(next); }, Qt::QueuedConnection);
+    });
+}
+
+void CalendarMonitor::publishNext(const std::optional<CalendarEvent> &next)
+{
+    m_nextEvent = next;
+    emit nextEventChanged();
+}
+
+void CalendarMonitor::startTimer()
+{
+    m_timer->start(); // re-arms; never more than one timer
+}
+
+std::optional<CalendarEvent> CalendarMonitor::pickNext(const QList<CalendarEvent> &events, double now)
+{
+    QList<CalendarEvent> kept;
+    for (const CalendarEvent &e : events) {
+        if (e.isAllDay || !e.startDate.isValid() || !e.endDate.isValid())
+            continue;
+        if (seconds(e.endDate) > now) // events under way stay
+            kept.append(e);
+    }
+    std::stable_sort(kept.begin(), kept.end(), [](const CalendarEvent &a, const CalendarEvent &b) {
+        return a.startDate.toMSecsSinceEpoch() < b.startDate.toMSecsSinceEpoch();
+    });
+    if (kept.isEmpty())
+        return std::nullopt;
+    return kept.first();
+}
+
+std::optional<QString> CalendarMonitor::relativeText(const std::optional<CalendarEvent> &event, double now)
+{
+    if (!event || !event->startDate.isValid() || !event->endDate.isValid())
+        return std::nullopt;
+    const double untilStart = seconds(event->startDate) - now;
+    if (untilStart <= 0) {
+        if (seconds(event->endDate) > now)
+            return QStringLiteral("în desfășurare");
+        return std::nullopt;
+    }
+    const long long m = saturatingCast<long long>(untilStart / 60.0);
+    if (m < 60)
+        return QStringLiteral("în %1 min").arg(m);
+    if (m < 1440)
+        return QStringLiteral("în %1h %2m").arg(m / 60).arg(m % 60);
+    return QStringLiteral("în %1z %2h").arg(m / 1440).arg((m / 60) % 24);
+}
+
+std::optional<QString> CalendarMonitor::relativeTextNow() const
+{
+    return relativeText(m_nextEvent, m_clock.wallSeconds());
+}
+
+QVariant CalendarMonitor::relativeText() const
+{
+    const auto t = relativeTextNow();
+    return t ? QVariant(*t) : QVariant();
+}
+
+} // namespace corvane

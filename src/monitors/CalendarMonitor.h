@@ -1,0 +1,87 @@
+#pragma once
+// The user's next calendar event within seven days and how far away it is, in Romanian.
+// One instance for the whole application; the Bar Mode strip is its only reader.
+#include "monitors/SamplerScheduler.h"
+#include "platform/CalendarStore.h"
+#include "platform/Clock.h"
+
+#include <QObject>
+#include <QThread>
+#include <QVariant>
+#include <QtQml/qqmlregistration.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QQmlEngine;
+class QJSEngine;
+
+namespace corvane {
+
+class CalendarMonitor : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+    Q_PROPERTY(QVariant nextEvent READ nextEventVariant NOTIFY nextEventChanged)
+    Q_PROPERTY(bool authorized READ authorized NOTIFY authorizedChanged)
+    Q_PROPERTY(QVariant lastError READ lastErrorVariant NOTIFY lastErrorChanged)
+public:
+    static constexpr double kWindowSeconds = 604'800; // 7 days
+    static constexpr double kRefreshSeconds = 60;
+
+    // The process-wide instance, created on first use (owned by the application object).
+    static CalendarMonitor *shared();
+    static CalendarMonitor *create(QQmlEngine *, QJSEngine *);
+
+    // Reads go to `store` on the monitor's own thread; with autoStart the authorisation
+    // check runs at once, as for the shared instance.
+    CalendarMonitor(std::unique_ptr<CalendarStore> store, const Clock &clock, bool autoStart,
+                    QObject *parent = nullptr);
+    ~CalendarMonitor() override;
+
+    const std::optional<CalendarEvent> &nextEvent() const { return m_nextEvent; }
+    bool authorized() const { return m_authorized; }
+    const std::optional<QString> &lastError() const { return m_lastError; }
+    QVariant nextEventVariant() const;
+    QVariant lastErrorVariant() const;
+
+    // Looks up access; when granted refreshes and starts the 60 s timer.
+    void checkAuthorization();
+    // Asks for access; on completion publishes the answer, refreshes and starts the timer.
+    Q_INVOKABLE void requestAccess();
+    // Looks for the next event (nothing happens without access).
+    void refresh();
+    // (Re)starts the 60 s refresh timer.
+    void startTimer();
+
+    // The relative text of nextEvent at the current time; undefined (QML) / nullopt when none.
+    Q_INVOKABLE QVariant relativeText() const;
+    std::optional<QString> relativeTextNow() const;
+
+    // The pure parts: which event is next, and how far away an event is.
+    static std::optional<CalendarEvent> pickNext(const QList<CalendarEvent> &events, double now);
+    static std::optional<QString> relativeText(const std::optional<CalendarEvent> &event, double now);
+
+    SamplerScheduler *timer() const { return m_timer.get(); }
+
+signals:
+    void nextEventChanged();
+    void authorizedChanged();
+    void lastErrorChanged();
+
+private:
+    void runOffThread(std::function<void()> work);
+    void publishNext(const std::optional<CalendarEvent> &next);
+
+    std::unique_ptr<CalendarStore> m_store;
+    const Clock &m_clock;
+    std::optional<CalendarEvent> m_nextEvent;
+    bool m_authorized = false;
+    std::optional<QString> m_lastError;
+    QThread m_thread;
+    QObject *m_worker = nullptr; // lives on m_thread
+    std::unique_ptr<SamplerScheduler> m_timer;
+};
+
+} // namespace corvane

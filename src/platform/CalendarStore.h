@@ -1,0 +1,55 @@
+#pragma once
+// The user's calendars: whether any can be read, asking for them, and the events of a
+// time range. On Linux the calendars are local iCalendar files.
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+namespace corvane {
+
+// One occurrence of an event. An invalid start or end means the source gave none.
+struct CalendarEvent {
+    Q_GADGET
+    Q_PROPERTY(QString title MEMBER title)
+    Q_PROPERTY(QDateTime startDate MEMBER startDate)
+    Q_PROPERTY(QDateTime endDate MEMBER endDate)
+    Q_PROPERTY(bool isAllDay MEMBER isAllDay)
+public:
+    QString title;
+    QDateTime startDate;
+    QDateTime endDate;
+    bool isAllDay = false;
+    bool operator==(const CalendarEvent &) const = default;
+};
+
+struct CalendarAccess {
+    bool granted = false;
+    std::optional<QString> error; // a readable description when the request itself failed
+};
+
+// Calls may block on file reads: keep them off the GUI thread.
+class CalendarStore {
+public:
+    virtual ~CalendarStore() = default;
+    // Access counts as granted when at least one calendar can be read.
+    virtual bool isAuthorized() = 0;
+    virtual CalendarAccess requestAccess() = 0;
+    // Identifiers of the readable event calendars.
+    virtual QStringList calendars() = 0;
+    // Occurrences in those calendars that overlap [start, end), in source order.
+    virtual QList<CalendarEvent> events(const QDateTime &start, const QDateTime &end,
+                                        const QStringList &calendars) = 0;
+};
+
+// Evolution's calendars under <dataHome>/evolution/calendar/*/calendar.ics, plus every
+// .ics file in `folders` (and their sub-folders).
+std::unique_ptr<CalendarStore> makeLinuxCalendarStore(const QString &dataHome, const QStringList &folders);
+// The same for the user: $XDG_DATA_HOME and the folders listed under "calendar.icsFolders".
+std::unique_ptr<CalendarStore> makeLinuxCalendarStore();
+
+} // namespace corvane

@@ -1,0 +1,34 @@
+#pragma once
+#include "platform/CalendarStore.h"
+
+#include <atomic>
+#include <mutex>
+
+namespace corvane::test {
+
+// Events handed out as a real store would: those overlapping the asked range, in list order.
+class FakeCalendarStore final : public CalendarStore {
+public:
+    bool authorized = false;
+    CalendarAccess accessAnswer;
+    QStringList calendarIds = {QStringLiteral("cal")};
+    QList<CalendarEvent> all;
+    std::atomic<int> queries{0};
+
+    bool isAuthorized() override { return authorized; }
+    CalendarAccess requestAccess() override { return accessAnswer; }
+    QStringList calendars() override { return calendarIds; }
+    QList<CalendarEvent> events(const QDateTime &start, const QDateTime &end, const QStringList &cals) override
+    {
+        ++queries;
+        QList<CalendarEvent> out;
+        if (cals.isEmpty())
+            return out;
+        for (const CalendarEvent &e : all)
+            if (e.startDate < end && e.endDate > start)
+                out.append(e);
+        return out;
+    }
+};
+
+} // namespace corvane::test

@@ -1,0 +1,233 @@
+#include "monitors/CalendarMonitor.h"
+
+#include "fakes/FakeCalendarStore.h"
+#include "fakes/FakeClock.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+using namespace corvane;
+using corvane::test::FakeCalendarStore;
+using corvane::test::FakeClock;
+
+namespace {
+
+constexpr double kNow = 1'772'000'000; // a fixed instant
+
+QDateTime at(double offsetSeconds)
+{
+    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>((kNow + offsetSeconds) * 1000), QTimeZone::utc());
+}
+
+CalendarEvent event(const QString &title, double startOffset, double endOffset, bool allDay = false)
+{
+    return CalendarEvent{title, at(startOffset), at(endOffset), allDay};
+}
+
+struct TextCase {
+    const char *label;
+    double start;
+    double end;
+    const char *expected; // nullptr: no text
+};
+
+void PrintTo(const TextCase &c, std::ostream *os) { *os << c.label; }
+
+class RelativeText : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(RelativeText, MatchesTheClock)
+{
+    const TextCase &c = GetParam();
+    const auto text = CalendarMonitor::relativeText(event("e", c.start, c.end), kNow);
+    if (!c.expected) {
+        EXPECT_FALSE(text.has_value());
+        return;
+    }
+    ASSERT_TRUE(text.has_value());
+    EXPECT_EQ(text->toStdString(), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RelativeText,
+    ::testing::Values(TextCase{"under a minute", 45, 3600, "în 0 min"},
+                      TextCase{"just under an hour", 3599, 7200, "în 59 min"},
+                      TextCase{"exactly an hour", 3600, 7200, "în 1h 0m"},
+                      TextCase{"hours and minutes", 2 * 3600 + 5 * 60, 9 * 3600, "în 2h 5m"},
+                      TextCase{"a day and hours", 1660 * 60, 1700 * 60, "în 1z 3h"},
+                      TextCase{"started, still running", -600, 1200, "în desfășurare"},
+                      TextCase{"starting this instant", 0, 1200, "în desfășurare"},
+                      TextCase{"already over", -1200, -60, nullptr}),
+    [](const auto &info) {
+        std::string n = info.param.label;
+        for (char &ch : n)
+            if (!isalnum(static_cast<unsigned char>(ch)))
+                ch = '_';
+        return n;
+    });
+
+TEST(CalendarNext, NoEventHasNoText)
+{
+    EXPECT_FALSE(CalendarMonitor::relativeText(std::nullopt, kNow).has_value());
+}
+
+TEST(CalendarNext, SkipsAllDayAndFinishedEventsAndKeepsTheRunningOne)
+{
+    const QList<CalendarEvent> evs = {
+        event("all day tomorrow", 86400, 2 * 86400, true),
+        event("in three days", 3 * 86400, 3 * 86400 + 3600),
+        event("finished", -7200, -3600),
+        event("starts in 5 min", 300, 1800),
+        event("running meeting", -600, 1200),
+    };
+    const auto next = CalendarMonitor::pickNext(evs, kNow);
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->title, "running meeting");
+
+    const auto onlyTimed = CalendarMonitor::pickNext({evs[0], evs[1]}, kNow);
+    ASSERT_TRUE(onlyTimed);
+    EXPECT_EQ(onlyTimed->title, "in three days");
+}
+
+TEST(CalendarNext, EqualStartsKeepTheSourceOrderAndUndatedEventsAreDropped)
+{
+    CalendarEvent undated = event("no end", 60, 120);
+    undated.endDate = QDateTime();
+    const auto next = CalendarMonitor::pickNext({undated, event("first", 600, 900), event("second", 600, 900)}, kNow);
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->title, "first");
+}
+
+class CalendarMonitorTest : public ::testing::Test {
+protected:
+    FakeClock clock;
+    void SetUp() override { clock.setWall(kNow); }
+
+    std::unique_ptr<CalendarMonitor> make(std::unique_ptr<FakeCalendarStore> store, bool autoStart = true)
+    {
+        return std::make_unique<CalendarMonitor>(std::move(store), clock, autoStart);
+    }
+};
+
+TEST_F(CalendarMonitorTest, AuthorisedStoreIsReadOffTheGuiThreadAndTheTimerRuns)
+{
+    auto store = std::make_unique<FakeCalendarStore>();
+    store->authorized = true;
+    store->all = {event("in eight days", 8 * 86400, 8 * 86400 + 600), event("standup", 45, 900)};
+    auto m = make(std::move(store));
+    QSignalSpy spy(m.get(), &CalendarMonitor::nextEventChanged);
+    ASSERT_TRUE(spy.wait(2000));
+    EXPECT_TRUE(m->authorized());
+    ASSERT_TRUE(m->nextEvent());
+    EXPECT_EQ(m->nextEvent()->title, "standup");
+    EXPECT_EQ(m->relativeText().toString(), "în 0 min");
+    EXPECT_TRUE(m->timer()->isActive());
+}
+
+TEST_F(CalendarMonitorTest, EventBeyondSevenDaysIsNotFound)
+{
+    auto store = std::make_unique<FakeCalendarStore>();
+    store->authorized = true;
+    store->all = {event("in eight days", 8 * 86400, 8 * 86400 + 600)};
+    auto m = make(std::move(store));
+    QSignalSpy spy(m.get(), &CalendarMonitor::nextEventChanged);
+    ASSERT_TRUE(spy.wait(2000));
+    EXPECT_FALSE(m->nextEvent());
+    EXPECT_FALSE(m->relativeText().isValid());
+}
+
+TEST_F(CalendarMonitorTest, WithoutAccessNothingRunsUntilARequestCompletes)
+{
+    auto store = std::make_unique<FakeCalendarStore>();
+    store->all = {event("standup", 600, 900)};
+    FakeCalendarStore *raw = store.get();
+    auto m = make(std::move(store));
+    QSignalSpy auth(m.get(), &CalendarMonitor::authorizedChanged);
+    ASSERT_TRUE(auth.wait(2000));
+    EXPECT_FALSE(m->authorized());
+    EXPECT_FALSE(m->timer()->isActive());
+    m->refresh();
+    QTest::qWait(50);
+    EXPECT_EQ(raw->queries.load(), 0);
+
+    // Refused without an error: no error text, yet the timer runs (and does nothing).
+    QSignalSpy err(m.get(), &CalendarMonitor::lastErrorChanged);
+    m->requestAccess();
+    ASSERT_TRUE(err.wait(2000));
+    EXPECT_FALSE(m->authorized());
+    EXPECT_FALSE(m->lastError());
+    EXPECT_TRUE(m->timer()->isActive());
+    EXPECT_EQ(raw->queries.load(), 0);
+
+    // Granted later: the request publishes the answer, then the event.
+    raw->accessAnswer = {true, std::nullopt};
+    QSignalSpy next(m.get(), &CalendarMonitor::nextEventChanged);
+    m->requestAccess();
+    ASSERT_TRUE(next.wait(2000));
+    EXPECT_TRUE(m->authorized());
+    ASSERT_TRUE(m->nextEvent());
+    EXPECT_EQ(m->nextEvent()->title, "standup");
+}
+
+TEST_F(CalendarMonitorTest, RequestErrorIsKeptUntilTheNextRequest)
+{
+    auto store = std::make_unique<FakeCalendarStore>();
+    store->accessAnswer = {false, QStringLiteral("Calendarul nu poate fi citit")};
+    FakeCalendarStore *raw = store.get();
+    auto m = make(std::move(store), false);
+    QSignalSpy err(m.get(), &CalendarMonitor::lastErrorChanged);
+    m->requestAccess();
+    ASSERT_TRUE(err.wait(2000));
+    EXPECT_EQ(m->lastError().value_or(QString()), "Calendarul nu poate fi citit");
+    EXPECT_EQ(m->lastErrorVariant().toString(), "Calendarul nu poate fi citit");
+
+    raw->accessAnswer = {true, std::nullopt};
+    m->requestAccess();
+    ASSERT_TRUE(err.wait(2000));
+    EXPECT_FALSE(m->lastError());
+}
+
+TEST(LinuxCalendarStore, FindsEvolutionAndFolderCalendars)
+{
+    const QString root = QStringLiteral(CORVANE_FIXTURES "/ics");
+    auto store = makeLinuxCalendarStore(root + "/data", {root + "/folder"});
+    ASSERT_TRUE(store->isAuthorized());
+    const QStringList cals = store->calendars();
+    ASSERT_EQ(cals.size(), 2);
+    EXPECT_TRUE(cals[0].endsWith("evolution/calendar/system/calendar.ics"));
+    EXPECT_TRUE(cals[1].endsWith("folder/work.ics"));
+
+    const QDateTime from(QDate(2026, 3, 2), QTime(0, 0), QTimeZone::utc());
+    const QList<CalendarEvent> evs = store->events(from, from.addDays(7), cals);
+    QStringList titles;
+    for (const auto &e : evs)
+        titles.append(e.title);
+    EXPECT_EQ(titles, (QStringList{"Dentist", "Planning, Q2", "Planning, Q2"}));
+}
+
+TEST(LinuxCalendarStore, NoCalendarMeansNoAccess)
+{
+    QTemporaryDir empty;
+    auto store = makeLinuxCalendarStore(empty.path(), {empty.path() + "/missing"});
+    EXPECT_FALSE(store->isAuthorized());
+    EXPECT_FALSE(store->requestAccess().granted);
+    EXPECT_FALSE(store->requestAccess().error.has_value());
+}
+
+TEST(CalendarMonitorShared, RunsWithoutCalendarsOnThisMachine)
+{
+    CalendarMonitor *m = CalendarMonitor::shared();
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m, CalendarMonitor::shared());
+    QSignalSpy auth(m, &CalendarMonitor::authorizedChanged);
+    m->checkAuthorization();
+    ASSERT_TRUE(auth.wait(2000));
+    // The test environment has an empty data folder: no calendar, no event, no text.
+    EXPECT_FALSE(m->authorized());
+    EXPECT_FALSE(m->nextEvent());
+    EXPECT_FALSE(m->relativeText().isValid());
+}
+
+} // namespace
