@@ -38,6 +38,11 @@ int main(int argc, char *argv[])
             state.fps()->attachWindow(window); // frames are counted on the main window
         }
 
+        delegate.fanManualActive = [&state] { return state.smc()->fanManualActive(); };
+        delegate.restoreAutomaticFans = [&state] { state.smc()->restoreAutomaticFans(); };
+        QObject::connect(state.smc(), &corvane::SMCMonitor::cpuTempChanged, &tray,
+                         [&state, &tray] { tray.setCpuTemp(state.smc()->cpuTemp()); });
+
         const QStringList args = QCoreApplication::arguments();
         QTimer::singleShot(0, &delegate, [&delegate, args] { delegate.applicationDidFinishLaunching(args); });
         QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,

@@ -14,10 +14,13 @@ AppState::AppState(QObject *parent) : QObject(parent)
     m_system = new SystemMonitor(this);
     m_network = new NetworkMonitor(this);
     m_storage = new StorageMonitor(this);
+    m_camera = new CameraMonitor(this);
+    m_mic = new MicrophoneMonitor(this);
     m_fps = new FPSMonitor(this);
     m_gpu = new GPUMonitor(this);
     m_processes = new ProcessMonitor(this);
     m_displays = new DisplayMonitor(this);
+    m_smc = new SMCMonitor(this);
     mainWindowVisible = true;
     barModeVisible = false;
     menuPopupVisible = false;
@@ -93,6 +96,10 @@ void AppState::resume()
     m_gpu->start();
     m_fps->start();
     m_processes->start();
+    if (m_smc->reducedCadence()) {
+        m_smc->setReducedCadence(false);
+        m_smc->startTimer();
+    }
 }
 
 void AppState::pause()
@@ -102,6 +109,10 @@ void AppState::pause()
     m_gpu->stop();
     m_fps->stop();
     m_processes->stop();
+    if (!m_smc->reducedCadence()) {
+        m_smc->setReducedCadence(true);
+        m_smc->startTimer();
+    }
 }
 
 QStringList AppState::tabs() const

@@ -1,7 +1,10 @@
 #pragma once
 // The hub every surface reads: owns the long-lived monitors for the whole run, holds the
 // selected tab and a pending quick test, and pauses the costly samplers while nothing shows.
+#include "monitors/CameraMonitor.h"
 #include "monitors/DisplayMonitor.h"
+#include "monitors/MicrophoneMonitor.h"
+#include "monitors/SMCMonitor.h"
 #include "monitors/FPSMonitor.h"
 #include "monitors/GPUMonitor.h"
 #include "monitors/NetworkMonitor.h"
@@ -29,10 +32,13 @@ class AppState : public QObject {
     Q_PROPERTY(corvane::SystemMonitor *system READ system CONSTANT)
     Q_PROPERTY(corvane::NetworkMonitor *network READ network CONSTANT)
     Q_PROPERTY(corvane::StorageMonitor *storage READ storage CONSTANT)
+    Q_PROPERTY(corvane::CameraMonitor *camera READ camera CONSTANT)
+    Q_PROPERTY(corvane::MicrophoneMonitor *mic READ mic CONSTANT)
     Q_PROPERTY(corvane::FPSMonitor *fps READ fps CONSTANT)
     Q_PROPERTY(corvane::GPUMonitor *gpu READ gpu CONSTANT)
     Q_PROPERTY(corvane::ProcessMonitor *processes READ processes CONSTANT)
     Q_PROPERTY(corvane::DisplayMonitor *displays READ displays CONSTANT)
+    Q_PROPERTY(corvane::SMCMonitor *smc READ smc CONSTANT)
 public:
     // Created by main() after the application object and destroyed before it.
     explicit AppState(QObject *parent = nullptr);
@@ -53,10 +59,13 @@ public:
     SystemMonitor *system() const { return m_system; }
     NetworkMonitor *network() const { return m_network; }
     StorageMonitor *storage() const { return m_storage; }
+    CameraMonitor *camera() const { return m_camera; }
+    MicrophoneMonitor *mic() const { return m_mic; }
     FPSMonitor *fps() const { return m_fps; }
     GPUMonitor *gpu() const { return m_gpu; }
     ProcessMonitor *processes() const { return m_processes; }
     DisplayMonitor *displays() const { return m_displays; }
+    SMCMonitor *smc() const { return m_smc; }
 
     // Surface flags: plain fields; every writer calls updateVisibility() right after.
     bool mainWindowVisible = true;
@@ -87,10 +96,13 @@ private:
     SystemMonitor *m_system;
     NetworkMonitor *m_network;
     StorageMonitor *m_storage;
+    CameraMonitor *m_camera;
+    MicrophoneMonitor *m_mic;
     FPSMonitor *m_fps;
     GPUMonitor *m_gpu;
     ProcessMonitor *m_processes;
     DisplayMonitor *m_displays;
+    SMCMonitor *m_smc;
     bool m_visualsPaused = false;
 };
 
