@@ -52,9 +52,10 @@ public:
     virtual int locationAuthorizationStatus() const = 0;
 };
 
-// NetworkManager on `bus` for the link, <procRoot>/net/wireless for signal and noise in dBm.
-// Each D-Bus call waits at most `timeoutMs`. Linux has no location permission: always granted.
-std::unique_ptr<WiFiLink> makeNetworkManagerWiFiLink(const QDBusConnection &bus = QDBusConnection::systemBus(),
+// NetworkManager on `bus` (the system bus when none is given, connected on first use so the
+// GUI thread never waits for it) for the link, <procRoot>/net/wireless for signal and noise in
+// dBm. Each D-Bus call waits at most `timeoutMs`. Linux has no location permission: always granted.
+std::unique_ptr<WiFiLink> makeNetworkManagerWiFiLink(std::optional<QDBusConnection> bus = std::nullopt,
                                                      const QString &procRoot = QStringLiteral("/proc"),
                                                      int timeoutMs = 500);
 

@@ -6,30 +6,23 @@
 
 namespace corvane::test {
 
-// Returns whatever the test sets; records the thread that asked.
+// Returns what the test sets; records the thread that asked.
 class FakeUsbRegistry final : public UsbRegistry {
 public:
     std::optional<QList<UsbDeviceProperties>> devices() override
     {
-        QMutexLocker l(&m_mutex);
-        m_lastThread = QThread::currentThread()->objectName();
-        return m_devices;
+        QMutexLocker l(&mutex);
+        lastThread = QThread::currentThread()->objectName();
+        return list;
     }
     void set(std::optional<QList<UsbDeviceProperties>> d)
     {
-        QMutexLocker l(&m_mutex);
-        m_devices = std::move(d);
+        QMutexLocker l(&mutex);
+        list = std::move(d);
     }
-    QString lastThread() const
-    {
-        QMutexLocker l(&m_mutex);
-        return m_lastThread;
-    }
-
-private:
-    mutable QMutex m_mutex;
-    std::optional<QList<UsbDeviceProperties>> m_devices = QList<UsbDeviceProperties>{};
-    QString m_lastThread;
+    QMutex mutex;
+    std::optional<QList<UsbDeviceProperties>> list = QList<UsbDeviceProperties>{};
+    QString lastThread;
 };
 
 } // namespace corvane::test

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
-#include <QThread>
 
 using namespace corvane;
 using corvane::test::FakeClock;
@@ -147,21 +146,6 @@ TEST(BatteryMonitor, AdapterWhilePluggedInAndAfterUnplugging)
     EXPECT_EQ(r.mon.adapterCurrentA(), 0.0);
     EXPECT_EQ(r.mon.adapterDeliveringWatts(), 0.0);
     EXPECT_EQ(r.mon.chargingPowerW(), 0.0);
-}
-
-TEST(BatteryMonitor, PercentageIsAnnouncedFirst)
-{
-    // The battery history reads the other fields when the charge changes.
-    Rig r;
-    r.src->sources = QList{source(50, 100, "AC Power", 0)};
-    r.src->battery = SmartBatteryReading{1, 2, 2, 3000, 12000, 100};
-    QStringList order;
-    QObject::connect(&r.mon, &BatteryMonitor::percentageChanged, [&] { order << "percentage"; });
-    QObject::connect(&r.mon, &BatteryMonitor::cycleCountChanged, [&] { order << "cycleCount"; });
-    QObject::connect(&r.mon, &BatteryMonitor::adapterNameChanged, [&] { order << "adapterName"; });
-    QObject::connect(&r.mon, &BatteryMonitor::chargingPowerWChanged, [&] { order << "chargingPowerW"; });
-    r.refresh();
-    EXPECT_EQ(order, (QStringList{"percentage", "cycleCount", "chargingPowerW"}));
 }
 
 TEST(BatteryMonitor, LaptopFixtureOffTheGuiThread)

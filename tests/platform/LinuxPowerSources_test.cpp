@@ -38,30 +38,6 @@ struct Tree {
 
 } // namespace
 
-TEST(LinuxPowerSources, DischargingLaptop)
-{
-    auto src = makeLinuxPowerSources(kLaptop);
-    const auto list = src->powerSources();
-    ASSERT_TRUE(list);
-    ASSERT_EQ(list->size(), 1); // the mouse's battery is not the machine's
-    const auto &d = list->front();
-    EXPECT_EQ(d.currentCapacity, 76);
-    EXPECT_EQ(d.maxCapacity, 100);
-    EXPECT_EQ(d.powerSourceState, QStringLiteral("Battery Power"));
-    EXPECT_EQ(d.timeToEmpty, 247); // 38.988 Wh at 9.48 W
-
-    const auto b = src->smartBattery();
-    ASSERT_TRUE(b);
-    EXPECT_EQ(b->cycleCount, 312);
-    EXPECT_EQ(b->designCapacity, 5000);     // 57 Wh at 11.4 V
-    EXPECT_EQ(b->fullChargeCapacity, 4500); // 51.3 Wh at 11.4 V
-    EXPECT_EQ(b->temperature, 3010);
-    EXPECT_EQ(b->voltage, 11850);
-    EXPECT_EQ(b->amperage, -800); // reported positive, but the battery is discharging
-
-    EXPECT_FALSE(src->adapterDetails()); // nothing plugged in
-}
-
 TEST(LinuxPowerSources, ChargingFromUsbPd)
 {
     Tree t;
@@ -123,13 +99,6 @@ TEST(LinuxPowerSources, ChargeGaugeAndPowerOnlyGauge)
     EXPECT_EQ(d.currentCapacity, 2600000);
     EXPECT_EQ(d.maxCapacity, 5200000);
     EXPECT_EQ(d.timeToEmpty, -1); // no current to estimate from
-}
-
-TEST(LinuxPowerSources, TimeToEmptyFromTheKernelWhenGiven)
-{
-    Tree t;
-    t.write("BAT0/time_to_empty_now", "5430");
-    EXPECT_EQ(t.source()->powerSources()->front().timeToEmpty, 90);
 }
 
 TEST(LinuxPowerSources, NoAdapterListedUsesTheBatteryStatus)

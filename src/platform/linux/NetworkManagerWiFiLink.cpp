@@ -175,8 +175,8 @@ std::optional<QString> nonEmpty(const QVariant &v)
 
 class NetworkManagerWiFiLink final : public WiFiLink {
 public:
-    NetworkManagerWiFiLink(const QDBusConnection &bus, const QString &procRoot, int timeoutMs)
-        : m_bus(bus), m_wireless(procRoot.toStdString() + "/net/wireless"), m_timeoutMs(timeoutMs)
+    NetworkManagerWiFiLink(std::optional<QDBusConnection> bus, const QString &procRoot, int timeoutMs)
+        : m_bus(std::move(bus)), m_wireless(procRoot.toStdString() + "/net/wireless"), m_timeoutMs(timeoutMs)
     {
     }
 
@@ -211,7 +211,7 @@ private:
     {
         QDBusMessage msg = QDBusMessage::createMethodCall(kService, path, iface, method);
         msg.setArguments(args);
-        const QDBusMessage reply = m_bus.call(msg, QDBus::Block, m_timeoutMs);
+        const QDBusMessage reply = m_bus->call(msg, QDBus::Block, m_timeoutMs);
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
             return std::nullopt;
         return reply;
@@ -239,9 +239,11 @@ private:
     }
 
     // nullopt when NetworkManager does not answer; an empty list when it has no Wi-Fi device.
-    std::optional<QList<Device>> wifiDevices() const
+    std::optional<QList<Device>> wifiDevices()
     {
-        if (!m_bus.isConnected())
+        if (!m_bus)
+            m_bus = QDBusConnection::systemBus();
+        if (!m_bus->isConnected())
             return std::nullopt;
         const auto reply = call(kRootPath, kService, QStringLiteral("GetDevices"));
         if (!reply)
@@ -308,16 +310,17 @@ private:
         return r;
     }
 
-    QDBusConnection m_bus;
+    std::optional<QDBusConnection> m_bus;
     std::string m_wireless;
     int m_timeoutMs;
 };
 
 } // namespace
 
-std::unique_ptr<WiFiLink> makeNetworkManagerWiFiLink(const QDBusConnection &bus, const QString &procRoot, int timeoutMs)
+std::unique_ptr<WiFiLink> makeNetworkManagerWiFiLink(std::optional<QDBusConnection> bus, const QString &procRoot,
+                                                     int timeoutMs)
 {
-    return std::make_unique<NetworkManagerWiFiLink>(bus, procRoot, timeoutMs);
+    return std::make_unique<NetworkManagerWiFiLink>(std::move(bus), procRoot, timeoutMs);
 }
 
 } // namespace corvane
