@@ -1,0 +1,95 @@
+#pragma once
+// The attached USB devices with their requested current, every 3 s.
+#include "monitors/SamplerScheduler.h"
+#include "platform/UsbRegistry.h"
+
+#include <QList>
+#include <QObject>
+#include <QVariantList>
+#include <QtQml/qqmlregistration.h>
+
+#include <memory>
+
+namespace corvane {
+
+struct USBDevice {
+    Q_GADGET
+    Q_PROPERTY(quint64 id MEMBER id)
+    Q_PROPERTY(QString name MEMBER name)
+    Q_PROPERTY(QVariant vendor READ vendorVariant)
+    Q_PROPERTY(QString portSpeed MEMBER portSpeed)
+    Q_PROPERTY(qint64 powerMilliAmps MEMBER powerMilliAmps)
+    Q_PROPERTY(qint64 busPowerMilliAmps MEMBER busPowerMilliAmps)
+    Q_PROPERTY(quint64 locationId MEMBER locationId)
+    Q_PROPERTY(bool isBuiltIn MEMBER isBuiltIn)
+public:
+    quint64 id = 0;
+    QString name;
+    std::optional<QString> vendor;
+    QString portSpeed;
+    qint64 powerMilliAmps = 0;
+    qint64 busPowerMilliAmps = 0;
+    quint64 locationId = 0;
+    bool isBuiltIn = false;
+
+    // Undefined in QML when the device names no vendor.
+    QVariant vendorVariant() const { return vendor ? QVariant(*vendor) : QVariant(); }
+    bool operator==(const USBDevice &) const = default;
+};
+
+class USBMonitor : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("owned by AppState")
+    Q_PROPERTY(QVariantList devices READ devicesVariant NOTIFY devicesChanged)
+    Q_PROPERTY(qint64 totalDrawnMilliAmps READ totalDrawnMilliAmps NOTIFY totalDrawnMilliAmpsChanged)
+    Q_PROPERTY(double totalEstimatedWatts READ totalEstimatedWatts NOTIFY totalEstimatedWattsChanged)
+public:
+    static inline const QString kFallbackName = QStringLiteral("USB Device");
+
+    struct Snapshot {
+        QList<USBDevice> devices;
+        qint64 total = 0;
+    };
+
+    explicit USBMonitor(QObject *parent = nullptr);
+    USBMonitor(std::unique_ptr<UsbRegistry> registry, const Clock &clock, bool autoStart,
+               QObject *parent = nullptr);
+    ~USBMonitor() override;
+
+    // Refreshes at once, then every 3 s; calling it again restarts the cadence.
+    void start();
+    // Keeps the last published values.
+    void stop();
+
+    const QList<USBDevice> &devices() const { return m_devices; }
+    QVariantList devicesVariant() const;
+    qint64 totalDrawnMilliAmps() const { return m_totalDrawnMilliAmps; }
+    double totalEstimatedWatts() const { return m_totalEstimatedWatts; }
+
+    static QString speedLabel(std::optional<int64_t> code);
+    static USBDevice deviceFrom(const UsbDeviceProperties &p);
+    // Code-point order of the NFC forms; upper case sorts before lower case.
+    static bool nameLess(const QString &a, const QString &b);
+
+    // Sampler side: nullopt when the registry cannot be listed.
+    std::optional<Snapshot> sample();
+    void publish(const Snapshot &s);
+    SamplerScheduler *scheduler() const { return m_scheduler.get(); }
+
+signals:
+    void devicesChanged();
+    void totalDrawnMilliAmpsChanged();
+    void totalEstimatedWattsChanged();
+
+private:
+    std::unique_ptr<UsbRegistry> m_registry;
+    QList<USBDevice> m_devices;
+    qint64 m_totalDrawnMilliAmps = 0;
+    double m_totalEstimatedWatts = 0.0;
+    std::unique_ptr<SamplerScheduler> m_scheduler;
+};
+
+} // namespace corvane
+
+Q_DECLARE_METATYPE(corvane::USBDevice)

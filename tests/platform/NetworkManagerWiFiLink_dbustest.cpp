@@ -1,0 +1,141 @@
+#include "fakes/FakeWiFiNetworkManager.h"
+#include "monitors/WiFiMonitor.h"
+#include "platform/WiFiLink.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <future>
+
+using namespace corvane;
+using corvane::test::FakeWiFiNetworkManager;
+
+namespace {
+
+const QString kDev = QStringLiteral("/org/freedesktop/NetworkManager/Devices/");
+const QString kAp = QStringLiteral("/org/freedesktop/NetworkManager/AccessPoint/7");
+const QString kDeviceIface = QStringLiteral("org.freedesktop.NetworkManager.Device");
+const QString kWirelessIface = QStringLiteral("org.freedesktop.NetworkManager.Device.Wireless");
+const QString kApIface = QStringLiteral("org.freedesktop.NetworkManager.AccessPoint");
+
+class NetworkManagerBus : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        server = QDBusConnection::sessionBus();
+        ASSERT_TRUE(server.isConnected()) << "needs a session bus (dbus-run-session)";
+        ASSERT_TRUE(server.registerService(QString::fromLatin1(FakeWiFiNetworkManager::kService)));
+        ASSERT_TRUE(server.registerVirtualObject(QString::fromLatin1(FakeWiFiNetworkManager::kRoot), &nm,
+                                                 QDBusConnection::SubPath));
+        // The reader goes through the bus daemon on its own connection, as it would to the real service.
+        client = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("corvane-nm-client"));
+        ASSERT_TRUE(client.isConnected());
+    }
+    void TearDown() override
+    {
+        server.unregisterObject(QString::fromLatin1(FakeWiFiNetworkManager::kRoot), QDBusConnection::UnregisterTree);
+        server.unregisterService(QString::fromLatin1(FakeWiFiNetworkManager::kService));
+        QDBusConnection::disconnectFromBus(QStringLiteral("corvane-nm-client"));
+    }
+
+    void laptop(const QByteArray &ssid, const QString &activeAp = kAp)
+    {
+        nm.setDevices({kDev + "1", kDev + "2"});
+        nm.setProperties(kDev + "1", kDeviceIface, {{"DeviceType", 1u}, {"Interface", "enp0s31f6"}});
+        nm.setProperties(kDev + "2", kDeviceIface, {{"DeviceType", 2u}, {"Interface", "wlp0s20f3"}});
+        nm.setProperties(kDev + "2", kWirelessIface,
+                         {{"HwAddress", "3C:A9:F4:12:34:56"},
+                          {"Bitrate", 866700u},
+                          {"ActiveAccessPoint", QVariant::fromValue(QDBusObjectPath(activeAp))}});
+        nm.setProperties(kAp, kApIface,
+                         {{"Ssid", ssid},
+                          {"HwAddress", "A0:B1:C2:D3:E4:F5"},
+                          {"Strength", QVariant::fromValue(uchar(67))},
+                          {"Frequency", 5745u},
+                          {"Flags", 1u},
+                          {"WpaFlags", 0u},
+                          {"RsnFlags", 0x188u}});
+    }
+
+    // Reads on another thread, as the sampler does, while this thread serves the bus.
+    std::optional<WiFiInterfaceReading> read(const QString &procRoot, int timeoutMs = 500)
+    {
+        auto link = makeNetworkManagerWiFiLink(client, procRoot, timeoutMs);
+        auto fut = std::async(std::launch::async, [&] { return link->currentInterface(); });
+        while (fut.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
+            QCoreApplication::processEvents();
+        return fut.get();
+    }
+
+    FakeWiFiNetworkManager nm;
+    QDBusConnection server{QString()};
+    QDBusConnection client{QString()};
+};
+
+const QString kNoProc = QStringLiteral(CORVANE_FIXTURES "/wifi/none");
+const QString kProc = QStringLiteral(CORVANE_FIXTURES "/wifi/proc");
+
+} // namespace
+
+TEST_F(NetworkManagerBus, ConnectedLaptop)
+{
+    laptop(QByteArray("Acas\xc4\x83"));
+    auto r = read(kNoProc);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->ssid, QStringLiteral("Acasă"));
+    EXPECT_EQ(r->bssid, QStringLiteral("A0:B1:C2:D3:E4:F5"));
+    EXPECT_EQ(r->hardwareAddress, QStringLiteral("3C:A9:F4:12:34:56"));
+    EXPECT_EQ(r->rssi, -60); // from NetworkManager's 67 %
+    EXPECT_EQ(r->noise, 0);
+    EXPECT_DOUBLE_EQ(r->transmitRate, 866.7);
+    EXPECT_EQ(r->security, int64_t(WiFiSecurity::WPA2Personal));
+    EXPECT_EQ(r->channel, (WiFiChannel{149, 2}));
+
+    // The kernel's dBm figure wins over the percentage when the interface is listed.
+    r = read(kProc);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->rssi, -56);
+
+    const auto s = WiFiMonitor::sampleFrom(r);
+    EXPECT_TRUE(s.isConnected);
+    EXPECT_EQ(s.channelLabel, QStringLiteral("Ch 149 · 5 GHz"));
+    EXPECT_EQ(s.securityType, QStringLiteral("WPA2"));
+}
+
+TEST_F(NetworkManagerBus, HiddenNetworkAndNoAccessPoint)
+{
+    laptop(QByteArray());
+    auto r = read(kNoProc);
+    ASSERT_TRUE(r);
+    EXPECT_FALSE(r->ssid);
+    EXPECT_TRUE(WiFiMonitor::sampleFrom(r).isConnected);
+
+    laptop(QByteArray("x"), QStringLiteral("/"));
+    r = read(kProc);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->hardwareAddress, QStringLiteral("3C:A9:F4:12:34:56"));
+    EXPECT_EQ(r->rssi, 0);
+    EXPECT_FALSE(r->channel);
+    EXPECT_FALSE(WiFiMonitor::sampleFrom(r).isConnected);
+}
+
+TEST_F(NetworkManagerBus, NoWiFiDevice)
+{
+    nm.setDevices({kDev + "1"});
+    nm.setProperties(kDev + "1", kDeviceIface, {{"DeviceType", 1u}, {"Interface", "enp0s31f6"}});
+    EXPECT_FALSE(read(kProc));
+}
+
+TEST_F(NetworkManagerBus, ASilentServiceCostsOneShortTimeout)
+{
+    nm.setSilent(true);
+    QElapsedTimer t;
+    t.start();
+    const auto r = read(kProc, 200);
+    EXPECT_LT(t.elapsed(), 1500);
+    // Falls back to the kernel table.
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->rssi, -56);
+}
