@@ -13,11 +13,14 @@ AppState::AppState(QObject *parent) : QObject(parent)
     // Creation order is the monitors' start order.
     m_system = new SystemMonitor(this);
     m_network = new NetworkMonitor(this);
+    m_battery = new BatteryMonitor(this);
     m_storage = new StorageMonitor(this);
     m_camera = new CameraMonitor(this);
     m_mic = new MicrophoneMonitor(this);
+    m_usb = new USBMonitor(this);
     m_fps = new FPSMonitor(this);
     m_gpu = new GPUMonitor(this);
+    m_wifi = new WiFiMonitor(this);
     m_processes = new ProcessMonitor(this);
     m_displays = new DisplayMonitor(this);
     m_smc = new SMCMonitor(this);
@@ -95,6 +98,8 @@ void AppState::resume()
     m_storage->start();
     m_gpu->start();
     m_fps->start();
+    m_wifi->start();
+    m_usb->start();
     m_processes->start();
     if (m_smc->reducedCadence()) {
         m_smc->setReducedCadence(false);
@@ -108,6 +113,8 @@ void AppState::pause()
     m_storage->stop();
     m_gpu->stop();
     m_fps->stop();
+    m_wifi->stop();
+    m_usb->stop();
     m_processes->stop();
     if (!m_smc->reducedCadence()) {
         m_smc->setReducedCadence(true);

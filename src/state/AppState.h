@@ -1,6 +1,7 @@
 #pragma once
 // The hub every surface reads: owns the long-lived monitors for the whole run, holds the
 // selected tab and a pending quick test, and pauses the costly samplers while nothing shows.
+#include "monitors/BatteryMonitor.h"
 #include "monitors/CameraMonitor.h"
 #include "monitors/DisplayMonitor.h"
 #include "monitors/MicrophoneMonitor.h"
@@ -11,6 +12,8 @@
 #include "monitors/ProcessMonitor.h"
 #include "monitors/StorageMonitor.h"
 #include "monitors/SystemMonitor.h"
+#include "monitors/USBMonitor.h"
+#include "monitors/WiFiMonitor.h"
 #include "state/SidebarTab.h"
 
 #include <QObject>
@@ -31,11 +34,14 @@ class AppState : public QObject {
     Q_PROPERTY(QString pendingQuickTest READ pendingQuickTestRaw WRITE setPendingQuickTestRaw NOTIFY pendingQuickTestChanged)
     Q_PROPERTY(corvane::SystemMonitor *system READ system CONSTANT)
     Q_PROPERTY(corvane::NetworkMonitor *network READ network CONSTANT)
+    Q_PROPERTY(corvane::BatteryMonitor *battery READ battery CONSTANT)
     Q_PROPERTY(corvane::StorageMonitor *storage READ storage CONSTANT)
     Q_PROPERTY(corvane::CameraMonitor *camera READ camera CONSTANT)
     Q_PROPERTY(corvane::MicrophoneMonitor *mic READ mic CONSTANT)
+    Q_PROPERTY(corvane::USBMonitor *usb READ usb CONSTANT)
     Q_PROPERTY(corvane::FPSMonitor *fps READ fps CONSTANT)
     Q_PROPERTY(corvane::GPUMonitor *gpu READ gpu CONSTANT)
+    Q_PROPERTY(corvane::WiFiMonitor *wifi READ wifi CONSTANT)
     Q_PROPERTY(corvane::ProcessMonitor *processes READ processes CONSTANT)
     Q_PROPERTY(corvane::DisplayMonitor *displays READ displays CONSTANT)
     Q_PROPERTY(corvane::SMCMonitor *smc READ smc CONSTANT)
@@ -58,11 +64,14 @@ public:
 
     SystemMonitor *system() const { return m_system; }
     NetworkMonitor *network() const { return m_network; }
+    BatteryMonitor *battery() const { return m_battery; }
     StorageMonitor *storage() const { return m_storage; }
     CameraMonitor *camera() const { return m_camera; }
     MicrophoneMonitor *mic() const { return m_mic; }
+    USBMonitor *usb() const { return m_usb; }
     FPSMonitor *fps() const { return m_fps; }
     GPUMonitor *gpu() const { return m_gpu; }
+    WiFiMonitor *wifi() const { return m_wifi; }
     ProcessMonitor *processes() const { return m_processes; }
     DisplayMonitor *displays() const { return m_displays; }
     SMCMonitor *smc() const { return m_smc; }
@@ -95,11 +104,14 @@ private:
     std::optional<QuickTestKind> m_pendingQuickTest;
     SystemMonitor *m_system;
     NetworkMonitor *m_network;
+    BatteryMonitor *m_battery;
     StorageMonitor *m_storage;
     CameraMonitor *m_camera;
     MicrophoneMonitor *m_mic;
+    USBMonitor *m_usb;
     FPSMonitor *m_fps;
     GPUMonitor *m_gpu;
+    WiFiMonitor *m_wifi;
     ProcessMonitor *m_processes;
     DisplayMonitor *m_displays;
     SMCMonitor *m_smc;

@@ -1,0 +1,260 @@
+#include "app/AppDelegate.h"
+#include "app/MenuBarExtra.h"
+#include "state/BarModeSettings.h"
+#include "state/LaunchAtLogin.h"
+#include "state/Updater.h"
+
+#include <QFile>
+#include <QQmlEngine>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QQuickWindow>
+#include <gtest/gtest.h>
+
+using namespace corvane;
+
+namespace {
+class RecordingWindowSystem : public WindowSystem {
+public:
+    QStringList calls;
+    void makeBarPanel(QWindow *) override { calls << "panel"; }
+    void setDesktopPinned(QWindow *, bool pinned) override { calls << (pinned ? "pin" : "unpin"); }
+    void activate(QWindow *) override { calls << "activate"; }
+};
+
+struct ShellFixture : ::testing::Test {
+    AppState state;
+    QQmlEngine engine;
+    RecordingWindowSystem *ws = new RecordingWindowSystem;
+    AppDelegate delegate{&state, &engine, std::unique_ptr<WindowSystem>(ws)};
+    QQuickWindow main;
+    void SetUp() override
+    {
+        QSettings().clear();
+        main.resize(400, 300);
+        delegate.attachMainWindow(&main);
+        main.show();
+    }
+};
+} // namespace
+
+TEST_F(ShellFixture, LaunchArguments)
+{
+    delegate.applyLaunchArguments({"/usr/bin/corvane", "--tab=Ports", "--tab=", "--openCard=disk"});
+    EXPECT_EQ(state.tab(), SidebarTab::live);
+    EXPECT_FALSE(state.pendingQuickTest());
+    delegate.applyLaunchArguments({"corvane", "--tab=tests", "--tab=nope", "--tab=crashes", "--openCard=gpu"});
+    EXPECT_EQ(state.tab(), SidebarTab::crashes);
+    EXPECT_EQ(state.pendingQuickTest(), QuickTestKind::gpu);
+}
+
+TEST_F(ShellFixture, PermissionIsAskedOnceAndMarkedFirst)
+{
+    int asked = 0;
+    bool markedBeforeAsking = false;
+    delegate.requestNotificationPermission = [&] {
+        ++asked;
+        markedBeforeAsking = QSettings().value("didRequestPrivacyAuth").toBool();
+    };
+    delegate.applicationDidFinishLaunching({"corvane", "--tab=ports"});
+    delegate.applicationDidFinishLaunching({"corvane"});
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(markedBeforeAsking);
+    EXPECT_EQ(state.tab(), SidebarTab::ports);
+}
+
+TEST_F(ShellFixture, QuitRestoresFansOnlyWhenForced)
+{
+    bool forced = false;
+    int restored = 0;
+    delegate.fanManualActive = [&] { return forced; };
+    delegate.restoreAutomaticFans = [&] { ++restored; };
+    delegate.applicationWillTerminate();
+    EXPECT_EQ(restored, 0);
+    forced = true;
+    delegate.applicationWillTerminate();
+    EXPECT_EQ(restored, 1);
+}
+
+TEST(BarRect, EdgeAndHeight)
+{
+    const QRect avail(0, 30, 1280, 770); // a top panel of 30 px
+    EXPECT_EQ(AppDelegate::barRect(avail, 140, "top"), QRect(0, 30, 1280, 140));
+    EXPECT_EQ(AppDelegate::barRect(avail, 140, "bottom"), QRect(0, 800 - 140, 1280, 140));
+    EXPECT_EQ(AppDelegate::barRect(avail, 140, "left"), QRect(0, 30, 1280, 140));
+    EXPECT_EQ(AppDelegate::barRect(avail, 140, ""), QRect(0, 30, 1280, 140));
+    // Taller than the screen: used as stored.
+    EXPECT_EQ(AppDelegate::barRect(avail, 1000, "bottom").height(), 1000);
+    EXPECT_EQ(AppDelegate::barRect(avail, std::nan(""), "top").height(), 140);
+}
+
+TEST_F(ShellFixture, BarModeHidesTheWindowAndComesBack)
+{
+    QSignalSpy spy(&delegate, &AppDelegate::barModeActiveChanged);
+    delegate.toggleBarMode();
+    ASSERT_TRUE(delegate.barWindow());
+    EXPECT_TRUE(delegate.barWindow()->isVisible());
+    EXPECT_TRUE(delegate.barWindow()->flags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(delegate.barWindow()->flags() & Qt::WindowDoesNotAcceptFocus);
+    EXPECT_FALSE(main.isVisible());
+    EXPECT_TRUE(state.barModeVisible);
+    EXPECT_TRUE(ws->calls.contains("panel"));
+
+    delegate.toggleBarMode();
+    EXPECT_FALSE(delegate.barWindow());
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_FALSE(state.barModeVisible);
+    EXPECT_EQ(spy.count(), 2);
+}
+
+TEST_F(ShellFixture, DesktopModeSurvivesBarMode)
+{
+    const Qt::WindowFlags normal = main.flags();
+    delegate.toggleDesktopMode();
+    EXPECT_TRUE(delegate.desktopMode());
+    EXPECT_TRUE(main.flags() & Qt::WindowStaysOnBottomHint);
+    EXPECT_TRUE(main.flags() & Qt::FramelessWindowHint);
+    delegate.enterBarMode();
+    delegate.exitBarMode();
+    EXPECT_TRUE(main.flags() & Qt::WindowStaysOnBottomHint); // still pinned
+    delegate.toggleDesktopMode();
+    EXPECT_EQ(main.flags(), normal);
+    EXPECT_EQ(ws->calls.filter(QRegularExpression("pin")), (QStringList{"pin", "unpin"}));
+}
+
+TEST_F(ShellFixture, ClosedMainWindowCountsAsHiddenAndComesBackToFront)
+{
+    main.close();
+    EXPECT_FALSE(state.mainWindowVisible);
+    EXPECT_TRUE(state.visualsPaused());
+    delegate.bringToFront();
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_TRUE(ws->calls.contains("activate"));
+}
+
+TEST(MenuBarLabel, TemperatureText)
+{
+    EXPECT_EQ(MenuBarExtra::labelText(47.8), QStringLiteral("47°"));
+    EXPECT_EQ(MenuBarExtra::labelText(0.4), QStringLiteral("0°"));
+    EXPECT_EQ(MenuBarExtra::labelText(0.0), QString());
+    EXPECT_EQ(MenuBarExtra::labelText(-3.0), QString());
+    EXPECT_EQ(MenuBarExtra::labelText(std::nan("")), QString());
+    EXPECT_EQ(MenuBarExtra::labelText(1e300), QString());
+    EXPECT_FALSE(MenuBarExtra::menuBarIcon(47.8).isNull());
+}
+
+TEST(BarModeSettingsStore, DefaultsToggleAndEdge)
+{
+    QSettings().clear();
+    BarModeSettings *b = BarModeSettings::shared();
+    EXPECT_EQ(b->positionRaw(), QStringLiteral("top"));
+    EXPECT_EQ(b->height(), 140.0);
+    for (auto p : BarModeSettings::allPills())
+        EXPECT_TRUE(b->isVisible(p));
+    EXPECT_EQ(BarModeSettings::allPills().size(), 14);
+    EXPECT_EQ(BarModeSettings::rawValue(BarModeSettings::allPills().first()), QStringLiteral("brand"));
+    EXPECT_EQ(BarModeSettings::rawValue(BarModeSettings::allPills().last()), QStringLiteral("clock"));
+
+    b->toggle(BarModeSettings::Pill::fans);
+    EXPECT_EQ(QSettings().value("bar.pill.fans").toBool(), false);
+    b->toggle(BarModeSettings::Pill::fans);
+    EXPECT_EQ(QSettings().value("bar.pill.fans").toBool(), true);
+    EXPECT_EQ(QSettings().allKeys(), QStringList{"bar.pill.fans"});
+
+    b->setPositionRaw("Bottom");
+    EXPECT_EQ(b->position(), BarModeSettings::Position::top);
+    b->setPositionRaw(BarModeSettings::rawValue(BarModeSettings::Position::bottom));
+    EXPECT_EQ(QSettings().value("bar.position").toString(), QStringLiteral("bottom"));
+    EXPECT_EQ(BarModeSettings::title(BarModeSettings::Pill::network), QStringLiteral("Rețea"));
+    EXPECT_EQ(BarModeSettings::key(BarModeSettings::Pill::fps), QStringLiteral("bar.pill.fps"));
+}
+
+TEST(LaunchAtLoginSwitch, MirrorsTheAutostartEntry)
+{
+    QTemporaryDir cfg;
+    LaunchAtLogin l(makeXdgAutostartItem("/opt/Corvane Apps/corvane", cfg.path()));
+    EXPECT_FALSE(l.isEnabled());
+    l.setEnabled(false); // not registered: the system's message, still off
+    EXPECT_TRUE(l.hasError());
+    EXPECT_FALSE(l.isEnabled());
+    const QString previous = l.lastErrorText();
+
+    l.setEnabled(true);
+    EXPECT_TRUE(l.isEnabled());
+    EXPECT_FALSE(l.hasError()); // a success clears it
+    QFile f(cfg.path() + "/autostart/corvane.desktop");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().contains("Exec=\"/opt/Corvane Apps/corvane\"\n"));
+    f.close();
+
+    l.setEnabled(true); // already on: no call, nothing changes
+    EXPECT_TRUE(l.isEnabled());
+    l.setEnabled(false);
+    EXPECT_FALSE(l.isEnabled());
+    EXPECT_FALSE(QFile::exists(f.fileName()));
+    EXPECT_FALSE(previous.isEmpty());
+
+    // A failed registration keeps the switch off with the message.
+    QTemporaryDir ro;
+    QFile blocker(ro.path() + "/autostart");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly)); // a file where the folder should be
+    blocker.close();
+    LaunchAtLogin broken(makeXdgAutostartItem("/usr/bin/corvane", ro.path()));
+    broken.setEnabled(true);
+    EXPECT_FALSE(broken.isEnabled());
+    EXPECT_TRUE(broken.hasError());
+}
+
+TEST(UpdaterFeed, NewestItemAndVersionOrder)
+{
+    EXPECT_GT(compareVersions("1.10", "1.9"), 0);
+    EXPECT_EQ(compareVersions("1.2", "1.2.0"), 0);
+    EXPECT_LT(compareVersions("0.1", "0.1.1"), 0);
+    const QByteArray feed = R"(<?xml version="1.0"?>
+<rss xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle" version="2.0"><channel>
+ <item><title>A</title><enclosure url="https://x/a.tgz" sparkle:version="1.9" sparkle:shortVersionString="1.9"/></item>
+ <item><title>B</title><sparkle:version>1.10</sparkle:version><link>https://x/b</link></item>
+</channel></rss>)";
+    const auto item = newestAppcastItem(feed);
+    ASSERT_TRUE(item);
+    EXPECT_EQ(item->version, QStringLiteral("1.10"));
+    EXPECT_EQ(item->link, QStringLiteral("https://x/b"));
+    QString err;
+    EXPECT_FALSE(newestAppcastItem("<rss><channel><item>", &err));
+    EXPECT_FALSE(err.isEmpty());
+}
+
+namespace {
+QStringList g_logged;
+void capture(QtMsgType, const QMessageLogContext &, const QString &msg) { g_logged << msg; }
+} // namespace
+
+TEST(UpdaterFeed, CheckFromAFileFeedAndAnAbortLogsOneLine)
+{
+    QTemporaryDir dir;
+    QFile f(dir.path() + "/appcast.xml");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(R"(<rss xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle"><channel>
+<item><sparkle:version>99.0</sparkle:version></item></channel></rss>)");
+    f.close();
+    QStringList shown;
+    Updater u(QUrl::fromLocalFile(f.fileName()), [&](const QString &t, const QString &) { shown << t; });
+    EXPECT_TRUE(u.canCheckForUpdates());
+    QSignalSpy done(u.controller(), &AppcastController::checkFinished);
+    u.checkForUpdates();
+    ASSERT_TRUE(done.wait(5000));
+    EXPECT_EQ(shown, QStringList{"Actualizare disponibilă"});
+
+    g_logged.clear();
+    auto old = qInstallMessageHandler(capture);
+    Updater missing(QUrl::fromLocalFile(dir.path() + "/none.xml"), [&](const QString &t, const QString &) { shown << t; });
+    QSignalSpy done2(missing.controller(), &AppcastController::checkFinished);
+    missing.checkForUpdates();
+    const bool finished = done2.wait(5000);
+    qInstallMessageHandler(old);
+    ASSERT_TRUE(finished);
+    ASSERT_EQ(g_logged.size(), 1);
+    EXPECT_TRUE(g_logged.first().startsWith("[Updater] aborted: "));
+    EXPECT_FALSE(Updater::exists()); // no shared updater until the user asks
+}

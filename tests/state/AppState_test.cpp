@@ -1,0 +1,95 @@
+#include "state/AppState.h"
+#include "state/ThemeManager.h"
+
+#include <QQuickWindow>
+#include <gtest/gtest.h>
+
+using namespace corvane;
+
+namespace {
+struct Pausable {
+    QString name;
+    std::function<bool()> running;
+};
+
+QList<Pausable> pausables(AppState &s)
+{
+    return {
+        {"network", [&] { return s.network()->scheduler()->isActive(); }},
+        {"storage", [&] { return s.storage()->scheduler()->isActive(); }},
+        {"gpu", [&] { return s.gpu()->scheduler()->isActive(); }},
+        {"fps", [&] { return s.fps()->isRunning(); }},
+        {"wifi", [&] { return s.wifi()->scheduler()->isActive(); }},
+        {"usb", [&] { return s.usb()->scheduler()->isActive(); }},
+        {"processes", [&] { return s.processes()->scheduler()->isActive(); }},
+    };
+}
+} // namespace
+
+TEST(AppState, PausesAndResumesTheSevenSamplersByVisibility)
+{
+    AppState s;
+    QQuickWindow window; // frames are counted on a window
+    s.fps()->attachWindow(&window);
+    EXPECT_EQ(s.tab(), SidebarTab::live);
+    EXPECT_TRUE(s.mainWindowVisible);
+    EXPECT_FALSE(s.visualsPaused());
+    for (const auto &p : pausables(s))
+        EXPECT_TRUE(p.running()) << p.name.toStdString();
+    EXPECT_FALSE(s.smc()->reducedCadence());
+
+    // Everything hidden: the seven rest, the SMC slows to 12 s.
+    s.mainWindowVisible = false;
+    s.updateVisibility();
+    EXPECT_TRUE(s.visualsPaused());
+    for (const auto &p : pausables(s))
+        EXPECT_FALSE(p.running()) << p.name.toStdString();
+    EXPECT_TRUE(s.smc()->reducedCadence());
+    EXPECT_DOUBLE_EQ(s.smc()->scheduler()->cadence().interval, 12.0);
+    // The never-paused ones keep going.
+    EXPECT_TRUE(s.system()->scheduler()->isActive());
+
+    // A second evaluation while paused changes nothing.
+    s.updateVisibility();
+    EXPECT_TRUE(s.smc()->reducedCadence());
+
+    // The popup alone brings them back and returns the SMC to 3 s.
+    s.menuPopupVisible = true;
+    s.updateVisibility();
+    EXPECT_FALSE(s.visualsPaused());
+    for (const auto &p : pausables(s))
+        EXPECT_TRUE(p.running()) << p.name.toStdString();
+    EXPECT_FALSE(s.smc()->reducedCadence());
+    EXPECT_DOUBLE_EQ(s.smc()->scheduler()->cadence().interval, 3.0);
+
+    // Two surfaces, one goes: nothing restarts.
+    s.barModeVisible = true;
+    s.updateVisibility();
+    s.menuPopupVisible = false;
+    s.updateVisibility();
+    EXPECT_FALSE(s.visualsPaused());
+}
+
+TEST(AppState, TabsAndQuickTests)
+{
+    QStringList raws;
+    for (SidebarTab t : Tabs::allCases())
+        raws << Tabs::rawValue(t);
+    EXPECT_EQ(raws, (QStringList{"live", "activity", "ports", "tests", "crashes", "settings"}));
+    EXPECT_EQ(Tabs::title(SidebarTab::settings), QStringLiteral("Setări"));
+    EXPECT_FALSE(Tabs::fromRawValue(QStringLiteral("Ports")));
+    EXPECT_FALSE(Tabs::fromRawValue(QString()));
+    EXPECT_FALSE(QuickTests::fromRawValue(QStringLiteral("GPU")));
+    EXPECT_EQ(QuickTests::fromRawValue(QStringLiteral("speakers")), QuickTestKind::speakers);
+
+    // Accents follow the theme; in mono only the crashes tab keeps a hue.
+    ThemeManager::shared()->setTheme(AppTheme::mono);
+    for (SidebarTab t : Tabs::allCases()) {
+        const QColor c = Tabs::accent(t);
+        const bool grey = qFuzzyCompare(c.redF(), c.greenF()) && qFuzzyCompare(c.greenF(), c.blueF());
+        EXPECT_EQ(grey, t != SidebarTab::crashes) << Tabs::rawValue(t).toStdString();
+    }
+    EXPECT_NEAR(Tabs::accent(SidebarTab::ports).alphaF(), 0.85, 0.01);
+    ThemeManager::shared()->setTheme(AppTheme::aurora);
+    EXPECT_EQ(Tabs::accent(SidebarTab::live), Themes::accent(AppTheme::aurora));
+}
