@@ -15,7 +15,7 @@ PKGS=(
   libx11-dev libxcb1-dev libxcb-ewmh-dev libxrandr-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   pci.ids fonts-inter fonts-quicksand fonts-dejavu-core fonts-materialdesignicons-webfont
-  xvfb xauth x11-utils x11-apps imagemagick dbus dbus-bin dbus-daemon trayer pkexec
+  xvfb xauth x11-utils x11-apps xdotool imagemagick dbus dbus-bin dbus-daemon trayer pkexec
 )
 
 missing=()
