@@ -14,10 +14,7 @@ BatteryMonitor::BatteryMonitor(std::unique_ptr<PowerSources> source, const Clock
     // Gauge reads can be slow (ACPI); they stay off the GUI thread.
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.battery"), Cadence::offsetThenEvery(0.0, 5.0),
-        [this] {
-            Snapshot s = sample();
-            QMetaObject::invokeMethod(this, [this, s = std::move(s)] { publish(s); }, Qt::QueuedConnection);
-        },
+        sampleThenPublish(this),
         SamplerScheduler::Placement::OwnThread, clock);
     if (autoStart)
         start();

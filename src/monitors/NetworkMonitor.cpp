@@ -15,10 +15,7 @@ NetworkMonitor::NetworkMonitor(std::unique_ptr<NetworkCounters> source, const Cl
 {
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.network-sampler"), Cadence::wholeSecond(),
-        [this] {
-            const Snapshot s = sample();
-            QMetaObject::invokeMethod(this, [this, s] { publish(s); }, Qt::QueuedConnection);
-        },
+        sampleThenPublish(this),
         SamplerScheduler::Placement::OwnThread, clock);
     if (autoStart)
         start();

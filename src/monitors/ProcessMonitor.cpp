@@ -17,10 +17,7 @@ ProcessMonitor::ProcessMonitor(std::unique_ptr<ProcessTable> table, const Clock 
     m_bgState.timebase = m_table->timebase();
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.process-sampler"), Cadence::offsetThenEvery(0.2, 2.5),
-        [this] {
-            Snapshot s = sample();
-            QMetaObject::invokeMethod(this, [this, s = std::move(s)] { publish(s); }, Qt::QueuedConnection);
-        },
+        sampleThenPublish(this),
         SamplerScheduler::Placement::OwnThread, clock);
     if (autoStart)
         start();

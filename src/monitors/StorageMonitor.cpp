@@ -15,10 +15,7 @@ StorageMonitor::StorageMonitor(std::unique_ptr<BlockStorage> source, const Clock
 {
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.storage-sampler"), Cadence::wholeSecond(),
-        [this] {
-            const Snapshot s = sample();
-            QMetaObject::invokeMethod(this, [this, s] { publish(s); }, Qt::QueuedConnection);
-        },
+        sampleThenPublish(this),
         SamplerScheduler::Placement::OwnThread, clock);
     if (autoStart)
         start();

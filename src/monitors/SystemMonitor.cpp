@@ -13,10 +13,7 @@ SystemMonitor::SystemMonitor(std::unique_ptr<HostStats> host, const Clock &clock
 {
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.system-sampler"), Cadence::wholeSecond(),
-        [this] {
-            const Snapshot s = sample();
-            QMetaObject::invokeMethod(this, [this, s] { publish(s); }, Qt::QueuedConnection);
-        },
+        sampleThenPublish(this),
         SamplerScheduler::Placement::OwnThread, clock);
     if (autoStart)
         start();
