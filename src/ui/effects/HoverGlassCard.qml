@@ -253,7 +253,8 @@ Item {
                     layer.samples: 4
                     ShapePath {
                         strokeColor: "transparent"
-                        fillColor: card.accentIsGradient ? "transparent" : card.accent
+                        // The GL shape renderer skips a fill whose colour is clear, even with a gradient.
+                        fillColor: card.accentIsGradient ? "white" : card.accent
                         fillGradient: card.accentIsGradient ? badgeGradient : null
                         PathSvg { path: card.roundedRectPath(0, 0, 28, 28, 8) }
                     }

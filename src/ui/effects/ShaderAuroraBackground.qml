@@ -49,8 +49,12 @@ Item {
             visible: !root.pipelineFailed
             blending: false
             fragmentShader: "qrc:/shaders/aurora.frag.qsb"
-            onStatusChanged: if (status === ShaderEffect.Error) root.reportPipelineFailure(log)
-            Component.onCompleted: if (status === ShaderEffect.Error) root.reportPipelineFailure(log)
+            function failureText() {
+                // The scene graph leaves the log empty when the file itself cannot be read.
+                return log.length > 0 ? log : "cannot load the shader " + fragmentShader;
+            }
+            onStatusChanged: if (status === ShaderEffect.Error) root.reportPipelineFailure(failureText())
+            Component.onCompleted: if (status === ShaderEffect.Error) root.reportPipelineFailure(failureText())
         }
     }
 }

@@ -75,7 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{10, kNaN, {}},
         LineCase{10, kInf, {}},
         LineCase{-1, 3, {}},
-        LineCase{1e9, 1e-6, {}}));             // absurdly many lines: nothing rather than a hang
+        LineCase{1e9, 1e-6, {}}),
+    [](const auto &info) { return "case" + std::to_string(info.index); });             // absurdly many lines: nothing rather than a hang
 
 // The card clips its overlays to its rounded outline.
 TEST(LinePatternPainter, GridIsClippedToTheRoundedOutline)
