@@ -1,0 +1,51 @@
+import QtQuick
+import Corvane
+
+// Full-window backdrop: dark base, shader aurora, faint watermark, film grain and a
+// top-and-bottom darkening. Without the shader the other layers stay as a static
+// background. The stored parameters are kept for callers; the composition is fixed.
+Item {
+    id: root
+
+    property var colors: AppPalette.backgroundColors
+    property real intensity: 0.55
+    property real blur: 80
+    property bool useShader: true
+    // Bound by the owner (e.g. while the window is hidden) to stop the aurora's frames.
+    property bool paused: false
+
+    Rectangle {
+        anchors.fill: parent
+        color: AppPalette.background
+    }
+
+    ShaderAuroraBackground {
+        objectName: "aurora"
+        anchors.fill: parent
+        paused: root.paused
+    }
+
+    // Slot for the slowly turning brand watermark, at 4 % so it stays a ghost.
+    Item {
+        objectName: "watermarkSlot"
+        anchors.centerIn: parent
+        width: 520
+        height: 520
+        opacity: 0.04
+    }
+
+    GrainOverlay {
+        anchors.fill: parent
+        density: 6000
+        opacity: 0.14
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        gradient: Gradient {
+            GradientStop { position: 0.0; color: Qt.rgba(0, 0, 0, 0.45) }
+            GradientStop { position: 0.5; color: "transparent" }
+            GradientStop { position: 1.0; color: Qt.rgba(0, 0, 0, 0.35) }
+        }
+    }
+}

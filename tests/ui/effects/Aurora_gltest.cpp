@@ -1,0 +1,170 @@
+// The aurora on a real OpenGL scene graph (Xvfb + llvmpipe): it draws, keeps to its frame
+// cap, stops when paused or hidden, and a shader that fails to load leaves the static
+// stack with one log line. PNGs go to <build>/effects-png.
+#include "platform/Haptics.h"
+#include "ui/effects/EffectsTestUtil.h"
+
+#include <QElapsedTimer>
+#include <QSGRendererInterface>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace corvane::test;
+
+namespace {
+
+const QString kBackground = QStringLiteral("qrc:/Corvane/AnimatedBackground.qml");
+const QString kLogPrefix = QStringLiteral("AuroraRenderer: pipeline failed, falling back to static bg: ");
+
+// Frames the window swaps during `ms`.
+int swapsDuring(QQuickWindow &w, int ms)
+{
+    int swaps = 0;
+    auto c = QObject::connect(&w, &QQuickWindow::frameSwapped, [&] { ++swaps; });
+    QTest::qWait(ms);
+    QObject::disconnect(c);
+    return swaps;
+}
+
+double maxLuma(const QImage &img)
+{
+    double best = 0;
+    for (int y = 0; y < img.height(); y += 4)
+        for (int x = 0; x < img.width(); x += 4) {
+            const QColor c = img.pixelColor(x, y);
+            best = std::max(best, 0.2126 * c.redF() + 0.7152 * c.greenF() + 0.0722 * c.blueF());
+        }
+    return best;
+}
+
+class AuroraGl : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(view.load(kBackground, QSize(480, 300)))
+            << view.harness.warnings().join('\n').toStdString();
+        view.window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view.window));
+        ASSERT_EQ(view.window.rendererInterface()->graphicsApi(), QSGRendererInterface::OpenGL);
+        aurora = view.child<QQuickItem>("aurora");
+        ASSERT_TRUE(aurora);
+    }
+    bool animating() const { return aurora->property("animating").toBool(); }
+
+    HostedView view;
+    QQuickItem *aurora = nullptr;
+};
+
+} // namespace
+
+TEST_F(AuroraGl, DrawsAndAnimatesAtNoMoreThanThirtyFramesASecond)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(animating(), 5000);
+    QTest::qWait(300);
+    const int ticksBefore = aurora->property("frames").toInt();
+    const int swaps = swapsDuring(view.window, 2000);
+    const int ticks = aurora->property("frames").toInt() - ticksBefore;
+    EXPECT_LE(ticks, 2 * 30 + 1);
+    EXPECT_LE(swaps, 2 * 30 + 2) << "the window only redraws when the aurora moves";
+    EXPECT_GE(swaps, 10) << "it does animate";
+
+    const QImage a = view.window.grabWindow();
+    savePng(a, QStringLiteral("aurora-gl.png"));
+    QTest::qWait(700);
+    const QImage b = view.window.grabWindow();
+    savePng(b, QStringLiteral("aurora-gl-later.png"));
+    EXPECT_GT(maxLuma(a), 0.25) << "bands and stars, not just the dark base";
+    EXPECT_NE(a, b);
+    EXPECT_TRUE(view.harness.warnings().isEmpty()) << view.harness.warnings().join('\n').toStdString();
+}
+
+TEST_F(AuroraGl, PausedOrHiddenDrawsNoFrames)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(animating(), 5000);
+
+    view.object->setProperty("paused", true);
+    EXPECT_FALSE(animating());
+    QTest::qWait(200);
+    EXPECT_LE(swapsDuring(view.window, 1000), 1);
+
+    view.object->setProperty("paused", false);
+    EXPECT_TRUE(animating());
+    EXPECT_GE(swapsDuring(view.window, 1000), 5);
+
+    view.window.hide();
+    QTRY_VERIFY(!animating());
+    const int ticks = aurora->property("frames").toInt();
+    QTest::qWait(500);
+    EXPECT_EQ(aurora->property("frames").toInt(), ticks);
+
+    view.window.show();
+    QTRY_VERIFY_WITH_TIMEOUT(animating(), 5000);
+}
+
+TEST_F(AuroraGl, ShaderThatFailsToLoadLogsOnceAndLeavesTheStaticStack)
+{
+    LogCapture log;
+    QTRY_VERIFY_WITH_TIMEOUT(animating(), 5000);
+    QObject *shader = view.child<QObject>("auroraShader");
+    ASSERT_TRUE(shader);
+    shader->setProperty("fragmentShader", QUrl(QStringLiteral("qrc:/shaders/missing.frag.qsb")));
+
+    QTRY_VERIFY(!animating());
+    QTest::qWait(200);
+    const QStringList lines = log.linesStartingWith(kLogPrefix);
+    ASSERT_EQ(lines.size(), 1) << log.lines().join('\n').toStdString();
+    EXPECT_GT(lines.first().size(), kLogPrefix.size()) << "the error's description follows";
+    EXPECT_TRUE(aurora->property("pipelineFailed").toBool());
+
+    const QImage img = view.window.grabWindow();
+    savePng(img, QStringLiteral("aurora-gl-failed.png"));
+    const Rgb mid = meanColor(img, {240, 150}, 4);
+    EXPECT_NEAR(mid.b, 0.07, 0.03) << "the base colour shows through";
+    EXPECT_LT(maxLuma(img), 0.2);
+}
+
+TEST(GlassCardGl, HoveredCardOverTheAurora)
+{
+    corvane::Haptics::shared()->clear();
+    HostedView v;
+    v.harness.engine().addImportPath(QStringLiteral("qrc:/"));
+    v.object = v.harness.create(R"(
+        import QtQuick
+        import Corvane
+        Item {
+            AnimatedBackground { anchors.fill: parent }
+            HoverGlassCard {
+                objectName: "card"
+                x: 60; y: 50; width: 360; height: 200
+                title: "Setări de afișare"
+                icon: "display"
+                accent: AppPalette.displayGradient
+                accentColor: AppPalette.displayGradient.to
+                Text { text: "62%"; color: "white"; font.family: "DejaVu Sans Mono"; font.pixelSize: 36 }
+            }
+            HoverGlassCard {
+                x: 60; y: 280; width: 360; height: 100
+                title: "procesor"
+                icon: "cpu"
+                accent: "#4cc3ff"
+                accentColor: "#4cc3ff"
+            }
+        }
+    )");
+    ASSERT_TRUE(v.item()) << v.harness.warnings().join('\n').toStdString();
+    v.window.resize(480, 420);
+    v.item()->setParentItem(v.window.contentItem());
+    v.item()->setSize(QSizeF(480, 420));
+    v.window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&v.window));
+    QTest::qWait(300);
+    savePng(v.window.grabWindow(), QStringLiteral("glasscard-gl-rest.png"));
+
+    QTest::mouseMove(&v.window, QPoint(60 + 300, 50 + 40));
+    QObject *card = v.child<QObject>("card");
+    QTRY_VERIFY(card->property("hover").toBool());
+    QTest::qWait(500);
+    savePng(v.window.grabWindow(), QStringLiteral("glasscard-gl-hover.png"));
+    EXPECT_EQ(corvane::Haptics::shared()->performed().count(corvane::Haptics::Alignment), 1);
+    EXPECT_TRUE(v.harness.warnings().isEmpty()) << v.harness.warnings().join('\n').toStdString();
+}

@@ -1,0 +1,102 @@
+// Placement of the grain dots and of the scan-line and grid lines.
+#include "ui/effects/OverlayGeometry.h"
+#include "ui/effects/OverlayPainters.h"
+
+#include <QImage>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace corvane::effects;
+
+TEST(GrainOverlay, KnownDotsOnAHundredPointSquareAndTheSameOnEveryRender)
+{
+    const auto dots = grainDots(2, 100, 100);
+    ASSERT_EQ(dots.size(), 2u);
+    EXPECT_NEAR(dots[0].x, 1.08, 0.005);
+    EXPECT_NEAR(dots[0].y, 80.67, 0.005);
+    EXPECT_NEAR(dots[0].alpha, 0.159, 0.0005);
+    EXPECT_NEAR(dots[1].x, 53.90, 0.005);
+    EXPECT_NEAR(dots[1].y, 39.27, 0.005);
+    EXPECT_NEAR(dots[1].alpha, 0.088, 0.0005);
+
+    // A bigger canvas rescales the same pattern.
+    const auto big = grainDots(6000, 200, 50);
+    ASSERT_EQ(big.size(), 6000u);
+    EXPECT_DOUBLE_EQ(big[1].x, dots[1].x * 2);
+    EXPECT_DOUBLE_EQ(big[1].y, dots[1].y / 2);
+    for (const GrainDot &d : big) {
+        ASSERT_GE(d.x, 0);
+        ASSERT_LT(d.x, 200);
+        ASSERT_GE(d.alpha, 0.06);
+        ASSERT_LT(d.alpha, 0.16);
+    }
+    EXPECT_EQ(grainDots(6000, 200, 50)[5999].x, big[5999].x);
+}
+
+TEST(GrainOverlay, NoDotsForZeroOrNegativeDensity)
+{
+    EXPECT_TRUE(grainDots(0, 100, 100).empty());
+    EXPECT_TRUE(grainDots(-5, 100, 100).empty());
+}
+
+struct LineCase {
+    double extent;
+    double spacing;
+    std::vector<double> expected;
+};
+
+class LineOffsets : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(LineOffsets, IncludeBothEdgesWhenOnAStep)
+{
+    const LineCase &c = GetParam();
+    EXPECT_EQ(lineOffsets(c.extent, c.spacing), c.expected);
+}
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+INSTANTIATE_TEST_SUITE_P(
+    Overlays, LineOffsets,
+    ::testing::Values(
+        LineCase{10, 5, {0, 5, 10}},           // scan lines: the bottom edge is drawn
+        LineCase{44, 22, {0, 22, 44}},         // grid columns on a 44-wide canvas
+        LineCase{20, 22, {0}},                 // grid rows on a 20-high canvas
+        LineCase{0, 3, {0}},
+        LineCase{7, 3, {0, 3, 6}},
+        // Each position is k * spacing: a running sum would reach 0.7 exactly and draw an
+        // eighth line, while 7 * 0.1 lands just past it.
+        LineCase{0.7, 0.1, {0, 0.1, 0.2, 3 * 0.1, 0.4, 0.5, 6 * 0.1}},
+        LineCase{10, 0, {}},                   // invalid spacings draw nothing (no endless loop)
+        LineCase{10, -2, {}},
+        LineCase{10, kNaN, {}},
+        LineCase{10, kInf, {}},
+        LineCase{-1, 3, {}},
+        LineCase{1e9, 1e-6, {}}),
+    [](const auto &info) { return "case" + std::to_string(info.index); });             // absurdly many lines: nothing rather than a hang
+
+// The card clips its overlays to its rounded outline.
+TEST(LinePatternPainter, GridIsClippedToTheRoundedOutline)
+{
+    LinePatternPainter grid;
+    grid.setPattern(LinePatternPainter::Grid);
+    grid.setColor(Qt::white);
+    grid.setLineOpacity(1);
+    grid.setSpacing(10);
+    grid.setClipRadius(20);
+    grid.setSize(QSizeF(100, 100));
+
+    QImage img(100, 100, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    grid.paint(&p);
+    p.end();
+
+    EXPECT_EQ(qAlpha(img.pixel(1, 1)), 0) << "corner outside the outline";
+    EXPECT_GT(qAlpha(img.pixel(10, 50)), 0) << "column at x = 10";
+    EXPECT_GT(qAlpha(img.pixel(50, 30)), 0) << "row at y = 30";
+    EXPECT_EQ(qAlpha(img.pixel(55, 55)), 0) << "inside a cell";
+}
