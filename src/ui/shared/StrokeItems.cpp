@@ -4,9 +4,11 @@
 #include "ui/shared/GaugeGeometry.h"
 #include "ui/shared/SparklineGeometry.h"
 
+#include <QJSValue>
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace corvane {
@@ -76,6 +78,25 @@ std::optional<double> SparklinePlot::fixedMax() const
     if (!m_max.isValid() || m_max.isNull() || !ok)
         return std::nullopt;
     return v;
+}
+
+void SparklinePlot::setSamples(const QVariant &v)
+{
+    QVariant value = v;
+    if (value.metaType() == QMetaType::fromType<QJSValue>())
+        value = value.value<QJSValue>().toVariant();
+    QList<double> out;
+    if (value.metaType() == QMetaType::fromType<QList<double>>()) {
+        out = value.value<QList<double>>();
+    } else if (value.canConvert<QVariantList>()) {
+        for (const QVariant &item : value.toList()) {
+            bool ok = false;
+            const double d = item.toDouble(&ok);
+            out << (ok ? d : std::numeric_limits<double>::quiet_NaN());
+        }
+    }
+    m_samples = out;
+    touch();
 }
 
 bool SparklinePlot::hasPlot() const { return sparkline::hasPlot(m_samples); }

@@ -90,7 +90,8 @@ private:
 class SparklinePlot : public QQuickPaintedItem {
     Q_OBJECT
     QML_ELEMENT
-    Q_PROPERTY(QList<double> samples READ samples WRITE setSamples NOTIFY changed)
+    // Any list of numbers: a history's samples, a JS array or a variant list.
+    Q_PROPERTY(QVariant samples READ samplesVariant WRITE setSamples NOTIFY changed)
     Q_PROPERTY(QVariant paint READ paint WRITE setPaint NOTIFY changed)
     Q_PROPERTY(QColor glowColor READ glowColor WRITE setGlowColor NOTIFY changed)
     Q_PROPERTY(QVariant normalizedMax READ normalizedMax WRITE setNormalizedMax NOTIFY changed)
@@ -105,7 +106,8 @@ public:
     void paint(QPainter *p) override;
 
     QList<double> samples() const { return m_samples; }
-    void setSamples(const QList<double> &v) { m_samples = v; touch(); }
+    QVariant samplesVariant() const { return QVariant::fromValue(m_samples); }
+    void setSamples(const QVariant &v);
     QVariant paint() const { return m_paint; }
     void setPaint(const QVariant &v) { m_paint = v; touch(); }
     QColor glowColor() const { return m_glow; }
