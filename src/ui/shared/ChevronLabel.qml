@@ -7,7 +7,7 @@ Row {
 
     property string title
     property string direction: "right"
-    readonly property string symbol: "chevron." + direction
+    readonly property string symbol: ["chevron", direction].join(".")
     property color color: "white"
     property font font: Qt.font({ family: "Quicksand", weight: Font.DemiBold, pixelSize: 12 })
 
