@@ -1,0 +1,7 @@
+import QtQuick
+
+// The back buttons' label.
+ChevronLabel {
+    title: "Înapoi"
+    direction: "left"
+}

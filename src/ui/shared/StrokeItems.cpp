@@ -1,0 +1,143 @@
+#include "ui/shared/StrokeItems.h"
+
+#include "state/Palette.h"
+#include "ui/shared/GaugeGeometry.h"
+#include "ui/shared/SparklineGeometry.h"
+
+#include <QJSValue>
+#include <QPainter>
+#include <QPainterPath>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+namespace corvane {
+
+QBrush brushForPaint(const QVariant &paint, const QRectF &bounds)
+{
+    if (paint.canConvert<PaletteGradient>() && paint.metaType() == QMetaType::fromType<PaletteGradient>()) {
+        const auto g = paint.value<PaletteGradient>();
+        auto at = [&](QPointF u) { return QPointF(bounds.x() + u.x() * bounds.width(), bounds.y() + u.y() * bounds.height()); };
+        QLinearGradient lg(at(g.start), at(g.end));
+        lg.setColorAt(0, g.from);
+        lg.setColorAt(1, g.to);
+        return QBrush(lg);
+    }
+    if (paint.metaType() == QMetaType::fromType<QColor>() || paint.metaType() == QMetaType::fromType<QString>()) {
+        const QColor c = paint.value<QColor>();
+        if (c.isValid())
+            return QBrush(c);
+    }
+    return QBrush(Qt::transparent);
+}
+
+ArcStroke::ArcStroke(QQuickItem *parent) : QQuickPaintedItem(parent) { setAntialiasing(true); }
+
+void ArcStroke::paint(QPainter *p)
+{
+    const QRectF b = boundingRect();
+    const double r = m_radius >= 0 ? m_radius : std::min(b.width(), b.height()) / 2 - m_lineWidth / 2;
+    const double sweep = m_end - m_start;
+    if (!(r > 0) || !std::isfinite(sweep) || sweep == 0 || !(m_lineWidth > 0))
+        return;
+    QPainterPath path;
+    const QRectF circle(b.center() - QPointF(r, r), QSizeF(2 * r, 2 * r));
+    // QPainter counts angles anticlockwise; ours run clockwise on screen.
+    path.arcMoveTo(circle, -m_start);
+    path.arcTo(circle, -m_start, -sweep);
+    p->setRenderHint(QPainter::Antialiasing);
+    p->setPen(QPen(brushForPaint(m_paint, b), m_lineWidth, Qt::SolidLine, m_roundCap ? Qt::RoundCap : Qt::FlatCap,
+                   Qt::MiterJoin));
+    p->drawPath(path);
+}
+
+NeedleShape::NeedleShape(QQuickItem *parent) : QQuickPaintedItem(parent) { setAntialiasing(true); }
+
+QPointF NeedleShape::tip(const QRectF &rect, double angleDegrees, double length)
+{
+    return gauge::pointAt(rect.center(), length, angleDegrees);
+}
+
+void NeedleShape::paint(QPainter *p)
+{
+    const QRectF b = boundingRect();
+    QLinearGradient g(b.topLeft(), b.bottomLeft());
+    g.setColorAt(0, m_top);
+    g.setColorAt(1, m_bottom);
+    p->setRenderHint(QPainter::Antialiasing);
+    p->setPen(QPen(QBrush(g), m_lineWidth, Qt::SolidLine, Qt::RoundCap));
+    p->drawLine(b.center(), tip(b, m_angle, m_length));
+}
+
+SparklinePlot::SparklinePlot(QQuickItem *parent) : QQuickPaintedItem(parent) { setAntialiasing(true); }
+
+std::optional<double> SparklinePlot::fixedMax() const
+{
+    bool ok = false;
+    const double v = m_max.toDouble(&ok);
+    if (!m_max.isValid() || m_max.isNull() || !ok)
+        return std::nullopt;
+    return v;
+}
+
+void SparklinePlot::setSamples(const QVariant &v)
+{
+    QVariant value = v;
+    if (value.metaType() == QMetaType::fromType<QJSValue>())
+        value = value.value<QJSValue>().toVariant();
+    QList<double> out;
+    if (value.metaType() == QMetaType::fromType<QList<double>>()) {
+        out = value.value<QList<double>>();
+    } else if (value.canConvert<QVariantList>()) {
+        for (const QVariant &item : value.toList()) {
+            bool ok = false;
+            const double d = item.toDouble(&ok);
+            out << (ok ? d : std::numeric_limits<double>::quiet_NaN());
+        }
+    }
+    m_samples = out;
+    touch();
+}
+
+bool SparklinePlot::hasPlot() const { return sparkline::hasPlot(m_samples); }
+
+QPointF SparklinePlot::pulsePoint() const
+{
+    return sparkline::pulsePoint(m_samples, width(), height(), fixedMax()).value_or(QPointF());
+}
+
+void SparklinePlot::paint(QPainter *p)
+{
+    const double w = width(), h = height();
+    p->setRenderHint(QPainter::Antialiasing);
+    if (m_showGrid && m_drawGrid) {
+        QPen pen(QColor::fromRgbF(1, 1, 1, 0.06f), 0.5, Qt::CustomDashLine, Qt::FlatCap, Qt::MiterJoin);
+        // Dash lengths are in pen widths: 2 on and 3 off in points.
+        pen.setDashPattern({2 / 0.5, 3 / 0.5});
+        p->setPen(pen);
+        for (double y : sparkline::gridLines(h))
+            p->drawLine(QPointF(0, y), QPointF(w, y));
+    }
+    if (!sparkline::hasPlot(m_samples))
+        return;
+    const auto max = fixedMax();
+    QLinearGradient fill(0, 0, 0, h);
+    QColor top = m_glow, bottom = m_glow;
+    top.setAlphaF(0.55f * m_glow.alphaF());
+    bottom.setAlphaF(0);
+    fill.setColorAt(0, top);
+    fill.setColorAt(1, bottom);
+    if (m_drawFill) {
+        p->setPen(Qt::NoPen);
+        p->setBrush(fill);
+        p->drawPolygon(sparkline::fillPolygon(m_samples, w, h, max));
+    }
+    if (!m_drawLine)
+        return;
+    QPen line(brushForPaint(m_paint, boundingRect()), 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    p->setPen(line);
+    p->setBrush(Qt::NoBrush);
+    p->drawPolyline(sparkline::linePoints(m_samples, w, h, max));
+}
+
+} // namespace corvane

@@ -1,0 +1,148 @@
+#pragma once
+// Painted items for strokes that Qt Quick Shapes cannot draw: a shape's stroke there takes a
+// single colour, while the gauge, ring and sparkline stroke with a two-stop gradient.
+// `paint` takes a colour or an AppPalette gradient (unit points over the item's bounds).
+#include <QColor>
+#include <QList>
+#include <QQuickPaintedItem>
+#include <QVariant>
+#include <QtQml/qqmlregistration.h>
+
+namespace corvane {
+
+// The brush a colour or a palette gradient gives over `bounds`; transparent for anything else.
+QBrush brushForPaint(const QVariant &paint, const QRectF &bounds);
+
+// An arc about the item's centre from startAngle to endAngle (degrees, clockwise on screen,
+// 0 pointing right). A negative radius means "fit the item".
+class ArcStroke : public QQuickPaintedItem {
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(QVariant paint READ paint WRITE setPaint NOTIFY changed)
+    Q_PROPERTY(double radius READ radius WRITE setRadius NOTIFY changed)
+    Q_PROPERTY(double startAngle READ startAngle WRITE setStartAngle NOTIFY changed)
+    Q_PROPERTY(double endAngle READ endAngle WRITE setEndAngle NOTIFY changed)
+    Q_PROPERTY(double lineWidth READ lineWidth WRITE setLineWidth NOTIFY changed)
+    Q_PROPERTY(bool roundCap READ roundCap WRITE setRoundCap NOTIFY changed)
+public:
+    explicit ArcStroke(QQuickItem *parent = nullptr);
+    void paint(QPainter *p) override;
+
+    QVariant paint() const { return m_paint; }
+    void setPaint(const QVariant &v) { m_paint = v; touch(); }
+    double radius() const { return m_radius; }
+    void setRadius(double v) { m_radius = v; touch(); }
+    double startAngle() const { return m_start; }
+    void setStartAngle(double v) { m_start = v; touch(); }
+    double endAngle() const { return m_end; }
+    void setEndAngle(double v) { m_end = v; touch(); }
+    double lineWidth() const { return m_lineWidth; }
+    void setLineWidth(double v) { m_lineWidth = v; touch(); }
+    bool roundCap() const { return m_roundCap; }
+    void setRoundCap(bool v) { m_roundCap = v; touch(); }
+
+signals:
+    void changed();
+
+private:
+    void touch() { emit changed(); update(); }
+    QVariant m_paint;
+    double m_radius = -1, m_start = 0, m_end = 360, m_lineWidth = 1;
+    bool m_roundCap = true;
+};
+
+// The gauge needle: one segment from the item's centre along angleDegrees, stroked with a
+// vertical gradient from `topColor` to `bottomColor` over the item.
+class NeedleShape : public QQuickPaintedItem {
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(double angleDegrees READ angleDegrees WRITE setAngleDegrees NOTIFY changed)
+    Q_PROPERTY(double length READ length WRITE setLength NOTIFY changed)
+    Q_PROPERTY(double lineWidth READ lineWidth WRITE setLineWidth NOTIFY changed)
+    Q_PROPERTY(QColor topColor READ topColor WRITE setTopColor NOTIFY changed)
+    Q_PROPERTY(QColor bottomColor READ bottomColor WRITE setBottomColor NOTIFY changed)
+public:
+    explicit NeedleShape(QQuickItem *parent = nullptr);
+    void paint(QPainter *p) override;
+    static QPointF tip(const QRectF &rect, double angleDegrees, double length);
+
+    double angleDegrees() const { return m_angle; }
+    void setAngleDegrees(double v) { m_angle = v; touch(); }
+    double length() const { return m_length; }
+    void setLength(double v) { m_length = v; touch(); }
+    double lineWidth() const { return m_lineWidth; }
+    void setLineWidth(double v) { m_lineWidth = v; touch(); }
+    QColor topColor() const { return m_top; }
+    void setTopColor(const QColor &c) { m_top = c; touch(); }
+    QColor bottomColor() const { return m_bottom; }
+    void setBottomColor(const QColor &c) { m_bottom = c; touch(); }
+
+signals:
+    void changed();
+
+private:
+    void touch() { emit changed(); update(); }
+    double m_angle = 0, m_length = 0, m_lineWidth = 3.5;
+    QColor m_top = Qt::white, m_bottom = Qt::white;
+};
+
+// The sparkline's grid, fill and line. `normalizedMax` is a number or undefined.
+class SparklinePlot : public QQuickPaintedItem {
+    Q_OBJECT
+    QML_ELEMENT
+    // Any list of numbers: a history's samples, a JS array or a variant list.
+    Q_PROPERTY(QVariant samples READ samplesVariant WRITE setSamples NOTIFY changed)
+    Q_PROPERTY(QVariant paint READ paint WRITE setPaint NOTIFY changed)
+    Q_PROPERTY(QColor glowColor READ glowColor WRITE setGlowColor NOTIFY changed)
+    Q_PROPERTY(QVariant normalizedMax READ normalizedMax WRITE setNormalizedMax NOTIFY changed)
+    Q_PROPERTY(bool showGrid READ showGrid WRITE setShowGrid NOTIFY changed)
+    Q_PROPERTY(bool drawGrid READ drawGrid WRITE setDrawGrid NOTIFY changed)
+    Q_PROPERTY(bool drawFill READ drawFill WRITE setDrawFill NOTIFY changed)
+    Q_PROPERTY(bool drawLine READ drawLine WRITE setDrawLine NOTIFY changed)
+    Q_PROPERTY(bool hasPlot READ hasPlot NOTIFY changed)
+    Q_PROPERTY(QPointF pulsePoint READ pulsePoint NOTIFY changed)
+public:
+    explicit SparklinePlot(QQuickItem *parent = nullptr);
+    void paint(QPainter *p) override;
+
+    QList<double> samples() const { return m_samples; }
+    QVariant samplesVariant() const { return QVariant::fromValue(m_samples); }
+    void setSamples(const QVariant &v);
+    QVariant paint() const { return m_paint; }
+    void setPaint(const QVariant &v) { m_paint = v; touch(); }
+    QColor glowColor() const { return m_glow; }
+    void setGlowColor(const QColor &c) { m_glow = c; touch(); }
+    QVariant normalizedMax() const { return m_max; }
+    void setNormalizedMax(const QVariant &v) { m_max = v; touch(); }
+    bool showGrid() const { return m_showGrid; }
+    void setShowGrid(bool v) { m_showGrid = v; touch(); }
+    // The layers can be split over several items so that only the line glows.
+    bool drawGrid() const { return m_drawGrid; }
+    void setDrawGrid(bool v) { m_drawGrid = v; touch(); }
+    bool drawFill() const { return m_drawFill; }
+    void setDrawFill(bool v) { m_drawFill = v; touch(); }
+    bool drawLine() const { return m_drawLine; }
+    void setDrawLine(bool v) { m_drawLine = v; touch(); }
+    bool hasPlot() const;
+    QPointF pulsePoint() const;
+
+signals:
+    void changed();
+
+protected:
+    void geometryChange(const QRectF &n, const QRectF &o) override
+    {
+        QQuickPaintedItem::geometryChange(n, o);
+        emit changed();
+    }
+
+private:
+    std::optional<double> fixedMax() const;
+    void touch() { emit changed(); update(); }
+    QList<double> m_samples;
+    QVariant m_paint, m_max;
+    QColor m_glow = Qt::white;
+    bool m_showGrid = false, m_drawGrid = true, m_drawFill = true, m_drawLine = true;
+};
+
+} // namespace corvane
