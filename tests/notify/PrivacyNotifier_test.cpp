@@ -3,6 +3,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeNotifications.h"
 #include "fakes/StubMonitors.h"
+#include "notify/IsolatedSettings.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,7 +21,7 @@ namespace {
 
 class PrivacyTest : public ::testing::Test {
 protected:
-    void SetUp() override { QSettings().clear(); }
+    void SetUp() override { useIsolatedSettings(); }
     void TearDown() override { QSettings().clear(); }
 
     std::unique_ptr<PrivacyNotifier> make()

@@ -3,6 +3,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeNotifications.h"
 #include "fakes/StubMonitors.h"
+#include "notify/IsolatedSettings.h"
 
 #include <QCoreApplication>
 #include <QSettings>
@@ -18,7 +19,7 @@ namespace {
 
 class ThresholdTest : public ::testing::Test {
 protected:
-    void SetUp() override { QSettings().clear(); }
+    void SetUp() override { useIsolatedSettings(); }
     void TearDown() override { QSettings().clear(); }
 
     void bindAll()
