@@ -1,5 +1,8 @@
 #include "app/AppDelegate.h"
 #include "app/MenuBarExtra.h"
+#include "notify/BatteryHistory.h"
+#include "notify/PrivacyNotifier.h"
+#include "notify/ThresholdNotifier.h"
 #include "state/AppState.h"
 
 #include <QApplication>
@@ -24,6 +27,7 @@ int main(int argc, char *argv[])
         // application object.
         corvane::AppState state;
         QQmlApplicationEngine engine;
+        engine.addImportPath(QStringLiteral("qrc:/")); // the module's qmldir is at qrc:/Corvane
         corvane::AppDelegate delegate(&state, &engine, corvane::makeWindowSystem());
         corvane::MenuBarExtra tray(&state, &delegate, &engine);
         // With a tray the app lives on when the window closes; without one the window is
@@ -38,6 +42,14 @@ int main(int argc, char *argv[])
             state.fps()->attachWindow(window); // frames are counted on the main window
         }
 
+        delegate.bindServices = [&state] {
+            corvane::PrivacyNotifier *privacy = corvane::PrivacyNotifier::shared();
+            privacy->bind(state.camera(), state.mic());
+            privacy->refreshAuthorization();
+            corvane::ThresholdNotifier::shared()->bind(state.system(), state.battery(), state.smc());
+            corvane::BatteryHistory::shared()->bind(state.battery());
+        };
+        delegate.requestNotificationPermission = [] { corvane::PrivacyNotifier::shared()->requestAuthorization(); };
         delegate.fanManualActive = [&state] { return state.smc()->fanManualActive(); };
         delegate.restoreAutomaticFans = [&state] { state.smc()->restoreAutomaticFans(); };
         QObject::connect(state.smc(), &corvane::SMCMonitor::cpuTempChanged, &tray,
