@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/GraphicsChoice.h"
 #include "app/MenuBarExtra.h"
 #include "notify/BatteryHistory.h"
 #include "notify/PrivacyNotifier.h"
@@ -8,6 +9,7 @@
 #include <QApplication>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -15,6 +17,8 @@ Q_IMPORT_QML_PLUGIN(CorvanePlugin)
 
 int main(int argc, char *argv[])
 {
+    if (corvane::preferSoftwareSceneGraph())
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Corvane"));
     QApplication::setApplicationName(QStringLiteral("Corvane"));
