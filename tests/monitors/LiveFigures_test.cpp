@@ -56,33 +56,39 @@ TEST(LiveFigures, CpuAndMemoryAgreeWithProcStat)
     EXPECT_LT(mon.ramPressure(), 1.0);
 }
 
-TEST(LiveFigures, TopProcessesAgreeWithPs)
+static QHash<int, std::pair<double, QString>> psByPid()
 {
-    ProcessMonitor mon;
-    spin(600);
-    ASSERT_GT(mon.totalProcesses(), 0);
     QProcess ps;
     ps.start(QStringLiteral("ps"), {QStringLiteral("-eo"), QStringLiteral("pid=,rss=,comm=")});
-    ASSERT_TRUE(ps.waitForFinished(5000));
-    QHash<int, std::pair<qulonglong, QString>> byPid;
+    ps.waitForFinished(5000);
+    QHash<int, std::pair<double, QString>> byPid;
     for (const QString &line : QString::fromUtf8(ps.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
         const QStringList f = line.simplified().split(' ');
         if (f.size() >= 3)
-            byPid.insert(f[0].toInt(), {f[1].toULongLong() * 1024, f.mid(2).join(' ')});
+            byPid.insert(f[0].toInt(), {f[1].toDouble() * 1024, f.mid(2).join(' ')});
     }
-    // Same names and resident sizes as ps for the processes both still see. Sizes move
-    // between the two readings (tests start beside this one), so only the scale is checked:
-    // a unit mistake is off by 4x or 1024x.
+    return byPid;
+}
+
+TEST(LiveFigures, TopProcessesAgreeWithPs)
+{
+    ProcessMonitor mon(makeLinuxProcessTable(), Clock::system(), false);
+    // Our pass sits between two ps readings, so each size must lie between them (processes
+    // started beside this test grow quickly).
+    const auto before = psByPid();
+    const auto snap = mon.sample();
+    const auto after = psByPid();
+    ASSERT_GT(snap.count, 0);
     int compared = 0;
-    for (const auto &p : mon.topByRAM()) {
-        const auto it = byPid.constFind(p.pid);
-        if (it == byPid.constEnd() || it->first == 0) // gone, or exiting, since our pass
-            continue;
+    for (const auto &p : snap.byRAM) {
+        const auto a = before.constFind(p.pid), b = after.constFind(p.pid);
+        if (a == before.constEnd() || b == after.constEnd() || a->first == 0 || b->first == 0)
+            continue; // started, exited or exiting around our pass
         ++compared;
-        EXPECT_EQ(p.name, it->second);
-        const double ours = double(p.memoryBytes), theirs = double(it->first);
-        EXPECT_GT(ours, theirs / 2) << p.name.toStdString();
-        EXPECT_LT(ours, theirs * 2) << p.name.toStdString();
+        EXPECT_EQ(p.name, b->second);
+        const double lo = std::min(a->first, b->first), hi = std::max(a->first, b->first);
+        EXPECT_GE(double(p.memoryBytes), lo * 0.9) << p.name.toStdString();
+        EXPECT_LE(double(p.memoryBytes), hi * 1.1) << p.name.toStdString();
     }
     EXPECT_GE(compared, 1);
 }
