@@ -27,12 +27,12 @@ QString barHeightLabel(double h)
 
 double clampRefreshRate(double v)
 {
-    return std::isfinite(v) ? std::clamp(v, kRefreshRateMin, kRefreshRateMax) : kRefreshRateDefault;
+    return std::isnan(v) ? kRefreshRateDefault : std::clamp(v, kRefreshRateMin, kRefreshRateMax);
 }
 
 double clampIntensity(double v)
 {
-    return std::isfinite(v) ? std::clamp(v, kIntensityMin, kIntensityMax) : kIntensityDefault;
+    return std::isnan(v) ? kIntensityDefault : std::clamp(v, kIntensityMin, kIntensityMax);
 }
 
 int onboardingStep(int step, int delta)
