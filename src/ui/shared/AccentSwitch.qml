@@ -27,6 +27,9 @@ Switch {
             height: width
             radius: width / 2
             color: "white"
+            // Keeps the knob apart from a white track (mono theme).
+            border.width: 1
+            border.color: Qt.rgba(0, 0, 0, 0.18)
             Behavior on x { NumberAnimation { duration: 150; easing.type: Easing.OutCubic } }
         }
     }
