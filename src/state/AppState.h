@@ -32,6 +32,7 @@ class AppState : public QObject {
     QML_SINGLETON
     Q_PROPERTY(QString tab READ tabRaw WRITE setTabRaw NOTIFY tabChanged)
     Q_PROPERTY(QString pendingQuickTest READ pendingQuickTestRaw WRITE setPendingQuickTestRaw NOTIFY pendingQuickTestChanged)
+    Q_PROPERTY(bool visualsPaused READ visualsPaused NOTIFY visualsPausedChanged)
     Q_PROPERTY(corvane::SystemMonitor *system READ system CONSTANT)
     Q_PROPERTY(corvane::NetworkMonitor *network READ network CONSTANT)
     Q_PROPERTY(corvane::BatteryMonitor *battery READ battery CONSTANT)

@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Window
 import Corvane
 
 // Full-window backdrop: dark base, shader aurora, faint watermark, film grain and a
@@ -32,6 +33,14 @@ Item {
         width: 520
         height: 520
         opacity: 0.04
+
+        // The slot carries the 4 %; its spin stops with the aurora and while the window is hidden.
+        GhostVexelWatermark {
+            anchors.centerIn: parent
+            visible: !root.paused && root.Window.window !== null
+                     && root.Window.visibility !== Window.Hidden
+                     && root.Window.visibility !== Window.Minimized
+        }
     }
 
     GrainOverlay {

@@ -1,0 +1,424 @@
+// The main window's root view, sidebar, settings and onboarding screens, and their rules.
+#include "monitors/USBMonitor.h"
+#include "notify/PrivacyNotifier.h"
+#include "platform/Haptics.h"
+#include "state/AppState.h"
+#include "state/BarModeSettings.h"
+#include "state/LaunchAtLogin.h"
+#include "state/ThemeManager.h"
+#include "support/QmlTestUtil.h"
+#include "ui/shared/SettingsStore.h"
+#include "ui/shared/ViewRules.h"
+
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace corvane;
+using corvane::test::QmlHarness;
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// ---- Rules -------------------------------------------------------------------------------
+
+struct SnapCase { double in; double out; };
+class BarHeightSnap : public ::testing::TestWithParam<SnapCase> {};
+TEST_P(BarHeightSnap, StaysOnTheTenPointGrid)
+{
+    EXPECT_EQ(ViewRules::snapBarHeight(GetParam().in), GetParam().out) << GetParam().in;
+}
+INSTANTIATE_TEST_SUITE_P(FaceRules, BarHeightSnap, ::testing::Values(
+    SnapCase{90, 90}, SnapCase{220, 220}, SnapCase{140, 140}, SnapCase{94.9, 90}, SnapCase{95, 100},
+    SnapCase{134.99, 130}, SnapCase{0, 90}, SnapCase{-40, 90}, SnapCase{221, 220}, SnapCase{1e9, 220},
+    SnapCase{kInf, 140}, SnapCase{-kInf, 140}, SnapCase{kNaN, 140}));
+
+TEST(FaceRules, HeightLabelTruncatesAndSurvivesNonNumbers)
+{
+    EXPECT_EQ(ViewRules::barHeightLabel(140), QStringLiteral("140 pt"));
+    EXPECT_EQ(ViewRules::barHeightLabel(90), QStringLiteral("90 pt"));
+    EXPECT_EQ(ViewRules::barHeightLabel(220), QStringLiteral("220 pt"));
+    EXPECT_EQ(ViewRules::barHeightLabel(139.99), QStringLiteral("139 pt"));
+    EXPECT_EQ(ViewRules::barHeightLabel(-7.9), QStringLiteral("-7 pt"));
+    for (double bad : {kNaN, kInf, -kInf, 1e300})
+        EXPECT_EQ(ViewRules::barHeightLabel(bad), QStringLiteral("— pt")) << bad;
+}
+
+TEST(FaceRules, SliderValuesStayInTheirRanges)
+{
+    EXPECT_EQ(ViewRules::clampRefreshRate(0.1), 0.5);
+    EXPECT_EQ(ViewRules::clampRefreshRate(9), 5.0);
+    EXPECT_EQ(ViewRules::clampRefreshRate(2.25), 2.25);
+    EXPECT_EQ(ViewRules::clampRefreshRate(kNaN), 1.0);
+    EXPECT_EQ(ViewRules::clampIntensity(-0.2), 0.0);
+    EXPECT_EQ(ViewRules::clampIntensity(1.5), 1.0);
+    EXPECT_EQ(ViewRules::clampIntensity(kNaN), 0.55);
+    EXPECT_EQ(ViewRules::clampIntensity(kInf), 1.0);
+}
+
+TEST(FaceRules, OnboardingMovesOnePageWithinBounds)
+{
+    EXPECT_EQ(ViewRules::onboardingStep(0, -1), 0);
+    EXPECT_EQ(ViewRules::onboardingStep(0, 1), 1);
+    EXPECT_EQ(ViewRules::onboardingStep(1, 1), 2);
+    EXPECT_EQ(ViewRules::onboardingStep(2, 1), 2);
+    EXPECT_EQ(ViewRules::onboardingStep(2, -1), 1);
+    EXPECT_EQ(ViewRules::onboardingStep(0, 5), 1); // one page at a time
+    EXPECT_EQ(ViewRules::onboardingStep(7, -1), 2); // out-of-range input comes back in
+}
+
+TEST(FaceRules, ClockAddsSecondsToTheLocaleTime)
+{
+    EXPECT_EQ(ViewRules::clockFormat("HH:mm"), QStringLiteral("HH:mm:ss"));
+    EXPECT_EQ(ViewRules::clockFormat("h:mm AP"), QStringLiteral("h:mm:ss AP"));
+    EXPECT_EQ(ViewRules::clockFormat("HH.mm"), QStringLiteral("HH.mm.ss"));
+    EXPECT_EQ(ViewRules::clockFormat("HH:mm:ss"), QStringLiteral("HH:mm:ss"));
+    EXPECT_EQ(ViewRules::clockFormat("AP h:mm"), QStringLiteral("AP h:mm:ss"));
+    EXPECT_EQ(ViewRules::clockFormat("H"), QStringLiteral("H:ss"));
+    EXPECT_EQ(ViewRules::shortcutText("Ctrl+Shift+D", true), QStringLiteral("Ctrl + Shift + D"));
+    EXPECT_EQ(ViewRules::shortcutText("Ctrl+D"), QStringLiteral("Ctrl+D"));
+}
+
+TEST(FaceStore, DefaultsKeysAndRanges)
+{
+    QSettings().clear();
+    SettingsStore s;
+    EXPECT_EQ(s.refreshRate(), 1.0);
+    EXPECT_EQ(s.bgIntensity(), 0.55);
+    EXPECT_TRUE(s.showParticles());
+    EXPECT_FALSE(s.didFinishOnboarding());
+
+    QSignalSpy spy(&s, &SettingsStore::bgIntensityChanged);
+    s.setBgIntensity(0.8);
+    s.setRefreshRate(12);
+    s.setShowParticles(false);
+    s.setDidFinishOnboarding(true);
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(QSettings().value("widget.bgIntensity").toDouble(), 0.8);
+    EXPECT_EQ(QSettings().value("widget.refreshRate").toDouble(), 5.0);
+    EXPECT_EQ(QSettings().value("widget.showParticles").toBool(), false);
+    EXPECT_EQ(QSettings().value("didFinishOnboarding").toBool(), true);
+
+    // Values written by something else: text gives the default, out of range the nearest end.
+    QSettings().setValue("widget.refreshRate", "fast");
+    QSettings().setValue("widget.bgIntensity", 7);
+    EXPECT_EQ(s.refreshRate(), 1.0);
+    EXPECT_EQ(s.bgIntensity(), 1.0);
+    EXPECT_EQ(s.themeSwatches("mono").size(), 5);
+    EXPECT_TRUE(s.themeSwatches("nope").isEmpty());
+}
+
+// ---- Views -------------------------------------------------------------------------------
+
+void collect(QQuickItem *item, const QString &name, QList<QQuickItem *> &out)
+{
+    if (item->objectName() == name)
+        out << item;
+    for (QQuickItem *child : item->childItems())
+        collect(child, name, out);
+}
+
+QList<QQuickItem *> itemsNamed(QObject *root, const QString &name)
+{
+    QList<QQuickItem *> out;
+    if (auto *item = qobject_cast<QQuickItem *>(root))
+        collect(item, name, out);
+    return out;
+}
+
+QQuickItem *itemNamed(QObject *root, const QString &name)
+{
+    const auto all = itemsNamed(root, name);
+    return all.isEmpty() ? nullptr : all.first();
+}
+
+QString textNamed(QObject *root, const QString &name)
+{
+    QQuickItem *i = itemNamed(root, name);
+    return i ? i->property("text").toString() : QStringLiteral("<missing>");
+}
+
+bool shown(QQuickItem *item) { return item && item->isVisible(); }
+
+void press(QObject *button) { ASSERT_TRUE(QMetaObject::invokeMethod(button, "clicked")); }
+
+template <typename T>
+T *singleton(QQmlEngine &engine, const char *name)
+{
+    return engine.singletonInstance<T *>(qmlTypeId("Corvane", 1, 0, name));
+}
+
+struct FaceFixture : ::testing::Test {
+    AppState hub; // the process hub, as main() makes it
+    QmlHarness h;
+    QQuickWindow window;
+    void SetUp() override
+    {
+        QSettings().clear();
+        Haptics::shared()->clear();
+        ThemeManager::shared()->setTheme(AppTheme::aurora);
+        window.resize(1180, 760);
+    }
+    std::unique_ptr<QObject> load(const char *name, const QVariantMap &initial = {})
+    {
+        auto obj = h.createFile(QStringLiteral("qrc:/Corvane/%1.qml").arg(QLatin1String(name)), initial);
+        if (auto *item = qobject_cast<QQuickItem *>(obj.get())) {
+            item->setParentItem(window.contentItem());
+            item->setSize(window.size());
+        }
+        return obj;
+    }
+    AppState *qmlHub() { return singleton<AppState>(h.engine(), "AppState"); }
+};
+
+class EveryScreenLoads : public FaceFixture, public ::testing::WithParamInterface<const char *> {};
+TEST_P(EveryScreenLoads, WithoutWarnings)
+{
+    auto obj = load(GetParam());
+    ASSERT_TRUE(obj) << h.warnings().join('\n').toStdString();
+    QTest::qWait(50);
+    EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+}
+INSTANTIATE_TEST_SUITE_P(Face, EveryScreenLoads, ::testing::Values(
+    "RootView", "SidebarView", "SettingsView", "OnboardingView", "DashboardView", "ProcessesView",
+    "PortsView", "TestsView", "CrashLogView", "AccentSlider", "AccentSwitch", "SegmentedPicker"));
+
+TEST_F(FaceFixture, SidebarListsTheSixTabsAndSelects)
+{
+    auto root = load("RootView");
+    ASSERT_TRUE(root);
+    QStringList titles;
+    for (QQuickItem *t : itemsNamed(root.get(), "tabTitle"))
+        titles << t->property("text").toString();
+    EXPECT_EQ(titles, (QStringList{"Dashboard live", "Activitate & procese", "Porturi & periferice",
+                                   "Teste hardware", "Crash & loguri", "Setări"}));
+    EXPECT_EQ(root->property("shownTab").toString(), QStringLiteral("live"));
+
+    press(itemNamed(root.get(), "tabRow_settings"));
+    EXPECT_EQ(qmlHub()->tabRaw(), QStringLiteral("settings"));
+    EXPECT_EQ(Haptics::shared()->performed(), QList<int>{Haptics::Alignment});
+    EXPECT_EQ(root->property("shownTab").toString(), QStringLiteral("settings"));
+    EXPECT_TRUE(itemNamed(root.get(), "themeCard")); // the settings screen is in place
+
+    // Each other tab brings its own screen.
+    for (const char *raw : {"live", "activity", "ports", "tests", "crashes"}) {
+        press(itemNamed(root.get(), QStringLiteral("tabRow_") + QLatin1String(raw)));
+        QTest::qWait(400); // the leaving screen finishes its transition
+        EXPECT_EQ(root->property("shownTab").toString(), QLatin1String(raw));
+        EXPECT_EQ(textNamed(root.get(), "header"), qmlHub()->tabTitle(QLatin1String(raw))) << raw;
+    }
+    EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+}
+
+TEST_F(FaceFixture, PortsBadgeFollowsTheUsbDevices)
+{
+    auto root = load("RootView");
+    ASSERT_TRUE(root);
+    qmlHub()->setTabRaw("ports");
+    QQuickItem *row = itemNamed(root.get(), "tabRow_ports");
+    auto badge = [&] { return itemsNamed(row, "badge").value(0); };
+    auto dot = [&] { return itemsNamed(row, "selectedDot").value(0); };
+    EXPECT_FALSE(shown(badge()));
+    EXPECT_TRUE(shown(dot()));
+
+    USBDevice d;
+    d.id = 1;
+    d.name = QStringLiteral("Tastatură");
+    qmlHub()->usb()->publish({{d}, 100});
+    EXPECT_TRUE(shown(badge()));
+    EXPECT_EQ(itemsNamed(row, "badgeText").value(0)->property("text").toString(), QStringLiteral("1"));
+    EXPECT_FALSE(shown(dot()));
+
+    qmlHub()->usb()->publish({{}, 0});
+    EXPECT_FALSE(shown(badge()));
+    EXPECT_TRUE(shown(dot()));
+    // Other rows never carry a badge.
+    qmlHub()->usb()->publish({{d, d}, 0});
+    EXPECT_FALSE(shown(itemsNamed(itemNamed(root.get(), "tabRow_live"), "badge").value(0)));
+}
+
+TEST_F(FaceFixture, HoverMovingToTheNextRowKeepsItLit)
+{
+    auto root = load("SidebarView");
+    ASSERT_TRUE(root);
+    QObject *a = itemNamed(root.get(), "tabRow_live");
+    QObject *b = itemNamed(root.get(), "tabRow_activity");
+    QMetaObject::invokeMethod(a, "pointerEntered");
+    EXPECT_EQ(root->property("hoverTab").toString(), QStringLiteral("live"));
+    QMetaObject::invokeMethod(b, "pointerEntered");
+    QMetaObject::invokeMethod(a, "pointerLeft"); // the first row's leave arrives late
+    EXPECT_EQ(root->property("hoverTab").toString(), QStringLiteral("activity"));
+    QMetaObject::invokeMethod(b, "pointerLeft");
+    EXPECT_EQ(root->property("hoverTab").toString(), QString());
+}
+
+TEST_F(FaceFixture, ThemeChangeRecoloursTheSidebarAtOnce)
+{
+    auto root = load("SidebarView");
+    ASSERT_TRUE(root);
+    QQuickItem *bar = itemsNamed(itemNamed(root.get(), "tabRow_live"), "accentBar").value(0);
+    QQuickItem *clockDot = itemNamed(root.get(), "clockDot");
+    ThemeManager::shared()->setTheme(AppTheme::sunset);
+    EXPECT_EQ(bar->property("color").value<QColor>().name(), Themes::accent(AppTheme::sunset).name());
+    EXPECT_EQ(clockDot->property("color").value<QColor>().name(), Themes::good(AppTheme::sunset).name());
+}
+
+TEST_F(FaceFixture, OnboardingSheetOnlyWhileNotFinished)
+{
+    {
+        auto root = load("RootView");
+        ASSERT_TRUE(root);
+        EXPECT_FALSE(root->property("showOnboarding").toBool());
+        QTRY_VERIFY_WITH_TIMEOUT(root->property("showOnboarding").toBool(), 2000);
+    }
+    QSettings().setValue("didFinishOnboarding", true);
+    auto root = load("RootView");
+    QTest::qWait(900);
+    EXPECT_FALSE(root->property("showOnboarding").toBool());
+}
+
+TEST_F(FaceFixture, SettingsFirstRunShowsTheDefaults)
+{
+    auto view = load("SettingsView");
+    ASSERT_TRUE(view);
+    EXPECT_EQ(textNamed(view.get(), "eyebrow"), QStringLiteral("SETĂRI"));
+    EXPECT_EQ(textNamed(view.get(), "title"), QStringLiteral("Personalizează widget-ul"));
+    EXPECT_EQ(textNamed(itemNamed(view.get(), "intensityRow"), "valueText"), QStringLiteral("0.55"));
+    EXPECT_EQ(textNamed(itemNamed(view.get(), "refreshRow"), "valueText"), QStringLiteral("1.00"));
+    EXPECT_TRUE(itemNamed(view.get(), "particlesToggle")->property("checked").toBool());
+    EXPECT_EQ(textNamed(view.get(), "heightLabel"), QStringLiteral("140 pt"));
+    EXPECT_EQ(itemNamed(view.get(), "edgePicker")->property("currentIndex").toInt(), 0);
+    EXPECT_TRUE(itemNamed(view.get(), "themeChip_aurora")->property("isSelected").toBool());
+    const auto pills = itemsNamed(view.get(), "pillTitle");
+    EXPECT_EQ(pills.size(), 14);
+    for (const QString &p : BarModeSettings::shared()->pillRawValues())
+        EXPECT_TRUE(itemNamed(view.get(), "pillChip_" + p)->property("isOn").toBool()) << p.toStdString();
+    EXPECT_EQ(textNamed(view.get(), "pillsHint"),
+              QStringLiteral("Selectează ce pill-uri vrei să apară în bara de sus (Ctrl+D)."));
+    EXPECT_TRUE(textNamed(view.get(), "desktopHint").startsWith(QStringLiteral("Apasă <b>Ctrl + Shift + D</b> ca să fixezi")));
+    QStringList cardTitles;
+    for (const char *card : {"themeCard", "appearanceCard", "performanceCard", "reportCard", "barCard", "desktopCard"})
+        cardTitles << itemNamed(view.get(), card)->property("title").toString();
+    EXPECT_EQ(cardTitles, (QStringList{"TEMĂ CULORI", "APARENȚĂ", "PERFORMANȚĂ", "EXPORT RAPORT PDF",
+                                       "BAR MODE — PILL-URI", "MOD DESKTOP"}));
+    EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+}
+
+TEST_F(FaceFixture, SettingsControlsWriteTheStores)
+{
+    auto view = load("SettingsView");
+    ASSERT_TRUE(view);
+    QQuickItem *chip = itemNamed(view.get(), "pillChip_fans");
+    press(chip);
+    EXPECT_FALSE(chip->property("isOn").toBool()); // redrawn after the press
+    EXPECT_EQ(QSettings().value("bar.pill.fans").toBool(), false);
+    EXPECT_EQ(Haptics::shared()->performed(), QList<int>{Haptics::Alignment});
+
+    press(itemNamed(view.get(), "themeChip_mono"));
+    EXPECT_EQ(ThemeManager::shared()->theme(), AppTheme::mono);
+    EXPECT_EQ(QSettings().value("widget.theme").toString(), QStringLiteral("mono"));
+    // Each chip keeps its own theme's colours in the mono theme.
+    const auto swatches = itemsNamed(itemNamed(view.get(), "themeChip_sunset"), "swatch");
+    ASSERT_EQ(swatches.size(), 5);
+    EXPECT_EQ(swatches[0]->property("color").value<QColor>().name(), Themes::accent(AppTheme::sunset).name());
+    // Pressing the selected chip again rewrites the theme.
+    QSignalSpy again(ThemeManager::shared(), &ThemeManager::themeChanged);
+    press(itemNamed(view.get(), "themeChip_mono"));
+    EXPECT_EQ(again.count(), 1);
+
+    // Unknown edge text shows "Sus"; choosing it stores "top".
+    BarModeSettings::shared()->setPositionRaw("left");
+    QQuickItem *picker = itemNamed(view.get(), "edgePicker");
+    EXPECT_EQ(picker->property("currentIndex").toInt(), 0);
+    QMetaObject::invokeMethod(picker, "picked", Q_ARG(int, 0));
+    EXPECT_EQ(QSettings().value("bar.position").toString(), QStringLiteral("top"));
+    QMetaObject::invokeMethod(picker, "picked", Q_ARG(int, 1));
+    EXPECT_EQ(picker->property("currentIndex").toInt(), 1);
+
+    BarModeSettings::shared()->setHeight(kNaN);
+    EXPECT_EQ(textNamed(view.get(), "heightLabel"), QStringLiteral("— pt"));
+    BarModeSettings::shared()->setHeight(220);
+    EXPECT_EQ(textNamed(view.get(), "heightLabel"), QStringLiteral("220 pt"));
+
+    // A value slider change taps once per change of the stored value.
+    Haptics::shared()->clear();
+    singleton<SettingsStore>(h.engine(), "SettingsStore")->setBgIntensity(1.0);
+    EXPECT_EQ(textNamed(itemNamed(view.get(), "intensityRow"), "valueText"), QStringLiteral("1.00"));
+    EXPECT_EQ(Haptics::shared()->performed(), QList<int>{Haptics::Alignment});
+    EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+}
+
+TEST_F(FaceFixture, OnboardingWalksThreePagesAndFinishes)
+{
+    auto view = load("OnboardingView");
+    ASSERT_TRUE(view);
+    QObject *o = view.get();
+    EXPECT_EQ(textNamed(o, "pageTitle"), QStringLiteral("Privacy în timp real"));
+    EXPECT_FALSE(shown(itemNamed(o, "backButton")));
+    EXPECT_TRUE(shown(itemNamed(o, "forwardButton")));
+    QStringList features;
+    for (QQuickItem *t : itemsNamed(o, "featureText"))
+        features << t->property("text").toString();
+    EXPECT_EQ(features, (QStringList{"Detectare cameră via CMIO listeners", "Detectare microfon via CoreAudio listeners",
+                                     "100% local · zero telemetrie"}));
+
+    press(itemNamed(o, "forwardButton"));
+    EXPECT_EQ(o->property("step").toInt(), 1);
+    EXPECT_EQ(textNamed(o, "pageTitle"), QStringLiteral("Pornește la login"));
+    EXPECT_TRUE(shown(itemNamed(o, "backButton")));
+    press(itemNamed(o, "forwardButton"));
+    EXPECT_EQ(textNamed(o, "pageTitle"), QStringLiteral("Notificări inteligente"));
+    EXPECT_FALSE(shown(itemNamed(o, "forwardButton")));
+    EXPECT_TRUE(shown(itemNamed(o, "finishButton")));
+    EXPECT_EQ(itemNamed(o, "finishButton")->property("text").toString(), QStringLiteral("Hai să-l folosim"));
+    QStringList rows;
+    for (QQuickItem *t : itemsNamed(o, "notifyTitle"))
+        rows << t->property("text").toString();
+    EXPECT_EQ(rows, (QStringList{"Camera s-a pornit", "Microfonul s-a pornit", "CPU sustinut >85% sau temp >50°C"}));
+
+    // The permission button shows only until notifications are allowed.
+    auto *notifier = singleton<PrivacyNotifier>(h.engine(), "PrivacyNotifier");
+    notifier->applyNotificationSettings(false);
+    EXPECT_TRUE(shown(itemNamed(o, "permissionButton")));
+    notifier->applyNotificationSettings(true);
+    EXPECT_FALSE(shown(itemNamed(o, "permissionButton")));
+    EXPECT_EQ(itemsNamed(o, "notifyRow").size(), 3);
+
+    QSignalSpy dismissed(o, SIGNAL(dismissRequested()));
+    Haptics::shared()->clear();
+    press(itemNamed(o, "finishButton"));
+    EXPECT_EQ(dismissed.count(), 1);
+    EXPECT_TRUE(QSettings().value("didFinishOnboarding").toBool());
+    EXPECT_EQ(Haptics::shared()->performed().value(0), int(Haptics::LevelChange));
+
+    press(itemNamed(o, "backButton"));
+    press(itemNamed(o, "backButton"));
+    press(itemNamed(o, "backButton")); // already on the first page
+    EXPECT_EQ(o->property("step").toInt(), 0);
+    EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+}
+
+TEST_F(FaceFixture, OnboardingShowsTheStartAtLoginError)
+{
+    auto view = load("OnboardingView", {{"step", 1}});
+    ASSERT_TRUE(view);
+    auto *launch = singleton<LaunchAtLogin>(h.engine(), "LaunchAtLogin");
+    launch->setEnabled(false); // not registered: the system's message, still off
+    ASSERT_TRUE(launch->hasError());
+    QQuickItem *err = itemNamed(view.get(), "loginError");
+    EXPECT_TRUE(shown(err));
+    EXPECT_EQ(err->property("text").toString(), launch->lastErrorText());
+    EXPECT_EQ(err->property("color").value<QColor>().name(), ThemeManager::shared()->critical().name());
+    EXPECT_FALSE(itemNamed(view.get(), "loginSwitch")->property("checked").toBool());
+}
+
+} // namespace
