@@ -29,7 +29,7 @@ int main(int argc, char *argv[])
     {
         // The hub and its sampler threads live inside this scope, so they go before the
         // application object.
-        corvane::AppState state;
+        corvane::AppState state(nullptr);
         QQmlApplicationEngine engine;
         engine.addImportPath(QStringLiteral("qrc:/")); // the module's qmldir is at qrc:/Corvane
         corvane::AppDelegate delegate(&state, &engine, corvane::makeWindowSystem());

@@ -48,7 +48,9 @@ class AppState : public QObject {
     Q_PROPERTY(corvane::SMCMonitor *smc READ smc CONSTANT)
 public:
     // Created by main() after the application object and destroyed before it.
-    explicit AppState(QObject *parent = nullptr);
+    // No default argument: QML would build its own hub with a default constructor
+    // instead of asking create() for this one.
+    explicit AppState(QObject *parent);
     ~AppState() override;
     static AppState *shared();
     static AppState *create(QQmlEngine *, QJSEngine *);

@@ -24,7 +24,7 @@ public:
 };
 
 struct ShellFixture : ::testing::Test {
-    AppState state;
+    AppState state{nullptr};
     QQmlEngine engine;
     RecordingWindowSystem *ws = new RecordingWindowSystem;
     AppDelegate delegate{&state, &engine, std::unique_ptr<WindowSystem>(ws)};
@@ -257,4 +257,18 @@ TEST(UpdaterFeed, CheckFromAFileFeedAndAnAbortLogsOneLine)
     ASSERT_EQ(g_logged.size(), 1);
     EXPECT_TRUE(g_logged.first().startsWith("[Updater] aborted: "));
     EXPECT_FALSE(Updater::exists()); // no shared updater until the user asks
+}
+
+#include "support/QmlTestUtil.h"
+
+// QML must see the application's own hub, not a second one with its own monitors.
+TEST_F(ShellFixture, QmlUsesTheApplicationsHub)
+{
+    test::QmlHarness h;
+    auto obj = h.create("import QtQuick\nimport Corvane\nQtObject { property var hub: AppState }");
+    ASSERT_TRUE(obj);
+    EXPECT_EQ(obj->property("hub").value<QObject *>(), &state);
+    state.setTab(SidebarTab::ports);
+    auto obj2 = h.create("import QtQuick\nimport Corvane\nQtObject { property string tab: AppState.tab }");
+    EXPECT_EQ(obj2->property("tab").toString(), QStringLiteral("ports"));
 }

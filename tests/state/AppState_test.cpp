@@ -28,7 +28,7 @@ QList<Pausable> pausables(AppState &s)
 
 TEST(AppState, PausesAndResumesTheSevenSamplersByVisibility)
 {
-    AppState s;
+    AppState s(nullptr);
     QQuickWindow window; // frames are counted on a window
     s.fps()->attachWindow(&window);
     EXPECT_EQ(s.tab(), SidebarTab::live);

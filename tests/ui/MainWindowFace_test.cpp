@@ -158,7 +158,7 @@ T *singleton(QQmlEngine &engine, const char *name)
 }
 
 struct FaceFixture : ::testing::Test {
-    AppState hub; // the process hub, as main() makes it
+    AppState hub{nullptr}; // the process hub, as main() makes it
     QmlHarness h;
     QQuickWindow window;
     void SetUp() override

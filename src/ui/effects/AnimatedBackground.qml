@@ -21,6 +21,7 @@ Item {
     }
 
     ShaderAuroraBackground {
+        id: aurora
         objectName: "aurora"
         anchors.fill: parent
         paused: root.paused
@@ -34,12 +35,12 @@ Item {
         height: 520
         opacity: 0.04
 
-        // The slot carries the 4 %; its spin stops with the aurora and while the window is hidden.
+        // The slot carries the 4 %. The spin follows the aurora's clock, so both change in
+        // the same frames (the frame cap holds) and both stop together; without the shader
+        // the watermark stands still with the rest of the static look.
         GhostVexelWatermark {
             anchors.centerIn: parent
-            visible: !root.paused && root.Window.window !== null
-                     && root.Window.visibility !== Window.Hidden
-                     && root.Window.visibility !== Window.Minimized
+            externalTime: aurora.time
         }
     }
 

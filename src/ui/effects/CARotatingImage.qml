@@ -11,7 +11,12 @@ Item {
     property real imageOpacity: 1.0
 
     property real _period: 240
-    readonly property bool animating: spin.running
+    // The turning image itself, for effects that must stay with the picture (a layer on the
+    // image is rendered once; one on this item would be redrawn on every step of the turn).
+    readonly property alias imageItem: image
+    // When set (>= 0), the turn follows this clock in seconds instead of its own.
+    property real externalTime: -1
+    readonly property bool animating: ownClock.running || externalTime >= 0
 
     Component.onCompleted: {
         _period = period
@@ -32,21 +37,18 @@ Item {
         smooth: true
     }
 
-    RotationAnimator {
-        id: spin
+    // Turned by a capped frame clock rather than a free-running animator, which would
+    // redraw the window at the display's full rate for a turn of a few minutes.
+    FrameClock {
+        id: ownClock
+        fps: 30
+        running: rotating.externalTime < 0 && rotating.visible && rotating.Window.window !== null
+    }
+    readonly property real _seconds: externalTime >= 0 ? externalTime : ownClock.time
+    Binding {
         target: image
-        from: 0
-        to: 360
-        duration: Math.max(1, rotating._period * 1000)
-        loops: Animation.Infinite
-        running: rotating.visible && rotating.Window.window !== null
+        property: "rotation"
+        value: rotating._period > 0 ? (rotating._seconds % rotating._period) / rotating._period * 360 : 0
     }
 
-    function restart() {
-        image.rotation = 0
-        if (spin.running)
-            spin.restart()
-    }
-    onWidthChanged: restart()
-    onHeightChanged: restart()
 }

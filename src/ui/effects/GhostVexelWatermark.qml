@@ -7,17 +7,22 @@ Item {
 
     readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
 
+    // When set (>= 0), the turn follows this clock in seconds instead of its own.
+    property real externalTime: -1
+
     implicitWidth: 520
     implicitHeight: 520
     width: 520
     height: 520
 
     CARotatingImage {
+        id: rotatingImage
         anchors.fill: parent
         imageName: "VexelMark"
         period: 240
         imageOpacity: 1.0
-        layer.enabled: watermark.glows
-        layer.effect: FastBlur { radius: 4; transparentBorder: true }
+        externalTime: watermark.externalTime
+        imageItem.layer.enabled: watermark.glows
+        imageItem.layer.effect: FastBlur { radius: 4; transparentBorder: true }
     }
 }

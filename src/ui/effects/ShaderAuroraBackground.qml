@@ -22,6 +22,8 @@ Item {
                                           && Window.visibility !== Window.Minimized
     readonly property bool animating: clock.running
     readonly property int frames: clock.frames
+    // Seconds of animation so far; other layers follow it to draw in the same frames.
+    readonly property real time: clock.time
 
     function reportPipelineFailure(log) {
         if (pipelineFailed)
