@@ -120,3 +120,23 @@ TEST_F(StripFixture, ThemeChangeRecoloursTheDots)
     EXPECT_EQ(dot->property("color").value<QColor>(), Themes::accent(AppTheme::sunset));
     ThemeManager::shared()->setThemeRaw("aurora");
 }
+
+TEST_F(StripFixture, PrivacyLampsLightWithTheCamera)
+{
+    QQuickItem *privacy = item("pill.privacy");
+    EXPECT_EQ(privacy->property("accent").value<QColor>(), ThemeManager::shared()->good());
+    CameraMonitor::Snapshot on;
+    on.any = true;
+    on.names = {"Integrated Camera"};
+    hub()->camera()->publish(on);
+    settle();
+    EXPECT_EQ(privacy->property("accent").value<QColor>(), ThemeManager::shared()->critical());
+    auto *cam = privacy->findChild<QQuickItem *>("lamp.camera")->findChild<QQuickItem *>("lampCore");
+    auto *mic = privacy->findChild<QQuickItem *>("lamp.mic")->findChild<QQuickItem *>("lampCore");
+    EXPECT_EQ(cam->property("color").value<QColor>(), ThemeManager::shared()->good());
+    EXPECT_NE(mic->property("color").value<QColor>(), ThemeManager::shared()->warning());
+    hub()->camera()->publish({});
+    settle();
+    EXPECT_EQ(privacy->property("accent").value<QColor>(), ThemeManager::shared()->good());
+    EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+}
