@@ -30,7 +30,11 @@ if ((${#missing[@]})); then
 fi
 
 BUILD="${1:-build}"
+# Fresh clones land in new folders: let ccache match them to earlier builds.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 LAUNCHER=()
 command -v ccache >/dev/null && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 [ -f "$BUILD/build.ninja" ] || cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${LAUNCHER[@]}"
+# Sources are globbed: make moc look again for headers added since the last build.
+find "$BUILD" -path '*_autogen/timestamp' -delete 2>/dev/null || true
 cmake --build "$BUILD" -j"$(nproc)"

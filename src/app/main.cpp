@@ -1,10 +1,15 @@
 #include "app/AppDelegate.h"
+#include "app/GraphicsChoice.h"
 #include "app/MenuBarExtra.h"
+#include "notify/BatteryHistory.h"
+#include "notify/PrivacyNotifier.h"
+#include "notify/ThresholdNotifier.h"
 #include "state/AppState.h"
 
 #include <QApplication>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -12,6 +17,8 @@ Q_IMPORT_QML_PLUGIN(CorvanePlugin)
 
 int main(int argc, char *argv[])
 {
+    if (corvane::preferSoftwareSceneGraph())
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Corvane"));
     QApplication::setApplicationName(QStringLiteral("Corvane"));
@@ -24,6 +31,7 @@ int main(int argc, char *argv[])
         // application object.
         corvane::AppState state;
         QQmlApplicationEngine engine;
+        engine.addImportPath(QStringLiteral("qrc:/")); // the module's qmldir is at qrc:/Corvane
         corvane::AppDelegate delegate(&state, &engine, corvane::makeWindowSystem());
         corvane::MenuBarExtra tray(&state, &delegate, &engine);
         // With a tray the app lives on when the window closes; without one the window is
@@ -38,6 +46,14 @@ int main(int argc, char *argv[])
             state.fps()->attachWindow(window); // frames are counted on the main window
         }
 
+        delegate.bindServices = [&state] {
+            corvane::PrivacyNotifier *privacy = corvane::PrivacyNotifier::shared();
+            privacy->bind(state.camera(), state.mic());
+            privacy->refreshAuthorization();
+            corvane::ThresholdNotifier::shared()->bind(state.system(), state.battery(), state.smc());
+            corvane::BatteryHistory::shared()->bind(state.battery());
+        };
+        delegate.requestNotificationPermission = [] { corvane::PrivacyNotifier::shared()->requestAuthorization(); };
         delegate.fanManualActive = [&state] { return state.smc()->fanManualActive(); };
         delegate.restoreAutomaticFans = [&state] { state.smc()->restoreAutomaticFans(); };
         QObject::connect(state.smc(), &corvane::SMCMonitor::cpuTempChanged, &tray,

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
+#include <QHash>
 #include <set>
 #include <sstream>
 
@@ -55,23 +56,41 @@ TEST(LiveFigures, CpuAndMemoryAgreeWithProcStat)
     EXPECT_LT(mon.ramPressure(), 1.0);
 }
 
-TEST(LiveFigures, TopProcessesMatchPsByMemory)
+static QHash<int, std::pair<double, QString>> psByPid()
 {
-    ProcessMonitor mon;
-    spin(600);
-    ASSERT_GT(mon.totalProcesses(), 0);
     QProcess ps;
-    ps.start(QStringLiteral("ps"), {QStringLiteral("-eo"), QStringLiteral("pid=,rss="), QStringLiteral("--sort=-rss")});
-    ASSERT_TRUE(ps.waitForFinished(5000));
-    const QStringList lines = QString::fromUtf8(ps.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    std::set<int> psTop;
-    for (int i = 0; i < std::min<int>(4, lines.size()); ++i)
-        psTop.insert(lines[i].trimmed().section(' ', 0, 0).toInt());
-    int common = 0;
-    for (const auto &p : mon.topByRAM())
-        common += psTop.count(p.pid) ? 1 : 0;
-    // ps's four largest are among our eight (memory moves between the two readings).
-    EXPECT_GE(common, 3);
+    ps.start(QStringLiteral("ps"), {QStringLiteral("-eo"), QStringLiteral("pid=,rss=,comm=")});
+    ps.waitForFinished(5000);
+    QHash<int, std::pair<double, QString>> byPid;
+    for (const QString &line : QString::fromUtf8(ps.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
+        const QStringList f = line.simplified().split(' ');
+        if (f.size() >= 3)
+            byPid.insert(f[0].toInt(), {f[1].toDouble() * 1024, f.mid(2).join(' ')});
+    }
+    return byPid;
+}
+
+TEST(LiveFigures, TopProcessesAgreeWithPs)
+{
+    ProcessMonitor mon(makeLinuxProcessTable(), Clock::system(), false);
+    // Our pass sits between two ps readings, so each size must lie between them (processes
+    // started beside this test grow quickly).
+    const auto before = psByPid();
+    const auto snap = mon.sample();
+    const auto after = psByPid();
+    ASSERT_GT(snap.count, 0);
+    int compared = 0;
+    for (const auto &p : snap.byRAM) {
+        const auto a = before.constFind(p.pid), b = after.constFind(p.pid);
+        if (a == before.constEnd() || b == after.constEnd() || a->first == 0 || b->first == 0)
+            continue; // started, exited or exiting around our pass
+        ++compared;
+        EXPECT_EQ(p.name, b->second);
+        const double lo = std::min(a->first, b->first), hi = std::max(a->first, b->first);
+        EXPECT_GE(double(p.memoryBytes), lo * 0.9) << p.name.toStdString();
+        EXPECT_LE(double(p.memoryBytes), hi * 1.1) << p.name.toStdString();
+    }
+    EXPECT_GE(compared, 1);
 }
 
 TEST(LiveFigures, NetworkAndDiskPublishOnTheSecond)

@@ -7,6 +7,8 @@ namespace corvane::test {
 QmlHarness::QmlHarness()
 {
     m_engine.setOutputWarningsToStandardError(false);
+    // The module's qmldir lives at qrc:/Corvane; snippets find its QML types through this.
+    m_engine.addImportPath(QStringLiteral("qrc:/"));
     QObject::connect(&m_engine, &QQmlEngine::warnings, [this](const QList<QQmlError> &ws) {
         for (const auto &w : ws)
             m_warnings << w.toString();

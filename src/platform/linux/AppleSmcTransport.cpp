@@ -31,23 +31,7 @@ protected:
                 continue;
             keys.push_back(sp78(*label, scaledFileReader(base + "_input", 0.001)));
         }
-        const auto fans = fantree::appleSmcFans(m_dir);
-        int count = 0;
-        for (const auto &f : fans) {
-            if (f.index > 9) // F<i>Ac has room for one digit
-                break;
-            const std::string i = std::to_string(f.index);
-            keys.push_back(fpe2("F" + i + "Ac", scaledFileReader(f.file("_input"), 1.0)));
-            if (fantree::exists(f.file("_min")))
-                keys.push_back(fpe2("F" + i + "Mn", scaledFileReader(f.file("_min"), 1.0)));
-            if (fantree::exists(f.file("_max")))
-                keys.push_back(fpe2("F" + i + "Mx", scaledFileReader(f.file("_max"), 1.0)));
-            count = f.index + 1;
-        }
-        if (count > 0) {
-            const double n = count;
-            keys.push_back(ui8("FNum", [n] { return std::optional<double>(n); }));
-        }
+        appendFanKeys(keys, fantree::appleSmcFans(m_dir), &fpe2);
         return keys;
     }
 

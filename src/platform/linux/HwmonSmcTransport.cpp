@@ -99,22 +99,7 @@ protected:
             }
         }
 
-        int count = 0;
-        for (const auto &f : fantree::hwmonFans(m_dir)) {
-            if (f.index > 9) // F<i>Ac has room for one digit
-                break;
-            const std::string i = std::to_string(f.index);
-            keys.push_back(flt("F" + i + "Ac", scaledFileReader(f.file("_input"), 1.0)));
-            if (fantree::exists(f.file("_min")))
-                keys.push_back(flt("F" + i + "Mn", scaledFileReader(f.file("_min"), 1.0)));
-            if (fantree::exists(f.file("_max")))
-                keys.push_back(flt("F" + i + "Mx", scaledFileReader(f.file("_max"), 1.0)));
-            count = f.index + 1;
-        }
-        if (count > 0) {
-            const double n = count;
-            keys.push_back(ui8("FNum", [n] { return std::optional<double>(n); }));
-        }
+        appendFanKeys(keys, fantree::hwmonFans(m_dir), &flt);
         return keys;
     }
 

@@ -152,6 +152,27 @@ int SmcKeyStore::call(const SmcRecord &in, SmcRecord &out)
     return 0;
 }
 
+void SmcKeyStore::appendFanKeys(std::vector<Key> &keys, const std::vector<fantree::FanNode> &fans,
+                                Key (*encode)(const std::string &, Reader))
+{
+    int count = 0;
+    for (const auto &f : fans) {
+        if (f.index > 9) // F<i>Ac has room for one digit
+            break;
+        const std::string i = std::to_string(f.index);
+        keys.push_back(encode("F" + i + "Ac", scaledFileReader(f.file("_input"), 1.0)));
+        if (fantree::exists(f.file("_min")))
+            keys.push_back(encode("F" + i + "Mn", scaledFileReader(f.file("_min"), 1.0)));
+        if (fantree::exists(f.file("_max")))
+            keys.push_back(encode("F" + i + "Mx", scaledFileReader(f.file("_max"), 1.0)));
+        count = f.index + 1;
+    }
+    if (count > 0) {
+        const double n = count;
+        keys.push_back(ui8("FNum", [n] { return std::optional<double>(n); }));
+    }
+}
+
 SmcKeyStore::Reader scaledFileReader(std::string path, double scale)
 {
     return [path = std::move(path), scale]() -> std::optional<double> {

@@ -3,6 +3,7 @@
 // reader that fetches its current value. Backends describe their keys; the store answers
 // key information, key-at-index and read calls the way the controller does.
 #include "platform/SmcTransport.h"
+#include "platform/linux/SmcFanTree.h"
 
 #include <functional>
 #include <optional>
@@ -43,6 +44,9 @@ protected:
     static Key fpe2(const std::string &key, Reader r);
     static Key flt(const std::string &key, Reader r);
     static Key ui8(const std::string &key, Reader r);
+    // F<i>Ac/Mn/Mx for the first ten fans plus FNum, each speed encoded by `encode`.
+    static void appendFanKeys(std::vector<Key> &keys, const std::vector<fantree::FanNode> &fans,
+                              Key (*encode)(const std::string &, Reader));
 
 private:
     const Key *find(uint32_t code) const;

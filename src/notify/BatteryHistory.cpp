@@ -1,0 +1,250 @@
+#include "notify/BatteryHistory.h"
+
+#include "notify/HistoryDecode.h"
+#include "notify/PropertyWatch.h"
+#include "platform/Clock.h"
+
+#include <QCoreApplication>
+#include <QJSEngine>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QVariantMap>
+
+#include <cmath>
+#include <map>
+
+namespace corvane {
+
+namespace {
+BatteryHistory *s_shared = nullptr;
+const QString kFileName = QStringLiteral("battery-history.json");
+
+double readDouble(QObject *monitor, const char *name)
+{
+    bool ok = false;
+    const double v = PropertyWatch::read(monitor, name).toDouble(&ok);
+    return ok ? v : std::nan("");
+}
+
+QDateTime fromRef(double ref)
+{
+    return QDateTime::fromMSecsSinceEpoch(qint64(std::llround((ref + kReferenceEpochOffset) * 1000.0)), Qt::LocalTime);
+}
+
+template <typename Reduce>
+QList<DailyValue> groupByDay(const QList<BatterySnapshot> &list, Reduce reduce)
+{
+    std::map<QDate, QList<const BatterySnapshot *>> days;
+    for (const auto &s : list)
+        days[fromRef(s.date).date()].append(&s);
+    QList<DailyValue> out;
+    for (const auto &[day, group] : days)
+        out.append({day.startOfDay(), reduce(group)});
+    return out;
+}
+
+QVariantList toVariant(const QList<DailyValue> &list)
+{
+    QVariantList out;
+    for (const auto &d : list)
+        out.append(QVariantMap{{QStringLiteral("day"), d.day}, {QStringLiteral("value"), d.value}});
+    return out;
+}
+} // namespace
+
+QDateTime BatterySnapshot::dateTime() const { return fromRef(date); }
+
+BatteryHistory *BatteryHistory::shared()
+{
+    if (!s_shared)
+        s_shared = new BatteryHistory(HistoryFile::defaultFolder(), Clock::system(), QCoreApplication::instance());
+    return s_shared;
+}
+
+BatteryHistory *BatteryHistory::create(QQmlEngine *, QJSEngine *)
+{
+    BatteryHistory *h = shared();
+    QJSEngine::setObjectOwnership(h, QJSEngine::CppOwnership);
+    return h;
+}
+
+BatteryHistory::BatteryHistory(const QString &folder, const Clock &clock, QObject *parent)
+    : QObject(parent), m_clock(clock), m_file(folder, kFileName, clock)
+{
+    // Loaded as stored; snapshots past the retention stay until the next capture prunes them.
+    m_file.load([this](const QByteArray &bytes) {
+        auto list = decode(bytes);
+        if (!list)
+            return false;
+        m_snapshots = std::move(*list);
+        return true;
+    });
+}
+
+BatteryHistory::~BatteryHistory()
+{
+    if (s_shared == this)
+        s_shared = nullptr;
+}
+
+double BatteryHistory::nowRef() const { return m_clock.wallSeconds() - kReferenceEpochOffset; }
+
+void BatteryHistory::bind(QObject *batteryMonitor)
+{
+    QPointer<QObject> monitor(batteryMonitor);
+    // Captured once the refresh that changed the percentage is complete, so all fields of a
+    // snapshot come from the same refresh.
+    auto *watch = new PropertyWatch(batteryMonitor, "percentage", PropertyWatch::Distinct | PropertyWatch::AfterUpdate,
+                                    [this, monitor](const QVariant &) {
+                                        if (monitor)
+                                            capture(monitor);
+                                    },
+                                    this);
+    watch->start();
+}
+
+void BatteryHistory::capture(QObject *batteryMonitor)
+{
+    const uint64_t nowNs = m_clock.monotonicNs();
+    if (m_lastCapturedNs && double(nowNs - *m_lastCapturedNs) / 1e9 < captureInterval)
+        return;
+    const double percentage = readDouble(batteryMonitor, "percentage");
+    if (!(percentage > 0))
+        return;
+
+    BatterySnapshot s;
+    s.id = QUuid::createUuid();
+    s.date = nowRef();
+    s.percent = percentage;
+    s.isCharging = PropertyWatch::read(batteryMonitor, "isCharging").toBool();
+    s.healthPercent = readDouble(batteryMonitor, "healthPercentage");
+    s.cycleCount = PropertyWatch::read(batteryMonitor, "cycleCount").toLongLong();
+    s.temperature = readDouble(batteryMonitor, "temperatureCelsius");
+    // A snapshot that can't be written as JSON would block every later save.
+    if (!std::isfinite(s.percent) || !std::isfinite(s.healthPercent) || !std::isfinite(s.temperature))
+        return;
+
+    m_snapshots.append(s);
+    const double cutoff = s.date - retentionSeconds;
+    m_snapshots.removeIf([cutoff](const BatterySnapshot &x) { return x.date < cutoff; });
+    m_lastCapturedNs = nowNs;
+    emit snapshotsChanged();
+    save();
+}
+
+void BatteryHistory::save()
+{
+    bool ok = false;
+    const QByteArray bytes = encode(m_snapshots, &ok);
+    if (ok)
+        m_file.save(bytes);
+}
+
+QList<BatterySnapshot> BatteryHistory::snapshots(int lastDays) const
+{
+    const double cutoff = nowRef() + double(lastDays) * -86'400.0;
+    QList<BatterySnapshot> out;
+    for (const auto &s : m_snapshots)
+        if (s.date >= cutoff)
+            out.append(s);
+    return out;
+}
+
+QList<DailyValue> BatteryHistory::dailyHealthAverages(int days) const
+{
+    return groupByDay(snapshots(days), [](const QList<const BatterySnapshot *> &g) {
+        double sum = 0;
+        for (const auto *s : g)
+            sum += s->healthPercent;
+        return sum / double(g.size());
+    });
+}
+
+QList<DailyValue> BatteryHistory::dailyMaxCycleCounts(int days) const
+{
+    return groupByDay(snapshots(days), [](const QList<const BatterySnapshot *> &g) {
+        qint64 best = g.front()->cycleCount;
+        for (const auto *s : g)
+            best = std::max(best, s->cycleCount);
+        return double(best);
+    });
+}
+
+QVariantList BatteryHistory::snapshotsInLastDays(int days) const
+{
+    QVariantList out;
+    for (const auto &s : snapshots(days))
+        out.append(QVariant::fromValue(s));
+    return out;
+}
+
+QVariantList BatteryHistory::dailyHealthAveragesList(int days) const { return toVariant(dailyHealthAverages(days)); }
+QVariantList BatteryHistory::dailyMaxCycleCountsList(int days) const { return toVariant(dailyMaxCycleCounts(days)); }
+
+QVariantList BatteryHistory::snapshotsVariant() const
+{
+    QVariantList out;
+    out.reserve(m_snapshots.size());
+    for (const auto &s : m_snapshots)
+        out.append(QVariant::fromValue(s));
+    return out;
+}
+
+QByteArray BatteryHistory::encode(const QList<BatterySnapshot> &list, bool *ok)
+{
+    QByteArray out;
+    bool good = true;
+    out += '[';
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const auto &s = list[i];
+        if (i)
+            out += ',';
+        out += "{\"id\":";
+        json::appendString(out, json::uuidText(s.id));
+        out += ",\"date\":";
+        good &= json::appendNumber(out, s.date);
+        out += ",\"percent\":";
+        good &= json::appendNumber(out, s.percent);
+        out += ",\"isCharging\":";
+        out += s.isCharging ? "true" : "false";
+        out += ",\"healthPercent\":";
+        good &= json::appendNumber(out, s.healthPercent);
+        out += ",\"cycleCount\":";
+        out += QByteArray::number(s.cycleCount);
+        out += ",\"temperature\":";
+        good &= json::appendNumber(out, s.temperature);
+        out += '}';
+    }
+    out += ']';
+    if (ok)
+        *ok = good;
+    return out;
+}
+
+std::optional<QList<BatterySnapshot>> BatteryHistory::decode(const QByteArray &bytes)
+{
+    QJsonParseError err{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &err);
+    if (err.error != QJsonParseError::NoError || !doc.isArray())
+        return std::nullopt;
+    QList<BatterySnapshot> out;
+    for (const QJsonValue &v : doc.array()) {
+        if (!v.isObject())
+            return std::nullopt;
+        const QJsonObject o = v.toObject();
+        const auto id = json::uuidField(o, "id");
+        const auto date = json::numberField(o, "date");
+        const auto percent = json::numberField(o, "percent");
+        const auto charging = json::boolField(o, "isCharging");
+        const auto health = json::numberField(o, "healthPercent");
+        const auto cycles = json::integerField(o, "cycleCount");
+        const auto temp = json::numberField(o, "temperature");
+        if (!id || !date || !percent || !charging || !health || !cycles || !temp)
+            return std::nullopt;
+        out.append({*id, *date, *percent, *charging, *health, *cycles, *temp});
+    }
+    return out;
+}
+
+} // namespace corvane

@@ -1,0 +1,105 @@
+#pragma once
+// Long-term battery record: a snapshot at most every 600 s when the charge changes,
+// 90 days kept in "battery-history.json".
+#include "notify/HistoryFile.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QUuid>
+#include <QVariantList>
+#include <QtQml/qqmlregistration.h>
+
+#include <memory>
+#include <optional>
+
+class QQmlEngine;
+class QJSEngine;
+
+namespace corvane {
+
+class Clock;
+class PropertyWatch;
+
+struct BatterySnapshot {
+    Q_GADGET
+    Q_PROPERTY(QString id READ idText)
+    Q_PROPERTY(QDateTime date READ dateTime)
+    Q_PROPERTY(double percent MEMBER percent)
+    Q_PROPERTY(bool isCharging MEMBER isCharging)
+    Q_PROPERTY(double healthPercent MEMBER healthPercent)
+    Q_PROPERTY(qint64 cycleCount MEMBER cycleCount)
+    Q_PROPERTY(double temperature MEMBER temperature)
+public:
+    QUuid id;
+    double date = 0; // seconds since 2001-01-01 00:00:00 UTC
+    double percent = 0;
+    bool isCharging = false;
+    double healthPercent = 0;
+    qint64 cycleCount = 0;
+    double temperature = 0;
+
+    QString idText() const { return json::uuidText(id); }
+    QDateTime dateTime() const;
+    bool operator==(const BatterySnapshot &) const = default;
+};
+
+// One day of a daily query: the start of the local calendar day and the day's value.
+struct DailyValue {
+    QDateTime day;
+    double value = 0;
+};
+
+class BatteryHistory : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+    Q_PROPERTY(QVariantList snapshots READ snapshotsVariant NOTIFY snapshotsChanged)
+public:
+    static constexpr double captureInterval = 600.0;
+    static constexpr double retentionSeconds = 7'776'000.0; // 90 days
+
+    static BatteryHistory *shared();
+    static BatteryHistory *create(QQmlEngine *, QJSEngine *);
+
+    // `folder`: where "battery-history.json" lives; empty keeps the history in memory only.
+    BatteryHistory(const QString &folder, const Clock &clock, QObject *parent = nullptr);
+    ~BatteryHistory() override;
+
+    // Follows the monitor's `percentage`; captures at once and on every change.
+    void bind(QObject *batteryMonitor);
+    // Appends a snapshot of the monitor when due (see the .cpp).
+    void capture(QObject *batteryMonitor);
+    void save();
+    QString historyPath() const { return m_file.path(); }
+
+    const QList<BatterySnapshot> &snapshots() const { return m_snapshots; }
+    QList<BatterySnapshot> snapshots(int lastDays) const;
+    QList<DailyValue> dailyHealthAverages(int days) const;
+    QList<DailyValue> dailyMaxCycleCounts(int days) const;
+
+    // For QML: lists of {day, value}.
+    Q_INVOKABLE QVariantList snapshotsInLastDays(int days) const;
+    Q_INVOKABLE QVariantList dailyHealthAveragesList(int days) const;
+    Q_INVOKABLE QVariantList dailyMaxCycleCountsList(int days) const;
+
+    QVariantList snapshotsVariant() const;
+
+    static QByteArray encode(const QList<BatterySnapshot> &list, bool *ok = nullptr);
+    static std::optional<QList<BatterySnapshot>> decode(const QByteArray &bytes);
+
+signals:
+    void snapshotsChanged();
+
+private:
+    double nowRef() const;
+
+    const Clock &m_clock;
+    HistoryFile m_file;
+    QList<BatterySnapshot> m_snapshots;
+    std::optional<uint64_t> m_lastCapturedNs; // monotonic; none = distant past
+};
+
+} // namespace corvane
+
+Q_DECLARE_METATYPE(corvane::BatterySnapshot)

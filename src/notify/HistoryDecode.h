@@ -1,0 +1,60 @@
+#pragma once
+// Strict readers for the history files' JSON values: a wrong type rejects the whole file.
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QUuid>
+
+#include <cmath>
+#include <optional>
+
+namespace corvane::json {
+
+inline std::optional<QUuid> uuidField(const QJsonObject &o, const char *key)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (!v.isString())
+        return std::nullopt;
+    const QString s = v.toString();
+    if (s.size() != 36)
+        return std::nullopt;
+    for (int i = 0; i < 36; ++i) {
+        const QChar c = s.at(i);
+        const bool hyphenSlot = i == 8 || i == 13 || i == 18 || i == 23;
+        if (hyphenSlot ? c != QLatin1Char('-') : !isxdigit(c.unicode() < 128 ? c.toLatin1() : 'g'))
+            return std::nullopt;
+    }
+    return QUuid::fromString(s);
+}
+
+inline std::optional<double> numberField(const QJsonObject &o, const char *key)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (!v.isDouble())
+        return std::nullopt;
+    return v.toDouble();
+}
+
+inline std::optional<qint64> integerField(const QJsonObject &o, const char *key)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (!v.isDouble())
+        return std::nullopt;
+    const QVariant var = v.toVariant();
+    if (var.metaType().id() == QMetaType::LongLong)
+        return var.toLongLong();
+    const double d = v.toDouble();
+    // Whole numbers written as doubles are accepted; fractions are not.
+    if (!std::isfinite(d) || std::trunc(d) != d || std::fabs(d) >= 9.2e18)
+        return std::nullopt;
+    return static_cast<qint64>(d);
+}
+
+inline std::optional<bool> boolField(const QJsonObject &o, const char *key)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (!v.isBool())
+        return std::nullopt;
+    return v.toBool();
+}
+
+} // namespace corvane::json

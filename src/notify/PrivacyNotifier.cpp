@@ -1,0 +1,295 @@
+#include "notify/PrivacyNotifier.h"
+
+#include "notify/HistoryDecode.h"
+#include "notify/PropertyWatch.h"
+#include "platform/Clock.h"
+#include "platform/FrontmostApp.h"
+#include "platform/Notifications.h"
+
+#include <QCoreApplication>
+#include <QJSEngine>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPointer>
+#include <QSettings>
+
+#include <cmath>
+#include <memory>
+
+namespace corvane {
+
+namespace {
+PrivacyNotifier *s_shared = nullptr;
+const QString kFileName = QStringLiteral("privacy-history.json");
+const QString kNotifyCamera = QStringLiteral("privacy.notifyCamera");
+const QString kNotifyMic = QStringLiteral("privacy.notifyMic");
+
+bool readSwitch(const QString &key)
+{
+    QSettings settings;
+    const QVariant v = settings.value(key);
+    return v.isValid() ? v.toBool() : true;
+}
+
+void writeSwitch(const QString &key, bool on)
+{
+    QSettings settings;
+    settings.setValue(key, on);
+}
+
+// Spaces and tabs only; other white space is part of the text.
+QString trimBlanks(const QString &s)
+{
+    qsizetype b = 0, e = s.size();
+    auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    while (b < e && blank(s.at(b)))
+        ++b;
+    while (e > b && blank(s.at(e - 1)))
+        --e;
+    return s.mid(b, e - b);
+}
+} // namespace
+
+QString PrivacyEvent::rawValue(Kind k)
+{
+    return k == Kind::camera ? QStringLiteral("camera") : QStringLiteral("microphone");
+}
+
+std::optional<PrivacyEvent::Kind> PrivacyEvent::fromRawValue(const QString &raw)
+{
+    if (raw == QLatin1String("camera"))
+        return Kind::camera;
+    if (raw == QLatin1String("microphone"))
+        return Kind::microphone;
+    return std::nullopt;
+}
+
+QDateTime PrivacyEvent::dateTime() const
+{
+    return QDateTime::fromMSecsSinceEpoch(qint64(std::llround((date + kReferenceEpochOffset) * 1000.0)), Qt::LocalTime);
+}
+
+PrivacyNotifier *PrivacyNotifier::shared()
+{
+    if (!s_shared)
+        s_shared = new PrivacyNotifier(HistoryFile::defaultFolder(), Notifications::system(), FrontmostApp::system(),
+                                       Clock::system(), QCoreApplication::instance());
+    return s_shared;
+}
+
+PrivacyNotifier *PrivacyNotifier::create(QQmlEngine *, QJSEngine *)
+{
+    PrivacyNotifier *n = shared();
+    QJSEngine::setObjectOwnership(n, QJSEngine::CppOwnership);
+    return n;
+}
+
+PrivacyNotifier::PrivacyNotifier(const QString &folder, Notifications *notifications, const FrontmostApp &frontmost,
+                                 const Clock &clock, QObject *parent)
+    : QObject(parent), m_notifications(notifications), m_frontmost(frontmost), m_clock(clock),
+      m_file(folder, kFileName, clock)
+{
+    // Loaded whole, also beyond 50 entries; the next event trims it.
+    m_file.load([this](const QByteArray &bytes) {
+        auto list = decode(bytes);
+        if (!list)
+            return false;
+        m_history = std::move(*list);
+        return true;
+    });
+    refreshAuthorization();
+}
+
+PrivacyNotifier::~PrivacyNotifier()
+{
+    if (s_shared == this)
+        s_shared = nullptr;
+}
+
+void PrivacyNotifier::applyNotificationSettings(bool authorizedStatus)
+{
+    m_authorized = authorizedStatus;
+    emit authorizedChanged();
+}
+
+void PrivacyNotifier::applyAuthorizationResult(bool granted)
+{
+    m_authorized = granted;
+    emit authorizedChanged();
+}
+
+void PrivacyNotifier::requestAuthorization()
+{
+    if (m_notifications)
+        m_notifications->requestAuthorization(this, [this](bool granted) { applyAuthorizationResult(granted); });
+}
+
+void PrivacyNotifier::refreshAuthorization()
+{
+    if (m_notifications)
+        m_notifications->queryAuthorization(this, [this](bool ok) { applyNotificationSettings(ok); });
+}
+
+bool PrivacyNotifier::notifyCamera() const { return readSwitch(kNotifyCamera); }
+void PrivacyNotifier::setNotifyCamera(bool on)
+{
+    writeSwitch(kNotifyCamera, on);
+    emit notifyCameraChanged();
+}
+bool PrivacyNotifier::notifyMic() const { return readSwitch(kNotifyMic); }
+void PrivacyNotifier::setNotifyMic(bool on)
+{
+    writeSwitch(kNotifyMic, on);
+    emit notifyMicChanged();
+}
+
+void PrivacyNotifier::bind(QObject *camera, QObject *mic)
+{
+    watch(camera, "isCameraOn", "activeCameraNames", PrivacyEvent::Kind::camera);
+    watch(mic, "isMicrophoneOn", "activeMicNames", PrivacyEvent::Kind::microphone);
+}
+
+void PrivacyNotifier::watch(QObject *monitor, const char *flag, const char *names, PrivacyEvent::Kind kind)
+{
+    // The devices that were running most recently: a switch-off event names the device that
+    // stopped, although the monitor's list is already empty by then.
+    auto lastRunning = std::make_shared<QStringList>();
+    (new PropertyWatch(monitor, names, PropertyWatch::None,
+                       [lastRunning](const QVariant &v) {
+                           const QStringList list = v.toStringList();
+                           if (!list.isEmpty())
+                               *lastRunning = list;
+                       },
+                       this))->start();
+
+    // Handled after the monitor's evaluation completes, so a switch-on event names the device
+    // of that same evaluation.
+    QPointer<QObject> source(monitor);
+    (new PropertyWatch(monitor, flag, PropertyWatch::Distinct | PropertyWatch::AfterUpdate,
+                       [this, source, names, kind, lastRunning](const QVariant &v) {
+                           const bool active = v.toBool();
+                           const QStringList current =
+                               source ? PropertyWatch::read(source, names).toStringList() : QStringList();
+                           const QStringList &from = active ? current : *lastRunning;
+                           std::optional<QString> name;
+                           if (!from.isEmpty())
+                               name = from.first();
+                           record(kind, active, name);
+                       },
+                       this))->start();
+}
+
+void PrivacyNotifier::record(PrivacyEvent::Kind kind, bool active, const std::optional<QString> &deviceName)
+{
+    PrivacyEvent e;
+    e.id = QUuid::createUuid();
+    e.date = m_clock.wallSeconds() - kReferenceEpochOffset;
+    e.kind = kind;
+    e.active = active;
+    e.deviceName = deviceName;
+    m_history.prepend(e);
+    if (m_history.size() > maxEvents)
+        m_history.resize(maxEvents);
+    emit historyChanged();
+    save();
+
+    if (!active)
+        return;
+    const bool on = kind == PrivacyEvent::Kind::microphone ? notifyMic() : notifyCamera();
+    if (on && m_authorized)
+        postNotification(kind, deviceName);
+}
+
+void PrivacyNotifier::save()
+{
+    m_file.save(encode(m_history));
+}
+
+QString PrivacyNotifier::title(PrivacyEvent::Kind kind)
+{
+    return kind == PrivacyEvent::Kind::camera ? QStringLiteral("Camera activată") : QStringLiteral("Microfon activat");
+}
+
+QString PrivacyNotifier::body(PrivacyEvent::Kind kind, const std::optional<QString> &appName,
+                              const std::optional<QString> &deviceName)
+{
+    const QString app = appName && !appName->isEmpty() ? *appName : QStringLiteral("O aplicație");
+    const QString verb = kind == PrivacyEvent::Kind::camera ? QStringLiteral(" folosește camera ")
+                                                           : QStringLiteral(" folosește microfonul ");
+    return trimBlanks(app + verb + deviceName.value_or(QString()));
+}
+
+void PrivacyNotifier::postNotification(PrivacyEvent::Kind kind, const std::optional<QString> &deviceName)
+{
+    if (m_notifications)
+        m_notifications->post(title(kind), body(kind, m_frontmost.name(), deviceName));
+}
+
+QVariantList PrivacyNotifier::historyVariant() const
+{
+    QVariantList out;
+    out.reserve(m_history.size());
+    for (const auto &e : m_history)
+        out.append(QVariant::fromValue(e));
+    return out;
+}
+
+QByteArray PrivacyNotifier::encode(const QList<PrivacyEvent> &list)
+{
+    QByteArray out;
+    out += '[';
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const auto &e = list[i];
+        if (i)
+            out += ',';
+        out += "{\"id\":";
+        json::appendString(out, json::uuidText(e.id));
+        out += ",\"date\":";
+        // Dates come from the clock and are always finite.
+        json::appendNumber(out, e.date);
+        out += ",\"kind\":";
+        json::appendString(out, PrivacyEvent::rawValue(e.kind));
+        out += ",\"active\":";
+        out += e.active ? "true" : "false";
+        if (e.deviceName) {
+            out += ",\"deviceName\":";
+            json::appendString(out, *e.deviceName);
+        }
+        out += '}';
+    }
+    out += ']';
+    return out;
+}
+
+std::optional<QList<PrivacyEvent>> PrivacyNotifier::decode(const QByteArray &bytes)
+{
+    QJsonParseError err{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &err);
+    if (err.error != QJsonParseError::NoError || !doc.isArray())
+        return std::nullopt;
+    QList<PrivacyEvent> out;
+    for (const QJsonValue &v : doc.array()) {
+        if (!v.isObject())
+            return std::nullopt;
+        const QJsonObject o = v.toObject();
+        const auto id = json::uuidField(o, "id");
+        const auto date = json::numberField(o, "date");
+        const QJsonValue kindValue = o.value(QLatin1String("kind"));
+        const auto kind = kindValue.isString() ? PrivacyEvent::fromRawValue(kindValue.toString()) : std::nullopt;
+        const auto active = json::boolField(o, "active");
+        if (!id || !date || !kind || !active)
+            return std::nullopt;
+        PrivacyEvent e{*id, *date, *kind, *active, std::nullopt};
+        // An optional key may be absent or null; any other type is an error.
+        const QJsonValue name = o.value(QLatin1String("deviceName"));
+        if (name.isString())
+            e.deviceName = name.toString();
+        else if (!name.isUndefined() && !name.isNull())
+            return std::nullopt;
+        out.append(e);
+    }
+    return out;
+}
+
+} // namespace corvane

@@ -1,0 +1,74 @@
+#include "platform/linux/DBusNotifications.h"
+
+#include <QCoreApplication>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QPointer>
+#include <QVariantMap>
+
+namespace corvane {
+
+namespace {
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
+DBusNotifications *s_system = nullptr;
+} // namespace
+
+const QString &DBusNotifications::service()
+{
+    static const QString name = QStringLiteral("org.freedesktop.Notifications");
+    return name;
+}
+
+DBusNotifications::DBusNotifications(const QDBusConnection &bus, QObject *parent)
+    : QObject(parent), m_bus(bus)
+{
+}
+
+DBusNotifications::~DBusNotifications()
+{
+    if (s_system == this)
+        s_system = nullptr;
+}
+
+void DBusNotifications::post(const QString &title, const QString &body)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(service(), kPath, kInterface, QStringLiteral("Notify"));
+    call << QStringLiteral("Corvane") // app_name
+         << uint(0)                   // replaces_id
+         << QString()                 // app_icon
+         << title << body
+         << QStringList()             // actions
+         << QVariantMap()             // hints
+         << int(-1);                  // expire_timeout: the server's default
+    // Fire and forget: the reply (or its absence) changes nothing.
+    m_bus.asyncCall(call);
+}
+
+void DBusNotifications::queryAuthorization(QObject *context, std::function<void(bool)> done)
+{
+    if (!m_bus.isConnected()) {
+        // Keep the answer asynchronous, as it is with a bus.
+        QMetaObject::invokeMethod(context, [done] { done(false); }, Qt::QueuedConnection);
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(service(), kPath, kInterface,
+                                                       QStringLiteral("GetServerInformation"));
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), context);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
+                     [done, watcher](QDBusPendingCallWatcher *) {
+                         const bool answered = !watcher->isError();
+                         watcher->deleteLater();
+                         done(answered);
+                     });
+}
+
+Notifications *Notifications::system()
+{
+    if (!s_system)
+        s_system = new DBusNotifications(QDBusConnection::sessionBus(), QCoreApplication::instance());
+    return s_system;
+}
+
+} // namespace corvane

@@ -1,0 +1,16 @@
+#pragma once
+// Under QStandardPaths' test mode every test process shares one settings file; ctest runs
+// them in parallel, so these tests keep their settings in a folder of their own.
+#include <QSettings>
+#include <QTemporaryDir>
+
+namespace corvane::test {
+
+inline void useIsolatedSettings()
+{
+    static QTemporaryDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    QSettings().clear();
+}
+
+} // namespace corvane::test

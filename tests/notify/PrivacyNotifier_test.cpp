@@ -1,0 +1,194 @@
+#include "notify/PrivacyNotifier.h"
+
+#include "fakes/FakeClock.h"
+#include "fakes/FakeNotifications.h"
+#include "fakes/StubMonitors.h"
+#include "notify/IsolatedSettings.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace corvane;
+using namespace corvane::test;
+using Kind = PrivacyEvent::Kind;
+
+namespace {
+
+class PrivacyTest : public ::testing::Test {
+protected:
+    void SetUp() override { useIsolatedSettings(); }
+    void TearDown() override { QSettings().clear(); }
+
+    std::unique_ptr<PrivacyNotifier> make()
+    {
+        auto n = std::make_unique<PrivacyNotifier>(dir.path(), &notes, frontmost, clock);
+        QCoreApplication::processEvents(); // the authorisation answer
+        return n;
+    }
+    void settle() { QCoreApplication::processEvents(); }
+    QString filePath() const { return dir.filePath("privacy-history.json"); }
+    void writeFile(const QByteArray &bytes)
+    {
+        QFile f(filePath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    static QByteArray events(int n)
+    {
+        QByteArray out = "[";
+        for (int i = 0; i < n; ++i) {
+            out += (i ? "," : "");
+            out += QStringLiteral(R"({"id":"%1","date":%2,"kind":"camera","active":false})")
+                       .arg(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper())
+                       .arg(1000 - i)
+                       .toUtf8();
+        }
+        return out + "]";
+    }
+
+    QTemporaryDir dir;
+    FakeClock clock;
+    FakeNotifications notes;
+    FakeFrontmost frontmost;
+    StubCameraMonitor camera;
+    StubMicMonitor mic;
+};
+
+TEST_F(PrivacyTest, BindRecordsOneEventPerKindCameraFirst)
+{
+    mic.evaluate({"Built-in Mic"});
+    auto n = make();
+    n->bind(&camera, &mic);
+    ASSERT_EQ(n->history().size(), 2);
+    EXPECT_EQ(n->history()[0].kind, Kind::microphone); // newest first
+    EXPECT_TRUE(n->history()[0].active);
+    EXPECT_EQ(n->history()[0].deviceName, QStringLiteral("Built-in Mic"));
+    EXPECT_EQ(n->history()[1].kind, Kind::camera);
+    EXPECT_FALSE(n->history()[1].active);
+    EXPECT_EQ(n->history()[1].deviceName, std::nullopt);
+    EXPECT_EQ(notes.posted.size(), 1);
+}
+
+TEST_F(PrivacyTest, EventsNameTheDeviceThatSwitchedOnAndOff)
+{
+    frontmost.app = QStringLiteral("zoom");
+    auto n = make();
+    n->bind(&camera, &mic);
+    camera.evaluate({"HD Webcam", "Other"});
+    settle();
+    camera.evaluate({"HD Webcam", "Other"}); // the same state again: no event
+    settle();
+    camera.evaluate({});
+    settle();
+    ASSERT_EQ(n->history().size(), 4);
+    EXPECT_EQ(n->history()[1].deviceName, QStringLiteral("HD Webcam"));
+    EXPECT_TRUE(n->history()[1].active);
+    EXPECT_EQ(n->history()[0].deviceName, QStringLiteral("HD Webcam"));
+    EXPECT_FALSE(n->history()[0].active);
+    ASSERT_EQ(notes.posted.size(), 1); // the switch-off doesn't notify
+    EXPECT_EQ(notes.posted[0].first, QString::fromUtf8("Camera activată"));
+    EXPECT_EQ(notes.posted[0].second, QString::fromUtf8("zoom folosește camera HD Webcam"));
+}
+
+struct BodyCase {
+    Kind kind;
+    std::optional<QString> app;
+    std::optional<QString> device;
+    const char *body;
+};
+class NotificationBody : public ::testing::TestWithParam<BodyCase> {};
+TEST_P(NotificationBody, Text)
+{
+    EXPECT_EQ(PrivacyNotifier::body(GetParam().kind, GetParam().app, GetParam().device),
+              QString::fromUtf8(GetParam().body));
+}
+INSTANTIATE_TEST_SUITE_P(Cases, NotificationBody, ::testing::Values(
+    BodyCase{Kind::camera, QStringLiteral("firefox"), std::nullopt, "firefox folosește camera"},
+    BodyCase{Kind::camera, std::nullopt, QStringLiteral("Cam"), "O aplicație folosește camera Cam"},
+    BodyCase{Kind::microphone, QString(), std::nullopt, "O aplicație folosește microfonul"},
+    BodyCase{Kind::microphone, QStringLiteral("obs"), QStringLiteral("USB Mic\t "), "obs folosește microfonul USB Mic"}));
+
+TEST_F(PrivacyTest, SwitchesAndPermissionSuppressOnlyTheNotification)
+{
+    auto n = make();
+    n->bind(&camera, &mic);
+    n->setNotifyMic(false);
+    EXPECT_FALSE(QSettings().value("privacy.notifyMic").toBool());
+    mic.evaluate({"Mic"});
+    camera.evaluate({"Cam"});
+    settle();
+    ASSERT_EQ(notes.posted.size(), 1);
+    EXPECT_EQ(notes.posted[0].first, QString::fromUtf8("Camera activată"));
+
+    n->applyAuthorizationResult(false);
+    // A quick off/on between two turns of the event loop still records both events.
+    camera.evaluate({});
+    camera.evaluate({"Cam"});
+    settle();
+    EXPECT_EQ(notes.posted.size(), 1);
+    ASSERT_EQ(n->history().size(), 6);
+    EXPECT_FALSE(n->history()[1].active);
+    EXPECT_TRUE(n->history()[0].active);
+}
+
+TEST_F(PrivacyTest, UnauthorisedServiceNeverNotifies)
+{
+    notes.answer = false;
+    auto n = make();
+    EXPECT_FALSE(n->authorized());
+    camera.evaluate({"Cam"});
+    n->bind(&camera, &mic);
+    EXPECT_TRUE(notes.posted.isEmpty());
+    EXPECT_EQ(n->history().size(), 2);
+}
+
+TEST_F(PrivacyTest, KeepsTheNewest50)
+{
+    writeFile(events(60));
+    auto n = make();
+    EXPECT_EQ(n->history().size(), 60); // loaded whole
+    const QUuid oldest49 = n->history()[48].id;
+    n->record(Kind::microphone, false, std::nullopt);
+    ASSERT_EQ(n->history().size(), 50);
+    EXPECT_EQ(n->history()[0].kind, Kind::microphone);
+    EXPECT_EQ(n->history()[49].id, oldest49);
+    EXPECT_EQ(make()->history(), n->history());
+}
+
+TEST_F(PrivacyTest, FileFormatAndRoundTrip)
+{
+    auto n = make();
+    n->record(Kind::camera, true, QStringLiteral("Cam \"A\"/ș"));
+    n->record(Kind::microphone, false, std::nullopt);
+    QFile f(filePath());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(f.readAll());
+    const QString id0 = n->history()[0].idText(), id1 = n->history()[1].idText();
+    EXPECT_EQ(text, QStringLiteral(R"([{"id":"%1","date":721692800.25,"kind":"microphone","active":false},)"
+                                   R"({"id":"%2","date":721692800.25,"kind":"camera","active":true,)"
+                                   R"("deviceName":"Cam \"A\"\/ș"}])").arg(id0, id1));
+    EXPECT_EQ(id0, id0.toUpper());
+    EXPECT_EQ(make()->history(), n->history());
+}
+
+TEST_F(PrivacyTest, UndecodableFileIsKeptAsideAndHistoryStartsEmpty)
+{
+    const QByteArray bad = R"([{"id":"7D4B5E7C-3B55-4B26-9B8E-2E1A4E7D8C11","date":1,"kind":"screen","active":true}])";
+    writeFile(bad);
+    auto n = make();
+    EXPECT_TRUE(n->history().isEmpty());
+    n->record(Kind::camera, true, std::nullopt);
+    const QStringList aside = QDir(dir.path()).entryList({"privacy-history.json.corrupt-*"}, QDir::Files);
+    ASSERT_EQ(aside.size(), 1);
+    QFile kept(dir.filePath(aside[0]));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), bad);
+    EXPECT_EQ(make()->history().size(), 1);
+}
+
+} // namespace
