@@ -2,11 +2,11 @@ import QtQuick
 import QtQuick.Window
 import Corvane
 
-// The frameless window behind the tray icon; closes when it loses focus. It takes the
-// popup's fixed width and follows the height of its content.
+// The frameless window behind the tray icon; closes when it loses focus. It follows the
+// size of its content.
 Window {
     id: popup
-    width: 320
+    width: content.implicitWidth
     height: content.implicitHeight
     color: "transparent"
     title: "Corvane"

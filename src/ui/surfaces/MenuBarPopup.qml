@@ -11,7 +11,8 @@ Item {
 
     readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
 
-    implicitWidth: 320
+    // 320 wide; a little wider only when the platform's shortcut texts need the room.
+    implicitWidth: Math.max(320, content.implicitWidth)
     implicitHeight: content.implicitHeight
 
     function withAlpha(c, a) { return Qt.rgba(c.r, c.g, c.b, c.a * a) }
@@ -249,8 +250,7 @@ Item {
 
     ColumnLayout {
         id: content
-        width: 320
-        anchors.horizontalCenter: parent.horizontalCenter
+        width: root.width
         spacing: 0
 
         // Header: brand and privacy chips
