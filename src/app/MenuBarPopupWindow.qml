@@ -2,11 +2,12 @@ import QtQuick
 import QtQuick.Window
 import Corvane
 
-// The frameless window behind the tray icon; closes when it loses focus.
+// The frameless window behind the tray icon; closes when it loses focus. It follows the
+// size of its content.
 Window {
     id: popup
-    width: 360
-    height: 520
+    width: content.implicitWidth
+    height: content.implicitHeight
     color: "transparent"
     title: "Corvane"
     flags: Qt.Tool | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint
@@ -14,6 +15,7 @@ Window {
     onActiveChanged: if (!active && visible) popup.hide()
 
     MenuBarPopup {
+        id: content
         anchors.fill: parent
     }
 }

@@ -1,32 +1,693 @@
 import QtQuick
+import Qt5Compat.GraphicalEffects
 import Corvane
 
-// The strip of pills along the screen edge.
+// The Bar Mode strip: a row of switchable pills with live values. The clock pill sits at
+// the trailing end; the others pack from the leading end.
 Item {
     id: root
 
-    Rectangle {
-        anchors.fill: parent
-        anchors.margins: 8
-        radius: 18
-        color: Qt.rgba(0.03, 0.04, 0.07, 0.85)
-        border.color: AppPalette.cardStroke
-        border.width: 1
+    // Replaced every second: the clock, the calendar's relative text and the uptime follow it.
+    property date clockTick: new Date()
+    // Bumped on every settings change so the pill switches are read again.
+    property int settingsRevision: 0
+
+    readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
+    readonly property color storagePink: Qt.rgba(1.0, 0.45, 0.7, 1)
+
+    function shown(raw) { return root.settingsRevision >= 0 && BarModeSettings.isVisibleRaw(raw) }
+    function tone(role) { return ThemeManager[role] }
+    function withAlpha(c, a) { return Qt.rgba(c.r, c.g, c.b, c.a * a) }
+    // Takes the tick so a binding reads the countdown again every second.
+    function relativeLine(tick) {
+        const t = CalendarMonitor.relativeText()
+        return t === undefined || t === null ? "" : t
+    }
+
+    Timer {
+        interval: 1000
+        repeat: true
+        running: true
+        onTriggered: root.clockTick = new Date()
+    }
+
+    Connections {
+        target: BarModeSettings
+        function onChanged() { root.settingsRevision++ }
+    }
+
+    // Text styles of the pills.
+    component Caption: Text {
+        textFormat: Text.PlainText
+        font.family: "Quicksand"
+        font.pixelSize: 8
+        font.weight: Font.Black
+        color: Qt.rgba(1, 1, 1, 0.55)
+    }
+    component DigitsText: Text {
+        textFormat: Text.PlainText
+        font.family: "DejaVu Sans Mono"
+        font.bold: true
+        font.pixelSize: 13
+        color: "white"
+    }
+    component RoundedText: Text {
+        textFormat: Text.PlainText
+        font.family: "Quicksand"
+        font.weight: Font.Black
+        color: "white"
+    }
+    component GlowIcon: Item {
+        property string symbol
+        property real pointSize: 18
+        property color tint: "white"
+        property real glowAlpha: 0.8
+        implicitWidth: icon.implicitWidth
+        implicitHeight: icon.implicitHeight
+        Glow {
+            visible: root.glows
+            anchors.fill: icon
+            source: icon
+            radius: 6
+            samples: 13
+            color: root.withAlpha(parent.tint, parent.glowAlpha)
+            transparentBorder: true
+        }
+        SymbolIcon {
+            id: icon
+            anchors.centerIn: parent
+            symbol: parent.symbol
+            pointSize: parent.pointSize
+            bold: true
+            color: parent.tint
+        }
+    }
+    component RateRow: Row {
+        property string symbol
+        property string text
+        property color tint
+        spacing: 6
+        SymbolIcon {
+            anchors.verticalCenter: parent.verticalCenter
+            symbol: parent.symbol
+            pointSize: 10
+            bold: true
+            color: parent.tint
+        }
+        Text {
+            anchors.verticalCenter: parent.verticalCenter
+            text: parent.text
+            textFormat: Text.PlainText
+            font.family: "DejaVu Sans Mono"
+            font.bold: true
+            font.pixelSize: 11
+            color: "white"
+        }
+    }
+    component SystemCell: Column {
+        property real value
+        property var gradient
+        property color tint
+        property string label
+        spacing: 3
+        PillRing {
+            anchors.horizontalCenter: parent.horizontalCenter
+            width: 42
+            height: 42
+            fraction: parent.value
+            arcPaint: parent.gradient
+            glowColor: parent.tint
+            centreText: PillText.whole(parent.value * 100)
+        }
+        Text {
+            anchors.horizontalCenter: parent.horizontalCenter
+            text: parent.label
+            textFormat: Text.PlainText
+            font.family: "Quicksand"
+            font.pixelSize: 8
+            font.weight: Font.Black
+            font.letterSpacing: 1.4
+            color: parent.tint
+        }
+    }
+    component Lamp: Column {
+        property bool on
+        property color tint
+        property string symbol
+        property string label
+        spacing: 4
+        Item {
+            anchors.horizontalCenter: parent.horizontalCenter
+            width: 28
+            height: 28
+            Loader {
+                id: rings
+                readonly property color tint: parent.parent.tint
+                active: parent.parent.on
+                anchors.centerIn: parent
+                width: 22
+                height: 22
+                sourceComponent: CAPulseRings {
+                    enabled: false
+                    color: root.withAlpha(rings.tint, 0.55)
+                    lineWidth: 1.4
+                    period: 2.5
+                    maxScale: 1.5
+                }
+            }
+            RectangularGlow {
+                visible: root.glows && parent.parent.on
+                anchors.centerIn: parent
+                width: 14
+                height: 14
+                glowRadius: 6
+                cornerRadius: 7 + glowRadius
+                color: root.withAlpha(parent.parent.tint, 0.9)
+            }
+            Rectangle {
+                objectName: "lampCore"
+                anchors.centerIn: parent
+                width: 14
+                height: 14
+                radius: 7
+                color: parent.parent.on ? parent.parent.tint : Qt.rgba(1, 1, 1, 0.10)
+            }
+            SymbolIcon {
+                anchors.centerIn: parent
+                symbol: parent.parent.symbol
+                pointSize: 8
+                bold: true
+                color: parent.parent.on ? "black" : Qt.rgba(1, 1, 1, 0.40)
+            }
+        }
+        Text {
+            anchors.horizontalCenter: parent.horizontalCenter
+            text: parent.label
+            textFormat: Text.PlainText
+            font.family: "Quicksand"
+            font.pixelSize: 8
+            font.weight: Font.Black
+            color: parent.on ? parent.tint : Qt.rgba(1, 1, 1, 0.45)
+        }
+    }
+
+    // Pills 1–13 pack from the leading end; on a screen too narrow for all of them the
+    // row is cut off before the clock rather than pushing the clock off the screen.
+    Item {
+        id: leading
+        objectName: "leadingArea"
+        anchors.left: parent.left
+        anchors.top: parent.top
+        anchors.bottom: parent.bottom
+        anchors.right: clockPill.visible ? clockPill.left : parent.right
+        anchors.rightMargin: clockPill.visible ? 10 : 14
+        clip: true
 
         Row {
-            anchors.centerIn: parent
-            spacing: 24
-            Text {
-                text: "CPU " + Fmt.fixed(AppState.system.cpuUsage * 100, 0) + "%"
-                color: "white"; font.pixelSize: 18; font.bold: true
+            id: pillRow
+            objectName: "pillRow"
+            x: 14
+            anchors.verticalCenter: parent.verticalCenter
+            spacing: 10
+
+            // 1. Brand
+            Pill {
+                objectName: "pill.brand"
+                visible: root.shown("brand")
+                title: "CORVANE"
+                accent: ThemeManager.accent
+                Row {
+                    spacing: 10
+                    Item {
+                        width: 28
+                        height: 28
+                        anchors.verticalCenter: parent.verticalCenter
+                        Glow {
+                            visible: root.glows
+                            anchors.fill: brandMark
+                            source: brandMark
+                            radius: 8
+                            samples: 17
+                            color: root.withAlpha(ThemeManager.accent, 0.7)
+                            transparentBorder: true
+                        }
+                        Image {
+                            id: brandMark
+                            anchors.fill: parent
+                            source: Assets.image("VexelMark")
+                            sourceSize: Qt.size(56, 56)
+                            fillMode: Image.PreserveAspectFit
+                            smooth: true
+                        }
+                    }
+                    Column {
+                        spacing: 1
+                        anchors.verticalCenter: parent.verticalCenter
+                        RoundedText { text: "SKER"; font.pixelSize: 10; font.letterSpacing: 2 }
+                        RoundedText { text: "RIN"; font.pixelSize: 10; font.letterSpacing: 2; color: ThemeManager.accent }
+                    }
+                }
             }
-            Text {
-                text: "RAM " + Fmt.fixed(AppState.system.ramPressure * 100, 0) + "%"
-                color: "white"; font.pixelSize: 18; font.bold: true
+
+            // 2. System: CPU, RAM and GPU rings
+            Pill {
+                objectName: "pill.system"
+                visible: root.shown("system")
+                title: "SYSTEM"
+                accent: ThemeManager.accent
+                Row {
+                    spacing: 12
+                    SystemCell {
+                        objectName: "cell.cpu"
+                        value: AppState.system.cpuUsage
+                        gradient: AppPalette.cpuGradient
+                        tint: ThemeManager.accent
+                        label: "CPU"
+                    }
+                    SystemCell {
+                        objectName: "cell.ram"
+                        value: AppState.system.ramPressure
+                        gradient: AppPalette.ramGradient
+                        tint: ThemeManager.good
+                        label: "RAM"
+                    }
+                    SystemCell {
+                        objectName: "cell.gpu"
+                        value: AppState.gpu.utilization
+                        gradient: AppPalette.gpuGradient
+                        tint: ThemeManager.warning
+                        label: "GPU"
+                    }
+                }
             }
-            Text {
-                text: "↓ " + Fmt.bitRate(AppState.network.downloadBytesPerSec)
-                color: "white"; font.pixelSize: 18
+
+            // 3. Frame rate
+            Pill {
+                id: fpsPill
+                objectName: "pill.fps"
+                visible: root.shown("fps")
+                readonly property var s: PillText.fps(AppState.fps.currentFPS, AppState.fps.refreshNominalHz)
+                title: "FPS"
+                accent: root.tone(s.role)
+                Row {
+                    spacing: 10
+                    PillRing {
+                        anchors.verticalCenter: parent.verticalCenter
+                        fraction: fpsPill.s.ratio
+                        arcPaint: fpsPill.accent
+                        glowColor: fpsPill.accent
+                        centreText: fpsPill.s.centre
+                    }
+                    Column {
+                        spacing: 1
+                        anchors.verticalCenter: parent.verticalCenter
+                        DigitsText { objectName: "fpsReference"; text: fpsPill.s.referenceText; font.pixelSize: 10 }
+                        Caption { text: "DISPLAY" }
+                    }
+                }
+            }
+
+            // 4. Network
+            Pill {
+                objectName: "pill.network"
+                visible: root.shown("network")
+                title: "REȚEA"
+                accent: ThemeManager.accent
+                Column {
+                    spacing: 6
+                    RateRow {
+                        objectName: "downRate"
+                        symbol: "arrow.down"
+                        text: Fmt.bitRate(AppState.network.downloadBytesPerSec)
+                        tint: ThemeManager.accent
+                    }
+                    RateRow {
+                        objectName: "upRate"
+                        symbol: "arrow.up"
+                        text: Fmt.bitRate(AppState.network.uploadBytesPerSec)
+                        tint: ThemeManager.good
+                    }
+                    MiniSpark {
+                        width: 110
+                        height: 14
+                        samples: AppState.network.downHistory.samples
+                        color: ThemeManager.accent
+                    }
+                }
+            }
+
+            // 5. Storage throughput
+            Pill {
+                objectName: "pill.storage"
+                visible: root.shown("storage")
+                title: "SSD"
+                accent: root.storagePink
+                Column {
+                    spacing: 6
+                    RateRow {
+                        symbol: "arrow.down.circle"
+                        text: Fmt.byteRate(AppState.storage.readBytesPerSec)
+                        tint: ThemeManager.accent
+                    }
+                    RateRow {
+                        symbol: "arrow.up.circle"
+                        text: Fmt.byteRate(AppState.storage.writeBytesPerSec)
+                        tint: ThemeManager.warning
+                    }
+                    MiniSpark {
+                        width: 110
+                        height: 14
+                        samples: AppState.storage.readHistory.samples
+                        color: root.storagePink
+                    }
+                }
+            }
+
+            // 6. Free space
+            Pill {
+                id: diskPill
+                objectName: "pill.disk"
+                visible: root.shown("disk")
+                readonly property var s: PillText.disk(AppState.storage.freeCapacityBytes, AppState.storage.totalCapacityBytes)
+                title: "DISK"
+                accent: root.tone(s.role)
+                Row {
+                    spacing: 10
+                    PillRing {
+                        anchors.verticalCenter: parent.verticalCenter
+                        fraction: diskPill.s.ratio
+                        arcPaint: diskPill.accent
+                        glowColor: diskPill.accent
+                        centreText: diskPill.s.centre
+                    }
+                    Column {
+                        spacing: 1
+                        anchors.verticalCenter: parent.verticalCenter
+                        DigitsText { objectName: "diskFree"; text: diskPill.s.freeText; font.pixelSize: 10 }
+                        Caption { text: "LIBER" }
+                    }
+                }
+            }
+
+            // 7. Battery and charger
+            Pill {
+                id: batteryPill
+                objectName: "pill.battery"
+                visible: root.shown("battery")
+                readonly property real percent: AppState.battery.percentage
+                readonly property bool charging: AppState.battery.isCharging
+                title: charging ? "ALIM" : "BAT"
+                accent: root.tone(PillText.battery(percent, charging))
+                Row {
+                    spacing: 10
+                    PillRing {
+                        anchors.verticalCenter: parent.verticalCenter
+                        fraction: batteryPill.percent / 100
+                        lineWidth: 4
+                        centreSize: 12
+                        arcPaint: batteryPill.accent
+                        glowColor: batteryPill.accent
+                        centreText: PillText.whole(batteryPill.percent)
+                        centreSymbol: batteryPill.charging ? "bolt.fill" : ""
+                        symbolColor: ThemeManager.accent
+                    }
+                    Column {
+                        visible: batteryPill.charging
+                        spacing: 1
+                        anchors.verticalCenter: parent.verticalCenter
+                        DigitsText {
+                            objectName: "chargerWatts"
+                            text: PillText.chargerWatts(AppState.battery.adapterDeliveringWatts)
+                            color: ThemeManager.accent
+                        }
+                        RoundedText {
+                            objectName: "chargerDetail"
+                            text: PillText.chargerDetail(batteryPill.percent, AppState.battery.adapterMaxWatts)
+                            font.pixelSize: 8
+                            color: Qt.rgba(1, 1, 1, 0.55)
+                        }
+                    }
+                }
+            }
+
+            // 8. Battery temperature as a thermal state
+            Pill {
+                id: thermalPill
+                objectName: "pill.thermal"
+                visible: root.shown("thermal")
+                readonly property var s: PillText.thermal(AppState.battery.temperatureCelsius)
+                title: "TERMAL"
+                accent: root.tone(s.role)
+                Row {
+                    spacing: 10
+                    Item {
+                        width: 36
+                        height: 36
+                        anchors.verticalCenter: parent.verticalCenter
+                        GlowIcon {
+                            anchors.centerIn: parent
+                            symbol: "thermometer.medium"
+                            pointSize: 20
+                            tint: thermalPill.accent
+                        }
+                        Rectangle {
+                            objectName: "thermalCircle"
+                            visible: thermalPill.s.circle
+                            anchors.centerIn: parent
+                            width: 30
+                            height: 30
+                            radius: 15
+                            color: "transparent"
+                            border.width: 1.5
+                            border.color: root.withAlpha(thermalPill.accent, 0.6)
+                        }
+                    }
+                    Column {
+                        spacing: 1
+                        anchors.verticalCenter: parent.verticalCenter
+                        DigitsText { objectName: "thermalValue"; text: thermalPill.s.valueText }
+                        Caption { objectName: "thermalWord"; text: thermalPill.s.word; color: thermalPill.accent }
+                    }
+                }
+            }
+
+            // 9. CPU and GPU temperatures
+            Pill {
+                id: tempPill
+                objectName: "pill.temperature"
+                visible: root.shown("temperature")
+                readonly property real cpu: AppState.smc.cpuTemp
+                readonly property real gpu: AppState.smc.gpuTemp
+                title: "TEMP"
+                accent: root.tone(PillText.temperatureTone(Math.max(cpu, gpu)))
+                Row {
+                    spacing: 12
+                    Repeater {
+                        model: [
+                            { label: "CPU", value: tempPill.cpu },
+                            { label: "GPU", value: tempPill.gpu }
+                        ]
+                        delegate: Column {
+                            required property var modelData
+                            readonly property bool reading: modelData.value > 0 && isFinite(modelData.value)
+                            spacing: 1
+                            DigitsText {
+                                text: PillText.temperature(modelData.value)
+                                color: parent.reading ? root.tone(PillText.temperatureTone(modelData.value))
+                                                      : Qt.rgba(1, 1, 1, 0.45)
+                            }
+                            Caption { text: modelData.label }
+                        }
+                    }
+                }
+            }
+
+            // 10. Fans
+            Pill {
+                id: fansPill
+                objectName: "pill.fans"
+                visible: root.shown("fans")
+                readonly property var columns: PillText.fans(AppState.smc.fans)
+                title: "FANS"
+                accent: root.withAlpha(ThemeManager.accentSecondary, 0.85)
+                Row {
+                    spacing: 12
+                    GlowIcon {
+                        anchors.verticalCenter: parent.verticalCenter
+                        symbol: "fanblades.fill"
+                        pointSize: 18
+                        tint: fansPill.accent
+                        glowAlpha: 0.7
+                    }
+                    DigitsText {
+                        visible: fansPill.columns.length === 0
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: "—"
+                        font.pixelSize: 12
+                        color: Qt.rgba(1, 1, 1, 0.45)
+                    }
+                    Repeater {
+                        model: fansPill.columns
+                        delegate: Column {
+                            required property var modelData
+                            anchors.verticalCenter: parent.verticalCenter
+                            spacing: 1
+                            DigitsText {
+                                text: modelData.value
+                                font.pixelSize: 12
+                                color: modelData.off ? Qt.rgba(1, 1, 1, 0.45) : "white"
+                            }
+                            Caption { text: modelData.caption }
+                        }
+                    }
+                }
+            }
+
+            // 11. Camera and microphone
+            Pill {
+                objectName: "pill.privacy"
+                visible: root.shown("privacy")
+                title: "PRIVACY"
+                accent: AppState.camera.isCameraOn || AppState.mic.isMicrophoneOn ? ThemeManager.critical : ThemeManager.good
+                Row {
+                    spacing: 8
+                    Lamp {
+                        objectName: "lamp.camera"
+                        on: AppState.camera.isCameraOn
+                        tint: ThemeManager.good
+                        symbol: "video.fill"
+                        label: "CAM"
+                    }
+                    Lamp {
+                        objectName: "lamp.mic"
+                        on: AppState.mic.isMicrophoneOn
+                        tint: ThemeManager.warning
+                        symbol: "mic.fill"
+                        label: "MIC"
+                    }
+                }
+            }
+
+            // 12. Uptime
+            Pill {
+                objectName: "pill.uptime"
+                visible: root.shown("uptime")
+                title: "UPTIME"
+                accent: ThemeManager.accentSecondary
+                Row {
+                    spacing: 10
+                    GlowIcon {
+                        anchors.verticalCenter: parent.verticalCenter
+                        symbol: "clock.fill"
+                        tint: ThemeManager.accentSecondary
+                    }
+                    Column {
+                        spacing: 1
+                        anchors.verticalCenter: parent.verticalCenter
+                        DigitsText { objectName: "uptimeText"; text: PillText.uptime(AppState.system.uptimeSeconds) }
+                        Caption { text: "RUNNING" }
+                    }
+                }
+            }
+
+            // 13. Next calendar event, or the button that asks for access
+            Pill {
+                id: calendarPill
+                objectName: "pill.calendar"
+                visible: root.shown("calendar")
+                readonly property var event: CalendarMonitor.nextEvent
+                readonly property bool hasEvent: event !== undefined && event !== null
+                readonly property color tint: root.withAlpha(ThemeManager.accentSecondary, 0.85)
+                title: "AGENDA"
+                accent: tint
+                Row {
+                    spacing: 10
+                    GlowIcon {
+                        anchors.verticalCenter: parent.verticalCenter
+                        symbol: "calendar"
+                        tint: calendarPill.tint
+                        glowAlpha: 0.7
+                    }
+                    Column {
+                        visible: calendarPill.hasEvent
+                        spacing: 1
+                        anchors.verticalCenter: parent.verticalCenter
+                        RoundedText {
+                            objectName: "eventTitle"
+                            width: Math.min(implicitWidth, 140)
+                            text: calendarPill.hasEvent && calendarPill.event.title !== "" ? calendarPill.event.title : "Eveniment"
+                            font.pixelSize: 12
+                            font.weight: Font.Bold
+                            maximumLineCount: 1
+                            elide: Text.ElideRight
+                        }
+                        DigitsText {
+                            objectName: "eventWhen"
+                            text: calendarPill.hasEvent ? root.relativeLine(root.clockTick) : ""
+                            font.pixelSize: 10
+                            color: calendarPill.tint
+                        }
+                    }
+                    Column {
+                        visible: !calendarPill.hasEvent && CalendarMonitor.authorized
+                        spacing: 1
+                        anchors.verticalCenter: parent.verticalCenter
+                        RoundedText { text: "Niciun event"; font.pixelSize: 11; font.weight: Font.Bold }
+                        RoundedText { text: "7 zile"; font.pixelSize: 9; color: Qt.rgba(1, 1, 1, 0.55) }
+                    }
+                    Item {
+                        id: connectButton
+                        objectName: "calendarConnect"
+                        visible: !calendarPill.hasEvent && !CalendarMonitor.authorized
+                        implicitWidth: connectLabel.implicitWidth
+                        implicitHeight: connectLabel.implicitHeight
+                        anchors.verticalCenter: parent.verticalCenter
+                        function press() {
+                            Haptics.perform(Haptics.Generic)
+                            CalendarMonitor.requestAccess()
+                        }
+                        Column {
+                            id: connectLabel
+                            spacing: 1
+                            RoundedText { text: "Conectează"; font.pixelSize: 11; font.weight: Font.Bold }
+                            RoundedText { text: "Calendar"; font.pixelSize: 9; color: calendarPill.tint }
+                        }
+                        MouseArea {
+                            anchors.fill: parent
+                            cursorShape: Qt.PointingHandCursor
+                            onClicked: connectButton.press()
+                        }
+                    }
+                }
+            }
+
+        }
+    }
+
+    // 14. Clock
+    Pill {
+        id: clockPill
+        objectName: "pill.clock"
+        anchors.right: parent.right
+        anchors.rightMargin: 14
+        anchors.verticalCenter: parent.verticalCenter
+        visible: root.shown("clock")
+        title: "TIME"
+        accent: ThemeManager.accent
+        Column {
+            spacing: 1
+            DigitsText {
+                objectName: "clockTime"
+                anchors.right: parent.right
+                text: PillText.time(root.clockTick)
+                font.pixelSize: 22
+            }
+            RoundedText {
+                objectName: "clockDate"
+                anchors.right: parent.right
+                text: PillText.date(root.clockTick)
+                font.pixelSize: 10
+                color: Qt.rgba(1, 1, 1, 0.65)
             }
         }
     }

@@ -1,0 +1,39 @@
+#pragma once
+// The strip's small sparkline: the last 40 samples as a filled area under a glowing line.
+#include <QColor>
+#include <QList>
+#include <QPointF>
+#include <QQuickPaintedItem>
+#include <QVariant>
+#include <QtQml/qqmlregistration.h>
+
+namespace corvane {
+
+class MiniSpark : public QQuickPaintedItem {
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(QVariant samples READ samplesVariant WRITE setSamples NOTIFY changed)
+    Q_PROPERTY(QColor color READ color WRITE setColor NOTIFY changed)
+public:
+    static constexpr int kMaxSamples = 40;
+
+    explicit MiniSpark(QQuickItem *parent = nullptr);
+    void paint(QPainter *p) override;
+
+    // Where each of the last 40 samples sits in a w × h frame, scaled to their largest value.
+    static QList<QPointF> points(const QList<double> &samples, double w, double h);
+
+    QVariant samplesVariant() const { return QVariant::fromValue(m_samples); }
+    void setSamples(const QVariant &v);
+    QColor color() const { return m_color; }
+    void setColor(const QColor &c);
+
+signals:
+    void changed();
+
+private:
+    QList<double> m_samples;
+    QColor m_color = Qt::white;
+};
+
+} // namespace corvane

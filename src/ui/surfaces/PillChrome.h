@@ -1,0 +1,33 @@
+#pragma once
+// The tinted layers and the border of a strip pill. Both run corner to corner, which a
+// Rectangle's gradient cannot do, and the border fades from the accent to white.
+#include <QColor>
+#include <QQuickPaintedItem>
+#include <QtQml/qqmlregistration.h>
+
+namespace corvane {
+
+class PillChrome : public QQuickPaintedItem {
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(QColor accent READ accent WRITE setAccent NOTIFY accentChanged)
+    Q_PROPERTY(double radius READ radius WRITE setRadius NOTIFY radiusChanged)
+public:
+    explicit PillChrome(QQuickItem *parent = nullptr);
+    void paint(QPainter *p) override;
+
+    QColor accent() const { return m_accent; }
+    void setAccent(const QColor &c);
+    double radius() const { return m_radius; }
+    void setRadius(double r);
+
+signals:
+    void accentChanged();
+    void radiusChanged();
+
+private:
+    QColor m_accent = Qt::white;
+    double m_radius = 14;
+};
+
+} // namespace corvane

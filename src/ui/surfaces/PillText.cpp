@@ -1,0 +1,222 @@
+#include "ui/surfaces/PillText.h"
+
+#include "common/Numbers.h"
+
+#include <QCoreApplication>
+#include <QKeySequence>
+
+#include <algorithm>
+#include <cmath>
+
+namespace corvane {
+
+namespace {
+const QString kGood = QStringLiteral("good");
+const QString kWarning = QStringLiteral("warning");
+const QString kCritical = QStringLiteral("critical");
+const QString kDash = QStringLiteral("—");
+} // namespace
+
+QString PillText::wholeText(double value)
+{
+    if (const auto v = checkedCast<long long>(value))
+        return printfInt(*v);
+    if (std::isfinite(value)) // beyond 64 bits: the nearest representable end
+        return printfInt(saturatingCast<long long>(value));
+    return kDash;
+}
+
+QString PillText::batteryRole(double percent, bool charging)
+{
+    return percent < 20 && !charging ? kCritical : kGood;
+}
+
+QString PillText::chargerWattsText(double watts)
+{
+    return printfFixed(watts, 1) + QStringLiteral(" W");
+}
+
+QString PillText::chargerDetailText(double percent, qint64 adapterMaxWatts)
+{
+    return wholeText(percent) + QStringLiteral("% · ") + printfInt(adapterMaxWatts) + QStringLiteral("W max");
+}
+
+QString PillText::chargerDetail(double percent, double maxWatts) const
+{
+    return chargerDetailText(percent, saturatingCast<qint64>(maxWatts));
+}
+
+FpsState PillText::fpsState(double fps, double refreshHz)
+{
+    FpsState s;
+    // A display that reports no rate (0, or NaN) counts as 60 Hz.
+    const double reference = std::isnan(refreshHz) ? 60.0 : std::max(refreshHz, 60.0);
+    s.ratio = std::min(fps / reference, 1.0);
+    if (std::isnan(s.ratio))
+        s.ratio = 0;
+    s.role = s.ratio > 0.85 ? kGood : s.ratio > 0.5 ? kWarning : kCritical;
+    s.centre = wholeText(fps);
+    s.referenceText = wholeText(reference) + QStringLiteral("Hz");
+    return s;
+}
+
+DiskState PillText::diskState(quint64 freeBytes, quint64 totalBytes, const QLocale &locale)
+{
+    DiskState s;
+    s.ratio = totalBytes != 0 ? static_cast<double>(freeBytes) / static_cast<double>(totalBytes) : 0.0;
+    s.role = s.ratio > 0.3 ? kGood : s.ratio > 0.15 ? kWarning : kCritical;
+    s.centre = wholeText(s.ratio * 100);
+    s.freeText = byteCountText(freeBytes, locale);
+    return s;
+}
+
+ThermalState PillText::thermalState(double t)
+{
+    if (!std::isfinite(t))
+        return {kGood, kDash, kDash, false};
+    const QString text = printfFixed(t, 1) + QStringLiteral("°");
+    if (t < 35)
+        return {kGood, QStringLiteral("OK"), text, false};
+    if (t < 42)
+        return {kWarning, QStringLiteral("WARM"), text, false};
+    return {kCritical, QStringLiteral("HOT"), text, true};
+}
+
+QString PillText::temperatureText(double celsius)
+{
+    if (!(celsius > 0) || !std::isfinite(celsius))
+        return kDash;
+    return printfFixed(celsius, 0) + QStringLiteral("°");
+}
+
+QString PillText::temperatureRole(double celsius)
+{
+    // Same steps as the shared temperature colour: NaN reads as critical there too.
+    if (celsius < 55)
+        return kGood;
+    if (celsius < 80)
+        return kWarning;
+    return kCritical;
+}
+
+QList<FanColumn> PillText::fanColumns(const QList<SMCFanReading> &fans)
+{
+    QList<FanColumn> out;
+    const bool pair = fans.size() == 2;
+    for (const SMCFanReading &f : fans) {
+        FanColumn c;
+        c.index = f.index;
+        if (std::isnan(f.rpm)) {
+            c.value = kDash;
+            c.off = true;
+        } else if (f.rpm < 1) {
+            c.value = QStringLiteral("oprit");
+            c.off = true;
+        } else {
+            c.value = wholeText(f.rpm);
+        }
+        c.caption = pair ? (f.index == 0 ? QStringLiteral("STÂNGA") : QStringLiteral("DREAPTA"))
+                         : QStringLiteral("RPM");
+        out.append(c);
+    }
+    return out;
+}
+
+QString PillText::uptimeString(double seconds)
+{
+    const long long t = std::max<long long>(0, saturatingCast<long long>(seconds));
+    if (t < 3600)
+        return QStringLiteral("%1m").arg(t / 60);
+    if (t < 86400)
+        return QStringLiteral("%1h %2m").arg(t / 3600).arg((t % 3600) / 60);
+    return QStringLiteral("%1z %2h").arg(t / 86400).arg((t % 86400) / 3600);
+}
+
+QString PillText::clockTime(const QDateTime &at, const QLocale &locale)
+{
+    // The locale's short time (its own 12/24-hour choice and separators) with seconds added.
+    QString format = locale.timeFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1Char('s'))) {
+        const qsizetype m = format.lastIndexOf(QLatin1Char('m'));
+        if (m >= 0)
+            format.insert(m + 1, QStringLiteral(":ss"));
+        else
+            format += QStringLiteral(":ss");
+    }
+    return locale.toString(at.toLocalTime(), format);
+}
+
+QString PillText::clockDate(const QDateTime &at, const QLocale &locale)
+{
+    // Month-first locales (en_US) put the month before the day, as their short date does.
+    const QString shortDate = locale.dateFormat(QLocale::ShortFormat);
+    const qsizetype month = shortDate.indexOf(QLatin1Char('M'));
+    const qsizetype day = shortDate.indexOf(QLatin1Char('d'));
+    const QString format = month >= 0 && day >= 0 && month < day ? QStringLiteral("ddd, MMM d")
+                                                                  : QStringLiteral("ddd d MMM");
+    return locale.toString(at.toLocalTime().date(), format);
+}
+
+QString PillText::byteCountText(quint64 bytes, const QLocale &locale)
+{
+    // Decimal units, as file sizes are counted.
+    return locale.formattedDataSize(static_cast<qint64>(std::min<quint64>(bytes, INT64_MAX)), 1,
+                                    QLocale::DataSizeSIFormat);
+}
+
+qint64 PillText::barPercent(double fraction)
+{
+    return saturatingCast<qint64>(fraction * 100);
+}
+
+double PillText::barFill(qint64 percent)
+{
+    return std::clamp(static_cast<double>(percent) / 100.0, 0.0, 1.0);
+}
+
+QString PillText::versionText(const QString &bundleVersion)
+{
+    return QStringLiteral("v") + (bundleVersion.isEmpty() ? QStringLiteral("2.4.4") : bundleVersion);
+}
+
+QVariantMap PillText::fps(double fps, double refreshHz) const
+{
+    const FpsState s = fpsState(fps, refreshHz);
+    return {{"ratio", s.ratio}, {"role", s.role}, {"centre", s.centre}, {"referenceText", s.referenceText}};
+}
+
+QVariantMap PillText::disk(double freeBytes, double totalBytes) const
+{
+    const DiskState s = diskState(saturatingCast<quint64>(freeBytes), saturatingCast<quint64>(totalBytes));
+    return {{"ratio", s.ratio}, {"role", s.role}, {"centre", s.centre}, {"freeText", s.freeText}};
+}
+
+QVariantMap PillText::thermal(double celsius) const
+{
+    const ThermalState s = thermalState(celsius);
+    return {{"role", s.role}, {"word", s.word}, {"valueText", s.valueText}, {"circle", s.circle}};
+}
+
+QVariantList PillText::fans(const QVariantList &readings) const
+{
+    QList<SMCFanReading> list;
+    for (const QVariant &v : readings)
+        if (v.canConvert<SMCFanReading>())
+            list.append(v.value<SMCFanReading>());
+    QVariantList out;
+    for (const FanColumn &c : fanColumns(list))
+        out.append(QVariantMap{{"index", c.index}, {"value", c.value}, {"off", c.off}, {"caption", c.caption}});
+    return out;
+}
+
+QString PillText::shortcut(const QString &portable) const
+{
+    return QKeySequence(portable, QKeySequence::PortableText).toString(QKeySequence::NativeText);
+}
+
+QString PillText::version() const
+{
+    return versionText(QCoreApplication::applicationVersion());
+}
+
+} // namespace corvane

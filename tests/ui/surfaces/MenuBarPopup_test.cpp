@@ -1,0 +1,198 @@
+// The tray popup: values from the hub, and every action against the real AppDelegate.
+#include "app/AppDelegate.h"
+#include "notify/PrivacyNotifier.h"
+#include "platform/Haptics.h"
+#include "state/LaunchAtLogin.h"
+#include "state/ThemeManager.h"
+#include "support/QmlTestUtil.h"
+
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSettings>
+#include <QTest>
+#include <QtGlobal>
+#include <gtest/gtest.h>
+
+using namespace corvane;
+
+namespace {
+class RecordingWindowSystem : public WindowSystem {
+public:
+    QStringList calls;
+    void makeBarPanel(QWindow *) override { calls << "panel"; }
+    void setDesktopPinned(QWindow *, bool pinned) override { calls << (pinned ? "pin" : "unpin"); }
+    void activate(QWindow *) override { calls << "activate"; }
+};
+
+struct PopupFixture : ::testing::Test {
+    AppState state;
+    test::QmlHarness h;
+    RecordingWindowSystem *ws = new RecordingWindowSystem;
+    AppDelegate delegate{&state, &h.engine(), std::unique_ptr<WindowSystem>(ws)};
+    QQuickWindow main;
+    QQuickWindow window;
+    std::unique_ptr<QObject> view;
+    QQuickItem *root = nullptr;
+
+    void SetUp() override
+    {
+        QSettings().clear();
+        main.resize(400, 300);
+        delegate.attachMainWindow(&main);
+        main.show();
+        view = h.createFile("qrc:/Corvane/MenuBarPopup.qml");
+        ASSERT_TRUE(view);
+        root = qobject_cast<QQuickItem *>(view.get());
+        window.resize(int(root->implicitWidth()), int(root->implicitHeight()));
+        root->setParentItem(window.contentItem());
+        root->setSize(QSizeF(root->implicitWidth(), root->implicitHeight()));
+        window.show();
+        settle();
+        Haptics::shared()->clear();
+    }
+    void settle() { window.grabWindow(); }
+    AppState *hub() { return h.engine().singletonInstance<AppState *>(qmlTypeId("Corvane", 1, 0, "AppState")); }
+    QQuickItem *item(const QString &name) const { return root->findChild<QQuickItem *>(name); }
+    QString text(const QString &scope, const QString &name) const
+    {
+        auto *t = item(scope)->findChild<QObject *>(name);
+        return t ? t->property("text").toString() : QString("<missing>");
+    }
+    // Clicks a row at a point (fraction of its width) in the popup's window.
+    void click(const QString &name, double atX = 0.5)
+    {
+        QQuickItem *it = item(name);
+        ASSERT_TRUE(it);
+        const QPointF p = it->mapToScene(QPointF(it->width() * atX, it->height() / 2));
+        QTest::mouseClick(&window, Qt::LeftButton, {}, p.toPoint());
+    }
+};
+} // namespace
+
+TEST_F(PopupFixture, LoadsWithoutWarnings)
+{
+    EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+    EXPECT_GE(root->implicitWidth(), 320);
+    EXPECT_LT(root->implicitWidth(), 400);
+    EXPECT_EQ(text("action.barMode", "hint"), QKeySequence("Ctrl+D").toString(QKeySequence::NativeText));
+    EXPECT_EQ(text("action.front", "hint"), QKeySequence("Ctrl+Shift+F").toString(QKeySequence::NativeText));
+    EXPECT_FALSE(item("action.updates")->findChild<QQuickItem *>("hint")->isVisible());
+    EXPECT_EQ(item("action.updates")->isVisible(), AppDelegate::shared()->updatesOffered());
+}
+
+TEST_F(PopupFixture, BarsAndStatsFollowTheHub)
+{
+    SystemMonitor::Snapshot s;
+    s.cpu = 0.999;
+    s.usedBytes = 17;
+    s.totalBytes = 10;
+    hub()->system()->publish(s);
+    settle();
+    EXPECT_EQ(text("bar.cpu", "barValue"), "99%");
+    auto *track = item("bar.cpu")->findChild<QQuickItem *>("barFill")->parentItem();
+    EXPECT_NEAR(item("bar.cpu")->findChild<QQuickItem *>("barFill")->width(), track->width() * 0.99, 0.01);
+    EXPECT_EQ(text("bar.ram", "barValue"), "170%");
+    EXPECT_NEAR(item("bar.ram")->findChild<QQuickItem *>("barFill")->width(), track->width(), 0.01);
+
+    s.cpu = 1.0;
+    hub()->system()->publish(s);
+    EXPECT_EQ(text("bar.cpu", "barValue"), "100%");
+
+    EXPECT_EQ(text("stat.down", "statText"), "0.0 bps");
+}
+
+TEST_F(PopupFixture, ChipsLightWithTheCamera)
+{
+    auto *cam = item("chip.camera");
+    EXPECT_EQ(cam->findChild<QObject *>("chipLabel")->property("color").value<QColor>(), QColor::fromRgbF(1, 1, 1, 0.4f));
+    CameraMonitor::Snapshot on;
+    on.any = true;
+    hub()->camera()->publish(on);
+    EXPECT_EQ(cam->findChild<QObject *>("chipLabel")->property("color").value<QColor>().name(),
+              ThemeManager::shared()->good().name());
+    EXPECT_NE(item("chip.mic")->findChild<QObject *>("chipLabel")->property("color").value<QColor>().name(),
+              ThemeManager::shared()->warning().name());
+    hub()->camera()->publish({});
+}
+
+TEST_F(PopupFixture, BarModeRowTogglesThePanelWithAHapticTap)
+{
+    click("action.barMode");
+    ASSERT_TRUE(delegate.barWindow());
+    EXPECT_FALSE(main.isVisible());
+    click("action.barMode", 0.75); // between the title and the hint
+    EXPECT_FALSE(delegate.barWindow());
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_EQ(Haptics::shared()->performed(), (QList<int>{Haptics::Generic, Haptics::Generic}));
+    EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+}
+
+TEST_F(PopupFixture, DesktopRowPinsAndRestoresTheWindow)
+{
+    const Qt::WindowFlags normal = main.flags();
+    click("action.desktop");
+    EXPECT_TRUE(delegate.desktopMode());
+    EXPECT_TRUE(main.flags() & Qt::WindowStaysOnBottomHint);
+    click("action.desktop");
+    EXPECT_FALSE(delegate.desktopMode());
+    EXPECT_EQ(main.flags(), normal);
+    EXPECT_FALSE(main.flags() & Qt::WindowTransparentForInput);
+    EXPECT_EQ(ws->calls, (QStringList{"pin", "unpin"}));
+}
+
+TEST_F(PopupFixture, FrontRowBringsTheClosedWindowBack)
+{
+    main.close();
+    click("action.front");
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_TRUE(ws->calls.contains("activate"));
+    EXPECT_EQ(Haptics::shared()->performed(), QList<int>{Haptics::Generic});
+}
+
+TEST_F(PopupFixture, NotificationTogglesWriteTheSettings)
+{
+    PrivacyNotifier *n = PrivacyNotifier::shared();
+    n->setNotifyCamera(true);
+    settle();
+    auto *sw = item("toggle.camera")->findChild<QQuickItem *>("switch");
+    ASSERT_TRUE(sw);
+    QTest::mouseClick(&window, Qt::LeftButton, {}, sw->mapToScene(QPointF(sw->width() / 2, sw->height() / 2)).toPoint());
+    EXPECT_FALSE(n->notifyCamera());
+    EXPECT_EQ(item("toggle.camera")->findChild<QObject *>("stateIcon")->property("symbol").toString(), "circle");
+    n->setNotifyCamera(true);
+    EXPECT_TRUE(sw->property("checked").toBool());
+    EXPECT_EQ(item("permissionButton")->isVisible(), !n->authorized());
+}
+
+TEST(PopupLogin, RefusedRegistrationLeavesTheSwitchOff)
+{
+    // The autostart folder cannot be made under /proc: the system refuses the registration.
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", "/proc/corvane-no-such-dir");
+    LaunchAtLogin *launch = LaunchAtLogin::shared();
+    if (launch->isEnabled())
+        GTEST_SKIP() << "launch at login is already on here";
+    AppState state;
+    test::QmlHarness h;
+    AppDelegate delegate{&state, &h.engine(), std::make_unique<RecordingWindowSystem>()};
+    auto view = h.createFile("qrc:/Corvane/MenuBarPopup.qml");
+    ASSERT_TRUE(view);
+    QQuickWindow window;
+    auto *root = qobject_cast<QQuickItem *>(view.get());
+    window.resize(320, int(root->implicitHeight()));
+    root->setParentItem(window.contentItem());
+    root->setSize(QSizeF(320, root->implicitHeight()));
+    window.show();
+    window.grabWindow();
+    auto *sw = root->findChild<QQuickItem *>("toggle.login")->findChild<QQuickItem *>("switch");
+    QTest::mouseClick(&window, Qt::LeftButton, {}, sw->mapToScene(QPointF(sw->width() / 2, sw->height() / 2)).toPoint());
+    const bool registered = launch->isEnabled();
+    if (registered)
+        launch->setEnabled(false); // the model predates the test and could write; undo it
+    qputenv("XDG_CONFIG_HOME", saved);
+    if (registered)
+        GTEST_SKIP() << "the shared model was made before the test (run it alone, as ctest does)";
+    EXPECT_FALSE(sw->property("checked").toBool());
+    EXPECT_TRUE(launch->hasError());
+}

@@ -1,0 +1,219 @@
+// Value rules of the Bar Mode pills and the tray popup.
+#include "ui/surfaces/MiniSpark.h"
+#include "ui/surfaces/PillText.h"
+
+#include <QTimeZone>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace corvane;
+
+namespace {
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
+}
+
+TEST(PillText, WholeNumbersTruncateAndNeverFail)
+{
+    EXPECT_EQ(PillText::wholeText(0.456 * 100), "45");
+    EXPECT_EQ(PillText::wholeText(1.2 * 100), "120");
+    EXPECT_EQ(PillText::wholeText(-0.7), "0");
+    EXPECT_EQ(PillText::wholeText(12.7), "12");
+    EXPECT_EQ(PillText::wholeText(kNaN), "—");
+    EXPECT_EQ(PillText::wholeText(kInf), "—");
+    EXPECT_EQ(PillText::wholeText(1e300), "9223372036854775807");
+}
+
+struct BatteryCase { double percent; bool charging; const char *role; };
+class BatteryRole : public ::testing::TestWithParam<BatteryCase> {};
+TEST_P(BatteryRole, CriticalOnlyBelowTwentyOnBattery)
+{
+    EXPECT_EQ(PillText::batteryRole(GetParam().percent, GetParam().charging), GetParam().role);
+}
+INSTANTIATE_TEST_SUITE_P(Edges, BatteryRole, ::testing::Values(
+    BatteryCase{20.0, false, "good"}, BatteryCase{19.9, false, "critical"},
+    BatteryCase{19.9, true, "good"}, BatteryCase{5, true, "good"},
+    BatteryCase{0, false, "critical"}, BatteryCase{100, false, "good"}));
+
+TEST(PillText, ChargerTexts)
+{
+    EXPECT_EQ(PillText::chargerWattsText(45), "45.0 W");
+    EXPECT_EQ(PillText::chargerWattsText(0.05), "0.1 W"); // printf rounding, point separator
+    EXPECT_EQ(PillText::chargerDetailText(5, 96), "5% · 96W max");
+    EXPECT_EQ(PillText::chargerDetailText(99.9, 0), "99% · 0W max");
+}
+
+struct FpsCase { double fps, hz; const char *role; double ratio; const char *centre, *reference; };
+class FpsRule : public ::testing::TestWithParam<FpsCase> {};
+TEST_P(FpsRule, RatioAgainstAtLeastSixtyHertz)
+{
+    const auto &c = GetParam();
+    const FpsState s = PillText::fpsState(c.fps, c.hz);
+    EXPECT_EQ(s.role, c.role);
+    EXPECT_DOUBLE_EQ(s.ratio, c.ratio);
+    EXPECT_EQ(s.centre, c.centre);
+    EXPECT_EQ(s.referenceText, c.reference);
+}
+INSTANTIATE_TEST_SUITE_P(Edges, FpsRule, ::testing::Values(
+    FpsCase{60, 120, "critical", 0.5, "60", "120Hz"},  // 0.5 is not above 0.5
+    FpsCase{51, 60, "warning", 0.85, "51", "60Hz"},    // 0.85 is not above 0.85
+    FpsCase{52, 60, "good", 52.0 / 60, "52", "60Hz"},
+    FpsCase{75.9, 60, "good", 1.0, "75", "60Hz"},      // ring full, real count shown
+    FpsCase{30, 0, "critical", 0.5, "30", "60Hz"},     // no rate reported
+    FpsCase{40, 48, "warning", 40.0 / 60, "40", "60Hz"},
+    FpsCase{59.9, 59.94, "good", 59.9 / 60, "59", "60Hz"},
+    FpsCase{144, 143.9, "good", 1.0, "144", "143Hz"},
+    FpsCase{30, kNaN, "critical", 0.5, "30", "60Hz"},
+    FpsCase{kNaN, 60, "critical", 0.0, "—", "60Hz"}));
+
+struct DiskCase { quint64 free, total; const char *role; const char *centre; };
+class DiskRule : public ::testing::TestWithParam<DiskCase> {};
+TEST_P(DiskRule, FreeRatioSteps)
+{
+    const auto &c = GetParam();
+    const DiskState s = PillText::diskState(c.free, c.total, QLocale::c());
+    EXPECT_EQ(s.role, c.role);
+    EXPECT_EQ(s.centre, c.centre);
+}
+INSTANTIATE_TEST_SUITE_P(Edges, DiskRule, ::testing::Values(
+    DiskCase{300, 1000, "warning", "30"},   // exactly 0.3 is not above it
+    DiskCase{301, 1000, "good", "30"},
+    DiskCase{150, 1000, "critical", "15"},  // exactly 0.15 is critical
+    DiskCase{151, 1000, "warning", "15"},
+    DiskCase{127, 1000, "critical", "12"},
+    DiskCase{5, 0, "critical", "0"},        // no capacity known
+    DiskCase{~0ull, ~0ull, "good", "100"}));
+
+TEST(PillText, DiskFreeTextIsDecimalBytes)
+{
+    EXPECT_EQ(PillText::diskState(245'670'000'000ull, 500'000'000'000ull, QLocale::c()).freeText, "245.7 GB");
+    EXPECT_EQ(PillText::byteCountText(999, QLocale::c()), "999 bytes");
+}
+
+struct ThermalCase { double t; const char *role, *word, *text; bool circle; };
+class ThermalRule : public ::testing::TestWithParam<ThermalCase> {};
+TEST_P(ThermalRule, ThreeSteps)
+{
+    const auto &c = GetParam();
+    const ThermalState s = PillText::thermalState(c.t);
+    EXPECT_EQ(s.role, c.role);
+    EXPECT_EQ(s.word, c.word);
+    EXPECT_EQ(s.valueText, c.text);
+    EXPECT_EQ(s.circle, c.circle);
+}
+INSTANTIATE_TEST_SUITE_P(Edges, ThermalRule, ::testing::Values(
+    ThermalCase{34.9, "good", "OK", "34.9°", false},
+    ThermalCase{35.0, "warning", "WARM", "35.0°", false},
+    ThermalCase{41.99, "warning", "WARM", "42.0°", false},
+    ThermalCase{42.0, "critical", "HOT", "42.0°", true},
+    ThermalCase{0, "good", "OK", "0.0°", false},
+    ThermalCase{kNaN, "good", "—", "—", false}));
+
+TEST(PillText, TemperatureColumns)
+{
+    EXPECT_EQ(PillText::temperatureText(71.6), "72°");
+    EXPECT_EQ(PillText::temperatureText(70.5), "70°"); // printf rounds ties to even
+    EXPECT_EQ(PillText::temperatureText(0), "—");
+    EXPECT_EQ(PillText::temperatureText(-4), "—");
+    EXPECT_EQ(PillText::temperatureText(kNaN), "—");
+    EXPECT_EQ(PillText::temperatureText(kInf), "—");
+    EXPECT_EQ(PillText::temperatureRole(54.99), "good");
+    EXPECT_EQ(PillText::temperatureRole(55), "warning");
+    EXPECT_EQ(PillText::temperatureRole(80), "critical");
+}
+
+namespace {
+SMCFanReading fan(int index, double rpm) { SMCFanReading f; f.index = index; f.rpm = rpm; return f; }
+QStringList captions(const QList<FanColumn> &cols)
+{
+    QStringList out;
+    for (const auto &c : cols) out << c.caption;
+    return out;
+}
+}
+
+TEST(PillText, FanCaptionsByCount)
+{
+    EXPECT_TRUE(PillText::fanColumns({}).isEmpty());
+    EXPECT_EQ(captions(PillText::fanColumns({fan(0, 1200)})), QStringList{"RPM"});
+    EXPECT_EQ(captions(PillText::fanColumns({fan(0, 1200), fan(1, 1300)})), (QStringList{"STÂNGA", "DREAPTA"}));
+    EXPECT_EQ(captions(PillText::fanColumns({fan(1, 1200), fan(0, 1300)})), (QStringList{"DREAPTA", "STÂNGA"}));
+    EXPECT_EQ(captions(PillText::fanColumns({fan(1, 1200), fan(2, 1300)})), (QStringList{"DREAPTA", "DREAPTA"}));
+    EXPECT_EQ(captions(PillText::fanColumns({fan(0, 1), fan(1, 1), fan(2, 1)})), (QStringList{"RPM", "RPM", "RPM"}));
+}
+
+TEST(PillText, FanValues)
+{
+    const auto cols = PillText::fanColumns({fan(0, 0.5), fan(1, 1), fan(2, 2150.9), fan(3, kNaN)});
+    EXPECT_EQ(cols[0].value, "oprit");
+    EXPECT_TRUE(cols[0].off);
+    EXPECT_EQ(cols[1].value, "1");
+    EXPECT_FALSE(cols[1].off);
+    EXPECT_EQ(cols[2].value, "2150");
+    EXPECT_EQ(cols[3].value, "—");
+}
+
+TEST(PillText, UptimeBoundaries)
+{
+    const std::pair<double, const char *> cases[] = {
+        {0, "0m"}, {59, "0m"}, {3599, "59m"}, {3600, "1h 0m"}, {86399, "23h 59m"},
+        {86400, "1z 0h"}, {90061, "1z 1h"}, {3599.99, "59m"}, {-5, "0m"}, {kNaN, "0m"},
+    };
+    for (const auto &[s, text] : cases)
+        EXPECT_EQ(PillText::uptimeString(s), text) << s;
+}
+
+TEST(PillText, ClockFollowsTheLocaleAndShowsSeconds)
+{
+    const QDateTime at(QDate(2024, 3, 6), QTime(14, 5, 9));
+    EXPECT_EQ(PillText::clockTime(at, QLocale(QLocale::Romanian, QLocale::Romania)), "14:05:09");
+    const QString us = PillText::clockTime(at, QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_TRUE(us.startsWith("2:05:09")) << us.toStdString();
+    EXPECT_TRUE(us.contains("PM")) << us.toStdString();
+    EXPECT_EQ(PillText::clockTime(at.addSecs(1), QLocale(QLocale::Romanian, QLocale::Romania)), "14:05:10");
+    EXPECT_EQ(PillText::clockDate(at, QLocale(QLocale::English, QLocale::UnitedStates)), "Wed, Mar 6");
+    EXPECT_EQ(PillText::clockDate(at, QLocale(QLocale::English, QLocale::UnitedKingdom)), "Wed 6 Mar");
+}
+
+TEST(PillText, PopupBarsMoveInWholePercents)
+{
+    EXPECT_EQ(PillText::barPercent(0.999), 99);
+    EXPECT_DOUBLE_EQ(PillText::barFill(PillText::barPercent(0.999)), 0.99);
+    EXPECT_EQ(PillText::barPercent(1.0), 100);
+    EXPECT_DOUBLE_EQ(PillText::barFill(100), 1.0);
+    EXPECT_EQ(PillText::barPercent(1.7), 170);
+    EXPECT_DOUBLE_EQ(PillText::barFill(170), 1.0); // never past the track
+    EXPECT_DOUBLE_EQ(PillText::barFill(-5), 0.0);
+    EXPECT_EQ(PillText::barPercent(kNaN), 0);
+    EXPECT_EQ(PillText::barPercent(kInf), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(PillText::versionText(""), "v2.4.4");
+    EXPECT_EQ(PillText::versionText("1.0.3"), "v1.0.3");
+}
+
+TEST(MiniSparkGeometry, LastFortySamplesScaledToTheirTop)
+{
+    EXPECT_TRUE(MiniSpark::points({}, 110, 14).isEmpty());
+
+    const auto one = MiniSpark::points({3}, 110, 14);
+    ASSERT_EQ(one.size(), 1);
+    EXPECT_EQ(one[0], QPointF(0, 0));
+
+    const auto zeros = MiniSpark::points({0, 0, 0}, 110, 14);
+    for (const QPointF &p : zeros)
+        EXPECT_DOUBLE_EQ(p.y(), 14); // top is 0.0001, zeros sit on the bottom
+    EXPECT_DOUBLE_EQ(zeros[2].x(), 110);
+
+    QList<double> hundred;
+    for (int i = 0; i < 100; ++i)
+        hundred << i;
+    const auto last = MiniSpark::points(hundred, 110, 14);
+    ASSERT_EQ(last.size(), 40);
+    EXPECT_DOUBLE_EQ(last.last().x(), 110);
+    EXPECT_DOUBLE_EQ(last.last().y(), 0);                 // 99 is the top
+    EXPECT_DOUBLE_EQ(last.first().y(), 14 * (1 - 60.0 / 99));
+
+    const auto negative = MiniSpark::points({-1, 1}, 10, 10);
+    EXPECT_DOUBLE_EQ(negative[0].y(), 20); // not clamped: below the frame
+}
