@@ -252,3 +252,33 @@ TEST(CARotatingImage, FieldsAreReadOnceAndAMissingImageStaysBlank)
     EXPECT_TRUE(missing->findChild<QQuickItem *>(QStringLiteral("image"))->property("source").toUrl().isEmpty());
     EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
 }
+
+// Pulse rings placed in a window, hidden and shown again stay quiet (no binding loop).
+TEST(PulseRingsInAWindow, StartStopWithoutWarnings)
+{
+    corvane::test::QmlHarness h;
+    auto obj = h.create(R"(
+        import QtQuick
+        import QtQuick.Window
+        import Corvane
+        Window {
+            width: 80; height: 80
+            property alias rings: r
+            CAPulseRings { id: r; width: 40; height: 40; color: "white" }
+        }
+    )");
+    ASSERT_TRUE(obj);
+    auto *w = qobject_cast<QWindow *>(obj.get());
+    ASSERT_TRUE(w);
+    w->show();
+    QTest::qWait(100);
+    QObject *rings = obj->property("rings").value<QObject *>();
+    EXPECT_TRUE(rings->property("animating").toBool());
+    rings->setProperty("visible", false);
+    QTest::qWait(50);
+    EXPECT_FALSE(rings->property("animating").toBool());
+    rings->setProperty("visible", true);
+    QTest::qWait(50);
+    EXPECT_TRUE(rings->property("animating").toBool());
+    EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+}

@@ -26,7 +26,9 @@ Item {
         duration: Math.max(1, rings.period * 1000) * 1000
         loops: Animation.Infinite
         running: rings.visible && rings.Window.window !== null
-        onRunningChanged: if (!running) { rings.elapsed = 0; rings.secondStarted = false }
+        // Reset after the change settles: writing the animated value from inside the
+        // running-change handler re-enters the running binding.
+        onRunningChanged: if (!running) Qt.callLater(rings.resetCycle)
     }
 
     Repeater {
@@ -48,6 +50,13 @@ Item {
             scale: 1 + (rings.maxScale - 1) * phase
             opacity: rings.animating && local >= 0 ? 0.9 * (1 - phase) : 0
         }
+    }
+
+    function resetCycle() {
+        if (clock.running)
+            return
+        elapsed = 0
+        secondStarted = false
     }
 
     function restart() {

@@ -14,7 +14,7 @@ using namespace corvane;
 
 namespace {
 struct StripFixture : ::testing::Test {
-    AppState state;
+    AppState state{nullptr};
     test::QmlHarness h;
     QQuickWindow window;
     std::unique_ptr<QObject> view;

@@ -26,7 +26,7 @@ public:
 };
 
 struct PopupFixture : ::testing::Test {
-    AppState state;
+    AppState state{nullptr};
     test::QmlHarness h;
     RecordingWindowSystem *ws = new RecordingWindowSystem;
     AppDelegate delegate{&state, &h.engine(), std::unique_ptr<WindowSystem>(ws)};
@@ -173,7 +173,7 @@ TEST(PopupLogin, RefusedRegistrationLeavesTheSwitchOff)
     LaunchAtLogin *launch = LaunchAtLogin::shared();
     if (launch->isEnabled())
         GTEST_SKIP() << "launch at login is already on here";
-    AppState state;
+    AppState state{nullptr};
     test::QmlHarness h;
     AppDelegate delegate{&state, &h.engine(), std::make_unique<RecordingWindowSystem>()};
     auto view = h.createFile("qrc:/Corvane/MenuBarPopup.qml");
