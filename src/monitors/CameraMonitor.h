@@ -2,6 +2,7 @@
 // Whether any camera is in use by any process, and which. Event-driven: re-evaluates when
 // the platform reports a device opened or closed, rebuilds when cameras come and go.
 // Never paused.
+#include "monitors/DeviceWatch.h"
 #include "platform/CameraDevices.h"
 
 #include <QObject>
@@ -9,8 +10,6 @@
 #include <QtQml/qqmlregistration.h>
 
 #include <memory>
-#include <mutex>
-#include <vector>
 
 namespace corvane {
 
@@ -21,10 +20,7 @@ class CameraMonitor : public QObject {
     Q_PROPERTY(bool isCameraOn READ isCameraOn NOTIFY isCameraOnChanged)
     Q_PROPERTY(QStringList activeCameraNames READ activeCameraNames NOTIFY activeCameraNamesChanged)
 public:
-    struct Snapshot {
-        bool any = false;
-        QStringList names;
-    };
+    using Snapshot = DeviceUseSnapshot;
 
     explicit CameraMonitor(QObject *parent = nullptr);
     // The first rebuild and evaluation run inside the constructor.
@@ -47,14 +43,8 @@ signals:
     void activeCameraNamesChanged();
 
 private:
-    Snapshot rebuildLocked();
-    Snapshot evaluateLocked();
-
     std::unique_ptr<CameraDevices> m_platform;
-    // Listener callbacks arrive on the platform's thread; the bookkeeping is shared with
-    // the constructor's first rebuild.
-    mutable std::mutex m_mutex;
-    std::vector<std::pair<QString, int>> m_devices; // device, listener token
+    std::unique_ptr<DeviceWatch<CameraDevices>> m_watch;
     bool m_isCameraOn = false;
     QStringList m_activeCameraNames;
 };

@@ -2,6 +2,7 @@
 // Whether any microphone (input-capable audio device) is recording, and which. Event-driven
 // where the sound server sends events; a source without events is polled on the
 // listener's own scheduler. Never paused.
+#include "monitors/DeviceWatch.h"
 #include "monitors/SamplerScheduler.h"
 #include "platform/AudioDevices.h"
 
@@ -10,8 +11,6 @@
 #include <QtQml/qqmlregistration.h>
 
 #include <memory>
-#include <mutex>
-#include <vector>
 
 namespace corvane {
 
@@ -22,10 +21,7 @@ class MicrophoneMonitor : public QObject {
     Q_PROPERTY(bool isMicrophoneOn READ isMicrophoneOn NOTIFY isMicrophoneOnChanged)
     Q_PROPERTY(QStringList activeMicNames READ activeMicNames NOTIFY activeMicNamesChanged)
 public:
-    struct Snapshot {
-        bool any = false;
-        QStringList names;
-    };
+    using Snapshot = DeviceUseSnapshot;
 
     explicit MicrophoneMonitor(QObject *parent = nullptr);
     // The first rebuild and evaluation run inside the constructor.
@@ -50,15 +46,9 @@ signals:
     void activeMicNamesChanged();
 
 private:
-    Snapshot rebuildLocked();
-    Snapshot evaluateLocked();
-
     std::unique_ptr<AudioDevices> m_platform;
+    std::unique_ptr<DeviceWatch<AudioDevices>> m_watch;
     std::unique_ptr<SamplerScheduler> m_poller;
-    // Listener callbacks arrive on the platform's thread; the bookkeeping is shared with
-    // the constructor's first rebuild.
-    mutable std::mutex m_mutex;
-    std::vector<std::pair<QString, int>> m_devices; // device, listener token
     bool m_isMicrophoneOn = false;
     QStringList m_activeMicNames;
 };

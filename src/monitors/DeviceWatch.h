@@ -1,0 +1,94 @@
+#pragma once
+// Bookkeeping shared by the camera and microphone monitors: one running-state listener per
+// watched device, re-registered on every rebuild, and an evaluation of which devices are in
+// use. Listener callbacks arrive on the platform's thread while the owner's constructor may
+// be rebuilding, so everything here runs under one lock.
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace corvane {
+
+struct DeviceUseSnapshot {
+    bool any = false;
+    QStringList names;
+};
+
+// Platform: deviceList(), addRunningListener(device, fn) -> token,
+// removeRunningListener(device, token), isRunningSomewhere(device), name(device).
+template <class Platform>
+class DeviceWatch {
+public:
+    using Snapshot = DeviceUseSnapshot;
+    // `changed` runs on the platform's thread when a watched device starts or stops;
+    // `watches` decides which listed devices get a listener.
+    DeviceWatch(Platform &platform, QString unknownName, std::function<void()> changed,
+                std::function<bool(const QString &)> watches = {})
+        : m_platform(platform), m_unknownName(std::move(unknownName)), m_changed(std::move(changed)),
+          m_watches(std::move(watches))
+    {
+    }
+
+    QStringList devices() const
+    {
+        std::lock_guard lock(m_mutex);
+        QStringList out;
+        for (const auto &d : m_devices)
+            out.append(d.first);
+        return out;
+    }
+
+    // Re-reads the device list and re-registers the listeners, then evaluates.
+    Snapshot rebuild()
+    {
+        std::lock_guard lock(m_mutex);
+        // Drop every listener first so repeated rebuilds never stack them.
+        for (const auto &[device, token] : m_devices)
+            m_platform.removeRunningListener(device, token);
+        m_devices.clear();
+        if (const std::optional<QStringList> list = m_platform.deviceList()) {
+            for (const QString &device : *list) {
+                if (m_watches && !m_watches(device))
+                    continue;
+                m_devices.emplace_back(device, m_platform.addRunningListener(device, m_changed));
+            }
+        }
+        return evaluateLocked();
+    }
+
+    // Reads the running flag and name of every watched device.
+    Snapshot evaluate()
+    {
+        std::lock_guard lock(m_mutex);
+        return evaluateLocked();
+    }
+
+private:
+    Snapshot evaluateLocked()
+    {
+        Snapshot s;
+        for (const auto &d : m_devices) {
+            const std::optional<bool> running = m_platform.isRunningSomewhere(d.first);
+            if (!running || !*running)
+                continue;
+            s.any = true;
+            const std::optional<QString> name = m_platform.name(d.first);
+            s.names.append(name && !name->isEmpty() ? *name : m_unknownName);
+        }
+        return s;
+    }
+
+    Platform &m_platform;
+    QString m_unknownName;
+    std::function<void()> m_changed;
+    std::function<bool(const QString &)> m_watches;
+    mutable std::mutex m_mutex;
+    std::vector<std::pair<QString, int>> m_devices; // device, listener token
+};
+
+} // namespace corvane
