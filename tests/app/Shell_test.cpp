@@ -12,16 +12,12 @@
 #include <QQuickWindow>
 #include <gtest/gtest.h>
 
+#include "fakes/FakeWindowSystem.h"
+
 using namespace corvane;
 
 namespace {
-class RecordingWindowSystem : public WindowSystem {
-public:
-    QStringList calls;
-    void makeBarPanel(QWindow *) override { calls << "panel"; }
-    void setDesktopPinned(QWindow *, bool pinned) override { calls << (pinned ? "pin" : "unpin"); }
-    void activate(QWindow *) override { calls << "activate"; }
-};
+using test::RecordingWindowSystem;
 
 struct ShellFixture : ::testing::Test {
     AppState state{nullptr};

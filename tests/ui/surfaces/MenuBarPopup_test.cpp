@@ -14,16 +14,12 @@
 #include <QtGlobal>
 #include <gtest/gtest.h>
 
+#include "fakes/FakeWindowSystem.h"
+
 using namespace corvane;
 
 namespace {
-class RecordingWindowSystem : public WindowSystem {
-public:
-    QStringList calls;
-    void makeBarPanel(QWindow *) override { calls << "panel"; }
-    void setDesktopPinned(QWindow *, bool pinned) override { calls << (pinned ? "pin" : "unpin"); }
-    void activate(QWindow *) override { calls << "activate"; }
-};
+using test::RecordingWindowSystem;
 
 struct PopupFixture : ::testing::Test {
     AppState state{nullptr};
