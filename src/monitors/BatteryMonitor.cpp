@@ -42,6 +42,7 @@ void BatteryMonitor::publish(const Snapshot &s)
     applyPowerSources(s.sources);
     applySmartBattery(s.battery);
     applyAdapter(s.adapter);
+    emit updated();
 }
 
 void BatteryMonitor::applyPowerSources(const std::optional<QList<PowerSourceDescription>> &sources)

@@ -128,6 +128,7 @@ void CalendarMonitor::publishNext(const std::optional<CalendarEvent> &next)
 {
     m_nextEvent = next;
     emit nextEventChanged();
+    emit updated();
 }
 
 void CalendarMonitor::startTimer()

@@ -66,6 +66,8 @@ public:
     SamplerScheduler *timer() const { return m_timer.get(); }
 
 signals:
+    // Once per applied snapshot, after all of its fields are in place.
+    void updated();
     void nextEventChanged();
     void authorizedChanged();
     void lastErrorChanged();

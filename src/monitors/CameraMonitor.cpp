@@ -37,6 +37,7 @@ void CameraMonitor::publish(const Snapshot &s)
     emit isCameraOnChanged();
     m_activeCameraNames = s.names;
     emit activeCameraNamesChanged();
+    emit updated();
 }
 
 } // namespace corvane

@@ -39,6 +39,8 @@ public:
     void publish(const Snapshot &s);
 
 signals:
+    // Once per applied snapshot, after all of its fields are in place.
+    void updated();
     void isCameraOnChanged();
     void activeCameraNamesChanged();
 

@@ -392,6 +392,7 @@ void DisplayMonitor::publish(const DisplaySourceSnapshot &s)
         list.append(makeDisplayInfo(f));
     m_displays = std::move(list);
     emit displaysChanged();
+    emit updated();
 }
 
 QVariantList DisplayMonitor::displaysVariant() const

@@ -106,6 +106,7 @@ void FPSMonitor::publish()
         m_currentFPS = static_cast<double>(count) / elapsed;
         emit currentFPSChanged();
     }
+    emit updated();
 }
 
 } // namespace corvane

@@ -99,6 +99,7 @@ void GPUMonitor::publish(const Snapshot &s)
         emit utilizationChanged();
     }
     m_history->push(m_utilization);
+    emit updated();
 }
 
 } // namespace corvane

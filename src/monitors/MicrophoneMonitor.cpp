@@ -50,6 +50,7 @@ void MicrophoneMonitor::publish(const Snapshot &s)
     emit isMicrophoneOnChanged();
     m_activeMicNames = s.names;
     emit activeMicNamesChanged();
+    emit updated();
 }
 
 } // namespace corvane

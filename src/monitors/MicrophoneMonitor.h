@@ -42,6 +42,8 @@ public:
     SamplerScheduler *poller() const { return m_poller.get(); }
 
 signals:
+    // Once per applied snapshot, after all of its fields are in place.
+    void updated();
     void isMicrophoneOnChanged();
     void activeMicNamesChanged();
 

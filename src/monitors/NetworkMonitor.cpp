@@ -81,6 +81,7 @@ void NetworkMonitor::publish(const Snapshot &s)
     emit totalUploadedBytesChanged();
     m_primary = s.totals.primary;
     emit primaryInterfaceChanged();
+    emit updated();
 }
 
 } // namespace corvane

@@ -58,6 +58,8 @@ public:
     SamplerScheduler *scheduler() const { return m_scheduler.get(); }
 
 signals:
+    // Once per applied snapshot, after all of its fields are in place.
+    void updated();
     void downloadBytesPerSecChanged();
     void uploadBytesPerSecChanged();
     void totalDownloadedBytesChanged();

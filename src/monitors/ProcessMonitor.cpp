@@ -100,6 +100,7 @@ void ProcessMonitor::publish(const Snapshot &s)
     emit topByRAMChanged();
     m_totalProcesses = s.count;
     emit totalProcessesChanged();
+    emit updated();
 }
 
 static QVariantList toVariantList(const QList<ProcSnap> &l)

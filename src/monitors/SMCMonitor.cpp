@@ -285,8 +285,10 @@ SMCMonitor::Snapshot SMCMonitor::sample()
 
 void SMCMonitor::publish(const Snapshot &s)
 {
-    if (!s.connected)
+    if (!s.connected) {
+        emit updated();
         return;
+    }
     m_temperatures = s.temperatures;
     emit temperaturesChanged();
     m_cpuTemp = s.cpuTemp;
@@ -299,6 +301,7 @@ void SMCMonitor::publish(const Snapshot &s)
         m_gpuHistory->push(m_gpuTemp);
     m_fans = s.fans;
     emit fansChanged();
+    emit updated();
 }
 
 // --- labels ---

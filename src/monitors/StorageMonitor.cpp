@@ -83,6 +83,7 @@ void StorageMonitor::publish(const Snapshot &s)
     emit totalCapacityBytesChanged();
     m_free = s.capacity.free;
     emit freeCapacityBytesChanged();
+    emit updated();
 }
 
 } // namespace corvane

@@ -65,6 +65,8 @@ public:
     SamplerScheduler *scheduler() const { return m_scheduler.get(); }
 
 signals:
+    // Once per applied snapshot, after all of its fields are in place.
+    void updated();
     void readBytesPerSecChanged();
     void writeBytesPerSecChanged();
     void totalCapacityBytesChanged();

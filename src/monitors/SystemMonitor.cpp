@@ -74,6 +74,7 @@ void SystemMonitor::publish(const Snapshot &s)
     m_ramHistory->push(m_ramPressure);
     m_uptimeSeconds = s.uptime;
     emit uptimeSecondsChanged();
+    emit updated();
 }
 
 } // namespace corvane

@@ -117,6 +117,7 @@ void USBMonitor::publish(const Snapshot &s)
     emit totalDrawnMilliAmpsChanged();
     m_totalEstimatedWatts = static_cast<double>(s.total) * 5.0 / 1000.0;
     emit totalEstimatedWattsChanged();
+    emit updated();
 }
 
 QVariantList USBMonitor::devicesVariant() const

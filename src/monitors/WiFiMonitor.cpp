@@ -112,6 +112,7 @@ void WiFiMonitor::publish(const WiFiSample &s)
     emit channelLabelChanged();
     m_sample.hardwareAddress = s.hardwareAddress;
     emit hardwareAddressChanged();
+    emit updated();
 }
 
 void WiFiMonitor::locationAuthorizationDidChange()

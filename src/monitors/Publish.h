@@ -1,0 +1,56 @@
+#pragma once
+// Applying a snapshot on the main thread: a field's signal fires only when its value changed.
+// Call these for every field first and emit updated() last, so a listener of any signal
+// reads the whole tick's values.
+#include <QObject>
+
+#include <cmath>
+#include <functional>
+#include <vector>
+#include <type_traits>
+
+namespace corvane {
+
+template <class T>
+bool sameValue(const T &a, const T &b)
+{
+    if constexpr (std::is_floating_point_v<T>)
+        return a == b || (std::isnan(a) && std::isnan(b)); // NaN after NaN is no change
+    else
+        return a == b;
+}
+
+// Stores `value` in `field`; returns whether it changed.
+template <class T, class U>
+bool assignChanged(T &field, U &&value)
+{
+    if (sameValue<T>(field, value))
+        return false;
+    field = std::forward<U>(value);
+    return true;
+}
+
+// Collects the signals of one snapshot and emits them after every field is written.
+class ChangeSet {
+public:
+    template <class Obj, class T, class U>
+    void set(Obj *obj, T &field, U &&value, void (Obj::*signal)())
+    {
+        if (assignChanged(field, std::forward<U>(value)))
+            m_pending.push_back([obj, signal] { (obj->*signal)(); });
+    }
+    // Emits the changed fields' signals in the order they were set.
+    void emitAll()
+    {
+        auto pending = std::move(m_pending);
+        m_pending.clear();
+        for (auto &f : pending)
+            f();
+    }
+    bool empty() const { return m_pending.empty(); }
+
+private:
+    std::vector<std::function<void()>> m_pending;
+};
+
+} // namespace corvane
