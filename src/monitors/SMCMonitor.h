@@ -123,7 +123,7 @@ public:
 
     // Applies one reading on the main thread.
     void publish(const Snapshot &s);
-    // Only for driving a monitor that was never started by hand.
+    // For tests that drive a monitor that was never started by hand.
     SMCSampler &sampler() { return *m_sampler; }
 
     // --- pure rules ---

@@ -78,7 +78,7 @@ public:
     // Applies a reading on the main thread.
     void publish(const Snapshot &s);
     SamplerScheduler *scheduler() const { return m_scheduler.get(); }
-    // Only for driving a monitor that was never started by hand.
+    // For tests that drive a monitor that was never started by hand.
     USBSampler &sampler() { return *m_sampler; }
 
 signals:

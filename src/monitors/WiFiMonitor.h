@@ -82,7 +82,7 @@ public:
     // Applies one reading on the main thread.
     void publish(const WiFiSample &s);
     SamplerScheduler *scheduler() const { return m_scheduler.get(); }
-    // Only for driving a monitor that was never started by hand.
+    // For tests that drive a monitor that was never started by hand.
     WiFiSampler &sampler() { return *m_sampler; }
 
 signals:
