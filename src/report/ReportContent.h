@@ -59,7 +59,7 @@ struct ReportSnapshot {
     double gpuUtilization = 0;
     uint64_t vramUsedBytes = 0;
     double currentFPS = 0;
-    double refreshNominalHz = 60;
+    double refreshNominalHz = 0;
 
     QString driveName = QStringLiteral("—");
     uint64_t totalCapacityBytes = 0;
