@@ -98,6 +98,16 @@ QString extractedText(const QString &pdf)
 
 const QDateTime kGeneratedAt(QDate(2026, 3, 8), QTime(9, 5));
 
+// The factor the page is drawn at, measured on a PDF device.
+double fitScaleOf(const ReportDocument &doc)
+{
+    QBuffer probe;
+    probe.open(QIODevice::WriteOnly);
+    double scale = 0;
+    writePDF(&probe, {612, 792}, [&](QPainter &p) { scale = ReportPainter(doc, p.device()).fitScale({612, 792}); });
+    return scale;
+}
+
 struct Export {
     QStringList errors;
     QList<QUrl> opened;
@@ -127,6 +137,26 @@ class ReportPdf : public testing::Test {
 protected:
     QTemporaryDir dir;
     QString path() const { return dir.filePath(QStringLiteral("raport.pdf")); }
+
+    void writeOldReport() const
+    {
+        QFile old(path());
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("previous report");
+    }
+    // A failed export: one message, nothing opened, the old file whole and no leftovers.
+    void expectFailureKeptOldReport(const Export &e) const
+    {
+        EXPECT_FALSE(e.written);
+        EXPECT_TRUE(e.opened.isEmpty());
+        ASSERT_EQ(e.errors.size(), 1);
+        EXPECT_TRUE(e.errors[0].startsWith(QStringLiteral("Raportul nu a putut fi salvat în „") + path()))
+            << e.errors[0].toStdString();
+        QFile old(path());
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        EXPECT_EQ(old.readAll(), QByteArray("previous report"));
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("raport.pdf")});
+    }
 };
 
 TEST_F(ReportPdf, OneLetterPageWithEveryTitleAndTheHubsValues)
@@ -212,10 +242,7 @@ TEST_F(ReportPdf, ContentTallerThanThePageIsScaledOntoIt)
     for (int i = 0; i < 5; ++i)
         s.topByCPU << ProcSnap{i, 1000 + i, QStringLiteral("proces-%1").arg(i), 10.0 * i, 1'000'000};
     const ReportDocument doc = ReportDocument::build(s, kGeneratedAt);
-    QBuffer probe;
-    probe.open(QIODevice::WriteOnly);
-    double scale = 0;
-    writePDF(&probe, {612, 792}, [&](QPainter &p) { scale = ReportPainter(doc, p.device()).fitScale({612, 792}); });
+    const double scale = fitScaleOf(doc);
     EXPECT_LT(scale, 1.0);
 
     ASSERT_TRUE(exportTo(path(), [&] { return s; }).written);
@@ -239,10 +266,7 @@ TEST_F(ReportPdf, BusiestEverydayReportStaysLegible)
     for (int i = s.topByCPU.size(); i < 5; ++i)
         s.topByCPU << ProcSnap{i, 2000 + i, QStringLiteral("kworker/u16:%1-events_unbound").arg(i), 1.5, 0};
     const ReportDocument doc = ReportDocument::build(s, kGeneratedAt);
-    QBuffer probe;
-    probe.open(QIODevice::WriteOnly);
-    double scale = 0;
-    writePDF(&probe, {612, 792}, [&](QPainter &p) { scale = ReportPainter(doc, p.device()).fitScale({612, 792}); });
+    const double scale = fitScaleOf(doc);
     // The designed sizes overflow the page by about half at most: rows stay at 6 points or more.
     EXPECT_GE(scale, 0.6);
     EXPECT_LE(scale, 1.0);
@@ -279,10 +303,7 @@ private:
 
 TEST_F(ReportPdf, ReadOnlyFolderShowsTheReasonAndKeepsTheOldFile)
 {
-    QFile old(path());
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("previous report");
-    old.close();
+    writeOldReport();
     ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
                                                       QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup));
     Export e;
@@ -292,22 +313,12 @@ TEST_F(ReportPdf, ReadOnlyFolderShowsTheReasonAndKeepsTheOldFile)
     }
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-    EXPECT_FALSE(e.written);
-    EXPECT_TRUE(e.opened.isEmpty());
-    ASSERT_EQ(e.errors.size(), 1);
-    EXPECT_TRUE(e.errors[0].startsWith(QStringLiteral("Raportul nu a putut fi salvat în „") + path()))
-        << e.errors[0].toStdString();
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.readAll(), QByteArray("previous report"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("raport.pdf")});
+    expectFailureKeptOldReport(e);
 }
 
 TEST_F(ReportPdf, FullDiskShowsTheReasonAndKeepsTheOldFile)
 {
-    QFile old(path());
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("previous report");
-    old.close();
+    writeOldReport();
     // A file-size limit makes writes past 2 KiB fail as they do on a full disk.
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
@@ -319,11 +330,5 @@ TEST_F(ReportPdf, FullDiskShowsTheReasonAndKeepsTheOldFile)
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, oldHandler);
 
-    EXPECT_FALSE(e.written);
-    EXPECT_TRUE(e.opened.isEmpty());
-    ASSERT_EQ(e.errors.size(), 1);
-    EXPECT_TRUE(e.errors[0].startsWith(QStringLiteral("Raportul nu a putut fi salvat"))) << e.errors[0].toStdString();
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.readAll(), QByteArray("previous report"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("raport.pdf")});
+    expectFailureKeptOldReport(e);
 }
