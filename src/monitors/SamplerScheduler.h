@@ -46,13 +46,15 @@ struct Cadence {
 
 class SchedulerWorker;
 
-// The usual tick: sample on the sampler thread, publish on the monitor's own thread.
-// The publication is dropped if the monitor is gone by then.
-template <class Monitor>
-std::function<void()> sampleThenPublish(Monitor *monitor)
+// The usual tick: the sampler reads on the sampler thread and hands an immutable snapshot
+// to the monitor, which applies it on its own thread. The sampler is touched by the tick
+// only; the monitor never runs on the sampler thread. The application is dropped if the
+// monitor is gone by then.
+template <class Sampler, class Monitor>
+std::function<void()> sampleThenPublish(Sampler *sampler, Monitor *monitor)
 {
-    return [monitor] {
-        auto s = monitor->sample();
+    return [sampler, monitor] {
+        auto s = sampler->sample();
         QMetaObject::invokeMethod(monitor, [monitor, s = std::move(s)] { monitor->publish(s); },
                                   Qt::QueuedConnection);
     };
