@@ -2,6 +2,7 @@
 #include "monitors/USBMonitor.h"
 #include "notify/PrivacyNotifier.h"
 #include "platform/Haptics.h"
+#include "fakes/FakeHub.h"
 #include "state/AppState.h"
 #include "state/BarModeSettings.h"
 #include "state/LaunchAtLogin.h"
@@ -158,7 +159,7 @@ T *singleton(QQmlEngine &engine, const char *name)
 }
 
 struct FaceFixture : ::testing::Test {
-    AppState hub{nullptr}; // the process hub, as main() makes it
+    test::FakeHub hub; // the process hub, over fake sources
     QmlHarness h;
     QQuickWindow window;
     void SetUp() override
