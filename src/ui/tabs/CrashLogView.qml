@@ -41,7 +41,7 @@ Item {
 
         ColumnLayout {
             SplitView.minimumWidth: 320
-            SplitView.preferredWidth: 360
+            SplitView.preferredWidth: 380
             spacing: 0
 
             RowLayout {
@@ -56,11 +56,12 @@ Item {
                 Text {
                     objectName: "header"
                     Layout.fillWidth: true
+                    Layout.minimumWidth: implicitWidth
                     text: "Istoric crash / freeze (" + screen.entries.length + ")"
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     font.family: "Inter"
-                    font.pixelSize: 13
+                    font.pixelSize: 12
                     font.bold: true
                     color: "white"
                 }

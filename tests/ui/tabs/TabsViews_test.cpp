@@ -494,10 +494,12 @@ class TabScreens : public PortsFixture, public ::testing::WithParamInterface<Sho
 TEST_P(TabScreens, RenderWithinTheWindow)
 {
     window.resize(GetParam().width - 211, GetParam().height);
+    window.setColor(QColor::fromRgbF(0.05f, 0.06f, 0.11f)); // the main window's dark backdrop
     const QString dir = QStringLiteral(CORVANE_BINARY_DIR "/tabs-png");
     QDir().mkpath(dir);
     const QString size = QStringLiteral("_%1x%2.png").arg(GetParam().width).arg(GetParam().height);
     auto save = [&](const char *tab) {
+        QTest::mouseMove(&window, QPoint(window.width() - 2, 2)); // no card under the pointer
         settle();
         QTest::qWait(400);
         const QImage img = window.grabWindow();
