@@ -366,7 +366,7 @@ struct PortsFixture : TabFixture {
         TabFixture::SetUp();
         usb = std::make_unique<USBMonitor>(makeLinuxUsbRegistry(QStringLiteral(CORVANE_FIXTURES "/usb/laptop")),
                                            Clock::system(), false);
-        if (auto s = usb->sample())
+        if (auto s = usb->sampler().sample())
             usb->publish(*s);
         displaySource->snapshot.connectors = readDrmConnectors(QStringLiteral(CORVANE_FIXTURES "/drm/laptop"));
         auto screens = [] {
