@@ -215,7 +215,12 @@ TEST_F(FaceFixture, SidebarListsTheSixTabsAndSelects)
         press(itemNamed(root.get(), QStringLiteral("tabRow_") + QLatin1String(raw)));
         QTest::qWait(400); // the leaving screen finishes its transition
         EXPECT_EQ(root->property("shownTab").toString(), QLatin1String(raw));
-        EXPECT_EQ(textNamed(root.get(), "header"), qmlHub()->tabTitle(QLatin1String(raw))) << raw;
+        // Screens that are built show their own heading; placeholders show the tab's title.
+        const QMap<QString, QString> built = {{"activity", "Top procese & log privacy"},
+                                              {"ports", "Tot ce e conectat la Mac"},
+                                              {"crashes", "Istoric crash / freeze ("}};
+        const QString raw_ = QLatin1String(raw);
+        EXPECT_TRUE(textNamed(root.get(), "header").startsWith(built.value(raw_, qmlHub()->tabTitle(raw_)))) << raw;
     }
     EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
 }
