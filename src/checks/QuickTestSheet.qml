@@ -35,7 +35,7 @@ Item {
         focus: true
         closePolicy: Popup.CloseOnEscape
         padding: 0
-        anchors.centerIn: Overlay.overlay
+        anchors.centerIn: T.Overlay.overlay
         background: Item {}
         T.Overlay.modal: Rectangle { color: Qt.rgba(0, 0, 0, 0.5) }
         // Closed by Escape: the same as the screen's own close.

@@ -121,7 +121,8 @@ TEST_F(ViewFixture, HubListsSixCardsWithUpperCaseBadges)
     EXPECT_EQ(kinds, (QStringList{"ssd", "network", "cpu", "gpu", "pixel", "speakers"}));
     QStringList badges;
     for (QQuickItem *b : all(QStringLiteral("badge")))
-        badges << b->property("text").toString();
+        if (!b->property("text").toString().isEmpty())
+            badges << b->property("text").toString();
     EXPECT_EQ(badges, (QStringList{"READ + WRITE", "MBPS · PING", "SHA-256", "RENDER LOOP", "PIXELI MORȚI",
                                    "STEREO + WAVEFORM"}));
     // Cards of the first row sit side by side, the GPU card starts the second.
@@ -146,7 +147,7 @@ TEST_F(ViewFixture, CpuCardOpensAFreshRunningSheetAndClosingStopsIt)
     click(buttons.first());
     ASSERT_TRUE(sheetOpen());
     EXPECT_EQ(hubView->property("active").toString(), QStringLiteral("cpu"));
-    EXPECT_EQ(Haptics::shared()->performed().value(0), int(Haptics::LevelChange));
+    EXPECT_TRUE(Haptics::shared()->performed().contains(int(Haptics::LevelChange))) << QDebug::toString(Haptics::shared()->performed()).toStdString();
     EXPECT_EQ(text("pill"), QStringLiteral("ÎN EXECUȚIE"));
     EXPECT_EQ(findVisible("runButton")->property("text").toString(), QStringLiteral("STOP"));
     EXPECT_GT(threadCount(), before); // the workers run
