@@ -217,10 +217,11 @@ Item {
                 }
                 RowLayout {
                     Layout.preferredWidth: 160
+                    Layout.maximumWidth: 160
                     spacing: 8
                     Text {
                         objectName: "threadsValue"
-                        Layout.fillWidth: true
+                        Layout.preferredWidth: 40
                         text: String(stresser.threads)
                         textFormat: Text.PlainText
                         font.family: "DejaVu Sans Mono"

@@ -9,7 +9,8 @@ Item {
     signal dismiss()
 
     implicitWidth: 940
-    implicitHeight: 700
+    // A little taller than the 700 of the original layout: its rows need it at these font sizes.
+    implicitHeight: 740
 
     MemoryWatcher { id: watcher }
     readonly property var b: watcher.breakdown
@@ -89,7 +90,7 @@ Item {
     ColumnLayout {
         anchors.fill: parent
         anchors.margins: 28
-        spacing: 14
+        spacing: 12
 
         StressHeader {
             caption: "CORVANE · MEMORIE"
@@ -107,6 +108,7 @@ Item {
                 Layout.fillWidth: true
                 Layout.preferredWidth: 10
                 Layout.fillHeight: true
+                Layout.minimumHeight: implicitHeight
                 title: "UTILIZAT"
                 icon: "memorychip"
                 accent: AppPalette.ramGradient
