@@ -214,7 +214,11 @@ TEST_F(FaceFixture, SidebarListsTheSixTabsAndSelects)
         press(itemNamed(root.get(), QStringLiteral("tabRow_") + QLatin1String(raw)));
         QTest::qWait(400); // the leaving screen finishes its transition
         EXPECT_EQ(root->property("shownTab").toString(), QLatin1String(raw));
-        EXPECT_EQ(textNamed(root.get(), "header"), qmlHub()->tabTitle(QLatin1String(raw))) << raw;
+        // Placeholder tabs show their title; the built hub shows its own page title.
+        const QString header = QLatin1String(raw) == QLatin1String("tests")
+            ? QStringLiteral("Suită completă de teste de viteză și stress")
+            : qmlHub()->tabTitle(QLatin1String(raw));
+        EXPECT_EQ(textNamed(root.get(), "header"), header) << raw;
     }
     EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
 }
