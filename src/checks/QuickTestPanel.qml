@@ -13,7 +13,11 @@ Item {
     implicitHeight: loader.item ? loader.item.implicitHeight : 160
 
     // Screens are added here as they are built; a kind without one shows the notice below.
-    readonly property var screens: ({})
+    readonly property var screens: ({ "cpu": cpuScreen, "gpu": gpuScreen, "ram": ramScreen })
+
+    Component { id: cpuScreen; CPUStressTestView {} }
+    Component { id: gpuScreen; GPUStressTestView {} }
+    Component { id: ramScreen; RAMInfoView {} }
 
     Loader {
         id: loader

@@ -1,21 +1,204 @@
 import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
 import Corvane
 
-// The hardware tests tab; the tests arrive with the test engines.
+// The hardware tests tab: a header, six test cards that each open their test in a sheet,
+// and an about card with the brand. Runs no test itself and keeps no results.
 Item {
     id: screen
     property var appState: AppState
-    // The quick test being run ("" for none).
-    property string active: ""
+    // The quick test whose sheet is open ("" for none).
+    property alias active: sheet.kind
 
-    Text {
-        objectName: "header"
-        anchors.centerIn: parent
-        text: "Teste hardware"
-        textFormat: Text.PlainText
-        font.family: "Quicksand"
-        font.pixelSize: 22
-        font.weight: Font.Bold
-        color: Qt.rgba(1, 1, 1, 0.85)
+    readonly property var cards: [
+        { title: "SSD SPEED", symbol: "internaldrive", accent: AppPalette.diskGradient,
+          color: Qt.rgba(1.0, 0.45, 0.7, 1), badge: "READ + WRITE", kind: "ssd",
+          text: "Test real de scriere și citire pe SSD-ul intern, în blocuri de 64 MB, cu două gauge-uri live." },
+        { title: "NETWORK SPEED", symbol: "wifi", accent: AppPalette.cpuGradient,
+          color: ThemeManager.accent, badge: "Mbps · ping", kind: "network",
+          text: "Speedtest internet via Cloudflare. Download 100 MB, upload 25 MB, latency." },
+        { title: "CPU STRESS", symbol: "cpu", accent: AppPalette.cpuGradient,
+          color: ThemeManager.accent, badge: "SHA-256", kind: "cpu",
+          text: "Soak test pe toate core-urile. Vezi cum reacționează termalul și throttling-ul." },
+        { title: "GPU STRESS", symbol: "rectangle.on.rectangle.angled", accent: AppPalette.gpuGradient,
+          color: ThemeManager.warning, badge: "render loop", kind: "gpu",
+          text: "Render loop intens cu zeci de blob-uri gradient. Urmărește FPS și utilizare GPU." },
+        { title: "DISPLAY", symbol: "rectangle.checkered", accent: AppPalette.displayGradient,
+          color: ThemeManager.accentSecondary, badge: "pixeli morți", kind: "pixel",
+          text: "Sweep fullscreen prin 9 culori + grid pixeli pentru identificare clusters." },
+        { title: "BOXE", symbol: "speaker.wave.3.fill", accent: AppPalette.ramGradient,
+          color: ThemeManager.good, badge: "stereo + waveform", kind: "speakers",
+          text: "Generator tonuri 80–8000 Hz pe canale L/R/ambele, cu waveform live." }
+    ]
+
+    function openTest(kind) {
+        Haptics.perform(Haptics.LevelChange)
+        active = kind
+    }
+
+    ScrollView {
+        id: scroll
+        objectName: "testsScroll"
+        anchors.fill: parent
+        contentWidth: availableWidth
+        ScrollBar.vertical.policy: ScrollBar.AsNeeded
+
+        ColumnLayout {
+            id: page
+            width: Math.min(scroll.availableWidth, 1180)
+            x: Math.max(0, (scroll.availableWidth - width) / 2)
+            spacing: 18
+
+            Item { Layout.preferredHeight: 6 }
+
+            ColumnLayout {
+                Layout.fillWidth: true
+                Layout.leftMargin: 24
+                Layout.rightMargin: 24
+                spacing: 4
+                Text {
+                    text: "CORVANE · TESTE HARDWARE"
+                    textFormat: Text.PlainText
+                    font.family: "Quicksand"
+                    font.pixelSize: 10
+                    font.weight: Font.Black
+                    font.letterSpacing: 2.5
+                    color: Qt.rgba(1, 1, 1, 0.55)
+                }
+                Text {
+                    objectName: "header"
+                    text: "Suită completă de teste de viteză și stress"
+                    textFormat: Text.PlainText
+                    font.family: "Quicksand"
+                    font.pixelSize: 26
+                    font.bold: true
+                    color: "white"
+                }
+                Text {
+                    text: "Fiecare test se deschide în propriul panou animat."
+                    textFormat: Text.PlainText
+                    font.family: "Inter"
+                    font.pixelSize: 11
+                    color: AppPalette.textSecondary
+                }
+            }
+
+            GridLayout {
+                objectName: "cardGrid"
+                Layout.fillWidth: true
+                Layout.leftMargin: 24
+                Layout.rightMargin: 24
+                columns: 3
+                columnSpacing: 14
+                rowSpacing: 14
+
+                Repeater {
+                    model: screen.cards
+                    delegate: HoverGlassCard {
+                        id: testCard
+                        required property var modelData
+                        objectName: "testCard_" + modelData.kind
+                        Layout.fillWidth: true
+                        Layout.fillHeight: true
+                        Layout.preferredWidth: 10
+                        title: modelData.title
+                        icon: modelData.symbol
+                        accent: modelData.accent
+                        accentColor: modelData.color
+
+                        ColumnLayout {
+                            width: parent.width
+                            spacing: 12
+                            Rectangle {
+                                implicitWidth: badgeText.implicitWidth + 16
+                                implicitHeight: badgeText.implicitHeight + 8
+                                radius: height / 2
+                                color: Qt.alpha(testCard.modelData.color, 0.18)
+                                Text {
+                                    id: badgeText
+                                    objectName: "badge"
+                                    anchors.centerIn: parent
+                                    text: testCard.modelData.badge.toUpperCase()
+                                    textFormat: Text.PlainText
+                                    font.family: "Quicksand"
+                                    font.pixelSize: 9
+                                    font.weight: Font.Black
+                                    font.letterSpacing: 1.5
+                                    color: testCard.modelData.color
+                                }
+                            }
+                            Text {
+                                objectName: "description"
+                                Layout.fillWidth: true
+                                text: testCard.modelData.text
+                                textFormat: Text.PlainText
+                                wrapMode: Text.WordWrap
+                                font.family: "Quicksand"
+                                font.pixelSize: 12
+                                color: Qt.rgba(1, 1, 1, 0.78)
+                            }
+                            HapticButton {
+                                objectName: "openButton"
+                                text: "Deschide testul"
+                                symbol: "play.fill"
+                                color: testCard.modelData.color
+                                onClicked: screen.openTest(testCard.modelData.kind)
+                            }
+                        }
+                    }
+                }
+            }
+
+            HoverGlassCard {
+                objectName: "aboutCard"
+                Layout.fillWidth: true
+                Layout.leftMargin: 24
+                Layout.rightMargin: 24
+                title: "DESPRE"
+                icon: "info.circle"
+                accent: AppPalette.gpuGradient
+                accentColor: ThemeManager.warning
+
+                RowLayout {
+                    width: parent.width
+                    spacing: 18
+                    CorvaneBrandHeader {
+                        Layout.alignment: Qt.AlignTop
+                        compact: false
+                    }
+                    ColumnLayout {
+                        Layout.alignment: Qt.AlignTop
+                        Layout.fillWidth: true
+                        spacing: 6
+                        Text {
+                            objectName: "version"
+                            text: "Versiunea 1.3"
+                            textFormat: Text.PlainText
+                            font.family: "DejaVu Sans Mono"
+                            font.pixelSize: 13
+                            font.bold: true
+                            color: "white"
+                        }
+                        Text {
+                            Layout.fillWidth: true
+                            text: "Construit nativ, un monitor de sistem complet pentru Linux: senzori, procese, rețea, baterie și teste hardware într-o singură fereastră."
+                            textFormat: Text.PlainText
+                            wrapMode: Text.WordWrap
+                            font.family: "Inter"
+                            font.pixelSize: 11
+                            color: AppPalette.textSecondary
+                        }
+                    }
+                }
+            }
+
+            Item { Layout.preferredHeight: 6 }
+        }
+    }
+
+    QuickTestSheet {
+        id: sheet
+        objectName: "quickTestSheet"
     }
 }

@@ -218,7 +218,8 @@ TEST_F(FaceFixture, SidebarListsTheSixTabsAndSelects)
         // Screens that are built show their own heading; placeholders show the tab's title.
         const QMap<QString, QString> built = {{"activity", "Top procese & log privacy"},
                                               {"ports", "Tot ce e conectat la Mac"},
-                                              {"crashes", "Istoric crash / freeze ("}};
+                                              {"crashes", "Istoric crash / freeze ("},
+                                              {"tests", "Suită completă de teste de viteză și stress"}};
         const QString raw_ = QLatin1String(raw);
         EXPECT_TRUE(textNamed(root.get(), "header").startsWith(built.value(raw_, qmlHub()->tabTitle(raw_)))) << raw;
     }

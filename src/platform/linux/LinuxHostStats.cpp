@@ -6,23 +6,7 @@
 namespace corvane {
 namespace {
 
-// Value in kB of a "Key:   123 kB" line of /proc/meminfo.
-std::optional<uint64_t> meminfoKb(std::string_view text, std::string_view key)
-{
-    size_t pos = 0;
-    while (pos < text.size()) {
-        const size_t eol = text.find('\n', pos);
-        std::string_view line = text.substr(pos, eol == std::string_view::npos ? std::string_view::npos : eol - pos);
-        if (line.size() > key.size() && line.substr(0, key.size()) == key && line[key.size()] == ':') {
-            line.remove_prefix(key.size() + 1);
-            return sysfile::parseU64(line);
-        }
-        if (eol == std::string_view::npos)
-            break;
-        pos = eol + 1;
-    }
-    return std::nullopt;
-}
+using sysfile::meminfoKb;
 
 class LinuxHostStats final : public HostStats {
 public:

@@ -20,6 +20,9 @@ std::string_view trim(std::string_view s);
 // Parses an unsigned decimal number at the start of `s` (after spaces); advances `s`.
 std::optional<uint64_t> parseU64(std::string_view &s);
 
+// Value in kB of a "Key:   123 kB" line of /proc/meminfo; nullopt when the key is absent.
+std::optional<uint64_t> meminfoKb(std::string_view text, std::string_view key);
+
 // A file kept open and re-read from offset 0 each time (procfs regenerates it).
 class ReopenableFile {
 public:

@@ -1,0 +1,328 @@
+// The tests hub, the quick-test sheet and the CPU, GPU and RAM screens, driven with real
+// pointer events on a window.
+#include "checks/CPUStresser.h"
+#include "platform/Haptics.h"
+#include "state/AppState.h"
+#include "state/ThemeManager.h"
+#include "support/QmlTestUtil.h"
+
+#include <QDir>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace corvane;
+using corvane::test::QmlHarness;
+
+namespace {
+
+void collect(QQuickItem *item, const QString &name, QList<QQuickItem *> &out)
+{
+    if (item->objectName() == name)
+        out << item;
+    for (QQuickItem *child : item->childItems())
+        collect(child, name, out);
+}
+
+int threadCount() { return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); }
+
+struct ViewFixture : ::testing::Test {
+    AppState hub{nullptr};
+    QmlHarness h;
+    QQuickWindow window;
+    std::unique_ptr<QObject> root;
+
+    void SetUp() override
+    {
+        QSettings().clear();
+        Haptics::shared()->clear();
+        ThemeManager::shared()->setTheme(AppTheme::aurora);
+        window.resize(1280, 800);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    }
+    void TearDown() override
+    {
+        root.reset();
+        QTest::qWait(20);
+        EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+    }
+    QQuickItem *load(const char *name, const QVariantMap &initial = {})
+    {
+        root = h.createFile(QStringLiteral("qrc:/Corvane/%1.qml").arg(QLatin1String(name)), initial);
+        auto *item = qobject_cast<QQuickItem *>(root.get());
+        if (item) {
+            item->setParentItem(window.contentItem());
+            item->setSize(window.size());
+        }
+        QTest::qWait(30);
+        return item;
+    }
+    QList<QQuickItem *> all(const QString &name)
+    {
+        QList<QQuickItem *> out;
+        collect(window.contentItem(), name, out);
+        return out;
+    }
+    QQuickItem *find(const QString &name)
+    {
+        const auto items = all(name);
+        return items.isEmpty() ? nullptr : items.first();
+    }
+    QQuickItem *findVisible(const QString &name)
+    {
+        for (QQuickItem *i : all(name))
+            if (i->isVisible())
+                return i;
+        return nullptr;
+    }
+    QString text(const QString &name)
+    {
+        QQuickItem *i = findVisible(name);
+        return i ? i->property("text").toString() : QStringLiteral("<missing>");
+    }
+    // A press and release at the middle of the item, as the user does it.
+    void click(QQuickItem *item)
+    {
+        ASSERT_TRUE(item);
+        ASSERT_TRUE(item->isVisible());
+        const QPoint at = item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+        QTest::mouseClick(&window, Qt::LeftButton, {}, at);
+        QTest::qWait(30);
+    }
+    bool sheetOpen()
+    {
+        QQuickItem *p = find(QStringLiteral("quickTestPanel"));
+        return p && p->isVisible();
+    }
+};
+
+class EveryCheckFileLoads : public ViewFixture, public ::testing::WithParamInterface<const char *> {};
+TEST_P(EveryCheckFileLoads, WithoutWarnings)
+{
+    ASSERT_TRUE(load(GetParam())) << h.warnings().join('\n').toStdString();
+    QTest::qWait(100);
+}
+INSTANTIATE_TEST_SUITE_P(Checks, EveryCheckFileLoads,
+                         ::testing::Values("TestsView", "QuickTestSheet", "QuickTestPanel", "CPUStressTestView",
+                                           "GPUStressTestView", "RAMInfoView", "TestReportCard", "CorvaneBrandHeader",
+                                           "StressTile", "StressHeader"));
+
+TEST_F(ViewFixture, HubListsSixCardsWithUpperCaseBadges)
+{
+    ASSERT_TRUE(load("TestsView"));
+    QStringList kinds;
+    for (const char *k : {"ssd", "network", "cpu", "gpu", "pixel", "speakers", "ram"})
+        if (find(QStringLiteral("testCard_") + k))
+            kinds << k;
+    EXPECT_EQ(kinds, (QStringList{"ssd", "network", "cpu", "gpu", "pixel", "speakers"}));
+    QStringList badges;
+    for (QQuickItem *b : all(QStringLiteral("badge")))
+        if (!b->property("text").toString().isEmpty())
+            badges << b->property("text").toString();
+    EXPECT_EQ(badges, (QStringList{"READ + WRITE", "MBPS · PING", "SHA-256", "RENDER LOOP", "PIXELI MORȚI",
+                                   "STEREO + WAVEFORM"}));
+    // Cards of the first row sit side by side, the GPU card starts the second.
+    EXPECT_EQ(find("testCard_ssd")->y(), find("testCard_cpu")->y());
+    EXPECT_GT(find("testCard_gpu")->y(), find("testCard_ssd")->y());
+    EXPECT_EQ(text("version"), QStringLiteral("Versiunea 1.3"));
+    // Asking for a test from outside is the dashboard's business, not the hub's.
+    hub.setPendingQuickTestRaw(QStringLiteral("cpu"));
+    QTest::qWait(30);
+    EXPECT_FALSE(sheetOpen());
+}
+
+TEST_F(ViewFixture, CpuCardOpensAFreshRunningSheetAndClosingStopsIt)
+{
+    QQuickItem *hubView = load("TestsView");
+    ASSERT_TRUE(hubView);
+    const int before = threadCount();
+    QQuickItem *card = find("testCard_cpu");
+    QList<QQuickItem *> buttons;
+    collect(card, QStringLiteral("openButton"), buttons);
+    ASSERT_EQ(buttons.size(), 1);
+    click(buttons.first());
+    ASSERT_TRUE(sheetOpen());
+    EXPECT_EQ(hubView->property("active").toString(), QStringLiteral("cpu"));
+    EXPECT_TRUE(Haptics::shared()->performed().contains(int(Haptics::LevelChange))) << QDebug::toString(Haptics::shared()->performed()).toStdString();
+    EXPECT_EQ(text("pill"), QStringLiteral("ÎN EXECUȚIE"));
+    EXPECT_EQ(findVisible("runButton")->property("text").toString(), QStringLiteral("STOP"));
+    EXPECT_GT(threadCount(), before); // the workers run
+
+    click(findVisible("closeButton"));
+    EXPECT_FALSE(sheetOpen());
+    EXPECT_EQ(hubView->property("active").toString(), QString());
+    QTest::qWait(50);
+    EXPECT_LE(threadCount(), before + 1); // workers joined; the private monitor's sampler may linger briefly
+
+    // Opening again gives a new screen with a new run.
+    click(buttons.first());
+    ASSERT_TRUE(sheetOpen());
+    EXPECT_EQ(text("pill"), QStringLiteral("ÎN EXECUȚIE"));
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QTest::qWait(30);
+    EXPECT_FALSE(sheetOpen());
+    EXPECT_EQ(hubView->property("active").toString(), QString());
+}
+
+TEST_F(ViewFixture, CardWithoutAScreenSaysSoAndCloses)
+{
+    QQuickItem *hubView = load("TestsView");
+    QList<QQuickItem *> buttons;
+    collect(find("testCard_ssd"), QStringLiteral("openButton"), buttons);
+    click(buttons.value(0));
+    ASSERT_TRUE(sheetOpen());
+    EXPECT_EQ(text("notBuiltText"), QStringLiteral("Acest test nu este încă disponibil."));
+    QQuickItem *notBuilt = findVisible("notBuiltText");
+    QQuickItem *closeNotice = nullptr;
+    for (QQuickItem *c : notBuilt->parentItem()->childItems())
+        if (c->property("text").toString() == QStringLiteral("Închide"))
+            closeNotice = c;
+    click(closeNotice);
+    EXPECT_FALSE(sheetOpen());
+    EXPECT_EQ(hubView->property("active").toString(), QString());
+}
+
+TEST_F(ViewFixture, SheetOpensOnceItsHostIsShown)
+{
+    // A tab built while hidden: the kind arrives before the sheet is visible in a window.
+    root = h.create(R"(
+        import QtQuick
+        import Corvane
+        Item {
+            property alias kind: sheet.kind
+            visible: false
+            QuickTestSheet { id: sheet; kind: "ram" }
+        }
+    )");
+    auto *item = qobject_cast<QQuickItem *>(root.get());
+    ASSERT_TRUE(item);
+    QTest::qWait(20);
+    EXPECT_FALSE(sheetOpen());
+    item->setParentItem(window.contentItem());
+    item->setSize(window.size());
+    QTest::qWait(20);
+    EXPECT_FALSE(sheetOpen()); // still hidden
+    item->setVisible(true);
+    QTest::qWait(30);
+    ASSERT_TRUE(sheetOpen());
+    EXPECT_TRUE(text("pill").startsWith(QStringLiteral("Presiune: ")));
+    // A new value while open shows that test.
+    item->setProperty("kind", QString());
+    QTest::qWait(30);
+    EXPECT_FALSE(sheetOpen());
+    item->setProperty("kind", QStringLiteral("gpu"));
+    QTest::qWait(30);
+    ASSERT_TRUE(sheetOpen());
+    EXPECT_EQ(text("pill"), QStringLiteral("ÎN EXECUȚIE"));
+}
+
+TEST_F(ViewFixture, ReportCardRowsAndActions)
+{
+    const QVariantMap line{{"label", "Peak"}, {"value", "1.00 MH/s"}, {"color", QColor(Qt::red)}};
+    QVariantMap initial{{"title", "Cpu Stress Test"}, {"subtitle", "SHA-256 soak · 8 fire · 30s"},
+                        {"lines", QVariantList{line, line, line}}};
+    root = h.create(R"(
+        import QtQuick
+        import Corvane
+        Item {
+            property alias card: card
+            property int closed: 0
+            property int reruns: 0
+            property bool withRerun: false
+            property bool withClose: false
+            TestReportCard {
+                id: card
+                objectName: "card"
+                width: 700
+                rerunAction: parent.withRerun ? function() { parent.reruns++ } : null
+                closeAction: parent.withClose ? function() { parent.closed++ } : null
+            }
+        }
+    )");
+    auto *item = qobject_cast<QQuickItem *>(root.get());
+    ASSERT_TRUE(item);
+    item->setParentItem(window.contentItem());
+    QObject *card = item->property("card").value<QObject *>();
+    for (auto it = initial.begin(); it != initial.end(); ++it)
+        card->setProperty(it.key().toUtf8(), it.value());
+    QTest::qWait(30);
+    EXPECT_EQ(text("cardTitle"), QStringLiteral("CPU STRESS TEST"));
+    EXPECT_EQ(text("cardSubtitle"), QStringLiteral("SHA-256 soak · 8 fire · 30s"));
+    const auto rows = all(QStringLiteral("reportRow"));
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(rows[0]->y(), rows[1]->y());
+    EXPECT_GT(rows[2]->y(), rows[0]->y());
+    EXPECT_EQ(rows[2]->x(), rows[0]->x()); // the odd row leaves the right cell empty
+    EXPECT_FALSE(find("actions")->isVisible());
+
+    item->setProperty("withClose", true);
+    QTest::qWait(30);
+    EXPECT_TRUE(find("actions")->isVisible());
+    EXPECT_FALSE(find("rerunButton")->isVisible());
+    Haptics::shared()->clear();
+    click(find("closeButton"));
+    EXPECT_EQ(item->property("closed").toInt(), 1);
+    EXPECT_EQ(Haptics::shared()->performed().value(0), int(Haptics::Generic));
+
+    item->setProperty("withRerun", true);
+    QTest::qWait(30);
+    click(find("rerunButton"));
+    EXPECT_EQ(item->property("reruns").toInt(), 1);
+    EXPECT_LT(find("rerunButton")->mapToScene({}).x(), find("closeButton")->mapToScene({}).x());
+}
+
+TEST_F(ViewFixture, CpuScreenStopsIntoItsResultCardAndRunsAgain)
+{
+    QQuickItem *view = load("CPUStressTestView");
+    ASSERT_TRUE(view);
+    QSignalSpy dismissed(view, SIGNAL(dismiss()));
+    EXPECT_EQ(text("pill"), QStringLiteral("ÎN EXECUȚIE"));
+    QTest::qWait(600);
+    click(findVisible("runButton"));
+    EXPECT_EQ(text("pill"), QStringLiteral("FINALIZAT"));
+    ASSERT_TRUE(findVisible("reportCard"));
+    EXPECT_EQ(all(QStringLiteral("reportRow")).size(), 8);
+    EXPECT_TRUE(text("cardSubtitle").startsWith(QStringLiteral("SHA-256 soak · ")));
+    EXPECT_FALSE(findVisible("gauges"));
+    click(findVisible("rerunButton"));
+    EXPECT_EQ(text("pill"), QStringLiteral("ÎN EXECUȚIE"));
+    EXPECT_FALSE(findVisible("reportCard"));
+    click(findVisible("closeButton"));
+    EXPECT_EQ(dismissed.count(), 1);
+}
+
+TEST_F(ViewFixture, RamScreenShowsTheReading)
+{
+    QQuickItem *view = load("RAMInfoView");
+    ASSERT_TRUE(view);
+    QSignalSpy dismissed(view, SIGNAL(dismiss()));
+    EXPECT_TRUE(text("pill").startsWith(QStringLiteral("Presiune: ")));
+    EXPECT_TRUE(text("blockCaption").startsWith(QStringLiteral("din ")));
+    QStringList labels;
+    for (QQuickItem *l : all(QStringLiteral("cellLabel")))
+        labels << l->property("text").toString();
+    EXPECT_EQ(labels, (QStringList{"ACTIV", "WIRED", "COMPRIMAT", "INACTIV", "SPECULATIV", "PURGEABLE", "FILE-BACKED",
+                                   "ANONIM", "ANONIM BRUT"}));
+    Haptics::shared()->clear();
+    click(findVisible("closeButton"));
+    EXPECT_EQ(dismissed.count(), 1);
+    EXPECT_EQ(Haptics::shared()->performed().value(0), int(Haptics::Generic));
+}
+
+TEST_F(ViewFixture, GpuScreenRunsAndStopsWithoutOpenGL)
+{
+    ASSERT_TRUE(load("GPUStressTestView"));
+    EXPECT_EQ(text("pill"), QStringLiteral("ÎN EXECUȚIE"));
+    QTest::qWait(300);
+    click(findVisible("runButton"));
+    EXPECT_EQ(text("pill"), QStringLiteral("STANDBY"));
+    ASSERT_TRUE(findVisible("reportCard"));
+    EXPECT_EQ(all(QStringLiteral("reportRow")).size(), 8);
+    EXPECT_FALSE(find("stressView")); // the renderer went with the live panels
+}
+
+} // namespace
