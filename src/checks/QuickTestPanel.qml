@@ -13,7 +13,16 @@ Item {
     implicitHeight: loader.item ? loader.item.implicitHeight : 160
 
     // Screens are added here as they are built; a kind without one shows the notice below.
-    readonly property var screens: ({})
+    readonly property var screens: ({
+        ssd: ssdScreen,
+        network: networkScreen,
+        speakers: speakerScreen,
+        pixel: pixelScreen
+    })
+    Component { id: ssdScreen; SSDSpeedTestView {} }
+    Component { id: networkScreen; NetworkSpeedTestView {} }
+    Component { id: speakerScreen; SpeakerTestView {} }
+    Component { id: pixelScreen; PixelTestView {} }
 
     Loader {
         id: loader
