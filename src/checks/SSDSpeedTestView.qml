@@ -299,8 +299,54 @@ Item {
                         textRole: "label"
                         valueRole: "path"
                         displayText: currentIndex >= 0 ? currentText : screen.selectedVolumePath
-                        Component.onCompleted: currentIndex = Math.max(0, indexOfValue(screen.selectedVolumePath))
+                        Component.onCompleted: currentIndex = indexOfValue(screen.selectedVolumePath)
                         onActivated: screen.selectedVolumePath = currentValue
+                        font.family: "Inter"
+                        font.pixelSize: 12
+                        contentItem: Text {
+                            leftPadding: 12
+                            rightPadding: 28
+                            text: volumePicker.displayText
+                            textFormat: Text.PlainText
+                            font: volumePicker.font
+                            color: volumePicker.enabled ? "white" : Qt.rgba(1, 1, 1, 0.45)
+                            verticalAlignment: Text.AlignVCenter
+                            elide: Text.ElideRight
+                        }
+                        indicator: SymbolIcon {
+                            x: volumePicker.width - width - 10
+                            anchors.verticalCenter: parent.verticalCenter
+                            symbol: "chevron.down"
+                            pointSize: 12
+                            color: Qt.rgba(1, 1, 1, volumePicker.enabled ? 0.7 : 0.3)
+                        }
+                        background: Rectangle {
+                            implicitHeight: 32
+                            radius: 8
+                            color: Qt.rgba(1, 1, 1, volumePicker.enabled ? 0.07 : 0.03)
+                            border.width: 1
+                            border.color: Qt.rgba(1, 1, 1, 0.12)
+                        }
+                        delegate: ItemDelegate {
+                            required property var modelData
+                            required property int index
+                            width: volumePicker.width
+                            highlighted: volumePicker.highlightedIndex === index
+                            contentItem: Text {
+                                text: modelData.label
+                                textFormat: Text.PlainText
+                                font: volumePicker.font
+                                color: "white"
+                                elide: Text.ElideRight
+                            }
+                            background: Rectangle { color: highlighted ? Qt.rgba(1, 1, 1, 0.1) : "transparent" }
+                        }
+                        popup.background: Rectangle {
+                            radius: 8
+                            color: "#161a26"
+                            border.width: 1
+                            border.color: Qt.rgba(1, 1, 1, 0.12)
+                        }
                     }
                 }
                 Column {
