@@ -12,47 +12,31 @@ Item {
     implicitWidth: loader.item ? loader.item.implicitWidth : 420
     implicitHeight: loader.item ? loader.item.implicitHeight : 160
 
-    // Screens are added here as they are built; a kind without one shows the notice below.
-    readonly property var screens: ({ "cpu": cpuScreen, "gpu": gpuScreen, "ram": ramScreen })
-
+        readonly property var screens: ({
+        ssd: ssdScreen,
+        network: networkScreen,
+        cpu: cpuScreen,
+        gpu: gpuScreen,
+        pixel: pixelScreen,
+        speakers: speakerScreen,
+        ram: ramScreen
+    })
+    Component { id: ssdScreen; SSDSpeedTestView {} }
+    Component { id: networkScreen; NetworkSpeedTestView {} }
     Component { id: cpuScreen; CPUStressTestView {} }
     Component { id: gpuScreen; GPUStressTestView {} }
+    Component { id: pixelScreen; PixelTestView {} }
+    Component { id: speakerScreen; SpeakerTestView {} }
     Component { id: ramScreen; RAMInfoView {} }
 
     Loader {
         id: loader
         anchors.fill: parent
-        sourceComponent: panel.screens[panel.kind] !== undefined ? panel.screens[panel.kind] : notBuilt
+        sourceComponent: panel.screens[panel.kind] !== undefined ? panel.screens[panel.kind] : null
     }
     Connections {
         target: loader.item
         ignoreUnknownSignals: true
         function onDismiss() { panel.dismissed() }
-    }
-
-    Component {
-        id: notBuilt
-        Item {
-            signal dismiss()
-            implicitWidth: 420
-            implicitHeight: 160
-            Column {
-                anchors.centerIn: parent
-                spacing: 14
-                Text {
-                    objectName: "notBuiltText"
-                    anchors.horizontalCenter: parent.horizontalCenter
-                    text: "Acest test nu este încă disponibil."
-                    textFormat: Text.PlainText
-                    color: Qt.rgba(1, 1, 1, 0.8)
-                    font.pixelSize: 14
-                }
-                HapticButton {
-                    anchors.horizontalCenter: parent.horizontalCenter
-                    text: "Închide"
-                    onClicked: parent.parent.dismiss()
-                }
-            }
-        }
     }
 }

@@ -244,4 +244,25 @@ Item {
             }
         }
     }
+
+    // The display pixel test over the tab, for the display whose row asked for it.
+    Popup {
+        id: pixelSheet
+        objectName: "pixelTestSheet"
+        x: (screen.width - width) / 2
+        y: (screen.height - height) / 2
+        modal: true
+        padding: 0
+        visible: screen.pixelTestDisplay !== null
+        closePolicy: Popup.CloseOnEscape
+        background: Item {}
+        onClosed: screen.pixelTestDisplay = null
+        contentItem: Loader {
+            active: screen.pixelTestDisplay !== null
+            sourceComponent: DisplayPixelTestView {
+                display: screen.pixelTestDisplay
+                onDismiss: screen.pixelTestDisplay = null
+            }
+        }
+    }
 }

@@ -1,0 +1,133 @@
+#pragma once
+// Internet speed test: latency probes, then parallel download and upload streams over HTTPS
+// against one speed-test host. Bodies are counted as they arrive and thrown away.
+#include "checks/TransferAggregators.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSslCertificate>
+#include <QString>
+#include <QtQml/qqmlregistration.h>
+
+#include <memory>
+#include <optional>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QNetworkRequest;
+
+namespace corvane {
+
+namespace SpeedRules {
+// Mean of the probe times; from three samples on, the slowest is dropped.
+std::optional<double> trimmedPingMean(QList<double> samples);
+QString doneText(double peakDown, double peakUp, double pingMs);
+double gaugeMax(double peakDown, double peakUp);
+QString verdict(double peakDown);
+QString verdictRole(double peakDown); // "good", "accent" or "warning"
+QString jitterText(const QList<double> &downHistory);
+double mean(const QList<double> &v);
+int uploadStreamBytes(qint64 total);
+} // namespace SpeedRules
+
+class NetworkSpeedTester : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(QString phase READ phase NOTIFY phaseChanged)
+    Q_PROPERTY(double downloadMbps READ downloadMbps NOTIFY figuresChanged)
+    Q_PROPERTY(double uploadMbps READ uploadMbps NOTIFY figuresChanged)
+    Q_PROPERTY(double pingMs READ pingMs NOTIFY figuresChanged)
+    Q_PROPERTY(double peakDownloadMbps READ peakDownloadMbps NOTIFY figuresChanged)
+    Q_PROPERTY(double peakUploadMbps READ peakUploadMbps NOTIFY figuresChanged)
+    Q_PROPERTY(QList<double> downHistory READ downHistory NOTIFY figuresChanged)
+    Q_PROPERTY(QList<double> upHistory READ upHistory NOTIFY figuresChanged)
+    Q_PROPERTY(double avgDownloadMbps READ avgDownloadMbps NOTIFY figuresChanged)
+    Q_PROPERTY(double avgUploadMbps READ avgUploadMbps NOTIFY figuresChanged)
+    Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusMessageChanged)
+    Q_PROPERTY(QString host READ host WRITE setHost NOTIFY hostChanged)
+public:
+    enum class Phase { idle, ping, download, upload, done };
+    static QString rawValue(Phase p);
+    static constexpr int kDownloadStreams = 6;
+    static constexpr int kUploadStreams = 4;
+    static constexpr auto kDefaultHost = "speed.cloudflare.com";
+
+    explicit NetworkSpeedTester(QObject *parent = nullptr);
+    NetworkSpeedTester(const Clock &clock, QObject *parent = nullptr);
+    ~NetworkSpeedTester() override;
+
+    Q_INVOKABLE void start();
+    Q_INVOKABLE void cancel();
+
+    QString phase() const { return rawValue(m_phase); }
+    Phase phaseValue() const { return m_phase; }
+    double downloadMbps() const { return m_downloadMbps; }
+    double uploadMbps() const { return m_uploadMbps; }
+    double pingMs() const { return m_pingMs; }
+    double peakDownloadMbps() const { return m_peakDownloadMbps; }
+    double peakUploadMbps() const { return m_peakUploadMbps; }
+    QList<double> downHistory() const { return m_downHistory; }
+    QList<double> upHistory() const { return m_upHistory; }
+    double avgDownloadMbps() const { return SpeedRules::mean(m_downHistory); }
+    double avgUploadMbps() const { return SpeedRules::mean(m_upHistory); }
+    QString statusMessage() const { return m_status; }
+    // "host" or "host:port"; the setting "speedtest.host" gives the first value.
+    QString host() const { return m_host; }
+    void setHost(const QString &h);
+
+    // Sizes and limits; the defaults are the real test's. Tests shrink them.
+    void setDownloadBytes(qint64 b) { m_downloadBytes = b; }
+    void setUploadBytes(qint64 b) { m_uploadBytes = b; }
+    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
+    void setPingCount(int n) { m_pingCount = n; }
+    // Extra certificates to trust (a private test server).
+    void setExtraCaCertificates(const QList<QSslCertificate> &certs) { m_extraCa = certs; }
+    // Streams of the phase under way (tests watch them end).
+    int openStreams() const;
+
+signals:
+    void phaseChanged();
+    void figuresChanged();
+    void statusMessageChanged();
+    void hostChanged();
+    // The run has ended: done, failed or stopped.
+    void runEnded();
+
+private:
+    struct Transfer;
+    QNetworkRequest request(const QString &pathAndQuery) const;
+    void setPhase(Phase p);
+    void setStatus(const QString &s);
+    void sendPing(quint64 run);
+    void finishPing(quint64 run);
+    void beginTransfer(quint64 run, bool upload);
+    void endTransfer(quint64 run);
+    void finishRun(quint64 run);
+    void applySample(bool upload, double v);
+    void publishAverage(bool upload, double avg);
+    void dropTransfer();
+    QString streamError(QNetworkReply *reply) const;
+
+    const Clock &m_clock;
+    QNetworkAccessManager *m_probeSession;
+    QPointer<QNetworkReply> m_pingReply;
+    std::unique_ptr<Transfer> m_transfer;
+    quint64 m_run = 0;
+    QList<double> m_pingSamples;
+    int m_pingAttempts = 0;
+    bool m_runFailed = false;
+
+    Phase m_phase = Phase::idle;
+    double m_downloadMbps = 0, m_uploadMbps = 0, m_pingMs = 0, m_peakDownloadMbps = 0, m_peakUploadMbps = 0;
+    QList<double> m_downHistory, m_upHistory;
+    QString m_status;
+    QString m_host;
+    qint64 m_downloadBytes = 99'000'000;
+    qint64 m_uploadBytes = 200'000'000;
+    int m_timeoutMs = 60'000;
+    int m_pingCount = 5;
+    QList<QSslCertificate> m_extraCa;
+};
+
+} // namespace corvane

@@ -1,0 +1,174 @@
+// The SSD, speed, speaker and pixel test screens, driven the way a user drives them.
+#include "checks/NetworkSpeedTester.h"
+#include "checks/ScreenTestUtil.h"
+#include "checks/SSDSpeedTester.h"
+#include "platform/Haptics.h"
+#include "support/LoopbackSpeedServer.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSslConfiguration>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace corvane;
+using corvane::test::LoopbackSpeedServer;
+using corvane::test::ScreenHost;
+
+namespace {
+
+class CheckScreenLoads : public ::testing::TestWithParam<const char *> {};
+TEST_P(CheckScreenLoads, WithoutWarnings)
+{
+    // Runs that start on their own go nowhere slow: a closed port, a small size.
+    QSettings().setValue("speedtest.host", QStringLiteral("127.0.0.1:%1").arg(LoopbackSpeedServer::closedPort()));
+    qputenv("PULSE_SERVER", "unix:/nonexistent/corvane/native");
+    QTemporaryDir dir(QDir::currentPath() + "/screen-XXXXXX");
+    ScreenHost host;
+    QVariantMap initial;
+    if (QByteArray(GetParam()) == "SSDSpeedTestView")
+        initial = {{"totalMB", 256}, {"selectedVolumePath", dir.path()}};
+    if (QByteArray(GetParam()) == "DisplayPixelTestView")
+        initial = {{"display", QVariantMap{{"name", "Test"}, {"screenName", "none"}}}};
+    ASSERT_TRUE(host.load(GetParam(), initial, QSize(1000, 740))) << host.h.warnings().join('\n').toStdString();
+    QTest::qWait(100);
+    EXPECT_TRUE(host.h.warnings().isEmpty()) << host.h.warnings().join('\n').toStdString();
+    host.root.reset();
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    QSettings().remove("speedtest.host");
+}
+INSTANTIATE_TEST_SUITE_P(Checks, CheckScreenLoads, ::testing::Values(
+    "SSDSpeedTestView", "NetworkSpeedTestView", "SpeakerTestView", "PixelTestView", "DisplayPixelTestView",
+    "DisplayPixelTestFullscreen", "TestReportCard", "LevelMeter", "GridOverlay", "QuickTestPanel"));
+
+// ---- Pixel test ---------------------------------------------------------------------------
+
+TEST(PixelTestScreen, KeysAndClicksStepThroughTheColoursAndCloseAtTheEnd)
+{
+    ScreenHost host;
+    ASSERT_TRUE(host.load("PixelTestView"));
+    QSignalSpy dismissed(host.root.get(), SIGNAL(dismiss()));
+    Haptics::shared()->clear();
+    host.key(Qt::Key_Left);
+    EXPECT_EQ(host.text("counter"), QStringLiteral("1 / 9"));
+    EXPECT_EQ(Haptics::shared()->performed().value(0), int(Haptics::Alignment)); // still felt
+    EXPECT_EQ(host.text("colourName"), QStringLiteral("ROȘU"));
+    host.key(Qt::Key_Right);
+    EXPECT_EQ(host.text("colourName"), QStringLiteral("VERDE"));
+    // A click on the colour advances; a click on a button does only what the button does.
+    host.clickAt(QPointF(40, 40));
+    EXPECT_EQ(host.text("counter"), QStringLiteral("3 / 9"));
+    host.click("gridButton");
+    EXPECT_TRUE(test::named(host.root.get(), "gridOverlay")->isVisible());
+    EXPECT_EQ(host.text("counter"), QStringLiteral("3 / 9"));
+    host.clickAt(QPointF(40, 40)); // taps reach the sheet through the grid
+    EXPECT_EQ(host.text("counter"), QStringLiteral("4 / 9"));
+    host.click("previousButton");
+    EXPECT_EQ(host.text("counter"), QStringLiteral("3 / 9"));
+    for (int i = 0; i < 6; ++i)
+        host.key(Qt::Key_Right);
+    EXPECT_EQ(host.text("counter"), QStringLiteral("9 / 9"));
+    EXPECT_EQ(host.text("colourName"), QStringLiteral("GRI 50%"));
+    EXPECT_TRUE(test::named(host.root.get(), "gridOverlay")->isVisible()); // kept across colours
+    EXPECT_EQ(dismissed.count(), 0);
+    host.key(Qt::Key_Right);
+    EXPECT_EQ(dismissed.count(), 1);
+    EXPECT_EQ(host.text("counter"), QStringLiteral("9 / 9"));
+}
+
+TEST(PixelTestScreen, EscapeAndCloseButtonDismiss)
+{
+    ScreenHost host;
+    ASSERT_TRUE(host.load("PixelTestView"));
+    QSignalSpy dismissed(host.root.get(), SIGNAL(dismiss()));
+    host.key(Qt::Key_Escape);
+    EXPECT_EQ(dismissed.count(), 1);
+    host.click("closeButton");
+    EXPECT_EQ(dismissed.count(), 2);
+}
+
+// ---- Speaker test -------------------------------------------------------------------------
+
+TEST(SpeakerScreen, PresetsChannelsAndAVisibleErrorWithoutSoundServer)
+{
+    qputenv("PULSE_SERVER", "unix:/nonexistent/corvane/native");
+    ScreenHost host;
+    ASSERT_TRUE(host.load("SpeakerTestView"));
+    EXPECT_EQ(host.text("frequencyText"), QStringLiteral("440 Hz"));
+    EXPECT_EQ(host.text("noteText"), QStringLiteral("A4"));
+    EXPECT_FALSE(test::named(host.root.get(), "errorText")->isVisible());
+    host.click("preset_80");
+    EXPECT_EQ(host.text("frequencyText"), QStringLiteral("80 Hz"));
+    EXPECT_EQ(host.text("noteText"), QStringLiteral("D#2"));
+    host.click("channel_left");
+    QObject *tone = host.root->property("tone").value<QObject *>();
+    EXPECT_EQ(tone->property("channel").toString(), QStringLiteral("left"));
+    host.click("playButton");
+    QQuickItem *error = test::named(host.root.get(), "errorText");
+    EXPECT_TRUE(error->isVisible());
+    EXPECT_FALSE(error->property("text").toString().isEmpty());
+    EXPECT_EQ(test::named(host.root.get(), "playButton")->property("text").toString(), QStringLiteral("Redă tonul"));
+}
+
+// ---- SSD screen ---------------------------------------------------------------------------
+
+TEST(SSDScreen, RunsOnOpenAndEndsInTheCardForTheRunItShows)
+{
+    QTemporaryDir dir(QDir::currentPath() + "/screen-XXXXXX");
+    ScreenHost host;
+    ASSERT_TRUE(host.load("SSDSpeedTestView", {{"totalMB", 256}, {"selectedVolumePath", dir.path()}}));
+    QQuickItem *card = test::named(host.root.get(), "reportCard");
+    EXPECT_EQ(host.text("startStopButton"), QStringLiteral("STOP"));
+    QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), 60000);
+    QStringList labels;
+    for (QQuickItem *l : test::allNamed(card, "reportLine"))
+        labels << l->property("label").toString() + "=" + l->property("value").toString();
+    EXPECT_EQ(labels.size(), 9);
+    EXPECT_TRUE(labels.contains("Mărime test=256 MB")) << labels.join(", ").toStdString();
+    EXPECT_TRUE(labels.contains("Bloc=64 MB"));
+    EXPECT_TRUE(labels.contains("Mod=F_NOCACHE (direct)"));
+    EXPECT_TRUE(test::textOf(card, "reportSubtitle").contains(" · 256 MB · uncached"));
+    EXPECT_EQ(host.text("startStopButton"), QStringLiteral("START"));
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST(SSDScreen, StopTurnsTheButtonBackAndLeavesNoFile)
+{
+    QTemporaryDir dir(QDir::currentPath() + "/screen-XXXXXX");
+    ScreenHost host;
+    ASSERT_TRUE(host.load("SSDSpeedTestView", {{"totalMB", 4096}, {"selectedVolumePath", dir.path()}}));
+    host.click("startStopButton");
+    EXPECT_EQ(host.text("statusText"), QStringLiteral("Test oprit"));
+    EXPECT_EQ(host.text("startStopButton"), QStringLiteral("START"));
+    EXPECT_EQ(host.text("phasePill"), QStringLiteral("STANDBY"));
+    host.root.reset(); // closing the sheet waits for the worker to clean up
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// ---- Speed-test screen --------------------------------------------------------------------
+
+TEST(SpeedScreen, RunsOnOpenAgainstTheServerAndEndsInTheCard)
+{
+    LoopbackSpeedServer server;
+    ASSERT_TRUE(server.isListening()) << server.error().toStdString();
+    QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
+    ssl.addCaCertificate(server.certificate());
+    QSslConfiguration::setDefaultConfiguration(ssl);
+    QSettings().setValue("speedtest.host", server.host());
+    server.setRateCap(20'000'000);
+    ScreenHost host;
+    ASSERT_TRUE(host.load("NetworkSpeedTestView"));
+    QSettings().remove("speedtest.host");
+    EXPECT_EQ(host.text("hostText"), "via " + server.host());
+    QQuickItem *card = test::named(host.root.get(), "reportCard");
+    QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), 120000);
+    QStringList labels;
+    for (QQuickItem *l : test::allNamed(card, "reportLine"))
+        labels << l->property("label").toString();
+    EXPECT_EQ(labels, (QStringList{"Peak Download", "Peak Upload", "Avg Download", "Avg Upload", "Ping",
+                                   "Jitter (≈)", "Eșantioane download", "Verdict"}));
+    EXPECT_EQ(host.text("phaseBadge"), QStringLiteral("FINALIZAT"));
+}
+
+} // namespace

@@ -1,0 +1,282 @@
+// The speed test: the aggregators' arithmetic on a hand-moved clock, the probe and report
+// texts, and the engine against a loopback TLS server that can misbehave.
+#include "checks/NetworkSpeedTester.h"
+#include "fakes/FakeClock.h"
+#include "support/LoopbackSpeedServer.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace corvane;
+using corvane::test::FakeClock;
+using corvane::test::LoopbackSpeedServer;
+
+namespace {
+
+// ---- Aggregators --------------------------------------------------------------------------
+
+struct Collected {
+    QList<double> samples;
+    QStringList errors;
+    TransferAggregator::SampleFn sample() { return [this](double v) { samples << v; }; }
+    TransferAggregator::ErrorFn error() { return [this](const QString &e) { errors << e; }; }
+};
+
+TEST(Aggregators, SamplesOnlyAfterMoreThanATenthOfASecond)
+{
+    FakeClock clock;
+    Collected c;
+    ParallelDownloadAggregator agg(c.sample(), c.error(), clock);
+    agg.didReceiveData(1000); // opens the first window
+    clock.advance(0.05);
+    agg.didReceiveData(1000);
+    EXPECT_TRUE(c.samples.isEmpty());
+    clock.advance(0.05); // exactly 0.1 s: still no sample
+    agg.didReceiveData(1000);
+    EXPECT_TRUE(c.samples.isEmpty());
+    clock.advance(0.025); // 0.125 s since the window opened
+    agg.didReceiveData(1'250'000 - 3000);
+    ASSERT_EQ(c.samples.size(), 1);
+    EXPECT_NEAR(c.samples[0], 80.0, 1e-6); // 1.25 MB over 0.125 s
+}
+
+TEST(Aggregators, AverageRunsFromTheFirstBytes)
+{
+    FakeClock clock;
+    Collected c;
+    ParallelDownloadAggregator agg(c.sample(), c.error(), clock);
+    EXPECT_EQ(agg.averageMbps(), 0.0); // nothing arrived
+    agg.didReceiveData(99'000'000);
+    clock.advance(0.04);
+    EXPECT_EQ(agg.averageMbps(), 0.0);
+    clock.advance(7.96);
+    EXPECT_NEAR(agg.averageMbps(), 99.0, 1e-9);
+}
+
+TEST(Aggregators, CompletionFiresOnceAndCountsFailures)
+{
+    Collected c;
+    ParallelDownloadAggregator agg(c.sample(), c.error());
+    int fired = 0;
+    agg.expectedStreams = 6;
+    agg.onAllComplete = [&] { ++fired; };
+    agg.complete(QStringLiteral("boom"));
+    agg.complete(std::nullopt, /*cancelledByUs=*/true);
+    agg.complete(QStringLiteral("cancelled"), /*cancelledByUs=*/true);
+    for (int i = 0; i < 3; ++i)
+        agg.complete(std::nullopt);
+    EXPECT_EQ(fired, 1);
+    agg.complete(std::nullopt); // a seventh: nothing
+    EXPECT_EQ(fired, 1);
+    EXPECT_EQ(c.errors, QStringList{"boom"});
+    EXPECT_EQ(agg.failedStreams(), 1);
+}
+
+TEST(Aggregators, UploadCountsTheStepOfEachStream)
+{
+    Collected c;
+    ParallelUploadAggregator agg(c.sample(), c.error());
+    agg.didSendBodyData(0, 983'040);
+    agg.didSendBodyData(1, 500);
+    agg.didSendBodyData(0, 1'048'576); // +65 536
+    agg.didSendBodyData(0, 1'048'576); // no step
+    EXPECT_EQ(agg.totalBytes(), 1'048'576 + 500);
+}
+
+// ---- Rules --------------------------------------------------------------------------------
+
+struct PingCase {
+    const char *name;
+    QList<double> samples;
+    std::optional<double> mean;
+    friend void PrintTo(const PingCase &c, std::ostream *os) { *os << c.name; }
+};
+class PingMean : public ::testing::TestWithParam<PingCase> {};
+TEST_P(PingMean, DropsTheSlowestFromThreeOn)
+{
+    const auto got = SpeedRules::trimmedPingMean(GetParam().samples);
+    ASSERT_EQ(got.has_value(), GetParam().mean.has_value());
+    if (got)
+        EXPECT_NEAR(*got, *GetParam().mean, 0.005);
+}
+INSTANTIATE_TEST_SUITE_P(Speed, PingMean, ::testing::Values(
+    PingCase{"FourSamples", {20, 22, 25, 80}, 22.33},
+    PingCase{"TwoSamples", {20, 80}, 50},
+    PingCase{"OneSample", {31}, 31},
+    PingCase{"None", {}, std::nullopt}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(SpeedRulesTexts, DoneTextGaugeVerdictAndJitter)
+{
+    EXPECT_EQ(SpeedRules::doneText(412.36, 38.04, 11.6), QStringLiteral("Done · ↓ 412.4 Mbps · ↑ 38.0 Mbps · 12 ms"));
+    EXPECT_EQ(SpeedRules::gaugeMax(0, 0), 100);
+    EXPECT_EQ(SpeedRules::gaugeMax(100, 20), 100);
+    EXPECT_EQ(SpeedRules::gaugeMax(100.1, 0), 200);
+    EXPECT_EQ(SpeedRules::gaugeMax(412.4, 0), 500);
+    struct V { double d; const char *text, *role; };
+    for (const V &v : {V{500, "Gigabit", "good"}, V{499.9, "Fibră rapidă", "good"}, V{200, "Fibră rapidă", "good"},
+                       V{80, "Bandă largă", "accent"}, V{25, "Casnic mediu", "accent"}, V{24.9, "Lent", "warning"},
+                       V{4.9, "Foarte slab", "warning"}, V{0, "Foarte slab", "warning"},
+                       V{std::numeric_limits<double>::quiet_NaN(), "Foarte slab", "warning"}}) {
+        EXPECT_EQ(SpeedRules::verdict(v.d), QString::fromUtf8(v.text)) << v.d;
+        EXPECT_EQ(SpeedRules::verdictRole(v.d), QString::fromUtf8(v.role)) << v.d;
+    }
+    EXPECT_EQ(SpeedRules::jitterText({10, 20, 30}), QStringLiteral("8.2 Mbps"));
+    EXPECT_EQ(SpeedRules::jitterText({10, 20}), QStringLiteral("—"));
+    EXPECT_EQ(SpeedRules::uploadStreamBytes(20'000'000), 8'000'000);
+    EXPECT_EQ(SpeedRules::uploadStreamBytes(200'000'000), 50'000'000);
+}
+
+// ---- Engine against the loopback server -----------------------------------------------------
+
+struct SpeedFixture : ::testing::Test {
+    static inline std::unique_ptr<LoopbackSpeedServer> server;
+    static void SetUpTestSuite() { server = std::make_unique<LoopbackSpeedServer>(); }
+    static void TearDownTestSuite() { server.reset(); }
+    std::unique_ptr<NetworkSpeedTester> tester;
+    void SetUp() override
+    {
+        ASSERT_TRUE(server->isListening()) << server->error().toStdString();
+        server->setFaults({});
+        server->setRateCap(0);
+        tester = std::make_unique<NetworkSpeedTester>();
+        tester->setHost(server->host());
+        tester->setExtraCaCertificates({server->certificate()});
+        tester->setDownloadBytes(2'000'000);
+        tester->setUploadBytes(4'000'000);
+        tester->setTimeoutMs(5000);
+    }
+    bool runToEnd(int ms = 20000)
+    {
+        QSignalSpy ended(tester.get(), &NetworkSpeedTester::runEnded);
+        tester->start();
+        return !ended.isEmpty() || ended.wait(ms);
+    }
+};
+
+TEST_F(SpeedFixture, FullRunEndsDoneWithEveryFigure)
+{
+    server->setRateCap(4'000'000);
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(tester->phaseValue(), NetworkSpeedTester::Phase::done) << tester->statusMessage().toStdString();
+    EXPECT_GT(tester->pingMs(), 0);
+    EXPECT_GT(tester->peakDownloadMbps(), 0);
+    EXPECT_GT(tester->peakUploadMbps(), 0);
+    EXPECT_EQ(server->traceRequests(), 5);
+    EXPECT_EQ(tester->statusMessage(),
+              SpeedRules::doneText(tester->peakDownloadMbps(), tester->peakUploadMbps(), tester->pingMs()));
+    // Six download streams and four uploads of max(total / 4, 8 MB).
+    EXPECT_EQ(server->transferRequests(), 10);
+    EXPECT_GE(server->bytesReceived(), 4 * 8'000'000);
+}
+
+struct FaultCase {
+    const char *name;
+    LoopbackSpeedServer::Faults faults;
+    const char *status;
+    friend void PrintTo(const FaultCase &c, std::ostream *os) { *os << c.name; }
+};
+class SpeedFaults : public SpeedFixture, public ::testing::WithParamInterface<FaultCase> {};
+TEST_P(SpeedFaults, EveryStreamFailingEndsWithTheErrorAndNoFigure)
+{
+    server->setFaults(GetParam().faults);
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(tester->statusMessage(), QString::fromUtf8(GetParam().status));
+    EXPECT_EQ(tester->phaseValue(), NetworkSpeedTester::Phase::idle);
+    EXPECT_TRUE(tester->upHistory().isEmpty()); // the upload never started
+    EXPECT_FALSE(tester->statusMessage().startsWith("Done"));
+}
+INSTANTIATE_TEST_SUITE_P(Speed, SpeedFaults, ::testing::Values(
+    FaultCase{"ServerError", {.status500 = true}, "Eroare download: serverul a răspuns HTTP 500"},
+    FaultCase{"ResetMidStream", {.resetAfterBytes = 300'000}, "Eroare download: serverul a închis conexiunea"},
+    FaultCase{"StallHitsTheTimeout", {.stallAfterBytes = 200'000},
+              "Eroare download: serverul nu mai răspunde (timp de așteptare depășit)"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(SpeedFixture, ReplyStallingPastTheTimeoutFailsWithinIt)
+{
+    server->setFaults({.stallAfterBytes = 100'000});
+    tester->setTimeoutMs(800);
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(runToEnd());
+    EXPECT_LT(t.elapsed(), 5000);
+    EXPECT_TRUE(tester->statusMessage().contains("timp de așteptare depășit"));
+}
+
+TEST_F(SpeedFixture, RefusedConnectionIsAStreamErrorAndNoPingSample)
+{
+    tester->setHost(QStringLiteral("127.0.0.1:%1").arg(LoopbackSpeedServer::closedPort()));
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(tester->statusMessage(), QStringLiteral("Eroare download: conexiune refuzată de server"));
+    EXPECT_EQ(tester->pingMs(), 0.0); // failed probes are not round trips
+}
+
+TEST_F(SpeedFixture, FailedProbesAreNotSamples)
+{
+    server->setFaults({.traceFails = true});
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(tester->pingMs(), 0.0);
+    EXPECT_EQ(tester->phaseValue(), NetworkSpeedTester::Phase::done);
+}
+
+TEST_F(SpeedFixture, StopDuringPingKeepsTheSamplesSoFarAndStartsNoTransfer)
+{
+    server->setFaults({.traceDelayMs = 150});
+    tester->start();
+    QTRY_VERIFY_WITH_TIMEOUT(server->traceRequests() >= 3, 5000);
+    QTest::qWait(20);
+    tester->cancel();
+    EXPECT_EQ(tester->phaseValue(), NetworkSpeedTester::Phase::idle);
+    EXPECT_EQ(tester->statusMessage(), QStringLiteral("Test oprit"));
+    EXPECT_GT(tester->pingMs(), 100.0);
+    QTest::qWait(600);
+    EXPECT_EQ(server->transferRequests(), 0);
+    EXPECT_EQ(tester->phaseValue(), NetworkSpeedTester::Phase::idle);
+}
+
+TEST_F(SpeedFixture, StopDuringDownloadAbortsEveryStreamAndTheRunStaysStopped)
+{
+    server->setRateCap(200'000); // slow enough to stop mid-stream
+    tester->setDownloadBytes(50'000'000);
+    tester->start();
+    QTRY_VERIFY_WITH_TIMEOUT(tester->phaseValue() == NetworkSpeedTester::Phase::download && tester->openStreams() == 6, 10000);
+    QTest::qWait(300);
+    tester->cancel();
+    EXPECT_EQ(tester->openStreams(), 0);
+    EXPECT_EQ(tester->statusMessage(), QStringLiteral("Test oprit"));
+    EXPECT_EQ(tester->phaseValue(), NetworkSpeedTester::Phase::idle);
+    const int transfers = server->transferRequests();
+    QTest::qWait(800);
+    EXPECT_EQ(tester->statusMessage(), QStringLiteral("Test oprit"));
+    EXPECT_EQ(server->transferRequests(), transfers); // no upload phase
+    // A new run after the stop runs alone to its end.
+    server->setRateCap(0);
+    tester->setDownloadBytes(1'000'000);
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(tester->phaseValue(), NetworkSpeedTester::Phase::done);
+    EXPECT_EQ(server->transferRequests(), transfers + 10);
+}
+
+TEST_F(SpeedFixture, HostThatDoesNotParseEndsEachPhaseAtOnce)
+{
+    tester->setHost(QStringLiteral("[::1"));
+    ASSERT_TRUE(runToEnd(3000));
+    EXPECT_EQ(tester->phaseValue(), NetworkSpeedTester::Phase::idle);
+    EXPECT_EQ(tester->statusMessage(), QStringLiteral("Eroare download: adresa serverului nu este validă"));
+    EXPECT_TRUE(tester->downHistory().isEmpty());
+}
+
+TEST_F(SpeedFixture, DestroyingTheEngineMidRunCancelsEverything)
+{
+    server->setRateCap(200'000);
+    tester->setDownloadBytes(50'000'000);
+    tester->start();
+    QTRY_VERIFY_WITH_TIMEOUT(tester->openStreams() == 6, 10000);
+    tester.reset();
+    QTest::qWait(200); // nothing left behind calls into the dead engine
+    SUCCEED();
+}
+
+} // namespace

@@ -1,0 +1,57 @@
+#pragma once
+// A speed-test server on 127.0.0.1 over TLS, on its own thread: it answers the trace,
+// download and upload paths with a per-connection rate cap and can be told to misbehave.
+// Its certificate is made for the run with the openssl command and trusted by the caller.
+#include <QByteArray>
+#include <QSslCertificate>
+#include <QString>
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+
+namespace corvane::test {
+
+class LoopbackSpeedServer {
+public:
+    struct Faults {
+        bool status500 = false;        // transfers answer 500 Internal Server Error
+        bool traceFails = false;       // the latency probe answers 500
+        qint64 resetAfterBytes = -1;   // downloads are reset (RST) after this many body bytes
+        qint64 stallAfterBytes = -1;   // downloads stop sending after this many body bytes
+        int traceDelayMs = 0;          // the probe answers after this long
+    };
+
+    LoopbackSpeedServer();
+    ~LoopbackSpeedServer();
+    bool isListening() const { return m_port != 0; }
+    QString error() const { return m_error; }
+    quint16 port() const { return m_port; }
+    QString host() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+    QSslCertificate certificate() const { return m_cert; }
+    // Bytes per second per connection, both directions; 0 = as fast as it goes.
+    void setRateCap(qint64 bytesPerSecond) { m_cap = bytesPerSecond; }
+    void setFaults(const Faults &f);
+    int traceRequests() const { return m_traces; }
+    int transferRequests() const { return m_transfers; }
+    qint64 bytesReceived() const { return m_received; }
+    // A loopback port nobody listens on.
+    static quint16 closedPort();
+
+    struct Shared;
+
+private:
+    QThread m_thread;
+    QObject *m_server = nullptr;
+    std::shared_ptr<Shared> m_shared;
+    QSslCertificate m_cert;
+    QString m_error;
+    quint16 m_port = 0;
+    std::atomic<qint64> m_cap{0};
+    std::atomic<int> m_traces{0};
+    std::atomic<int> m_transfers{0};
+    std::atomic<qint64> m_received{0};
+    friend struct Shared;
+};
+
+} // namespace corvane::test
