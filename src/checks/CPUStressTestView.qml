@@ -66,8 +66,8 @@ Item {
             sourceComponent: TestReportCard {
                 objectName: "reportCard"
                 title: "CPU Stress Test"
-                subtitle: CheckRules.cpuSubtitle(stresser.threads, stresser.elapsed)
-                lines: { ThemeManager.theme; return CheckRules.cpuLines(stresser) }
+                subtitle: StressRules.cpuSubtitle(stresser.threads, stresser.elapsed)
+                lines: { ThemeManager.theme; return StressRules.cpuLines(stresser) }
                 accent: ThemeManager.warning
                 rerunAction: function() {
                     Haptics.perform(Haptics.LevelChange)
@@ -191,7 +191,7 @@ Item {
             StressTile {
                 objectName: "totalTile"
                 label: "TOTAL HASHES"
-                value: CheckRules.millions(stresser.totalHashes)
+                value: StressRules.millions(stresser.totalHashes)
                 valueColor: ThemeManager.warning
             }
             StressTile { label: "CORES"; value: String(stresser.processorCount); valueColor: ThemeManager.good }
@@ -274,7 +274,7 @@ Item {
                     }
                     Text {
                         objectName: "durationValue"
-                        text: CheckRules.wholeNumber(stresser.durationSec)
+                        text: StressRules.wholeNumber(stresser.durationSec)
                         textFormat: Text.PlainText
                         font.family: "DejaVu Sans Mono"
                         font.pixelSize: 12

@@ -17,7 +17,7 @@ public:
     std::optional<std::vector<GpuAcceleratorReading>> accelerators() override
     {
         auto readings = m_inner->accelerators();
-        *m_measured = GPUMonitor::readUtilization(readings).has_value();
+        *m_measured = GPUSampler::readUtilization(readings).has_value();
         return readings;
     }
 
@@ -116,6 +116,6 @@ GpuRunFigures GPUStressSession::figures() const
             m_gpu->gpuName()};
 }
 
-QVariantList GPUStressSession::resultLines() const { return CheckRulesBridge::toVariant(CheckRules::gpuLines(figures())); }
+QVariantList GPUStressSession::resultLines() const { return StressRulesBridge::toVariant(StressRules::gpuLines(figures())); }
 
 } // namespace corvane

@@ -46,7 +46,7 @@ public:
 
     // The result rows as the card shows them, read from the monitors now.
     Q_INVOKABLE QVariantList resultLines() const;
-    Q_INVOKABLE QString subtitle() const { return CheckRules::gpuSubtitle(m_elapsed); }
+    Q_INVOKABLE QString subtitle() const { return StressRules::gpuSubtitle(m_elapsed); }
     GpuRunFigures figures() const;
 
     bool running() const { return m_running; }

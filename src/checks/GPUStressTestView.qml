@@ -139,7 +139,7 @@ Item {
                     }
                     StressTile {
                         label: "VRAM"
-                        value: CheckRules.byteCount(session.gpu.vramUsedBytes)
+                        value: StressRules.byteCount(session.gpu.vramUsedBytes)
                         valueColor: ThemeManager.accentSecondary
                         valueSize: 14
                     }
@@ -200,7 +200,7 @@ Item {
                         onMoved: session.durationSec = value
                     }
                     Text {
-                        text: CheckRules.wholeNumber(session.durationSec)
+                        text: StressRules.wholeNumber(session.durationSec)
                         textFormat: Text.PlainText
                         font.family: "DejaVu Sans Mono"
                         font.pixelSize: 12

@@ -14,11 +14,11 @@ Item {
 
     MemoryWatcher { id: watcher }
     readonly property var b: watcher.breakdown
-    readonly property string levelWord: CheckRules.pressureWord(b.pressure)
-    readonly property color levelColor: { ThemeManager.theme; return CheckRules.pressureColor(b.pressure) }
+    readonly property string levelWord: StressRules.pressureWord(b.pressure)
+    readonly property color levelColor: { ThemeManager.theme; return StressRules.pressureColor(b.pressure) }
     readonly property color dim: Qt.rgba(1, 1, 1, 0.55)
 
-    function bytes(v) { return CheckRules.byteCount(v) }
+    function bytes(v) { return StressRules.byteCount(v) }
     function pct(fraction) { return Fmt.fixed(fraction * 100, 0) + "%" }
 
     readonly property var cells: [

@@ -22,7 +22,7 @@ const QColor kWhite = QColor::fromRgbF(1, 1, 1, 1);
 
 } // namespace
 
-namespace CheckRules {
+namespace StressRules {
 
 QString cpuVerdict(double mh)
 {
@@ -148,9 +148,9 @@ QList<ReportLine> gpuLines(const GpuRunFigures &r)
     };
 }
 
-} // namespace CheckRules
+} // namespace StressRules
 
-QVariantList CheckRulesBridge::toVariant(const QList<ReportLine> &lines)
+QVariantList StressRulesBridge::toVariant(const QList<ReportLine> &lines)
 {
     QVariantList out;
     out.reserve(lines.size());
@@ -159,17 +159,17 @@ QVariantList CheckRulesBridge::toVariant(const QList<ReportLine> &lines)
     return out;
 }
 
-QVariantList CheckRulesBridge::cpuLines(CPUStresser *s) const
+QVariantList StressRulesBridge::cpuLines(CPUStresser *s) const
 {
     if (!s)
         return {};
-    return toVariant(CheckRules::cpuLines({s->hashHistory(), s->totalHashes(), s->threads(), s->elapsed(), s->processorCount()}));
+    return toVariant(StressRules::cpuLines({s->hashHistory(), s->totalHashes(), s->threads(), s->elapsed(), s->processorCount()}));
 }
 
-QString CheckRulesBridge::millions(double count) const { return CheckRules::millionsText(saturatingCast<quint64>(count)); }
+QString StressRulesBridge::millions(double count) const { return StressRules::millionsText(saturatingCast<quint64>(count)); }
 
-QString CheckRulesBridge::byteCount(double bytes) const { return CheckRules::byteCountText(saturatingCast<quint64>(bytes)); }
+QString StressRulesBridge::byteCount(double bytes) const { return StressRules::byteCountText(saturatingCast<quint64>(bytes)); }
 
-QString CheckRulesBridge::wholeNumber(double value) const { return printfInt(saturatingCast<long long>(value)); }
+QString StressRulesBridge::wholeNumber(double value) const { return printfInt(saturatingCast<long long>(value)); }
 
 } // namespace corvane

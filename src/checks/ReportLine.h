@@ -46,7 +46,7 @@ struct GpuRunFigures {
     QString gpuName;
 };
 
-namespace CheckRules {
+namespace StressRules {
 QString cpuVerdict(double meanMHs);
 QColor cpuVerdictColor(double meanMHs);
 QString gpuVerdict(double peakPct, double meanFps, bool utilizationMeasured = true);
@@ -62,21 +62,21 @@ QColor pressureColor(quint32 level);
 QString millionsText(quint64 count);
 // Decimal byte count as file sizes are shown.
 QString byteCountText(quint64 bytes);
-} // namespace CheckRules
+} // namespace StressRules
 
 // The rules above for the screens.
-class CheckRulesBridge : public QObject {
+class StressRulesBridge : public QObject {
     Q_OBJECT
-    QML_NAMED_ELEMENT(CheckRules)
+    QML_NAMED_ELEMENT(StressRules)
     QML_SINGLETON
 public:
     using QObject::QObject;
     // The result rows of a finished run of the engine.
     Q_INVOKABLE QVariantList cpuLines(corvane::CPUStresser *stresser) const;
-    Q_INVOKABLE QString cpuSubtitle(int threads, double elapsed) const { return CheckRules::cpuSubtitle(threads, elapsed); }
+    Q_INVOKABLE QString cpuSubtitle(int threads, double elapsed) const { return StressRules::cpuSubtitle(threads, elapsed); }
     Q_INVOKABLE QString millions(double count) const;
-    Q_INVOKABLE QString pressureWord(int level) const { return CheckRules::pressureWord(static_cast<quint32>(level)); }
-    Q_INVOKABLE QColor pressureColor(int level) const { return CheckRules::pressureColor(static_cast<quint32>(level)); }
+    Q_INVOKABLE QString pressureWord(int level) const { return StressRules::pressureWord(static_cast<quint32>(level)); }
+    Q_INVOKABLE QColor pressureColor(int level) const { return StressRules::pressureColor(static_cast<quint32>(level)); }
     Q_INVOKABLE QString byteCount(double bytes) const;
     // printf-style "%lld" of a value truncated toward zero.
     Q_INVOKABLE QString wholeNumber(double value) const;

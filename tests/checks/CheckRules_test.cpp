@@ -32,10 +32,10 @@ class CpuVerdict : public RulesTest, public ::testing::WithParamInterface<CpuCas
 TEST_P(CpuVerdict, WordAndColourAtTheBounds)
 {
     const CpuCase &k = GetParam();
-    EXPECT_EQ(CheckRules::cpuVerdict(k.mh), QString::fromUtf8(k.word));
+    EXPECT_EQ(StressRules::cpuVerdict(k.mh), QString::fromUtf8(k.word));
     const QString role = k.role;
     const QColor want = role == "good" ? c.good : role == "accent" ? c.accent : c.warning;
-    EXPECT_EQ(CheckRules::cpuVerdictColor(k.mh), want);
+    EXPECT_EQ(StressRules::cpuVerdictColor(k.mh), want);
 }
 INSTANTIATE_TEST_SUITE_P(
     Rules, CpuVerdict,
@@ -58,10 +58,10 @@ class GpuVerdict : public RulesTest, public ::testing::WithParamInterface<GpuCas
 TEST_P(GpuVerdict, FirstMatchingRowWins)
 {
     const GpuCase &k = GetParam();
-    EXPECT_EQ(CheckRules::gpuVerdict(k.p, k.f), QString::fromUtf8(k.word));
+    EXPECT_EQ(StressRules::gpuVerdict(k.p, k.f), QString::fromUtf8(k.word));
     const QString role = k.role;
     const QColor want = role == "good" ? c.good : role == "accent" ? c.accent : c.warning;
-    EXPECT_EQ(CheckRules::gpuVerdictColor(k.p), want);
+    EXPECT_EQ(StressRules::gpuVerdictColor(k.p), want);
 }
 INSTANTIATE_TEST_SUITE_P(
     Rules, GpuVerdict,
@@ -74,12 +74,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(RulesTest, NoUtilisationSourceIsNotThrottled)
 {
-    EXPECT_EQ(CheckRules::gpuVerdict(0, 60, false), QStringLiteral("Încărcare nemăsurabilă"));
-    EXPECT_NE(CheckRules::gpuVerdictColor(0, false), c.warning);
+    EXPECT_EQ(StressRules::gpuVerdict(0, 60, false), QStringLiteral("Încărcare nemăsurabilă"));
+    EXPECT_NE(StressRules::gpuVerdictColor(0, false), c.warning);
     GpuRunFigures run;
     run.utilizationMeasured = false;
     run.fpsSamples = {55, 60};
-    const auto lines = CheckRules::gpuLines(run);
+    const auto lines = StressRules::gpuLines(run);
     EXPECT_EQ(lines[0].value, QStringLiteral("—"));
     EXPECT_EQ(lines[1].value, QStringLiteral("—"));
     EXPECT_EQ(lines[3].value, QStringLiteral("58"));
@@ -91,7 +91,7 @@ TEST_F(RulesTest, EmptyCpuRunReadsZeroAndSlab)
     CpuRunFigures run;
     run.threads = 0; // never reachable from the stepper: the per-core divisor stays 1
     run.processors = 8;
-    const auto lines = CheckRules::cpuLines(run);
+    const auto lines = StressRules::cpuLines(run);
     ASSERT_EQ(lines.size(), 8);
     QStringList labels;
     for (const auto &l : lines)
@@ -109,7 +109,7 @@ TEST_F(RulesTest, EmptyCpuRunReadsZeroAndSlab)
 TEST_F(RulesTest, CpuRowsFromAFinishedRun)
 {
     CpuRunFigures run{{40e6, 60e6, 50e6}, 2'999'999, 1, 30.26, 8};
-    const auto lines = CheckRules::cpuLines(run);
+    const auto lines = StressRules::cpuLines(run);
     EXPECT_EQ(lines[0].value, QStringLiteral("60.00 MH/s"));
     EXPECT_EQ(lines[1].value, QStringLiteral("50.00 MH/s"));
     EXPECT_EQ(lines[2].value, QStringLiteral("2 M"));
@@ -118,8 +118,8 @@ TEST_F(RulesTest, CpuRowsFromAFinishedRun)
     EXPECT_EQ(lines[6].value, QStringLiteral("8"));
     EXPECT_EQ(lines[7].value, QStringLiteral("Bun"));
     EXPECT_EQ(lines[7].color, c.accent);
-    EXPECT_EQ(CheckRules::cpuSubtitle(8, 30.2), QStringLiteral("SHA-256 soak · 8 fire · 30s"));
-    EXPECT_EQ(CheckRules::gpuSubtitle(30.19), QStringLiteral("Metal fragment shader · 30s"));
+    EXPECT_EQ(StressRules::cpuSubtitle(8, 30.2), QStringLiteral("SHA-256 soak · 8 fire · 30s"));
+    EXPECT_EQ(StressRules::gpuSubtitle(30.19), QStringLiteral("Metal fragment shader · 30s"));
 }
 
 TEST_F(RulesTest, GpuRowsWithoutSamples)
@@ -127,7 +127,7 @@ TEST_F(RulesTest, GpuRowsWithoutSamples)
     GpuRunFigures run;
     run.refreshHz = 59.95;
     run.gpuName = QStringLiteral("llvmpipe");
-    const auto lines = CheckRules::gpuLines(run);
+    const auto lines = StressRules::gpuLines(run);
     EXPECT_EQ(lines[0].value, QStringLiteral("0%"));
     EXPECT_EQ(lines[1].value, QStringLiteral("0%"));
     EXPECT_EQ(lines[2].value, QStringLiteral("0"));
@@ -139,16 +139,16 @@ TEST_F(RulesTest, GpuRowsWithoutSamples)
 
 TEST_F(RulesTest, PressurePill)
 {
-    EXPECT_EQ(CheckRules::pressureWord(4), QStringLiteral("CRITICĂ"));
-    EXPECT_EQ(CheckRules::pressureColor(4), c.critical);
-    EXPECT_EQ(CheckRules::pressureWord(2), QStringLiteral("AVERTISMENT"));
-    EXPECT_EQ(CheckRules::pressureColor(2), c.warning);
+    EXPECT_EQ(StressRules::pressureWord(4), QStringLiteral("CRITICĂ"));
+    EXPECT_EQ(StressRules::pressureColor(4), c.critical);
+    EXPECT_EQ(StressRules::pressureWord(2), QStringLiteral("AVERTISMENT"));
+    EXPECT_EQ(StressRules::pressureColor(2), c.warning);
     for (quint32 other : {0u, 1u, 3u, 7u}) {
-        EXPECT_EQ(CheckRules::pressureWord(other), QStringLiteral("NORMALĂ")) << other;
-        EXPECT_EQ(CheckRules::pressureColor(other), c.good) << other;
+        EXPECT_EQ(StressRules::pressureWord(other), QStringLiteral("NORMALĂ")) << other;
+        EXPECT_EQ(StressRules::pressureColor(other), c.good) << other;
     }
     ThemeManager::shared()->setTheme(AppTheme::cyber);
-    EXPECT_EQ(CheckRules::pressureColor(4), Themes::critical(AppTheme::cyber));
+    EXPECT_EQ(StressRules::pressureColor(4), Themes::critical(AppTheme::cyber));
     ThemeManager::shared()->setTheme(AppTheme::aurora);
 }
 

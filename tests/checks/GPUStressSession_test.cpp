@@ -29,7 +29,7 @@ struct Run : ::testing::Test {
     void sampleGpu(std::optional<std::vector<GpuAcceleratorReading>> readings)
     {
         gpu->figures.accelerators = std::move(readings);
-        s->gpu()->publish(s->gpu()->sample());
+        s->gpu()->publish(s->gpu()->sampler().sample());
     }
     int runToEnd()
     {
@@ -59,7 +59,7 @@ TEST_F(Run, ThirtySecondsEndAtTheFirstTickPastThem)
     EXPECT_TRUE(f.utilizationMeasured);
     EXPECT_EQ(f.gpuName, QStringLiteral("Radeon RX 6600"));
     EXPECT_EQ(f.vramUsedBytes, 512ull << 20);
-    const auto lines = CheckRules::gpuLines(f);
+    const auto lines = StressRules::gpuLines(f);
     EXPECT_EQ(lines[0].value, QStringLiteral("90%"));
 }
 
@@ -85,7 +85,7 @@ TEST_F(Run, StopBeforeAnyTickGivesAnEmptyCard)
     EXPECT_TRUE(s->done());
     EXPECT_FALSE(s->running());
     EXPECT_EQ(s->sampleCount(), 0);
-    const auto lines = CheckRules::gpuLines(s->figures());
+    const auto lines = StressRules::gpuLines(s->figures());
     EXPECT_EQ(lines[0].value, QStringLiteral("0%"));
     EXPECT_EQ(lines[2].value, QStringLiteral("0"));
     EXPECT_EQ(lines[7].value, QStringLiteral("Slab / throttled"));
@@ -98,7 +98,7 @@ TEST_F(Run, AGpuWithoutUtilisationIsNotCalledThrottled)
     EXPECT_FALSE(s->utilizationMeasured());
     s->start();
     runToEnd();
-    const auto lines = CheckRules::gpuLines(s->figures());
+    const auto lines = StressRules::gpuLines(s->figures());
     EXPECT_EQ(lines[0].value, QStringLiteral("—"));
     EXPECT_EQ(lines[7].value, QStringLiteral("Încărcare nemăsurabilă"));
     // No accelerator at all reads the same way.
