@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "support/ParamNames.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -58,7 +59,8 @@ TEST_P(FPSRate, CountsFramesOverTheElapsedInterval)
 
 INSTANTIATE_TEST_SUITE_P(Cases, FPSRate,
                          ::testing::Values(RateCase{120, 1.0, 120.0}, RateCase{59, 1.02, 57.84},
-                                           RateCase{0, 1.0, 0.0}, RateCase{30, 0.5, 60.0}));
+                                           RateCase{0, 1.0, 0.0}, RateCase{30, 0.5, 60.0}),
+    [](const auto &i) { return std::to_string(i.param.frames) + "FramesIn" + corvane::test::numberName(i.param.seconds) + "s"; });
 
 TEST(FPSMonitorTest, NoElapsedTimeKeepsTheFigure)
 {

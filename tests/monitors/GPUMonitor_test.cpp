@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "support/ParamNames.h"
 #include <gtest/gtest.h>
 
 using namespace corvane;
@@ -68,7 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
                       UtilCase{"one silent accelerator beside a busy one", {{accel({}), accel({5})}}, 0.05},
                       UtilCase{"idle is a figure too", {{accel({0})}}, 0.0},
                       UtilCase{"no figure anywhere", {{accel({}), accel({})}}, std::nullopt},
-                      UtilCase{"no accelerator", std::nullopt, std::nullopt}));
+                      UtilCase{"no accelerator", std::nullopt, std::nullopt}),
+    [](const auto &i) { return corvane::test::textName(i.param.what); });
 
 TEST(GPUMonitorTest, MissingFigureKeepsAndPushesTheOldValue)
 {
