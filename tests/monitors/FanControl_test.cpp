@@ -33,7 +33,7 @@ struct Rig {
         t->fpe2("F0Ac", 2000);
         t->fpe2("F1Ac", 1800);
         mon = std::make_unique<SMCMonitor>(std::move(t), clock, false);
-        mon->publish(mon->sample()); // fans named "Ventilator stânga" / "dreapta"
+        mon->publish(mon->sampler().sample()); // fans named "Ventilator stânga" / "dreapta"
         launcher->next = outcome;
         mon->fanControl()->setProcessLauncher(std::unique_ptr<ProcessLauncher>(launcher));
         mon->fanControl()->setHelperPath(helper);
