@@ -342,7 +342,7 @@ DisplayMonitor::DisplayMonitor(std::unique_ptr<DisplaySource> source, ScreenProv
     // in on the main thread, the only one allowed to touch them.
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.display-sampler"), Cadence::offsetThenEvery(0.0, 5.0),
-        sampleAndHandOver(m_sampler.get(), this), SamplerScheduler::Placement::OwnThread, clock);
+        sampleThenPublish(m_sampler.get(), this), SamplerScheduler::Placement::OwnThread, clock);
     if (autoStart)
         start();
 }

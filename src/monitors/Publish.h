@@ -72,7 +72,7 @@ struct IsOptional<std::optional<T>> : std::true_type {};
 // monitor itself is never touched, and its snapshot is handed over. A sampler returning an
 // empty optional publishes nothing that tick.
 template <class Sampler, class Monitor>
-std::function<void()> sampleAndHandOver(Sampler *sampler, Monitor *monitor)
+std::function<void()> sampleThenPublish(Sampler *sampler, Monitor *monitor)
 {
     return [sampler, monitor] {
         auto s = sampler->sample();

@@ -58,7 +58,7 @@ void SMCMonitor::startTimer()
 
 void SMCMonitor::refresh()
 {
-    QMetaObject::invokeMethod(m_worker, sampleAndHandOver(m_sampler.get(), this), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_worker, sampleThenPublish(m_sampler.get(), this), Qt::QueuedConnection);
 }
 
 QVariantList SMCMonitor::temperaturesVariant() const

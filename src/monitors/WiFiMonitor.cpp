@@ -12,7 +12,7 @@ WiFiMonitor::WiFiMonitor(std::unique_ptr<WiFiLink> link, const Clock &clock, boo
     : QObject(parent), m_sampler(std::make_unique<WiFiSampler>(std::move(link)))
 {
     m_scheduler = std::make_unique<SamplerScheduler>(
-        QStringLiteral("corvane.wifi"), Cadence::offsetThenEvery(0.1, 3.0), sampleAndHandOver(m_sampler.get(), this),
+        QStringLiteral("corvane.wifi"), Cadence::offsetThenEvery(0.1, 3.0), sampleThenPublish(m_sampler.get(), this),
         SamplerScheduler::Placement::OwnThread, clock);
     m_locationAuthorized = m_sampler->locationAuthorized();
     if (autoStart)

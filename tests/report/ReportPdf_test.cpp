@@ -51,11 +51,11 @@ struct LaptopHub {
 
     LaptopHub()
     {
-        system.publish(system.sample());
-        battery.publish(battery.sample());
-        storage.publish(storage.sample());
-        network.publish(network.sample());
-        processes.publish(processes.sample());
+        system.publish(system.sampler().sample());
+        battery.publish(battery.sampler().sample());
+        storage.publish(storage.sampler().sample());
+        network.publish(network.sampler().sample());
+        processes.publish(processes.sampler().sample());
         WiFiMonitor::WiFiSample link;
         link.isConnected = true;
         link.ssid = QStringLiteral("Acasă-5G");
