@@ -48,7 +48,7 @@ struct BatteryFeed {
         b.fullChargeCapacity = std::llround(health * 100);
         b.temperature = std::llround(temp * 100);
         src->battery = b;
-        mon.publish(mon.sample());
+        mon.publish(mon.sampler().sample());
     }
 };
 

@@ -378,6 +378,7 @@ TEST(DisplayMonitorTest, ThisMachineWithoutDisplaysPublishesAnEmptyList)
     DisplayMonitor m; // real backends; the tests run offscreen
     QSignalSpy spy(&m, &DisplayMonitor::updated);
     ASSERT_TRUE(spy.wait(2000));
-    if (QGuiApplication::platformName() == u"offscreen")
+    if (QGuiApplication::platformName() == u"offscreen") {
         EXPECT_TRUE(m.displays().isEmpty());
+    }
 }

@@ -58,8 +58,9 @@ TEST_P(GPUReadUtilization, TakesTheHighestFigureOfAnyAccelerator)
     const auto &c = GetParam();
     const auto got = GPUSampler::readUtilization(c.accelerators);
     ASSERT_EQ(got.has_value(), c.expected.has_value()) << c.what;
-    if (c.expected)
+    if (c.expected) {
         EXPECT_DOUBLE_EQ(*got, *c.expected) << c.what;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
