@@ -1,4 +1,6 @@
 #include "app/AppDelegate.h"
+
+#include "common/Log.h"
 #include "state/BarModeSettings.h"
 #include "state/Updater.h"
 
@@ -94,7 +96,7 @@ QQuickWindow *AppDelegate::createBarPanel(const QRect &rect)
     QObject *obj = component.createWithInitialProperties({{QStringLiteral("visible"), false}});
     auto *win = qobject_cast<QQuickWindow *>(obj);
     if (!win) {
-        qWarning() << "Bar Mode panel could not be created:" << component.errorString();
+        qCWarning(lcUi) << "Bar Mode panel could not be created:" << component.errorString();
         delete obj;
         return nullptr;
     }

@@ -1,4 +1,6 @@
 #include "app/MenuBarExtra.h"
+
+#include "common/Log.h"
 #include "common/Numbers.h"
 
 #include <QCursor>
@@ -108,7 +110,7 @@ void MenuBarExtra::togglePopup()
         QQmlComponent c(m_engine, QUrl(QStringLiteral("qrc:/Corvane/MenuBarPopupWindow.qml")));
         m_popup = qobject_cast<QQuickWindow *>(c.createWithInitialProperties({{QStringLiteral("visible"), false}}));
         if (!m_popup) {
-            qWarning() << "Popup could not be created:" << c.errorString();
+            qCWarning(lcUi) << "Popup could not be created:" << c.errorString();
             return;
         }
         connect(m_popup, &QWindow::visibleChanged, this, &MenuBarExtra::popupVisibilityChanged);

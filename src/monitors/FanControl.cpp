@@ -1,17 +1,16 @@
 #include "monitors/FanControl.h"
 
+#include "common/Log.h"
+
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 
-#include <algorithm>
-#include <memory>
 #include <utility>
 
 namespace corvane {
 
-FanControlBridge::FanControlBridge(QObject *parent) : QObject(parent) {}
+FanControlBridge::FanControlBridge(QObject *parent) : QObject(parent), m_launcher(makeElevatedLauncher()) {}
 
 std::optional<QString> FanControlBridge::locateHelper(const QString &appDir)
 {
@@ -47,57 +46,41 @@ QStringList FanControlBridge::helperArguments(std::optional<long long> rpm, std:
     return args;
 }
 
-FanControlBridge::Outcome FanControlBridge::outcomeFor(QProcess::ExitStatus status, int exitCode)
+FanControlBridge::Outcome FanControlBridge::outcomeFor(const ProcessOutcome &ended)
 {
-    if (status == QProcess::NormalExit && exitCode == 0)
+    using End = ProcessOutcome::End;
+    if (ended.succeeded())
         return {true, QString()};
-    if (status == QProcess::NormalExit && exitCode == kLauncherDismissed)
+    const QString said = QString::fromUtf8(ended.errorOutput).trimmed();
+    switch (ended.end) {
+    case End::dismissed:
+        qCInfo(lcMonitors) << "fan command cancelled at the authentication prompt";
         return {false, QStringLiteral("Anulat")};
+    case End::failedToStart:
+        return {false, ended.errorText};
+    case End::exited:
+        qCWarning(lcMonitors).noquote() << "fan helper refused the command (status" << ended.exitCode
+                                        << "):" << (said.isEmpty() ? QStringLiteral("no reason given") : said);
+        break;
+    case End::crashed:
+    case End::timedOut:
+        qCWarning(lcMonitors).noquote() << "fan helper did not finish normally:" << ended.errorText << said;
+        break;
+    }
     return {false, QStringLiteral("SMC a refuzat comanda")};
 }
 
 void FanControlBridge::run(const QString &helper, const QStringList &args, std::function<void(Outcome)> done)
 {
-    auto *proc = new QProcess(this);
-    proc->setProgram(m_launcher);
-    proc->setArguments(QStringList{helper} + args);
-    proc->setProcessChannelMode(QProcess::ForwardedOutputChannel);
-    // Read as it arrives so a talkative helper never stalls on a full pipe; the text is
-    // not shown, only the exit status counts.
-    connect(proc, &QProcess::readyReadStandardError, proc, [proc] { proc->readAllStandardError(); });
-    auto finish = std::make_shared<std::function<void(Outcome)>>(std::move(done));
-    connect(proc, &QProcess::finished, this, [proc, finish](int code, QProcess::ExitStatus st) {
-        proc->deleteLater();
-        if (*finish)
-            std::exchange(*finish, nullptr)(outcomeFor(st, code));
+    m_launcher->start(helper, args, this, [done = std::move(done)](const ProcessOutcome &ended) {
+        if (done)
+            done(outcomeFor(ended));
     });
-    connect(proc, &QProcess::errorOccurred, this, [proc, finish](QProcess::ProcessError e) {
-        if (e != QProcess::FailedToStart)
-            return; // a crash or kill also ends in finished()
-        proc->deleteLater();
-        if (*finish)
-            std::exchange(*finish, nullptr)(Outcome{false, proc->errorString()});
-    });
-    proc->start();
 }
 
 void FanControlBridge::runBlocking(const QString &helper, const QStringList &args)
 {
-    QProcess proc;
-    proc.setProgram(m_launcher);
-    proc.setArguments(QStringList{helper} + args);
-    proc.setStandardOutputFile(QProcess::nullDevice());
-    proc.setStandardErrorFile(QProcess::nullDevice());
-    QElapsedTimer elapsed;
-    elapsed.start();
-    proc.start();
-    if (!proc.waitForStarted(m_restoreTimeoutMs))
-        return;
-    const int left = std::max(0, m_restoreTimeoutMs - static_cast<int>(elapsed.elapsed()));
-    if (!proc.waitForFinished(left)) {
-        proc.kill();
-        proc.waitForFinished(500);
-    }
+    outcomeFor(m_launcher->run(helper, args, m_restoreTimeoutMs));
 }
 
 } // namespace corvane

@@ -1,7 +1,9 @@
 #include "notify/BatteryHistory.h"
 
+#include "common/Log.h"
+#include "monitors/BatteryMonitor.h"
+#include "notify/Distinct.h"
 #include "notify/HistoryDecode.h"
-#include "notify/PropertyWatch.h"
 #include "platform/Clock.h"
 
 #include <QCoreApplication>
@@ -13,19 +15,13 @@
 
 #include <cmath>
 #include <map>
+#include <memory>
 
 namespace corvane {
 
 namespace {
 BatteryHistory *s_shared = nullptr;
 const QString kFileName = QStringLiteral("battery-history.json");
-
-double readDouble(QObject *monitor, const char *name)
-{
-    bool ok = false;
-    const double v = PropertyWatch::read(monitor, name).toDouble(&ok);
-    return ok ? v : std::nan("");
-}
 
 QDateTime fromRef(double ref)
 {
@@ -90,26 +86,26 @@ BatteryHistory::~BatteryHistory()
 
 double BatteryHistory::nowRef() const { return m_clock.wallSeconds() - kReferenceEpochOffset; }
 
-void BatteryHistory::bind(QObject *batteryMonitor)
+void BatteryHistory::bind(BatteryMonitor *batteryMonitor)
 {
-    QPointer<QObject> monitor(batteryMonitor);
-    // Captured once the refresh that changed the percentage is complete, so all fields of a
-    // snapshot come from the same refresh.
-    auto *watch = new PropertyWatch(batteryMonitor, "percentage", PropertyWatch::Distinct | PropertyWatch::AfterUpdate,
-                                    [this, monitor](const QVariant &) {
-                                        if (monitor)
-                                            capture(monitor);
-                                    },
-                                    this);
-    watch->start();
+    if (!batteryMonitor)
+        return;
+    // Read on updated(), so every field of a snapshot comes from the same refresh.
+    auto percentage = std::make_shared<Distinct<double>>();
+    auto onRefresh = [this, batteryMonitor, percentage] {
+        if (percentage->changed(batteryMonitor->percentage()))
+            capture(*batteryMonitor);
+    };
+    onRefresh();
+    connect(batteryMonitor, &BatteryMonitor::updated, this, onRefresh);
 }
 
-void BatteryHistory::capture(QObject *batteryMonitor)
+void BatteryHistory::capture(const BatteryMonitor &battery)
 {
     const uint64_t nowNs = m_clock.monotonicNs();
     if (m_lastCapturedNs && double(nowNs - *m_lastCapturedNs) / 1e9 < captureInterval)
         return;
-    const double percentage = readDouble(batteryMonitor, "percentage");
+    const double percentage = battery.percentage();
     if (!(percentage > 0))
         return;
 
@@ -117,10 +113,10 @@ void BatteryHistory::capture(QObject *batteryMonitor)
     s.id = QUuid::createUuid();
     s.date = nowRef();
     s.percent = percentage;
-    s.isCharging = PropertyWatch::read(batteryMonitor, "isCharging").toBool();
-    s.healthPercent = readDouble(batteryMonitor, "healthPercentage");
-    s.cycleCount = PropertyWatch::read(batteryMonitor, "cycleCount").toLongLong();
-    s.temperature = readDouble(batteryMonitor, "temperatureCelsius");
+    s.isCharging = battery.isCharging();
+    s.healthPercent = battery.healthPercentage();
+    s.cycleCount = battery.cycleCount();
+    s.temperature = battery.temperatureCelsius();
     // A snapshot that can't be written as JSON would block every later save.
     if (!std::isfinite(s.percent) || !std::isfinite(s.healthPercent) || !std::isfinite(s.temperature))
         return;
@@ -137,7 +133,10 @@ void BatteryHistory::save()
 {
     bool ok = false;
     const QByteArray bytes = encode(m_snapshots, &ok);
-    if (ok)
+    // The whole list is written each time, so a failed save is retried by the next capture.
+    if (!ok)
+        qCWarning(lcNotify) << "battery history not saved: a snapshot has no JSON form";
+    else
         m_file.save(bytes);
 }
 

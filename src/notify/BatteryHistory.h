@@ -18,8 +18,8 @@ class QJSEngine;
 
 namespace corvane {
 
+class BatteryMonitor;
 class Clock;
-class PropertyWatch;
 
 struct BatterySnapshot {
     Q_GADGET
@@ -66,10 +66,11 @@ public:
     BatteryHistory(const QString &folder, const Clock &clock, QObject *parent = nullptr);
     ~BatteryHistory() override;
 
-    // Follows the monitor's `percentage`; captures at once and on every change.
-    void bind(QObject *batteryMonitor);
+    // Follows the monitor's `percentage`; captures at once and on every change, each
+    // snapshot from one whole refresh of the monitor.
+    void bind(BatteryMonitor *batteryMonitor);
     // Appends a snapshot of the monitor when due (see the .cpp).
-    void capture(QObject *batteryMonitor);
+    void capture(const BatteryMonitor &batteryMonitor);
     void save();
     QString historyPath() const { return m_file.path(); }
 

@@ -1,5 +1,6 @@
 #include "notify/HistoryFile.h"
 
+#include "common/Log.h"
 #include "platform/Clock.h"
 
 #include <QDateTime>
@@ -8,7 +9,6 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QUuid>
-#include <QtDebug>
 
 #include <charconv>
 #include <cmath>
@@ -62,10 +62,10 @@ void HistoryFile::moveAside()
         target = p + QStringLiteral(".corrupt-") + stamp + QLatin1Char('-') + QString::number(n);
     if (QFile::rename(p, target)) {
         m_quarantined = target;
-        qWarning().noquote() << "[History] unreadable file kept as" << target;
+        qCWarning(lcNotify).noquote() << "unreadable history file kept as" << target;
     } else {
         m_blocked = true;
-        qWarning().noquote() << "[History] unreadable file could not be moved aside; not saving over" << p;
+        qCWarning(lcNotify).noquote() << "unreadable history file could not be moved aside; not saving over" << p;
     }
 }
 
@@ -74,12 +74,16 @@ bool HistoryFile::save(const QByteArray &bytes)
     const QString p = path();
     if (p.isEmpty() || m_blocked)
         return false;
-    QDir().mkpath(m_folder);
-    QSaveFile f(p);
-    if (!f.open(QIODevice::WriteOnly))
+    if (!QDir().mkpath(m_folder)) {
+        qCWarning(lcNotify).noquote() << "history not saved: cannot create folder" << m_folder;
         return false;
-    f.write(bytes);
-    return f.commit();
+    }
+    QSaveFile f(p);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
+        qCWarning(lcNotify).noquote() << "history not saved to" << p << ":" << f.errorString();
+        return false;
+    }
+    return true;
 }
 
 namespace json {

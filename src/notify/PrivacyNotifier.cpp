@@ -1,7 +1,9 @@
 #include "notify/PrivacyNotifier.h"
 
+#include "monitors/CameraMonitor.h"
+#include "monitors/MicrophoneMonitor.h"
+#include "notify/Distinct.h"
 #include "notify/HistoryDecode.h"
-#include "notify/PropertyWatch.h"
 #include "platform/Clock.h"
 #include "platform/FrontmostApp.h"
 #include "platform/Notifications.h"
@@ -11,8 +13,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPointer>
-#include <QSettings>
 
 #include <cmath>
 #include <memory>
@@ -24,19 +24,6 @@ PrivacyNotifier *s_shared = nullptr;
 const QString kFileName = QStringLiteral("privacy-history.json");
 const QString kNotifyCamera = QStringLiteral("privacy.notifyCamera");
 const QString kNotifyMic = QStringLiteral("privacy.notifyMic");
-
-bool readSwitch(const QString &key)
-{
-    QSettings settings;
-    const QVariant v = settings.value(key);
-    return v.isValid() ? v.toBool() : true;
-}
-
-void writeSwitch(const QString &key, bool on)
-{
-    QSettings settings;
-    settings.setValue(key, on);
-}
 
 // Spaces and tabs only; other white space is part of the text.
 QString trimBlanks(const QString &s)
@@ -131,53 +118,60 @@ void PrivacyNotifier::refreshAuthorization()
         m_notifications->queryAuthorization(this, [this](bool ok) { applyNotificationSettings(ok); });
 }
 
-bool PrivacyNotifier::notifyCamera() const { return readSwitch(kNotifyCamera); }
+bool PrivacyNotifier::notifyCamera() const { return m_settings.readBool(kNotifyCamera, true); }
 void PrivacyNotifier::setNotifyCamera(bool on)
 {
-    writeSwitch(kNotifyCamera, on);
+    m_settings.write(kNotifyCamera, on);
     emit notifyCameraChanged();
 }
-bool PrivacyNotifier::notifyMic() const { return readSwitch(kNotifyMic); }
+bool PrivacyNotifier::notifyMic() const { return m_settings.readBool(kNotifyMic, true); }
 void PrivacyNotifier::setNotifyMic(bool on)
 {
-    writeSwitch(kNotifyMic, on);
+    m_settings.write(kNotifyMic, on);
     emit notifyMicChanged();
 }
 
-void PrivacyNotifier::bind(QObject *camera, QObject *mic)
+void PrivacyNotifier::bind(CameraMonitor *camera, MicrophoneMonitor *mic)
 {
-    watch(camera, "isCameraOn", "activeCameraNames", PrivacyEvent::Kind::camera);
-    watch(mic, "isMicrophoneOn", "activeMicNames", PrivacyEvent::Kind::microphone);
+    if (camera) {
+        const auto onCamera = follower(
+            PrivacyEvent::Kind::camera, [camera] { return camera->isCameraOn(); },
+            [camera] { return camera->activeCameraNames(); });
+        onCamera();
+        connect(camera, &CameraMonitor::updated, this, onCamera);
+    }
+    if (mic) {
+        const auto onMic = follower(
+            PrivacyEvent::Kind::microphone, [mic] { return mic->isMicrophoneOn(); },
+            [mic] { return mic->activeMicNames(); });
+        onMic();
+        connect(mic, &MicrophoneMonitor::updated, this, onMic);
+    }
 }
 
-void PrivacyNotifier::watch(QObject *monitor, const char *flag, const char *names, PrivacyEvent::Kind kind)
+std::function<void()> PrivacyNotifier::follower(PrivacyEvent::Kind kind, std::function<bool()> isOn,
+                                                std::function<QStringList()> names)
 {
-    // The devices that were running most recently: a switch-off event names the device that
-    // stopped, although the monitor's list is already empty by then.
-    auto lastRunning = std::make_shared<QStringList>();
-    (new PropertyWatch(monitor, names, PropertyWatch::None,
-                       [lastRunning](const QVariant &v) {
-                           const QStringList list = v.toStringList();
-                           if (!list.isEmpty())
-                               *lastRunning = list;
-                       },
-                       this))->start();
-
-    // Handled after the monitor's evaluation completes, so a switch-on event names the device
-    // of that same evaluation.
-    QPointer<QObject> source(monitor);
-    (new PropertyWatch(monitor, flag, PropertyWatch::Distinct | PropertyWatch::AfterUpdate,
-                       [this, source, names, kind, lastRunning](const QVariant &v) {
-                           const bool active = v.toBool();
-                           const QStringList current =
-                               source ? PropertyWatch::read(source, names).toStringList() : QStringList();
-                           const QStringList &from = active ? current : *lastRunning;
-                           std::optional<QString> name;
-                           if (!from.isEmpty())
-                               name = from.first();
-                           record(kind, active, name);
-                       },
-                       this))->start();
+    struct Seen {
+        Distinct<bool> active;
+        // The devices that were running most recently: a switch-off event names the device
+        // that stopped, although the monitor's list is already empty by then.
+        QStringList lastRunning;
+    };
+    auto seen = std::make_shared<Seen>();
+    return [this, kind, isOn = std::move(isOn), names = std::move(names), seen] {
+        const bool active = isOn();
+        const QStringList current = names();
+        if (seen->active.changed(active)) {
+            const QStringList &from = active ? current : seen->lastRunning;
+            std::optional<QString> name;
+            if (!from.isEmpty())
+                name = from.first();
+            record(kind, active, name);
+        }
+        if (!current.isEmpty())
+            seen->lastRunning = current;
+    };
 }
 
 void PrivacyNotifier::record(PrivacyEvent::Kind kind, bool active, const std::optional<QString> &deviceName)

@@ -1,6 +1,7 @@
 #pragma once
 // Camera and microphone use: a history of on/off events (newest first, 50 kept, stored in
 // "privacy-history.json") and a notification when a device switches on.
+#include "common/StoredSettings.h"
 #include "notify/HistoryFile.h"
 
 #include <QDateTime>
@@ -10,6 +11,7 @@
 #include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 
+#include <functional>
 #include <optional>
 
 class QQmlEngine;
@@ -17,8 +19,10 @@ class QJSEngine;
 
 namespace corvane {
 
+class CameraMonitor;
 class Clock;
 class FrontmostApp;
+class MicrophoneMonitor;
 class Notifications;
 
 struct PrivacyEvent {
@@ -71,9 +75,9 @@ public:
                     const Clock &clock, QObject *parent = nullptr);
     ~PrivacyNotifier() override;
 
-    // Follows `isCameraOn` / `isMicrophoneOn`; records one event per kind at once (camera
-    // first) and one per change after that.
-    void bind(QObject *camera, QObject *mic);
+    // Follows `isCameraOn` / `isMicrophoneOn` with the device names of the same snapshot;
+    // records one event per kind at once (camera first) and one per change after that.
+    void bind(CameraMonitor *camera, MicrophoneMonitor *mic);
 
     bool authorized() const { return m_authorized; }
     // Completion of the notification-settings query (authorised or not).
@@ -113,12 +117,15 @@ signals:
     void historyChanged();
 
 private:
-    void watch(QObject *monitor, const char *flag, const char *names, PrivacyEvent::Kind kind);
+    // The handler of one monitor's snapshots.
+    std::function<void()> follower(PrivacyEvent::Kind kind, std::function<bool()> isOn,
+                                   std::function<QStringList()> names);
 
     Notifications *m_notifications;
     const FrontmostApp &m_frontmost;
     const Clock &m_clock;
     HistoryFile m_file;
+    StoredSettings m_settings;
     bool m_authorized = false;
     QList<PrivacyEvent> m_history;
 };

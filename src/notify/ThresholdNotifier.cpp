@@ -1,48 +1,27 @@
 #include "notify/ThresholdNotifier.h"
 
 #include "common/Numbers.h"
-#include "notify/PropertyWatch.h"
+#include "monitors/BatteryMonitor.h"
+#include "monitors/SMCMonitor.h"
+#include "monitors/SystemMonitor.h"
 #include "platform/Clock.h"
 #include "platform/Notifications.h"
 
 #include <QCoreApplication>
 #include <QJSEngine>
-#include <QPointer>
-#include <QSettings>
 
 #include <cmath>
+#include <memory>
 
 namespace corvane {
 
 namespace {
 ThresholdNotifier *s_shared = nullptr;
 
-bool readBool(const char *key, bool fallback)
-{
-    QSettings settings;
-    const QVariant v = settings.value(QLatin1String(key));
-    return v.isValid() ? v.toBool() : fallback;
-}
-
 // Thresholds are printed as integers, so only finite values in the integer range are usable.
-double readThreshold(const char *key, double fallback)
-{
-    QSettings settings;
-    bool ok = false;
-    const double v = settings.value(QLatin1String(key)).toDouble(&ok);
-    if (!ok || !checkedCast<long long>(v))
-        return fallback;
-    return v;
-}
+double usableThreshold(double v, double fallback) { return checkedCast<long long>(v) ? v : fallback; }
 
 QString integerText(double v) { return QString::number(saturatingCast<long long>(v)); }
-
-double toDouble(const QVariant &v)
-{
-    bool ok = false;
-    const double d = v.toDouble(&ok);
-    return ok ? d : std::nan("");
-}
 } // namespace
 
 ThresholdNotifier *ThresholdNotifier::shared()
@@ -70,43 +49,57 @@ ThresholdNotifier::~ThresholdNotifier()
         s_shared = nullptr;
 }
 
-bool ThresholdNotifier::notifyCPU() const { return readBool("thr.notifyCPU", true); }
+bool ThresholdNotifier::notifyCPU() const { return m_settings.readBool(QStringLiteral("thr.notifyCPU"), true); }
 void ThresholdNotifier::setNotifyCPU(bool on)
 {
-    QSettings settings;
-    settings.setValue(QStringLiteral("thr.notifyCPU"), on);
+    m_settings.write(QStringLiteral("thr.notifyCPU"), on);
     emit notifyCPUChanged();
 }
-bool ThresholdNotifier::notifyBattery() const { return readBool("thr.notifyBattery", true); }
-bool ThresholdNotifier::notifyThermal() const { return readBool("thr.notifyThermal", true); }
-bool ThresholdNotifier::notifyCPUTemp() const { return readBool("thr.notifyCPUTemp", true); }
-double ThresholdNotifier::cpuThresholdPct() const { return readThreshold("thr.cpuPct", 85); }
-double ThresholdNotifier::cpuSustainedSecs() const { return readThreshold("thr.cpuSecs", 60); }
-double ThresholdNotifier::batteryThresholdPct() const { return readThreshold("thr.batteryPct", 15); }
-double ThresholdNotifier::tempThresholdC() const { return readThreshold("thr.tempC", 50); }
-double ThresholdNotifier::cpuTempThresholdC() const { return readThreshold("thr.cpuTempC", 95); }
+bool ThresholdNotifier::notifyBattery() const { return m_settings.readBool(QStringLiteral("thr.notifyBattery"), true); }
+bool ThresholdNotifier::notifyThermal() const { return m_settings.readBool(QStringLiteral("thr.notifyThermal"), true); }
+bool ThresholdNotifier::notifyCPUTemp() const { return m_settings.readBool(QStringLiteral("thr.notifyCPUTemp"), true); }
+double ThresholdNotifier::threshold(const QString &key, double fallback) const
+{
+    return usableThreshold(m_settings.readDouble(key, fallback), fallback);
+}
+double ThresholdNotifier::cpuThresholdPct() const { return threshold(QStringLiteral("thr.cpuPct"), 85); }
+double ThresholdNotifier::cpuSustainedSecs() const { return threshold(QStringLiteral("thr.cpuSecs"), 60); }
+double ThresholdNotifier::batteryThresholdPct() const { return threshold(QStringLiteral("thr.batteryPct"), 15); }
+double ThresholdNotifier::tempThresholdC() const { return threshold(QStringLiteral("thr.tempC"), 50); }
+double ThresholdNotifier::cpuTempThresholdC() const { return threshold(QStringLiteral("thr.cpuTempC"), 95); }
 
-void ThresholdNotifier::bind(QObject *system, QObject *battery, QObject *smc)
+void ThresholdNotifier::bind(SystemMonitor *system, BatteryMonitor *battery, SMCMonitor *smc)
 {
     // The CPU rule sees every sample: a load that stays exactly the same (say 100 %) must
     // still reach the sustained time.
-    (new PropertyWatch(system, "cpuUsage", PropertyWatch::None,
-                       [this](const QVariant &v) { evaluateCPU(toDouble(v)); }, this))->start();
+    if (system) {
+        evaluateCPU(system->cpuUsage());
+        connect(system, &SystemMonitor::updated, this, [this, system] { evaluateCPU(system->cpuUsage()); });
+    }
 
-    // Run after the battery refresh completes, so `isCharging` belongs to the same refresh
+    // Both battery rules read one whole snapshot, so `isCharging` belongs to the same refresh
     // as the percentage (plugging in while the charge drops doesn't alert).
-    QPointer<QObject> bat(battery);
-    (new PropertyWatch(battery, "percentage", PropertyWatch::Distinct | PropertyWatch::AfterUpdate,
-                       [this, bat](const QVariant &v) {
-                           if (bat)
-                               evaluateBattery(toDouble(v), PropertyWatch::read(bat, "isCharging").toBool());
-                       },
-                       this))->start();
-    (new PropertyWatch(battery, "temperatureCelsius", PropertyWatch::Distinct,
-                       [this](const QVariant &v) { evaluateBatteryTemperature(toDouble(v)); }, this))->start();
-    if (smc)
-        (new PropertyWatch(smc, "cpuTemp", PropertyWatch::Distinct,
-                           [this](const QVariant &v) { evaluateCPUTemperature(toDouble(v)); }, this))->start();
+    if (battery) {
+        auto percentage = std::make_shared<Distinct<double>>();
+        auto temperature = std::make_shared<Distinct<double>>();
+        auto onBattery = [this, battery, percentage, temperature] {
+            if (percentage->changed(battery->percentage()))
+                evaluateBattery(battery->percentage(), battery->isCharging());
+            if (temperature->changed(battery->temperatureCelsius()))
+                evaluateBatteryTemperature(battery->temperatureCelsius());
+        };
+        onBattery();
+        connect(battery, &BatteryMonitor::updated, this, onBattery);
+    }
+    if (smc) {
+        auto cpuTemp = std::make_shared<Distinct<double>>();
+        auto onSmc = [this, smc, cpuTemp] {
+            if (cpuTemp->changed(smc->cpuTemp()))
+                evaluateCPUTemperature(smc->cpuTemp());
+        };
+        onSmc();
+        connect(smc, &SMCMonitor::updated, this, onSmc);
+    }
 }
 
 bool ThresholdNotifier::cooldownPassed(std::optional<uint64_t> &lastFired)

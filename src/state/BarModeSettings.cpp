@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QJSEngine>
-#include <QSettings>
 
 namespace corvane {
 
@@ -94,35 +93,33 @@ BarModeSettings::Position BarModeSettings::decodePosition(const QString &stored)
 
 QString BarModeSettings::positionRaw() const
 {
-    return QSettings().value(QStringLiteral("bar.position"), QStringLiteral("top")).toString();
+    return m_settings.value(QStringLiteral("bar.position"), QStringLiteral("top")).toString();
 }
 
 void BarModeSettings::setPositionRaw(const QString &raw)
 {
-    QSettings().setValue(QStringLiteral("bar.position"), raw);
-    emit changed();
+    if (raw == positionRaw())
+        return;
+    m_settings.write(QStringLiteral("bar.position"), raw);
+    emit positionRawChanged();
 }
 
-double BarModeSettings::height() const
-{
-    bool ok = false;
-    const double h = QSettings().value(QStringLiteral("bar.height"), 140.0).toDouble(&ok);
-    return ok ? h : 140.0;
-}
+double BarModeSettings::height() const { return m_settings.readDouble(QStringLiteral("bar.height"), 140.0); }
 
 void BarModeSettings::setHeight(double h)
 {
-    QSettings().setValue(QStringLiteral("bar.height"), h);
-    emit changed();
+    if (h == height())
+        return;
+    m_settings.write(QStringLiteral("bar.height"), h);
+    emit heightChanged();
 }
 
-bool BarModeSettings::isVisible(Pill p) const { return QSettings().value(key(p), true).toBool(); }
+bool BarModeSettings::isVisible(Pill p) const { return m_settings.readBool(key(p), true); }
 
 void BarModeSettings::toggle(Pill p)
 {
-    QSettings s;
-    s.setValue(key(p), !s.value(key(p), true).toBool());
-    emit changed();
+    m_settings.write(key(p), !isVisible(p));
+    emit pillsChanged();
 }
 
 QStringList BarModeSettings::pillRawValues() const

@@ -1,5 +1,7 @@
 #pragma once
 // What the Bar Mode strip shows and where: edge, height and one flag per pill, all in settings.
+#include "common/StoredSettings.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -16,8 +18,8 @@ class BarModeSettings : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_SINGLETON
-    Q_PROPERTY(QString positionRaw READ positionRaw WRITE setPositionRaw NOTIFY changed)
-    Q_PROPERTY(double height READ height WRITE setHeight NOTIFY changed)
+    Q_PROPERTY(QString positionRaw READ positionRaw WRITE setPositionRaw NOTIFY positionRawChanged)
+    Q_PROPERTY(double height READ height WRITE setHeight NOTIFY heightChanged)
     Q_PROPERTY(QStringList pills READ pillRawValues CONSTANT)
 public:
     enum class Position { top, bottom };
@@ -54,12 +56,19 @@ public:
     Q_INVOKABLE QString pillTitle(const QString &pill) const;
     Q_INVOKABLE QString pillIcon(const QString &pill) const;
 
+    // Writes that haven't reached the disk yet go now.
+    void flush() { m_settings.flush(); }
+
 signals:
-    // Not a published field: lets bound views re-read after a write.
-    void changed();
+    void positionRawChanged();
+    void heightChanged();
+    // A pill's flag changed: lets bound views re-read the flags.
+    void pillsChanged();
 
 private:
     explicit BarModeSettings(QObject *parent);
+
+    StoredSettings m_settings;
 };
 
 } // namespace corvane

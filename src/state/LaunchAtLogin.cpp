@@ -1,5 +1,7 @@
 #include "state/LaunchAtLogin.h"
 
+#include "common/Log.h"
+
 #include <QCoreApplication>
 #include <QJSEngine>
 
@@ -45,6 +47,8 @@ void LaunchAtLogin::setIsEnabled(bool v)
 
 void LaunchAtLogin::setLastError(std::optional<QString> e)
 {
+    if (e)
+        qCWarning(lcState).noquote() << "launch at login not changed:" << *e;
     m_lastError = std::move(e);
     emit lastErrorChanged();
 }

@@ -117,7 +117,8 @@ QColor accentSecondary(AppTheme t)
 
 AppTheme ThemeManager::loadTheme()
 {
-    QSettings settings;
+    // Read once per run; the theme manager's own store writes it from then on.
+    const QSettings settings;
     return Themes::fromRawValue(settings.value(QStringLiteral("widget.theme")).toString())
         .value_or(AppTheme::aurora);
 }
@@ -157,8 +158,7 @@ void ThemeManager::setTheme(AppTheme t)
     m_theme = t;
     s_current = t;
     emit themeChanged();
-    QSettings settings;
-    settings.setValue(QStringLiteral("widget.theme"), Themes::rawValue(t));
+    m_settings.write(QStringLiteral("widget.theme"), Themes::rawValue(t));
 }
 
 void ThemeManager::setThemeRaw(const QString &raw)

@@ -1,5 +1,7 @@
 #pragma once
 // The five colour themes, the process-wide current theme and its persistence.
+#include "common/StoredSettings.h"
+
 #include <QColor>
 #include <QList>
 #include <QObject>
@@ -66,6 +68,7 @@ signals:
 private:
     explicit ThemeManager(QObject *parent);
     AppTheme m_theme;
+    StoredSettings m_settings;
 };
 
 } // namespace corvane

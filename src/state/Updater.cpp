@@ -1,5 +1,7 @@
 #include "state/Updater.h"
 
+#include "common/Log.h"
+
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
@@ -84,7 +86,7 @@ std::optional<AppcastItem> newestAppcastItem(const QByteArray &xml, QString *err
 void UpdaterDelegate::didAbortWithError(const QString &description) const
 {
     // Plain text: the description is never used as a format string.
-    qWarning().noquote() << QStringLiteral("[Updater] aborted: ") + description;
+    qCWarning(lcState).noquote() << QStringLiteral("[Updater] aborted: ") + description;
 }
 
 AppcastController::AppcastController(QUrl feed, const UpdaterDelegate *delegate, Presenter presenter, QObject *parent)

@@ -110,7 +110,15 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{"applesmc", {"bogus"}},
                       Refusal{"hwmon", {"set", "1000", "2"}},         // fan without a known range
                       Refusal{"hwmon", {"set", "1000"}}),             // …which blocks "every fan" too
-    [](const auto &info) { return "case" + std::to_string(info.index); });
+    [](const auto &info) {
+        std::string name = info.param.fixture;
+        for (const auto &a : info.param.args) {
+            name += '_';
+            for (char c : a.toStdString())
+                name += c == ' ' ? "space" : c == '-' ? "minus" : c == '+' ? "plus" : c == '.' ? "point" : std::string(1, c);
+        }
+        return name;
+    });
 
 TEST(Smcfan, AppleSmcSetAndRestore)
 {

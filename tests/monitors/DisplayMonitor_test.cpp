@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "support/ParamNames.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -180,7 +181,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, ModeLabel,
                                            LabelCase{{640, 480, 29.5}, "640 × 480 @ 30 Hz"},
                                            LabelCase{{640, 480, 74.49}, "640 × 480 @ 74 Hz"},
                                            LabelCase{{640, 480, std::nan("")}, "640 × 480 @ — Hz"},
-                                           LabelCase{{640, 480, 1e300}, "640 × 480 @ — Hz"}));
+                                           LabelCase{{640, 480, 1e300}, "640 × 480 @ — Hz"}),
+    [](const auto &i) { return "At" + corvane::test::numberName(i.param.mode.refresh) + "Hz"; });
 
 struct BitsCase {
     const char *encoding;
@@ -194,7 +196,8 @@ TEST_P(BitsPerColor, SubstringsInOrder)
 INSTANTIATE_TEST_SUITE_P(Cases, BitsPerColor,
                          ::testing::Values(BitsCase{"64", 16}, BitsCase{"30", 10}, BitsCase{"16", 5},
                                            BitsCase{"24", 8}, BitsCase{"", 8}, BitsCase{"1664", 16},
-                                           BitsCase{"3016", 10}));
+                                           BitsCase{"3016", 10}),
+    [](const auto &i) { return "Encoding" + corvane::test::textName(i.param.encoding); });
 
 // ---- a laptop with its panel and an HDMI monitor ----
 
@@ -375,6 +378,7 @@ TEST(DisplayMonitorTest, ThisMachineWithoutDisplaysPublishesAnEmptyList)
     DisplayMonitor m; // real backends; the tests run offscreen
     QSignalSpy spy(&m, &DisplayMonitor::updated);
     ASSERT_TRUE(spy.wait(2000));
-    if (QGuiApplication::platformName() == u"offscreen")
+    if (QGuiApplication::platformName() == u"offscreen") {
         EXPECT_TRUE(m.displays().isEmpty());
+    }
 }

@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "support/ParamNames.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -58,7 +59,8 @@ TEST_P(FPSRate, CountsFramesOverTheElapsedInterval)
 
 INSTANTIATE_TEST_SUITE_P(Cases, FPSRate,
                          ::testing::Values(RateCase{120, 1.0, 120.0}, RateCase{59, 1.02, 57.84},
-                                           RateCase{0, 1.0, 0.0}, RateCase{30, 0.5, 60.0}));
+                                           RateCase{0, 1.0, 0.0}, RateCase{30, 0.5, 60.0}),
+    [](const auto &i) { return std::to_string(i.param.frames) + "FramesIn" + corvane::test::numberName(i.param.seconds) + "s"; });
 
 TEST(FPSMonitorTest, NoElapsedTimeKeepsTheFigure)
 {
@@ -162,8 +164,9 @@ TEST(FPSMonitorTest, CountsTheSwapsOfARealWindow)
     redraw.start(10);
     QSignalSpy spy(&m, &FPSMonitor::currentFPSChanged);
     ASSERT_TRUE(spy.wait(3000));
-    if (m.currentFPS() == 0)
+    if (m.currentFPS() == 0) {
         ASSERT_TRUE(spy.wait(3000));
+    }
     EXPECT_GT(m.currentFPS(), 0.0);
     m.stop();
     EXPECT_FALSE(m.isRunning());

@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "support/ParamNames.h"
 #include <gtest/gtest.h>
 
 using namespace corvane;
@@ -57,8 +58,9 @@ TEST_P(GPUReadUtilization, TakesTheHighestFigureOfAnyAccelerator)
     const auto &c = GetParam();
     const auto got = GPUSampler::readUtilization(c.accelerators);
     ASSERT_EQ(got.has_value(), c.expected.has_value()) << c.what;
-    if (c.expected)
+    if (c.expected) {
         EXPECT_DOUBLE_EQ(*got, *c.expected) << c.what;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -68,7 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
                       UtilCase{"one silent accelerator beside a busy one", {{accel({}), accel({5})}}, 0.05},
                       UtilCase{"idle is a figure too", {{accel({0})}}, 0.0},
                       UtilCase{"no figure anywhere", {{accel({}), accel({})}}, std::nullopt},
-                      UtilCase{"no accelerator", std::nullopt, std::nullopt}));
+                      UtilCase{"no accelerator", std::nullopt, std::nullopt}),
+    [](const auto &i) { return corvane::test::textName(i.param.what); });
 
 TEST(GPUMonitorTest, MissingFigureKeepsAndPushesTheOldValue)
 {

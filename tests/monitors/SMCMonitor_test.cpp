@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QThread>
 
+#include "support/ParamNames.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -66,8 +67,9 @@ TEST_P(SmcDecode, ReadsLikeTheController)
     r.mon->sampler().openAndDiscover();
     const auto v = r.mon->sampler().readKey(QStringLiteral("XVAL"));
     ASSERT_EQ(v.has_value(), c.expected.has_value());
-    if (v)
+    if (v) {
         EXPECT_NEAR(*v, *c.expected, 1e-6);
+    }
 }
 
 static std::vector<uint8_t> fltBytes(float f)
@@ -91,7 +93,15 @@ INSTANTIATE_TEST_SUITE_P(
                       DecodeCase{"ui32", {0xFF, 0xFF, 0xFF, 0xFF}, 4, 4294967295.0},
                       DecodeCase{"ch8*", {0x41, 0x42}, 2, std::nullopt},
                       DecodeCase{"ui8 ", {5}, 0, std::nullopt}, DecodeCase{"ui8 ", {5}, 33, std::nullopt}),
-    [](const auto &info) { return "case" + std::to_string(info.index); });
+    [](const auto &info) {
+        std::string name = corvane::test::textName(info.param.type) + "_";
+        for (uint8_t b : info.param.bytes) {
+            char hex[3];
+            std::snprintf(hex, sizeof hex, "%02X", b);
+            name += hex;
+        }
+        return name + "_size" + std::to_string(info.param.size);
+    });
 
 TEST(SmcKeyCodes, TextAndCodeRoundTrip)
 {

@@ -1,7 +1,7 @@
 #include "notify/BatteryHistory.h"
 
 #include "fakes/FakeClock.h"
-#include "fakes/StubMonitors.h"
+#include "fakes/MonitorFeeds.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "support/ParamNames.h"
 #include <gtest/gtest.h>
 
 using namespace corvane;
@@ -38,14 +39,14 @@ protected:
 
     QTemporaryDir dir;
     FakeClock clock;
-    StubBatteryMonitor battery;
+    BatteryFeed battery;
 };
 
 TEST_F(BatteryHistoryTest, BindCapturesAtOnceAndWritesTheFileFormat)
 {
     refresh(80.5, true, 321, 91.25, 30.12);
     auto h = make();
-    h->bind(&battery);
+    h->bind(&battery.mon);
     ASSERT_EQ(h->snapshots().size(), 1);
     const BatterySnapshot &s = h->snapshots()[0];
     EXPECT_EQ(s.date, clock.wallSeconds() - 978307200.0);
@@ -67,17 +68,18 @@ TEST_P(CaptureInterval, AtMostOneSnapshotPer600Seconds)
 {
     refresh(80);
     auto h = make();
-    h->bind(&battery);
+    h->bind(&battery.mon);
     clock.advance(GetParam().gap);
     refresh(79);
     EXPECT_EQ(h->snapshots().size(), GetParam().expected);
 }
-INSTANTIATE_TEST_SUITE_P(Boundary, CaptureInterval, ::testing::Values(IntervalCase{599, 1}, IntervalCase{600, 2}));
+INSTANTIATE_TEST_SUITE_P(Boundary, CaptureInterval, ::testing::Values(IntervalCase{599, 1}, IntervalCase{600, 2}),
+    [](const auto &i) { return "After" + corvane::test::numberName(i.param.gap) + "s"; });
 
 TEST_F(BatteryHistoryTest, ConstantPercentageAndZeroPercentTakeNoSnapshot)
 {
     auto h = make();
-    h->bind(&battery); // 0 % at bind: nothing, and the interval clock doesn't start
+    h->bind(&battery.mon); // 0 % at bind: nothing, and the interval clock doesn't start
     refresh(0);
     clock.advance(10);
     refresh(50);
@@ -91,7 +93,7 @@ TEST_F(BatteryHistoryTest, SnapshotHoldsTheValuesOfTheRefreshThatChangedThePerce
 {
     refresh(60, true, 10, 99, 25);
     auto h = make();
-    h->bind(&battery);
+    h->bind(&battery.mon);
     clock.advance(600);
     refresh(59, false, 11, 98, 33);
     const BatterySnapshot &s = h->snapshots().last();
@@ -106,7 +108,7 @@ TEST_F(BatteryHistoryTest, RetentionAndRangeBoundaries)
 {
     refresh(80);
     auto h = make();
-    h->bind(&battery); // t0
+    h->bind(&battery.mon); // t0
     clock.advance(7'776'000 - 604'800);
     refresh(70); // t0 + 83 days
     clock.advance(604'800);
@@ -130,7 +132,7 @@ TEST_F(BatteryHistoryTest, DailyQueries)
     // Start at local noon so three captures 10 minutes apart share one calendar day.
     const QDateTime noon(QDate::currentDate().addDays(-3), QTime(12, 0));
     clock.setWall(double(noon.toSecsSinceEpoch()));
-    h->bind(&battery);
+    h->bind(&battery.mon);
     const double health[] = {90, 91, 95};
     const int cycles[] = {7, 9, 8};
     for (int i = 0; i < 3; ++i) {
@@ -167,7 +169,7 @@ TEST_F(BatteryHistoryTest, UndecodableFileIsKeptAsideNotOverwritten)
         refresh(80);
         auto h = make();
         EXPECT_TRUE(h->snapshots().isEmpty());
-        h->bind(&battery);
+        h->bind(&battery.mon);
         EXPECT_EQ(h->snapshots().size(), 1);
         const QStringList aside = QDir(dir.path()).entryList({"battery-history.json.corrupt-*"}, QDir::Files);
         ASSERT_EQ(aside.size(), 1) << bytes.constData();
@@ -185,7 +187,7 @@ TEST_F(BatteryHistoryTest, ExtraKeysAreIgnoredAndOldEntriesStayUntilTheNextCaptu
     ASSERT_EQ(h->snapshots().size(), 1);
     EXPECT_EQ(h->snapshots()[0].cycleCount, 3);
     refresh(40);
-    h->bind(&battery);
+    h->bind(&battery.mon);
     ASSERT_EQ(h->snapshots().size(), 1); // the 2001 entry is pruned
     EXPECT_EQ(h->snapshots()[0].percent, 40);
 }

@@ -13,4 +13,9 @@ inline void useIsolatedSettings()
     QSettings().clear();
 }
 
+// For fixtures whose members open settings when constructed: declare it first.
+struct IsolatedSettingsScope {
+    IsolatedSettingsScope() { useIsolatedSettings(); }
+};
+
 } // namespace corvane::test

@@ -3,7 +3,7 @@
 
 #include "fakes/FakeClock.h"
 #include "fakes/FakeNotifications.h"
-#include "fakes/StubMonitors.h"
+#include "fakes/MonitorFeeds.h"
 #include "notify/IsolatedSettings.h"
 #include "notify/PrivacyNotifier.h"
 #include "notify/ThresholdNotifier.h"
@@ -106,24 +106,25 @@ TEST_F(DBusNotificationsTest, NotifiersPostThroughTheBus)
     FakeFrontmost frontmost;
     PrivacyNotifier privacy(dir.path(), &notifications, frontmost, clock);
     ASSERT_TRUE(QTest::qWaitFor([&] { return privacy.authorized(); }, 5000));
-    StubCameraMonitor camera;
-    StubMicMonitor mic;
-    privacy.bind(&camera, &mic);
-    camera.evaluate({"Integrated Camera"});
+    CameraFeed camera;
+    MicFeed mic;
+    privacy.bind(&camera.mon, &mic.mon);
+    camera.running({"Integrated Camera"});
 
     ThresholdNotifier thresholds(&notifications, clock);
-    StubSystemMonitor system;
-    StubBatteryMonitor battery;
-    StubTemperatureMonitor smc;
-    smc.set_cpuTemp(96.4);
-    thresholds.bind(&system, &battery, &smc);
+    SystemFeed system;
+    BatteryFeed battery;
+    SmcFeed smc;
+    smc.cpuTemp(96.4);
+    thresholds.bind(&system.mon, &battery.mon, &smc.mon);
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return fake.calls.size() == 2; }, 5000));
-    EXPECT_EQ(fake.calls[0].summary, QString::fromUtf8("CPU la 96°C"));
-    EXPECT_EQ(fake.calls[0].body,
+    // Each notifier acts on the snapshot it is handed, in the order the snapshots came.
+    EXPECT_EQ(fake.calls[0].summary, QString::fromUtf8("Camera activată"));
+    EXPECT_EQ(fake.calls[0].body, QString::fromUtf8("O aplicație folosește camera Integrated Camera"));
+    EXPECT_EQ(fake.calls[1].summary, QString::fromUtf8("CPU la 96°C"));
+    EXPECT_EQ(fake.calls[1].body,
               QString::fromUtf8("Temperatura CPU a depășit 95°C — verifică Procese sau crește turația ventilatoarelor."));
-    EXPECT_EQ(fake.calls[1].summary, QString::fromUtf8("Camera activată"));
-    EXPECT_EQ(fake.calls[1].body, QString::fromUtf8("O aplicație folosește camera Integrated Camera"));
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 
 #include "fakes/FakeClock.h"
 #include "fakes/FakeNotifications.h"
-#include "fakes/StubMonitors.h"
+#include "fakes/MonitorFeeds.h"
 #include "notify/IsolatedSettings.h"
 
 #include <QCoreApplication>
@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
+
+#include "support/ParamNames.h"
 
 #include <gtest/gtest.h>
 
@@ -55,15 +57,15 @@ protected:
     FakeClock clock;
     FakeNotifications notes;
     FakeFrontmost frontmost;
-    StubCameraMonitor camera;
-    StubMicMonitor mic;
+    CameraFeed camera;
+    MicFeed mic;
 };
 
 TEST_F(PrivacyTest, BindRecordsOneEventPerKindCameraFirst)
 {
-    mic.evaluate({"Built-in Mic"});
+    mic.running({"Built-in Mic"});
     auto n = make();
-    n->bind(&camera, &mic);
+    n->bind(&camera.mon, &mic.mon);
     ASSERT_EQ(n->history().size(), 2);
     EXPECT_EQ(n->history()[0].kind, Kind::microphone); // newest first
     EXPECT_TRUE(n->history()[0].active);
@@ -78,12 +80,12 @@ TEST_F(PrivacyTest, EventsNameTheDeviceThatSwitchedOnAndOff)
 {
     frontmost.app = QStringLiteral("zoom");
     auto n = make();
-    n->bind(&camera, &mic);
-    camera.evaluate({"HD Webcam", "Other"});
+    n->bind(&camera.mon, &mic.mon);
+    camera.running({"HD Webcam", "Other"});
     settle();
-    camera.evaluate({"HD Webcam", "Other"}); // the same state again: no event
+    camera.running({"HD Webcam", "Other"}); // the same state again: no event
     settle();
-    camera.evaluate({});
+    camera.running({});
     settle();
     ASSERT_EQ(n->history().size(), 4);
     EXPECT_EQ(n->history()[1].deviceName, QStringLiteral("HD Webcam"));
@@ -111,24 +113,25 @@ INSTANTIATE_TEST_SUITE_P(Cases, NotificationBody, ::testing::Values(
     BodyCase{Kind::camera, QStringLiteral("firefox"), std::nullopt, "firefox folosește camera"},
     BodyCase{Kind::camera, std::nullopt, QStringLiteral("Cam"), "O aplicație folosește camera Cam"},
     BodyCase{Kind::microphone, QString(), std::nullopt, "O aplicație folosește microfonul"},
-    BodyCase{Kind::microphone, QStringLiteral("obs"), QStringLiteral("USB Mic\t "), "obs folosește microfonul USB Mic"}));
+    BodyCase{Kind::microphone, QStringLiteral("obs"), QStringLiteral("USB Mic\t "), "obs folosește microfonul USB Mic"}),
+    [](const auto &i) { return corvane::test::textName(i.param.body); });
 
 TEST_F(PrivacyTest, SwitchesAndPermissionSuppressOnlyTheNotification)
 {
     auto n = make();
-    n->bind(&camera, &mic);
+    n->bind(&camera.mon, &mic.mon);
     n->setNotifyMic(false);
     EXPECT_FALSE(QSettings().value("privacy.notifyMic").toBool());
-    mic.evaluate({"Mic"});
-    camera.evaluate({"Cam"});
+    mic.running({"Mic"});
+    camera.running({"Cam"});
     settle();
     ASSERT_EQ(notes.posted.size(), 1);
     EXPECT_EQ(notes.posted[0].first, QString::fromUtf8("Camera activată"));
 
     n->applyAuthorizationResult(false);
     // A quick off/on between two turns of the event loop still records both events.
-    camera.evaluate({});
-    camera.evaluate({"Cam"});
+    camera.running({});
+    camera.running({"Cam"});
     settle();
     EXPECT_EQ(notes.posted.size(), 1);
     ASSERT_EQ(n->history().size(), 6);
@@ -141,8 +144,8 @@ TEST_F(PrivacyTest, UnauthorisedServiceNeverNotifies)
     notes.answer = false;
     auto n = make();
     EXPECT_FALSE(n->authorized());
-    camera.evaluate({"Cam"});
-    n->bind(&camera, &mic);
+    camera.running({"Cam"});
+    n->bind(&camera.mon, &mic.mon);
     EXPECT_TRUE(notes.posted.isEmpty());
     EXPECT_EQ(n->history().size(), 2);
 }
@@ -189,6 +192,34 @@ TEST_F(PrivacyTest, UndecodableFileIsKeptAsideAndHistoryStartsEmpty)
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), bad);
     EXPECT_EQ(make()->history().size(), 1);
+}
+
+QStringList g_logged;
+void keepMessage(QtMsgType, const QMessageLogContext &ctx, const QString &msg)
+{
+    g_logged << QString::fromLatin1(ctx.category) + QStringLiteral(": ") + msg;
+}
+
+TEST_F(PrivacyTest, FailedSaveIsLoggedAndTheNextEventWritesEverything)
+{
+    // Something in the way of the history folder.
+    const QString folder = dir.filePath("CorvaneMonitor");
+    QFile blocker(folder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    PrivacyNotifier n(folder, &notes, frontmost, clock);
+    g_logged.clear();
+    const auto previous = qInstallMessageHandler(keepMessage);
+    n.record(Kind::camera, true, QStringLiteral("Cam"));
+    qInstallMessageHandler(previous);
+    ASSERT_EQ(g_logged.size(), 1);
+    EXPECT_TRUE(g_logged[0].startsWith("corvane.notify: history not saved")) << g_logged[0].toStdString();
+
+    ASSERT_TRUE(QFile::remove(folder));
+    n.record(Kind::camera, false, QStringLiteral("Cam"));
+    PrivacyNotifier reread(folder, &notes, frontmost, clock);
+    ASSERT_EQ(reread.history().size(), 2);
+    EXPECT_TRUE(reread.history()[1].active); // the event whose save failed
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 
 #include "fakes/FakeClock.h"
 #include "fakes/FakeNotifications.h"
-#include "fakes/StubMonitors.h"
+#include "fakes/MonitorFeeds.h"
 #include "notify/IsolatedSettings.h"
 
 #include <QCoreApplication>
@@ -24,7 +24,7 @@ protected:
 
     void bindAll()
     {
-        notifier.bind(&system, &battery, &smc);
+        notifier.bind(&system.mon, &battery.mon, &smc.mon);
         QCoreApplication::processEvents();
     }
     void batteryRefresh(double pct, bool charging)
@@ -40,15 +40,17 @@ protected:
         return t;
     }
 
+    IsolatedSettingsScope isolation; // before the notifier opens its settings
     FakeClock clock;
     FakeNotifications notes;
     ThresholdNotifier notifier{&notes, clock};
-    StubSystemMonitor system;
-    StubBatteryMonitor battery;
-    StubTemperatureMonitor smc;
+    SystemFeed system;
+    BatteryFeed battery;
+    SmcFeed smc;
 };
 
 struct BatteryCase {
+    const char *name;
     double pct;
     bool charging;
     const char *title; // nullptr: no notification
@@ -71,12 +73,18 @@ TEST_P(LowBattery, FiresAtOrBelowThresholdOnBatteryPower)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LowBattery, ::testing::Values(
-    BatteryCase{15, false, "Baterie sub 15%", "Mai ai 15%. Pune-o la încărcare."},
-    BatteryCase{14.9, false, "Baterie sub 15%", "Mai ai 14%. Pune-o la încărcare."},
-    BatteryCase{15.01, false, nullptr, nullptr},
-    BatteryCase{10, true, nullptr, nullptr},
-    BatteryCase{0, false, nullptr, nullptr},
-    BatteryCase{std::numeric_limits<double>::quiet_NaN(), false, nullptr, nullptr}));
+    BatteryCase{"AtThreshold", 15, false, "Baterie sub 15%", "Mai ai 15%. Pune-o la încărcare."},
+    BatteryCase{"FractionBelowTruncates", 14.9, false, "Baterie sub 15%", "Mai ai 14%. Pune-o la încărcare."},
+    BatteryCase{"JustAbove", 15.01, false, nullptr, nullptr},
+    BatteryCase{"Charging", 10, true, nullptr, nullptr},
+    BatteryCase{"Empty", 0, false, nullptr, nullptr}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(ThresholdTest, UnreadableChargeNeverAlerts)
+{
+    notifier.evaluateBattery(std::numeric_limits<double>::quiet_NaN(), false);
+    EXPECT_TRUE(notes.posted.isEmpty());
+}
 
 TEST_F(ThresholdTest, UnpluggingAloneDoesNotAlertButTheNextChargeChangeDoes)
 {
@@ -99,16 +107,16 @@ TEST_F(ThresholdTest, PluggingInDuringTheSameRefreshSuppressesTheAlert)
 TEST_F(ThresholdTest, SustainedClockRestartsAfterASampleBelowThreshold)
 {
     bindAll(); // 0 % at bind
-    system.set_cpuUsage(0.85);
+    system.cpu(0.85);
     clock.advance(59);
-    system.set_cpuUsage(0.851);
-    system.set_cpuUsage(0.84);
-    system.set_cpuUsage(0.85);
+    system.cpu(0.851);
+    system.cpu(0.84);
+    system.cpu(0.85);
     clock.advance(59);
-    system.set_cpuUsage(0.86);
+    system.cpu(0.86);
     EXPECT_TRUE(notes.posted.isEmpty());
     clock.advance(1);
-    system.set_cpuUsage(0.86);
+    system.cpu(0.86);
     ASSERT_EQ(notes.posted.size(), 1);
     EXPECT_EQ(notes.posted[0].first, QStringLiteral("CPU sustinut peste 85%"));
     EXPECT_EQ(notes.posted[0].second, QString::fromUtf8("Folosirea CPU stă peste prag de 60 secunde — verifică Procese."));
@@ -116,13 +124,13 @@ TEST_F(ThresholdTest, SustainedClockRestartsAfterASampleBelowThreshold)
 
 TEST_F(ThresholdTest, ConstantFullLoadAlertsAfterSustainedTimeThenPerCooldown)
 {
-    system.set_cpuUsage(1.0);
+    system.cpu(1.0);
     bindAll();
     int fired = 0;
     QList<int> at;
     for (int s = 1; s <= 600; ++s) {
         clock.advance(1);
-        system.set_cpuUsage(1.0); // the same value every second
+        system.cpu(1.0); // the same value every second
         if (notes.posted.size() > fired) {
             fired = notes.posted.size();
             at << s;
@@ -134,21 +142,21 @@ TEST_F(ThresholdTest, ConstantFullLoadAlertsAfterSustainedTimeThenPerCooldown)
 TEST_F(ThresholdTest, SwitchingCpuRuleOffKeepsTheClock)
 {
     bindAll();
-    system.set_cpuUsage(0.9);
+    system.cpu(0.9);
     notifier.setNotifyCPU(false);
     clock.advance(120);
-    system.set_cpuUsage(0.1); // ignored while off
+    system.cpu(0.1); // ignored while off
     notifier.setNotifyCPU(true);
-    system.set_cpuUsage(0.95);
+    system.cpu(0.95);
     EXPECT_EQ(notes.posted.size(), 1);
 }
 
 TEST_F(ThresholdTest, TemperatureRulesFireAtThresholdWithCooldown)
 {
     bindAll();
-    smc.set_cpuTemp(94.9);
-    smc.set_cpuTemp(95.0);
-    battery.set_temperatureCelsius(50.04);
+    smc.cpuTemp(94.9);
+    smc.cpuTemp(95.0);
+    battery.refresh(0, false, 100, 95, 50.04);
     ASSERT_EQ(notes.posted.size(), 2);
     EXPECT_EQ(notes.posted[0].first, QString::fromUtf8("CPU la 95°C"));
     EXPECT_EQ(notes.posted[0].second,
@@ -157,19 +165,19 @@ TEST_F(ThresholdTest, TemperatureRulesFireAtThresholdWithCooldown)
     EXPECT_EQ(notes.posted[1].second, QString::fromUtf8("Bateria s-a încălzit peste 50°C. Posibil thermal throttle."));
 
     clock.advance(299);
-    smc.set_cpuTemp(97);
+    smc.cpuTemp(97);
     EXPECT_EQ(notes.posted.size(), 2);
     clock.advance(1);
-    smc.set_cpuTemp(97); // equal to the previous value: dropped
+    smc.cpuTemp(97); // equal to the previous value: dropped
     EXPECT_EQ(notes.posted.size(), 2);
-    smc.set_cpuTemp(98.6);
+    smc.cpuTemp(98.6);
     EXPECT_EQ(notes.posted.size(), 3);
     EXPECT_EQ(notes.posted[2].first, QString::fromUtf8("CPU la 99°C"));
 }
 
 TEST_F(ThresholdTest, RulesRunAtBindWithCurrentValues)
 {
-    smc.set_cpuTemp(100);
+    smc.cpuTemp(100);
     battery.refresh(5, false, 1, 90, 55);
     bindAll();
     EXPECT_EQ(titles(), (QStringList{"Baterie sub 15%", QString::fromUtf8("Temperatura 55.0°C"),
@@ -188,7 +196,7 @@ TEST_F(ThresholdTest, UnusableStoredThresholdsFallBackToDefaults)
     EXPECT_EQ(notifier.batteryThresholdPct(), 15);
     EXPECT_EQ(notifier.cpuThresholdPct(), 50);
     bindAll();
-    smc.set_cpuTemp(95);
+    smc.cpuTemp(95);
     EXPECT_EQ(titles(), QStringList{QString::fromUtf8("CPU la 95°C")});
 }
 

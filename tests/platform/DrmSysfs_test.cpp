@@ -105,7 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PciCase{0x10de, 0x2206, QStringLiteral("NVIDIA Corporation GA102 [GeForce RTX 3080]")},
                       PciCase{0x1002, 0x0e3a, std::nullopt}, // a subsystem id, not a device
                       PciCase{0x8086, 0x73bf, std::nullopt}, // another vendor's device
-                      PciCase{0x1234, 0x0001, std::nullopt}));
+                      PciCase{0x1234, 0x0001, std::nullopt}),
+    [](const auto &i) { char b[16]; std::snprintf(b, sizeof b, "%04x_%04x", i.param.vendor, i.param.device); return std::string(b); });
 
 // This machine: compare with what /sys says.
 TEST(DrmRealSysTest, MatchesThisMachine)

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include "support/ParamNames.h"
 #include <gtest/gtest.h>
 
 using namespace corvane;
@@ -111,4 +112,5 @@ INSTANTIATE_TEST_SUITE_P(
                                   QByteArray b = fixture("hdmi-dell.bin");
                                   b[20] = static_cast<char>(b[20] ^ 1);
                                   return b;
-                              }}));
+                              }}),
+    [](const auto &i) { return corvane::test::textName(i.param.what); });

@@ -17,6 +17,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+#include "support/ParamNames.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -41,7 +42,8 @@ TEST_P(BarHeightSnap, StaysOnTheTenPointGrid)
 INSTANTIATE_TEST_SUITE_P(FaceRules, BarHeightSnap, ::testing::Values(
     SnapCase{90, 90}, SnapCase{220, 220}, SnapCase{140, 140}, SnapCase{94.9, 90}, SnapCase{95, 100},
     SnapCase{134.99, 130}, SnapCase{0, 90}, SnapCase{-40, 90}, SnapCase{221, 220}, SnapCase{1e9, 220},
-    SnapCase{kInf, 140}, SnapCase{-kInf, 140}, SnapCase{kNaN, 140}));
+    SnapCase{kInf, 140}, SnapCase{-kInf, 140}, SnapCase{kNaN, 140}),
+    [](const auto &i) { return "From" + corvane::test::numberName(i.param.in); });
 
 TEST(FaceRules, HeightLabelTruncatesAndSurvivesNonNumbers)
 {
@@ -191,7 +193,8 @@ TEST_P(EveryScreenLoads, WithoutWarnings)
 }
 INSTANTIATE_TEST_SUITE_P(Face, EveryScreenLoads, ::testing::Values(
     "RootView", "SidebarView", "SettingsView", "OnboardingView", "DashboardView", "ProcessesView",
-    "PortsView", "TestsView", "CrashLogView", "AccentSlider", "AccentSwitch", "SegmentedPicker"));
+    "PortsView", "TestsView", "CrashLogView", "AccentSlider", "AccentSwitch", "SegmentedPicker"),
+    [](const auto &i) { return std::string(i.param); });
 
 TEST_F(FaceFixture, SidebarListsTheSixTabsAndSelects)
 {

@@ -6,6 +6,7 @@
 #include "ui/shared/StrokeItems.h"
 
 #include <cmath>
+#include "support/ParamNames.h"
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -92,7 +93,8 @@ TEST_P(GaugeFraction, ClampsToTheScale) { EXPECT_DOUBLE_EQ(gauge::fraction(GetPa
 INSTANTIATE_TEST_SUITE_P(Cases, GaugeFraction,
                          ::testing::Values(FractionCase{50, 100, 0.5}, FractionCase{250, 100, 1}, FractionCase{-5, 100, 0},
                                            FractionCase{3, 0, 1}, FractionCase{0, 0, 0}, FractionCase{kNaN, 100, 0},
-                                           FractionCase{5, kNaN, 0}, FractionCase{0.00005, 0.0001, 0.5}));
+                                           FractionCase{5, kNaN, 0}, FractionCase{0.00005, 0.0001, 0.5}),
+    [](const auto &i) { return "Value" + corvane::test::numberName(i.param.value) + "Of" + corvane::test::numberName(i.param.maxValue); });
 
 TEST(GaugeTicks, ElevenOverAHundred)
 {
@@ -135,9 +137,11 @@ TEST(GaugeTicks, SmallAndDegenerateCounts)
     EXPECT_TRUE(gauge::ticks(0, 0, 180, 100).isEmpty());
     EXPECT_TRUE(gauge::ticks(-3, 0, 180, 100).isEmpty());
 
-    for (const auto &t : gauge::ticks(5, 0, 180, 0))
-        if (t.major)
+    for (const auto &t : gauge::ticks(5, 0, 180, 0)) {
+        if (t.major) {
             EXPECT_EQ(t.label, "0.0");
+        }
+    }
 }
 
 struct ReadoutCase {
@@ -150,7 +154,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, GaugeReadout,
                          ::testing::Values(ReadoutCase{1500, "1.5K"}, ReadoutCase{4321, "4.3K"}, ReadoutCase{1000, "1.0K"},
                                            ReadoutCase{999.96, "1000"}, ReadoutCase{250, "250"}, ReadoutCase{12.5, "12.5"},
                                            ReadoutCase{9.999, "10.00"}, ReadoutCase{2.5, "2.50"}, ReadoutCase{-3, "-3.00"},
-                                           ReadoutCase{kNaN, "—"}, ReadoutCase{kInf, "—"}));
+                                           ReadoutCase{kNaN, "—"}, ReadoutCase{kInf, "—"}),
+    [](const auto &i) { return "Value" + corvane::test::numberName(i.param.value); });
 
 TEST(GaugeGeometryTest, RadiusAndNeedleTip)
 {

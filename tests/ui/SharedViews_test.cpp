@@ -157,8 +157,9 @@ TEST_P(UsbRowTexts, ShowNameVendorSpeedAndPower)
     EXPECT_EQ(textOf(obj.get(), "power"), QString::fromLatin1(c.power));
     auto *vendor = obj->findChild<QQuickItem *>(QStringLiteral("vendor"));
     EXPECT_EQ(vendor->isVisible(), c.vendorShown);
-    if (c.vendorShown)
+    if (c.vendorShown) {
         EXPECT_EQ(vendor->property("text"), c.vendor);
+    }
     auto *dot = obj->findChild<QQuickItem *>(QStringLiteral("dot"));
     EXPECT_EQ(dot->property("color").value<QColor>(),
               c.builtIn ? corvane::Palette::textSecondary() : corvane::ThemeManager::shared()->good());

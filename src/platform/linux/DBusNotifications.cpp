@@ -1,5 +1,7 @@
 #include "platform/linux/DBusNotifications.h"
 
+#include "common/Log.h"
+
 #include <QCoreApplication>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -42,8 +44,13 @@ void DBusNotifications::post(const QString &title, const QString &body)
          << QStringList()             // actions
          << QVariantMap()             // hints
          << int(-1);                  // expire_timeout: the server's default
-    // Fire and forget: the reply (or its absence) changes nothing.
-    m_bus.asyncCall(call);
+    // The reply changes nothing; a failure is only logged.
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [watcher] {
+        if (watcher->isError())
+            qCWarning(lcPlatform).noquote() << "notification not shown:" << watcher->error().message();
+        watcher->deleteLater();
+    });
 }
 
 void DBusNotifications::queryAuthorization(QObject *context, std::function<void(bool)> done)

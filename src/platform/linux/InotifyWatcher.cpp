@@ -1,8 +1,11 @@
 #include "platform/linux/InotifyWatcher.h"
 
+#include "common/Log.h"
+
 #include <QThread>
 
 #include <cerrno>
+#include <cstring>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
@@ -16,8 +19,10 @@ InotifyWatcher::InotifyWatcher(QString threadName)
 {
     m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     m_stopFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (m_fd < 0 || m_stopFd < 0)
+    if (m_fd < 0 || m_stopFd < 0) {
+        qCWarning(lcPlatform).noquote() << "inotify unavailable (" << std::strerror(errno) << "): device use is not followed";
         return;
+    }
     m_thread = std::thread([this, threadName] { run(threadName); });
 }
 
@@ -41,8 +46,14 @@ int InotifyWatcher::add(const QString &path, uint32_t mask, Callback callback)
     std::lock_guard lock(m_mutex);
     // IN_MASK_ADD: a second watch on the same inode must not narrow the first one's mask.
     const int wd = ::inotify_add_watch(m_fd, path.toLocal8Bit().constData(), mask | IN_MASK_ADD);
-    if (wd < 0)
+    if (wd < 0) {
+        // A device that went away in between is normal; anything else is worth a line.
+        if (errno == ENOENT)
+            qCDebug(lcPlatform).noquote() << "no inotify watch on vanished" << path;
+        else
+            qCWarning(lcPlatform).noquote() << "no inotify watch on" << path << ":" << std::strerror(errno);
         return -1;
+    }
     const int token = m_nextToken++;
     m_entries.emplace(token, Entry{wd, mask, std::move(callback)});
     return token;

@@ -1,4 +1,6 @@
 #include "common/Numbers.h"
+
+#include "common/Log.h"
 #include "platform/WiFiLink.h"
 #include "platform/linux/SysFile.h"
 
@@ -212,8 +214,11 @@ private:
         QDBusMessage msg = QDBusMessage::createMethodCall(kService, path, iface, method);
         msg.setArguments(args);
         const QDBusMessage reply = m_bus->call(msg, QDBus::Block, m_timeoutMs);
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+            // Polled every few seconds: only on request, or machines without it fill the log.
+            qCDebug(lcPlatform).noquote() << "NetworkManager" << method << "failed:" << reply.errorMessage();
             return std::nullopt;
+        }
         return reply;
     }
 

@@ -1,4 +1,6 @@
 #include "platform/AudioDevices.h"
+
+#include "common/Log.h"
 #include "platform/linux/PulseSourceState.h"
 
 #include <pulse/pulseaudio.h>
@@ -243,6 +245,8 @@ private:
         std::vector<Listener> toCall;
         {
             std::lock_guard lock(m_mutex);
+            if (m_firstRead && !m_failed)
+                qCWarning(lcPlatform) << "sound server connection lost; microphone use is no longer followed";
             const bool hadDevices = !m_devices.isEmpty();
             m_failed = true;
             m_devices.clear();
@@ -280,8 +284,10 @@ private:
 std::unique_ptr<AudioDevices> makePulseAudioDevices()
 {
     auto p = std::make_unique<PulseAudioDevices>();
-    if (!p->start())
+    if (!p->start()) {
+        qCInfo(lcPlatform) << "no sound server answered; the microphone is watched through ALSA's status files";
         return nullptr;
+    }
     return p;
 }
 

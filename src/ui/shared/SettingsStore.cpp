@@ -4,74 +4,56 @@
 #include "ui/shared/ViewRules.h"
 
 #include <QLocale>
-#include <QSettings>
 #include <QTime>
 
 namespace corvane {
-
-namespace {
-
-double storedDouble(const QString &key, double fallback)
-{
-    bool ok = false;
-    const double v = QSettings().value(key).toDouble(&ok);
-    return ok ? v : fallback;
-}
-
-bool storedBool(const QString &key, bool fallback)
-{
-    const QVariant v = QSettings().value(key);
-    return v.isValid() ? v.toBool() : fallback;
-}
-
-} // namespace
 
 SettingsStore::SettingsStore(QObject *parent) : QObject(parent) {}
 
 double SettingsStore::refreshRate() const
 {
-    return ViewRules::clampRefreshRate(storedDouble(kRefreshRateKey, ViewRules::kRefreshRateDefault));
+    return ViewRules::clampRefreshRate(m_settings.readDouble(kRefreshRateKey, ViewRules::kRefreshRateDefault));
 }
 
 void SettingsStore::setRefreshRate(double seconds)
 {
     const double v = ViewRules::clampRefreshRate(seconds);
     const bool changed = v != refreshRate();
-    QSettings().setValue(kRefreshRateKey, v);
+    m_settings.write(kRefreshRateKey, v);
     if (changed)
         emit refreshRateChanged();
 }
 
 double SettingsStore::bgIntensity() const
 {
-    return ViewRules::clampIntensity(storedDouble(kBgIntensityKey, ViewRules::kIntensityDefault));
+    return ViewRules::clampIntensity(m_settings.readDouble(kBgIntensityKey, ViewRules::kIntensityDefault));
 }
 
 void SettingsStore::setBgIntensity(double v)
 {
     const double c = ViewRules::clampIntensity(v);
     const bool changed = c != bgIntensity();
-    QSettings().setValue(kBgIntensityKey, c);
+    m_settings.write(kBgIntensityKey, c);
     if (changed)
         emit bgIntensityChanged();
 }
 
-bool SettingsStore::showParticles() const { return storedBool(kShowParticlesKey, true); }
+bool SettingsStore::showParticles() const { return m_settings.readBool(kShowParticlesKey, true); }
 
 void SettingsStore::setShowParticles(bool on)
 {
     const bool changed = on != showParticles();
-    QSettings().setValue(kShowParticlesKey, on);
+    m_settings.write(kShowParticlesKey, on);
     if (changed)
         emit showParticlesChanged();
 }
 
-bool SettingsStore::didFinishOnboarding() const { return storedBool(kDidFinishOnboardingKey, false); }
+bool SettingsStore::didFinishOnboarding() const { return m_settings.readBool(kDidFinishOnboardingKey, false); }
 
 void SettingsStore::setDidFinishOnboarding(bool done)
 {
     const bool changed = done != didFinishOnboarding();
-    QSettings().setValue(kDidFinishOnboardingKey, done);
+    m_settings.write(kDidFinishOnboardingKey, done);
     if (changed)
         emit didFinishOnboardingChanged();
 }

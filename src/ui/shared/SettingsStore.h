@@ -1,6 +1,8 @@
 #pragma once
 // The user's stored preferences that the main window's screens edit, with their defaults,
 // plus the few formatting rules those screens need from C++.
+#include "common/StoredSettings.h"
+
 #include <QColor>
 #include <QObject>
 #include <QStringList>
@@ -27,6 +29,9 @@ public:
     static inline const QString kDidFinishOnboardingKey = QStringLiteral("didFinishOnboarding");
 
     explicit SettingsStore(QObject *parent = nullptr);
+
+    // Writes that haven't reached the disk yet go now.
+    void flush() { m_settings.flush(); }
 
     double refreshRate() const;
     void setRefreshRate(double seconds);
@@ -60,6 +65,9 @@ signals:
     void bgIntensityChanged();
     void showParticlesChanged();
     void didFinishOnboardingChanged();
+
+private:
+    StoredSettings m_settings;
 };
 
 } // namespace corvane

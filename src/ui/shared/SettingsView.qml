@@ -14,12 +14,12 @@ Item {
     readonly property var barSettings: BarModeSettings
     readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software
                                   && GraphicsInfo.api !== GraphicsInfo.Unknown
-    // Bumped whenever the Bar Mode store is written, so pill chips and the edge re-read it.
+    // Bumped whenever a pill's flag is written, so the pill chips re-read them.
     property int barRevision: 0
 
     Connections {
         target: BarModeSettings
-        function onChanged() { settings.barRevision++ }
+        function onPillsChanged() { settings.barRevision++ }
     }
 
     function tap() { Haptics.perform(Haptics.Alignment) }
@@ -254,12 +254,12 @@ Item {
                             to: SettingsStore.barHeightMax
                             stepSize: SettingsStore.barHeightStep
                             snapMode: Slider.SnapAlways
-                            value: { settings.barRevision; return SettingsStore.snapBarHeight(BarModeSettings.height) }
+                            value: SettingsStore.snapBarHeight(BarModeSettings.height)
                             onMoved: BarModeSettings.height = SettingsStore.snapBarHeight(value)
                         }
                         Text {
                             objectName: "heightLabel"
-                            text: { settings.barRevision; return SettingsStore.barHeightLabel(BarModeSettings.height) }
+                            text: SettingsStore.barHeightLabel(BarModeSettings.height)
                             textFormat: Text.PlainText
                             font.family: "DejaVu Sans Mono"
                             font.pixelSize: 11
@@ -271,7 +271,7 @@ Item {
                             Layout.preferredWidth: 130
                             Accessible.name: "Poziție"
                             labels: ["Sus", "Jos"]
-                            currentIndex: { settings.barRevision; return BarModeSettings.positionRaw === "bottom" ? 1 : 0 }
+                            currentIndex: BarModeSettings.positionRaw === "bottom" ? 1 : 0
                             onPicked: (index) => BarModeSettings.positionRaw = index === 1 ? "bottom" : "top"
                         }
                     }

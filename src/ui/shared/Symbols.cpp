@@ -1,5 +1,7 @@
 #include "ui/shared/Symbols.h"
 
+#include "common/Log.h"
+
 #include <QFontDatabase>
 #include <QHash>
 
@@ -31,7 +33,7 @@ QString Symbols::ensureFontLoaded()
         const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/materialdesignicons-webfont.ttf"));
         const QStringList fams = id >= 0 ? QFontDatabase::applicationFontFamilies(id) : QStringList();
         if (fams.isEmpty())
-            qWarning("Symbols: icon font could not be loaded");
+            qCWarning(lcUi, "icon font could not be loaded");
         return fams.isEmpty() ? QStringLiteral("Material Design Icons") : fams.first();
     }();
     return family;

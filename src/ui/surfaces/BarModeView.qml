@@ -9,7 +9,7 @@ Item {
 
     // Replaced every second: the clock, the calendar's relative text and the uptime follow it.
     property date clockTick: new Date()
-    // Bumped on every settings change so the pill switches are read again.
+    // Bumped on every pill switch change so the switches are read again.
     property int settingsRevision: 0
 
     readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
@@ -33,7 +33,7 @@ Item {
 
     Connections {
         target: BarModeSettings
-        function onChanged() { root.settingsRevision++ }
+        function onPillsChanged() { root.settingsRevision++ }
     }
 
     // Text styles of the pills.

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include "support/ParamNames.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -76,7 +77,9 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{10, kInf, {}},
         LineCase{-1, 3, {}},
         LineCase{1e9, 1e-6, {}}),
-    [](const auto &info) { return "case" + std::to_string(info.index); });             // absurdly many lines: nothing rather than a hang
+    [](const auto &info) {
+        return "Extent" + corvane::test::numberName(info.param.extent) + "Every" + corvane::test::numberName(info.param.spacing);
+    });             // absurdly many lines: nothing rather than a hang
 
 // The card clips its overlays to its rounded outline.
 TEST(LinePatternPainter, GridIsClippedToTheRoundedOutline)

@@ -36,9 +36,11 @@ struct StripFixture : ::testing::Test {
     }
     void TearDown() override
     {
+        // Every pill back on, through the store so the views hear of it.
         for (const auto &p : BarModeSettings::allPills())
-            QSettings().remove(BarModeSettings::key(p));
-        BarModeSettings::shared()->setPositionRaw("top"); // announces the reset
+            if (!BarModeSettings::shared()->isVisible(p))
+                BarModeSettings::shared()->toggle(p);
+        BarModeSettings::shared()->setPositionRaw("top");
     }
     void settle() { window.grabWindow(); }
     // The hub the views read. Qt 6.4 builds a default-constructible singleton itself rather

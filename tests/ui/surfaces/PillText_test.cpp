@@ -3,6 +3,7 @@
 #include "ui/surfaces/PillText.h"
 
 #include <QTimeZone>
+#include "support/ParamNames.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -35,7 +36,8 @@ TEST_P(BatteryRole, CriticalOnlyBelowTwentyOnBattery)
 INSTANTIATE_TEST_SUITE_P(Edges, BatteryRole, ::testing::Values(
     BatteryCase{20.0, false, "good"}, BatteryCase{19.9, false, "critical"},
     BatteryCase{19.9, true, "good"}, BatteryCase{5, true, "good"},
-    BatteryCase{0, false, "critical"}, BatteryCase{100, false, "good"}));
+    BatteryCase{0, false, "critical"}, BatteryCase{100, false, "good"}),
+    [](const auto &i) { return "Pct" + corvane::test::numberName(i.param.percent) + (i.param.charging ? "Charging" : "OnBattery"); });
 
 TEST(PillText, ChargerTexts)
 {
@@ -66,7 +68,8 @@ INSTANTIATE_TEST_SUITE_P(Edges, FpsRule, ::testing::Values(
     FpsCase{59.9, 59.94, "good", 59.9 / 60, "59", "60Hz"},
     FpsCase{144, 143.9, "good", 1.0, "144", "143Hz"},
     FpsCase{30, kNaN, "critical", 0.5, "30", "60Hz"},
-    FpsCase{kNaN, 60, "critical", 0.0, "—", "60Hz"}));
+    FpsCase{kNaN, 60, "critical", 0.0, "—", "60Hz"}),
+    [](const auto &i) { return "Fps" + corvane::test::numberName(i.param.fps) + "At" + corvane::test::numberName(i.param.hz) + "Hz"; });
 
 struct DiskCase { quint64 free, total; const char *role; const char *centre; };
 class DiskRule : public ::testing::TestWithParam<DiskCase> {};
@@ -84,7 +87,8 @@ INSTANTIATE_TEST_SUITE_P(Edges, DiskRule, ::testing::Values(
     DiskCase{151, 1000, "warning", "15"},
     DiskCase{127, 1000, "critical", "12"},
     DiskCase{5, 0, "critical", "0"},        // no capacity known
-    DiskCase{~0ull, ~0ull, "good", "100"}));
+    DiskCase{~0ull, ~0ull, "good", "100"}),
+    [](const auto &i) { return "Free" + corvane::test::numberName(double(i.param.free)) + "Of" + corvane::test::numberName(double(i.param.total)); });
 
 TEST(PillText, DiskFreeTextIsDecimalBytes)
 {
@@ -109,7 +113,8 @@ INSTANTIATE_TEST_SUITE_P(Edges, ThermalRule, ::testing::Values(
     ThermalCase{41.99, "warning", "WARM", "42.0°", false},
     ThermalCase{42.0, "critical", "HOT", "42.0°", true},
     ThermalCase{0, "good", "OK", "0.0°", false},
-    ThermalCase{kNaN, "good", "—", "—", false}));
+    ThermalCase{kNaN, "good", "—", "—", false}),
+    [](const auto &i) { return "At" + corvane::test::numberName(i.param.t); });
 
 TEST(PillText, TemperatureColumns)
 {

@@ -129,10 +129,12 @@ TEST_P(DisplayModes, FirstEightInListOrder)
         d.supportedModes.append({2560 - i * 100, 1600, 59.94});
     const QStringList lines = TabText::modeLines(d);
     ASSERT_EQ(lines.size(), GetParam().lines);
-    if (!lines.isEmpty())
+    if (!lines.isEmpty()) {
         EXPECT_EQ(lines.first(), QStringLiteral("• 2560 × 1600 @ 60 Hz"));
-    if (lines.size() == 8)
+    }
+    if (lines.size() == 8) {
         EXPECT_EQ(lines.last(), QStringLiteral("• 1860 × 1600 @ 60 Hz"));
+    }
 }
 INSTANTIATE_TEST_SUITE_P(DisplayText, DisplayModes,
                          ::testing::Values(ModeCase{"Twelve", 12, 8}, ModeCase{"Eight", 8, 8}, ModeCase{"Three", 3, 3},

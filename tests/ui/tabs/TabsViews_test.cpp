@@ -4,7 +4,7 @@
 #include "fakes/FakeDisplaySource.h"
 #include "fakes/FakeNotifications.h"
 #include "fakes/FakeProcessSignals.h"
-#include "fakes/StubMonitors.h"
+#include "fakes/MonitorFeeds.h"
 #include "notify/BatteryHistory.h"
 #include "notify/PrivacyNotifier.h"
 #include "platform/Haptics.h"
@@ -320,14 +320,13 @@ TEST_F(ActivityFixture, BatteryCardReadsTheHistoryFile)
     clock.setWall(double(noon.toSecsSinceEpoch()));
     {
         BatteryHistory writer(dir.path(), clock);
-        StubBatteryMonitor battery;
-        writer.bind(&battery);
+        BatteryFeed battery;
+        writer.bind(&battery.mon);
         const double health[] = {90, 91, 95, 80};
         const int cycles[] = {7, 9, 8, 12};
         for (int i = 0; i < 4; ++i) {
             clock.advance(i == 3 ? 2 * 86'400 : 600);
             battery.refresh(80 - i, false, cycles[i], health[i]);
-            QCoreApplication::processEvents(); // the history follows the monitor's announcements
         }
     }
     BatteryHistory reader(dir.path(), clock);
