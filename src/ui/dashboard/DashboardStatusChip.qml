@@ -68,6 +68,7 @@ Item {
             spacing: 1
             Layout.fillWidth: true
             RowLayout {
+                Layout.fillWidth: true
                 spacing: 5
                 Text {
                     objectName: "chipLabel"
@@ -109,9 +110,11 @@ Item {
                         }
                     }
                 }
+                Item { Layout.fillWidth: true }
             }
             Text {
                 objectName: "chipStatus"
+                Layout.fillWidth: true
                 text: chip.isOn ? "ACTIV" : "INACTIV"
                 textFormat: Text.PlainText
                 font.family: "Quicksand"

@@ -241,6 +241,20 @@ ColumnLayout {
                 valueRole: "value"
                 currentIndex: Math.max(0, indexOfValue(fans.scope))
                 onActivated: (i) => fans.scope = valueAt(i)
+                background: Rectangle {
+                    radius: 6
+                    color: Qt.rgba(1, 1, 1, 0.08)
+                    border.color: Qt.rgba(1, 1, 1, 0.12)
+                }
+                contentItem: Text {
+                    leftPadding: 8
+                    text: scopePicker.displayText
+                    textFormat: Text.PlainText
+                    font: scopePicker.font
+                    color: "white"
+                    verticalAlignment: Text.AlignVCenter
+                    elide: Text.ElideRight
+                }
             }
         }
         RowLayout {
@@ -257,6 +271,28 @@ ColumnLayout {
                 stepSize: 0
                 value: fans.targetRPM
                 onMoved: fans.targetRPM = value
+                background: Rectangle {
+                    x: slider.leftPadding
+                    y: slider.topPadding + slider.availableHeight / 2 - height / 2
+                    width: slider.availableWidth
+                    height: 4
+                    radius: 2
+                    color: Qt.rgba(1, 1, 1, 0.1)
+                    Rectangle {
+                        width: slider.visualPosition * parent.width
+                        height: parent.height
+                        radius: 2
+                        color: content.second
+                    }
+                }
+                handle: Rectangle {
+                    x: slider.leftPadding + slider.visualPosition * (slider.availableWidth - width)
+                    y: slider.topPadding + slider.availableHeight / 2 - height / 2
+                    width: 14
+                    height: 14
+                    radius: 7
+                    color: slider.pressed ? Qt.rgba(0.85, 0.85, 0.9, 1) : "white"
+                }
             }
             Text {
                 objectName: "targetText"

@@ -82,9 +82,9 @@ ColumnLayout {
             usb: content.usb
         }
         delegate: USBRow {
-            required property var device
-            required property var deviceId
-            objectName: "usb." + deviceId
+            required property var model
+            device: model.device
+            objectName: "usb." + model.deviceId
             width: ListView.view.width - (list.contentHeight > list.height ? 10 : 0)
         }
     }

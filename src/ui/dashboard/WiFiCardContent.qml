@@ -9,7 +9,11 @@ ColumnLayout {
 
     property var wifi: null
     readonly property int rssi: wifi ? wifi.rssiDbm : 0
+    // No Wi-Fi link at all reads 0 dBm: that is no signal, not an excellent one.
+    readonly property bool noReading: !wifi || (rssi === 0 && !wifi.isConnected && !(wifi.transmitRateMbps > 0))
     readonly property color signalColor: {
+        if (noReading)
+            return AppPalette.textSecondary
         const role = DashboardRules.wifiRole(rssi)
         return role === "secondary" ? AppPalette.textSecondary : ThemeManager[role]
     }
@@ -50,7 +54,7 @@ ColumnLayout {
         }
         SymbolIcon {
             objectName: "signalSymbol"
-            symbol: DashboardRules.wifiSymbol(content.rssi)
+            symbol: content.noReading ? "wifi.slash" : DashboardRules.wifiSymbol(content.rssi)
             pointSize: 22
             bold: true
             color: content.signalColor
@@ -74,7 +78,7 @@ ColumnLayout {
             Item { Layout.fillWidth: true }
             Text {
                 objectName: "rssi"
-                text: content.rssi + " dBm"
+                text: content.noReading ? "— dBm" : content.rssi + " dBm"
                 textFormat: Text.PlainText
                 font.family: "DejaVu Sans Mono"
                 font.bold: true
@@ -83,7 +87,7 @@ ColumnLayout {
             }
             Text {
                 objectName: "quality"
-                text: DashboardRules.wifiWord(content.rssi)
+                text: content.noReading ? "—" : DashboardRules.wifiWord(content.rssi)
                 textFormat: Text.PlainText
                 font.family: "Inter"
                 font.pixelSize: 11
@@ -101,7 +105,7 @@ ColumnLayout {
             Rectangle {
                 objectName: "signalFill"
                 height: parent.height
-                width: parent.width * DashboardRules.wifiBar(content.rssi)
+                width: content.noReading ? 0 : parent.width * DashboardRules.wifiBar(content.rssi)
                 visible: width > 0
                 radius: 3
                 color: content.signalColor

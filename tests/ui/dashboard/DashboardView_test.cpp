@@ -1,6 +1,12 @@
 // The live dashboard as a user meets it: layout at both window sizes, the quick-test sheet
 // from every tile and from a pending request, favourites by clicking stars, the clock.
+#include "common/Numbers.h"
+#include "fakes/FakeClock.h"
 #include "platform/Haptics.h"
+#include "platform/PowerSources.h"
+#include "platform/SmcTransport.h"
+#include "platform/UsbRegistry.h"
+#include "state/ThemeManager.h"
 #include "state/AppState.h"
 #include "support/QmlTestUtil.h"
 #include "ui/dashboard/DashboardModels.h"
@@ -27,6 +33,7 @@ struct Dashboard : ::testing::Test {
     void load(QSize size, const QVariantMap &initial = {})
     {
         window.resize(size);
+        window.setColor(QColor::fromRgbF(0.03f, 0.04f, 0.08f)); // the main window's backdrop
         view = h.createFile(QStringLiteral("qrc:/Corvane/DashboardView.qml"), initial);
         ASSERT_TRUE(view) << h.warnings().join('\n').toStdString();
         root = qobject_cast<QQuickItem *>(view.get());
@@ -214,4 +221,110 @@ TEST_F(Dashboard, ClockTicksOnlyWhileShown)
     window.show();
     root->setVisible(false);
     EXPECT_FALSE(timer->property("running").toBool());
+}
+
+namespace {
+// A laptop's readings from the fixture trees, handed to the hub's monitors as their own
+// snapshots would be.
+void publishLaptop(AppState &hub)
+{
+    // The hub's own readings of this machine must not land over the fixture's.
+    hub.battery()->stop();
+    hub.usb()->stop();
+    hub.wifi()->stop();
+    QTest::qWait(400);
+    test::FakeClock clock;
+    const QString fx = QStringLiteral(CORVANE_FIXTURES);
+    BatteryMonitor battery(makeLinuxPowerSources(fx + "/power_supply/laptop"), clock, false);
+    hub.battery()->publish(battery.sample());
+    USBMonitor usb(makeLinuxUsbRegistry(fx + "/usb/laptop"), clock, false);
+    if (auto s = usb.sample())
+        hub.usb()->publish(*s);
+    SMCMonitor smc(makeHwmonSmcTransport(fx + "/hwmon/class/hwmon"), clock, false);
+    hub.smc()->publish(smc.sample());
+    WiFiInterfaceReading wifi;
+    wifi.ssid = QStringLiteral("Casa <b>Popescu</b>");
+    wifi.rssi = -58;
+    wifi.transmitRate = 866.6;
+    wifi.security = static_cast<int64_t>(WiFiSecurity::WPA3Personal);
+    wifi.channel = WiFiChannel{36, 2};
+    hub.wifi()->publish(WiFiMonitor::sampleFrom(wifi));
+}
+} // namespace
+
+class DashboardLaptop : public Dashboard, public ::testing::WithParamInterface<QSize> {};
+
+TEST_P(DashboardLaptop, EveryCardShowsTheFixtureMachine)
+{
+    publishLaptop(state);
+    load(GetParam());
+    EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+    EXPECT_EQ(item(QStringLiteral("deviceCount"))->property("text").toString(),
+              QString::number(state.usb()->devices().size()) + QStringLiteral(" dispozitive"));
+    EXPECT_GT(state.usb()->devices().size(), 0);
+    const USBDevice &first = state.usb()->devices().front();
+    auto *row = item(QStringLiteral("usb.") + QString::number(first.id));
+    ASSERT_TRUE(row);
+    EXPECT_EQ(test::findItem(row, QStringLiteral("name"))->property("text").toString(), first.name);
+    EXPECT_EQ(item(QStringLiteral("ssid"))->property("text").toString(), QStringLiteral("Casa <b>Popescu</b>"));
+    EXPECT_EQ(item(QStringLiteral("ssid"))->property("textFormat").toInt(), int(Qt::PlainText));
+    EXPECT_EQ(item(QStringLiteral("rate"))->property("text").toString(), QStringLiteral("867 Mbps"));
+    EXPECT_EQ(item(QStringLiteral("quality"))->property("text").toString(), QStringLiteral("Bun"));
+    EXPECT_EQ(item(QStringLiteral("sensorCount"))->property("text").toString(),
+              QString::number(state.smc()->temperatures().size()) + QStringLiteral(" senzori"));
+    EXPECT_TRUE(item(QStringLiteral("adapter"))->isVisible() == state.battery()->isCharging());
+    auto *ring = test::findItem(item(QStringLiteral("card.battery")), QStringLiteral("centerValue"));
+    ASSERT_TRUE(ring);
+    EXPECT_EQ(ring->property("text").toString(), QString::fromStdString(printfFixedStd(state.battery()->percentage(), 0)) + "%");
+
+    // Screens to look at: CORVANE_SHOTS=<folder> writes the whole page.
+    if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty()) {
+        QQuickItem *page = item(QStringLiteral("page"));
+        const QSize size = GetParam();
+        window.resize(size.width(), int(page->height()) + 48);
+        root->setSize(QSizeF(window.size()));
+        QTest::qWait(1200); // entrances settle
+        settle();
+        window.grabWindow().save(QStringLiteral("%1/dashboard-laptop-%2x%3.png").arg(dir).arg(size.width()).arg(size.height()));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, DashboardLaptop, ::testing::Values(QSize(1600, 1000), QSize(1280, 800)),
+                         [](const auto &i) {
+                             return std::to_string(i.param.width()) + "x" + std::to_string(i.param.height());
+                         });
+
+TEST_F(Dashboard, WithoutABatteryTheCardSaysSoInsteadOfDraining)
+{
+    state.battery()->stop();
+    QTest::qWait(200);
+    BatteryMonitor::Snapshot none;
+    state.battery()->publish(none);
+    load(QSize(1600, 1000));
+    auto *card = item(QStringLiteral("card.battery"));
+    EXPECT_EQ(test::findItem(card, QStringLiteral("centerValue"))->property("text").toString(), QStringLiteral("—"));
+    EXPECT_EQ(test::findItem(card, QStringLiteral("subText"))->property("text").toString(), QStringLiteral("—"));
+    EXPECT_EQ(card->property("accentColor").value<QColor>(), ThemeManager::shared()->good());
+    EXPECT_FALSE(test::findItem(item(QStringLiteral("chip.low")), QStringLiteral("rec"))->isVisible());
+    EXPECT_EQ(test::findItem(item(QStringLiteral("chip.low")), QStringLiteral("chipStatus"))->property("text").toString(),
+              QStringLiteral("INACTIV"));
+    if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty()) {
+        window.resize(1600, int(item(QStringLiteral("page"))->height()) + 48);
+        root->setSize(QSizeF(window.size()));
+        QTest::qWait(1200);
+        settle();
+        window.grabWindow().save(dir + QStringLiteral("/dashboard-nobattery-1600.png"));
+    }
+}
+
+TEST_F(Dashboard, NoWiFiInterfaceIsNoSignalNotAnExcellentOne)
+{
+    state.wifi()->stop();
+    QTest::qWait(300);
+    state.wifi()->publish(WiFiMonitor::sampleFrom(std::nullopt));
+    load(QSize(1600, 1000));
+    EXPECT_EQ(item(QStringLiteral("ssid"))->property("text").toString(), QStringLiteral("Deconectat"));
+    EXPECT_EQ(item(QStringLiteral("quality"))->property("text").toString(), QStringLiteral("—"));
+    EXPECT_FALSE(item(QStringLiteral("signalFill"))->isVisible());
+    EXPECT_FALSE(item(QStringLiteral("linkRow"))->isVisible());
 }
