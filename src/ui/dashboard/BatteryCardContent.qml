@@ -77,6 +77,7 @@ ColumnLayout {
             subText: content.absent ? "—" : content.charging ? "CHARGE" : "DRAIN"
             lineWidth: 12
             showShimmer: content.shimmer && !content.absent
+            animated: content.shimmer
             tickCount: 60
         }
 

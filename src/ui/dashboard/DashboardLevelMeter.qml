@@ -9,6 +9,8 @@ Item {
     property real level: 0
     property color glowColor: ThemeManager.accent
     property int bars: 24
+    // Bars ease in and out; off, they switch (one repaint per new level).
+    property bool animated: true
 
     implicitWidth: bars * 6 + Math.max(0, bars - 1) * 3
     implicitHeight: 28
@@ -29,7 +31,7 @@ Item {
                 height: 28
                 radius: 2
                 color: lit ? tone : Qt.rgba(1, 1, 1, 0.1)
-                Behavior on color { ColorAnimation { duration: 100; easing.type: Easing.OutCubic } }
+                Behavior on color { enabled: meter.animated; ColorAnimation { duration: 100; easing.type: Easing.OutCubic } }
             }
         }
     }

@@ -60,13 +60,29 @@ Item {
         function onPendingQuickTestChanged() { screen.consumePendingQuickTest() }
     }
 
+    // The one-second clock. It steps with the system monitor's whole-second snapshot, so the
+    // header and the tiles change in the same frame; the timer carries it on by itself
+    // whenever no snapshot comes.
     Timer {
+        id: clockTimer
         objectName: "clockTimer"
         interval: 1000
         repeat: true
         running: screen.onScreen
         onRunningChanged: if (running) screen.clockTick = new Date()
-        onTriggered: screen.clockTick = new Date()
+        onTriggered: {
+            screen.clockTick = new Date()
+            interval = 1000
+        }
+    }
+    Connections {
+        target: screen.appState ? screen.appState.system : null
+        enabled: screen.onScreen
+        function onUpdated() {
+            screen.clockTick = new Date()
+            clockTimer.interval = 1500
+            clockTimer.restart()
+        }
     }
 
     onActiveQuickTestChanged: {
@@ -265,6 +281,7 @@ Item {
                             width: parent.width
                             fps: screen.appState ? screen.appState.fps.currentFPS : 0
                             refreshHz: screen.appState ? screen.appState.fps.refreshNominalHz : 0
+                            animate: screen.animate
                         }
                     }
                 }
@@ -289,6 +306,7 @@ Item {
                         NetworkCardContent {
                             width: parent.width
                             network: screen.appState ? screen.appState.network : null
+                            animate: screen.animate
                         }
                     }
                 }
@@ -306,6 +324,7 @@ Item {
                         StorageCardContent {
                             width: parent.width
                             storage: screen.appState ? screen.appState.storage : null
+                            animate: screen.animate
                         }
                     }
                 }

@@ -9,6 +9,7 @@ ColumnLayout {
 
     property real fps: 0
     property real refreshHz: 0
+    property bool animate: false
 
     spacing: 8
 
@@ -62,5 +63,6 @@ ColumnLayout {
         level: DashboardRules.levelMeter(content.fps, content.refreshHz)
         glowColor: ThemeManager.accentSecondary
         bars: 24
+        animated: content.animate
     }
 }

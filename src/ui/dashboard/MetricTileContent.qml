@@ -40,6 +40,7 @@ RowLayout {
         subText: tile.subText
         lineWidth: 12
         showShimmer: tile.shimmer
+        animated: tile.shimmer
         tickCount: 60
     }
 
@@ -79,7 +80,7 @@ RowLayout {
             gradient: tile.gradient
             glowColor: tile.tone
             normalizedMax: 1.0
-            showPulse: true
+            showPulse: tile.shimmer
             showGrid: true
         }
     }

@@ -8,6 +8,9 @@ ColumnLayout {
 
     property var network: null
 
+    // The newest point pulses only where continuous animation is cheap.
+    property bool animate: false
+
     spacing: 10
 
     RowLayout {
@@ -33,7 +36,7 @@ ColumnLayout {
         samples: content.network ? content.network.downHistory.samples : []
         gradient: AppPalette.downloadGradient
         glowColor: ThemeManager.accent
-        showPulse: true
+        showPulse: content.animate
         showGrid: true
     }
     Sparkline {
@@ -42,7 +45,7 @@ ColumnLayout {
         samples: content.network ? content.network.upHistory.samples : []
         gradient: AppPalette.uploadGradient
         glowColor: ThemeManager.good
-        showPulse: true
+        showPulse: content.animate
         showGrid: true
     }
     Row {

@@ -10,6 +10,9 @@ ColumnLayout {
     readonly property var usage: DashboardRules.storageBar(storage ? storage.totalCapacityBytes : 0,
                                                            storage ? storage.freeCapacityBytes : 0)
 
+    // The newest point pulses only where continuous animation is cheap.
+    property bool animate: false
+
     spacing: 10
 
     RowLayout {
@@ -35,7 +38,7 @@ ColumnLayout {
         samples: content.storage ? content.storage.readHistory.samples : []
         gradient: AppPalette.downloadGradient
         glowColor: ThemeManager.accent
-        showPulse: true
+        showPulse: content.animate
         showGrid: true
     }
     Sparkline {
@@ -44,7 +47,7 @@ ColumnLayout {
         samples: content.storage ? content.storage.writeHistory.samples : []
         gradient: AppPalette.gpuGradient
         glowColor: ThemeManager.warning
-        showPulse: true
+        showPulse: content.animate
         showGrid: true
     }
     ProgressBarRow {
