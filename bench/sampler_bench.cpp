@@ -16,7 +16,7 @@ static void BM_SystemTick(benchmark::State &state)
 {
     SystemMonitor mon(makeLinuxHostStats(), Clock::system(), false);
     for (auto _ : state) {
-        auto s = mon.sample();
+        auto s = mon.sampler().sample();
         mon.publish(s);
     }
 }
@@ -25,9 +25,9 @@ BENCHMARK(BM_SystemTick);
 static void BM_ProcessTickThisMachine(benchmark::State &state)
 {
     ProcessMonitor mon(makeLinuxProcessTable(), Clock::system(), false);
-    mon.sample();
+    mon.sampler().sample();
     for (auto _ : state) {
-        auto s = mon.sample();
+        auto s = mon.sampler().sample();
         mon.publish(s);
     }
     state.counters["processes"] = mon.totalProcesses();
@@ -47,9 +47,9 @@ static void BM_ProcessTick500(benchmark::State &state)
                     .arg(pid).arg(pid * 13).arg(pid * 7).arg(pid * 31).toUtf8());
     }
     ProcessMonitor mon(makeLinuxProcessTable(dir.path()), Clock::system(), false);
-    mon.sample();
+    mon.sampler().sample();
     for (auto _ : state) {
-        auto s = mon.sample();
+        auto s = mon.sampler().sample();
         mon.publish(s);
     }
     state.counters["processes"] = mon.totalProcesses();

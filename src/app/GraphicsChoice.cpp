@@ -6,7 +6,8 @@ namespace corvane {
 
 bool preferSoftwareSceneGraph(const QString &devRoot)
 {
-    if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND") || qEnvironmentVariableIsSet("QSG_RHI_BACKEND"))
+    // An empty value is no choice (Qt itself ignores it too).
+    if (!qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") || !qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND"))
         return false;
     const QDir dri(devRoot + QStringLiteral("/dri"));
     return dri.entryList({QStringLiteral("renderD*")}, QDir::System | QDir::Files | QDir::AllEntries).isEmpty();

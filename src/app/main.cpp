@@ -22,7 +22,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Corvane"));
     QApplication::setApplicationName(QStringLiteral("Corvane"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Corvane"));
+    // No display name: Qt would append it to every window title.
     QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
 
     int rc = 0;

@@ -1,4 +1,5 @@
 #include "monitors/BatteryMonitor.h"
+#include "monitors/Publish.h"
 
 namespace corvane {
 
@@ -9,12 +10,12 @@ BatteryMonitor::BatteryMonitor(QObject *parent)
 
 BatteryMonitor::BatteryMonitor(std::unique_ptr<PowerSources> source, const Clock &clock, bool autoStart,
                                QObject *parent)
-    : QObject(parent), m_source(std::move(source))
+    : QObject(parent), m_sampler(std::make_unique<BatterySampler>(std::move(source)))
 {
     // Gauge reads can be slow (ACPI); they stay off the GUI thread.
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.battery"), Cadence::offsetThenEvery(0.0, 5.0),
-        sampleThenPublish(this),
+        sampleThenPublish(m_sampler.get(), this),
         SamplerScheduler::Placement::OwnThread, clock);
     if (autoStart)
         start();
@@ -22,123 +23,119 @@ BatteryMonitor::BatteryMonitor(std::unique_ptr<PowerSources> source, const Clock
 
 BatteryMonitor::~BatteryMonitor()
 {
-    m_scheduler.reset();
+    m_scheduler.reset(); // joins the sampler thread before the sampler goes
 }
 
 void BatteryMonitor::start() { m_scheduler->start(); }
 void BatteryMonitor::stop() { m_scheduler->stop(); }
 
-BatteryMonitor::Snapshot BatteryMonitor::sample()
+BatteryReadings BatterySampler::sample()
 {
-    Snapshot s;
+    BatteryReadings s;
     s.sources = m_source->powerSources();
     s.battery = m_source->smartBattery();
     s.adapter = m_source->adapterDetails();
     return s;
 }
 
-void BatteryMonitor::publish(const Snapshot &s)
-{
-    applyPowerSources(s.sources);
-    applySmartBattery(s.battery);
-    applyAdapter(s.adapter);
-    emit updated();
-}
+namespace {
 
-void BatteryMonitor::applyPowerSources(const std::optional<QList<PowerSourceDescription>> &sources)
+void refreshPowerSources(BatteryMonitor::Fields &f, const std::optional<QList<PowerSourceDescription>> &sources)
 {
     if (!sources)
         return;
     // Later sources overwrite what earlier ones set.
     for (const auto &d : *sources) {
-        if (d.currentCapacity && d.maxCapacity && *d.maxCapacity > 0) {
-            m_percentage = static_cast<double>(*d.currentCapacity) / static_cast<double>(*d.maxCapacity) * 100.0;
-            emit percentageChanged();
-        }
-        if (d.powerSourceState) {
-            m_isCharging = *d.powerSourceState == QLatin1String(kACPowerState);
-            emit isChargingChanged();
-        }
-        if (d.timeToEmpty) {
-            m_timeRemainingMinutes = *d.timeToEmpty;
-            emit timeRemainingMinutesChanged();
-        }
+        if (d.currentCapacity && d.maxCapacity && *d.maxCapacity > 0)
+            f.percentage = static_cast<double>(*d.currentCapacity) / static_cast<double>(*d.maxCapacity) * 100.0;
+        if (d.powerSourceState)
+            f.isCharging = *d.powerSourceState == QLatin1String(kACPowerState);
+        if (d.timeToEmpty)
+            f.timeRemainingMinutes = *d.timeToEmpty;
     }
 }
 
-void BatteryMonitor::applySmartBattery(const std::optional<SmartBatteryReading> &battery)
+void refreshSmartBattery(BatteryMonitor::Fields &f, const std::optional<SmartBatteryReading> &battery)
 {
     if (!battery)
         return;
     const SmartBatteryReading &b = *battery;
-    if (b.cycleCount) {
-        m_cycleCount = *b.cycleCount;
-        emit cycleCountChanged();
-    }
-    if (b.designCapacity) {
-        m_designCapacity = *b.designCapacity;
-        emit designCapacityChanged();
-    }
-    if (b.fullChargeCapacity) {
-        m_maxCapacity = *b.fullChargeCapacity;
-        emit maxCapacityChanged();
-    }
-    // Uses the published capacities, so a figure missing this time keeps the last one's ratio.
-    if (m_designCapacity > 0 && m_maxCapacity > 0) {
-        m_healthPercentage = static_cast<double>(m_maxCapacity) / static_cast<double>(m_designCapacity) * 100.0;
-        emit healthPercentageChanged();
-    }
-    if (b.temperature) {
-        m_temperatureCelsius = static_cast<double>(*b.temperature) / 100.0;
-        emit temperatureCelsiusChanged();
-    }
-    if (b.voltage) {
-        m_voltage = static_cast<double>(*b.voltage) / 1000.0;
-        emit voltageChanged();
-    }
-    if (b.amperage) {
-        m_amperage = static_cast<double>(*b.amperage) / 1000.0;
-        emit amperageChanged();
-    }
+    if (b.cycleCount)
+        f.cycleCount = *b.cycleCount;
+    if (b.designCapacity)
+        f.designCapacity = *b.designCapacity;
+    if (b.fullChargeCapacity)
+        f.maxCapacity = *b.fullChargeCapacity;
+    // Uses the refreshed capacities, so a figure missing this time keeps the last one's ratio.
+    if (f.designCapacity > 0 && f.maxCapacity > 0)
+        f.healthPercentage = static_cast<double>(f.maxCapacity) / static_cast<double>(f.designCapacity) * 100.0;
+    if (b.temperature)
+        f.temperatureCelsius = static_cast<double>(*b.temperature) / 100.0;
+    if (b.voltage)
+        f.voltage = static_cast<double>(*b.voltage) / 1000.0;
+    if (b.amperage)
+        f.amperage = static_cast<double>(*b.amperage) / 1000.0;
 }
 
-void BatteryMonitor::applyAdapter(const std::optional<AdapterDetails> &adapter)
+void refreshAdapter(BatteryMonitor::Fields &f, const std::optional<AdapterDetails> &adapter)
 {
-    if (!m_isCharging) {
-        m_adapterName.reset();
-        emit adapterNameChanged();
-        m_adapterFamily.reset();
-        emit adapterFamilyChanged();
-        m_adapterMaxWatts = 0;
-        emit adapterMaxWattsChanged();
-        m_adapterVoltageV = 0;
-        emit adapterVoltageVChanged();
-        m_adapterCurrentA = 0;
-        emit adapterCurrentAChanged();
-        m_adapterDeliveringWatts = 0;
-        emit adapterDeliveringWattsChanged();
-        m_chargingPowerW = 0;
-        emit chargingPowerWChanged();
+    if (!f.isCharging) {
+        f.adapterName.reset();
+        f.adapterFamily.reset();
+        f.adapterMaxWatts = 0;
+        f.adapterVoltageV = 0;
+        f.adapterCurrentA = 0;
+        f.adapterDeliveringWatts = 0;
+        f.chargingPowerW = 0;
         return;
     }
     if (adapter) {
         const AdapterDetails &a = *adapter;
-        m_adapterMaxWatts = a.watts.value_or(0);
-        emit adapterMaxWattsChanged();
-        m_adapterName = a.name ? a.name : a.description;
-        emit adapterNameChanged();
-        m_adapterFamily = a.familyCode ? a.familyCode : a.manufacturer;
-        emit adapterFamilyChanged();
-        m_adapterCurrentA = static_cast<double>(a.current.value_or(0)) / 1000.0;
-        emit adapterCurrentAChanged();
-        m_adapterVoltageV = static_cast<double>(a.voltage.value_or(0)) / 1000.0;
-        emit adapterVoltageVChanged();
-        m_adapterDeliveringWatts = m_adapterVoltageV * m_adapterCurrentA;
-        emit adapterDeliveringWattsChanged();
+        f.adapterMaxWatts = a.watts.value_or(0);
+        f.adapterName = a.name ? a.name : a.description;
+        f.adapterFamily = a.familyCode ? a.familyCode : a.manufacturer;
+        f.adapterCurrentA = static_cast<double>(a.current.value_or(0)) / 1000.0;
+        f.adapterVoltageV = static_cast<double>(a.voltage.value_or(0)) / 1000.0;
+        f.adapterDeliveringWatts = f.adapterVoltageV * f.adapterCurrentA;
     }
-    const double p = m_voltage * m_amperage;
-    m_chargingPowerW = p >= 0 ? p : 0;
-    emit chargingPowerWChanged();
+    const double p = f.voltage * f.amperage;
+    f.chargingPowerW = p >= 0 ? p : 0;
+}
+
+} // namespace
+
+BatteryMonitor::Fields BatteryMonitor::refreshed(Fields f, const Snapshot &s)
+{
+    refreshPowerSources(f, s.sources);
+    refreshSmartBattery(f, s.battery);
+    refreshAdapter(f, s.adapter);
+    return f;
+}
+
+void BatteryMonitor::publish(const Snapshot &s)
+{
+    Fields n = refreshed(m_f, s);
+    ChangeSet c;
+    using B = BatteryMonitor;
+    c.set(this, m_f.percentage, n.percentage, &B::percentageChanged);
+    c.set(this, m_f.isCharging, n.isCharging, &B::isChargingChanged);
+    c.set(this, m_f.cycleCount, n.cycleCount, &B::cycleCountChanged);
+    c.set(this, m_f.designCapacity, n.designCapacity, &B::designCapacityChanged);
+    c.set(this, m_f.maxCapacity, n.maxCapacity, &B::maxCapacityChanged);
+    c.set(this, m_f.healthPercentage, n.healthPercentage, &B::healthPercentageChanged);
+    c.set(this, m_f.temperatureCelsius, n.temperatureCelsius, &B::temperatureCelsiusChanged);
+    c.set(this, m_f.timeRemainingMinutes, n.timeRemainingMinutes, &B::timeRemainingMinutesChanged);
+    c.set(this, m_f.voltage, n.voltage, &B::voltageChanged);
+    c.set(this, m_f.amperage, n.amperage, &B::amperageChanged);
+    c.set(this, m_f.adapterName, std::move(n.adapterName), &B::adapterNameChanged);
+    c.set(this, m_f.adapterFamily, std::move(n.adapterFamily), &B::adapterFamilyChanged);
+    c.set(this, m_f.adapterMaxWatts, n.adapterMaxWatts, &B::adapterMaxWattsChanged);
+    c.set(this, m_f.adapterVoltageV, n.adapterVoltageV, &B::adapterVoltageVChanged);
+    c.set(this, m_f.adapterCurrentA, n.adapterCurrentA, &B::adapterCurrentAChanged);
+    c.set(this, m_f.adapterDeliveringWatts, n.adapterDeliveringWatts, &B::adapterDeliveringWattsChanged);
+    c.set(this, m_f.chargingPowerW, n.chargingPowerW, &B::chargingPowerWChanged);
+    c.emitAll();
+    emit updated();
 }
 
 } // namespace corvane

@@ -13,6 +13,23 @@
 
 namespace corvane {
 
+// The three raw readings of one refresh, taken off the GUI thread.
+struct BatteryReadings {
+    std::optional<QList<PowerSourceDescription>> sources;
+    std::optional<SmartBatteryReading> battery;
+    std::optional<AdapterDetails> adapter;
+};
+
+// The sampling side: reads the power sources. Sampler thread only.
+class BatterySampler {
+public:
+    explicit BatterySampler(std::unique_ptr<PowerSources> source) : m_source(std::move(source)) {}
+    BatteryReadings sample();
+
+private:
+    std::unique_ptr<PowerSources> m_source;
+};
+
 class BatteryMonitor : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -35,12 +52,7 @@ class BatteryMonitor : public QObject {
     Q_PROPERTY(double adapterDeliveringWatts READ adapterDeliveringWatts NOTIFY adapterDeliveringWattsChanged)
     Q_PROPERTY(double chargingPowerW READ chargingPowerW NOTIFY chargingPowerWChanged)
 public:
-    // The three raw readings of one refresh, taken off the GUI thread.
-    struct Snapshot {
-        std::optional<QList<PowerSourceDescription>> sources;
-        std::optional<SmartBatteryReading> battery;
-        std::optional<AdapterDetails> adapter;
-    };
+    using Snapshot = BatteryReadings;
 
     explicit BatteryMonitor(QObject *parent = nullptr);
     BatteryMonitor(std::unique_ptr<PowerSources> source, const Clock &clock, bool autoStart,
@@ -51,28 +63,54 @@ public:
     void start();
     void stop();
 
-    double percentage() const { return m_percentage; }
-    bool isCharging() const { return m_isCharging; }
-    qint64 cycleCount() const { return m_cycleCount; }
-    qint64 designCapacity() const { return m_designCapacity; }
-    qint64 maxCapacity() const { return m_maxCapacity; }
-    double healthPercentage() const { return m_healthPercentage; }
-    double temperatureCelsius() const { return m_temperatureCelsius; }
-    qint64 timeRemainingMinutes() const { return m_timeRemainingMinutes; }
-    double voltage() const { return m_voltage; }
-    double amperage() const { return m_amperage; }
-    const std::optional<QString> &adapterName() const { return m_adapterName; }
-    const std::optional<QString> &adapterFamily() const { return m_adapterFamily; }
-    qint64 adapterMaxWatts() const { return m_adapterMaxWatts; }
-    double adapterVoltageV() const { return m_adapterVoltageV; }
-    double adapterCurrentA() const { return m_adapterCurrentA; }
-    double adapterDeliveringWatts() const { return m_adapterDeliveringWatts; }
-    double chargingPowerW() const { return m_chargingPowerW; }
-    QVariant adapterNameVariant() const { return m_adapterName ? QVariant(*m_adapterName) : QVariant(); }
-    QVariant adapterFamilyVariant() const { return m_adapterFamily ? QVariant(*m_adapterFamily) : QVariant(); }
+    // Every published field, as one value.
+    struct Fields {
+        double percentage = 0;
+        bool isCharging = false;
+        qint64 cycleCount = 0;
+        qint64 designCapacity = 0;
+        qint64 maxCapacity = 0;
+        double healthPercentage = 100;
+        double temperatureCelsius = 0;
+        qint64 timeRemainingMinutes = -1;
+        double voltage = 0;
+        double amperage = 0;
+        std::optional<QString> adapterName;
+        std::optional<QString> adapterFamily;
+        qint64 adapterMaxWatts = 0;
+        double adapterVoltageV = 0;
+        double adapterCurrentA = 0;
+        double adapterDeliveringWatts = 0;
+        double chargingPowerW = 0;
+    };
 
-    Snapshot sample();
+    double percentage() const { return m_f.percentage; }
+    bool isCharging() const { return m_f.isCharging; }
+    qint64 cycleCount() const { return m_f.cycleCount; }
+    qint64 designCapacity() const { return m_f.designCapacity; }
+    qint64 maxCapacity() const { return m_f.maxCapacity; }
+    double healthPercentage() const { return m_f.healthPercentage; }
+    double temperatureCelsius() const { return m_f.temperatureCelsius; }
+    qint64 timeRemainingMinutes() const { return m_f.timeRemainingMinutes; }
+    double voltage() const { return m_f.voltage; }
+    double amperage() const { return m_f.amperage; }
+    const std::optional<QString> &adapterName() const { return m_f.adapterName; }
+    const std::optional<QString> &adapterFamily() const { return m_f.adapterFamily; }
+    qint64 adapterMaxWatts() const { return m_f.adapterMaxWatts; }
+    double adapterVoltageV() const { return m_f.adapterVoltageV; }
+    double adapterCurrentA() const { return m_f.adapterCurrentA; }
+    double adapterDeliveringWatts() const { return m_f.adapterDeliveringWatts; }
+    double chargingPowerW() const { return m_f.chargingPowerW; }
+    QVariant adapterNameVariant() const { return m_f.adapterName ? QVariant(*m_f.adapterName) : QVariant(); }
+    QVariant adapterFamilyVariant() const { return m_f.adapterFamily ? QVariant(*m_f.adapterFamily) : QVariant(); }
+
+    // One refresh of `f` from a snapshot: a reading that is absent leaves its fields as they were.
+    static Fields refreshed(Fields f, const Snapshot &s);
+
+    // Applies one refresh on the main thread: the fields first, then their signals, then updated().
     void publish(const Snapshot &s);
+    // The sampler thread's; tests drive it by hand while the monitor is not started.
+    BatterySampler &sampler() const { return *m_sampler; }
     SamplerScheduler *scheduler() const { return m_scheduler.get(); }
 
 signals:
@@ -97,28 +135,8 @@ signals:
     void chargingPowerWChanged();
 
 private:
-    void applyPowerSources(const std::optional<QList<PowerSourceDescription>> &sources);
-    void applySmartBattery(const std::optional<SmartBatteryReading> &battery);
-    void applyAdapter(const std::optional<AdapterDetails> &adapter);
-
-    std::unique_ptr<PowerSources> m_source;
-    double m_percentage = 0;
-    bool m_isCharging = false;
-    qint64 m_cycleCount = 0;
-    qint64 m_designCapacity = 0;
-    qint64 m_maxCapacity = 0;
-    double m_healthPercentage = 100;
-    double m_temperatureCelsius = 0;
-    qint64 m_timeRemainingMinutes = -1;
-    double m_voltage = 0;
-    double m_amperage = 0;
-    std::optional<QString> m_adapterName;
-    std::optional<QString> m_adapterFamily;
-    qint64 m_adapterMaxWatts = 0;
-    double m_adapterVoltageV = 0;
-    double m_adapterCurrentA = 0;
-    double m_adapterDeliveringWatts = 0;
-    double m_chargingPowerW = 0;
+    std::unique_ptr<BatterySampler> m_sampler;
+    Fields m_f;
     std::unique_ptr<SamplerScheduler> m_scheduler;
 };
 

@@ -1,4 +1,5 @@
 #include "monitors/CalendarMonitor.h"
+#include "monitors/Publish.h"
 
 #include "common/Numbers.h"
 
@@ -41,7 +42,7 @@ CalendarMonitor *CalendarMonitor::create(QQmlEngine *, QJSEngine *)
 
 CalendarMonitor::CalendarMonitor(std::unique_ptr<CalendarStore> store, const Clock &clock, bool autoStart,
                                  QObject *parent)
-    : QObject(parent), m_store(std::move(store)), m_clock(clock)
+    : QObject(parent), m_sampler(std::make_unique<CalendarSampler>(std::move(store))), m_clock(clock)
 {
     // File reads never run on the GUI thread.
     m_thread.setObjectName(QStringLiteral("corvane.calendar"));
@@ -60,7 +61,7 @@ CalendarMonitor::~CalendarMonitor()
 {
     m_timer.reset();
     m_thread.quit();
-    m_thread.wait(); // a read in progress finishes before the store goes
+    m_thread.wait(); // a read in progress finishes before the sampler goes
     if (s_shared == this)
         s_shared = nullptr;
 }
@@ -82,32 +83,40 @@ void CalendarMonitor::runOffThread(std::function<void()> work)
 
 void CalendarMonitor::checkAuthorization()
 {
-    runOffThread([this] {
-        const bool granted = m_store->isAuthorized();
-        QMetaObject::invokeMethod(this, [this, granted] {
-            m_authorized = granted;
-            emit authorizedChanged();
-            if (granted) {
-                refresh();
-                startTimer();
-            }
-        }, Qt::QueuedConnection);
+    runOffThread([this, sampler = m_sampler.get()] {
+        const bool granted = sampler->isAuthorized();
+        QMetaObject::invokeMethod(this, [this, granted] { publishAuthorization(granted); }, Qt::QueuedConnection);
     });
+}
+
+void CalendarMonitor::publishAuthorization(bool granted)
+{
+    if (assignChanged(m_authorized, granted))
+        emit authorizedChanged();
+    emit updated();
+    if (granted) {
+        refresh();
+        startTimer();
+    }
 }
 
 void CalendarMonitor::requestAccess()
 {
-    runOffThread([this] {
-        const CalendarAccess result = m_store->requestAccess();
-        QMetaObject::invokeMethod(this, [this, result] {
-            m_authorized = result.granted;
-            emit authorizedChanged();
-            m_lastError = result.error;
-            emit lastErrorChanged();
-            refresh();
-            startTimer(); // also after a refusal; its refreshes then do nothing
-        }, Qt::QueuedConnection);
+    runOffThread([this, sampler = m_sampler.get()] {
+        const CalendarAccess result = sampler->requestAccess();
+        QMetaObject::invokeMethod(this, [this, result] { publishAccess(result); }, Qt::QueuedConnection);
     });
+}
+
+void CalendarMonitor::publishAccess(const CalendarAccess &result)
+{
+    ChangeSet changes;
+    changes.set(this, m_authorized, result.granted, &CalendarMonitor::authorizedChanged);
+    changes.set(this, m_lastError, result.error, &CalendarMonitor::lastErrorChanged);
+    changes.emitAll();
+    emit updated();
+    refresh();
+    startTimer(); // also after a refusal; its refreshes then do nothing
 }
 
 void CalendarMonitor::refresh()
@@ -115,19 +124,24 @@ void CalendarMonitor::refresh()
     if (!m_authorized)
         return;
     const double now = m_clock.wallSeconds();
-    runOffThread([this, now] {
-        const QStringList calendars = m_store->calendars();
-        const QList<CalendarEvent> events =
-            m_store->events(fromSeconds(now), fromSeconds(now + kWindowSeconds), calendars);
-        const std::optional<CalendarEvent> next = pickNext(events, now);
+    runOffThread([this, sampler = m_sampler.get(), now] {
+        const std::optional<CalendarEvent> next = sampler->nextEvent(now);
         QMetaObject::invokeMethod(this, [this, next] { publishNext(next); }, Qt::QueuedConnection);
     });
 }
 
+std::optional<CalendarEvent> CalendarSampler::nextEvent(double now)
+{
+    const QStringList calendars = m_store->calendars();
+    const QList<CalendarEvent> events =
+        m_store->events(fromSeconds(now), fromSeconds(now + CalendarMonitor::kWindowSeconds), calendars);
+    return CalendarMonitor::pickNext(events, now);
+}
+
 void CalendarMonitor::publishNext(const std::optional<CalendarEvent> &next)
 {
-    m_nextEvent = next;
-    emit nextEventChanged();
+    if (assignChanged(m_nextEvent, next))
+        emit nextEventChanged();
     emit updated();
 }
 

@@ -19,6 +19,8 @@ class QJSEngine;
 
 namespace corvane {
 
+class CalendarSampler;
+
 class CalendarMonitor : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -65,6 +67,11 @@ public:
 
     SamplerScheduler *timer() const { return m_timer.get(); }
 
+    // Main thread: each answer of the calendar thread is applied whole, then updated().
+    void publishAuthorization(bool granted);
+    void publishAccess(const CalendarAccess &result);
+    void publishNext(const std::optional<CalendarEvent> &next);
+
 signals:
     // Once per applied snapshot, after all of its fields are in place.
     void updated();
@@ -74,9 +81,8 @@ signals:
 
 private:
     void runOffThread(std::function<void()> work);
-    void publishNext(const std::optional<CalendarEvent> &next);
 
-    std::unique_ptr<CalendarStore> m_store;
+    std::unique_ptr<CalendarSampler> m_sampler; // touched only on m_thread
     const Clock &m_clock;
     std::optional<CalendarEvent> m_nextEvent;
     bool m_authorized = false;
@@ -84,6 +90,19 @@ private:
     QThread m_thread;
     QObject *m_worker = nullptr; // lives on m_thread
     std::unique_ptr<SamplerScheduler> m_timer;
+};
+
+// Owns the store; every call runs on the calendar thread.
+class CalendarSampler {
+public:
+    explicit CalendarSampler(std::unique_ptr<CalendarStore> store) : m_store(std::move(store)) {}
+    bool isAuthorized() { return m_store->isAuthorized(); }
+    CalendarAccess requestAccess() { return m_store->requestAccess(); }
+    // The next event within the window from `now` (wall seconds).
+    std::optional<CalendarEvent> nextEvent(double now);
+
+private:
+    std::unique_ptr<CalendarStore> m_store;
 };
 
 } // namespace corvane

@@ -1,4 +1,5 @@
 #include "monitors/CameraMonitor.h"
+#include "monitors/Publish.h"
 
 namespace corvane {
 
@@ -8,15 +9,10 @@ CameraMonitor::CameraMonitor(std::unique_ptr<CameraDevices> platform, QObject *p
     : QObject(parent), m_platform(std::move(platform))
 {
     // Listener work runs on the listener thread (reading /proc can take milliseconds);
-    // only the publication is handed to the main thread.
-    m_watch = std::make_unique<DeviceWatch<CameraDevices>>(*m_platform, QStringLiteral("Unknown camera"), [this] {
-        const Snapshot s = evaluate();
-        QMetaObject::invokeMethod(this, [this, s] { publish(s); }, Qt::QueuedConnection);
-    });
-    m_platform->setDeviceListListener([this] {
-        const Snapshot s = rebuildDevices();
-        QMetaObject::invokeMethod(this, [this, s] { publish(s); }, Qt::QueuedConnection);
-    });
+    // only the snapshot is handed to the main thread.
+    m_watch = std::make_unique<DeviceWatch<CameraDevices>>(*m_platform, QStringLiteral("Unknown camera"),
+                                                           [this](Snapshot s) { handOver(this, std::move(s)); });
+    m_platform->setDeviceListListener([watch = m_watch.get()] { watch->deviceListChanged(); });
     publish(rebuildDevices());
 }
 
@@ -31,12 +27,10 @@ CameraMonitor::Snapshot CameraMonitor::evaluate() { return m_watch->evaluate(); 
 
 void CameraMonitor::publish(const Snapshot &s)
 {
-    // Every evaluation assigns both fields, the flag first: a subscriber reacting to the
-    // flag still sees the previous names.
-    m_isCameraOn = s.any;
-    emit isCameraOnChanged();
-    m_activeCameraNames = s.names;
-    emit activeCameraNamesChanged();
+    ChangeSet changes;
+    changes.set(this, m_isCameraOn, s.any, &CameraMonitor::isCameraOnChanged);
+    changes.set(this, m_activeCameraNames, s.names, &CameraMonitor::activeCameraNamesChanged);
+    changes.emitAll();
     emit updated();
 }
 

@@ -1,8 +1,9 @@
 #pragma once
-// Bookkeeping shared by the camera and microphone monitors: one running-state listener per
+// The sampler shared by the camera and microphone monitors: one running-state listener per
 // watched device, re-registered on every rebuild, and an evaluation of which devices are in
 // use. Listener callbacks arrive on the platform's thread while the owner's constructor may
-// be rebuilding, so everything here runs under one lock.
+// be rebuilding, so everything here runs under one lock. Evaluations made on the listener
+// thread go to `deliver`; the monitor itself is never touched there.
 #include <QString>
 #include <QStringList>
 
@@ -25,14 +26,19 @@ template <class Platform>
 class DeviceWatch {
 public:
     using Snapshot = DeviceUseSnapshot;
-    // `changed` runs on the platform's thread when a watched device starts or stops;
+    using Deliver = std::function<void(Snapshot)>;
+    // `deliver` receives, on the platform's thread, the evaluation that follows a watched
+    // device starting or stopping, and the one that follows a device-list change;
     // `watches` decides which listed devices get a listener.
-    DeviceWatch(Platform &platform, QString unknownName, std::function<void()> changed,
+    DeviceWatch(Platform &platform, QString unknownName, Deliver deliver,
                 std::function<bool(const QString &)> watches = {})
-        : m_platform(platform), m_unknownName(std::move(unknownName)), m_changed(std::move(changed)),
+        : m_platform(platform), m_unknownName(std::move(unknownName)), m_deliver(std::move(deliver)),
           m_watches(std::move(watches))
     {
     }
+
+    // The platform's device-list listener.
+    void deviceListChanged() { m_deliver(rebuild()); }
 
     QStringList devices() const
     {
@@ -55,7 +61,7 @@ public:
             for (const QString &device : *list) {
                 if (m_watches && !m_watches(device))
                     continue;
-                m_devices.emplace_back(device, m_platform.addRunningListener(device, m_changed));
+                m_devices.emplace_back(device, m_platform.addRunningListener(device, [this] { m_deliver(evaluate()); }));
             }
         }
         return evaluateLocked();
@@ -85,7 +91,7 @@ private:
 
     Platform &m_platform;
     QString m_unknownName;
-    std::function<void()> m_changed;
+    Deliver m_deliver;
     std::function<bool(const QString &)> m_watches;
     mutable std::mutex m_mutex;
     std::vector<std::pair<QString, int>> m_devices; // device, listener token

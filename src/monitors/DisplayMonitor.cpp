@@ -1,4 +1,5 @@
 #include "monitors/DisplayMonitor.h"
+#include "monitors/Publish.h"
 #include "common/Numbers.h"
 #include "platform/Edid.h"
 
@@ -335,24 +336,20 @@ DisplayMonitor::DisplayMonitor(QObject *parent)
 
 DisplayMonitor::DisplayMonitor(std::unique_ptr<DisplaySource> source, ScreenProvider screens, const Clock &clock,
                                bool autoStart, QObject *parent)
-    : QObject(parent), m_source(std::move(source)), m_screens(std::move(screens))
+    : QObject(parent), m_sampler(std::make_unique<DisplaySampler>(std::move(source))), m_screens(std::move(screens))
 {
     // Sysfs, EDID and the X server are read on the sampler thread; Qt's screens are merged
     // in on the main thread, the only one allowed to touch them.
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.display-sampler"), Cadence::offsetThenEvery(0.0, 5.0),
-        [this] {
-            DisplaySourceSnapshot s = m_source->read();
-            QMetaObject::invokeMethod(this, [this, s = std::move(s)] { publish(s); }, Qt::QueuedConnection);
-        },
-        SamplerScheduler::Placement::OwnThread, clock);
+        sampleThenPublish(m_sampler.get(), this), SamplerScheduler::Placement::OwnThread, clock);
     if (autoStart)
         start();
 }
 
 DisplayMonitor::~DisplayMonitor()
 {
-    m_scheduler.reset(); // joins the sampler thread before the source goes
+    m_scheduler.reset(); // joins the sampler thread before the sampler goes
 }
 
 void DisplayMonitor::start() { m_scheduler->start(); }
@@ -390,8 +387,8 @@ void DisplayMonitor::publish(const DisplaySourceSnapshot &s)
     QList<DisplayInfo> list;
     for (const DisplayFacts &f : mergeFacts(m_screens ? m_screens() : std::vector<ScreenFacts>{}, s))
         list.append(makeDisplayInfo(f));
-    m_displays = std::move(list);
-    emit displaysChanged();
+    if (assignChanged(m_displays, std::move(list)))
+        emit displaysChanged();
     emit updated();
 }
 

@@ -141,6 +141,16 @@ struct DisplayFacts {
     std::optional<QString> transport;
 };
 
+// Owns the source; reads sysfs, EDID and the X server on the "corvane.display-sampler" thread.
+class DisplaySampler {
+public:
+    explicit DisplaySampler(std::unique_ptr<DisplaySource> source) : m_source(std::move(source)) {}
+    DisplaySourceSnapshot sample() { return m_source->read(); }
+
+private:
+    std::unique_ptr<DisplaySource> m_source;
+};
+
 class DisplayMonitor : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -184,7 +194,7 @@ signals:
 
 private:
     void watchScreens();
-    std::unique_ptr<DisplaySource> m_source;
+    std::unique_ptr<DisplaySampler> m_sampler; // touched only on the sampler thread
     ScreenProvider m_screens;
     QList<DisplayInfo> m_displays;
     std::unique_ptr<SamplerScheduler> m_scheduler;

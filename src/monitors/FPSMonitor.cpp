@@ -1,4 +1,5 @@
 #include "monitors/FPSMonitor.h"
+#include "monitors/Publish.h"
 
 #include <QGuiApplication>
 #include <QQuickWindow>
@@ -25,9 +26,8 @@ FPSMonitor::FPSMonitor(QObject *parent)
 }
 
 FPSMonitor::FPSMonitor(LinkFactory linkFactory, const Clock &clock, bool autoStart, QObject *parent)
-    : QObject(parent), m_linkFactory(std::move(linkFactory)), m_clock(clock)
+    : QObject(parent), m_linkFactory(std::move(linkFactory)), m_frames(clock)
 {
-    m_lastSampleNs = m_clock.monotonicNs();
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.fps-publisher"), Cadence::offsetThenEvery(1.0, 1.0), [this] { publish(); },
         SamplerScheduler::Placement::CallerThread, clock);
@@ -70,16 +70,11 @@ void FPSMonitor::startLink()
     if (!link)
         return; // no frame source: stay stopped, figures unchanged
     m_link = std::move(link);
-    if (const auto hz = m_link->nominalRefreshHz(); hz && std::isfinite(*hz) && *hz > 0) {
-        m_refreshNominalHz = *hz;
-        emit refreshNominalHzChanged();
-    }
-    std::shared_ptr<FrameTally> tally = m_tally;
-    m_link->start([tally] {
-        std::lock_guard lock(tally->lock);
-        ++tally->count;
-    });
-    m_lastSampleNs = m_clock.monotonicNs();
+    if (const auto hz = m_link->nominalRefreshHz(); hz && std::isfinite(*hz) && *hz > 0)
+        if (assignChanged(m_refreshNominalHz, *hz))
+            emit refreshNominalHzChanged();
+    m_link->start(m_frames.frameCallback());
+    m_frames.restartInterval();
     m_scheduler->start();
 }
 
@@ -91,7 +86,15 @@ void FPSMonitor::stopLink()
     }
 }
 
-void FPSMonitor::publish()
+std::function<void()> FrameCounter::frameCallback() const
+{
+    return [tally = m_tally] {
+        std::lock_guard lock(tally->lock);
+        ++tally->count;
+    };
+}
+
+std::optional<double> FrameCounter::sample()
 {
     const uint64_t now = m_clock.monotonicNs();
     const double elapsed = now > m_lastSampleNs ? static_cast<double>(now - m_lastSampleNs) / 1e9 : 0.0;
@@ -102,10 +105,15 @@ void FPSMonitor::publish()
         count = m_tally->count;
         m_tally->count = 0;
     }
-    if (elapsed > 0) {
-        m_currentFPS = static_cast<double>(count) / elapsed;
+    if (elapsed > 0)
+        return static_cast<double>(count) / elapsed;
+    return std::nullopt;
+}
+
+void FPSMonitor::publish()
+{
+    if (const auto fps = m_frames.sample(); fps && assignChanged(m_currentFPS, *fps))
         emit currentFPSChanged();
-    }
     emit updated();
 }
 

@@ -11,10 +11,33 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include <QQuickWindow>
 
 namespace corvane {
+
+// Counts the link's frames (from any thread) and turns them into a rate once a second.
+class FrameCounter {
+public:
+    explicit FrameCounter(const Clock &clock) : m_clock(clock), m_lastSampleNs(clock.monotonicNs()) {}
+    // What the link calls on each frame; safe on any thread and after the counter is gone.
+    std::function<void()> frameCallback() const;
+    // Starts the next interval now (frames counted so far are kept).
+    void restartInterval() { m_lastSampleNs = m_clock.monotonicNs(); }
+    // The frames since the last call over the time since then; nullopt when no time elapsed.
+    std::optional<double> sample();
+
+private:
+    // Shared with the link's thread; count is touched only under the lock.
+    struct FrameTally {
+        std::mutex lock;
+        qint64 count = 0;
+    };
+    const Clock &m_clock;
+    uint64_t m_lastSampleNs;
+    std::shared_ptr<FrameTally> m_tally = std::make_shared<FrameTally>();
+};
 
 class FPSMonitor : public QObject {
     Q_OBJECT
@@ -43,7 +66,7 @@ public:
     double currentFPS() const { return m_currentFPS; }
     double refreshNominalHz() const { return m_refreshNominalHz; }
 
-    // Turns the frames counted since the last publication into a rate (main thread).
+    // Turns the frames counted since the last publication into a rate and applies it (main thread).
     void publish();
 
     SamplerScheduler *scheduler() const { return m_scheduler.get(); }
@@ -55,22 +78,14 @@ signals:
     void refreshNominalHzChanged();
 
 private:
-    // Shared with the link's thread; count is touched only under the lock.
-    struct FrameTally {
-        std::mutex lock;
-        qint64 count = 0;
-    };
-
     void startLink();
     void stopLink();
 
     LinkFactory m_linkFactory;
-    const Clock &m_clock;
     double m_currentFPS = 0;
     double m_refreshNominalHz = 0;
     std::unique_ptr<DisplayLink> m_link;
-    std::shared_ptr<FrameTally> m_tally = std::make_shared<FrameTally>();
-    uint64_t m_lastSampleNs = 0;
+    FrameCounter m_frames;
     bool m_wanted = false;
     QPointer<QQuickWindow> m_window;
     std::unique_ptr<SamplerScheduler> m_scheduler;

@@ -1,4 +1,5 @@
 #include "monitors/GPUMonitor.h"
+#include "monitors/Publish.h"
 
 #include <algorithm>
 
@@ -7,21 +8,21 @@ namespace corvane {
 GPUMonitor::GPUMonitor(QObject *parent) : GPUMonitor(makeLinuxGpuStats(), Clock::system(), true, parent) {}
 
 GPUMonitor::GPUMonitor(std::unique_ptr<GpuStats> stats, const Clock &clock, bool autoStart, QObject *parent)
-    : QObject(parent), m_stats(std::move(stats)), m_history(new MetricHistory(this))
+    : QObject(parent), m_sampler(std::make_unique<GPUSampler>(std::move(stats))), m_history(new MetricHistory(this))
 {
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.gpu-sampler"), Cadence::wholeSecond(),
-        [this] {
-            const bool immediate = m_immediatePending.exchange(false);
-            const quint64 generation = m_startGeneration.load();
-            Snapshot s = sample();
+        [this, sampler = m_sampler.get(), request = m_startRequest] {
+            const bool immediate = request->immediatePending.exchange(false);
+            const quint64 generation = request->generation.load();
+            GPUSnapshot s = sampler->sample();
             QMetaObject::invokeMethod(
                 this,
                 [this, s = std::move(s), immediate, generation] {
                     publish(s);
                     // The immediate sample is done: join the whole-second cadence, unless a
                     // pause or a newer start() came in between.
-                    if (immediate && generation == m_startGeneration.load() && m_scheduler->isActive())
+                    if (immediate && generation == m_startRequest->generation.load() && m_scheduler->isActive())
                         m_scheduler->setCadence(Cadence::wholeSecond());
                 },
                 Qt::QueuedConnection);
@@ -33,15 +34,15 @@ GPUMonitor::GPUMonitor(std::unique_ptr<GpuStats> stats, const Clock &clock, bool
 
 GPUMonitor::~GPUMonitor()
 {
-    m_scheduler.reset(); // joins the sampler thread before the source goes
+    m_scheduler.reset(); // joins the sampler thread before the sampler goes
 }
 
 void GPUMonitor::start()
 {
     // Sysfs and the NVIDIA library can be slow: the immediate sample runs on the sampler
     // thread too, as a first tick with no delay.
-    ++m_startGeneration;
-    m_immediatePending = true;
+    ++m_startRequest->generation;
+    m_startRequest->immediatePending = true;
     m_scheduler->setCadence(Cadence::offsetThenEvery(0.0, 1.0));
     m_scheduler->start();
 }
@@ -51,7 +52,7 @@ void GPUMonitor::stop()
     m_scheduler->stop();
 }
 
-std::optional<double> GPUMonitor::readUtilization(const std::optional<std::vector<GpuAcceleratorReading>> &accelerators)
+std::optional<double> GPUSampler::readUtilization(const std::optional<std::vector<GpuAcceleratorReading>> &accelerators)
 {
     if (!accelerators)
         return std::nullopt;
@@ -65,9 +66,9 @@ std::optional<double> GPUMonitor::readUtilization(const std::optional<std::vecto
     return best;
 }
 
-GPUMonitor::Snapshot GPUMonitor::sample()
+GPUSnapshot GPUSampler::sample()
 {
-    Snapshot s;
+    GPUSnapshot s;
     if (!m_deviceRead) {
         m_deviceRead = true;
         const auto dev = m_stats->defaultDevice();
@@ -83,22 +84,19 @@ GPUMonitor::Snapshot GPUMonitor::sample()
 
 void GPUMonitor::publish(const Snapshot &s)
 {
+    ChangeSet changes;
     if (s.device && *s.device) {
         const GpuDeviceInfo &d = **s.device;
-        m_gpuName = d.name.isEmpty() ? QStringLiteral("—") : d.name;
-        emit gpuNameChanged();
-        m_vramRecommendedMaxBytes = d.vramTotalBytes.value_or(0);
-        emit vramRecommendedMaxBytesChanged();
+        changes.set(this, m_gpuName, d.name.isEmpty() ? QStringLiteral("—") : d.name, &GPUMonitor::gpuNameChanged);
+        changes.set(this, m_vramRecommendedMaxBytes, quint64(d.vramTotalBytes.value_or(0)),
+                    &GPUMonitor::vramRecommendedMaxBytesChanged);
     }
-    if (s.hasDevice && s.usedBytes) {
-        m_vramUsedBytes = *s.usedBytes;
-        emit vramUsedBytesChanged();
-    }
-    if (s.utilization) {
-        m_utilization = std::clamp(*s.utilization, 0.0, 1.0);
-        emit utilizationChanged();
-    }
+    if (s.hasDevice && s.usedBytes)
+        changes.set(this, m_vramUsedBytes, quint64(*s.usedBytes), &GPUMonitor::vramUsedBytesChanged);
+    if (s.utilization)
+        changes.set(this, m_utilization, std::clamp(*s.utilization, 0.0, 1.0), &GPUMonitor::utilizationChanged);
     m_history->push(m_utilization);
+    changes.emitAll();
     emit updated();
 }
 

@@ -15,6 +15,29 @@
 
 namespace corvane {
 
+struct GPUSnapshot {
+    // The default device, read once on the first tick (absent afterwards).
+    std::optional<std::optional<GpuDeviceInfo>> device;
+    bool hasDevice = false;
+    std::optional<uint64_t> usedBytes;
+    std::optional<double> utilization;
+};
+
+// The sampling side: the GPU statistics source and whether the device was read. Sampler thread only.
+class GPUSampler {
+public:
+    explicit GPUSampler(std::unique_ptr<GpuStats> stats) : m_stats(std::move(stats)) {}
+    GPUSnapshot sample();
+
+    // The highest utilisation any accelerator reports, as a fraction; nullopt when none reports one.
+    static std::optional<double> readUtilization(const std::optional<std::vector<GpuAcceleratorReading>> &accelerators);
+
+private:
+    std::unique_ptr<GpuStats> m_stats;
+    bool m_deviceRead = false;
+    bool m_hasDevice = false;
+};
+
 class GPUMonitor : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -25,13 +48,7 @@ class GPUMonitor : public QObject {
     Q_PROPERTY(QString gpuName READ gpuName NOTIFY gpuNameChanged)
     Q_PROPERTY(corvane::MetricHistory *history READ history CONSTANT)
 public:
-    struct Snapshot {
-        // The default device, read once on the first tick (absent afterwards).
-        std::optional<std::optional<GpuDeviceInfo>> device;
-        bool hasDevice = false;
-        std::optional<uint64_t> usedBytes;
-        std::optional<double> utilization;
-    };
+    using Snapshot = GPUSnapshot;
 
     explicit GPUMonitor(QObject *parent = nullptr);
     GPUMonitor(std::unique_ptr<GpuStats> stats, const Clock &clock, bool autoStart, QObject *parent = nullptr);
@@ -49,13 +66,10 @@ public:
     QString gpuName() const { return m_gpuName; }
     MetricHistory *history() const { return m_history; }
 
-    // One tick's reading (sampler thread).
-    Snapshot sample();
-    // The main-thread part of a tick.
+    // Applies one tick on the main thread: the fields first, then their signals, then updated().
     void publish(const Snapshot &s);
-
-    // The highest utilisation any accelerator reports, as a fraction; nullopt when none reports one.
-    static std::optional<double> readUtilization(const std::optional<std::vector<GpuAcceleratorReading>> &accelerators);
+    // The sampler thread's; tests drive it by hand while the monitor is not started.
+    GPUSampler &sampler() const { return *m_sampler; }
 
     SamplerScheduler *scheduler() const { return m_scheduler.get(); }
 
@@ -68,13 +82,15 @@ signals:
     void gpuNameChanged();
 
 private:
-    std::unique_ptr<GpuStats> m_stats;
-    // Sampler-thread state.
-    bool m_deviceRead = false;
-    bool m_hasDevice = false;
-    // Set by start(): the next tick is the immediate one, after which the whole-second cadence takes over.
-    std::atomic<bool> m_immediatePending{false};
-    std::atomic<quint64> m_startGeneration{0};
+    // Shared by start() and the tick: the next tick is the immediate one, after which the
+    // whole-second cadence takes over.
+    struct StartRequest {
+        std::atomic<bool> immediatePending{false};
+        std::atomic<quint64> generation{0};
+    };
+
+    std::unique_ptr<GPUSampler> m_sampler;
+    std::shared_ptr<StartRequest> m_startRequest = std::make_shared<StartRequest>();
 
     double m_utilization = 0;
     quint64 m_vramUsedBytes = 0;

@@ -1,4 +1,5 @@
 #include "monitors/MicrophoneMonitor.h"
+#include "monitors/Publish.h"
 
 namespace corvane {
 
@@ -7,20 +8,13 @@ MicrophoneMonitor::MicrophoneMonitor(QObject *parent) : MicrophoneMonitor(makeLi
 MicrophoneMonitor::MicrophoneMonitor(std::unique_ptr<AudioDevices> platform, QObject *parent)
     : QObject(parent), m_platform(std::move(platform))
 {
-    // Listener work runs on the listener thread; only the publication is handed to the
-    // main thread. Output-only devices and those whose layout cannot be read are not watched.
+    // Listener work runs on the listener thread; only the snapshot is handed to the main
+    // thread. Output-only devices and those whose layout cannot be read are not watched.
     AudioDevices *devices = m_platform.get();
     m_watch = std::make_unique<DeviceWatch<AudioDevices>>(
-        *m_platform, QStringLiteral("Unknown mic"),
-        [this] {
-            const Snapshot s = updateActiveMics();
-            QMetaObject::invokeMethod(this, [this, s] { publish(s); }, Qt::QueuedConnection);
-        },
+        *m_platform, QStringLiteral("Unknown mic"), [this](Snapshot s) { handOver(this, std::move(s)); },
         [devices](const QString &device) { return devices->hasInputChannels(device).value_or(false); });
-    m_platform->setDeviceListListener([this] {
-        const Snapshot s = refreshDevices();
-        QMetaObject::invokeMethod(this, [this, s] { publish(s); }, Qt::QueuedConnection);
-    });
+    m_platform->setDeviceListListener([watch = m_watch.get()] { watch->deviceListChanged(); });
     publish(refreshDevices());
     if (const std::optional<double> interval = m_platform->pollInterval()) {
         // No change events from this source: the listener thread polls it instead.
@@ -44,12 +38,10 @@ MicrophoneMonitor::Snapshot MicrophoneMonitor::updateActiveMics() { return m_wat
 
 void MicrophoneMonitor::publish(const Snapshot &s)
 {
-    // Every evaluation assigns both fields, the flag first: a subscriber reacting to the
-    // flag still sees the previous names.
-    m_isMicrophoneOn = s.any;
-    emit isMicrophoneOnChanged();
-    m_activeMicNames = s.names;
-    emit activeMicNamesChanged();
+    ChangeSet changes;
+    changes.set(this, m_isMicrophoneOn, s.any, &MicrophoneMonitor::isMicrophoneOnChanged);
+    changes.set(this, m_activeMicNames, s.names, &MicrophoneMonitor::activeMicNamesChanged);
+    changes.emitAll();
     emit updated();
 }
 

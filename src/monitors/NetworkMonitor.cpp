@@ -1,4 +1,5 @@
 #include "monitors/NetworkMonitor.h"
+#include "monitors/Publish.h"
 #include "monitors/Rates.h"
 
 namespace corvane {
@@ -10,12 +11,12 @@ NetworkMonitor::NetworkMonitor(QObject *parent)
 
 NetworkMonitor::NetworkMonitor(std::unique_ptr<NetworkCounters> source, const Clock &clock, bool autoStart,
                                QObject *parent)
-    : QObject(parent), m_source(std::move(source)), m_clock(clock), m_downHistory(new MetricHistory(this)),
-      m_upHistory(new MetricHistory(this))
+    : QObject(parent), m_sampler(std::make_unique<NetworkSampler>(std::move(source), clock)),
+      m_downHistory(new MetricHistory(this)), m_upHistory(new MetricHistory(this))
 {
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.network-sampler"), Cadence::wholeSecond(),
-        sampleThenPublish(this),
+        sampleThenPublish(m_sampler.get(), this),
         SamplerScheduler::Placement::OwnThread, clock);
     if (autoStart)
         start();
@@ -23,13 +24,13 @@ NetworkMonitor::NetworkMonitor(std::unique_ptr<NetworkCounters> source, const Cl
 
 NetworkMonitor::~NetworkMonitor()
 {
-    m_scheduler.reset();
+    m_scheduler.reset(); // joins the sampler thread before the sampler goes
 }
 
 void NetworkMonitor::start() { m_scheduler->start(); }
 void NetworkMonitor::stop() { m_scheduler->stop(); }
 
-NetworkMonitor::Totals NetworkMonitor::sumInterfaceCounters(const QList<InterfaceCounters> &list)
+NetworkSampler::Totals NetworkSampler::sumInterfaceCounters(const QList<InterfaceCounters> &list)
 {
     Totals t;
     uint64_t best = 0;
@@ -50,37 +51,43 @@ NetworkMonitor::Totals NetworkMonitor::sumInterfaceCounters(const QList<Interfac
     return t;
 }
 
-NetworkMonitor::Snapshot NetworkMonitor::sample()
+NetworkSnapshot NetworkSampler::sample()
 {
-    Snapshot s;
+    Totals totals;
     if (auto list = m_source->interfaces(); list && !list->isEmpty())
-        s.totals = sumInterfaceCounters(*list);
-    s.timestampNs = m_clock.monotonicNs();
+        totals = sumInterfaceCounters(*list);
+    const uint64_t now = m_clock.monotonicNs();
+
+    NetworkSnapshot s;
+    if (m_lastTimestampNs != 0) {
+        const double dt = rateInterval(now, m_lastTimestampNs);
+        s.rates = NetworkSnapshot::Rates{counterRate(totals.received, m_lastIn, dt),
+                                         counterRate(totals.sent, m_lastOut, dt)};
+    }
+    m_lastIn = totals.received;
+    m_lastOut = totals.sent;
+    m_lastTimestampNs = now;
+    s.received = totals.received;
+    s.sent = totals.sent;
+    s.primary = std::move(totals.primary);
     return s;
 }
 
 void NetworkMonitor::publish(const Snapshot &s)
 {
-    if (m_lastTimestampNs != 0) {
-        const double dt = rateInterval(s.timestampNs, m_lastTimestampNs);
-        const uint64_t down = counterRate(s.totals.received, m_lastIn, dt);
-        const uint64_t up = counterRate(s.totals.sent, m_lastOut, dt);
-        m_down = down;
-        emit downloadBytesPerSecChanged();
-        m_up = up;
-        emit uploadBytesPerSecChanged();
-        m_downHistory->push(static_cast<double>(down));
-        m_upHistory->push(static_cast<double>(up));
+    ChangeSet changes;
+    if (s.rates) {
+        changes.set(this, m_down, quint64(s.rates->down), &NetworkMonitor::downloadBytesPerSecChanged);
+        changes.set(this, m_up, quint64(s.rates->up), &NetworkMonitor::uploadBytesPerSecChanged);
     }
-    m_lastIn = s.totals.received;
-    m_lastOut = s.totals.sent;
-    m_lastTimestampNs = s.timestampNs;
-    m_totalDown = s.totals.received;
-    emit totalDownloadedBytesChanged();
-    m_totalUp = s.totals.sent;
-    emit totalUploadedBytesChanged();
-    m_primary = s.totals.primary;
-    emit primaryInterfaceChanged();
+    changes.set(this, m_totalDown, quint64(s.received), &NetworkMonitor::totalDownloadedBytesChanged);
+    changes.set(this, m_totalUp, quint64(s.sent), &NetworkMonitor::totalUploadedBytesChanged);
+    changes.set(this, m_primary, s.primary, &NetworkMonitor::primaryInterfaceChanged);
+    if (s.rates) {
+        m_downHistory->push(static_cast<double>(s.rates->down));
+        m_upHistory->push(static_cast<double>(s.rates->up));
+    }
+    changes.emitAll();
     emit updated();
 }
 

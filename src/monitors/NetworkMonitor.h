@@ -8,8 +8,46 @@
 #include <QtQml/qqmlregistration.h>
 
 #include <memory>
+#include <optional>
 
 namespace corvane {
+
+struct NetworkSnapshot {
+    struct Rates {
+        uint64_t down = 0;
+        uint64_t up = 0;
+    };
+    std::optional<Rates> rates; // absent on the first tick: no baseline yet
+    uint64_t received = 0;
+    uint64_t sent = 0;
+    QString primary = QStringLiteral("—");
+};
+
+// The sampling side: the counters source and the last tick's totals. Sampler thread only.
+class NetworkSampler {
+public:
+    struct Totals {
+        uint64_t received = 0;
+        uint64_t sent = 0;
+        QString primary = QStringLiteral("—");
+    };
+
+    NetworkSampler(std::unique_ptr<NetworkCounters> source, const Clock &clock)
+        : m_source(std::move(source)), m_clock(clock)
+    {
+    }
+    NetworkSnapshot sample();
+
+    // Sums the counted interfaces (loopback, tunnels and peer-to-peer links are left out)
+    // and names the one with the most traffic; ties go to the first listed.
+    static Totals sumInterfaceCounters(const QList<InterfaceCounters> &list);
+
+private:
+    std::unique_ptr<NetworkCounters> m_source;
+    const Clock &m_clock;
+    // Baseline: kept across pauses, so the first rate after one spans the pause.
+    uint64_t m_lastIn = 0, m_lastOut = 0, m_lastTimestampNs = 0;
+};
 
 class NetworkMonitor : public QObject {
     Q_OBJECT
@@ -23,15 +61,7 @@ class NetworkMonitor : public QObject {
     Q_PROPERTY(corvane::MetricHistory *downHistory READ downHistory CONSTANT)
     Q_PROPERTY(corvane::MetricHistory *upHistory READ upHistory CONSTANT)
 public:
-    struct Totals {
-        uint64_t received = 0;
-        uint64_t sent = 0;
-        QString primary = QStringLiteral("—");
-    };
-    struct Snapshot {
-        uint64_t timestampNs = 0;
-        Totals totals;
-    };
+    using Snapshot = NetworkSnapshot;
 
     explicit NetworkMonitor(QObject *parent = nullptr);
     NetworkMonitor(std::unique_ptr<NetworkCounters> source, const Clock &clock, bool autoStart,
@@ -49,12 +79,10 @@ public:
     MetricHistory *downHistory() const { return m_downHistory; }
     MetricHistory *upHistory() const { return m_upHistory; }
 
-    // Sums the counted interfaces (loopback, tunnels and peer-to-peer links are left out)
-    // and names the one with the most traffic; ties go to the first listed.
-    static Totals sumInterfaceCounters(const QList<InterfaceCounters> &list);
-
-    Snapshot sample();
+    // Applies one tick on the main thread: the fields first, then their signals, then updated().
     void publish(const Snapshot &s);
+    // The sampler thread's; tests drive it by hand while the monitor is not started.
+    NetworkSampler &sampler() const { return *m_sampler; }
     SamplerScheduler *scheduler() const { return m_scheduler.get(); }
 
 signals:
@@ -67,14 +95,11 @@ signals:
     void primaryInterfaceChanged();
 
 private:
-    std::unique_ptr<NetworkCounters> m_source;
-    const Clock &m_clock;
+    std::unique_ptr<NetworkSampler> m_sampler;
     quint64 m_down = 0, m_up = 0, m_totalDown = 0, m_totalUp = 0;
     QString m_primary = QStringLiteral("—");
     MetricHistory *m_downHistory;
     MetricHistory *m_upHistory;
-    // Baseline, main thread only.
-    uint64_t m_lastIn = 0, m_lastOut = 0, m_lastTimestampNs = 0;
     std::unique_ptr<SamplerScheduler> m_scheduler;
 };
 

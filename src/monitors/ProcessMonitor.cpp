@@ -1,5 +1,6 @@
 #include "monitors/ProcessMonitor.h"
 #include "common/Numbers.h"
+#include "monitors/Publish.h"
 
 #include <algorithm>
 
@@ -12,12 +13,11 @@ ProcessMonitor::ProcessMonitor(QObject *parent)
 
 ProcessMonitor::ProcessMonitor(std::unique_ptr<ProcessTable> table, const Clock &clock, bool autoStart,
                                QObject *parent)
-    : QObject(parent), m_table(std::move(table)), m_clock(clock)
+    : QObject(parent), m_sampler(std::make_unique<ProcessSampler>(std::move(table), clock))
 {
-    m_bgState.timebase = m_table->timebase();
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.process-sampler"), Cadence::offsetThenEvery(0.2, 2.5),
-        sampleThenPublish(this),
+        sampleThenPublish(m_sampler.get(), this),
         SamplerScheduler::Placement::OwnThread, clock);
     if (autoStart)
         start();
@@ -25,20 +25,26 @@ ProcessMonitor::ProcessMonitor(std::unique_ptr<ProcessTable> table, const Clock 
 
 ProcessMonitor::~ProcessMonitor()
 {
-    m_scheduler.reset();
+    m_scheduler.reset(); // joins the sampler thread before the sampler goes
 }
 
 void ProcessMonitor::start() { m_scheduler->start(); }
 void ProcessMonitor::stop() { m_scheduler->stop(); }
 
-ProcessMonitor::Snapshot ProcessMonitor::sample()
+ProcessSampler::ProcessSampler(std::unique_ptr<ProcessTable> table, const Clock &clock)
+    : m_table(std::move(table)), m_clock(clock)
+{
+    m_state.timebase = m_table->timebase();
+}
+
+ProcessSnapshot ProcessSampler::sample()
 {
     const uint64_t now = m_clock.monotonicNs();
     const std::vector<int32_t> pids = m_table->listPids();
-    const double dt = m_bgState.prevSampleNs != 0 && now > m_bgState.prevSampleNs
-        ? static_cast<double>(now - m_bgState.prevSampleNs) : 0.0;
-    const double numer = m_bgState.timebase.numer;
-    const double denom = m_bgState.timebase.denom == 0 ? 1.0 : m_bgState.timebase.denom;
+    const double dt = m_state.prevSampleNs != 0 && now > m_state.prevSampleNs
+        ? static_cast<double>(now - m_state.prevSampleNs) : 0.0;
+    const double numer = m_state.timebase.numer;
+    const double denom = m_state.timebase.denom == 0 ? 1.0 : m_state.timebase.denom;
 
     QHash<int32_t, uint64_t> newCPU;
     newCPU.reserve(static_cast<qsizetype>(pids.size()));
@@ -55,9 +61,9 @@ ProcessMonitor::Snapshot ProcessMonitor::sample()
         newCPU.insert(pid, cpuNs);
         double pct = 0;
         if (dt > 0) {
-            const auto prev = m_bgState.prevCPUNs.constFind(pid);
+            const auto prev = m_state.prevCPUNs.constFind(pid);
             // A lower figure means the pid was reused by a new process: no figure this pass.
-            if (prev != m_bgState.prevCPUNs.constEnd() && cpuNs >= *prev)
+            if (prev != m_state.prevCPUNs.constEnd() && cpuNs >= *prev)
                 pct = static_cast<double>(cpuNs - *prev) / dt * 100.0;
         }
         ProcSnap s;
@@ -67,10 +73,10 @@ ProcessMonitor::Snapshot ProcessMonitor::sample()
         s.memoryBytes = info->residentBytes;
         snaps.append(std::move(s));
     }
-    m_bgState.prevCPUNs = std::move(newCPU);
-    m_bgState.prevSampleNs = now;
+    m_state.prevCPUNs = std::move(newCPU);
+    m_state.prevSampleNs = now;
 
-    Snapshot out;
+    ProcessSnapshot out;
     out.count = static_cast<int>(snaps.size());
     // Stable sort of indices: equal keys keep the listing order, and no record is copied
     // but the eight that are kept.
@@ -94,12 +100,11 @@ ProcessMonitor::Snapshot ProcessMonitor::sample()
 
 void ProcessMonitor::publish(const Snapshot &s)
 {
-    m_topByCPU = s.byCPU;
-    emit topByCPUChanged();
-    m_topByRAM = s.byRAM;
-    emit topByRAMChanged();
-    m_totalProcesses = s.count;
-    emit totalProcessesChanged();
+    ChangeSet changes;
+    changes.set(this, m_topByCPU, s.byCPU, &ProcessMonitor::topByCPUChanged);
+    changes.set(this, m_topByRAM, s.byRAM, &ProcessMonitor::topByRAMChanged);
+    changes.set(this, m_totalProcesses, s.count, &ProcessMonitor::totalProcessesChanged);
+    changes.emitAll();
     emit updated();
 }
 

@@ -30,6 +30,32 @@ public:
     bool operator==(const ProcSnap &) const = default;
 };
 
+struct ProcessSnapshot {
+    QList<ProcSnap> byCPU;
+    QList<ProcSnap> byRAM;
+    int count = 0;
+};
+
+// The sampling side: the process table and last pass's CPU times. Sampler thread only.
+class ProcessSampler {
+public:
+    static constexpr int kTopCount = 8;
+
+    struct State {
+        QHash<int32_t, uint64_t> prevCPUNs;
+        uint64_t prevSampleNs = 0;
+        Timebase timebase;
+    };
+
+    ProcessSampler(std::unique_ptr<ProcessTable> table, const Clock &clock);
+    ProcessSnapshot sample();
+
+private:
+    std::unique_ptr<ProcessTable> m_table;
+    const Clock &m_clock;
+    State m_state;
+};
+
 class ProcessMonitor : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -38,19 +64,8 @@ class ProcessMonitor : public QObject {
     Q_PROPERTY(QVariantList topByRAM READ topByRAMVariant NOTIFY topByRAMChanged)
     Q_PROPERTY(int totalProcesses READ totalProcesses NOTIFY totalProcessesChanged)
 public:
-    static constexpr int kTopCount = 8;
-
-    // Per-pass state, touched only on the sampler thread.
-    struct State {
-        QHash<int32_t, uint64_t> prevCPUNs;
-        uint64_t prevSampleNs = 0;
-        Timebase timebase;
-    };
-    struct Snapshot {
-        QList<ProcSnap> byCPU;
-        QList<ProcSnap> byRAM;
-        int count = 0;
-    };
+    static constexpr int kTopCount = ProcessSampler::kTopCount;
+    using Snapshot = ProcessSnapshot;
 
     explicit ProcessMonitor(QObject *parent = nullptr);
     ProcessMonitor(std::unique_ptr<ProcessTable> table, const Clock &clock, bool autoStart,
@@ -66,8 +81,10 @@ public:
     QVariantList topByCPUVariant() const;
     QVariantList topByRAMVariant() const;
 
-    Snapshot sample();
+    // Applies one pass on the main thread: the fields first, then their signals, then updated().
     void publish(const Snapshot &s);
+    // The sampler thread's; tests drive it by hand while the monitor is not started.
+    ProcessSampler &sampler() const { return *m_sampler; }
     SamplerScheduler *scheduler() const { return m_scheduler.get(); }
 
 signals:
@@ -78,9 +95,7 @@ signals:
     void totalProcessesChanged();
 
 private:
-    std::unique_ptr<ProcessTable> m_table;
-    const Clock &m_clock;
-    State m_bgState;
+    std::unique_ptr<ProcessSampler> m_sampler;
     QList<ProcSnap> m_topByCPU;
     QList<ProcSnap> m_topByRAM;
     int m_totalProcesses = 0;

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <vector>
 #include <type_traits>
 
@@ -52,5 +53,36 @@ public:
 private:
     std::vector<std::function<void()>> m_pending;
 };
+
+// Hands a snapshot made on a sampler or listener thread to the monitor's thread, where
+// publish() applies it. Dropped if the monitor is gone by then.
+template <class Monitor, class Snapshot>
+void handOver(Monitor *monitor, Snapshot snapshot)
+{
+    QMetaObject::invokeMethod(
+        monitor, [monitor, s = std::move(snapshot)] { monitor->publish(s); }, Qt::QueuedConnection);
+}
+
+template <class T>
+struct IsOptional : std::false_type {};
+template <class T>
+struct IsOptional<std::optional<T>> : std::true_type {};
+
+// The tick of a polling monitor: the sampler reads on the scheduler's thread, where the
+// monitor itself is never touched, and its snapshot is handed over. A sampler returning an
+// empty optional publishes nothing that tick.
+template <class Sampler, class Monitor>
+std::function<void()> sampleThenPublish(Sampler *sampler, Monitor *monitor)
+{
+    return [sampler, monitor] {
+        auto s = sampler->sample();
+        if constexpr (IsOptional<decltype(s)>::value) {
+            if (s)
+                handOver(monitor, std::move(*s));
+        } else {
+            handOver(monitor, std::move(s));
+        }
+    };
+}
 
 } // namespace corvane

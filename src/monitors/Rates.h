@@ -1,5 +1,5 @@
 #pragma once
-// Rates of cumulative byte counters, computed on the main thread from monotonic timestamps.
+// Rates of cumulative byte counters, from monotonic timestamps.
 #include "common/Numbers.h"
 
 #include <algorithm>

@@ -1,4 +1,5 @@
 #include "monitors/SMCMonitor.h"
+#include "monitors/Publish.h"
 #include "common/Numbers.h"
 
 #include <QHash>
@@ -15,7 +16,8 @@ SMCMonitor::SMCMonitor(QObject *parent)
 }
 
 SMCMonitor::SMCMonitor(std::unique_ptr<SmcTransport> transport, const Clock &clock, bool autoStart, QObject *parent)
-    : QObject(parent), m_transport(std::move(transport)), m_cpuHistory(new MetricHistory(this)),
+    : QObject(parent), m_sampler(std::make_unique<SMCSampler>(std::move(transport))),
+      m_cpuHistory(new MetricHistory(this)),
       m_gpuHistory(new MetricHistory(this)), m_fanControl(new FanControlBridge(this))
 {
     // Reads run on one thread of their own, in order; the scheduler only paces them.
@@ -39,6 +41,10 @@ SMCMonitor::~SMCMonitor()
     m_scheduler.reset();
     m_thread->quit();
     m_thread->wait(); // a read in progress completes; queued ones are dropped with the worker
+}
+
+SMCSampler::~SMCSampler()
+{
     if (m_connection != 0 && m_transport)
         m_transport->close();
 }
@@ -52,13 +58,7 @@ void SMCMonitor::startTimer()
 
 void SMCMonitor::refresh()
 {
-    QMetaObject::invokeMethod(m_worker, [this] { runTick(); }, Qt::QueuedConnection);
-}
-
-void SMCMonitor::runTick()
-{
-    Snapshot s = sample();
-    QMetaObject::invokeMethod(this, [this, s = std::move(s)] { publish(s); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_worker, sampleThenPublish(m_sampler.get(), this), Qt::QueuedConnection);
 }
 
 QVariantList SMCMonitor::temperaturesVariant() const
@@ -86,7 +86,7 @@ QVariant SMCMonitor::fanControlMessageVariant() const
 
 // --- sampler side ---
 
-void SMCMonitor::openAndDiscover()
+void SMCSampler::openAndDiscover()
 {
     if (m_opened)
         return;
@@ -96,7 +96,7 @@ void SMCMonitor::openAndDiscover()
     discoverTemperatureKeys();
 }
 
-std::optional<SmcRecord> SMCMonitor::callSMC(SmcRecord record, uint8_t command)
+std::optional<SmcRecord> SMCSampler::callSMC(SmcRecord record, uint8_t command)
 {
     if (m_connection == 0 || !m_transport)
         return std::nullopt;
@@ -140,7 +140,7 @@ std::optional<double> SMCMonitor::decodeValue(uint32_t type, uint32_t size, cons
     }
 }
 
-std::optional<double> SMCMonitor::readKey(const QString &key, uint32_t typeHint)
+std::optional<double> SMCSampler::readKey(const QString &key, uint32_t typeHint)
 {
     SmcRecord info{};
     info.key = smcKeyCode(key.toLatin1().toStdString());
@@ -157,10 +157,10 @@ std::optional<double> SMCMonitor::readKey(const QString &key, uint32_t typeHint)
     const auto value = callSMC(read, kSmcReadKey);
     if (!value)
         return std::nullopt;
-    return decodeValue(type, size, value->bytes);
+    return SMCMonitor::decodeValue(type, size, value->bytes);
 }
 
-void SMCMonitor::discoverTemperatureKeys()
+void SMCSampler::discoverTemperatureKeys()
 {
     if (m_connection == 0)
         return;
@@ -168,8 +168,8 @@ void SMCMonitor::discoverTemperatureKeys()
     if (!count)
         return;
     // A broken controller could claim billions of keys: walk a bounded number.
-    const int n = std::min(saturatingCast<int>(*count), kMaxDiscoveredKeys);
-    QList<TemperatureKey> keys;
+    const int n = std::min(saturatingCast<int>(*count), SMCMonitor::kMaxDiscoveredKeys);
+    QList<SMCMonitor::TemperatureKey> keys;
     for (int i = 0; i < n; ++i) {
         SmcRecord at{};
         at.data32 = static_cast<uint32_t>(i);
@@ -200,21 +200,21 @@ QString SMCMonitor::fanName(int count, int index)
     return QStringLiteral("Ventilator ") + QString::number(index + 1);
 }
 
-QList<SMCFanReading> SMCMonitor::readFans()
+QList<SMCFanReading> SMCSampler::readFans()
 {
     QList<SMCFanReading> out;
     const auto n = readKey(QStringLiteral("FNum"));
     if (!n || !(*n > 0))
         return out;
     const int count = saturatingCast<int>(*n);
-    for (int i = 0; i < std::min(count, kMaxFans); ++i) {
+    for (int i = 0; i < std::min(count, SMCMonitor::kMaxFans); ++i) {
         const QString base = QStringLiteral("F") + QString::number(i);
         const auto rpm = readKey(base + QStringLiteral("Ac"));
         if (!rpm)
             continue;
         SMCFanReading f;
         f.index = i;
-        f.name = fanName(count, i);
+        f.name = SMCMonitor::fanName(count, i);
         f.rpm = *rpm;
         f.minRPM = readKey(base + QStringLiteral("Mn")).value_or(0.0);
         f.maxRPM = readKey(base + QStringLiteral("Mx")).value_or(0.0);
@@ -261,22 +261,22 @@ double SMCMonitor::gpuTemperature(const QList<SMCTemperatureReading> &sorted)
     return 0;
 }
 
-SMCMonitor::Snapshot SMCMonitor::sample()
+SMCMonitor::Snapshot SMCSampler::sample()
 {
     openAndDiscover();
-    Snapshot s;
+    SMCMonitor::Snapshot s;
     if (m_connection == 0)
         return s;
     s.connected = true;
     for (const auto &k : m_temperatureKeys) {
         const auto v = readKey(k.key, k.type);
         if (v && *v > 1.0 && *v < 128.0)
-            s.temperatures.append({k.key, sensorName(k.key), *v});
+            s.temperatures.append({k.key, SMCMonitor::sensorName(k.key), *v});
     }
     std::stable_sort(s.temperatures.begin(), s.temperatures.end(),
                      [](const auto &a, const auto &b) { return a.celsius > b.celsius; });
-    s.cpuTemp = cpuTemperature(s.temperatures);
-    s.gpuTemp = gpuTemperature(s.temperatures);
+    s.cpuTemp = SMCMonitor::cpuTemperature(s.temperatures);
+    s.gpuTemp = SMCMonitor::gpuTemperature(s.temperatures);
     s.fans = readFans();
     return s;
 }
@@ -289,18 +289,17 @@ void SMCMonitor::publish(const Snapshot &s)
         emit updated();
         return;
     }
-    m_temperatures = s.temperatures;
-    emit temperaturesChanged();
-    m_cpuTemp = s.cpuTemp;
-    emit cpuTempChanged();
-    m_gpuTemp = s.gpuTemp;
-    emit gpuTempChanged();
+    ChangeSet changes;
+    changes.set(this, m_temperatures, s.temperatures, &SMCMonitor::temperaturesChanged);
+    changes.set(this, m_cpuTemp, s.cpuTemp, &SMCMonitor::cpuTempChanged);
+    changes.set(this, m_gpuTemp, s.gpuTemp, &SMCMonitor::gpuTempChanged);
+    changes.set(this, m_fans, s.fans, &SMCMonitor::fansChanged);
+    // The histories take every tick's reading, changed or not.
     if (m_cpuTemp > 0)
         m_cpuHistory->push(m_cpuTemp);
     if (m_gpuTemp > 0)
         m_gpuHistory->push(m_gpuTemp);
-    m_fans = s.fans;
-    emit fansChanged();
+    changes.emitAll();
     emit updated();
 }
 
@@ -379,8 +378,7 @@ void SMCMonitor::setFanTarget(std::optional<double> rpm, std::optional<int> fanI
 {
     const auto helper = m_fanControl->helperPath();
     if (!helper) {
-        m_fanControlMessage = QStringLiteral("Helper-ul smcfan lipsește din bundle");
-        emit fanControlMessageChanged();
+        publishFanOutcome(std::nullopt, QStringLiteral("Helper-ul smcfan lipsește din bundle"));
         emit fanCommandFinished();
         return;
     }
@@ -390,8 +388,7 @@ void SMCMonitor::setFanTarget(std::optional<double> rpm, std::optional<int> fanI
         if (!target) {
             // Not a speed at all (NaN, infinite, beyond any integer): the helper would
             // refuse it, so it is never run.
-            m_fanControlMessage = QStringLiteral("SMC a refuzat comanda");
-            emit fanControlMessageChanged();
+            publishFanOutcome(std::nullopt, QStringLiteral("SMC a refuzat comanda"));
             emit fanCommandFinished();
             return;
         }
@@ -399,10 +396,9 @@ void SMCMonitor::setFanTarget(std::optional<double> rpm, std::optional<int> fanI
     const QStringList args = FanControlBridge::helperArguments(target, fanIndex);
     m_fanControl->run(*helper, args, [this, target, fanIndex](FanControlBridge::Outcome o) {
         if (o.success) {
-            m_fanManualActive = target.has_value();
-            emit fanManualActiveChanged();
+            QString message;
             if (!target) {
-                m_fanControlMessage = QStringLiteral("Control automat restabilit");
+                message = QStringLiteral("Control automat restabilit");
             } else {
                 QString label = QStringLiteral("ventilatoare");
                 if (fanIndex) {
@@ -413,16 +409,26 @@ void SMCMonitor::setFanTarget(std::optional<double> rpm, std::optional<int> fanI
                         }
                     }
                 }
-                m_fanControlMessage = QStringLiteral("Țintă ") + label + QStringLiteral(": ")
-                    + QString::number(*target) + QStringLiteral(" rpm");
+                message = QStringLiteral("Țintă ") + label + QStringLiteral(": ") + QString::number(*target)
+                    + QStringLiteral(" rpm");
             }
+            publishFanOutcome(target.has_value(), message);
         } else {
-            m_fanControlMessage = o.message;
+            publishFanOutcome(std::nullopt, o.message);
         }
-        emit fanControlMessageChanged();
         refresh();
         emit fanCommandFinished();
     });
+}
+
+void SMCMonitor::publishFanOutcome(std::optional<bool> manual, const QString &message)
+{
+    ChangeSet changes;
+    if (manual)
+        changes.set(this, m_fanManualActive, *manual, &SMCMonitor::fanManualActiveChanged);
+    changes.set(this, m_fanControlMessage, std::optional<QString>(message), &SMCMonitor::fanControlMessageChanged);
+    changes.emitAll();
+    emit updated();
 }
 
 void SMCMonitor::restoreAutomaticFans()

@@ -20,6 +20,8 @@
 
 namespace corvane {
 
+class SMCSampler;
+
 struct SMCTemperatureReading {
     Q_GADGET
     Q_PROPERTY(QString key MEMBER key)
@@ -119,19 +121,10 @@ public:
     void restoreAutomaticFans();
     FanControlBridge *fanControl() const { return m_fanControl; }
 
-    // --- sampler side (the "corvane.smc" thread, or the test's thread when not started) ---
-    // Opens the transport and discovers the temperature keys, once.
-    void openAndDiscover();
-    uint32_t connection() const { return m_connection; }
-    std::optional<SmcRecord> callSMC(SmcRecord record, uint8_t command);
-    std::optional<double> readKey(const QString &key, uint32_t typeHint = 0);
-    void discoverTemperatureKeys();
-    const QList<TemperatureKey> &temperatureKeys() const { return m_temperatureKeys; }
-    QList<SMCFanReading> readFans();
-    Snapshot sample();
-
-    // --- main thread ---
+    // Applies one reading on the main thread.
     void publish(const Snapshot &s);
+    // For tests that drive a monitor that was never started by hand.
+    SMCSampler &sampler() { return *m_sampler; }
 
     // --- pure rules ---
     // Value of an SMC read by type; nothing for an unknown type, a short size or a
@@ -157,15 +150,11 @@ signals:
     void fanCommandFinished();
 
 private:
-    void runTick();
+    // A fan command's outcome; `manual` only when the helper succeeded.
+    void publishFanOutcome(std::optional<bool> manual, const QString &message);
 
-    // Sampler side.
-    std::unique_ptr<SmcTransport> m_transport;
-    uint32_t m_connection = 0;
-    bool m_opened = false;
-    QList<TemperatureKey> m_temperatureKeys;
+    std::unique_ptr<SMCSampler> m_sampler; // touched only on the "corvane.smc" thread
 
-    // Main thread.
     bool m_reducedCadence = false;
     QList<SMCTemperatureReading> m_temperatures;
     QList<SMCFanReading> m_fans;
@@ -180,6 +169,31 @@ private:
     std::unique_ptr<QThread> m_thread;
     QObject *m_worker = nullptr; // lives on m_thread; queued reads run there
     std::unique_ptr<SamplerScheduler> m_scheduler;
+};
+
+// Owns the transport and the discovered keys; every call runs on the "corvane.smc" thread.
+class SMCSampler {
+public:
+    explicit SMCSampler(std::unique_ptr<SmcTransport> transport) : m_transport(std::move(transport)) {}
+    ~SMCSampler();
+    SMCSampler(const SMCSampler &) = delete;
+    SMCSampler &operator=(const SMCSampler &) = delete;
+
+    // Opens the transport and discovers the temperature keys, once.
+    void openAndDiscover();
+    uint32_t connection() const { return m_connection; }
+    std::optional<SmcRecord> callSMC(SmcRecord record, uint8_t command);
+    std::optional<double> readKey(const QString &key, uint32_t typeHint = 0);
+    void discoverTemperatureKeys();
+    const QList<SMCMonitor::TemperatureKey> &temperatureKeys() const { return m_temperatureKeys; }
+    QList<SMCFanReading> readFans();
+    SMCMonitor::Snapshot sample();
+
+private:
+    std::unique_ptr<SmcTransport> m_transport;
+    uint32_t m_connection = 0;
+    bool m_opened = false;
+    QList<SMCMonitor::TemperatureKey> m_temperatureKeys;
 };
 
 } // namespace corvane

@@ -46,18 +46,6 @@ struct Cadence {
 
 class SchedulerWorker;
 
-// The usual tick: sample on the sampler thread, publish on the monitor's own thread.
-// The publication is dropped if the monitor is gone by then.
-template <class Monitor>
-std::function<void()> sampleThenPublish(Monitor *monitor)
-{
-    return [monitor] {
-        auto s = monitor->sample();
-        QMetaObject::invokeMethod(monitor, [monitor, s = std::move(s)] { monitor->publish(s); },
-                                  Qt::QueuedConnection);
-    };
-}
-
 class SamplerScheduler : public QObject {
     Q_OBJECT
 public:

@@ -1,4 +1,5 @@
 #include "monitors/StorageMonitor.h"
+#include "monitors/Publish.h"
 #include "monitors/Rates.h"
 
 namespace corvane {
@@ -10,12 +11,12 @@ StorageMonitor::StorageMonitor(QObject *parent)
 
 StorageMonitor::StorageMonitor(std::unique_ptr<BlockStorage> source, const Clock &clock, bool autoStart,
                                QObject *parent)
-    : QObject(parent), m_source(std::move(source)), m_clock(clock), m_readHistory(new MetricHistory(this)),
-      m_writeHistory(new MetricHistory(this))
+    : QObject(parent), m_sampler(std::make_unique<StorageSampler>(std::move(source), clock)),
+      m_readHistory(new MetricHistory(this)), m_writeHistory(new MetricHistory(this))
 {
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.storage-sampler"), Cadence::wholeSecond(),
-        sampleThenPublish(this),
+        sampleThenPublish(m_sampler.get(), this),
         SamplerScheduler::Placement::OwnThread, clock);
     if (autoStart)
         start();
@@ -23,13 +24,13 @@ StorageMonitor::StorageMonitor(std::unique_ptr<BlockStorage> source, const Clock
 
 StorageMonitor::~StorageMonitor()
 {
-    m_scheduler.reset();
+    m_scheduler.reset(); // joins the sampler thread before the sampler goes
 }
 
 void StorageMonitor::start() { m_scheduler->start(); }
 void StorageMonitor::stop() { m_scheduler->stop(); }
 
-StorageMonitor::DiskStatistics StorageMonitor::sumDrives(const QList<DriveCounters> &drives)
+StorageSampler::DiskStatistics StorageSampler::sumDrives(const QList<DriveCounters> &drives)
 {
     DiskStatistics d;
     for (const auto &drv : drives) {
@@ -41,7 +42,7 @@ StorageMonitor::DiskStatistics StorageMonitor::sumDrives(const QList<DriveCounte
     return d;
 }
 
-StorageMonitor::Capacity StorageMonitor::capacityOf(const VolumeCapacity &v)
+StorageSampler::Capacity StorageSampler::capacityOf(const VolumeCapacity &v)
 {
     Capacity c;
     c.total = v.total.value_or(0);
@@ -50,39 +51,46 @@ StorageMonitor::Capacity StorageMonitor::capacityOf(const VolumeCapacity &v)
     return c;
 }
 
-StorageMonitor::Snapshot StorageMonitor::sample()
+StorageSnapshot StorageSampler::sample()
 {
-    Snapshot s;
+    DiskStatistics disks;
     if (auto drives = m_source->drives())
-        s.disks = sumDrives(*drives);
-    s.timestampNs = m_clock.monotonicNs();
+        disks = sumDrives(*drives);
+    const uint64_t now = m_clock.monotonicNs();
+    Capacity capacity;
     if (auto vol = m_source->homeVolume())
-        s.capacity = capacityOf(*vol);
+        capacity = capacityOf(*vol);
+
+    StorageSnapshot s;
+    if (m_lastTimestampNs != 0) {
+        const double dt = rateInterval(now, m_lastTimestampNs);
+        s.rates = StorageSnapshot::Rates{counterRate(disks.read, m_lastRead, dt),
+                                         counterRate(disks.written, m_lastWrite, dt)};
+    }
+    m_lastRead = disks.read;
+    m_lastWrite = disks.written;
+    m_lastTimestampNs = now;
+    s.driveName = std::move(disks.name);
+    s.totalBytes = capacity.total;
+    s.freeBytes = capacity.free;
     return s;
 }
 
 void StorageMonitor::publish(const Snapshot &s)
 {
-    if (m_lastTimestampNs != 0) {
-        const double dt = rateInterval(s.timestampNs, m_lastTimestampNs);
-        const uint64_t r = counterRate(s.disks.read, m_lastRead, dt);
-        const uint64_t w = counterRate(s.disks.written, m_lastWrite, dt);
-        m_read = r;
-        emit readBytesPerSecChanged();
-        m_write = w;
-        emit writeBytesPerSecChanged();
-        m_readHistory->push(static_cast<double>(r));
-        m_writeHistory->push(static_cast<double>(w));
+    ChangeSet changes;
+    if (s.rates) {
+        changes.set(this, m_read, quint64(s.rates->read), &StorageMonitor::readBytesPerSecChanged);
+        changes.set(this, m_write, quint64(s.rates->write), &StorageMonitor::writeBytesPerSecChanged);
     }
-    m_lastRead = s.disks.read;
-    m_lastWrite = s.disks.written;
-    m_lastTimestampNs = s.timestampNs;
-    m_driveName = s.disks.name;
-    emit driveNameChanged();
-    m_total = s.capacity.total;
-    emit totalCapacityBytesChanged();
-    m_free = s.capacity.free;
-    emit freeCapacityBytesChanged();
+    changes.set(this, m_driveName, s.driveName, &StorageMonitor::driveNameChanged);
+    changes.set(this, m_total, quint64(s.totalBytes), &StorageMonitor::totalCapacityBytesChanged);
+    changes.set(this, m_free, quint64(s.freeBytes), &StorageMonitor::freeCapacityBytesChanged);
+    if (s.rates) {
+        m_readHistory->push(static_cast<double>(s.rates->read));
+        m_writeHistory->push(static_cast<double>(s.rates->write));
+    }
+    changes.emitAll();
     emit updated();
 }
 

@@ -9,8 +9,51 @@
 #include <QtQml/qqmlregistration.h>
 
 #include <memory>
+#include <optional>
 
 namespace corvane {
+
+struct StorageSnapshot {
+    struct Rates {
+        uint64_t read = 0;
+        uint64_t write = 0;
+    };
+    std::optional<Rates> rates; // absent on the first tick: no baseline yet
+    QString driveName = QStringLiteral("—");
+    uint64_t totalBytes = 0;
+    uint64_t freeBytes = 0;
+};
+
+// The sampling side: the storage source and the last tick's counters. Sampler thread only.
+class StorageSampler {
+public:
+    struct DiskStatistics {
+        uint64_t read = 0;
+        uint64_t written = 0;
+        QString name = QStringLiteral("—");
+    };
+    struct Capacity {
+        uint64_t total = 0;
+        uint64_t free = 0;
+    };
+
+    StorageSampler(std::unique_ptr<BlockStorage> source, const Clock &clock)
+        : m_source(std::move(source)), m_clock(clock)
+    {
+    }
+    StorageSnapshot sample();
+
+    // Sums the drives' counters; the name is the first drive's that has one.
+    static DiskStatistics sumDrives(const QList<DriveCounters> &drives);
+    // Free space: the figure for important usage when non-zero, else the plain available one.
+    static Capacity capacityOf(const VolumeCapacity &v);
+
+private:
+    std::unique_ptr<BlockStorage> m_source;
+    const Clock &m_clock;
+    // Baseline: kept across pauses, so the first rate after one spans the pause.
+    uint64_t m_lastRead = 0, m_lastWrite = 0, m_lastTimestampNs = 0;
+};
 
 class StorageMonitor : public QObject {
     Q_OBJECT
@@ -24,20 +67,7 @@ class StorageMonitor : public QObject {
     Q_PROPERTY(corvane::MetricHistory *readHistory READ readHistory CONSTANT)
     Q_PROPERTY(corvane::MetricHistory *writeHistory READ writeHistory CONSTANT)
 public:
-    struct DiskStatistics {
-        uint64_t read = 0;
-        uint64_t written = 0;
-        QString name = QStringLiteral("—");
-    };
-    struct Capacity {
-        uint64_t total = 0;
-        uint64_t free = 0;
-    };
-    struct Snapshot {
-        uint64_t timestampNs = 0;
-        DiskStatistics disks;
-        Capacity capacity;
-    };
+    using Snapshot = StorageSnapshot;
 
     explicit StorageMonitor(QObject *parent = nullptr);
     StorageMonitor(std::unique_ptr<BlockStorage> source, const Clock &clock, bool autoStart,
@@ -55,13 +85,10 @@ public:
     MetricHistory *readHistory() const { return m_readHistory; }
     MetricHistory *writeHistory() const { return m_writeHistory; }
 
-    // Sums the drives' counters; the name is the first drive's that has one.
-    static DiskStatistics sumDrives(const QList<DriveCounters> &drives);
-    // Free space: the figure for important usage when non-zero, else the plain available one.
-    static Capacity capacityOf(const VolumeCapacity &v);
-
-    Snapshot sample();
+    // Applies one tick on the main thread: the fields first, then their signals, then updated().
     void publish(const Snapshot &s);
+    // The sampler thread's; tests drive it by hand while the monitor is not started.
+    StorageSampler &sampler() const { return *m_sampler; }
     SamplerScheduler *scheduler() const { return m_scheduler.get(); }
 
 signals:
@@ -74,13 +101,11 @@ signals:
     void driveNameChanged();
 
 private:
-    std::unique_ptr<BlockStorage> m_source;
-    const Clock &m_clock;
+    std::unique_ptr<StorageSampler> m_sampler;
     quint64 m_read = 0, m_write = 0, m_total = 0, m_free = 0;
     QString m_driveName = QStringLiteral("—");
     MetricHistory *m_readHistory;
     MetricHistory *m_writeHistory;
-    uint64_t m_lastRead = 0, m_lastWrite = 0, m_lastTimestampNs = 0;
     std::unique_ptr<SamplerScheduler> m_scheduler;
 };
 

@@ -1,4 +1,5 @@
 #include "monitors/SystemMonitor.h"
+#include "monitors/Publish.h"
 
 namespace corvane {
 
@@ -8,12 +9,12 @@ SystemMonitor::SystemMonitor(QObject *parent)
 }
 
 SystemMonitor::SystemMonitor(std::unique_ptr<HostStats> host, const Clock &clock, bool autoStart, QObject *parent)
-    : QObject(parent), m_host(std::move(host)), m_cpuHistory(new MetricHistory(this)),
+    : QObject(parent), m_sampler(std::make_unique<SystemSampler>(std::move(host))), m_cpuHistory(new MetricHistory(this)),
       m_ramHistory(new MetricHistory(this))
 {
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.system-sampler"), Cadence::wholeSecond(),
-        sampleThenPublish(this),
+        sampleThenPublish(m_sampler.get(), this),
         SamplerScheduler::Placement::OwnThread, clock);
     if (autoStart)
         start();
@@ -21,7 +22,7 @@ SystemMonitor::SystemMonitor(std::unique_ptr<HostStats> host, const Clock &clock
 
 SystemMonitor::~SystemMonitor()
 {
-    m_scheduler.reset(); // joins the sampler thread before the sources go
+    m_scheduler.reset(); // joins the sampler thread before the sampler goes
 }
 
 void SystemMonitor::start()
@@ -29,7 +30,7 @@ void SystemMonitor::start()
     m_scheduler->start();
 }
 
-double SystemMonitor::cpuFraction(const CpuLoadInfo &prev, const CpuLoadInfo &now)
+double SystemSampler::cpuFraction(const CpuLoadInfo &prev, const CpuLoadInfo &now)
 {
     // Unsigned 32-bit subtraction gives the true increase across a wrap.
     const double du = static_cast<uint32_t>(now.user - prev.user);
@@ -41,13 +42,13 @@ double SystemMonitor::cpuFraction(const CpuLoadInfo &prev, const CpuLoadInfo &no
     return total > 0 ? busy / total : 0.0;
 }
 
-SystemMonitor::Snapshot SystemMonitor::sample()
+SystemSnapshot SystemSampler::sample()
 {
-    Snapshot s;
+    SystemSnapshot s;
     if (auto now = m_host->cpuLoad()) {
-        if (m_bgState.prev)
-            s.cpu = cpuFraction(*m_bgState.prev, *now);
-        m_bgState.prev = *now;
+        if (m_state.prev)
+            s.cpu = cpuFraction(*m_state.prev, *now);
+        m_state.prev = *now;
     }
     s.totalBytes = m_host->physicalMemory();
     if (auto vm = m_host->vmCounters()) {
@@ -60,20 +61,19 @@ SystemMonitor::Snapshot SystemMonitor::sample()
 
 void SystemMonitor::publish(const Snapshot &s)
 {
-    if (s.cpu) {
-        m_cpuUsage = *s.cpu;
-        emit cpuUsageChanged();
+    ChangeSet changes;
+    if (s.cpu)
+        changes.set(this, m_cpuUsage, *s.cpu, &SystemMonitor::cpuUsageChanged);
+    changes.set(this, m_ramTotalBytes, quint64(s.totalBytes), &SystemMonitor::ramTotalBytesChanged);
+    changes.set(this, m_ramUsedBytes, quint64(s.usedBytes), &SystemMonitor::ramUsedBytesChanged);
+    const double pressure = s.totalBytes != 0 ? static_cast<double>(s.usedBytes) / static_cast<double>(s.totalBytes) : 0.0;
+    changes.set(this, m_ramPressure, pressure, &SystemMonitor::ramPressureChanged);
+    changes.set(this, m_uptimeSeconds, s.uptime, &SystemMonitor::uptimeSecondsChanged);
+    // Histories take one sample per tick, changed or not.
+    if (s.cpu)
         m_cpuHistory->push(*s.cpu);
-    }
-    m_ramTotalBytes = s.totalBytes;
-    emit ramTotalBytesChanged();
-    m_ramUsedBytes = s.usedBytes;
-    emit ramUsedBytesChanged();
-    m_ramPressure = s.totalBytes != 0 ? static_cast<double>(s.usedBytes) / static_cast<double>(s.totalBytes) : 0.0;
-    emit ramPressureChanged();
-    m_ramHistory->push(m_ramPressure);
-    m_uptimeSeconds = s.uptime;
-    emit uptimeSecondsChanged();
+    m_ramHistory->push(pressure);
+    changes.emitAll();
     emit updated();
 }
 

@@ -12,6 +12,31 @@
 
 namespace corvane {
 
+// One tick's figures, as the sampler read them.
+struct SystemSnapshot {
+    std::optional<double> cpu; // absent on the first tick and when the reading failed
+    uint64_t usedBytes = 0;
+    uint64_t totalBytes = 0;
+    double uptime = 0;
+};
+
+// The sampling side: the host source and the CPU baseline. Used by the sampler thread only.
+class SystemSampler {
+public:
+    struct State {
+        std::optional<CpuLoadInfo> prev;
+    };
+    explicit SystemSampler(std::unique_ptr<HostStats> host) : m_host(std::move(host)) {}
+    SystemSnapshot sample();
+
+    // Busy / total over the tick deltas, modulo 2^32 per counter; 0 when no tick elapsed.
+    static double cpuFraction(const CpuLoadInfo &prev, const CpuLoadInfo &now);
+
+private:
+    std::unique_ptr<HostStats> m_host;
+    State m_state;
+};
+
 class SystemMonitor : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -24,16 +49,7 @@ class SystemMonitor : public QObject {
     Q_PROPERTY(corvane::MetricHistory *cpuHistory READ cpuHistory CONSTANT)
     Q_PROPERTY(corvane::MetricHistory *ramHistory READ ramHistory CONSTANT)
 public:
-    // Per-tick state, touched only on the sampler thread.
-    struct State {
-        std::optional<CpuLoadInfo> prev;
-    };
-    struct Snapshot {
-        std::optional<double> cpu;
-        uint64_t usedBytes = 0;
-        uint64_t totalBytes = 0;
-        double uptime = 0;
-    };
+    using Snapshot = SystemSnapshot;
 
     explicit SystemMonitor(QObject *parent = nullptr);
     SystemMonitor(std::unique_ptr<HostStats> host, const Clock &clock, bool autoStart, QObject *parent = nullptr);
@@ -49,13 +65,11 @@ public:
     MetricHistory *cpuHistory() const { return m_cpuHistory; }
     MetricHistory *ramHistory() const { return m_ramHistory; }
 
-    // One tick's reading (sampler thread).
-    Snapshot sample();
-    // The main-thread part of a tick.
+    // Applies one tick on the main thread: the fields first, then their signals, then updated().
     void publish(const Snapshot &s);
 
-    // Busy / total over the tick deltas, modulo 2^32 per counter; 0 when no tick elapsed.
-    static double cpuFraction(const CpuLoadInfo &prev, const CpuLoadInfo &now);
+    // The sampler thread's; tests drive it by hand while the monitor is not started.
+    SystemSampler &sampler() const { return *m_sampler; }
 
     SamplerScheduler *scheduler() const { return m_scheduler.get(); }
 
@@ -69,8 +83,7 @@ signals:
     void uptimeSecondsChanged();
 
 private:
-    std::unique_ptr<HostStats> m_host;
-    State m_bgState;
+    std::unique_ptr<SystemSampler> m_sampler;
     double m_cpuUsage = 0;
     quint64 m_ramUsedBytes = 0;
     quint64 m_ramTotalBytes = 0;

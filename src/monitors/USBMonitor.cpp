@@ -1,4 +1,5 @@
 #include "monitors/USBMonitor.h"
+#include "monitors/Publish.h"
 
 #include <QRandomGenerator>
 
@@ -13,15 +14,11 @@ USBMonitor::USBMonitor(QObject *parent)
 }
 
 USBMonitor::USBMonitor(std::unique_ptr<UsbRegistry> registry, const Clock &clock, bool autoStart, QObject *parent)
-    : QObject(parent), m_registry(std::move(registry))
+    : QObject(parent), m_sampler(std::make_unique<USBSampler>(std::move(registry)))
 {
     // sysfs reads stay off the GUI thread; only publication happens there.
     m_scheduler = std::make_unique<SamplerScheduler>(
-        QStringLiteral("corvane.usb"), Cadence::offsetThenEvery(0.0, 3.0),
-        [this] {
-            if (auto s = sample())
-                QMetaObject::invokeMethod(this, [this, s = std::move(*s)] { publish(s); }, Qt::QueuedConnection);
-        },
+        QStringLiteral("corvane.usb"), Cadence::offsetThenEvery(0.0, 3.0), sampleThenPublish(m_sampler.get(), this),
         SamplerScheduler::Placement::OwnThread, clock);
     if (autoStart)
         start();
@@ -29,7 +26,7 @@ USBMonitor::USBMonitor(std::unique_ptr<UsbRegistry> registry, const Clock &clock
 
 USBMonitor::~USBMonitor()
 {
-    m_scheduler.reset();
+    m_scheduler.reset(); // joins the sampler thread before the sampler goes
 }
 
 void USBMonitor::start() { m_scheduler->start(); }
@@ -90,33 +87,33 @@ bool USBMonitor::nameLess(const QString &a, const QString &b)
     return std::lexicographical_compare(ua.begin(), ua.end(), ub.begin(), ub.end());
 }
 
-std::optional<USBMonitor::Snapshot> USBMonitor::sample()
+std::optional<USBMonitor::Snapshot> USBSampler::sample()
 {
     auto props = m_registry->devices();
     if (!props)
         return std::nullopt;
-    Snapshot s;
+    USBMonitor::Snapshot s;
     s.devices.reserve(props->size());
     for (const auto &p : *props) {
-        USBDevice d = deviceFrom(p);
+        USBDevice d = USBMonitor::deviceFrom(p);
         // A wrapped sum would flip the sign of the total.
         if (__builtin_add_overflow(s.total, d.powerMilliAmps, &s.total))
             s.total = d.powerMilliAmps < 0 ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
         s.devices.append(std::move(d));
     }
     std::stable_sort(s.devices.begin(), s.devices.end(),
-                     [](const USBDevice &x, const USBDevice &y) { return nameLess(x.name, y.name); });
+                     [](const USBDevice &x, const USBDevice &y) { return USBMonitor::nameLess(x.name, y.name); });
     return s;
 }
 
 void USBMonitor::publish(const Snapshot &s)
 {
-    m_devices = s.devices;
-    emit devicesChanged();
-    m_totalDrawnMilliAmps = s.total;
-    emit totalDrawnMilliAmpsChanged();
-    m_totalEstimatedWatts = static_cast<double>(s.total) * 5.0 / 1000.0;
-    emit totalEstimatedWattsChanged();
+    ChangeSet changes;
+    changes.set(this, m_devices, s.devices, &USBMonitor::devicesChanged);
+    changes.set(this, m_totalDrawnMilliAmps, s.total, &USBMonitor::totalDrawnMilliAmpsChanged);
+    changes.set(this, m_totalEstimatedWatts, static_cast<double>(s.total) * 5.0 / 1000.0,
+                &USBMonitor::totalEstimatedWattsChanged);
+    changes.emitAll();
     emit updated();
 }
 

@@ -12,6 +12,8 @@
 
 namespace corvane {
 
+class USBSampler;
+
 struct USBDevice {
     Q_GADGET
     Q_PROPERTY(quint64 id MEMBER id)
@@ -47,9 +49,10 @@ class USBMonitor : public QObject {
 public:
     static inline const QString kFallbackName = QStringLiteral("USB Device");
 
+    // One reading of the registry, made on the sampler thread.
     struct Snapshot {
-        QList<USBDevice> devices;
-        qint64 total = 0;
+        QList<USBDevice> devices; // sorted by name
+        qint64 total = 0;         // mA, saturated
     };
 
     explicit USBMonitor(QObject *parent = nullptr);
@@ -72,10 +75,11 @@ public:
     // Code-point order of the NFC forms; upper case sorts before lower case.
     static bool nameLess(const QString &a, const QString &b);
 
-    // Sampler side: nullopt when the registry cannot be listed.
-    std::optional<Snapshot> sample();
+    // Applies a reading on the main thread.
     void publish(const Snapshot &s);
     SamplerScheduler *scheduler() const { return m_scheduler.get(); }
+    // For tests that drive a monitor that was never started by hand.
+    USBSampler &sampler() { return *m_sampler; }
 
 signals:
     // Once per applied snapshot, after all of its fields are in place.
@@ -85,11 +89,22 @@ signals:
     void totalEstimatedWattsChanged();
 
 private:
-    std::unique_ptr<UsbRegistry> m_registry;
+    std::unique_ptr<USBSampler> m_sampler; // touched only on the sampler thread
     QList<USBDevice> m_devices;
     qint64 m_totalDrawnMilliAmps = 0;
     double m_totalEstimatedWatts = 0.0;
     std::unique_ptr<SamplerScheduler> m_scheduler;
+};
+
+// Owns the registry; lives on the "corvane.usb" thread.
+class USBSampler {
+public:
+    explicit USBSampler(std::unique_ptr<UsbRegistry> registry) : m_registry(std::move(registry)) {}
+    // nullopt when the registry cannot be listed.
+    std::optional<USBMonitor::Snapshot> sample();
+
+private:
+    std::unique_ptr<UsbRegistry> m_registry;
 };
 
 } // namespace corvane

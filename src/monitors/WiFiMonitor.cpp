@@ -1,4 +1,5 @@
 #include "monitors/WiFiMonitor.h"
+#include "monitors/Publish.h"
 
 namespace corvane {
 
@@ -8,23 +9,19 @@ WiFiMonitor::WiFiMonitor(QObject *parent)
 }
 
 WiFiMonitor::WiFiMonitor(std::unique_ptr<WiFiLink> link, const Clock &clock, bool autoStart, QObject *parent)
-    : QObject(parent), m_link(std::move(link))
+    : QObject(parent), m_sampler(std::make_unique<WiFiSampler>(std::move(link)))
 {
     m_scheduler = std::make_unique<SamplerScheduler>(
-        QStringLiteral("corvane.wifi"), Cadence::offsetThenEvery(0.1, 3.0),
-        [this] {
-            const WiFiSample s = sampleWiFi();
-            QMetaObject::invokeMethod(this, [this, s] { publish(s); }, Qt::QueuedConnection);
-        },
+        QStringLiteral("corvane.wifi"), Cadence::offsetThenEvery(0.1, 3.0), sampleThenPublish(m_sampler.get(), this),
         SamplerScheduler::Placement::OwnThread, clock);
-    m_locationAuthorized = m_link->locationAuthorizationStatus() == WiFiLink::kAuthorizedAlways;
+    m_locationAuthorized = m_sampler->locationAuthorized();
     if (autoStart)
         start();
 }
 
 WiFiMonitor::~WiFiMonitor()
 {
-    m_scheduler.reset();
+    m_scheduler.reset(); // joins the sampler thread before the sampler goes
 }
 
 void WiFiMonitor::start() { m_scheduler->start(); }
@@ -87,31 +84,19 @@ WiFiMonitor::WiFiSample WiFiMonitor::sampleFrom(const std::optional<WiFiInterfac
     return s;
 }
 
-WiFiMonitor::WiFiSample WiFiMonitor::sampleWiFi()
-{
-    return sampleFrom(m_link->currentInterface());
-}
-
 void WiFiMonitor::publish(const WiFiSample &s)
 {
-    m_sample.isConnected = s.isConnected;
-    emit isConnectedChanged();
-    m_sample.ssid = s.ssid;
-    emit ssidChanged();
-    m_sample.bssid = s.bssid;
-    emit bssidChanged();
-    m_sample.rssiDbm = s.rssiDbm;
-    emit rssiDbmChanged();
-    m_sample.noiseDbm = s.noiseDbm;
-    emit noiseDbmChanged();
-    m_sample.transmitRateMbps = s.transmitRateMbps;
-    emit transmitRateMbpsChanged();
-    m_sample.securityType = s.securityType;
-    emit securityTypeChanged();
-    m_sample.channelLabel = s.channelLabel;
-    emit channelLabelChanged();
-    m_sample.hardwareAddress = s.hardwareAddress;
-    emit hardwareAddressChanged();
+    ChangeSet changes;
+    changes.set(this, m_sample.isConnected, s.isConnected, &WiFiMonitor::isConnectedChanged);
+    changes.set(this, m_sample.ssid, s.ssid, &WiFiMonitor::ssidChanged);
+    changes.set(this, m_sample.bssid, s.bssid, &WiFiMonitor::bssidChanged);
+    changes.set(this, m_sample.rssiDbm, s.rssiDbm, &WiFiMonitor::rssiDbmChanged);
+    changes.set(this, m_sample.noiseDbm, s.noiseDbm, &WiFiMonitor::noiseDbmChanged);
+    changes.set(this, m_sample.transmitRateMbps, s.transmitRateMbps, &WiFiMonitor::transmitRateMbpsChanged);
+    changes.set(this, m_sample.securityType, s.securityType, &WiFiMonitor::securityTypeChanged);
+    changes.set(this, m_sample.channelLabel, s.channelLabel, &WiFiMonitor::channelLabelChanged);
+    changes.set(this, m_sample.hardwareAddress, s.hardwareAddress, &WiFiMonitor::hardwareAddressChanged);
+    changes.emitAll();
     emit updated();
 }
 
@@ -121,8 +106,9 @@ void WiFiMonitor::locationAuthorizationDidChange()
     QMetaObject::invokeMethod(
         this,
         [this] {
-            m_locationAuthorized = m_link->locationAuthorizationStatus() == WiFiLink::kAuthorizedAlways;
-            emit locationAuthorizedChanged();
+            if (assignChanged(m_locationAuthorized, m_sampler->locationAuthorized()))
+                emit locationAuthorizedChanged();
+            emit updated();
         },
         Qt::QueuedConnection);
 }

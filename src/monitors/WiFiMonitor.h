@@ -12,6 +12,8 @@
 
 namespace corvane {
 
+class WiFiSampler;
+
 class WiFiMonitor : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -77,9 +79,11 @@ public:
     // Re-reads the authorisation status; called when the platform reports a change.
     Q_INVOKABLE void locationAuthorizationDidChange();
 
-    WiFiSample sampleWiFi();
+    // Applies one reading on the main thread.
     void publish(const WiFiSample &s);
     SamplerScheduler *scheduler() const { return m_scheduler.get(); }
+    // For tests that drive a monitor that was never started by hand.
+    WiFiSampler &sampler() { return *m_sampler; }
 
 signals:
     // Once per applied snapshot, after all of its fields are in place.
@@ -98,10 +102,22 @@ signals:
 private:
     static QVariant toVariant(const std::optional<QString> &s) { return s ? QVariant(*s) : QVariant(); }
 
-    std::unique_ptr<WiFiLink> m_link;
+    std::unique_ptr<WiFiSampler> m_sampler; // reads on the sampler thread; its authorisation on any
     WiFiSample m_sample;
     bool m_locationAuthorized = false;
     std::unique_ptr<SamplerScheduler> m_scheduler;
+};
+
+// Owns the link; reads it on the "corvane.wifi" thread.
+class WiFiSampler {
+public:
+    explicit WiFiSampler(std::unique_ptr<WiFiLink> link) : m_link(std::move(link)) {}
+    WiFiMonitor::WiFiSample sample() { return WiFiMonitor::sampleFrom(m_link->currentInterface()); }
+    // Any thread.
+    bool locationAuthorized() const { return m_link->locationAuthorizationStatus() == WiFiLink::kAuthorizedAlways; }
+
+private:
+    std::unique_ptr<WiFiLink> m_link;
 };
 
 } // namespace corvane

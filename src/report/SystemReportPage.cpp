@@ -1,12 +1,102 @@
 #include "report/SystemReportPage.h"
 
+#include "report/ReportPainter.h"
 #include "state/AppState.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
 
 namespace corvane {
 
+namespace {
+const QString kDialogTitle = QStringLiteral("Salvează raportul de sistem");
+} // namespace
+
+bool writePDF(QIODevice *out, QSizeF pageSize, const std::function<void(QPainter &)> &draw)
+{
+    QPdfWriter writer(out);
+    writer.setResolution(72); // one unit is one point
+    writer.setPageLayout(QPageLayout(QPageSize(pageSize, QPageSize::Point, QString(), QPageSize::ExactMatch),
+                                     QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Point));
+    writer.setCreator(QString());
+    QPainter painter;
+    if (!painter.begin(&writer))
+        return false;
+    draw(painter);
+    return painter.end();
+}
+
 SystemReportPage::SystemReportPage(QObject *parent) : QObject(parent) {}
 
-void SystemReportPage::exportPDF(AppState *) {}
+std::optional<QString> SystemReportPage::writeReport(const QString &path, const ReportDocument &doc)
+{
+    QSaveFile file(path);
+    const auto failure = [&](const QString &reason) {
+        return QStringLiteral("Raportul nu a putut fi salvat în „%1”.\n%2")
+            .arg(QDir::toNativeSeparators(path), reason);
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return failure(file.errorString());
+    const QSizeF page(ReportPainter::kPageWidth, ReportPainter::kPageHeight);
+    const bool drawn = writePDF(&file, page, [&](QPainter &painter) { ReportPainter(doc, painter.device()).paint(painter, page); });
+    if (!drawn) {
+        file.cancelWriting();
+        return failure(QStringLiteral("Documentul PDF nu a putut fi creat."));
+    }
+    // A short write (a full disk) surfaces here; the old file, if any, stays as it was.
+    if (!file.commit())
+        return failure(file.errorString());
+    return std::nullopt;
+}
+
+bool SystemReportPage::exportWith(const Hooks &hooks)
+{
+    const QDateTime generatedAt = hooks.now();
+    // A second reading for the name, as the header's moment is fixed first.
+    const QString path = hooks.chooseFile(report::fileName(hooks.now()));
+    if (path.isEmpty())
+        return false;
+    const ReportDocument doc = ReportDocument::build(hooks.capture(), generatedAt);
+    if (const auto error = writeReport(path, doc)) {
+        hooks.showError(*error);
+        return false;
+    }
+    hooks.open(QUrl::fromLocalFile(path));
+    return true;
+}
+
+void SystemReportPage::exportPDF(AppState *state)
+{
+    if (!state)
+        return;
+    Hooks hooks;
+    hooks.now = [] { return QDateTime::currentDateTime(); };
+    hooks.chooseFile = [](const QString &suggestedName) {
+        QFileDialog dialog(nullptr, kDialogTitle);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setNameFilter(QStringLiteral("Raport Corvane Skerrin (*.pdf)"));
+        dialog.setDefaultSuffix(QStringLiteral("pdf"));
+        dialog.selectFile(suggestedName);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().constFirst();
+    };
+    hooks.capture = [state] {
+        const auto machine = makeLinuxMachineInfo();
+        return ReportSnapshot::capture(ReportSources::from(*state), *machine);
+    };
+    hooks.showError = [](const QString &message) { QMessageBox::warning(nullptr, kDialogTitle, message); };
+    hooks.open = [](const QUrl &file) { QDesktopServices::openUrl(file); };
+    exportWith(hooks);
+}
 
 void SystemReportPage::exportPDF() { exportPDF(AppState::shared()); }
 

@@ -1,11 +1,27 @@
 #pragma once
-// The one-page PDF system report. Until the report itself exists the export does nothing.
+// The one-page PDF system report: asks where to save it, reads the hub's figures at that
+// moment, writes the page atomically and opens the result in the desktop's PDF viewer.
+#include "report/ReportContent.h"
+
+#include <QDateTime>
 #include <QObject>
+#include <QSizeF>
+#include <QUrl>
 #include <QtQml/qqmlregistration.h>
+
+#include <functional>
+#include <optional>
+
+class QIODevice;
+class QPainter;
 
 namespace corvane {
 
 class AppState;
+
+// Draws one page of `pageSize` points into `out` as PDF (vector text, fonts embedded).
+// False when no PDF could be started on the device.
+bool writePDF(QIODevice *out, QSizeF pageSize, const std::function<void(QPainter &)> &draw);
 
 class SystemReportPage : public QObject {
     Q_OBJECT
@@ -14,10 +30,27 @@ class SystemReportPage : public QObject {
 public:
     explicit SystemReportPage(QObject *parent = nullptr);
 
+    // The steps of one export that touch the desktop or the clock.
+    struct Hooks {
+        std::function<QDateTime()> now;
+        // The chosen path, or empty when the user cancelled.
+        std::function<QString(const QString &suggestedName)> chooseFile;
+        // The figures, read once the user has confirmed.
+        std::function<ReportSnapshot()> capture;
+        std::function<void(const QString &message)> showError;
+        std::function<void(const QUrl &file)> open;
+    };
+
     // Renders the report for `state`, asks where to save it and opens the file.
     static void exportPDF(AppState *state);
     // QML side: exports the shared hub's report.
     Q_INVOKABLE void exportPDF();
+
+    // One export through `hooks`; true when the file was written (and handed to `open`).
+    static bool exportWith(const Hooks &hooks);
+    // Writes the page to `path` through a temporary file that replaces `path` only once
+    // complete. The user-facing reason on failure.
+    static std::optional<QString> writeReport(const QString &path, const ReportDocument &doc);
 };
 
 } // namespace corvane

@@ -8,22 +8,46 @@ namespace {
 AppState *s_shared = nullptr;
 }
 
-AppState::AppState(QObject *parent) : QObject(parent)
+HubMonitors AppState::realMonitors(QObject *hub)
 {
     // Creation order is the monitors' start order.
-    m_system = new SystemMonitor(this);
-    m_network = new NetworkMonitor(this);
-    m_battery = new BatteryMonitor(this);
-    m_storage = new StorageMonitor(this);
-    m_camera = new CameraMonitor(this);
-    m_mic = new MicrophoneMonitor(this);
-    m_usb = new USBMonitor(this);
-    m_fps = new FPSMonitor(this);
-    m_gpu = new GPUMonitor(this);
-    m_wifi = new WiFiMonitor(this);
-    m_processes = new ProcessMonitor(this);
-    m_displays = new DisplayMonitor(this);
-    m_smc = new SMCMonitor(this);
+    HubMonitors m;
+    m.system = new SystemMonitor(hub);
+    m.network = new NetworkMonitor(hub);
+    m.battery = new BatteryMonitor(hub);
+    m.storage = new StorageMonitor(hub);
+    m.camera = new CameraMonitor(hub);
+    m.mic = new MicrophoneMonitor(hub);
+    m.usb = new USBMonitor(hub);
+    m.fps = new FPSMonitor(hub);
+    m.gpu = new GPUMonitor(hub);
+    m.wifi = new WiFiMonitor(hub);
+    m.processes = new ProcessMonitor(hub);
+    m.displays = new DisplayMonitor(hub);
+    m.smc = new SMCMonitor(hub);
+    return m;
+}
+
+AppState::AppState(QObject *parent) : AppState(&AppState::realMonitors, parent) {}
+
+AppState::AppState(const HubMonitorFactory &makeMonitors, QObject *parent) : QObject(parent)
+{
+    const HubMonitors m = makeMonitors(this);
+    Q_ASSERT(m.system && m.network && m.battery && m.storage && m.camera && m.mic && m.usb && m.fps && m.gpu
+             && m.wifi && m.processes && m.displays && m.smc);
+    m_system = m.system;
+    m_network = m.network;
+    m_battery = m.battery;
+    m_storage = m.storage;
+    m_camera = m.camera;
+    m_mic = m.mic;
+    m_usb = m.usb;
+    m_fps = m.fps;
+    m_gpu = m.gpu;
+    m_wifi = m.wifi;
+    m_processes = m.processes;
+    m_displays = m.displays;
+    m_smc = m.smc;
     mainWindowVisible = true;
     barModeVisible = false;
     menuPopupVisible = false;

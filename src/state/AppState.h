@@ -19,12 +19,32 @@
 #include <QObject>
 #include <QtQml/qqmlregistration.h>
 
+#include <functional>
 #include <optional>
 
 class QQmlEngine;
 class QJSEngine;
 
 namespace corvane {
+
+// The hub's monitors, each already parented to the hub.
+struct HubMonitors {
+    SystemMonitor *system = nullptr;
+    NetworkMonitor *network = nullptr;
+    BatteryMonitor *battery = nullptr;
+    StorageMonitor *storage = nullptr;
+    CameraMonitor *camera = nullptr;
+    MicrophoneMonitor *mic = nullptr;
+    USBMonitor *usb = nullptr;
+    FPSMonitor *fps = nullptr;
+    GPUMonitor *gpu = nullptr;
+    WiFiMonitor *wifi = nullptr;
+    ProcessMonitor *processes = nullptr;
+    DisplayMonitor *displays = nullptr;
+    SMCMonitor *smc = nullptr;
+};
+// Makes every monitor with `hub` as parent, in the order they start.
+using HubMonitorFactory = std::function<HubMonitors(QObject *hub)>;
 
 class AppState : public QObject {
     Q_OBJECT
@@ -51,6 +71,10 @@ public:
     // No default argument: QML would build its own hub with a default constructor
     // instead of asking create() for this one.
     explicit AppState(QObject *parent);
+    // The same hub over monitors the caller makes (tests build them on fake sources).
+    AppState(const HubMonitorFactory &makeMonitors, QObject *parent);
+    // The real monitors over this machine.
+    static HubMonitors realMonitors(QObject *hub);
     ~AppState() override;
     static AppState *shared();
     static AppState *create(QQmlEngine *, QJSEngine *);
@@ -105,19 +129,19 @@ private:
 
     SidebarTab m_tab = SidebarTab::live;
     std::optional<QuickTestKind> m_pendingQuickTest;
-    SystemMonitor *m_system;
-    NetworkMonitor *m_network;
-    BatteryMonitor *m_battery;
-    StorageMonitor *m_storage;
-    CameraMonitor *m_camera;
-    MicrophoneMonitor *m_mic;
-    USBMonitor *m_usb;
-    FPSMonitor *m_fps;
-    GPUMonitor *m_gpu;
-    WiFiMonitor *m_wifi;
-    ProcessMonitor *m_processes;
-    DisplayMonitor *m_displays;
-    SMCMonitor *m_smc;
+    SystemMonitor *m_system = nullptr;
+    NetworkMonitor *m_network = nullptr;
+    BatteryMonitor *m_battery = nullptr;
+    StorageMonitor *m_storage = nullptr;
+    CameraMonitor *m_camera = nullptr;
+    MicrophoneMonitor *m_mic = nullptr;
+    USBMonitor *m_usb = nullptr;
+    FPSMonitor *m_fps = nullptr;
+    GPUMonitor *m_gpu = nullptr;
+    WiFiMonitor *m_wifi = nullptr;
+    ProcessMonitor *m_processes = nullptr;
+    DisplayMonitor *m_displays = nullptr;
+    SMCMonitor *m_smc = nullptr;
     bool m_visualsPaused = false;
 };
 

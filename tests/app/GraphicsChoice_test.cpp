@@ -21,4 +21,11 @@ TEST(GraphicsChoice, SoftwareOnlyWithoutARenderNodeAndWithoutAUserChoice)
     qputenv("QSG_RHI_BACKEND", "opengl"); // the user's own pick wins
     EXPECT_FALSE(preferSoftwareSceneGraph(dev.path()));
     qunsetenv("QSG_RHI_BACKEND");
+
+    // Set but empty is no choice: the automatic one still applies.
+    qputenv("QT_QUICK_BACKEND", "");
+    qputenv("QSG_RHI_BACKEND", "");
+    EXPECT_TRUE(preferSoftwareSceneGraph(dev.path()));
+    qunsetenv("QT_QUICK_BACKEND");
+    qunsetenv("QSG_RHI_BACKEND");
 }

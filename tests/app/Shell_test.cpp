@@ -12,6 +12,7 @@
 #include <QQuickWindow>
 #include <gtest/gtest.h>
 
+#include "fakes/FakeHub.h"
 #include "fakes/FakeWindowSystem.h"
 
 using namespace corvane;
@@ -20,7 +21,8 @@ namespace {
 using test::RecordingWindowSystem;
 
 struct ShellFixture : ::testing::Test {
-    AppState state{nullptr};
+    test::FakeHub fakeHub;
+    AppState &state = fakeHub.state;
     QQmlEngine engine;
     RecordingWindowSystem *ws = new RecordingWindowSystem;
     AppDelegate delegate{&state, &engine, std::unique_ptr<WindowSystem>(ws)};

@@ -26,7 +26,7 @@ struct Rig {
     FakeClock clock;
     FakePowerSources *src = new FakePowerSources;
     BatteryMonitor mon{std::unique_ptr<PowerSources>(src), clock, false};
-    void refresh() { mon.publish(mon.sample()); }
+    void refresh() { mon.publish(mon.sampler().sample()); }
 };
 
 } // namespace
@@ -152,7 +152,7 @@ TEST(BatteryMonitor, LaptopFixtureOffTheGuiThread)
 {
     auto src = makeLinuxPowerSources(QStringLiteral(CORVANE_FIXTURES "/power_supply/laptop"));
     BatteryMonitor mon(std::move(src), Clock::system(), true);
-    QSignalSpy spy(&mon, &BatteryMonitor::chargingPowerWChanged);
+    QSignalSpy spy(&mon, &BatteryMonitor::updated);
     ASSERT_TRUE(spy.wait(1000)); // the first refresh comes at once
     EXPECT_EQ(mon.scheduler()->label(), QStringLiteral("corvane.battery"));
     EXPECT_DOUBLE_EQ(mon.percentage(), 76.0);

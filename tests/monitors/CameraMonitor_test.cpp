@@ -72,7 +72,7 @@ TEST(CameraMonitor, RebuildsWithoutStackingListeners)
     EXPECT_EQ(fake->listenerCount(), 1);
 }
 
-TEST(CameraMonitor, EveryEvaluationAssignsFlagBeforeNames)
+TEST(CameraMonitor, FlagListenerSeesTheSameEvaluationsNames)
 {
     auto [fake, m] = make([](FakeCameraDevices &f) {
         f.list = QStringList{"video0"};
@@ -86,18 +86,18 @@ TEST(CameraMonitor, EveryEvaluationAssignsFlagBeforeNames)
         namesSeenWithFlag = mon->activeCameraNames();
     });
     QObject::connect(m.get(), &CameraMonitor::activeCameraNamesChanged, [&] { order.append("names"); });
+    QObject::connect(m.get(), &CameraMonitor::updated, [&] { order.append("updated"); });
 
     fake->running["video0"] = true;
     fake->fireRunning("video0");
     QCoreApplication::processEvents();
-    EXPECT_EQ(order, (QStringList{"flag", "names"}));
-    EXPECT_TRUE(namesSeenWithFlag.isEmpty()); // still the previous evaluation's names
-    EXPECT_EQ(m->activeCameraNames(), QStringList{"Cam"});
+    EXPECT_EQ(order, (QStringList{"flag", "names", "updated"}));
+    EXPECT_EQ(namesSeenWithFlag, QStringList{"Cam"});
 
-    // Unchanged result: both fields are assigned again.
+    // Unchanged result: no field signal, one update.
     fake->fireRunning("video0");
     QCoreApplication::processEvents();
-    EXPECT_EQ(order, (QStringList{"flag", "names", "flag", "names"}));
+    EXPECT_EQ(order, (QStringList{"flag", "names", "updated", "updated"}));
 }
 
 // A temporary folder stands in for /dev; a child process opens the fake node.
@@ -144,7 +144,7 @@ TEST_F(CameraOnThisMachine, AnotherProcessOpeningTheNodeFlipsTheFlagWithinASecon
 TEST_F(CameraOnThisMachine, OurOwnOpenNeverCounts)
 {
     auto m = make();
-    QSignalSpy spy(m.get(), &CameraMonitor::isCameraOnChanged);
+    QSignalSpy spy(m.get(), &CameraMonitor::updated);
     QFile node(dev.filePath("video0"));
     ASSERT_TRUE(node.open(QIODevice::ReadOnly));
     ASSERT_TRUE(spy.wait(1000)); // the open was seen and evaluated

@@ -353,7 +353,7 @@ TEST(DisplayMonitorTest, ReadsOnItsThreadAtOnceAndOnRequest)
     DisplayMonitor m(std::make_unique<FakeDisplaySource>(shared), [] { return laptopScreens(QStringLiteral("HDMI-A-1")); },
                      clock, true);
     EXPECT_TRUE(m.displays().isEmpty());
-    QSignalSpy spy(&m, &DisplayMonitor::displaysChanged);
+    QSignalSpy spy(&m, &DisplayMonitor::updated);
     ASSERT_TRUE(spy.wait(2000));
     ASSERT_EQ(m.displays().size(), 2);
     EXPECT_EQ(m.displays()[1].name, QStringLiteral("DELL U2719D"));
@@ -373,7 +373,7 @@ TEST(DisplayMonitorTest, ReadsOnItsThreadAtOnceAndOnRequest)
 TEST(DisplayMonitorTest, ThisMachineWithoutDisplaysPublishesAnEmptyList)
 {
     DisplayMonitor m; // real backends; the tests run offscreen
-    QSignalSpy spy(&m, &DisplayMonitor::displaysChanged);
+    QSignalSpy spy(&m, &DisplayMonitor::updated);
     ASSERT_TRUE(spy.wait(2000));
     if (QGuiApplication::platformName() == u"offscreen")
         EXPECT_TRUE(m.displays().isEmpty());

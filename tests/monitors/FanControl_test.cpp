@@ -58,7 +58,7 @@ struct Rig {
         t->fpe2("F0Ac", 2000);
         t->fpe2("F1Ac", 1800);
         mon = std::make_unique<SMCMonitor>(std::move(t), clock, false);
-        mon->publish(mon->sample()); // fans named "Ventilator stânga" / "dreapta"
+        mon->publish(mon->sampler().sample()); // fans named "Ventilator stânga" / "dreapta"
         mon->fanControl()->setLauncher(l.script);
         mon->fanControl()->setHelperPath(l.helper);
     }
@@ -89,7 +89,7 @@ TEST_P(FanCommand, ArgumentsAndOutcome)
     const auto &c = GetParam();
     FakeLauncher l(c.exitCode);
     Rig r(l);
-    QSignalSpy fansRefreshed(r.mon.get(), &SMCMonitor::fansChanged);
+    QSignalSpy fansRefreshed(r.mon.get(), &SMCMonitor::updated);
     r.command(c.rpm, c.index);
     EXPECT_EQ(l.args(), QStringList{l.helper} + c.args);
     ASSERT_TRUE(r.mon->fanControlMessage().has_value());

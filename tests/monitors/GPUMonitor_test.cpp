@@ -55,7 +55,7 @@ class GPUReadUtilization : public ::testing::TestWithParam<UtilCase> {};
 TEST_P(GPUReadUtilization, TakesTheHighestFigureOfAnyAccelerator)
 {
     const auto &c = GetParam();
-    const auto got = GPUMonitor::readUtilization(c.accelerators);
+    const auto got = GPUSampler::readUtilization(c.accelerators);
     ASSERT_EQ(got.has_value(), c.expected.has_value()) << c.what;
     if (c.expected)
         EXPECT_DOUBLE_EQ(*got, *c.expected) << c.what;
@@ -75,10 +75,10 @@ TEST(GPUMonitorTest, MissingFigureKeepsAndPushesTheOldValue)
     Rig r;
     auto m = r.make(false);
     r.set({GpuDeviceInfo{QStringLiteral("X"), std::nullopt}, 100, {{accel({60})}}});
-    m->publish(m->sample());
+    m->publish(m->sampler().sample());
     r.set({GpuDeviceInfo{QStringLiteral("X"), std::nullopt}, 200, {{accel({})}}});
     QSignalSpy util(m.get(), &GPUMonitor::utilizationChanged);
-    m->publish(m->sample());
+    m->publish(m->sampler().sample());
     EXPECT_EQ(util.count(), 0);
     EXPECT_DOUBLE_EQ(m->utilization(), 0.6);
     EXPECT_EQ(m->history()->samples(), (QList<double>{0.6, 0.6}));
@@ -91,8 +91,8 @@ TEST(GPUMonitorTest, NoDeviceLeavesTheAbsentValues)
     r.set({std::nullopt, 123, std::nullopt});
     auto m = r.make(false);
     QSignalSpy name(m.get(), &GPUMonitor::gpuNameChanged);
-    m->publish(m->sample());
-    m->publish(m->sample());
+    m->publish(m->sampler().sample());
+    m->publish(m->sampler().sample());
     EXPECT_EQ(m->gpuName(), QStringLiteral("—"));
     EXPECT_EQ(m->vramUsedBytes(), 0u);
     EXPECT_EQ(m->vramRecommendedMaxBytes(), 0u);
@@ -106,9 +106,9 @@ TEST(GPUMonitorTest, DeviceIsReadOnceAndAnnouncedOnce)
     r.set({GpuDeviceInfo{QStringLiteral("A"), 8}, 1, {{accel({1})}}});
     auto m = r.make(false);
     QSignalSpy name(m.get(), &GPUMonitor::gpuNameChanged);
-    m->publish(m->sample());
+    m->publish(m->sampler().sample());
     r.set({GpuDeviceInfo{QStringLiteral("B"), 9}, 1, {{accel({1})}}});
-    m->publish(m->sample());
+    m->publish(m->sampler().sample());
     EXPECT_EQ(name.count(), 1);
     EXPECT_EQ(m->gpuName(), QStringLiteral("A"));
     EXPECT_EQ(m->vramRecommendedMaxBytes(), 8u);

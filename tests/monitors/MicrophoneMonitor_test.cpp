@@ -84,7 +84,7 @@ TEST_F(AlsaFallback, PollReportsOnlyChanges)
     auto alsa = makeAlsaAudioDevices(proc.path());
     AudioDevices *raw = alsa.get();
     MicrophoneMonitor m(std::move(alsa));
-    QSignalSpy spy(&m, &MicrophoneMonitor::isMicrophoneOnChanged);
+    QSignalSpy spy(&m, &MicrophoneMonitor::updated);
 
     raw->poll(); // nothing changed
     QCoreApplication::processEvents();

@@ -19,7 +19,7 @@ static InterfaceCounters iface(const char *name, uint64_t rx, uint64_t tx)
 
 TEST(NetworkSum, SkipsLoopbackTunnelsAndPeerLinks)
 {
-    const auto t = NetworkMonitor::sumInterfaceCounters(
+    const auto t = NetworkSampler::sumInterfaceCounters(
         {iface("lo0", 1000, 1000), iface("utun3", 500, 500), iface("awdl0", 7, 7), iface("llw0", 9, 9),
          iface("en0", 100, 10), iface("en1", 20, 5)});
     EXPECT_EQ(t.received, 120u);
@@ -27,21 +27,21 @@ TEST(NetworkSum, SkipsLoopbackTunnelsAndPeerLinks)
     EXPECT_EQ(t.primary, QStringLiteral("en0"));
 
     // Equal traffic: the first listed wins; no traffic at all: no primary.
-    EXPECT_EQ(NetworkMonitor::sumInterfaceCounters({iface("en0", 5, 5), iface("en1", 10, 0)}).primary,
+    EXPECT_EQ(NetworkSampler::sumInterfaceCounters({iface("en0", 5, 5), iface("en1", 10, 0)}).primary,
               QStringLiteral("en0"));
-    EXPECT_EQ(NetworkMonitor::sumInterfaceCounters({iface("eth0", 0, 0), iface("lo", 9, 9)}).primary,
+    EXPECT_EQ(NetworkSampler::sumInterfaceCounters({iface("eth0", 0, 0), iface("lo", 9, 9)}).primary,
               QStringLiteral("—"));
 
     InterfaceCounters noLink = iface("eth1", 50, 50);
     noLink.linkLevel = false;
-    EXPECT_EQ(NetworkMonitor::sumInterfaceCounters({noLink}).received, 0u);
+    EXPECT_EQ(NetworkSampler::sumInterfaceCounters({noLink}).received, 0u);
 }
 
 struct NetFixture : ::testing::Test {
     FakeClock clock;
     FakeNetworkCounters *src = new FakeNetworkCounters;
     NetworkMonitor mon{std::unique_ptr<NetworkCounters>(src), clock, false};
-    void tick() { mon.publish(mon.sample()); }
+    void tick() { mon.publish(mon.sampler().sample()); }
 };
 
 TEST_F(NetFixture, RatesFromTheMonotonicClock)
@@ -117,14 +117,14 @@ static DriveCounters drive(std::optional<QString> name, uint64_t r, uint64_t w)
 
 TEST(StorageSum, NamesTheFirstDriveThatHasOne)
 {
-    auto d = StorageMonitor::sumDrives({drive(std::nullopt, 10, 1), drive(QStringLiteral("Samsung SSD"), 5, 2),
+    auto d = StorageSampler::sumDrives({drive(std::nullopt, 10, 1), drive(QStringLiteral("Samsung SSD"), 5, 2),
                                         drive(QStringLiteral("Other"), 1, 1)});
     EXPECT_EQ(d.name, QStringLiteral("Samsung SSD"));
     EXPECT_EQ(d.read, 16u);
     EXPECT_EQ(d.written, 4u);
     DriveCounters noStats;
-    EXPECT_EQ(StorageMonitor::sumDrives({noStats}).read, 0u);
-    EXPECT_EQ(StorageMonitor::sumDrives({}).name, QStringLiteral("—"));
+    EXPECT_EQ(StorageSampler::sumDrives({noStats}).read, 0u);
+    EXPECT_EQ(StorageSampler::sumDrives({}).name, QStringLiteral("—"));
 }
 
 TEST(StorageSum, FreeSpacePrefersImportantUsage)
@@ -133,10 +133,10 @@ TEST(StorageSum, FreeSpacePrefersImportantUsage)
     v.total = 500'000'000'000ULL;
     v.availableForImportantUsage = 0;
     v.available = 5'000'000'000ULL;
-    EXPECT_EQ(StorageMonitor::capacityOf(v).free, 5'000'000'000ULL);
+    EXPECT_EQ(StorageSampler::capacityOf(v).free, 5'000'000'000ULL);
     v.availableForImportantUsage = 40'000'000'000ULL;
-    EXPECT_EQ(StorageMonitor::capacityOf(v).free, 40'000'000'000ULL);
-    EXPECT_EQ(StorageMonitor::capacityOf(VolumeCapacity{}).total, 0u);
+    EXPECT_EQ(StorageSampler::capacityOf(v).free, 40'000'000'000ULL);
+    EXPECT_EQ(StorageSampler::capacityOf(VolumeCapacity{}).total, 0u);
 }
 
 TEST(StorageMonitorTicks, FirstTickThenRatesAndDetachedDrive)
@@ -150,7 +150,7 @@ TEST(StorageMonitorTicks, FirstTickThenRatesAndDetachedDrive)
     v.total = 100;
     v.available = 40;
     src->volume = v;
-    mon.publish(mon.sample());
+    mon.publish(mon.sampler().sample());
     EXPECT_EQ(mon.driveName(), QStringLiteral("Disk A"));
     EXPECT_EQ(mon.totalCapacityBytes(), 100u);
     EXPECT_EQ(mon.freeCapacityBytes(), 40u);
@@ -160,14 +160,14 @@ TEST(StorageMonitorTicks, FirstTickThenRatesAndDetachedDrive)
     clock.advance(2);
     src->list = QList<DriveCounters>{drive(QStringLiteral("Disk A"), 1'500'000, 2'100'000),
                                      drive(std::nullopt, 1'500'000, 0)};
-    mon.publish(mon.sample());
+    mon.publish(mon.sampler().sample());
     EXPECT_EQ(mon.readBytesPerSec(), 500'000u);
     EXPECT_EQ(mon.writeBytesPerSec(), 50'000u);
 
     clock.advance(1);
     src->list = QList<DriveCounters>{drive(QStringLiteral("Disk A"), 1'500'000, 2'100'000)}; // one detached
     src->volume.reset();
-    mon.publish(mon.sample());
+    mon.publish(mon.sampler().sample());
     EXPECT_EQ(mon.readBytesPerSec(), 0u);
     EXPECT_EQ(mon.totalCapacityBytes(), 0u);
     EXPECT_EQ(mon.readHistory()->samples().size(), 2);

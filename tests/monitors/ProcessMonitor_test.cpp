@@ -12,7 +12,7 @@ struct ProcFixture : ::testing::Test {
     FakeProcessTable *table = new FakeProcessTable;
     std::unique_ptr<ProcessMonitor> mon;
     void make() { mon = std::make_unique<ProcessMonitor>(std::unique_ptr<ProcessTable>(table), clock, false); }
-    void pass() { mon->publish(mon->sample()); }
+    void pass() { mon->publish(mon->sampler().sample()); }
     static QList<int> pids(const QList<ProcSnap> &l)
     {
         QList<int> out;

@@ -31,7 +31,7 @@ struct Rig {
     }
     SMCMonitor::Snapshot run()
     {
-        auto s = mon->sample();
+        auto s = mon->sampler().sample();
         mon->publish(s);
         return s;
     }
@@ -63,8 +63,8 @@ TEST_P(SmcDecode, ReadsLikeTheController)
     const auto &c = GetParam();
     Rig r;
     r.smc->set("XVAL", c.type, c.bytes, c.size);
-    r.mon->openAndDiscover();
-    const auto v = r.mon->readKey(QStringLiteral("XVAL"));
+    r.mon->sampler().openAndDiscover();
+    const auto v = r.mon->sampler().readKey(QStringLiteral("XVAL"));
     ASSERT_EQ(v.has_value(), c.expected.has_value());
     if (v)
         EXPECT_NEAR(*v, *c.expected, 1e-6);
@@ -176,7 +176,7 @@ TEST(SMCMonitorRefresh, FailedReadSkipsOnlyThatSensor)
     Rig r;
     r.smc->sp78("TA0P", 50);
     r.smc->sp78("TB0T", 40);
-    r.mon->openAndDiscover();
+    r.mon->sampler().openAndDiscover();
     r.smc->entry("TA0P")->failRead = true;
     r.run();
     EXPECT_EQ(keysOf(r.mon->temperatures()), (QStringList{"TB0T"}));
@@ -187,8 +187,8 @@ TEST(SMCMonitorRefresh, AbsurdKeyCountIsCapped)
     Rig r;
     r.smc->ui32("#KEY", 0xFFFFFFFFu);
     r.smc->sp78("TA0P", 50);
-    r.mon->openAndDiscover();
-    EXPECT_EQ(r.mon->temperatureKeys().size(), 1);
+    r.mon->sampler().openAndDiscover();
+    EXPECT_EQ(r.mon->sampler().temperatureKeys().size(), 1);
     EXPECT_LE(r.smc->calls, 2 + 2 * SMCMonitor::kMaxDiscoveredKeys);
 }
 
@@ -204,20 +204,25 @@ TEST(SMCMonitorRefresh, NoControllerPublishesNothing)
     EXPECT_EQ(r.smc->calls, 0);
 }
 
-TEST(SMCMonitorRefresh, PublishesInOrderEveryTime)
+TEST(SMCMonitorRefresh, HistoryTakesEveryTickFieldsSignalOnlyChanges)
 {
     Rig r;
     r.smc->sp78("TC0P", 45);
+    r.smc->ui8("FNum", 1);
+    r.smc->fpe2("F0Ac", 1200);
     QStringList order;
     QObject::connect(r.mon.get(), &SMCMonitor::temperaturesChanged, [&] { order << "temperatures"; });
     QObject::connect(r.mon.get(), &SMCMonitor::cpuTempChanged, [&] { order << "cpuTemp"; });
     QObject::connect(r.mon.get(), &SMCMonitor::gpuTempChanged, [&] { order << "gpuTemp"; });
     QObject::connect(r.mon->cpuHistory(), &MetricHistory::samplesChanged, [&] { order << "cpuHistory"; });
     QObject::connect(r.mon.get(), &SMCMonitor::fansChanged, [&] { order << "fans"; });
+    QObject::connect(r.mon.get(), &SMCMonitor::updated, [&] { order << "updated"; });
     r.run();
-    r.run();
-    const QStringList once{"temperatures", "cpuTemp", "gpuTemp", "cpuHistory", "fans"};
-    EXPECT_EQ(order, once + once);
+    EXPECT_EQ(order, (QStringList{"cpuHistory", "temperatures", "cpuTemp", "fans", "updated"}));
+    order.clear();
+    r.run(); // the same readings: one more history point, no field signal
+    EXPECT_EQ(order, (QStringList{"cpuHistory", "updated"}));
+    EXPECT_EQ(r.mon->cpuHistory()->samples().size(), 2);
 }
 
 // --- fans ---
@@ -230,7 +235,7 @@ TEST(SMCMonitorFans, CountNamesAndGaps)
         r.smc->fpe2("F0Ac", 1200).failRead = true;
         r.smc->fpe2("F1Ac", 1800);
         r.smc->fpe2("F1Mx", 5500);
-        const auto fans = r.mon->sample().fans;
+        const auto fans = r.mon->sampler().sample().fans;
         ASSERT_EQ(fans.size(), 1);
         EXPECT_EQ(fans[0].index, 1);
         EXPECT_EQ(fans[0].name, QStringLiteral("Ventilator dreapta"));
@@ -242,7 +247,7 @@ TEST(SMCMonitorFans, CountNamesAndGaps)
         r.smc->ui8("FNum", 10);
         for (int i = 0; i < 10; ++i)
             r.smc->fpe2("F" + std::to_string(i) + "Ac", 1000 + i);
-        const auto fans = r.mon->sample().fans;
+        const auto fans = r.mon->sampler().sample().fans;
         ASSERT_EQ(fans.size(), 8);
         EXPECT_EQ(fans[0].name, QStringLiteral("Ventilator 1"));
         EXPECT_EQ(fans[7].name, QStringLiteral("Ventilator 8"));
@@ -257,7 +262,7 @@ TEST(SMCMonitorSysfs, AppleSmcTree)
 {
     FakeClock clock;
     SMCMonitor mon(makeLinuxSmcTransport(QStringLiteral(CORVANE_FIXTURES "/applesmc")), clock, false);
-    mon.publish(mon.sample());
+    mon.publish(mon.sampler().sample());
     // Th1H at 128 °C does not fit an sp78 (read fails); TA0P at 1 °C is out of range.
     EXPECT_EQ(keysOf(mon.temperatures()), (QStringList{"TC1C", "TC0D", "TCGC", "TG0P", "TC0P", "TB0T"}));
     EXPECT_NEAR(mon.temperatures()[0].celsius, 127.75, 1e-9);
@@ -273,7 +278,7 @@ TEST(SMCMonitorSysfs, HwmonTree)
 {
     FakeClock clock;
     SMCMonitor mon(makeLinuxSmcTransport(QStringLiteral(CORVANE_FIXTURES "/hwmon")), clock, false);
-    mon.publish(mon.sample());
+    mon.publish(mon.sampler().sample());
     QStringList got;
     for (const auto &t : mon.temperatures())
         got << QStringLiteral("%1=%2=%3").arg(t.key, t.name).arg(t.celsius, 0, 'f', 2);
@@ -294,8 +299,8 @@ TEST(SMCMonitorSysfs, NoSensorsIsAbsent)
     FakeClock clock;
     SMCMonitor mon(makeLinuxSmcTransport(QStringLiteral("/nonexistent-sysfs")), clock, false);
     QSignalSpy spy(&mon, &SMCMonitor::temperaturesChanged);
-    mon.publish(mon.sample());
-    EXPECT_EQ(mon.connection(), 0u);
+    mon.publish(mon.sampler().sample());
+    EXPECT_EQ(mon.sampler().connection(), 0u);
     EXPECT_EQ(spy.count(), 0);
     EXPECT_TRUE(mon.temperatures().isEmpty());
     EXPECT_EQ(mon.cpuTemp(), 0.0);
@@ -322,7 +327,7 @@ TEST(SMCMonitorThread, ReadsOffTheGuiThreadAndRefreshesAtOnce)
     p->inner.sp78("TC0P", 47.5);
     FakeClock clock;
     SMCMonitor mon(std::move(probe), clock, false);
-    QSignalSpy spy(&mon, &SMCMonitor::cpuTempChanged);
+    QSignalSpy spy(&mon, &SMCMonitor::updated);
     mon.setReducedCadence(true);
     mon.startTimer();
     ASSERT_TRUE(spy.wait(5000));

@@ -33,7 +33,7 @@ struct SystemFixture : ::testing::Test {
     FakeClock clock;
     FakeHostStats *host = new FakeHostStats;
     SystemMonitor mon{std::unique_ptr<HostStats>(host), clock, false};
-    void tick() { mon.publish(mon.sample()); }
+    void tick() { mon.publish(mon.sampler().sample()); }
 };
 
 TEST_F(SystemFixture, FirstTickPublishesMemoryButNoCpu)
@@ -107,7 +107,7 @@ TEST(SystemMonitorLifetime, SnapshotForADestroyedMonitorIsDropped)
     auto *mon = new SystemMonitor(std::unique_ptr<HostStats>(host), clock, false);
     int published = 0;
     QObject::connect(mon, &SystemMonitor::ramTotalBytesChanged, [&] { ++published; });
-    const auto s = mon->sample();
+    const auto s = mon->sampler().sample();
     QMetaObject::invokeMethod(mon, [mon, s] { mon->publish(s); }, Qt::QueuedConnection);
     delete mon;
     QCoreApplication::processEvents();

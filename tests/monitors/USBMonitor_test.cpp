@@ -27,7 +27,7 @@ struct Rig {
     USBMonitor mon{std::unique_ptr<UsbRegistry>(reg), Clock::system(), false};
     void refresh()
     {
-        if (auto s = mon.sample())
+        if (auto s = mon.sampler().sample())
             mon.publish(*s);
     }
 };
@@ -91,14 +91,14 @@ TEST(USBMonitor, TotalsOrderAndRebuild)
 
     // A failed listing publishes nothing.
     r.reg->set(std::nullopt);
-    EXPECT_FALSE(r.mon.sample());
+    EXPECT_FALSE(r.mon.sampler().sample());
 }
 
 TEST(USBMonitor, LaptopFixture)
 {
     // Root hubs and interfaces are not devices; an alias of the webcam is the same device.
     USBMonitor mon(makeLinuxUsbRegistry(QStringLiteral(CORVANE_FIXTURES "/usb/laptop")), Clock::system(), false);
-    mon.publish(*mon.sample());
+    mon.publish(*mon.sampler().sample());
     QStringList rows;
     for (const auto &d : mon.devices())
         rows << d.name + " | " + d.vendor.value_or("-") + " | " + d.portSpeed + " | " + QString::number(d.powerMilliAmps)
@@ -113,7 +113,7 @@ TEST(USBMonitor, LaptopFixture)
     EXPECT_DOUBLE_EQ(mon.totalEstimatedWatts(), 10.47);
     // Location ids are stable across refreshes.
     const auto before = mon.devices();
-    mon.publish(*mon.sample());
+    mon.publish(*mon.sampler().sample());
     for (int i = 0; i < before.size(); ++i)
         EXPECT_EQ(mon.devices()[i].id, before[i].id);
 }

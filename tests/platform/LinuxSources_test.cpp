@@ -51,7 +51,7 @@ TEST(LinuxNetworkCounters, ReadsInIndexOrder)
         names << i.name;
     EXPECT_EQ(names, (QStringList{"bonding_masters_dir", "lo", "eth0", "wlan0"}));
     EXPECT_FALSE(list->at(0).linkLevel); // no counters
-    const auto t = NetworkMonitor::sumInterfaceCounters(*list);
+    const auto t = NetworkSampler::sumInterfaceCounters(*list);
     EXPECT_EQ(t.received, 5100u);
     EXPECT_EQ(t.sent, 750u);
     EXPECT_EQ(t.primary, QStringLiteral("eth0"));

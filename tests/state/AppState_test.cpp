@@ -1,3 +1,4 @@
+#include "fakes/FakeHub.h"
 #include "state/AppState.h"
 #include "state/ThemeManager.h"
 
@@ -28,7 +29,8 @@ QList<Pausable> pausables(AppState &s)
 
 TEST(AppState, PausesAndResumesTheSevenSamplersByVisibility)
 {
-    AppState s(nullptr);
+    test::FakeHub hub(test::FakeHub::Start::Running);
+    AppState &s = hub.state;
     QQuickWindow window; // frames are counted on a window
     s.fps()->attachWindow(&window);
     EXPECT_EQ(s.tab(), SidebarTab::live);

@@ -2,6 +2,7 @@
 #include "monitors/USBMonitor.h"
 #include "notify/PrivacyNotifier.h"
 #include "platform/Haptics.h"
+#include "fakes/FakeHub.h"
 #include "state/AppState.h"
 #include "state/BarModeSettings.h"
 #include "state/LaunchAtLogin.h"
@@ -158,7 +159,7 @@ T *singleton(QQmlEngine &engine, const char *name)
 }
 
 struct FaceFixture : ::testing::Test {
-    AppState hub{nullptr}; // the process hub, as main() makes it
+    test::FakeHub hub; // the process hub, over fake sources
     QmlHarness h;
     QQuickWindow window;
     void SetUp() override
@@ -214,7 +215,12 @@ TEST_F(FaceFixture, SidebarListsTheSixTabsAndSelects)
         press(itemNamed(root.get(), QStringLiteral("tabRow_") + QLatin1String(raw)));
         QTest::qWait(400); // the leaving screen finishes its transition
         EXPECT_EQ(root->property("shownTab").toString(), QLatin1String(raw));
-        EXPECT_EQ(textNamed(root.get(), "header"), qmlHub()->tabTitle(QLatin1String(raw))) << raw;
+        // Screens that are built show their own heading; placeholders show the tab's title.
+        const QMap<QString, QString> built = {{"activity", "Top procese & log privacy"},
+                                              {"ports", "Tot ce e conectat la Mac"},
+                                              {"crashes", "Istoric crash / freeze ("}};
+        const QString raw_ = QLatin1String(raw);
+        EXPECT_TRUE(textNamed(root.get(), "header").startsWith(built.value(raw_, qmlHub()->tabTitle(raw_)))) << raw;
     }
     EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
 }

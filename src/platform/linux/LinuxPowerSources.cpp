@@ -54,95 +54,158 @@ struct Supply {
     std::string type;
 };
 
+// One battery's files, read once per call, in the driver's units (µWh, µAh, µV, µA, µW).
+struct Battery {
+    std::string status;
+    std::optional<int64_t> capacityPct;
+    std::optional<int64_t> energyNow, energyFull, chargeNow, chargeFull;
+    std::optional<int64_t> powerNow, currentNow, secondsToEmpty, designMicroVolts;
+    // Gauge figures as the smart-battery reading gives them.
+    std::optional<int64_t> cycleCount, temperature, designMilliAh, fullMilliAh, milliVolts;
+    std::optional<double> milliAmps;
+
+    // Charge becomes energy at the design voltage.
+    std::optional<int64_t> toEnergy(std::optional<int64_t> microAh) const
+    {
+        if (!microAh || !designMicroVolts || *designMicroVolts <= 0)
+            return std::nullopt;
+        return rounded(static_cast<double>(*microAh) * static_cast<double>(*designMicroVolts) / 1e6);
+    }
+    std::optional<int64_t> energyNowOrConverted() const { return energyNow ? energyNow : toEnergy(chargeNow); }
+    std::optional<int64_t> energyFullOrConverted() const { return energyFull ? energyFull : toEnergy(chargeFull); }
+
+    static Battery read(const std::string &p)
+    {
+        Battery b;
+        b.status = sysfile::readTrimmed(p + "/status").value_or(std::string());
+        b.capacityPct = readI64(p + "/capacity");
+        b.energyNow = readI64(p + "/energy_now");
+        b.energyFull = readI64(p + "/energy_full");
+        b.chargeNow = readI64(p + "/charge_now");
+        b.chargeFull = readI64(p + "/charge_full");
+        b.powerNow = readI64(p + "/power_now");
+        b.currentNow = readI64(p + "/current_now");
+        b.secondsToEmpty = readI64(p + "/time_to_empty_now");
+        b.designMicroVolts = readI64(p + "/voltage_min_design");
+        if (!b.designMicroVolts || *b.designMicroVolts <= 0)
+            b.designMicroVolts = readI64(p + "/voltage_max_design");
+
+        b.cycleCount = readI64(p + "/cycle_count");
+        // Gauges report charge (µAh) or energy (µWh); energy becomes charge at the design voltage.
+        auto capacity = [&](const char *name) -> std::optional<int64_t> {
+            if (auto c = readI64(p + "/charge_" + name))
+                return milli(c);
+            const auto e = readI64(p + "/energy_" + name);
+            if (!e || !b.designMicroVolts || *b.designMicroVolts <= 0)
+                return std::nullopt;
+            return rounded(static_cast<double>(*e) / static_cast<double>(*b.designMicroVolts) * 1000.0);
+        };
+        b.designMilliAh = capacity("full_design");
+        b.fullMilliAh = capacity("full");
+        if (auto t = readI64(p + "/temp")) // tenths of °C
+            b.temperature = *t * 10;
+        const auto microVolts = readI64(p + "/voltage_now");
+        b.milliVolts = milli(microVolts);
+        if (b.currentNow)
+            b.milliAmps = static_cast<double>(*b.currentNow) / 1000.0;
+        else if (b.powerNow && microVolts && *microVolts > 0)
+            b.milliAmps = static_cast<double>(*b.powerNow) / static_cast<double>(*microVolts) * 1000.0;
+        if (b.milliAmps) {
+            // Drivers disagree on the sign; the status decides: discharging is negative.
+            if (b.status == "Discharging")
+                b.milliAmps = -std::fabs(*b.milliAmps);
+            else if (b.status == "Charging")
+                b.milliAmps = std::fabs(*b.milliAmps);
+        }
+        return b;
+    }
+};
+
 class LinuxPowerSources final : public PowerSources {
 public:
     explicit LinuxPowerSources(const QString &sysRoot) : m_root(sysRoot.toStdString() + "/class/power_supply") {}
 
+    // Every internal battery counts: a laptop with two reports one figure for both.
+    //  - charge: Σ now ÷ Σ full, in energy when every battery reports energy, else in charge
+    //    when every one reports charge, else in energy with charge converted at each design
+    //    voltage; a battery with only a percentage makes it the plain mean of the percentages;
+    //  - state: external power when an adapter is online; with no adapter listed, battery
+    //    power when any battery discharges;
+    //  - time to empty: Σ energy (or charge) left ÷ Σ present draw.
     std::optional<QList<PowerSourceDescription>> powerSources() override
     {
         const auto all = supplies();
         if (!all)
             return std::nullopt;
-        const std::optional<bool> external = externalPower(*all);
+        const std::vector<Battery> bats = batteries(*all);
         QList<PowerSourceDescription> out;
-        for (const auto &s : *all) {
-            if (!isSystemBattery(s))
-                continue;
-            PowerSourceDescription d;
-            if (auto pct = readI64(s.path + "/capacity")) {
-                d.currentCapacity = *pct;
-                d.maxCapacity = 100;
-            } else if (auto now = readI64(s.path + "/energy_now"), full = readI64(s.path + "/energy_full");
-                       now && full) {
-                d.currentCapacity = now;
-                d.maxCapacity = full;
-            } else if (auto cnow = readI64(s.path + "/charge_now"), cfull = readI64(s.path + "/charge_full");
-                       cnow && cfull) {
-                d.currentCapacity = cnow;
-                d.maxCapacity = cfull;
-            }
-            const auto status = sysfile::readTrimmed(s.path + "/status");
-            // With no adapter listed, the battery's own status tells whether power comes in.
-            std::optional<bool> onAC = external;
-            if (!onAC && status) {
-                if (*status == "Discharging")
-                    onAC = false;
-                else if (*status == "Charging" || *status == "Full" || *status == "Not charging")
-                    onAC = true;
-            }
-            if (onAC)
-                d.powerSourceState = QString::fromLatin1(*onAC ? kACPowerState : kBatteryPowerState);
-            d.timeToEmpty = timeToEmpty(s.path, onAC, status);
-            out.append(d);
+        if (bats.empty())
+            return out;
+        PowerSourceDescription d;
+        if (const auto level = chargeLevel(bats)) {
+            d.currentCapacity = level->first;
+            d.maxCapacity = level->second;
         }
+        // With no adapter listed, the batteries' own status tells whether power comes in.
+        std::optional<bool> onAC = externalPower(*all);
+        const bool anyDischarging = std::any_of(bats.begin(), bats.end(), [](const Battery &b) {
+            return b.status == "Discharging";
+        });
+        if (!onAC) {
+            if (anyDischarging)
+                onAC = false;
+            else if (std::any_of(bats.begin(), bats.end(), [](const Battery &b) {
+                         return b.status == "Charging" || b.status == "Full" || b.status == "Not charging";
+                     }))
+                onAC = true;
+        }
+        if (onAC)
+            d.powerSourceState = QString::fromLatin1(*onAC ? kACPowerState : kBatteryPowerState);
+        d.timeToEmpty = timeToEmpty(bats, onAC, anyDischarging);
+        out.append(d);
         return out;
     }
 
+    // The gauge figures of the same set of batteries: capacities are sums (so health is
+    // Σ full ÷ Σ design), cycles and temperature the highest any battery reports, current the
+    // sum, voltage weighted by each battery's current (so voltage × current is the power of
+    // the whole set while they all charge or all discharge).
     std::optional<SmartBatteryReading> smartBattery() override
     {
         const auto all = supplies();
         if (!all)
             return std::nullopt;
-        const auto it = std::find_if(all->begin(), all->end(), [](const Supply &s) { return isSystemBattery(s); });
-        if (it == all->end())
+        const std::vector<Battery> bats = batteries(*all);
+        if (bats.empty())
             return std::nullopt;
-        const std::string &p = it->path;
         SmartBatteryReading r;
-        r.cycleCount = readI64(p + "/cycle_count");
-        // Gauges report charge (µAh) or energy (µWh); energy becomes charge at the design voltage.
-        auto designVolts = readI64(p + "/voltage_min_design");
-        if (!designVolts || *designVolts <= 0)
-            designVolts = readI64(p + "/voltage_max_design");
-        auto capacity = [&](const char *name) -> std::optional<int64_t> {
-            if (auto c = readI64(p + "/charge_" + name))
-                return milli(c);
-            const auto e = readI64(p + "/energy_" + name);
-            if (!e || !designVolts || *designVolts <= 0)
-                return std::nullopt;
-            return rounded(static_cast<double>(*e) / static_cast<double>(*designVolts) * 1000.0);
-        };
-        r.designCapacity = capacity("full_design");
-        r.fullChargeCapacity = capacity("full");
-        if (auto t = readI64(p + "/temp")) // tenths of °C
-            r.temperature = *t * 10;
-        const auto microVolts = readI64(p + "/voltage_now");
-        r.voltage = milli(microVolts);
+        r.cycleCount = highest(bats, &Battery::cycleCount);
+        r.temperature = highest(bats, &Battery::temperature);
+        r.designCapacity = sumOfAll(bats, &Battery::designMilliAh);
+        r.fullChargeCapacity = sumOfAll(bats, &Battery::fullMilliAh);
 
-        std::optional<double> milliAmps;
-        if (auto ua = readI64(p + "/current_now"))
-            milliAmps = static_cast<double>(*ua) / 1000.0;
-        else if (auto uw = readI64(p + "/power_now"); uw && microVolts && *microVolts > 0)
-            milliAmps = static_cast<double>(*uw) / static_cast<double>(*microVolts) * 1000.0;
-        if (milliAmps) {
-            // Drivers disagree on the sign; the status decides: discharging is negative.
-            const auto status = sysfile::readTrimmed(p + "/status");
-            double ma = *milliAmps;
-            if (status && *status == "Discharging")
-                ma = -std::fabs(ma);
-            else if (status && *status == "Charging")
-                ma = std::fabs(ma);
-            r.amperage = rounded(ma);
+        double milliAmps = 0, weightedVolts = 0, weights = 0, plainVolts = 0;
+        int withCurrent = 0, withVoltage = 0;
+        for (const Battery &b : bats) {
+            if (b.milliAmps) {
+                milliAmps += *b.milliAmps;
+                ++withCurrent;
+            }
+            if (b.milliVolts) {
+                plainVolts += static_cast<double>(*b.milliVolts);
+                ++withVoltage;
+                if (b.milliAmps) {
+                    weightedVolts += static_cast<double>(*b.milliVolts) * std::fabs(*b.milliAmps);
+                    weights += std::fabs(*b.milliAmps);
+                }
+            }
         }
+        if (withCurrent > 0)
+            r.amperage = rounded(milliAmps);
+        if (weights > 0)
+            r.voltage = rounded(weightedVolts / weights);
+        else if (withVoltage > 0)
+            r.voltage = rounded(plainVolts / withVoltage);
         return r;
     }
 
@@ -197,25 +260,98 @@ private:
         return any;
     }
 
-    static std::optional<int64_t> timeToEmpty(const std::string &p, std::optional<bool> onAC,
-                                              const std::optional<std::string> &status)
+    static std::optional<int64_t> timeToEmpty(const std::vector<Battery> &bats, std::optional<bool> onAC,
+                                              bool anyDischarging)
     {
         if (onAC.value_or(false))
             return 0; // not emptying
-        if (!onAC && !(status && *status == "Discharging"))
+        if (!onAC && !anyDischarging)
             return std::nullopt;
-        if (auto secs = readI64(p + "/time_to_empty_now"); secs && *secs >= 0)
-            return *secs / 60;
+        if (bats.size() == 1 && bats.front().secondsToEmpty && *bats.front().secondsToEmpty >= 0)
+            return *bats.front().secondsToEmpty / 60;
         // Remaining energy over the present draw, as the desktop's power service estimates it.
-        const auto energy = readI64(p + "/energy_now");
-        const auto power = readI64(p + "/power_now");
-        if (energy && power && *power != 0)
-            return rounded(static_cast<double>(*energy) / std::fabs(static_cast<double>(*power)) * 60.0);
-        const auto charge = readI64(p + "/charge_now");
-        const auto current = readI64(p + "/current_now");
-        if (charge && current && *current != 0)
-            return rounded(static_cast<double>(*charge) / std::fabs(static_cast<double>(*current)) * 60.0);
+        auto estimate = [&](auto left, auto draw) -> std::optional<int64_t> {
+            double sumLeft = 0, sumDraw = 0;
+            for (const Battery &b : bats) {
+                if (!(b.*left))
+                    return std::nullopt;
+                sumLeft += static_cast<double>(*(b.*left));
+                sumDraw += std::fabs(static_cast<double>((b.*draw).value_or(0)));
+            }
+            if (sumDraw == 0)
+                return std::nullopt;
+            return rounded(sumLeft / sumDraw * 60.0);
+        };
+        if (auto m = estimate(&Battery::energyNow, &Battery::powerNow))
+            return m;
+        if (auto m = estimate(&Battery::chargeNow, &Battery::currentNow))
+            return m;
         return -1; // still estimating
+    }
+
+    // Σ now and Σ full in one unit (see powerSources()).
+    static std::optional<std::pair<int64_t, int64_t>> chargeLevel(const std::vector<Battery> &bats)
+    {
+        if (bats.size() == 1 && bats.front().capacityPct)
+            return std::pair<int64_t, int64_t>{*bats.front().capacityPct, 100};
+        auto sums = [&](auto now, auto full) -> std::optional<std::pair<int64_t, int64_t>> {
+            int64_t n = 0, f = 0;
+            for (const Battery &b : bats) {
+                const auto bn = now(b), bf = full(b);
+                if (!bn || !bf)
+                    return std::nullopt;
+                n += *bn;
+                f += *bf;
+            }
+            return std::pair{n, f};
+        };
+        if (auto e = sums([](const Battery &b) { return b.energyNow; }, [](const Battery &b) { return b.energyFull; }))
+            return e;
+        if (auto c = sums([](const Battery &b) { return b.chargeNow; }, [](const Battery &b) { return b.chargeFull; }))
+            return c;
+        if (auto m = sums([](const Battery &b) { return b.energyNowOrConverted(); },
+                          [](const Battery &b) { return b.energyFullOrConverted(); }))
+            return m;
+        // Nothing to weigh the batteries by: the mean of their percentages.
+        int64_t pct = 0;
+        for (const Battery &b : bats) {
+            if (!b.capacityPct)
+                return std::nullopt;
+            pct += *b.capacityPct;
+        }
+        return std::pair<int64_t, int64_t>{pct, static_cast<int64_t>(bats.size()) * 100};
+    }
+
+    template <class T>
+    static std::optional<T> highest(const std::vector<Battery> &bats, std::optional<T> Battery::*field)
+    {
+        std::optional<T> best;
+        for (const Battery &b : bats)
+            if ((b.*field) && (!best || *(b.*field) > *best))
+                best = b.*field;
+        return best;
+    }
+
+    // The sum when every battery reports the figure; a partial sum would understate it.
+    static std::optional<int64_t> sumOfAll(const std::vector<Battery> &bats, std::optional<int64_t> Battery::*field)
+    {
+        int64_t sum = 0;
+        for (const Battery &b : bats) {
+            if (!(b.*field))
+                return std::nullopt;
+            sum += *(b.*field);
+        }
+        return sum;
+    }
+
+    // The internal batteries in a stable order; devices' batteries and empty bays are left out.
+    static std::vector<Battery> batteries(const std::vector<Supply> &all)
+    {
+        std::vector<Battery> out;
+        for (const auto &s : all)
+            if (isSystemBattery(s) && readI64(s.path + "/present").value_or(1) != 0)
+                out.push_back(Battery::read(s.path));
+        return out;
     }
 
     std::optional<std::vector<Supply>> supplies() const

@@ -1,22 +1,137 @@
 import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
 import Corvane
 
-// The crash-log tab; the reader and list arrive with the detail tabs.
+// The crash-log tab: the reports on the left, the selected report's text on the right.
 Item {
     id: screen
-    // The crash-log reader the screen owns for its life.
+    // The crash-log reader the screen owns for its life; made on creation unless given.
     property var reader: null
-    // The selected report (empty for none).
+    // The selected report's id (empty for none).
     property string selection: ""
 
-    Text {
-        objectName: "header"
-        anchors.centerIn: parent
-        text: "Crash & loguri"
-        textFormat: Text.PlainText
-        font.family: "Quicksand"
-        font.pixelSize: 22
-        font.weight: Font.Bold
-        color: Qt.rgba(1, 1, 1, 0.85)
+    readonly property var entries: reader ? reader.entries : []
+    readonly property var selectedEntry: {
+        for (let i = 0; i < entries.length; ++i)
+            if (entries[i].id === selection)
+                return entries[i]
+        return null
+    }
+
+    Component.onCompleted: if (reader === null) reader = ownReader.createObject(screen)
+    Component { id: ownReader; CrashLogReader {} }
+
+    Rectangle {
+        anchors.fill: parent
+        gradient: Gradient {
+            orientation: Gradient.Horizontal
+            GradientStop { position: 0; color: AppPalette.backgroundGradient.from }
+            GradientStop { position: 1; color: AppPalette.backgroundGradient.to }
+        }
+    }
+
+    SplitView {
+        anchors.fill: parent
+        orientation: Qt.Horizontal
+        handle: Rectangle {
+            implicitWidth: 1
+            color: Qt.rgba(1, 1, 1, 0.1)
+        }
+
+        ColumnLayout {
+            SplitView.minimumWidth: 320
+            SplitView.preferredWidth: 380
+            spacing: 0
+
+            RowLayout {
+                Layout.fillWidth: true
+                Layout.margins: 12
+                spacing: 8
+                SymbolIcon {
+                    symbol: "exclamationmark.triangle.fill"
+                    pointSize: 14
+                    color: ThemeManager.warning
+                }
+                Text {
+                    objectName: "header"
+                    Layout.fillWidth: true
+                    Layout.minimumWidth: implicitWidth
+                    text: "Istoric crash / freeze (" + screen.entries.length + ")"
+                    textFormat: Text.PlainText
+                    elide: Text.ElideRight
+                    font.family: "Inter"
+                    font.pixelSize: 12
+                    font.bold: true
+                    color: "white"
+                }
+                PaneButton {
+                    objectName: "refreshButton"
+                    symbol: "arrow.clockwise"
+                    onClicked: if (screen.reader) screen.reader.refresh()
+                }
+                PaneButton {
+                    objectName: "folderButton"
+                    text: "Deschide folderul"
+                    onClicked: if (screen.reader) screen.reader.openFolder()
+                }
+            }
+
+            ListView {
+                id: list
+                objectName: "reportList"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                Layout.leftMargin: 8
+                Layout.rightMargin: 8
+                clip: true
+                spacing: 2
+                model: screen.entries
+                boundsBehavior: Flickable.StopAtBounds
+                ScrollBar.vertical: ScrollBar {}
+                delegate: CrashLogRow {
+                    required property var modelData
+                    width: list.width
+                    entry: modelData
+                    selected: modelData.id === screen.selection
+                    onPicked: screen.selection = modelData.id
+                }
+            }
+        }
+
+        Item {
+            SplitView.fillWidth: true
+            SplitView.minimumWidth: 280
+
+            Column {
+                objectName: "placeholder"
+                anchors.centerIn: parent
+                visible: screen.selectedEntry === null
+                spacing: 8
+                SymbolIcon {
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    symbol: "doc.text.magnifyingglass"
+                    pointSize: 34
+                    color: Qt.rgba(1, 1, 1, 0.3)
+                }
+                Text {
+                    text: "Selectează un fișier pentru detalii"
+                    textFormat: Text.PlainText
+                    font.family: "Inter"
+                    font.pixelSize: 13
+                    color: Qt.rgba(1, 1, 1, 0.5)
+                }
+            }
+
+            Loader {
+                objectName: "detailLoader"
+                anchors.fill: parent
+                active: screen.selectedEntry !== null
+                sourceComponent: CrashLogDetail {
+                    entry: screen.selectedEntry
+                    onOpenRequested: (path) => screen.reader.openReport(path)
+                }
+            }
+        }
     }
 }

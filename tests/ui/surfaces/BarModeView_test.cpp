@@ -1,4 +1,5 @@
 // The strip loads cleanly, follows the pill switches and shows the hub's values.
+#include "fakes/FakeHub.h"
 #include "state/AppState.h"
 #include "state/BarModeSettings.h"
 #include "state/ThemeManager.h"
@@ -14,7 +15,7 @@ using namespace corvane;
 
 namespace {
 struct StripFixture : ::testing::Test {
-    AppState state{nullptr};
+    test::FakeHub fakeHub;
     test::QmlHarness h;
     QQuickWindow window;
     std::unique_ptr<QObject> view;
@@ -41,7 +42,7 @@ struct StripFixture : ::testing::Test {
     }
     void settle() { window.grabWindow(); }
     // The hub the views read. Qt 6.4 builds a default-constructible singleton itself rather
-    // than asking create(), so this may not be `state`.
+    // than asking create(), so this may not be `fakeHub.state`.
     AppState *hub() { return h.engine().singletonInstance<AppState *>(qmlTypeId("Corvane", 1, 0, "AppState")); }
     QQuickItem *item(const QString &name) const { return root->findChild<QQuickItem *>(name); }
     QString text(QQuickItem *scope, const QString &name) const

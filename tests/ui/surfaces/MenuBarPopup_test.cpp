@@ -1,5 +1,6 @@
 // The tray popup: values from the hub, and every action against the real AppDelegate.
 #include "app/AppDelegate.h"
+#include "fakes/FakeHub.h"
 #include "notify/PrivacyNotifier.h"
 #include "platform/Haptics.h"
 #include "state/LaunchAtLogin.h"
@@ -22,7 +23,8 @@ namespace {
 using test::RecordingWindowSystem;
 
 struct PopupFixture : ::testing::Test {
-    AppState state{nullptr};
+    test::FakeHub fakeHub;
+    AppState &state = fakeHub.state;
     test::QmlHarness h;
     RecordingWindowSystem *ws = new RecordingWindowSystem;
     AppDelegate delegate{&state, &h.engine(), std::unique_ptr<WindowSystem>(ws)};
@@ -169,7 +171,8 @@ TEST(PopupLogin, RefusedRegistrationLeavesTheSwitchOff)
     LaunchAtLogin *launch = LaunchAtLogin::shared();
     if (launch->isEnabled())
         GTEST_SKIP() << "launch at login is already on here";
-    AppState state{nullptr};
+    test::FakeHub fakeHub;
+    AppState &state = fakeHub.state;
     test::QmlHarness h;
     AppDelegate delegate{&state, &h.engine(), std::make_unique<RecordingWindowSystem>()};
     auto view = h.createFile("qrc:/Corvane/MenuBarPopup.qml");

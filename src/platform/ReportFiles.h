@@ -1,0 +1,35 @@
+#pragma once
+// Reading files that other programs leave behind (crash reports): listing a folder and
+// reading a regular file up to a cap. A FIFO, a device or a symlink is never opened for
+// reading, so a hostile name can neither hang a read nor feed it endless bytes.
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace corvane {
+
+struct FolderItem {
+    QString name;                      // last path component
+    QString path;
+    bool isFolder = false;             // a real folder, not a link to one
+    std::optional<QDateTime> modified; // of the item itself (a link's own time)
+};
+
+// The folder's direct items in the order the system lists them, hidden ones (leading dot)
+// left out; nullopt when the folder can't be listed.
+std::optional<std::vector<FolderItem>> listFolder(const QString &folder);
+
+struct FileHead {
+    QByteArray bytes;
+    bool truncated = false; // the file goes on past `limit`
+    qint64 size = 0;        // the size the file reports
+};
+
+// At most `limit` bytes of a regular file; nullopt for anything that isn't one (links
+// included) or can't be opened.
+std::optional<FileHead> readRegularFile(const QString &path, qint64 limit);
+
+} // namespace corvane

@@ -1,0 +1,94 @@
+#include "platform/ReportFiles.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace corvane {
+
+namespace {
+QDateTime fromTimespec(const struct timespec &t)
+{
+    return QDateTime::fromMSecsSinceEpoch(qint64(t.tv_sec) * 1000 + t.tv_nsec / 1'000'000);
+}
+} // namespace
+
+std::optional<std::vector<FolderItem>> listFolder(const QString &folder)
+{
+    const QByteArray dirPath = QFile::encodeName(folder);
+    const int dfd = ::open(dirPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0)
+        return std::nullopt;
+    DIR *dir = ::fdopendir(dfd);
+    if (!dir) {
+        ::close(dfd);
+        return std::nullopt;
+    }
+    std::vector<FolderItem> out;
+    while (const dirent *e = ::readdir(dir)) {
+        if (e->d_name[0] == '.')
+            continue;
+        FolderItem item;
+        item.name = QFile::decodeName(e->d_name);
+        item.path = folder + QLatin1Char('/') + item.name;
+        struct stat st {};
+        if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            item.isFolder = S_ISDIR(st.st_mode);
+            item.modified = fromTimespec(st.st_mtim);
+        }
+        out.push_back(std::move(item));
+    }
+    ::closedir(dir);
+    return out;
+}
+
+std::optional<FileHead> readRegularFile(const QString &path, qint64 limit)
+{
+    const QByteArray p = QFile::encodeName(path);
+    const int fd = ::open(p.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    FileHead head;
+    head.size = st.st_size;
+    const qint64 cap = std::max<qint64>(0, limit);
+    head.bytes.resize(cap);
+    qint64 got = 0;
+    bool failed = false;
+    while (got < cap) {
+        const ssize_t n = ::read(fd, head.bytes.data() + got, size_t(cap - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            failed = true;
+            break;
+        }
+        if (n == 0)
+            break;
+        got += n;
+    }
+    if (!failed && got == cap) {
+        char probe;
+        ssize_t n;
+        do
+            n = ::read(fd, &probe, 1);
+        while (n < 0 && errno == EINTR);
+        head.truncated = n > 0;
+    }
+    ::close(fd);
+    if (failed)
+        return std::nullopt;
+    head.bytes.resize(got);
+    return head;
+}
+
+} // namespace corvane

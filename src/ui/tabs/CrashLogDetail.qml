@@ -1,0 +1,83 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Corvane
+
+// The selected report: its file name, a button to open it, and its text.
+ColumnLayout {
+    id: detail
+    property var entry: null
+    signal openRequested(string path)
+    readonly property alias content: report.content
+    spacing: 8
+
+    // Each selection loads afresh; the previous text stays until the new one arrives.
+    CrashReportText {
+        id: report
+        path: detail.entry ? detail.entry.path : ""
+    }
+
+    RowLayout {
+        Layout.fillWidth: true
+        Layout.leftMargin: 12
+        Layout.rightMargin: 12
+        Layout.topMargin: 12
+        Text {
+            objectName: "fileName"
+            Layout.fillWidth: true
+            text: detail.entry ? detail.entry.fileName : ""
+            textFormat: Text.PlainText
+            elide: Text.ElideMiddle
+            font.family: "Inter"
+            font.pixelSize: 13
+            font.bold: true
+            color: "white"
+        }
+        PaneButton {
+            objectName: "openButton"
+            text: "Deschide în Console"
+            onClicked: if (detail.entry) detail.openRequested(detail.entry.path)
+        }
+    }
+
+    Text {
+        objectName: "truncatedNote"
+        Layout.fillWidth: true
+        Layout.leftMargin: 12
+        Layout.rightMargin: 12
+        visible: report.truncatedNote !== ""
+        text: report.truncatedNote
+        textFormat: Text.PlainText
+        wrapMode: Text.Wrap
+        font.family: "Inter"
+        font.pixelSize: 11
+        color: ThemeManager.warning
+    }
+
+    // One delegate per line, so only the lines in view are laid out.
+    ListView {
+        id: lines
+        objectName: "reportText"
+        Layout.fillWidth: true
+        Layout.fillHeight: true
+        leftMargin: 12
+        rightMargin: 12
+        topMargin: 12
+        bottomMargin: 12
+        clip: true
+        boundsBehavior: Flickable.StopAtBounds
+        model: report.lines
+        reuseItems: true
+        ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
+        delegate: Text {
+            required property string modelData
+            width: lines.width - 24
+            text: modelData
+            textFormat: Text.PlainText
+            wrapMode: Text.WrapAnywhere
+            font.family: "DejaVu Sans Mono"
+            font.pixelSize: 11
+            color: Qt.rgba(1, 1, 1, 0.85)
+        }
+    }
+}

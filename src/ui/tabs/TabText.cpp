@@ -1,0 +1,173 @@
+#include "ui/tabs/TabText.h"
+
+#include "common/Numbers.h"
+#include "monitors/USBMonitor.h"
+#include "notify/BatteryHistory.h"
+#include "ui/surfaces/PillText.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace corvane {
+
+QString TabText::dayMonthTime(const QDateTime &at, const QLocale &locale)
+{
+    // Month-first locales put the month before the day, as their short date does.
+    const QString shortDate = locale.dateFormat(QLocale::ShortFormat);
+    const qsizetype month = shortDate.indexOf(QLatin1Char('M'));
+    const qsizetype day = shortDate.indexOf(QLatin1Char('d'));
+    const QString date = month >= 0 && day >= 0 && month < day ? QStringLiteral("MMM d,") : QStringLiteral("d MMM");
+    const QString time = locale.timeFormat(QLocale::ShortFormat).contains(QLatin1String("ap"), Qt::CaseInsensitive)
+        ? QStringLiteral("h:mm AP")
+        : QStringLiteral("HH:mm");
+    return locale.toString(at.toLocalTime(), date + QLatin1Char(' ') + time);
+}
+
+QString TabText::cpuText(double cpuPercent) { return printfFixed(cpuPercent, 1) + QLatin1Char('%'); }
+
+double TabText::cpuFraction(double cpuPercent)
+{
+    if (!(cpuPercent > 0))
+        return 0;
+    return std::min(cpuPercent / 200.0, 1.0);
+}
+
+QString TabText::memoryText(double bytes) { return PillText::byteCountText(saturatingCast<quint64>(bytes)); }
+
+double TabText::memoryFraction(double bytes, double totalBytes)
+{
+    if (!(totalBytes > 0) || !(bytes > 0))
+        return 0;
+    return std::min(bytes / totalBytes, 1.0);
+}
+
+QString TabText::processCountText(int count) { return QString::number(count) + QStringLiteral(" procese active"); }
+
+int TabText::speedCode(const QString &s)
+{
+    // First marker found wins; "20 Gb" and "12 Mb" appear only in the 20 Gb/s and 12 Mb/s texts.
+    static const std::pair<const char *, int> markers[] = {{"20 Gb", 5}, {"10 Gb", 4}, {"5 Gb", 3},
+                                                           {"480", 2},   {"12 Mb", 1}, {"1.5", 0}};
+    for (const auto &[marker, code] : markers)
+        if (s.contains(QLatin1String(marker)))
+            return code;
+    return -1;
+}
+
+int TabText::bestSpeedCode(const QStringList &portSpeeds)
+{
+    int best = 0;
+    for (const QString &s : portSpeeds)
+        best = std::max(best, speedCode(s));
+    return best;
+}
+
+int TabText::bestSpeedCodeOf(const QVariantList &devices)
+{
+    QStringList speeds;
+    for (const QVariant &v : devices)
+        speeds << v.value<USBDevice>().portSpeed;
+    return bestSpeedCode(speeds);
+}
+
+QString TabText::usbSpeedLabel(int code)
+{
+    switch (code) {
+    case 1: return QStringLiteral("USB Full (12 Mb/s)");
+    case 2: return QStringLiteral("USB 2.0 (480 Mb/s)");
+    case 3: return QStringLiteral("USB 3.0 (5 Gb/s)");
+    case 4: return QStringLiteral("USB 3.1 (10 Gb/s)");
+    case 5: return QStringLiteral("USB 3.2 (20 Gb/s)");
+    default: return QStringLiteral("USB Low (1.5 Mb/s)");
+    }
+}
+
+QString TabText::wattsText(double watts) { return printfFixed(watts, 2) + QStringLiteral(" W"); }
+
+QString TabText::devicePowerText(double milliAmps)
+{
+    return printfFixed(milliAmps, 0) + QStringLiteral(" mA · ") + wattsText(milliAmps * 5.0 / 1000.0);
+}
+
+QString TabText::roundedHz(double hz)
+{
+    // Half away from zero; a broken rate shows a dash instead of a number.
+    const auto v = std::isfinite(hz) ? checkedCast<long long>(std::round(hz)) : std::nullopt;
+    return v ? QString::number(*v) : QStringLiteral("—");
+}
+
+QString TabText::summaryLine(const DisplayInfo &d)
+{
+    return QString::number(d.resolutionWidth) + QStringLiteral(" × ") + QString::number(d.resolutionHeight)
+        + QStringLiteral(" @ ") + roundedHz(d.refreshHz) + QStringLiteral("Hz · ") + QString::number(d.bitsPerColor)
+        + QStringLiteral("-bit · ") + d.colorSpaceName;
+}
+
+QString TabText::diagonalText(double inches) { return printfFixed(inches, 1) + QLatin1Char('"'); }
+
+QList<QPair<QString, QString>> TabText::detailCells(const DisplayInfo &d)
+{
+    auto hex4 = [](quint32 v) { return QStringLiteral("0x") + QString::number(v, 16).toUpper().rightJustified(4, u'0'); };
+    QList<QPair<QString, QString>> cells = {
+        {QStringLiteral("Native"), QString::number(d.nativeWidth) + QStringLiteral(" × ") + QString::number(d.nativeHeight)},
+        {QStringLiteral("Pixel buffer"), QString::number(d.pixelWidth) + QStringLiteral(" × ") + QString::number(d.pixelHeight)},
+        {QStringLiteral("Refresh maxim"), roundedHz(d.maxRefreshHz) + QStringLiteral(" Hz")},
+        {QStringLiteral("Refresh curent"), roundedHz(d.refreshHz) + QStringLiteral(" Hz")},
+        {QStringLiteral("Bits / culoare"), QString::number(d.bitsPerColor) + QStringLiteral("-bit")},
+        {QStringLiteral("Spațiu culoare"), d.colorSpaceName},
+        {QStringLiteral("HDR (EDR max)"), printfFixed(d.maxEDR, 2) + QStringLiteral("×")},
+        {QStringLiteral("Conexiune"), d.transport},
+        {QStringLiteral("Vendor / Product"), hex4(d.vendorCode) + QStringLiteral(" / ") + hex4(d.productCode)},
+        {QStringLiteral("Serial"), d.serial == 0 ? QStringLiteral("—") : QString::number(d.serial)},
+    };
+    if (d.yearOfManufacture)
+        cells.append({QStringLiteral("Anul fabricației"), QString::number(*d.yearOfManufacture)});
+    cells.append({QStringLiteral("Oglindire"), d.isMirror ? QStringLiteral("Da") : QStringLiteral("Nu")});
+    cells.append({QStringLiteral("Stare"), d.isAsleep ? QStringLiteral("Adormit") : QStringLiteral("Activ")});
+    cells.append({QStringLiteral("Diagonală"), printfFixed(d.diagonalInches, 1) + QStringLiteral(" inch")});
+    return cells;
+}
+
+QStringList TabText::modeLines(const DisplayInfo &d)
+{
+    QStringList out;
+    for (const SupportedMode &m : d.supportedModes.mid(0, 8))
+        out << QStringLiteral("• ") + m.label();
+    return out;
+}
+
+QString TabText::summaryLineOf(const QVariant &display) { return summaryLine(display.value<DisplayInfo>()); }
+QString TabText::diagonalOf(const QVariant &display) { return diagonalText(display.value<DisplayInfo>().diagonalInches); }
+
+QVariantList TabText::detailCellsOf(const QVariant &display)
+{
+    QVariantList out;
+    for (const auto &[label, value] : detailCells(display.value<DisplayInfo>()))
+        out.append(QVariantMap{{QStringLiteral("label"), label}, {QStringLiteral("value"), value}});
+    return out;
+}
+
+QStringList TabText::modeLinesOf(const QVariant &display) { return modeLines(display.value<DisplayInfo>()); }
+
+QString TabText::snapshotCountText(int count) { return QString::number(count) + QStringLiteral(" snap-uri"); }
+
+QVariantMap TabText::batteryFigures(const QVariantList &snapshots)
+{
+    double healthSum = 0;
+    for (const QVariant &v : snapshots)
+        healthSum += v.value<BatterySnapshot>().healthPercent;
+    const qsizetype k = snapshots.size();
+    const qint64 first = k ? snapshots.first().value<BatterySnapshot>().cycleCount : 0;
+    const qint64 last = k ? snapshots.last().value<BatterySnapshot>().cycleCount : 0;
+    qint64 delta = 0;
+    if (__builtin_sub_overflow(last, first, &delta))
+        delta = 0;
+    return {
+        {QStringLiteral("health"), printfFixed(k ? healthSum / double(k) : 0.0, 1) + QLatin1Char('%')},
+        // A cycle count only grows; a smaller newest count (a swapped battery) shows as +0.
+        {QStringLiteral("delta"), QStringLiteral("+") + QString::number(std::max<qint64>(0, delta))},
+        {QStringLiteral("cycles"), QString::number(last)},
+    };
+}
+
+} // namespace corvane

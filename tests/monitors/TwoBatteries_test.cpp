@@ -1,0 +1,186 @@
+// A laptop with two internal batteries: the backend reports one set, and what the monitor
+// publishes is what the low-battery notification says.
+#include "fakes/FakeClock.h"
+#include "fakes/FakeNotifications.h"
+#include "fakes/FakeSamplingSources.h"
+#include "monitors/BatteryMonitor.h"
+#include "monitors/SystemMonitor.h"
+#include "notify/IsolatedSettings.h"
+#include "notify/ThresholdNotifier.h"
+#include "platform/PowerSources.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+const QString kLaptop = QStringLiteral(CORVANE_FIXTURES "/power_supply/laptop");
+using Files = std::map<QString, QByteArray>;
+
+// The laptop fixture (BAT0, a mouse battery, AC and a USB-C port, both offline) with BAT0's
+// files replaced and a second battery BAT1 added.
+struct TwoBatteryTree {
+    QTemporaryDir dir;
+    TwoBatteryTree(const Files &bat0, const Files &bat1)
+    {
+        QDirIterator it(kLaptop, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString src = it.next();
+            const QString dst = dir.path() + src.mid(kLaptop.size());
+            QDir().mkpath(QFileInfo(dst).path());
+            QFile::copy(src, dst);
+        }
+        write("BAT0", bat0);
+        write("BAT1", bat1);
+    }
+    void write(const QString &bat, const Files &files)
+    {
+        const QString base = dir.path() + "/class/power_supply/" + bat + "/";
+        QDir().mkpath(base);
+        for (const auto &[name, text] : files) {
+            if (text.isNull()) {
+                QFile::remove(base + name);
+                continue;
+            }
+            QFile f(base + name);
+            f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            f.write(text + "\n");
+        }
+    }
+    std::unique_ptr<PowerSources> source() const { return makeLinuxPowerSources(dir.path()); }
+};
+
+// BAT0 at 10 % of 50 Wh, discharging; BAT1 at 80 % of 20 Wh, idle.
+Files bat0AtTen()
+{
+    return {{"capacity", "10"}, {"energy_now", "5000000"}, {"energy_full", "50000000"},
+            {"energy_full_design", "57000000"}, {"status", "Discharging"}};
+}
+Files bat1AtEighty()
+{
+    return {{"type", "Battery"},          {"scope", "System"},          {"present", "1"},
+            {"status", "Not charging"},   {"capacity", "80"},           {"energy_now", "16000000"},
+            {"energy_full", "20000000"},  {"energy_full_design", "24000000"}, {"voltage_min_design", "11400000"},
+            {"voltage_now", "12100000"},  {"current_now", "0"},         {"power_now", "0"},
+            {"cycle_count", "50"},        {"temp", "355"}};
+}
+
+} // namespace
+
+TEST(TwoBatteries, BackendReportsTheWholeSet)
+{
+    TwoBatteryTree t(bat0AtTen(), bat1AtEighty());
+    auto src = t.source();
+    const auto list = src->powerSources();
+    ASSERT_TRUE(list && list->size() == 1);
+    const PowerSourceDescription &d = list->front();
+    // (5 + 16) Wh of (50 + 20) Wh: 30 %, not either battery's own figure.
+    EXPECT_EQ(d.currentCapacity, 21000000);
+    EXPECT_EQ(d.maxCapacity, 70000000);
+    EXPECT_EQ(d.powerSourceState, QStringLiteral("Battery Power"));
+    EXPECT_EQ(d.timeToEmpty, 133); // 21 Wh at 9.48 W
+
+    const auto b = src->smartBattery();
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->designCapacity, 5000 + 2105); // mAh at each design voltage
+    EXPECT_EQ(b->fullChargeCapacity, 4386 + 1754);
+    EXPECT_EQ(b->cycleCount, 312);
+    EXPECT_EQ(b->temperature, 3550);
+    EXPECT_EQ(b->amperage, -800);
+    EXPECT_EQ(b->voltage, 11850); // the battery the current flows through
+}
+
+struct AggregateCase {
+    const char *name;
+    Files bat0;
+    Files bat1;
+    std::optional<double> percentage; // Σ now ÷ Σ full × 100
+};
+
+void PrintTo(const AggregateCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class TwoBatteryCharge : public ::testing::TestWithParam<AggregateCase> {};
+
+TEST_P(TwoBatteryCharge, IsTheSetsChargeOverItsFullCapacity)
+{
+    const auto &c = GetParam();
+    TwoBatteryTree t(c.bat0, c.bat1);
+    const auto list = t.source()->powerSources();
+    ASSERT_TRUE(list && list->size() == 1);
+    const auto &d = list->front();
+    if (!c.percentage) {
+        EXPECT_FALSE(d.currentCapacity);
+        return;
+    }
+    ASSERT_TRUE(d.currentCapacity && d.maxCapacity);
+    EXPECT_NEAR(100.0 * double(*d.currentCapacity) / double(*d.maxCapacity), *c.percentage, 0.01);
+}
+
+static Files with(Files f, const Files &changes)
+{
+    for (const auto &[k, v] : changes)
+        f[k] = v;
+    return f;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Gauges, TwoBatteryCharge,
+    ::testing::Values(
+        AggregateCase{"BothInEnergy", bat0AtTen(), bat1AtEighty(), 30.0},
+        // 1000 of 4000 mAh and 3000 of 4000 mAh.
+        AggregateCase{"BothInCharge",
+                      with(bat0AtTen(), {{"energy_now", {}}, {"energy_full", {}}, {"energy_full_design", {}},
+                                         {"charge_now", "1000000"}, {"charge_full", "4000000"}}),
+                      with(bat1AtEighty(), {{"energy_now", {}}, {"energy_full", {}}, {"energy_full_design", {}},
+                                            {"charge_now", "3000000"}, {"charge_full", "4000000"}}),
+                      50.0},
+        // BAT1 in charge at 10 V design: 1.6 of 2 Ah is 16 of 20 Wh.
+        AggregateCase{"EnergyBesideCharge", bat0AtTen(),
+                      with(bat1AtEighty(), {{"energy_now", {}}, {"energy_full", {}}, {"voltage_min_design", "10000000"},
+                                            {"charge_now", "1600000"}, {"charge_full", "2000000"}}),
+                      30.0},
+        // Only percentages: nothing to weigh them by.
+        AggregateCase{"OnlyPercentages", with(bat0AtTen(), {{"energy_now", {}}, {"energy_full", {}}}),
+                      with(bat1AtEighty(), {{"energy_now", {}}, {"energy_full", {}}}), 45.0},
+        // An empty bay counts for nothing: BAT0's own 10 %.
+        AggregateCase{"EmptySecondBay", bat0AtTen(), with(bat1AtEighty(), {{"present", "0"}}), 10.0},
+        // A device's battery never joins the set.
+        AggregateCase{"DeviceBatteryLeftOut", bat0AtTen(), with(bat1AtEighty(), {{"scope", "Device"}}), 10.0}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(TwoBatteries, ScreenFigureAndLowBatteryNotificationAgree)
+{
+    useIsolatedSettings();
+    QSettings().setValue("thr.batteryPct", 35);
+    TwoBatteryTree t(bat0AtTen(), bat1AtEighty());
+    FakeClock clock;
+    BatteryMonitor battery(t.source(), clock, false);
+    SystemMonitor system(std::make_unique<FakeHostStats>(), clock, false);
+    FakeNotifications notes;
+    ThresholdNotifier notifier(&notes, clock);
+    notifier.bind(&system, &battery, nullptr);
+
+    battery.publish(battery.sampler().sample());
+    QCoreApplication::processEvents();
+
+    EXPECT_DOUBLE_EQ(battery.percentage(), 30.0);
+    EXPECT_FALSE(battery.isCharging());
+    EXPECT_NEAR(battery.healthPercentage(), 100.0 * 6140 / 7105, 1e-9);
+    ASSERT_EQ(notes.posted.size(), 1);
+    EXPECT_EQ(notes.posted.front().second, QStringLiteral("Mai ai 30%. Pune-o la încărcare."));
+    QSettings().clear();
+}

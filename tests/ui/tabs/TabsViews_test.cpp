@@ -1,0 +1,569 @@
+// The activity, ports and crash-log tabs as a user meets them: real clicks and keys on the
+// window, histories read back from the files the notifiers wrote.
+#include "fakes/FakeClock.h"
+#include "fakes/FakeDisplaySource.h"
+#include "fakes/FakeNotifications.h"
+#include "fakes/FakeProcessSignals.h"
+#include "fakes/StubMonitors.h"
+#include "notify/BatteryHistory.h"
+#include "notify/PrivacyNotifier.h"
+#include "platform/Haptics.h"
+#include "platform/UsbRegistry.h"
+#include "state/AppState.h"
+#include "state/ThemeManager.h"
+#include "support/QmlTestUtil.h"
+#include "ui/tabs/CrashLogReader.h"
+#include "ui/tabs/ProcessTerminator.h"
+
+#include <QDir>
+#include <QFile>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include "ui/tabs/TabsTestPrint.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+void collect(QQuickItem *item, const QString &name, QList<QQuickItem *> &out)
+{
+    if (item->objectName() == name)
+        out << item;
+    for (QQuickItem *child : item->childItems())
+        collect(child, name, out);
+}
+
+QList<QQuickItem *> itemsNamed(QQuickItem *root, const QString &name)
+{
+    QList<QQuickItem *> out;
+    if (root)
+        collect(root, name, out);
+    return out;
+}
+
+QStringList texts(QQuickItem *root, const QString &name)
+{
+    QStringList out;
+    for (QQuickItem *i : itemsNamed(root, name))
+        if (i->isVisible())
+            out << i->property("text").toString();
+    return out;
+}
+
+struct TabFixture : ::testing::Test {
+    AppState hub{nullptr};
+    QmlHarness h;
+    QQuickWindow window;
+    std::unique_ptr<QObject> view;
+
+    void SetUp() override
+    {
+        QSettings().clear();
+        Haptics::shared()->clear();
+        ThemeManager::shared()->setTheme(AppTheme::aurora);
+        window.resize(1180, 760);
+        window.show();
+    }
+    QQuickItem *root() { return window.contentItem(); }
+    QQuickItem *load(const char *name, const QVariantMap &initial = {})
+    {
+        view = h.createFile(QStringLiteral("qrc:/Corvane/%1.qml").arg(QLatin1String(name)), initial);
+        auto *item = qobject_cast<QQuickItem *>(view.get());
+        if (item) {
+            item->setParentItem(window.contentItem());
+            item->setSize(window.size());
+        }
+        settle();
+        return item;
+    }
+    void settle()
+    {
+        QCoreApplication::processEvents();
+        window.grabWindow(); // polish and lay out
+    }
+    QQuickItem *named(const QString &name, int index = 0) { return itemsNamed(root(), name).value(index); }
+    void click(QQuickItem *it)
+    {
+        ASSERT_TRUE(it);
+        const QPointF p = it->mapToScene(QPointF(it->width() / 2, it->height() / 2));
+        QTest::mouseClick(&window, Qt::LeftButton, {}, p.toPoint());
+        settle();
+    }
+    void expectNoWarnings() { EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString(); }
+};
+
+// ---- Activity --------------------------------------------------------------------------
+
+ProcSnap proc(int pid, const QString &name, double cpu, quint64 mem = 100'000'000)
+{
+    ProcSnap p;
+    p.id = pid;
+    p.pid = pid;
+    p.name = name;
+    p.cpuPercent = cpu;
+    p.memoryBytes = mem;
+    return p;
+}
+
+struct ActivityFixture : TabFixture {
+    std::shared_ptr<FakeProcessSignals::Table> table = std::make_shared<FakeProcessSignals::Table>();
+    ProcessTerminator *fakeTerminator = nullptr;
+
+    void SetUp() override
+    {
+        TabFixture::SetUp();
+        hub.processes()->stop(); // the lists come from the test
+    }
+    QQuickItem *loadWithFake()
+    {
+        fakeTerminator = new ProcessTerminator(std::make_unique<FakeProcessSignals>(table), 777, &window);
+        return load("ProcessesView", {{"terminator", QVariant::fromValue<QObject *>(fakeTerminator)}});
+    }
+    void publish(const QList<ProcSnap> &byCpu)
+    {
+        hub.processes()->publish({byCpu, byCpu, int(byCpu.size())});
+        settle();
+    }
+    QQuickItem *cpuCard() { return named("card_cpu"); }
+    void pressTerminate(int row) { click(itemsNamed(cpuCard(), "terminateButton").value(row)); }
+    QQuickItem *alertButton(const char *text) { return named(QStringLiteral("alertButton_") + QString::fromUtf8(text)); }
+    QString screenProperty(const char *p) { return view->property(p).toString(); }
+    // Alerts are popups: found among the screen's objects, their items live in the overlay.
+    QObject *alert(const char *name) { return view->findChild<QObject *>(QLatin1String(name)); }
+    bool alertShown(const char *name) { return alert(name) && alert(name)->property("visible").toBool(); }
+    QQuickItem *alertContent(const char *name) { return alert(name)->property("contentItem").value<QQuickItem *>(); }
+};
+
+TEST_F(ActivityFixture, CardsShowTheFirstEightVerbatim)
+{
+    loadWithFake();
+    QList<ProcSnap> list;
+    list << proc(10, QStringLiteral("<b>bold</b> & co"), 250);
+    for (int i = 1; i < 11; ++i)
+        list << proc(10 + i, QStringLiteral("p%1").arg(i), 100 - i);
+    publish(list);
+    EXPECT_EQ(itemsNamed(cpuCard(), "processName").size(), 8);
+    EXPECT_EQ(texts(cpuCard(), "processName").first(), QStringLiteral("<b>bold</b> & co"));
+    EXPECT_EQ(texts(cpuCard(), "value").first(), QStringLiteral("250.0%"));
+    QQuickItem *bar = itemsNamed(cpuCard(), "bar").first();
+    EXPECT_DOUBLE_EQ(itemsNamed(cpuCard(), "barFill").first()->width(), bar->width()); // full at 200 %
+    EXPECT_EQ(texts(root(), "processCount"), QStringList{QStringLiteral("11 procese active")});
+
+    publish({proc(50, QStringLiteral("solo"), 1)});
+    EXPECT_EQ(texts(cpuCard(), "processName"), QStringList{QStringLiteral("solo")});
+    publish({});
+    EXPECT_TRUE(itemsNamed(cpuCard(), "processName").isEmpty());
+    expectNoWarnings();
+}
+
+TEST_F(ActivityFixture, ConfirmedSigtermEndsARealChild)
+{
+    load("ProcessesView"); // the tab's own terminator, over the real kernel
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execl("/bin/sleep", "sleep", "30", static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+    ASSERT_GT(child, 0);
+    publish({proc(child, QStringLiteral("sleep"), 90)});
+    pressTerminate(0);
+    ASSERT_TRUE(alertShown("confirmAlert"));
+    EXPECT_EQ(texts(alertContent("confirmAlert"), "alertMessage").value(0),
+              QStringLiteral("sleep (pid %1)\nNu vei putea opri procese ale altor utilizatori fără sudo.").arg(child));
+    click(alertButton("Închide elegant (SIGTERM)"));
+
+    int status = 0;
+    for (int i = 0; i < 200 && ::waitpid(child, &status, WNOHANG) != child; ++i)
+        QTest::qWait(10);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    EXPECT_TRUE(screenProperty("killError").isEmpty());
+    EXPECT_TRUE(view->property("pendingKill").isNull() || !view->property("pendingKill").isValid()
+                || view->property("pendingKill").value<QJSValue>().isNull());
+    expectNoWarnings();
+}
+
+TEST_F(ActivityFixture, EscapeAndCancelSendNothing)
+{
+    loadWithFake();
+    table->generation[4242] = 1;
+    publish({proc(4242, QStringLiteral("worker"), 50)});
+    pressTerminate(0);
+    QTest::keyClick(&window, Qt::Key_Escape);
+    settle();
+    EXPECT_FALSE(alertShown("confirmAlert"));
+    pressTerminate(0);
+    click(alertButton("Anulează"));
+    EXPECT_TRUE(table->delivered.empty());
+    EXPECT_EQ(fakeTerminator->heldPid(), 0); // released
+}
+
+struct SignalChoice {
+    const char *name;
+    const char *button;
+    int signal;
+};
+TABS_PRINT_BY_NAME(SignalChoice)
+class ActivitySignals : public ActivityFixture, public ::testing::WithParamInterface<SignalChoice> {};
+TEST_P(ActivitySignals, ButtonChoosesTheSignalAfterTheHaptic)
+{
+    loadWithFake();
+    table->generation[4242] = 1;
+    publish({proc(4242, QStringLiteral("worker"), 50)});
+    pressTerminate(0);
+    Haptics::shared()->clear();
+    click(alertButton(GetParam().button));
+    ASSERT_EQ(table->delivered.size(), 1u);
+    EXPECT_EQ(table->delivered[0].signal, GetParam().signal);
+    EXPECT_TRUE(Haptics::shared()->performed().contains(Haptics::LevelChange));
+}
+INSTANTIATE_TEST_SUITE_P(Activity, ActivitySignals,
+                         ::testing::Values(SignalChoice{"Graceful", "Închide elegant (SIGTERM)", SIGTERM},
+                                           SignalChoice{"Forced", "Forțează (SIGKILL)", SIGKILL}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+struct RefusalCase {
+    const char *name;
+    int pid;
+    std::function<void(FakeProcessSignals::Table &)> between; // after the alert opens
+    QString expected;
+};
+TABS_PRINT_BY_NAME(RefusalCase)
+class ActivityRefusals : public ActivityFixture, public ::testing::WithParamInterface<RefusalCase> {};
+TEST_P(ActivityRefusals, ShowTheErrorAlert)
+{
+    loadWithFake();
+    table->generation[GetParam().pid] = 1;
+    publish({proc(GetParam().pid, QStringLiteral("worker"), 50)});
+    pressTerminate(0);
+    GetParam().between(*table);
+    click(alertButton("Închide elegant (SIGTERM)"));
+    EXPECT_TRUE(table->delivered.empty());
+    ASSERT_TRUE(alertShown("errorAlert"));
+    EXPECT_EQ(texts(alertContent("errorAlert"), "alertTitle"), QStringList{QStringLiteral("Eroare")});
+    EXPECT_EQ(screenProperty("killError"), GetParam().expected);
+    click(alertButton("OK"));
+    EXPECT_TRUE(screenProperty("killError").isEmpty());
+    EXPECT_FALSE(alertShown("errorAlert"));
+}
+INSTANTIATE_TEST_SUITE_P(
+    Activity, ActivityRefusals,
+    ::testing::Values(
+        RefusalCase{"OtherUsersProcess", 4242, [](auto &t) { t.refuse[4242] = EPERM; },
+                    QStringLiteral("Nu am putut închide procesul worker (pid 4242). Cod 1 – %1.")
+                        .arg(QString::fromLocal8Bit(strerror(EPERM)))},
+        RefusalCase{"PidReusedWhileAsking", 4242, [](auto &t) { t.generation[4242] = 2; },
+                    QStringLiteral("Nu am putut închide procesul worker (pid 4242). Cod 3 – %1.")
+                        .arg(QString::fromLocal8Bit(strerror(ESRCH)))},
+        RefusalCase{"SystemProcess", 1, [](auto &) {}, ProcessTerminator::systemProcessText("worker", 1)},
+        RefusalCase{"Corvane", 777, [](auto &) {}, ProcessTerminator::ownProcessText("worker", 777)}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(ActivityTexts, RefusalsAreClear)
+{
+    EXPECT_EQ(ProcessTerminator::systemProcessText("systemd", 1),
+              QStringLiteral("Nu închid procesul systemd (pid 1): este procesul de pornire al sistemului."));
+    EXPECT_TRUE(ProcessTerminator::refusalText("w", 9, EPERM).contains(QStringLiteral(" \u2013 ")));
+}
+
+TEST_F(ActivityFixture, PrivacyListReadsTheNotifiersFile)
+{
+    QTemporaryDir dir;
+    FakeClock clock;
+    FakeNotifications notes;
+    FakeFrontmost frontmost;
+    {
+        PrivacyNotifier writer(dir.path(), &notes, frontmost, clock);
+        for (int i = 0; i < 60; ++i) {
+            clock.advance(60);
+            writer.record(i % 2 ? PrivacyEvent::Kind::microphone : PrivacyEvent::Kind::camera, i % 3 == 0,
+                          i == 59 ? std::optional<QString>(QStringLiteral("<i>Cam</i>")) : std::nullopt);
+        }
+    }
+    PrivacyNotifier reader(dir.path(), &notes, frontmost, clock);
+    ASSERT_EQ(reader.history().size(), 50);
+    loadWithFake();
+    view->setProperty("notifier", QVariant::fromValue<QObject *>(&reader));
+    settle();
+    EXPECT_FALSE(named("privacyEmpty")->isVisible());
+    const QStringList titles = texts(named("privacyCard"), "eventTitle");
+    ASSERT_EQ(titles.size(), 25);
+    EXPECT_EQ(titles.first(), QStringLiteral("Microfon")); // the newest: event 59
+    EXPECT_EQ(texts(named("privacyCard"), "deviceName").first(), QStringLiteral("<i>Cam</i>"));
+    EXPECT_EQ(texts(named("privacyCard"), "status").first(), QStringLiteral("DEZACTIVAT"));
+    EXPECT_EQ(texts(named("privacyCard"), "deviceName").size(), 1); // no name, no line
+
+    QTemporaryDir empty;
+    PrivacyNotifier none(empty.path(), &notes, frontmost, clock);
+    view->setProperty("notifier", QVariant::fromValue<QObject *>(&none));
+    settle();
+    EXPECT_TRUE(named("privacyEmpty")->isVisible());
+    expectNoWarnings();
+}
+
+TEST_F(ActivityFixture, BatteryCardReadsTheHistoryFile)
+{
+    QTemporaryDir dir;
+    FakeClock clock;
+    const QDateTime noon(QDate::currentDate().addDays(-3), QTime(12, 0));
+    clock.setWall(double(noon.toSecsSinceEpoch()));
+    {
+        BatteryHistory writer(dir.path(), clock);
+        StubBatteryMonitor battery;
+        writer.bind(&battery);
+        const double health[] = {90, 91, 95, 80};
+        const int cycles[] = {7, 9, 8, 12};
+        for (int i = 0; i < 4; ++i) {
+            clock.advance(i == 3 ? 2 * 86'400 : 600);
+            battery.refresh(80 - i, false, cycles[i], health[i]);
+            QCoreApplication::processEvents(); // the history follows the monitor's announcements
+        }
+    }
+    BatteryHistory reader(dir.path(), clock);
+    ASSERT_FALSE(reader.snapshots().isEmpty());
+    const int k = int(reader.snapshots(30).size());
+    loadWithFake();
+    view->setProperty("batteryHistory", QVariant::fromValue<QObject *>(&reader));
+    settle();
+    QQuickItem *card = named("batteryCard");
+    EXPECT_EQ(texts(card, "snapshotCount"), QStringList{QStringLiteral("%1 snap-uri").arg(k)});
+    EXPECT_FALSE(named("emptyState")->isVisible());
+    const QStringList values = texts(card, "value");
+    ASSERT_EQ(values.size(), 3);
+    EXPECT_EQ(values[2], QStringLiteral("12"));
+
+    // A history with nothing in range: the empty state and zero figures.
+    QTemporaryDir none;
+    BatteryHistory empty(none.path(), clock);
+    view->setProperty("batteryHistory", QVariant::fromValue<QObject *>(&empty));
+    settle();
+    EXPECT_TRUE(named("emptyState")->isVisible());
+    EXPECT_EQ(texts(card, "value"), (QStringList{"0.0%", "+0", "0"}));
+    EXPECT_EQ(texts(card, "snapshotCount"), QStringList{QStringLiteral("0 snap-uri")});
+    expectNoWarnings();
+}
+
+// ---- Ports ------------------------------------------------------------------------------
+
+struct PortsFixture : TabFixture {
+    std::shared_ptr<FakeDisplaySource::Shared> displaySource = std::make_shared<FakeDisplaySource::Shared>();
+    std::unique_ptr<USBMonitor> usb;
+    std::unique_ptr<DisplayMonitor> displays;
+
+    void SetUp() override
+    {
+        TabFixture::SetUp();
+        usb = std::make_unique<USBMonitor>(makeLinuxUsbRegistry(QStringLiteral(CORVANE_FIXTURES "/usb/laptop")),
+                                           Clock::system(), false);
+        if (auto s = usb->sampler().sample())
+            usb->publish(*s);
+        displaySource->snapshot.connectors = readDrmConnectors(QStringLiteral(CORVANE_FIXTURES "/drm/laptop"));
+        auto screens = [] {
+            ScreenFacts edp{QStringLiteral("eDP-1"), QRect(0, 0, 1440, 900), 2.0, 60.0, 0, 0, 24, true};
+            ScreenFacts hdmi{QStringLiteral("HDMI-A-1"), QRect(1440, 0, 2560, 1440), 1.0, 59.94, 0, 0, 24, false};
+            return std::vector<ScreenFacts>{edp, hdmi};
+        };
+        displays = std::make_unique<DisplayMonitor>(std::make_unique<FakeDisplaySource>(displaySource), screens,
+                                                    Clock::system(), false);
+        displays->publish(displaySource->snapshot);
+    }
+    QQuickItem *loadPorts()
+    {
+        const QVariantMap hubLike{{"usb", QVariant::fromValue<QObject *>(usb.get())},
+                                  {"displays", QVariant::fromValue<QObject *>(displays.get())}};
+        return load("PortsView", {{"appState", hubLike}});
+    }
+};
+
+TEST_F(PortsFixture, LaptopWithWebcamHubAndStick)
+{
+    loadPorts();
+    const int n = int(usb->devices().size());
+    ASSERT_GE(n, 3);
+    EXPECT_EQ(texts(root(), "deviceCount"), QStringList{QString::number(n)});
+    EXPECT_EQ(texts(root(), "bestSpeed"), QStringList{QStringLiteral("USB 3.0 (5 Gb/s)")});
+    EXPECT_EQ(itemsNamed(named("deviceCard"), "name").size(), n);
+    QStringList powers = texts(named("deviceCard"), "power");
+    EXPECT_TRUE(powers.contains(QStringLiteral("500 mA · 2.50 W"))) << powers.join(", ").toStdString();
+    EXPECT_EQ(texts(root(), "milliAmps"),
+              QStringList{QStringLiteral("%1 mA cerere totală").arg(usb->totalDrawnMilliAmps())});
+    EXPECT_FALSE(named("noDevices")->isVisible());
+    expectNoWarnings();
+}
+
+TEST_F(PortsFixture, DisplayRowsExpandOneAtATimeAndAskForTheTest)
+{
+    loadPorts();
+    ASSERT_EQ(displays->displays().size(), 2);
+    EXPECT_EQ(itemsNamed(named("videoCard"), "displayName").size(), 2);
+    EXPECT_EQ(texts(named("videoCard"), "placement"), (QStringList{"INTERNAL", "EXTERN"}));
+    EXPECT_TRUE(texts(named("videoCard"), "summary").value(1).contains(QStringLiteral("@ 60Hz")));
+
+    click(named("detailsButton", 0));
+    EXPECT_EQ(named("detailsButton", 0)->property("text").toString(), QStringLiteral("Mai puține detalii"));
+    EXPECT_EQ(named("detailsButton", 1)->property("text").toString(), QStringLiteral("Detalii complete"));
+    const int cells = int(itemsNamed(named("videoCard"), "cellValue").size());
+    EXPECT_GE(cells, 13);
+    EXPECT_LE(cells, 14);
+
+    // A refresh of the monitor keeps the row's state.
+    displays->publish(displaySource->snapshot);
+    settle();
+    EXPECT_EQ(named("detailsButton", 0)->property("text").toString(), QStringLiteral("Mai puține detalii"));
+
+    click(named("testButton", 1));
+    const QVariant chosen = view->property("pixelTestDisplay");
+    ASSERT_TRUE(chosen.isValid());
+    EXPECT_EQ(chosen.value<DisplayInfo>().id, displays->displays().at(1).id);
+
+    click(named("detailsButton", 0));
+    EXPECT_EQ(named("detailsButton", 0)->property("text").toString(), QStringLiteral("Detalii complete"));
+    expectNoWarnings();
+}
+
+TEST_F(PortsFixture, NothingAttached)
+{
+    usb->publish({{}, 0});
+    displaySource->snapshot = {};
+    displays = std::make_unique<DisplayMonitor>(std::make_unique<FakeDisplaySource>(displaySource),
+                                                [] { return std::vector<ScreenFacts>{}; }, Clock::system(), false);
+    displays->publish({});
+    loadPorts();
+    EXPECT_TRUE(named("noDevices")->isVisible());
+    EXPECT_TRUE(named("noDisplays")->isVisible());
+    EXPECT_EQ(texts(root(), "bestSpeed"), QStringList{QStringLiteral("USB Low (1.5 Mb/s)")});
+    EXPECT_EQ(texts(root(), "deviceCount"), QStringList{QStringLiteral("0")});
+    expectNoWarnings();
+}
+
+// ---- Crash logs ---------------------------------------------------------------------------
+
+TEST_F(TabFixture, CrashTabListsSelectsAndReturnsToThePlaceholder)
+{
+    QTemporaryDir dir;
+    auto write = [&](const QString &name, const QByteArray &bytes) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    write("Safari-2026.ips", "Process: Safari\nException Type: EXC\nBody line\n");
+    write("broken.crash", "\xff\xfe");
+    auto *reader = new CrashLogReader({{dir.path(), false}}, &window);
+    QSignalSpy scanned(reader, &CrashLogReader::entriesChanged);
+    ASSERT_TRUE(scanned.wait(5000));
+    load("CrashLogView", {{"reader", QVariant::fromValue<QObject *>(reader)}});
+    EXPECT_EQ(texts(root(), "header"), QStringList{QStringLiteral("Istoric crash / freeze (2)")});
+    EXPECT_TRUE(named("placeholder")->isVisible());
+
+    click(named("processName", texts(root(), "processName").indexOf(QStringLiteral("Safari"))));
+    QQuickItem *loader = named("detailLoader");
+    ASSERT_TRUE(loader->property("item").value<QObject *>());
+    QObject *detail = loader->property("item").value<QObject *>();
+    QTRY_COMPARE(detail->property("content").toString(), QStringLiteral("Process: Safari\nException Type: EXC\nBody line\n"));
+    EXPECT_EQ(texts(root(), "fileName"), QStringList{QStringLiteral("Safari-2026.ips")});
+
+    click(named("processName", texts(root(), "processName").indexOf(QStringLiteral("broken.crash"))));
+    QTRY_COMPARE(detail->property("content").toString(), QStringLiteral("Nu pot citi fișierul."));
+
+    click(named("refreshButton"));
+    QTRY_VERIFY(named("placeholder")->isVisible());
+    expectNoWarnings();
+}
+
+// ---- Screens ---------------------------------------------------------------------------
+
+// Each tab with machine-like data at the content area of a 1280×800 and a 1600×1000 window
+// (the sidebar takes 211 points), saved under <build>/tabs-png for a look.
+struct ShotCase {
+    const char *name;
+    int width, height;
+};
+TABS_PRINT_BY_NAME(ShotCase)
+class TabScreens : public PortsFixture, public ::testing::WithParamInterface<ShotCase> {};
+TEST_P(TabScreens, RenderWithinTheWindow)
+{
+    window.resize(GetParam().width - 211, GetParam().height);
+    window.setColor(QColor::fromRgbF(0.05f, 0.06f, 0.11f)); // the main window's dark backdrop
+    const QString dir = QStringLiteral(CORVANE_BINARY_DIR "/tabs-png");
+    QDir().mkpath(dir);
+    const QString size = QStringLiteral("_%1x%2.png").arg(GetParam().width).arg(GetParam().height);
+    auto save = [&](const char *tab) {
+        QTest::mouseMove(&window, QPoint(window.width() - 2, 2)); // no card under the pointer
+        settle();
+        QTest::qWait(400);
+        const QImage img = window.grabWindow();
+        ASSERT_FALSE(img.isNull());
+        EXPECT_TRUE(img.save(dir + '/' + QLatin1String(tab) + size));
+    };
+
+    loadPorts();
+    click(named("detailsButton", 1));
+    save("ports");
+
+    hub.system()->publish([] { SystemMonitor::Snapshot s; s.totalBytes = 16ull << 30; s.usedBytes = 8ull << 30; return s; }());
+    QList<ProcSnap> procs;
+    const char *names[] = {"firefox-esr", "Xorg", "gnome-shell", "code", "pipewire", "corvane", "tracker-miner-fs-3",
+                           "a-very-long-process-name-that-does-not-fit-the-column", "kworker/u16:3", "sshd"};
+    for (int i = 0; i < 10; ++i)
+        procs << proc(1000 + i, QString::fromLatin1(names[i]), 240.0 / (i + 1), quint64(3'200'000'000ull / (i + 1)));
+    hub.processes()->publish({procs, procs, 312});
+    load("ProcessesView");
+    save("activity");
+
+    QTemporaryDir crashDir;
+    for (const char *name : {"_usr_bin_gedit.1000.crash", "Safari-2026-01-02.ips", "kernel-2026.panic", "Mail.spin"}) {
+        QFile f(crashDir.filePath(QLatin1String(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("ProblemType: Crash\nExecutablePath: /usr/bin/gedit\nProcess: Safari [1234]\nSignal: 11\n"
+                "Exception Type:  EXC_BAD_ACCESS (SIGSEGV)\nThread 0 Crashed:\n0   libsystem_kernel.dylib  0x7ff80 __pthread_kill + 10\n");
+    }
+    auto *reader = new CrashLogReader({{crashDir.path(), false}}, &window);
+    QSignalSpy scanned(reader, &CrashLogReader::entriesChanged);
+    ASSERT_TRUE(scanned.wait(5000));
+    load("CrashLogView", {{"reader", QVariant::fromValue<QObject *>(reader)}});
+    click(named("processName", 1));
+    QTest::qWait(300);
+    save("crashes");
+    expectNoWarnings();
+}
+INSTANTIATE_TEST_SUITE_P(Tabs, TabScreens,
+                         ::testing::Values(ShotCase{"Small", 1280, 800}, ShotCase{"Large", 1600, 1000}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// ---- Indicator light ----------------------------------------------------------------------
+
+struct LightCase {
+    const char *name;
+    bool on, rec;
+    const char *status;
+    bool badge;
+};
+TABS_PRINT_BY_NAME(LightCase)
+class IndicatorLightLook : public TabFixture, public ::testing::WithParamInterface<LightCase> {};
+TEST_P(IndicatorLightLook, StatusWordAndBadge)
+{
+    load("IndicatorLight", {{"label", "Cameră"}, {"isOn", GetParam().on}, {"showRec", GetParam().rec}, {"icon", "video.fill"}});
+    EXPECT_EQ(texts(root(), "label"), QStringList{QStringLiteral("CAMERĂ")});
+    EXPECT_EQ(texts(root(), "status"), QStringList{QString::fromLatin1(GetParam().status)});
+    EXPECT_EQ(named("rec")->isVisible(), GetParam().badge);
+    EXPECT_EQ(named("lampMotion")->property("active").toBool(), GetParam().on);
+    expectNoWarnings();
+}
+INSTANTIATE_TEST_SUITE_P(Effects, IndicatorLightLook,
+                         ::testing::Values(LightCase{"OnRecording", true, true, "ACTIV", true},
+                                           LightCase{"OnQuiet", true, false, "ACTIV", false},
+                                           LightCase{"OffWithRec", false, true, "INACTIV", false}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
