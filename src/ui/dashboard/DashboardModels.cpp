@@ -31,7 +31,7 @@ void FavoriteSensors::toggle(const QString &key)
 // ---- sensors ----
 
 SensorListModel::SensorListModel(QObject *parent)
-    : KeyedListModel([](const SensorRow &r) { return r.reading.key; }, parent)
+    : KeyedRowsModel([](const SensorRow &r) { return r.reading.key; }, parent)
 {
 }
 
@@ -123,48 +123,6 @@ QHash<int, QByteArray> SensorListModel::roleNames() const
             {DegreesRole, "degrees"}};
 }
 
-// ---- USB ----
-
-UsbDeviceListModel::UsbDeviceListModel(QObject *parent)
-    : KeyedListModel([](const USBDevice &d) { return d.id; }, parent)
-{
-}
-
-void UsbDeviceListModel::setUsb(USBMonitor *usb)
-{
-    if (m_usb == usb)
-        return;
-    if (m_usb)
-        disconnect(m_usb, nullptr, this, nullptr);
-    m_usb = usb;
-    if (m_usb)
-        connect(m_usb, &USBMonitor::updated, this, &UsbDeviceListModel::rebuild);
-    rebuild();
-    emit usbChanged();
-}
-
-void UsbDeviceListModel::rebuild()
-{
-    const int before = count();
-    assign(m_usb ? m_usb->devices() : QList<USBDevice>{});
-    if (count() != before)
-        emit countChanged();
-}
-
-QVariant UsbDeviceListModel::data(const QModelIndex &index, int role) const
-{
-    if (!index.isValid() || index.row() >= count())
-        return {};
-    const USBDevice &d = rows()[index.row()];
-    switch (role) {
-    case DeviceRole: return QVariant::fromValue(d);
-    case DeviceIdRole: return d.id;
-    default: return {};
-    }
-}
-
-QHash<int, QByteArray> UsbDeviceListModel::roleNames() const { return {{DeviceRole, "device"}, {DeviceIdRole, "deviceId"}}; }
-
 // ---- fans ----
 
 namespace {
@@ -183,7 +141,7 @@ QSet<const SMCMonitor *> &wiredMonitors()
 } // namespace
 
 FanControlPanel::FanControlPanel(QObject *parent)
-    : KeyedListModel([](const SMCFanReading &f) { return f.index; }, parent)
+    : KeyedRowsModel([](const SMCFanReading &f) { return f.index; }, parent)
 {
 }
 

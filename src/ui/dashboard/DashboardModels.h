@@ -2,8 +2,7 @@
 // The dashboard's lists and the fan card's state, kept in C++ so rows update in place when
 // a monitor publishes (once per snapshot, on its updated() signal) instead of being rebuilt.
 #include "monitors/SMCMonitor.h"
-#include "monitors/USBMonitor.h"
-#include "ui/dashboard/KeyedListModel.h"
+#include "ui/dashboard/KeyedRowsModel.h"
 
 #include <QPointer>
 #include <QSettings>
@@ -41,7 +40,7 @@ struct SensorRow {
 
 // The temperature card's list: readings passing the search, favourites first, each group
 // hottest first, a reading that is not a number last in its group.
-class SensorListModel : public KeyedListModel<SensorRow, QString> {
+class SensorListModel : public KeyedRowsModel<SensorRow, QString> {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(corvane::SMCMonitor *smc READ smc WRITE setSmc NOTIFY smcChanged)
@@ -81,36 +80,10 @@ private:
     QString m_favoriteKeys;
 };
 
-// The USB card's rows, keyed by the device's id.
-class UsbDeviceListModel : public KeyedListModel<USBDevice, quint64> {
-    Q_OBJECT
-    QML_ELEMENT
-    Q_PROPERTY(corvane::USBMonitor *usb READ usb WRITE setUsb NOTIFY usbChanged)
-    Q_PROPERTY(int count READ count NOTIFY countChanged)
-public:
-    enum Role { DeviceRole = Qt::UserRole + 1, DeviceIdRole };
-    explicit UsbDeviceListModel(QObject *parent = nullptr);
-
-    USBMonitor *usb() const { return m_usb; }
-    void setUsb(USBMonitor *usb);
-    int count() const { return int(rows().size()); }
-
-    QVariant data(const QModelIndex &index, int role) const override;
-    QHash<int, QByteArray> roleNames() const override;
-
-signals:
-    void usbChanged();
-    void countChanged();
-
-private:
-    void rebuild();
-    QPointer<USBMonitor> m_usb;
-};
-
 // The fan card: one row per fan (keyed by index), the slider's range, the mode targets and
 // the one command that may be under way. The in-flight mark belongs to the monitor, so a
 // dashboard made anew while the helper still runs can't start a second command.
-class FanControlPanel : public KeyedListModel<SMCFanReading, int> {
+class FanControlPanel : public KeyedRowsModel<SMCFanReading, int> {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(corvane::SMCMonitor *smc READ smc WRITE setSmc NOTIFY smcChanged)

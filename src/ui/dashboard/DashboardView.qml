@@ -120,7 +120,7 @@ Item {
                 objectName: "chips"
                 Layout.fillWidth: true
                 spacing: 12
-                DashboardStatusChip {
+                IndicatorLight {
                     objectName: "chip.camera"
                     Layout.fillWidth: true
                     Layout.preferredWidth: 10
@@ -130,7 +130,7 @@ Item {
                     icon: "video.fill"
                     showRec: true
                 }
-                DashboardStatusChip {
+                IndicatorLight {
                     objectName: "chip.mic"
                     Layout.fillWidth: true
                     Layout.preferredWidth: 10
@@ -140,7 +140,7 @@ Item {
                     icon: "mic.fill"
                     showRec: true
                 }
-                DashboardStatusChip {
+                IndicatorLight {
                     objectName: "chip.power"
                     Layout.fillWidth: true
                     Layout.preferredWidth: 10
@@ -149,7 +149,7 @@ Item {
                     onColor: ThemeManager.accent
                     icon: "bolt.fill"
                 }
-                DashboardStatusChip {
+                IndicatorLight {
                     objectName: "chip.low"
                     Layout.fillWidth: true
                     Layout.preferredWidth: 10
@@ -158,7 +158,7 @@ Item {
                     onColor: ThemeManager.critical
                     icon: "battery.25percent"
                 }
-                DashboardStatusChip {
+                IndicatorLight {
                     objectName: "chip.thermal"
                     Layout.fillWidth: true
                     Layout.preferredWidth: 10

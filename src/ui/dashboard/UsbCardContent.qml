@@ -77,14 +77,16 @@ ColumnLayout {
         spacing: 4
         boundsBehavior: Flickable.StopAtBounds
         ScrollBar.vertical: ScrollBar { policy: list.contentHeight > list.height ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded }
-        model: UsbDeviceListModel {
+        model: KeyedListModel {
             id: devices
-            usb: content.usb
+            items: content.usb ? content.usb.devices : []
+            keyField: "id"
         }
         delegate: USBRow {
-            required property var model
-            device: model.device
-            objectName: "usb." + model.deviceId
+            required property var item
+            required property var key
+            device: item
+            objectName: "usb." + key
             width: ListView.view.width - (list.contentHeight > list.height ? 10 : 0)
         }
     }

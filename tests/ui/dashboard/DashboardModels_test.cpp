@@ -1,7 +1,6 @@
 // The sensor and USB lists: order, search and favourites, and rows kept in place by identity.
 #include "fakes/FakeClock.h"
 #include "fakes/FakeSmcTransport.h"
-#include "fakes/FakeUsbRegistry.h"
 #include "ui/dashboard/DashboardModels.h"
 #include "ui/dashboard/DashboardRules.h"
 
@@ -157,37 +156,4 @@ TEST(SensorList, FavouritesPersistUnderTheirKey)
     again.toggle(QStringLiteral("TG0P"));
     again.toggle(QStringLiteral("TC0P"));
     EXPECT_EQ(QSettings().value(FavoriteSensors::kKey).toString(), QString());
-}
-
-TEST(UsbList, RowsKeepTheirIdentity)
-{
-    test::FakeClock clock;
-    USBMonitor usb(std::make_unique<test::FakeUsbRegistry>(), clock, false);
-    UsbDeviceListModel model;
-    model.setUsb(&usb);
-    EXPECT_EQ(model.count(), 0);
-
-    auto device = [](quint64 id, const char *name, qint64 ma) {
-        USBDevice d;
-        d.id = id;
-        d.name = QString::fromUtf8(name);
-        d.powerMilliAmps = ma;
-        return d;
-    };
-    usb.publish({{device(1, "Keyboard", 100), device(2, "Mouse", 100), device(3, "Hub", 0)}, 200});
-    ASSERT_EQ(model.count(), 3);
-
-    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
-    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
-    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    usb.publish({{device(1, "Keyboard", 100), device(2, "Mouse", 100), device(3, "Hub", 0)}, 200});
-    EXPECT_EQ(inserted.count() + removed.count() + reset.count() + changed.count(), 0);
-
-    usb.publish({{device(1, "Keyboard", 100), device(3, "Hub", 0), device(4, "Disk", 900)}, 1000});
-    EXPECT_EQ(removed.count(), 1);
-    EXPECT_EQ(inserted.count(), 1);
-    EXPECT_EQ(reset.count(), 0);
-    EXPECT_EQ(model.data(model.index(2), UsbDeviceListModel::DeviceIdRole).toULongLong(), 4u);
-    EXPECT_EQ(model.data(model.index(2), UsbDeviceListModel::DeviceRole).value<USBDevice>().name, QStringLiteral("Disk"));
 }

@@ -236,12 +236,12 @@ void publishLaptop(AppState &hub)
     test::FakeClock clock;
     const QString fx = QStringLiteral(CORVANE_FIXTURES);
     BatteryMonitor battery(makeLinuxPowerSources(fx + "/power_supply/laptop"), clock, false);
-    hub.battery()->publish(battery.sample());
+    hub.battery()->publish(battery.sampler().sample());
     USBMonitor usb(makeLinuxUsbRegistry(fx + "/usb/laptop"), clock, false);
-    if (auto s = usb.sample())
+    if (auto s = usb.sampler().sample())
         hub.usb()->publish(*s);
     SMCMonitor smc(makeHwmonSmcTransport(fx + "/hwmon/class/hwmon"), clock, false);
-    hub.smc()->publish(smc.sample());
+    hub.smc()->publish(smc.sampler().sample());
     WiFiInterfaceReading wifi;
     wifi.ssid = QStringLiteral("Casa <b>Popescu</b>");
     wifi.rssi = -58;
@@ -306,7 +306,7 @@ TEST_F(Dashboard, WithoutABatteryTheCardSaysSoInsteadOfDraining)
     EXPECT_EQ(test::findItem(card, QStringLiteral("subText"))->property("text").toString(), QStringLiteral("—"));
     EXPECT_EQ(card->property("accentColor").value<QColor>(), ThemeManager::shared()->good());
     EXPECT_FALSE(test::findItem(item(QStringLiteral("chip.low")), QStringLiteral("rec"))->isVisible());
-    EXPECT_EQ(test::findItem(item(QStringLiteral("chip.low")), QStringLiteral("chipStatus"))->property("text").toString(),
+    EXPECT_EQ(test::findItem(item(QStringLiteral("chip.low")), QStringLiteral("status"))->property("text").toString(),
               QStringLiteral("INACTIV"));
     if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty()) {
         window.resize(1600, int(item(QStringLiteral("page"))->height()) + 48);

@@ -11,10 +11,10 @@
 namespace corvane {
 
 template <class Row, class Key>
-class KeyedListModel : public QAbstractListModel {
+class KeyedRowsModel : public QAbstractListModel {
 public:
     using KeyOf = std::function<Key(const Row &)>;
-    KeyedListModel(KeyOf keyOf, QObject *parent) : QAbstractListModel(parent), m_keyOf(std::move(keyOf)) {}
+    KeyedRowsModel(KeyOf keyOf, QObject *parent) : QAbstractListModel(parent), m_keyOf(std::move(keyOf)) {}
 
     int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(m_rows.size()); }
     const QList<Row> &rows() const { return m_rows; }
