@@ -1,5 +1,7 @@
 #include "support/QmlTestUtil.h"
 
+#include <QQuickItem>
+
 #include <QQmlContext>
 
 namespace corvane::test {
@@ -42,6 +44,19 @@ std::unique_ptr<QObject> QmlHarness::createFile(const QString &url, const QVaria
 {
     QQmlComponent c(&m_engine, QUrl(url));
     return finish(c, initial);
+}
+
+QQuickItem *findItem(QQuickItem *root, const QString &name)
+{
+    if (!root)
+        return nullptr;
+    for (QQuickItem *c : root->childItems()) {
+        if (c->objectName() == name)
+            return c;
+        if (QQuickItem *hit = findItem(c, name))
+            return hit;
+    }
+    return nullptr;
 }
 
 } // namespace corvane::test

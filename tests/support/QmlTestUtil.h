@@ -8,7 +8,13 @@
 
 #include <memory>
 
+class QQuickItem;
+
 namespace corvane::test {
+
+// The first item named `name` in the visual tree under `root` (Repeater and list delegates
+// included, which are not QObject children of their view); null when there is none.
+QQuickItem *findItem(QQuickItem *root, const QString &name);
 
 class QmlHarness {
 public:

@@ -20,12 +20,15 @@ Item {
     property real lineWidth: 10
     property bool showShimmer: false
     property int tickCount: 60
+    // Eases to each new value; off, the ring jumps (one repaint per new value).
+    property bool animated: true
 
     readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
     readonly property real side: Math.min(width, height)
     readonly property real targetProgress: MotionGeometry.ringProgress(value)
     property real shownProgress: targetProgress
     Behavior on shownProgress {
+        enabled: ring.animated
         NumberAnimation { duration: 300; easing.type: Easing.BezierSpline; easing.bezierCurve: [0, 0, 0.58, 1, 1, 1] }
     }
     readonly property real arcRadius: side / 2 - (lineWidth / 2 + 10)

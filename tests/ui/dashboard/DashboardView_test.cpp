@@ -1,0 +1,330 @@
+// The live dashboard as a user meets it: layout at both window sizes, the quick-test sheet
+// from every tile and from a pending request, favourites by clicking stars, the clock.
+#include "common/Numbers.h"
+#include "fakes/FakeClock.h"
+#include "platform/Haptics.h"
+#include "platform/PowerSources.h"
+#include "platform/SmcTransport.h"
+#include "platform/UsbRegistry.h"
+#include "state/ThemeManager.h"
+#include "state/AppState.h"
+#include "support/QmlTestUtil.h"
+#include "ui/dashboard/DashboardModels.h"
+
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSettings>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace corvane;
+
+namespace {
+
+struct Dashboard : ::testing::Test {
+    AppState state{nullptr};
+    test::QmlHarness h;
+    QQuickWindow window;
+    std::unique_ptr<QObject> view;
+    QQuickItem *root = nullptr;
+
+    void SetUp() override { QSettings().remove(FavoriteSensors::kKey); }
+    void load(QSize size, const QVariantMap &initial = {})
+    {
+        window.resize(size);
+        window.setColor(QColor::fromRgbF(0.03f, 0.04f, 0.08f)); // the main window's backdrop
+        view = h.createFile(QStringLiteral("qrc:/Corvane/DashboardView.qml"), initial);
+        ASSERT_TRUE(view) << h.warnings().join('\n').toStdString();
+        root = qobject_cast<QQuickItem *>(view.get());
+        root->setParentItem(window.contentItem());
+        root->setSize(QSizeF(size));
+        window.show();
+        settle();
+    }
+    void settle()
+    {
+        QCoreApplication::processEvents();
+        window.grabWindow();
+    }
+    QQuickItem *item(const QString &name) const { return test::findItem(root, name); }
+    QString active() const { return root->property("activeQuickTest").toString(); }
+    bool sheetOpen() const { return root->findChild<QObject *>(QStringLiteral("quickTestSheet"))->property("opened").toBool(); }
+    void click(QQuickItem *it, QPointF at = {-1, -1})
+    {
+        ASSERT_TRUE(it);
+        if (at.x() < 0)
+            at = QPointF(it->width() / 2, it->height() / 2);
+        const QPointF p = it->mapToScene(at);
+        ASSERT_TRUE(QRectF(0, 0, window.width(), window.height()).contains(p)) << "off screen";
+        QTest::mouseClick(&window, Qt::LeftButton, {}, p.toPoint());
+        settle();
+    }
+    void closeSheet()
+    {
+        QTest::keyClick(&window, Qt::Key_Escape);
+        settle();
+    }
+};
+
+const QStringList kCards{"card.cpu", "card.ram", "card.gpu", "card.display", "card.network", "card.storage",
+                         "card.battery", "card.temperatures", "card.fans", "card.usb", "card.wifi",
+                         "card.quickTests"};
+
+} // namespace
+
+class DashboardLayout : public Dashboard, public ::testing::WithParamInterface<QSize> {};
+
+TEST_P(DashboardLayout, EveryCardFitsWithoutOverlap)
+{
+    load(GetParam());
+    EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+    QQuickItem *page = item(QStringLiteral("page"));
+    ASSERT_TRUE(page);
+    EXPECT_LE(page->width(), 1232.0);
+    EXPECT_NEAR(page->x() * 2 + page->width(), item(QStringLiteral("scroller"))->width(), 1.0); // centred
+
+    QList<QRectF> rects;
+    for (const QString &name : kCards) {
+        QQuickItem *card = item(name);
+        ASSERT_TRUE(card) << name.toStdString();
+        const QRectF r = card->mapRectToItem(page, QRectF(0, 0, card->width(), card->height()));
+        EXPECT_GE(r.left(), -0.5) << name.toStdString();
+        EXPECT_LE(r.right(), page->width() + 0.5) << name.toStdString();
+        // Content never taller than its card: nothing clipped or spilling.
+        EXPECT_LE(card->implicitHeight(), card->height() + 0.5) << name.toStdString();
+        EXPECT_GT(r.width(), 150) << name.toStdString();
+        for (const QRectF &o : rects)
+            EXPECT_FALSE(r.adjusted(0.5, 0.5, -0.5, -0.5).intersects(o)) << name.toStdString();
+        rects << r;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, DashboardLayout, ::testing::Values(QSize(1600, 1000), QSize(1280, 800), QSize(2400, 1000)),
+                         [](const auto &i) {
+                             return std::to_string(i.param.width()) + "x" + std::to_string(i.param.height());
+                         });
+
+TEST_F(Dashboard, PendingQuickTestWaitsUntilTheDashboardIsShown)
+{
+    state.setPendingQuickTestRaw(QStringLiteral("ram"));
+    load(QSize(1600, 1000), {{"visible", false}});
+    EXPECT_EQ(active(), QString());
+    EXPECT_EQ(state.pendingQuickTestRaw(), QStringLiteral("ram"));
+
+    root->setVisible(true);
+    settle();
+    EXPECT_EQ(active(), QStringLiteral("ram"));
+    EXPECT_EQ(state.pendingQuickTestRaw(), QString());
+    EXPECT_TRUE(sheetOpen());
+    auto *panel = root->findChild<QObject *>(QStringLiteral("quickTestPanel"));
+    ASSERT_TRUE(panel);
+    EXPECT_EQ(panel->property("kind").toString(), QStringLiteral("ram"));
+
+    closeSheet();
+    EXPECT_EQ(active(), QString());
+    // While shown, every change is taken at once and only once.
+    state.setPendingQuickTestRaw(QStringLiteral("cpu"));
+    settle();
+    EXPECT_EQ(active(), QStringLiteral("cpu"));
+    EXPECT_EQ(state.pendingQuickTestRaw(), QString());
+}
+
+TEST_F(Dashboard, PendingQuickTestAtCreationOpensAtOnce)
+{
+    state.setPendingQuickTestRaw(QStringLiteral("speakers"));
+    load(QSize(1600, 1000));
+    EXPECT_EQ(active(), QStringLiteral("speakers"));
+    EXPECT_EQ(state.pendingQuickTestRaw(), QString());
+}
+
+class QuickTestTile : public Dashboard, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(QuickTestTile, OpensItsSheetAgainAfterDismissal)
+{
+    load(QSize(1600, 2200));
+    const QString kind = QString::fromUtf8(GetParam());
+    Haptics::shared()->clear();
+    click(item(QStringLiteral("quickTest.") + kind));
+    EXPECT_EQ(active(), kind);
+    EXPECT_TRUE(sheetOpen());
+    ASSERT_FALSE(Haptics::shared()->performed().isEmpty());
+    EXPECT_EQ(Haptics::shared()->performed().last(), Haptics::LevelChange);
+    closeSheet();
+    EXPECT_EQ(active(), QString());
+    EXPECT_FALSE(sheetOpen());
+    click(item(QStringLiteral("quickTest.") + kind));
+    EXPECT_EQ(active(), kind);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, QuickTestTile, ::testing::Values("ssd", "network", "cpu", "gpu", "pixel", "speakers"),
+                         [](const auto &i) { return std::string(i.param); });
+
+TEST_F(Dashboard, MetricTilesOpenCpuRamAndGpu)
+{
+    load(QSize(1600, 2200));
+    const QList<std::pair<const char *, const char *>> tiles{{"card.cpu", "cpu"}, {"card.ram", "ram"}, {"card.gpu", "gpu"}};
+    for (const auto &[card, kind] : tiles) {
+        Haptics::shared()->clear();
+        click(item(QString::fromUtf8(card)));
+        EXPECT_EQ(active(), QString::fromUtf8(kind));
+        ASSERT_FALSE(Haptics::shared()->performed().isEmpty());
+        EXPECT_EQ(Haptics::shared()->performed().last(), Haptics::Generic);
+        closeSheet();
+    }
+    // The display card is not a button.
+    click(item(QStringLiteral("card.display")));
+    EXPECT_EQ(active(), QString());
+}
+
+TEST_F(Dashboard, StarringASensorMovesItFirstAndPersists)
+{
+    SMCMonitor::Snapshot s;
+    s.connected = true;
+    s.temperatures = {{"TC0P", "CPU Proximity", 70}, {"TH0a", "SSD", 35}, {"TG0P", "GPU Proximity", 60}};
+    s.cpuTemp = 70;
+    state.smc()->publish(s);
+    load(QSize(1600, 2200));
+    auto *list = item(QStringLiteral("sensorList"));
+    ASSERT_TRUE(list);
+    auto *ssd = item(QStringLiteral("sensor.TH0a"));
+    ASSERT_TRUE(ssd);
+    EXPECT_GT(ssd->y(), item(QStringLiteral("sensor.TG0P"))->y());
+    click(test::findItem(ssd, QStringLiteral("star")));
+    EXPECT_EQ(QSettings().value(FavoriteSensors::kKey).toString(), QStringLiteral("TH0a"));
+    EXPECT_LT(ssd->y(), item(QStringLiteral("sensor.TC0P"))->y());
+    EXPECT_EQ(item(QStringLiteral("sensorCount"))->property("text").toString(), QStringLiteral("3 senzori"));
+    EXPECT_EQ(test::findItem(item(QStringLiteral("cpuPill")), QStringLiteral("pillValue"))->property("text").toString(),
+              QStringLiteral("70°"));
+    EXPECT_EQ(test::findItem(item(QStringLiteral("gpuPill")), QStringLiteral("pillValue"))->property("text").toString(),
+              QStringLiteral("—"));
+
+    // Typing filters at once; the count still shows every sensor.
+    auto *search = item(QStringLiteral("sensorSearch"));
+    click(search);
+    for (char ch : {'g', 'p', 'u'})
+        QTest::keyClick(&window, ch);
+    settle();
+    EXPECT_EQ(list->property("count").toInt(), 1);
+    click(item(QStringLiteral("clearSearch")));
+    EXPECT_EQ(list->property("count").toInt(), 3);
+}
+
+TEST_F(Dashboard, ClockTicksOnlyWhileShown)
+{
+    load(QSize(1280, 800));
+    auto *timer = root->findChild<QObject *>(QStringLiteral("clockTimer"));
+    ASSERT_TRUE(timer);
+    EXPECT_TRUE(timer->property("running").toBool());
+    window.hide();
+    EXPECT_FALSE(timer->property("running").toBool());
+    window.show();
+    root->setVisible(false);
+    EXPECT_FALSE(timer->property("running").toBool());
+}
+
+namespace {
+// A laptop's readings from the fixture trees, handed to the hub's monitors as their own
+// snapshots would be.
+void publishLaptop(AppState &hub)
+{
+    // The hub's own readings of this machine must not land over the fixture's.
+    hub.battery()->stop();
+    hub.usb()->stop();
+    hub.wifi()->stop();
+    QTest::qWait(400);
+    test::FakeClock clock;
+    const QString fx = QStringLiteral(CORVANE_FIXTURES);
+    BatteryMonitor battery(makeLinuxPowerSources(fx + "/power_supply/laptop"), clock, false);
+    hub.battery()->publish(battery.sampler().sample());
+    USBMonitor usb(makeLinuxUsbRegistry(fx + "/usb/laptop"), clock, false);
+    if (auto s = usb.sampler().sample())
+        hub.usb()->publish(*s);
+    SMCMonitor smc(makeHwmonSmcTransport(fx + "/hwmon/class/hwmon"), clock, false);
+    hub.smc()->publish(smc.sampler().sample());
+    WiFiInterfaceReading wifi;
+    wifi.ssid = QStringLiteral("Casa <b>Popescu</b>");
+    wifi.rssi = -58;
+    wifi.transmitRate = 866.6;
+    wifi.security = static_cast<int64_t>(WiFiSecurity::WPA3Personal);
+    wifi.channel = WiFiChannel{36, 2};
+    hub.wifi()->publish(WiFiMonitor::sampleFrom(wifi));
+}
+} // namespace
+
+class DashboardLaptop : public Dashboard, public ::testing::WithParamInterface<QSize> {};
+
+TEST_P(DashboardLaptop, EveryCardShowsTheFixtureMachine)
+{
+    publishLaptop(state);
+    load(GetParam());
+    EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+    EXPECT_EQ(item(QStringLiteral("deviceCount"))->property("text").toString(),
+              QString::number(state.usb()->devices().size()) + QStringLiteral(" dispozitive"));
+    EXPECT_GT(state.usb()->devices().size(), 0);
+    const USBDevice &first = state.usb()->devices().front();
+    auto *row = item(QStringLiteral("usb.") + QString::number(first.id));
+    ASSERT_TRUE(row);
+    EXPECT_EQ(test::findItem(row, QStringLiteral("name"))->property("text").toString(), first.name);
+    EXPECT_EQ(item(QStringLiteral("ssid"))->property("text").toString(), QStringLiteral("Casa <b>Popescu</b>"));
+    EXPECT_EQ(item(QStringLiteral("ssid"))->property("textFormat").toInt(), int(Qt::PlainText));
+    EXPECT_EQ(item(QStringLiteral("rate"))->property("text").toString(), QStringLiteral("867 Mbps"));
+    EXPECT_EQ(item(QStringLiteral("quality"))->property("text").toString(), QStringLiteral("Bun"));
+    EXPECT_EQ(item(QStringLiteral("sensorCount"))->property("text").toString(),
+              QString::number(state.smc()->temperatures().size()) + QStringLiteral(" senzori"));
+    EXPECT_TRUE(item(QStringLiteral("adapter"))->isVisible() == state.battery()->isCharging());
+    auto *ring = test::findItem(item(QStringLiteral("card.battery")), QStringLiteral("centerValue"));
+    ASSERT_TRUE(ring);
+    EXPECT_EQ(ring->property("text").toString(), QString::fromStdString(printfFixedStd(state.battery()->percentage(), 0)) + "%");
+
+    // Screens to look at: CORVANE_SHOTS=<folder> writes the whole page.
+    if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty()) {
+        QQuickItem *page = item(QStringLiteral("page"));
+        const QSize size = GetParam();
+        window.resize(size.width(), int(page->height()) + 48);
+        root->setSize(QSizeF(window.size()));
+        QTest::qWait(1200); // entrances settle
+        settle();
+        window.grabWindow().save(QStringLiteral("%1/dashboard-laptop-%2x%3.png").arg(dir).arg(size.width()).arg(size.height()));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, DashboardLaptop, ::testing::Values(QSize(1600, 1000), QSize(1280, 800)),
+                         [](const auto &i) {
+                             return std::to_string(i.param.width()) + "x" + std::to_string(i.param.height());
+                         });
+
+TEST_F(Dashboard, WithoutABatteryTheCardSaysSoInsteadOfDraining)
+{
+    state.battery()->stop();
+    QTest::qWait(200);
+    BatteryMonitor::Snapshot none;
+    state.battery()->publish(none);
+    load(QSize(1600, 1000));
+    auto *card = item(QStringLiteral("card.battery"));
+    EXPECT_EQ(test::findItem(card, QStringLiteral("centerValue"))->property("text").toString(), QStringLiteral("—"));
+    EXPECT_EQ(test::findItem(card, QStringLiteral("subText"))->property("text").toString(), QStringLiteral("—"));
+    EXPECT_EQ(card->property("accentColor").value<QColor>(), ThemeManager::shared()->good());
+    EXPECT_FALSE(test::findItem(item(QStringLiteral("chip.low")), QStringLiteral("rec"))->isVisible());
+    EXPECT_EQ(test::findItem(item(QStringLiteral("chip.low")), QStringLiteral("status"))->property("text").toString(),
+              QStringLiteral("INACTIV"));
+    if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty()) {
+        window.resize(1600, int(item(QStringLiteral("page"))->height()) + 48);
+        root->setSize(QSizeF(window.size()));
+        QTest::qWait(1200);
+        settle();
+        window.grabWindow().save(dir + QStringLiteral("/dashboard-nobattery-1600.png"));
+    }
+}
+
+TEST_F(Dashboard, NoWiFiInterfaceIsNoSignalNotAnExcellentOne)
+{
+    state.wifi()->stop();
+    QTest::qWait(300);
+    state.wifi()->publish(WiFiMonitor::sampleFrom(std::nullopt));
+    load(QSize(1600, 1000));
+    EXPECT_EQ(item(QStringLiteral("ssid"))->property("text").toString(), QStringLiteral("Deconectat"));
+    EXPECT_EQ(item(QStringLiteral("quality"))->property("text").toString(), QStringLiteral("—"));
+    EXPECT_FALSE(item(QStringLiteral("signalFill"))->isVisible());
+    EXPECT_FALSE(item(QStringLiteral("linkRow"))->isVisible());
+}
