@@ -34,14 +34,22 @@ NetworkSampler::Totals NetworkSampler::sumInterfaceCounters(const QList<Interfac
 {
     Totals t;
     uint64_t best = 0;
+    bool routed = false;
     for (const auto &i : list) {
-        if (!i.linkLevel)
+        if (!i.linkLevel || !i.physical)
             continue;
         if (i.name.startsWith(u"lo") || i.name.startsWith(u"utun") || i.name.startsWith(u"awdl")
             || i.name.startsWith(u"llw"))
             continue;
         t.received += i.rxBytes;
         t.sent += i.txBytes;
+        if (routed)
+            continue;
+        if (i.defaultRoute) {
+            routed = true;
+            t.primary = i.name;
+            continue;
+        }
         const uint64_t traffic = i.rxBytes + i.txBytes;
         if (traffic > best) {
             best = traffic;
@@ -51,11 +59,14 @@ NetworkSampler::Totals NetworkSampler::sumInterfaceCounters(const QList<Interfac
     return t;
 }
 
-NetworkSnapshot NetworkSampler::sample()
+std::optional<NetworkSnapshot> NetworkSampler::sample()
 {
-    Totals totals;
-    if (auto list = m_source->interfaces(); list && !list->isEmpty())
-        totals = sumInterfaceCounters(*list);
+    // A failed or empty listing would read as zero traffic and make the next tick's rate the
+    // whole counter: keep the baseline instead.
+    auto list = m_source->interfaces();
+    if (!list || list->isEmpty())
+        return std::nullopt;
+    Totals totals = sumInterfaceCounters(*list);
     const uint64_t now = m_clock.monotonicNs();
 
     NetworkSnapshot s;

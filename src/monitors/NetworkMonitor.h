@@ -36,10 +36,12 @@ public:
         : m_source(std::move(source)), m_clock(clock)
     {
     }
-    NetworkSnapshot sample();
+    // Nothing when the interfaces cannot be listed or none are: the baseline stays as it was.
+    std::optional<NetworkSnapshot> sample();
 
-    // Sums the counted interfaces (loopback, tunnels and peer-to-peer links are left out)
-    // and names the one with the most traffic; ties go to the first listed.
+    // Sums the counted interfaces (physical ones only: loopback, tunnels, bridges, veth and
+    // peer-to-peer links are left out). The primary one is the one carrying the default
+    // route, else the one with the most traffic; ties go to the first listed.
     static Totals sumInterfaceCounters(const QList<InterfaceCounters> &list);
 
 private:
@@ -81,6 +83,11 @@ public:
 
     // Applies one tick on the main thread: the fields first, then their signals, then updated().
     void publish(const Snapshot &s);
+    void publish(const std::optional<Snapshot> &s)
+    {
+        if (s)
+            publish(*s);
+    }
     // The sampler thread's; tests drive it by hand while the monitor is not started.
     NetworkSampler &sampler() const { return *m_sampler; }
     SamplerScheduler *scheduler() const { return m_scheduler.get(); }

@@ -53,15 +53,18 @@ StorageSampler::Capacity StorageSampler::capacityOf(const VolumeCapacity &v)
 
 StorageSnapshot StorageSampler::sample()
 {
-    DiskStatistics disks;
-    if (auto drives = m_source->drives())
-        disks = sumDrives(*drives);
+    const auto drives = m_source->drives();
     const uint64_t now = m_clock.monotonicNs();
     Capacity capacity;
     if (auto vol = m_source->homeVolume())
         capacity = capacityOf(*vol);
 
     StorageSnapshot s;
+    s.totalBytes = capacity.total;
+    s.freeBytes = capacity.free;
+    if (!drives || drives->isEmpty())
+        return s;
+    DiskStatistics disks = sumDrives(*drives);
     if (m_lastTimestampNs != 0) {
         const double dt = rateInterval(now, m_lastTimestampNs);
         s.rates = StorageSnapshot::Rates{counterRate(disks.read, m_lastRead, dt),
@@ -71,8 +74,6 @@ StorageSnapshot StorageSampler::sample()
     m_lastWrite = disks.written;
     m_lastTimestampNs = now;
     s.driveName = std::move(disks.name);
-    s.totalBytes = capacity.total;
-    s.freeBytes = capacity.free;
     return s;
 }
 
@@ -83,7 +84,8 @@ void StorageMonitor::publish(const Snapshot &s)
         changes.set(this, m_read, quint64(s.rates->read), &StorageMonitor::readBytesPerSecChanged);
         changes.set(this, m_write, quint64(s.rates->write), &StorageMonitor::writeBytesPerSecChanged);
     }
-    changes.set(this, m_driveName, s.driveName, &StorageMonitor::driveNameChanged);
+    if (s.driveName)
+        changes.set(this, m_driveName, *s.driveName, &StorageMonitor::driveNameChanged);
     changes.set(this, m_total, quint64(s.totalBytes), &StorageMonitor::totalCapacityBytesChanged);
     changes.set(this, m_free, quint64(s.freeBytes), &StorageMonitor::freeCapacityBytesChanged);
     if (s.rates) {

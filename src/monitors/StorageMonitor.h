@@ -19,7 +19,8 @@ struct StorageSnapshot {
         uint64_t write = 0;
     };
     std::optional<Rates> rates; // absent on the first tick: no baseline yet
-    QString driveName = QStringLiteral("—");
+    std::optional<QString> driveName; // absent when the drives could not be listed
+
     uint64_t totalBytes = 0;
     uint64_t freeBytes = 0;
 };
@@ -41,6 +42,7 @@ public:
         : m_source(std::move(source)), m_clock(clock)
     {
     }
+    // A failed or empty drive listing keeps the baseline and publishes only the capacity.
     StorageSnapshot sample();
 
     // Sums the drives' counters; the name is the first drive's that has one.

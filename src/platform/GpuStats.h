@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -34,6 +35,8 @@ public:
 
 struct LinuxGpuOptions {
     QString sysRoot = QStringLiteral("/sys");
+    QString procRoot = QStringLiteral("/proc"); // DRM clients' fdinfo
+    std::function<uint64_t()> monotonicNs;      // empty: the steady clock
     // PCI id database for device names; the first readable one is used.
     std::vector<QString> pciIdsPaths = {QStringLiteral("/usr/share/misc/pci.ids"),
                                         QStringLiteral("/usr/share/hwdata/pci.ids")};
@@ -41,8 +44,10 @@ struct LinuxGpuOptions {
     bool useNvml = true;
 };
 
-// DRM cards under <sysRoot>/class/drm (amdgpu's gpu_busy_percent and mem_info_vram_*),
-// NVIDIA devices through NVML.
+// DRM cards under <sysRoot>/class/drm: load from the engine times of their clients'
+// fdinfo (i915, xe, amdgpu, nouveau, msm), amdgpu's gpu_busy_percent, i915/xe idle residency
+// where no client can be read; memory from amdgpu's mem_info_vram_*; NVIDIA devices through
+// NVML. A runtime-suspended device is never read, so sampling never wakes it.
 std::unique_ptr<GpuStats> makeLinuxGpuStats(const LinuxGpuOptions &options = {});
 
 // "Vendor Device" from a pci.ids database, or nullopt when either id is missing.

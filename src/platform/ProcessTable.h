@@ -14,6 +14,7 @@ struct ProcessTaskInfo {
     uint64_t userTime = 0;   // in timebase units
     uint64_t systemTime = 0; // in timebase units
     std::optional<QString> name; // absent when it cannot be read
+    uint64_t startTime = 0;      // when the process started; tells a reused pid apart
 };
 
 // timebase units × numer / denom = nanoseconds
@@ -31,7 +32,9 @@ public:
     virtual Timebase timebase() = 0;
 };
 
-// Reads <procRoot>/[pid]/stat.
+// Reads <procRoot>/[pid]/stat. Names are the executable's own (the basename of
+// <pid>/exe, else of argv[0] in <pid>/cmdline); the kernel's 15-character `comm` only where
+// neither can be read (kernel threads).
 std::unique_ptr<ProcessTable> makeLinuxProcessTable(const QString &procRoot = QStringLiteral("/proc"));
 
 } // namespace corvane

@@ -89,12 +89,61 @@ TEST_F(NetFixture, CounterGoingBackwardsGivesZeroAndANewBaseline)
     tick();
     EXPECT_EQ(mon.downloadBytesPerSec(), 500u);
 
-    // A failed listing counts as zero traffic, never as a huge rate.
-    clock.advance(1);
-    src->list.reset();
+    // A failed or empty listing publishes nothing and keeps the baseline: the next good
+    // tick measures over both seconds, never the whole counter as a rate.
+    uint64_t counter = 600;
+    for (auto failed : {std::optional<QList<InterfaceCounters>>{}, std::optional(QList<InterfaceCounters>{})}) {
+        const auto rate = mon.downloadBytesPerSec();
+        const auto samples = mon.downHistory()->samples().size();
+        clock.advance(1);
+        src->list = failed;
+        tick();
+        EXPECT_EQ(mon.downloadBytesPerSec(), rate);
+        EXPECT_EQ(mon.totalDownloadedBytes(), counter);
+        EXPECT_EQ(mon.primaryInterface(), QStringLiteral("eth0"));
+        EXPECT_EQ(mon.downHistory()->samples().size(), samples);
+        clock.advance(1);
+        counter += 2'000;
+        src->list = QList<InterfaceCounters>{iface("eth0", counter, 5'100)};
+        tick();
+        EXPECT_EQ(mon.downloadBytesPerSec(), 1000u); // 2000 bytes over the two seconds
+    }
+}
+
+TEST_F(NetFixture, TrafficThroughAWireGuardTunnelCountsOnce)
+{
+    // 1 MB/s over wg0 is about 1.05 MB/s on the Wi-Fi link that carries it; docker0 and its
+    // veth pair see a container's traffic twice more.
+    auto listing = [](uint64_t wifi, uint64_t wg, uint64_t docker) {
+        QList<InterfaceCounters> l{iface("lo", 0, 0), iface("wlp0s20f3", wifi, 0), iface("docker0", docker, 0),
+                                   iface("veth3f2a1b9", docker, 0), iface("wg0", wg, 0)};
+        l[0].physical = l[2].physical = l[3].physical = l[4].physical = false;
+        l[1].defaultRoute = true;
+        return l;
+    };
+    src->list = listing(10'000'000, 5'000'000, 100);
     tick();
-    EXPECT_EQ(mon.downloadBytesPerSec(), 0u);
-    EXPECT_EQ(mon.primaryInterface(), QStringLiteral("—"));
+    clock.advance(1);
+    src->list = listing(11'050'000, 6'000'000, 500'100);
+    tick();
+    EXPECT_EQ(mon.downloadBytesPerSec(), 1'050'000u);
+    EXPECT_EQ(mon.totalDownloadedBytes(), 11'050'000u);
+    EXPECT_EQ(mon.primaryInterface(), QStringLiteral("wlp0s20f3"));
+}
+
+TEST(NetworkSum, DefaultRouteNamesThePrimaryOverTheBusiest)
+{
+    QList<InterfaceCounters> l{iface("enp0s31f6", 9'000, 0), iface("wlp0s20f3", 10, 0)};
+    EXPECT_EQ(NetworkSampler::sumInterfaceCounters(l).primary, QStringLiteral("enp0s31f6"));
+    l[1].defaultRoute = true;
+    EXPECT_EQ(NetworkSampler::sumInterfaceCounters(l).primary, QStringLiteral("wlp0s20f3"));
+    EXPECT_EQ(NetworkSampler::sumInterfaceCounters(l).received, 9'010u);
+    // A default route through a tunnel names no tunnel: the busiest physical link instead.
+    l[1].defaultRoute = false;
+    l.append(iface("wg0", 5, 0));
+    l[2].physical = false;
+    l[2].defaultRoute = true;
+    EXPECT_EQ(NetworkSampler::sumInterfaceCounters(l).primary, QStringLiteral("enp0s31f6"));
 }
 
 TEST_F(NetFixture, TwoTicksAtTheSameInstantUseTheOneMicrosecondFloor)
@@ -171,4 +220,20 @@ TEST(StorageMonitorTicks, FirstTickThenRatesAndDetachedDrive)
     EXPECT_EQ(mon.readBytesPerSec(), 0u);
     EXPECT_EQ(mon.totalCapacityBytes(), 0u);
     EXPECT_EQ(mon.readHistory()->samples().size(), 2);
+
+    // An unreadable /proc/diskstats: no new rate, no history sample, name and baseline kept.
+    for (auto failed : {std::optional<QList<DriveCounters>>{}, std::optional(QList<DriveCounters>{})}) {
+        clock.advance(1);
+        src->list = failed;
+        src->volume = v;
+        mon.publish(mon.sampler().sample());
+        EXPECT_EQ(mon.readHistory()->samples().size(), 2);
+        EXPECT_EQ(mon.driveName(), QStringLiteral("Disk A"));
+        EXPECT_EQ(mon.totalCapacityBytes(), 100u);
+    }
+    clock.advance(1);
+    src->list = QList<DriveCounters>{drive(QStringLiteral("Disk A"), 1'800'000, 2'100'000)};
+    mon.publish(mon.sampler().sample());
+    EXPECT_EQ(mon.readBytesPerSec(), 100'000u); // 300 kB over the three seconds since the last good read
+    EXPECT_EQ(mon.readHistory()->samples().size(), 3);
 }

@@ -40,6 +40,7 @@ public slots:
         calls.append({app, icon, summary, body, replaces, actions, hints, timeout});
         return uint(calls.size());
     }
+    QStringList GetCapabilities() { return {"body", "body-markup"}; }
     QString GetServerInformation(QString &vendor, QString &version, QString &specVersion)
     {
         vendor = "test";
@@ -82,6 +83,15 @@ TEST_F(DBusNotificationsTest, NotifyCarriesTitleAndBody)
     EXPECT_TRUE(c.actions.isEmpty());
     EXPECT_TRUE(c.hints.isEmpty());
     EXPECT_EQ(c.timeout, -1);
+}
+
+TEST_F(DBusNotificationsTest, BodiesAreEscapedForMarkupServers)
+{
+    notifications.post(QString::fromUtf8("Microfon activat"), QString::fromUtf8("AT&T <Meet> folosește microfonul"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !fake.calls.isEmpty(); }, 5000));
+    EXPECT_EQ(fake.calls[0].body, QString::fromUtf8("AT&amp;T &lt;Meet&gt; folosește microfonul"));
+    // A server without markup shows the text as it is.
+    EXPECT_EQ(DBusNotifications::bodyText(QStringLiteral("a & b"), false), QStringLiteral("a & b"));
 }
 
 TEST_F(DBusNotificationsTest, AuthorisedWhileAServerAnswers)

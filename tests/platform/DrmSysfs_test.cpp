@@ -15,6 +15,7 @@ LinuxGpuOptions fixtureGpu(const QString &tree)
     LinuxGpuOptions o;
     o.sysRoot = kDrm + QLatin1Char('/') + tree;
     o.pciIdsPaths = {kDrm + QStringLiteral("/pci.ids")};
+    o.procRoot = kDrm + QStringLiteral("/no-proc");
     o.useNvml = false;
     return o;
 }

@@ -7,6 +7,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <utility>
+#include <vector>
+
 using namespace corvane;
 
 namespace {
@@ -57,9 +60,60 @@ TEST(LinuxPowerSources, ChargingFromUsbPd)
     EXPECT_EQ(a->voltage, 20000);
     EXPECT_EQ(a->current, 2100);
     EXPECT_FALSE(a->name);
-    EXPECT_EQ(a->description, QStringLiteral("USB"));
+    EXPECT_EQ(a->description, QStringLiteral("USB-C PD"));
     EXPECT_FALSE(a->familyCode);
 }
+
+// A USB-C laptop: the ACPI "AC" supply and the UCSI port are online together.
+struct AdapterCase {
+    const char *name;
+    std::vector<std::pair<const char *, const char *>> writes;
+    std::vector<const char *> removes;
+    const char *kind;
+    int64_t watts;     // rating; 0 = none
+    int64_t milliVolts;
+};
+
+class OnlineAdapters : public ::testing::TestWithParam<AdapterCase> {};
+
+TEST_P(OnlineAdapters, ThePortThatReportsPowerWins)
+{
+    const auto &c = GetParam();
+    Tree t;
+    t.write("AC/online", "1");
+    t.write("ucsi-source-psy-USBC000:001/online", "1");
+    for (const auto &[file, text] : c.writes)
+        t.write(QString::fromLatin1(file), text);
+    for (const char *file : c.removes)
+        t.remove(QString::fromLatin1(file));
+    const auto a = t.source()->adapterDetails();
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->name ? *a->name : *a->description, QString::fromUtf8(c.kind));
+    EXPECT_EQ(a->watts.value_or(0), c.watts);
+    EXPECT_EQ(a->voltage.value_or(0), c.milliVolts);
+    if (c.milliVolts != 0)
+        EXPECT_GT(a->current.value_or(0), 0); // never 0 W while a supply has figures
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    UsbCLaptop, OnlineAdapters,
+    ::testing::Values(
+        AdapterCase{"PdChargerOverMains", {}, {}, "USB-C PD", 65, 20000},
+        AdapterCase{"ModelNameWhenGiven", {{"ucsi-source-psy-USBC000:001/model_name", "HP 65W USB-C"}}, {},
+                    "HP 65W USB-C", 65, 20000},
+        AdapterCase{"PlainTypeCCharger", {{"ucsi-source-psy-USBC000:001/usb_type", "[C] PD PD_PPS"},
+                                          {"ucsi-source-psy-USBC000:001/voltage_now", "5000000"},
+                                          {"ucsi-source-psy-USBC000:001/current_now", "3000000"}},
+                    {"ucsi-source-psy-USBC000:001/voltage_max", "ucsi-source-psy-USBC000:001/current_max"},
+                    "USB-C", 0, 5000},
+        AdapterCase{"OnlyRatingsStillBeatMains", {},
+                    {"ucsi-source-psy-USBC000:001/voltage_now", "ucsi-source-psy-USBC000:001/current_now"},
+                    "USB-C PD", 65, 20000},
+        AdapterCase{"PortWithoutFiguresLeavesMains", {},
+                    {"ucsi-source-psy-USBC000:001/voltage_now", "ucsi-source-psy-USBC000:001/current_now",
+                     "ucsi-source-psy-USBC000:001/voltage_max", "ucsi-source-psy-USBC000:001/current_max"},
+                    "Mains", 0, 0}),
+    [](const ::testing::TestParamInfo<AdapterCase> &i) { return std::string(i.param.name); });
 
 TEST(LinuxPowerSources, SignOfCurrentFollowsTheStatus)
 {

@@ -43,7 +43,7 @@ TEST(LinuxHostStats, MapsProcStatAndMeminfo)
 
 TEST(LinuxNetworkCounters, ReadsInIndexOrder)
 {
-    auto net = makeLinuxNetworkCounters(kSys);
+    auto net = makeLinuxNetworkCounters(kSys, kProc);
     const auto list = net->interfaces();
     ASSERT_TRUE(list);
     QStringList names;
@@ -56,6 +56,32 @@ TEST(LinuxNetworkCounters, ReadsInIndexOrder)
     EXPECT_EQ(t.sent, 750u);
     EXPECT_EQ(t.primary, QStringLiteral("eth0"));
     EXPECT_FALSE(makeLinuxNetworkCounters(QStringLiteral("/nonexistent"))->interfaces());
+}
+
+TEST(LinuxNetworkCounters, WireGuardDockerHostCountsOnlyItsNetworkCards)
+{
+    const QString root = QStringLiteral(CORVANE_FIXTURES "/machine/vpn-docker-host");
+    auto net = makeLinuxNetworkCounters(root + "/sys", root + "/proc");
+    const auto list = net->interfaces();
+    ASSERT_TRUE(list);
+    QStringList physical, routed;
+    for (const auto &i : *list) {
+        if (i.physical)
+            physical << i.name;
+        if (i.defaultRoute)
+            routed << i.name;
+    }
+    EXPECT_EQ(physical, (QStringList{"enp0s31f6", "wlp0s20f3"}));
+    // The cable's stale default (lower metric, not up) loses to the Wi-Fi's live one.
+    EXPECT_EQ(routed, QStringList{"wlp0s20f3"});
+    const auto t = NetworkSampler::sumInterfaceCounters(*list);
+    EXPECT_EQ(t.received, 14'000'000'000ULL);
+    EXPECT_EQ(t.sent, 1'800'000'000ULL);
+    EXPECT_EQ(t.primary, QStringLiteral("wlp0s20f3")); // not the busier cable, never docker0
+
+    // Without a routing table the busiest card is primary.
+    auto noRoutes = makeLinuxNetworkCounters(root + "/sys", QStringLiteral("/nonexistent"));
+    EXPECT_EQ(NetworkSampler::sumInterfaceCounters(*noRoutes->interfaces()).primary, QStringLiteral("enp0s31f6"));
 }
 
 TEST(LinuxBlockStorage, WholeDisksWithADeviceOnly)

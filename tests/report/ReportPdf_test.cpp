@@ -44,7 +44,7 @@ struct LaptopHub {
     SystemMonitor system{makeLinuxHostStats(kFixtures + "/proc"), clock, false};
     BatteryMonitor battery{makeLinuxPowerSources(kFixtures + "/power_supply/laptop"), clock, false};
     StorageMonitor storage{makeLinuxBlockStorage(kFixtures + "/proc", kFixtures + "/sys"), clock, false};
-    NetworkMonitor network{makeLinuxNetworkCounters(kFixtures + "/sys"), clock, false};
+    NetworkMonitor network{makeLinuxNetworkCounters(kFixtures + "/sys", kFixtures + "/proc"), clock, false};
     ProcessMonitor processes{makeLinuxProcessTable(kFixtures + "/proc"), clock, false};
     WiFiMonitor wifi{std::make_unique<test::FakeWiFiLink>(), clock, false};
     std::unique_ptr<MachineInfo> machine = makeLinuxMachineInfo(kFixtures + "/machine/laptop");

@@ -26,6 +26,23 @@ const QString &DBusNotifications::service()
 DBusNotifications::DBusNotifications(const QDBusConnection &bus, QObject *parent)
     : QObject(parent), m_bus(bus)
 {
+    if (!m_bus.isConnected())
+        return;
+    // Servers that parse markup in bodies say so; until one has answered, assume it does.
+    QDBusMessage call = QDBusMessage::createMethodCall(service(), kPath, kInterface, QStringLiteral("GetCapabilities"));
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+        const QDBusPendingReply<QStringList> reply = *w;
+        if (!reply.isError())
+            m_bodyMarkup = reply.value().contains(QStringLiteral("body-markup"));
+        w->deleteLater();
+    });
+}
+
+QString DBusNotifications::bodyText(const QString &body, bool markup)
+{
+    // App and device names are outside text: "&" or "<" in them must not become markup.
+    return markup ? body.toHtmlEscaped() : body;
 }
 
 DBusNotifications::~DBusNotifications()
@@ -40,7 +57,7 @@ void DBusNotifications::post(const QString &title, const QString &body)
     call << QStringLiteral("Corvane") // app_name
          << uint(0)                   // replaces_id
          << QString()                 // app_icon
-         << title << body
+         << title << bodyText(body, m_bodyMarkup)
          << QStringList()             // actions
          << QVariantMap()             // hints
          << int(-1);                  // expire_timeout: the server's default

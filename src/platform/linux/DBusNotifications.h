@@ -18,9 +18,12 @@ public:
     void queryAuthorization(QObject *context, std::function<void(bool)> done) override;
 
     static const QString &service();
+    // The body as sent: escaped for servers that read markup.
+    static QString bodyText(const QString &body, bool markup);
 
 private:
     QDBusConnection m_bus;
+    bool m_bodyMarkup = true;
 };
 
 } // namespace corvane

@@ -1,4 +1,6 @@
+#include "common/Numbers.h"
 #include "platform/GpuStats.h"
+#include "platform/linux/DrmClients.h"
 #include "platform/linux/SysFile.h"
 
 #include <QFile>
@@ -9,6 +11,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
+#include <cmath>
+#include <map>
 
 namespace corvane {
 namespace {
@@ -147,19 +152,38 @@ bool isFramebufferDriver(const std::string &driver)
         || driver == "vesa-framebuffer" || driver == "ofdrm";
 }
 
+// Runtime PM: "suspended" (or on its way in or out) means any read may wake the device;
+// "unsupported" means it never sleeps.
+bool isAwake(const std::string &device)
+{
+    const auto status = sysfile::readTrimmed(device + "/power/runtime_status");
+    return !status || *status == "active" || *status == "unsupported";
+}
+
+bool hasClientStats(const std::string &driver)
+{
+    return driver == "i915" || driver == "xe" || driver == "amdgpu" || driver == "nouveau" || driver == "msm";
+}
+
 struct Card {
     int index = 0;
+    std::string dir;    // <class/drm>/cardN
     std::string device; // <card>/device
     std::optional<uint16_t> vendor;
     std::optional<uint16_t> deviceId;
     std::string busId;  // PCI_SLOT_NAME
     std::string driver; // DRIVER
     bool bootVga = false;
+    bool awake = true;
 };
 
 class LinuxGpuStats final : public GpuStats {
 public:
-    explicit LinuxGpuStats(LinuxGpuOptions o) : m_opt(std::move(o)), m_drmDir(m_opt.sysRoot.toStdString() + "/class/drm") {}
+    explicit LinuxGpuStats(LinuxGpuOptions o)
+        : m_opt(std::move(o)), m_drmDir(m_opt.sysRoot.toStdString() + "/class/drm"),
+          m_clients(m_opt.procRoot.toStdString())
+    {
+    }
 
     std::optional<GpuDeviceInfo> defaultDevice() override
     {
@@ -168,20 +192,20 @@ public:
         if (c) {
             GpuDeviceInfo info;
             std::optional<nvmlDevice> nv;
-            if (c->vendor == kVendorNvidia && nvml())
+            if (c->vendor == kVendorNvidia && c->awake && nvml())
                 nv = m_nvml->device(c->busId);
             if (nv) {
                 info.name = m_nvml->deviceName(*nv).value_or(QString());
                 if (auto m = m_nvml->memoryInfo(*nv))
                     info.vramTotalBytes = m->total;
-            } else {
+            } else if (c->awake) {
                 info.vramTotalBytes = sysfile::readU64(c->device + "/mem_info_vram_total");
             }
             if (info.name.isEmpty())
                 info.name = cardName(*c);
             return info;
         }
-        if (nvml()) {
+        if (!awakeNvidiaDevices().empty() && nvml()) {
             const auto devs = m_nvml->devices();
             if (!devs.empty()) {
                 GpuDeviceInfo info;
@@ -199,6 +223,8 @@ public:
         const auto cards = listCards();
         const Card *c = defaultCard(cards);
         if (c) {
+            if (!c->awake)
+                return std::nullopt;
             if (c->vendor == kVendorNvidia && nvml()) {
                 if (auto d = m_nvml->device(c->busId)) {
                     if (auto m = m_nvml->memoryInfo(*d))
@@ -208,7 +234,7 @@ public:
             }
             return sysfile::readU64(c->device + "/mem_info_vram_used");
         }
-        if (nvml()) {
+        if (!awakeNvidiaDevices().empty() && nvml()) {
             const auto devs = m_nvml->devices();
             if (!devs.empty())
                 if (auto m = m_nvml->memoryInfo(devs.front()))
@@ -219,19 +245,46 @@ public:
 
     std::optional<std::vector<GpuAcceleratorReading>> accelerators() override
     {
+        const uint64_t now = m_opt.monotonicNs
+            ? m_opt.monotonicNs()
+            : static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                        std::chrono::steady_clock::now().time_since_epoch())
+                                        .count());
+        const auto cards = listCards();
+        // Walking the processes' open files costs: only where a driver reports client times.
+        std::map<std::string, double> clientBusy;
+        if (std::any_of(cards.begin(), cards.end(), [](const Card &c) { return c.awake && hasClientStats(c.driver); }))
+            clientBusy = m_clients.sample(now, [this](const std::string &node) {
+                return isAwake(m_drmDir + "/" + node + "/device");
+            });
         std::vector<GpuAcceleratorReading> out;
-        for (const Card &c : listCards()) {
+        for (const Card &c : cards) {
             GpuAcceleratorReading r;
+            if (!c.awake) {
+                m_idle.erase(c.index); // its residency baseline would span the sleep
+                out.push_back(std::move(r));
+                continue;
+            }
             if (auto v = sysfile::readU64(c.device + "/gpu_busy_percent"); v && *v <= 100)
                 r.utilizationPercents.push_back(static_cast<int64_t>(*v));
+            auto busy = clientBusy.find(c.busId.empty() ? "driver:" + c.driver : c.busId);
+            if (busy == clientBusy.end() && !c.busId.empty())
+                busy = clientBusy.find("driver:" + c.driver);
+            if (busy != clientBusy.end())
+                r.utilizationPercents.push_back(percent(busy->second));
+            else if (auto idle = idleResidencyBusy(c, now))
+                r.utilizationPercents.push_back(percent(*idle));
             out.push_back(std::move(r));
         }
-        // NVIDIA devices report through NVML, whether or not they also have a DRM card.
-        if (nvml()) {
-            for (nvmlDevice d : m_nvml->devices()) {
+        // NVIDIA devices report through NVML, whether or not they also have a DRM card; one
+        // that sleeps is left alone, and the library is not even loaded until one is awake.
+        const auto nvidia = awakeNvidiaDevices();
+        if (!nvidia.empty() && nvml()) {
+            for (const std::string &busId : nvidia) {
                 GpuAcceleratorReading r;
-                if (auto v = m_nvml->busyPercent(d); v && *v <= 100)
-                    r.utilizationPercents.push_back(*v);
+                if (auto d = m_nvml->device(busId))
+                    if (auto v = m_nvml->busyPercent(*d); v && *v <= 100)
+                        r.utilizationPercents.push_back(*v);
                 out.push_back(std::move(r));
             }
         }
@@ -241,6 +294,54 @@ public:
     }
 
 private:
+    static int64_t percent(double fraction) { return saturatingCast<int64_t>(std::round(fraction * 100.0)); }
+
+    // i915 and xe count the time their GT spends idle (RC6); the rest of the wall time is busy.
+    std::optional<double> idleResidencyBusy(const Card &c, uint64_t nowNs)
+    {
+        std::optional<uint64_t> ms;
+        if (c.driver == "i915")
+            ms = sysfile::readU64(c.dir + "/power/rc6_residency_ms");
+        else if (c.driver == "xe")
+            ms = sysfile::readU64(c.device + "/tile0/gt0/gtidle/idle_residency_ms");
+        if (!ms) {
+            m_idle.erase(c.index);
+            return std::nullopt;
+        }
+        const auto prev = m_idle.find(c.index);
+        std::optional<double> busy;
+        if (prev != m_idle.end() && nowNs > prev->second.second && *ms >= prev->second.first) {
+            const double idleNs = static_cast<double>(*ms - prev->second.first) * 1e6;
+            busy = std::clamp(1.0 - idleNs / static_cast<double>(nowNs - prev->second.second), 0.0, 1.0);
+        }
+        m_idle[c.index] = {*ms, nowNs};
+        return busy;
+    }
+
+    // PCI slots of NVIDIA display controllers that are not runtime-suspended.
+    std::vector<std::string> awakeNvidiaDevices() const
+    {
+        std::vector<std::string> out;
+        const std::string dir = m_opt.sysRoot.toStdString() + "/bus/pci/devices";
+        DIR *d = ::opendir(dir.c_str());
+        if (!d)
+            return out;
+        while (dirent *e = ::readdir(d)) {
+            if (e->d_name[0] == '.')
+                continue;
+            const std::string dev = dir + "/" + e->d_name;
+            if (readHex16(dev + "/vendor") != kVendorNvidia)
+                continue;
+            const auto cls = sysfile::readTrimmed(dev + "/class"); // 0x03xxxx: display controller
+            if (!cls || !cls->starts_with("0x03") || !isAwake(dev))
+                continue;
+            out.emplace_back(e->d_name);
+        }
+        ::closedir(d);
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
     // Loaded on first use, on the sampler thread: initialising the driver can take a while.
     const Nvml *nvml()
     {
@@ -267,7 +368,8 @@ private:
                 continue; // a connector such as card0-HDMI-A-1
             Card c;
             c.index = idx;
-            c.device = m_drmDir + "/" + std::string(n) + "/device";
+            c.dir = m_drmDir + "/" + std::string(n);
+            c.device = c.dir + "/device";
             if (auto ue = sysfile::read(c.device + "/uevent", 4096)) {
                 std::string_view s = *ue;
                 while (!s.empty()) {
@@ -287,6 +389,7 @@ private:
             c.vendor = readHex16(c.device + "/vendor");
             c.deviceId = readHex16(c.device + "/device");
             c.bootVga = sysfile::readU64(c.device + "/boot_vga").value_or(0) == 1;
+            c.awake = isAwake(c.device);
             cards.push_back(std::move(c));
         }
         ::closedir(d);
@@ -320,6 +423,8 @@ private:
     LinuxGpuOptions m_opt;
     std::string m_drmDir;
     std::unique_ptr<Nvml> m_nvml;
+    DrmClients m_clients;
+    std::map<int, std::pair<uint64_t, uint64_t>> m_idle; // card → (idle ms, at ns)
 };
 
 } // namespace

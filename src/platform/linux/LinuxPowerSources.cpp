@@ -54,6 +54,26 @@ struct Supply {
     std::string type;
 };
 
+// What kind of adapter a supply is, in the words its user knows it by. USB supplies name
+// the negotiated mode in brackets ("C [PD] PD_PPS"); older kernels put it in the type.
+QString kindOf(const Supply &s)
+{
+    std::string mode = s.type;
+    if (s.type == "USB") {
+        const auto usbType = sysfile::readTrimmed(s.path + "/usb_type").value_or(std::string());
+        const size_t open = usbType.find('['), close = usbType.find(']');
+        if (open != std::string::npos && close != std::string::npos && close > open)
+            mode = "USB_" + usbType.substr(open + 1, close - open - 1);
+    }
+    if (mode.starts_with("USB_PD"))
+        return QStringLiteral("USB-C PD");
+    if (mode == "USB_C")
+        return QStringLiteral("USB-C");
+    if (mode.starts_with("USB"))
+        return QStringLiteral("USB");
+    return QString::fromStdString(s.type);
+}
+
 // One battery's files, read once per call, in the driver's units (µWh, µAh, µV, µA, µW).
 struct Battery {
     std::string status;
@@ -214,6 +234,11 @@ public:
         const auto all = supplies();
         if (!all)
             return std::nullopt;
+        // On USB-C laptops the ACPI "AC" supply and the UCSI port are online together and only
+        // the port knows volts and amps: prefer the adapter that reports the power it delivers,
+        // then one that reports its rating, then the first online.
+        std::optional<AdapterDetails> best;
+        int bestRank = -1;
         for (const auto &s : *all) {
             if (!isAdapterType(s.type) || readI64(s.path + "/online").value_or(0) != 1)
                 continue;
@@ -223,18 +248,24 @@ public:
             if (vMax && iMax && *vMax > 0 && *iMax > 0)
                 a.watts = rounded(static_cast<double>(*vMax) * static_cast<double>(*iMax) / 1e12);
             a.name = readText(s.path + "/model_name");
-            a.description = QString::fromStdString(s.type);
+            a.description = kindOf(s);
             a.manufacturer = readText(s.path + "/manufacturer");
             // No family code on Linux.
-            auto nowOrMax = [&](const char *now, std::optional<int64_t> max) {
-                auto v = readI64(s.path + "/" + now);
-                return milli(v ? v : max);
+            const auto vNow = readI64(s.path + "/voltage_now");
+            const auto iNow = readI64(s.path + "/current_now");
+            auto nowOrMax = [](std::optional<int64_t> now, std::optional<int64_t> max) {
+                return milli(now ? now : max);
             };
-            a.current = nowOrMax("current_now", iMax);
-            a.voltage = nowOrMax("voltage_now", vMax);
-            return a;
+            a.current = nowOrMax(iNow, iMax);
+            a.voltage = nowOrMax(vNow, vMax);
+            const bool delivering = a.current.value_or(0) > 0 && a.voltage.value_or(0) > 0;
+            const int rank = delivering ? 2 : a.watts ? 1 : 0;
+            if (rank > bestRank) {
+                best = std::move(a);
+                bestRank = rank;
+            }
         }
-        return std::nullopt;
+        return best;
     }
 
 private:

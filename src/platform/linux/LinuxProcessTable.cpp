@@ -1,8 +1,11 @@
 #include "platform/ProcessTable.h"
+#include "platform/linux/ProcNames.h"
 #include "platform/linux/SysFile.h"
 
 #include <dirent.h>
 #include <unistd.h>
+
+#include <unordered_map>
 
 namespace corvane {
 namespace {
@@ -47,7 +50,10 @@ public:
         m_path += "/stat";
         if (!sysfile::readInto(m_path, m_buf, 4096))
             return std::nullopt;
-        return parseStat(m_buf, m_pageSize);
+        auto info = parseStat(m_buf, m_pageSize);
+        if (info && info->name)
+            info->name = fullName(pid, info->startTime, *info->name);
+        return info;
     }
 
     // The kernel counts CPU time in clock ticks.
@@ -67,18 +73,20 @@ public:
         std::string_view rest = s.substr(close + 1);
         // Fields after ')': 0 state, 1 ppid, ... 11 utime, 12 stime, ... 21 rss (pages).
         int field = 0;
-        std::optional<uint64_t> utime, stime, rss;
+        std::optional<uint64_t> utime, stime, rss, start;
         while (!rest.empty() && field <= 21) {
             rest = rest.substr(std::min(rest.find_first_not_of(' '), rest.size()));
             if (rest.empty())
                 break;
-            if (field == 11 || field == 12 || field == 21) {
+            if (field == 11 || field == 12 || field == 19 || field == 21) {
                 std::string_view tok = rest;
                 auto v = sysfile::parseU64(tok);
                 if (field == 11)
                     utime = v;
                 else if (field == 12)
                     stime = v;
+                else if (field == 19)
+                    start = v;
                 else
                     rss = v;
             }
@@ -91,13 +99,39 @@ public:
         info.userTime = *utime;
         info.systemTime = *stime;
         info.residentBytes = *rss * pageSize;
+        info.startTime = start.value_or(0);
         return info;
     }
 
 private:
+    // Names only change on exec, which also sets a new comm: resolve once per process and
+    // comm, not every tick.
+    QString fullName(int32_t pid, uint64_t startTime, const QString &comm)
+    {
+        if (++m_lookups > 4096 && m_names.size() > 2048) {
+            m_names.clear(); // pids of exited processes pile up otherwise
+            m_lookups = 0;
+        }
+        auto &cached = m_names[pid];
+        if (cached.valid && cached.startTime == startTime && cached.comm == comm)
+            return cached.name;
+        const auto name = procnames::readExecutableName(m_root + "/" + std::to_string(pid), m_cmdline);
+        cached = {true, startTime, comm, name ? QString::fromUtf8(name->data(), static_cast<qsizetype>(name->size())) : comm};
+        return cached.name;
+    }
+
+    struct CachedName {
+        bool valid = false;
+        uint64_t startTime = 0;
+        QString comm;
+        QString name;
+    };
+    std::unordered_map<int32_t, CachedName> m_names;
+    size_t m_lookups = 0;
     std::string m_root;
     std::string m_path;
     std::string m_buf;
+    std::string m_cmdline;
     uint32_t m_ticksPerSec = 100;
     uint64_t m_pageSize = 4096;
 };
