@@ -16,7 +16,7 @@ PKGS=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   pci.ids fonts-inter fonts-quicksand fonts-dejavu-core fonts-materialdesignicons-webfont
   xvfb xauth x11-utils x11-apps xdotool imagemagick dbus dbus-bin dbus-daemon trayer pkexec
-  poppler-utils
+  poppler-utils pulseaudio pulseaudio-utils libnl-genl-3-dev
 )
 
 missing=()
