@@ -3,7 +3,7 @@
 //   smcfan set <rpm> [<fan index>]   rpm a plain decimal integer within the fan's range
 //   smcfan auto                      restores the mode each fan had before the first "set"
 // Fans are those of applesmc (fanN_manual / fanN_output) or else of hwmon (pwmN_enable /
-// pwmN, the speed mapped linearly between the fan's minimum and maximum).
+// pwmN, the speed mapped linearly from the fan's lowest running duty to full duty).
 // The original modes are kept in a state file so that "auto" restores them even after the
 // application that asked for "set" has crashed and restarted.
 //
@@ -164,13 +164,42 @@ std::optional<Saved> currentMode(const FanNode &f)
     return s;
 }
 
+// hwmon's fanN_min is an alarm threshold, not a speed: PWM 0 stops most fans. The lowest
+// duty that keeps the fan turning is the driver's own start/floor value where it has one,
+// never less than this share of full duty.
+constexpr double kRunningShare = 0.3;
+
+struct PwmSpan {
+    long floor = 0;
+    long max = 255;
+};
+
+PwmSpan pwmSpanOf(const FanNode &f)
+{
+    PwmSpan s;
+    if (const auto m = readInteger(f.pwmFile("_max")); m && *m > 0 && *m <= 255)
+        s.max = static_cast<long>(*m);
+    s.floor = std::lround(kRunningShare * static_cast<double>(s.max));
+    for (const char *suffix : {"_min", "_floor", "_start"})
+        if (const auto v = readInteger(f.pwmFile(suffix)); v && *v > s.floor && *v <= s.max)
+            s.floor = static_cast<long>(*v);
+    return s;
+}
+
+// rpm within [r.min, r.max] to a duty between the running floor and full duty: the fan's
+// minimum is its lowest running speed.
+long pwmFor(long rpm, const Range &r, const PwmSpan &p)
+{
+    const double span = static_cast<double>(r.max - r.min);
+    const double frac = span > 0 ? std::clamp(static_cast<double>(rpm - r.min) / span, 0.0, 1.0) : 1.0;
+    return std::clamp(p.floor + std::lround(frac * static_cast<double>(p.max - p.floor)), p.floor, p.max);
+}
+
 bool writeFan(const FanNode &f, long rpm, const Range &r)
 {
     if (f.source == Source::AppleSmc)
         return writeExisting(f.file("_manual"), "1") && writeExisting(f.file("_output"), std::to_string(rpm));
-    const double span = static_cast<double>(r.max - r.min);
-    const double frac = span > 0 ? static_cast<double>(rpm - r.min) / span : 1.0;
-    const long pwm = std::lround(std::clamp(frac, 0.0, 1.0) * 255.0);
+    const long pwm = pwmFor(rpm, r, pwmSpanOf(f));
     return writeExisting(f.pwmFile("_enable"), "1") && writeExisting(f.pwmFile(""), std::to_string(pwm));
 }
 

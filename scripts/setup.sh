@@ -17,7 +17,7 @@ PKGS=(
   pci.ids fonts-inter fonts-quicksand fonts-dejavu-core fonts-materialdesignicons-webfont
   xvfb xauth x11-utils x11-apps xdotool imagemagick dbus dbus-bin dbus-daemon trayer pkexec
   fio pulseaudio pulseaudio-utils openssl
-  poppler-utils
+  poppler-utils libnl-genl-3-dev
 )
 
 missing=()

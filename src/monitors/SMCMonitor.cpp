@@ -185,8 +185,14 @@ void SMCSampler::discoverTemperatureKeys()
         if (!meta)
             continue;
         const uint32_t t = meta->dataType;
-        if (t == smcKeyCode("sp78") || t == smcKeyCode("flt ") || t == smcKeyCode("ioft"))
-            keys.append({text, t});
+        if (t == smcKeyCode("sp78") || t == smcKeyCode("flt ") || t == smcKeyCode("ioft")) {
+            SMCMonitor::TemperatureKey k{text, t, {}, {}};
+            if (const auto ident = m_transport->sensorIdentity(rec->key)) {
+                k.id = ident->key;
+                k.name = ident->name;
+            }
+            keys.append(k);
+        }
     }
     m_temperatureKeys = std::move(keys);
 }
@@ -271,12 +277,20 @@ SMCMonitor::Snapshot SMCSampler::sample()
     for (const auto &k : m_temperatureKeys) {
         const auto v = readKey(k.key, k.type);
         if (v && *v > 1.0 && *v < 128.0)
-            s.temperatures.append({k.key, SMCMonitor::sensorName(k.key), *v});
+            s.temperatures.append({k.key, k.name.isEmpty() ? SMCMonitor::sensorName(k.key) : k.name, *v});
     }
     std::stable_sort(s.temperatures.begin(), s.temperatures.end(),
                      [](const auto &a, const auto &b) { return a.celsius > b.celsius; });
+    // The CPU and GPU rules read the codes; what is published is the stable key.
     s.cpuTemp = SMCMonitor::cpuTemperature(s.temperatures);
     s.gpuTemp = SMCMonitor::gpuTemperature(s.temperatures);
+    QHash<QString, QString> ids;
+    for (const auto &k : m_temperatureKeys)
+        if (!k.id.isEmpty())
+            ids.insert(k.key, k.id);
+    if (!ids.isEmpty())
+        for (auto &r : s.temperatures)
+            r.key = ids.value(r.key, r.key);
     s.fans = readFans();
     return s;
 }

@@ -74,6 +74,9 @@ public:
     struct TemperatureKey {
         QString key;
         uint32_t type = 0;
+        // The transport's own identity when it has one: published key and name.
+        QString id;
+        QString name;
         bool operator==(const TemperatureKey &) const = default;
     };
     struct Snapshot {

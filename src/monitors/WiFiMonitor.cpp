@@ -4,7 +4,7 @@
 namespace corvane {
 
 WiFiMonitor::WiFiMonitor(QObject *parent)
-    : WiFiMonitor(makeNetworkManagerWiFiLink(), Clock::system(), true, parent)
+    : WiFiMonitor(makeLinuxWiFiLink(), Clock::system(), true, parent)
 {
 }
 
@@ -29,7 +29,8 @@ void WiFiMonitor::stop() { m_scheduler->stop(); }
 
 QString WiFiMonitor::signalQualityLabel(qint64 rssi)
 {
-    if (rssi > 0)
+    // 0 is no reading at all (not connected, no interface), not a perfect signal.
+    if (rssi >= 0)
         return QStringLiteral("—");
     if (rssi >= -49)
         return QStringLiteral("Excelent");

@@ -69,7 +69,7 @@ public:
     QVariant channelLabelVariant() const { return toVariant(m_sample.channelLabel); }
     QVariant hardwareAddressVariant() const { return toVariant(m_sample.hardwareAddress); }
 
-    // "Slab" / "Mediu" / "Bun" / "Excelent" by rssiDbm; "—" above 0 dBm.
+    // "Slab" / "Mediu" / "Bun" / "Excelent" by rssiDbm; "—" from 0 dBm up (0: no reading).
     QString signalQualityLabel() const { return signalQualityLabel(m_sample.rssiDbm); }
     static QString signalQualityLabel(qint64 rssiDbm);
     static QString securityLabel(int64_t raw);

@@ -37,7 +37,8 @@ public:
 };
 
 // The sound server's sources through libpulse (PulseAudio or PipeWire) when one answers,
-// else the capture PCMs of <procRoot>/asound, polled.
+// reconnecting whenever it restarts; else the capture PCMs of <procRoot>/asound, polled,
+// until a server appears.
 std::unique_ptr<AudioDevices> makeLinuxAudioDevices(const QString &procRoot = QStringLiteral("/proc"));
 // The two backends on their own (tests).
 std::unique_ptr<AudioDevices> makePulseAudioDevices(); // nullptr when no server answers

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 namespace corvane {
@@ -71,6 +72,15 @@ public:
     // One call: `in.data8` holds the command. Returns 0 when the call went through; the
     // controller's own verdict is in `out.result` (0 = success).
     virtual int call(const SmcRecord &in, SmcRecord &out) = 0;
+
+    // Sensors that are not real SMC keys carry an identity of their own: a key that stays
+    // the same across reboots (saved favourites point at it) and a readable name. Nothing
+    // for real SMC keys, which keep their codes and the label table.
+    struct SensorIdentity {
+        QString key;
+        QString name;
+    };
+    virtual std::optional<SensorIdentity> sensorIdentity(uint32_t /*code*/) const { return std::nullopt; }
 };
 
 // applesmc's sysfs folder where it has one (real SMC keys), else the hwmon sensors of
@@ -79,6 +89,7 @@ public:
 std::unique_ptr<SmcTransport> makeLinuxSmcTransport(const QString &sysRoot = QStringLiteral("/sys"));
 // The backends themselves, each on its own folder.
 std::unique_ptr<SmcTransport> makeAppleSmcTransport(const QString &applesmcDir);
-std::unique_ptr<SmcTransport> makeHwmonSmcTransport(const QString &hwmonClassDir);
+// `sysRoot` is the sysfs root: hwmon chips, their devices and the thermal zones below it.
+std::unique_ptr<SmcTransport> makeHwmonSmcTransport(const QString &sysRoot);
 
 } // namespace corvane

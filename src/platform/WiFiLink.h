@@ -59,6 +59,13 @@ std::unique_ptr<WiFiLink> makeNetworkManagerWiFiLink(std::optional<QDBusConnecti
                                                      const QString &procRoot = QStringLiteral("/proc"),
                                                      int timeoutMs = 500);
 
+class Nl80211;
+// The link from nl80211 (any network daemon); `networkManager` adds the security only, and
+// stands in for the whole reading where nl80211 cannot be reached. Either may be null.
+std::unique_ptr<WiFiLink> makeNl80211WiFiLink(std::unique_ptr<Nl80211> nl, std::unique_ptr<WiFiLink> networkManager);
+// The machine's own: the kernel's nl80211 with NetworkManager on the system bus.
+std::unique_ptr<WiFiLink> makeLinuxWiFiLink();
+
 namespace wifilinux {
 // Centre frequency in MHz to channel number and band; nullopt outside the Wi-Fi bands.
 std::optional<WiFiChannel> channelFromFrequency(uint32_t mhz);

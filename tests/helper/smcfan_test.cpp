@@ -144,11 +144,11 @@ TEST(Smcfan, AppleSmcSetAndRestore)
 TEST(Smcfan, HwmonMapsSpeedToPwmAndRestoresTheOriginalMode)
 {
     Tree t("hwmon");
-    ASSERT_EQ(t.run({"set", "2000", "0"}).code, 0); // 0–3300 rpm
+    ASSERT_EQ(t.run({"set", "2000", "0"}).code, 0); // 0–3300 rpm over duty 77–255
     EXPECT_EQ(t.read(kGpu + "pwm1_enable"), "1");
-    EXPECT_EQ(t.read(kGpu + "pwm1"), "155");
-    ASSERT_EQ(t.run({"set", "1150", "1"}).code, 0); // 300–2000 rpm: halfway
-    EXPECT_EQ(t.read(kBoard + "pwm1"), "128");
+    EXPECT_EQ(t.read(kGpu + "pwm1"), "185");
+    ASSERT_EQ(t.run({"set", "1150", "1"}).code, 0); // 300–2000 rpm: halfway over its start duty 90–255
+    EXPECT_EQ(t.read(kBoard + "pwm1"), "173");
     // A second "set" (the app crashed and came back, say) must not record the forced mode.
     ASSERT_EQ(t.run({"set", "2000", "1"}).code, 0);
     EXPECT_EQ(t.read(kBoard + "pwm1"), "255");
@@ -161,6 +161,37 @@ TEST(Smcfan, HwmonMapsSpeedToPwmAndRestoresTheOriginalMode)
     EXPECT_EQ(t.read(kBoard + "pwm2"), "255");
     EXPECT_FALSE(t.hasState());
 }
+
+// A speed request never stops a fan: the fan's minimum is its lowest running duty (the
+// driver's start value, or 30 % of full duty), and the duty rises with the request.
+struct PwmCase {
+    const char *name;
+    QString rpm;
+    QString fan;
+    QString pwmFile;
+    int expected;
+};
+
+class SmcfanPwm : public ::testing::TestWithParam<PwmCase> {};
+
+TEST_P(SmcfanPwm, NeverBelowTheRunningDuty)
+{
+    const auto &c = GetParam();
+    Tree t("hwmon");
+    ASSERT_EQ(t.run({"set", c.rpm, c.fan}).code, 0);
+    EXPECT_EQ(t.read(c.pwmFile).toInt(), c.expected);
+    EXPECT_GT(t.read(c.pwmFile).toInt(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SpeedRequests, SmcfanPwm,
+    ::testing::Values(PwmCase{"GpuAtZeroMinimum", "0", "0", kGpu + "pwm1", 77},
+                      PwmCase{"GpuOneRpmAboveMinimum", "1", "0", kGpu + "pwm1", 77},
+                      PwmCase{"GpuAtMaximum", "3300", "0", kGpu + "pwm1", 255},
+                      PwmCase{"BoardAtAlarmMinimum", "300", "1", kBoard + "pwm1", 90},
+                      PwmCase{"BoardHalfway", "1150", "1", kBoard + "pwm1", 173},
+                      PwmCase{"BoardAtMaximum", "2000", "1", kBoard + "pwm1", 255}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Smcfan, IgnoresTestRootUnderPkexec)
 {

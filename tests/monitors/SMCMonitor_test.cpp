@@ -5,6 +5,10 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
+#include <QTemporaryDir>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #include "support/ParamNames.h"
 #include <gtest/gtest.h>
@@ -292,16 +296,98 @@ TEST(SMCMonitorSysfs, HwmonTree)
     QStringList got;
     for (const auto &t : mon.temperatures())
         got << QStringLiteral("%1=%2=%3").arg(t.key, t.name).arg(t.celsius, 0, 'f', 2);
-    EXPECT_EQ(got, (QStringList{"TC1C=CPU Core 1=61.00", "TCTD=CPU Package=58.00", "TC0C=CPU Core 0=55.00",
-                                "Tg01=GPU senzor 01=53.00", "Tp00=CPU senzor 00=50.00",
-                                "Tg00=GPU senzor 00=48.00", "Tx01=Senzor Tx01=44.85", "TH0a=SSD 1=41.85",
-                                "TW0P=Wi-Fi=39.00", "Tx00=Senzor Tx00=27.80"}));
+    // Chips without a device link are keyed by the folder that holds them.
+    EXPECT_EQ(got, (QStringList{"hwmon/coretemp@hwmon/Core 1=CPU Core 1=61.00",
+                                "hwmon/coretemp@hwmon/Package id 0=CPU Package=58.00",
+                                "hwmon/coretemp@hwmon/Core 0=CPU Core 0=55.00",
+                                "hwmon/amdgpu@hwmon/junction=GPU Junction=53.00",
+                                "hwmon/coretemp@hwmon/Core 12=CPU Core 12=50.00", "hwmon/amdgpu@hwmon/edge=GPU=48.00",
+                                "hwmon/nvme@hwmon/Sensor 1=SSD 1 Sensor 1=44.85", "hwmon/nvme@hwmon/Composite=SSD 1=41.85",
+                                "hwmon/iwlwifi_1@hwmon/temp1=Wi-Fi=39.00",
+                                "hwmon/acpitz@hwmon/temp1=Senzor acpitz 1=27.80"}));
     EXPECT_DOUBLE_EQ(mon.cpuTemp(), 61.0);
-    EXPECT_DOUBLE_EQ(mon.gpuTemp(), 53.0);
+    EXPECT_DOUBLE_EQ(mon.gpuTemp(), 48.0); // edge, not the junction
     ASSERT_EQ(mon.fans().size(), 3);
     EXPECT_EQ(mon.fans()[0], (SMCFanReading{0, QStringLiteral("Ventilator 1"), 1100, 0, 3300}));
     EXPECT_EQ(mon.fans()[1], (SMCFanReading{1, QStringLiteral("Ventilator 2"), 850, 300, 2000}));
     EXPECT_EQ(mon.fans()[2], (SMCFanReading{2, QStringLiteral("Ventilator 3"), 0, 0, 0}));
+}
+
+namespace {
+
+QStringList readingsOf(const SMCMonitor &mon)
+{
+    QStringList got;
+    for (const auto &t : mon.temperatures())
+        got << QStringLiteral("%1=%2=%3").arg(t.key, t.name).arg(t.celsius, 0, 'f', 2);
+    return got;
+}
+
+// A sysfs root whose hwmonN numbers are handed out in another order, as after a reboot
+// with the drivers probed differently; the devices are the fixture's own.
+struct RenumberedTree {
+    QTemporaryDir tmp;
+    explicit RenumberedTree(const QString &fixture, const QMap<QString, QString> &renumber)
+    {
+        QDir(tmp.path()).mkpath(QStringLiteral("class/hwmon"));
+        QFile::link(fixture + QStringLiteral("/devices"), tmp.filePath(QStringLiteral("devices")));
+        for (auto it = renumber.begin(); it != renumber.end(); ++it)
+            QFile::link(QFileInfo(fixture + QStringLiteral("/class/hwmon/") + it.key()).canonicalFilePath(),
+                        tmp.filePath(QStringLiteral("class/hwmon/") + it.value()));
+    }
+};
+
+const QString kDesktop = QStringLiteral(CORVANE_FIXTURES "/desktop");
+
+} // namespace
+
+// nct6775 board sensors + k10temp + amdgpu edge/junction/mem + NVMe + an unlabeled it8688.
+TEST(SMCMonitorSysfs, DesktopNamesSensorsByTheirLabels)
+{
+    FakeClock clock;
+    SMCMonitor mon(makeLinuxSmcTransport(kDesktop), clock, false);
+    mon.publish(mon.sampler().sample());
+    const QString gpu = QStringLiteral("hwmon/amdgpu@pci0000:00/0000:00:03.1/0000:0a:00.0/");
+    const QString cpu = QStringLiteral("hwmon/k10temp@pci0000:00/0000:00:18.3/");
+    const QString ssd = QStringLiteral("hwmon/nvme@pci0000:00/0000:00:01.2/0000:01:00.0/");
+    const QString board = QStringLiteral("hwmon/nct6775@platform/nct6775.656/");
+    const QString ite = QStringLiteral("hwmon/it8688@platform/it87.2624/");
+    EXPECT_EQ(readingsOf(mon), (QStringList{gpu + "mem=GPU VRAM=70.00", cpu + "Tctl=CPU Package=65.50",
+                                            cpu + "Tccd1=CPU CCD 1=60.25", gpu + "junction=GPU Junction=58.00",
+                                            gpu + "edge=GPU=52.00", ssd + "Sensor 2=SSD 1 Sensor 2=45.85",
+                                            board + "CPUTIN=CPUTIN=41.00", ssd + "Sensor 1=SSD 1 Sensor 1=39.85",
+                                            ssd + "Composite=SSD 1=38.85", board + "AUXTIN0=AUXTIN0=38.50",
+                                            ite + "temp2=Senzor it8688 2=36.00", board + "SYSTIN=SYSTIN=33.00",
+                                            ite + "temp1=Senzor it8688 1=30.00"}));
+    EXPECT_DOUBLE_EQ(mon.cpuTemp(), 65.5);
+    // The edge sensor, not the hotter junction or VRAM.
+    EXPECT_DOUBLE_EQ(mon.gpuTemp(), 52.0);
+    for (const auto &t : mon.temperatures())
+        EXPECT_FALSE(t.key.contains(QLatin1Char(','))) << t.key.toStdString();
+}
+
+TEST(SMCMonitorSysfs, KeysSurviveAnotherProbeOrder)
+{
+    FakeClock clock;
+    SMCMonitor before(makeLinuxSmcTransport(kDesktop), clock, false);
+    before.publish(before.sampler().sample());
+    RenumberedTree rebooted(kDesktop, {{"hwmon0", "hwmon3"}, {"hwmon1", "hwmon4"}, {"hwmon2", "hwmon0"},
+                                       {"hwmon3", "hwmon1"}, {"hwmon4", "hwmon2"}});
+    SMCMonitor after(makeLinuxSmcTransport(rebooted.tmp.path()), clock, false);
+    after.publish(after.sampler().sample());
+    EXPECT_EQ(readingsOf(after), readingsOf(before));
+    EXPECT_DOUBLE_EQ(after.gpuTemp(), 52.0);
+}
+
+// A board whose CPU shows only as thermal zones: they give the CPU temperature.
+TEST(SMCMonitorSysfs, ArmBoardFallsBackToCpuThermalZones)
+{
+    FakeClock clock;
+    SMCMonitor mon(makeLinuxSmcTransport(QStringLiteral(CORVANE_FIXTURES "/armboard")), clock, false);
+    mon.publish(mon.sampler().sample());
+    EXPECT_EQ(readingsOf(mon), (QStringList{"thermal/cpu1-thermal=CPU 2=49.00", "thermal/cpu-thermal=CPU=48.31"}));
+    EXPECT_DOUBLE_EQ(mon.cpuTemp(), 49.0);
+    EXPECT_EQ(mon.gpuTemp(), 0.0);
 }
 
 TEST(SMCMonitorSysfs, NoSensorsIsAbsent)

@@ -15,7 +15,7 @@ TEST(WiFiMonitor, SignalWordsAtTheBoundaries)
 {
     const std::pair<qint64, const char *> rows[] = {
         {-200, "Slab"}, {-81, "Slab"}, {-80, "Mediu"}, {-65, "Mediu"}, {-64, "Bun"},
-        {-50, "Bun"},   {-49, "Excelent"}, {0, "Excelent"}, {1, "—"}, {120, "—"},
+        {-50, "Bun"},   {-49, "Excelent"}, {-1, "Excelent"}, {0, "—"}, {1, "—"}, {120, "—"},
     };
     for (const auto &[dbm, word] : rows)
         EXPECT_EQ(WiFiMonitor::signalQualityLabel(dbm), QString::fromUtf8(word)) << dbm;
@@ -23,10 +23,10 @@ TEST(WiFiMonitor, SignalWordsAtTheBoundaries)
 
 TEST(WiFiMonitor, SamplesFromReadings)
 {
-    // No interface: all defaults, while the signal word of 0 dBm still reads "Excelent".
+    // No interface: all defaults, and no signal word for the missing reading.
     const auto none = WiFiMonitor::sampleFrom(std::nullopt);
     EXPECT_EQ(none, WiFiMonitor::WiFiSample{});
-    EXPECT_EQ(WiFiMonitor::signalQualityLabel(none.rssiDbm), QStringLiteral("Excelent"));
+    EXPECT_EQ(WiFiMonitor::signalQualityLabel(none.rssiDbm), QStringLiteral("—"));
 
     // A hidden network: no name but a signal, so connected.
     WiFiInterfaceReading hidden;

@@ -165,11 +165,4 @@ std::unique_ptr<AudioDevices> makeAlsaAudioDevices(const QString &procRoot)
     return std::make_unique<AlsaAudioDevices>(procRoot);
 }
 
-std::unique_ptr<AudioDevices> makeLinuxAudioDevices(const QString &procRoot)
-{
-    if (auto pulse = makePulseAudioDevices())
-        return pulse;
-    return makeAlsaAudioDevices(procRoot);
-}
-
 } // namespace corvane

@@ -1,15 +1,19 @@
-// Any other Linux machine: hwmon sensors presented as SMC keys, so the monitor's label
-// and CPU/GPU rules apply unchanged.
-//   CPU (coretemp, k10temp, zenpower, …): the package as TCTD ("CPU Package"), Core 0–9 as
-//     TC<n>C ("CPU Core n"), every other CPU sensor as Tp<nn> ("CPU senzor nn");
-//   GPU (amdgpu, nouveau, nvidia, …): Tg<nn> (named "GPU senzor nn");
-//   drives (nvme, drivetemp): the first sensor of each as TH0a, TH0b, TH0A, TH0B (SSD labels);
-//   Wi-Fi (iwlwifi) TW0P, chipset (pch_*) TPCD; anything else Tx<nn> ("Senzor Tx<nn>").
+// Any other Linux machine: hwmon sensors presented as SMC keys, so the monitor's CPU/GPU
+// rules apply unchanged. Each sensor also carries a key that survives reboots (chip name,
+// device path, label or index: hwmonN follows probe order) and a name from its label:
+//   CPU (coretemp, k10temp, zenpower, …): the package/Tctl/Tdie as TCTD ("CPU Package"),
+//     Core 0–9 as TC<n>C ("CPU Core n"), the others Tp<nn> ("CPU " + label);
+//   GPU (amdgpu, nouveau, i915, xe, …): the first "edge" (or unlabeled/"pkg") sensor as TG0P
+//     named "GPU", so it is the GPU temperature rather than the hotter junction or VRAM;
+//   drives (nvme, drivetemp): the composite sensor of each as TH0a, TH0b, … ("SSD n");
+//   Wi-Fi (iwlwifi) TW0P, chipset (pch_*) TPCD; anything else Tx<nn> named by its label.
+// With no CPU sensor among the chips, the CPU-type thermal zones stand in (ARM boards).
 // Temperatures and fan speeds are "flt " keys: no fixed-point rounding, no 16383 rpm ceiling.
 #include "platform/linux/SmcFanTree.h"
 #include "platform/linux/SmcKeyStore.h"
 
 #include <array>
+#include <filesystem>
 #include <map>
 #include <set>
 
@@ -23,6 +27,8 @@ bool oneOf(const std::string &name, std::initializer_list<const char *> names)
             return true;
     return false;
 }
+
+bool startsWith(const std::string &s, const char *prefix) { return s.rfind(prefix, 0) == 0; }
 
 class KeyNamer {
 public:
@@ -45,15 +51,75 @@ public:
         }
         return std::nullopt;
     }
+    // A key for a sensor without a meaning of its own; a busy machine can have hundreds.
+    std::optional<std::string> other()
+    {
+        for (const char *p : {"Tx", "Ty", "Tz", "Tw"})
+            if (auto k = next(p))
+                return k;
+        return std::nullopt;
+    }
 
 private:
     std::set<std::string> m_used;
     std::map<std::string, int> m_counters;
 };
 
+enum class ChipKind { Cpu, Gpu, Drive, WiFi, Chipset, Other };
+
+ChipKind chipKind(const std::string &name)
+{
+    if (oneOf(name, {"coretemp", "k10temp", "k8temp", "zenpower", "via_cputemp", "cpu_thermal", "soc_thermal",
+                     "cpu-thermal", "soc-thermal"}))
+        return ChipKind::Cpu;
+    if (oneOf(name, {"amdgpu", "radeon", "nouveau", "nvidia", "i915", "xe", "gpu_thermal", "gpu-thermal"}))
+        return ChipKind::Gpu;
+    if (oneOf(name, {"nvme", "drivetemp"}))
+        return ChipKind::Drive;
+    if (startsWith(name, "iwlwifi"))
+        return ChipKind::WiFi;
+    if (startsWith(name, "pch_"))
+        return ChipKind::Chipset;
+    return ChipKind::Other;
+}
+
+// Keys are saved as a comma-separated list: no commas, no line breaks.
+std::string keySafe(std::string s)
+{
+    for (char &c : s)
+        if (c == ',' || c == '\n' || c == '\r')
+            c = '_';
+    return s;
+}
+
+// The chip's device below <sysRoot>/devices ("pci0000:00/0000:00:18.3"); the chip's own
+// folder when it has no device link.
+std::string devicePath(const std::string &sysRoot, const std::string &chip)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path devices = fs::canonical(fs::path(sysRoot) / "devices", ec);
+    fs::path dev = fs::canonical(fs::path(chip) / "device", ec);
+    if (ec)
+        dev = fs::canonical(chip, ec).parent_path();
+    if (ec)
+        return "?";
+    if (!devices.empty()) {
+        const fs::path rel = dev.lexically_relative(devices);
+        if (!rel.empty() && !startsWith(rel.string(), ".."))
+            return rel.string();
+    }
+    return dev.filename().string();
+}
+
+struct Sensor {
+    int number = 0;
+    std::string label;
+};
+
 class HwmonSmcTransport final : public SmcKeyStore {
 public:
-    explicit HwmonSmcTransport(std::string dir) : m_dir(std::move(dir)) {}
+    explicit HwmonSmcTransport(std::string sysRoot) : m_root(std::move(sysRoot)) {}
 
 protected:
     std::vector<Key> scan() override
@@ -61,57 +127,163 @@ protected:
         std::vector<Key> keys;
         KeyNamer namer;
         static const std::array<const char *, 4> kDriveKeys = {"TH0a", "TH0b", "TH0A", "TH0B"};
-        size_t drives = 0;
+        int drives = 0;
+        bool cpuFound = false;
+        const std::string classDir = fantree::hwmonClassDir(m_root);
 
-        for (const std::string &chip : fantree::hwmonChips(m_dir)) {
+        for (const std::string &chip : fantree::hwmonChips(classDir)) {
             const std::string name = fantree::readLine(chip + "/name").value_or("");
-            const bool cpu = oneOf(name, {"coretemp", "k10temp", "k8temp", "zenpower", "cpu_thermal", "via_cputemp"});
-            const bool gpu = oneOf(name, {"amdgpu", "radeon", "nouveau", "nvidia", "i915", "xe"});
-            const bool drive = oneOf(name, {"nvme", "drivetemp"});
-            bool firstOfChip = true;
+            const ChipKind kind = chipKind(name);
+            const std::string idBase = "hwmon/" + name + "@" + devicePath(m_root, chip) + "/";
+            std::vector<Sensor> sensors;
+            std::map<std::string, int> labelCount;
             for (int n : fantree::numberedFiles(chip, "temp", "_input")) {
-                const std::string base = chip + "/temp" + std::to_string(n);
-                const std::string label = fantree::readLine(base + "_label").value_or("");
-                std::optional<std::string> key;
-                if (cpu) {
-                    const bool package = label.rfind("Package id", 0) == 0 || label == "Tctl" || label == "Tdie"
-                        || label.empty();
-                    if (package)
-                        key = namer.take("TCTD");
-                    else if (label.size() == 6 && label.rfind("Core ", 0) == 0 && label[5] >= '0' && label[5] <= '9')
-                        key = namer.take(std::string("TC") + label[5] + "C");
-                    if (!key)
-                        key = namer.next("Tp");
-                } else if (gpu) {
-                    key = namer.next("Tg");
-                } else if (drive && firstOfChip && drives < kDriveKeys.size()) {
-                    key = namer.take(kDriveKeys[drives++]);
-                } else if (name.rfind("iwlwifi", 0) == 0) {
-                    key = namer.take("TW0P");
-                } else if (name.rfind("pch_", 0) == 0) {
-                    key = namer.take("TPCD");
-                }
-                if (!key)
-                    key = namer.next("Tx");
-                firstOfChip = false;
-                if (key)
-                    keys.push_back(flt(*key, scaledFileReader(base + "_input", 0.001)));
+                sensors.push_back({n, fantree::readLine(chip + "/temp" + std::to_string(n) + "_label").value_or("")});
+                ++labelCount[sensors.back().label];
+            }
+            int drive = 0;
+            if (kind == ChipKind::Drive && !sensors.empty())
+                drive = ++drives;
+
+            for (size_t i = 0; i < sensors.size(); ++i) {
+                const Sensor &s = sensors[i];
+                const bool first = i == 0;
+                Named named = nameSensor(kind, name, s, first, drive, namer, kDriveKeys);
+                if (!named.code)
+                    continue;
+                cpuFound = cpuFound || startsWith(named.name, "CPU");
+                const bool uniqueLabel = !s.label.empty() && labelCount[s.label] == 1;
+                Key k = flt(*named.code, scaledFileReader(chip + "/temp" + std::to_string(s.number) + "_input", 0.001));
+                k.id = keySafe(idBase + (uniqueLabel ? s.label : "temp" + std::to_string(s.number)));
+                k.name = named.name;
+                keys.push_back(std::move(k));
             }
         }
 
-        appendFanKeys(keys, fantree::hwmonFans(m_dir), &flt);
+        if (!cpuFound)
+            appendCpuThermalZones(keys, namer);
+
+        appendFanKeys(keys, fantree::hwmonFans(classDir), &flt);
         return keys;
     }
 
 private:
-    std::string m_dir;
+    struct Named {
+        std::optional<std::string> code;
+        std::string name;
+    };
+
+    static Named nameSensor(ChipKind kind, const std::string &chip, const Sensor &s, bool first, int drive,
+                            KeyNamer &namer, const std::array<const char *, 4> &driveKeys)
+    {
+        const std::string &label = s.label;
+        const std::string number = std::to_string(s.number);
+        Named out;
+        switch (kind) {
+        case ChipKind::Cpu: {
+            const bool package = startsWith(label, "Package id") || label == "Tctl" || label == "Tdie"
+                || (label.empty() && first);
+            if (package && (out.code = namer.take("TCTD"))) {
+                out.name = "CPU Package";
+            } else if (startsWith(label, "Core ") && label.size() > 5) {
+                const std::string core = label.substr(5);
+                if (core.size() == 1 && core[0] >= '0' && core[0] <= '9')
+                    out.code = namer.take("TC" + core + "C");
+                out.name = "CPU Core " + core;
+            } else if (startsWith(label, "Tccd") && label.size() > 4) {
+                out.name = "CPU CCD " + label.substr(4);
+            } else {
+                out.name = "CPU " + (label.empty() ? "senzor " + number : label);
+            }
+            if (!out.code)
+                out.code = namer.next("Tp");
+            return out;
+        }
+        case ChipKind::Gpu: {
+            // edge is the die temperature users compare against; junction is the hotspot.
+            const bool main = label == "edge" || label == "pkg" || label == "GPU" || (label.empty() && first);
+            if (main && (out.code = namer.take("TG0P"))) {
+                out.name = "GPU";
+                return out;
+            }
+            if (label == "junction")
+                out.name = "GPU Junction";
+            else if (label == "mem" || label == "vram")
+                out.name = "GPU VRAM";
+            else
+                out.name = "GPU " + (label.empty() || label == "edge" || label == "pkg" ? "senzor " + number : label);
+            out.code = namer.next("Tg");
+            return out;
+        }
+        case ChipKind::Drive: {
+            const bool composite = label == "Composite" || (label.empty() && first);
+            const std::string ssd = "SSD " + std::to_string(drive);
+            if (composite) {
+                if (drive >= 1 && drive <= static_cast<int>(driveKeys.size()))
+                    out.code = namer.take(driveKeys[drive - 1]);
+                out.name = ssd;
+            } else {
+                out.name = ssd + " " + (label.empty() ? "senzor " + number : label);
+            }
+            break;
+        }
+        case ChipKind::WiFi:
+            out.code = namer.take("TW0P");
+            out.name = "Wi-Fi";
+            break;
+        case ChipKind::Chipset:
+            out.code = namer.take("TPCD");
+            out.name = "Platform Controller Hub";
+            break;
+        case ChipKind::Other:
+            out.name = label.empty() ? "Senzor " + chip + " " + number : label;
+            break;
+        }
+        if (!out.code)
+            out.code = namer.other();
+        return out;
+    }
+
+    // Thermal zones of CPU type: x86_pkg_temp, cpu-thermal, cpu0-thermal, soc_thermal, …
+    static bool cpuZone(const std::string &type)
+    {
+        return type == "x86_pkg_temp" || startsWith(type, "cpu") || startsWith(type, "soc")
+            || type.find("-cpu") != std::string::npos || type.find("_cpu") != std::string::npos;
+    }
+
+    void appendCpuThermalZones(std::vector<Key> &keys, KeyNamer &namer) const
+    {
+        const std::string dir = m_root + "/class/thermal";
+        std::map<std::string, int> seen;
+        const size_t before = keys.size();
+        bool first = true;
+        for (int n : fantree::numberedFiles(dir, "thermal_zone", "")) {
+            const std::string zone = dir + "/thermal_zone" + std::to_string(n);
+            const std::string type = fantree::readLine(zone + "/type").value_or("");
+            if (!cpuZone(type) || !fantree::exists(zone + "/temp"))
+                continue;
+            const int dup = seen[type]++;
+            std::optional<std::string> code = first ? namer.take("TCTD") : std::nullopt;
+            if (!code)
+                code = namer.next("Tp");
+            if (!code)
+                continue;
+            Key k = flt(*code, scaledFileReader(zone + "/temp", 0.001));
+            k.id = keySafe("thermal/" + type + (dup ? "#" + std::to_string(dup + 1) : ""));
+            k.name = first ? std::string("CPU") : "CPU " + std::to_string(keys.size() - before + 1);
+            keys.push_back(std::move(k));
+            first = false;
+        }
+    }
+
+    std::string m_root;
 };
 
 } // namespace
 
-std::unique_ptr<SmcTransport> makeHwmonSmcTransport(const QString &hwmonClassDir)
+std::unique_ptr<SmcTransport> makeHwmonSmcTransport(const QString &sysRoot)
 {
-    return std::make_unique<HwmonSmcTransport>(hwmonClassDir.toStdString());
+    return std::make_unique<HwmonSmcTransport>(sysRoot.toStdString());
 }
 
 std::unique_ptr<SmcTransport> makeLinuxSmcTransport(const QString &sysRoot)
@@ -120,7 +292,7 @@ std::unique_ptr<SmcTransport> makeLinuxSmcTransport(const QString &sysRoot)
     const std::string apple = fantree::appleSmcDir(root);
     if (fantree::hasAppleSmc(apple))
         return makeAppleSmcTransport(QString::fromStdString(apple));
-    return makeHwmonSmcTransport(QString::fromStdString(fantree::hwmonClassDir(root)));
+    return makeHwmonSmcTransport(sysRoot);
 }
 
 } // namespace corvane

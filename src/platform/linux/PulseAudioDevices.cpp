@@ -5,6 +5,7 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -16,6 +17,10 @@ namespace {
 
 // How long start-up waits for the server's first answer before falling back.
 constexpr auto kConnectTimeout = std::chrono::milliseconds(2000);
+// After the server goes away (restart, crash, not yet started): retry after this long,
+// doubling up to the ceiling.
+constexpr pa_usec_t kRetryFirst = 250 * PA_USEC_PER_MSEC;
+constexpr pa_usec_t kRetryCeiling = 4 * PA_USEC_PER_SEC;
 
 class PulseAudioDevices final : public AudioDevices {
 public:
@@ -26,13 +31,12 @@ public:
         if (!m_loop)
             return;
         pa_threaded_mainloop_lock(m_loop);
-        if (m_ctx) {
-            pa_context_set_state_callback(m_ctx, nullptr, nullptr);
-            pa_context_set_subscribe_callback(m_ctx, nullptr, nullptr);
-            pa_context_disconnect(m_ctx);
-            pa_context_unref(m_ctx);
-            m_ctx = nullptr;
+        m_stopping = true;
+        if (m_retry) {
+            pa_threaded_mainloop_get_api(m_loop)->time_free(m_retry);
+            m_retry = nullptr;
         }
+        dropContext();
         pa_threaded_mainloop_unlock(m_loop);
         pa_threaded_mainloop_stop(m_loop); // joins the listener thread
         pa_threaded_mainloop_free(m_loop);
@@ -45,16 +49,29 @@ public:
         if (!m_loop)
             return false;
         pa_threaded_mainloop_set_name(m_loop, "corvane.mic-listener");
-        m_ctx = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "Corvane");
-        if (!m_ctx)
+        if (pa_threaded_mainloop_start(m_loop) < 0) {
+            pa_threaded_mainloop_free(m_loop);
+            m_loop = nullptr;
             return false;
-        pa_context_set_state_callback(m_ctx, &PulseAudioDevices::onState, this);
-        if (pa_context_connect(m_ctx, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-            return false;
-        if (pa_threaded_mainloop_start(m_loop) < 0)
-            return false;
+        }
+        pa_threaded_mainloop_lock(m_loop);
+        connect();
+        pa_threaded_mainloop_unlock(m_loop);
         std::unique_lock lock(m_mutex);
         m_cv.wait_for(lock, kConnectTimeout, [this] { return m_firstRead || m_failed; });
+        // From here on every new list is announced, also the first one of a server that
+        // only appears later.
+        m_announce = true;
+        return m_firstRead && !m_failed;
+    }
+
+    // False when libpulse could not even set up its loop: nothing will ever connect.
+    bool retrying() const { return m_loop != nullptr; }
+
+    // True while a server answers.
+    bool connected()
+    {
+        std::lock_guard lock(m_mutex);
         return m_firstRead && !m_failed;
     }
 
@@ -124,11 +141,62 @@ private:
 
     // --- everything below runs on the mainloop thread with the loop lock held ---
 
+    void dropContext()
+    {
+        if (!m_ctx)
+            return;
+        pa_context_set_state_callback(m_ctx, nullptr, nullptr);
+        pa_context_set_subscribe_callback(m_ctx, nullptr, nullptr);
+        pa_context_disconnect(m_ctx);
+        pa_context_unref(m_ctx);
+        m_ctx = nullptr;
+    }
+
+    // A fresh context: a context that failed once stays failed.
+    void connect()
+    {
+        dropContext();
+        m_reading = false;
+        m_readAgain = false;
+        m_pendingLists = 0;
+        m_ctx = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "Corvane");
+        if (!m_ctx) {
+            scheduleRetry();
+            return;
+        }
+        pa_context_set_state_callback(m_ctx, &PulseAudioDevices::onState, this);
+        if (pa_context_connect(m_ctx, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+            lost(); // no server right now
+    }
+
+    void scheduleRetry()
+    {
+        if (m_stopping || m_retry)
+            return;
+        timeval tv;
+        pa_timeval_add(pa_gettimeofday(&tv), m_retryDelay);
+        m_retryDelay = std::min(m_retryDelay * 2, kRetryCeiling);
+        pa_mainloop_api *api = pa_threaded_mainloop_get_api(m_loop);
+        m_retry = api->time_new(api, &tv, &PulseAudioDevices::onRetry, this);
+    }
+
+    static void onRetry(pa_mainloop_api *api, pa_time_event *e, const timeval *, void *self)
+    {
+        auto *me = static_cast<PulseAudioDevices *>(self);
+        api->time_free(e);
+        me->m_retry = nullptr;
+        if (!me->m_stopping)
+            me->connect();
+    }
+
     static void onState(pa_context *c, void *self)
     {
         auto *me = static_cast<PulseAudioDevices *>(self);
+        if (c != me->m_ctx)
+            return;
         switch (pa_context_get_state(c)) {
         case PA_CONTEXT_READY: {
+            me->m_retryDelay = kRetryFirst;
             pa_context_set_subscribe_callback(c, &PulseAudioDevices::onEvent, me);
             const auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SOURCE_OUTPUT);
             if (pa_operation *op = pa_context_subscribe(c, mask, nullptr, nullptr))
@@ -176,9 +244,13 @@ private:
             m_reading = false; // the context is going away; lost() follows
     }
 
-    static void onSource(pa_context *, const pa_source_info *i, int eol, void *self)
+    static void onSource(pa_context *c, const pa_source_info *i, int eol, void *self)
     {
         auto *me = static_cast<PulseAudioDevices *>(self);
+        if (c != me->m_ctx)
+            return; // an answer from a context that has since been replaced
+        if (eol < 0)
+            return; // the context is failing; lost() follows
         if (eol) {
             me->listDone();
             return;
@@ -195,9 +267,13 @@ private:
         me->m_pendingSources.append(r);
     }
 
-    static void onOutput(pa_context *, const pa_source_output_info *i, int eol, void *self)
+    static void onOutput(pa_context *c, const pa_source_output_info *i, int eol, void *self)
     {
         auto *me = static_cast<PulseAudioDevices *>(self);
+        if (c != me->m_ctx)
+            return;
+        if (eol < 0)
+            return;
         if (eol) {
             me->listDone();
             return;
@@ -223,11 +299,12 @@ private:
             std::lock_guard lock(m_mutex);
             const pulse::Changes changes = pulse::diff(m_devices, devices);
             m_devices = devices;
-            const bool first = !m_firstRead;
+            const bool back = m_failed; // the server came back (or appeared)
             m_firstRead = true;
-            if (first) {
+            m_failed = false;
+            if (!m_announce) {
                 m_cv.notify_all();
-            } else if (changes.listChanged) {
+            } else if (changes.listChanged || back) {
                 if (m_listListener)
                     toCall.push_back(m_listListener);
             } else {
@@ -251,15 +328,22 @@ private:
             m_failed = true;
             m_devices.clear();
             m_cv.notify_all();
-            if (m_firstRead && hadDevices && m_listListener)
+            if (m_announce && hadDevices && m_listListener)
                 toCall.push_back(m_listListener); // the server went away: everything is off
         }
+        m_reading = false;
+        m_pendingLists = 0;
+        // Restarted or crashed servers come back; so do servers that start after us.
+        scheduleRetry();
         for (const Listener &l : toCall)
             l();
     }
 
     pa_threaded_mainloop *m_loop = nullptr;
     pa_context *m_ctx = nullptr;
+    pa_time_event *m_retry = nullptr;
+    pa_usec_t m_retryDelay = kRetryFirst;
+    bool m_stopping = false;
 
     // Mainloop-thread state.
     bool m_reading = false;
@@ -273,9 +357,81 @@ private:
     std::condition_variable m_cv;
     bool m_firstRead = false;
     bool m_failed = false;
+    bool m_announce = false; // start() has returned
     QList<pulse::Device> m_devices;
     Listener m_listListener;
     std::map<int, std::pair<QString, Listener>> m_listeners;
+    int m_nextToken = 1;
+};
+
+// No sound server at start: the capture PCMs stand in (polled) until one appears, and
+// again whenever it is gone; running listeners sit on both, only the live one fires.
+class SoundServerOrPcms final : public AudioDevices {
+public:
+    SoundServerOrPcms(std::unique_ptr<PulseAudioDevices> pulse, std::unique_ptr<AudioDevices> pcms)
+        : m_pulse(std::move(pulse)), m_pcms(std::move(pcms))
+    {
+    }
+    ~SoundServerOrPcms() override
+    {
+        m_pulse.reset(); // stops its thread before the listeners' owner goes
+        m_pcms.reset();
+    }
+
+    void setDeviceListListener(Listener listener) override
+    {
+        m_listener = std::move(listener);
+        m_pcms->setDeviceListListener([this] {
+            if (!m_pulse->connected())
+                m_listener();
+        });
+        m_pulse->setDeviceListListener([this] { m_listener(); });
+    }
+    std::optional<QStringList> deviceList() override { return active()->deviceList(); }
+    std::optional<bool> hasInputChannels(const QString &device) override { return active()->hasInputChannels(device); }
+    int addRunningListener(const QString &device, Listener listener) override
+    {
+        const int pcm = m_pcms->addRunningListener(device, listener);
+        const int server = m_pulse->addRunningListener(device, std::move(listener));
+        std::lock_guard lock(m_mutex);
+        const int token = m_nextToken++;
+        m_tokens.emplace(token, std::make_pair(pcm, server));
+        return token;
+    }
+    void removeRunningListener(const QString &device, int token) override
+    {
+        std::pair<int, int> inner;
+        {
+            std::lock_guard lock(m_mutex);
+            const auto it = m_tokens.find(token);
+            if (it == m_tokens.end())
+                return;
+            inner = it->second;
+            m_tokens.erase(it);
+        }
+        m_pcms->removeRunningListener(device, inner.first);
+        m_pulse->removeRunningListener(device, inner.second);
+    }
+    std::optional<bool> isRunningSomewhere(const QString &device) override
+    {
+        return active()->isRunningSomewhere(device);
+    }
+    std::optional<QString> name(const QString &device) override { return active()->name(device); }
+    std::optional<double> pollInterval() const override { return m_pcms->pollInterval(); }
+    void poll() override
+    {
+        if (!m_pulse->connected())
+            m_pcms->poll();
+    }
+
+private:
+    AudioDevices *active() { return m_pulse->connected() ? static_cast<AudioDevices *>(m_pulse.get()) : m_pcms.get(); }
+
+    std::unique_ptr<PulseAudioDevices> m_pulse;
+    std::unique_ptr<AudioDevices> m_pcms;
+    Listener m_listener;
+    std::mutex m_mutex;
+    std::map<int, std::pair<int, int>> m_tokens;
     int m_nextToken = 1;
 };
 
@@ -289,6 +445,16 @@ std::unique_ptr<AudioDevices> makePulseAudioDevices()
         return nullptr;
     }
     return p;
+}
+
+std::unique_ptr<AudioDevices> makeLinuxAudioDevices(const QString &procRoot)
+{
+    auto pulse = std::make_unique<PulseAudioDevices>();
+    if (pulse->start())
+        return pulse;
+    if (!pulse->connected() && pulse->retrying())
+        return std::make_unique<SoundServerOrPcms>(std::move(pulse), makeAlsaAudioDevices(procRoot));
+    return makeAlsaAudioDevices(procRoot);
 }
 
 } // namespace corvane

@@ -108,6 +108,14 @@ void SmcKeyStore::close()
     m_keys.clear();
 }
 
+std::optional<SmcTransport::SensorIdentity> SmcKeyStore::sensorIdentity(uint32_t code) const
+{
+    const Key *k = find(code);
+    if (!k || k->id.empty())
+        return std::nullopt;
+    return SensorIdentity{QString::fromStdString(k->id), QString::fromStdString(k->name)};
+}
+
 const SmcKeyStore::Key *SmcKeyStore::find(uint32_t code) const
 {
     const auto it = std::lower_bound(m_keys.begin(), m_keys.end(), code,
