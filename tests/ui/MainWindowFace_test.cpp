@@ -224,6 +224,10 @@ TEST_F(FaceFixture, SidebarListsTheSixTabsAndSelects)
                                               {"crashes", "Istoric crash / freeze ("},
                                               {"tests", "Suită completă de teste de viteză și stress"}};
         const QString raw_ = QLatin1String(raw);
+        if (raw_ == QLatin1String("live")) { // the dashboard opens with its greeting
+            EXPECT_TRUE(itemNamed(root.get(), "greeting")) << raw;
+            continue;
+        }
         EXPECT_TRUE(textNamed(root.get(), "header").startsWith(built.value(raw_, qmlHub()->tabTitle(raw_)))) << raw;
     }
     EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
