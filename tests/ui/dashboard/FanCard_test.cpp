@@ -2,6 +2,7 @@
 // monitor reads the copied tree and the helper writes it, started by a stand-in for pkexec.
 #include "fakes/FakeClock.h"
 #include "monitors/SMCMonitor.h"
+#include "platform/ProcessLauncher.h"
 #include "platform/SmcTransport.h"
 #include "support/QmlTestUtil.h"
 #include "ui/dashboard/DashboardModels.h"
@@ -58,7 +59,7 @@ struct FanRig {
         f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
         smc = std::make_unique<SMCMonitor>(makeAppleSmcTransport(root + QLatin1Char('/') + kFanDir), clock, false);
-        smc->fanControl()->setLauncher(launcher);
+        smc->fanControl()->setProcessLauncher(makeElevatedLauncher(launcher));
         smc->fanControl()->setHelperPath(QStringLiteral(CORVANE_BINARY_DIR "/smcfan"));
         QSignalSpy first(smc.get(), &SMCMonitor::updated);
         smc->refresh();

@@ -226,8 +226,12 @@ TEST_F(CrashFixture, ReaderPublishesEachScanWithNewIdentities)
     write(crash + "/New-1.hang", "Process: Fresh\n", 1'800'000'000);
     reader.refresh();
     reader.refresh(); // the second supersedes the first
-    while (reader.scanning())
-        ASSERT_TRUE(spy.wait(5000));
+    // The scans run on a pool thread: wait for the newer one's list, not for a flag.
+    QElapsedTimer waited;
+    waited.start();
+    while ((reader.scanning() || reader.count() != 11) && waited.elapsed() < 10000)
+        spy.wait(200);
+    EXPECT_FALSE(reader.scanning());
     EXPECT_EQ(reader.count(), 11);
     EXPECT_EQ(reader.entries().first().processName, QStringLiteral("Fresh"));
     for (const auto &e : reader.entries())
