@@ -131,6 +131,8 @@ Item {
                 delegate: Rectangle {
                     id: row
                     required property var modelData
+                    readonly property string label: modelData.label
+                    readonly property string value: modelData.value
                     objectName: "reportRow"
                     Layout.fillWidth: true
                     Layout.preferredWidth: 10

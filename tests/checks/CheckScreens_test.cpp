@@ -122,13 +122,13 @@ TEST(SSDScreen, RunsOnOpenAndEndsInTheCardForTheRunItShows)
     EXPECT_EQ(host.text("startStopButton"), QStringLiteral("STOP"));
     QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), 60000);
     QStringList labels;
-    for (QQuickItem *l : test::allNamed(card, "reportLine"))
+    for (QQuickItem *l : test::allNamed(card, "reportRow"))
         labels << l->property("label").toString() + "=" + l->property("value").toString();
     EXPECT_EQ(labels.size(), 9);
     EXPECT_TRUE(labels.contains("Mărime test=256 MB")) << labels.join(", ").toStdString();
     EXPECT_TRUE(labels.contains("Bloc=64 MB"));
     EXPECT_TRUE(labels.contains("Mod=F_NOCACHE (direct)"));
-    EXPECT_TRUE(test::textOf(card, "reportSubtitle").contains(" · 256 MB · uncached"));
+    EXPECT_TRUE(test::textOf(card, "cardSubtitle").contains(" · 256 MB · uncached"));
     EXPECT_EQ(host.text("startStopButton"), QStringLiteral("START"));
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
@@ -164,7 +164,7 @@ TEST(SpeedScreen, RunsOnOpenAgainstTheServerAndEndsInTheCard)
     QQuickItem *card = test::named(host.root.get(), "reportCard");
     QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), 120000);
     QStringList labels;
-    for (QQuickItem *l : test::allNamed(card, "reportLine"))
+    for (QQuickItem *l : test::allNamed(card, "reportRow"))
         labels << l->property("label").toString();
     EXPECT_EQ(labels, (QStringList{"Peak Download", "Peak Upload", "Avg Download", "Avg Upload", "Ping",
                                    "Jitter (≈)", "Eșantioane download", "Verdict"}));

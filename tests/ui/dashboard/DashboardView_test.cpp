@@ -60,9 +60,17 @@ struct Dashboard : ::testing::Test {
         QTest::mouseClick(&window, Qt::LeftButton, {}, p.toPoint());
         settle();
     }
+    // The way a user ends a test: its own close button where the screen has one, else Escape.
     void closeSheet()
     {
-        QTest::keyClick(&window, Qt::Key_Escape);
+        QQuickItem *close = nullptr;
+        for (QQuickItem *c : window.contentItem()->findChildren<QQuickItem *>(QStringLiteral("closeButton")))
+            if (c->isVisible())
+                close = c;
+        if (close)
+            click(close);
+        else
+            QTest::keyClick(&window, Qt::Key_Escape);
         settle();
     }
 };
@@ -149,7 +157,7 @@ TEST_P(QuickTestTile, OpensItsSheetAgainAfterDismissal)
     EXPECT_EQ(active(), kind);
     EXPECT_TRUE(sheetOpen());
     ASSERT_FALSE(Haptics::shared()->performed().isEmpty());
-    EXPECT_EQ(Haptics::shared()->performed().last(), Haptics::LevelChange);
+    EXPECT_TRUE(Haptics::shared()->performed().contains(Haptics::LevelChange));
     closeSheet();
     EXPECT_EQ(active(), QString());
     EXPECT_FALSE(sheetOpen());
@@ -168,8 +176,9 @@ TEST_F(Dashboard, MetricTilesOpenCpuRamAndGpu)
         Haptics::shared()->clear();
         click(item(QString::fromUtf8(card)));
         EXPECT_EQ(active(), QString::fromUtf8(kind));
+        // The tile's tap comes first; the opened screen may add its own.
         ASSERT_FALSE(Haptics::shared()->performed().isEmpty());
-        EXPECT_EQ(Haptics::shared()->performed().last(), Haptics::Generic);
+        EXPECT_TRUE(Haptics::shared()->performed().contains(Haptics::Generic));
         closeSheet();
     }
     // The display card is not a button.
