@@ -11,7 +11,7 @@ namespace corvane {
 
 class DisplayLink {
 public:
-    // Runs on the link's own thread (for a window: its render thread), once per frame.
+    // Runs on the link's own thread, once per frame.
     using Callback = std::function<void()>;
     virtual ~DisplayLink() = default;
     // Nominal refresh in Hz; nullopt when the display does not say.
@@ -25,9 +25,6 @@ public:
     // nullopt for callback links, and when the count cannot be read right now.
     virtual std::optional<uint64_t> refreshCount() { return std::nullopt; }
 };
-
-// Counts the frame swaps of a Qt Quick window; nullptr without a window.
-std::unique_ptr<DisplayLink> makeWindowDisplayLink(QQuickWindow *window);
 
 // The vertical refresh of the output that shows `window` (X11 Present's frame counter),
 // whatever the application draws. nullptr when there is no window, no X11 display, or the
