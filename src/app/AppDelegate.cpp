@@ -125,6 +125,8 @@ void AppDelegate::enterBarMode()
     m_barWindow = panel;
     if (m_mainWindow)
         m_mainWindow->hide();
+    if (FPSMonitor *fps = m_state->fps())
+        fps->attachWindow(panel); // the frame rate of the display that shows the strip
     emit barModeActiveChanged();
     m_state->barModeVisible = true;
     m_state->updateVisibility();
@@ -141,6 +143,8 @@ void AppDelegate::exitBarMode()
     if (m_mainWindow) {
         m_mainWindow->show();
         m_ws->activate(m_mainWindow);
+        if (FPSMonitor *fps = m_state->fps())
+            fps->attachWindow(qobject_cast<QQuickWindow *>(m_mainWindow.data()));
     }
     m_state->barModeVisible = false;
     m_state->updateVisibility();

@@ -288,7 +288,7 @@ Item {
                 visible: root.shown("fps")
                 readonly property var s: PillText.fps(AppState.fps.currentFPS, AppState.fps.refreshNominalHz)
                 title: "FPS"
-                accent: root.tone(s.role)
+                accent: s.role === "neutral" ? AppPalette.textSecondary : root.tone(s.role)
                 Row {
                     spacing: 10
                     PillRing {
