@@ -12,7 +12,7 @@ Item {
     // The row under the pointer ("" for none).
     property string hoverTab: ""
     // Glows need the hardware scene graph; the software one gets a plain look.
-    readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software
+    readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
                                   && GraphicsInfo.api !== GraphicsInfo.Unknown
     // USB devices connected now; the ports row shows it as a badge.
     readonly property int usbCount: AppState.usb ? AppState.usb.devices.length : 0

@@ -1,0 +1,71 @@
+#include "monitors/Publish.h"
+
+#include <QThread>
+
+namespace corvane {
+
+namespace {
+PublicationBatch *g_current = nullptr;
+}
+
+PublicationBatch::PublicationBatch(const Clock &clock, double settleSeconds)
+    : m_clock(clock)
+    , m_settle(settleSeconds)
+{
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_timer, &QTimer::timeout, [this] { flush(); });
+}
+
+PublicationBatch::~PublicationBatch()
+{
+    if (g_current == this)
+        g_current = nullptr;
+}
+
+void PublicationBatch::install()
+{
+    g_current = this;
+}
+
+PublicationBatch *PublicationBatch::current()
+{
+    return g_current;
+}
+
+double PublicationBatch::delayToFlush(double now, double settle)
+{
+    double delay = std::ceil(now - settle) + settle - now;
+    if (!(delay >= 0) || delay > 1) // not finite, or a clock far outside the double's precision
+        delay = 0;
+    return delay;
+}
+
+void PublicationBatch::add(QObject *owner, std::function<void()> apply)
+{
+    Q_ASSERT(QThread::currentThread() == m_timer.thread());
+    m_pending.push_back({QPointer<QObject>(owner), std::move(apply)});
+    if (!m_timer.isActive()) {
+        const double delay = delayToFlush(m_clock.wallSeconds(), m_settle);
+        m_timer.start(int(std::lround(delay * 1000)));
+    }
+}
+
+void PublicationBatch::flush()
+{
+    m_timer.stop();
+    if (m_pending.empty())
+        return;
+    auto batch = std::move(m_pending);
+    m_pending.clear();
+    ++m_flushes;
+    for (Entry &e : batch) {
+        if (e.owner)
+            e.apply();
+    }
+    // Applies may have queued more; those wait for the next flush point.
+    if (!m_pending.empty() && !m_timer.isActive())
+        m_timer.start(int(std::lround(delayToFlush(m_clock.wallSeconds(), m_settle) * 1000)));
+}
+
+} // namespace corvane
