@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "app/GraphicsChoice.h"
+#include "app/HiddenRelease.h"
 #include "app/MenuBarExtra.h"
 #include "monitors/Publish.h"
 #include "notify/BatteryHistory.h"
@@ -15,10 +16,15 @@
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
+#include <malloc.h>
+
 Q_IMPORT_QML_PLUGIN(CorvanePlugin)
 
 int main(int argc, char *argv[])
 {
+    // A dozen sampler threads that each allocate a snapshot a second would otherwise get an
+    // allocator arena each, every one holding its own free pages.
+    mallopt(M_ARENA_MAX, 2);
     if (corvane::preferSoftwareSceneGraph())
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     QApplication app(argc, argv);
@@ -52,6 +58,7 @@ int main(int argc, char *argv[])
             return 1;
         if (auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first())) {
             delegate.attachMainWindow(window);
+            corvane::releaseWhileHidden(window);
             state.fps()->attachWindow(window); // frames are counted on the main window
         }
 
