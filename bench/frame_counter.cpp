@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -20,6 +21,11 @@ int g_fd = -2;
 void record()
 {
     const unsigned long n = ++g_frames;
+    if (std::getenv("FRAME_TRACE")) { // when each frame went out, to see what drives them
+        timespec ts;
+        clock_gettime(CLOCK_REALTIME, &ts);
+        std::fprintf(stderr, "frame %lu at %ld.%03ld\n", n, long(ts.tv_sec % 100), ts.tv_nsec / 1000000);
+    }
     if (g_fd == -2) {
         const char *path = std::getenv("FRAME_COUNT_FILE");
         g_fd = path ? ::open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644) : -1;

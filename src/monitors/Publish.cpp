@@ -45,10 +45,19 @@ void PublicationBatch::add(QObject *owner, std::function<void()> apply)
 {
     Q_ASSERT(QThread::currentThread() == m_timer.thread());
     m_pending.push_back({QPointer<QObject>(owner), std::move(apply)});
-    if (!m_timer.isActive()) {
-        const double delay = delayToFlush(m_clock.wallSeconds(), m_settle);
-        m_timer.start(int(std::lround(delay * 1000)));
-    }
+    if (!m_timer.isActive())
+        armTimer();
+}
+
+void PublicationBatch::armTimer()
+{
+    const double now = m_clock.wallSeconds();
+    double delay = delayToFlush(now, m_settle);
+    // A timer fires up to a millisecond early: what arrives in that sliver belongs to the
+    // flush just made, so it waits for the next second rather than making a second frame.
+    if (m_lastFlush && now + delay < *m_lastFlush + 0.5)
+        delay += 1.0;
+    m_timer.start(int(std::lround(delay * 1000)));
 }
 
 void PublicationBatch::flush()
@@ -59,13 +68,14 @@ void PublicationBatch::flush()
     auto batch = std::move(m_pending);
     m_pending.clear();
     ++m_flushes;
+    m_lastFlush = m_clock.wallSeconds();
     for (Entry &e : batch) {
         if (e.owner)
             e.apply();
     }
     // Applies may have queued more; those wait for the next flush point.
     if (!m_pending.empty() && !m_timer.isActive())
-        m_timer.start(int(std::lround(delayToFlush(m_clock.wallSeconds(), m_settle) * 1000)));
+        armTimer();
 }
 
 } // namespace corvane

@@ -88,6 +88,7 @@ public:
     void install();
 
 private:
+    void armTimer();
     struct Entry {
         QPointer<QObject> owner;
         std::function<void()> apply;
@@ -97,6 +98,7 @@ private:
     std::vector<Entry> m_pending;
     QTimer m_timer;
     quint64 m_flushes = 0;
+    std::optional<double> m_lastFlush; // wall seconds
 };
 
 // Hands a snapshot made on a sampler or listener thread to the monitor's thread, where

@@ -173,6 +173,23 @@ TEST_F(PublicationBatchQueue, EachSecondIsOneFlush)
     EXPECT_EQ(batch->flushCount(), 3u);
 }
 
+TEST_F(PublicationBatchQueue, AnArrivalJustAfterAnEarlyFlushWaitsForTheNextSecond)
+{
+    // The flush timer fired a hair before the flush point; a sampler's snapshot landing in
+    // that sliver must not make a second frame right after the first.
+    Probe cpu("cpu", &log), net("net", &log);
+    clock.setWall(1'700'000'000.249);
+    handOver(&cpu, 1);
+    deliverQueued();
+    batch->flush();
+    handOver(&net, 2);
+    deliverQueued();
+    QTest::qWait(300);
+    EXPECT_EQ(names(log), (QStringList{"cpu=1"}));
+    EXPECT_EQ(batch->pending(), 1u);
+    EXPECT_EQ(batch->flushCount(), 1u);
+}
+
 TEST(PublicationBatchInstall, WithoutABatchAHandoverAppliesOnTheNextPass)
 {
     std::vector<Applied> log;

@@ -124,6 +124,17 @@ Item {
         }
         onRunningChanged: if (running) clockText.text = SettingsStore.clockText()
     }
+    // While the system monitor's whole-second snapshots come, the clock steps with them, so
+    // the window changes once a second, in one frame; the timer carries on without them.
+    Connections {
+        target: AppState.system
+        enabled: clockTick.running
+        function onUpdated() {
+            clockText.text = SettingsStore.clockText()
+            clockTick.interval = 1500
+            clockTick.restart()
+        }
+    }
 
     component SidebarRow: AbstractButton {
         id: row
