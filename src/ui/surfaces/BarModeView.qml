@@ -24,11 +24,25 @@ Item {
         return t === undefined || t === null ? "" : t
     }
 
+    // The clock steps with the system monitor's whole-second snapshot, so the strip changes
+    // once a second, in one frame; the timer carries it on whenever no snapshot comes.
     Timer {
+        id: clockTimer
         interval: 1000
         repeat: true
         running: true
-        onTriggered: root.clockTick = new Date()
+        onTriggered: {
+            root.clockTick = new Date()
+            interval = 1000
+        }
+    }
+    Connections {
+        target: AppState.system
+        function onUpdated() {
+            root.clockTick = new Date()
+            clockTimer.interval = 1500
+            clockTimer.restart()
+        }
     }
 
     Connections {
@@ -58,20 +72,24 @@ Item {
         color: "white"
     }
     component GlowIcon: Item {
+        id: glowIcon
         property string symbol
         property real pointSize: 18
         property color tint: "white"
         property real glowAlpha: 0.8
         implicitWidth: icon.implicitWidth
         implicitHeight: icon.implicitHeight
-        Glow {
-            visible: root.glows
+        // Made only where it draws: an effect opens an OpenGL context even when hidden.
+        Loader {
+            active: root.glows
             anchors.fill: icon
-            source: icon
-            radius: 6
-            samples: 13
-            color: root.withAlpha(parent.tint, parent.glowAlpha)
-            transparentBorder: true
+            sourceComponent: Glow {
+                source: icon
+                radius: 6
+                samples: 13
+                color: root.withAlpha(glowIcon.tint, glowIcon.glowAlpha)
+                transparentBorder: true
+            }
         }
         SymbolIcon {
             id: icon
@@ -131,6 +149,7 @@ Item {
         }
     }
     component Lamp: Column {
+        id: lamp
         property bool on
         property color tint
         property string symbol
@@ -155,14 +174,16 @@ Item {
                     maxScale: 1.5
                 }
             }
-            RectangularGlow {
-                visible: root.glows && parent.parent.on
+            Loader {
+                active: root.glows && parent.parent.on
                 anchors.centerIn: parent
                 width: 14
                 height: 14
-                glowRadius: 6
-                cornerRadius: 7 + glowRadius
-                color: root.withAlpha(parent.parent.tint, 0.9)
+                sourceComponent: RectangularGlow {
+                    glowRadius: 6
+                    cornerRadius: 7 + glowRadius
+                    color: root.withAlpha(lamp.tint, 0.9)
+                }
             }
             Rectangle {
                 objectName: "lampCore"
@@ -222,14 +243,16 @@ Item {
                         width: 28
                         height: 28
                         anchors.verticalCenter: parent.verticalCenter
-                        Glow {
-                            visible: root.glows
+                        Loader {
+                            active: root.glows
                             anchors.fill: brandMark
-                            source: brandMark
-                            radius: 8
-                            samples: 17
-                            color: root.withAlpha(ThemeManager.accent, 0.7)
-                            transparentBorder: true
+                            sourceComponent: Glow {
+                                source: brandMark
+                                radius: 8
+                                samples: 17
+                                color: root.withAlpha(ThemeManager.accent, 0.7)
+                                transparentBorder: true
+                            }
                         }
                         Image {
                             id: brandMark
