@@ -251,6 +251,10 @@ TEST_F(FaceFixture, PortsBadgeFollowsTheUsbDevices)
     EXPECT_TRUE(shown(badge()));
     EXPECT_EQ(itemsNamed(row, "badgeText").value(0)->property("text").toString(), QStringLiteral("1"));
     EXPECT_FALSE(shown(dot()));
+    // The badge leaves the title whole, on one line.
+    window.grabWindow();
+    EXPECT_FALSE(itemsNamed(row, "tabTitle").value(0)->property("truncated").toBool());
+    EXPECT_EQ(itemsNamed(row, "tabTitle").value(0)->property("lineCount").toInt(), 1);
 
     qmlHub()->usb()->publish({{}, 0});
     EXPECT_FALSE(shown(badge()));
@@ -436,3 +440,111 @@ TEST_F(FaceFixture, OnboardingShowsTheStartAtLoginError)
 }
 
 } // namespace
+
+// ---- Real pointer use of the switches and the sidebar --------------------------------------
+
+namespace {
+void clickCentre(QQuickWindow &window, QQuickItem *item)
+{
+    ASSERT_TRUE(item);
+    QTest::mouseClick(&window, Qt::LeftButton, {}, item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
+}
+} // namespace
+
+TEST_F(FaceFixture, OnboardingSwitchesHaveTheirSizeAndToggleWhereTheyAreDrawn)
+{
+    auto view = load("OnboardingView", {{"step", 2}});
+    ASSERT_TRUE(view);
+    window.show();
+    if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty()) {
+        singleton<PrivacyNotifier>(h.engine(), "PrivacyNotifier")->applyNotificationSettings(false);
+        window.grabWindow().save(dir + "/onboarding-page2.png");
+    }
+    window.grabWindow();
+    auto *notifier = singleton<PrivacyNotifier>(h.engine(), "PrivacyNotifier");
+    auto *threshold = singleton<QObject>(h.engine(), "ThresholdNotifier");
+    const QList<QQuickItem *> switches = itemsNamed(view.get(), "notifySwitch");
+    ASSERT_EQ(switches.size(), 3);
+    const QList<QQuickItem *> rows = itemsNamed(view.get(), "notifyRow");
+    for (int i = 0; i < 3; ++i) {
+        QQuickItem *sw = switches[i];
+        EXPECT_GE(sw->width(), 30) << i;
+        EXPECT_GE(sw->height(), 18) << i;
+        // Drawn inside its row, not sticking out of it.
+        const QRectF inRow = sw->mapRectToItem(rows[i], QRectF(0, 0, sw->width(), sw->height()));
+        EXPECT_TRUE(QRectF(0, 0, rows[i]->width(), rows[i]->height()).contains(inRow)) << i;
+    }
+    const bool camera = notifier->notifyCamera();
+    const bool mic = notifier->notifyMic();
+    const bool cpu = threshold->property("notifyCPU").toBool();
+    for (QQuickItem *sw : switches)
+        clickCentre(window, sw);
+    EXPECT_EQ(notifier->notifyCamera(), !camera);
+    EXPECT_EQ(notifier->notifyMic(), !mic);
+    EXPECT_EQ(threshold->property("notifyCPU").toBool(), !cpu);
+    for (QQuickItem *sw : switches)
+        clickCentre(window, sw);
+    EXPECT_EQ(notifier->notifyCamera(), camera);
+    EXPECT_EQ(threshold->property("notifyCPU").toBool(), cpu);
+
+    notifier->applyNotificationSettings(false);
+    QQuickItem *button = itemNamed(view.get(), "permissionButton");
+    QQuickItem *label = itemNamed(view.get(), "permissionLabel");
+    ASSERT_TRUE(shown(button) && label);
+    const double labelCentre = label->mapToItem(button, QPointF(label->width() / 2, 0)).x();
+    EXPECT_NEAR(labelCentre, button->width() / 2, 1.0);
+}
+
+TEST_F(FaceFixture, SidebarTitlesStayOnOneLineAndRowsNeverMove)
+{
+    QSettings().setValue("didFinishOnboarding", true);
+    auto root = load("RootView");
+    ASSERT_TRUE(root);
+    window.show();
+    window.grabWindow();
+    const QStringList tabs = {"live", "activity", "ports", "tests", "crashes", "settings"};
+    auto rowTops = [&] {
+        QList<double> out;
+        for (const QString &raw : tabs) {
+            QQuickItem *row = itemNamed(root.get(), "tabRow_" + raw);
+            out << row->mapToScene(QPointF(0, 0)).y() << row->height();
+        }
+        return out;
+    };
+    const QList<double> before = rowTops();
+    for (const QString &raw : tabs) {
+        clickCentre(window, itemNamed(root.get(), "tabRow_" + raw));
+        QTest::qWait(50);
+        EXPECT_EQ(qmlHub()->tabRaw(), raw);
+        EXPECT_EQ(rowTops(), before) << "rows moved when " << raw.toStdString() << " was selected";
+        if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty()) {
+            QTest::qWait(400);
+            window.grabWindow().copy(0, 0, 420, 760).save(dir + "/sidebar-" + raw + ".png");
+        }
+        for (QQuickItem *t : itemsNamed(root.get(), "tabTitle")) {
+            EXPECT_EQ(t->property("lineCount").toInt(), 1) << t->property("text").toString().toStdString();
+            EXPECT_FALSE(t->property("truncated").toBool()) << t->property("text").toString().toStdString();
+        }
+    }
+}
+
+TEST_F(FaceFixture, TabMovesKeyboardFocusOntoTheSidebarWithAVisibleRing)
+{
+    auto root = load("RootView");
+    ASSERT_TRUE(root);
+    window.show();
+    window.requestActivate();
+    window.grabWindow();
+    QQuickItem *first = itemNamed(root.get(), "tabRow_live");
+    first->forceActiveFocus(Qt::TabFocusReason);
+    QQuickItem *ring = itemNamed(first, "focusRing");
+    ASSERT_TRUE(ring);
+    EXPECT_TRUE(ring->isVisible());
+    QTest::keyClick(&window, Qt::Key_Tab);
+    QQuickItem *second = itemNamed(root.get(), "tabRow_activity");
+    EXPECT_TRUE(second->hasActiveFocus());
+    EXPECT_FALSE(ring->isVisible());
+    EXPECT_TRUE(itemNamed(second, "focusRing")->isVisible());
+    QTest::keyClick(&window, Qt::Key_Return);
+    EXPECT_EQ(qmlHub()->tabRaw(), QStringLiteral("activity"));
+}
