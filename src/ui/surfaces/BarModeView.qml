@@ -202,6 +202,7 @@ Item {
                                          + (clockPill.visible ? clockPill.implicitWidth : 0) + 14
     readonly property real fitScale: naturalWidth > 28 && width > 0 ? Math.min(1, (width - 28) / (naturalWidth - 28)) : 1
     readonly property real rowScale: Math.max(minimumScale, fitScale)
+    readonly property bool softwareScaled: GraphicsInfo.api === GraphicsInfo.Software && rowScale < 1
 
     Flickable {
         id: leading
@@ -226,6 +227,10 @@ Item {
             scale: root.rowScale
             transformOrigin: Item.TopLeft
             spacing: 10
+            // The software renderer draws scaled rounded rectangles with seams: there the
+            // row is drawn at its own size and the picture scaled.
+            layer.enabled: root.softwareScaled
+            layer.smooth: true
 
             // 1. Brand
             Pill {
@@ -704,6 +709,8 @@ Item {
         anchors.verticalCenter: parent.verticalCenter
         scale: root.rowScale
         transformOrigin: Item.Right
+        layer.enabled: root.softwareScaled
+        layer.smooth: true
         visible: root.shown("clock")
         title: "TIME"
         accent: ThemeManager.accent
