@@ -125,7 +125,8 @@ void AppDelegate::enterBarMode()
     if (!panel)
         return;
     panel->show();
-    panel->raise();
+    // Made key as it appears, so the "Widget" shortcuts keep working with the window hidden.
+    m_ws->activate(panel);
     delete m_barWindow; // toggleBarMode never lets a second panel in
     m_barWindow = panel;
     // The strip counts as shown before the window's hide is seen, so the samplers run on.

@@ -111,6 +111,15 @@ TEST_F(WmFixture, CtrlDEntersAndAClickedStripLeavesBarMode)
     EXPECT_FALSE(state.visualsPaused());
 }
 
+TEST_F(WmFixture, CtrlDTwiceGoesInAndOutWithoutTouchingTheStrip)
+{
+    typeKeys("ctrl+d");
+    ASSERT_TRUE(waitFor([&] { return delegate->barModeActive(); }));
+    ASSERT_TRUE(waitFor([&] { return delegate->barWindow()->isActive(); })) << "the strip was not made key";
+    typeKeys("ctrl+d");
+    EXPECT_TRUE(waitFor([&] { return !delegate->barModeActive() && main->isExposed(); }));
+}
+
 TEST_F(WmFixture, BringToFrontWorksFromTheStrip)
 {
     delegate->enterBarMode();
