@@ -20,6 +20,7 @@
 #include "support/ParamNames.h"
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -152,7 +153,28 @@ QString textNamed(QObject *root, const QString &name)
 
 bool shown(QQuickItem *item) { return item && item->isVisible(); }
 
-void press(QObject *button) { ASSERT_TRUE(QMetaObject::invokeMethod(button, "clicked")); }
+// A real click at the control's visible centre, through its window: layouts settled first,
+// and a control below the fold scrolled into view as a user would.
+void press(QObject *button)
+{
+    auto *item = qobject_cast<QQuickItem *>(button);
+    ASSERT_TRUE(item && item->window());
+    ASSERT_TRUE(item->isVisible());
+    item->window()->grabWindow();
+    for (QQuickItem *p = item->parentItem(); p; p = p->parentItem()) {
+        if (!p->inherits("QQuickFlickable"))
+            continue;
+        auto *content = p->property("contentItem").value<QQuickItem *>();
+        const double y = item->mapToItem(content, QPointF(0, item->height() / 2)).y();
+        const double maxY = std::max(0.0, p->property("contentHeight").toDouble() - p->height());
+        p->setProperty("contentY", std::clamp(y - p->height() / 2, 0.0, maxY));
+        item->window()->grabWindow();
+    }
+    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+    ASSERT_TRUE(QRectF(QPointF(0, 0), item->window()->size()).contains(centre)) << "not on screen";
+    QTest::mouseClick(item->window(), Qt::LeftButton, {},
+                      item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
+}
 
 template <typename T>
 T *singleton(QQmlEngine &engine, const char *name)
@@ -170,6 +192,7 @@ struct FaceFixture : ::testing::Test {
         Haptics::shared()->clear();
         ThemeManager::shared()->setTheme(AppTheme::aurora);
         window.resize(1180, 760);
+        window.show();
     }
     std::unique_ptr<QObject> load(const char *name, const QVariantMap &initial = {})
     {
@@ -198,6 +221,7 @@ INSTANTIATE_TEST_SUITE_P(Face, EveryScreenLoads, ::testing::Values(
 
 TEST_F(FaceFixture, SidebarListsTheSixTabsAndSelects)
 {
+    QSettings().setValue("didFinishOnboarding", true); // no first-run sheet over the tabs
     auto root = load("RootView");
     ASSERT_TRUE(root);
     QStringList titles;
@@ -339,7 +363,8 @@ TEST_F(FaceFixture, SettingsControlsWriteTheStores)
     press(chip);
     EXPECT_FALSE(chip->property("isOn").toBool()); // redrawn after the press
     EXPECT_EQ(QSettings().value("bar.pill.fans").toBool(), false);
-    EXPECT_EQ(Haptics::shared()->performed(), QList<int>{Haptics::Alignment});
+    // The card's tap as the pointer comes over it, then the chip's own.
+    EXPECT_EQ(Haptics::shared()->performed(), (QList<int>{Haptics::Alignment, Haptics::Alignment}));
 
     press(itemNamed(view.get(), "themeChip_mono"));
     EXPECT_EQ(ThemeManager::shared()->theme(), AppTheme::mono);
@@ -416,12 +441,13 @@ TEST_F(FaceFixture, OnboardingWalksThreePagesAndFinishes)
     press(itemNamed(o, "finishButton"));
     EXPECT_EQ(dismissed.count(), 1);
     EXPECT_TRUE(QSettings().value("didFinishOnboarding").toBool());
-    EXPECT_EQ(Haptics::shared()->performed().value(0), int(Haptics::LevelChange));
+    // The button's own tick as the press begins, then the finish pattern.
+    EXPECT_EQ(Haptics::shared()->performed(), (QList<int>{Haptics::Generic, Haptics::LevelChange}));
 
     press(itemNamed(o, "backButton"));
     press(itemNamed(o, "backButton"));
-    press(itemNamed(o, "backButton")); // already on the first page
     EXPECT_EQ(o->property("step").toInt(), 0);
+    EXPECT_FALSE(shown(itemNamed(o, "backButton"))); // nothing before the first page
     EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
 }
 
