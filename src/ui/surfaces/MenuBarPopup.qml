@@ -158,11 +158,17 @@ Item {
             action.triggered()
         }
         Layout.fillWidth: true
+        implicitWidth: actionRow.implicitWidth + 16
         implicitHeight: actionRow.implicitHeight + 12
+        activeFocusOnTab: true
+        Keys.onReturnPressed: action.trigger()
+        Keys.onEnterPressed: action.trigger()
+        Keys.onSpacePressed: action.trigger()
         Rectangle {
             anchors.fill: parent
             radius: 8
-            color: area.containsMouse ? Qt.rgba(1, 1, 1, 0.06) : Qt.rgba(1, 1, 1, 0.001)
+            color: Qt.rgba(1, 1, 1, 0.001)
+            FocusRing { shown: action.activeFocus; radius: parent.radius + 3 }
         }
         RowLayout {
             id: actionRow
@@ -225,11 +231,11 @@ Item {
             font.weight: Font.DemiBold
         }
         Item { Layout.fillWidth: true }
-        Switch {
+        AccentSwitch {
             id: control
             objectName: "switch"
             scale: 0.8
-            padding: 0
+            tint: toggle.tint
             checked: toggle.isOn
             // The model decides: after a write the switch shows what the model reads back.
             onToggled: {
@@ -319,8 +325,11 @@ Item {
                 Stat {
                     objectName: "stat.battery"
                     symbol: "battery.100"
-                    text: PillText.whole(AppState.battery.percentage) + "%"
-                    tint: ThemeManager[PillText.battery(AppState.battery.percentage, AppState.battery.isCharging)]
+                    // No battery: a dash in no state colour rather than an alarming 0%.
+                    text: AppState.battery.hasBattery ? PillText.whole(AppState.battery.percentage) + "%" : "—"
+                    tint: AppState.battery.hasBattery
+                          ? ThemeManager[PillText.battery(AppState.battery.percentage, AppState.battery.isCharging)]
+                          : Qt.rgba(1, 1, 1, 0.45)
                 }
             }
         }
@@ -402,6 +411,10 @@ Item {
                 implicitHeight: permissionLabel.implicitHeight + 12
                 radius: height / 2
                 color: root.withAlpha(ThemeManager.warning, 0.2)
+                activeFocusOnTab: true
+                Keys.onReturnPressed: PrivacyNotifier.requestAuthorization()
+                Keys.onSpacePressed: PrivacyNotifier.requestAuthorization()
+                FocusRing { shown: permission.activeFocus; radius: permission.radius + 3 }
                 Row {
                     id: permissionLabel
                     anchors.centerIn: parent
@@ -432,9 +445,14 @@ Item {
             Layout.fillWidth: true
             Layout.margins: 10
             Item {
+                id: quitButton
                 objectName: "quitButton"
                 implicitWidth: quitLabel.implicitWidth
                 implicitHeight: quitLabel.implicitHeight
+                activeFocusOnTab: true
+                Keys.onReturnPressed: AppDelegate.quit()
+                Keys.onSpacePressed: AppDelegate.quit()
+                FocusRing { shown: quitButton.activeFocus; radius: 4 }
                 Row {
                     id: quitLabel
                     spacing: 5

@@ -90,6 +90,14 @@ ThermalState PillText::thermalState(double t)
     return {kCritical, QStringLiteral("HOT"), text, true};
 }
 
+ThermalState PillText::thermalState(double celsius, bool hasBattery)
+{
+    // The monitor's initial 0 means nothing was read; a real cold battery reads other than 0.
+    if (!hasBattery || celsius == 0)
+        return {QString(), kDash, kDash, false};
+    return thermalState(celsius);
+}
+
 QString PillText::temperatureText(double celsius)
 {
     if (!(celsius > 0) || !std::isfinite(celsius))
@@ -199,9 +207,9 @@ QVariantMap PillText::disk(double freeBytes, double totalBytes) const
     return {{"ratio", s.ratio}, {"role", s.role}, {"centre", s.centre}, {"freeText", s.freeText}};
 }
 
-QVariantMap PillText::thermal(double celsius) const
+QVariantMap PillText::thermal(double celsius, bool hasBattery) const
 {
-    const ThermalState s = thermalState(celsius);
+    const ThermalState s = thermalState(celsius, hasBattery);
     return {{"role", s.role}, {"word", s.word}, {"valueText", s.valueText}, {"circle", s.circle}};
 }
 
