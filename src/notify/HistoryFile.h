@@ -19,10 +19,11 @@ inline constexpr double kReferenceEpochOffset = 978'307'200.0;
 
 class HistoryFile {
 public:
-    // Larger than any history the app writes. The battery history holds at most one snapshot
-    // per 600 s over 90 days (12,960) of at most ~270 bytes each, about 3.5 MB; a capture
-    // right after each start of the app adds to that, and this cap still leaves room for a
-    // restart every minute for the whole 90 days. The privacy history holds 50 events.
+    // Larger than any history the app writes. The battery history holds one snapshot per
+    // 600 s over 90 days (12,960) of at most 245 bytes each (the longest numbers JSON gives),
+    // about 3.2 MB; captures right after each start of the app come on top, and this cap
+    // holds over 130,000 such snapshots, ten times the steady state. The privacy history
+    // holds 50 events.
     static constexpr qint64 kMaxBytes = 32 * 1024 * 1024;
 
     enum class Outcome { Missing, Loaded, Undecodable, TooLarge, Unreadable };
