@@ -220,6 +220,19 @@ TEST_F(StripFixture, BelowTheFloorTheClockStaysAndTheRestScroll)
     EXPECT_GE(a.left(), 14);
 }
 
+TEST_F(StripFixture, LowStripShrinksThePillsToFitItsHeight)
+{
+    window.resize(1920, 90);
+    root->setSize(QSizeF(1920, 90));
+    settle();
+    for (const auto &p : BarModeSettings::allPills()) {
+        QQuickItem *pill = item("pill." + BarModeSettings::rawValue(p));
+        const QRectF r = pill->mapRectToScene(QRectF(0, 0, pill->width(), pill->height()));
+        EXPECT_GE(r.top(), 9.5) << BarModeSettings::rawValue(p).toStdString();
+        EXPECT_LE(r.bottom(), 80.5) << BarModeSettings::rawValue(p).toStdString();
+    }
+}
+
 TEST_F(StripFixture, UnscaledWhenThereIsRoom)
 {
     setOnly({"system", "clock"});
