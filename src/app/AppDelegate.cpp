@@ -129,6 +129,8 @@ void AppDelegate::enterBarMode()
     m_ws->activate(panel);
     delete m_barWindow; // toggleBarMode never lets a second panel in
     m_barWindow = panel;
+    if (FPSMonitor *fps = m_state->fps())
+        fps->attachWindow(panel); // the frame rate of the display that shows the strip
     // The strip counts as shown before the window's hide is seen, so the samplers run on.
     m_state->barModeVisible = true;
     m_state->updateVisibility();
@@ -153,6 +155,8 @@ void AppDelegate::exitBarMode()
         // Counted as shown until its exposure says otherwise, so leaving the strip does
         // not pause the samplers for the moment in between.
         m_state->mainWindowVisible = true;
+        if (FPSMonitor *fps = m_state->fps())
+            fps->attachWindow(qobject_cast<QQuickWindow *>(m_mainWindow.data()));
     }
     m_state->barModeVisible = false;
     m_state->updateVisibility();

@@ -38,7 +38,11 @@ Window {
         onPressed: (mouse) => { if (!root.startSystemMove()) mouse.accepted = false }
     }
 
-    RootView {
+    // Built only while shown: a hidden window keeps no scene (the tab and settings live in
+    // the app's state, the position with the window).
+    Loader {
         anchors.fill: parent
+        active: root.visible
+        sourceComponent: RootView {}
     }
 }

@@ -1,4 +1,5 @@
 #include "app/MenuBarExtra.h"
+#include "app/HiddenRelease.h"
 
 #include "common/Log.h"
 #include "common/Numbers.h"
@@ -10,6 +11,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QQmlComponent>
+#include <QTimer>
 #include <QQmlEngine>
 #include <QQuickWindow>
 #include <QScreen>
@@ -165,6 +167,12 @@ void MenuBarExtra::popupVisibilityChanged(bool visible)
 {
     m_state->menuPopupVisible = visible;
     m_state->updateVisibility();
+    if (!visible && m_popup) {
+        // Built again on the next click: a closed popup keeps no scene.
+        m_popup->deleteLater();
+        m_popup = nullptr;
+        QTimer::singleShot(500, this, &trimFreedMemory);
+    }
 }
 
 } // namespace corvane

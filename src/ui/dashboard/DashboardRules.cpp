@@ -117,7 +117,7 @@ bool batteryAbsent(double percentage, double voltage, qint64 maxCapacity, qint64
 
 QString fpsBadgeText(double fps)
 {
-    if (!std::isfinite(fps))
+    if (!std::isfinite(fps) || fps <= 0) // no display refresh to follow
         return kDash;
     return printfInt(saturatingCast<long long>(fps));
 }

@@ -13,7 +13,7 @@ Item {
     readonly property var notifier: PrivacyNotifier
     // Current page, 0…2; moved only by the buttons.
     property int step: 0
-    readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software
+    readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
                                   && GraphicsInfo.api !== GraphicsInfo.Unknown
 
     // Asks the presenter to close the sheet.

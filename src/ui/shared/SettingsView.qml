@@ -12,7 +12,7 @@ Item {
 
     readonly property var themeManager: ThemeManager
     readonly property var barSettings: BarModeSettings
-    readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software
+    readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
                                   && GraphicsInfo.api !== GraphicsInfo.Unknown
     // Bumped whenever a pill's flag is written, so the pill chips re-read them.
     property int barRevision: 0

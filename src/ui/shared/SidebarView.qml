@@ -12,7 +12,7 @@ Item {
     // The row under the pointer ("" for none).
     property string hoverTab: ""
     // Glows need the hardware scene graph; the software one gets a plain look.
-    readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software
+    readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
                                   && GraphicsInfo.api !== GraphicsInfo.Unknown
     // USB devices connected now; the ports row shows it as a badge.
     readonly property int usbCount: AppState.usb ? AppState.usb.devices.length : 0
@@ -125,6 +125,17 @@ Item {
             restart()
         }
         onRunningChanged: if (running) clockText.text = SettingsStore.clockText()
+    }
+    // While the system monitor's whole-second snapshots come, the clock steps with them, so
+    // the window changes once a second, in one frame; the timer carries on without them.
+    Connections {
+        target: AppState.system
+        enabled: clockTick.running
+        function onUpdated() {
+            clockText.text = SettingsStore.clockText()
+            clockTick.interval = 1500
+            clockTick.restart()
+        }
     }
 
     component SidebarRow: AbstractButton {

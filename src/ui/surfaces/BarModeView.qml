@@ -26,11 +26,25 @@ Item {
         return t === undefined || t === null ? "" : t
     }
 
+    // The clock steps with the system monitor's whole-second snapshot, so the strip changes
+    // once a second, in one frame; the timer carries it on whenever no snapshot comes.
     Timer {
+        id: clockTimer
         interval: 1000
         repeat: true
         running: true
-        onTriggered: root.clockTick = new Date()
+        onTriggered: {
+            root.clockTick = new Date()
+            interval = 1000
+        }
+    }
+    Connections {
+        target: AppState.system
+        function onUpdated() {
+            root.clockTick = new Date()
+            clockTimer.interval = 1500
+            clockTimer.restart()
+        }
     }
 
     Connections {
@@ -60,20 +74,24 @@ Item {
         color: "white"
     }
     component GlowIcon: Item {
+        id: glowIcon
         property string symbol
         property real pointSize: 18
         property color tint: "white"
         property real glowAlpha: 0.8
         implicitWidth: icon.implicitWidth
         implicitHeight: icon.implicitHeight
-        Glow {
-            visible: root.glows
+        // Made only where it draws: an effect opens an OpenGL context even when hidden.
+        Loader {
+            active: root.glows
             anchors.fill: icon
-            source: icon
-            radius: 6
-            samples: 13
-            color: root.withAlpha(parent.tint, parent.glowAlpha)
-            transparentBorder: true
+            sourceComponent: Glow {
+                source: icon
+                radius: 6
+                samples: 13
+                color: root.withAlpha(glowIcon.tint, glowIcon.glowAlpha)
+                transparentBorder: true
+            }
         }
         SymbolIcon {
             id: icon
@@ -133,6 +151,7 @@ Item {
         }
     }
     component Lamp: Column {
+        id: lamp
         property bool on
         property color tint
         property string symbol
@@ -157,14 +176,16 @@ Item {
                     maxScale: 1.5
                 }
             }
-            RectangularGlow {
-                visible: root.glows && parent.parent.on
+            Loader {
+                active: root.glows && parent.parent.on
                 anchors.centerIn: parent
                 width: 14
                 height: 14
-                glowRadius: 6
-                cornerRadius: 7 + glowRadius
-                color: root.withAlpha(parent.parent.tint, 0.9)
+                sourceComponent: RectangularGlow {
+                    glowRadius: 6
+                    cornerRadius: 7 + glowRadius
+                    color: root.withAlpha(lamp.tint, 0.9)
+                }
             }
             Rectangle {
                 objectName: "lampCore"
@@ -249,14 +270,16 @@ Item {
                         width: 28
                         height: 28
                         anchors.verticalCenter: parent.verticalCenter
-                        Glow {
-                            visible: root.glows
+                        Loader {
+                            active: root.glows
                             anchors.fill: brandMark
-                            source: brandMark
-                            radius: 8
-                            samples: 17
-                            color: root.withAlpha(ThemeManager.accent, 0.7)
-                            transparentBorder: true
+                            sourceComponent: Glow {
+                                source: brandMark
+                                radius: 8
+                                samples: 17
+                                color: root.withAlpha(ThemeManager.accent, 0.7)
+                                transparentBorder: true
+                            }
                         }
                         Image {
                             id: brandMark
@@ -317,7 +340,7 @@ Item {
                 visible: root.shown("fps")
                 readonly property var s: PillText.fps(AppState.fps.currentFPS, AppState.fps.refreshNominalHz)
                 title: "FPS"
-                accent: root.tone(s.role)
+                accent: s.role === "neutral" ? AppPalette.textSecondary : root.tone(s.role)
                 Row {
                     spacing: 10
                     PillRing {

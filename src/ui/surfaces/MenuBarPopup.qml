@@ -29,6 +29,7 @@ Item {
         color: Qt.rgba(1, 1, 1, 0.1)
     }
     component Chip: Rectangle {
+        id: chip
         property string label
         property bool lit
         property color tint
@@ -44,12 +45,15 @@ Item {
                 width: 7
                 height: 7
                 anchors.verticalCenter: parent.verticalCenter
-                RectangularGlow {
-                    visible: root.glows && parent.parent.parent.lit
+                // Made only where it draws: an effect opens an OpenGL context even when hidden.
+                Loader {
+                    active: root.glows && chip.lit
                     anchors.fill: parent
-                    glowRadius: 4
-                    cornerRadius: 3.5 + glowRadius
-                    color: parent.parent.parent.tint
+                    sourceComponent: RectangularGlow {
+                        glowRadius: 4
+                        cornerRadius: 3.5 + glowRadius
+                        color: chip.tint
+                    }
                 }
                 Rectangle {
                     objectName: "chipDot"
@@ -89,12 +93,14 @@ Item {
                 radius: 3
                 color: Qt.rgba(1, 1, 1, 0.08)
             }
-            RectangularGlow {
-                visible: root.glows
+            Loader {
+                active: root.glows
                 anchors.fill: fillBar
-                glowRadius: 4
-                cornerRadius: 3 + glowRadius
-                color: root.withAlpha(bar.tint, 0.6)
+                sourceComponent: RectangularGlow {
+                    glowRadius: 4
+                    cornerRadius: 3 + glowRadius
+                    color: root.withAlpha(bar.tint, 0.6)
+                }
             }
             Rectangle {
                 id: fillBar
@@ -267,14 +273,16 @@ Item {
             Item {
                 implicitWidth: 22
                 implicitHeight: 22
-                Glow {
-                    visible: root.glows
+                Loader {
+                    active: root.glows
                     anchors.fill: brand
-                    source: brand
-                    radius: 6
-                    samples: 13
-                    color: root.withAlpha(ThemeManager.accent, 0.7)
-                    transparentBorder: true
+                    sourceComponent: Glow {
+                        source: brand
+                        radius: 6
+                        samples: 13
+                        color: root.withAlpha(ThemeManager.accent, 0.7)
+                        transparentBorder: true
+                    }
                 }
                 Image {
                     id: brand

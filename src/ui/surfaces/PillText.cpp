@@ -14,6 +14,7 @@ namespace {
 const QString kGood = QStringLiteral("good");
 const QString kWarning = QStringLiteral("warning");
 const QString kCritical = QStringLiteral("critical");
+const QString kNeutral = QStringLiteral("neutral");
 const QString kDash = QStringLiteral("—");
 } // namespace
 
@@ -56,6 +57,13 @@ FpsState PillText::fpsState(double fps, double refreshHz)
         s.ratio = 0;
     s.role = s.ratio > 0.85 ? kGood : s.ratio > 0.5 ? kWarning : kCritical;
     s.centre = wholeText(fps);
+    // No frames counted means no display refresh to follow (no vblank source, or none yet),
+    // not a display at 0 Hz: nothing to alarm about.
+    if (!(fps > 0)) {
+        s.ratio = 0;
+        s.role = kNeutral;
+        s.centre = kDash;
+    }
     s.referenceText = wholeText(reference) + QStringLiteral("Hz");
     return s;
 }

@@ -16,7 +16,7 @@ namespace corvane {
 
 struct FpsState {
     double ratio = 0;     // frames over the reference, capped at 1
-    QString role;
+    QString role;         // "neutral" while there is no reading
     QString centre;       // frames per second, whole
     QString referenceText; // e.g. "60Hz"
 };

@@ -2,6 +2,7 @@
 #include "fakes/FakeHub.h"
 #include "state/AppState.h"
 #include "state/BarModeSettings.h"
+#include "state/Palette.h"
 #include "state/ThemeManager.h"
 #include "support/QmlTestUtil.h"
 
@@ -142,6 +143,21 @@ TEST_F(StripFixture, PrivacyLampsLightWithTheCamera)
     settle();
     EXPECT_EQ(privacy->property("accent").value<QColor>(), ThemeManager::shared()->good());
     EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+}
+
+// Offscreen there is no display refresh to follow: the pill says so plainly, not with a red 0.
+TEST_F(StripFixture, FrameRateWithoutARefreshSourceIsANeutralDash)
+{
+    ASSERT_EQ(hub()->fps()->currentFPS(), 0.0);
+    QQuickItem *fps = item("pill.fps");
+    ASSERT_TRUE(fps);
+    EXPECT_EQ(text(fps, "ringCentre"), QStringLiteral("—"));
+    const QColor accent = fps->property("accent").value<QColor>();
+    EXPECT_EQ(accent, Palette::textSecondary());
+    EXPECT_NE(accent, ThemeManager::shared()->critical());
+    EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+    if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty())
+        window.grabWindow().save(dir + QStringLiteral("/strip-no-refresh.png"));
 }
 
 // ---- Fit on real screen widths, alignment, and readings the machine lacks ----------------
