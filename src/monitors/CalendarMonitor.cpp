@@ -126,7 +126,8 @@ void CalendarMonitor::refresh()
     const double now = m_clock.wallSeconds();
     runOffThread([this, sampler = m_sampler.get(), now] {
         const std::optional<CalendarEvent> next = sampler->nextEvent(now);
-        QMetaObject::invokeMethod(this, [this, next] { publishNext(next); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, next] { applyInBatch(this, [this, next] { publishNext(next); }); }, Qt::QueuedConnection);
     });
 }
 
