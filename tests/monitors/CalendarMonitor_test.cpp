@@ -5,6 +5,8 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -187,6 +189,51 @@ TEST_F(CalendarMonitorTest, RequestErrorIsKeptUntilTheNextRequest)
     m->requestAccess();
     ASSERT_TRUE(err.wait(2000));
     EXPECT_FALSE(m->lastError());
+}
+
+TEST_F(CalendarMonitorTest, RefreshesAskedDuringOneAreMergedIntoOneMore)
+{
+    auto store = std::make_unique<FakeCalendarStore>();
+    store->authorized = true;
+    store->all = {event("standup", 600, 900)};
+    std::atomic<bool> release{false};
+    store->duringQuery = [&](std::stop_token) {
+        while (!release)
+            QThread::msleep(1);
+    };
+    FakeCalendarStore *raw = store.get();
+    auto m = make(std::move(store));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return raw->queries.load() == 1; }, 2000));
+    EXPECT_TRUE(m->refreshRunning());
+    for (int i = 0; i < 5; ++i)
+        m->refresh(); // e.g. timer ticks behind a slow calendar
+    release = true;
+    QSignalSpy updated(m.get(), &CalendarMonitor::updated);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return updated.count() == 2; }, 2000));
+    QTest::qWait(50);
+    EXPECT_EQ(raw->queries.load(), 2);
+    EXPECT_FALSE(m->refreshRunning());
+    EXPECT_EQ(m->nextEvent()->title, "standup");
+}
+
+TEST_F(CalendarMonitorTest, GoingAwayStopsARefreshInsteadOfWaitingForIt)
+{
+    auto store = std::make_unique<FakeCalendarStore>();
+    store->authorized = true;
+    std::atomic<bool> stopped{false};
+    store->duringQuery = [&](std::stop_token stop) {
+        while (!stop.stop_requested())
+            QThread::msleep(1); // a read that would otherwise take minutes
+        stopped = true;
+    };
+    FakeCalendarStore *raw = store.get();
+    auto m = make(std::move(store));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return raw->queries.load() == 1; }, 2000));
+    QElapsedTimer t;
+    t.start();
+    m.reset();
+    EXPECT_LT(t.elapsed(), 500);
+    EXPECT_TRUE(stopped);
 }
 
 TEST(LinuxCalendarStore, FindsEvolutionAndFolderCalendars)
