@@ -198,6 +198,11 @@ INSTANTIATE_TEST_SUITE_P(
                      EV("e3", "SUMMARY:F\r\nDTSTART;TZID=/freeassociation.sourceforge.net/Tzfile/Europe/Bucharest:20260304T100000\r\n"
                               "DURATION:PT1H\r\n"),
                      {"E 2026-03-04T16:00:00Z", "F 2026-03-04T08:00:00Z"}},
+        CalendarCase{"utc_until_ends_a_zoned_series_at_that_instant",
+                     // Thursday 5 March 20:15 in New York is 01:15Z on the 6th: after UNTIL.
+                     EV("u", "SUMMARY:U\r\nDTSTART;TZID=America/New_York:20260226T201500\r\nDURATION:PT1H\r\n"
+                             "RRULE:FREQ=WEEKLY;UNTIL=20260305T235959Z\r\n"),
+                     {}},
         CalendarCase{"windows_zone_id",
                      EV("w", "SUMMARY:W\r\nDTSTART;TZID=W. Europe Standard Time:20260304T100000\r\nDURATION:PT1H\r\n"),
                      {"W 2026-03-04T09:00:00Z"}},

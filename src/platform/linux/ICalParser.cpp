@@ -23,7 +23,7 @@ constexpr int64_t kZoneSlack = 2 * kDay;
 constexpr int64_t kMaxLookBack = 31 * kDay;
 constexpr int64_t kMaxDuration = 100LL * 366 * kDay;
 // One rule may take this many iterator steps (a COUNT rule is walked from its first date).
-constexpr int64_t kMaxStepsPerRule = 100'000;
+constexpr int64_t kMaxStepsPerRule = 50'000;
 
 void quietLibical()
 {
@@ -98,6 +98,36 @@ std::optional<int64_t> utcMsecs(const Zone &zone, icaltimetype wall)
     }
     const QDateTime local(date, time, Qt::LocalTime);
     return local.isValid() ? std::optional<int64_t>(local.toMSecsSinceEpoch()) : std::nullopt;
+}
+
+// The wall time in `zone` of an instant.
+icaltimetype wallFromUtc(const Zone &zone, int64_t ms)
+{
+    QDateTime t;
+    switch (zone.kind) {
+    case Zone::Utc:
+        t = QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc());
+        break;
+    case Zone::Qt:
+        t = QDateTime::fromMSecsSinceEpoch(ms, zone.qt);
+        break;
+    case Zone::Ical: {
+        icaltimetype w = icaltime_from_timet_with_zone(static_cast<time_t>(ms / 1000), 0, zone.ical);
+        w.zone = nullptr;
+        return w;
+    }
+    case Zone::Floating:
+        t = QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime);
+        break;
+    }
+    icaltimetype w = icaltime_null_time();
+    w.year = t.date().year();
+    w.month = t.date().month();
+    w.day = t.date().day();
+    w.hour = t.time().hour();
+    w.minute = t.time().minute();
+    w.second = t.time().second();
+    return w;
 }
 
 // An id Qt knows as a real zone. QTimeZone("Eastern") is "valid" at UTC+0, so ask the list.
@@ -558,8 +588,7 @@ QList<Instance> Expander::expand(const Entry &e, const Base &b, int64_t widenMs)
                 const auto ms = utcMsecs(Zone{Zone::Utc, nullptr, {}}, r.until);
                 if (!ms)
                     continue;
-                // Offsets are within a day: stay inclusive and let the range filter decide.
-                r.until = fromCivil(epochJd + *ms / 1000 + kDay, false);
+                r.until = wallFromUtc(b.start.zone, *ms);
             }
             r.until.zone = nullptr;
             if (civil(r.until) < from)
