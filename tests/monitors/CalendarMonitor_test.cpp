@@ -6,6 +6,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimeZone>
 
@@ -261,6 +263,33 @@ TEST(LinuxCalendarStore, NoCalendarMeansNoAccess)
     EXPECT_FALSE(store->isAuthorized());
     EXPECT_FALSE(store->requestAccess().granted);
     EXPECT_FALSE(store->requestAccess().error.has_value());
+}
+
+TEST(LinuxCalendarStore, ConnectingWithNothingConfiguredOpensTheCalendarApplication)
+{
+    // A machine with Evolution but no calendar yet, and no store running.
+    QTemporaryDir bin;
+    const QString marker = bin.path() + "/launched";
+    QFile script(bin.path() + "/evolution");
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(("#!/bin/sh\necho \"$@\" > " + marker + "\n").toUtf8());
+    script.close();
+    script.setPermissions(QFile::ExeOwner | QFile::ReadOwner | QFile::WriteOwner);
+    const QByteArray path = qgetenv("PATH"), bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("PATH", bin.path().toUtf8());
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+
+    auto store = makeLinuxCalendarStore();
+    const CalendarAccess access = store->requestAccess();
+    qputenv("PATH", path);
+    if (!bus.isEmpty())
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
+
+    EXPECT_FALSE(access.granted);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(marker); }, 3000));
+    QFile out(marker);
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    EXPECT_EQ(out.readAll().trimmed(), "--component=calendar");
 }
 
 TEST(CalendarMonitorShared, RunsWithoutCalendarsOnThisMachine)
