@@ -314,6 +314,20 @@ TEST_F(BoundedWork, RulesWhosePartsNeverAgree)
     expectQuick();
 }
 
+TEST_F(BoundedWork, ZoneWhoseChangesNeverHappenIsReadByName)
+{
+    // libical would search this zone's change until the year 2582, minute by minute.
+    const auto evs = ical::occurrences(
+        calendar("BEGIN:VTIMEZONE\r\nTZID:Europe/Bucharest\r\nBEGIN:STANDARD\r\nDTSTART:20000101T030000\r\n"
+                 "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0000\r\nRRULE:FREQ=MINUTELY;BYMONTH=2;BYMONTHDAY=31\r\n"
+                 "END:STANDARD\r\nEND:VTIMEZONE\r\n"
+                 EV("a", "SUMMARY:A\r\nDTSTART;TZID=Europe/Bucharest:20260303T100000\r\nDURATION:PT1H\r\n")),
+        kFrom, kTo);
+    ASSERT_EQ(evs.size(), 1);
+    EXPECT_EQ(utc(evs[0].startDate), "2026-03-03T08:00:00Z");
+    expectQuick();
+}
+
 TEST_F(BoundedWork, OldMonthlySeriesInAFarWindowStartsNearTheWindow)
 {
     const QDateTime from(QDate(2050, 3, 1), QTime(0, 0), QTimeZone::utc());

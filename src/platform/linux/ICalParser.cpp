@@ -141,6 +141,8 @@ std::optional<QTimeZone> ianaZone(const QByteArray &id)
     return z;
 }
 
+bool zoneRulesAreYearly(icalcomponent *calendar, const QByteArray &tzid);
+
 class ZoneResolver {
 public:
     Zone resolve(icalcomponent *calendar, const char *tzidText)
@@ -163,7 +165,8 @@ private:
         Zone z;
         // The file's own definition comes first: Outlook's "Canberra, Melbourne, Sydney",
         // "custom_America/New_York" and the like only make sense through it.
-        if (calendar && icalcomponent_isa(calendar) == ICAL_VCALENDAR_COMPONENT) {
+        if (calendar && icalcomponent_isa(calendar) == ICAL_VCALENDAR_COMPONENT
+            && zoneRulesAreYearly(calendar, tzid)) {
             if (icaltimezone *tz = icalcomponent_get_timezone(calendar, tzid.constData())) {
                 z.kind = Zone::Ical;
                 z.ical = tz;
@@ -401,6 +404,36 @@ bool mayMatch(const icalrecurrencetype &r, const icaltimetype &first, int64_t fr
             return true;
     }
     return false;
+}
+
+// A zone's changes are yearly. libical expands any other rule while converting a time, where
+// a rule that never matches (FREQ=MINUTELY;BYMONTH=2;BYMONTHDAY=31) costs minutes; such a
+// definition is not used and the id is read by name instead.
+bool zoneRulesAreYearly(icalcomponent *calendar, const QByteArray &tzid)
+{
+    for (icalcomponent *tz = icalcomponent_get_first_component(calendar, ICAL_VTIMEZONE_COMPONENT); tz;
+         tz = icalcomponent_get_next_component(calendar, ICAL_VTIMEZONE_COMPONENT)) {
+        icalproperty *idProp = icalcomponent_get_first_property(tz, ICAL_TZID_PROPERTY);
+        const char *id = idProp ? icalproperty_get_tzid(idProp) : nullptr;
+        if (!id || tzid != id)
+            continue;
+        for (icalcomponent *part = icalcomponent_get_first_component(tz, ICAL_ANY_COMPONENT); part;
+             part = icalcomponent_get_next_component(tz, ICAL_ANY_COMPONENT)) {
+            icalproperty *start = icalcomponent_get_first_property(part, ICAL_DTSTART_PROPERTY);
+            for (icalproperty *p = icalcomponent_get_first_property(part, ICAL_RRULE_PROPERTY); p;
+                 p = icalcomponent_get_next_property(part, ICAL_RRULE_PROPERTY)) {
+                const icalrecurrencetype r = icalproperty_get_rrule(p);
+                if (r.freq != ICAL_YEARLY_RECURRENCE || !start)
+                    return false;
+                const icaltimetype first = icalproperty_get_dtstart(start);
+                Budget budget;
+                if (!validWall(first) || !mayMatch(r, first, civil(first), civil(first) + 8 * 366 * kDay, budget))
+                    return false;
+            }
+        }
+        return true;
+    }
+    return true; // not defined here: nothing to check
 }
 
 // ---- expansion ----
