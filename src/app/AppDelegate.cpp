@@ -63,6 +63,8 @@ void AppDelegate::setMainWindowVisible(bool visible)
 bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
 {
     auto *w = qobject_cast<QWindow *>(watched);
+    if (w && w == m_barWindow && event->type() == QEvent::MouseButtonPress && !w->isActive())
+        m_ws->activate(w);
     if (w && w == m_mainWindow) {
         switch (event->type()) {
         case QEvent::Expose:
@@ -71,6 +73,7 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
             break;
         case QEvent::Hide:
         case QEvent::Close:
+            m_savedGeometry = w->geometry();
             setMainWindowVisible(false);
             break;
         default:
@@ -100,12 +103,14 @@ QQuickWindow *AppDelegate::createBarPanel(const QRect &rect)
         delete obj;
         return nullptr;
     }
-    win->setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus
-                  | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint);
+    // Not activated when it appears, but it takes focus when clicked, so the "Widget"
+    // shortcuts reach it while the main window is hidden.
+    win->setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint);
     win->setColor(Qt::transparent);
     win->setGeometry(rect);
     win->create();
     m_ws->makeBarPanel(win);
+    win->installEventFilter(this);
     return win;
 }
 
@@ -120,14 +125,21 @@ void AppDelegate::enterBarMode()
     if (!panel)
         return;
     panel->show();
-    panel->raise();
+    // Made key as it appears, so the "Widget" shortcuts keep working with the window hidden.
+    m_ws->activate(panel);
     delete m_barWindow; // toggleBarMode never lets a second panel in
     m_barWindow = panel;
-    if (m_mainWindow)
-        m_mainWindow->hide();
-    emit barModeActiveChanged();
+    if (FPSMonitor *fps = m_state->fps())
+        fps->attachWindow(panel); // the frame rate of the display that shows the strip
+    // The strip counts as shown before the window's hide is seen, so the samplers run on.
     m_state->barModeVisible = true;
     m_state->updateVisibility();
+    if (m_mainWindow) {
+        if (m_mainWindow->isVisible())
+            m_savedGeometry = m_mainWindow->geometry();
+        m_mainWindow->hide();
+    }
+    emit barModeActiveChanged();
 }
 
 void AppDelegate::exitBarMode()
@@ -139,11 +151,26 @@ void AppDelegate::exitBarMode()
         emit barModeActiveChanged();
     }
     if (m_mainWindow) {
-        m_mainWindow->show();
-        m_ws->activate(m_mainWindow);
+        showMainWindow();
+        // Counted as shown until its exposure says otherwise, so leaving the strip does
+        // not pause the samplers for the moment in between.
+        m_state->mainWindowVisible = true;
+        if (FPSMonitor *fps = m_state->fps())
+            fps->attachWindow(qobject_cast<QQuickWindow *>(m_mainWindow.data()));
     }
     m_state->barModeVisible = false;
     m_state->updateVisibility();
+}
+
+void AppDelegate::showMainWindow()
+{
+    // A window mapped again is placed anew by the window manager: put it back where it was.
+    if (m_savedGeometry.isValid())
+        m_mainWindow->setGeometry(m_savedGeometry);
+    m_mainWindow->show();
+    if (m_savedGeometry.isValid() && m_mainWindow->geometry() != m_savedGeometry)
+        m_mainWindow->setGeometry(m_savedGeometry);
+    m_ws->activate(m_mainWindow);
 }
 
 void AppDelegate::toggleBarMode()
@@ -159,6 +186,8 @@ void AppDelegate::toggleDesktopMode()
     if (!m_mainWindow)
         return;
     m_desktopMode = !m_desktopMode;
+    // Changing the frame re-maps the window on some window managers; it keeps its place.
+    const QRect geometry = m_mainWindow->geometry();
     if (m_desktopMode) {
         m_mainWindow->setFlags((m_normalFlags & ~Qt::WindowStaysOnTopHint) | Qt::FramelessWindowHint
                                | Qt::WindowStaysOnBottomHint | Qt::NoDropShadowWindowHint);
@@ -166,6 +195,10 @@ void AppDelegate::toggleDesktopMode()
         m_mainWindow->setFlags(m_normalFlags);
     }
     m_ws->setDesktopPinned(m_mainWindow, m_desktopMode);
+    if (m_mainWindow->isVisible()) {
+        m_mainWindow->setGeometry(geometry);
+        m_savedGeometry = geometry;
+    }
     emit desktopModeChanged();
 }
 
@@ -174,8 +207,9 @@ void AppDelegate::bringToFront()
     // A closed main window is only hidden here, so it can always come back.
     if (m_mainWindow) {
         if (!m_mainWindow->isVisible())
-            m_mainWindow->show();
-        m_ws->activate(m_mainWindow);
+            showMainWindow();
+        else
+            m_ws->activate(m_mainWindow);
     }
 }
 

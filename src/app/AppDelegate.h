@@ -73,6 +73,7 @@ protected:
 
 private:
     void setMainWindowVisible(bool visible);
+    void showMainWindow();
     QQuickWindow *createBarPanel(const QRect &rect);
 
     AppState *m_state;
@@ -81,6 +82,8 @@ private:
     QPointer<QWindow> m_mainWindow;
     QPointer<QQuickWindow> m_barWindow;
     bool m_desktopMode = false;
+    // Where the main window was last seen, so it comes back there after being hidden.
+    QRect m_savedGeometry;
     Qt::WindowFlags m_normalFlags;
 };
 

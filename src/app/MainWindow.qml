@@ -30,7 +30,19 @@ Window {
         onActivated: AppDelegate.bringToFront()
     }
 
-    RootView {
+    // The window moves by dragging its background: the one way to move it without a
+    // title bar (desktop mode). Controls above take their own presses.
+    MouseArea {
+        objectName: "windowDragArea"
         anchors.fill: parent
+        onPressed: (mouse) => { if (!root.startSystemMove()) mouse.accepted = false }
+    }
+
+    // Built only while shown: a hidden window keeps no scene (the tab and settings live in
+    // the app's state, the position with the window).
+    Loader {
+        anchors.fill: parent
+        active: root.visible
+        sourceComponent: RootView {}
     }
 }

@@ -1,14 +1,17 @@
 #include "app/MenuBarExtra.h"
+#include "app/HiddenRelease.h"
 
 #include "common/Log.h"
 #include "common/Numbers.h"
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
 #include <QQmlComponent>
+#include <QTimer>
 #include <QQmlEngine>
 #include <QQuickWindow>
 #include <QScreen>
@@ -33,6 +36,9 @@ MenuBarExtra::MenuBarExtra(AppState *state, AppDelegate *delegate, QQmlEngine *e
     add(QStringLiteral("Comută Modul Desktop (lipit de wallpaper)"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D),
         &AppDelegate::toggleDesktopMode);
     add(QStringLiteral("Adu în Față"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), &AppDelegate::bringToFront);
+    // Without a way out here, a user whose popup cannot open has none.
+    m_menu->addSeparator();
+    connect(m_menu->addAction(QStringLiteral("Ieșire")), &QAction::triggered, m_delegate, &AppDelegate::quit);
     m_tray->setContextMenu(m_menu);
 
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
@@ -60,36 +66,53 @@ QString MenuBarExtra::labelText(double cpuTemp)
     return printfInt(*whole) + QStringLiteral("°");
 }
 
+QImage MenuBarExtra::brandMark(int side)
+{
+    QImageReader reader(QStringLiteral(":/images/VexelMark.svg"));
+    reader.setScaledSize(QSize(side, side));
+    QImage img = reader.read();
+    return img.isNull() ? img : img.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
 QIcon MenuBarExtra::menuBarIcon(double cpuTemp)
 {
     const QString text = labelText(cpuTemp);
     QIcon icon;
     for (int side : {16, 22, 32, 48, 64}) {
-        QPixmap pm(side, side);
+        QImage pm(side, side, QImage::Format_ARGB32_Premultiplied);
         pm.fill(Qt::transparent);
         QPainter p(&pm);
         p.setRenderHint(QPainter::Antialiasing);
-        const qreal s = side;
-        // The brand mark: a stylised V.
-        QPainterPath mark;
-        mark.moveTo(s * 0.12, s * 0.18);
-        mark.lineTo(s * 0.5, s * 0.86);
-        mark.lineTo(s * 0.88, s * 0.18);
-        mark.lineTo(s * 0.68, s * 0.18);
-        mark.lineTo(s * 0.5, s * 0.52);
-        mark.lineTo(s * 0.32, s * 0.18);
-        mark.closeSubpath();
-        p.fillPath(mark, QColor(255, 255, 255, text.isEmpty() ? 255 : 70));
+        // The white mark over a dark outline of itself reads on light and dark panels.
+        const int pad = qMax(1, side / 16);
+        const QImage mark = brandMark(side - 2 * pad);
+        if (!mark.isNull()) {
+            QImage outline = mark;
+            QPainter o(&outline);
+            o.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            o.fillRect(outline.rect(), QColor(16, 18, 26, 235));
+            o.end();
+            for (int dx = -pad; dx <= pad; ++dx)
+                for (int dy = -pad; dy <= pad; ++dy)
+                    if (dx || dy)
+                        p.drawImage(pad + dx, pad + dy, outline);
+            p.drawImage(pad, pad, mark);
+        }
         if (!text.isEmpty()) {
+            // The temperature on a dark tag across the lower half, the mark still visible above.
             QFont f(QStringLiteral("DejaVu Sans Mono"));
             f.setBold(true);
-            f.setPixelSize(qMax(6, int(s * (text.size() > 3 ? 0.34 : 0.44))));
+            f.setPixelSize(qMax(6, int(side * (text.size() > 3 ? 0.36 : 0.46))));
             p.setFont(f);
+            const QRectF tag(0, side * 0.5, side, side * 0.5);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(16, 18, 26, 225));
+            p.drawRoundedRect(tag, side * 0.12, side * 0.12);
             p.setPen(Qt::white);
-            p.drawText(QRectF(0, 0, s, s), Qt::AlignCenter, text);
+            p.drawText(tag, Qt::AlignCenter, text);
         }
         p.end();
-        icon.addPixmap(pm);
+        icon.addPixmap(QPixmap::fromImage(pm));
     }
     return icon;
 }
@@ -144,6 +167,12 @@ void MenuBarExtra::popupVisibilityChanged(bool visible)
 {
     m_state->menuPopupVisible = visible;
     m_state->updateVisibility();
+    if (!visible && m_popup) {
+        // Built again on the next click: a closed popup keeps no scene.
+        m_popup->deleteLater();
+        m_popup = nullptr;
+        QTimer::singleShot(500, this, &trimFreedMemory);
+    }
 }
 
 } // namespace corvane

@@ -24,6 +24,9 @@ public:
     static QString labelText(double cpuTemp);
     // The icon with the label drawn into it.
     static QIcon menuBarIcon(double cpuTemp);
+    // The brand mark, white on transparent, `side` pixels square; null if the asset is missing.
+    static QImage brandMark(int side);
+    QMenu *contextMenu() const { return m_menu; }
 
     void setCpuTemp(double celsius);
     bool isAvailable() const;

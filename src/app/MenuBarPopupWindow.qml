@@ -14,6 +14,11 @@ Window {
 
     onActiveChanged: if (!active && visible) popup.hide()
 
+    Shortcut {
+        sequence: "Escape"
+        onActivated: popup.hide()
+    }
+
     MenuBarPopup {
         id: content
         anchors.fill: parent

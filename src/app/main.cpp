@@ -1,6 +1,8 @@
 #include "app/AppDelegate.h"
 #include "app/GraphicsChoice.h"
+#include "app/HiddenRelease.h"
 #include "app/MenuBarExtra.h"
+#include "monitors/Publish.h"
 #include "notify/BatteryHistory.h"
 #include "notify/PrivacyNotifier.h"
 #include "notify/ThresholdNotifier.h"
@@ -10,16 +12,26 @@
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
+#include <QThreadPool>
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
+
+#include <malloc.h>
 
 Q_IMPORT_QML_PLUGIN(CorvanePlugin)
 
 int main(int argc, char *argv[])
 {
+    // A dozen sampler threads that each allocate a snapshot a second would otherwise get an
+    // allocator arena each, every one holding its own free pages.
+    mallopt(M_ARENA_MAX, 2);
     if (corvane::preferSoftwareSceneGraph())
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     QApplication app(argc, argv);
+    // Qt's raster painting splits a fill taller than a few dozen lines across the global
+    // thread pool, one thread per core: every small repaint of a sparkline would wake them
+    // all. Nothing else here uses that pool; one helper thread is plenty for our sizes.
+    QThreadPool::globalInstance()->setMaxThreadCount(1);
     QApplication::setOrganizationName(QStringLiteral("Corvane"));
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     // No display name: Qt would append it to every window title.
@@ -29,6 +41,9 @@ int main(int argc, char *argv[])
     {
         // The hub and its sampler threads live inside this scope, so they go before the
         // application object.
+        // The monitors' publications of one second reach the screens together.
+        corvane::PublicationBatch batch;
+        batch.install();
         corvane::AppState state(nullptr);
         QQmlApplicationEngine engine;
         engine.addImportPath(QStringLiteral("qrc:/")); // the module's qmldir is at qrc:/Corvane
@@ -43,6 +58,7 @@ int main(int argc, char *argv[])
             return 1;
         if (auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first())) {
             delegate.attachMainWindow(window);
+            corvane::releaseWhileHidden(window);
             state.fps()->attachWindow(window); // frames are counted on the main window
         }
 

@@ -115,6 +115,7 @@ BatteryMonitor::Fields BatteryMonitor::refreshed(Fields f, const Snapshot &s)
 void BatteryMonitor::publish(const Snapshot &s)
 {
     Fields n = refreshed(m_f, s);
+    const bool hadBattery = hasBattery();
     ChangeSet c;
     using B = BatteryMonitor;
     c.set(this, m_f.percentage, n.percentage, &B::percentageChanged);
@@ -134,6 +135,8 @@ void BatteryMonitor::publish(const Snapshot &s)
     c.set(this, m_f.adapterCurrentA, n.adapterCurrentA, &B::adapterCurrentAChanged);
     c.set(this, m_f.adapterDeliveringWatts, n.adapterDeliveringWatts, &B::adapterDeliveringWattsChanged);
     c.set(this, m_f.chargingPowerW, n.chargingPowerW, &B::chargingPowerWChanged);
+    bool has = hadBattery;
+    c.set(this, has, hasBattery(), &B::hasBatteryChanged);
     c.emitAll();
     emit updated();
 }

@@ -51,6 +51,7 @@ class BatteryMonitor : public QObject {
     Q_PROPERTY(double adapterCurrentA READ adapterCurrentA NOTIFY adapterCurrentAChanged)
     Q_PROPERTY(double adapterDeliveringWatts READ adapterDeliveringWatts NOTIFY adapterDeliveringWattsChanged)
     Q_PROPERTY(double chargingPowerW READ chargingPowerW NOTIFY chargingPowerWChanged)
+    Q_PROPERTY(bool hasBattery READ hasBattery NOTIFY hasBatteryChanged)
 public:
     using Snapshot = BatteryReadings;
 
@@ -101,6 +102,13 @@ public:
     double adapterCurrentA() const { return m_f.adapterCurrentA; }
     double adapterDeliveringWatts() const { return m_f.adapterDeliveringWatts; }
     double chargingPowerW() const { return m_f.chargingPowerW; }
+    // A machine without a battery reports no charge, no voltage and no capacities (the
+    // initial values); a flat battery still has a voltage or capacities.
+    static bool batteryPresent(double percentage, double voltage, qint64 maxCapacity, qint64 designCapacity)
+    {
+        return percentage > 0 || voltage > 0 || maxCapacity > 0 || designCapacity > 0;
+    }
+    bool hasBattery() const { return batteryPresent(m_f.percentage, m_f.voltage, m_f.maxCapacity, m_f.designCapacity); }
     QVariant adapterNameVariant() const { return m_f.adapterName ? QVariant(*m_f.adapterName) : QVariant(); }
     QVariant adapterFamilyVariant() const { return m_f.adapterFamily ? QVariant(*m_f.adapterFamily) : QVariant(); }
 
@@ -133,6 +141,7 @@ signals:
     void adapterCurrentAChanged();
     void adapterDeliveringWattsChanged();
     void chargingPowerWChanged();
+    void hasBatteryChanged();
 
 private:
     std::unique_ptr<BatterySampler> m_sampler;

@@ -4,22 +4,26 @@
 #include <QGuiApplication>
 #include <QQuickWindow>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace corvane {
 
 FPSMonitor::FPSMonitor(QObject *parent)
     : FPSMonitor(
           [this]() -> std::unique_ptr<DisplayLink> {
-              QQuickWindow *w = m_window;
+              QQuickWindow *w = m_window && m_window->isVisible() ? m_window.data() : nullptr;
               if (!w) {
                   for (QWindow *top : QGuiApplication::topLevelWindows())
-                      if (auto *q = qobject_cast<QQuickWindow *>(top)) {
+                      if (auto *q = qobject_cast<QQuickWindow *>(top); q && q->isVisible()) {
                           w = q;
                           break;
                       }
               }
-              return makeWindowDisplayLink(w);
+              if (!w)
+                  w = m_window;
+              return makeVblankDisplayLink(w);
           },
           Clock::system(), true, parent)
 {
@@ -74,6 +78,7 @@ void FPSMonitor::startLink()
         if (assignChanged(m_refreshNominalHz, *hz))
             emit refreshNominalHzChanged();
     m_link->start(m_frames.frameCallback());
+    m_lastRefreshCount = m_link->refreshCount();
     m_frames.restartInterval();
     m_scheduler->start();
 }
@@ -81,9 +86,14 @@ void FPSMonitor::startLink()
 void FPSMonitor::stopLink()
 {
     if (m_link) {
+        // As with callbacks, refreshes up to the stop count in the next publication.
+        if (m_lastRefreshCount)
+            if (const auto count = m_link->refreshCount(); count && *count >= *m_lastRefreshCount)
+                m_frames.add(static_cast<qint64>(std::min<uint64_t>(*count - *m_lastRefreshCount, INT64_MAX)));
         m_link->stop();
         m_link.reset();
     }
+    m_lastRefreshCount.reset();
 }
 
 std::function<void()> FrameCounter::frameCallback() const
@@ -92,6 +102,12 @@ std::function<void()> FrameCounter::frameCallback() const
         std::lock_guard lock(tally->lock);
         ++tally->count;
     };
+}
+
+void FrameCounter::add(qint64 frames)
+{
+    std::lock_guard lock(m_tally->lock);
+    m_tally->count += frames;
 }
 
 std::optional<double> FrameCounter::sample()
@@ -112,6 +128,21 @@ std::optional<double> FrameCounter::sample()
 
 void FPSMonitor::publish()
 {
+    if (m_link) {
+        const auto count = m_link->refreshCount();
+        if (!count && m_lastRefreshCount) {
+            // A counting link missed this reading: keep the figure and let the next reading
+            // cover both intervals rather than publish a second without frames.
+            emit updated();
+            return;
+        }
+        if (count) {
+            // A counter that went back (another output took the window over) starts afresh.
+            if (m_lastRefreshCount && *count >= *m_lastRefreshCount)
+                m_frames.add(static_cast<qint64>(std::min<uint64_t>(*count - *m_lastRefreshCount, INT64_MAX)));
+            m_lastRefreshCount = count;
+        }
+    }
     if (const auto fps = m_frames.sample(); fps && assignChanged(m_currentFPS, *fps))
         emit currentFPSChanged();
     emit updated();

@@ -1,6 +1,6 @@
 #pragma once
-// Frames per second counted on a display link (a window's frame swaps), published once a
-// second, with the followed display's nominal refresh rate.
+// Frames per second counted on a display link (the display's vertical refresh), published
+// once a second, with the followed display's nominal refresh rate.
 #include "monitors/SamplerScheduler.h"
 #include "platform/DisplayLink.h"
 
@@ -25,6 +25,8 @@ public:
     std::function<void()> frameCallback() const;
     // Starts the next interval now (frames counted so far are kept).
     void restartInterval() { m_lastSampleNs = m_clock.monotonicNs(); }
+    // Frames a counting link reports in one go.
+    void add(qint64 frames);
     // The frames since the last call over the time since then; nullopt when no time elapsed.
     std::optional<double> sample();
 
@@ -48,7 +50,8 @@ class FPSMonitor : public QObject {
 public:
     using LinkFactory = std::function<std::unique_ptr<DisplayLink>()>;
 
-    // Follows the attached window, or else the application's first Qt Quick window.
+    // Follows the display that shows the attached window, or else the application's first
+    // visible Qt Quick window (the strip in Bar Mode, where the main window is hidden).
     explicit FPSMonitor(QObject *parent = nullptr);
     FPSMonitor(LinkFactory linkFactory, const Clock &clock, bool autoStart, QObject *parent = nullptr);
     ~FPSMonitor() override;
@@ -86,6 +89,8 @@ private:
     double m_refreshNominalHz = 0;
     std::unique_ptr<DisplayLink> m_link;
     FrameCounter m_frames;
+    // The counting link's count at the last reading.
+    std::optional<uint64_t> m_lastRefreshCount;
     bool m_wanted = false;
     QPointer<QQuickWindow> m_window;
     std::unique_ptr<SamplerScheduler> m_scheduler;

@@ -2,7 +2,11 @@
 // Applying a snapshot on the main thread: a field's signal fires only when its value changed.
 // Call these for every field first and emit updated() last, so a listener of any signal
 // reads the whole tick's values.
+#include "platform/Clock.h"
+
 #include <QObject>
+#include <QPointer>
+#include <QTimer>
 
 #include <cmath>
 #include <functional>
@@ -54,13 +58,64 @@ private:
     std::vector<std::function<void()>> m_pending;
 };
 
+// Gathers the publications of the monitors on the main thread and applies them together
+// just after each whole second of the wall clock, so a visible surface repaints once a
+// second rather than once per monitor. The samplers tick on the whole second and finish
+// their reads within the settle time; a later one joins the next second's batch.
+// Main thread only. While one is installed as current(), handOver() goes through it.
+class PublicationBatch {
+public:
+    explicit PublicationBatch(const Clock &clock = Clock::system(), double settleSeconds = 0.25);
+    ~PublicationBatch();
+    PublicationBatch(const PublicationBatch &) = delete;
+    PublicationBatch &operator=(const PublicationBatch &) = delete;
+
+    // Queues `apply` for the next flush; skipped if `owner` is destroyed before then.
+    void add(QObject *owner, std::function<void()> apply);
+    // Applies everything queued, in the order it arrived. What an apply queues waits for
+    // the next flush.
+    void flush();
+    std::size_t pending() const { return m_pending.size(); }
+    // Flushes that applied something, since construction.
+    quint64 flushCount() const { return m_flushes; }
+
+    // Seconds from wall time `now` to the next flush point: a whole second plus `settle`.
+    static double delayToFlush(double now, double settle);
+
+    // The batch handOver() uses; none means publications apply at once.
+    static PublicationBatch *current();
+    // Makes this batch current until it is destroyed.
+    void install();
+
+private:
+    void armTimer();
+    struct Entry {
+        QPointer<QObject> owner;
+        std::function<void()> apply;
+    };
+    const Clock &m_clock;
+    double m_settle;
+    std::vector<Entry> m_pending;
+    QTimer m_timer;
+    quint64 m_flushes = 0;
+    std::optional<double> m_lastFlush; // wall seconds
+};
+
 // Hands a snapshot made on a sampler or listener thread to the monitor's thread, where
-// publish() applies it. Dropped if the monitor is gone by then.
+// publish() applies it, with the rest of its second's batch when a batch is installed.
+// Dropped if the monitor is gone by then.
 template <class Monitor, class Snapshot>
 void handOver(Monitor *monitor, Snapshot snapshot)
 {
     QMetaObject::invokeMethod(
-        monitor, [monitor, s = std::move(snapshot)] { monitor->publish(s); }, Qt::QueuedConnection);
+        monitor,
+        [monitor, s = std::move(snapshot)]() mutable {
+            if (PublicationBatch *batch = PublicationBatch::current())
+                batch->add(monitor, [monitor, s = std::move(s)] { monitor->publish(s); });
+            else
+                monitor->publish(s);
+        },
+        Qt::QueuedConnection);
 }
 
 template <class T>

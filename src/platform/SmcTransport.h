@@ -7,8 +7,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace corvane {
@@ -89,7 +91,14 @@ public:
 std::unique_ptr<SmcTransport> makeLinuxSmcTransport(const QString &sysRoot = QStringLiteral("/sys"));
 // The backends themselves, each on its own folder.
 std::unique_ptr<SmcTransport> makeAppleSmcTransport(const QString &applesmcDir);
-// `sysRoot` is the sysfs root: hwmon chips, their devices and the thermal zones below it.
-std::unique_ptr<SmcTransport> makeHwmonSmcTransport(const QString &sysRoot);
+// The temperature in °C of a GPU that has no hwmon chip (NVIDIA's own driver), by its PCI
+// address ("0000:01:00.0"); nullopt when it cannot be read.
+using GpuTemperatureReader = std::function<std::optional<double>(const std::string &pciAddress)>;
+// `sysRoot` is the sysfs root: hwmon chips, their devices and the thermal zones below it, and
+// the PCI devices whose GPU temperature `nvidia` reads (never while the GPU is runtime-suspended,
+// so reading never wakes it).
+std::unique_ptr<SmcTransport> makeHwmonSmcTransport(const QString &sysRoot, GpuTemperatureReader nvidia = {});
+// NVML's GPU temperature, the library loaded on first use; nullopt on machines without it.
+GpuTemperatureReader makeNvmlTemperatureReader();
 
 } // namespace corvane

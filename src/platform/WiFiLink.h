@@ -50,11 +50,17 @@ public:
     virtual std::optional<WiFiInterfaceReading> currentInterface() = 0;
     // Any thread.
     virtual int locationAuthorizationStatus() const = 0;
+    // Changes whenever what the link knows may have changed (a network daemon's change
+    // signals), so a reader can keep its last answer until then. Constant for links that
+    // announce nothing. Any thread.
+    virtual uint64_t changeGeneration() const { return 0; }
 };
 
 // NetworkManager on `bus` (the system bus when none is given, connected on first use so the
 // GUI thread never waits for it) for the link, <procRoot>/net/wireless for signal and noise in
 // dBm. Each D-Bus call waits at most `timeoutMs`. Linux has no location permission: always granted.
+// Each reading also listens to the Wi-Fi devices and their access points it found: their
+// change signals (and NetworkManager starting or stopping) advance changeGeneration().
 std::unique_ptr<WiFiLink> makeNetworkManagerWiFiLink(std::optional<QDBusConnection> bus = std::nullopt,
                                                      const QString &procRoot = QStringLiteral("/proc"),
                                                      int timeoutMs = 500);
@@ -62,6 +68,7 @@ std::unique_ptr<WiFiLink> makeNetworkManagerWiFiLink(std::optional<QDBusConnecti
 class Nl80211;
 // The link from nl80211 (any network daemon); `networkManager` adds the security only, and
 // stands in for the whole reading where nl80211 cannot be reached. Either may be null.
+// NetworkManager is asked again only when the access point changes or it announces a change.
 std::unique_ptr<WiFiLink> makeNl80211WiFiLink(std::unique_ptr<Nl80211> nl, std::unique_ptr<WiFiLink> networkManager);
 // The machine's own: the kernel's nl80211 with NetworkManager on the system bus.
 std::unique_ptr<WiFiLink> makeLinuxWiFiLink();

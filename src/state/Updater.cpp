@@ -111,14 +111,20 @@ void AppcastController::finished(QNetworkReply *reply)
 {
     reply->deleteLater();
     m_busy = false;
+    // A failed check is told to the user the same way as a finished one, then logged.
+    auto failed = [this](const QString &why) {
+        m_presenter(QStringLiteral("Verificarea a eșuat"),
+                    QStringLiteral("Nu s-a putut verifica dacă există o versiune nouă.\n%1").arg(why));
+        m_delegate->didAbortWithError(why);
+    };
     if (reply->error() != QNetworkReply::NoError) {
-        m_delegate->didAbortWithError(reply->errorString());
+        failed(reply->errorString());
     } else {
         QString err;
         const auto item = newestAppcastItem(reply->readAll(), &err);
         const QString current = QCoreApplication::applicationVersion();
         if (!item) {
-            m_delegate->didAbortWithError(err.isEmpty() ? QStringLiteral("feed without versions") : err);
+            failed(err.isEmpty() ? QStringLiteral("feed without versions") : err);
         } else if (compareVersions(item->version, current) > 0) {
             m_presenter(QStringLiteral("Actualizare disponibilă"),
                         QStringLiteral("Versiunea %1 este disponibilă (ai %2).\n%3")

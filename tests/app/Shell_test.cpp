@@ -10,6 +10,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QQuickWindow>
+#include <QMenu>
+#include <QRegularExpression>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "fakes/FakeHub.h"
@@ -94,7 +97,8 @@ TEST_F(ShellFixture, BarModeHidesTheWindowAndComesBack)
     ASSERT_TRUE(delegate.barWindow());
     EXPECT_TRUE(delegate.barWindow()->isVisible());
     EXPECT_TRUE(delegate.barWindow()->flags() & Qt::FramelessWindowHint);
-    EXPECT_TRUE(delegate.barWindow()->flags() & Qt::WindowDoesNotAcceptFocus);
+    // It must be able to take focus when clicked, or the shortcuts cannot reach it.
+    EXPECT_FALSE(delegate.barWindow()->flags() & Qt::WindowDoesNotAcceptFocus);
     EXPECT_FALSE(main.isVisible());
     EXPECT_TRUE(state.barModeVisible);
     EXPECT_TRUE(ws->calls.contains("panel"));
@@ -121,6 +125,50 @@ TEST_F(ShellFixture, DesktopModeSurvivesBarMode)
     EXPECT_EQ(ws->calls.filter(QRegularExpression("pin")), (QStringList{"pin", "unpin"}));
 }
 
+TEST_F(ShellFixture, BarModeInAndOutNeverPausesTheSamplers)
+{
+    QSignalSpy paused(&state, &AppState::visualsPausedChanged);
+    for (int i = 0; i < 2; ++i) {
+        delegate.toggleBarMode();
+        QCoreApplication::processEvents();
+        delegate.toggleBarMode();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(paused.count(), 0);
+    EXPECT_FALSE(state.visualsPaused());
+}
+
+TEST_F(ShellFixture, WindowComesBackWhereItWas)
+{
+    main.setGeometry(QRect(210, 140, 500, 320));
+    delegate.enterBarMode();
+    main.setGeometry(QRect(0, 0, 500, 320)); // what a manager's fresh placement would do
+    delegate.exitBarMode();
+    EXPECT_EQ(main.geometry(), QRect(210, 140, 500, 320));
+
+    delegate.toggleDesktopMode();
+    EXPECT_EQ(main.geometry(), QRect(210, 140, 500, 320));
+    delegate.toggleDesktopMode();
+    EXPECT_EQ(main.geometry(), QRect(210, 140, 500, 320));
+
+    main.setGeometry(QRect(300, 200, 500, 320));
+    main.close();
+    main.setGeometry(QRect(0, 0, 500, 320));
+    delegate.bringToFront();
+    EXPECT_EQ(main.geometry(), QRect(300, 200, 500, 320));
+}
+
+TEST_F(ShellFixture, ClickOnTheStripActivatesIt)
+{
+    delegate.enterBarMode();
+    QQuickWindow *strip = qobject_cast<QQuickWindow *>(delegate.barWindow());
+    ASSERT_TRUE(strip);
+    ws->calls.clear();
+    QTest::mouseClick(strip, Qt::LeftButton, {}, QPoint(strip->width() / 2, strip->height() / 2));
+    EXPECT_TRUE(ws->calls.contains("activate"));
+    delegate.exitBarMode();
+}
+
 TEST_F(ShellFixture, ClosedMainWindowCountsAsHiddenAndComesBackToFront)
 {
     main.close();
@@ -140,6 +188,39 @@ TEST(MenuBarLabel, TemperatureText)
     EXPECT_EQ(MenuBarExtra::labelText(std::nan("")), QString());
     EXPECT_EQ(MenuBarExtra::labelText(1e300), QString());
     EXPECT_FALSE(MenuBarExtra::menuBarIcon(47.8).isNull());
+}
+
+// The tray icon must read on a light panel and on a dark one: light mark, dark outline.
+TEST(MenuBarLabel, IconHasALightMarkWithADarkOutline)
+{
+    ASSERT_FALSE(MenuBarExtra::brandMark(22).isNull()) << "the brand mark asset is missing";
+    for (int side : {16, 22, 32}) {
+        const QImage img = MenuBarExtra::menuBarIcon(0).pixmap(side, side).toImage().convertToFormat(QImage::Format_ARGB32);
+        int light = 0, dark = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const QColor c = img.pixelColor(x, y);
+                if (c.alpha() < 200)
+                    continue;
+                if (c.lightness() > 200)
+                    ++light;
+                else if (c.lightness() < 60)
+                    ++dark;
+            }
+        EXPECT_GT(light, side) << side;
+        EXPECT_GT(dark, side) << side;
+    }
+}
+
+TEST_F(ShellFixture, TrayMenuEndsWithQuit)
+{
+    MenuBarExtra tray(&state, &delegate, &engine);
+    QStringList titles;
+    for (QAction *a : tray.contextMenu()->actions())
+        if (!a->isSeparator())
+            titles << a->text();
+    EXPECT_EQ(titles, (QStringList{"Comută Bar Mode (sus pe ecran)", "Comută Modul Desktop (lipit de wallpaper)",
+                                   "Adu în Față", "Ieșire"}));
 }
 
 TEST(BarModeSettingsStore, DefaultsToggleAndEdge)
@@ -254,6 +335,22 @@ TEST(UpdaterFeed, CheckFromAFileFeedAndAnAbortLogsOneLine)
     ASSERT_TRUE(finished);
     ASSERT_EQ(g_logged.size(), 1);
     EXPECT_TRUE(g_logged.first().startsWith("[Updater] aborted: "));
+    // The user hears of the failure the way a finished check is told.
+    EXPECT_EQ(shown, (QStringList{"Actualizare disponibilă", "Verificarea a eșuat"}));
+
+    // A feed that is no feed fails the same way.
+    QFile junk(dir.path() + "/junk.xml");
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("<html>moved</html>");
+    junk.close();
+    Updater broken(QUrl::fromLocalFile(junk.fileName()), [&](const QString &t, const QString &) { shown << t; });
+    QSignalSpy done3(broken.controller(), &AppcastController::checkFinished);
+    old = qInstallMessageHandler(capture);
+    broken.checkForUpdates();
+    const bool finished3 = done3.wait(5000);
+    qInstallMessageHandler(old);
+    ASSERT_TRUE(finished3);
+    EXPECT_EQ(shown.last(), QStringLiteral("Verificarea a eșuat"));
     EXPECT_FALSE(Updater::exists()); // no shared updater until the user asks
 }
 

@@ -13,6 +13,9 @@ public:
         std::mutex lock;
         Callback callback;
         std::optional<double> nominal;
+        // Set: the link counts refreshes itself and is read, not called back.
+        std::optional<uint64_t> counter;
+        int counterReads = 0;
         int starts = 0;
         int stops = 0;
     };
@@ -32,6 +35,13 @@ public:
         if (m_s->callback)
             ++m_s->stops;
         m_s->callback = nullptr;
+    }
+
+    std::optional<uint64_t> refreshCount() override
+    {
+        std::lock_guard l(m_s->lock);
+        ++m_s->counterReads;
+        return m_s->counter;
     }
 
     static void frames(Shared &s, int n)

@@ -9,6 +9,8 @@
 #include <QMutex>
 #include <QVariantMap>
 
+#include <atomic>
+
 namespace corvane::test {
 
 class FakeWiFiNetworkManager final : public QDBusVirtualObject {
@@ -33,6 +35,18 @@ public:
         m_silent = silent;
     }
 
+    // Sends PropertiesChanged for `path` from `conn`, the connection that owns the service name.
+    static bool announce(const QDBusConnection &conn, const QString &path, const QString &iface,
+                         const QVariantMap &changed)
+    {
+        QDBusMessage sig = QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("PropertiesChanged"));
+        sig << iface << changed << QStringList();
+        return conn.send(sig);
+    }
+
+    std::atomic<int> deviceListings{0};
+
     QString introspect(const QString &) const override { return {}; }
 
     bool handleMessage(const QDBusMessage &msg, const QDBusConnection &conn) override
@@ -41,6 +55,7 @@ public:
         if (m_silent)
             return true; // swallow the call: the caller must give up on its own
         if (msg.member() == u"GetDevices" && msg.path() == QLatin1String(kRoot)) {
+            ++deviceListings;
             QList<QDBusObjectPath> out;
             for (const auto &p : m_devices)
                 out.append(QDBusObjectPath(p));

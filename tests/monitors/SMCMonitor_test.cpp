@@ -446,3 +446,102 @@ TEST(SMCMonitorThread, RealMachineRunsWithoutErrors)
         EXPECT_TRUE(t.celsius > 1 && t.celsius < 128) << t.key.toStdString();
     EXPECT_TRUE(mon.cpuTemp() == 0 || (mon.cpuTemp() > 1 && mon.cpuTemp() < 128));
 }
+
+namespace {
+
+// A hybrid laptop: coretemp for the CPU, the integrated GPU without a sensor, and an NVIDIA
+// GPU on NVIDIA's own driver (no hwmon chip) that runtime PM puts to sleep when idle.
+struct HybridLaptop {
+    QTemporaryDir tmp;
+    QString nvidia;
+    std::vector<std::string> asked;
+    std::optional<double> nvmlCelsius = 61;
+
+    HybridLaptop()
+    {
+        const QString pci = tmp.filePath(QStringLiteral("devices/pci0000:00"));
+        const QString coretemp = tmp.filePath(QStringLiteral("devices/platform/coretemp.0/hwmon/hwmon3"));
+        write(coretemp + "/name", "coretemp");
+        write(coretemp + "/temp1_label", "Package id 0");
+        write(coretemp + "/temp1_input", "54000");
+        QFile::link(tmp.filePath(QStringLiteral("devices/platform/coretemp.0")), coretemp + "/device");
+        link(coretemp, QStringLiteral("class/hwmon/hwmon3"));
+        gpu(pci + "/0000:00:02.0", "0x8086", "0x030000", "i915", "active");
+        nvidia = pci + "/0000:00:01.0/0000:01:00.0";
+        gpu(nvidia, "0x10de", "0x030200", "nvidia", "active");
+        // The NVIDIA HDMI audio function: same vendor, not a GPU.
+        gpu(pci + "/0000:00:01.0/0000:01:00.1", "0x10de", "0x040300", "snd_hda_intel", "active");
+    }
+    void write(const QString &path, const QByteArray &text)
+    {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text + "\n");
+    }
+    void link(const QString &target, const QString &rel)
+    {
+        QDir().mkpath(QFileInfo(tmp.filePath(rel)).path());
+        QFile::link(target, tmp.filePath(rel));
+    }
+    void gpu(const QString &dev, const QByteArray &vendor, const QByteArray &cls, const QString &driver,
+             const QByteArray &runtime)
+    {
+        write(dev + "/vendor", vendor);
+        write(dev + "/class", cls);
+        write(dev + "/power/runtime_status", runtime);
+        const QString drv = tmp.filePath(QStringLiteral("bus/pci/drivers/") + driver);
+        QDir().mkpath(drv);
+        QFile::link(drv, dev + "/driver");
+        link(dev, QStringLiteral("bus/pci/devices/") + QFileInfo(dev).fileName());
+    }
+    void sleepNvidia(bool asleep) { write(nvidia + "/power/runtime_status", asleep ? "suspended" : "active"); }
+
+    std::unique_ptr<SmcTransport> transport()
+    {
+        return makeHwmonSmcTransport(tmp.path(), [this](const std::string &address) {
+            asked.push_back(address);
+            return nvmlCelsius;
+        });
+    }
+};
+
+} // namespace
+
+TEST(SMCMonitorSysfs, NvidiaGpuTemperatureFromNvmlOnlyWhileAwake)
+{
+    HybridLaptop laptop;
+    FakeClock clock;
+    SMCMonitor mon(laptop.transport(), clock, false);
+    mon.publish(mon.sampler().sample());
+    EXPECT_DOUBLE_EQ(mon.gpuTemp(), 61.0);
+    EXPECT_DOUBLE_EQ(mon.cpuTemp(), 54.0);
+    EXPECT_EQ(readingsOf(mon), (QStringList{"nvml/0000:01:00.0=GPU=61.00",
+                                            "hwmon/coretemp@platform/coretemp.0/Package id 0=CPU Package=54.00"}));
+    EXPECT_EQ(laptop.asked, (std::vector<std::string>{"0000:01:00.0"})); // the audio function is no GPU
+
+    // Suspended: NVML is not asked (asking would wake the GPU), and no temperature is made up.
+    laptop.sleepNvidia(true);
+    laptop.asked.clear();
+    for (int i = 0; i < 3; ++i)
+        mon.publish(mon.sampler().sample());
+    EXPECT_TRUE(laptop.asked.empty());
+    EXPECT_EQ(mon.gpuTemp(), 0.0);
+    EXPECT_EQ(readingsOf(mon), (QStringList{"hwmon/coretemp@platform/coretemp.0/Package id 0=CPU Package=54.00"}));
+
+    laptop.sleepNvidia(false);
+    laptop.nvmlCelsius = 47;
+    mon.publish(mon.sampler().sample());
+    EXPECT_DOUBLE_EQ(mon.gpuTemp(), 47.0);
+}
+
+TEST(SMCMonitorSysfs, NvidiaWithoutNvmlLeavesTheGpuTemperatureUnread)
+{
+    HybridLaptop laptop;
+    laptop.nvmlCelsius.reset(); // driver without the management library
+    FakeClock clock;
+    SMCMonitor mon(laptop.transport(), clock, false);
+    mon.publish(mon.sampler().sample());
+    EXPECT_EQ(mon.gpuTemp(), 0.0);
+    EXPECT_DOUBLE_EQ(mon.cpuTemp(), 54.0);
+}

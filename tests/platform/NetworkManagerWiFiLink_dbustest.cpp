@@ -1,3 +1,4 @@
+#include "fakes/FakeNl80211.h"
 #include "fakes/FakeWiFiNetworkManager.h"
 #include "monitors/WiFiMonitor.h"
 #include "platform/WiFiLink.h"
@@ -6,6 +7,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+
+#include <QTest>
 
 #include <future>
 
@@ -64,6 +67,15 @@ protected:
     {
         auto link = makeNetworkManagerWiFiLink(client, procRoot, timeoutMs);
         auto fut = std::async(std::launch::async, [&] { return link->currentInterface(); });
+        while (fut.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
+            QCoreApplication::processEvents();
+        return fut.get();
+    }
+
+    // The same, on a link the test keeps.
+    static std::optional<WiFiInterfaceReading> readFrom(WiFiLink &link)
+    {
+        auto fut = std::async(std::launch::async, [&] { return link.currentInterface(); });
         while (fut.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
             QCoreApplication::processEvents();
         return fut.get();
@@ -138,4 +150,65 @@ TEST_F(NetworkManagerBus, ASilentServiceCostsOneShortTimeout)
     // Falls back to the kernel table.
     ASSERT_TRUE(r);
     EXPECT_EQ(r->rssi, -56);
+}
+
+// A laptop on iwd-style nl80211 figures with NetworkManager beside it: the security comes from
+// NetworkManager when it announces the link, not from asking it every few seconds.
+TEST_F(NetworkManagerBus, SecurityFollowsTheChangeSignalsWithoutPolling)
+{
+    laptop(QByteArray("Acasa"), QStringLiteral("/")); // associated, but not yet in NetworkManager
+    auto nl = std::make_unique<test::FakeNl80211>();
+    Nl80211Station st;
+    st.name = QStringLiteral("wlp0s20f3");
+    st.mac = QStringLiteral("3c:a9:f4:12:34:56");
+    st.associated = true;
+    st.ssid = QByteArray("Acasa");
+    st.bssid = QStringLiteral("a0:b1:c2:d3:e4:f5");
+    st.signalDbm = -52;
+    st.frequencyMhz = 5745;
+    nl->list = std::vector{st};
+    auto link = makeNl80211WiFiLink(std::move(nl), makeNetworkManagerWiFiLink(client, kNoProc));
+    const auto unknown = int64_t(WiFiSecurity::Unknown);
+
+    EXPECT_EQ(readFrom(*link)->security, unknown);
+    for (int i = 0; i < 20; ++i) // a minute of samples
+        EXPECT_EQ(readFrom(*link)->security, unknown);
+    EXPECT_EQ(nm.deviceListings.load(), 1);
+
+    // NetworkManager finishes the association and says so.
+    laptop(QByteArray("Acasa"));
+    ASSERT_TRUE(FakeWiFiNetworkManager::announce(
+        server, kDev + "2", kWirelessIface, {{"ActiveAccessPoint", QVariant::fromValue(QDBusObjectPath(kAp))}}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return readFrom(*link)->security == int64_t(WiFiSecurity::WPA2Personal); }, 3000));
+    const int afterAssociation = nm.deviceListings.load();
+    EXPECT_EQ(afterAssociation, 2);
+
+    // Signals that cannot change the security (rate, strength) ask nothing.
+    ASSERT_TRUE(FakeWiFiNetworkManager::announce(server, kDev + "2", kWirelessIface, {{"Bitrate", 400000u}}));
+    ASSERT_TRUE(FakeWiFiNetworkManager::announce(server, kAp, kApIface, {{"Strength", QVariant::fromValue(uchar(40))}}));
+    QTest::qWait(200);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(readFrom(*link)->security, int64_t(WiFiSecurity::WPA2Personal));
+    EXPECT_EQ(nm.deviceListings.load(), afterAssociation);
+
+    // The access point switches to WPA3 (a router firmware change while connected).
+    nm.setProperties(kAp, kApIface,
+                     {{"Ssid", QByteArray("Acasa")}, {"HwAddress", "A0:B1:C2:D3:E4:F5"}, {"Frequency", 5745u},
+                      {"Flags", 1u}, {"WpaFlags", 0u}, {"RsnFlags", 0x400u}});
+    ASSERT_TRUE(FakeWiFiNetworkManager::announce(server, kAp, kApIface, {{"RsnFlags", 0x400u}}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return readFrom(*link)->security == int64_t(WiFiSecurity::WPA3Personal); }, 3000));
+}
+
+TEST_F(NetworkManagerBus, NetworkManagerStartingLaterIsNoticed)
+{
+    server.unregisterService(QString::fromLatin1(FakeWiFiNetworkManager::kService));
+    auto nmLink = makeNetworkManagerWiFiLink(client, kNoProc, 200);
+    EXPECT_FALSE(readFrom(*nmLink));
+    const uint64_t before = nmLink->changeGeneration();
+    laptop(QByteArray("Acasa"));
+    ASSERT_TRUE(server.registerService(QString::fromLatin1(FakeWiFiNetworkManager::kService)));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return nmLink->changeGeneration() != before; }, 3000));
+    const auto r = readFrom(*nmLink);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->security, int64_t(WiFiSecurity::WPA2Personal));
 }

@@ -101,8 +101,9 @@ TEST(Nl80211WiFiLink, FiguresComeFromTheKernel)
     EXPECT_EQ(r->security, static_cast<int64_t>(WiFiSecurity::Unknown)); // no NetworkManager
 }
 
-// NetworkManager is asked for the security when the access point changes, not every tick.
-TEST(Nl80211WiFiLink, SecurityFromNetworkManagerOncePerAccessPoint)
+// NetworkManager is asked for the security when the access point changes or it announces a
+// change, never on a timer.
+TEST(Nl80211WiFiLink, SecurityFromNetworkManagerOncePerAccessPointOrAnnouncedChange)
 {
     auto nl = std::make_unique<FakeNl80211>();
     FakeNl80211 *kernel = nl.get();
@@ -110,6 +111,7 @@ TEST(Nl80211WiFiLink, SecurityFromNetworkManagerOncePerAccessPoint)
     class CountingNm final : public WiFiLink {
     public:
         int calls = 0;
+        uint64_t generation = 7;
         WiFiInterfaceReading reading;
         std::optional<WiFiInterfaceReading> currentInterface() override
         {
@@ -117,6 +119,7 @@ TEST(Nl80211WiFiLink, SecurityFromNetworkManagerOncePerAccessPoint)
             return reading;
         }
         int locationAuthorizationStatus() const override { return kAuthorizedAlways; }
+        uint64_t changeGeneration() const override { return generation; }
     };
     auto nm = std::make_unique<CountingNm>();
     CountingNm *manager = nm.get();
@@ -128,17 +131,21 @@ TEST(Nl80211WiFiLink, SecurityFromNetworkManagerOncePerAccessPoint)
         EXPECT_EQ(link->currentInterface()->security, static_cast<int64_t>(WiFiSecurity::WPA2Personal));
     EXPECT_EQ(manager->calls, 1);
 
-    // Roamed to another access point that NetworkManager does not know yet: unknown, and
-    // asked again now and then rather than every tick.
+    // Roamed to an access point NetworkManager does not know yet: unknown, and not asked
+    // again however long that lasts...
     (*kernel->list)[0].bssid = QStringLiteral("11:22:33:44:55:66");
     EXPECT_EQ(link->currentInterface()->security, static_cast<int64_t>(WiFiSecurity::Unknown));
     EXPECT_EQ(manager->calls, 2);
     manager->reading.bssid = QStringLiteral("11:22:33:44:55:66");
     manager->reading.security = static_cast<int64_t>(WiFiSecurity::WPA3Personal);
-    for (int i = 0; i < 9; ++i)
-        link->currentInterface();
+    for (int i = 0; i < 30; ++i)
+        EXPECT_EQ(link->currentInterface()->security, static_cast<int64_t>(WiFiSecurity::Unknown));
     EXPECT_EQ(manager->calls, 2);
+    // ...until it signals a change.
+    ++manager->generation;
     EXPECT_EQ(link->currentInterface()->security, static_cast<int64_t>(WiFiSecurity::WPA3Personal));
+    EXPECT_EQ(manager->calls, 3);
+    link->currentInterface();
     EXPECT_EQ(manager->calls, 3);
 }
 

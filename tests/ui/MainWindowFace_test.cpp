@@ -20,6 +20,7 @@
 #include "support/ParamNames.h"
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -152,7 +153,28 @@ QString textNamed(QObject *root, const QString &name)
 
 bool shown(QQuickItem *item) { return item && item->isVisible(); }
 
-void press(QObject *button) { ASSERT_TRUE(QMetaObject::invokeMethod(button, "clicked")); }
+// A real click at the control's visible centre, through its window: layouts settled first,
+// and a control below the fold scrolled into view as a user would.
+void press(QObject *button)
+{
+    auto *item = qobject_cast<QQuickItem *>(button);
+    ASSERT_TRUE(item && item->window());
+    ASSERT_TRUE(item->isVisible());
+    item->window()->grabWindow();
+    for (QQuickItem *p = item->parentItem(); p; p = p->parentItem()) {
+        if (!p->inherits("QQuickFlickable"))
+            continue;
+        auto *content = p->property("contentItem").value<QQuickItem *>();
+        const double y = item->mapToItem(content, QPointF(0, item->height() / 2)).y();
+        const double maxY = std::max(0.0, p->property("contentHeight").toDouble() - p->height());
+        p->setProperty("contentY", std::clamp(y - p->height() / 2, 0.0, maxY));
+        item->window()->grabWindow();
+    }
+    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+    ASSERT_TRUE(QRectF(QPointF(0, 0), item->window()->size()).contains(centre)) << "not on screen";
+    QTest::mouseClick(item->window(), Qt::LeftButton, {},
+                      item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
+}
 
 template <typename T>
 T *singleton(QQmlEngine &engine, const char *name)
@@ -170,6 +192,7 @@ struct FaceFixture : ::testing::Test {
         Haptics::shared()->clear();
         ThemeManager::shared()->setTheme(AppTheme::aurora);
         window.resize(1180, 760);
+        window.show();
     }
     std::unique_ptr<QObject> load(const char *name, const QVariantMap &initial = {})
     {
@@ -198,6 +221,7 @@ INSTANTIATE_TEST_SUITE_P(Face, EveryScreenLoads, ::testing::Values(
 
 TEST_F(FaceFixture, SidebarListsTheSixTabsAndSelects)
 {
+    QSettings().setValue("didFinishOnboarding", true); // no first-run sheet over the tabs
     auto root = load("RootView");
     ASSERT_TRUE(root);
     QStringList titles;
@@ -251,6 +275,10 @@ TEST_F(FaceFixture, PortsBadgeFollowsTheUsbDevices)
     EXPECT_TRUE(shown(badge()));
     EXPECT_EQ(itemsNamed(row, "badgeText").value(0)->property("text").toString(), QStringLiteral("1"));
     EXPECT_FALSE(shown(dot()));
+    // The badge leaves the title whole, on one line.
+    window.grabWindow();
+    EXPECT_FALSE(itemsNamed(row, "tabTitle").value(0)->property("truncated").toBool());
+    EXPECT_EQ(itemsNamed(row, "tabTitle").value(0)->property("lineCount").toInt(), 1);
 
     qmlHub()->usb()->publish({{}, 0});
     EXPECT_FALSE(shown(badge()));
@@ -335,7 +363,8 @@ TEST_F(FaceFixture, SettingsControlsWriteTheStores)
     press(chip);
     EXPECT_FALSE(chip->property("isOn").toBool()); // redrawn after the press
     EXPECT_EQ(QSettings().value("bar.pill.fans").toBool(), false);
-    EXPECT_EQ(Haptics::shared()->performed(), QList<int>{Haptics::Alignment});
+    // The card's tap as the pointer comes over it, then the chip's own.
+    EXPECT_EQ(Haptics::shared()->performed(), (QList<int>{Haptics::Alignment, Haptics::Alignment}));
 
     press(itemNamed(view.get(), "themeChip_mono"));
     EXPECT_EQ(ThemeManager::shared()->theme(), AppTheme::mono);
@@ -412,12 +441,13 @@ TEST_F(FaceFixture, OnboardingWalksThreePagesAndFinishes)
     press(itemNamed(o, "finishButton"));
     EXPECT_EQ(dismissed.count(), 1);
     EXPECT_TRUE(QSettings().value("didFinishOnboarding").toBool());
-    EXPECT_EQ(Haptics::shared()->performed().value(0), int(Haptics::LevelChange));
+    // The button's own tick as the press begins, then the finish pattern.
+    EXPECT_EQ(Haptics::shared()->performed(), (QList<int>{Haptics::Generic, Haptics::LevelChange}));
 
     press(itemNamed(o, "backButton"));
     press(itemNamed(o, "backButton"));
-    press(itemNamed(o, "backButton")); // already on the first page
     EXPECT_EQ(o->property("step").toInt(), 0);
+    EXPECT_FALSE(shown(itemNamed(o, "backButton"))); // nothing before the first page
     EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
 }
 
@@ -436,3 +466,111 @@ TEST_F(FaceFixture, OnboardingShowsTheStartAtLoginError)
 }
 
 } // namespace
+
+// ---- Real pointer use of the switches and the sidebar --------------------------------------
+
+namespace {
+void clickCentre(QQuickWindow &window, QQuickItem *item)
+{
+    ASSERT_TRUE(item);
+    QTest::mouseClick(&window, Qt::LeftButton, {}, item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
+}
+} // namespace
+
+TEST_F(FaceFixture, OnboardingSwitchesHaveTheirSizeAndToggleWhereTheyAreDrawn)
+{
+    auto view = load("OnboardingView", {{"step", 2}});
+    ASSERT_TRUE(view);
+    window.show();
+    if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty()) {
+        singleton<PrivacyNotifier>(h.engine(), "PrivacyNotifier")->applyNotificationSettings(false);
+        window.grabWindow().save(dir + "/onboarding-page2.png");
+    }
+    window.grabWindow();
+    auto *notifier = singleton<PrivacyNotifier>(h.engine(), "PrivacyNotifier");
+    auto *threshold = singleton<QObject>(h.engine(), "ThresholdNotifier");
+    const QList<QQuickItem *> switches = itemsNamed(view.get(), "notifySwitch");
+    ASSERT_EQ(switches.size(), 3);
+    const QList<QQuickItem *> rows = itemsNamed(view.get(), "notifyRow");
+    for (int i = 0; i < 3; ++i) {
+        QQuickItem *sw = switches[i];
+        EXPECT_GE(sw->width(), 30) << i;
+        EXPECT_GE(sw->height(), 18) << i;
+        // Drawn inside its row, not sticking out of it.
+        const QRectF inRow = sw->mapRectToItem(rows[i], QRectF(0, 0, sw->width(), sw->height()));
+        EXPECT_TRUE(QRectF(0, 0, rows[i]->width(), rows[i]->height()).contains(inRow)) << i;
+    }
+    const bool camera = notifier->notifyCamera();
+    const bool mic = notifier->notifyMic();
+    const bool cpu = threshold->property("notifyCPU").toBool();
+    for (QQuickItem *sw : switches)
+        clickCentre(window, sw);
+    EXPECT_EQ(notifier->notifyCamera(), !camera);
+    EXPECT_EQ(notifier->notifyMic(), !mic);
+    EXPECT_EQ(threshold->property("notifyCPU").toBool(), !cpu);
+    for (QQuickItem *sw : switches)
+        clickCentre(window, sw);
+    EXPECT_EQ(notifier->notifyCamera(), camera);
+    EXPECT_EQ(threshold->property("notifyCPU").toBool(), cpu);
+
+    notifier->applyNotificationSettings(false);
+    QQuickItem *button = itemNamed(view.get(), "permissionButton");
+    QQuickItem *label = itemNamed(view.get(), "permissionLabel");
+    ASSERT_TRUE(shown(button) && label);
+    const double labelCentre = label->mapToItem(button, QPointF(label->width() / 2, 0)).x();
+    EXPECT_NEAR(labelCentre, button->width() / 2, 1.0);
+}
+
+TEST_F(FaceFixture, SidebarTitlesStayOnOneLineAndRowsNeverMove)
+{
+    QSettings().setValue("didFinishOnboarding", true);
+    auto root = load("RootView");
+    ASSERT_TRUE(root);
+    window.show();
+    window.grabWindow();
+    const QStringList tabs = {"live", "activity", "ports", "tests", "crashes", "settings"};
+    auto rowTops = [&] {
+        QList<double> out;
+        for (const QString &raw : tabs) {
+            QQuickItem *row = itemNamed(root.get(), "tabRow_" + raw);
+            out << row->mapToScene(QPointF(0, 0)).y() << row->height();
+        }
+        return out;
+    };
+    const QList<double> before = rowTops();
+    for (const QString &raw : tabs) {
+        clickCentre(window, itemNamed(root.get(), "tabRow_" + raw));
+        QTest::qWait(50);
+        EXPECT_EQ(qmlHub()->tabRaw(), raw);
+        EXPECT_EQ(rowTops(), before) << "rows moved when " << raw.toStdString() << " was selected";
+        if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty()) {
+            QTest::qWait(400);
+            window.grabWindow().copy(0, 0, 420, 760).save(dir + "/sidebar-" + raw + ".png");
+        }
+        for (QQuickItem *t : itemsNamed(root.get(), "tabTitle")) {
+            EXPECT_EQ(t->property("lineCount").toInt(), 1) << t->property("text").toString().toStdString();
+            EXPECT_FALSE(t->property("truncated").toBool()) << t->property("text").toString().toStdString();
+        }
+    }
+}
+
+TEST_F(FaceFixture, TabMovesKeyboardFocusOntoTheSidebarWithAVisibleRing)
+{
+    auto root = load("RootView");
+    ASSERT_TRUE(root);
+    window.show();
+    window.requestActivate();
+    window.grabWindow();
+    QQuickItem *first = itemNamed(root.get(), "tabRow_live");
+    first->forceActiveFocus(Qt::TabFocusReason);
+    QQuickItem *ring = itemNamed(first, "focusRing");
+    ASSERT_TRUE(ring);
+    EXPECT_TRUE(ring->isVisible());
+    QTest::keyClick(&window, Qt::Key_Tab);
+    QQuickItem *second = itemNamed(root.get(), "tabRow_activity");
+    EXPECT_TRUE(second->hasActiveFocus());
+    EXPECT_FALSE(ring->isVisible());
+    EXPECT_TRUE(itemNamed(second, "focusRing")->isVisible());
+    QTest::keyClick(&window, Qt::Key_Return);
+    EXPECT_EQ(qmlHub()->tabRaw(), QStringLiteral("activity"));
+}

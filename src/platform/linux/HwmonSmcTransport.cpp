@@ -8,13 +8,18 @@
 //   drives (nvme, drivetemp): the composite sensor of each as TH0a, TH0b, … ("SSD n");
 //   Wi-Fi (iwlwifi) TW0P, chipset (pch_*) TPCD; anything else Tx<nn> named by its label.
 // With no CPU sensor among the chips, the CPU-type thermal zones stand in (ARM boards).
+// NVIDIA's own driver has no hwmon chip: its GPUs' temperature comes from NVML, as TG0P
+// when no other GPU took it, and is not read while the GPU sleeps (runtime PM).
 // Temperatures and fan speeds are "flt " keys: no fixed-point rounding, no 16383 rpm ceiling.
+#include "platform/linux/Nvml.h"
 #include "platform/linux/SmcFanTree.h"
 #include "platform/linux/SmcKeyStore.h"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <set>
 
 namespace corvane {
@@ -119,7 +124,10 @@ struct Sensor {
 
 class HwmonSmcTransport final : public SmcKeyStore {
 public:
-    explicit HwmonSmcTransport(std::string sysRoot) : m_root(std::move(sysRoot)) {}
+    HwmonSmcTransport(std::string sysRoot, GpuTemperatureReader nvidia)
+        : m_root(std::move(sysRoot)), m_nvidia(std::move(nvidia))
+    {
+    }
 
 protected:
     std::vector<Key> scan() override
@@ -162,6 +170,8 @@ protected:
 
         if (!cpuFound)
             appendCpuThermalZones(keys, namer);
+        if (m_nvidia)
+            appendNvidiaGpus(keys, namer);
 
         appendFanKeys(keys, fantree::hwmonFans(classDir), &flt);
         return keys;
@@ -276,14 +286,71 @@ private:
         }
     }
 
+    // GPUs on NVIDIA's own driver, which gives no hwmon chip (nouveau has one).
+    void appendNvidiaGpus(std::vector<Key> &keys, KeyNamer &namer) const
+    {
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        std::vector<std::string> gpus;
+        for (const auto &e : fs::directory_iterator(m_root + "/bus/pci/devices", ec)) {
+            const std::string dev = e.path().string();
+            const std::string cls = fantree::readLine(dev + "/class").value_or("");
+            if (fantree::readLine(dev + "/vendor").value_or("") != "0x10de" || !startsWith(cls, "0x03"))
+                continue;
+            std::error_code linkEc;
+            if (fs::read_symlink(dev + "/driver", linkEc).filename() != "nvidia")
+                continue;
+            gpus.push_back(dev);
+        }
+        std::sort(gpus.begin(), gpus.end());
+        for (const std::string &dev : gpus) {
+            const std::string address = fs::path(dev).filename().string();
+            std::optional<std::string> code = namer.take("TG0P");
+            const bool main = code.has_value();
+            if (!code)
+                code = namer.next("Tg");
+            if (!code)
+                continue;
+            Key k = flt(*code, [reader = m_nvidia, dev, address]() -> std::optional<double> {
+                // "suspended" (or on its way): asking the driver would power the GPU up.
+                const auto status = fantree::readLine(dev + "/power/runtime_status");
+                if (status && *status != "active" && *status != "unsupported")
+                    return std::nullopt;
+                return reader(address);
+            });
+            k.id = keySafe("nvml/" + address);
+            k.name = main ? std::string("GPU") : "GPU " + address;
+            keys.push_back(std::move(k));
+        }
+    }
+
     std::string m_root;
+    GpuTemperatureReader m_nvidia;
 };
 
 } // namespace
 
-std::unique_ptr<SmcTransport> makeHwmonSmcTransport(const QString &sysRoot)
+GpuTemperatureReader makeNvmlTemperatureReader()
 {
-    return std::make_unique<HwmonSmcTransport>(sysRoot.toStdString());
+    struct Shared {
+        std::mutex lock;
+        std::unique_ptr<Nvml> nvml;
+    };
+    auto shared = std::make_shared<Shared>();
+    return [shared](const std::string &address) -> std::optional<double> {
+        std::lock_guard l(shared->lock);
+        if (!shared->nvml)
+            shared->nvml = std::make_unique<Nvml>();
+        if (!shared->nvml->ready())
+            return std::nullopt;
+        const auto d = shared->nvml->device(address);
+        return d ? shared->nvml->temperature(*d) : std::nullopt;
+    };
+}
+
+std::unique_ptr<SmcTransport> makeHwmonSmcTransport(const QString &sysRoot, GpuTemperatureReader nvidia)
+{
+    return std::make_unique<HwmonSmcTransport>(sysRoot.toStdString(), std::move(nvidia));
 }
 
 std::unique_ptr<SmcTransport> makeLinuxSmcTransport(const QString &sysRoot)
@@ -292,7 +359,7 @@ std::unique_ptr<SmcTransport> makeLinuxSmcTransport(const QString &sysRoot)
     const std::string apple = fantree::appleSmcDir(root);
     if (fantree::hasAppleSmc(apple))
         return makeAppleSmcTransport(QString::fromStdString(apple));
-    return makeHwmonSmcTransport(sysRoot);
+    return makeHwmonSmcTransport(sysRoot, makeNvmlTemperatureReader());
 }
 
 } // namespace corvane

@@ -2,7 +2,12 @@
 
 #include "common/Log.h"
 #include "platform/WiFiLink.h"
+#include "platform/linux/NetworkManagerSignals.h"
 #include "platform/linux/SysFile.h"
+
+#include <QCoreApplication>
+#include <QSet>
+#include <QThread>
 
 #include <QDBusArgument>
 #include <QDBusMessage>
@@ -165,6 +170,9 @@ const QString kRootPath = QStringLiteral("/org/freedesktop/NetworkManager");
 const QString kDeviceIface = QStringLiteral("org.freedesktop.NetworkManager.Device");
 const QString kWirelessIface = QStringLiteral("org.freedesktop.NetworkManager.Device.Wireless");
 const QString kApIface = QStringLiteral("org.freedesktop.NetworkManager.AccessPoint");
+const QString kPropertiesIface = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString kPropertiesChanged = QStringLiteral("PropertiesChanged");
+const char *const kPropertiesSlot = SLOT(propertiesChanged(QString, QVariantMap, QStringList));
 constexpr uint32_t kDeviceTypeWifi = 2;
 
 std::optional<QString> nonEmpty(const QVariant &v)
@@ -178,9 +186,27 @@ std::optional<QString> nonEmpty(const QVariant &v)
 class NetworkManagerWiFiLink final : public WiFiLink {
 public:
     NetworkManagerWiFiLink(std::optional<QDBusConnection> bus, const QString &procRoot, int timeoutMs)
-        : m_bus(std::move(bus)), m_wireless(procRoot.toStdString() + "/net/wireless"), m_timeoutMs(timeoutMs)
+        : m_bus(std::move(bus)), m_wireless(procRoot.toStdString() + "/net/wireless"), m_timeoutMs(timeoutMs),
+          m_signals(new NetworkManagerSignals)
     {
+        // Signals are delivered on the receiver's thread: the application's, whose event loop
+        // runs for as long as the app does (the reader's own thread has none).
+        if (QCoreApplication *app = QCoreApplication::instance(); app && app->thread() != QThread::currentThread())
+            m_signals->moveToThread(app->thread());
     }
+
+    ~NetworkManagerWiFiLink() override
+    {
+        if (m_bus && m_bus->isConnected()) {
+            for (const QString &path : std::as_const(m_watched))
+                m_bus->disconnect(kService, path, kPropertiesIface, kPropertiesChanged, m_signals, kPropertiesSlot);
+            if (m_ownerWatched)
+                disconnectOwner();
+        }
+        m_signals->deleteLater(); // it may be handling a signal on its own thread right now
+    }
+
+    uint64_t changeGeneration() const override { return m_signals->generation(); }
 
     std::optional<WiFiInterfaceReading> currentInterface() override
     {
@@ -250,10 +276,16 @@ private:
             m_bus = QDBusConnection::systemBus();
         if (!m_bus->isConnected())
             return std::nullopt;
+        if (!m_ownerWatched)
+            m_ownerWatched = m_bus->connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"),
+                                            {kService}, QString(), m_signals,
+                                            SLOT(ownerChanged(QString, QString, QString)));
         const auto reply = call(kRootPath, kService, QStringLiteral("GetDevices"));
         if (!reply)
             return std::nullopt;
         QList<Device> out;
+        QSet<QString> watch;
         for (const auto &path : objectPaths(reply->arguments().constFirst())) {
             const auto dev = getAll(path.path(), kDeviceIface);
             if (!dev || dev->value(QStringLiteral("DeviceType")).toUInt() != kDeviceTypeWifi)
@@ -265,9 +297,38 @@ private:
             const QString ap = d.wireless.value(QStringLiteral("ActiveAccessPoint")).value<QDBusObjectPath>().path();
             if (!ap.isEmpty() && ap != u"/")
                 d.activeAp = ap;
+            watch.insert(path.path());
+            if (!d.activeAp.isEmpty())
+                watch.insert(d.activeAp);
             out.append(std::move(d));
         }
+        watchPaths(watch);
         return out;
+    }
+
+    // Listens to exactly the Wi-Fi devices and active access points of the last reading:
+    // their properties say when the link (and so its security) changes.
+    void watchPaths(const QSet<QString> &paths)
+    {
+        for (auto it = m_watched.begin(); it != m_watched.end();) {
+            if (paths.contains(*it)) {
+                ++it;
+                continue;
+            }
+            m_bus->disconnect(kService, *it, kPropertiesIface, kPropertiesChanged, m_signals, kPropertiesSlot);
+            it = m_watched.erase(it);
+        }
+        for (const QString &path : paths)
+            if (!m_watched.contains(path)
+                && m_bus->connect(kService, path, kPropertiesIface, kPropertiesChanged, m_signals, kPropertiesSlot))
+                m_watched.insert(path);
+    }
+
+    void disconnectOwner()
+    {
+        m_bus->disconnect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                          QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), {kService},
+                          QString(), m_signals, SLOT(ownerChanged(QString, QString, QString)));
     }
 
     static void applyLevels(WiFiInterfaceReading &r, std::string_view procText, std::string_view iface)
@@ -318,6 +379,9 @@ private:
     std::optional<QDBusConnection> m_bus;
     std::string m_wireless;
     int m_timeoutMs;
+    NetworkManagerSignals *m_signals;
+    QSet<QString> m_watched;
+    bool m_ownerWatched = false;
 };
 
 } // namespace

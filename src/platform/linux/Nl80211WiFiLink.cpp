@@ -1,15 +1,12 @@
 // The link as the kernel sees it (nl80211), so iwd, wpa_supplicant and systemd-networkd
 // machines get the same figures as NetworkManager ones. Only the security comes from
 // NetworkManager, which nl80211 does not know once associated; it is asked again only
-// when the access point changes (or, while it had no answer, now and then).
+// when the access point changes or NetworkManager signals a change, never on a timer.
 #include "platform/Nl80211.h"
 #include "platform/WiFiLink.h"
 
 namespace corvane {
 namespace {
-
-// Samples between two attempts while NetworkManager had no security for this link.
-constexpr int kSecurityRetrySamples = 10;
 
 class Nl80211WiFiLink final : public WiFiLink {
 public:
@@ -56,10 +53,12 @@ private:
     {
         constexpr auto unknown = static_cast<int64_t>(WiFiSecurity::Unknown);
         const bool same = m_securityBssid && bssid && m_securityBssid->compare(*bssid, Qt::CaseInsensitive) == 0;
-        if (same && (m_security != unknown || ++m_sinceAsked < kSecurityRetrySamples))
+        // Read the generation before asking, so a change during the call is not missed.
+        const uint64_t generation = m_nm ? m_nm->changeGeneration() : 0;
+        if (same && generation == m_askedGeneration)
             return m_security;
         m_securityBssid = bssid;
-        m_sinceAsked = 0;
+        m_askedGeneration = generation;
         m_security = unknown;
         if (m_nm && bssid)
             if (const auto nm = m_nm->currentInterface(); nm && nm->bssid
@@ -72,7 +71,7 @@ private:
     std::unique_ptr<WiFiLink> m_nm;
     std::optional<QString> m_securityBssid;
     int64_t m_security = static_cast<int64_t>(WiFiSecurity::Unknown);
-    int m_sinceAsked = 0;
+    uint64_t m_askedGeneration = 0;
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "ui/dashboard/DashboardRules.h"
 
 #include "common/Numbers.h"
+#include "monitors/BatteryMonitor.h"
 #include "monitors/SMCMonitor.h"
 #include "monitors/WiFiMonitor.h"
 #include "ui/surfaces/PillText.h"
@@ -111,12 +112,12 @@ bool thermalChip(double batteryCelsius) { return batteryCelsius > 40.0; }
 
 bool batteryAbsent(double percentage, double voltage, qint64 maxCapacity, qint64 designCapacity)
 {
-    return !(percentage > 0) && !(voltage > 0) && maxCapacity <= 0 && designCapacity <= 0;
+    return !BatteryMonitor::batteryPresent(percentage, voltage, maxCapacity, designCapacity);
 }
 
 QString fpsBadgeText(double fps)
 {
-    if (!std::isfinite(fps))
+    if (!std::isfinite(fps) || fps <= 0) // no display refresh to follow
         return kDash;
     return printfInt(saturatingCast<long long>(fps));
 }

@@ -24,7 +24,7 @@ Item {
     readonly property size size: Qt.size(glass.width, glass.height)
 
     // Blurs and glows need the hardware scene graph; the software one gets a plain look.
-    readonly property bool effectsOn: GraphicsInfo.api !== GraphicsInfo.Software
+    readonly property bool effectsOn: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
                                       && GraphicsInfo.api !== GraphicsInfo.Unknown
 
     // 0 at rest, 1 hovering; every hover-dependent value is interpolated by it.

@@ -4,6 +4,9 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QQuickWindow>
+#include <QSGImageNode>
+#include <QSGTexture>
 
 namespace corvane::effects {
 
@@ -29,17 +32,22 @@ bool assign(T &field, const T &value)
 
 } // namespace
 
-GrainPainter::GrainPainter(QQuickItem *parent) : QQuickPaintedItem(parent)
+GrainPainter::GrainPainter(QQuickItem *parent) : QQuickItem(parent)
 {
-    setAntialiasing(true);
-    setFillColor(Qt::transparent);
+    setFlag(ItemHasContents);
+}
+
+void GrainPainter::invalidate()
+{
+    m_dirty = true;
+    update();
 }
 
 void GrainPainter::setDensity(int d)
 {
     if (assign(m_density, d)) {
         emit densityChanged();
-        update();
+        invalidate();
     }
 }
 
@@ -47,22 +55,69 @@ void GrainPainter::setClipRadius(qreal r)
 {
     if (assign(m_clipRadius, r)) {
         emit clipRadiusChanged();
-        update();
+        invalidate();
     }
 }
 
-void GrainPainter::paint(QPainter *p)
+void GrainPainter::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
 {
-    const QSizeF sz = size();
-    p->setRenderHint(QPainter::Antialiasing);
-    clipToRoundedRect(p, sz, m_clipRadius);
-    p->setPen(Qt::NoPen);
+    QQuickItem::geometryChange(newGeometry, oldGeometry);
+    if (newGeometry.size() != oldGeometry.size())
+        invalidate();
+}
+
+void GrainPainter::releaseResources()
+{
+    // The node (and its texture) goes with the scene graph; the next frame draws again.
+    m_dirty = true;
+}
+
+QImage GrainPainter::render(QSize size, qreal dpr, int density, qreal clipRadius)
+{
+    if (size.isEmpty())
+        return {};
+    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(dpr);
+    img.fill(Qt::transparent);
+    const QSizeF sz = QSizeF(size) / dpr;
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    clipToRoundedRect(&p, sz, clipRadius);
+    p.setPen(Qt::NoPen);
     QColor white(Qt::white);
-    for (const GrainDot &d : grainDots(m_density, sz.width(), sz.height())) {
+    for (const GrainDot &d : grainDots(density, sz.width(), sz.height())) {
         white.setAlphaF(static_cast<float>(d.alpha));
-        p->setBrush(white);
-        p->drawEllipse(QRectF(d.x, d.y, kGrainDotSize, kGrainDotSize));
+        p.setBrush(white);
+        p.drawEllipse(QRectF(d.x, d.y, kGrainDotSize, kGrainDotSize));
     }
+    return img;
+}
+
+QSGNode *GrainPainter::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
+{
+    auto *node = static_cast<QSGImageNode *>(old);
+    QQuickWindow *win = window();
+    const qreal dpr = win ? win->effectiveDevicePixelRatio() : 1.0;
+    const QSize px = (size() * dpr).toSize();
+    if (!win || px.isEmpty() || m_density <= 0) {
+        delete node;
+        return nullptr;
+    }
+    if (node && (m_dirty || node->texture()->textureSize() != px)) {
+        delete node; // and its texture
+        node = nullptr;
+    }
+    if (!node) {
+        ++m_renders;
+        node = win->createImageNode();
+        node->setOwnsTexture(true);
+        // The image lives on only as the texture.
+        node->setTexture(win->createTextureFromImage(render(px, dpr, m_density, m_clipRadius)));
+        m_dirty = false;
+    }
+    node->setRect(boundingRect());
+    node->setFiltering(QSGTexture::Nearest);
+    return node;
 }
 
 LinePatternPainter::LinePatternPainter(QQuickItem *parent) : QQuickPaintedItem(parent)

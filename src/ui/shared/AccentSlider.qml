@@ -39,5 +39,6 @@ Slider {
         color: slider.pressed ? Qt.rgba(0.9, 0.9, 0.92, 1) : "white"
         border.width: 1
         border.color: Qt.rgba(0, 0, 0, 0.15)
+        FocusRing { shown: slider.visualFocus; radius: 11 }
     }
 }

@@ -53,6 +53,7 @@ Button {
         color: Qt.alpha(button.color, 0.22 + 0.18 * button.pressAmount)
         border.width: 1
         border.color: Qt.alpha(button.color, 0.55)
+        FocusRing { shown: button.visualFocus; radius: height / 2 + 3 }
     }
 
     layer.enabled: glows

@@ -13,7 +13,7 @@ Item {
     readonly property var notifier: PrivacyNotifier
     // Current page, 0…2; moved only by the buttons.
     property int step: 0
-    readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software
+    readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
                                   && GraphicsInfo.api !== GraphicsInfo.Unknown
 
     // Asks the presenter to close the sheet.
@@ -353,29 +353,38 @@ Item {
                     rightPadding: 14
                     topPadding: 8
                     bottomPadding: 8
-                    focusPolicy: Qt.NoFocus
+                    focusPolicy: Qt.StrongFocus
                     onClicked: onboarding.requestPermission()
                     background: Rectangle {
                         radius: 10
                         color: Qt.alpha(page.tint, permissionButton.pressed ? 0.3 : 0.2)
+                        FocusRing { shown: permissionButton.visualFocus; radius: 13 }
                     }
-                    contentItem: Row {
-                        spacing: 6
-                        SymbolIcon {
-                            symbol: "bell.badge"
-                            pointSize: 13
-                            color: "white"
-                            anchors.verticalCenter: parent.verticalCenter
-                        }
-                        Text {
-                            objectName: "permissionText"
-                            text: "Permite notificări native"
-                            textFormat: Text.PlainText
-                            font.family: "Inter"
-                            font.pixelSize: 13
-                            font.weight: Font.Medium
-                            color: "white"
-                            anchors.verticalCenter: parent.verticalCenter
+                    // The label sits in the middle of the full-width button.
+                    contentItem: Item {
+                        implicitWidth: permissionLabel.implicitWidth
+                        implicitHeight: permissionLabel.implicitHeight
+                        Row {
+                            id: permissionLabel
+                            objectName: "permissionLabel"
+                            anchors.centerIn: parent
+                            spacing: 6
+                            SymbolIcon {
+                                symbol: "bell.badge"
+                                pointSize: 13
+                                color: "white"
+                                anchors.verticalCenter: parent.verticalCenter
+                            }
+                            Text {
+                                objectName: "permissionText"
+                                text: "Permite notificări native"
+                                textFormat: Text.PlainText
+                                font.family: "Inter"
+                                font.pixelSize: 13
+                                font.weight: Font.Medium
+                                color: "white"
+                                anchors.verticalCenter: parent.verticalCenter
+                            }
                         }
                     }
                 }
@@ -459,6 +468,7 @@ Item {
             Item { Layout.fillWidth: true }
             AccentSwitch {
                 id: rowSwitch
+                objectName: "notifySwitch"
                 scale: 0.85
                 checked: notifyRow.checked
                 onToggled: {

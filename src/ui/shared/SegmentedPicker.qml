@@ -30,11 +30,12 @@ Rectangle {
                 readonly property bool isSelected: picker.currentIndex === index
                 width: (picker.width - 4) / Math.max(1, picker.labels.length)
                 height: picker.height - 4
-                focusPolicy: Qt.NoFocus
+                focusPolicy: Qt.TabFocus
                 onClicked: picker.picked(index)
                 background: Rectangle {
                     radius: 5
                     color: segment.isSelected ? Qt.rgba(1, 1, 1, 0.22) : "transparent"
+                    FocusRing { shown: segment.visualFocus; anchors.margins: -1; radius: 6 }
                 }
                 contentItem: Text {
                     text: segment.modelData

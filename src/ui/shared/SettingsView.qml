@@ -12,7 +12,7 @@ Item {
 
     readonly property var themeManager: ThemeManager
     readonly property var barSettings: BarModeSettings
-    readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software
+    readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
                                   && GraphicsInfo.api !== GraphicsInfo.Unknown
     // Bumped whenever a pill's flag is written, so the pill chips re-read them.
     property int barRevision: 0
@@ -386,13 +386,14 @@ Item {
 
         objectName: "themeChip_" + theme
         padding: 10
-        focusPolicy: Qt.NoFocus
+        focusPolicy: Qt.TabFocus
         onClicked: {
             settings.tap()
             ThemeManager.theme = chip.theme
         }
 
         background: Item {
+            FocusRing { shown: chip.visualFocus; radius: 12 }
             Loader {
                 active: settings.glows && chip.isSelected
                 anchors.fill: parent
@@ -463,13 +464,14 @@ Item {
         rightPadding: 10
         topPadding: 7
         bottomPadding: 7
-        focusPolicy: Qt.NoFocus
+        focusPolicy: Qt.TabFocus
         onClicked: {
             settings.tap()
             BarModeSettings.toggleRaw(pillChip.pill)
         }
 
         background: Rectangle {
+            FocusRing { shown: pillChip.visualFocus; radius: 13 }
             radius: 10
             color: pillChip.isOn ? Qt.alpha(ThemeManager.accent, 0.1) : Qt.rgba(1, 1, 1, 0.03)
             border.width: 1

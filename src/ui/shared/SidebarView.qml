@@ -12,7 +12,7 @@ Item {
     // The row under the pointer ("" for none).
     property string hoverTab: ""
     // Glows need the hardware scene graph; the software one gets a plain look.
-    readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software
+    readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
                                   && GraphicsInfo.api !== GraphicsInfo.Unknown
     // USB devices connected now; the ports row shows it as a badge.
     readonly property int usbCount: AppState.usb ? AppState.usb.devices.length : 0
@@ -46,8 +46,10 @@ Item {
             objectName: "tabList"
             Layout.fillWidth: true
             Layout.topMargin: 18
-            Layout.leftMargin: 14 + 10
-            Layout.rightMargin: 14 + 10
+            // The rows' own 10-point inset only: the titles need the column's width to
+            // stay on one line.
+            Layout.leftMargin: 10
+            Layout.rightMargin: 10
             spacing: 4
 
             Repeater {
@@ -124,6 +126,17 @@ Item {
         }
         onRunningChanged: if (running) clockText.text = SettingsStore.clockText()
     }
+    // While the system monitor's whole-second snapshots come, the clock steps with them, so
+    // the window changes once a second, in one frame; the timer carries on without them.
+    Connections {
+        target: AppState.system
+        enabled: clockTick.running
+        function onUpdated() {
+            clockText.text = SettingsStore.clockText()
+            clockTick.interval = 1500
+            clockTick.restart()
+        }
+    }
 
     component SidebarRow: AbstractButton {
         id: row
@@ -146,11 +159,15 @@ Item {
 
         objectName: "tabRow_" + raw
         hoverEnabled: true
-        focusPolicy: Qt.NoFocus
+        focusPolicy: Qt.TabFocus
+        Keys.onReturnPressed: activated()
+        Keys.onEnterPressed: activated()
         topPadding: 7
         bottomPadding: 7
         leftPadding: 0
-        rightPadding: 8
+        // The trailing mark sits close to the edge so the longest title keeps one line in
+        // the sidebar's width (the bold "Activitate & procese" needs 117 of the row's 190).
+        rightPadding: 4
         onHoveredChanged: hovered ? pointerEntered() : pointerLeft()
         onClicked: activated()
 
@@ -158,6 +175,7 @@ Item {
             radius: 10
             color: row.selected ? Qt.rgba(1, 1, 1, 0.06)
                  : row.lit ? Qt.rgba(1, 1, 1, 0.03) : "transparent"
+            FocusRing { shown: row.visualFocus; anchors.margins: -1; radius: 11 }
         }
 
         contentItem: RowLayout {
@@ -210,12 +228,23 @@ Item {
                 }
             }
 
+            // The bold title's width is held whether or not the row is selected, so a
+            // selection never re-flows the rows.
+            TextMetrics {
+                id: boldTitle
+                font.family: "Quicksand"
+                font.pixelSize: 12
+                font.weight: Font.Bold
+                text: AppState.tabTitle(row.raw)
+            }
             Text {
                 objectName: "tabTitle"
                 Layout.fillWidth: true
+                Layout.preferredWidth: Math.ceil(boldTitle.advanceWidth)
                 text: AppState.tabTitle(row.raw)
                 textFormat: Text.PlainText
-                wrapMode: Text.WordWrap
+                maximumLineCount: 1
+                elide: Text.ElideRight
                 font.family: "Quicksand"
                 font.pixelSize: 12
                 font.weight: row.selected ? Font.Bold : Font.Medium
@@ -225,6 +254,7 @@ Item {
             Rectangle {
                 objectName: "badge"
                 visible: row.badge > 0
+                Layout.leftMargin: -10
                 implicitWidth: badgeText.implicitWidth + 12
                 implicitHeight: badgeText.implicitHeight + 4
                 radius: 6
@@ -244,6 +274,7 @@ Item {
 
             Item {
                 visible: row.badge <= 0 && row.selected
+                Layout.leftMargin: -8
                 Layout.preferredWidth: 5
                 Layout.preferredHeight: 5
                 Loader {

@@ -16,7 +16,9 @@ Item {
     readonly property color storagePink: Qt.rgba(1.0, 0.45, 0.7, 1)
 
     function shown(raw) { return root.settingsRevision >= 0 && BarModeSettings.isVisibleRaw(raw) }
-    function tone(role) { return ThemeManager[role] }
+    function tone(role) { return role === "" ? root.neutral : ThemeManager[role] }
+    // Readings the machine does not have ("—") stay out of the state colours.
+    readonly property color neutral: Qt.rgba(1, 1, 1, 0.45)
     function withAlpha(c, a) { return Qt.rgba(c.r, c.g, c.b, c.a * a) }
     // Takes the tick so a binding reads the countdown again every second.
     function relativeLine(tick) {
@@ -24,11 +26,25 @@ Item {
         return t === undefined || t === null ? "" : t
     }
 
+    // The clock steps with the system monitor's whole-second snapshot, so the strip changes
+    // once a second, in one frame; the timer carries it on whenever no snapshot comes.
     Timer {
+        id: clockTimer
         interval: 1000
         repeat: true
         running: true
-        onTriggered: root.clockTick = new Date()
+        onTriggered: {
+            root.clockTick = new Date()
+            interval = 1000
+        }
+    }
+    Connections {
+        target: AppState.system
+        function onUpdated() {
+            root.clockTick = new Date()
+            clockTimer.interval = 1500
+            clockTimer.restart()
+        }
     }
 
     Connections {
@@ -58,20 +74,24 @@ Item {
         color: "white"
     }
     component GlowIcon: Item {
+        id: glowIcon
         property string symbol
         property real pointSize: 18
         property color tint: "white"
         property real glowAlpha: 0.8
         implicitWidth: icon.implicitWidth
         implicitHeight: icon.implicitHeight
-        Glow {
-            visible: root.glows
+        // Made only where it draws: an effect opens an OpenGL context even when hidden.
+        Loader {
+            active: root.glows
             anchors.fill: icon
-            source: icon
-            radius: 6
-            samples: 13
-            color: root.withAlpha(parent.tint, parent.glowAlpha)
-            transparentBorder: true
+            sourceComponent: Glow {
+                source: icon
+                radius: 6
+                samples: 13
+                color: root.withAlpha(glowIcon.tint, glowIcon.glowAlpha)
+                transparentBorder: true
+            }
         }
         SymbolIcon {
             id: icon
@@ -131,6 +151,7 @@ Item {
         }
     }
     component Lamp: Column {
+        id: lamp
         property bool on
         property color tint
         property string symbol
@@ -155,14 +176,16 @@ Item {
                     maxScale: 1.5
                 }
             }
-            RectangularGlow {
-                visible: root.glows && parent.parent.on
+            Loader {
+                active: root.glows && parent.parent.on
                 anchors.centerIn: parent
                 width: 14
                 height: 14
-                glowRadius: 6
-                cornerRadius: 7 + glowRadius
-                color: root.withAlpha(parent.parent.tint, 0.9)
+                sourceComponent: RectangularGlow {
+                    glowRadius: 6
+                    cornerRadius: 7 + glowRadius
+                    color: root.withAlpha(lamp.tint, 0.9)
+                }
             }
             Rectangle {
                 objectName: "lampCore"
@@ -191,27 +214,48 @@ Item {
         }
     }
 
-    // Pills 1–13 pack from the leading end; on a screen too narrow for all of them the
-    // row is cut off before the clock rather than pushing the clock off the screen.
-    Item {
+    // The pills keep their drawn sizes as long as they fit. When they do not, the whole row
+    // (clock included) shrinks uniformly, down to `minimumScale`; below that the clock stays
+    // and the other pills scroll sideways.
+    readonly property real minimumScale: 0.7
+    readonly property real naturalWidth: 14 + pillRow.implicitWidth
+                                         + (pillRow.implicitWidth > 0 && clockPill.visible ? 10 : 0)
+                                         + (clockPill.visible ? clockPill.implicitWidth : 0) + 14
+    readonly property real fitScale: naturalWidth > 28 && width > 0 ? Math.min(1, (width - 28) / (naturalWidth - 28)) : 1
+    readonly property real rowScale: Math.max(minimumScale, fitScale)
+    readonly property bool softwareScaled: GraphicsInfo.api === GraphicsInfo.Software && rowScale < 1
+
+    Flickable {
         id: leading
         objectName: "leadingArea"
         anchors.left: parent.left
+        anchors.leftMargin: 14
         anchors.top: parent.top
         anchors.bottom: parent.bottom
-        anchors.right: clockPill.visible ? clockPill.left : parent.right
-        anchors.rightMargin: clockPill.visible ? 10 : 14
-        clip: true
+        anchors.right: parent.right
+        anchors.rightMargin: 14 + (clockPill.visible ? (clockPill.implicitWidth + 10) * root.rowScale : 0)
+        contentWidth: pillRow.implicitWidth * root.rowScale
+        contentHeight: height
+        flickableDirection: Flickable.HorizontalFlick
+        boundsBehavior: Flickable.StopAtBounds
+        interactive: contentWidth > width + 0.5
+        clip: interactive
 
         Row {
             id: pillRow
             objectName: "pillRow"
-            x: 14
-            anchors.verticalCenter: parent.verticalCenter
+            y: (leading.height - height * root.rowScale) / 2
+            scale: root.rowScale
+            transformOrigin: Item.TopLeft
             spacing: 10
+            // The software renderer draws scaled rounded rectangles with seams: there the
+            // row is drawn at its own size and the picture scaled.
+            layer.enabled: root.softwareScaled
+            layer.smooth: true
 
             // 1. Brand
             Pill {
+                anchors.verticalCenter: parent.verticalCenter
                 objectName: "pill.brand"
                 visible: root.shown("brand")
                 title: "CORVANE"
@@ -222,14 +266,16 @@ Item {
                         width: 28
                         height: 28
                         anchors.verticalCenter: parent.verticalCenter
-                        Glow {
-                            visible: root.glows
+                        Loader {
+                            active: root.glows
                             anchors.fill: brandMark
-                            source: brandMark
-                            radius: 8
-                            samples: 17
-                            color: root.withAlpha(ThemeManager.accent, 0.7)
-                            transparentBorder: true
+                            sourceComponent: Glow {
+                                source: brandMark
+                                radius: 8
+                                samples: 17
+                                color: root.withAlpha(ThemeManager.accent, 0.7)
+                                transparentBorder: true
+                            }
                         }
                         Image {
                             id: brandMark
@@ -251,6 +297,7 @@ Item {
 
             // 2. System: CPU, RAM and GPU rings
             Pill {
+                anchors.verticalCenter: parent.verticalCenter
                 objectName: "pill.system"
                 visible: root.shown("system")
                 title: "SYSTEM"
@@ -283,12 +330,13 @@ Item {
 
             // 3. Frame rate
             Pill {
+                anchors.verticalCenter: parent.verticalCenter
                 id: fpsPill
                 objectName: "pill.fps"
                 visible: root.shown("fps")
                 readonly property var s: PillText.fps(AppState.fps.currentFPS, AppState.fps.refreshNominalHz)
                 title: "FPS"
-                accent: root.tone(s.role)
+                accent: s.role === "neutral" ? AppPalette.textSecondary : root.tone(s.role)
                 Row {
                     spacing: 10
                     PillRing {
@@ -309,6 +357,7 @@ Item {
 
             // 4. Network
             Pill {
+                anchors.verticalCenter: parent.verticalCenter
                 objectName: "pill.network"
                 visible: root.shown("network")
                 title: "REȚEA"
@@ -338,6 +387,7 @@ Item {
 
             // 5. Storage throughput
             Pill {
+                anchors.verticalCenter: parent.verticalCenter
                 objectName: "pill.storage"
                 visible: root.shown("storage")
                 title: "SSD"
@@ -365,6 +415,7 @@ Item {
 
             // 6. Free space
             Pill {
+                anchors.verticalCenter: parent.verticalCenter
                 id: diskPill
                 objectName: "pill.disk"
                 visible: root.shown("disk")
@@ -391,23 +442,25 @@ Item {
 
             // 7. Battery and charger
             Pill {
+                anchors.verticalCenter: parent.verticalCenter
                 id: batteryPill
                 objectName: "pill.battery"
                 visible: root.shown("battery")
                 readonly property real percent: AppState.battery.percentage
                 readonly property bool charging: AppState.battery.isCharging
+                readonly property bool present: AppState.battery.hasBattery
                 title: charging ? "ALIM" : "BAT"
-                accent: root.tone(PillText.battery(percent, charging))
+                accent: present ? root.tone(PillText.battery(percent, charging)) : root.neutral
                 Row {
                     spacing: 10
                     PillRing {
                         anchors.verticalCenter: parent.verticalCenter
-                        fraction: batteryPill.percent / 100
+                        fraction: batteryPill.present ? batteryPill.percent / 100 : 0
                         lineWidth: 4
                         centreSize: 12
                         arcPaint: batteryPill.accent
                         glowColor: batteryPill.accent
-                        centreText: PillText.whole(batteryPill.percent)
+                        centreText: batteryPill.present ? PillText.whole(batteryPill.percent) : "—"
                         centreSymbol: batteryPill.charging ? "bolt.fill" : ""
                         symbolColor: ThemeManager.accent
                     }
@@ -432,10 +485,11 @@ Item {
 
             // 8. Battery temperature as a thermal state
             Pill {
+                anchors.verticalCenter: parent.verticalCenter
                 id: thermalPill
                 objectName: "pill.thermal"
                 visible: root.shown("thermal")
-                readonly property var s: PillText.thermal(AppState.battery.temperatureCelsius)
+                readonly property var s: PillText.thermal(AppState.battery.temperatureCelsius, AppState.battery.hasBattery)
                 title: "TERMAL"
                 accent: root.tone(s.role)
                 Row {
@@ -473,13 +527,14 @@ Item {
 
             // 9. CPU and GPU temperatures
             Pill {
+                anchors.verticalCenter: parent.verticalCenter
                 id: tempPill
                 objectName: "pill.temperature"
                 visible: root.shown("temperature")
                 readonly property real cpu: AppState.smc.cpuTemp
                 readonly property real gpu: AppState.smc.gpuTemp
                 title: "TEMP"
-                accent: root.tone(PillText.temperatureTone(Math.max(cpu, gpu)))
+                accent: Math.max(cpu, gpu) > 0 ? root.tone(PillText.temperatureTone(Math.max(cpu, gpu))) : root.neutral
                 Row {
                     spacing: 12
                     Repeater {
@@ -504,6 +559,7 @@ Item {
 
             // 10. Fans
             Pill {
+                anchors.verticalCenter: parent.verticalCenter
                 id: fansPill
                 objectName: "pill.fans"
                 visible: root.shown("fans")
@@ -545,6 +601,7 @@ Item {
 
             // 11. Camera and microphone
             Pill {
+                anchors.verticalCenter: parent.verticalCenter
                 objectName: "pill.privacy"
                 visible: root.shown("privacy")
                 title: "PRIVACY"
@@ -570,6 +627,7 @@ Item {
 
             // 12. Uptime
             Pill {
+                anchors.verticalCenter: parent.verticalCenter
                 objectName: "pill.uptime"
                 visible: root.shown("uptime")
                 title: "UPTIME"
@@ -592,6 +650,7 @@ Item {
 
             // 13. Next calendar event, or the button that asks for access
             Pill {
+                anchors.verticalCenter: parent.verticalCenter
                 id: calendarPill
                 objectName: "pill.calendar"
                 visible: root.shown("calendar")
@@ -671,6 +730,10 @@ Item {
         anchors.right: parent.right
         anchors.rightMargin: 14
         anchors.verticalCenter: parent.verticalCenter
+        scale: root.rowScale
+        transformOrigin: Item.Right
+        layer.enabled: root.softwareScaled
+        layer.smooth: true
         visible: root.shown("clock")
         title: "TIME"
         accent: ThemeManager.accent

@@ -29,6 +29,7 @@ Item {
         color: Qt.rgba(1, 1, 1, 0.1)
     }
     component Chip: Rectangle {
+        id: chip
         property string label
         property bool lit
         property color tint
@@ -44,12 +45,15 @@ Item {
                 width: 7
                 height: 7
                 anchors.verticalCenter: parent.verticalCenter
-                RectangularGlow {
-                    visible: root.glows && parent.parent.parent.lit
+                // Made only where it draws: an effect opens an OpenGL context even when hidden.
+                Loader {
+                    active: root.glows && chip.lit
                     anchors.fill: parent
-                    glowRadius: 4
-                    cornerRadius: 3.5 + glowRadius
-                    color: parent.parent.parent.tint
+                    sourceComponent: RectangularGlow {
+                        glowRadius: 4
+                        cornerRadius: 3.5 + glowRadius
+                        color: chip.tint
+                    }
                 }
                 Rectangle {
                     objectName: "chipDot"
@@ -89,12 +93,14 @@ Item {
                 radius: 3
                 color: Qt.rgba(1, 1, 1, 0.08)
             }
-            RectangularGlow {
-                visible: root.glows
+            Loader {
+                active: root.glows
                 anchors.fill: fillBar
-                glowRadius: 4
-                cornerRadius: 3 + glowRadius
-                color: root.withAlpha(bar.tint, 0.6)
+                sourceComponent: RectangularGlow {
+                    glowRadius: 4
+                    cornerRadius: 3 + glowRadius
+                    color: root.withAlpha(bar.tint, 0.6)
+                }
             }
             Rectangle {
                 id: fillBar
@@ -152,11 +158,17 @@ Item {
             action.triggered()
         }
         Layout.fillWidth: true
+        implicitWidth: actionRow.implicitWidth + 16
         implicitHeight: actionRow.implicitHeight + 12
+        activeFocusOnTab: true
+        Keys.onReturnPressed: action.trigger()
+        Keys.onEnterPressed: action.trigger()
+        Keys.onSpacePressed: action.trigger()
         Rectangle {
             anchors.fill: parent
             radius: 8
-            color: area.containsMouse ? Qt.rgba(1, 1, 1, 0.06) : Qt.rgba(1, 1, 1, 0.001)
+            color: Qt.rgba(1, 1, 1, 0.001)
+            FocusRing { shown: action.activeFocus; radius: parent.radius + 3 }
         }
         RowLayout {
             id: actionRow
@@ -219,11 +231,11 @@ Item {
             font.weight: Font.DemiBold
         }
         Item { Layout.fillWidth: true }
-        Switch {
+        AccentSwitch {
             id: control
             objectName: "switch"
             scale: 0.8
-            padding: 0
+            tint: toggle.tint
             checked: toggle.isOn
             // The model decides: after a write the switch shows what the model reads back.
             onToggled: {
@@ -261,14 +273,16 @@ Item {
             Item {
                 implicitWidth: 22
                 implicitHeight: 22
-                Glow {
-                    visible: root.glows
+                Loader {
+                    active: root.glows
                     anchors.fill: brand
-                    source: brand
-                    radius: 6
-                    samples: 13
-                    color: root.withAlpha(ThemeManager.accent, 0.7)
-                    transparentBorder: true
+                    sourceComponent: Glow {
+                        source: brand
+                        radius: 6
+                        samples: 13
+                        color: root.withAlpha(ThemeManager.accent, 0.7)
+                        transparentBorder: true
+                    }
                 }
                 Image {
                     id: brand
@@ -311,8 +325,11 @@ Item {
                 Stat {
                     objectName: "stat.battery"
                     symbol: "battery.100"
-                    text: PillText.whole(AppState.battery.percentage) + "%"
-                    tint: ThemeManager[PillText.battery(AppState.battery.percentage, AppState.battery.isCharging)]
+                    // No battery: a dash in no state colour rather than an alarming 0%.
+                    text: AppState.battery.hasBattery ? PillText.whole(AppState.battery.percentage) + "%" : "—"
+                    tint: AppState.battery.hasBattery
+                          ? ThemeManager[PillText.battery(AppState.battery.percentage, AppState.battery.isCharging)]
+                          : Qt.rgba(1, 1, 1, 0.45)
                 }
             }
         }
@@ -394,6 +411,10 @@ Item {
                 implicitHeight: permissionLabel.implicitHeight + 12
                 radius: height / 2
                 color: root.withAlpha(ThemeManager.warning, 0.2)
+                activeFocusOnTab: true
+                Keys.onReturnPressed: PrivacyNotifier.requestAuthorization()
+                Keys.onSpacePressed: PrivacyNotifier.requestAuthorization()
+                FocusRing { shown: permission.activeFocus; radius: permission.radius + 3 }
                 Row {
                     id: permissionLabel
                     anchors.centerIn: parent
@@ -424,9 +445,14 @@ Item {
             Layout.fillWidth: true
             Layout.margins: 10
             Item {
+                id: quitButton
                 objectName: "quitButton"
                 implicitWidth: quitLabel.implicitWidth
                 implicitHeight: quitLabel.implicitHeight
+                activeFocusOnTab: true
+                Keys.onReturnPressed: AppDelegate.quit()
+                Keys.onSpacePressed: AppDelegate.quit()
+                FocusRing { shown: quitButton.activeFocus; radius: 4 }
                 Row {
                     id: quitLabel
                     spacing: 5

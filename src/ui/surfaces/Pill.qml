@@ -18,25 +18,31 @@ Item {
 
     function withAlpha(c, a) { return Qt.rgba(c.r, c.g, c.b, c.a * a) }
 
-    RectangularGlow {
-        visible: pill.glows
+    // Effects are made only where they draw: creating one opens an OpenGL context even
+    // when hidden, which the software renderer never needs.
+    Loader {
+        active: pill.glows
         anchors.fill: parent
         anchors.topMargin: 4
         anchors.bottomMargin: -4
-        glowRadius: 10
-        spread: 0
-        cornerRadius: 14 + glowRadius
-        color: Qt.rgba(0, 0, 0, 0.35)
+        sourceComponent: RectangularGlow {
+            glowRadius: 10
+            spread: 0
+            cornerRadius: 14 + glowRadius
+            color: Qt.rgba(0, 0, 0, 0.35)
+        }
     }
-    RectangularGlow {
-        visible: pill.glows
+    Loader {
+        active: pill.glows
         anchors.fill: parent
         anchors.topMargin: 2
         anchors.bottomMargin: -2
-        glowRadius: 12
-        spread: 0
-        cornerRadius: 14 + glowRadius
-        color: pill.withAlpha(pill.accent, 0.25)
+        sourceComponent: RectangularGlow {
+            glowRadius: 12
+            spread: 0
+            cornerRadius: 14 + glowRadius
+            color: pill.withAlpha(pill.accent, 0.25)
+        }
     }
 
     VisualEffectBlur {
@@ -65,12 +71,14 @@ Item {
                 width: 5
                 height: 5
                 anchors.verticalCenter: parent.verticalCenter
-                RectangularGlow {
-                    visible: pill.glows
+                Loader {
+                    active: pill.glows
                     anchors.fill: parent
-                    glowRadius: 3
-                    cornerRadius: 2.5 + glowRadius
-                    color: pill.accent
+                    sourceComponent: RectangularGlow {
+                        glowRadius: 3
+                        cornerRadius: 2.5 + glowRadius
+                        color: pill.accent
+                    }
                 }
                 Rectangle {
                     objectName: "pillDot"

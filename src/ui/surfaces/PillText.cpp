@@ -14,6 +14,7 @@ namespace {
 const QString kGood = QStringLiteral("good");
 const QString kWarning = QStringLiteral("warning");
 const QString kCritical = QStringLiteral("critical");
+const QString kNeutral = QStringLiteral("neutral");
 const QString kDash = QStringLiteral("—");
 } // namespace
 
@@ -56,6 +57,13 @@ FpsState PillText::fpsState(double fps, double refreshHz)
         s.ratio = 0;
     s.role = s.ratio > 0.85 ? kGood : s.ratio > 0.5 ? kWarning : kCritical;
     s.centre = wholeText(fps);
+    // No frames counted means no display refresh to follow (no vblank source, or none yet),
+    // not a display at 0 Hz: nothing to alarm about.
+    if (!(fps > 0)) {
+        s.ratio = 0;
+        s.role = kNeutral;
+        s.centre = kDash;
+    }
     s.referenceText = wholeText(reference) + QStringLiteral("Hz");
     return s;
 }
@@ -80,6 +88,14 @@ ThermalState PillText::thermalState(double t)
     if (t < 42)
         return {kWarning, QStringLiteral("WARM"), text, false};
     return {kCritical, QStringLiteral("HOT"), text, true};
+}
+
+ThermalState PillText::thermalState(double celsius, bool hasBattery)
+{
+    // The monitor's initial 0 means nothing was read; a real cold battery reads other than 0.
+    if (!hasBattery || celsius == 0)
+        return {QString(), kDash, kDash, false};
+    return thermalState(celsius);
 }
 
 QString PillText::temperatureText(double celsius)
@@ -191,9 +207,9 @@ QVariantMap PillText::disk(double freeBytes, double totalBytes) const
     return {{"ratio", s.ratio}, {"role", s.role}, {"centre", s.centre}, {"freeText", s.freeText}};
 }
 
-QVariantMap PillText::thermal(double celsius) const
+QVariantMap PillText::thermal(double celsius, bool hasBattery) const
 {
-    const ThermalState s = thermalState(celsius);
+    const ThermalState s = thermalState(celsius, hasBattery);
     return {{"role", s.role}, {"word", s.word}, {"valueText", s.valueText}, {"circle", s.circle}};
 }
 

@@ -16,7 +16,7 @@ namespace corvane {
 
 struct FpsState {
     double ratio = 0;     // frames over the reference, capped at 1
-    QString role;
+    QString role;         // "neutral" while there is no reading
     QString centre;       // frames per second, whole
     QString referenceText; // e.g. "60Hz"
 };
@@ -57,6 +57,9 @@ public:
     static FpsState fpsState(double fps, double refreshHz);
     static DiskState diskState(quint64 freeBytes, quint64 totalBytes, const QLocale &locale = QLocale());
     static ThermalState thermalState(double celsius);
+    // The same with no reading at all (no battery, or one without a sensor): "—" and no
+    // state word, in no state colour (an empty role).
+    static ThermalState thermalState(double celsius, bool hasBattery);
     // The temperature pill's value: whole degrees above 0, else "—" (no reading).
     static QString temperatureText(double celsius);
     static QString temperatureRole(double celsius);
@@ -77,7 +80,7 @@ public:
     Q_INVOKABLE QString chargerDetail(double percent, double maxWatts) const;
     Q_INVOKABLE QVariantMap fps(double fps, double refreshHz) const;
     Q_INVOKABLE QVariantMap disk(double freeBytes, double totalBytes) const;
-    Q_INVOKABLE QVariantMap thermal(double celsius) const;
+    Q_INVOKABLE QVariantMap thermal(double celsius, bool hasBattery = true) const;
     Q_INVOKABLE QString temperature(double celsius) const { return temperatureText(celsius); }
     Q_INVOKABLE QString temperatureTone(double celsius) const { return temperatureRole(celsius); }
     Q_INVOKABLE QVariantList fans(const QVariantList &readings) const;

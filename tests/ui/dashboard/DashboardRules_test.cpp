@@ -235,6 +235,7 @@ TEST(DashboardCards, StorageLevelMeterAndAdapter)
     EXPECT_DOUBLE_EQ(adapterFill(-3, 96), 0);
     EXPECT_EQ(fpsBadgeText(59.7), QStringLiteral("59"));
     EXPECT_EQ(fpsBadgeText(kNaN), QStringLiteral("—"));
+    EXPECT_EQ(fpsBadgeText(0), QStringLiteral("—")); // no display refresh followed
 }
 
 TEST(DashboardModel, IdentifierFromDmiOrDeviceTree)

@@ -2,6 +2,7 @@
 #include "fakes/FakeHub.h"
 #include "state/AppState.h"
 #include "state/BarModeSettings.h"
+#include "state/Palette.h"
 #include "state/ThemeManager.h"
 #include "support/QmlTestUtil.h"
 
@@ -142,4 +143,129 @@ TEST_F(StripFixture, PrivacyLampsLightWithTheCamera)
     settle();
     EXPECT_EQ(privacy->property("accent").value<QColor>(), ThemeManager::shared()->good());
     EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+}
+
+// Offscreen there is no display refresh to follow: the pill says so plainly, not with a red 0.
+TEST_F(StripFixture, FrameRateWithoutARefreshSourceIsANeutralDash)
+{
+    ASSERT_EQ(hub()->fps()->currentFPS(), 0.0);
+    QQuickItem *fps = item("pill.fps");
+    ASSERT_TRUE(fps);
+    EXPECT_EQ(text(fps, "ringCentre"), QStringLiteral("—"));
+    const QColor accent = fps->property("accent").value<QColor>();
+    EXPECT_EQ(accent, Palette::textSecondary());
+    EXPECT_NE(accent, ThemeManager::shared()->critical());
+    EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+    if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty())
+        window.grabWindow().save(dir + QStringLiteral("/strip-no-refresh.png"));
+}
+
+// ---- Fit on real screen widths, alignment, and readings the machine lacks ----------------
+
+namespace {
+// Every pill shown, from the narrowest supported screen up.
+class StripWidth : public StripFixture, public ::testing::WithParamInterface<int> {
+protected:
+    void resizeTo(int w)
+    {
+        window.resize(w, 140);
+        root->setSize(QSizeF(w, 140));
+        settle();
+    }
+    QRectF sceneRect(QQuickItem *it) const { return it->mapRectToScene(QRectF(0, 0, it->width(), it->height())); }
+};
+} // namespace
+
+TEST_P(StripWidth, EveryPillFitsWholeAndCentred)
+{
+    const int w = GetParam();
+    resizeTo(w);
+    // Screens to look at: CORVANE_SHOTS=<folder> writes the strip.
+    if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty())
+        window.grabWindow().save(QStringLiteral("%1/strip-%2.png").arg(dir).arg(w));
+    const double scale = root->property("rowScale").toDouble();
+    EXPECT_GE(scale, root->property("minimumScale").toDouble());
+    EXPECT_LE(scale, 1.0);
+    auto *leading = item("leadingArea");
+    EXPECT_FALSE(leading->property("interactive").toBool()) << "the row had to scroll at " << w;
+
+    const QRectF clock = sceneRect(item("pill.clock"));
+    const QRectF area = sceneRect(leading);
+    double lastRight = 0;
+    for (const auto &p : BarModeSettings::allPills()) {
+        const QString raw = BarModeSettings::rawValue(p);
+        QQuickItem *pill = item("pill." + raw);
+        ASSERT_TRUE(pill->isVisible()) << raw.toStdString();
+        const QRectF r = sceneRect(pill);
+        EXPECT_GE(r.left(), 13.5) << raw.toStdString();
+        EXPECT_LE(r.right(), w - 13.5) << raw.toStdString();
+        EXPECT_GE(r.top(), 0) << raw.toStdString();
+        EXPECT_LE(r.bottom(), 140) << raw.toStdString();
+        // Centred on the strip's middle line, the clock on the same line as the rest.
+        EXPECT_NEAR(r.center().y(), 70, 1.0) << raw.toStdString();
+        if (raw == "clock")
+            continue;
+        EXPECT_LE(r.right(), area.right() + 0.5) << raw.toStdString() << " is cut by the clock's room";
+        EXPECT_LT(r.right(), clock.left()) << raw.toStdString();
+        EXPECT_GT(r.left(), lastRight) << raw.toStdString() << " overlaps the pill before it";
+        lastRight = r.right();
+    }
+}
+INSTANTIATE_TEST_SUITE_P(ScreenWidths, StripWidth, ::testing::Values(1280, 1366, 1600, 1920),
+                         [](const auto &i) { return std::to_string(i.param) + "px"; });
+
+TEST_F(StripFixture, BelowTheFloorTheClockStaysAndTheRestScroll)
+{
+    window.resize(700, 140);
+    root->setSize(QSizeF(700, 140));
+    settle();
+    EXPECT_DOUBLE_EQ(root->property("rowScale").toDouble(), root->property("minimumScale").toDouble());
+    auto *leading = item("leadingArea");
+    EXPECT_TRUE(leading->property("interactive").toBool());
+    EXPECT_GT(leading->property("contentWidth").toDouble(), leading->width());
+    QQuickItem *clock = item("pill.clock");
+    const QRectF r = clock->mapRectToScene(QRectF(0, 0, clock->width(), clock->height()));
+    EXPECT_NEAR(r.right(), 700 - 14, 1);
+    EXPECT_LE(leading->mapToScene(QPointF(leading->width(), 0)).x(), r.left());
+
+    // The rest of the row is reached by scrolling, not lost.
+    leading->setProperty("contentX", leading->property("contentWidth").toDouble() - leading->width());
+    QQuickItem *agenda = item("pill.calendar");
+    const QRectF a = agenda->mapRectToScene(QRectF(0, 0, agenda->width(), agenda->height()));
+    EXPECT_LE(a.right(), r.left());
+    EXPECT_GE(a.left(), 14);
+}
+
+TEST_F(StripFixture, UnscaledWhenThereIsRoom)
+{
+    setOnly({"system", "clock"});
+    EXPECT_DOUBLE_EQ(root->property("rowScale").toDouble(), 1.0);
+}
+
+TEST_F(StripFixture, NoBatteryAndNoSensorsShowDashesNotAlarms)
+{
+    ASSERT_FALSE(hub()->battery()->hasBattery()); // the fake machine has none
+    const QColor neutral = QColor::fromRgbF(1, 1, 1, 0.45f);
+    QQuickItem *battery = item("pill.battery");
+    EXPECT_EQ(text(battery, "ringCentre"), "—");
+    EXPECT_EQ(battery->property("accent").value<QColor>(), neutral);
+    QQuickItem *thermal = item("pill.thermal");
+    EXPECT_EQ(text(thermal, "thermalValue"), "—");
+    EXPECT_NE(text(thermal, "thermalWord"), "OK");
+    EXPECT_EQ(thermal->property("accent").value<QColor>(), neutral);
+    EXPECT_EQ(item("pill.temperature")->property("accent").value<QColor>(), neutral);
+
+    // A flat battery is still a battery: its 0 stays, in the alarm colour.
+    BatteryMonitor::Snapshot s;
+    SmartBatteryReading b;
+    b.voltage = 10900;
+    b.temperature = 3120;
+    s.battery = b;
+    hub()->battery()->publish(s);
+    settle();
+    ASSERT_TRUE(hub()->battery()->hasBattery());
+    EXPECT_EQ(text(battery, "ringCentre"), "0");
+    EXPECT_EQ(battery->property("accent").value<QColor>(), ThemeManager::shared()->critical());
+    EXPECT_EQ(text(thermal, "thermalValue"), "31.2°");
+    EXPECT_EQ(text(thermal, "thermalWord"), "OK");
 }

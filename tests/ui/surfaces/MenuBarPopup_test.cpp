@@ -195,3 +195,81 @@ TEST(PopupLogin, RefusedRegistrationLeavesTheSwitchOff)
     EXPECT_FALSE(sw->property("checked").toBool());
     EXPECT_TRUE(launch->hasError());
 }
+
+// ---- The toggles as drawn, in every theme --------------------------------------------------
+
+namespace {
+class PopupTheme : public PopupFixture, public ::testing::WithParamInterface<const char *> {};
+
+double luminance(const QColor &c)
+{
+    return 0.2126 * c.redF() + 0.7152 * c.greenF() + 0.0722 * c.blueF();
+}
+} // namespace
+
+// On must read apart from off, and the knob apart from the track, in every theme.
+TEST_P(PopupTheme, SwitchesToggleByClickAndReadApart)
+{
+    ThemeManager::shared()->setThemeRaw(GetParam());
+    PrivacyNotifier *n = PrivacyNotifier::shared();
+    n->setNotifyMic(false);
+    settle();
+    QTest::qWait(250); // the knob's slide
+    auto *sw = item("toggle.mic")->findChild<QQuickItem *>("switch");
+    ASSERT_TRUE(sw);
+    EXPECT_GE(sw->width(), 30);
+    EXPECT_TRUE(sw->inherits("QQuickSwitch"));
+    const QImage off = window.grabWindow();
+    QTest::mouseClick(&window, Qt::LeftButton, {}, sw->mapToScene(QPointF(sw->width() / 2, sw->height() / 2)).toPoint());
+    EXPECT_TRUE(n->notifyMic());
+    QTest::qWait(250); // the knob's slide
+    const QImage on = window.grabWindow();
+    if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty())
+        on.save(QStringLiteral("%1/popup-%2.png").arg(dir, QLatin1String(GetParam())));
+
+    // The track's colour, sampled at the end away from the knob.
+    const QRectF r = sw->mapRectToScene(QRectF(0, 0, sw->width(), sw->height()));
+    const QColor trackOff = off.pixelColor(QPointF(r.left() + r.width() * 0.8, r.center().y()).toPoint());
+    const QColor trackOn = on.pixelColor(QPointF(r.left() + r.width() * 0.2, r.center().y()).toPoint());
+    EXPECT_GT(luminance(trackOn) - luminance(trackOff), 0.08) << "on does not read lighter than off";
+    // The knob (at the leading end when off, the trailing one when on) against its track.
+    const QColor knobOn = on.pixelColor(QPointF(r.right() - r.height() / 2, r.center().y()).toPoint());
+    EXPECT_GT(std::abs(luminance(knobOn) - luminance(trackOn)), 0.3) << "knob and track merge";
+    n->setNotifyMic(false);
+}
+INSTANTIATE_TEST_SUITE_P(Themes, PopupTheme, ::testing::Values("aurora", "cyber", "sunset", "mono", "ocean"),
+                         [](const auto &i) { return std::string(i.param); });
+
+TEST_F(PopupFixture, ActionRowsGetNoVisibleHoverFill)
+{
+    QQuickItem *row = item("action.front");
+    const QPoint p = row->mapToScene(QPointF(row->width() - 4, row->height() / 2)).toPoint();
+    const QColor before = window.grabWindow().pixelColor(p);
+    QTest::mouseMove(&window, p);
+    QTest::qWait(30);
+    const QColor hovered = window.grabWindow().pixelColor(p);
+    EXPECT_LE(std::abs(before.lightness() - hovered.lightness()), 1);
+}
+
+TEST_F(PopupFixture, NoBatteryShowsADashInNoAlarmColour)
+{
+    ASSERT_FALSE(hub()->battery()->hasBattery());
+    EXPECT_EQ(text("stat.battery", "statText"), "—");
+    EXPECT_EQ(item("stat.battery")->property("tint").value<QColor>(), QColor::fromRgbF(1, 1, 1, 0.45f));
+}
+
+TEST(PopupWindow, EscapeClosesIt)
+{
+    test::FakeHub fakeHub;
+    test::QmlHarness h;
+    h.engine().addImportPath("qrc:/");
+    AppDelegate delegate{&fakeHub.state, &h.engine(), std::make_unique<RecordingWindowSystem>()};
+    auto obj = h.createFile("qrc:/Corvane/MenuBarPopupWindow.qml", {{"visible", false}});
+    auto *popup = qobject_cast<QQuickWindow *>(obj.get());
+    ASSERT_TRUE(popup);
+    popup->show();
+    popup->requestActivate();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+    QTest::keyClick(popup, Qt::Key_Escape);
+    EXPECT_FALSE(popup->isVisible());
+}

@@ -68,7 +68,9 @@ INSTANTIATE_TEST_SUITE_P(Edges, FpsRule, ::testing::Values(
     FpsCase{59.9, 59.94, "good", 59.9 / 60, "59", "60Hz"},
     FpsCase{144, 143.9, "good", 1.0, "144", "143Hz"},
     FpsCase{30, kNaN, "critical", 0.5, "30", "60Hz"},
-    FpsCase{kNaN, 60, "critical", 0.0, "—", "60Hz"}),
+    FpsCase{kNaN, 60, "neutral", 0.0, "—", "60Hz"},
+    FpsCase{0, 0, "neutral", 0.0, "—", "60Hz"},     // no vblank source: no red 0
+    FpsCase{-1, 60, "neutral", 0.0, "—", "60Hz"}),
     [](const auto &i) { return "Fps" + corvane::test::numberName(i.param.fps) + "At" + corvane::test::numberName(i.param.hz) + "Hz"; });
 
 struct DiskCase { quint64 free, total; const char *role; const char *centre; };

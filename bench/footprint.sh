@@ -1,0 +1,178 @@
+#!/usr/bin/env bash
+# What Corvane costs at rest, side by side in one run under Xvfb: the app with every surface
+# hidden, with the main window, and in Bar Mode, beside a minimal Qt Quick window (one text
+# redrawn once a second, software renderer) and conky. After a settle time, each is measured
+# over the same window of time: CPU % of one core, resident and anonymous memory, threads
+# and frames a second, with the ratios to the Qt window.
+#
+# Usage: bench/footprint.sh [--quick] [build-dir]     (--quick: 10 s instead of 60 s)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+SETTLE=10
+MEASURE=60
+BUILD=build
+for a in "$@"; do
+  case "$a" in
+    --quick) MEASURE=10 ;;
+    *) BUILD="$a" ;;
+  esac
+done
+APP="$PWD/$BUILD/corvane"
+REF="$PWD/$BUILD/bench/corvane_reference_window"
+COUNTER="$PWD/$BUILD/bench/libcorvane_frame_counter.so"
+for f in "$APP" "$REF" "$COUNTER"; do
+  [ -e "$f" ] || { echo "missing $f: build first" >&2; exit 1; }
+done
+for t in Xvfb openbox trayer xdotool conky dbus-run-session; do
+  command -v "$t" >/dev/null || { echo "missing $t (scripts/setup.sh installs it)" >&2; exit 1; }
+done
+
+# One private session bus for everything started here.
+if [ -z "${FOOTPRINT_IN_BUS:-}" ]; then
+  FOOTPRINT_IN_BUS=1 exec dbus-run-session -- "$0" "$@"
+fi
+
+WORK=$(mktemp -d /tmp/footprint.XXXXXX)
+PIDS=()
+cleanup() {
+  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# A free display number.
+D=90
+while [ -e "/tmp/.X11-unix/X$D" ] || [ -e "/tmp/.X$D-lock" ]; do D=$((D + 1)); done
+Xvfb ":$D" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+PIDS+=($!)
+export DISPLAY=":$D"
+for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+openbox >/dev/null 2>&1 &
+PIDS+=($!)
+trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 &
+PIDS+=($!)
+sleep 1
+
+export QT_QPA_PLATFORM=xcb
+unset QT_QUICK_BACKEND QSG_RHI_BACKEND
+
+# Each program gets its own home (settings, caches) and frame counter file.
+home_for() {
+  local h="$WORK/home-$1"
+  mkdir -p "$h/.config/Corvane"
+  printf '[General]\ndidFinishOnboarding=true\ndidRequestPrivacyAuth=true\n' >"$h/.config/Corvane/Corvane.conf"
+  echo "$h"
+}
+
+start_qt() { # name program...
+  local name=$1; shift
+  local h; h=$(home_for "$name")
+  HOME="$h" XDG_CONFIG_HOME="$h/.config" XDG_CACHE_HOME="$h/.cache" XDG_DATA_HOME="$h/.local/share" \
+    FRAME_COUNT_FILE="$WORK/$name.frames" LD_PRELOAD="$COUNTER" "$@" >"$WORK/$name.log" 2>&1 &
+  PIDS+=($!)
+  eval "PID_$name=$!"
+}
+
+main_window_of() { # pid
+  xdotool search --sync --onlyvisible --pid "$1" --name "Corvane Skerrin Widget" 2>/dev/null | head -1
+}
+
+# One at a time, so each mode is set on its own instance: hidden (the main window closed;
+# the tray keeps the app), Bar Mode (its shortcut), and the main window, left where nothing
+# covers it (an obscured window draws nothing).
+start_qt hidden "$APP"
+w=$(main_window_of "$PID_hidden")
+xdotool windowactivate --sync "$w" windowfocus --sync "$w" key --clearmodifiers alt+F4
+start_qt bar "$APP"
+w=$(main_window_of "$PID_bar")
+xdotool windowactivate --sync "$w" windowfocus --sync "$w" key --clearmodifiers ctrl+d
+start_qt main "$APP"
+w=$(main_window_of "$PID_main")
+xdotool windowmove --sync "$w" 0 200
+xdotool mousemove 1599 999 # no hover effects under the pointer
+start_qt qt "$REF"
+xdotool windowmove --sync "$(xdotool search --sync --onlyvisible --pid "$PID_qt" | head -1)" 1260 220
+
+cat >"$WORK/conky.conf" <<'EOF'
+conky.config = {
+    out_to_x = true, own_window = true, own_window_type = 'normal',
+    alignment = 'bottom_right', gap_x = 20, gap_y = 20,
+    update_interval = 1.0, double_buffer = true, use_xft = true, font = 'DejaVu Sans Mono:size=10',
+    minimum_width = 300, minimum_height = 120,
+};
+conky.text = [[
+${time %H:%M:%S}
+CPU ${cpu}%  RAM ${memperc}%
+${cpubar 6,200}
+Up ${upspeed lo}  Down ${downspeed lo}
+]];
+EOF
+conky -q -c "$WORK/conky.conf" >"$WORK/conky.log" 2>&1 &
+PIDS+=($!)
+PID_conky=$!
+sleep 1
+if xdotool search --onlyvisible --pid "$PID_hidden" --name "Corvane Skerrin Widget" >/dev/null 2>&1; then
+  echo "warning: the hidden instance still shows its main window" >&2
+fi
+[ -z "${FOOTPRINT_SHOTS:-}" ] || import -window root "$FOOTPRINT_SHOTS" 2>/dev/null || true
+
+echo "settling ${SETTLE} s, then measuring ${MEASURE} s (display :$D)" >&2
+sleep "$SETTLE"
+
+NAMES=(qt conky hidden main bar)
+TCK=$(getconf CLK_TCK)
+cpu_ticks() { awk '{ s = $0; sub(/^.*\) /, "", s); split(s, f, " "); print f[12] + f[13] }' "/proc/$1/stat"; }
+frames() { [ -f "$WORK/$1.frames" ] && tr -d ' \n' <"$WORK/$1.frames" | sed 's/^0*//; s/^$/0/' || echo ""; }
+status() { awk -v k="$2:" '$1 == k { print $2 }' "/proc/$1/status"; }
+
+declare -A T0 F0 RSS ANON THR
+for n in "${NAMES[@]}"; do
+  p=$(eval echo "\$PID_$n")
+  kill -0 "$p" 2>/dev/null || { echo "$n exited early; see $WORK/$n.log" >&2; cat "$WORK/$n.log" >&2; exit 1; }
+  T0[$n]=$(cpu_ticks "$p")
+  F0[$n]=$(frames "$n")
+done
+start=$(date +%s.%N)
+# Memory and threads: the largest seen during the window.
+end=$(echo "$start + $MEASURE" | bc)
+while (( $(echo "$(date +%s.%N) < $end" | bc) )); do
+  for n in "${NAMES[@]}"; do
+    p=$(eval echo "\$PID_$n")
+    r=$(status "$p" VmRSS); a=$(status "$p" RssAnon); t=$(status "$p" Threads)
+    (( r > ${RSS[$n]:-0} )) && RSS[$n]=$r
+    (( a > ${ANON[$n]:-0} )) && ANON[$n]=$a
+    (( t > ${THR[$n]:-0} )) && THR[$n]=$t
+  done
+  sleep 1
+done
+elapsed=$(echo "$(date +%s.%N) - $start" | bc)
+
+declare -A CPU FPS
+for n in "${NAMES[@]}"; do
+  p=$(eval echo "\$PID_$n")
+  CPU[$n]=$(echo "scale=4; ($(cpu_ticks "$p") - ${T0[$n]}) * 100 / $TCK / $elapsed" | bc)
+  f1=$(frames "$n")
+  if [ -n "$f1" ] && [ -n "${F0[$n]}" ]; then
+    FPS[$n]=$(echo "scale=3; ($f1 - ${F0[$n]}) / $elapsed" | bc)
+  else
+    FPS[$n]="-"
+  fi
+done
+
+label() {
+  case "$1" in
+    qt) echo "Qt Quick window, 1 Hz text" ;; conky) echo "conky" ;;
+    hidden) echo "corvane, every surface hidden" ;; main) echo "corvane, main window" ;;
+    bar) echo "corvane, Bar Mode" ;;
+  esac
+}
+printf '\nFootprint over %.1f s after a %d s settle (Xvfb, software renderer)\n\n' "$elapsed" "$SETTLE"
+printf '%-32s %8s %9s %10s %8s %8s %9s %9s\n' "program / mode" "CPU %" "RSS MB" "anon MB" "threads" "frames/s" "CPU ×Qt" "RSS ×Qt"
+for n in "${NAMES[@]}"; do
+  printf '%-32s %8.2f %9.1f %10.1f %8d %8s %9s %9.2f\n' "$(label "$n")" "${CPU[$n]}" \
+    "$(echo "scale=2; ${RSS[$n]} / 1024" | bc)" "$(echo "scale=2; ${ANON[$n]} / 1024" | bc)" "${THR[$n]}" "${FPS[$n]}" \
+    "$( [ "$(echo "${CPU[qt]} > 0" | bc)" = 1 ] && echo "scale=2; ${CPU[$n]} / ${CPU[qt]}" | bc || echo "-")" \
+    "$(echo "scale=4; ${RSS[$n]} / ${RSS[qt]}" | bc)"
+done

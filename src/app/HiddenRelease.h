@@ -1,0 +1,16 @@
+#pragma once
+// A hidden window should cost less than a shown one. Its content goes with it where the
+// window builds content only while shown; this gives the scene graph's caches back and
+// returns the freed heap to the system once the window has been hidden a moment.
+class QQuickWindow;
+
+namespace corvane {
+
+// From now on, whenever `window` stays hidden for `delayMs`, its scene-graph resources are
+// released and the allocator's free memory is trimmed. Position and state stay with the window.
+void releaseWhileHidden(QQuickWindow *window, int delayMs = 500);
+
+// Returns the allocator's free pages to the system (after a surface's content was dropped).
+void trimFreedMemory();
+
+} // namespace corvane

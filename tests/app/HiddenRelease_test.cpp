@@ -1,0 +1,117 @@
+// Hidden surfaces keep no scene: the main window drops its content while hidden and builds
+// it again on show with the same tab and position; a closed tray popup is gone until the
+// next click.
+#include "app/AppDelegate.h"
+#include "app/HiddenRelease.h"
+#include "app/MenuBarExtra.h"
+
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSettings>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "fakes/FakeHub.h"
+#include "fakes/FakeWindowSystem.h"
+
+using namespace corvane;
+
+namespace {
+
+void collect(QQuickItem *item, QList<QQuickItem *> &out)
+{
+    for (QQuickItem *c : item->childItems()) {
+        out << c;
+        collect(c, out);
+    }
+}
+
+// Items of the window's scene, the window's own content item excluded.
+QList<QQuickItem *> scene(QQuickWindow *w)
+{
+    QList<QQuickItem *> out;
+    collect(w->contentItem(), out);
+    return out;
+}
+
+int sceneItems(QQuickWindow *w)
+{
+    return scene(w).size();
+}
+
+struct HiddenRelease : ::testing::Test {
+    test::FakeHub hub;
+    QQmlApplicationEngine engine;
+    AppDelegate delegate{&hub.state, &engine, std::make_unique<test::RecordingWindowSystem>()};
+    QQuickWindow *main = nullptr;
+    void SetUp() override
+    {
+        QSettings().setValue(QStringLiteral("didFinishOnboarding"), true);
+        engine.addImportPath(QStringLiteral("qrc:/"));
+        engine.load(QUrl(QStringLiteral("qrc:/Corvane/MainWindow.qml")));
+        ASSERT_FALSE(engine.rootObjects().isEmpty());
+        main = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+        ASSERT_TRUE(main);
+        delegate.attachMainWindow(main);
+        releaseWhileHidden(main, 50);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    }
+};
+
+TEST_F(HiddenRelease, MainWindowDropsItsSceneWhileHiddenAndComesBackTheSame)
+{
+    hub.state.setTab(SidebarTab::ports);
+    main->setPosition(120, 90);
+    QTest::qWait(100);
+    const int shown = sceneItems(main);
+    ASSERT_GT(shown, 50) << "the window should hold the whole interface";
+
+    delegate.enterBarMode(); // hides the main window
+    ASSERT_FALSE(main->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(sceneItems(main) < 5, 2000);
+
+    delegate.exitBarMode();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    QTRY_VERIFY_WITH_TIMEOUT(sceneItems(main) > 50, 2000);
+    EXPECT_EQ(main->position(), QPoint(120, 90));
+    EXPECT_EQ(hub.state.tabRaw(), QStringLiteral("ports"));
+    // The rebuilt interface opens on the same tab.
+    QQuickItem *ports = nullptr;
+    for (QQuickItem *i : scene(main))
+        if (QString::fromLatin1(i->metaObject()->className()).startsWith(QLatin1String("PortsView")))
+            ports = i;
+    EXPECT_TRUE(ports && ports->isVisible());
+}
+
+TEST_F(HiddenRelease, ShownAgainQuicklyHasItsSceneBack)
+{
+    QTest::qWait(100);
+    main->hide();
+    main->show(); // within the release delay: the timer must not act on a shown window
+    QTest::qWait(150);
+    EXPECT_TRUE(main->isVisible());
+    EXPECT_GT(sceneItems(main), 50);
+}
+
+TEST_F(HiddenRelease, ClosedTrayPopupIsGoneUntilTheNextClick)
+{
+    MenuBarExtra tray(&hub.state, &delegate, &engine);
+    tray.togglePopup();
+    QPointer<QQuickWindow> first = tray.popupWindow();
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(first));
+    EXPECT_TRUE(hub.state.menuPopupVisible);
+
+    tray.togglePopup();
+    EXPECT_FALSE(hub.state.menuPopupVisible);
+    EXPECT_EQ(tray.popupWindow(), nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 2000);
+
+    tray.togglePopup();
+    ASSERT_TRUE(tray.popupWindow());
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(tray.popupWindow()));
+    EXPECT_TRUE(hub.state.menuPopupVisible);
+}
+
+} // namespace

@@ -1,0 +1,204 @@
+// The window modes under a real window manager (openbox on Xvfb): keys typed and clicks made
+// through the X server with xdotool, window properties read back with xprop.
+#include "app/AppDelegate.h"
+#include "fakes/FakeHub.h"
+#include "platform/WindowSystem.h"
+#include "state/BarModeSettings.h"
+#include "support/QmlTestUtil.h"
+
+#include <QGuiApplication>
+#include <QProcess>
+#include <QQmlEngine>
+#include <QQuickWindow>
+#include <QScreen>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace corvane;
+
+namespace {
+
+QString run(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    // The app keeps handling its events while the tool talks to the X server.
+    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 5000))
+        p.kill();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QString xprop(QWindow *w, const QString &property)
+{
+    return run("xprop", {"-id", QString::number(w->winId()), property});
+}
+
+void typeKeys(const QString &keys) { run("xdotool", {"key", "--clearmodifiers", keys}); }
+
+void clickAt(const QPoint &global)
+{
+    run("xdotool", {"mousemove", QString::number(global.x()), QString::number(global.y()), "click", "1"});
+}
+
+bool windowManagerRunning()
+{
+    return run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id");
+}
+
+struct WmFixture : ::testing::Test {
+    test::FakeHub fakeHub;
+    AppState &state = fakeHub.state;
+    test::QmlHarness h;
+    std::unique_ptr<AppDelegate> delegate;
+    std::unique_ptr<QObject> mainObject;
+    QQuickWindow *main = nullptr;
+
+    void SetUp() override
+    {
+        if (QGuiApplication::platformName() != "xcb" || !windowManagerRunning())
+            GTEST_SKIP() << "needs an X server with a window manager";
+        QSettings().clear();
+        QSettings().setValue("didFinishOnboarding", true); // no first-run sheet over the window
+        h.engine().addImportPath("qrc:/");
+        delegate = std::make_unique<AppDelegate>(&state, &h.engine(), makeWindowSystem());
+        mainObject = h.createFile("qrc:/Corvane/MainWindow.qml", {{"visible", false}});
+        main = qobject_cast<QQuickWindow *>(mainObject.get());
+        ASSERT_TRUE(main);
+        delegate->attachMainWindow(main);
+        main->setPosition(120, 90);
+        main->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+        main->requestActivate();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+        QTest::qWait(100); // the manager's placement settles
+    }
+    void TearDown() override
+    {
+        if (delegate && delegate->barModeActive())
+            delegate->exitBarMode();
+        delegate.reset();
+        mainObject.reset();
+    }
+    bool waitFor(const std::function<bool()> &f) { return QTest::qWaitFor(f, 5000); }
+};
+
+} // namespace
+
+TEST_F(WmFixture, TitleIsExactlyTheWindowsOwn)
+{
+    EXPECT_TRUE(xprop(main, "_NET_WM_NAME").contains("= \"Corvane Skerrin Widget\"")) << xprop(main, "_NET_WM_NAME").toStdString();
+}
+
+TEST_F(WmFixture, CtrlDEntersAndAClickedStripLeavesBarMode)
+{
+    QSignalSpy paused(&state, &AppState::visualsPausedChanged);
+    typeKeys("ctrl+d");
+    ASSERT_TRUE(waitFor([&] { return delegate->barModeActive(); }));
+    QWindow *strip = delegate->barWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(strip));
+    EXPECT_TRUE(waitFor([&] { return !main->isVisible(); }));
+
+    // The strip takes the focus when clicked, so the shortcut reaches the application.
+    clickAt(strip->geometry().center());
+    ASSERT_TRUE(waitFor([&] { return strip->isActive(); })) << "the strip did not take focus";
+    typeKeys("ctrl+d");
+    ASSERT_TRUE(waitFor([&] { return !delegate->barModeActive(); }));
+    EXPECT_TRUE(waitFor([&] { return main->isExposed(); }));
+    QTest::qWait(200);
+    EXPECT_EQ(paused.count(), 0) << "the samplers paused on the way";
+    EXPECT_FALSE(state.visualsPaused());
+}
+
+TEST_F(WmFixture, CtrlDTwiceGoesInAndOutWithoutTouchingTheStrip)
+{
+    typeKeys("ctrl+d");
+    ASSERT_TRUE(waitFor([&] { return delegate->barModeActive(); }));
+    ASSERT_TRUE(waitFor([&] { return delegate->barWindow()->isActive(); })) << "the strip was not made key";
+    typeKeys("ctrl+d");
+    EXPECT_TRUE(waitFor([&] { return !delegate->barModeActive() && main->isExposed(); }));
+}
+
+TEST_F(WmFixture, BringToFrontWorksFromTheStrip)
+{
+    delegate->enterBarMode();
+    QWindow *strip = delegate->barWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(strip));
+    clickAt(strip->geometry().center());
+    ASSERT_TRUE(waitFor([&] { return strip->isActive(); }));
+    typeKeys("ctrl+shift+f");
+    EXPECT_TRUE(waitFor([&] { return main->isExposed() && main->isActive(); }));
+    EXPECT_TRUE(delegate->barModeActive()); // bringing forward does not leave Bar Mode
+}
+
+TEST_F(WmFixture, TheStripIsADockOnEveryDesktopAlongTheTop)
+{
+    delegate->enterBarMode();
+    QWindow *strip = delegate->barWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(strip));
+    EXPECT_TRUE(xprop(strip, "_NET_WM_WINDOW_TYPE").contains("_NET_WM_WINDOW_TYPE_DOCK"));
+    const QString states = xprop(strip, "_NET_WM_STATE");
+    // On every desktop is the desktop number all-ones (openbox keeps no separate sticky state).
+    for (const char *s : {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"})
+        EXPECT_TRUE(states.contains(s)) << s << " missing from " << states.toStdString();
+    EXPECT_TRUE(xprop(strip, "_NET_WM_DESKTOP").contains("4294967295")) << xprop(strip, "_NET_WM_DESKTOP").toStdString();
+    const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(strip->geometry(), QRect(avail.x(), avail.y(), avail.width(), 140));
+    const QString dir = qEnvironmentVariable("CORVANE_SHOTS");
+    if (!dir.isEmpty()) {
+        QTest::qWait(300);
+        run("import", {"-window", "root", dir + "/screen-strip-top.png"});
+    }
+    delegate->exitBarMode();
+
+    BarModeSettings::shared()->setPositionRaw("bottom");
+    delegate->enterBarMode();
+    strip = delegate->barWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(strip));
+    EXPECT_EQ(strip->geometry(), QRect(avail.x(), avail.bottom() + 1 - 140, avail.width(), 140));
+    if (!dir.isEmpty()) {
+        QTest::qWait(300);
+        run("import", {"-window", "root", dir + "/screen-strip-bottom.png"});
+    }
+    BarModeSettings::shared()->setPositionRaw("top");
+}
+
+TEST_F(WmFixture, WindowKeepsItsPlaceAcrossDesktopModeAndBarMode)
+{
+    main->setGeometry(QRect(160, 120, 1180, 760));
+    QTest::qWait(300);
+    const QRect before = main->geometry();
+
+    typeKeys("ctrl+shift+d");
+    ASSERT_TRUE(waitFor([&] { return delegate->desktopMode(); }));
+    QTest::qWait(300);
+    EXPECT_EQ(main->geometry().topLeft(), before.topLeft()) << "moved on entering desktop mode";
+    EXPECT_TRUE(xprop(main, "_NET_WM_STATE").contains("_NET_WM_STATE_BELOW"));
+
+    delegate->toggleDesktopMode();
+    QTest::qWait(300);
+    EXPECT_EQ(main->geometry(), before);
+
+    delegate->enterBarMode();
+    ASSERT_TRUE(waitFor([&] { return !main->isVisible(); }));
+    delegate->exitBarMode();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    QTest::qWait(300);
+    EXPECT_EQ(main->geometry(), before);
+}
+
+TEST_F(WmFixture, DesktopModeWindowMovesByDraggingItsBackground)
+{
+    delegate->toggleDesktopMode();
+    QTest::qWait(300);
+    const QRect before = main->geometry();
+    // A point on the window's own background: the sidebar's empty stretch below the tabs.
+    const QPoint from = main->mapToGlobal(QPoint(100, before.height() - 140));
+    run("xdotool", {"mousemove", QString::number(from.x()), QString::number(from.y()), "mousedown", "1"});
+    run("xdotool", {"mousemove", "--sync", QString::number(from.x() - 60), QString::number(from.y() - 40)});
+    run("xdotool", {"mousemove", "--sync", QString::number(from.x() - 80), QString::number(from.y() - 50), "mouseup", "1"});
+    EXPECT_TRUE(waitFor([&] { return main->geometry().topLeft() != before.topLeft(); }))
+        << "the window did not move";
+    delegate->toggleDesktopMode();
+}

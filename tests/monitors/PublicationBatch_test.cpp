@@ -1,0 +1,207 @@
+// The publications of one second reach the main thread as one batch: applied together just
+// after the whole second, in the order they came, each sample still applied (no merging),
+// and never into a monitor that is gone.
+#include "fakes/FakeClock.h"
+#include "monitors/Publish.h"
+#include "support/ParamNames.h"
+
+#include <QCoreApplication>
+#include <QTest>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <thread>
+
+using namespace corvane;
+
+namespace {
+
+struct Applied {
+    QString monitor;
+    int value;
+    bool onMainThread;
+};
+
+// Stands in for a monitor: publish() records what it applied into a log the test owns.
+class Probe : public QObject {
+public:
+    Probe(QString name, std::vector<Applied> *log) : m_name(std::move(name)), m_log(log) {}
+    void publish(int value) { m_log->push_back({m_name, value, QThread::currentThread() == qApp->thread()}); }
+
+private:
+    QString m_name;
+    std::vector<Applied> *m_log;
+};
+
+// Lets every queued handover reach the main thread without reaching a flush point.
+void deliverQueued()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+QStringList names(const std::vector<Applied> &log)
+{
+    QStringList out;
+    for (const Applied &a : log)
+        out << QStringLiteral("%1=%2").arg(a.monitor).arg(a.value);
+    return out;
+}
+
+// ---- When the batch is applied ---------------------------------------------------------
+
+struct FlushCase {
+    double now;
+    double settle;
+    double delay;
+};
+class FlushPoint : public ::testing::TestWithParam<FlushCase> {};
+TEST_P(FlushPoint, IsTheNextWholeSecondPlusTheSettleTime)
+{
+    const FlushCase c = GetParam();
+    EXPECT_NEAR(PublicationBatch::delayToFlush(c.now, c.settle), c.delay, 1e-6);
+}
+INSTANTIATE_TEST_SUITE_P(PublicationBatch, FlushPoint, ::testing::Values(
+    FlushCase{100.0, 0.25, 0.25},          // on the second: its own flush point is ahead
+    FlushCase{100.1, 0.25, 0.15},          // a prompt sampler joins this second's batch
+    FlushCase{100.25, 0.25, 0.0},          // exactly on the flush point
+    FlushCase{100.3, 0.25, 0.95},          // a late one waits for the next second's batch
+    FlushCase{100.999, 0.25, 0.251},
+    FlushCase{1'765'000'000.1, 0.25, 0.15}, // today's epoch seconds keep their fraction
+    FlushCase{-0.5, 0.25, 0.75},           // a clock before the epoch still aligns
+    FlushCase{NAN, 0.25, 0.0},             // a broken clock flushes at once, never waits forever
+    FlushCase{INFINITY, 0.25, 0.0}),
+    [](const auto &i) { return "At" + test::numberName(i.param.now); });
+
+// ---- The batch on the main thread ------------------------------------------------------
+
+struct PublicationBatchQueue : ::testing::Test {
+    test::FakeClock clock;
+    std::vector<Applied> log;
+    std::unique_ptr<PublicationBatch> batch;
+    void SetUp() override
+    {
+        clock.setWall(1'700'000'000.10); // 0.15 s before the flush point
+        batch = std::make_unique<PublicationBatch>(clock);
+        batch->install();
+    }
+};
+
+TEST_F(PublicationBatchQueue, SamplerThreadsOfOneSecondApplyTogetherInArrivalOrder)
+{
+    Probe cpu("cpu", &log), net("net", &log), disk("disk", &log);
+    std::thread sampler([&] {
+        handOver(&cpu, 1);
+        handOver(&net, 2);
+        handOver(&disk, 3);
+    });
+    sampler.join();
+    deliverQueued();
+    EXPECT_TRUE(log.empty()) << "applied before the flush point";
+    EXPECT_EQ(batch->pending(), 3u);
+
+    QTRY_COMPARE_WITH_TIMEOUT(log.size(), size_t(3), 2000);
+    EXPECT_EQ(names(log), (QStringList{"cpu=1", "net=2", "disk=3"}));
+    EXPECT_EQ(batch->flushCount(), 1u);
+    for (const Applied &a : log)
+        EXPECT_TRUE(a.onMainThread) << a.monitor.toStdString();
+}
+
+TEST_F(PublicationBatchQueue, TwoSamplesOfOneMonitorAreBothAppliedInOrder)
+{
+    // A listener counting every sample (through updated()) must see both.
+    Probe cpu("cpu", &log);
+    handOver(&cpu, 1);
+    handOver(&cpu, 2);
+    deliverQueued();
+    batch->flush();
+    EXPECT_EQ(names(log), (QStringList{"cpu=1", "cpu=2"}));
+}
+
+TEST_F(PublicationBatchQueue, AMonitorGoneWhileQueuedIsSkippedAndTheRestApplies)
+{
+    Probe net("net", &log);
+    auto cpu = std::make_unique<Probe>("cpu", &log);
+    handOver(cpu.get(), 1);
+    handOver(&net, 2);
+    deliverQueued();
+    ASSERT_EQ(batch->pending(), 2u);
+    cpu.reset();
+    batch->flush();
+    EXPECT_EQ(names(log), (QStringList{"net=2"}));
+}
+
+TEST_F(PublicationBatchQueue, AMonitorGoneBeforeItsHandoverArrivesIsNeverQueued)
+{
+    auto cpu = std::make_unique<Probe>("cpu", &log);
+    handOver(cpu.get(), 1);
+    cpu.reset();
+    deliverQueued();
+    EXPECT_EQ(batch->pending(), 0u);
+    batch->flush();
+    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(batch->flushCount(), 0u); // an empty flush repaints nothing
+}
+
+TEST_F(PublicationBatchQueue, WhatAnApplyQueuesWaitsForTheNextSecond)
+{
+    Probe cpu("cpu", &log);
+    QObject owner;
+    batch->add(&owner, [&] {
+        log.push_back({"first", 0, true});
+        batch->add(&owner, [&] { log.push_back({"second", 0, true}); });
+    });
+    batch->flush();
+    EXPECT_EQ(names(log), (QStringList{"first=0"}));
+    EXPECT_EQ(batch->pending(), 1u);
+    QTRY_COMPARE_WITH_TIMEOUT(log.size(), size_t(2), 2000);
+    EXPECT_EQ(batch->flushCount(), 2u);
+}
+
+TEST_F(PublicationBatchQueue, EachSecondIsOneFlush)
+{
+    Probe cpu("cpu", &log), net("net", &log);
+    for (int second = 0; second < 3; ++second) {
+        handOver(&cpu, second);
+        handOver(&net, second);
+        QTRY_COMPARE_WITH_TIMEOUT(log.size(), size_t(2 * (second + 1)), 2000);
+        clock.advance(1.0);
+    }
+    EXPECT_EQ(batch->flushCount(), 3u);
+}
+
+TEST_F(PublicationBatchQueue, AnArrivalJustAfterAnEarlyFlushWaitsForTheNextSecond)
+{
+    // The flush timer fired a hair before the flush point; a sampler's snapshot landing in
+    // that sliver must not make a second frame right after the first.
+    Probe cpu("cpu", &log), net("net", &log);
+    clock.setWall(1'700'000'000.249);
+    handOver(&cpu, 1);
+    deliverQueued();
+    batch->flush();
+    handOver(&net, 2);
+    deliverQueued();
+    QTest::qWait(300);
+    EXPECT_EQ(names(log), (QStringList{"cpu=1"}));
+    EXPECT_EQ(batch->pending(), 1u);
+    EXPECT_EQ(batch->flushCount(), 1u);
+}
+
+TEST(PublicationBatchInstall, WithoutABatchAHandoverAppliesOnTheNextPass)
+{
+    std::vector<Applied> log;
+    Probe cpu("cpu", &log);
+    {
+        PublicationBatch gone;
+        gone.install();
+    } // a destroyed batch uninstalls itself
+    ASSERT_EQ(PublicationBatch::current(), nullptr);
+    std::thread([&] { handOver(&cpu, 7); }).join();
+    deliverQueued();
+    EXPECT_EQ(names(log), (QStringList{"cpu=7"}));
+}
+
+} // namespace
