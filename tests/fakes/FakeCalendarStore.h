@@ -2,6 +2,7 @@
 #include "platform/CalendarStore.h"
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 namespace corvane::test {
@@ -14,13 +15,17 @@ public:
     QStringList calendarIds = {QStringLiteral("cal")};
     QList<CalendarEvent> all;
     std::atomic<int> queries{0};
+    // Runs on the calendar thread inside each query, e.g. to hold it until released or stopped.
+    std::function<void(std::stop_token)> duringQuery;
 
     bool isAuthorized() override { return authorized; }
     CalendarAccess requestAccess() override { return accessAnswer; }
     QStringList calendars() override { return calendarIds; }
-    QList<CalendarEvent> events(const QDateTime &start, const QDateTime &end, const QStringList &cals, std::stop_token) override
+    QList<CalendarEvent> events(const QDateTime &start, const QDateTime &end, const QStringList &cals, std::stop_token stop) override
     {
         ++queries;
+        if (duringQuery)
+            duringQuery(stop);
         QList<CalendarEvent> out;
         if (cals.isEmpty())
             return out;

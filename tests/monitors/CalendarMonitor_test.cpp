@@ -5,6 +5,10 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -189,6 +193,51 @@ TEST_F(CalendarMonitorTest, RequestErrorIsKeptUntilTheNextRequest)
     EXPECT_FALSE(m->lastError());
 }
 
+TEST_F(CalendarMonitorTest, RefreshesAskedDuringOneAreMergedIntoOneMore)
+{
+    auto store = std::make_unique<FakeCalendarStore>();
+    store->authorized = true;
+    store->all = {event("standup", 600, 900)};
+    std::atomic<bool> release{false};
+    store->duringQuery = [&](std::stop_token) {
+        while (!release)
+            QThread::msleep(1);
+    };
+    FakeCalendarStore *raw = store.get();
+    auto m = make(std::move(store));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return raw->queries.load() == 1; }, 2000));
+    EXPECT_TRUE(m->refreshRunning());
+    for (int i = 0; i < 5; ++i)
+        m->refresh(); // e.g. timer ticks behind a slow calendar
+    release = true;
+    QSignalSpy updated(m.get(), &CalendarMonitor::updated);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return updated.count() == 2; }, 2000));
+    QTest::qWait(50);
+    EXPECT_EQ(raw->queries.load(), 2);
+    EXPECT_FALSE(m->refreshRunning());
+    EXPECT_EQ(m->nextEvent()->title, "standup");
+}
+
+TEST_F(CalendarMonitorTest, GoingAwayStopsARefreshInsteadOfWaitingForIt)
+{
+    auto store = std::make_unique<FakeCalendarStore>();
+    store->authorized = true;
+    std::atomic<bool> stopped{false};
+    store->duringQuery = [&](std::stop_token stop) {
+        while (!stop.stop_requested())
+            QThread::msleep(1); // a read that would otherwise take minutes
+        stopped = true;
+    };
+    FakeCalendarStore *raw = store.get();
+    auto m = make(std::move(store));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return raw->queries.load() == 1; }, 2000));
+    QElapsedTimer t;
+    t.start();
+    m.reset();
+    EXPECT_LT(t.elapsed(), 500);
+    EXPECT_TRUE(stopped);
+}
+
 TEST(LinuxCalendarStore, FindsEvolutionAndFolderCalendars)
 {
     const QString root = QStringLiteral(CORVANE_FIXTURES "/ics");
@@ -214,6 +263,33 @@ TEST(LinuxCalendarStore, NoCalendarMeansNoAccess)
     EXPECT_FALSE(store->isAuthorized());
     EXPECT_FALSE(store->requestAccess().granted);
     EXPECT_FALSE(store->requestAccess().error.has_value());
+}
+
+TEST(LinuxCalendarStore, ConnectingWithNothingConfiguredOpensTheCalendarApplication)
+{
+    // A machine with Evolution but no calendar yet, and no store running.
+    QTemporaryDir bin;
+    const QString marker = bin.path() + "/launched";
+    QFile script(bin.path() + "/evolution");
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(("#!/bin/sh\necho \"$@\" > " + marker + "\n").toUtf8());
+    script.close();
+    script.setPermissions(QFile::ExeOwner | QFile::ReadOwner | QFile::WriteOwner);
+    const QByteArray path = qgetenv("PATH"), bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("PATH", bin.path().toUtf8());
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+
+    auto store = makeLinuxCalendarStore();
+    const CalendarAccess access = store->requestAccess();
+    qputenv("PATH", path);
+    if (!bus.isEmpty())
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
+
+    EXPECT_FALSE(access.granted);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(marker); }, 3000));
+    QFile out(marker);
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    EXPECT_EQ(out.readAll().trimmed(), "--component=calendar");
 }
 
 TEST(CalendarMonitorShared, RunsWithoutCalendarsOnThisMachine)

@@ -1,5 +1,6 @@
 #include "platform/linux/ICalParser.h"
 
+#include <QElapsedTimer>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -129,6 +130,244 @@ TEST(ICalParser, FloatingTimesAreLocalAndGarbageIsIgnored)
     ASSERT_EQ(evs.size(), 1);
     EXPECT_EQ(evs[0].title, "Local");
     EXPECT_EQ(evs[0].startDate, QDateTime(QDate(2026, 3, 3), QTime(10, 0), Qt::LocalTime));
+}
+
+} // namespace
+
+namespace {
+
+// Whole calendars as the clients write them, one per way a reader goes wrong.
+struct CalendarCase {
+    const char *label;
+    const char *text; // between BEGIN:VCALENDAR and END:VCALENDAR
+    std::vector<const char *> want; // "title start-in-UTC", in output order
+};
+
+void PrintTo(const CalendarCase &c, std::ostream *os) { *os << c.label; }
+
+class ClientCalendars : public ::testing::TestWithParam<CalendarCase> {};
+
+TEST_P(ClientCalendars, ExpandLikeTheClientMeantIt)
+{
+    QStringList got;
+    for (const CalendarEvent &e : ical::occurrences(calendar(GetParam().text), kFrom, kTo))
+        got.append(e.title + " " + utc(e.startDate));
+    QStringList want;
+    for (const char *s : GetParam().want)
+        want.append(QString::fromUtf8(s));
+    EXPECT_EQ(got.join(" | ").toStdString(), want.join(" | ").toStdString());
+}
+
+#define EV(uid, lines) "BEGIN:VEVENT\r\nUID:" uid "\r\nDTSTAMP:20260101T000000Z\r\n" lines "END:VEVENT\r\n"
+
+const char kOutlookSydney[] =
+    "BEGIN:VTIMEZONE\r\nTZID:Canberra, Melbourne, Sydney\r\n"
+    "BEGIN:STANDARD\r\nDTSTART:16010101T030000\r\nTZOFFSETFROM:+1100\r\nTZOFFSETTO:+1000\r\n"
+    "RRULE:FREQ=YEARLY;BYDAY=1SU;BYMONTH=4\r\nEND:STANDARD\r\n"
+    "BEGIN:DAYLIGHT\r\nDTSTART:16010101T020000\r\nTZOFFSETFROM:+1000\r\nTZOFFSETTO:+1100\r\n"
+    "RRULE:FREQ=YEARLY;BYDAY=1SU;BYMONTH=10\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n"
+    EV("syd", "SUMMARY:Sydney\r\nDTSTART;TZID=\"Canberra, Melbourne, Sydney\":20260305T100000\r\n"
+              "DTEND;TZID=\"Canberra, Melbourne, Sydney\":20260305T110000\r\n");
+
+const char kCustomNewYork[] =
+    "BEGIN:VTIMEZONE\r\nTZID:custom_America/New_York\r\n"
+    "BEGIN:STANDARD\r\nDTSTART:20071104T020000\r\nTZOFFSETFROM:-0400\r\nTZOFFSETTO:-0500\r\n"
+    "RRULE:FREQ=YEARLY;BYMONTH=11;BYDAY=1SU\r\nEND:STANDARD\r\n"
+    "BEGIN:DAYLIGHT\r\nDTSTART:20070311T020000\r\nTZOFFSETFROM:-0500\r\nTZOFFSETTO:-0400\r\n"
+    "RRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=2SU\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n"
+    // The weekly series crosses the change to summer time on 8 March: 10:00 stays 10:00.
+    EV("ny", "SUMMARY:NY\r\nDTSTART;TZID=custom_America/New_York:20260302T100000\r\nDURATION:PT1H\r\n"
+             "RRULE:FREQ=DAILY;INTERVAL=6\r\n");
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, ClientCalendars,
+    ::testing::Values(
+        CalendarCase{"rdate_adds_dates",
+                     EV("r", "SUMMARY:R\r\nDTSTART:20260226T090000Z\r\nDURATION:PT1H\r\nRRULE:FREQ=WEEKLY;COUNT=1\r\n"
+                             "RDATE:20260304T090000Z,20260306T100000Z\r\nRDATE;VALUE=PERIOD:20260308T120000Z/PT2H\r\n"),
+                     {"R 2026-03-04T09:00:00Z", "R 2026-03-06T10:00:00Z", "R 2026-03-08T12:00:00Z"}},
+        CalendarCase{"outlook_zone_named_by_its_vtimezone", kOutlookSydney, {"Sydney 2026-03-04T23:00:00Z"}},
+        CalendarCase{"custom_prefixed_zone_with_vtimezone_across_dst", kCustomNewYork,
+                     {"NY 2026-03-02T15:00:00Z", "NY 2026-03-08T14:00:00Z"}},
+        CalendarCase{"evolution_softwarestudio_prefix",
+                     EV("e1", "SUMMARY:E\r\nDTSTART;TZID=/softwarestudio.org/Olson_20011030_5/America/New_York:20260304T100000\r\n"
+                              "DURATION:PT1H\r\n"),
+                     {"E 2026-03-04T15:00:00Z"}},
+        CalendarCase{"evolution_tzfile_prefix",
+                     EV("e2", "SUMMARY:E\r\nDTSTART;TZID=Tzfile/America/Chicago:20260304T100000\r\nDURATION:PT1H\r\n")
+                     EV("e3", "SUMMARY:F\r\nDTSTART;TZID=/freeassociation.sourceforge.net/Tzfile/Europe/Bucharest:20260304T100000\r\n"
+                              "DURATION:PT1H\r\n"),
+                     {"E 2026-03-04T16:00:00Z", "F 2026-03-04T08:00:00Z"}},
+        CalendarCase{"utc_until_ends_a_zoned_series_at_that_instant",
+                     // Thursday 5 March 20:15 in New York is 01:15Z on the 6th: after UNTIL.
+                     EV("u", "SUMMARY:U\r\nDTSTART;TZID=America/New_York:20260226T201500\r\nDURATION:PT1H\r\n"
+                             "RRULE:FREQ=WEEKLY;UNTIL=20260305T235959Z\r\n"),
+                     {}},
+        CalendarCase{"windows_zone_id",
+                     EV("w", "SUMMARY:W\r\nDTSTART;TZID=W. Europe Standard Time:20260304T100000\r\nDURATION:PT1H\r\n"),
+                     {"W 2026-03-04T09:00:00Z"}},
+        CalendarCase{"google_monthly_by_month_day",
+                     EV("g", "SUMMARY:G\r\nDTSTART:20250804T080000Z\r\nDURATION:PT1H\r\nRRULE:FREQ=MONTHLY;BYMONTHDAY=4;WKST=SU\r\n"),
+                     {"G 2026-03-04T08:00:00Z"}},
+        CalendarCase{"outlook_yearly_by_month",
+                     EV("y", "SUMMARY:Y\r\nDTSTART:20190305T080000Z\r\nDURATION:PT1H\r\nRRULE:FREQ=YEARLY;BYMONTH=3;BYMONTHDAY=5\r\n"),
+                     {"Y 2026-03-05T08:00:00Z"}},
+        CalendarCase{"first_weekday_of_month_by_setpos",
+                     EV("s", "SUMMARY:S\r\nDTSTART:20250101T080000Z\r\nDURATION:PT1H\r\n"
+                             "RRULE:FREQ=MONTHLY;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=1\r\n"),
+                     {"S 2026-03-02T08:00:00Z"}},
+        CalendarCase{"several_rules_all_count",
+                     EV("m", "SUMMARY:M\r\nDTSTART:20260223T080000Z\r\nDURATION:PT1H\r\nRRULE:FREQ=WEEKLY;BYDAY=MO\r\n"
+                             "RRULE:FREQ=WEEKLY;BYDAY=TH\r\n"),
+                     {"M 2026-03-02T08:00:00Z", "M 2026-03-05T08:00:00Z"}},
+        CalendarCase{"week_start_monday_pairs_tuesday_with_the_next_sunday",
+                     EV("k", "SUMMARY:K\r\nDTSTART:20260303T090000Z\r\nDURATION:PT1H\r\n"
+                             "RRULE:FREQ=WEEKLY;INTERVAL=2;COUNT=4;BYDAY=TU,SU;WKST=MO\r\n"),
+                     {"K 2026-03-03T09:00:00Z", "K 2026-03-08T09:00:00Z"}},
+        CalendarCase{"week_start_sunday_skips_that_sunday",
+                     EV("k", "SUMMARY:K\r\nDTSTART:20260303T090000Z\r\nDURATION:PT1H\r\n"
+                             "RRULE:FREQ=WEEKLY;INTERVAL=2;COUNT=4;BYDAY=TU,SU;WKST=SU\r\n"),
+                     {"K 2026-03-03T09:00:00Z"}},
+        CalendarCase{"cancelled_event_and_cancelled_instance",
+                     EV("c1", "SUMMARY:Gone\r\nSTATUS:CANCELLED\r\nDTSTART:20260303T080000Z\r\nDURATION:PT1H\r\n")
+                     EV("c2", "SUMMARY:Daily\r\nDTSTART:20260302T100000Z\r\nDURATION:PT1H\r\nRRULE:FREQ=DAILY;COUNT=3\r\n")
+                     EV("c2", "SUMMARY:Daily\r\nRECURRENCE-ID:20260303T100000Z\r\nSTATUS:CANCELLED\r\n"
+                              "DTSTART:20260303T100000Z\r\nDURATION:PT1H\r\n"),
+                     {"Daily 2026-03-02T10:00:00Z", "Daily 2026-03-04T10:00:00Z"}},
+        CalendarCase{"duplicate_uid_keeps_the_newest_copy",
+                     "BEGIN:VEVENT\r\nUID:d\r\nSEQUENCE:2\r\nSUMMARY:New\r\nDTSTART:20260304T090000Z\r\nDURATION:PT1H\r\nEND:VEVENT\r\n"
+                     "BEGIN:VEVENT\r\nUID:d\r\nSEQUENCE:1\r\nSUMMARY:Stale\r\nDTSTART:20260303T090000Z\r\nDURATION:PT1H\r\nEND:VEVENT\r\n",
+                     {"New 2026-03-04T09:00:00Z"}},
+        CalendarCase{"this_and_future_moves_the_rest_of_the_series",
+                     EV("t", "SUMMARY:Old\r\nDTSTART:20260302T090000Z\r\nDURATION:PT1H\r\nRRULE:FREQ=DAILY;COUNT=4\r\n")
+                     EV("t", "SUMMARY:New\r\nRECURRENCE-ID;RANGE=THISANDFUTURE:20260303T090000Z\r\n"
+                             "DTSTART:20260303T110000Z\r\nDURATION:PT30M\r\n"),
+                     {"Old 2026-03-02T09:00:00Z", "New 2026-03-04T11:00:00Z", "New 2026-03-05T11:00:00Z",
+                      "New 2026-03-03T11:00:00Z"}},
+        CalendarCase{"moved_into_the_week_from_outside",
+                     EV("o", "SUMMARY:Base\r\nDTSTART:20260223T090000Z\r\nDURATION:PT1H\r\nRRULE:FREQ=WEEKLY;COUNT=2\r\n")
+                     EV("o", "SUMMARY:Moved\r\nRECURRENCE-ID:20260223T090000Z\r\nDTSTART:20260303T090000Z\r\nDURATION:PT1H\r\n"),
+                     {"Base 2026-03-02T09:00:00Z", "Moved 2026-03-03T09:00:00Z"}}),
+    [](const auto &info) { return std::string(info.param.label); });
+
+// One-word names are no zones (Qt calls them valid at UTC+0): the time is the file's local time.
+TEST(ICalParser, MadeUpZoneNamesReadAsLocalTime)
+{
+    const auto evs = ical::occurrences(
+        calendar(EV("a", "SUMMARY:A\r\nDTSTART;TZID=Eastern:20260304T100000\r\nDURATION:PT1H\r\n")
+                     EV("b", "SUMMARY:B\r\nDTSTART;TZID=FOO:20260304T110000\r\nDURATION:PT1H\r\n")),
+        kFrom, kTo);
+    ASSERT_EQ(evs.size(), 2);
+    EXPECT_EQ(evs[0].startDate, QDateTime(QDate(2026, 3, 4), QTime(10, 0), Qt::LocalTime));
+    EXPECT_EQ(evs[1].startDate, QDateTime(QDate(2026, 3, 4), QTime(11, 0), Qt::LocalTime));
+}
+
+} // namespace
+
+namespace {
+
+// Hostile and careless files: each refresh stays far under a second and nothing overflows.
+class BoundedWork : public ::testing::Test {
+protected:
+    QElapsedTimer clock;
+    void SetUp() override { clock.start(); }
+    void expectQuick() { EXPECT_LT(clock.elapsed(), 500) << "ms for one refresh"; }
+};
+
+TEST_F(BoundedWork, NinetyByteFileWithAnImpossibleHugeRule)
+{
+    const QByteArray text = "BEGIN:VEVENT\nDTSTART:20260101\nRRULE:FREQ=MONTHLY;INTERVAL=2147483647;BYDAY=9MO\nEND:VEVENT\n";
+    ASSERT_EQ(text.size(), 90);
+    const QDateTime newYear(QDate(2026, 1, 1), QTime(0, 0), Qt::LocalTime);
+    const auto evs = ical::occurrences(text, newYear, newYear.addDays(7));
+    ASSERT_EQ(evs.size(), 1); // the first date is all that is left of it
+    EXPECT_TRUE(evs[0].isAllDay);
+    EXPECT_TRUE(ical::occurrences(text, kFrom, kTo).isEmpty());
+    expectQuick();
+}
+
+TEST_F(BoundedWork, ThousandEventsWithHugeIntervals)
+{
+    QByteArray text = "BEGIN:VCALENDAR\r\n";
+    const char *rules[] = {"FREQ=DAILY;INTERVAL=2147483647", "FREQ=MONTHLY;INTERVAL=2147483647",
+                           "FREQ=YEARLY;INTERVAL=2147483647", "FREQ=WEEKLY;INTERVAL=32767",
+                           "FREQ=MONTHLY;INTERVAL=999"};
+    for (int i = 0; i < 1000; ++i)
+        text += "BEGIN:VEVENT\r\nUID:" + QByteArray::number(i) + "\r\nDTSTART:19900101T080000Z\r\nDURATION:PT1H\r\nRRULE:"
+            + rules[i % 5] + "\r\nEND:VEVENT\r\n";
+    text += "END:VCALENDAR\r\n";
+    EXPECT_TRUE(ical::occurrences(text, kFrom, kTo).isEmpty());
+    expectQuick();
+}
+
+TEST_F(BoundedWork, RulesWhosePartsNeverAgree)
+{
+    // libical would search each of these until the year 2582 (minutes of CPU for the minutely one).
+    QByteArray events;
+    const char *rules[] = {"FREQ=MINUTELY;BYMONTH=2;BYMONTHDAY=31", "FREQ=MONTHLY;BYMONTH=2;BYMONTHDAY=30",
+                           "FREQ=DAILY;INTERVAL=7;BYDAY=TU", "FREQ=HOURLY;INTERVAL=24;BYHOUR=5",
+                           "FREQ=YEARLY;BYMONTH=4;BYMONTHDAY=31"};
+    for (int i = 0; i < 50; ++i)
+        events += "BEGIN:VEVENT\r\nUID:" + QByteArray::number(i) + "\r\nDTSTART:20260223T100000Z\r\nDURATION:PT1H\r\nRRULE:"
+            + rules[i % 5] + "\r\nEND:VEVENT\r\n";
+    EXPECT_TRUE(ical::occurrences(calendar(events.constData()), kFrom, kTo).isEmpty());
+    expectQuick();
+}
+
+TEST_F(BoundedWork, ZoneWhoseChangesNeverHappenIsReadByName)
+{
+    // libical would search this zone's change until the year 2582, minute by minute.
+    const auto evs = ical::occurrences(
+        calendar("BEGIN:VTIMEZONE\r\nTZID:Europe/Bucharest\r\nBEGIN:STANDARD\r\nDTSTART:20000101T030000\r\n"
+                 "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0000\r\nRRULE:FREQ=MINUTELY;BYMONTH=2;BYMONTHDAY=31\r\n"
+                 "END:STANDARD\r\nEND:VTIMEZONE\r\n"
+                 EV("a", "SUMMARY:A\r\nDTSTART;TZID=Europe/Bucharest:20260303T100000\r\nDURATION:PT1H\r\n")),
+        kFrom, kTo);
+    ASSERT_EQ(evs.size(), 1);
+    EXPECT_EQ(utc(evs[0].startDate), "2026-03-03T08:00:00Z");
+    expectQuick();
+}
+
+TEST_F(BoundedWork, OldMonthlySeriesInAFarWindowStartsNearTheWindow)
+{
+    const QDateTime from(QDate(2050, 3, 1), QTime(0, 0), QTimeZone::utc());
+    QByteArray events;
+    for (int i = 0; i < 1300; ++i)
+        events += "BEGIN:VEVENT\r\nUID:" + QByteArray::number(i)
+            + "\r\nDTSTART:19900303T100000Z\r\nDURATION:PT1H\r\nRRULE:FREQ=MONTHLY;BYDAY=1TH\r\nEND:VEVENT\r\n";
+    const auto evs = ical::occurrences(calendar(events.constData()), from, from.addDays(7));
+    ASSERT_EQ(evs.size(), 1300);
+    EXPECT_EQ(utc(evs[0].startDate), "2050-03-03T10:00:00Z");
+    expectQuick();
+}
+
+TEST_F(BoundedWork, HugeDurationsAndCountsDoNotOverflow)
+{
+    const auto evs = ical::occurrences(
+        calendar(EV("d1", "SUMMARY:Weeks\r\nDTSTART:20260303T080000Z\r\nDURATION:P4294967295W\r\n")
+                     EV("d2", "SUMMARY:Parts\r\nDTSTART:20260303T090000Z\r\nDURATION:P4294967295DT4294967295H4294967295M4294967295S\r\n")
+                     EV("d3", "SUMMARY:Back\r\nDTSTART:20260303T100000Z\r\nDURATION:-P4294967295W\r\n")
+                     EV("c", "SUMMARY:Count\r\nDTSTART:20000101T000000Z\r\nRRULE:FREQ=SECONDLY;COUNT=2147483647\r\n")),
+        kFrom, kTo);
+    QStringList titles;
+    for (const auto &e : evs) {
+        titles.append(e.title);
+        EXPECT_TRUE(e.endDate.isValid());
+        EXPECT_GE(e.endDate, e.startDate) << e.title.toStdString();
+    }
+    EXPECT_EQ(titles.mid(0, 3), (QStringList{"Weeks", "Parts", "Back"}));
+    EXPECT_LE(titles.size(), 3 + ical::kMaxOccurrencesPerEvent);
+    expectQuick();
+}
+
+TEST_F(BoundedWork, AStopRequestEndsTheWorkAtOnce)
+{
+    std::stop_source stop;
+    stop.request_stop();
+    ical::Budget budget;
+    budget.stop = stop.get_token();
+    const QByteArray text = calendar(EV("a", "SUMMARY:A\r\nDTSTART:20260303T080000Z\r\nDURATION:PT1H\r\n"));
+    EXPECT_TRUE(ical::occurrences(text, kFrom, kTo, budget).isEmpty());
 }
 
 } // namespace

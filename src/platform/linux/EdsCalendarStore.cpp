@@ -20,8 +20,9 @@
 namespace corvane {
 namespace {
 
-// A client connects once; a server that does not answer in this time is skipped.
-constexpr guint32 kConnectSeconds = 10;
+// A client connects once; a remote calendar not online within this time is read from its
+// cache (and connects in the background).
+constexpr guint32 kConnectSeconds = 2;
 
 struct GFree {
     void operator()(gpointer p) const { g_object_unref(p); }

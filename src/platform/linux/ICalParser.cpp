@@ -23,7 +23,7 @@ constexpr int64_t kZoneSlack = 2 * kDay;
 constexpr int64_t kMaxLookBack = 31 * kDay;
 constexpr int64_t kMaxDuration = 100LL * 366 * kDay;
 // One rule may take this many iterator steps (a COUNT rule is walked from its first date).
-constexpr int64_t kMaxStepsPerRule = 100'000;
+constexpr int64_t kMaxStepsPerRule = 50'000;
 
 void quietLibical()
 {
@@ -100,6 +100,36 @@ std::optional<int64_t> utcMsecs(const Zone &zone, icaltimetype wall)
     return local.isValid() ? std::optional<int64_t>(local.toMSecsSinceEpoch()) : std::nullopt;
 }
 
+// The wall time in `zone` of an instant.
+icaltimetype wallFromUtc(const Zone &zone, int64_t ms)
+{
+    QDateTime t;
+    switch (zone.kind) {
+    case Zone::Utc:
+        t = QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc());
+        break;
+    case Zone::Qt:
+        t = QDateTime::fromMSecsSinceEpoch(ms, zone.qt);
+        break;
+    case Zone::Ical: {
+        icaltimetype w = icaltime_from_timet_with_zone(static_cast<time_t>(ms / 1000), 0, zone.ical);
+        w.zone = nullptr;
+        return w;
+    }
+    case Zone::Floating:
+        t = QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime);
+        break;
+    }
+    icaltimetype w = icaltime_null_time();
+    w.year = t.date().year();
+    w.month = t.date().month();
+    w.day = t.date().day();
+    w.hour = t.time().hour();
+    w.minute = t.time().minute();
+    w.second = t.time().second();
+    return w;
+}
+
 // An id Qt knows as a real zone. QTimeZone("Eastern") is "valid" at UTC+0, so ask the list.
 std::optional<QTimeZone> ianaZone(const QByteArray &id)
 {
@@ -110,6 +140,8 @@ std::optional<QTimeZone> ianaZone(const QByteArray &id)
         return std::nullopt;
     return z;
 }
+
+bool zoneRulesAreYearly(icalcomponent *calendar, const QByteArray &tzid);
 
 class ZoneResolver {
 public:
@@ -133,7 +165,8 @@ private:
         Zone z;
         // The file's own definition comes first: Outlook's "Canberra, Melbourne, Sydney",
         // "custom_America/New_York" and the like only make sense through it.
-        if (calendar && icalcomponent_isa(calendar) == ICAL_VCALENDAR_COMPONENT) {
+        if (calendar && icalcomponent_isa(calendar) == ICAL_VCALENDAR_COMPONENT
+            && zoneRulesAreYearly(calendar, tzid)) {
             if (icaltimezone *tz = icalcomponent_get_timezone(calendar, tzid.constData())) {
                 z.kind = Zone::Ical;
                 z.ical = tz;
@@ -373,6 +406,36 @@ bool mayMatch(const icalrecurrencetype &r, const icaltimetype &first, int64_t fr
     return false;
 }
 
+// A zone's changes are yearly. libical expands any other rule while converting a time, where
+// a rule that never matches (FREQ=MINUTELY;BYMONTH=2;BYMONTHDAY=31) costs minutes; such a
+// definition is not used and the id is read by name instead.
+bool zoneRulesAreYearly(icalcomponent *calendar, const QByteArray &tzid)
+{
+    for (icalcomponent *tz = icalcomponent_get_first_component(calendar, ICAL_VTIMEZONE_COMPONENT); tz;
+         tz = icalcomponent_get_next_component(calendar, ICAL_VTIMEZONE_COMPONENT)) {
+        icalproperty *idProp = icalcomponent_get_first_property(tz, ICAL_TZID_PROPERTY);
+        const char *id = idProp ? icalproperty_get_tzid(idProp) : nullptr;
+        if (!id || tzid != id)
+            continue;
+        for (icalcomponent *part = icalcomponent_get_first_component(tz, ICAL_ANY_COMPONENT); part;
+             part = icalcomponent_get_next_component(tz, ICAL_ANY_COMPONENT)) {
+            icalproperty *start = icalcomponent_get_first_property(part, ICAL_DTSTART_PROPERTY);
+            for (icalproperty *p = icalcomponent_get_first_property(part, ICAL_RRULE_PROPERTY); p;
+                 p = icalcomponent_get_next_property(part, ICAL_RRULE_PROPERTY)) {
+                const icalrecurrencetype r = icalproperty_get_rrule(p);
+                if (r.freq != ICAL_YEARLY_RECURRENCE || !start)
+                    return false;
+                const icaltimetype first = icalproperty_get_dtstart(start);
+                Budget budget;
+                if (!validWall(first) || !mayMatch(r, first, civil(first), civil(first) + 8 * 366 * kDay, budget))
+                    return false;
+            }
+        }
+        return true;
+    }
+    return true; // not defined here: nothing to check
+}
+
 // ---- expansion ----
 
 struct Instance {
@@ -558,8 +621,7 @@ QList<Instance> Expander::expand(const Entry &e, const Base &b, int64_t widenMs)
                 const auto ms = utcMsecs(Zone{Zone::Utc, nullptr, {}}, r.until);
                 if (!ms)
                     continue;
-                // Offsets are within a day: stay inclusive and let the range filter decide.
-                r.until = fromCivil(epochJd + *ms / 1000 + kDay, false);
+                r.until = wallFromUtc(b.start.zone, *ms);
             }
             r.until.zone = nullptr;
             if (civil(r.until) < from)

@@ -16,7 +16,7 @@ namespace corvane::ical {
 // The work one refresh may do over all of its files. Foreign rules can ask for
 // arbitrarily many iterations; once the steps are spent the rest is skipped.
 struct Budget {
-    int64_t steps = 400'000;
+    int64_t steps = 200'000;
     std::stop_token stop;
     bool spent() const { return steps <= 0 || stop.stop_requested(); }
 };

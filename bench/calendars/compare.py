@@ -1,0 +1,219 @@
+#!/usr/bin/python3
+"""Compares corvane_calendar_dump with a second RFC 5545 expander (python3-icalendar for
+parsing and VTIMEZONEs, python3-dateutil for the rules) on every .ics file given, over
+several 7-day windows. Run with TZ=UTC so floating times mean the same to both.
+
+    TZ=UTC bench/calendars/compare.py build/bench/corvane_calendar_dump bench/calendars/*.ics
+"""
+import datetime as dt
+import subprocess
+import sys
+
+import icalendar
+import pytz
+from dateutil import rrule
+
+WINDOWS = ["2026-03-02", "2026-03-23", "2026-10-19", "2026-12-28", "2027-02-22", "2030-06-03"]
+WINDOWS_IDS = {  # the Windows names the calendars use, as CLDR maps them
+    "Eastern Standard Time": "America/New_York", "GTB Standard Time": "Europe/Bucharest",
+    "W. Europe Standard Time": "Europe/Berlin", "Pacific Standard Time": "America/Los_Angeles",
+    "AUS Eastern Standard Time": "Australia/Sydney",
+}
+UTC = pytz.utc
+
+
+def zone_for(tzid, vtimezones):
+    if tzid is None:
+        return None
+    if tzid in vtimezones:
+        return vtimezones[tzid]
+    parts = tzid.split("/")
+    for i in range(len(parts)):
+        cand = "/".join(parts[i:])
+        if cand in pytz.all_timezones_set:
+            return pytz.timezone(cand)
+    if tzid in WINDOWS_IDS:
+        return pytz.timezone(WINDOWS_IDS[tzid])
+    return None  # floating
+
+
+def wall_and_zone(prop, vtimezones):
+    """(naive wall datetime or date, zone or None, is_utc)"""
+    raw = prop.to_ical().decode()
+    tzid = prop.params.get("TZID")
+    if len(raw) == 8:
+        return dt.date(int(raw[:4]), int(raw[4:6]), int(raw[6:8])), None
+    wall = dt.datetime.strptime(raw[:15], "%Y%m%dT%H%M%S")
+    if raw.endswith("Z"):
+        return wall, UTC
+    return wall, zone_for(tzid, vtimezones)
+
+
+def to_utc(wall, zone):
+    if zone is None:
+        return UTC.localize(wall)  # TZ=UTC: local time is UTC
+    if zone is UTC:
+        return UTC.localize(wall)
+    return zone.normalize(zone.localize(wall, is_dst=False)).astimezone(UTC) if hasattr(zone, "localize") \
+        else wall.replace(tzinfo=zone).astimezone(UTC)
+
+
+def values(comp, name):
+    v = comp.get(name)
+    if v is None:
+        return []
+    return v if isinstance(v, list) else [v]
+
+
+def expand(path):
+    cal = icalendar.Calendar.from_ical(open(path, "rb").read())
+    vtimezones = {}
+    for vtz in cal.walk("VTIMEZONE"):
+        try:
+            vtimezones[str(vtz["TZID"])] = vtz.to_tz()
+        except Exception:
+            pass
+    chosen = {}
+    for i, ev in enumerate(cal.walk("VEVENT")):
+        rid = ev.get("RECURRENCE-ID")
+        key = (str(ev.get("UID")), rid.to_ical() if rid is not None else None)
+        stamp = (int(ev.get("SEQUENCE", 0)), ev.decoded("DTSTAMP") if "DTSTAMP" in ev else None, i)
+        if key not in chosen or chosen[key][0] < stamp:
+            chosen[key] = (stamp, ev)
+    masters = [(s, e) for (uid, rid), (s, e) in chosen.items() if rid is None]
+    overrides = {}
+    for (uid, rid), (s, e) in chosen.items():
+        if rid is not None:
+            overrides.setdefault(uid, []).append(e)
+
+    def instance(ev):
+        start, zone = wall_and_zone(ev["DTSTART"], vtimezones)
+        if isinstance(start, dt.datetime):
+            s = to_utc(start, zone)
+            if "DTEND" in ev:
+                ew, ez = wall_and_zone(ev["DTEND"], vtimezones)
+                e = to_utc(ew, ez)
+            elif "DURATION" in ev:
+                e = s + ev.decoded("DURATION")
+            else:
+                e = s
+            return ("T", s, e)
+        days = 1
+        if "DTEND" in ev:
+            days = max(1, (wall_and_zone(ev["DTEND"], vtimezones)[0] - start).days)
+        return ("D", start, days)
+
+    out = []  # (kind, start, end/days, title)
+    for _, ev in masters:
+        title = str(ev.get("SUMMARY", ""))
+        start, zone = wall_and_zone(ev["DTSTART"], vtimezones)
+        base = instance(ev)
+        timed = base[0] == "T"
+        length = base[2] - base[1] if timed else base[2]
+        rset = rrule.rruleset()
+        rset.rdate(start if timed else dt.datetime.combine(start, dt.time()))
+        for r in values(ev, "RRULE"):
+            text = r.to_ical().decode()
+            parts = []
+            for p in text.split(";"):
+                if p.startswith("UNTIL=") and p.endswith("Z") and zone not in (None, UTC) and timed:
+                    u = UTC.localize(dt.datetime.strptime(p[6:21], "%Y%m%dT%H%M%S"))
+                    p = "UNTIL=" + u.astimezone(zone).strftime("%Y%m%dT%H%M%S")
+                elif p.startswith("UNTIL=") and p.endswith("Z"):
+                    p = p[:-1]
+                parts.append(p)
+            rset.rrule(rrule.rrulestr(";".join(parts), dtstart=start if timed else dt.datetime.combine(start, dt.time())))
+        for p in values(ev, "RDATE"):
+            raw = p.to_ical().decode()
+            for item in raw.split(","):
+                w = dt.datetime.strptime(item[:15], "%Y%m%dT%H%M%S") if len(item) > 8 else dt.datetime.strptime(item, "%Y%m%d")
+                z = UTC if item.endswith("Z") else zone_for(p.params.get("TZID"), vtimezones)
+                if z is zone or not timed:
+                    rset.rdate(w)
+                else:
+                    rset.rdate(to_utc(w, z).astimezone(zone).replace(tzinfo=None) if zone not in (None,) else w)
+        excluded = set()
+        for p in values(ev, "EXDATE"):
+            raw = p.to_ical().decode()
+            for item in raw.split(","):
+                if len(item) > 8:
+                    w = dt.datetime.strptime(item[:15], "%Y%m%dT%H%M%S")
+                    z = UTC if item.endswith("Z") else zone_for(p.params.get("TZID"), vtimezones)
+                    excluded.add(to_utc(w, z))
+                else:
+                    excluded.add(dt.datetime.strptime(item, "%Y%m%d").date())
+        moved = {}
+        for o in overrides.get(str(ev.get("UID")), []):
+            w, z = wall_and_zone(o["RECURRENCE-ID"], vtimezones)
+            moved[to_utc(w, z) if isinstance(w, dt.datetime) else w] = o
+        cancelled = str(ev.get("STATUS", "")).upper() == "CANCELLED"
+        lo, hi = dt.datetime(2026, 1, 1), dt.datetime(2030, 7, 1)
+        for w in rset.between(lo - dt.timedelta(days=40), hi, inc=True):
+            if timed:
+                s = to_utc(w, zone)
+                key = s
+                if s in excluded or key in moved or cancelled:
+                    continue
+                out.append(("T", s, s + length, title))
+            else:
+                d = w.date()
+                if d in excluded or d in moved or cancelled:
+                    continue
+                out.append(("D", d, length, title))
+        for o in overrides.get(str(ev.get("UID")), []):
+            if str(o.get("STATUS", "")).upper() == "CANCELLED":
+                continue
+            k, s, e = instance(o)
+            out.append((k, s, e, str(o.get("SUMMARY", ""))))
+    return out
+
+
+def reference(path):
+    events = expand(path)
+    lines = []
+    for w, first in enumerate(WINDOWS):
+        lo = UTC.localize(dt.datetime.strptime(first, "%Y-%m-%d"))
+        hi = lo + dt.timedelta(days=7)
+        for kind, s, e, title in events:
+            if kind == "T":
+                hit = (e > lo and s < hi) if e > s else (lo <= s < hi)
+                if hit:
+                    lines.append(f"{w} T {s.strftime('%Y-%m-%dT%H:%M:%SZ')} {e.strftime('%Y-%m-%dT%H:%M:%SZ')} {' '.join(title.split())}")
+            else:
+                s0 = UTC.localize(dt.datetime.combine(s, dt.time()))
+                e0 = s0 + dt.timedelta(days=e)
+                if e0 > lo and s0 < hi:
+                    lines.append(f"{w} D {s.isoformat()} {e} {' '.join(title.split())}")
+    return sorted(lines)
+
+
+def ours(tool, path):
+    lines = []
+    for w, first in enumerate(WINDOWS):
+        res = subprocess.run([tool, path, first, "1"], capture_output=True, text=True, check=True)
+        lines += [f"{w} " + l.split(" ", 1)[1] for l in res.stdout.splitlines()]
+    return sorted(lines)
+
+
+def main():
+    tool, files = sys.argv[1], sys.argv[2:]
+    agree = total_occ = same_occ = 0
+    for path in files:
+        ref, got = reference(path), ours(tool, path)
+        common = len(list((__import__("collections").Counter(ref) & __import__("collections").Counter(got)).elements()))
+        total_occ += max(len(ref), len(got))
+        same_occ += common
+        if ref == got:
+            agree += 1
+        else:
+            print(f"DIFFERS {path}")
+            for l in sorted(set(ref) - set(got)):
+                print("  reference only:", l)
+            for l in sorted(set(got) - set(ref)):
+                print("  corvane only:  ", l)
+    print(f"calendars agreeing fully: {agree}/{len(files)} = {100.0 * agree / max(1, len(files)):.1f} %")
+    print(f"occurrences agreeing: {same_occ}/{total_occ} = {100.0 * same_occ / max(1, total_occ):.1f} %")
+
+
+if __name__ == "__main__":
+    main()

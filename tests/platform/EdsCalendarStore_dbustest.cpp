@@ -1,0 +1,91 @@
+// evolution-data-server started on a private session bus, with its folders in this test's
+// private home: the desktop's store as a user's machine runs it.
+#include "platform/CalendarStore.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDir>
+#include <QFile>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+using namespace corvane;
+
+namespace {
+
+class EdsStore : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!QFile::exists(QStringLiteral("/usr/libexec/evolution-source-registry")))
+            GTEST_SKIP() << "evolution-data-server is not installed";
+        // The services the bus starts must see this test's home, not the user's.
+        qDBusRegisterMetaType<QMap<QString, QString>>();
+        QMap<QString, QString> vars;
+        for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+            vars.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
+        QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                           QStringLiteral("/org/freedesktop/DBus"),
+                                                           QStringLiteral("org.freedesktop.DBus"),
+                                                           QStringLiteral("UpdateActivationEnvironment"));
+        call << QVariant::fromValue(vars);
+        ASSERT_EQ(QDBusConnection::sessionBus().call(call).type(), QDBusMessage::ReplyMessage);
+    }
+
+    // The user's own "Personal" calendar, which the registry always offers.
+    void writePersonalCalendar(const QByteArray &events)
+    {
+        const QString dir = qEnvironmentVariable("XDG_DATA_HOME") + "/evolution/calendar/system";
+        QDir().mkpath(dir);
+        QFile f(dir + "/calendar.ics");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Ximian//NONSGML Evolution Calendar//EN\r\n" + events
+                + "END:VCALENDAR\r\n");
+    }
+};
+
+TEST_F(EdsStore, EventsOfTheUsersCalendarsComeThroughTheStore)
+{
+    const QDateTime from(QDate(2026, 3, 2), QTime(0, 0), QTimeZone::utc());
+    writePersonalCalendar(
+        "BEGIN:VEVENT\r\nUID:standup@corvane\r\nDTSTAMP:20260101T000000Z\r\nSUMMARY:Standup\r\n"
+        "DTSTART;TZID=/freeassociation.sourceforge.net/Tzfile/Europe/Bucharest:20260302T100000\r\n"
+        "DURATION:PT15M\r\nRRULE:FREQ=WEEKLY;BYDAY=MO,TH\r\nEND:VEVENT\r\n"
+        "BEGIN:VEVENT\r\nUID:later@corvane\r\nDTSTAMP:20260101T000000Z\r\nSUMMARY:Later\r\n"
+        "DTSTART:20260401T100000Z\r\nDURATION:PT1H\r\nEND:VEVENT\r\n");
+
+    auto store = makeEdsCalendarStore();
+    ASSERT_TRUE(store) << "the registry could not be reached";
+    const QStringList calendars = store->calendars();
+    ASSERT_TRUE(calendars.contains(QStringLiteral("system-calendar"))) << calendars.join(", ").toStdString();
+    EXPECT_TRUE(store->isAuthorized());
+
+    QStringList got;
+    for (const CalendarEvent &e : store->events(from, from.addDays(7), calendars))
+        got.append(e.title + " " + e.startDate.toUTC().toString(Qt::ISODate));
+    got.sort();
+    EXPECT_EQ(got.join(" | ").toStdString(), "Standup 2026-03-02T08:00:00Z | Standup 2026-03-05T08:00:00Z");
+}
+
+TEST_F(EdsStore, AStoppedQueryReturnsAtOnce)
+{
+    writePersonalCalendar("");
+    auto store = makeEdsCalendarStore();
+    ASSERT_TRUE(store);
+    std::stop_source stop;
+    stop.request_stop();
+    const QDateTime from = QDateTime::currentDateTimeUtc();
+    EXPECT_TRUE(store->events(from, from.addDays(7), store->calendars(), stop.get_token()).isEmpty());
+}
+
+TEST(EdsStoreAbsent, WithoutASessionBusTheFilesAreUsed)
+{
+    const QByteArray saved = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    EXPECT_FALSE(makeEdsCalendarStore());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", saved);
+}
+
+} // namespace
