@@ -117,7 +117,7 @@ public:
     }
 
     // Connects on its own, so waiting for a reply never touches Qt's connection or events.
-    bool open(xcb_window_t window)
+    bool open(xcb_window_t window, bool requireTimings)
     {
         m_window = window;
         m_conn = xcb_connect(nullptr, nullptr);
@@ -128,7 +128,7 @@ public:
         if (!present || !present->present || !randr || !randr->present)
             return false;
         m_nominal = outputRefreshHz(m_conn, window);
-        if (!m_nominal)
+        if (!m_nominal && requireTimings)
             return false;
         m_eventId = xcb_generate_id(m_conn);
         m_events = xcb_register_for_special_xge(m_conn, &xcb_present_id, m_eventId, nullptr);
@@ -194,7 +194,15 @@ std::unique_ptr<DisplayLink> makeVblankDisplayLink(QQuickWindow *window)
     if (!window || QGuiApplication::platformName() != QLatin1String("xcb"))
         return nullptr;
     auto link = std::make_unique<PresentDisplayLink>();
-    if (!link->open(static_cast<xcb_window_t>(window->winId())))
+    if (!link->open(static_cast<xcb_window_t>(window->winId()), true))
+        return nullptr;
+    return link;
+}
+
+std::unique_ptr<DisplayLink> displaylink::openPresentCounter(uint32_t windowId)
+{
+    auto link = std::make_unique<PresentDisplayLink>();
+    if (!link->open(windowId, false))
         return nullptr;
     return link;
 }
