@@ -8,6 +8,7 @@
 #include <QTimeZone>
 
 #include <algorithm>
+#include <utility>
 
 namespace corvane {
 
@@ -60,8 +61,10 @@ CalendarMonitor::CalendarMonitor(std::unique_ptr<CalendarStore> store, const Clo
 CalendarMonitor::~CalendarMonitor()
 {
     m_timer.reset();
+    // A refresh in progress gives up at its next step; queued work is dropped with the worker.
+    m_stop.request_stop();
     m_thread.quit();
-    m_thread.wait(); // a read in progress finishes before the sampler goes
+    m_thread.wait();
     if (s_shared == this)
         s_shared = nullptr;
 }
@@ -123,26 +126,36 @@ void CalendarMonitor::refresh()
 {
     if (!m_authorized)
         return;
+    if (m_refreshRunning) {
+        m_refreshAgain = true; // never a queue of refreshes behind a slow one
+        return;
+    }
+    m_refreshRunning = true;
     const double now = m_clock.wallSeconds();
-    runOffThread([this, sampler = m_sampler.get(), now] {
-        const std::optional<CalendarEvent> next = sampler->nextEvent(now);
+    runOffThread([this, sampler = m_sampler.get(), stop = m_stop.get_token(), now] {
+        const std::optional<CalendarEvent> next = sampler->nextEvent(now, stop);
+        if (stop.stop_requested())
+            return;
         QMetaObject::invokeMethod(this, [this, next] { publishNext(next); }, Qt::QueuedConnection);
     });
 }
 
-std::optional<CalendarEvent> CalendarSampler::nextEvent(double now)
+std::optional<CalendarEvent> CalendarSampler::nextEvent(double now, std::stop_token stop)
 {
     const QStringList calendars = m_store->calendars();
     const QList<CalendarEvent> events =
-        m_store->events(fromSeconds(now), fromSeconds(now + CalendarMonitor::kWindowSeconds), calendars);
+        m_store->events(fromSeconds(now), fromSeconds(now + CalendarMonitor::kWindowSeconds), calendars, stop);
     return CalendarMonitor::pickNext(events, now);
 }
 
 void CalendarMonitor::publishNext(const std::optional<CalendarEvent> &next)
 {
+    m_refreshRunning = false;
     if (assignChanged(m_nextEvent, next))
         emit nextEventChanged();
     emit updated();
+    if (std::exchange(m_refreshAgain, false))
+        refresh();
 }
 
 void CalendarMonitor::startTimer()

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 
 class QQmlEngine;
 class QJSEngine;
@@ -52,8 +53,10 @@ public:
     void checkAuthorization();
     // Asks for access; on completion publishes the answer, refreshes and starts the timer.
     Q_INVOKABLE void requestAccess();
-    // Looks for the next event (nothing happens without access).
+    // Looks for the next event (nothing happens without access). Asked while a refresh runs,
+    // it is merged into one more refresh after that one.
     void refresh();
+    bool refreshRunning() const { return m_refreshRunning; }
     // (Re)starts the 60 s refresh timer.
     void startTimer();
 
@@ -84,6 +87,9 @@ private:
 
     std::unique_ptr<CalendarSampler> m_sampler; // touched only on m_thread
     const Clock &m_clock;
+    std::stop_source m_stop; // ends a refresh in progress when the monitor goes
+    bool m_refreshRunning = false;
+    bool m_refreshAgain = false;
     std::optional<CalendarEvent> m_nextEvent;
     bool m_authorized = false;
     std::optional<QString> m_lastError;
@@ -99,7 +105,7 @@ public:
     bool isAuthorized() { return m_store->isAuthorized(); }
     CalendarAccess requestAccess() { return m_store->requestAccess(); }
     // The next event within the window from `now` (wall seconds).
-    std::optional<CalendarEvent> nextEvent(double now);
+    std::optional<CalendarEvent> nextEvent(double now, std::stop_token stop = {});
 
 private:
     std::unique_ptr<CalendarStore> m_store;

@@ -1,6 +1,7 @@
 #pragma once
 // The user's calendars: whether any can be read, asking for them, and the events of a
-// time range. On Linux the calendars are local iCalendar files.
+// time range. On Linux: the desktop's calendar store (evolution-data-server), or the
+// user's iCalendar files where no store runs.
 #include <QDateTime>
 #include <QList>
 #include <QObject>
@@ -9,6 +10,7 @@
 
 #include <memory>
 #include <optional>
+#include <stop_token>
 
 namespace corvane {
 
@@ -41,15 +43,22 @@ public:
     virtual CalendarAccess requestAccess() = 0;
     // Identifiers of the readable event calendars.
     virtual QStringList calendars() = 0;
-    // Occurrences in those calendars that overlap [start, end), in source order.
+    // Occurrences in those calendars that overlap [start, end), in source order. Gives up
+    // early (with what it has) once `stop` is requested.
     virtual QList<CalendarEvent> events(const QDateTime &start, const QDateTime &end,
-                                        const QStringList &calendars) = 0;
+                                        const QStringList &calendars, std::stop_token stop = {}) = 0;
 };
 
 // Evolution's calendars under <dataHome>/evolution/calendar/*/calendar.ics, plus every
 // .ics file in `folders` (and their sub-folders).
-std::unique_ptr<CalendarStore> makeLinuxCalendarStore(const QString &dataHome, const QStringList &folders);
-// The same for the user: $XDG_DATA_HOME and the folders listed under "calendar.icsFolders".
+std::unique_ptr<CalendarStore> makeIcsFileCalendarStore(const QString &dataHome, const QStringList &folders);
+// Every enabled calendar of the user's accounts through evolution-data-server; nullptr when
+// its registry cannot be reached. Call on the thread that will use the store.
+std::unique_ptr<CalendarStore> makeEdsCalendarStore();
+// Opens the desktop's calendar settings (an installed calendar application); false when none.
+bool openCalendarSettings();
+// The user's store: evolution-data-server, decided on first use (on the calling thread),
+// falling back to the files of $XDG_DATA_HOME and the folders under "calendar.icsFolders".
 std::unique_ptr<CalendarStore> makeLinuxCalendarStore();
 
 } // namespace corvane

@@ -9,21 +9,26 @@
 namespace corvane {
 
 struct EdidInfo {
-    QString vendorId;          // PNP id, e.g. "DEL"
+    QString vendorId;          // PNP id, e.g. "DEL"; "—" when a letter is outside A–Z
     uint16_t vendorCode = 0;   // the same three letters as the raw big-endian 16-bit field
     uint16_t productCode = 0;
     uint32_t serial = 0;       // numeric serial; 0 when the display gives none
+    // Absent when the year lies after next year or the week is neither 0–54 nor 0xFF.
     std::optional<int> yearOfManufacture;
     std::optional<int> modelYear; // given instead of a manufacture date (week 0xFF)
     std::optional<int> widthCm;   // basic block screen size; absent when unknown or an aspect ratio
     std::optional<int> heightCm;
-    std::optional<int> widthMm;   // image size of the first detailed timing
+    // Image size of the first real detailed timing (pixel clock of 10 MHz or more, active
+    // pixels set); absent when under 50 mm or when it disagrees with the centimetre size.
+    std::optional<int> widthMm;
     std::optional<int> heightMm;
-    std::optional<QString> monitorName;  // display descriptor 0xFC
-    std::optional<QString> serialText;   // display descriptor 0xFF
+    // Display descriptors 0xFC and 0xFF: printable ASCII up to the first other byte.
+    std::optional<QString> monitorName;
+    std::optional<QString> serialText;
 };
 
 // nullopt unless the bytes start with a complete base block whose header and checksum hold.
-std::optional<EdidInfo> parseEdid(const QByteArray &bytes);
+// `currentYear` bounds the manufacture year (this year when 0).
+std::optional<EdidInfo> parseEdid(const QByteArray &bytes, int currentYear = 0);
 
 } // namespace corvane

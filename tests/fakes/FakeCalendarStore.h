@@ -18,7 +18,7 @@ public:
     bool isAuthorized() override { return authorized; }
     CalendarAccess requestAccess() override { return accessAnswer; }
     QStringList calendars() override { return calendarIds; }
-    QList<CalendarEvent> events(const QDateTime &start, const QDateTime &end, const QStringList &cals) override
+    QList<CalendarEvent> events(const QDateTime &start, const QDateTime &end, const QStringList &cals, std::stop_token) override
     {
         ++queries;
         QList<CalendarEvent> out;

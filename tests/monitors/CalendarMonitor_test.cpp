@@ -192,7 +192,7 @@ TEST_F(CalendarMonitorTest, RequestErrorIsKeptUntilTheNextRequest)
 TEST(LinuxCalendarStore, FindsEvolutionAndFolderCalendars)
 {
     const QString root = QStringLiteral(CORVANE_FIXTURES "/ics");
-    auto store = makeLinuxCalendarStore(root + "/data", {root + "/folder"});
+    auto store = makeIcsFileCalendarStore(root + "/data", {root + "/folder"});
     ASSERT_TRUE(store->isAuthorized());
     const QStringList cals = store->calendars();
     ASSERT_EQ(cals.size(), 2);
@@ -210,7 +210,7 @@ TEST(LinuxCalendarStore, FindsEvolutionAndFolderCalendars)
 TEST(LinuxCalendarStore, NoCalendarMeansNoAccess)
 {
     QTemporaryDir empty;
-    auto store = makeLinuxCalendarStore(empty.path(), {empty.path() + "/missing"});
+    auto store = makeIcsFileCalendarStore(empty.path(), {empty.path() + "/missing"});
     EXPECT_FALSE(store->isAuthorized());
     EXPECT_FALSE(store->requestAccess().granted);
     EXPECT_FALSE(store->requestAccess().error.has_value());

@@ -1,6 +1,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeDisplaySource.h"
 #include "monitors/DisplayMonitor.h"
+#include "ui/tabs/TabText.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -268,6 +269,24 @@ TEST(DisplayMergeTest, LaptopWithoutRandR)
     EXPECT_NEAR(monitor.diagonalInches, 26.98, 0.01);
     EXPECT_EQ(monitor.bitsPerColor, 10);
     EXPECT_NE(monitor.id, panel.id);
+}
+
+TEST(DisplayMergeTest, DetailsOfAnOldPaddedEdidShowItsRealSizeAndName)
+{
+    auto src = laptopSource();
+    for (auto &c : src.connectors)
+        if (c.name == u"HDMI-A-1")
+            c.edid = edidFixture("crt-edid10-padded.bin");
+    const auto facts = DisplayMonitor::mergeFacts(laptopScreens(QStringLiteral("HDMI-A-1")), src);
+    ASSERT_EQ(facts.size(), 2u);
+    const auto crt = DisplayMonitor::makeDisplayInfo(facts[1]);
+    EXPECT_EQ(crt.name, QStringLiteral("Acer"));
+    EXPECT_EQ(crt.physicalWidthMM, 320.0); // the centimetre bytes, not 1 x 257 mm
+    EXPECT_EQ(crt.physicalHeightMM, 240.0);
+    const auto cells = TabText::detailCells(crt);
+    const auto diagonal = std::find_if(cells.begin(), cells.end(), [](const auto &c) { return c.first == u"Diagonală"; });
+    ASSERT_NE(diagonal, cells.end());
+    EXPECT_EQ(diagonal->second, QStringLiteral("15.7 inch"));
 }
 
 TEST(DisplayMergeTest, LaptopOnX11MatchesOutputsByEdid)

@@ -114,3 +114,93 @@ INSTANTIATE_TEST_SUITE_P(
                                   return b;
                               }}),
     [](const auto &i) { return corvane::test::textName(i.param.what); });
+
+// Real EDIDs that a careless decoder turns into nonsense.
+TEST(EdidTest, OldCrtPaddedWithOnesKeepsItsCentimetreSizeAndCleanName)
+{
+    const auto e = parseEdid(fixture("crt-edid10-padded.bin"), 2026);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->vendorId, QStringLiteral("ACR"));
+    EXPECT_FALSE(e->widthMm) << *e->widthMm << " x " << *e->heightMm; // not 1 x 257 from the padding
+    EXPECT_EQ(e->widthCm, 32);
+    EXPECT_EQ(e->heightCm, 24);
+    EXPECT_EQ(e->monitorName, QStringLiteral("Acer")); // never "AcerAL171"
+    EXPECT_EQ(e->yearOfManufacture, 1998);
+}
+
+TEST(EdidTest, ChecksumValidJunkGivesNoFacts)
+{
+    const auto e = parseEdid(fixture("junk-checksum-valid.bin"), 2026);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->vendorId, QStringLiteral("—"));
+    EXPECT_FALSE(e->widthMm); // a 600 kHz "timing" of 4095 x 4095 mm
+    EXPECT_FALSE(e->widthCm);
+    EXPECT_FALSE(e->yearOfManufacture); // week 77 of 2245
+    EXPECT_FALSE(e->modelYear);
+    EXPECT_FALSE(e->serialText); // starts with a control byte: nothing to show
+}
+
+struct EdidFault {
+    const char *what;
+    void (*mutate)(QByteArray &);
+    void (*check)(const EdidInfo &);
+};
+
+void PrintTo(const EdidFault &f, std::ostream *os) { *os << f.what; }
+
+class EdidFaults : public ::testing::TestWithParam<EdidFault> {};
+
+TEST_P(EdidFaults, ShowsOnlyWhatTheBytesSupport)
+{
+    QByteArray b = fixture("hdmi-dell.bin");
+    GetParam().mutate(b);
+    fixChecksum(b);
+    const auto e = parseEdid(b, 2026);
+    ASSERT_TRUE(e);
+    GetParam().check(*e);
+}
+
+void setImageSize(QByteArray &b, int w, int h)
+{
+    b[54 + 12] = static_cast<char>(w & 0xff);
+    b[54 + 13] = static_cast<char>(h & 0xff);
+    b[54 + 14] = static_cast<char>((w >> 8) << 4 | (h >> 8));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, EdidFaults,
+    ::testing::Values(
+        EdidFault{"mm far from cm yields to cm", [](QByteArray &b) { setImageSize(b, 160, 208); },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_EQ(e.widthCm, 60); }},
+        EdidFault{"mm within rounding of cm stays", [](QByteArray &b) { setImageSize(b, 604, 343); },
+                  [](const EdidInfo &e) { EXPECT_EQ(e.widthMm, 604); EXPECT_EQ(e.heightMm, 343); }},
+        EdidFault{"mm under 50 without cm is dropped",
+                  [](QByteArray &b) { b[21] = b[22] = 0; setImageSize(b, 16, 9); },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
+        EdidFault{"timing below 10 MHz is no timing",
+                  [](QByteArray &b) { b[54] = 60; b[55] = 0; },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); }},
+        EdidFault{"timing without active pixels is no timing",
+                  [](QByteArray &b) { b[56] = 0; b[58] = static_cast<char>(b[58] & 0x0f); },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); }},
+        EdidFault{"next year is still shown", [](QByteArray &b) { b[17] = 2027 - 1990; },
+                  [](const EdidInfo &e) { EXPECT_EQ(e.yearOfManufacture, 2027); }},
+        EdidFault{"two years ahead is hidden", [](QByteArray &b) { b[17] = 2028 - 1990; },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.yearOfManufacture); EXPECT_FALSE(e.modelYear); }},
+        EdidFault{"model year ahead is hidden", [](QByteArray &b) { b[16] = static_cast<char>(0xff); b[17] = 2030 - 1990; },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.modelYear); }},
+        EdidFault{"week 54 is a week", [](QByteArray &b) { b[16] = 54; },
+                  [](const EdidInfo &e) { EXPECT_EQ(e.yearOfManufacture, 2019); }},
+        EdidFault{"week 55 hides the year", [](QByteArray &b) { b[16] = 55; },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.yearOfManufacture); EXPECT_FALSE(e.modelYear); }},
+        EdidFault{"vendor letter zero", [](QByteArray &b) { b[8] = 0; b[9] = 0x21; },
+                  [](const EdidInfo &e) { EXPECT_EQ(e.vendorId, QStringLiteral("—")); }},
+        EdidFault{"vendor letter past Z", [](QByteArray &b) { b[9] = static_cast<char>((b[9] & 0xe0) | 27); },
+                  [](const EdidInfo &e) { EXPECT_EQ(e.vendorId, QStringLiteral("—")); }},
+        EdidFault{"name ends at a high byte",
+                  [](QByteArray &b) { b[72 + 5 + 4] = static_cast<char>(0xa0); },
+                  [](const EdidInfo &e) { EXPECT_EQ(e.monitorName, QStringLiteral("DELL")); }},
+        EdidFault{"serial starting with a control byte is none",
+                  [](QByteArray &b) { b[90 + 5] = '\r'; },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.serialText); }}),
+    [](const auto &i) { return corvane::test::textName(i.param.what); });

@@ -1,530 +1,783 @@
 #include "platform/linux/ICalParser.h"
 
+#include <QDate>
 #include <QHash>
-#include <QRegularExpression>
+#include <QSet>
+#include <QTime>
 #include <QTimeZone>
 
+#include <libical/ical.h>
+
 #include <algorithm>
+#include <map>
+#include <mutex>
 #include <optional>
 
 namespace corvane::ical {
 namespace {
 
-// Upper bound on recurrence periods walked per event, so a hostile rule cannot hang us.
-constexpr int kMaxPeriods = 20000;
+constexpr int64_t kDay = 86'400;
+// Zone offsets reach ±26 h: ranges in wall time are widened by this much on each side.
+constexpr int64_t kZoneSlack = 2 * kDay;
+// An event longer than this is still shown, but ranges are not widened further for it.
+constexpr int64_t kMaxLookBack = 31 * kDay;
+constexpr int64_t kMaxDuration = 100LL * 366 * kDay;
+// One rule may take this many iterator steps (a COUNT rule is walked from its first date).
+constexpr int64_t kMaxStepsPerRule = 100'000;
 
-struct Property {
-    QString name; // upper case
-    QHash<QString, QString> params; // upper-case keys, values without quotes
-    QString value;
-};
-
-std::optional<Property> parseLine(const QByteArray &raw)
+void quietLibical()
 {
-    const QString line = QString::fromUtf8(raw);
-    Property p;
-    int i = 0;
-    const int n = line.size();
-    while (i < n && line[i] != u';' && line[i] != u':')
-        ++i;
-    if (i == n)
-        return std::nullopt;
-    p.name = line.left(i).trimmed().toUpper();
-    while (i < n && line[i] == u';') {
-        ++i;
-        const int keyStart = i;
-        while (i < n && line[i] != u'=' && line[i] != u';' && line[i] != u':')
-            ++i;
-        const QString key = line.mid(keyStart, i - keyStart).trimmed().toUpper();
-        QString value;
-        if (i < n && line[i] == u'=') {
-            ++i;
-            // A parameter value may be quoted and then hold ';', ':' and ','.
-            bool quoted = false;
-            while (i < n && (quoted || (line[i] != u';' && line[i] != u':'))) {
-                if (line[i] == u'"')
-                    quoted = !quoted;
-                else
-                    value += line[i];
-                ++i;
-            }
-        }
-        p.params.insert(key, value);
-    }
-    if (i >= n || line[i] != u':')
-        return std::nullopt;
-    p.value = line.mid(i + 1);
-    return p;
+    static std::once_flag once;
+    std::call_once(once, [] { icalerror_set_errors_are_fatal(0); });
 }
 
-struct DateValue {
-    QDateTime dt; // in its zone: UTC, a named zone, or local time for floating values
-    bool isDate = false;
+// ---- zones ----
+
+struct Zone {
+    enum Kind { Floating, Utc, Ical, Qt } kind = Floating;
+    icaltimezone *ical = nullptr; // owned by the parsed calendar
+    QTimeZone qt;
 };
 
-QTimeZone zoneFor(QString tzid)
+// Wall time as seconds since an arbitrary epoch (Julian day 0), for stepping without a zone.
+int64_t civil(const icaltimetype &t)
 {
-    tzid = tzid.trimmed();
-    if (tzid.isEmpty())
-        return {};
-    QTimeZone tz(tzid.toUtf8());
-    if (tz.isValid())
-        return tz;
-    // Some producers prefix the Olson name with a vendor path ("/mozilla.org/.../Europe/Paris").
-    static const QRegularExpression olson(QStringLiteral("([A-Za-z_]+/[A-Za-z_+\\-]+(?:/[A-Za-z_+\\-]+)?)$"));
-    if (auto m = olson.match(tzid); m.hasMatch()) {
-        QTimeZone t(m.captured(1).toUtf8());
-        if (t.isValid())
-            return t;
-    }
-    const QByteArray iana = QTimeZone::windowsIdToDefaultIanaId(tzid.toUtf8());
-    if (!iana.isEmpty())
-        return QTimeZone(iana);
-    return {};
+    const QDate d(t.year, t.month, t.day);
+    if (!d.isValid())
+        return 0;
+    return d.toJulianDay() * kDay + (t.is_date ? 0 : t.hour * 3600 + t.minute * 60 + t.second);
 }
 
-std::optional<DateValue> parseDate(const QString &text, const QHash<QString, QString> &params)
+icaltimetype fromCivil(int64_t s, bool isDate)
 {
-    const QString v = text.trimmed();
-    static const QRegularExpression dateRe(QStringLiteral("^(\\d{4})(\\d{2})(\\d{2})$"));
-    static const QRegularExpression dtRe(QStringLiteral("^(\\d{4})(\\d{2})(\\d{2})T(\\d{2})(\\d{2})(\\d{2})(Z?)$"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    if (auto m = dateRe.match(v); m.hasMatch()) {
-        const QDate d(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-        if (!d.isValid())
+    icaltimetype t = icaltime_null_time();
+    const QDate d = QDate::fromJulianDay(s / kDay);
+    const int64_t rest = s % kDay;
+    t.year = d.year();
+    t.month = d.month();
+    t.day = d.day();
+    t.is_date = isDate ? 1 : 0;
+    if (!isDate) {
+        t.hour = static_cast<int>(rest / 3600);
+        t.minute = static_cast<int>(rest / 60 % 60);
+        t.second = static_cast<int>(rest % 60);
+    }
+    return t;
+}
+
+bool validWall(const icaltimetype &t)
+{
+    return !icaltime_is_null_time(t) && QDate(t.year, t.month, t.day).isValid() && t.hour >= 0 && t.hour < 24
+        && t.minute >= 0 && t.minute < 60 && t.second >= 0 && t.second <= 60;
+}
+
+std::optional<int64_t> utcMsecs(const Zone &zone, icaltimetype wall)
+{
+    if (!validWall(wall))
+        return std::nullopt;
+    const QDate date(wall.year, wall.month, wall.day);
+    const QTime time(wall.is_date ? 0 : wall.hour, wall.is_date ? 0 : wall.minute,
+                     wall.is_date ? 0 : std::min(wall.second, 59));
+    switch (zone.kind) {
+    case Zone::Utc:
+        return QDateTime(date, time, QTimeZone::utc()).toMSecsSinceEpoch();
+    case Zone::Qt:
+        return QDateTime(date, time, zone.qt).toMSecsSinceEpoch();
+    case Zone::Ical: {
+        wall.zone = nullptr;
+        wall.is_date = 0;
+        icaltimezone_convert_time(&wall, zone.ical, icaltimezone_get_utc_timezone());
+        if (!validWall(wall))
             return std::nullopt;
-        return DateValue{QDateTime(d, QTime(0, 0), Qt::LocalTime), true};
+        return QDateTime(QDate(wall.year, wall.month, wall.day),
+                         QTime(wall.hour, wall.minute, std::min(wall.second, 59)), QTimeZone::utc())
+            .toMSecsSinceEpoch();
     }
-    auto m = dtRe.match(v);
-    if (!m.hasMatch())
-        return std::nullopt;
-    const QDate d(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-    // Second 60 (a leap second) is clamped rather than rejected.
-    const QTime t(m.captured(4).toInt(), m.captured(5).toInt(), std::min(m.captured(6).toInt(), 59));
-    if (!d.isValid() || !t.isValid())
-        return std::nullopt;
-    if (!m.captured(7).isEmpty())
-        return DateValue{QDateTime(d, t, QTimeZone::utc()), false};
-    if (const QTimeZone tz = zoneFor(params.value(QStringLiteral("TZID"))); tz.isValid())
-        return DateValue{QDateTime(d, t, tz), false};
-    return DateValue{QDateTime(d, t, Qt::LocalTime), false};
-}
-
-QList<DateValue> parseDateList(const Property &p)
-{
-    QList<DateValue> out;
-    for (const QString &part : p.value.split(u',', Qt::SkipEmptyParts))
-        if (auto d = parseDate(part, p.params))
-            out.append(*d);
-    return out;
-}
-
-struct Duration {
-    qint64 days = 0;
-    qint64 seconds = 0;
-};
-
-std::optional<Duration> parseDuration(const QString &text)
-{
-    static const QRegularExpression re(
-        QStringLiteral("^([+-]?)P(?:(\\d+)W)?(?:(\\d+)D)?(?:T(?:(\\d+)H)?(?:(\\d+)M)?(?:(\\d+)S)?)?$"),
-        QRegularExpression::CaseInsensitiveOption);
-    const auto m = re.match(text.trimmed());
-    if (!m.hasMatch())
-        return std::nullopt;
-    const qint64 sign = m.captured(1) == u"-" ? -1 : 1;
-    Duration d;
-    d.days = sign * (m.captured(2).toLongLong() * 7 + m.captured(3).toLongLong());
-    d.seconds = sign * (m.captured(4).toLongLong() * 3600 + m.captured(5).toLongLong() * 60 + m.captured(6).toLongLong());
-    return d;
-}
-
-struct WeekdayRule {
-    int ordinal = 0; // 0: every such weekday of the period; n: the n-th; -n: n-th from the end
-    int weekday = 1; // Qt numbering, Monday = 1
-};
-
-struct Rule {
-    enum Freq { Daily, Weekly, Monthly, Yearly } freq = Daily;
-    int interval = 1;
-    std::optional<int> count;
-    std::optional<DateValue> until;
-    QList<WeekdayRule> byDay;
-    bool understood = true;
-};
-
-std::optional<Rule> parseRule(const QString &text)
-{
-    Rule r;
-    bool haveFreq = false;
-    static const QRegularExpression dayRe(QStringLiteral("^([+-]?\\d{1,2})?(MO|TU|WE|TH|FR|SA|SU)$"));
-    static const QStringList days = {QStringLiteral("MO"), QStringLiteral("TU"), QStringLiteral("WE"),
-                                     QStringLiteral("TH"), QStringLiteral("FR"), QStringLiteral("SA"),
-                                     QStringLiteral("SU")};
-    for (const QString &part : text.split(u';', Qt::SkipEmptyParts)) {
-        const int eq = part.indexOf(u'=');
-        if (eq < 0)
-            continue;
-        const QString key = part.left(eq).trimmed().toUpper();
-        const QString value = part.mid(eq + 1).trimmed().toUpper();
-        if (key == u"FREQ") {
-            haveFreq = true;
-            if (value == u"DAILY")
-                r.freq = Rule::Daily;
-            else if (value == u"WEEKLY")
-                r.freq = Rule::Weekly;
-            else if (value == u"MONTHLY")
-                r.freq = Rule::Monthly;
-            else if (value == u"YEARLY")
-                r.freq = Rule::Yearly;
-            else
-                r.understood = false; // SECONDLY..HOURLY
-        } else if (key == u"INTERVAL") {
-            bool ok = false;
-            const int v = value.toInt(&ok);
-            if (!ok || v < 1)
-                return std::nullopt;
-            r.interval = v;
-        } else if (key == u"COUNT") {
-            bool ok = false;
-            const int v = value.toInt(&ok);
-            if (!ok || v < 0)
-                return std::nullopt;
-            r.count = v;
-        } else if (key == u"UNTIL") {
-            r.until = parseDate(value, {});
-            if (!r.until)
-                return std::nullopt;
-        } else if (key == u"BYDAY") {
-            for (const QString &d : value.split(u',', Qt::SkipEmptyParts)) {
-                const auto m = dayRe.match(d.trimmed());
-                if (!m.hasMatch())
-                    return std::nullopt;
-                WeekdayRule w;
-                w.ordinal = m.captured(1).toInt();
-                w.weekday = int(days.indexOf(m.captured(2))) + 1;
-                r.byDay.append(w);
-            }
-        } else if (key == u"WKST") {
-            // Only shifts which week a day falls in for WEEKLY with INTERVAL > 1; Monday assumed.
-        } else {
-            r.understood = false;
-        }
-    }
-    if (!haveFreq)
-        return std::nullopt;
-    const bool ordinals = std::any_of(r.byDay.begin(), r.byDay.end(), [](const WeekdayRule &w) { return w.ordinal != 0; });
-    if (ordinals && r.freq != Rule::Monthly)
-        r.understood = false;
-    if (!r.byDay.isEmpty() && r.freq == Rule::Yearly)
-        r.understood = false;
-    return r;
-}
-
-// Candidate dates of period `k` (ascending); empty when the period has none.
-QList<QDate> periodDates(const Rule &r, const QDate &first, qint64 k)
-{
-    QList<QDate> out;
-    auto dayAllowed = [&](const QDate &d) {
-        if (r.byDay.isEmpty())
-            return true;
-        return std::any_of(r.byDay.begin(), r.byDay.end(), [&](const WeekdayRule &w) { return w.weekday == d.dayOfWeek(); });
-    };
-    switch (r.freq) {
-    case Rule::Daily: {
-        const QDate d = first.addDays(k * r.interval);
-        if (dayAllowed(d))
-            out.append(d);
+    case Zone::Floating:
         break;
     }
-    case Rule::Weekly: {
-        const QDate monday = first.addDays(1 - first.dayOfWeek()).addDays(7 * k * r.interval);
-        if (r.byDay.isEmpty()) {
-            out.append(monday.addDays(first.dayOfWeek() - 1));
-        } else {
-            for (int wd = 1; wd <= 7; ++wd) {
-                const QDate d = monday.addDays(wd - 1);
-                if (dayAllowed(d))
-                    out.append(d);
-            }
-        }
-        break;
-    }
-    case Rule::Monthly: {
-        const QDate month = QDate(first.year(), first.month(), 1).addMonths(static_cast<int>(k * r.interval));
-        if (r.byDay.isEmpty()) {
-            const QDate d(month.year(), month.month(), first.day()); // invalid on the 31st of short months
-            if (d.isValid())
-                out.append(d);
-            break;
-        }
-        const int len = month.daysInMonth();
-        for (const WeekdayRule &w : r.byDay) {
-            QList<QDate> matching;
-            for (int day = 1; day <= len; ++day) {
-                const QDate d(month.year(), month.month(), day);
-                if (d.dayOfWeek() == w.weekday)
-                    matching.append(d);
-            }
-            if (w.ordinal == 0)
-                out.append(matching);
-            else if (w.ordinal > 0 && w.ordinal <= matching.size())
-                out.append(matching[w.ordinal - 1]);
-            else if (w.ordinal < 0 && -w.ordinal <= matching.size())
-                out.append(matching[matching.size() + w.ordinal]);
-        }
-        std::sort(out.begin(), out.end());
-        out.erase(std::unique(out.begin(), out.end()), out.end());
-        break;
-    }
-    case Rule::Yearly: {
-        const QDate d(first.year() + static_cast<int>(k * r.interval), first.month(), first.day());
-        if (d.isValid()) // 29 February only in leap years
-            out.append(d);
-        break;
-    }
-    }
-    return out;
+    const QDateTime local(date, time, Qt::LocalTime);
+    return local.isValid() ? std::optional<int64_t>(local.toMSecsSinceEpoch()) : std::nullopt;
 }
 
-struct Event {
-    QString uid;
-    QString summary;
-    std::optional<DateValue> start;
-    std::optional<DateValue> end;
-    std::optional<Duration> duration;
-    QString rrule;
-    QList<DateValue> exdates;
-    std::optional<DateValue> recurrenceId;
-};
-
-QDateTime atSameWallTime(const DateValue &start, const QDate &date)
+// An id Qt knows as a real zone. QTimeZone("Eastern") is "valid" at UTC+0, so ask the list.
+std::optional<QTimeZone> ianaZone(const QByteArray &id)
 {
-    QDateTime dt = start.dt;
-    dt.setDate(date);
-    return dt;
+    if (id.isEmpty() || !QTimeZone::isTimeZoneIdAvailable(id))
+        return std::nullopt;
+    QTimeZone z(id);
+    if (!z.isValid())
+        return std::nullopt;
+    return z;
 }
 
-bool sameOccurrence(const DateValue &a, const QDateTime &start, bool isDate)
-{
-    if (a.isDate || isDate)
-        return a.dt.date() == start.date();
-    return a.dt.toMSecsSinceEpoch() == start.toMSecsSinceEpoch();
-}
-
-class Expander {
+class ZoneResolver {
 public:
-    Expander(const QDateTime &from, const QDateTime &to) : m_from(from), m_to(to) {}
-
-    void expand(const Event &e, const QList<DateValue> &overridden, QList<CalendarEvent> &out) const
+    Zone resolve(icalcomponent *calendar, const char *tzidText)
     {
-        if (!e.start)
-            return;
-        const DateValue &s = *e.start;
-        // Length of one occurrence: DTEND, else DURATION, else one day / zero length.
-        qint64 lengthDays = 0;
-        qint64 lengthSecs = 0;
-        if (e.end) {
-            if (s.isDate)
-                lengthDays = s.dt.date().daysTo(e.end->dt.date());
-            else
-                lengthSecs = s.dt.secsTo(e.end->dt);
-        } else if (e.duration) {
-            lengthDays = e.duration->days;
-            lengthSecs = e.duration->seconds;
-        } else if (s.isDate) {
-            lengthDays = 1;
-        }
-        if (lengthDays < 0 || lengthSecs < 0 || (lengthDays == 0 && lengthSecs < 0))
-            lengthDays = lengthSecs = 0;
-        auto add = [&](const QDateTime &st) {
-            if (std::any_of(e.exdates.begin(), e.exdates.end(), [&](const DateValue &x) { return sameOccurrence(x, st, s.isDate); }))
-                return;
-            if (std::any_of(overridden.begin(), overridden.end(), [&](const DateValue &x) { return sameOccurrence(x, st, s.isDate); }))
-                return;
-            QDateTime en = st.addDays(lengthDays).addSecs(lengthSecs);
-            // A zero-length event is listed while it starts within the range.
-            const bool overlaps = st < m_to && (en > m_from || (en == st && st >= m_from));
-            if (overlaps)
-                out.append(CalendarEvent{e.summary, st, en, s.isDate});
-        };
-
-        std::optional<Rule> rule;
-        if (!e.rrule.isEmpty())
-            rule = parseRule(e.rrule);
-        if (!rule || !rule->understood) {
-            add(s.dt);
-            return;
-        }
-        const Rule &r = *rule;
-        auto pastUntil = [&](const QDateTime &st) {
-            if (!r.until)
-                return false;
-            if (r.until->isDate || s.isDate)
-                return st.date() > r.until->dt.date();
-            // A floating UNTIL is read in the event's own zone.
-            const QDateTime until = r.until->dt.timeSpec() == Qt::LocalTime
-                ? QDateTime(r.until->dt.date(), r.until->dt.time(), s.dt.timeZone())
-                : r.until->dt;
-            return st > until;
-        };
-
-        // DTSTART is always the first occurrence.
-        int produced = 0;
-        if (r.count && *r.count == 0)
-            return;
-        add(s.dt);
-        ++produced;
-
-        const QDate first = s.dt.date();
-        qint64 k = 0;
-        if (!r.count && (r.freq == Rule::Daily || r.freq == Rule::Weekly)) {
-            // Without COUNT earlier periods need not be walked: jump to just before the range.
-            const qint64 periodDays = (r.freq == Rule::Daily ? 1 : 7) * qint64(r.interval);
-            const QDate threshold = m_from.toTimeZone(s.dt.timeZone()).date().addDays(-lengthDays - 2 - lengthSecs / 86400);
-            const qint64 gap = first.daysTo(threshold);
-            if (gap > 0)
-                k = std::max<qint64>(0, gap / periodDays - 1);
-        }
-        for (int walked = 0; walked < kMaxPeriods; ++walked, ++k) {
-            const QList<QDate> dates = periodDates(r, first, k);
-            for (const QDate &d : dates) {
-                if (d <= first)
-                    continue;
-                const QDateTime st = atSameWallTime(s, d);
-                if (pastUntil(st) || st >= m_to)
-                    return;
-                if (r.count && produced >= *r.count)
-                    return;
-                add(st);
-                ++produced;
-            }
-            // Stop once a whole period lies past the range.
-            if (!dates.isEmpty() && atSameWallTime(s, dates.first()) >= m_to)
-                return;
-        }
+        if (!tzidText || !*tzidText)
+            return {};
+        const QByteArray tzid(tzidText);
+        const auto key = std::make_pair(calendar, tzid);
+        const auto hit = m_cache.find(key);
+        if (hit != m_cache.end())
+            return hit->second;
+        Zone z = lookUp(calendar, tzid);
+        m_cache.emplace(key, z);
+        return z;
     }
 
 private:
-    QDateTime m_from;
-    QDateTime m_to;
+    static Zone lookUp(icalcomponent *calendar, const QByteArray &tzid)
+    {
+        Zone z;
+        // The file's own definition comes first: Outlook's "Canberra, Melbourne, Sydney",
+        // "custom_America/New_York" and the like only make sense through it.
+        if (calendar && icalcomponent_isa(calendar) == ICAL_VCALENDAR_COMPONENT) {
+            if (icaltimezone *tz = icalcomponent_get_timezone(calendar, tzid.constData())) {
+                z.kind = Zone::Ical;
+                z.ical = tz;
+                return z;
+            }
+        }
+        if (tzid == "UTC" || tzid == "GMT" || tzid == "Z") {
+            z.kind = Zone::Utc;
+            return z;
+        }
+        // An IANA id, whole or after a vendor prefix: "/softwarestudio.org/Olson_20011030_5/
+        // America/New_York", "/freeassociation.sourceforge.net/Tzfile/America/Chicago",
+        // "Tzfile/America/Chicago", "/mozilla.org/20050126_1/Europe/Bucharest".
+        for (qsizetype from = 0; from >= 0 && from < tzid.size();) {
+            if (auto q = ianaZone(tzid.mid(from))) {
+                z.kind = Zone::Qt;
+                z.qt = *q;
+                return z;
+            }
+            const qsizetype slash = tzid.indexOf('/', from);
+            from = slash < 0 ? -1 : slash + 1;
+        }
+        const QByteArray windows = QTimeZone::windowsIdToDefaultIanaId(tzid);
+        if (auto q = ianaZone(windows)) {
+            z.kind = Zone::Qt;
+            z.qt = *q;
+        }
+        return z; // unknown: floating, as the file's own local time
+    }
+
+    std::map<std::pair<icalcomponent *, QByteArray>, Zone> m_cache;
 };
+
+// ---- reading one event ----
+
+struct Stamp {
+    int sequence = 0;
+    int64_t modified = 0;
+    int order = 0;
+    auto operator<=>(const Stamp &) const = default;
+};
+
+struct Entry {
+    icalcomponent *event = nullptr;
+    icalcomponent *calendar = nullptr; // the VCALENDAR holding it, for its zones
+    QByteArray uid;
+    bool hasRecurrenceId = false;
+    bool cancelled = false;
+    Stamp stamp;
+};
+
+const char *tzidOf(icalproperty *p)
+{
+    icalparameter *param = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER);
+    return param ? icalparameter_get_tzid(param) : nullptr;
+}
+
+// A time property as wall time (zone stripped) plus the zone it is meant in.
+struct WallTime {
+    icaltimetype wall = icaltime_null_time();
+    Zone zone;
+};
+
+Zone zoneFor(ZoneResolver &zones, icalcomponent *calendar, icalproperty *p, const icaltimetype &t)
+{
+    if (icaltime_is_utc(t)) {
+        Zone z;
+        z.kind = Zone::Utc;
+        return z;
+    }
+    return zones.resolve(calendar, tzidOf(p));
+}
+
+std::optional<WallTime> readTime(ZoneResolver &zones, icalcomponent *calendar, icalproperty *p, icaltimetype t)
+{
+    if (!p || !validWall(t))
+        return std::nullopt;
+    WallTime w;
+    w.zone = zoneFor(zones, calendar, p, t);
+    w.wall = t;
+    w.wall.zone = nullptr;
+    return w;
+}
+
+int64_t durationSeconds(const icaldurationtype &d)
+{
+    // The fields are unsigned ints; their sum in seconds needs 64 bits (and libical's own int does not).
+    const int64_t s = (static_cast<int64_t>(d.weeks) * 7 + static_cast<int64_t>(d.days)) * kDay
+        + static_cast<int64_t>(d.hours) * 3600 + static_cast<int64_t>(d.minutes) * 60 + static_cast<int64_t>(d.seconds);
+    return d.is_neg ? -s : s;
+}
+
+int64_t timeStamp(icalcomponent *c, icalproperty_kind kind)
+{
+    icalproperty *p = icalcomponent_get_first_property(c, kind);
+    if (!p)
+        return 0;
+    const icalvalue *v = icalproperty_get_value(p);
+    if (!v || icalvalue_isa(v) != ICAL_DATETIME_VALUE)
+        return 0;
+    const icaltimetype t = icalvalue_get_datetime(v);
+    if (!validWall(t))
+        return 0;
+    return civil(t);
+}
+
+// ---- rules that cannot match ----
+// libical searches for the next occurrence until the year 2582 when a rule's parts never
+// agree (BYMONTH=2;BYMONTHDAY=31, a weekday an interval never reaches): a tenth of a second
+// for a monthly rule, minutes for a minutely one. Such rules are checked first, day by day
+// (and period by period below a day) over the range that is actually wanted.
+
+bool listEmpty(const short *list) { return list[0] == ICAL_RECURRENCE_ARRAY_MAX; }
+
+bool listHas(const short *list, int size, int value)
+{
+    for (int i = 0; i < size && list[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i)
+        if (list[i] == value)
+            return true;
+    return false;
+}
+
+int icalWeekday(const QDate &d) { return d.dayOfWeek() % 7 + 1; } // SUNDAY = 1
+
+bool dayAllowed(const icalrecurrencetype &r, const QDate &d)
+{
+    if (!listEmpty(r.by_month)) {
+        bool any = false;
+        for (int i = 0; i < ICAL_BY_MONTH_SIZE && r.by_month[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i)
+            any = any || icalrecurrencetype_month_month(r.by_month[i]) == d.month();
+        if (!any)
+            return false;
+    }
+    if (!listEmpty(r.by_month_day)
+        && !listHas(r.by_month_day, ICAL_BY_MONTHDAY_SIZE, d.day())
+        && !listHas(r.by_month_day, ICAL_BY_MONTHDAY_SIZE, d.day() - d.daysInMonth() - 1))
+        return false;
+    if (!listEmpty(r.by_year_day)
+        && !listHas(r.by_year_day, ICAL_BY_YEARDAY_SIZE, d.dayOfYear())
+        && !listHas(r.by_year_day, ICAL_BY_YEARDAY_SIZE, d.dayOfYear() - d.daysInYear() - 1))
+        return false;
+    if (!listEmpty(r.by_day)) {
+        const bool inMonth = r.freq == ICAL_MONTHLY_RECURRENCE
+            || (r.freq == ICAL_YEARLY_RECURRENCE && !listEmpty(r.by_month));
+        const bool inYear = r.freq == ICAL_YEARLY_RECURRENCE && !inMonth && listEmpty(r.by_week_no);
+        bool any = false;
+        for (int i = 0; i < ICAL_BY_DAY_SIZE && r.by_day[i] != ICAL_RECURRENCE_ARRAY_MAX && !any; ++i) {
+            if (static_cast<int>(icalrecurrencetype_day_day_of_week(r.by_day[i])) != icalWeekday(d))
+                continue;
+            const int pos = icalrecurrencetype_day_position(r.by_day[i]);
+            if (pos == 0 || (!inMonth && !inYear))
+                any = true;
+            else if (inMonth)
+                any = pos == (d.day() - 1) / 7 + 1 || pos == -((d.daysInMonth() - d.day()) / 7 + 1);
+            else
+                any = pos == (d.dayOfYear() - 1) / 7 + 1 || pos == -((d.daysInYear() - d.dayOfYear()) / 7 + 1);
+        }
+        if (!any)
+            return false;
+    }
+    return true;
+}
+
+bool periodReached(const icalrecurrencetype &r, const QDate &first, const QDate &d)
+{
+    const int64_t interval = std::max<int64_t>(1, r.interval);
+    switch (r.freq) {
+    case ICAL_DAILY_RECURRENCE:
+        return first.daysTo(d) % interval == 0;
+    case ICAL_WEEKLY_RECURRENCE: {
+        const int wkst = r.week_start == ICAL_NO_WEEKDAY ? ICAL_MONDAY_WEEKDAY : static_cast<int>(r.week_start);
+        auto weekStart = [wkst](const QDate &x) { return x.addDays(-((icalWeekday(x) - wkst + 7) % 7)); };
+        return weekStart(first).daysTo(weekStart(d)) / 7 % interval == 0;
+    }
+    case ICAL_MONTHLY_RECURRENCE:
+        return ((int64_t(d.year()) - first.year()) * 12 + d.month() - first.month()) % interval == 0;
+    case ICAL_YEARLY_RECURRENCE:
+        return (int64_t(d.year()) - first.year()) % interval == 0;
+    default:
+        return true;
+    }
+}
+
+bool timeAllowed(const icalrecurrencetype &r, int64_t secondOfDay)
+{
+    const int h = static_cast<int>(secondOfDay / 3600), m = static_cast<int>(secondOfDay / 60 % 60),
+              s = static_cast<int>(secondOfDay % 60);
+    // Parts finer than the frequency add times; only the coarser ones (and its own) restrict.
+    if (!listEmpty(r.by_hour) && !listHas(r.by_hour, ICAL_BY_HOUR_SIZE, h))
+        return false;
+    if (r.freq != ICAL_HOURLY_RECURRENCE && !listEmpty(r.by_minute) && !listHas(r.by_minute, ICAL_BY_MINUTE_SIZE, m))
+        return false;
+    if (r.freq == ICAL_SECONDLY_RECURRENCE && !listEmpty(r.by_second) && !listHas(r.by_second, ICAL_BY_SECOND_SIZE, s))
+        return false;
+    return true;
+}
+
+// Whether some occurrence may fall in [from, to] (wall time). A "maybe" is fine: libical decides.
+bool mayMatch(const icalrecurrencetype &r, const icaltimetype &first, int64_t from, int64_t to, Budget &budget)
+{
+    const int64_t start = civil(first);
+    from = std::max(from, start);
+    if (from > to)
+        return false;
+    const QDate firstDate(first.year, first.month, first.day);
+    int64_t unit = 0;
+    switch (r.freq) {
+    case ICAL_SECONDLY_RECURRENCE: unit = 1; break;
+    case ICAL_MINUTELY_RECURRENCE: unit = 60; break;
+    case ICAL_HOURLY_RECURRENCE: unit = 3600; break;
+    default: break;
+    }
+    if (unit == 0) {
+        for (int64_t day = from / kDay; day <= to / kDay; ++day) {
+            const QDate d = QDate::fromJulianDay(day);
+            if (periodReached(r, firstDate, d) && dayAllowed(r, d))
+                return true;
+        }
+        return false;
+    }
+    const int64_t step = unit * std::max<int64_t>(1, r.interval);
+    int64_t t = start + (from - start + step - 1) / step * step;
+    int64_t work = 0;
+    QDate lastDay;
+    bool lastAllowed = false;
+    for (; t <= to; t += step) {
+        if (++work % 1024 == 0 && (--budget.steps, budget.spent()))
+            return false;
+        const QDate d = QDate::fromJulianDay(t / kDay);
+        if (d != lastDay) {
+            lastDay = d;
+            lastAllowed = dayAllowed(r, d);
+        }
+        if (lastAllowed && timeAllowed(r, t % kDay))
+            return true;
+    }
+    return false;
+}
+
+// ---- expansion ----
+
+struct Instance {
+    int64_t key = 0;      // UTC msecs (timed) or the Julian day (all-day)
+    int64_t startMs = 0;  // timed
+    int64_t endMs = 0;
+    QDate startDay;       // all-day
+    qint64 days = 1;
+    QString title;
+};
+
+class Expander {
+public:
+    Expander(const QDateTime &from, const QDateTime &to, Budget &budget)
+        : m_fromMs(from.toMSecsSinceEpoch()), m_toMs(to.toMSecsSinceEpoch()), m_budget(budget)
+    {
+    }
+
+    void run(icalcomponent *root, QList<CalendarEvent> &out);
+
+private:
+    struct Base {
+        WallTime start;
+        bool allDay = false;
+        int64_t durationMs = 0;  // timed
+        qint64 days = 1;         // all-day
+        QString title;
+    };
+    std::optional<Base> readBase(const Entry &e);
+    std::optional<int64_t> keyOf(const WallTime &w, bool allDay);
+    QList<Instance> expand(const Entry &e, const Base &b, int64_t widenMs);
+    void emitOverlapping(const Instance &i, bool allDay, QList<CalendarEvent> &out) const;
+
+    int64_t m_fromMs, m_toMs;
+    Budget &m_budget;
+    ZoneResolver m_zones;
+};
+
+void collect(icalcomponent *c, icalcomponent *calendar, QList<Entry> &entries, int &order)
+{
+    const icalcomponent_kind kind = icalcomponent_isa(c);
+    if (kind == ICAL_VEVENT_COMPONENT) {
+        Entry e;
+        e.event = c;
+        e.calendar = calendar;
+        if (const char *uid = icalcomponent_get_uid(c))
+            e.uid = QByteArray(uid);
+        e.hasRecurrenceId = icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY) != nullptr;
+        e.cancelled = icalcomponent_get_status(c) == ICAL_STATUS_CANCELLED;
+        icalproperty *seq = icalcomponent_get_first_property(c, ICAL_SEQUENCE_PROPERTY);
+        e.stamp.sequence = seq ? icalproperty_get_sequence(seq) : 0;
+        e.stamp.modified = std::max(timeStamp(c, ICAL_LASTMODIFIED_PROPERTY), timeStamp(c, ICAL_DTSTAMP_PROPERTY));
+        e.stamp.order = order++;
+        entries.append(e);
+        return;
+    }
+    if (kind != ICAL_VCALENDAR_COMPONENT && kind != ICAL_XROOT_COMPONENT)
+        return;
+    const icalcomponent *holder = kind == ICAL_VCALENDAR_COMPONENT ? c : calendar;
+    for (icalcomponent *child = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); child;
+         child = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
+        collect(child, const_cast<icalcomponent *>(holder), entries, order);
+}
+
+std::optional<int64_t> Expander::keyOf(const WallTime &w, bool allDay)
+{
+    if (allDay || w.wall.is_date)
+        return QDate(w.wall.year, w.wall.month, w.wall.day).toJulianDay();
+    return utcMsecs(w.zone, w.wall);
+}
+
+std::optional<Expander::Base> Expander::readBase(const Entry &e)
+{
+    icalproperty *startProp = icalcomponent_get_first_property(e.event, ICAL_DTSTART_PROPERTY);
+    if (!startProp)
+        return std::nullopt;
+    auto start = readTime(m_zones, e.calendar, startProp, icalproperty_get_dtstart(startProp));
+    if (!start)
+        return std::nullopt;
+    Base b;
+    b.start = *start;
+    b.allDay = start->wall.is_date;
+    if (const char *s = icalcomponent_get_summary(e.event))
+        b.title = QString::fromUtf8(s);
+
+    icalproperty *endProp = icalcomponent_get_first_property(e.event, ICAL_DTEND_PROPERTY);
+    icalproperty *durProp = icalcomponent_get_first_property(e.event, ICAL_DURATION_PROPERTY);
+    if (b.allDay) {
+        const QDate first(b.start.wall.year, b.start.wall.month, b.start.wall.day);
+        if (endProp) {
+            const icaltimetype end = icalproperty_get_dtend(endProp);
+            if (validWall(end))
+                b.days = first.daysTo(QDate(end.year, end.month, end.day));
+        } else if (durProp) {
+            b.days = durationSeconds(icalproperty_get_duration(durProp)) / kDay;
+        }
+        b.days = std::clamp<qint64>(b.days, 1, kMaxDuration / kDay);
+        return b;
+    }
+    const auto startMs = utcMsecs(b.start.zone, b.start.wall);
+    if (!startMs)
+        return std::nullopt;
+    if (endProp) {
+        if (auto end = readTime(m_zones, e.calendar, endProp, icalproperty_get_dtend(endProp)))
+            if (auto endMs = utcMsecs(end->zone, end->wall))
+                b.durationMs = *endMs - *startMs;
+    } else if (durProp) {
+        b.durationMs = durationSeconds(icalproperty_get_duration(durProp)) * 1000;
+    }
+    b.durationMs = std::clamp<int64_t>(b.durationMs, 0, kMaxDuration * 1000);
+    return b;
+}
+
+QList<Instance> Expander::expand(const Entry &e, const Base &b, int64_t widenMs)
+{
+    QList<Instance> out;
+    QSet<int64_t> seen;
+    QSet<int64_t> excludedKeys;
+    QSet<qint64> excludedDays;
+    for (icalproperty *p = icalcomponent_get_first_property(e.event, ICAL_EXDATE_PROPERTY); p;
+         p = icalcomponent_get_next_property(e.event, ICAL_EXDATE_PROPERTY)) {
+        auto w = readTime(m_zones, e.calendar, p, icalproperty_get_exdate(p));
+        if (!w)
+            continue;
+        if (w->wall.is_date)
+            excludedDays.insert(QDate(w->wall.year, w->wall.month, w->wall.day).toJulianDay());
+        else if (auto k = utcMsecs(w->zone, w->wall))
+            excludedKeys.insert(*k);
+    }
+
+    auto add = [&](const WallTime &w, std::optional<int64_t> endMs) {
+        if (out.size() >= kMaxOccurrencesPerEvent)
+            return;
+        const qint64 day = QDate(w.wall.year, w.wall.month, w.wall.day).toJulianDay();
+        Instance i;
+        i.title = b.title;
+        if (b.allDay) {
+            if (!w.wall.is_date)
+                return; // a timed extra date of an all-day series: ambiguous, left out
+            i.key = day;
+            i.startDay = QDate::fromJulianDay(day);
+            i.days = b.days;
+            if (excludedDays.contains(day))
+                return;
+        } else {
+            const auto ms = utcMsecs(w.zone, w.wall);
+            if (!ms)
+                return;
+            i.key = *ms;
+            i.startMs = *ms;
+            i.endMs = endMs ? std::max(*ms, *endMs) : *ms + b.durationMs;
+            if (excludedKeys.contains(*ms) || excludedDays.contains(day))
+                return;
+        }
+        if (seen.contains(i.key))
+            return;
+        seen.insert(i.key);
+        out.append(i);
+    };
+
+    // The range to expand in wall time, wide enough for any zone and for events under way.
+    const int64_t lookBack = std::min<int64_t>(b.allDay ? b.days * kDay : b.durationMs / 1000, kMaxLookBack);
+    const int64_t epochJd = QDate(1970, 1, 1).toJulianDay() * kDay;
+    const int64_t from = epochJd + (m_fromMs - widenMs) / 1000 - kZoneSlack - lookBack;
+    const int64_t to = epochJd + (m_toMs + widenMs) / 1000 + kZoneSlack;
+    const bool isDate = b.start.wall.is_date;
+    const int64_t first = civil(b.start.wall);
+
+    // DTSTART is always the first instance.
+    if (first >= from && first <= to)
+        add(b.start, std::nullopt);
+
+    for (icalproperty *p = icalcomponent_get_first_property(e.event, ICAL_RRULE_PROPERTY); p;
+         p = icalcomponent_get_next_property(e.event, ICAL_RRULE_PROPERTY)) {
+        if (m_budget.spent())
+            break;
+        icalrecurrencetype r = icalproperty_get_rrule(p);
+        if (r.freq == ICAL_NO_RECURRENCE || r.interval < 1)
+            continue;
+        if (!icaltime_is_null_time(r.until)) {
+            // UNTIL in UTC against a zoned start: compare in the start's wall time.
+            if (icaltime_is_utc(r.until) && b.start.zone.kind != Zone::Utc && !r.until.is_date) {
+                const auto ms = utcMsecs(Zone{Zone::Utc, nullptr, {}}, r.until);
+                if (!ms)
+                    continue;
+                // Offsets are within a day: stay inclusive and let the range filter decide.
+                r.until = fromCivil(epochJd + *ms / 1000 + kDay, false);
+            }
+            r.until.zone = nullptr;
+            if (civil(r.until) < from)
+                continue;
+        }
+        if (!mayMatch(r, b.start.wall, from, to, m_budget))
+            continue;
+        icalrecur_iterator *it = icalrecur_iterator_new(r, b.start.wall);
+        if (!it)
+            continue;
+        // Start near the range, never from the series' first date (COUNT needs the walk).
+        if (r.count == 0 && from > first)
+            icalrecur_iterator_set_start(it, fromCivil(from, isDate));
+        for (int64_t steps = 0; steps < kMaxStepsPerRule && out.size() < kMaxOccurrencesPerEvent; ++steps) {
+            if (--m_budget.steps, m_budget.spent())
+                break;
+            const icaltimetype n = icalrecur_iterator_next(it);
+            if (icaltime_is_null_time(n) || !validWall(n))
+                break;
+            const int64_t c = civil(n);
+            if (c > to)
+                break;
+            if (c < from)
+                continue;
+            WallTime w = b.start;
+            w.wall = n;
+            w.wall.zone = nullptr;
+            add(w, std::nullopt);
+        }
+        icalrecur_iterator_free(it);
+    }
+
+    for (icalproperty *p = icalcomponent_get_first_property(e.event, ICAL_RDATE_PROPERTY); p;
+         p = icalcomponent_get_next_property(e.event, ICAL_RDATE_PROPERTY)) {
+        const icaldatetimeperiodtype v = icalproperty_get_rdate(p);
+        const bool isPeriod = icaltime_is_null_time(v.time);
+        auto w = readTime(m_zones, e.calendar, p, isPeriod ? v.period.start : v.time);
+        if (!w)
+            continue;
+        const int64_t c = civil(w->wall);
+        if (c < from || c > to)
+            continue;
+        std::optional<int64_t> endMs;
+        if (isPeriod && !b.allDay) {
+            if (auto end = readTime(m_zones, e.calendar, p, v.period.end)) {
+                endMs = utcMsecs(end->zone, end->wall);
+            } else if (!icaldurationtype_is_null_duration(v.period.duration)) {
+                if (auto s = utcMsecs(w->zone, w->wall))
+                    endMs = *s + std::clamp<int64_t>(durationSeconds(v.period.duration), 0, kMaxDuration) * 1000;
+            }
+        }
+        add(*w, endMs);
+    }
+    std::sort(out.begin(), out.end(), [](const Instance &a, const Instance &b) { return a.key < b.key; });
+    return out;
+}
+
+void Expander::emitOverlapping(const Instance &i, bool allDay, QList<CalendarEvent> &out) const
+{
+    CalendarEvent ev;
+    ev.title = i.title;
+    ev.isAllDay = allDay;
+    if (allDay) {
+        ev.startDate = QDateTime(i.startDay, QTime(0, 0), Qt::LocalTime);
+        ev.endDate = QDateTime(i.startDay.addDays(i.days), QTime(0, 0), Qt::LocalTime);
+    } else {
+        ev.startDate = QDateTime::fromMSecsSinceEpoch(i.startMs, QTimeZone::utc());
+        ev.endDate = QDateTime::fromMSecsSinceEpoch(i.endMs, QTimeZone::utc());
+    }
+    if (!ev.startDate.isValid() || !ev.endDate.isValid())
+        return;
+    const int64_t s = ev.startDate.toMSecsSinceEpoch(), e = ev.endDate.toMSecsSinceEpoch();
+    const bool overlaps = e > s ? (e > m_fromMs && s < m_toMs) : (s >= m_fromMs && s < m_toMs);
+    if (overlaps)
+        out.append(ev);
+}
+
+void Expander::run(icalcomponent *root, QList<CalendarEvent> &out)
+{
+    QList<Entry> entries;
+    int order = 0;
+    collect(root, icalcomponent_isa(root) == ICAL_VCALENDAR_COMPONENT ? root : nullptr, entries, order);
+
+    // One event per UID and RECURRENCE-ID: the newest copy.
+    QHash<QByteArray, int> newest;
+    auto keyFor = [](const Entry &e) -> QByteArray {
+        if (e.uid.isEmpty())
+            return "#" + QByteArray::number(e.stamp.order);
+        QByteArray k = e.uid + '\n';
+        if (icalproperty *rid = icalcomponent_get_first_property(e.event, ICAL_RECURRENCEID_PROPERTY))
+            k += icalproperty_get_value_as_string(rid);
+        return k;
+    };
+    for (int i = 0; i < entries.size(); ++i) {
+        const QByteArray k = keyFor(entries[i]);
+        auto it = newest.find(k);
+        if (it == newest.end() || entries[*it].stamp < entries[i].stamp)
+            newest[k] = i;
+    }
+    QList<int> kept = newest.values();
+    std::sort(kept.begin(), kept.end());
+
+    QHash<QByteArray, QList<int>> overridesOf;
+    QSet<QByteArray> seriesUids;
+    for (int i : kept) {
+        if (entries[i].hasRecurrenceId)
+            overridesOf[entries[i].uid].append(i);
+        else if (!entries[i].uid.isEmpty())
+            seriesUids.insert(entries[i].uid);
+    }
+
+    struct Override {
+        int64_t key;
+        bool thisAndFuture;
+        const Entry *entry;
+        std::optional<Base> base;
+    };
+
+    auto emitOverride = [&](const Entry &e, const std::optional<Base> &b) {
+        if (e.cancelled || !b)
+            return;
+        Instance i;
+        i.title = b->title;
+        if (b->allDay) {
+            i.startDay = QDate(b->start.wall.year, b->start.wall.month, b->start.wall.day);
+            i.days = b->days;
+        } else if (auto ms = utcMsecs(b->start.zone, b->start.wall)) {
+            i.startMs = *ms;
+            i.endMs = *ms + b->durationMs;
+        } else {
+            return;
+        }
+        emitOverlapping(i, b->allDay, out);
+    };
+
+    for (int idx : kept) {
+        if (m_budget.spent())
+            return;
+        const Entry &e = entries[idx];
+        if (e.hasRecurrenceId) {
+            if (!seriesUids.contains(e.uid))
+                emitOverride(e, readBase(e)); // a moved instance whose series is not here
+            continue;
+        }
+        const auto base = readBase(e);
+        if (!base)
+            continue;
+        QList<Override> overrides;
+        int64_t widen = 0;
+        for (int o : overridesOf.value(e.uid)) {
+            const Entry &oe = entries[o];
+            icalproperty *ridProp = icalcomponent_get_first_property(oe.event, ICAL_RECURRENCEID_PROPERTY);
+            auto rid = readTime(m_zones, oe.calendar, ridProp, icalproperty_get_recurrenceid(ridProp));
+            if (!rid)
+                continue;
+            const auto key = keyOf(*rid, base->allDay);
+            if (!key)
+                continue;
+            icalparameter *range = icalproperty_get_first_parameter(ridProp, ICAL_RANGE_PARAMETER);
+            Override ov{*key, range && icalparameter_get_range(range) == ICAL_RANGE_THISANDFUTURE, &oe, readBase(oe)};
+            if (ov.thisAndFuture && ov.base && !base->allDay && !ov.base->allDay) {
+                if (auto ms = utcMsecs(ov.base->start.zone, ov.base->start.wall))
+                    widen = std::max(widen, std::min(std::abs(*ms - *key), kMaxLookBack * 1000));
+            }
+            overrides.append(std::move(ov));
+        }
+        const QList<Instance> instances = expand(e, *base, widen);
+        if (!e.cancelled) {
+            for (Instance i : instances) {
+                bool replaced = false;
+                const Override *future = nullptr;
+                for (const Override &o : overrides) {
+                    if (o.key == i.key)
+                        replaced = true;
+                    else if (o.thisAndFuture && o.key < i.key && (!future || future->key < o.key))
+                        future = &o;
+                }
+                if (replaced)
+                    continue;
+                if (future && future->base && !base->allDay && !future->base->allDay && !future->entry->cancelled) {
+                    // Later instances follow the change made from that one on.
+                    if (auto ms = utcMsecs(future->base->start.zone, future->base->start.wall)) {
+                        i.startMs += *ms - future->key;
+                        i.endMs = i.startMs + future->base->durationMs;
+                        i.title = future->base->title;
+                    }
+                } else if (future && future->entry->cancelled) {
+                    continue;
+                }
+                emitOverlapping(i, base->allDay, out);
+            }
+        }
+        for (const Override &o : overrides)
+            emitOverride(*o.entry, o.base);
+    }
+}
 
 } // namespace
 
-QList<QByteArray> unfoldLines(const QByteArray &text)
+QList<CalendarEvent> occurrences(const QByteArray &text, const QDateTime &from, const QDateTime &to, Budget &budget)
 {
-    QList<QByteArray> lines;
-    QByteArray current;
-    bool have = false;
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i <= n) {
-        qsizetype eol = text.indexOf('\n', i);
-        if (eol < 0)
-            eol = n;
-        QByteArray line = text.mid(i, eol - i);
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (have && !line.isEmpty() && (line[0] == ' ' || line[0] == '\t')) {
-            current += line.mid(1);
-        } else {
-            if (have && !current.isEmpty())
-                lines.append(current);
-            current = line;
-            have = true;
-        }
-        i = eol + 1;
-    }
-    if (have && !current.isEmpty())
-        lines.append(current);
-    return lines;
-}
-
-QString unescapeText(const QString &value)
-{
-    QString out;
-    out.reserve(value.size());
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const QChar c = value[i];
-        if (c != u'\\' || i + 1 == value.size()) {
-            out += c;
-            continue;
-        }
-        const QChar next = value[++i];
-        if (next == u'n' || next == u'N')
-            out += u'\n';
-        else
-            out += next; // \\ \; \, and anything else taken literally
-    }
+    QList<CalendarEvent> out;
+    if (text.isEmpty() || !from.isValid() || !to.isValid() || budget.spent())
+        return out;
+    quietLibical();
+    // libical reads up to the first NUL; QByteArray always ends in one.
+    icalcomponent *root = icalparser_parse_string(text.constData());
+    if (!root)
+        return out;
+    Expander(from, to, budget).run(root, out);
+    icalcomponent_free(root);
     return out;
 }
 
 QList<CalendarEvent> occurrences(const QByteArray &text, const QDateTime &from, const QDateTime &to)
 {
-    QList<Event> events;
-    std::optional<Event> current;
-    int nested = 0; // depth of components inside the VEVENT (VALARM)
-    for (const QByteArray &raw : unfoldLines(text)) {
-        auto p = parseLine(raw);
-        if (!p)
-            continue;
-        const QString value = p->value.trimmed().toUpper();
-        if (p->name == u"BEGIN") {
-            if (current)
-                ++nested;
-            else if (value == u"VEVENT")
-                current.emplace();
-            continue;
-        }
-        if (p->name == u"END") {
-            if (current && nested > 0) {
-                --nested;
-            } else if (current && value == u"VEVENT") {
-                events.append(*current);
-                current.reset();
-            }
-            continue;
-        }
-        if (!current || nested > 0)
-            continue;
-        Event &e = *current;
-        if (p->name == u"UID")
-            e.uid = p->value.trimmed();
-        else if (p->name == u"SUMMARY")
-            e.summary = unescapeText(p->value);
-        else if (p->name == u"DTSTART")
-            e.start = parseDate(p->value, p->params);
-        else if (p->name == u"DTEND")
-            e.end = parseDate(p->value, p->params);
-        else if (p->name == u"DURATION")
-            e.duration = parseDuration(p->value);
-        else if (p->name == u"RRULE")
-            e.rrule = p->value;
-        else if (p->name == u"EXDATE")
-            e.exdates += parseDateList(*p);
-        else if (p->name == u"RECURRENCE-ID")
-            e.recurrenceId = parseDate(p->value, p->params);
-    }
-
-    // Instances moved or changed by an override replace the series' own occurrence.
-    QHash<QString, QList<DateValue>> overrides;
-    for (const Event &e : events)
-        if (e.recurrenceId && !e.uid.isEmpty())
-            overrides[e.uid].append(*e.recurrenceId);
-
-    QList<CalendarEvent> out;
-    const Expander expander(from, to);
-    for (const Event &e : events) {
-        if (e.recurrenceId) {
-            Event single = e;
-            single.rrule.clear();
-            expander.expand(single, {}, out);
-        } else {
-            expander.expand(e, overrides.value(e.uid), out);
-        }
-    }
-    return out;
+    Budget budget;
+    return occurrences(text, from, to, budget);
 }
 
 } // namespace corvane::ical

@@ -1,25 +1,36 @@
 #pragma once
-// A small iCalendar (RFC 5545) reader: the VEVENTs of a file, expanded into occurrences.
-// Understands line folding, escaped text, DATE / DATE-TIME values (UTC, TZID or floating),
-// DTEND or DURATION, EXDATE, RECURRENCE-ID overrides and RRULEs with FREQ
-// DAILY/WEEKLY/MONTHLY/YEARLY, INTERVAL, COUNT, UNTIL and BYDAY. A rule with parts
-// beyond those yields only its first occurrence rather than guessed ones.
+// iCalendar files read and expanded with libical: the occurrences of their VEVENTs in a
+// time range. Zones come from the file's VTIMEZONEs, then IANA ids (also behind Evolution's
+// and Mozilla's prefixes), then Windows ids; anything else is floating (local) time.
 #include "platform/CalendarStore.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
-#include <QStringList>
+
+#include <cstdint>
+#include <stop_token>
 
 namespace corvane::ical {
 
-// Joins folded lines (a line break followed by a space or tab continues the line).
-QList<QByteArray> unfoldLines(const QByteArray &text);
-// Resolves \\, \; \, \n and \N in a TEXT value.
-QString unescapeText(const QString &value);
+// The work one refresh may do over all of its files. Foreign rules can ask for
+// arbitrarily many iterations; once the steps are spent the rest is skipped.
+struct Budget {
+    int64_t steps = 400'000;
+    std::stop_token stop;
+    bool spent() const { return steps <= 0 || stop.stop_requested(); }
+};
+
+// At most this many occurrences of one event in one range (a SECONDLY rule has 604,800 a week).
+inline constexpr int kMaxOccurrencesPerEvent = 2000;
 
 // The occurrences of every event in `text` that overlap [from, to), in file order and,
-// within an event, ascending. All-day events start at local midnight.
+// within an event, ascending; a moved instance follows its series. All-day events start
+// at local midnight. Cancelled events and instances are left out; of copies with the same
+// UID (and RECURRENCE-ID) the newest (SEQUENCE, then LAST-MODIFIED/DTSTAMP, then the
+// later one in the file) counts.
+QList<CalendarEvent> occurrences(const QByteArray &text, const QDateTime &from, const QDateTime &to,
+                                 Budget &budget);
 QList<CalendarEvent> occurrences(const QByteArray &text, const QDateTime &from, const QDateTime &to);
 
 } // namespace corvane::ical

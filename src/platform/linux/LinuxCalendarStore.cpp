@@ -1,12 +1,14 @@
 #include "platform/CalendarStore.h"
 #include "platform/linux/ICalParser.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QSettings>
+#include <QProcess>
 #include <QStandardPaths>
 
 namespace corvane {
@@ -64,15 +66,20 @@ public:
         return out;
     }
 
-    QList<CalendarEvent> events(const QDateTime &start, const QDateTime &end, const QStringList &calendars) override
+    QList<CalendarEvent> events(const QDateTime &start, const QDateTime &end, const QStringList &calendars,
+                                std::stop_token stop) override
     {
         QList<CalendarEvent> out;
+        ical::Budget budget; // shared by all files: one refresh does bounded work
+        budget.stop = stop;
         for (const QString &path : calendars) {
+            if (budget.spent())
+                break;
             QFile f(path);
             if (!f.open(QIODevice::ReadOnly))
                 continue; // a calendar removed since it was listed
             const QByteArray text = f.read(kMaxFileBytes);
-            out += ical::occurrences(text, start, end);
+            out += ical::occurrences(text, start, end, budget);
         }
         return out;
     }
@@ -82,18 +89,82 @@ private:
     QStringList m_folders;
 };
 
+// Chooses its source on first use, on the calendar thread: the registry's D-Bus round trips
+// must not run on the GUI thread, and its signals arrive on the thread that made it.
+class DesktopCalendarStore final : public CalendarStore {
+public:
+    DesktopCalendarStore(QString dataHome, QStringList folders)
+        : m_dataHome(std::move(dataHome)), m_folders(std::move(folders))
+    {
+    }
+
+    bool isAuthorized() override { return store().isAuthorized(); }
+
+    CalendarAccess requestAccess() override
+    {
+        CalendarAccess a = store().requestAccess();
+        // Nothing configured: take the user to where calendars are added.
+        if (!a.granted && store().calendars().isEmpty())
+            openCalendarSettings();
+        return a;
+    }
+
+    QStringList calendars() override { return store().calendars(); }
+
+    QList<CalendarEvent> events(const QDateTime &start, const QDateTime &end, const QStringList &calendars,
+                                std::stop_token stop) override
+    {
+        return store().events(start, end, calendars, stop);
+    }
+
+private:
+    CalendarStore &store()
+    {
+        if (!m_store)
+            m_store = makeEdsCalendarStore();
+        if (!m_store)
+            m_store = makeIcsFileCalendarStore(m_dataHome, m_folders);
+        return *m_store;
+    }
+
+    QString m_dataHome;
+    QStringList m_folders;
+    std::unique_ptr<CalendarStore> m_store;
+};
+
 } // namespace
 
-std::unique_ptr<CalendarStore> makeLinuxCalendarStore(const QString &dataHome, const QStringList &folders)
+std::unique_ptr<CalendarStore> makeIcsFileCalendarStore(const QString &dataHome, const QStringList &folders)
 {
     return std::make_unique<LinuxCalendarStore>(dataHome, folders);
+}
+
+bool openCalendarSettings()
+{
+    // The applications that add and switch on calendars, most common desktops first.
+    const struct {
+        const char *program;
+        QStringList args;
+    } candidates[] = {
+        {"gnome-calendar", {}},
+        {"evolution", {QStringLiteral("--component=calendar")}},
+        {"korganizer", {}},
+        {"gnome-control-center", {QStringLiteral("online-accounts")}},
+    };
+    for (const auto &c : candidates) {
+        const QString path = QStandardPaths::findExecutable(QString::fromLatin1(c.program));
+        if (!path.isEmpty() && QProcess::startDetached(path, c.args))
+            return true;
+    }
+    return false;
 }
 
 std::unique_ptr<CalendarStore> makeLinuxCalendarStore()
 {
     QSettings settings;
-    return makeLinuxCalendarStore(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
-                                  settings.value(QStringLiteral("calendar.icsFolders")).toStringList());
+    return std::make_unique<DesktopCalendarStore>(
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
+        settings.value(QStringLiteral("calendar.icsFolders")).toStringList());
 }
 
 } // namespace corvane
