@@ -249,12 +249,6 @@ TEST_F(StripFixture, LowStripShrinksThePillsToFitItsHeight)
     }
 }
 
-TEST_F(StripFixture, UnscaledWhenThereIsRoom)
-{
-    setOnly({"system", "clock"});
-    EXPECT_DOUBLE_EQ(root->property("rowScale").toDouble(), 1.0);
-}
-
 TEST_F(StripFixture, NoBatteryAndNoSensorsShowDashesNotAlarms)
 {
     ASSERT_FALSE(hub()->battery()->hasBattery()); // the fake machine has none

@@ -4,7 +4,6 @@
 
 #include <QTimeZone>
 #include "support/ParamNames.h"
-#include "monitors/BatteryMonitor.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -133,16 +132,6 @@ TEST(PillText, ThermalWithoutAReadingIsADash)
     EXPECT_EQ(PillText::thermalState(-4.5, true).valueText, "-4.5°");
     EXPECT_EQ(PillText::thermalState(-4.5, true).word, "OK");
     EXPECT_EQ(PillText::thermalState(42.0, true).word, "HOT");
-}
-
-TEST(BatteryPresence, AFlatBatteryIsStillABattery)
-{
-    EXPECT_FALSE(BatteryMonitor::batteryPresent(0, 0, 0, 0));
-    EXPECT_TRUE(BatteryMonitor::batteryPresent(0, 10.9, 0, 0));
-    EXPECT_TRUE(BatteryMonitor::batteryPresent(0, 0, 4000, 0));
-    EXPECT_TRUE(BatteryMonitor::batteryPresent(0, 0, 0, 5000));
-    EXPECT_TRUE(BatteryMonitor::batteryPresent(0.5, 0, 0, 0));
-    EXPECT_FALSE(BatteryMonitor::batteryPresent(std::nan(""), std::nan(""), 0, -1));
 }
 
 TEST(PillText, TemperatureColumns)
