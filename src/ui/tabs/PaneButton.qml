@@ -6,7 +6,7 @@ import Corvane
 Button {
     id: button
     property string symbol: ""
-    focusPolicy: Qt.NoFocus
+    focusPolicy: Qt.TabFocus
     hoverEnabled: true
     font.family: "Inter"
     font.pixelSize: 12
@@ -37,5 +37,6 @@ Button {
         color: button.pressed ? Qt.rgba(1, 1, 1, 0.2) : Qt.rgba(1, 1, 1, button.hovered ? 0.14 : 0.08)
         border.width: 1
         border.color: Qt.rgba(1, 1, 1, 0.12)
+        FocusRing { shown: button.visualFocus; radius: 9 }
     }
 }

@@ -95,7 +95,7 @@ Rectangle {
             objectName: "terminateButton"
             implicitWidth: 20
             implicitHeight: 20
-            focusPolicy: Qt.NoFocus
+            focusPolicy: Qt.TabFocus
             hoverEnabled: true
             onClicked: row.terminateRequested()
             ToolTip.visible: hovered
@@ -107,7 +107,9 @@ Rectangle {
                 bold: true
                 color: Qt.alpha(ThemeManager.critical, terminate.pressed ? 1 : 0.75)
             }
-            background: Item {}
+            background: Item {
+                FocusRing { shown: terminate.visualFocus; radius: 12 }
+            }
         }
     }
 }

@@ -78,7 +78,7 @@ Popup {
                     font.family: "Inter"
                     font.pixelSize: 12
                     font.bold: spec.role !== "cancel"
-                    focusPolicy: Qt.NoFocus
+                    focusPolicy: Qt.TabFocus
                     onClicked: {
                         alert.answered = true
                         alert.close()
@@ -99,6 +99,7 @@ Popup {
                         color: button.pressed ? Qt.rgba(1, 1, 1, 0.2) : Qt.rgba(1, 1, 1, button.hovered ? 0.14 : 0.08)
                         border.width: 1
                         border.color: Qt.rgba(1, 1, 1, 0.12)
+                        FocusRing { shown: button.visualFocus; radius: 11 }
                     }
                 }
             }
