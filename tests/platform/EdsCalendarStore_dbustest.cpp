@@ -7,6 +7,8 @@
 #include <QDBusMetaType>
 #include <QDir>
 #include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -67,6 +69,30 @@ TEST_F(EdsStore, EventsOfTheUsersCalendarsComeThroughTheStore)
         got.append(e.title + " " + e.startDate.toUTC().toString(Qt::ISODate));
     got.sort();
     EXPECT_EQ(got.join(" | ").toStdString(), "Standup 2026-03-02T08:00:00Z | Standup 2026-03-05T08:00:00Z");
+}
+
+TEST_F(EdsStore, ListedFoldersAddToTheStoreAndEvolutionsFilesAreNotReadTwice)
+{
+    const QDateTime from(QDate(2026, 3, 2), QTime(0, 0), QTimeZone::utc());
+    writePersonalCalendar("BEGIN:VEVENT\r\nUID:p@corvane\r\nDTSTAMP:20260101T000000Z\r\nSUMMARY:Personal\r\n"
+                          "DTSTART:20260303T100000Z\r\nDURATION:PT1H\r\nEND:VEVENT\r\n");
+    QTemporaryDir folder;
+    QFile work(folder.path() + "/work.ics");
+    ASSERT_TRUE(work.open(QIODevice::WriteOnly));
+    work.write("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:w@corvane\r\nSUMMARY:Work\r\n"
+               "DTSTART:20260304T100000Z\r\nDURATION:PT1H\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    work.close();
+    QSettings().setValue(QStringLiteral("calendar.icsFolders"), QStringList{folder.path()});
+
+    auto store = makeLinuxCalendarStore();
+    const QStringList calendars = store->calendars();
+    EXPECT_TRUE(calendars.contains(QStringLiteral("system-calendar")));
+    QStringList titles;
+    for (const CalendarEvent &e : store->events(from, from.addDays(7), calendars))
+        titles.append(e.title);
+    titles.sort();
+    EXPECT_EQ(titles, (QStringList{"Personal", "Work"}));
+    QSettings().remove(QStringLiteral("calendar.icsFolders"));
 }
 
 TEST_F(EdsStore, AStoppedQueryReturnsAtOnce)

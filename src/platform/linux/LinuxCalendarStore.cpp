@@ -89,8 +89,10 @@ private:
     QStringList m_folders;
 };
 
-// Chooses its source on first use, on the calendar thread: the registry's D-Bus round trips
-// must not run on the GUI thread, and its signals arrive on the thread that made it.
+// The desktop's store plus the folders the user listed. Its source is chosen on first use, on
+// the calendar thread: the registry's D-Bus round trips must not run on the GUI thread, and
+// its signals arrive on the thread that made it. Where the store runs it holds Evolution's
+// own calendars; elsewhere they are read from their files.
 class DesktopCalendarStore final : public CalendarStore {
 public:
     DesktopCalendarStore(QString dataHome, QStringList folders)
@@ -98,38 +100,53 @@ public:
     {
     }
 
-    bool isAuthorized() override { return store().isAuthorized(); }
+    bool isAuthorized() override { return !calendars().isEmpty(); }
 
     CalendarAccess requestAccess() override
     {
-        CalendarAccess a = store().requestAccess();
-        // Nothing configured: take the user to where calendars are added.
-        if (!a.granted && store().calendars().isEmpty())
-            openCalendarSettings();
-        return a;
+        const bool any = isAuthorized();
+        if (!any)
+            openCalendarSettings(); // nothing configured: take the user to where calendars are added
+        return {any, std::nullopt};
     }
 
-    QStringList calendars() override { return store().calendars(); }
+    QStringList calendars() override
+    {
+        start();
+        QStringList out = m_eds ? m_eds->calendars() : QStringList();
+        out += m_files->calendars();
+        return out;
+    }
 
     QList<CalendarEvent> events(const QDateTime &start, const QDateTime &end, const QStringList &calendars,
                                 std::stop_token stop) override
     {
-        return store().events(start, end, calendars, stop);
+        this->start();
+        // Files are named by absolute paths, the store's calendars by their source ids.
+        QStringList files, sources;
+        for (const QString &c : calendars)
+            (c.startsWith(QLatin1Char('/')) ? files : sources).append(c);
+        QList<CalendarEvent> out;
+        if (m_eds && !sources.isEmpty())
+            out = m_eds->events(start, end, sources, stop);
+        if (!files.isEmpty())
+            out += m_files->events(start, end, files, stop);
+        return out;
     }
 
 private:
-    CalendarStore &store()
+    void start()
     {
-        if (!m_store)
-            m_store = makeEdsCalendarStore();
-        if (!m_store)
-            m_store = makeIcsFileCalendarStore(m_dataHome, m_folders);
-        return *m_store;
+        if (m_files)
+            return;
+        m_eds = makeEdsCalendarStore();
+        m_files = makeIcsFileCalendarStore(m_eds ? QString() : m_dataHome, m_folders);
     }
 
     QString m_dataHome;
     QStringList m_folders;
-    std::unique_ptr<CalendarStore> m_store;
+    std::unique_ptr<CalendarStore> m_eds;
+    std::unique_ptr<CalendarStore> m_files;
 };
 
 } // namespace
