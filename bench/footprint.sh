@@ -170,9 +170,11 @@ label() {
 }
 printf '\nFootprint over %.1f s after a %d s settle (Xvfb, software renderer)\n\n' "$elapsed" "$SETTLE"
 printf '%-32s %8s %9s %10s %8s %8s %9s %9s\n' "program / mode" "CPU %" "RSS MB" "anon MB" "threads" "frames/s" "CPU ×Qt" "RSS ×Qt"
+num() { printf '%.2f' "$1"; }
 for n in "${NAMES[@]}"; do
+  fps=${FPS[$n]}; [ "$fps" = "-" ] || fps=$(num "$fps")
+  cpux="-"; [ "$(echo "${CPU[qt]} > 0" | bc)" = 1 ] && cpux=$(num "$(echo "scale=4; ${CPU[$n]} / ${CPU[qt]}" | bc)")
   printf '%-32s %8.2f %9.1f %10.1f %8d %8s %9s %9.2f\n' "$(label "$n")" "${CPU[$n]}" \
-    "$(echo "scale=2; ${RSS[$n]} / 1024" | bc)" "$(echo "scale=2; ${ANON[$n]} / 1024" | bc)" "${THR[$n]}" "${FPS[$n]}" \
-    "$( [ "$(echo "${CPU[qt]} > 0" | bc)" = 1 ] && echo "scale=2; ${CPU[$n]} / ${CPU[qt]}" | bc || echo "-")" \
-    "$(echo "scale=4; ${RSS[$n]} / ${RSS[qt]}" | bc)"
+    "$(echo "scale=2; ${RSS[$n]} / 1024" | bc)" "$(echo "scale=2; ${ANON[$n]} / 1024" | bc)" "${THR[$n]}" "$fps" \
+    "$cpux" "$(echo "scale=4; ${RSS[$n]} / ${RSS[qt]}" | bc)"
 done

@@ -8,8 +8,12 @@
 // application that asked for "set" has crashed and restarted.
 //
 // SMCFAN_SYSFS_ROOT and SMCFAN_STATE_DIR exist for tests on a copied fixture tree. They are
-// ignored when the process runs with elevated credentials (setuid / AT_SECURE) or was
-// started by pkexec (PKEXEC_UID set); pkexec also clears the environment on its own.
+// honoured only in an unprivileged run: never when the real or effective uid is root (pkexec,
+// sudo -E), the process is setuid (AT_SECURE) or PKEXEC_UID is set.
+//
+// Every command holds an exclusive lock on the state folder from before it reads the state
+// until after it has written the fans, so two overlapping commands can't lose a fan's
+// original mode or leave a fan forced after "auto".
 #include "platform/linux/SmcFanTree.h"
 
 #include <algorithm>
@@ -24,6 +28,7 @@
 #include <sstream>
 #include <string>
 #include <sys/auxv.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -43,7 +48,7 @@ int refuse(int code, const std::string &why)
 
 std::string trustedEnv(const char *name, const char *fallback)
 {
-    if (::getauxval(AT_SECURE) != 0 || std::getenv("PKEXEC_UID") != nullptr)
+    if (!overridesAllowed(::getuid(), ::geteuid(), ::getauxval(AT_SECURE) != 0, std::getenv("PKEXEC_UID") != nullptr))
         return fallback;
     const char *v = std::getenv(name);
     return v && *v ? v : fallback;
@@ -96,6 +101,32 @@ struct Saved {
 using State = std::map<std::pair<std::string, int>, Saved>;
 
 std::string statePath(const std::string &dir) { return dir + "/state"; }
+
+// Creates the state folder if needed and locks it; the descriptor stays open (and the lock
+// held) until the process ends. -1 when the folder is unusable: not ours, open to others,
+// or not a folder.
+int lockStateDir(const std::string &dir)
+{
+    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
+        return -1;
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 022) != 0) {
+        ::close(fd);
+        errno = EPERM;
+        return -1;
+    }
+    int r;
+    while ((r = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    if (r != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
 
 State loadState(const std::string &dir)
 {
@@ -195,10 +226,18 @@ long pwmFor(long rpm, const Range &r, const PwmSpan &p)
     return std::clamp(p.floor + std::lround(frac * static_cast<double>(p.max - p.floor)), p.floor, p.max);
 }
 
+// An SMC fan's minimum is its lowest running speed; without one (0 or missing) a target of 0
+// would stop the fan, so the lowest target is the running share of its maximum.
+long appleSmcFloor(const Range &r)
+{
+    return r.min > 0 ? r.min : std::lround(kRunningShare * static_cast<double>(r.max));
+}
+
 bool writeFan(const FanNode &f, long rpm, const Range &r)
 {
     if (f.source == Source::AppleSmc)
-        return writeExisting(f.file("_manual"), "1") && writeExisting(f.file("_output"), std::to_string(rpm));
+        return writeExisting(f.file("_manual"), "1")
+            && writeExisting(f.file("_output"), std::to_string(std::clamp(rpm, appleSmcFloor(r), r.max)));
     const long pwm = pwmFor(rpm, r, pwmSpanOf(f));
     return writeExisting(f.pwmFile("_enable"), "1") && writeExisting(f.pwmFile(""), std::to_string(pwm));
 }
@@ -243,6 +282,8 @@ int cmdSet(const std::vector<FanNode> &fans, const std::string &sysRoot, const s
                                    + std::to_string(all.max) + " rpm");
 
     // Record the original modes before touching anything.
+    if (lockStateDir(stateDir) < 0)
+        return refuse(kFailed, "cannot lock the state folder " + stateDir + ": " + std::strerror(errno));
     State st = loadState(stateDir);
     bool changed = false;
     for (const auto &[f, r] : targets) {
@@ -266,8 +307,12 @@ int cmdSet(const std::vector<FanNode> &fans, const std::string &sysRoot, const s
     return 0;
 }
 
-int cmdAuto(const std::vector<FanNode> &fans, const std::string &stateDir)
+int cmdAuto(const std::string &sysRoot, const std::string &stateDir)
 {
+    if (lockStateDir(stateDir) < 0)
+        return refuse(kFailed, "cannot lock the state folder " + stateDir + ": " + std::strerror(errno));
+    // The fans are listed under the lock, after any "set" still running has finished.
+    const std::vector<FanNode> fans = machineFans(sysRoot);
     State st = loadState(stateDir);
     bool ok = true;
     for (const FanNode &f : fans) {
@@ -306,7 +351,7 @@ int main(int argc, char **argv)
     if (args[0] == "auto") {
         if (args.size() != 1)
             return refuse(kUsage, usage);
-        return cmdAuto(machineFans(sysRoot), stateDir);
+        return cmdAuto(sysRoot, stateDir);
     }
     if (args[0] == "set") {
         if (args.size() < 2 || args.size() > 3)

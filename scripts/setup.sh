@@ -41,4 +41,4 @@ command -v ccache >/dev/null && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 [ -f "$BUILD/build.ninja" ] || cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${LAUNCHER[@]}"
 # Sources are globbed: make moc look again for headers added since the last build.
 find "$BUILD" -path '*_autogen/timestamp' -delete 2>/dev/null || true
-cmake --build "$BUILD" -j"$(nproc)"
+cmake --build "$BUILD" -j"${CORVANE_JOBS:-$(nproc)}"

@@ -1,8 +1,26 @@
 #!/usr/bin/env bash
-# Sets up (packages, build) and runs every test.
+# Sets up (packages, build) and runs every test; then builds the sanitizer configuration
+# (clang, ASan + UBSan, the fuzz targets too) in build-asan and runs the suite once more there
+# with leak checking on. CORVANE_SANITIZE=0 skips the second run; CORVANE_JOBS caps parallel jobs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+jobs="${CORVANE_JOBS:-$(nproc)}"
 scripts/setup.sh build
-cd build
-# Timing-bound tests (audio capture, worker threads) can miss under a loaded machine: one retry.
-ctest --output-on-failure -j"$(nproc)" --timeout 300 --repeat until-pass:2 "$@"
+(
+  cd build
+  # Timing-bound tests (audio capture, worker threads) can miss under a loaded machine: one retry.
+  ctest --output-on-failure -j"$jobs" --timeout 300 --repeat until-pass:2 "$@"
+)
+[ "${CORVANE_SANITIZE:-1}" = 0 ] && exit 0
+
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
+[ -f build-asan/build.ninja ] || CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_FUZZ=ON -DCORVANE_BUILD_BENCH=OFF
+find build-asan -path '*_autogen/timestamp' -delete 2>/dev/null || true
+cmake --build build-asan -j"$jobs"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=0"
+export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+cd build-asan
+# Slower under the sanitizers: a longer timeout, the same single retry.
+ctest --output-on-failure -j"$jobs" --timeout 600 --repeat until-pass:2 "$@"

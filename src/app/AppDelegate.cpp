@@ -85,8 +85,7 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
 
 QRect AppDelegate::barRect(const QRect &available, double height, const QString &positionRaw)
 {
-    // Heights come from settings; anything unusable falls back to the default strip.
-    const int h = std::isfinite(height) && height >= 1 && height <= 100000 ? static_cast<int>(height) : 140;
+    const int h = static_cast<int>(BarModeSettings::usableHeight(height));
     const int y = BarModeSettings::decodePosition(positionRaw) == BarModeSettings::Position::bottom
         ? available.y() + available.height() - h
         : available.y();

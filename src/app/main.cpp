@@ -3,6 +3,7 @@
 #include "app/HiddenRelease.h"
 #include "app/MenuBarExtra.h"
 #include "monitors/Publish.h"
+#include "common/AppIdentity.h"
 #include "notify/BatteryHistory.h"
 #include "notify/PrivacyNotifier.h"
 #include "notify/ThresholdNotifier.h"
@@ -36,6 +37,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     // No display name: Qt would append it to every window title.
     QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    // Lets the desktop match the windows to the installed entry and its icon.
+    QGuiApplication::setDesktopFileName(corvane::kAppId);
 
     int rc = 0;
     {

@@ -136,7 +136,8 @@ void CalendarMonitor::refresh()
         const std::optional<CalendarEvent> next = sampler->nextEvent(now, stop);
         if (stop.stop_requested())
             return;
-        QMetaObject::invokeMethod(this, [this, next] { publishNext(next); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, next] { applyInBatch(this, [this, next] { publishNext(next); }); }, Qt::QueuedConnection);
     });
 }
 

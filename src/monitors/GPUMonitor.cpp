@@ -18,12 +18,12 @@ GPUMonitor::GPUMonitor(std::unique_ptr<GpuStats> stats, const Clock &clock, bool
             GPUSnapshot s = sampler->sample();
             QMetaObject::invokeMethod(
                 this,
-                [this, s = std::move(s), immediate, generation] {
-                    publish(s);
+                [this, s = std::move(s), immediate, generation]() mutable {
                     // The immediate sample is done: join the whole-second cadence, unless a
                     // pause or a newer start() came in between.
                     if (immediate && generation == m_startRequest->generation.load() && m_scheduler->isActive())
                         m_scheduler->setCadence(Cadence::wholeSecond());
+                    applyInBatch(this, [this, s = std::move(s)] { publish(s); });
                 },
                 Qt::QueuedConnection);
         },

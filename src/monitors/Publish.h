@@ -101,6 +101,16 @@ private:
     std::optional<double> m_lastFlush; // wall seconds
 };
 
+// On the main thread: runs `apply` with the rest of its second's batch when a batch is
+// installed, else at once. Skipped if `owner` is gone by then.
+inline void applyInBatch(QObject *owner, std::function<void()> apply)
+{
+    if (PublicationBatch *batch = PublicationBatch::current())
+        batch->add(owner, std::move(apply));
+    else
+        apply();
+}
+
 // Hands a snapshot made on a sampler or listener thread to the monitor's thread, where
 // publish() applies it, with the rest of its second's batch when a batch is installed.
 // Dropped if the monitor is gone by then.
@@ -110,10 +120,7 @@ void handOver(Monitor *monitor, Snapshot snapshot)
     QMetaObject::invokeMethod(
         monitor,
         [monitor, s = std::move(snapshot)]() mutable {
-            if (PublicationBatch *batch = PublicationBatch::current())
-                batch->add(monitor, [monitor, s = std::move(s)] { monitor->publish(s); });
-            else
-                monitor->publish(s);
+            applyInBatch(monitor, [monitor, s = std::move(s)] { monitor->publish(s); });
         },
         Qt::QueuedConnection);
 }

@@ -69,17 +69,32 @@ BatteryHistory::BatteryHistory(const QString &folder, const Clock &clock, QObjec
     : QObject(parent), m_clock(clock), m_file(folder, kFileName, clock)
 {
     // Loaded as stored; snapshots past the retention stay until the next capture prunes them.
-    m_file.load([this](const QByteArray &bytes) {
-        auto list = decode(bytes);
-        if (!list)
-            return false;
-        m_snapshots = std::move(*list);
-        return true;
-    });
+    m_file.load(
+        [this](const QByteArray &bytes) -> std::function<void()> {
+            auto list = decode(bytes);
+            if (!list)
+                return {};
+            return [this, list = std::move(*list)]() mutable {
+                // Snapshots taken while the file was read are the newest.
+                list.append(m_snapshots);
+                m_snapshots = std::move(list);
+                emit snapshotsChanged();
+            };
+        },
+        [this] {
+            emit loadedChanged();
+            if (m_saveAfterLoad) {
+                m_saveAfterLoad = false;
+                save();
+            }
+        });
 }
 
 BatteryHistory::~BatteryHistory()
 {
+    // Entries recorded while the file was still being read are saved with the stored ones.
+    if (m_saveAfterLoad)
+        m_file.finishLoading();
     if (s_shared == this)
         s_shared = nullptr;
 }
@@ -131,6 +146,10 @@ void BatteryHistory::capture(const BatteryMonitor &battery)
 
 void BatteryHistory::save()
 {
+    if (m_file.isLoading()) {
+        m_saveAfterLoad = true;
+        return;
+    }
     bool ok = false;
     const QByteArray bytes = encode(m_snapshots, &ok);
     // The whole list is written each time, so a failed save is retried by the next capture.

@@ -55,6 +55,7 @@ class BatteryHistory : public QObject {
     QML_ELEMENT
     QML_SINGLETON
     Q_PROPERTY(QVariantList snapshots READ snapshotsVariant NOTIFY snapshotsChanged)
+    Q_PROPERTY(bool loaded READ isLoaded NOTIFY loadedChanged)
 public:
     static constexpr double captureInterval = 600.0;
     static constexpr double retentionSeconds = 7'776'000.0; // 90 days
@@ -73,6 +74,8 @@ public:
     void capture(const BatteryMonitor &batteryMonitor);
     void save();
     QString historyPath() const { return m_file.path(); }
+    // The file is read off the GUI thread; until then only this run's snapshots are listed.
+    bool isLoaded() const { return !m_file.isLoading(); }
 
     const QList<BatterySnapshot> &snapshots() const { return m_snapshots; }
     QList<BatterySnapshot> snapshots(int lastDays) const;
@@ -91,6 +94,7 @@ public:
 
 signals:
     void snapshotsChanged();
+    void loadedChanged();
 
 private:
     double nowRef() const;
@@ -99,6 +103,7 @@ private:
     HistoryFile m_file;
     QList<BatterySnapshot> m_snapshots;
     std::optional<uint64_t> m_lastCapturedNs; // monotonic; none = distant past
+    bool m_saveAfterLoad = false;
 };
 
 } // namespace corvane

@@ -78,18 +78,35 @@ PrivacyNotifier::PrivacyNotifier(const QString &folder, Notifications *notificat
       m_file(folder, kFileName, clock)
 {
     // Loaded whole, also beyond 50 entries; the next event trims it.
-    m_file.load([this](const QByteArray &bytes) {
-        auto list = decode(bytes);
-        if (!list)
-            return false;
-        m_history = std::move(*list);
-        return true;
-    });
+    m_file.load(
+        [this](const QByteArray &bytes) -> std::function<void()> {
+            auto list = decode(bytes);
+            if (!list)
+                return {};
+            return [this, list = std::move(*list)] {
+                // Events recorded while the file was read are newer than every stored one.
+                const bool recorded = !m_history.isEmpty();
+                m_history.append(list);
+                if (recorded && m_history.size() > maxEvents)
+                    m_history.resize(maxEvents);
+                emit historyChanged();
+            };
+        },
+        [this] {
+            emit loadedChanged();
+            if (m_saveAfterLoad) {
+                m_saveAfterLoad = false;
+                save();
+            }
+        });
     refreshAuthorization();
 }
 
 PrivacyNotifier::~PrivacyNotifier()
 {
+    // Entries recorded while the file was still being read are saved with the stored ones.
+    if (m_saveAfterLoad)
+        m_file.finishLoading();
     if (s_shared == this)
         s_shared = nullptr;
 }
@@ -197,6 +214,10 @@ void PrivacyNotifier::record(PrivacyEvent::Kind kind, bool active, const std::op
 
 void PrivacyNotifier::save()
 {
+    if (m_file.isLoading()) {
+        m_saveAfterLoad = true;
+        return;
+    }
     m_file.save(encode(m_history));
 }
 

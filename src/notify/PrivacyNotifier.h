@@ -62,6 +62,7 @@ class PrivacyNotifier : public QObject {
     Q_PROPERTY(bool notifyCamera READ notifyCamera WRITE setNotifyCamera NOTIFY notifyCameraChanged)
     Q_PROPERTY(bool notifyMic READ notifyMic WRITE setNotifyMic NOTIFY notifyMicChanged)
     Q_PROPERTY(QVariantList history READ historyVariant NOTIFY historyChanged)
+    Q_PROPERTY(bool loaded READ isLoaded NOTIFY loadedChanged)
 public:
     using PrivacyEvent = corvane::PrivacyEvent;
     static constexpr int maxEvents = 50;
@@ -100,6 +101,8 @@ public:
     void record(PrivacyEvent::Kind kind, bool active, const std::optional<QString> &deviceName);
     void save();
     QString historyPath() const { return m_file.path(); }
+    // The file is read off the GUI thread; until then only this run's events are listed.
+    bool isLoaded() const { return !m_file.isLoading(); }
     void postNotification(PrivacyEvent::Kind kind, const std::optional<QString> &deviceName);
 
     // Notification texts.
@@ -115,6 +118,7 @@ signals:
     void notifyCameraChanged();
     void notifyMicChanged();
     void historyChanged();
+    void loadedChanged();
 
 private:
     // The handler of one monitor's snapshots.
@@ -125,6 +129,7 @@ private:
     const FrontmostApp &m_frontmost;
     const Clock &m_clock;
     HistoryFile m_file;
+    bool m_saveAfterLoad = false;
     StoredSettings m_settings;
     bool m_authorized = false;
     QList<PrivacyEvent> m_history;

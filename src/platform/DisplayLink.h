@@ -36,6 +36,9 @@ namespace displaylink {
 // timings (dot clock or totals 0), which is what a virtual framebuffer reports.
 std::optional<double> modeRefreshHz(uint32_t dotClock, uint16_t htotal, uint16_t vtotal, bool interlace,
                                     bool doubleScan);
+// The X11 Present counter behind makeVblankDisplayLink for the X window `windowId`, also where
+// the output has no timings (then without a nominal rate); nullptr without X11 Present.
+std::unique_ptr<DisplayLink> openPresentCounter(uint32_t windowId);
 } // namespace displaylink
 
 } // namespace corvane

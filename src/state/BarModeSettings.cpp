@@ -1,5 +1,7 @@
 #include "state/BarModeSettings.h"
 
+#include <cmath>
+
 #include <QCoreApplication>
 #include <QJSEngine>
 
@@ -104,10 +106,19 @@ void BarModeSettings::setPositionRaw(const QString &raw)
     emit positionRawChanged();
 }
 
-double BarModeSettings::height() const { return m_settings.readDouble(QStringLiteral("bar.height"), 140.0); }
-
-void BarModeSettings::setHeight(double h)
+double BarModeSettings::usableHeight(double h)
 {
+    return std::isfinite(h) && h >= kHeightMin && h <= kHeightMax ? h : kHeightDefault;
+}
+
+double BarModeSettings::height() const
+{
+    return usableHeight(m_settings.readDouble(QStringLiteral("bar.height"), kHeightDefault));
+}
+
+void BarModeSettings::setHeight(double value)
+{
+    const double h = usableHeight(value);
     if (h == height())
         return;
     m_settings.write(QStringLiteral("bar.height"), h);

@@ -23,6 +23,14 @@ class BarModeSettings : public QObject {
     Q_PROPERTY(QStringList pills READ pillRawValues CONSTANT)
 public:
     enum class Position { top, bottom };
+
+    // The strip's height in points: what the slider offers. Anything else stored under
+    // "bar.height" (outside the range, or not a number) reads as the default, so no caller
+    // can open a strip that covers the screen or lands off it.
+    static constexpr double kHeightMin = 90.0;
+    static constexpr double kHeightMax = 220.0;
+    static constexpr double kHeightDefault = 140.0;
+    static double usableHeight(double h);
     enum class Pill { brand, system, fps, network, storage, disk, battery, thermal, temperature, fans, privacy, uptime, calendar, clock };
 
     static BarModeSettings *shared();

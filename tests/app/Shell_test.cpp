@@ -85,9 +85,11 @@ TEST(BarRect, EdgeAndHeight)
     EXPECT_EQ(AppDelegate::barRect(avail, 140, "bottom"), QRect(0, 800 - 140, 1280, 140));
     EXPECT_EQ(AppDelegate::barRect(avail, 140, "left"), QRect(0, 30, 1280, 140));
     EXPECT_EQ(AppDelegate::barRect(avail, 140, ""), QRect(0, 30, 1280, 140));
-    // Taller than the screen: used as stored.
-    EXPECT_EQ(AppDelegate::barRect(avail, 1000, "bottom").height(), 1000);
-    EXPECT_EQ(AppDelegate::barRect(avail, std::nan(""), "top").height(), 140);
+    // Taller than a small screen but a height the slider offers: used as stored.
+    EXPECT_EQ(AppDelegate::barRect(QRect(0, 0, 640, 200), 220, "bottom"), QRect(0, 200 - 220, 640, 220));
+    // Never a strip the slider can't make: the default instead.
+    for (double bad : {1000.0, 32767.0, 89.0, 0.0, -140.0, std::nan(""), HUGE_VAL})
+        EXPECT_EQ(AppDelegate::barRect(avail, bad, "bottom"), QRect(0, 800 - 140, 1280, 140)) << bad;
 }
 
 TEST_F(ShellFixture, BarModeHidesTheWindowAndComesBack)

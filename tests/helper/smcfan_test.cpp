@@ -7,6 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/linux/SmcFanTree.h"
+
+#include <grp.h>
+#include <memory>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
 inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
@@ -22,6 +30,28 @@ QMap<QString, QByteArray> snapshot(const QString &root)
         out.insert(QDir(root).relativeFilePath(p), f.readAll());
     }
     return out;
+}
+
+// The helper honours the test tree only in an unprivileged run: when the tests run as root,
+// the helper runs as "nobody" on a tree that user owns.
+constexpr uid_t kNobody = 65534;
+
+void chownTree(const QString &root)
+{
+    ::chown(QFile::encodeName(root).constData(), kNobody, kNobody);
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        ::lchown(QFile::encodeName(it.next()).constData(), kNobody, kNobody);
+}
+
+void startHelper(QProcess &p, const QStringList &args)
+{
+    if (::geteuid() == 0)
+        p.setChildProcessModifier([] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+                ::_exit(126);
+        });
+    p.start(QStringLiteral(CORVANE_BINARY_DIR "/smcfan"), args);
 }
 
 struct Tree {
@@ -41,6 +71,8 @@ struct Tree {
             f.open(QIODevice::WriteOnly);
             f.write(it.value());
         }
+        if (::geteuid() == 0)
+            chownTree(tmp.path());
     }
     struct Result {
         int code;
@@ -55,9 +87,25 @@ struct Tree {
         for (const QString &kv : extraEnv)
             env.insert(kv.section(QLatin1Char('='), 0, 0), kv.section(QLatin1Char('='), 1));
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral(CORVANE_BINARY_DIR "/smcfan"), args);
+        startHelper(p, args);
         p.waitForFinished(10000);
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardError())};
+    }
+    QProcess *start(const QStringList &args) const
+    {
+        auto *p = new QProcess;
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("SMCFAN_SYSFS_ROOT"), root);
+        env.insert(QStringLiteral("SMCFAN_STATE_DIR"), state);
+        p->setProcessEnvironment(env);
+        startHelper(*p, args);
+        return p;
+    }
+    void write(const QString &rel, const QByteArray &text) const
+    {
+        QFile f(root + QLatin1Char('/') + rel);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(text);
     }
     QString read(const QString &rel) const
     {
@@ -204,4 +252,128 @@ TEST(Smcfan, IgnoresTestRootUnderPkexec)
     EXPECT_FALSE(t.run({"set", "2500", "999"}).err.contains(QStringLiteral(" under /sys\n")));
     EXPECT_EQ(snapshot(t.root), before);
     EXPECT_FALSE(t.hasState());
+}
+
+// An SMC fan that reports no lowest speed (0 or no file) is never sent a target of 0.
+struct FloorCase {
+    const char *name;
+    std::optional<QByteArray> min; // nothing: the file is removed
+    QString rpm;
+    int expected;
+};
+
+class SmcfanAppleFloor : public ::testing::TestWithParam<FloorCase> {};
+
+TEST_P(SmcfanAppleFloor, SpeedRequestNeverStopsTheFan)
+{
+    const auto &c = GetParam();
+    Tree t("applesmc");
+    if (c.min)
+        t.write(kApple + "fan1_min", *c.min);
+    else
+        QFile::remove(t.root + QLatin1Char('/') + kApple + "fan1_min");
+    ASSERT_EQ(t.run({"set", c.rpm, "0"}).code, 0);
+    EXPECT_EQ(t.read(kApple + "fan1_output").toInt(), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MissingMinimum, SmcfanAppleFloor,
+    ::testing::Values(FloorCase{"ZeroMinimumSetZero", QByteArray("0\n"), "0", 1800},
+                      FloorCase{"MissingMinimumSetZero", std::nullopt, "0", 1800},
+                      FloorCase{"ZeroMinimumBelowShare", QByteArray("0\n"), "900", 1800},
+                      FloorCase{"ZeroMinimumAboveShare", QByteArray("0\n"), "2400", 2400},
+                      FloorCase{"RealMinimumKept", QByteArray("1200\n"), "1200", 1200}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// Two "set" commands at once, again and again: each must see the other's record of the
+// original modes, and "auto" afterwards must give every fan its own mode back.
+TEST(SmcfanConcurrency, OverlappingSetsKeepTheOriginalModes)
+{
+    Tree t("hwmon");
+    const QString gpuEnable = kGpu + "pwm1_enable";
+    const QString boardEnable = kBoard + "pwm1_enable";
+    const QString gpuMode = t.read(gpuEnable);
+    const QString boardMode = t.read(boardEnable);
+    ASSERT_NE(gpuMode, "1");
+    ASSERT_NE(boardMode, "1");
+    const QList<QStringList> pairs[] = {
+        {{"set", "2000", "0"}, {"set", "1150", "1"}}, // different fans
+        {{"set", "2000", "0"}, {"set", "1000", "0"}}, // the same fan
+        {{"set", "1500", "1"}, {"set", "1800", "1"}},
+    };
+    int lost = 0;
+    int leftForced = 0;
+    for (int round = 0; round < 300; ++round) {
+        const auto &pair = pairs[round % 3];
+        std::unique_ptr<QProcess> a(t.start(pair[0]));
+        std::unique_ptr<QProcess> b(t.start(pair[1]));
+        ASSERT_TRUE(a->waitForFinished(10000));
+        ASSERT_TRUE(b->waitForFinished(10000));
+        ASSERT_EQ(a->exitCode(), 0) << a->readAllStandardError().toStdString();
+        ASSERT_EQ(b->exitCode(), 0) << b->readAllStandardError().toStdString();
+        QFile state(t.state + QStringLiteral("/state"));
+        ASSERT_TRUE(state.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(state.readAll());
+        // Every record holds a mode other than the forced one.
+        for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            if (line.section(QLatin1Char('\t'), 2, 2) == QLatin1String("1"))
+                ++lost;
+        ASSERT_EQ(t.run({"auto"}).code, 0);
+        if (t.read(gpuEnable) != gpuMode || t.read(boardEnable) != boardMode)
+            ++leftForced;
+        // Restore by hand so one failure doesn't spill into every later round.
+        t.write(gpuEnable, gpuMode.toUtf8());
+        t.write(boardEnable, boardMode.toUtf8());
+    }
+    EXPECT_EQ(lost, 0);
+    EXPECT_EQ(leftForced, 0);
+    EXPECT_FALSE(t.hasState());
+}
+
+// Test overrides of the sysfs root and state folder: honoured only in an unprivileged run.
+struct OverrideCase {
+    const char *name;
+    uid_t realUid;
+    uid_t effectiveUid;
+    bool secure;
+    bool pkexec;
+    bool allowed;
+};
+
+class SmcfanOverrides : public ::testing::TestWithParam<OverrideCase> {};
+
+TEST_P(SmcfanOverrides, OnlyForAnUnprivilegedRun)
+{
+    const auto &c = GetParam();
+    EXPECT_EQ(corvane::fantree::overridesAllowed(c.realUid, c.effectiveUid, c.secure, c.pkexec), c.allowed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Credentials, SmcfanOverrides,
+    ::testing::Values(OverrideCase{"PlainUser", 1000, 1000, false, false, true},
+                      OverrideCase{"Root", 0, 0, false, false, false},
+                      OverrideCase{"SetuidCopy", 1000, 0, true, false, false},
+                      OverrideCase{"SetuidWithoutSecureFlag", 1000, 0, false, false, false},
+                      OverrideCase{"RootRealUidOnly", 0, 1000, false, false, false},
+                      OverrideCase{"SecureExecAsUser", 1000, 1000, true, false, false},
+                      OverrideCase{"UnderPkexec", 1000, 1000, false, true, false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(SmcfanOverrides, IgnoredWhenRunAsRoot)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs a run as root";
+    Tree t("applesmc");
+    // An index no machine has: refused before anything is written, naming the tree it used.
+    QProcess p;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("SMCFAN_SYSFS_ROOT"), t.root);
+    env.insert(QStringLiteral("SMCFAN_STATE_DIR"), t.state);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(CORVANE_BINARY_DIR "/smcfan"), {"set", "2500", "999"});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    const Tree::Result r{p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
+    EXPECT_NE(r.code, 0);
+    EXPECT_TRUE(r.err.contains(QStringLiteral(" under /sys\n"))) << r.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(t.state));
 }

@@ -2,7 +2,6 @@
 #include "fakes/FakeDisplayLink.h"
 #include "monitors/FPSMonitor.h"
 
-#include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -148,24 +147,6 @@ TEST(FPSMonitorTest, FramesFromAnotherThreadAreAllCounted)
     r.clock.advance(2.0);
     m->publish();
     EXPECT_DOUBLE_EQ(m->currentFPS(), 5000.0);
-}
-
-TEST(FPSMonitorTest, WindowRedrawsAreNotADisplayRefresh)
-{
-    // Offscreen there is no display and so no refresh to follow, however often the window draws.
-    QQuickWindow window;
-    window.resize(64, 64);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    FPSMonitor m;
-    m.attachWindow(&window);
-    QTimer redraw;
-    QObject::connect(&redraw, &QTimer::timeout, &window, &QQuickWindow::update);
-    redraw.start(10);
-    QTest::qWait(1300);
-    EXPECT_FALSE(m.isRunning());
-    EXPECT_EQ(m.currentFPS(), 0.0);
-    EXPECT_EQ(m.refreshNominalHz(), 0.0);
 }
 
 // A link that keeps the display's refresh count and is read once a second.

@@ -1,6 +1,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeGpuStats.h"
 #include "monitors/GPUMonitor.h"
+#include "monitors/Publish.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -132,4 +133,23 @@ TEST(GPUMonitorTest, PauseStopsTicksAndStartSamplesAgainAtOnce)
     m->start();
     EXPECT_TRUE(m->isRunning());
     QTRY_COMPARE_WITH_TIMEOUT(m->history()->samples().size(), seen + 1, 500);
+}
+
+// Its samples reach the screens with the other monitors' of the same second, not on their own.
+TEST(GPUMonitorTest, SamplesWaitForTheSecondsBatch)
+{
+    Rig r;
+    r.set({GpuDeviceInfo{QStringLiteral("AMD/ATI Navi 21"), 16ull << 30}, 512ull << 20, {{accel({42})}}});
+    FakeClock batchClock;
+    batchClock.setWall(1'700'000'000.30); // the batch's next flush point is a second away
+    PublicationBatch batch(batchClock);
+    batch.install();
+    auto m = r.make(true);
+    QSignalSpy updated(m.get(), &GPUMonitor::updated);
+    QTRY_COMPARE_WITH_TIMEOUT(batch.pending(), size_t(1), 2000);
+    EXPECT_EQ(updated.count(), 0);
+    m->stop();
+    batch.flush();
+    EXPECT_EQ(updated.count(), 1);
+    EXPECT_EQ(m->vramUsedBytes(), 512ull << 20);
 }

@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "support/HistoryWait.h"
 #include "support/ParamNames.h"
 #include <gtest/gtest.h>
 
@@ -19,7 +20,12 @@ namespace {
 
 class BatteryHistoryTest : public ::testing::Test {
 protected:
-    std::unique_ptr<BatteryHistory> make() { return std::make_unique<BatteryHistory>(dir.path(), clock); }
+    std::unique_ptr<BatteryHistory> make()
+    {
+        auto h = std::make_unique<BatteryHistory>(dir.path(), clock);
+        EXPECT_TRUE(waitLoaded(*h));
+        return h;
+    }
     void refresh(double pct, bool charging = false, int cycles = 100, double health = 95, double temp = 30)
     {
         battery.refresh(pct, charging, cycles, health, temp);

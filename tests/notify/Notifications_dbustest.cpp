@@ -77,11 +77,12 @@ TEST_F(DBusNotificationsTest, NotifyCarriesTitleAndBody)
     const NotifyCall &c = fake.calls[0];
     EXPECT_EQ(c.app, "Corvane");
     EXPECT_EQ(c.replaces, 0u);
-    EXPECT_EQ(c.icon, "");
+    // The installed icon and desktop entry, so the server shows and files it as Corvane's.
+    EXPECT_EQ(c.icon, "org.corvane.Corvane");
     EXPECT_EQ(c.summary, QString::fromUtf8("Camera activată"));
     EXPECT_EQ(c.body, QString::fromUtf8("firefox folosește camera"));
     EXPECT_TRUE(c.actions.isEmpty());
-    EXPECT_TRUE(c.hints.isEmpty());
+    EXPECT_EQ(c.hints, (QVariantMap{{"desktop-entry", "org.corvane.Corvane"}}));
     EXPECT_EQ(c.timeout, -1);
 }
 

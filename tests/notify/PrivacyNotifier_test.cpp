@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include "support/HistoryWait.h"
 #include "support/ParamNames.h"
 
 #include <gtest/gtest.h>
@@ -29,6 +30,7 @@ protected:
     std::unique_ptr<PrivacyNotifier> make()
     {
         auto n = std::make_unique<PrivacyNotifier>(dir.path(), &notes, frontmost, clock);
+        EXPECT_TRUE(waitLoaded(*n));
         QCoreApplication::processEvents(); // the authorisation answer
         return n;
     }
@@ -208,6 +210,7 @@ TEST_F(PrivacyTest, FailedSaveIsLoggedAndTheNextEventWritesEverything)
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     PrivacyNotifier n(folder, &notes, frontmost, clock);
+    ASSERT_TRUE(waitLoaded(n));
     g_logged.clear();
     const auto previous = qInstallMessageHandler(keepMessage);
     n.record(Kind::camera, true, QStringLiteral("Cam"));
@@ -218,6 +221,7 @@ TEST_F(PrivacyTest, FailedSaveIsLoggedAndTheNextEventWritesEverything)
     ASSERT_TRUE(QFile::remove(folder));
     n.record(Kind::camera, false, QStringLiteral("Cam"));
     PrivacyNotifier reread(folder, &notes, frontmost, clock);
+    ASSERT_TRUE(waitLoaded(reread));
     ASSERT_EQ(reread.history().size(), 2);
     EXPECT_TRUE(reread.history()[1].active); // the event whose save failed
 }

@@ -3,6 +3,7 @@
 #include "monitors/FPSMonitor.h"
 #include "platform/DisplayLink.h"
 
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QQuickWindow>
 #include <QSignalSpy>
@@ -50,4 +51,43 @@ TEST(VblankLinkUnderVirtualDisplay, FrameRateStaysUnreadWhileTheWindowDraws)
     EXPECT_EQ(published.count(), 0);
     EXPECT_EQ(m.currentFPS(), 0.0);
     EXPECT_EQ(m.refreshNominalHz(), 0.0);
+}
+
+// The counter itself, read from the server's simulated 60 Hz clock.
+TEST(PresentCounter, AdvancesWithTheServersClockAndReadsOncePerCall)
+{
+    QQuickWindow window;
+    window.resize(120, 80);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto counter = displaylink::openPresentCounter(static_cast<uint32_t>(window.winId()));
+    ASSERT_TRUE(counter);
+    EXPECT_FALSE(counter->nominalRefreshHz()); // no mode timings to tell
+    const auto first = counter->refreshCount();
+    ASSERT_TRUE(first);
+    QTest::qWait(500);
+    const auto second = counter->refreshCount();
+    ASSERT_TRUE(second);
+    EXPECT_GE(*second - *first, 20u);
+    EXPECT_LE(*second - *first, 45u);
+}
+
+TEST(PresentCounter, AWindowThatIsGoneCostsOneShortWaitAndNoMore)
+{
+    auto window = std::make_unique<QQuickWindow>();
+    window->resize(120, 80);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    auto counter = displaylink::openPresentCounter(static_cast<uint32_t>(window->winId()));
+    ASSERT_TRUE(counter);
+    window.reset(); // destroys the X window under the counter
+    QTest::qWait(50); // Qt's connection sends the destruction
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(counter->refreshCount());
+    EXPECT_LT(t.elapsed(), 1000);
+    t.restart();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(counter->refreshCount());
+    EXPECT_LT(t.elapsed(), 50); // gave up: no wait per reading
 }

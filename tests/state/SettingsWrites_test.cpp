@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -113,4 +114,47 @@ TEST_F(SettingsWrites, WritingTheStoredValueAgainCostsNothing)
     store.flush();
     store.write(QStringLiteral("bar.position"), QStringLiteral("bottom"));
     EXPECT_FALSE(store.hasPendingWrite());
+}
+
+// A height written outside the settings screen (by hand, an older build, a bad sync) reads
+// as the default; the slider's own values read back as written.
+struct StoredHeight {
+    const char *name;
+    QVariant stored;
+    double reads;
+};
+
+class BarHeightFromSettings : public ::testing::TestWithParam<StoredHeight> {};
+
+TEST_P(BarHeightFromSettings, ReadsOnlyWhatTheSliderCouldWrite)
+{
+    {
+        QSettings settings;
+        settings.setValue("bar.height", GetParam().stored);
+        settings.sync();
+    }
+    EXPECT_EQ(BarModeSettings::shared()->height(), GetParam().reads);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StoredValues, BarHeightFromSettings,
+    ::testing::Values(StoredHeight{"Lowest", 90.0, 90.0}, StoredHeight{"Highest", 220.0, 220.0},
+                      StoredHeight{"OffTheGrid", 135.5, 135.5}, StoredHeight{"ScreenCovering", 100000.0, 140.0},
+                      StoredHeight{"JustAbove", 220.5, 140.0}, StoredHeight{"JustBelow", 89.5, 140.0},
+                      StoredHeight{"Zero", 0.0, 140.0}, StoredHeight{"Negative", -140.0, 140.0},
+                      StoredHeight{"Infinite", QStringLiteral("inf"), 140.0},
+                      StoredHeight{"NotANumber", QStringLiteral("nan"), 140.0},
+                      StoredHeight{"Text", QStringLiteral("tall"), 140.0}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(BarHeightFromSettings, SettingAnUnusableHeightStoresTheDefault)
+{
+    BarModeSettings *bar = BarModeSettings::shared();
+    bar->setHeight(180);
+    bar->setHeight(5000);
+    EXPECT_EQ(bar->height(), 140.0);
+    bar->setHeight(std::nan(""));
+    EXPECT_EQ(bar->height(), 140.0);
+    bar->flush();
+    EXPECT_EQ(QSettings().value("bar.height").toDouble(), 140.0);
 }

@@ -42,7 +42,8 @@ TEST_P(BarHeightSnap, StaysOnTheTenPointGrid)
 }
 INSTANTIATE_TEST_SUITE_P(FaceRules, BarHeightSnap, ::testing::Values(
     SnapCase{90, 90}, SnapCase{220, 220}, SnapCase{140, 140}, SnapCase{94.9, 90}, SnapCase{95, 100},
-    SnapCase{134.99, 130}, SnapCase{0, 90}, SnapCase{-40, 90}, SnapCase{221, 220}, SnapCase{1e9, 220},
+    SnapCase{134.99, 130}, SnapCase{0, 140}, SnapCase{-40, 140}, SnapCase{89.99, 140}, SnapCase{220.01, 140},
+    SnapCase{1e9, 140},
     SnapCase{kInf, 140}, SnapCase{-kInf, 140}, SnapCase{kNaN, 140}),
     [](const auto &i) { return "From" + corvane::test::numberName(i.param.in); });
 
@@ -387,8 +388,9 @@ TEST_F(FaceFixture, SettingsControlsWriteTheStores)
     QMetaObject::invokeMethod(picker, "picked", Q_ARG(int, 1));
     EXPECT_EQ(picker->property("currentIndex").toInt(), 1);
 
+    // Not a height the slider offers: the store keeps the default.
     BarModeSettings::shared()->setHeight(kNaN);
-    EXPECT_EQ(textNamed(view.get(), "heightLabel"), QStringLiteral("— pt"));
+    EXPECT_EQ(textNamed(view.get(), "heightLabel"), QStringLiteral("140 pt"));
     BarModeSettings::shared()->setHeight(220);
     EXPECT_EQ(textNamed(view.get(), "heightLabel"), QStringLiteral("220 pt"));
 

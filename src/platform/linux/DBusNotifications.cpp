@@ -1,5 +1,6 @@
 #include "platform/linux/DBusNotifications.h"
 
+#include "common/AppIdentity.h"
 #include "common/Log.h"
 
 #include <QCoreApplication>
@@ -56,10 +57,11 @@ void DBusNotifications::post(const QString &title, const QString &body)
     QDBusMessage call = QDBusMessage::createMethodCall(service(), kPath, kInterface, QStringLiteral("Notify"));
     call << QStringLiteral("Corvane") // app_name
          << uint(0)                   // replaces_id
-         << QString()                 // app_icon
+         << kAppId                    // app_icon: the installed icon's name
          << title << bodyText(body, m_bodyMarkup)
          << QStringList()             // actions
-         << QVariantMap()             // hints
+         // The desktop entry names the sender in the server's settings and history.
+         << QVariantMap{{QStringLiteral("desktop-entry"), kAppId}}
          << int(-1);                  // expire_timeout: the server's default
     // The reply changes nothing; a failure is only logged.
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call));

@@ -40,8 +40,10 @@ std::optional<double> modeRefreshHz(uint32_t dotClock, uint16_t htotal, uint16_t
 
 namespace {
 
-// How long a reading may wait for the server before the link gives up on it.
+// How long a reading may wait for the server, and how many readings in a row may go
+// unanswered before the link stops asking.
 constexpr int kReplyTimeoutMs = 100;
+constexpr int kTimeoutsBeforeGivingUp = 3;
 
 template <typename T>
 struct FreeDeleter {
@@ -117,7 +119,7 @@ public:
     }
 
     // Connects on its own, so waiting for a reply never touches Qt's connection or events.
-    bool open(xcb_window_t window)
+    bool open(xcb_window_t window, bool requireTimings)
     {
         m_window = window;
         m_conn = xcb_connect(nullptr, nullptr);
@@ -128,7 +130,7 @@ public:
         if (!present || !present->present || !randr || !randr->present)
             return false;
         m_nominal = outputRefreshHz(m_conn, window);
-        if (!m_nominal)
+        if (!m_nominal && requireTimings)
             return false;
         m_eventId = xcb_generate_id(m_conn);
         m_events = xcb_register_for_special_xge(m_conn, &xcb_present_id, m_eventId, nullptr);
@@ -157,20 +159,32 @@ private:
                 XcbReply<xcb_generic_event_t> owned(ev);
                 const auto *done = reinterpret_cast<const xcb_present_complete_notify_event_t *>(ev);
                 if (done->event_type == XCB_PRESENT_COMPLETE_NOTIFY && done->kind == XCB_PRESENT_COMPLETE_KIND_NOTIFY_MSC
-                    && done->serial == serial)
+                    && done->serial == serial) {
+                    m_timeouts = 0;
                     return done->msc;
+                }
             }
-            // Errors (the window is gone) arrive on the ordinary queue: drop them.
-            while (xcb_generic_event_t *ev = xcb_poll_for_event(m_conn))
+            // Errors arrive on the ordinary queue. This connection makes no other requests,
+            // so an error means the window is gone: no count will come from it again.
+            bool failed = xcb_connection_has_error(m_conn) != 0;
+            while (xcb_generic_event_t *ev = xcb_poll_for_event(m_conn)) {
+                failed = failed || ev->response_type == 0;
                 std::free(ev);
+            }
+            if (failed) {
+                m_broken = true;
+                return std::nullopt;
+            }
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                                   deadline - std::chrono::steady_clock::now())
                                   .count();
-            if (xcb_connection_has_error(m_conn) || left <= 0) {
-                // A server that does not answer within the wait will not do better next
-                // second; stop asking rather than stall the caller every time.
-                qCWarning(lcPlatform) << "display refresh counter does not answer; frame rate stays unread";
-                m_broken = true;
+            if (left <= 0) {
+                // A late answer is dropped by its serial next time. A server that keeps not
+                // answering is left alone rather than stall the caller every second.
+                if (++m_timeouts >= kTimeoutsBeforeGivingUp) {
+                    qCWarning(lcPlatform) << "display refresh counter does not answer; frame rate stays unread";
+                    m_broken = true;
+                }
                 return std::nullopt;
             }
             pollfd p{xcb_get_file_descriptor(m_conn), POLLIN, 0};
@@ -184,6 +198,7 @@ private:
     uint32_t m_eventId = 0;
     uint32_t m_serial = 0;
     bool m_broken = false;
+    int m_timeouts = 0;
     std::optional<double> m_nominal;
 };
 
@@ -194,7 +209,15 @@ std::unique_ptr<DisplayLink> makeVblankDisplayLink(QQuickWindow *window)
     if (!window || QGuiApplication::platformName() != QLatin1String("xcb"))
         return nullptr;
     auto link = std::make_unique<PresentDisplayLink>();
-    if (!link->open(static_cast<xcb_window_t>(window->winId())))
+    if (!link->open(static_cast<xcb_window_t>(window->winId()), true))
+        return nullptr;
+    return link;
+}
+
+std::unique_ptr<DisplayLink> displaylink::openPresentCounter(uint32_t windowId)
+{
+    auto link = std::make_unique<PresentDisplayLink>();
+    if (!link->open(windowId, false))
         return nullptr;
     return link;
 }

@@ -181,4 +181,9 @@ bool writeExisting(const std::string &path, const std::string &text)
     return ::close(fd) == 0 && ok;
 }
 
+bool overridesAllowed(uid_t realUid, uid_t effectiveUid, bool secureExec, bool underPkexec)
+{
+    return realUid != 0 && effectiveUid != 0 && !secureExec && !underPkexec;
+}
+
 } // namespace corvane::fantree

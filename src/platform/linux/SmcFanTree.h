@@ -3,6 +3,7 @@
 // Plain C++ without Qt: the privileged fan helper uses the same numbering.
 #include <optional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace corvane::fantree {
@@ -45,5 +46,10 @@ std::optional<long long> readInteger(const std::string &path);
 bool exists(const std::string &path);
 // Writes `text` to an existing file (no creation, no symlink as the last component).
 bool writeExisting(const std::string &path, const std::string &text);
+
+// Whether the helper may take its sysfs root and state folder from the environment (tests on
+// a copied tree). Only an unprivileged run may: with either uid root (pkexec, sudo -E, a
+// setuid copy) the caller's environment would choose what root writes and where.
+bool overridesAllowed(uid_t realUid, uid_t effectiveUid, bool secureExec, bool underPkexec);
 
 } // namespace corvane::fantree

@@ -19,7 +19,8 @@ ColumnLayout {
             id: ticker
             objectName: "fpsValue"
             value: content.fps
-            format: (v) => Fmt.fixed(v, 0)
+            // No frames means no display refresh to follow (none under a virtual display).
+            format: (v) => v > 0 ? Fmt.fixed(v, 0) : "—"
             color: "white"
             font.family: "DejaVu Sans Mono"
             font.bold: true
@@ -49,7 +50,7 @@ ColumnLayout {
         Item { Layout.fillWidth: true }
         Text {
             objectName: "refreshValue"
-            text: Fmt.fixed(content.refreshHz, 0) + " Hz"
+            text: content.refreshHz > 0 ? Fmt.fixed(content.refreshHz, 0) + " Hz" : "—"
             textFormat: Text.PlainText
             font.family: "DejaVu Sans Mono"
             font.bold: true

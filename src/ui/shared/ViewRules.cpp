@@ -12,10 +12,8 @@ namespace corvane::ViewRules {
 
 double snapBarHeight(double h)
 {
-    if (!std::isfinite(h))
-        return 140.0;
-    const double clamped = std::clamp(h, kBarHeightMin, kBarHeightMax);
-    return kBarHeightMin + std::round((clamped - kBarHeightMin) / kBarHeightStep) * kBarHeightStep;
+    const double usable = BarModeSettings::usableHeight(h);
+    return kBarHeightMin + std::round((usable - kBarHeightMin) / kBarHeightStep) * kBarHeightStep;
 }
 
 QString barHeightLabel(double h)

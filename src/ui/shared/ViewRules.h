@@ -1,14 +1,16 @@
 #pragma once
 // Small rules of the main window's screens that are easy to get wrong in a view.
+#include "state/BarModeSettings.h"
+
 #include <QString>
 
 namespace corvane::ViewRules {
 
 // Bar Mode strip height slider: 90…220 pt in steps of 10.
-inline constexpr double kBarHeightMin = 90.0;
-inline constexpr double kBarHeightMax = 220.0;
+inline constexpr double kBarHeightMin = BarModeSettings::kHeightMin;
+inline constexpr double kBarHeightMax = BarModeSettings::kHeightMax;
 inline constexpr double kBarHeightStep = 10.0;
-// Nearest step inside the range; a non-finite value gives the store's default (140).
+// The nearest step of the store's usable height (outside the range or not finite: 140).
 double snapBarHeight(double h);
 // "140 pt": the stored height truncated to a whole number; "— pt" when it has none.
 QString barHeightLabel(double h);

@@ -221,7 +221,11 @@ Item {
     readonly property real naturalWidth: 14 + pillRow.implicitWidth
                                          + (pillRow.implicitWidth > 0 && clockPill.visible ? 10 : 0)
                                          + (clockPill.visible ? clockPill.implicitWidth : 0) + 14
-    readonly property real fitScale: naturalWidth > 28 && width > 0 ? Math.min(1, (width - 28) / (naturalWidth - 28)) : 1
+    readonly property real naturalHeight: Math.max(pillRow.implicitHeight, clockPill.visible ? clockPill.implicitHeight : 0)
+    // A low strip ("bar.height" down to 90) shrinks the row too: 10 points stay above and below.
+    readonly property real fitScale: Math.min(1,
+        naturalWidth > 28 && width > 0 ? (width - 28) / (naturalWidth - 28) : 1,
+        naturalHeight > 0 && height > 0 ? (height - 20) / naturalHeight : 1)
     readonly property real rowScale: Math.max(minimumScale, fitScale)
     readonly property bool softwareScaled: GraphicsInfo.api === GraphicsInfo.Software && rowScale < 1
 

@@ -94,7 +94,7 @@ ThermalState PillText::thermalState(double celsius, bool hasBattery)
 {
     // The monitor's initial 0 means nothing was read; a real cold battery reads other than 0.
     if (!hasBattery || celsius == 0)
-        return {QString(), kDash, kDash, false};
+        return {QString(), QString(), kDash, false};
     return thermalState(celsius);
 }
 

@@ -57,8 +57,8 @@ public:
     static FpsState fpsState(double fps, double refreshHz);
     static DiskState diskState(quint64 freeBytes, quint64 totalBytes, const QLocale &locale = QLocale());
     static ThermalState thermalState(double celsius);
-    // The same with no reading at all (no battery, or one without a sensor): "—" and no
-    // state word, in no state colour (an empty role).
+    // The same with no reading at all (no battery, or one without a sensor): "—", no state
+    // word and no state colour (an empty role).
     static ThermalState thermalState(double celsius, bool hasBattery);
     // The temperature pill's value: whole degrees above 0, else "—" (no reading).
     static QString temperatureText(double celsius);

@@ -285,6 +285,10 @@ TEST_P(DashboardLaptop, EveryCardShowsTheFixtureMachine)
     auto *ring = test::findItem(item(QStringLiteral("card.battery")), QStringLiteral("centerValue"));
     ASSERT_TRUE(ring);
     EXPECT_EQ(ring->property("text").toString(), QString::fromStdString(printfFixedStd(state.battery()->percentage(), 0)) + "%");
+    // The hub's display link has counted nothing and knows no refresh: dashes, not zeros.
+    EXPECT_EQ(item(QStringLiteral("fpsValue"))->property("text").toString(), QStringLiteral("—"));
+    EXPECT_EQ(item(QStringLiteral("refreshValue"))->property("text").toString(), QStringLiteral("—"));
+    EXPECT_EQ(item(QStringLiteral("fpsText"))->property("text").toString(), QStringLiteral("— fps"));
 
     // Screens to look at: CORVANE_SHOTS=<folder> writes the whole page.
     if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty()) {

@@ -14,6 +14,8 @@
 #include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+
+#include <unistd.h>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -54,9 +56,19 @@ struct FanRig {
         qputenv("SMCFAN_STATE_DIR", tmp.filePath(QStringLiteral("state")).toUtf8());
         QFile f(launcher);
         f.open(QIODevice::WriteOnly);
-        f.write(QStringLiteral("#!/bin/sh\necho \"$*\" >> '%1'\n%2\nexec \"$@\"\n").arg(log, prelude).toUtf8());
+        // The helper takes the test tree only in an unprivileged run: as root, it runs as nobody
+        // on a tree nobody owns.
+        const bool asRoot = ::geteuid() == 0;
+        const QString drop = asRoot ? QStringLiteral("setpriv --reuid=65534 --regid=65534 --clear-groups ") : QString();
+        f.write(QStringLiteral("#!/bin/sh\necho \"$*\" >> '%1'\n%2\nexec %3\"$@\"\n").arg(log, prelude, drop).toUtf8());
         f.close();
         f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        if (asRoot) {
+            QDirIterator all(tmp.path(), QDir::AllEntries | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+            ::chown(QFile::encodeName(tmp.path()).constData(), 65534, 65534);
+            while (all.hasNext())
+                ::chown(QFile::encodeName(all.next()).constData(), 65534, 65534);
+        }
 
         smc = std::make_unique<SMCMonitor>(makeAppleSmcTransport(root + QLatin1Char('/') + kFanDir), clock, false);
         smc->fanControl()->setProcessLauncher(makeElevatedLauncher(launcher));

@@ -4,6 +4,8 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QQuickWindow>
+#include <QTest>
 #include "support/ParamNames.h"
 #include <gtest/gtest.h>
 
@@ -102,4 +104,47 @@ TEST(LinePatternPainter, GridIsClippedToTheRoundedOutline)
     EXPECT_GT(qAlpha(img.pixel(10, 50)), 0) << "column at x = 10";
     EXPECT_GT(qAlpha(img.pixel(50, 30)), 0) << "row at y = 30";
     EXPECT_EQ(qAlpha(img.pixel(55, 55)), 0) << "inside a cell";
+}
+
+// The grain is static: one image per size, kept as the scene graph's texture, however many
+// frames the window draws around it.
+TEST(GrainOverlay, DrawsOncePerSizeNotOncePerFrame)
+{
+    QQuickWindow window;
+    window.resize(300, 200);
+    auto *grain = new corvane::effects::GrainPainter(window.contentItem());
+    grain->setSize(QSizeF(300, 200));
+    grain->setDensity(4000);
+    window.show();
+    QTRY_COMPARE_WITH_TIMEOUT(grain->renderCount(), 1, 2000);
+
+    // Other content changes and the window draws again: the grain is not drawn again.
+    auto *other = new QQuickItem(window.contentItem());
+    for (int i = 0; i < 5; ++i) {
+        other->setX(i);
+        window.update();
+        QTest::qWait(30);
+    }
+    EXPECT_EQ(grain->renderCount(), 1);
+
+    grain->setSize(QSizeF(240, 160));
+    QTRY_COMPARE_WITH_TIMEOUT(grain->renderCount(), 2, 2000);
+    grain->setClipRadius(12);
+    QTRY_COMPARE_WITH_TIMEOUT(grain->renderCount(), 3, 2000);
+}
+
+TEST(GrainOverlay, ImageHasTheDeviceSizeAndSpecksOnlyInsideTheClip)
+{
+    const QImage img = corvane::effects::GrainPainter::render(QSize(200, 100), 2.0, 8000, 30);
+    ASSERT_EQ(img.size(), QSize(200, 100));
+    EXPECT_EQ(img.devicePixelRatio(), 2.0);
+    // Corners outside the rounded clip stay clear; some specks land inside.
+    EXPECT_EQ(qAlpha(img.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(img.pixel(199, 99)), 0);
+    int specks = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            specks += qAlpha(img.pixel(x, y)) > 0;
+    EXPECT_GT(specks, 50);
+    EXPECT_TRUE(corvane::effects::GrainPainter::render(QSize(0, 10), 1.0, 8000, 0).isNull());
 }

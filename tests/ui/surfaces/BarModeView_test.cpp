@@ -236,6 +236,19 @@ TEST_F(StripFixture, BelowTheFloorTheClockStaysAndTheRestScroll)
     EXPECT_GE(a.left(), 14);
 }
 
+TEST_F(StripFixture, LowStripShrinksThePillsToFitItsHeight)
+{
+    window.resize(1920, 90);
+    root->setSize(QSizeF(1920, 90));
+    settle();
+    for (const auto &p : BarModeSettings::allPills()) {
+        QQuickItem *pill = item("pill." + BarModeSettings::rawValue(p));
+        const QRectF r = pill->mapRectToScene(QRectF(0, 0, pill->width(), pill->height()));
+        EXPECT_GE(r.top(), 9.5) << BarModeSettings::rawValue(p).toStdString();
+        EXPECT_LE(r.bottom(), 80.5) << BarModeSettings::rawValue(p).toStdString();
+    }
+}
+
 TEST_F(StripFixture, UnscaledWhenThereIsRoom)
 {
     setOnly({"system", "clock"});
@@ -251,7 +264,7 @@ TEST_F(StripFixture, NoBatteryAndNoSensorsShowDashesNotAlarms)
     EXPECT_EQ(battery->property("accent").value<QColor>(), neutral);
     QQuickItem *thermal = item("pill.thermal");
     EXPECT_EQ(text(thermal, "thermalValue"), "—");
-    EXPECT_NE(text(thermal, "thermalWord"), "OK");
+    EXPECT_EQ(text(thermal, "thermalWord"), "");
     EXPECT_EQ(thermal->property("accent").value<QColor>(), neutral);
     EXPECT_EQ(item("pill.temperature")->property("accent").value<QColor>(), neutral);
 

@@ -4,6 +4,7 @@
 
 #include <QTimeZone>
 #include "support/ParamNames.h"
+#include "monitors/BatteryMonitor.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -117,6 +118,32 @@ INSTANTIATE_TEST_SUITE_P(Edges, ThermalRule, ::testing::Values(
     ThermalCase{0, "good", "OK", "0.0°", false},
     ThermalCase{kNaN, "good", "—", "—", false}),
     [](const auto &i) { return "At" + corvane::test::numberName(i.param.t); });
+
+// Nothing to read (no battery, or a battery without a sensor) is a dash, not "0.0° OK";
+// a battery that is really below freezing still reads as one.
+TEST(PillText, ThermalWithoutAReadingIsADash)
+{
+    for (const auto &[t, has] : {std::pair{0.0, true}, std::pair{31.2, false}, std::pair{0.0, false}}) {
+        const ThermalState s = PillText::thermalState(t, has);
+        EXPECT_EQ(s.valueText, "—") << t << has;
+        EXPECT_TRUE(s.word.isEmpty()) << t << has;
+        EXPECT_TRUE(s.role.isEmpty()) << t << has;
+        EXPECT_FALSE(s.circle);
+    }
+    EXPECT_EQ(PillText::thermalState(-4.5, true).valueText, "-4.5°");
+    EXPECT_EQ(PillText::thermalState(-4.5, true).word, "OK");
+    EXPECT_EQ(PillText::thermalState(42.0, true).word, "HOT");
+}
+
+TEST(BatteryPresence, AFlatBatteryIsStillABattery)
+{
+    EXPECT_FALSE(BatteryMonitor::batteryPresent(0, 0, 0, 0));
+    EXPECT_TRUE(BatteryMonitor::batteryPresent(0, 10.9, 0, 0));
+    EXPECT_TRUE(BatteryMonitor::batteryPresent(0, 0, 4000, 0));
+    EXPECT_TRUE(BatteryMonitor::batteryPresent(0, 0, 0, 5000));
+    EXPECT_TRUE(BatteryMonitor::batteryPresent(0.5, 0, 0, 0));
+    EXPECT_FALSE(BatteryMonitor::batteryPresent(std::nan(""), std::nan(""), 0, -1));
+}
 
 TEST(PillText, TemperatureColumns)
 {

@@ -11,6 +11,7 @@
 #include "platform/UsbRegistry.h"
 #include "state/AppState.h"
 #include "state/ThemeManager.h"
+#include "support/HistoryWait.h"
 #include "support/QmlTestUtil.h"
 #include "ui/tabs/CrashLogReader.h"
 #include "ui/tabs/ProcessTerminator.h"
@@ -292,6 +293,7 @@ TEST_F(ActivityFixture, PrivacyListReadsTheNotifiersFile)
         }
     }
     PrivacyNotifier reader(dir.path(), &notes, frontmost, clock);
+    ASSERT_TRUE(test::waitLoaded(reader));
     ASSERT_EQ(reader.history().size(), 50);
     loadWithFake();
     view->setProperty("notifier", QVariant::fromValue<QObject *>(&reader));
@@ -330,6 +332,7 @@ TEST_F(ActivityFixture, BatteryCardReadsTheHistoryFile)
         }
     }
     BatteryHistory reader(dir.path(), clock);
+    ASSERT_TRUE(test::waitLoaded(reader));
     ASSERT_FALSE(reader.snapshots().isEmpty());
     const int k = int(reader.snapshots(30).size());
     loadWithFake();
