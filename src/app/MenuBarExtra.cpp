@@ -50,7 +50,13 @@ MenuBarExtra::MenuBarExtra(AppState *state, AppDelegate *delegate, QQmlEngine *e
 
 MenuBarExtra::~MenuBarExtra()
 {
-    delete m_popup;
+    // A window being destroyed still reports itself hidden; by then it is no longer a
+    // QQuickWindow, so it must not reach popupVisibilityChanged.
+    if (QQuickWindow *popup = m_popup.data()) {
+        m_popup = nullptr;
+        popup->disconnect(this);
+        delete popup;
+    }
     delete m_menu;
 }
 

@@ -49,7 +49,6 @@ CalendarMonitor::CalendarMonitor(std::unique_ptr<CalendarStore> store, const Clo
     m_thread.setObjectName(QStringLiteral("corvane.calendar"));
     m_worker = new QObject;
     m_worker->moveToThread(&m_thread);
-    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     m_thread.start();
     m_timer = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.calendar-timer"), Cadence::offsetThenEvery(kRefreshSeconds, kRefreshSeconds),
@@ -65,6 +64,9 @@ CalendarMonitor::~CalendarMonitor()
     m_stop.request_stop();
     m_thread.quit();
     m_thread.wait();
+    // Deleted here, not by deleteLater: a thread told to quit before its loop ran, or one
+    // ending while the application is torn down, never delivers that deletion.
+    delete m_worker;
     if (s_shared == this)
         s_shared = nullptr;
 }

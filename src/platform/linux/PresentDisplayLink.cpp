@@ -17,7 +17,9 @@
 #include <poll.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 
 namespace corvane {
 
@@ -161,7 +163,11 @@ private:
                 if (done->event_type == XCB_PRESENT_COMPLETE_NOTIFY && done->kind == XCB_PRESENT_COMPLETE_KIND_NOTIFY_MSC
                     && done->serial == serial) {
                     m_timeouts = 0;
-                    return done->msc;
+                    // The event's 64-bit count sits on a 4-byte boundary in the reply buffer.
+                    uint64_t msc = 0;
+                    std::memcpy(&msc, reinterpret_cast<const char *>(ev) + offsetof(xcb_present_complete_notify_event_t, msc),
+                                sizeof msc);
+                    return msc;
                 }
             }
             // Errors arrive on the ordinary queue. This connection makes no other requests,
