@@ -14,8 +14,10 @@ scripts/setup.sh build
 [ "${CORVANE_SANITIZE:-1}" = 0 ] && exit 0
 
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
+LAUNCHER=()
+command -v ccache >/dev/null && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 [ -f build-asan/build.ninja ] || CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_FUZZ=ON -DCORVANE_BUILD_BENCH=OFF
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_FUZZ=ON -DCORVANE_BUILD_BENCH=OFF "${LAUNCHER[@]}"
 find build-asan -path '*_autogen/timestamp' -delete 2>/dev/null || true
 cmake --build build-asan -j"$jobs"
 # Full stacks (slower): Qt is built without frame pointers, and suppressions match Qt frames.
