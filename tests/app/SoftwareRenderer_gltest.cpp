@@ -6,6 +6,7 @@
 #include "state/SidebarTab.h"
 
 #include <QColor>
+#include <QDirIterator>
 #include <QFile>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
@@ -140,6 +141,27 @@ TEST(GraphicalEffects, AWrapperUnderTheSoftwareRendererMakesNothingAndLoadsNoPlu
     settle();
     EXPECT_EQ(glow->property("effect").value<QObject *>(), nullptr);
     EXPECT_TRUE(mappedEffectsPlugin().isEmpty()) << mappedEffectsPlugin().join('\n').toStdString();
+}
+
+// A surface importing the plugin itself would load it on being compiled, shown or not; only
+// the effect files, loaded by URL from their wrappers, may.
+TEST(GraphicalEffects, OnlyTheEffectFilesImportThePlugin)
+{
+    QStringList importers;
+    int files = 0;
+    QDirIterator it(QStringLiteral(":/Corvane"), {QStringLiteral("*.qml")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << it.filePath().toStdString();
+        ++files;
+        if (f.readAll().contains("Qt5Compat.GraphicalEffects"))
+            importers << it.fileName();
+    }
+    ASSERT_GT(files, 50);
+    importers.sort();
+    EXPECT_EQ(importers, QStringList({QStringLiteral("DropShadowGpu.qml"), QStringLiteral("FastBlurGpu.qml"),
+                                      QStringLiteral("GlowGpu.qml"), QStringLiteral("RectangularGlowGpu.qml")}));
 }
 
 TEST(SoftwareRenderer, EverySurfaceShownLoadsNoOpenGLDriver)
