@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Layouts
-import Qt5Compat.GraphicalEffects as GE
 import Corvane
 
 // The result card that ends a test run: caption and headline, a two-column grid of
@@ -44,7 +43,7 @@ Item {
     Loader {
         anchors.fill: parent
         active: card.glows
-        sourceComponent: GE.RectangularGlow {
+        sourceComponent: RectangularGlowEffect {
             glowRadius: 10
             cornerRadius: 16 + glowRadius
             color: Qt.alpha(card.accent, 0.25)

@@ -5,10 +5,13 @@
 #include "app/MenuBarExtra.h"
 #include "state/SidebarTab.h"
 
+#include <QColor>
+#include <QDirIterator>
 #include <QFile>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QQmlApplicationEngine>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
 #include <QSettings>
@@ -22,12 +25,9 @@ using namespace corvane;
 
 namespace {
 
-// The mapped libraries of this process that belong to an OpenGL driver.
-QStringList mappedGlDrivers()
+// The mapped files of this process whose path contains one of the markers.
+QStringList mappedMatching(const QStringList &markers)
 {
-    static const QStringList markers = {QStringLiteral("libGLX_mesa"), QStringLiteral("libEGL_mesa"),
-                                        QStringLiteral("_dri.so"),     QStringLiteral("libLLVM"),
-                                        QStringLiteral("libgallium"),  QStringLiteral("llvmpipe")};
     QFile maps(QStringLiteral("/proc/self/maps"));
     if (!maps.open(QIODevice::ReadOnly))
         return {QStringLiteral("<maps unreadable>")};
@@ -40,6 +40,51 @@ QStringList mappedGlDrivers()
         }
     }
     return found;
+}
+
+// The mapped libraries of this process that belong to an OpenGL driver.
+QStringList mappedGlDrivers()
+{
+    return mappedMatching({QStringLiteral("libGLX_mesa"), QStringLiteral("libEGL_mesa"),
+                           QStringLiteral("_dri.so"), QStringLiteral("libLLVM"),
+                           QStringLiteral("libgallium"), QStringLiteral("llvmpipe")});
+}
+
+// The graphical effects plugin and the shader compiler it brings (several MB of its own).
+QStringList mappedEffectsPlugin()
+{
+    return mappedMatching({QStringLiteral("libQt6ShaderTools"), QStringLiteral("Qt5Compat/GraphicalEffects"),
+                           QStringLiteral("qtgraphicaleffects")});
+}
+
+// A window holding one glow wrapper whose radius follows the window's own property.
+constexpr const char *kGlowProbe = R"(
+import QtQuick
+import Corvane
+Window {
+    property real r: 3
+    width: 80; height: 80; visible: true
+    Rectangle { id: dot; x: 30; y: 30; width: 20; height: 20; radius: 10; color: "red" }
+    GlowEffect {
+        objectName: "glow"
+        anchors.fill: dot
+        source: dot
+        radius: r
+        color: "white"
+    }
+}
+)";
+
+QQuickWindow *loadProbe(QQmlApplicationEngine &engine)
+{
+    engine.addImportPath(QStringLiteral("qrc:/"));
+    engine.loadData(kGlowProbe, QUrl(QStringLiteral("qrc:/probe/GlowProbe.qml")));
+    if (engine.rootObjects().isEmpty())
+        return nullptr;
+    auto *win = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+    if (win && !QTest::qWaitForWindowExposed(win))
+        return nullptr;
+    return win;
 }
 
 void settle(int ms = 400)
@@ -59,6 +104,64 @@ TEST(SoftwareRenderer, AnOpenGLContextShowsInTheMaps)
     ASSERT_TRUE(context.create()) << "no OpenGL under this display";
     ASSERT_TRUE(context.makeCurrent(&surface));
     EXPECT_FALSE(mappedGlDrivers().isEmpty());
+}
+
+// The other side of the wrappers: under OpenGL the real effect is made, gets what was set on
+// the wrapper and follows its bindings, and the plugin shows in the maps (so its absence
+// below means something).
+TEST(GraphicalEffects, AWrapperUnderOpenGLMakesTheEffectAndForwardsItsProperties)
+{
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+    QQmlApplicationEngine engine;
+    QQuickWindow *win = loadProbe(engine);
+    ASSERT_TRUE(win);
+    auto *glow = win->findChild<QQuickItem *>(QStringLiteral("glow"));
+    ASSERT_TRUE(glow);
+    QObject *effect = nullptr;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return (effect = glow->property("effect").value<QObject *>()); }, 3000));
+    ASSERT_TRUE(effect);
+    EXPECT_DOUBLE_EQ(effect->property("radius").toDouble(), 3.0);
+    EXPECT_EQ(effect->property("color").value<QColor>(), QColor(Qt::white));
+    EXPECT_EQ(effect->property("source").value<QObject *>(), glow->property("source").value<QObject *>());
+    // Left unset on the wrapper: the effect keeps its own default.
+    EXPECT_TRUE(effect->property("transparentBorder").toBool());
+    win->setProperty("r", 7.0);
+    EXPECT_DOUBLE_EQ(effect->property("radius").toDouble(), 7.0);
+    EXPECT_FALSE(mappedEffectsPlugin().isEmpty());
+}
+
+TEST(GraphicalEffects, AWrapperUnderTheSoftwareRendererMakesNothingAndLoadsNoPlugin)
+{
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    QQmlApplicationEngine engine;
+    QQuickWindow *win = loadProbe(engine);
+    ASSERT_TRUE(win);
+    auto *glow = win->findChild<QQuickItem *>(QStringLiteral("glow"));
+    ASSERT_TRUE(glow);
+    settle();
+    EXPECT_EQ(glow->property("effect").value<QObject *>(), nullptr);
+    EXPECT_TRUE(mappedEffectsPlugin().isEmpty()) << mappedEffectsPlugin().join('\n').toStdString();
+}
+
+// A surface importing the plugin itself would load it on being compiled, shown or not; only
+// the effect files, loaded by URL from their wrappers, may.
+TEST(GraphicalEffects, OnlyTheEffectFilesImportThePlugin)
+{
+    QStringList importers;
+    int files = 0;
+    QDirIterator it(QStringLiteral(":/Corvane"), {QStringLiteral("*.qml")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << it.filePath().toStdString();
+        ++files;
+        if (f.readAll().contains("Qt5Compat.GraphicalEffects"))
+            importers << it.fileName();
+    }
+    ASSERT_GT(files, 50);
+    importers.sort();
+    EXPECT_EQ(importers, QStringList({QStringLiteral("DropShadowGpu.qml"), QStringLiteral("FastBlurGpu.qml"),
+                                      QStringLiteral("GlowGpu.qml"), QStringLiteral("RectangularGlowGpu.qml")}));
 }
 
 TEST(SoftwareRenderer, EverySurfaceShownLoadsNoOpenGLDriver)
@@ -119,4 +222,6 @@ TEST(SoftwareRenderer, EverySurfaceShownLoadsNoOpenGLDriver)
 
     const QStringList loaded = mappedGlDrivers();
     EXPECT_TRUE(loaded.isEmpty()) << loaded.join('\n').toStdString();
+    const QStringList effects = mappedEffectsPlugin();
+    EXPECT_TRUE(effects.isEmpty()) << effects.join('\n').toStdString();
 }

@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Shapes
-import Qt5Compat.GraphicalEffects as GE
 import Corvane
 
 // Circular gauge: tick ring, track, gradient progress arc from twelve o'clock with a glow,
@@ -79,7 +78,7 @@ Item {
             lineWidth: ring.lineWidth
             paint: ring.gradient
             layer.enabled: ring.glows
-            layer.effect: GE.DropShadow {
+            layer.effect: DropShadowEffect {
                 color: Qt.alpha(ring.glowColor, 0.65)
                 radius: 12
                 samples: 25
@@ -150,7 +149,7 @@ Item {
                 implicitWidth: number.implicitWidth
                 implicitHeight: number.implicitHeight
                 layer.enabled: ring.glows
-                layer.effect: GE.DropShadow {
+                layer.effect: DropShadowEffect {
                     color: Qt.alpha(ring.glowColor, 0.55)
                     radius: 6
                     samples: 13
@@ -166,7 +165,7 @@ Item {
                     font.bold: true
                     font.pixelSize: 20
                     layer.enabled: ring.glows
-                    layer.effect: GE.DropShadow {
+                    layer.effect: DropShadowEffect {
                         color: Qt.alpha(ring.glowColor, 0.33)
                         radius: 2.4
                         samples: 5

@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Shapes
-import Qt5Compat.GraphicalEffects
 
 // A dot filling its whole frame that fades to 0.25 and back, once each way per period.
 // `diameter` is carried but the frame decides the size.
@@ -18,7 +17,7 @@ Item {
         id: dot
         anchors.fill: parent
         layer.enabled: blink.glows
-        layer.effect: DropShadow {
+        layer.effect: DropShadowEffect {
             color: Qt.alpha(blink.color, 0.9 * blink.color.a)
             radius: 4
             samples: 9

@@ -1,5 +1,4 @@
 import QtQuick
-import Qt5Compat.GraphicalEffects
 import Corvane
 
 // A glowing arc of `trim` of a turn that sweeps round clockwise once per period, starting at
@@ -28,7 +27,7 @@ Item {
         lineWidth: sweep.lineWidth
         paint: sweep.color
         layer.enabled: sweep.glows
-        layer.effect: DropShadow {
+        layer.effect: DropShadowEffect {
             color: Qt.alpha(sweep.color, 0.8 * sweep.color.a)
             radius: sweep.glowRadius
             samples: Math.round(2 * sweep.glowRadius + 1)

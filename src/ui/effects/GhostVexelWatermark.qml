@@ -1,5 +1,4 @@
 import QtQuick
-import Qt5Compat.GraphicalEffects
 
 // The brand glyph turning very slowly; its faintness comes from whoever places it.
 Item {
@@ -23,6 +22,6 @@ Item {
         imageOpacity: 1.0
         externalTime: watermark.externalTime
         imageItem.layer.enabled: watermark.glows
-        imageItem.layer.effect: FastBlur { radius: 4; transparentBorder: true }
+        imageItem.layer.effect: FastBlurEffect { radius: 4; transparentBorder: true }
     }
 }

@@ -1,7 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
 import QtQuick.Shapes
-import Qt5Compat.GraphicalEffects as GE
 import Corvane
 
 // Frosted card frame with a heading (accent badge, upper-case title, status dot) above
@@ -102,7 +101,7 @@ Item {
         anchors.rightMargin: -anchors.leftMargin
         anchors.topMargin: 12 * card.hoverAmount
         anchors.bottomMargin: -anchors.topMargin
-        sourceComponent: GE.RectangularGlow {
+        sourceComponent: RectangularGlowEffect {
             glowRadius: 28
             spread: 0
             cornerRadius: 20 + glowRadius
@@ -229,14 +228,14 @@ Item {
                     active: card.effectsOn
                     anchors.fill: parent
                     sourceComponent: Item {
-                        GE.RectangularGlow {
+                        RectangularGlowEffect {
                             anchors.fill: parent
                             glowRadius: badge.glowRadius
                             cornerRadius: 8 + glowRadius
                             color: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b,
                                            badge.glowOpacity)
                         }
-                        GE.RectangularGlow {
+                        RectangularGlowEffect {
                             anchors.fill: parent
                             glowRadius: badge.glowRadius * 0.4
                             cornerRadius: 8 + glowRadius
@@ -312,7 +311,7 @@ Item {
                     anchors.centerIn: parent
                     width: 5
                     height: 5
-                    sourceComponent: GE.RectangularGlow {
+                    sourceComponent: RectangularGlowEffect {
                         glowRadius: 4
                         cornerRadius: 2.5 + glowRadius
                         color: card.accentColor

@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls.Basic
-import Qt5Compat.GraphicalEffects
 import Corvane
 
 // The action button of every screen: a tinted capsule that shrinks and glows a little while
@@ -57,7 +56,7 @@ Button {
     }
 
     layer.enabled: glows
-    layer.effect: DropShadow {
+    layer.effect: DropShadowEffect {
         color: Qt.alpha(button.color, 0.3 + 0.25 * button.pressAmount)
         radius: 6 + 4 * button.pressAmount
         samples: 21

@@ -1,7 +1,6 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
-import Qt5Compat.GraphicalEffects as GE
 import Corvane
 
 // The first-run sheet: three pages (privacy indicators, start at login, notifications),
@@ -94,7 +93,7 @@ Item {
                     fillMode: Image.PreserveAspectFit
                     smooth: true
                     layer.enabled: onboarding.glows
-                    layer.effect: GE.DropShadow {
+                    layer.effect: DropShadowEffect {
                         radius: 14
                         samples: 29
                         color: Qt.alpha(ThemeManager.accent, 0.7)
@@ -156,7 +155,7 @@ Item {
                         Loader {
                             active: onboarding.glows && dot.current
                             anchors.fill: parent
-                            sourceComponent: GE.RectangularGlow {
+                            sourceComponent: RectangularGlowEffect {
                                 glowRadius: 6
                                 cornerRadius: dot.side / 2 + glowRadius
                                 color: ThemeManager.accent

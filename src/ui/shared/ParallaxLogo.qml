@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Shapes
-import Qt5Compat.GraphicalEffects as GE
 import Corvane
 
 // The brand tile: the glyph on a glassy card that tilts towards the pointer, with a light
@@ -76,7 +75,7 @@ Item {
         ]
 
         layer.enabled: logo.glows
-        layer.effect: GE.DropShadow {
+        layer.effect: DropShadowEffect {
             color: Qt.alpha(ThemeManager.accent, 0.3)
             radius: 14
             samples: 29
@@ -122,7 +121,7 @@ Item {
             anchors.fill: parent
             anchors.margins: 0.18 * tile.width
             layer.enabled: logo.glows
-            layer.effect: GE.DropShadow {
+            layer.effect: DropShadowEffect {
                 color: Qt.rgba(0, 0, 0, 0.7)
                 radius: 4
                 samples: 9
@@ -135,7 +134,7 @@ Item {
                 sourceSize: Qt.size(Math.max(1, width), Math.max(1, height))
                 fillMode: Image.PreserveAspectFit
                 layer.enabled: logo.glows
-                layer.effect: GE.DropShadow {
+                layer.effect: DropShadowEffect {
                     color: Qt.alpha(ThemeManager.accent, 0.45)
                     radius: 14
                     samples: 29

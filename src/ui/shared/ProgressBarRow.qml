@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Layouts
-import Qt5Compat.GraphicalEffects
 import Corvane
 
 // A caption with a right-aligned value over a thin bar showing a fraction.
@@ -56,7 +55,7 @@ ColumnLayout {
             color: row.color
             visible: width > 0
             layer.enabled: row.glows
-            layer.effect: DropShadow {
+            layer.effect: DropShadowEffect {
                 color: Qt.alpha(row.color, 0.65)
                 radius: 4
                 samples: 9

@@ -1,7 +1,6 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
-import Qt5Compat.GraphicalEffects as GE
 import Corvane
 
 // The settings tab: Bar Mode pills, edge and height, colour theme, appearance and
@@ -399,7 +398,7 @@ Item {
                 anchors.fill: parent
                 anchors.topMargin: 4
                 anchors.bottomMargin: -4
-                sourceComponent: GE.RectangularGlow {
+                sourceComponent: RectangularGlowEffect {
                     glowRadius: 12
                     cornerRadius: 12 + glowRadius
                     color: Qt.alpha(chip.ownAccent, 0.45)
@@ -427,7 +426,7 @@ Item {
                         Loader {
                             active: settings.glows
                             anchors.fill: parent
-                            sourceComponent: GE.RectangularGlow {
+                            sourceComponent: RectangularGlowEffect {
                                 glowRadius: 4
                                 cornerRadius: 7 + glowRadius
                                 color: Qt.alpha(modelData, 0.7)

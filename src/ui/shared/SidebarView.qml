@@ -2,7 +2,6 @@ import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import QtQuick.Window
-import Qt5Compat.GraphicalEffects as GE
 import Corvane
 
 // The main window's left column: one row per tab, then a live clock at the bottom.
@@ -187,7 +186,7 @@ Item {
                 Loader {
                     active: row.glows && row.selected
                     anchors.fill: parent
-                    sourceComponent: GE.RectangularGlow {
+                    sourceComponent: RectangularGlowEffect {
                         glowRadius: 6
                         cornerRadius: glowRadius
                         color: Qt.alpha(row.accent, 0.85)
@@ -206,7 +205,7 @@ Item {
                 Loader {
                     active: row.glows && row.selected
                     anchors.fill: parent
-                    sourceComponent: GE.RectangularGlow {
+                    sourceComponent: RectangularGlowEffect {
                         glowRadius: 8
                         cornerRadius: 8 + glowRadius
                         color: Qt.alpha(row.accent, 0.7)
@@ -280,7 +279,7 @@ Item {
                 Loader {
                     active: row.glows
                     anchors.fill: parent
-                    sourceComponent: GE.RectangularGlow {
+                    sourceComponent: RectangularGlowEffect {
                         glowRadius: 4
                         cornerRadius: 2.5 + glowRadius
                         color: row.accent

@@ -1,5 +1,4 @@
 import QtQuick
-import Qt5Compat.GraphicalEffects
 import Corvane
 
 // A small line chart: glowing line over a soft filled area, optional dashed grid and an
@@ -47,7 +46,7 @@ Item {
         drawGrid: false
         drawFill: false
         layer.enabled: chart.glows
-        layer.effect: DropShadow {
+        layer.effect: DropShadowEffect {
             color: Qt.alpha(chart.glowColor, 0.85)
             radius: 5
             samples: 11
@@ -70,7 +69,7 @@ Item {
             radius: 3.5
             color: chart.glowColor
             layer.enabled: chart.glows
-            layer.effect: DropShadow {
+            layer.effect: DropShadowEffect {
                 color: Qt.alpha(chart.glowColor, 0.95)
                 radius: 9
                 samples: 19

@@ -1,5 +1,4 @@
 import QtQuick
-import Qt5Compat.GraphicalEffects
 import Corvane
 
 // Dial gauge: open track, glowing value arc, ticks with labels, needle, hub and a readout.
@@ -52,7 +51,7 @@ Item {
         lineWidth: 14
         paint: gauge.gradient
         layer.enabled: gauge.glows
-        layer.effect: DropShadow {
+        layer.effect: DropShadowEffect {
             color: Qt.alpha(gauge.glowColor, 0.7)
             radius: 10
             samples: 21
@@ -106,7 +105,7 @@ Item {
         topColor: "white"
         bottomColor: gauge.glowColor
         layer.enabled: gauge.glows
-        layer.effect: DropShadow {
+        layer.effect: DropShadowEffect {
             color: Qt.alpha(gauge.glowColor, 0.85)
             radius: 8
             samples: 17
@@ -122,7 +121,7 @@ Item {
         radius: 6
         color: gauge.glowColor
         layer.enabled: gauge.glows
-        layer.effect: DropShadow {
+        layer.effect: DropShadowEffect {
             color: gauge.glowColor
             radius: 6
             samples: 13
@@ -160,7 +159,7 @@ Item {
             implicitWidth: number.implicitWidth
             implicitHeight: number.implicitHeight
             layer.enabled: gauge.glows
-            layer.effect: DropShadow {
+            layer.effect: DropShadowEffect {
                 color: Qt.alpha(gauge.glowColor, 0.5)
                 radius: 12
                 samples: 25
@@ -176,7 +175,7 @@ Item {
                 font.bold: true
                 font.pixelSize: 36
                 layer.enabled: gauge.glows
-                layer.effect: DropShadow {
+                layer.effect: DropShadowEffect {
                     color: Qt.alpha(gauge.glowColor, 0.3)
                     radius: 4.8
                     samples: 11

@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Layouts
-import Qt5Compat.GraphicalEffects
 import Corvane
 
 // One USB device: status dot, name and vendor, port speed and a power pill.
@@ -43,7 +42,7 @@ Rectangle {
             radius: 3
             color: row.builtIn ? AppPalette.textSecondary : ThemeManager.good
             layer.enabled: row.glows && !row.builtIn
-            layer.effect: DropShadow {
+            layer.effect: DropShadowEffect {
                 color: Qt.alpha(ThemeManager.good, 0.7)
                 radius: 3
                 samples: 7

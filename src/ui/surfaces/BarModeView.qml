@@ -1,5 +1,4 @@
 import QtQuick
-import Qt5Compat.GraphicalEffects
 import Corvane
 
 // The Bar Mode strip: a row of switchable pills with live values. The clock pill sits at
@@ -85,7 +84,7 @@ Item {
         Loader {
             active: root.glows
             anchors.fill: icon
-            sourceComponent: Glow {
+            sourceComponent: GlowEffect {
                 source: icon
                 radius: 6
                 samples: 13
@@ -181,7 +180,7 @@ Item {
                 anchors.centerIn: parent
                 width: 14
                 height: 14
-                sourceComponent: RectangularGlow {
+                sourceComponent: RectangularGlowEffect {
                     glowRadius: 6
                     cornerRadius: 7 + glowRadius
                     color: root.withAlpha(lamp.tint, 0.9)
@@ -273,7 +272,7 @@ Item {
                         Loader {
                             active: root.glows
                             anchors.fill: brandMark
-                            sourceComponent: Glow {
+                            sourceComponent: GlowEffect {
                                 source: brandMark
                                 radius: 8
                                 samples: 17

@@ -1,7 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
 import QtQuick.Controls.Basic
-import Qt5Compat.GraphicalEffects
 import Corvane
 
 // The summary and actions behind the tray icon: privacy chips, load bars, traffic and
@@ -49,7 +48,7 @@ Item {
                 Loader {
                     active: root.glows && chip.lit
                     anchors.fill: parent
-                    sourceComponent: RectangularGlow {
+                    sourceComponent: RectangularGlowEffect {
                         glowRadius: 4
                         cornerRadius: 3.5 + glowRadius
                         color: chip.tint
@@ -96,7 +95,7 @@ Item {
             Loader {
                 active: root.glows
                 anchors.fill: fillBar
-                sourceComponent: RectangularGlow {
+                sourceComponent: RectangularGlowEffect {
                     glowRadius: 4
                     cornerRadius: 3 + glowRadius
                     color: root.withAlpha(bar.tint, 0.6)
@@ -276,7 +275,7 @@ Item {
                 Loader {
                     active: root.glows
                     anchors.fill: brand
-                    sourceComponent: Glow {
+                    sourceComponent: GlowEffect {
                         source: brand
                         radius: 6
                         samples: 13

@@ -1,5 +1,4 @@
 import QtQuick
-import Qt5Compat.GraphicalEffects
 import Corvane
 
 // One card of the Bar Mode strip: a glowing dot and a capital caption over the content.
@@ -25,7 +24,7 @@ Item {
         anchors.fill: parent
         anchors.topMargin: 4
         anchors.bottomMargin: -4
-        sourceComponent: RectangularGlow {
+        sourceComponent: RectangularGlowEffect {
             glowRadius: 10
             spread: 0
             cornerRadius: 14 + glowRadius
@@ -37,7 +36,7 @@ Item {
         anchors.fill: parent
         anchors.topMargin: 2
         anchors.bottomMargin: -2
-        sourceComponent: RectangularGlow {
+        sourceComponent: RectangularGlowEffect {
             glowRadius: 12
             spread: 0
             cornerRadius: 14 + glowRadius
@@ -74,7 +73,7 @@ Item {
                 Loader {
                     active: pill.glows
                     anchors.fill: parent
-                    sourceComponent: RectangularGlow {
+                    sourceComponent: RectangularGlowEffect {
                         glowRadius: 3
                         cornerRadius: 2.5 + glowRadius
                         color: pill.accent

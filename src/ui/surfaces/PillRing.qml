@@ -1,5 +1,4 @@
 import QtQuick
-import Qt5Compat.GraphicalEffects
 import Corvane
 
 // The small circular gauge of the strip's pills: a track, an arc from the top clockwise and
@@ -42,7 +41,7 @@ Item {
         lineWidth: ring.lineWidth
         roundCap: true
         layer.enabled: ring.glows && visible
-        layer.effect: Glow {
+        layer.effect: GlowEffect {
             radius: 4
             samples: 9
             color: Qt.rgba(ring.glowColor.r, ring.glowColor.g, ring.glowColor.b, 0.7)
