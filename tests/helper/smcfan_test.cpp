@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/linux/SmcFanTree.h"
+#include "support/HelperBinary.h"
 
 #include <grp.h>
 #include <memory>
@@ -44,20 +45,21 @@ void chownTree(const QString &root)
         ::lchown(QFile::encodeName(it.next()).constData(), kNobody, kNobody);
 }
 
-void startHelper(QProcess &p, const QStringList &args)
+void startHelper(QProcess &p, const QString &binary, const QStringList &args)
 {
     if (::geteuid() == 0)
         p.setChildProcessModifier([] {
             if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
                 ::_exit(126);
         });
-    p.start(QStringLiteral(CORVANE_BINARY_DIR "/smcfan"), args);
+    p.start(binary, args);
 }
 
 struct Tree {
     QTemporaryDir tmp;
     QString root;
     QString state;
+    QString helper;
     explicit Tree(const char *fixture)
     {
         root = tmp.filePath(QStringLiteral("sys"));
@@ -71,6 +73,7 @@ struct Tree {
             f.open(QIODevice::WriteOnly);
             f.write(it.value());
         }
+        helper = corvane::test::fanHelperFor(tmp.path());
         if (::geteuid() == 0)
             chownTree(tmp.path());
     }
@@ -87,7 +90,7 @@ struct Tree {
         for (const QString &kv : extraEnv)
             env.insert(kv.section(QLatin1Char('='), 0, 0), kv.section(QLatin1Char('='), 1));
         p.setProcessEnvironment(env);
-        startHelper(p, args);
+        startHelper(p, helper, args);
         p.waitForFinished(10000);
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardError())};
     }
@@ -98,7 +101,7 @@ struct Tree {
         env.insert(QStringLiteral("SMCFAN_SYSFS_ROOT"), root);
         env.insert(QStringLiteral("SMCFAN_STATE_DIR"), state);
         p->setProcessEnvironment(env);
-        startHelper(*p, args);
+        startHelper(*p, helper, args);
         return p;
     }
     void write(const QString &rel, const QByteArray &text) const

@@ -4,6 +4,7 @@
 #include "monitors/SMCMonitor.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/SmcTransport.h"
+#include "support/HelperBinary.h"
 #include "support/QmlTestUtil.h"
 #include "ui/dashboard/DashboardModels.h"
 
@@ -32,6 +33,7 @@ struct FanRig {
     QTemporaryDir tmp;
     QString root = tmp.filePath(QStringLiteral("sys"));
     QString launcher = tmp.filePath(QStringLiteral("launcher.sh"));
+    QString helper;
     QString log = tmp.filePath(QStringLiteral("calls"));
     test::FakeClock clock;
     std::unique_ptr<SMCMonitor> smc;
@@ -63,6 +65,7 @@ struct FanRig {
         f.write(QStringLiteral("#!/bin/sh\necho \"$*\" >> '%1'\n%2\nexec %3\"$@\"\n").arg(log, prelude, drop).toUtf8());
         f.close();
         f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        helper = corvane::test::fanHelperFor(tmp.path());
         if (asRoot) {
             QDirIterator all(tmp.path(), QDir::AllEntries | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
             ::chown(QFile::encodeName(tmp.path()).constData(), 65534, 65534);
@@ -72,7 +75,7 @@ struct FanRig {
 
         smc = std::make_unique<SMCMonitor>(makeAppleSmcTransport(root + QLatin1Char('/') + kFanDir), clock, false);
         smc->fanControl()->setProcessLauncher(makeElevatedLauncher(launcher));
-        smc->fanControl()->setHelperPath(QStringLiteral(CORVANE_BINARY_DIR "/smcfan"));
+        smc->fanControl()->setHelperPath(helper);
         QSignalSpy first(smc.get(), &SMCMonitor::updated);
         smc->refresh();
         EXPECT_TRUE(first.wait(5000));
