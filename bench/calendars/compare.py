@@ -4,6 +4,10 @@ parsing and VTIMEZONEs, python3-dateutil for the rules) on every .ics file given
 several 7-day windows. Run with TZ=UTC so floating times mean the same to both.
 
     TZ=UTC bench/calendars/compare.py build/bench/corvane_calendar_dump bench/calendars/*.ics
+
+With --around, each file is also compared over the weeks of its own events (the Monday before
+each of up to six of its DTSTARTs, spread over the file) and the current week, so that
+calendars of any year are held against their own dates, not only the fixed ones.
 """
 import datetime as dt
 import subprocess
@@ -65,7 +69,7 @@ def values(comp, name):
     return v if isinstance(v, list) else [v]
 
 
-def expand(path):
+def expand(path, lo=dt.datetime(2026, 1, 1), hi=dt.datetime(2030, 7, 1)):
     cal = icalendar.Calendar.from_ical(open(path, "rb").read())
     vtimezones = {}
     for vtz in cal.walk("VTIMEZONE"):
@@ -75,6 +79,8 @@ def expand(path):
             pass
     chosen = {}
     for i, ev in enumerate(cal.walk("VEVENT")):
+        if "DTSTART" not in ev:  # nothing to place in time
+            continue
         rid = ev.get("RECURRENCE-ID")
         key = (str(ev.get("UID")), rid.to_ical() if rid is not None else None)
         stamp = (int(ev.get("SEQUENCE", 0)), ev.decoded("DTSTAMP") if "DTSTAMP" in ev else None, i)
@@ -104,6 +110,14 @@ def expand(path):
         return ("D", start, days)
 
     out = []  # (kind, start, end/days, title)
+    master_uids = {str(e.get("UID")) for _, e in masters}
+    for uid, found in overrides.items():  # an instance sent without its series still happens
+        if uid in master_uids:
+            continue
+        for o in found:
+            if str(o.get("STATUS", "")).upper() != "CANCELLED":
+                k, s, e = instance(o)
+                out.append((k, s, e, str(o.get("SUMMARY", ""))))
     for _, ev in masters:
         title = str(ev.get("SUMMARY", ""))
         start, zone = wall_and_zone(ev["DTSTART"], vtimezones)
@@ -147,7 +161,6 @@ def expand(path):
             w, z = wall_and_zone(o["RECURRENCE-ID"], vtimezones)
             moved[to_utc(w, z) if isinstance(w, dt.datetime) else w] = o
         cancelled = str(ev.get("STATUS", "")).upper() == "CANCELLED"
-        lo, hi = dt.datetime(2026, 1, 1), dt.datetime(2030, 7, 1)
         for w in rset.between(lo - dt.timedelta(days=40), hi, inc=True):
             if timed:
                 s = to_utc(w, zone)
@@ -168,10 +181,33 @@ def expand(path):
     return out
 
 
-def reference(path):
-    events = expand(path)
+def windows_around(path):
+    """Mondays before the file's own event starts (at most six, spread) and this week's Monday."""
+    cal = icalendar.Calendar.from_ical(open(path, "rb").read())
+    days = set()
+    for ev in cal.walk("VEVENT"):
+        if "DTSTART" not in ev:
+            continue
+        raw = ev["DTSTART"].to_ical().decode()
+        try:
+            days.add(dt.date(int(raw[:4]), int(raw[4:6]), int(raw[6:8])))
+        except ValueError:
+            pass
+    days = sorted(d for d in days if 1971 <= d.year <= 2099)
+    if len(days) > 6:
+        days = [days[i * (len(days) - 1) // 5] for i in range(6)]
+    today = dt.date.today()
+    days.append(today)
+    starts = sorted({d - dt.timedelta(days=d.weekday()) for d in days})
+    return [d.isoformat() for d in starts]
+
+
+def reference(path, windows=WINDOWS):
+    first_day = dt.datetime.strptime(min(windows), "%Y-%m-%d")
+    last_day = dt.datetime.strptime(max(windows), "%Y-%m-%d")
+    events = expand(path, min(first_day, dt.datetime(2026, 1, 1)), max(last_day, dt.datetime(2030, 7, 1)))
     lines = []
-    for w, first in enumerate(WINDOWS):
+    for w, first in enumerate(windows):
         lo = UTC.localize(dt.datetime.strptime(first, "%Y-%m-%d"))
         hi = lo + dt.timedelta(days=7)
         for kind, s, e, title in events:
@@ -187,19 +223,30 @@ def reference(path):
     return sorted(lines)
 
 
-def ours(tool, path):
+def ours(tool, path, windows=WINDOWS):
     lines = []
-    for w, first in enumerate(WINDOWS):
+    for w, first in enumerate(windows):
         res = subprocess.run([tool, path, first, "1"], capture_output=True, text=True, check=True)
         lines += [f"{w} " + l.split(" ", 1)[1] for l in res.stdout.splitlines()]
     return sorted(lines)
 
 
 def main():
-    tool, files = sys.argv[1], sys.argv[2:]
+    args = sys.argv[1:]
+    around = "--around" in args
+    args = [a for a in args if a != "--around"]
+    tool, files = args[0], args[1:]
     agree = total_occ = same_occ = 0
+    unread = []
     for path in files:
-        ref, got = reference(path), ours(tool, path)
+        try:
+            windows = sorted(set(WINDOWS) | set(windows_around(path))) if around else WINDOWS
+            ref = reference(path, windows)
+        except Exception as e:  # the reference cannot read or expand this file
+            unread.append(path)
+            print(f"REFERENCE FAILED {path}: {type(e).__name__}: {e}")
+            continue
+        got = ours(tool, path, windows)
         common = len(list((__import__("collections").Counter(ref) & __import__("collections").Counter(got)).elements()))
         total_occ += max(len(ref), len(got))
         same_occ += common
@@ -211,7 +258,10 @@ def main():
                 print("  reference only:", l)
             for l in sorted(set(got) - set(ref)):
                 print("  corvane only:  ", l)
-    print(f"calendars agreeing fully: {agree}/{len(files)} = {100.0 * agree / max(1, len(files)):.1f} %")
+    compared = len(files) - len(unread)
+    if unread:
+        print(f"reference could not read {len(unread)} of {len(files)} files")
+    print(f"calendars agreeing fully: {agree}/{compared} = {100.0 * agree / max(1, compared):.1f} %")
     print(f"occurrences agreeing: {same_occ}/{total_occ} = {100.0 * same_occ / max(1, total_occ):.1f} %")
 
 
