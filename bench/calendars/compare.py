@@ -82,11 +82,12 @@ def expand(path, lo=dt.datetime(2026, 1, 1), hi=dt.datetime(2030, 7, 1)):
         if "DTSTART" not in ev:  # nothing to place in time
             continue
         rid = ev.get("RECURRENCE-ID")
-        key = (str(ev.get("UID")), rid.to_ical() if rid is not None else None)
-        stamp = (int(ev.get("SEQUENCE", 0)), ev.decoded("DTSTAMP") if "DTSTAMP" in ev else None, i)
+        uid = str(ev["UID"]) if "UID" in ev else f"#{i}"  # without a UID each event stands alone
+        key = (uid, rid.to_ical() if rid is not None else None)
+        stamp = (int(ev.get("SEQUENCE", 0)), ev["DTSTAMP"].to_ical() if "DTSTAMP" in ev else b"", i)
         if key not in chosen or chosen[key][0] < stamp:
             chosen[key] = (stamp, ev)
-    masters = [(s, e) for (uid, rid), (s, e) in chosen.items() if rid is None]
+    masters = [(uid, s, e) for (uid, rid), (s, e) in chosen.items() if rid is None]
     overrides = {}
     for (uid, rid), (s, e) in chosen.items():
         if rid is not None:
@@ -110,7 +111,7 @@ def expand(path, lo=dt.datetime(2026, 1, 1), hi=dt.datetime(2030, 7, 1)):
         return ("D", start, days)
 
     out = []  # (kind, start, end/days, title)
-    master_uids = {str(e.get("UID")) for _, e in masters}
+    master_uids = {uid for uid, _, _ in masters}
     for uid, found in overrides.items():  # an instance sent without its series still happens
         if uid in master_uids:
             continue
@@ -118,7 +119,7 @@ def expand(path, lo=dt.datetime(2026, 1, 1), hi=dt.datetime(2030, 7, 1)):
             if str(o.get("STATUS", "")).upper() != "CANCELLED":
                 k, s, e = instance(o)
                 out.append((k, s, e, str(o.get("SUMMARY", ""))))
-    for _, ev in masters:
+    for uid, _, ev in masters:
         title = str(ev.get("SUMMARY", ""))
         start, zone = wall_and_zone(ev["DTSTART"], vtimezones)
         base = instance(ev)
@@ -157,7 +158,7 @@ def expand(path, lo=dt.datetime(2026, 1, 1), hi=dt.datetime(2030, 7, 1)):
                 else:
                     excluded.add(dt.datetime.strptime(item, "%Y%m%d").date())
         moved = {}
-        for o in overrides.get(str(ev.get("UID")), []):
+        for o in overrides.get(uid, []):
             w, z = wall_and_zone(o["RECURRENCE-ID"], vtimezones)
             moved[to_utc(w, z) if isinstance(w, dt.datetime) else w] = o
         cancelled = str(ev.get("STATUS", "")).upper() == "CANCELLED"
@@ -173,7 +174,7 @@ def expand(path, lo=dt.datetime(2026, 1, 1), hi=dt.datetime(2030, 7, 1)):
                 if d in excluded or d in moved or cancelled:
                     continue
                 out.append(("D", d, length, title))
-        for o in overrides.get(str(ev.get("UID")), []):
+        for o in overrides.get(uid, []):
             if str(o.get("STATUS", "")).upper() == "CANCELLED":
                 continue
             k, s, e = instance(o)
