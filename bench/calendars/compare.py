@@ -1,17 +1,20 @@
 #!/usr/bin/python3
 """Compares corvane_calendar_dump with a second RFC 5545 expander (python3-icalendar for
 parsing and VTIMEZONEs, python3-dateutil for the rules) on every .ics file given, over
-several 7-day windows. Run with TZ=UTC so floating times mean the same to both.
+several 7-day windows. Floating times and all-day events are read in the zone TZ names
+(UTC when it is unset), as the dump tool reads them in local time.
 
-    TZ=UTC bench/calendars/compare.py build/bench/corvane_calendar_dump bench/calendars/*.ics
+    TZ=Europe/Bucharest bench/calendars/compare.py --around build/bench/corvane_calendar_dump bench/calendars/*.ics
 
 With --around, each file is also compared over the weeks of its own events (the Monday before
 each of up to six of its DTSTARTs, spread over the file) and the current week, so that
 calendars of any year are held against their own dates, not only the fixed ones.
 """
 import datetime as dt
+import os
 import subprocess
 import sys
+import zoneinfo
 
 import icalendar
 import pytz
@@ -24,6 +27,7 @@ WINDOWS_IDS = {  # the Windows names the calendars use, as CLDR maps them
     "AUS Eastern Standard Time": "Australia/Sydney",
 }
 UTC = pytz.utc
+LOCAL = zoneinfo.ZoneInfo(os.environ.get("TZ") or "UTC")
 
 
 def zone_for(tzid, vtimezones):
@@ -55,7 +59,7 @@ def wall_and_zone(prop, vtimezones):
 
 def to_utc(wall, zone):
     if zone is None:
-        return UTC.localize(wall)  # TZ=UTC: local time is UTC
+        return wall.replace(tzinfo=LOCAL).astimezone(UTC)  # floating: local time
     if zone is UTC:
         return UTC.localize(wall)
     return zone.normalize(zone.localize(wall, is_dst=False)).astimezone(UTC) if hasattr(zone, "localize") \
@@ -217,7 +221,7 @@ def reference(path, windows=WINDOWS):
                 if hit:
                     lines.append(f"{w} T {s.strftime('%Y-%m-%dT%H:%M:%SZ')} {e.strftime('%Y-%m-%dT%H:%M:%SZ')} {' '.join(title.split())}")
             else:
-                s0 = UTC.localize(dt.datetime.combine(s, dt.time()))
+                s0 = dt.datetime.combine(s, dt.time()).replace(tzinfo=LOCAL).astimezone(UTC)
                 e0 = s0 + dt.timedelta(days=e)
                 if e0 > lo and s0 < hi:
                     lines.append(f"{w} D {s.isoformat()} {e} {' '.join(title.split())}")
