@@ -150,7 +150,8 @@ def expand(path, lo=dt.datetime(2026, 1, 1), hi=dt.datetime(2030, 7, 1)):
                 if z is zone or not timed:
                     rset.rdate(w)
                 else:
-                    rset.rdate(to_utc(w, z).astimezone(zone).replace(tzinfo=None) if zone not in (None,) else w)
+                    # into the series' wall time; a floating series' wall time is local
+                    rset.rdate(to_utc(w, z).astimezone(zone if zone is not None else LOCAL).replace(tzinfo=None))
         excluded = set()
         for p in values(ev, "EXDATE"):
             raw = p.to_ical().decode()
