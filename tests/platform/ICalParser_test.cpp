@@ -263,7 +263,8 @@ TEST(ICalParser, MadeUpZoneNamesReadAsLocalTime)
     EXPECT_EQ(evs[1].startDate, QDateTime(QDate(2026, 3, 4), QTime(11, 0), Qt::LocalTime));
 }
 
-// Week-number series seen from windows far into them: only the Tuesdays of ISO week 1, also
+// Week-number series seen from windows far into them: only the Tuesdays of ISO week 1 (the
+// weekday of DTSTART when the rule names none, even when DTSTART lies in another week), also
 // where the week straddles New Year or the year has a week 53, and never a day off the rule.
 TEST(ICalParser, WeekNumberSeriesFarFromTheirStart)
 {
@@ -277,11 +278,11 @@ TEST(ICalParser, WeekNumberSeriesFarFromTheirStart)
             got.append(e.title + ' ' + utc(e.startDate));
         return got.join(QStringLiteral(" | ")).toStdString();
     };
-    EXPECT_EQ(fortnight(QDate(2025, 12, 29)), "First week 2025-12-30T10:00:00Z | First week Tuesday 2025-12-30T09:00:00Z");
+    EXPECT_EQ(fortnight(QDate(2025, 12, 29)), "First week 2025-12-30T10:00:00Z | First week Tuesday 2025-12-30T09:00:00Z | Autumn start 2025-12-30T08:00:00Z");
     // 2026 has a week 53; week 1 of 2027 starts on 4 January.
-    EXPECT_EQ(fortnight(QDate(2026, 12, 28)), "First week 2027-01-05T10:00:00Z | First week Tuesday 2027-01-05T09:00:00Z");
-    EXPECT_EQ(fortnight(QDate(2004, 12, 27)), "First week 2005-01-04T10:00:00Z | First week Tuesday 2005-01-04T09:00:00Z");
-    EXPECT_EQ(fortnight(QDate(1997, 12, 22)), "First week Tuesday 1997-12-30T09:00:00Z");
+    EXPECT_EQ(fortnight(QDate(2026, 12, 28)), "First week 2027-01-05T10:00:00Z | First week Tuesday 2027-01-05T09:00:00Z | Autumn start 2027-01-05T08:00:00Z");
+    EXPECT_EQ(fortnight(QDate(2004, 12, 27)), "First week 2005-01-04T10:00:00Z | First week Tuesday 2005-01-04T09:00:00Z | Autumn start 2005-01-04T08:00:00Z");
+    EXPECT_EQ(fortnight(QDate(1997, 12, 22)), "First week Tuesday 1997-12-30T09:00:00Z | Autumn start 1997-12-30T08:00:00Z");
 }
 
 } // namespace

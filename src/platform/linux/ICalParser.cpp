@@ -639,6 +639,12 @@ QList<Instance> Expander::expand(const Entry &e, const Base &b, int64_t widenMs)
             if (civil(r.until) < from)
                 continue;
         }
+        if (!listEmpty(r.by_week_no) && listEmpty(r.by_day) && listEmpty(r.by_month_day) && listEmpty(r.by_year_day)) {
+            // The day within the week comes from DTSTART; libical finds no date at all when
+            // DTSTART itself lies outside the listed weeks.
+            r.by_day[0] = static_cast<short>(icalWeekday(QDate(b.start.wall.year, b.start.wall.month, b.start.wall.day)));
+            r.by_day[1] = ICAL_RECURRENCE_ARRAY_MAX;
+        }
         if (!mayMatch(r, b.start.wall, from, to, m_budget))
             continue;
         icalrecur_iterator *it = icalrecur_iterator_new(r, b.start.wall);
