@@ -1,13 +1,20 @@
 #!/usr/bin/python3
 """Compares corvane_calendar_dump with a second RFC 5545 expander (python3-icalendar for
 parsing and VTIMEZONEs, python3-dateutil for the rules) on every .ics file given, over
-several 7-day windows. Run with TZ=UTC so floating times mean the same to both.
+several 7-day windows. Floating times and all-day events are read in the zone TZ names
+(UTC when it is unset), as the dump tool reads them in local time.
 
-    TZ=UTC bench/calendars/compare.py build/bench/corvane_calendar_dump bench/calendars/*.ics
+    TZ=Europe/Bucharest bench/calendars/compare.py --around build/bench/corvane_calendar_dump bench/calendars/*.ics
+
+With --around, each file is also compared over the weeks of its own events (the Monday before
+each of up to six of its DTSTARTs, spread over the file) and the current week, so that
+calendars of any year are held against their own dates, not only the fixed ones.
 """
 import datetime as dt
+import os
 import subprocess
 import sys
+import zoneinfo
 
 import icalendar
 import pytz
@@ -20,6 +27,7 @@ WINDOWS_IDS = {  # the Windows names the calendars use, as CLDR maps them
     "AUS Eastern Standard Time": "Australia/Sydney",
 }
 UTC = pytz.utc
+LOCAL = zoneinfo.ZoneInfo(os.environ.get("TZ") or "UTC")
 
 
 def zone_for(tzid, vtimezones):
@@ -51,7 +59,7 @@ def wall_and_zone(prop, vtimezones):
 
 def to_utc(wall, zone):
     if zone is None:
-        return UTC.localize(wall)  # TZ=UTC: local time is UTC
+        return wall.replace(tzinfo=LOCAL).astimezone(UTC)  # floating: local time
     if zone is UTC:
         return UTC.localize(wall)
     return zone.normalize(zone.localize(wall, is_dst=False)).astimezone(UTC) if hasattr(zone, "localize") \
@@ -65,7 +73,7 @@ def values(comp, name):
     return v if isinstance(v, list) else [v]
 
 
-def expand(path):
+def expand(path, lo=dt.datetime(2026, 1, 1), hi=dt.datetime(2030, 7, 1)):
     cal = icalendar.Calendar.from_ical(open(path, "rb").read())
     vtimezones = {}
     for vtz in cal.walk("VTIMEZONE"):
@@ -75,12 +83,15 @@ def expand(path):
             pass
     chosen = {}
     for i, ev in enumerate(cal.walk("VEVENT")):
+        if "DTSTART" not in ev:  # nothing to place in time
+            continue
         rid = ev.get("RECURRENCE-ID")
-        key = (str(ev.get("UID")), rid.to_ical() if rid is not None else None)
-        stamp = (int(ev.get("SEQUENCE", 0)), ev.decoded("DTSTAMP") if "DTSTAMP" in ev else None, i)
+        uid = str(ev["UID"]) if "UID" in ev else f"#{i}"  # without a UID each event stands alone
+        key = (uid, rid.to_ical() if rid is not None else None)
+        stamp = (int(ev.get("SEQUENCE", 0)), ev["DTSTAMP"].to_ical() if "DTSTAMP" in ev else b"", i)
         if key not in chosen or chosen[key][0] < stamp:
             chosen[key] = (stamp, ev)
-    masters = [(s, e) for (uid, rid), (s, e) in chosen.items() if rid is None]
+    masters = [(uid, s, e) for (uid, rid), (s, e) in chosen.items() if rid is None]
     overrides = {}
     for (uid, rid), (s, e) in chosen.items():
         if rid is not None:
@@ -104,7 +115,15 @@ def expand(path):
         return ("D", start, days)
 
     out = []  # (kind, start, end/days, title)
-    for _, ev in masters:
+    master_uids = {uid for uid, _, _ in masters}
+    for uid, found in overrides.items():  # an instance sent without its series still happens
+        if uid in master_uids:
+            continue
+        for o in found:
+            if str(o.get("STATUS", "")).upper() != "CANCELLED":
+                k, s, e = instance(o)
+                out.append((k, s, e, str(o.get("SUMMARY", ""))))
+    for uid, _, ev in masters:
         title = str(ev.get("SUMMARY", ""))
         start, zone = wall_and_zone(ev["DTSTART"], vtimezones)
         base = instance(ev)
@@ -131,7 +150,8 @@ def expand(path):
                 if z is zone or not timed:
                     rset.rdate(w)
                 else:
-                    rset.rdate(to_utc(w, z).astimezone(zone).replace(tzinfo=None) if zone not in (None,) else w)
+                    # into the series' wall time; a floating series' wall time is local
+                    rset.rdate(to_utc(w, z).astimezone(zone if zone is not None else LOCAL).replace(tzinfo=None))
         excluded = set()
         for p in values(ev, "EXDATE"):
             raw = p.to_ical().decode()
@@ -143,11 +163,10 @@ def expand(path):
                 else:
                     excluded.add(dt.datetime.strptime(item, "%Y%m%d").date())
         moved = {}
-        for o in overrides.get(str(ev.get("UID")), []):
+        for o in overrides.get(uid, []):
             w, z = wall_and_zone(o["RECURRENCE-ID"], vtimezones)
             moved[to_utc(w, z) if isinstance(w, dt.datetime) else w] = o
         cancelled = str(ev.get("STATUS", "")).upper() == "CANCELLED"
-        lo, hi = dt.datetime(2026, 1, 1), dt.datetime(2030, 7, 1)
         for w in rset.between(lo - dt.timedelta(days=40), hi, inc=True):
             if timed:
                 s = to_utc(w, zone)
@@ -160,7 +179,7 @@ def expand(path):
                 if d in excluded or d in moved or cancelled:
                     continue
                 out.append(("D", d, length, title))
-        for o in overrides.get(str(ev.get("UID")), []):
+        for o in overrides.get(uid, []):
             if str(o.get("STATUS", "")).upper() == "CANCELLED":
                 continue
             k, s, e = instance(o)
@@ -168,10 +187,33 @@ def expand(path):
     return out
 
 
-def reference(path):
-    events = expand(path)
+def windows_around(path):
+    """Mondays before the file's own event starts (at most six, spread) and this week's Monday."""
+    cal = icalendar.Calendar.from_ical(open(path, "rb").read())
+    days = set()
+    for ev in cal.walk("VEVENT"):
+        if "DTSTART" not in ev:
+            continue
+        raw = ev["DTSTART"].to_ical().decode()
+        try:
+            days.add(dt.date(int(raw[:4]), int(raw[4:6]), int(raw[6:8])))
+        except ValueError:
+            pass
+    days = sorted(d for d in days if 1971 <= d.year <= 2099)
+    if len(days) > 6:
+        days = [days[i * (len(days) - 1) // 5] for i in range(6)]
+    today = dt.date.today()
+    days.append(today)
+    starts = sorted({d - dt.timedelta(days=d.weekday()) for d in days})
+    return [d.isoformat() for d in starts]
+
+
+def reference(path, windows=WINDOWS):
+    first_day = dt.datetime.strptime(min(windows), "%Y-%m-%d")
+    last_day = dt.datetime.strptime(max(windows), "%Y-%m-%d")
+    events = expand(path, min(first_day, dt.datetime(2026, 1, 1)), max(last_day, dt.datetime(2030, 7, 1)))
     lines = []
-    for w, first in enumerate(WINDOWS):
+    for w, first in enumerate(windows):
         lo = UTC.localize(dt.datetime.strptime(first, "%Y-%m-%d"))
         hi = lo + dt.timedelta(days=7)
         for kind, s, e, title in events:
@@ -180,26 +222,37 @@ def reference(path):
                 if hit:
                     lines.append(f"{w} T {s.strftime('%Y-%m-%dT%H:%M:%SZ')} {e.strftime('%Y-%m-%dT%H:%M:%SZ')} {' '.join(title.split())}")
             else:
-                s0 = UTC.localize(dt.datetime.combine(s, dt.time()))
+                s0 = dt.datetime.combine(s, dt.time()).replace(tzinfo=LOCAL).astimezone(UTC)
                 e0 = s0 + dt.timedelta(days=e)
                 if e0 > lo and s0 < hi:
                     lines.append(f"{w} D {s.isoformat()} {e} {' '.join(title.split())}")
     return sorted(lines)
 
 
-def ours(tool, path):
+def ours(tool, path, windows=WINDOWS):
     lines = []
-    for w, first in enumerate(WINDOWS):
+    for w, first in enumerate(windows):
         res = subprocess.run([tool, path, first, "1"], capture_output=True, text=True, check=True)
         lines += [f"{w} " + l.split(" ", 1)[1] for l in res.stdout.splitlines()]
     return sorted(lines)
 
 
 def main():
-    tool, files = sys.argv[1], sys.argv[2:]
+    args = sys.argv[1:]
+    around = "--around" in args
+    args = [a for a in args if a != "--around"]
+    tool, files = args[0], args[1:]
     agree = total_occ = same_occ = 0
+    unread = []
     for path in files:
-        ref, got = reference(path), ours(tool, path)
+        try:
+            windows = sorted(set(WINDOWS) | set(windows_around(path))) if around else WINDOWS
+            ref = reference(path, windows)
+        except Exception as e:  # the reference cannot read or expand this file
+            unread.append(path)
+            print(f"REFERENCE FAILED {path}: {type(e).__name__}: {e}")
+            continue
+        got = ours(tool, path, windows)
         common = len(list((__import__("collections").Counter(ref) & __import__("collections").Counter(got)).elements()))
         total_occ += max(len(ref), len(got))
         same_occ += common
@@ -211,7 +264,10 @@ def main():
                 print("  reference only:", l)
             for l in sorted(set(got) - set(ref)):
                 print("  corvane only:  ", l)
-    print(f"calendars agreeing fully: {agree}/{len(files)} = {100.0 * agree / max(1, len(files)):.1f} %")
+    compared = len(files) - len(unread)
+    if unread:
+        print(f"reference could not read {len(unread)} of {len(files)} files")
+    print(f"calendars agreeing fully: {agree}/{compared} = {100.0 * agree / max(1, compared):.1f} %")
     print(f"occurrences agreeing: {same_occ}/{total_occ} = {100.0 * same_occ / max(1, total_occ):.1f} %")
 
 

@@ -1,6 +1,7 @@
 #include "platform/linux/ICalParser.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -260,6 +261,28 @@ TEST(ICalParser, MadeUpZoneNamesReadAsLocalTime)
     ASSERT_EQ(evs.size(), 2);
     EXPECT_EQ(evs[0].startDate, QDateTime(QDate(2026, 3, 4), QTime(10, 0), Qt::LocalTime));
     EXPECT_EQ(evs[1].startDate, QDateTime(QDate(2026, 3, 4), QTime(11, 0), Qt::LocalTime));
+}
+
+// Week-number series seen from windows far into them: only the Tuesdays of ISO week 1 (the
+// weekday of DTSTART when the rule names none, even when DTSTART lies in another week), also
+// where the week straddles New Year or the year has a week 53, and never a day off the rule.
+TEST(ICalParser, WeekNumberSeriesFarFromTheirStart)
+{
+    QFile f(QStringLiteral(CORVANE_FIXTURES "/ics/series/week-numbers.ics"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    auto fortnight = [&](QDate first) {
+        const QDateTime from(first, QTime(0, 0), QTimeZone::utc());
+        QStringList got;
+        for (const CalendarEvent &e : ical::occurrences(text, from, from.addDays(14)))
+            got.append(e.title + ' ' + utc(e.startDate));
+        return got.join(QStringLiteral(" | ")).toStdString();
+    };
+    EXPECT_EQ(fortnight(QDate(2025, 12, 29)), "First week 2025-12-30T10:00:00Z | First week Tuesday 2025-12-30T09:00:00Z | Autumn start 2025-12-30T08:00:00Z");
+    // 2026 has a week 53; week 1 of 2027 starts on 4 January.
+    EXPECT_EQ(fortnight(QDate(2026, 12, 28)), "First week 2027-01-05T10:00:00Z | First week Tuesday 2027-01-05T09:00:00Z | Autumn start 2027-01-05T08:00:00Z");
+    EXPECT_EQ(fortnight(QDate(2004, 12, 27)), "First week 2005-01-04T10:00:00Z | First week Tuesday 2005-01-04T09:00:00Z | Autumn start 2005-01-04T08:00:00Z");
+    EXPECT_EQ(fortnight(QDate(1997, 12, 22)), "First week Tuesday 1997-12-30T09:00:00Z | Autumn start 1997-12-30T08:00:00Z");
 }
 
 } // namespace

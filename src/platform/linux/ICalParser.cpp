@@ -291,6 +291,18 @@ bool listHas(const short *list, int size, int value)
 
 int icalWeekday(const QDate &d) { return d.dayOfWeek() % 7 + 1; } // SUNDAY = 1
 
+// Whether `t` falls on one of the rule's BYDAY weekdays (any day when it has none).
+bool weekdayListed(const icalrecurrencetype &r, const icaltimetype &t)
+{
+    if (listEmpty(r.by_day))
+        return true;
+    const int day = icalWeekday(QDate(t.year, t.month, t.day));
+    for (int i = 0; i < ICAL_BY_DAY_SIZE && r.by_day[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i)
+        if (static_cast<int>(icalrecurrencetype_day_day_of_week(r.by_day[i])) == day)
+            return true;
+    return false;
+}
+
 bool dayAllowed(const icalrecurrencetype &r, const QDate &d)
 {
     if (!listEmpty(r.by_month)) {
@@ -627,13 +639,22 @@ QList<Instance> Expander::expand(const Entry &e, const Base &b, int64_t widenMs)
             if (civil(r.until) < from)
                 continue;
         }
+        if (!listEmpty(r.by_week_no) && listEmpty(r.by_day) && listEmpty(r.by_month_day) && listEmpty(r.by_year_day)) {
+            // The day within the week comes from DTSTART; libical finds no date at all when
+            // DTSTART itself lies outside the listed weeks.
+            r.by_day[0] = static_cast<short>(icalWeekday(QDate(b.start.wall.year, b.start.wall.month, b.start.wall.day)));
+            r.by_day[1] = ICAL_RECURRENCE_ARRAY_MAX;
+        }
         if (!mayMatch(r, b.start.wall, from, to, m_budget))
             continue;
         icalrecur_iterator *it = icalrecur_iterator_new(r, b.start.wall);
         if (!it)
             continue;
         // Start near the range, never from the series' first date (COUNT needs the walk).
-        if (r.count == 0 && from > first)
+        // Week-number rules are walked from DTSTART: libical 3.0 puts a wrong first date after
+        // a set start for them (and can crash there); they are yearly, so the walk is short.
+        const bool byWeekNo = !listEmpty(r.by_week_no);
+        if (r.count == 0 && from > first && !byWeekNo)
             icalrecur_iterator_set_start(it, fromCivil(from, isDate));
         for (int64_t steps = 0; steps < kMaxStepsPerRule && out.size() < kMaxOccurrencesPerEvent; ++steps) {
             if (--m_budget.steps, m_budget.spent())
@@ -645,6 +666,8 @@ QList<Instance> Expander::expand(const Entry &e, const Base &b, int64_t widenMs)
             if (c > to)
                 break;
             if (c < from)
+                continue;
+            if (byWeekNo && !weekdayListed(r, n)) // libical's first date of such a rule can be any day
                 continue;
             WallTime w = b.start;
             w.wall = n;
