@@ -128,12 +128,14 @@ std::optional<double> FrameCounter::sample()
 
 void FPSMonitor::publish()
 {
+    // Counted at the tick; shown with the rest of its second's batch, so the display's own
+    // redraw comes with the other monitors' rather than as a frame of its own.
     if (m_link) {
         const auto count = m_link->refreshCount();
         if (!count && m_lastRefreshCount) {
             // A counting link missed this reading: keep the figure and let the next reading
             // cover both intervals rather than publish a second without frames.
-            emit updated();
+            applyInBatch(this, [this] { emit updated(); });
             return;
         }
         if (count) {
@@ -143,9 +145,11 @@ void FPSMonitor::publish()
             m_lastRefreshCount = count;
         }
     }
-    if (const auto fps = m_frames.sample(); fps && assignChanged(m_currentFPS, *fps))
-        emit currentFPSChanged();
-    emit updated();
+    applyInBatch(this, [this, fps = m_frames.sample()] {
+        if (fps && assignChanged(m_currentFPS, *fps))
+            emit currentFPSChanged();
+        emit updated();
+    });
 }
 
 } // namespace corvane

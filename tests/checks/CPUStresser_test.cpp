@@ -181,7 +181,10 @@ TEST(Worker, CancelledMidRunFlushesWholeBatches)
 {
     auto run = std::make_shared<StressRun>(1);
     std::thread t(&StressRun::work, run, 0, 42);
-    QThread::msleep(20);
+    // Cancelled once a batch has landed, however slow the build (sanitizers) or the machine.
+    for (int waited = 0; run->sum() == 0 && waited < 10000; ++waited)
+        QThread::msleep(1);
+    QThread::msleep(5);
     run->cancelled = true;
     t.join();
     EXPECT_GT(run->sum(), 0u);

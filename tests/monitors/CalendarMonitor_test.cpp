@@ -272,7 +272,8 @@ TEST(LinuxCalendarStore, ConnectingWithNothingConfiguredOpensTheCalendarApplicat
     const QString marker = bin.path() + "/launched";
     QFile script(bin.path() + "/evolution");
     ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write(("#!/bin/sh\necho \"$@\" > " + marker + "\n").toUtf8());
+    // Written aside and renamed: the test sees the file only once it is complete.
+    script.write(("#!/bin/sh\necho \"$@\" > " + marker + ".part && /bin/mv " + marker + ".part " + marker + "\n").toUtf8());
     script.close();
     script.setPermissions(QFile::ExeOwner | QFile::ReadOwner | QFile::WriteOwner);
     const QByteArray path = qgetenv("PATH"), bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");

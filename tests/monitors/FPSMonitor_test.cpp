@@ -1,6 +1,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeDisplayLink.h"
 #include "monitors/FPSMonitor.h"
+#include "monitors/Publish.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -221,4 +222,44 @@ TEST(FPSMonitorCountingLink, RefreshesBeforeAStopCountOnceAndThoseWhileStoppedNe
     r.clock.advance(1.0);
     m->publish();
     EXPECT_DOUBLE_EQ(m->currentFPS(), 90.0); // 30 before the stop, 60 since the start
+}
+
+// The figure is counted at the tick but shown with the other monitors' batch, so the
+// screen redraws once for the second rather than once more for this monitor.
+TEST(FPSMonitorInBatch, CountedAtTheTickShownOnlyWhenTheBatchFlushes)
+{
+    Rig r;
+    r.clock.setWall(1'700'000'000.10);
+    PublicationBatch batch(r.clock);
+    batch.install();
+    auto m = r.make();
+    QSignalSpy changed(m.get(), &FPSMonitor::currentFPSChanged);
+    QSignalSpy updated(m.get(), &FPSMonitor::updated);
+    r.frames(60);
+    r.clock.advance(1.0);
+    m->publish();
+    EXPECT_EQ(changed.count(), 0);
+    EXPECT_EQ(updated.count(), 0);
+    EXPECT_DOUBLE_EQ(m->currentFPS(), 0.0) << "shown before the batch";
+    r.frames(500); // frames after the tick belong to the next second
+    batch.flush();
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(updated.count(), 1);
+    EXPECT_DOUBLE_EQ(m->currentFPS(), 60.0);
+}
+
+TEST(FPSMonitorInBatch, AMonitorGoneBeforeTheFlushIsSkipped)
+{
+    Rig r;
+    r.clock.setWall(1'700'000'000.10);
+    PublicationBatch batch(r.clock);
+    batch.install();
+    auto m = r.make();
+    r.frames(30);
+    r.clock.advance(1.0);
+    m->publish();
+    EXPECT_EQ(batch.pending(), 1u);
+    m.reset();
+    batch.flush(); // must not touch the destroyed monitor
+    EXPECT_EQ(batch.pending(), 0u);
 }

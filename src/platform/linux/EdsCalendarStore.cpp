@@ -101,25 +101,59 @@ private:
         return it->second.get();
     }
 
-    // The objects with the zones they name, as one calendar text for the file reader.
+    static bool hasProperty(ICalComponent *c, ICalPropertyKind kind)
+    {
+        ICalProperty *p = i_cal_component_get_first_property(c, kind);
+        if (!p)
+            return false;
+        g_object_unref(p);
+        return true;
+    }
+
+    // The objects with the zones they name, as one calendar text for the file reader. A series
+    // comes whole, with every moved instance: one moved out of the range still hides the
+    // occurrence it replaces.
     static QByteArray asCalendar(ECalClient *client, GSList *objects, GCancellable *cancellable)
     {
-        static const QRegularExpression tzidParam(QStringLiteral("TZID=(\"[^\"]*\"|[^:;\\r\\n]*)"));
         QByteArray events;
-        QSet<QString> tzids;
-        for (GSList *l = objects; l; l = l->next) {
-            gchar *s = i_cal_component_as_ical_string(I_CAL_COMPONENT(l->data));
-            if (!s)
-                continue;
-            const QString text = QString::fromUtf8(s);
-            events += s;
-            g_free(s);
-            for (auto m = tzidParam.globalMatch(text); m.hasNext();) {
-                QString id = m.next().captured(1);
-                if (id.startsWith(QLatin1Char('"')))
-                    id = id.mid(1, id.size() - 2);
-                tzids.insert(id);
+        QSet<QByteArray> series;
+        auto append = [&events](ICalComponent *c) {
+            if (gchar *s = i_cal_component_as_ical_string(c)) {
+                events += s;
+                g_free(s);
             }
+        };
+        for (GSList *l = objects; l; l = l->next) {
+            ICalComponent *c = I_CAL_COMPONENT(l->data);
+            const char *uid = i_cal_component_get_uid(c);
+            const bool recurring = hasProperty(c, I_CAL_RRULE_PROPERTY) || hasProperty(c, I_CAL_RDATE_PROPERTY)
+                || hasProperty(c, I_CAL_RECURRENCEID_PROPERTY);
+            if (!recurring || !uid) {
+                append(c);
+                continue;
+            }
+            if (series.contains(uid))
+                continue;
+            series.insert(uid);
+            GSList *all = nullptr;
+            GError *error = nullptr;
+            if (e_cal_client_get_objects_for_uid_sync(client, uid, &all, cancellable, &error)) {
+                for (GSList *a = all; a; a = a->next)
+                    append(e_cal_component_get_icalcomponent(E_CAL_COMPONENT(a->data)));
+                g_slist_free_full(all, g_object_unref);
+            } else {
+                g_clear_error(&error);
+                append(c);
+            }
+        }
+
+        static const QRegularExpression tzidParam(QStringLiteral("TZID=(\"[^\"]*\"|[^:;\\r\\n]*)"));
+        QSet<QString> tzids;
+        for (auto m = tzidParam.globalMatch(QString::fromUtf8(events)); m.hasNext();) {
+            QString id = m.next().captured(1);
+            if (id.startsWith(QLatin1Char('"')))
+                id = id.mid(1, id.size() - 2);
+            tzids.insert(id);
         }
         QByteArray zones;
         for (const QString &id : std::as_const(tzids)) {

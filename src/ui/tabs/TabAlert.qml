@@ -72,12 +72,12 @@ Popup {
                 delegate: Button {
                     id: button
                     required property int index
-                    readonly property var spec: alert.buttons[alert.buttons.length - 1 - index]
-                    objectName: "alertButton_" + spec.text
-                    text: spec.text
+                    readonly property var choice: alert.buttons[alert.buttons.length - 1 - index]
+                    objectName: "alertButton_" + choice.text
+                    text: choice.text
                     font.family: "Inter"
                     font.pixelSize: 12
-                    font.bold: spec.role !== "cancel"
+                    font.bold: choice.role !== "cancel"
                     focusPolicy: Qt.TabFocus
                     onClicked: {
                         alert.answered = true
@@ -88,7 +88,7 @@ Popup {
                         text: button.text
                         font: button.font
                         textFormat: Text.PlainText
-                        color: button.spec.role === "destructive" ? ThemeManager.critical : "white"
+                        color: button.choice.role === "destructive" ? ThemeManager.critical : "white"
                         horizontalAlignment: Text.AlignHCenter
                         verticalAlignment: Text.AlignVCenter
                     }
