@@ -168,7 +168,11 @@ TEST(SoftwareRenderer, EverySurfaceShownLoadsNoOpenGLDriver)
 {
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     QSettings().clear(); // first run: the onboarding sheet comes up too
-    ASSERT_TRUE(mappedGlDrivers().isEmpty()) << mappedGlDrivers().join('\n').toStdString();
+    // A driver the launcher preloads (the sanitizer run keeps Mesa mapped to the end) is not
+    // one the program loaded; without a preload nothing may be mapped yet.
+    const QStringList before = mappedGlDrivers();
+    if (qEnvironmentVariableIsEmpty("LD_PRELOAD"))
+        ASSERT_TRUE(before.isEmpty()) << before.join('\n').toStdString();
 
     test::FakeHub hub;
     AppState &state = hub.state;
@@ -220,7 +224,8 @@ TEST(SoftwareRenderer, EverySurfaceShownLoadsNoOpenGLDriver)
     }
     settle();
 
-    const QStringList loaded = mappedGlDrivers();
+    QStringList loaded = mappedGlDrivers();
+    loaded.removeIf([&before](const QString &path) { return before.contains(path); });
     EXPECT_TRUE(loaded.isEmpty()) << loaded.join('\n').toStdString();
     const QStringList effects = mappedEffectsPlugin();
     EXPECT_TRUE(effects.isEmpty()) << effects.join('\n').toStdString();
