@@ -24,6 +24,7 @@ struct LoopbackSpeedServer::Shared {
     LoopbackSpeedServer *owner = nullptr;
     QMutex lock;
     Faults faults;
+    std::atomic<int> uploads{0};
     Faults currentFaults()
     {
         QMutexLocker l(&lock);
@@ -123,6 +124,7 @@ private:
             return;
         }
         if (method == "POST" && url.path() == QLatin1String("/__up")) {
+            ++m_shared->uploads;
             m_toReceive = contentLength - m_leftover.size();
             m_received += m_leftover.size();
             m_mode = Mode::upload;
@@ -280,6 +282,11 @@ quint16 LoopbackSpeedServer::closedPort()
     const quint16 port = probe.serverPort();
     probe.close();
     return port;
+}
+
+int LoopbackSpeedServer::uploadRequests() const
+{
+    return m_shared->uploads;
 }
 
 } // namespace corvane::test

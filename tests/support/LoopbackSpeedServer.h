@@ -34,6 +34,7 @@ public:
     void setFaults(const Faults &f);
     int traceRequests() const { return m_traces; }
     int transferRequests() const { return m_transfers; }
+    int uploadRequests() const;
     qint64 bytesReceived() const { return m_received; }
     // A loopback port nobody listens on.
     static quint16 closedPort();
