@@ -134,7 +134,8 @@ TEST_F(Engine, ThreadsChangedMidRunCountsTheRunsOwnSlots)
 {
     s->setThreads(3);
     s->start();
-    QTest::qWait(50);
+    // Each worker's first batch takes a while on a loaded or instrumented machine.
+    QTRY_VERIFY_WITH_TIMEOUT(s->currentRun()->sum() > 0, 10000);
     s->setThreads(1); // only the next start uses it
     step();
     EXPECT_EQ(s->currentRun()->counters.size(), 3u);
