@@ -79,15 +79,28 @@ main_window_of() { # pid
   xdotool search --sync --onlyvisible --pid "$1" --name "Corvane Skerrin Widget" 2>/dev/null | head -1
 }
 
+# Sends keys to the app's main window until `done_when` holds: a key sent while the window is
+# still being mapped and activated can be lost.
+key_until() { # pid keys done_when
+  local w
+  for _ in 1 2 3 4 5; do
+    w=$(main_window_of "$1")
+    [ -n "$w" ] && xdotool windowactivate --sync "$w" windowfocus --sync "$w" key --clearmodifiers "$2" 2>/dev/null || true
+    sleep 1
+    eval "$3" && return 0
+  done
+  echo "warning: $2 did not take effect on $1" >&2
+}
+main_hidden() { ! xdotool search --onlyvisible --pid "$1" --name "Corvane Skerrin Widget" >/dev/null 2>&1; }
+bar_shown() { xdotool search --onlyvisible --pid "$1" --name "Corvane Bar Mode" >/dev/null 2>&1; }
+
 # One at a time, so each mode is set on its own instance: hidden (the main window closed;
 # the tray keeps the app), Bar Mode (its shortcut), and the main window, left where nothing
 # covers it (an obscured window draws nothing).
 start_qt hidden "$APP"
-w=$(main_window_of "$PID_hidden")
-xdotool windowactivate --sync "$w" windowfocus --sync "$w" key --clearmodifiers alt+F4
+key_until "$PID_hidden" alt+F4 'main_hidden "$PID_hidden"'
 start_qt bar "$APP"
-w=$(main_window_of "$PID_bar")
-xdotool windowactivate --sync "$w" windowfocus --sync "$w" key --clearmodifiers ctrl+d
+key_until "$PID_bar" ctrl+d 'bar_shown "$PID_bar"'
 start_qt main "$APP"
 w=$(main_window_of "$PID_main")
 xdotool windowmove --sync "$w" 0 200
@@ -122,8 +135,9 @@ echo "settling ${SETTLE} s, then measuring ${MEASURE} s (display :$D)" >&2
 sleep "$SETTLE"
 
 NAMES=(qt conky hidden main bar)
-TCK=$(getconf CLK_TCK)
-cpu_ticks() { awk '{ s = $0; sub(/^.*\) /, "", s); split(s, f, " "); print f[12] + f[13] }' "/proc/$1/stat"; }
+# CPU time in nanoseconds, summed over the threads (the scheduler's own account: the
+# clock-tick counters of /proc/<pid>/stat are too coarse for a tenth of a per cent).
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ t += $1 } END { printf "%d\n", t }'; }
 frames() { [ -f "$WORK/$1.frames" ] && tr -d ' \n' <"$WORK/$1.frames" | sed 's/^0*//; s/^$/0/' || echo ""; }
 status() { awk -v k="$2:" '$1 == k { print $2 }' "/proc/$1/status"; }
 
@@ -131,7 +145,7 @@ declare -A T0 F0 RSS ANON THR
 for n in "${NAMES[@]}"; do
   p=$(eval echo "\$PID_$n")
   kill -0 "$p" 2>/dev/null || { echo "$n exited early; see $WORK/$n.log" >&2; cat "$WORK/$n.log" >&2; exit 1; }
-  T0[$n]=$(cpu_ticks "$p")
+  T0[$n]=$(cpu_ns "$p")
   F0[$n]=$(frames "$n")
 done
 start=$(date +%s.%N)
@@ -152,7 +166,7 @@ elapsed=$(echo "$(date +%s.%N) - $start" | bc)
 declare -A CPU FPS
 for n in "${NAMES[@]}"; do
   p=$(eval echo "\$PID_$n")
-  CPU[$n]=$(echo "scale=4; ($(cpu_ticks "$p") - ${T0[$n]}) * 100 / $TCK / $elapsed" | bc)
+  CPU[$n]=$(echo "scale=4; ($(cpu_ns "$p") - ${T0[$n]}) * 100 / 1000000000 / $elapsed" | bc)
   f1=$(frames "$n")
   if [ -n "$f1" ] && [ -n "${F0[$n]}" ]; then
     FPS[$n]=$(echo "scale=3; ($f1 - ${F0[$n]}) / $elapsed" | bc)

@@ -17,7 +17,7 @@ NetworkMonitor::NetworkMonitor(std::unique_ptr<NetworkCounters> source, const Cl
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.network-sampler"), Cadence::wholeSecond(),
         sampleThenPublish(m_sampler.get(), this),
-        SamplerScheduler::Placement::OwnThread, clock);
+        SamplerScheduler::Placement::SharedThread, clock);
     if (autoStart)
         start();
 }

@@ -18,7 +18,7 @@ ProcessMonitor::ProcessMonitor(std::unique_ptr<ProcessTable> table, const Clock 
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.process-sampler"), Cadence::offsetThenEvery(0.2, 2.5),
         sampleThenPublish(m_sampler.get(), this),
-        SamplerScheduler::Placement::OwnThread, clock);
+        SamplerScheduler::Placement::SharedThread, clock);
     if (autoStart)
         start();
 }

@@ -5,7 +5,7 @@
 namespace corvane {
 
 namespace {
-PublicationBatch *g_current = nullptr;
+std::atomic<PublicationBatch *> g_current{nullptr};
 }
 
 PublicationBatch::PublicationBatch(const Clock &clock, double settleSeconds)
@@ -19,18 +19,18 @@ PublicationBatch::PublicationBatch(const Clock &clock, double settleSeconds)
 
 PublicationBatch::~PublicationBatch()
 {
-    if (g_current == this)
-        g_current = nullptr;
+    PublicationBatch *self = this;
+    g_current.compare_exchange_strong(self, nullptr);
 }
 
 void PublicationBatch::install()
 {
-    g_current = this;
+    g_current.store(this);
 }
 
 PublicationBatch *PublicationBatch::current()
 {
-    return g_current;
+    return g_current.load();
 }
 
 double PublicationBatch::delayToFlush(double now, double settle)
@@ -41,12 +41,27 @@ double PublicationBatch::delayToFlush(double now, double settle)
     return delay;
 }
 
+std::size_t PublicationBatch::pending() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_pending.size();
+}
+
 void PublicationBatch::add(QObject *owner, std::function<void()> apply)
 {
-    Q_ASSERT(QThread::currentThread() == m_timer.thread());
-    m_pending.push_back({QPointer<QObject>(owner), std::move(apply)});
-    if (!m_timer.isActive())
+    bool arm = false;
+    {
+        QMutexLocker lock(&m_lock);
+        m_pending.push_back({QPointer<QObject>(owner), std::move(apply)});
+        arm = !m_armed;
+        m_armed = true;
+    }
+    if (!arm)
+        return;
+    if (QThread::currentThread() == m_timer.thread())
         armTimer();
+    else
+        QMetaObject::invokeMethod(&m_timer, [this] { armTimer(); }, Qt::QueuedConnection);
 }
 
 void PublicationBatch::armTimer()
@@ -63,19 +78,32 @@ void PublicationBatch::armTimer()
 void PublicationBatch::flush()
 {
     m_timer.stop();
-    if (m_pending.empty())
-        return;
-    auto batch = std::move(m_pending);
-    m_pending.clear();
-    ++m_flushes;
-    m_lastFlush = m_clock.wallSeconds();
-    for (Entry &e : batch) {
-        if (e.owner)
-            e.apply();
+    std::vector<Entry> batch;
+    {
+        QMutexLocker lock(&m_lock);
+        batch.swap(m_pending);
+        if (batch.empty()) {
+            m_armed = false; // quiet: the next arrival arms the timer again
+            return;
+        }
     }
-    // Applies may have queued more; those wait for the next flush point.
-    if (!m_pending.empty() && !m_timer.isActive())
-        armTimer();
+    m_lastFlush = m_clock.wallSeconds();
+    bool applied = false;
+    for (Entry &e : batch) {
+        if (e.owner) {
+            e.apply();
+            applied = true;
+        }
+    }
+    if (applied)
+        ++m_flushes;
+    // The samplers publish every second: stay due for the next flush point, so their
+    // hand-overs need no wake-up of this thread. What the applies queued waits for it too.
+    {
+        QMutexLocker lock(&m_lock);
+        m_armed = true;
+    }
+    armTimer();
 }
 
 } // namespace corvane

@@ -4,10 +4,12 @@
 // reads the whole tick's values.
 #include "platform/Clock.h"
 
+#include <QMutex>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
 
+#include <atomic>
 #include <cmath>
 #include <functional>
 #include <optional>
@@ -62,7 +64,9 @@ private:
 // just after each whole second of the wall clock, so a visible surface repaints once a
 // second rather than once per monitor. The samplers tick on the whole second and finish
 // their reads within the settle time; a later one joins the next second's batch.
-// Main thread only. While one is installed as current(), handOver() goes through it.
+// Lives on the main thread; samplers hand their snapshots straight into it, and while a
+// flush is due that costs the main thread no wake-up (in steady state the only one is the
+// flush itself). While one is installed as current(), handOver() goes through it.
 class PublicationBatch {
 public:
     explicit PublicationBatch(const Clock &clock = Clock::system(), double settleSeconds = 0.25);
@@ -71,11 +75,15 @@ public:
     PublicationBatch &operator=(const PublicationBatch &) = delete;
 
     // Queues `apply` for the next flush; skipped if `owner` is destroyed before then.
+    // Any thread; `owner` must outlive the call (a sampler thread is joined before its
+    // monitor goes).
     void add(QObject *owner, std::function<void()> apply);
+    // Whether `object` lives on the batch's thread, where the applies run.
+    bool runsOn(const QObject *object) const { return object->thread() == m_timer.thread(); }
     // Applies everything queued, in the order it arrived. What an apply queues waits for
     // the next flush.
     void flush();
-    std::size_t pending() const { return m_pending.size(); }
+    std::size_t pending() const;
     // Flushes that applied something, since construction.
     quint64 flushCount() const { return m_flushes; }
 
@@ -95,7 +103,9 @@ private:
     };
     const Clock &m_clock;
     double m_settle;
+    mutable QMutex m_lock; // guards m_pending and m_armed
     std::vector<Entry> m_pending;
+    bool m_armed = false; // a flush is due: the timer runs, or its start is on the way
     QTimer m_timer;
     quint64 m_flushes = 0;
     std::optional<double> m_lastFlush; // wall seconds
@@ -117,6 +127,11 @@ inline void applyInBatch(QObject *owner, std::function<void()> apply)
 template <class Monitor, class Snapshot>
 void handOver(Monitor *monitor, Snapshot snapshot)
 {
+    PublicationBatch *batch = PublicationBatch::current();
+    if (batch && batch->runsOn(monitor)) {
+        batch->add(monitor, [monitor, s = std::move(snapshot)] { monitor->publish(s); });
+        return;
+    }
     QMetaObject::invokeMethod(
         monitor,
         [monitor, s = std::move(snapshot)]() mutable {

@@ -1,8 +1,46 @@
 #include "monitors/SamplerScheduler.h"
 
+#include <QMutex>
+
 #include <cmath>
 
 namespace corvane {
+
+namespace {
+// The shared sampler thread lives while any scheduler uses it.
+QMutex g_sharedLock;
+QThread *g_sharedThread = nullptr;
+int g_sharedUsers = 0;
+
+QThread *acquireSharedThread()
+{
+    QMutexLocker lock(&g_sharedLock);
+    if (!g_sharedThread) {
+        g_sharedThread = new QThread;
+        g_sharedThread->setObjectName(QString::fromLatin1(SamplerScheduler::kSharedThreadName));
+        g_sharedThread->start();
+    }
+    ++g_sharedUsers;
+    return g_sharedThread;
+}
+
+void releaseSharedThread()
+{
+    QThread *done = nullptr;
+    {
+        QMutexLocker lock(&g_sharedLock);
+        if (--g_sharedUsers == 0) {
+            done = g_sharedThread;
+            g_sharedThread = nullptr;
+        }
+    }
+    if (done) {
+        done->quit();
+        done->wait();
+        delete done;
+    }
+}
+} // namespace
 
 double Cadence::firstDelay(double now) const
 {
@@ -98,6 +136,9 @@ SamplerScheduler::SamplerScheduler(const QString &label, Cadence cadence, Tick t
         SchedulerWorker *w = m_worker;
         connect(m_thread.get(), &QThread::finished, w, [w] { w->destroyTimer(); }, Qt::DirectConnection);
         m_thread->start();
+    } else if (placement == Placement::SharedThread) {
+        m_shared = acquireSharedThread();
+        m_worker->moveToThread(m_shared);
     }
 }
 
@@ -106,10 +147,21 @@ SamplerScheduler::~SamplerScheduler()
     if (m_thread) {
         m_thread->quit();
         m_thread->wait();
+        delete m_worker;
+    } else if (m_shared) {
+        // The shared thread runs one tick at a time: once this call runs there, no tick of
+        // ours is in progress, and none comes after.
+        SchedulerWorker *w = m_worker;
+        if (QThread::currentThread() == m_shared) {
+            delete w;
+        } else {
+            QMetaObject::invokeMethod(w, [w] { delete w; }, Qt::BlockingQueuedConnection);
+        }
+        releaseSharedThread();
     } else {
         m_worker->destroyTimer();
+        delete m_worker;
     }
-    delete m_worker;
 }
 
 void SamplerScheduler::start()

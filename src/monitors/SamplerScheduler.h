@@ -9,9 +9,12 @@
 // Deadlines are re-armed from the previous deadline, not from "now", so the cadence never
 // drifts; a deadline missed by a whole interval or more (suspend, clock jump) re-aligns.
 //
-// The tick runs on the scheduler's own thread (named after the sampler) or on the
-// thread that created the scheduler. Stopping cancels the timer only; a tick in
-// progress completes. Destroying the scheduler stops and joins its thread.
+// The tick runs on the scheduler's own thread (named after the sampler), on the one thread
+// the quick procfs/sysfs samplers share, or on the thread that created the scheduler.
+// Every wake-up of a thread costs more than such a read: samplers that tick on the same
+// whole second share one wake-up on the shared thread. Stopping cancels the timer only; a
+// tick in progress completes. Destroying the scheduler stops and joins its thread (on the
+// shared thread: waits for its tick in progress, if any).
 #include "platform/Clock.h"
 
 #include <QObject>
@@ -50,7 +53,9 @@ class SamplerScheduler : public QObject {
     Q_OBJECT
 public:
     using Tick = std::function<void()>;
-    enum class Placement { OwnThread, CallerThread };
+    enum class Placement { OwnThread, SharedThread, CallerThread };
+    // The thread of SharedThread schedulers, named so.
+    static constexpr const char *kSharedThreadName = "corvane.samplers";
 
     SamplerScheduler(const QString &label, Cadence cadence, Tick tick,
                      Placement placement = Placement::OwnThread,
@@ -76,6 +81,7 @@ private:
     Cadence m_cadence;
     const Clock &m_clock;
     std::unique_ptr<QThread> m_thread;
+    QThread *m_shared = nullptr; // the shared thread, while this scheduler uses it
     SchedulerWorker *m_worker = nullptr;
     bool m_active = false;
 };

@@ -15,7 +15,7 @@ SystemMonitor::SystemMonitor(std::unique_ptr<HostStats> host, const Clock &clock
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.system-sampler"), Cadence::wholeSecond(),
         sampleThenPublish(m_sampler.get(), this),
-        SamplerScheduler::Placement::OwnThread, clock);
+        SamplerScheduler::Placement::SharedThread, clock);
     if (autoStart)
         start();
 }

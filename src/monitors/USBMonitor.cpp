@@ -19,7 +19,7 @@ USBMonitor::USBMonitor(std::unique_ptr<UsbRegistry> registry, const Clock &clock
     // sysfs reads stay off the GUI thread; only publication happens there.
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.usb"), Cadence::offsetThenEvery(0.0, 3.0), sampleThenPublish(m_sampler.get(), this),
-        SamplerScheduler::Placement::OwnThread, clock);
+        SamplerScheduler::Placement::SharedThread, clock);
     if (autoStart)
         start();
 }

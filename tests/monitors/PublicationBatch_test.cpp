@@ -134,13 +134,12 @@ TEST_F(PublicationBatchQueue, AMonitorGoneWhileQueuedIsSkippedAndTheRestApplies)
     EXPECT_EQ(names(log), (QStringList{"net=2"}));
 }
 
-TEST_F(PublicationBatchQueue, AMonitorGoneBeforeItsHandoverArrivesIsNeverQueued)
+TEST_F(PublicationBatchQueue, AMonitorGoneBeforeTheFlushIsNeverApplied)
 {
     auto cpu = std::make_unique<Probe>("cpu", &log);
     handOver(cpu.get(), 1);
     cpu.reset();
     deliverQueued();
-    EXPECT_EQ(batch->pending(), 0u);
     batch->flush();
     EXPECT_TRUE(log.empty());
     EXPECT_EQ(batch->flushCount(), 0u); // an empty flush repaints nothing
@@ -188,6 +187,49 @@ TEST_F(PublicationBatchQueue, AnArrivalJustAfterAnEarlyFlushWaitsForTheNextSecon
     EXPECT_EQ(names(log), (QStringList{"cpu=1"}));
     EXPECT_EQ(batch->pending(), 1u);
     EXPECT_EQ(batch->flushCount(), 1u);
+}
+
+// Counts the queued calls the main thread is woken for.
+struct MetaCallCounter : QObject {
+    int calls = 0;
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::MetaCall)
+            ++calls;
+        return false;
+    }
+};
+
+TEST_F(PublicationBatchQueue, SamplersHandOverWithoutWakingTheMainThreadWhileAFlushIsDue)
+{
+    Probe cpu("cpu", &log), net("net", &log), disk("disk", &log);
+    MetaCallCounter counter;
+    qApp->installEventFilter(&counter);
+    // Quiet batch: the first hand-over has to start the flush timer on the main thread.
+    std::thread([&] { handOver(&cpu, 1); }).join();
+    deliverQueued();
+    EXPECT_EQ(counter.calls, 1);
+    std::thread([&] {
+        handOver(&net, 2);
+        handOver(&disk, 3);
+    }).join();
+    deliverQueued();
+    EXPECT_EQ(counter.calls, 1) << "woken although a flush was already due";
+    batch->flush();
+    EXPECT_EQ(names(log), (QStringList{"cpu=1", "net=2", "disk=3"}));
+    // Still due for the next second after a flush that applied something.
+    clock.advance(1.0);
+    std::thread([&] { handOver(&cpu, 4); }).join();
+    deliverQueued();
+    EXPECT_EQ(counter.calls, 1);
+    batch->flush();
+    EXPECT_EQ(names(log).last(), QStringLiteral("cpu=4"));
+    // An empty flush lets the batch go quiet: the next hand-over wakes it again.
+    batch->flush();
+    std::thread([&] { handOver(&cpu, 5); }).join();
+    deliverQueued();
+    EXPECT_EQ(counter.calls, 2);
+    qApp->removeEventFilter(&counter);
 }
 
 TEST(PublicationBatchInstall, WithoutABatchAHandoverAppliesOnTheNextPass)

@@ -6,6 +6,8 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <atomic>
 #include <mutex>
 
@@ -68,6 +70,47 @@ TEST(SamplerScheduler, TicksOnItsNamedThreadAndStops)
     EXPECT_LE(ticks.load(), afterStop + 1);
     std::lock_guard<std::mutex> g(m);
     EXPECT_EQ(threadName, QStringLiteral("corvane.test-sampler"));
+}
+
+TEST(SamplerScheduler, SharedPlacementTicksEveryoneOnOneThreadAndWaitsForATickOnDestruction)
+{
+    std::mutex m;
+    std::set<QString> threads;
+    std::atomic<int> quickTicks{0};
+    std::atomic<bool> inSlowTick{false}, slowSamplerGone{false}, usedAfterGone{false};
+    auto record = [&] {
+        std::lock_guard<std::mutex> g(m);
+        threads.insert(QThread::currentThread()->objectName());
+    };
+    SamplerScheduler quick(QStringLiteral("corvane.quick"), Cadence::offsetThenEvery(0.0, 0.01),
+                           [&] { record(); ++quickTicks; }, SamplerScheduler::Placement::SharedThread);
+    auto slow = std::make_unique<SamplerScheduler>(
+        QStringLiteral("corvane.slow"), Cadence::offsetThenEvery(0.0, 0.01),
+        [&] {
+            record();
+            inSlowTick = true;
+            QThread::msleep(150); // a slow read
+            if (slowSamplerGone)
+                usedAfterGone = true;
+            inSlowTick = false;
+        },
+        SamplerScheduler::Placement::SharedThread);
+    quick.start();
+    slow->start();
+    QElapsedTimer t;
+    t.start();
+    while (!inSlowTick && t.elapsed() < 2000)
+        QThread::msleep(1);
+    ASSERT_TRUE(inSlowTick);
+    slow.reset(); // mid-tick: returns only once that tick is over
+    slowSamplerGone = true;
+    EXPECT_FALSE(inSlowTick);
+    const int before = quickTicks.load();
+    QThread::msleep(60);
+    EXPECT_GT(quickTicks.load(), before) << "the shared thread stopped with the scheduler that left";
+    EXPECT_FALSE(usedAfterGone);
+    std::lock_guard<std::mutex> g(m);
+    EXPECT_EQ(threads, (std::set<QString>{QString::fromLatin1(SamplerScheduler::kSharedThreadName)}));
 }
 
 TEST(SamplerScheduler, CallerThreadPlacementAndCadenceChange)

@@ -1,3 +1,4 @@
+#include "monitors/SamplerScheduler.h"
 #include "monitors/USBMonitor.h"
 #include "fakes/FakeUsbRegistry.h"
 
@@ -125,7 +126,7 @@ TEST(USBMonitor, RefreshesAtOnceOffTheGuiThreadAndPausesOnStop)
     USBMonitor mon(std::unique_ptr<UsbRegistry>(reg), Clock::system(), true);
     QSignalSpy spy(&mon, &USBMonitor::totalDrawnMilliAmpsChanged);
     ASSERT_TRUE(spy.wait(1000));
-    EXPECT_EQ(reg->lastThread, QStringLiteral("corvane.usb"));
+    EXPECT_EQ(reg->lastThread, QString::fromLatin1(SamplerScheduler::kSharedThreadName)); // off the GUI thread
     mon.stop();
     reg->set(QList<UsbDeviceProperties>{});
     EXPECT_FALSE(spy.wait(3500));

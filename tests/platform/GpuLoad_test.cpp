@@ -162,3 +162,22 @@ TEST(GpuLoad, XeCyclesOverTheGpuClock)
     // Asleep: its files are not read, and no figure is made up.
     EXPECT_TRUE(clients.sample(3'000'000'000, [](const std::string &) { return false; }).empty());
 }
+
+TEST(GpuLoad, CardsAreListedAgainAfterHalfAMinuteWhileWakingIsSeenAtOnce)
+{
+    HybridLaptop m;
+    auto g = m.stats(false);
+    ASSERT_EQ(figures(*g).size(), 2u);
+    // The dGPU goes away (unbound, or an external enclosure unplugged): the listing of the
+    // cards is kept for half a minute, then read again.
+    std::filesystem::remove_all(m.dir.path().toStdString() + "/sys/class/drm/card1");
+    m.nowNs += 1'000'000'000;
+    EXPECT_EQ(figures(*g).size(), 2u);
+    m.nowNs += 30'000'000'000;
+    EXPECT_EQ(figures(*g).size(), 1u);
+    // Waking and sleeping are read every time, cached listing or not.
+    m.write("sys/class/drm/card0/device/power/runtime_status", "suspended\n");
+    m.nowNs += 1'000'000'000;
+    EXPECT_FALSE(g->defaultDeviceUsedBytes());
+    EXPECT_EQ(figures(*g), (std::vector<std::vector<int64_t>>{{}}));
+}

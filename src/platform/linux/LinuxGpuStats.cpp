@@ -136,11 +136,7 @@ public:
 
     std::optional<std::vector<GpuAcceleratorReading>> accelerators() override
     {
-        const uint64_t now = m_opt.monotonicNs
-            ? m_opt.monotonicNs()
-            : static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                        std::chrono::steady_clock::now().time_since_epoch())
-                                        .count());
+        const uint64_t now = nowNs();
         const auto cards = listCards();
         // Walking the processes' open files costs: only where a driver reports client times.
         std::map<std::string, double> clientBusy;
@@ -209,27 +205,52 @@ private:
         return busy;
     }
 
-    // PCI slots of NVIDIA display controllers that are not runtime-suspended.
-    std::vector<std::string> awakeNvidiaDevices() const
+    uint64_t nowNs() const
     {
-        std::vector<std::string> out;
-        const std::string dir = m_opt.sysRoot.toStdString() + "/bus/pci/devices";
-        DIR *d = ::opendir(dir.c_str());
-        if (!d)
-            return out;
-        while (dirent *e = ::readdir(d)) {
-            if (e->d_name[0] == '.')
-                continue;
-            const std::string dev = dir + "/" + e->d_name;
-            if (readHex16(dev + "/vendor") != kVendorNvidia)
-                continue;
-            const auto cls = sysfile::readTrimmed(dev + "/class"); // 0x03xxxx: display controller
-            if (!cls || !cls->starts_with("0x03") || !isAwake(dev))
-                continue;
-            out.emplace_back(e->d_name);
+        return m_opt.monotonicNs ? m_opt.monotonicNs()
+                                 : static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                             std::chrono::steady_clock::now().time_since_epoch())
+                                                             .count());
+    }
+
+    // The cards and PCI devices change only on a hot-plug; a laptop lists dozens of PCI
+    // devices, too many to walk every second. Whether each one is awake is read every time.
+    static constexpr uint64_t kRescanNs = 30'000'000'000ull;
+    bool rescanDue(std::optional<uint64_t> &scannedAt)
+    {
+        const uint64_t now = nowNs();
+        if (scannedAt && now >= *scannedAt && now - *scannedAt < kRescanNs)
+            return false;
+        scannedAt = now;
+        return true;
+    }
+
+    // PCI slots of NVIDIA display controllers that are not runtime-suspended.
+    std::vector<std::string> awakeNvidiaDevices()
+    {
+        if (rescanDue(m_nvidiaScannedAt)) {
+            m_nvidiaSlots.clear();
+            const std::string dir = m_opt.sysRoot.toStdString() + "/bus/pci/devices";
+            if (DIR *d = ::opendir(dir.c_str())) {
+                while (dirent *e = ::readdir(d)) {
+                    if (e->d_name[0] == '.')
+                        continue;
+                    const std::string dev = dir + "/" + e->d_name;
+                    if (readHex16(dev + "/vendor") != kVendorNvidia)
+                        continue;
+                    const auto cls = sysfile::readTrimmed(dev + "/class"); // 0x03xxxx: display controller
+                    if (cls && cls->starts_with("0x03"))
+                        m_nvidiaSlots.emplace_back(e->d_name);
+                }
+                ::closedir(d);
+            }
+            std::sort(m_nvidiaSlots.begin(), m_nvidiaSlots.end());
         }
-        ::closedir(d);
-        std::sort(out.begin(), out.end());
+        std::vector<std::string> out;
+        const std::string dir = m_opt.sysRoot.toStdString() + "/bus/pci/devices/";
+        for (const std::string &slot : m_nvidiaSlots)
+            if (isAwake(dir + slot))
+                out.push_back(slot);
         return out;
     }
 
@@ -243,7 +264,17 @@ private:
         return m_nvml->ready() ? m_nvml.get() : nullptr;
     }
 
-    std::vector<Card> listCards() const
+    std::vector<Card> listCards()
+    {
+        if (rescanDue(m_cardsScannedAt))
+            m_cards = scanCards();
+        std::vector<Card> cards = m_cards;
+        for (Card &c : cards)
+            c.awake = isAwake(c.device);
+        return cards;
+    }
+
+    std::vector<Card> scanCards() const
     {
         std::vector<Card> cards;
         DIR *d = ::opendir(m_drmDir.c_str());
@@ -280,7 +311,6 @@ private:
             c.vendor = readHex16(c.device + "/vendor");
             c.deviceId = readHex16(c.device + "/device");
             c.bootVga = sysfile::readU64(c.device + "/boot_vga").value_or(0) == 1;
-            c.awake = isAwake(c.device);
             cards.push_back(std::move(c));
         }
         ::closedir(d);
@@ -316,6 +346,10 @@ private:
     std::unique_ptr<Nvml> m_nvml;
     DrmClients m_clients;
     std::map<int, std::pair<uint64_t, uint64_t>> m_idle; // card → (idle ms, at ns)
+    std::vector<Card> m_cards;
+    std::optional<uint64_t> m_cardsScannedAt;
+    std::vector<std::string> m_nvidiaSlots;
+    std::optional<uint64_t> m_nvidiaScannedAt;
 };
 
 } // namespace

@@ -226,7 +226,6 @@ Item {
         naturalWidth > 28 && width > 0 ? (width - 28) / (naturalWidth - 28) : 1,
         naturalHeight > 0 && height > 0 ? (height - 20) / naturalHeight : 1)
     readonly property real rowScale: Math.max(minimumScale, fitScale)
-    readonly property bool softwareScaled: GraphicsInfo.api === GraphicsInfo.Software && rowScale < 1
 
     Flickable {
         id: leading
@@ -251,10 +250,6 @@ Item {
             scale: root.rowScale
             transformOrigin: Item.TopLeft
             spacing: 10
-            // The software renderer draws scaled rounded rectangles with seams: there the
-            // row is drawn at its own size and the picture scaled.
-            layer.enabled: root.softwareScaled
-            layer.smooth: true
 
             // 1. Brand
             Pill {
@@ -735,8 +730,6 @@ Item {
         anchors.verticalCenter: parent.verticalCenter
         scale: root.rowScale
         transformOrigin: Item.Right
-        layer.enabled: root.softwareScaled
-        layer.smooth: true
         visible: root.shown("clock")
         title: "TIME"
         accent: ThemeManager.accent

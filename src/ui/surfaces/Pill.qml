@@ -45,6 +45,8 @@ Item {
     }
 
     VisualEffectBlur {
+        id: backdrop
+        visible: pill.glows
         anchors.fill: parent
         radius: 14
         material: "hudWindow"
@@ -56,6 +58,7 @@ Item {
         anchors.fill: parent
         radius: 14
         accent: pill.accent
+        backdrop: pill.glows ? "transparent" : backdrop.color
     }
 
     Column {

@@ -37,6 +37,15 @@ void PillChrome::setRadius(double r)
     update();
 }
 
+void PillChrome::setBackdrop(const QColor &c)
+{
+    if (c == m_backdrop)
+        return;
+    m_backdrop = c;
+    emit backdropChanged();
+    update();
+}
+
 void PillChrome::paint(QPainter *p)
 {
     const QRectF r(0, 0, width(), height());
@@ -46,6 +55,8 @@ void PillChrome::paint(QPainter *p)
     QPainterPath shape;
     shape.addRoundedRect(r, m_radius, m_radius);
 
+    if (m_backdrop.alpha() > 0)
+        p->fillPath(shape, m_backdrop);
     p->fillPath(shape, QColor::fromRgbF(0, 0, 0, 0.12f));
     QLinearGradient tint(r.topLeft(), r.bottomRight());
     tint.setColorAt(0, withAlpha(m_accent, 0.10));
