@@ -16,23 +16,44 @@ void trimFreedMemory()
     malloc_trim(0);
 }
 
-void releaseWhileHidden(QQuickWindow *window, int delayMs)
+void releaseWhileHidden(QQuickWindow *window, int delayMs, std::function<bool()> keepNativeWindow,
+                        std::function<void()> released)
 {
     auto *timer = new QTimer(window);
     timer->setSingleShot(true);
     timer->setInterval(delayMs);
-    QObject::connect(timer, &QTimer::timeout, window, [window] {
+    QObject::connect(timer, &QTimer::timeout, window, [window, keepNativeWindow, released] {
         if (window->isVisible())
             return;
+        const bool software = window->rendererInterface()->graphicsApi() == QSGRendererInterface::Software;
         // The nodes and textures of the dropped content are cleaned up only at the next
         // synchronisation, which a hidden window never has: run one off screen.
-        if (window->rendererInterface()->graphicsApi() == QSGRendererInterface::Software)
+        if (software)
             (void)window->grabWindow();
         window->releaseResources();
         QPixmapCache::clear();
-        if (QQmlEngine *engine = qmlEngine(window))
+        if (QQmlEngine *engine = qmlEngine(window)) {
             engine->collectGarbage(); // the dropped content's script objects
+            engine->trimComponentCache(); // and the compiled components only they used
+        }
+        if (!keepNativeWindow || !keepNativeWindow()) {
+            // Geometry, title and flags stay with the QWindow; show() creates a new one.
+            const QRect geometry = window->geometry();
+            window->destroy();
+            if (software) {
+                // The software renderer keeps a backing store the window's size (shared memory
+                // with the X server) for as long as the window lives; the next frame sizes it
+                // to the window. Shrink it with an off-screen frame at 1x1, then put the
+                // geometry back on the (again) native-less window.
+                window->resize(1, 1);
+                (void)window->grabWindow();
+                window->destroy();
+                window->setGeometry(geometry);
+            }
+        }
         trimFreedMemory();
+        if (released)
+            released();
     });
     QObject::connect(window, &QWindow::visibleChanged, timer, [timer](bool visible) {
         if (visible)

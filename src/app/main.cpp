@@ -61,7 +61,16 @@ int main(int argc, char *argv[])
             return 1;
         if (auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first())) {
             delegate.attachMainWindow(window);
-            corvane::releaseWhileHidden(window);
+            corvane::releaseWhileHidden(
+                window, 500,
+                // Desktop mode's pinning lives on the native window only.
+                [&delegate] { return delegate.desktopMode(); },
+                // A frame counter still running (another surface shown) may be reading the
+                // native window just destroyed: it picks a live one.
+                [&state, window] {
+                    if (!state.visualsPaused())
+                        state.fps()->attachWindow(window);
+                });
             state.fps()->attachWindow(window); // frames are counted on the main window
         }
 

@@ -1,6 +1,10 @@
 #include "checks/CPUStresser.h"
 
-#include <openssl/evp.h>
+#include "platform/LibCrypto.h"
+
+#include <QCryptographicHash>
+
+#include <cstring>
 
 #include <random>
 
@@ -8,24 +12,36 @@
 
 namespace corvane {
 
-Sha256Chain::Sha256Chain() : m_ctx(EVP_MD_CTX_new()), m_md(EVP_MD_fetch(nullptr, "SHA256", nullptr))
+Sha256Chain::Sha256Chain() : m_crypto(LibCrypto::get())
 {
+    if (!m_crypto)
+        return; // digested by Qt's own code below
+    m_ctx = m_crypto->mdCtxNew();
+    m_md = m_crypto->mdFetch(nullptr, "SHA256", nullptr);
     // Bind the context to SHA-256 once; each digest then re-initialises it in place.
-    EVP_DigestInit_ex2(m_ctx, m_md, nullptr);
+    m_crypto->digestInit(m_ctx, m_md, nullptr);
 }
 
 Sha256Chain::~Sha256Chain()
 {
-    EVP_MD_CTX_free(m_ctx);
-    EVP_MD_free(m_md);
+    if (!m_crypto)
+        return;
+    m_crypto->mdCtxFree(m_ctx);
+    m_crypto->mdFree(m_md);
 }
 
 void Sha256Chain::digest(const uint8_t *data, size_t len, uint8_t *out)
 {
-    EVP_DigestInit_ex2(m_ctx, nullptr, nullptr); // a fresh hasher, same algorithm, no allocation
-    EVP_DigestUpdate(m_ctx, data, len);
+    if (!m_crypto) {
+        const QByteArray d = QCryptographicHash::hash(
+            QByteArrayView(reinterpret_cast<const char *>(data), static_cast<qsizetype>(len)), QCryptographicHash::Sha256);
+        std::memcpy(out, d.constData(), 32);
+        return;
+    }
+    m_crypto->digestInit(m_ctx, nullptr, nullptr); // a fresh hasher, same algorithm, no allocation
+    m_crypto->digestUpdate(m_ctx, data, len);
     unsigned int n = 0;
-    EVP_DigestFinal_ex(m_ctx, out, &n);
+    m_crypto->digestFinal(m_ctx, out, &n);
 }
 
 Sha256Chain::Digest Sha256Chain::batch(uint64_t seed, Digest *first)

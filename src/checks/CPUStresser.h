@@ -21,6 +21,8 @@ struct evp_md_st;
 
 namespace corvane {
 
+struct LibCrypto;
+
 // One worker's hasher: a digest context set up once and re-initialised per digest.
 class Sha256Chain {
 public:
@@ -38,8 +40,9 @@ public:
 
 private:
     void digest(const uint8_t *data, size_t len, uint8_t *out);
-    evp_md_ctx_st *m_ctx;
-    evp_md_st *m_md;
+    const LibCrypto *m_crypto; // null without libcrypto: Qt's SHA-256 instead
+    evp_md_ctx_st *m_ctx = nullptr;
+    evp_md_st *m_md = nullptr;
 };
 
 // The counters of one run, shared by its workers and the engine so that a cancelled

@@ -256,7 +256,7 @@ void ToneGenerator::applyTap(const QList<float> &points, float peak)
 
 // ---- Waveform plot ----------------------------------------------------------------------
 
-WaveformPlot::WaveformPlot(QQuickItem *parent) : QQuickPaintedItem(parent)
+WaveformPlot::WaveformPlot(QQuickItem *parent) : RasterItem(parent)
 {
     setAntialiasing(true);
 }

@@ -7,7 +7,7 @@
 #include <QObject>
 #include <QPointF>
 #include <QPointer>
-#include <QQuickPaintedItem>
+#include "ui/shared/RasterItem.h"
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
@@ -134,7 +134,7 @@ private:
 };
 
 // The live waveform line: the buffer's points across the item, positive upward.
-class WaveformPlot : public QQuickPaintedItem {
+class WaveformPlot : public RasterItem {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(corvane::WaveformBuffer *buffer READ buffer WRITE setBuffer NOTIFY changed)

@@ -67,14 +67,21 @@ TEST_F(HiddenRelease, MainWindowDropsItsSceneWhileHiddenAndComesBackTheSame)
     const int shown = sceneItems(main);
     ASSERT_GT(shown, 50) << "the window should hold the whole interface";
 
+    const QSize size = main->size();
     delegate.enterBarMode(); // hides the main window
     ASSERT_FALSE(main->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(sceneItems(main) < 5, 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(main->handle() == nullptr, 2000); // the native window went too
+    EXPECT_EQ(main->geometry(), QRect(QPoint(120, 90), size)) << "the release left the window resized";
 
     delegate.exitBarMode();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
     QTRY_VERIFY_WITH_TIMEOUT(sceneItems(main) > 50, 2000);
     EXPECT_EQ(main->position(), QPoint(120, 90));
+    EXPECT_EQ(main->size(), size);
+    // Drawn at full size again, not at the size the hidden window was shrunk to.
+    const QImage frame = main->grabWindow();
+    EXPECT_EQ(frame.size(), size * main->devicePixelRatio());
     EXPECT_EQ(hub.state.tabRaw(), QStringLiteral("ports"));
     // The rebuilt interface opens on the same tab.
     QQuickItem *ports = nullptr;
@@ -92,6 +99,31 @@ TEST_F(HiddenRelease, ShownAgainQuicklyHasItsSceneBack)
     QTest::qWait(150);
     EXPECT_TRUE(main->isVisible());
     EXPECT_GT(sceneItems(main), 50);
+}
+
+TEST_F(HiddenRelease, KeepsTheNativeWindowWhenAskedTo)
+{
+    // Another window, released the same way but told to keep its native window (state set
+    // on it alone, like desktop mode's pinning, would be lost with it).
+    QQuickWindow other;
+    other.resize(300, 200);
+    bool keep = true;
+    int released = 0;
+    releaseWhileHidden(&other, 20, [&keep] { return keep; }, [&released] { ++released; });
+    other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+    other.hide();
+    QTRY_COMPARE_WITH_TIMEOUT(released, 1, 2000);
+    EXPECT_NE(other.handle(), nullptr);
+    EXPECT_EQ(other.size(), QSize(300, 200));
+
+    keep = false;
+    other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+    other.hide();
+    QTRY_COMPARE_WITH_TIMEOUT(released, 2, 2000);
+    EXPECT_EQ(other.handle(), nullptr);
+    EXPECT_EQ(other.size(), QSize(300, 200));
 }
 
 TEST_F(HiddenRelease, ClosedTrayPopupIsGoneUntilTheNextClick)

@@ -1,6 +1,7 @@
 // The window modes under a real window manager (openbox on Xvfb): keys typed and clicks made
 // through the X server with xdotool, window properties read back with xprop.
 #include "app/AppDelegate.h"
+#include "app/HiddenRelease.h"
 #include "fakes/FakeHub.h"
 #include "platform/WindowSystem.h"
 #include "state/BarModeSettings.h"
@@ -201,4 +202,24 @@ TEST_F(WmFixture, DesktopModeWindowMovesByDraggingItsBackground)
     EXPECT_TRUE(waitFor([&] { return main->geometry().topLeft() != before.topLeft(); }))
         << "the window did not move";
     delegate->toggleDesktopMode();
+}
+
+TEST_F(WmFixture, ClosedWindowReleasedAndShownAgainKeepsItsPlaceAndSize)
+{
+    releaseWhileHidden(main, 50);
+    main->setGeometry(QRect(200, 150, 1180, 760));
+    QTest::qWait(300);
+    const QRect before = main->geometry();
+
+    typeKeys("alt+F4"); // closed: the tray keeps the app
+    ASSERT_TRUE(waitFor([&] { return !main->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return main->handle() == nullptr; })) << "the native window was kept";
+    QTest::qWait(200);
+    EXPECT_EQ(main->handle(), nullptr) << "something created the native window again while hidden";
+
+    delegate->bringToFront();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    QTest::qWait(300);
+    EXPECT_EQ(main->geometry(), before);
+    EXPECT_EQ(main->grabWindow().size(), before.size() * main->devicePixelRatio());
 }

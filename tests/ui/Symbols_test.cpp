@@ -1,10 +1,12 @@
 #include "ui/shared/Symbols.h"
+#include "ui/shared/IconFontFile.h"
 
 #include <QDirIterator>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace corvane;
@@ -40,4 +42,36 @@ TEST(Symbols, EverySymbolUsedInTheInterfaceIsKnown)
         }
     }
     EXPECT_GT(files, 0);
+}
+
+// The system's copy of the icon font is used only when it is the font built in.
+TEST(Symbols, IconFontFileFallsBackToTheBuiltInCopy)
+{
+    const QString embedded = QString::fromLatin1(kEmbeddedIconFont);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    EXPECT_EQ(iconFontFile(dir.filePath("missing.ttf"), embedded), embedded);
+
+    QFile other(dir.filePath("other.ttf")); // another release: other size
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.write(QByteArray(1000, 'x'));
+    other.close();
+    EXPECT_EQ(iconFontFile(other.fileName(), embedded), embedded);
+
+    QFile same(dir.filePath("same.ttf"));
+    QFile res(embedded);
+    ASSERT_TRUE(res.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(same.open(QIODevice::WriteOnly));
+    same.write(res.readAll());
+    same.close();
+    EXPECT_EQ(iconFontFile(same.fileName(), embedded), same.fileName());
+    EXPECT_EQ(iconFontFile(dir.path(), embedded), embedded); // a directory is no font
+
+    // The built-in copy registers on its own and carries the glyphs.
+    const int id = QFontDatabase::addApplicationFont(embedded);
+    ASSERT_GE(id, 0);
+    const QStringList families = QFontDatabase::applicationFontFamilies(id);
+    ASSERT_FALSE(families.isEmpty());
+    QFontMetricsF fm{QFont(families.first())};
+    EXPECT_TRUE(fm.inFontUcs4(Symbols::glyphFor(QStringLiteral("fanblades.fill")).toUcs4().first()));
 }

@@ -120,7 +120,7 @@ QSGNode *GrainPainter::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
     return node;
 }
 
-LinePatternPainter::LinePatternPainter(QQuickItem *parent) : QQuickPaintedItem(parent)
+LinePatternPainter::LinePatternPainter(QQuickItem *parent) : RasterItem(parent)
 {
     setAntialiasing(true);
     setFillColor(Qt::transparent);

@@ -3,7 +3,7 @@
 // their own transparent texture, so they work under the software renderer as well.
 #include <QColor>
 #include <QImage>
-#include <QQuickPaintedItem>
+#include "ui/shared/RasterItem.h"
 #include <QtQml/qqmlregistration.h>
 
 namespace corvane::effects {
@@ -45,7 +45,7 @@ private:
     int m_renders = 0;
 };
 
-class LinePatternPainter : public QQuickPaintedItem {
+class LinePatternPainter : public RasterItem {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(Pattern pattern READ pattern WRITE setPattern NOTIFY patternChanged)

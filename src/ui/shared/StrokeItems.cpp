@@ -31,7 +31,7 @@ QBrush brushForPaint(const QVariant &paint, const QRectF &bounds)
     return QBrush(Qt::transparent);
 }
 
-ArcStroke::ArcStroke(QQuickItem *parent) : QQuickPaintedItem(parent) { setAntialiasing(true); }
+ArcStroke::ArcStroke(QQuickItem *parent) : RasterItem(parent) { setAntialiasing(true); }
 
 void ArcStroke::paint(QPainter *p)
 {
@@ -51,7 +51,7 @@ void ArcStroke::paint(QPainter *p)
     p->drawPath(path);
 }
 
-NeedleShape::NeedleShape(QQuickItem *parent) : QQuickPaintedItem(parent) { setAntialiasing(true); }
+NeedleShape::NeedleShape(QQuickItem *parent) : RasterItem(parent) { setAntialiasing(true); }
 
 QPointF NeedleShape::tip(const QRectF &rect, double angleDegrees, double length)
 {
@@ -69,7 +69,7 @@ void NeedleShape::paint(QPainter *p)
     p->drawLine(b.center(), tip(b, m_angle, m_length));
 }
 
-SparklinePlot::SparklinePlot(QQuickItem *parent) : QQuickPaintedItem(parent) { setAntialiasing(true); }
+SparklinePlot::SparklinePlot(QQuickItem *parent) : RasterItem(parent) { setAntialiasing(true); }
 
 std::optional<double> SparklinePlot::fixedMax() const
 {

@@ -4,7 +4,7 @@
 // `paint` takes a colour or an AppPalette gradient (unit points over the item's bounds).
 #include <QColor>
 #include <QList>
-#include <QQuickPaintedItem>
+#include "ui/shared/RasterItem.h"
 #include <QVariant>
 #include <QtQml/qqmlregistration.h>
 
@@ -15,7 +15,7 @@ QBrush brushForPaint(const QVariant &paint, const QRectF &bounds);
 
 // An arc about the item's centre from startAngle to endAngle (degrees, clockwise on screen,
 // 0 pointing right). A negative radius means "fit the item".
-class ArcStroke : public QQuickPaintedItem {
+class ArcStroke : public RasterItem {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(QVariant paint READ paint WRITE setPaint NOTIFY changed)
@@ -53,7 +53,7 @@ private:
 
 // The gauge needle: one segment from the item's centre along angleDegrees, stroked with a
 // vertical gradient from `topColor` to `bottomColor` over the item.
-class NeedleShape : public QQuickPaintedItem {
+class NeedleShape : public RasterItem {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(double angleDegrees READ angleDegrees WRITE setAngleDegrees NOTIFY changed)
@@ -87,7 +87,7 @@ private:
 };
 
 // The sparkline's grid, fill and line. `normalizedMax` is a number or undefined.
-class SparklinePlot : public QQuickPaintedItem {
+class SparklinePlot : public RasterItem {
     Q_OBJECT
     QML_ELEMENT
     // Any list of numbers: a history's samples, a JS array or a variant list.
@@ -132,7 +132,7 @@ signals:
 protected:
     void geometryChange(const QRectF &n, const QRectF &o) override
     {
-        QQuickPaintedItem::geometryChange(n, o);
+        RasterItem::geometryChange(n, o);
         emit changed();
     }
 

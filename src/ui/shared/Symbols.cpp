@@ -1,4 +1,5 @@
 #include "ui/shared/Symbols.h"
+#include "ui/shared/IconFontFile.h"
 
 #include "common/Log.h"
 
@@ -30,7 +31,8 @@ Symbols::Symbols(QObject *parent) : QObject(parent) { ensureFontLoaded(); }
 QString Symbols::ensureFontLoaded()
 {
     static const QString family = [] {
-        const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/materialdesignicons-webfont.ttf"));
+        const QString file = iconFontFile(QString::fromLatin1(kInstalledIconFont), QString::fromLatin1(kEmbeddedIconFont));
+        const int id = QFontDatabase::addApplicationFont(file);
         const QStringList fams = id >= 0 ? QFontDatabase::applicationFontFamilies(id) : QStringList();
         if (fams.isEmpty())
             qCWarning(lcUi, "icon font could not be loaded");

@@ -44,7 +44,7 @@ QPolygonF cyclePoints(const QList<double> &cycles, qsizetype days, double width,
 
 } // namespace batterychart
 
-BatteryHistoryPlot::BatteryHistoryPlot(QQuickItem *parent) : QQuickPaintedItem(parent)
+BatteryHistoryPlot::BatteryHistoryPlot(QQuickItem *parent) : RasterItem(parent)
 {
     setAntialiasing(true);
 }

@@ -4,7 +4,7 @@
 #include <QColor>
 #include <QList>
 #include <QPolygonF>
-#include <QQuickPaintedItem>
+#include "ui/shared/RasterItem.h"
 #include <QVariant>
 #include <QtQml/qqmlregistration.h>
 
@@ -17,7 +17,7 @@ QPolygonF healthPoints(const QList<double> &health, double width, double height)
 QPolygonF cyclePoints(const QList<double> &cycles, qsizetype days, double width, double height);
 } // namespace batterychart
 
-class BatteryHistoryPlot : public QQuickPaintedItem {
+class BatteryHistoryPlot : public RasterItem {
     Q_OBJECT
     QML_ELEMENT
     // Lists of {day, value} as BatteryHistory's daily queries give them.
