@@ -180,7 +180,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<CalendarStore> makeEdsCalendarStore()
+// Built as a module of its own: the evolution-data-server libraries are loaded only when a
+// calendar is first read (EdsCalendarModule.cpp).
+static std::unique_ptr<CalendarStore> openEdsCalendarStore()
 {
     // Without a session bus the registry cannot run (and must not autolaunch one).
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
@@ -195,3 +197,8 @@ std::unique_ptr<CalendarStore> makeEdsCalendarStore()
 }
 
 } // namespace corvane
+
+extern "C" __attribute__((visibility("default"))) corvane::CalendarStore *corvane_open_eds_calendar_store()
+{
+    return corvane::openEdsCalendarStore().release();
+}
