@@ -75,8 +75,25 @@ start_qt() { # name program...
   eval "PID_$name=$!"
 }
 
-main_window_of() { # pid
-  xdotool search --sync --onlyvisible --pid "$1" --name "Corvane Skerrin Widget" 2>/dev/null | head -1
+# The app's main window: the largest of its windows with that title (the tray icon's window
+# carries it too). A window that goes while it is listed (the hidden window gives back its
+# native window) makes xdotool fail: that only means "look again".
+shown_main_window() { # pid: prints the window, if shown
+  local x a best="" area=0
+  for x in $(xdotool search --onlyvisible --pid "$1" --name "Corvane Skerrin Widget" 2>/dev/null || true); do
+    a=$(xdotool getwindowgeometry "$x" 2>/dev/null | awk '/Geometry/ { split($2, g, "x"); print g[1] * g[2] }' || true)
+    if [ "${a:-0}" -gt "$area" ]; then area=$a; best=$x; fi
+  done
+  [ "$area" -gt 10000 ] && echo "$best"
+  return 0
+}
+main_window_of() { # pid: waits for the window
+  local w
+  for _ in $(seq 50); do
+    w=$(shown_main_window "$1")
+    [ -n "$w" ] && { echo "$w"; return 0; }
+    sleep 0.2
+  done
 }
 
 # Sends keys to the app's main window until `done_when` holds: a key sent while the window is
@@ -85,13 +102,13 @@ key_until() { # pid keys done_when
   local w
   for _ in 1 2 3 4 5; do
     w=$(main_window_of "$1")
-    [ -n "$w" ] && xdotool windowactivate --sync "$w" windowfocus --sync "$w" key --clearmodifiers "$2" 2>/dev/null || true
+    [ -n "$w" ] && { xdotool windowactivate --sync "$w" windowfocus --sync "$w" key --clearmodifiers "$2" 2>/dev/null || true; }
     sleep 1
     eval "$3" && return 0
   done
   echo "warning: $2 did not take effect on $1" >&2
 }
-main_hidden() { ! xdotool search --onlyvisible --pid "$1" --name "Corvane Skerrin Widget" >/dev/null 2>&1; }
+main_hidden() { [ -z "$(shown_main_window "$1")" ]; }
 bar_shown() { xdotool search --onlyvisible --pid "$1" --name "Corvane Bar Mode" >/dev/null 2>&1; }
 
 # One at a time, so each mode is set on its own instance: hidden (the main window closed;
@@ -103,10 +120,10 @@ start_qt bar "$APP"
 key_until "$PID_bar" ctrl+d 'bar_shown "$PID_bar"'
 start_qt main "$APP"
 w=$(main_window_of "$PID_main")
-xdotool windowmove --sync "$w" 0 200
+xdotool windowmove --sync "$w" 0 200 2>/dev/null || true
 xdotool mousemove 1599 999 # no hover effects under the pointer
 start_qt qt "$REF"
-xdotool windowmove --sync "$(xdotool search --sync --onlyvisible --pid "$PID_qt" | head -1)" 1260 220
+xdotool windowmove --sync "$(xdotool search --sync --onlyvisible --pid "$PID_qt" | head -1)" 1260 220 2>/dev/null || true
 
 cat >"$WORK/conky.conf" <<'EOF'
 conky.config = {
@@ -126,7 +143,7 @@ conky -q -c "$WORK/conky.conf" >"$WORK/conky.log" 2>&1 &
 PIDS+=($!)
 PID_conky=$!
 sleep 1
-if xdotool search --onlyvisible --pid "$PID_hidden" --name "Corvane Skerrin Widget" >/dev/null 2>&1; then
+if ! main_hidden "$PID_hidden"; then
   echo "warning: the hidden instance still shows its main window" >&2
 fi
 [ -z "${FOOTPRINT_SHOTS:-}" ] || import -window root "$FOOTPRINT_SHOTS" 2>/dev/null || true

@@ -11,7 +11,7 @@
 
 namespace corvane {
 
-MiniSpark::MiniSpark(QQuickItem *parent) : QQuickPaintedItem(parent)
+MiniSpark::MiniSpark(QQuickItem *parent) : RasterItem(parent)
 {
     setAntialiasing(true);
 }

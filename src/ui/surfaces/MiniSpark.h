@@ -3,13 +3,13 @@
 #include <QColor>
 #include <QList>
 #include <QPointF>
-#include <QQuickPaintedItem>
+#include "ui/shared/RasterItem.h"
 #include <QVariant>
 #include <QtQml/qqmlregistration.h>
 
 namespace corvane {
 
-class MiniSpark : public QQuickPaintedItem {
+class MiniSpark : public RasterItem {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(QVariant samples READ samplesVariant WRITE setSamples NOTIFY changed)

@@ -14,7 +14,7 @@ QColor withAlpha(QColor c, double a)
 }
 } // namespace
 
-PillChrome::PillChrome(QQuickItem *parent) : QQuickPaintedItem(parent)
+PillChrome::PillChrome(QQuickItem *parent) : RasterItem(parent)
 {
     setAntialiasing(true);
 }

@@ -2,12 +2,12 @@
 // The tinted layers and the border of a strip pill. Both run corner to corner, which a
 // Rectangle's gradient cannot do, and the border fades from the accent to white.
 #include <QColor>
-#include <QQuickPaintedItem>
+#include "ui/shared/RasterItem.h"
 #include <QtQml/qqmlregistration.h>
 
 namespace corvane {
 
-class PillChrome : public QQuickPaintedItem {
+class PillChrome : public RasterItem {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(QColor accent READ accent WRITE setAccent NOTIFY accentChanged)
