@@ -80,7 +80,7 @@ start_qt() { # name program...
 # native window) makes xdotool fail: that only means "look again".
 shown_main_window() { # pid: prints the window, if shown
   local x a best="" area=0
-  for x in $(xdotool search --onlyvisible --pid "$1" --name "Corvane Skerrin Widget" 2>/dev/null || true); do
+  for x in $(xdotool search --all --onlyvisible --pid "$1" --name "Corvane Skerrin Widget" 2>/dev/null || true); do
     a=$(xdotool getwindowgeometry "$x" 2>/dev/null | awk '/Geometry/ { split($2, g, "x"); print g[1] * g[2] }' || true)
     if [ "${a:-0}" -gt "$area" ]; then area=$a; best=$x; fi
   done
@@ -109,7 +109,7 @@ key_until() { # pid keys done_when
   echo "warning: $2 did not take effect on $1" >&2
 }
 main_hidden() { [ -z "$(shown_main_window "$1")" ]; }
-bar_shown() { xdotool search --onlyvisible --pid "$1" --name "Corvane Bar Mode" >/dev/null 2>&1; }
+bar_shown() { xdotool search --all --onlyvisible --pid "$1" --name "Corvane Bar Mode" >/dev/null 2>&1; }
 
 # One at a time, so each mode is set on its own instance: hidden (the main window closed;
 # the tray keeps the app), Bar Mode (its shortcut), and the main window, left where nothing
