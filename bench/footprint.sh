@@ -6,6 +6,7 @@
 # and frames a second, with the ratios to the Qt window.
 #
 # Usage: bench/footprint.sh [--quick] [build-dir]     (--quick: 10 s instead of 60 s)
+#        FOOTPRINT_THREADS=1 adds each program's CPU thread by thread.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -157,6 +158,8 @@ NAMES=(qt conky hidden main bar)
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ t += $1 } END { printf "%d\n", t }'; }
 frames() { [ -f "$WORK/$1.frames" ] && tr -d ' \n' <"$WORK/$1.frames" | sed 's/^0*//; s/^$/0/' || echo ""; }
 status() { awk -v k="$2:" '$1 == k { print $2 }' "/proc/$1/status"; }
+# Per thread "tid ns name", for FOOTPRINT_THREADS=1.
+thread_ns() { for t in /proc/"$1"/task/*; do echo "${t##*/} $(cut -d' ' -f1 "$t/schedstat" 2>/dev/null) $(tr ' ' _ <"$t/comm" 2>/dev/null)"; done; }
 
 declare -A T0 F0 RSS ANON THR
 for n in "${NAMES[@]}"; do
@@ -164,6 +167,7 @@ for n in "${NAMES[@]}"; do
   kill -0 "$p" 2>/dev/null || { echo "$n exited early; see $WORK/$n.log" >&2; cat "$WORK/$n.log" >&2; exit 1; }
   T0[$n]=$(cpu_ns "$p")
   F0[$n]=$(frames "$n")
+  [ -z "${FOOTPRINT_THREADS:-}" ] || thread_ns "$p" >"$WORK/$n.threads0"
 done
 start=$(date +%s.%N)
 # Memory and threads: the largest seen during the window.
@@ -185,6 +189,7 @@ for n in "${NAMES[@]}"; do
   p=$(eval echo "\$PID_$n")
   CPU[$n]=$(echo "scale=4; ($(cpu_ns "$p") - ${T0[$n]}) * 100 / 1000000000 / $elapsed" | bc)
   f1=$(frames "$n")
+  [ -z "${FOOTPRINT_THREADS:-}" ] || thread_ns "$p" >"$WORK/$n.threads1"
   if [ -n "$f1" ] && [ -n "${F0[$n]}" ]; then
     FPS[$n]=$(echo "scale=3; ($f1 - ${F0[$n]}) / $elapsed" | bc)
   else
@@ -209,3 +214,12 @@ for n in "${NAMES[@]}"; do
     "$(echo "scale=2; ${RSS[$n]} / 1024" | bc)" "$(echo "scale=2; ${ANON[$n]} / 1024" | bc)" "${THR[$n]}" "$fps" \
     "$cpux" "$(echo "scale=4; ${RSS[$n]} / ${RSS[qt]}" | bc)"
 done
+
+# Where each program's CPU went, thread by thread (µs of CPU a second).
+if [ -n "${FOOTPRINT_THREADS:-}" ]; then
+  for n in "${NAMES[@]}"; do
+    printf '\n%s\n' "$(label "$n")"
+    awk -v s="$elapsed" 'NR == FNR { t0[$1] = $2; next } { printf "%8.0f  %s\n", ($2 - t0[$1]) / 1000 / s, $3 }' \
+      "$WORK/$n.threads0" "$WORK/$n.threads1" | sort -rn | head -8
+  done
+fi

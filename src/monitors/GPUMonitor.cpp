@@ -16,6 +16,14 @@ GPUMonitor::GPUMonitor(std::unique_ptr<GpuStats> stats, const Clock &clock, bool
             const bool immediate = request->immediatePending.exchange(false);
             const quint64 generation = request->generation.load();
             GPUSnapshot s = sampler->sample();
+            if (!immediate) {
+                // A steady tick: straight into the batch, no wake-up of the main thread.
+                PublicationBatch *batch = PublicationBatch::current();
+                if (batch && batch->runsOn(this)) {
+                    batch->add(this, [this, s = std::move(s)] { publish(s); });
+                    return;
+                }
+            }
             QMetaObject::invokeMethod(
                 this,
                 [this, s = std::move(s), immediate, generation]() mutable {

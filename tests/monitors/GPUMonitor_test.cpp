@@ -148,8 +148,21 @@ TEST(GPUMonitorTest, SamplesWaitForTheSecondsBatch)
     QSignalSpy updated(m.get(), &GPUMonitor::updated);
     QTRY_COMPARE_WITH_TIMEOUT(batch.pending(), size_t(1), 2000);
     EXPECT_EQ(updated.count(), 0);
+    // The next, steady tick goes into the batch from the sampler thread: no queued call.
+    struct MetaCalls : QObject {
+        int count = 0;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            count += e->type() == QEvent::MetaCall;
+            return false;
+        }
+    } calls;
+    m->installEventFilter(&calls);
+    QTRY_COMPARE_WITH_TIMEOUT(batch.pending(), size_t(2), 2500);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(calls.count, 0);
     m->stop();
     batch.flush();
-    EXPECT_EQ(updated.count(), 1);
+    EXPECT_EQ(updated.count(), 2);
     EXPECT_EQ(m->vramUsedBytes(), 512ull << 20);
 }

@@ -8,6 +8,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -99,6 +101,41 @@ TEST(LinuxBlockStorage, WholeDisksWithADeviceOnly)
     EXPECT_GT(*vol->total, 0u);
     EXPECT_FALSE(vol->availableForImportantUsage);
     EXPECT_FALSE(makeLinuxBlockStorage(kProc, kSys, QStringLiteral("/nonexistent/home"))->homeVolume());
+}
+
+// Drives are looked up once, not every second, yet a disk plugged in or pulled out is seen
+// on the next read, and a name that comes back as another disk shows its own model.
+TEST(LinuxBlockStorage, DisksThatComeAndGoAreSeenAtOnce)
+{
+    QTemporaryDir dir;
+    const QString proc = dir.filePath("proc"), sys = dir.filePath("sys");
+    QDir().mkpath(proc);
+    const auto write = [](const QString &path, const QByteArray &text) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    };
+    const QByteArray nvme = " 259 0 nvme0n1 7000 0 100000 500 9000 0 200000 800 0 1200 1300 0 0 0 0\n";
+    const QByteArray usb = "   8 16 sdb 10 0 64 1 0 0 0 0 0 1 1 0 0 0 0\n";
+    write(sys + "/block/nvme0n1/device/model", "Samsung SSD 980\n");
+    write(proc + "/diskstats", "   7 0 loop0 1 0 8 0 0 0 0 0 0 1 1 0 0 0 0\n" + nvme);
+    auto bs = makeLinuxBlockStorage(proc, sys, QDir::tempPath());
+    ASSERT_EQ(bs->drives()->size(), 1);
+
+    write(sys + "/block/sdb/device/model", "SanDisk Ultra\n");
+    write(proc + "/diskstats", nvme + usb);
+    auto drives = bs->drives();
+    ASSERT_EQ(drives->size(), 2);
+    EXPECT_EQ(drives->at(1).productName, QStringLiteral("SanDisk Ultra"));
+
+    write(proc + "/diskstats", nvme);
+    EXPECT_EQ(bs->drives()->size(), 1);
+    write(sys + "/block/sdb/device/model", "Kingston DataTraveler\n");
+    write(proc + "/diskstats", nvme + usb);
+    drives = bs->drives();
+    ASSERT_EQ(drives->size(), 2);
+    EXPECT_EQ(drives->at(1).productName, QStringLiteral("Kingston DataTraveler"));
 }
 
 TEST(LinuxProcessTable, ParsesStatAfterTheLastParenthesis)

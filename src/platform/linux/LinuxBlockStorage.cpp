@@ -3,6 +3,9 @@
 
 #include <QDir>
 
+#include <chrono>
+#include <unordered_map>
+
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -23,6 +26,11 @@ public:
         if (!m_diskstats.read(m_buf))
             return std::nullopt;
         QList<DriveCounters> out;
+        // Which names are drives, and their models, change only when a disk comes or goes:
+        // looked up again when the list of names changes, and every half minute besides
+        // (snap-based systems list dozens of loop devices).
+        const bool rescan = rescanDue();
+        std::string names;
         std::string_view all(m_buf);
         while (!all.empty()) {
             const size_t eol = all.find('\n');
@@ -48,15 +56,28 @@ public:
                 }
                 v = *x;
             }
-            if (!ok || !isWholeDiskWithDevice(name))
+            if (!ok)
+                continue;
+            names += name;
+            names += '\n';
+            auto known = m_devices.find(name);
+            if (rescan || known == m_devices.end())
+                known = m_devices.insert_or_assign(name, lookUp(name)).first;
+            if (!known->second.drive)
                 continue;
             DriveCounters dc;
             // diskstats counts 512-byte sectors whatever the device's block size.
             dc.bytesRead = f[2] * 512;
             dc.bytesWritten = f[6] * 512;
-            if (auto model = sysfile::readTrimmed(m_block + "/" + name + "/device/model"); model && !model->empty())
-                dc.productName = QString::fromUtf8(model->data(), static_cast<qsizetype>(model->size()));
+            dc.productName = known->second.model;
             out.append(std::move(dc));
+        }
+        if (names != m_names) {
+            // A disk came or went: drop what is gone, and read everything again next time
+            // (a name can come back as another device).
+            m_names = std::move(names);
+            m_devices.clear();
+            m_scannedAt.reset();
         }
         return out;
     }
@@ -74,13 +95,37 @@ public:
     }
 
 private:
-    bool isWholeDiskWithDevice(const std::string &name) const
+    struct Device {
+        bool drive = false;
+        std::optional<QString> model;
+    };
+
+    Device lookUp(const std::string &name) const
     {
         // Partitions live under their disk, so only whole disks appear directly in /sys/block;
         // a device link tells a real drive from loop, ram, dm and md devices.
+        Device d;
         struct stat st{};
-        return ::stat((m_block + "/" + name + "/device").c_str(), &st) == 0;
+        d.drive = ::stat((m_block + "/" + name + "/device").c_str(), &st) == 0;
+        if (d.drive)
+            if (auto model = sysfile::readTrimmed(m_block + "/" + name + "/device/model"); model && !model->empty())
+                d.model = QString::fromUtf8(model->data(), static_cast<qsizetype>(model->size()));
+        return d;
     }
+
+    bool rescanDue()
+    {
+        using namespace std::chrono;
+        const auto now = steady_clock::now();
+        if (m_scannedAt && now - *m_scannedAt < seconds(30))
+            return false;
+        m_scannedAt = now;
+        return true;
+    }
+
+    std::unordered_map<std::string, Device> m_devices;
+    std::string m_names;
+    std::optional<std::chrono::steady_clock::time_point> m_scannedAt;
 
     sysfile::ReopenableFile m_diskstats;
     std::string m_block;

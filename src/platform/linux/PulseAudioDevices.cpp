@@ -18,9 +18,11 @@ namespace {
 // How long start-up waits for the server's first answer before falling back.
 constexpr auto kConnectTimeout = std::chrono::milliseconds(2000);
 // After the server goes away (restart, crash, not yet started): retry after this long,
-// doubling up to the ceiling.
+// doubling up to the ceiling. A restart is back within the first few tries; a machine
+// with no server at all pays for a connection attempt (client.conf, X11 properties,
+// socket) only twice a minute, while the ALSA poll stands in.
 constexpr pa_usec_t kRetryFirst = 250 * PA_USEC_PER_MSEC;
-constexpr pa_usec_t kRetryCeiling = 4 * PA_USEC_PER_SEC;
+constexpr pa_usec_t kRetryCeiling = 30 * PA_USEC_PER_SEC;
 
 class PulseAudioDevices final : public AudioDevices {
 public:
