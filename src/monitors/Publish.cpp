@@ -50,18 +50,42 @@ std::size_t PublicationBatch::pending() const
 void PublicationBatch::add(QObject *owner, std::function<void()> apply)
 {
     bool arm = false;
+    bool immediate = false;
     {
         QMutexLocker lock(&m_lock);
         m_pending.push_back({QPointer<QObject>(owner), std::move(apply)});
         arm = !m_armed;
         m_armed = true;
+        immediate = m_immediate;
     }
     if (!arm)
         return;
-    if (QThread::currentThread() == m_timer.thread())
+    const bool here = QThread::currentThread() == m_timer.thread();
+    if (immediate && here)
+        flush();
+    else if (immediate)
+        QMetaObject::invokeMethod(&m_timer, [this] { flush(); }, Qt::QueuedConnection);
+    else if (here)
         armTimer();
     else
         QMetaObject::invokeMethod(&m_timer, [this] { armTimer(); }, Qt::QueuedConnection);
+}
+
+void PublicationBatch::setImmediate(bool on)
+{
+    {
+        QMutexLocker lock(&m_lock);
+        if (m_immediate == on)
+            return;
+        m_immediate = on;
+    }
+    if (on) {
+        flush(); // what waits for the flush point applies now, and the batch goes quiet
+        return;
+    }
+    QMutexLocker lock(&m_lock);
+    if (m_pending.empty())
+        m_armed = false; // the next arrival arms the flush timer
 }
 
 void PublicationBatch::armTimer()
@@ -97,10 +121,17 @@ void PublicationBatch::flush()
     }
     if (applied)
         ++m_flushes;
-    // The samplers publish every second: stay due for the next flush point, so their
-    // hand-overs need no wake-up of this thread. What the applies queued waits for it too.
     {
         QMutexLocker lock(&m_lock);
+        if (m_immediate) {
+            // What the applies queued follows on the next pass of the event loop.
+            m_armed = !m_pending.empty();
+            if (m_armed)
+                QMetaObject::invokeMethod(&m_timer, [this] { flush(); }, Qt::QueuedConnection);
+            return;
+        }
+        // The samplers publish every second: stay due for the next flush point, so their
+        // hand-overs need no wake-up of this thread. What the applies queued waits for it too.
         m_armed = true;
     }
     armTimer();

@@ -86,6 +86,9 @@ public:
     std::size_t pending() const;
     // Flushes that applied something, since construction.
     quint64 flushCount() const { return m_flushes; }
+    // With nothing on screen there are no repaints to gather: everything queued applies at
+    // once, and each later arrival as soon as the batch's thread gets to it.
+    void setImmediate(bool on);
 
     // Seconds from wall time `now` to the next flush point: a whole second plus `settle`.
     static double delayToFlush(double now, double settle);
@@ -103,9 +106,10 @@ private:
     };
     const Clock &m_clock;
     double m_settle;
-    mutable QMutex m_lock; // guards m_pending and m_armed
+    mutable QMutex m_lock; // guards m_pending, m_armed and m_immediate
     std::vector<Entry> m_pending;
     bool m_armed = false; // a flush is due: the timer runs, or its start is on the way
+    bool m_immediate = false;
     QTimer m_timer;
     quint64 m_flushes = 0;
     std::optional<double> m_lastFlush; // wall seconds

@@ -1,5 +1,7 @@
 #pragma once
 // CPU load, memory use and uptime, once a second at the top of the second. Never paused.
+// Ticks on the shared sampler thread; while nothing is shown, on the main thread instead,
+// which then wakes once a second for the read and its publication together.
 #include "monitors/MetricHistory.h"
 #include "monitors/SamplerScheduler.h"
 #include "platform/HostStats.h"
@@ -8,6 +10,7 @@
 #include <QtQml/qqmlregistration.h>
 
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace corvane {
@@ -56,6 +59,10 @@ public:
     ~SystemMonitor() override;
 
     void start();
+    // Moves the ticks to the main thread (true) or back to the sampler thread; the CPU
+    // baseline carries over.
+    void tickOnMainThread(bool on);
+    bool ticksOnMainThread() const { return m_onMainThread; }
 
     double cpuUsage() const { return m_cpuUsage; }
     quint64 ramUsedBytes() const { return m_ramUsedBytes; }
@@ -71,7 +78,8 @@ public:
     // The sampler thread's; tests drive it by hand while the monitor is not started.
     SystemSampler &sampler() const { return *m_sampler; }
 
-    SamplerScheduler *scheduler() const { return m_scheduler.get(); }
+    // The scheduler the ticks currently run on.
+    SamplerScheduler *scheduler() const { return m_onMainThread ? m_mainScheduler.get() : m_scheduler.get(); }
 
 signals:
     // Once per applied snapshot, after all of its fields are in place.
@@ -92,6 +100,10 @@ private:
     MetricHistory *m_cpuHistory;
     MetricHistory *m_ramHistory;
     std::unique_ptr<SamplerScheduler> m_scheduler;
+    std::unique_ptr<SamplerScheduler> m_mainScheduler;
+    bool m_onMainThread = false;
+    // A tick on one scheduler may still be finishing when the other starts.
+    std::mutex m_sampleLock;
 };
 
 } // namespace corvane

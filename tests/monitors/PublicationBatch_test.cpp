@@ -232,6 +232,47 @@ TEST_F(PublicationBatchQueue, SamplersHandOverWithoutWakingTheMainThreadWhileAFl
     qApp->removeEventFilter(&counter);
 }
 
+// With nothing on screen: what waited applies at once, main-thread arrivals apply in the
+// call, a burst from a sampler thread costs one queued call, and an apply's own publication
+// follows on the next pass. Back on screen, arrivals wait for the flush point again.
+TEST_F(PublicationBatchQueue, ImmediateWhileNothingIsShown)
+{
+    Probe cpu("cpu", &log), net("net", &log), disk("disk", &log);
+    handOver(&cpu, 1);
+    EXPECT_TRUE(log.empty());
+    batch->setImmediate(true);
+    EXPECT_EQ(names(log), QStringList{"cpu=1"});
+
+    handOver(&net, 2);
+    EXPECT_EQ(names(log).last(), QStringLiteral("net=2"));
+
+    MetaCallCounter counter;
+    qApp->installEventFilter(&counter);
+    std::thread([&] {
+        handOver(&cpu, 3);
+        handOver(&disk, 4);
+    }).join();
+    EXPECT_EQ(log.size(), 2u);
+    deliverQueued();
+    EXPECT_EQ(counter.calls, 1);
+    EXPECT_EQ(names(log).mid(2), (QStringList{"cpu=3", "disk=4"}));
+    qApp->removeEventFilter(&counter);
+
+    applyInBatch(&cpu, [&] {
+        log.push_back({"outer", 5, true});
+        applyInBatch(&net, [&] { net.publish(6); });
+    });
+    EXPECT_EQ(names(log).last(), QStringLiteral("outer=5"));
+    deliverQueued();
+    EXPECT_EQ(names(log).last(), QStringLiteral("net=6"));
+
+    batch->setImmediate(false);
+    handOver(&disk, 7);
+    deliverQueued();
+    EXPECT_EQ(names(log).last(), QStringLiteral("net=6")) << "applied before the flush point";
+    QTRY_COMPARE_WITH_TIMEOUT(names(log).last(), QStringLiteral("disk=7"), 2000);
+}
+
 TEST(PublicationBatchInstall, WithoutABatchAHandoverAppliesOnTheNextPass)
 {
     std::vector<Applied> log;

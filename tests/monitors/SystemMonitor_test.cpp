@@ -5,6 +5,10 @@
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <QTest>
+#include <QThread>
+
+#include <atomic>
 #include <gtest/gtest.h>
 
 using namespace corvane;
@@ -112,4 +116,40 @@ TEST(SystemMonitorLifetime, SnapshotForADestroyedMonitorIsDropped)
     delete mon;
     QCoreApplication::processEvents();
     EXPECT_EQ(published, 0);
+}
+
+// While nothing is shown the ticks run on the main thread, and back on their own thread
+// after; the CPU baseline carries over, so the first figure after a move is a real one.
+TEST(SystemMonitorPlacement, TicksMoveToTheMainThreadAndBack)
+{
+    struct ThreadRecordingHost final : HostStats {
+        std::atomic<QThread *> lastThread{nullptr};
+        std::atomic<uint32_t> idle{0};
+        std::optional<CpuLoadInfo> cpuLoad() override
+        {
+            lastThread = QThread::currentThread();
+            idle += 100;
+            return CpuLoadInfo{idle.load(), 0, idle.load(), 0}; // half busy
+        }
+        std::optional<VmCounters> vmCounters() override { return VmCounters{1, 0, 0}; }
+        uint64_t pageSize() override { return 4096; }
+        uint64_t physicalMemory() override { return 1 << 20; }
+        double uptimeSeconds() override { return 1; }
+    };
+    auto *host = new ThreadRecordingHost;
+    SystemMonitor mon(std::unique_ptr<HostStats>(host), Clock::system(), true);
+    QTRY_VERIFY_WITH_TIMEOUT(host->lastThread.load() != nullptr, 2500);
+    EXPECT_NE(host->lastThread.load(), qApp->thread());
+
+    mon.tickOnMainThread(true);
+    EXPECT_TRUE(mon.scheduler()->isActive());
+    host->lastThread = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT(host->lastThread.load() != nullptr, 2500);
+    EXPECT_EQ(host->lastThread.load(), qApp->thread());
+    QTRY_COMPARE_WITH_TIMEOUT(mon.cpuUsage(), 0.5, 2500);
+
+    mon.tickOnMainThread(false);
+    host->lastThread = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT(host->lastThread.load() != nullptr, 2500);
+    EXPECT_NE(host->lastThread.load(), qApp->thread());
 }

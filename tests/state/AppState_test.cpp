@@ -48,8 +48,9 @@ TEST(AppState, PausesAndResumesTheSevenSamplersByVisibility)
         EXPECT_FALSE(p.running()) << p.name.toStdString();
     EXPECT_TRUE(s.smc()->reducedCadence());
     EXPECT_DOUBLE_EQ(s.smc()->scheduler()->cadence().interval, 12.0);
-    // The never-paused ones keep going.
+    // The never-paused ones keep going; the system sampler's ticks on the main thread.
     EXPECT_TRUE(s.system()->scheduler()->isActive());
+    EXPECT_TRUE(s.system()->ticksOnMainThread());
 
     // A second evaluation while paused changes nothing.
     s.updateVisibility();
@@ -63,6 +64,8 @@ TEST(AppState, PausesAndResumesTheSevenSamplersByVisibility)
         EXPECT_TRUE(p.running()) << p.name.toStdString();
     EXPECT_FALSE(s.smc()->reducedCadence());
     EXPECT_DOUBLE_EQ(s.smc()->scheduler()->cadence().interval, 3.0);
+    EXPECT_FALSE(s.system()->ticksOnMainThread());
+    EXPECT_TRUE(s.system()->scheduler()->isActive());
 
     // Two surfaces, one goes: nothing restarts.
     s.barModeVisible = true;
