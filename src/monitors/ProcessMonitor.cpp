@@ -81,20 +81,37 @@ ProcessSnapshot ProcessSampler::sample()
     // Stable sort of indices: equal keys keep the listing order, and no record is copied
     // but the eight that are kept.
     std::vector<int> order(static_cast<size_t>(snaps.size()));
-    auto topBy = [&](auto greater) {
+    const size_t n = std::min<size_t>(order.size(), kTopCount);
+    auto sortBy = [&](auto greater) {
         for (size_t i = 0; i < order.size(); ++i)
             order[i] = static_cast<int>(i);
         std::stable_sort(order.begin(), order.end(),
                          [&](int a, int b) { return greater(snaps[a], snaps[b]); });
+    };
+    auto topEight = [&] {
         QList<ProcSnap> v;
-        const size_t n = std::min<size_t>(order.size(), kTopCount);
         v.reserve(static_cast<qsizetype>(n));
         for (size_t i = 0; i < n; ++i)
             v.append(snaps[order[i]]);
         return v;
     };
-    out.byCPU = topBy([](const ProcSnap &a, const ProcSnap &b) { return a.cpuPercent > b.cpuPercent; });
-    out.byRAM = topBy([](const ProcSnap &a, const ProcSnap &b) { return a.memoryBytes > b.memoryBytes; });
+    // The listing's memory figures can lag; the exact ones cost a read each, so only the
+    // processes that may be shown get one: twice the eight largest, and the eight busiest.
+    auto exactMemory = [&](size_t count) {
+        for (size_t i = 0; i < std::min(count, order.size()); ++i) {
+            ProcSnap &p = snaps[order[i]];
+            if (const auto bytes = m_table->exactResidentBytes(p.pid))
+                p.memoryBytes = *bytes;
+        }
+    };
+    const auto byMemory = [](const ProcSnap &a, const ProcSnap &b) { return a.memoryBytes > b.memoryBytes; };
+    sortBy(byMemory);
+    exactMemory(2 * n);
+    sortBy([](const ProcSnap &a, const ProcSnap &b) { return a.cpuPercent > b.cpuPercent; });
+    exactMemory(n);
+    out.byCPU = topEight();
+    sortBy(byMemory);
+    out.byRAM = topEight();
     return out;
 }
 

@@ -30,6 +30,9 @@ public:
     // nullopt when the process cannot be read (gone, permission, short record).
     virtual std::optional<ProcessTaskInfo> taskInfo(int32_t pid) = 0;
     virtual Timebase timebase() = 0;
+    // Resident bytes counted exactly, a second read; nullopt when the source has no
+    // better figure than taskInfo()'s.
+    virtual std::optional<uint64_t> exactResidentBytes(int32_t) { return std::nullopt; }
 };
 
 // Reads <procRoot>/[pid]/stat. Names are the executable's own (the basename of

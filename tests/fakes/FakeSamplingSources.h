@@ -52,6 +52,12 @@ public:
         return it->second;
     }
     Timebase timebase() override { return tb; }
+    std::map<int32_t, uint64_t> exact; // exactResidentBytes(), where set
+    std::optional<uint64_t> exactResidentBytes(int32_t pid) override
+    {
+        auto it = exact.find(pid);
+        return it == exact.end() ? std::nullopt : std::optional<uint64_t>(it->second);
+    }
 
     void add(int32_t pid, const QString &name, uint64_t cpuUnits, uint64_t rss)
     {

@@ -127,3 +127,27 @@ TEST_F(ProcFixture, EmptyListingForgetsEveryone)
     pass();
     EXPECT_EQ(mon->topByCPU()[0].cpuPercent, 0.0);
 }
+
+// The listing's memory figure lags the exact one: the processes that can be shown are
+// ranked and shown by the exact figure, whichever list they are in.
+TEST_F(ProcFixture, ShownMemoryIsTheExactFigure)
+{
+    for (int pid = 1; pid <= 12; ++pid)
+        table->add(pid, QStringLiteral("p%1").arg(pid), 100, 1000 - uint64_t(pid) * 10);
+    table->add(13, "busy", 100, 5);
+    table->exact[10] = 2000; // ninth by the listing, first in fact
+    table->exact[1] = 990;
+    make();
+    pass();
+    table->info[13].userTime += 1'000'000'000; // a whole second busy
+    clock.advance(1.0);
+    table->exact[13] = 7;
+    pass();
+    const auto ram = mon->topByRAM();
+    ASSERT_EQ(ram.size(), 8);
+    EXPECT_EQ(ram[0].pid, 10);
+    EXPECT_EQ(ram[0].memoryBytes, 2000u);
+    EXPECT_EQ(ram[1].memoryBytes, 990u);
+    EXPECT_EQ(mon->topByCPU().first().pid, 13);
+    EXPECT_EQ(mon->topByCPU().first().memoryBytes, 7u);
+}

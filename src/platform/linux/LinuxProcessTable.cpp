@@ -56,6 +56,26 @@ public:
         return info;
     }
 
+    // stat's resident figure is the kernel's quick read of per-CPU counters, which on
+    // recent kernels can stay hundreds of kilobytes behind for an idle process; statm sums
+    // them.
+    std::optional<uint64_t> exactResidentBytes(int32_t pid) override
+    {
+        m_path.assign(m_root);
+        m_path += '/';
+        m_path += std::to_string(pid);
+        m_path += "/statm";
+        if (!sysfile::readInto(m_path, m_buf, 4096))
+            return std::nullopt;
+        std::string_view s(m_buf);
+        if (!sysfile::parseU64(s)) // size
+            return std::nullopt;
+        const auto resident = sysfile::parseU64(s);
+        if (!resident)
+            return std::nullopt;
+        return *resident * m_pageSize;
+    }
+
     // The kernel counts CPU time in clock ticks.
     Timebase timebase() override { return {1'000'000'000u / m_ticksPerSec, 1}; }
 

@@ -3,9 +3,11 @@
 #include <QHash>
 
 #ifdef CORVANE_HAVE_XRANDR
-// Xlib's macros (None, Bool, Status…) clash with Qt's names: include it last.
-#include <X11/Xlib.h>
-#include <X11/extensions/Xrandr.h>
+#include <xcb/randr.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <utility>
 #endif
 
 namespace corvane {
@@ -13,135 +15,181 @@ namespace corvane {
 #ifdef CORVANE_HAVE_XRANDR
 namespace {
 
-double modeRefresh(const XRRModeInfo &m)
+double modeRefresh(const xcb_randr_mode_info_t &m)
 {
-    if (m.hTotal == 0 || m.vTotal == 0)
+    if (m.htotal == 0 || m.vtotal == 0)
         return 0;
-    double rate = static_cast<double>(m.dotClock) / (static_cast<double>(m.hTotal) * static_cast<double>(m.vTotal));
-    if (m.modeFlags & RR_DoubleScan)
+    double rate = static_cast<double>(m.dot_clock) / (static_cast<double>(m.htotal) * static_cast<double>(m.vtotal));
+    if (m.mode_flags & XCB_RANDR_MODE_FLAG_DOUBLE_SCAN)
         rate /= 2;
-    if (m.modeFlags & RR_Interlace)
+    if (m.mode_flags & XCB_RANDR_MODE_FLAG_INTERLACE)
         rate *= 2;
     return rate;
 }
 
+// Frees a reply (or an error) with free(), as XCB asks.
+template <class T>
+struct Reply {
+    T *p = nullptr;
+    Reply() = default;
+    explicit Reply(T *r) : p(r) {}
+    Reply(Reply &&o) noexcept : p(std::exchange(o.p, nullptr)) {}
+    Reply &operator=(Reply &&o) noexcept
+    {
+        std::swap(p, o.p);
+        return *this;
+    }
+    ~Reply() { std::free(p); }
+    T *operator->() const { return p; }
+    explicit operator bool() const { return p != nullptr; }
+};
+
+template <class T>
+Reply<T> take(T *reply, xcb_generic_error_t *error)
+{
+    std::free(error); // an output unplugged meanwhile: that reply is simply missing
+    return Reply<T>(reply);
+}
+
 // Uses a connection of its own: Qt's is driven by the GUI thread, and this one runs on the
-// sampler thread. Only used while Qt itself runs on X11, whose Xlib error handler is then
-// in place, so a request about an output unplugged meanwhile cannot end the process.
-class XlibRandrReader final : public XRandrReader {
+// sampler thread. Every request of a read is sent before any answer is awaited, so the
+// whole list costs two round trips to the server, not one per CRTC, output and EDID.
+class XcbRandrReader final : public XRandrReader {
 public:
-    explicit XlibRandrReader(const QString &name)
+    explicit XcbRandrReader(const QString &name)
     {
-        m_dpy = ::XOpenDisplay(name.toLocal8Bit().constData());
-        if (!m_dpy)
+        const QByteArray display = name.toLocal8Bit();
+        int screen = 0;
+        m_conn = xcb_connect(display.isEmpty() ? nullptr : display.constData(), &screen);
+        if (xcb_connection_has_error(m_conn))
             return;
-        int ev = 0, err = 0, major = 0, minor = 0;
+        xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(m_conn));
+        for (int i = 0; it.rem && i < screen; ++i)
+            xcb_screen_next(&it);
+        if (!it.rem)
+            return;
+        m_root = it.data->root;
+        const xcb_query_extension_reply_t *ext = xcb_get_extension_data(m_conn, &xcb_randr_id);
+        if (!ext || !ext->present)
+            return;
         // GetScreenResourcesCurrent (no re-probing of the outputs) needs 1.3.
-        m_ok = ::XRRQueryExtension(m_dpy, &ev, &err) && ::XRRQueryVersion(m_dpy, &major, &minor)
-            && (major > 1 || (major == 1 && minor >= 3));
+        xcb_generic_error_t *err = nullptr;
+        auto version = take(xcb_randr_query_version_reply(m_conn, xcb_randr_query_version(m_conn, 1, 3), &err), err);
+        auto edid = take(xcb_intern_atom_reply(m_conn, xcb_intern_atom(m_conn, 1, 4, "EDID"), &err), err);
+        m_edidAtom = edid ? edid->atom : xcb_atom_t(XCB_ATOM_NONE);
+        m_ok = version && (version->major_version > 1 || (version->major_version == 1 && version->minor_version >= 3));
     }
-    ~XlibRandrReader() override
-    {
-        if (m_dpy)
-            ::XCloseDisplay(m_dpy);
-    }
+    ~XcbRandrReader() override { xcb_disconnect(m_conn); }
 
     std::optional<std::vector<XOutputFacts>> read() override
     {
-        if (!m_ok)
+        if (!m_ok || xcb_connection_has_error(m_conn))
             return std::nullopt;
-        const Window root = DefaultRootWindow(m_dpy);
-        XRRScreenResources *res = ::XRRGetScreenResourcesCurrent(m_dpy, root);
+        xcb_generic_error_t *err = nullptr;
+        const auto resCookie = xcb_randr_get_screen_resources_current(m_conn, m_root);
+        const auto primaryCookie = xcb_randr_get_output_primary(m_conn, m_root);
+        auto res = take(xcb_randr_get_screen_resources_current_reply(m_conn, resCookie, &err), err);
+        auto primaryReply = take(xcb_randr_get_output_primary_reply(m_conn, primaryCookie, &err), err);
         if (!res)
             return std::nullopt;
-        const RROutput primary = ::XRRGetOutputPrimary(m_dpy, root);
-        const Atom edidAtom = ::XInternAtom(m_dpy, "EDID", True);
+        const xcb_randr_output_t primary = primaryReply ? primaryReply->output : XCB_NONE;
+        const xcb_timestamp_t stamp = res->config_timestamp;
 
-        QHash<RRMode, const XRRModeInfo *> modes;
-        for (int i = 0; i < res->nmode; ++i)
-            modes.insert(res->modes[i].id, &res->modes[i]);
+        const xcb_randr_crtc_t *crtcIds = xcb_randr_get_screen_resources_current_crtcs(res.p);
+        const int ncrtc = xcb_randr_get_screen_resources_current_crtcs_length(res.p);
+        const xcb_randr_output_t *outputIds = xcb_randr_get_screen_resources_current_outputs(res.p);
+        const int noutput = xcb_randr_get_screen_resources_current_outputs_length(res.p);
+        const xcb_randr_mode_info_t *modeInfos = xcb_randr_get_screen_resources_current_modes(res.p);
+        const int nmode = xcb_randr_get_screen_resources_current_modes_length(res.p);
+        QHash<xcb_randr_mode_t, const xcb_randr_mode_info_t *> modes;
+        for (int i = 0; i < nmode; ++i)
+            modes.insert(modeInfos[i].id, &modeInfos[i]);
+
+        // Everything else at once.
+        std::vector<xcb_randr_get_crtc_info_cookie_t> crtcCookies;
+        for (int i = 0; i < ncrtc; ++i)
+            crtcCookies.push_back(xcb_randr_get_crtc_info(m_conn, crtcIds[i], stamp));
+        std::vector<xcb_randr_get_output_info_cookie_t> outputCookies;
+        std::vector<xcb_randr_get_output_property_cookie_t> edidCookies;
+        for (int i = 0; i < noutput; ++i) {
+            outputCookies.push_back(xcb_randr_get_output_info(m_conn, outputIds[i], stamp));
+            // 256 longs = 1 KiB: a base block and up to seven extensions.
+            if (m_edidAtom != XCB_ATOM_NONE)
+                edidCookies.push_back(
+                    xcb_randr_get_output_property(m_conn, outputIds[i], m_edidAtom, XCB_GET_PROPERTY_TYPE_ANY, 0, 256, 0, 0));
+        }
 
         struct Crtc {
             QRect geometry;
             std::optional<DisplayModeFacts> mode;
         };
-        QHash<RRCrtc, Crtc> crtcs;
-        for (int i = 0; i < res->ncrtc; ++i) {
-            XRRCrtcInfo *ci = ::XRRGetCrtcInfo(m_dpy, res, res->crtcs[i]);
+        QHash<xcb_randr_crtc_t, Crtc> crtcs;
+        for (int i = 0; i < ncrtc; ++i) {
+            auto ci = take(xcb_randr_get_crtc_info_reply(m_conn, crtcCookies[size_t(i)], &err), err);
             if (!ci)
                 continue;
             Crtc c;
-            if (ci->mode != 0 && ci->width > 0 && ci->height > 0) {
-                c.geometry = QRect(ci->x, ci->y, static_cast<int>(ci->width), static_cast<int>(ci->height));
-                if (const XRRModeInfo *m = modes.value(ci->mode))
-                    c.mode = DisplayModeFacts{static_cast<int>(m->width), static_cast<int>(m->height), modeRefresh(*m)};
+            if (ci->mode != XCB_NONE && ci->width > 0 && ci->height > 0) {
+                c.geometry = QRect(ci->x, ci->y, ci->width, ci->height);
+                if (const xcb_randr_mode_info_t *m = modes.value(ci->mode))
+                    c.mode = DisplayModeFacts{m->width, m->height, modeRefresh(*m)};
             }
-            crtcs.insert(res->crtcs[i], c);
-            ::XRRFreeCrtcInfo(ci);
+            crtcs.insert(crtcIds[i], c);
         }
 
         std::vector<XOutputFacts> out;
-        QHash<RRCrtc, int> outputsPerCrtc;
-        std::vector<RRCrtc> crtcOf;
-        for (int i = 0; i < res->noutput; ++i) {
-            XRROutputInfo *oi = ::XRRGetOutputInfo(m_dpy, res, res->outputs[i]);
+        QHash<xcb_randr_crtc_t, int> outputsPerCrtc;
+        std::vector<xcb_randr_crtc_t> crtcOf;
+        for (int i = 0; i < noutput; ++i) {
+            auto oi = take(xcb_randr_get_output_info_reply(m_conn, outputCookies[size_t(i)], &err), err);
+            QByteArray edid;
+            if (!edidCookies.empty()) {
+                auto prop = take(xcb_randr_get_output_property_reply(m_conn, edidCookies[size_t(i)], &err), err);
+                if (prop && prop->format == 8)
+                    edid = QByteArray(reinterpret_cast<const char *>(xcb_randr_get_output_property_data(prop.p)),
+                                      xcb_randr_get_output_property_data_length(prop.p));
+            }
             if (!oi)
                 continue;
             XOutputFacts f;
-            f.name = QString::fromLocal8Bit(oi->name, oi->nameLen);
-            f.connected = oi->connection == RR_Connected;
+            f.name = QString::fromLocal8Bit(reinterpret_cast<const char *>(xcb_randr_get_output_info_name(oi.p)),
+                                            xcb_randr_get_output_info_name_length(oi.p));
+            f.connected = oi->connection == XCB_RANDR_CONNECTION_CONNECTED;
             f.widthMm = oi->mm_width;
             f.heightMm = oi->mm_height;
-            f.primary = res->outputs[i] == primary;
-            for (int m = 0; m < oi->nmode; ++m)
-                if (const XRRModeInfo *mi = modes.value(oi->modes[m]))
-                    f.modes.push_back({static_cast<int>(mi->width), static_cast<int>(mi->height), modeRefresh(*mi)});
+            f.primary = outputIds[i] == primary;
+            const xcb_randr_mode_t *outModes = xcb_randr_get_output_info_modes(oi.p);
+            for (int m = 0; m < xcb_randr_get_output_info_modes_length(oi.p); ++m)
+                if (const xcb_randr_mode_info_t *mi = modes.value(outModes[m]))
+                    f.modes.push_back({mi->width, mi->height, modeRefresh(*mi)});
             const auto crtc = crtcs.constFind(oi->crtc);
-            if (oi->crtc != 0 && crtc != crtcs.constEnd() && !crtc->geometry.isEmpty()) {
+            if (oi->crtc != XCB_NONE && crtc != crtcs.constEnd() && !crtc->geometry.isEmpty()) {
                 f.crtcGeometry = crtc->geometry;
                 f.currentMode = crtc->mode;
                 ++outputsPerCrtc[oi->crtc];
                 crtcOf.push_back(oi->crtc);
             } else {
-                crtcOf.push_back(0);
+                crtcOf.push_back(XCB_NONE);
             }
-            if (edidAtom != 0)
-                f.edid = property(res->outputs[i], edidAtom);
-            ::XRRFreeOutputInfo(oi);
+            f.edid = edid;
             out.push_back(std::move(f));
         }
         // Mirroring: two outputs on one CRTC, or two CRTCs showing the same rectangle.
         for (size_t i = 0; i < out.size(); ++i) {
-            if (crtcOf[i] == 0)
+            if (crtcOf[i] == XCB_NONE)
                 continue;
             bool shared = outputsPerCrtc.value(crtcOf[i]) > 1;
             for (size_t j = 0; j < out.size() && !shared; ++j)
-                shared = j != i && crtcOf[j] != 0 && crtcOf[j] != crtcOf[i] && out[j].crtcGeometry == out[i].crtcGeometry;
+                shared = j != i && crtcOf[j] != XCB_NONE && crtcOf[j] != crtcOf[i] && out[j].crtcGeometry == out[i].crtcGeometry;
             out[i].sharesCrtc = shared;
         }
-        ::XRRFreeScreenResources(res);
         return out;
     }
 
 private:
-    QByteArray property(RROutput output, Atom atom)
-    {
-        Atom type = 0;
-        int format = 0;
-        unsigned long items = 0, after = 0;
-        unsigned char *data = nullptr;
-        QByteArray bytes;
-        // 256 longs = 1 KiB: a base block and up to seven extensions.
-        if (::XRRGetOutputProperty(m_dpy, output, atom, 0, 256, False, False, AnyPropertyType, &type, &format,
-                                   &items, &after, &data) == Success
-            && data && format == 8)
-            bytes = QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(items));
-        if (data)
-            ::XFree(data);
-        return bytes;
-    }
-
-    Display *m_dpy = nullptr;
+    xcb_connection_t *m_conn = nullptr;
+    xcb_window_t m_root = XCB_NONE;
+    xcb_atom_t m_edidAtom = XCB_ATOM_NONE;
     bool m_ok = false;
 };
 
@@ -149,7 +197,7 @@ private:
 
 std::unique_ptr<XRandrReader> makeXRandrReader(const QString &displayName)
 {
-    return std::make_unique<XlibRandrReader>(displayName);
+    return std::make_unique<XcbRandrReader>(displayName);
 }
 #else
 std::unique_ptr<XRandrReader> makeXRandrReader(const QString &)
