@@ -17,11 +17,12 @@ MicrophoneMonitor::MicrophoneMonitor(std::unique_ptr<AudioDevices> platform, QOb
     m_platform->setDeviceListListener([watch = m_watch.get()] { watch->deviceListChanged(); });
     publish(refreshDevices());
     if (const std::optional<double> interval = m_platform->pollInterval()) {
-        // No change events from this source: the listener thread polls it instead.
+        // No change events from this source: it is polled, with the other quick procfs
+        // readers, on whole seconds, so the poll shares their wake-up.
         AudioDevices *platform = m_platform.get();
         m_poller = std::make_unique<SamplerScheduler>(
-            QStringLiteral("corvane.mic-listener"), Cadence::offsetThenEvery(*interval, *interval),
-            [platform] { platform->poll(); });
+            QStringLiteral("corvane.mic-listener"), Cadence::alignedTo(*interval), [platform] { platform->poll(); },
+            SamplerScheduler::Placement::SharedThread);
         m_poller->start();
     }
 }
@@ -30,6 +31,12 @@ MicrophoneMonitor::~MicrophoneMonitor()
 {
     m_poller.reset(); // joins the polling thread
     m_platform.reset(); // stops the listener thread before the rest goes
+}
+
+void MicrophoneMonitor::tickOnMainThread(bool on)
+{
+    if (m_poller)
+        m_poller->tickOnCreatingThread(on);
 }
 
 QStringList MicrophoneMonitor::devices() const { return m_watch->devices(); }

@@ -1,7 +1,7 @@
 #pragma once
 // Whether any microphone (input-capable audio device) is recording, and which. Event-driven
-// where the sound server sends events; a source without events is polled on the
-// listener's own scheduler. Never paused.
+// where the sound server sends events; a source without events is polled on the shared
+// sampler thread (on the main thread while nothing is shown). Never paused.
 #include "monitors/DeviceWatch.h"
 #include "monitors/SamplerScheduler.h"
 #include "platform/AudioDevices.h"
@@ -40,6 +40,8 @@ public:
     void publish(const Snapshot &s);
     // Only for a source that has to be polled.
     SamplerScheduler *poller() const { return m_poller.get(); }
+    // Moves the polls to the main thread (true) or back to the sampler thread.
+    void tickOnMainThread(bool on);
 
 signals:
     // Once per applied snapshot, after all of its fields are in place.

@@ -3,6 +3,8 @@
 #include <QMutex>
 
 #include <cmath>
+#include <memory>
+#include <mutex>
 
 namespace corvane {
 
@@ -127,6 +129,15 @@ SamplerScheduler::SamplerScheduler(const QString &label, Cadence cadence, Tick t
                                    Placement placement, const Clock &clock, QObject *parent)
     : QObject(parent), m_label(label), m_cadence(cadence), m_clock(clock)
 {
+    if (placement == Placement::SharedThread) {
+        // Two workers run the tick, one at a time.
+        auto lock = std::make_shared<std::mutex>();
+        tick = [lock, t = std::move(tick)] {
+            std::lock_guard guard(*lock);
+            t();
+        };
+        m_local = new SchedulerWorker(tick, m_clock);
+    }
     m_worker = new SchedulerWorker(std::move(tick), m_clock);
     if (placement == Placement::OwnThread) {
         m_thread = std::make_unique<QThread>();
@@ -158,6 +169,8 @@ SamplerScheduler::~SamplerScheduler()
             QMetaObject::invokeMethod(w, [w] { delete w; }, Qt::BlockingQueuedConnection);
         }
         releaseSharedThread();
+        m_local->destroyTimer();
+        delete m_local;
     } else {
         m_worker->destroyTimer();
         delete m_worker;
@@ -168,15 +181,26 @@ void SamplerScheduler::start()
 {
     m_active = true;
     const Cadence c = m_cadence;
-    SchedulerWorker *w = m_worker;
+    SchedulerWorker *w = current();
     QMetaObject::invokeMethod(w, [w, c] { w->arm(c); }, Qt::AutoConnection);
 }
 
 void SamplerScheduler::stop()
 {
     m_active = false;
-    SchedulerWorker *w = m_worker;
+    SchedulerWorker *w = current();
     QMetaObject::invokeMethod(w, [w] { w->disarm(); }, Qt::AutoConnection);
+}
+
+void SamplerScheduler::tickOnCreatingThread(bool on)
+{
+    if (!m_local || on == m_onCreatingThread)
+        return;
+    const bool active = m_active;
+    stop();
+    m_onCreatingThread = on;
+    if (active)
+        start();
 }
 
 void SamplerScheduler::setCadence(Cadence cadence)
@@ -188,7 +212,7 @@ void SamplerScheduler::setCadence(Cadence cadence)
 
 quint64 SamplerScheduler::tickCount() const
 {
-    return m_worker->ticks.load();
+    return m_worker->ticks.load() + (m_local ? m_local->ticks.load() : 0);
 }
 
 } // namespace corvane

@@ -76,13 +76,24 @@ public:
     // Number of ticks run so far (any thread may read it).
     quint64 tickCount() const;
 
+    // A shared-thread scheduler's ticks move to the thread that created it (true), or back.
+    // While nothing is on screen the main thread wakes each second anyway, to apply what the
+    // samplers read: ticking there spares the shared thread's wake-up. A tick still running
+    // on the other thread finishes before the first one here starts.
+    void tickOnCreatingThread(bool on);
+    bool ticksOnCreatingThread() const { return m_onCreatingThread; }
+
 private:
+    SchedulerWorker *current() const { return m_onCreatingThread ? m_local : m_worker; }
+
     QString m_label;
     Cadence m_cadence;
     const Clock &m_clock;
     std::unique_ptr<QThread> m_thread;
     QThread *m_shared = nullptr; // the shared thread, while this scheduler uses it
     SchedulerWorker *m_worker = nullptr;
+    SchedulerWorker *m_local = nullptr; // shared-thread schedulers: the same tick, here
+    bool m_onCreatingThread = false;
     bool m_active = false;
 };
 

@@ -12,39 +12,27 @@ SystemMonitor::SystemMonitor(std::unique_ptr<HostStats> host, const Clock &clock
     : QObject(parent), m_sampler(std::make_unique<SystemSampler>(std::move(host))), m_cpuHistory(new MetricHistory(this)),
       m_ramHistory(new MetricHistory(this))
 {
-    const auto tick = [this, sampleAndHandOver = sampleThenPublish(m_sampler.get(), this)] {
-        std::lock_guard lock(m_sampleLock);
-        sampleAndHandOver();
-    };
-    m_scheduler = std::make_unique<SamplerScheduler>(QStringLiteral("corvane.system-sampler"), Cadence::wholeSecond(),
-                                                     tick, SamplerScheduler::Placement::SharedThread, clock);
-    m_mainScheduler = std::make_unique<SamplerScheduler>(QStringLiteral("corvane.system-sampler"), Cadence::wholeSecond(),
-                                                         tick, SamplerScheduler::Placement::CallerThread, clock);
+    m_scheduler = std::make_unique<SamplerScheduler>(
+        QStringLiteral("corvane.system-sampler"), Cadence::wholeSecond(),
+        sampleThenPublish(m_sampler.get(), this),
+        SamplerScheduler::Placement::SharedThread, clock);
     if (autoStart)
         start();
 }
 
 SystemMonitor::~SystemMonitor()
 {
-    // Joins the sampler thread's tick before the sampler goes.
-    m_scheduler.reset();
-    m_mainScheduler.reset();
+    m_scheduler.reset(); // joins the sampler thread before the sampler goes
 }
 
 void SystemMonitor::start()
 {
-    scheduler()->start();
+    m_scheduler->start();
 }
 
 void SystemMonitor::tickOnMainThread(bool on)
 {
-    if (on == m_onMainThread)
-        return;
-    const bool running = scheduler()->isActive();
-    scheduler()->stop();
-    m_onMainThread = on;
-    if (running)
-        scheduler()->start();
+    m_scheduler->tickOnCreatingThread(on);
 }
 
 double SystemSampler::cpuFraction(const CpuLoadInfo &prev, const CpuLoadInfo &now)

@@ -10,7 +10,6 @@
 #include <QtQml/qqmlregistration.h>
 
 #include <memory>
-#include <mutex>
 #include <optional>
 
 namespace corvane {
@@ -62,7 +61,7 @@ public:
     // Moves the ticks to the main thread (true) or back to the sampler thread; the CPU
     // baseline carries over.
     void tickOnMainThread(bool on);
-    bool ticksOnMainThread() const { return m_onMainThread; }
+    bool ticksOnMainThread() const { return m_scheduler->ticksOnCreatingThread(); }
 
     double cpuUsage() const { return m_cpuUsage; }
     quint64 ramUsedBytes() const { return m_ramUsedBytes; }
@@ -78,8 +77,7 @@ public:
     // The sampler thread's; tests drive it by hand while the monitor is not started.
     SystemSampler &sampler() const { return *m_sampler; }
 
-    // The scheduler the ticks currently run on.
-    SamplerScheduler *scheduler() const { return m_onMainThread ? m_mainScheduler.get() : m_scheduler.get(); }
+    SamplerScheduler *scheduler() const { return m_scheduler.get(); }
 
 signals:
     // Once per applied snapshot, after all of its fields are in place.
@@ -100,10 +98,6 @@ private:
     MetricHistory *m_cpuHistory;
     MetricHistory *m_ramHistory;
     std::unique_ptr<SamplerScheduler> m_scheduler;
-    std::unique_ptr<SamplerScheduler> m_mainScheduler;
-    bool m_onMainThread = false;
-    // A tick on one scheduler may still be finishing when the other starts.
-    std::mutex m_sampleLock;
 };
 
 } // namespace corvane

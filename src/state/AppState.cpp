@@ -119,11 +119,12 @@ void AppState::updateVisibility()
 
 void AppState::resume()
 {
-    // Repaints to gather again: publications wait for the second's batch, and the system
-    // sampler goes back to its thread so the main thread wakes once, for the batch.
+    // Repaints to gather again: publications wait for the second's batch, and the quick
+    // readers go back to their thread so the main thread wakes once, for the batch.
     if (PublicationBatch *batch = PublicationBatch::current())
         batch->setImmediate(false);
     m_system->tickOnMainThread(false);
+    m_mic->tickOnMainThread(false);
     m_network->start();
     m_storage->start();
     m_gpu->start();
@@ -150,11 +151,13 @@ void AppState::pause()
         m_smc->setReducedCadence(true);
         m_smc->startTimer();
     }
-    // Nothing to repaint: publications apply as they come, and the system sampler's quick
-    // procfs reads run on the main thread, which then wakes once a second in all.
+    // Nothing to repaint: publications apply as they come, and the quick procfs reads of
+    // the system sampler and the microphone poll run on the main thread, which then wakes
+    // once a second in all.
     if (PublicationBatch *batch = PublicationBatch::current())
         batch->setImmediate(true);
     m_system->tickOnMainThread(true);
+    m_mic->tickOnMainThread(true);
 }
 
 QStringList AppState::tabs() const

@@ -113,6 +113,58 @@ TEST(SamplerScheduler, SharedPlacementTicksEveryoneOnOneThreadAndWaitsForATickOn
     EXPECT_EQ(threads, (std::set<QString>{QString::fromLatin1(SamplerScheduler::kSharedThreadName)}));
 }
 
+// A shared-thread scheduler's ticks move to the thread that made it and back; a slow tick
+// still running on the shared thread is never overlapped by one here; a stopped scheduler
+// stays stopped across a move.
+TEST(SamplerScheduler, SharedTicksMoveToTheCreatingThreadAndBack)
+{
+    std::atomic<int> running{0}, overlaps{0}, onMain{0}, onShared{0};
+    std::atomic<bool> slow{false};
+    SamplerScheduler s(QStringLiteral("quick"), Cadence::offsetThenEvery(0.0, 0.01),
+                       [&] {
+                           if (++running > 1)
+                               ++overlaps;
+                           ++(QThread::currentThread() == qApp->thread() ? onMain : onShared);
+                           if (slow)
+                               QThread::msleep(60);
+                           --running;
+                       },
+                       SamplerScheduler::Placement::SharedThread);
+    const auto spin = [](int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    };
+    s.start();
+    slow = true;
+    spin(30); // a slow tick is under way on the shared thread
+    s.tickOnCreatingThread(true);
+    EXPECT_TRUE(s.ticksOnCreatingThread());
+    EXPECT_TRUE(s.isActive());
+    spin(150);
+    slow = false;
+    spin(60);
+    EXPECT_GT(onMain.load(), 0);
+    EXPECT_EQ(overlaps.load(), 0);
+
+    s.tickOnCreatingThread(false);
+    spin(30);
+    const int main = onMain.load(), shared = onShared.load();
+    spin(60);
+    EXPECT_EQ(onMain.load(), main);
+    EXPECT_GT(onShared.load(), shared);
+
+    s.stop();
+    s.tickOnCreatingThread(true);
+    EXPECT_FALSE(s.isActive());
+    spin(30);
+    const int total = onMain.load() + onShared.load();
+    spin(60);
+    EXPECT_EQ(onMain.load() + onShared.load(), total);
+    EXPECT_EQ(s.tickCount(), quint64(total));
+}
+
 TEST(SamplerScheduler, CallerThreadPlacementAndCadenceChange)
 {
     int ticks = 0;
