@@ -44,11 +44,7 @@ public:
 
     std::optional<ProcessTaskInfo> taskInfo(int32_t pid) override
     {
-        m_path.assign(m_root);
-        m_path += '/';
-        m_path += std::to_string(pid);
-        m_path += "/stat";
-        if (!sysfile::readInto(m_path, m_buf, 4096))
+        if (!readProcFile(pid, "/stat"))
             return std::nullopt;
         auto info = parseStat(m_buf, m_pageSize);
         if (info && info->name)
@@ -61,11 +57,7 @@ public:
     // them.
     std::optional<uint64_t> exactResidentBytes(int32_t pid) override
     {
-        m_path.assign(m_root);
-        m_path += '/';
-        m_path += std::to_string(pid);
-        m_path += "/statm";
-        if (!sysfile::readInto(m_path, m_buf, 4096))
+        if (!readProcFile(pid, "/statm"))
             return std::nullopt;
         std::string_view s(m_buf);
         if (!sysfile::parseU64(s)) // size
@@ -124,6 +116,16 @@ public:
     }
 
 private:
+    // <root>/<pid><file> into m_buf.
+    bool readProcFile(int32_t pid, const char *file)
+    {
+        m_path.assign(m_root);
+        m_path += '/';
+        m_path += std::to_string(pid);
+        m_path += file;
+        return sysfile::readInto(m_path, m_buf, 4096);
+    }
+
     // Names only change on exec, which also sets a new comm: resolve once per process and
     // comm, not every tick.
     QString fullName(int32_t pid, uint64_t startTime, const QString &comm)
