@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Corvane needs, if any are missing, then configures and builds.
-# Usage: scripts/setup.sh [build-dir]   (root, or a user with sudo)
+# Usage: scripts/setup.sh [build-dir [target...]]   (root, or a user with sudo)
+# With targets, only those (and what they need) are built; without, everything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,6 +35,9 @@ if ((${#missing[@]})); then
 fi
 
 BUILD="${1:-build}"
+shift || true
+TARGETS=()
+for t in "$@"; do TARGETS+=(--target "$t"); done
 # Fresh clones land in new folders: let ccache match them to earlier builds.
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 LAUNCHER=()
@@ -41,4 +45,4 @@ command -v ccache >/dev/null && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 [ -f "$BUILD/build.ninja" ] || cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${LAUNCHER[@]}"
 # Sources are globbed: make moc look again for headers added since the last build.
 find "$BUILD" -path '*_autogen/timestamp' -delete 2>/dev/null || true
-cmake --build "$BUILD" -j"${CORVANE_JOBS:-$(nproc)}"
+cmake --build "$BUILD" -j"${CORVANE_JOBS:-$(nproc)}" "${TARGETS[@]}"
