@@ -304,6 +304,11 @@ std::vector<DisplayFacts> DisplayMonitor::mergeFacts(const std::vector<ScreenFac
         } else if (edid && edid->widthCm) {
             f.physicalWidthMM = *edid->widthCm * 10.0;
             f.physicalHeightMM = *edid->heightCm * 10.0;
+        } else if (edid) {
+            // RandR's and Qt's sizes come from these same bytes (an aspect ratio taken for
+            // centimetres, or a 96 dpi guess): the size stays unknown.
+            f.physicalWidthMM = 0;
+            f.physicalHeightMM = 0;
         } else if (xo && xo->widthMm > 0 && xo->heightMm > 0) {
             f.physicalWidthMM = static_cast<double>(xo->widthMm);
             f.physicalHeightMM = static_cast<double>(xo->heightMm);

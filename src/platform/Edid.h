@@ -16,10 +16,13 @@ struct EdidInfo {
     // Absent when the year lies after next year or the week is neither 0–54 nor 0xFF.
     std::optional<int> yearOfManufacture;
     std::optional<int> modelYear; // given instead of a manufacture date (week 0xFF)
-    std::optional<int> widthCm;   // basic block screen size; absent when unknown or an aspect ratio
+    // Basic block screen size; absent when unknown or an aspect ratio, also one written as
+    // centimetres (16 x 9, 160 x 90) that a timing's size contradicts.
+    std::optional<int> widthCm;
     std::optional<int> heightCm;
     // Image size of the first real detailed timing (pixel clock of 10 MHz or more, active
-    // pixels set); absent when under 50 mm or when it disagrees with the centimetre size.
+    // pixels set); absent when under 50 mm or when it disagrees with a real centimetre size;
+    // against an aspect ratio only when shaped like the timing's pixels.
     std::optional<int> widthMm;
     std::optional<int> heightMm;
     // Display descriptors 0xFC and 0xFF: printable ASCII up to the first other byte.

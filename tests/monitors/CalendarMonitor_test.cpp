@@ -256,6 +256,20 @@ TEST(LinuxCalendarStore, FindsEvolutionAndFolderCalendars)
     EXPECT_EQ(titles, (QStringList{"Dentist", "Planning, Q2", "Planning, Q2"}));
 }
 
+// A seven-week exhibition that opened on 20 October, seen on 10 December: it is under way and
+// comes before the meeting of the next morning.
+TEST(LinuxCalendarStore, EventUnderWayForWeeksIsTheNextOne)
+{
+    FakeClock clock;
+    clock.setWall(1'765'368'000); // 2025-12-10 12:00 UTC
+    CalendarMonitor m(makeIcsFileCalendarStore(QString(), {QStringLiteral(CORVANE_FIXTURES "/ics/under-way")}), clock, true);
+    QSignalSpy spy(&m, &CalendarMonitor::nextEventChanged);
+    ASSERT_TRUE(spy.wait(5000));
+    ASSERT_TRUE(m.nextEvent());
+    EXPECT_EQ(m.nextEvent()->title.toStdString(), "Expoziție de toamnă");
+    EXPECT_EQ(m.relativeText().toString().toStdString(), "în desfășurare");
+}
+
 TEST(LinuxCalendarStore, NoCalendarMeansNoAccess)
 {
     QTemporaryDir empty;

@@ -289,6 +289,46 @@ TEST(DisplayMergeTest, DetailsOfAnOldPaddedEdidShowItsRealSizeAndName)
     EXPECT_EQ(diagonal->second, QStringLiteral("15.7 inch"));
 }
 
+// A television whose basic block gives its aspect ratio as 160 x 90 cm; the X server passes
+// that on as 1600 x 900 mm. Its timing says 885 x 498 mm.
+TEST(DisplayMergeTest, TelevisionWithAnAspectRatioForCentimetres)
+{
+    auto diagonalWith = [](const QByteArray &edid) {
+        auto src = laptopSource();
+        for (auto &c : src.connectors)
+            if (c.name == u"HDMI-A-1")
+                c.edid = edid;
+        XOutputFacts hdmi;
+        hdmi.name = QStringLiteral("HDMI-1");
+        hdmi.connected = true;
+        hdmi.currentMode = DisplayModeFacts{1920, 1080, 60.0};
+        hdmi.modes = {{1920, 1080, 60.0}};
+        hdmi.crtcGeometry = QRect(1920, 0, 1920, 1080);
+        hdmi.widthMm = 1600;
+        hdmi.heightMm = 900;
+        hdmi.edid = edid;
+        src.xOutputs = std::vector<XOutputFacts>{hdmi};
+        auto screens = laptopScreens(QStringLiteral("HDMI-1"));
+        screens[1].physicalWidthMm = 1600;
+        screens[1].physicalHeightMm = 900;
+        const auto facts = DisplayMonitor::mergeFacts(screens, src);
+        return facts.size() == 2
+            ? TabText::diagonalText(DisplayMonitor::makeDisplayInfo(facts[1]).diagonalInches).toStdString()
+            : std::string("no display");
+    };
+    const QByteArray tv = edidFixture("hdmi-tv-ratio-cm.bin");
+    EXPECT_EQ(diagonalWith(tv), "40.0\"");
+    // A timing size of another shape than its pixels (885 x 200 mm for 1920 x 1080) settles nothing.
+    QByteArray oddTiming = tv;
+    oddTiming[54 + 13] = static_cast<char>(200);
+    oddTiming[54 + 14] = 0x30;
+    uint8_t sum = 0;
+    for (int i = 0; i < 127; ++i)
+        sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(oddTiming[i]));
+    oddTiming[127] = static_cast<char>(static_cast<uint8_t>(256 - sum));
+    EXPECT_EQ(diagonalWith(oddTiming), "0.0\""); // unknown, not RandR's 72"
+}
+
 TEST(DisplayMergeTest, LaptopOnX11MatchesOutputsByEdid)
 {
     auto src = laptopSource();

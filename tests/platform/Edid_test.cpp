@@ -128,6 +128,17 @@ TEST(EdidTest, OldCrtPaddedWithOnesKeepsItsCentimetreSizeAndCleanName)
     EXPECT_EQ(e->yearOfManufacture, 1998);
 }
 
+TEST(EdidTest, TelevisionWithItsAspectRatioAsCentimetresKeepsItsTimingSize)
+{
+    const auto e = parseEdid(fixture("hdmi-tv-ratio-cm.bin"), 2026);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->vendorId, QStringLiteral("SAM"));
+    EXPECT_EQ(e->monitorName, QStringLiteral("SAMSUNG"));
+    EXPECT_FALSE(e->widthCm); // 160 x 90 "cm": a 72" screen it is not
+    EXPECT_EQ(e->widthMm, 885);
+    EXPECT_EQ(e->heightMm, 498);
+}
+
 TEST(EdidTest, ChecksumValidJunkGivesNoFacts)
 {
     const auto e = parseEdid(fixture("junk-checksum-valid.bin"), 2026);
@@ -177,6 +188,21 @@ INSTANTIATE_TEST_SUITE_P(
         EdidFault{"mm under 50 without cm is dropped",
                   [](QByteArray &b) { b[21] = b[22] = 0; setImageSize(b, 16, 9); },
                   [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
+        // Centimetre bytes that spell an aspect ratio: 16 x 9 cm reads as 7.2", 160 x 90 cm as 72".
+        EdidFault{"cm ratio 16 by 9 yields to the timing", [](QByteArray &b) { b[21] = 16; b[22] = 9; },
+                  [](const EdidInfo &e) { EXPECT_EQ(e.widthMm, 597); EXPECT_EQ(e.heightMm, 336); EXPECT_FALSE(e.widthCm); }},
+        EdidFault{"cm ratio 160 by 90 yields to the timing",
+                  [](QByteArray &b) { b[21] = static_cast<char>(160); b[22] = 90; },
+                  [](const EdidInfo &e) { EXPECT_EQ(e.widthMm, 597); EXPECT_FALSE(e.widthCm); }},
+        EdidFault{"cm ratio against a timing not shaped like its pixels is no size",
+                  [](QByteArray &b) { b[21] = 16; b[22] = 10; setImageSize(b, 597, 150); },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
+        EdidFault{"cm ratio against a tiny timing is no size",
+                  [](QByteArray &b) { b[21] = static_cast<char>(160); b[22] = 90; setImageSize(b, 16, 9); },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
+        EdidFault{"real size shaped like a ratio agreeing with the timing stays",
+                  [](QByteArray &b) { b[21] = 48; b[22] = 27; setImageSize(b, 477, 268); },
+                  [](const EdidInfo &e) { EXPECT_EQ(e.widthMm, 477); EXPECT_EQ(e.widthCm, 48); }},
         EdidFault{"timing below 10 MHz is no timing",
                   [](QByteArray &b) { b[54] = 60; b[55] = 0; },
                   [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); }},

@@ -39,6 +39,29 @@ bool isDetailedTiming(const QByteArray &b, int off)
     return clock10kHz >= 1000 && hActive > 0 && vActive > 0;
 }
 
+// Centimetre bytes that spell an aspect ratio instead of a size. EDID 1.4 encodes a ratio with
+// one of the two bytes 0; some displays write the ratio's terms (or ten times them) instead.
+bool isAspectRatio(int w, int h)
+{
+    static constexpr int ratios[][2] = {{4, 3}, {5, 4}, {3, 2}, {16, 9}, {16, 10}, {15, 9}, {5, 3},
+                                        {21, 9}, {64, 27}, {43, 18}, {32, 9}, {32, 10}};
+    for (const auto &r : ratios)
+        for (int k : {1, 10})
+            if (w == r[0] * k && h == r[1] * k)
+                return true;
+    return false;
+}
+
+// An image size shaped like the timing's active pixels (square pixels, within 15 %).
+bool sameShape(int wMm, int hMm, int wPx, int hPx)
+{
+    if (wPx <= 0 || hPx <= 0)
+        return false;
+    const double size = double(wMm) / hMm, pixels = double(wPx) / hPx;
+    const double q = size > pixels ? size / pixels : pixels / size;
+    return q <= 1.15;
+}
+
 } // namespace
 
 std::optional<EdidInfo> parseEdid(const QByteArray &b, int currentYear)
@@ -84,16 +107,20 @@ std::optional<EdidInfo> parseEdid(const QByteArray &b, int currentYear)
         e.widthCm = at(b, 21);
         e.heightCm = at(b, 22);
     }
+    std::optional<int> timingW, timingH;   // image size of the first real timing, as written
+    int timingPixW = 0, timingPixH = 0;     // and its active pixels
     for (int off = 54; off < 126; off += 18) {
         if (at(b, off) != 0 || at(b, off + 1) != 0) {
             if (!isDetailedTiming(b, off))
                 continue;
-            if (!e.widthMm) {
+            if (!timingW) {
                 const int w = at(b, off + 12) | (at(b, off + 14) & 0xf0) << 4;
                 const int h = at(b, off + 13) | (at(b, off + 14) & 0x0f) << 8;
                 if (w > 0 && h > 0) {
-                    e.widthMm = w;
-                    e.heightMm = h;
+                    timingW = w;
+                    timingH = h;
+                    timingPixW = at(b, off + 2) | (at(b, off + 4) & 0xf0) << 4;
+                    timingPixH = at(b, off + 5) | (at(b, off + 7) & 0xf0) << 4;
                 }
             }
             continue;
@@ -105,14 +132,22 @@ std::optional<EdidInfo> parseEdid(const QByteArray &b, int currentYear)
             e.serialText = descriptorText(b, off);
     }
     // The centimetre bytes are coarse but rarely wrong; a millimetre size far from them, or
-    // too small for any screen, is a misread timing.
-    if (e.widthMm) {
-        const bool tooSmall = *e.widthMm < 50 || *e.heightMm < 50;
+    // too small for any screen, is a misread timing. Except when the centimetres are only an
+    // aspect ratio (16 x 9, 160 x 90): then a timing size of the same shape as its pixels wins.
+    if (timingW) {
         const bool disagrees = e.widthCm
-            && (std::abs(*e.widthMm - *e.widthCm * 10) > 10 || std::abs(*e.heightMm - *e.heightCm * 10) > 10);
-        if (tooSmall || disagrees) {
-            e.widthMm.reset();
-            e.heightMm.reset();
+            && (std::abs(*timingW - *e.widthCm * 10) > 10 || std::abs(*timingH - *e.heightCm * 10) > 10);
+        const bool usable = *timingW >= 50 && *timingH >= 50;
+        if (disagrees && isAspectRatio(*e.widthCm, *e.heightCm)) {
+            e.widthCm.reset();
+            e.heightCm.reset();
+            if (usable && sameShape(*timingW, *timingH, timingPixW, timingPixH)) {
+                e.widthMm = timingW;
+                e.heightMm = timingH;
+            }
+        } else if (usable && !disagrees) {
+            e.widthMm = timingW;
+            e.heightMm = timingH;
         }
     }
     return e;

@@ -1,6 +1,7 @@
 #include "platform/linux/ICalParser.h"
 
 #include <QDate>
+#include <QFile>
 #include <QHash>
 #include <QSet>
 #include <QTime>
@@ -9,6 +10,7 @@
 #include <libical/ical.h>
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -19,7 +21,7 @@ namespace {
 constexpr int64_t kDay = 86'400;
 // Zone offsets reach ±26 h: ranges in wall time are widened by this much on each side.
 constexpr int64_t kZoneSlack = 2 * kDay;
-// An event longer than this is still shown, but ranges are not widened further for it.
+// A this-and-future change moved by more than this does not widen the range further.
 constexpr int64_t kMaxLookBack = 31 * kDay;
 constexpr int64_t kMaxDuration = 100LL * 366 * kDay;
 // One rule may take this many iterator steps (a COUNT rule is walked from its first date).
@@ -36,7 +38,11 @@ void quietLibical()
 struct Zone {
     enum Kind { Floating, Utc, Ical, Qt } kind = Floating;
     icaltimezone *ical = nullptr; // owned by the parsed calendar
+    // Qt: the zone. Ical: the system's zone of the same name, if any, for wall times outside
+    // [coveredFrom, coveredTo] (civil seconds), the years the file's definition speaks of.
     QTimeZone qt;
+    int64_t coveredFrom = std::numeric_limits<int64_t>::min();
+    int64_t coveredTo = std::numeric_limits<int64_t>::max();
 };
 
 // Wall time as seconds since an arbitrary epoch (Julian day 0), for stepping without a zone.
@@ -71,6 +77,15 @@ bool validWall(const icaltimetype &t)
         && t.minute >= 0 && t.minute < 60 && t.second >= 0 && t.second <= 60;
 }
 
+// Whether an Ical zone hands this wall time to the system's zone of the same name.
+bool bySystemZone(const Zone &zone, const icaltimetype &wall)
+{
+    if (!zone.qt.isValid())
+        return false;
+    const int64_t c = civil(wall);
+    return c < zone.coveredFrom || c > zone.coveredTo;
+}
+
 std::optional<int64_t> utcMsecs(const Zone &zone, icaltimetype wall)
 {
     if (!validWall(wall))
@@ -84,6 +99,8 @@ std::optional<int64_t> utcMsecs(const Zone &zone, icaltimetype wall)
     case Zone::Qt:
         return QDateTime(date, time, zone.qt).toMSecsSinceEpoch();
     case Zone::Ical: {
+        if (bySystemZone(zone, wall))
+            return QDateTime(date, time, zone.qt).toMSecsSinceEpoch();
         wall.zone = nullptr;
         wall.is_date = 0;
         icaltimezone_convert_time(&wall, zone.ical, icaltimezone_get_utc_timezone());
@@ -114,7 +131,10 @@ icaltimetype wallFromUtc(const Zone &zone, int64_t ms)
     case Zone::Ical: {
         icaltimetype w = icaltime_from_timet_with_zone(static_cast<time_t>(ms / 1000), 0, zone.ical);
         w.zone = nullptr;
-        return w;
+        if (!bySystemZone(zone, w))
+            return w;
+        t = QDateTime::fromMSecsSinceEpoch(ms, zone.qt);
+        break;
     }
     case Zone::Floating:
         t = QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime);
@@ -130,10 +150,40 @@ icaltimetype wallFromUtc(const Zone &zone, int64_t ms)
     return w;
 }
 
-// An id Qt knows as a real zone. QTimeZone("Eastern") is "valid" at UTC+0, so ask the list.
+// An id of the system's zone database, aliases included ("US/Eastern", "Asia/Calcutta",
+// "Etc/GMT"), which Qt builds but does not list. QTimeZone("Eastern") is "valid" at UTC+0
+// as a POSIX rule, so the id must name a zone file.
+bool isZoneIdSyntax(const QByteArray &id)
+{
+    if (id.isEmpty() || id.size() > 64)
+        return false;
+    for (const QByteArray &part : id.split('/')) {
+        if (part.isEmpty() || part == "." || part == "..")
+            return false;
+        for (char c : part)
+            if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-'
+                  || c == '+' || c == '.'))
+                return false;
+    }
+    return true;
+}
+
+bool isZoneFile(const QByteArray &id)
+{
+    // Where Qt's zone backend looks for them.
+    for (const char *dir : {"/usr/share/zoneinfo/", "/usr/lib/zoneinfo/"}) {
+        QFile f(QString::fromLatin1(dir) + QString::fromLatin1(id));
+        if (f.open(QIODevice::ReadOnly))
+            return f.read(4) == "TZif";
+    }
+    return false;
+}
+
 std::optional<QTimeZone> ianaZone(const QByteArray &id)
 {
-    if (id.isEmpty() || !QTimeZone::isTimeZoneIdAvailable(id))
+    if (!isZoneIdSyntax(id))
+        return std::nullopt;
+    if (!QTimeZone::isTimeZoneIdAvailable(id) && !isZoneFile(id))
         return std::nullopt;
     QTimeZone z(id);
     if (!z.isValid())
@@ -162,17 +212,30 @@ public:
 private:
     static Zone lookUp(icalcomponent *calendar, const QByteArray &tzid)
     {
-        Zone z;
+        const Zone byName = systemZone(tzid);
         // The file's own definition comes first: Outlook's "Canberra, Melbourne, Sydney",
         // "custom_America/New_York" and the like only make sense through it.
         if (calendar && icalcomponent_isa(calendar) == ICAL_VCALENDAR_COMPONENT
             && zoneRulesAreYearly(calendar, tzid)) {
             if (icaltimezone *tz = icalcomponent_get_timezone(calendar, tzid.constData())) {
+                Zone z;
                 z.kind = Zone::Ical;
                 z.ical = tz;
+                // Outside the years it speaks of (an 1893-only Berlin, one year's changes, a
+                // first change with a made-up TZOFFSETFROM) a zone the system knows is read there.
+                if (byName.kind != Zone::Floating) {
+                    z.qt = byName.kind == Zone::Utc ? QTimeZone::utc() : byName.qt;
+                    coverage(icaltimezone_get_component(tz), z);
+                }
                 return z;
             }
         }
+        return byName;
+    }
+
+    static Zone systemZone(const QByteArray &tzid)
+    {
+        Zone z;
         if (tzid == "UTC" || tzid == "GMT" || tzid == "Z") {
             z.kind = Zone::Utc;
             return z;
@@ -195,6 +258,66 @@ private:
             z.qt = *q;
         }
         return z; // unknown: floating, as the file's own local time
+    }
+
+    // The wall times from a VTIMEZONE's first change to its last one (open-ended while a
+    // rule goes on without UNTIL or COUNT).
+    static void coverage(icalcomponent *vtimezone, Zone &z)
+    {
+        int64_t first = std::numeric_limits<int64_t>::max(), last = std::numeric_limits<int64_t>::min();
+        bool open = false;
+        for (icalcomponent *part = vtimezone ? icalcomponent_get_first_component(vtimezone, ICAL_ANY_COMPONENT) : nullptr;
+             part; part = icalcomponent_get_next_component(vtimezone, ICAL_ANY_COMPONENT)) {
+            const icalcomponent_kind kind = icalcomponent_isa(part);
+            if (kind != ICAL_XSTANDARD_COMPONENT && kind != ICAL_XDAYLIGHT_COMPONENT)
+                continue;
+            icalproperty *startProp = icalcomponent_get_first_property(part, ICAL_DTSTART_PROPERTY);
+            const icaltimetype start = startProp ? icalproperty_get_dtstart(startProp) : icaltime_null_time();
+            if (!validWall(start))
+                continue;
+            first = std::min(first, civil(start));
+            last = std::max(last, civil(start));
+            for (icalproperty *p = icalcomponent_get_first_property(part, ICAL_RRULE_PROPERTY); p;
+                 p = icalcomponent_get_next_property(part, ICAL_RRULE_PROPERTY)) {
+                const icalrecurrencetype r = icalproperty_get_rrule(p);
+                if (r.freq == ICAL_NO_RECURRENCE)
+                    continue;
+                if (!icaltime_is_null_time(r.until)) {
+                    if (validWall(r.until))
+                        last = std::max(last, civil(r.until));
+                } else if (r.count > 0) {
+                    last = std::max(last, lastOfCount(r, start));
+                } else {
+                    open = true;
+                }
+            }
+            for (icalproperty *p = icalcomponent_get_first_property(part, ICAL_RDATE_PROPERTY); p;
+                 p = icalcomponent_get_next_property(part, ICAL_RDATE_PROPERTY)) {
+                const icaldatetimeperiodtype v = icalproperty_get_rdate(p);
+                const icaltimetype t = icaltime_is_null_time(v.time) ? v.period.start : v.time;
+                if (validWall(t))
+                    last = std::max(last, civil(t));
+            }
+        }
+        z.coveredFrom = first;
+        z.coveredTo = open ? std::numeric_limits<int64_t>::max() : last;
+    }
+
+    static int64_t lastOfCount(const icalrecurrencetype &r, icaltimetype start)
+    {
+        start.zone = nullptr;
+        int64_t last = civil(start);
+        icalrecur_iterator *it = icalrecur_iterator_new(r, start);
+        if (!it)
+            return last;
+        for (int i = 0; i < 1000; ++i) { // zone changes are yearly: a thousand years at most
+            const icaltimetype n = icalrecur_iterator_next(it);
+            if (icaltime_is_null_time(n) || !validWall(n))
+                break;
+            last = std::max(last, civil(n));
+        }
+        icalrecur_iterator_free(it);
+        return last;
     }
 
     std::map<std::pair<icalcomponent *, QByteArray>, Zone> m_cache;
@@ -392,7 +515,10 @@ bool mayMatch(const icalrecurrencetype &r, const icaltimetype &first, int64_t fr
     default: break;
     }
     if (unit == 0) {
+        int64_t work = 0;
         for (int64_t day = from / kDay; day <= to / kDay; ++day) {
+            if (++work % 16 == 0 && (--budget.steps, budget.spent())) // years back for a long event
+                return false;
             const QDate d = QDate::fromJulianDay(day);
             if (periodReached(r, firstDate, d) && dayAllowed(r, d))
                 return true;
@@ -450,6 +576,45 @@ bool zoneRulesAreYearly(icalcomponent *calendar, const QByteArray &tzid)
 
 // ---- expansion ----
 
+// The event's rules. COUNT together with UNTIL is invalid and libical drops the whole rule
+// (leaving an X-LIC-ERROR with its text); such a rule is kept and ends at whichever comes first.
+std::vector<icalrecurrencetype> rulesOf(icalcomponent *event)
+{
+    std::vector<icalrecurrencetype> rules;
+    for (icalproperty *p = icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY); p;
+         p = icalcomponent_get_next_property(event, ICAL_RRULE_PROPERTY))
+        rules.push_back(icalproperty_get_rrule(p));
+    static const QByteArray marker = "in RRULE property. Removing entire property: ";
+    for (icalproperty *p = icalcomponent_get_first_property(event, ICAL_XLICERROR_PROPERTY); p;
+         p = icalcomponent_get_next_property(event, ICAL_XLICERROR_PROPERTY)) {
+        const char *error = icalproperty_get_xlicerror(p);
+        const QByteArray text = error ? QByteArray(error) : QByteArray();
+        const qsizetype at = text.indexOf(marker);
+        if (at < 0)
+            continue;
+        QList<QByteArray> parts = text.mid(at + marker.size()).split(';');
+        int count = 0;
+        bool hasUntil = false;
+        for (qsizetype i = parts.size() - 1; i >= 0; --i) {
+            const QByteArray name = parts[i].left(parts[i].indexOf('=')).trimmed().toUpper();
+            if (name == "UNTIL")
+                hasUntil = true;
+            if (name == "COUNT") {
+                count = parts[i].mid(parts[i].indexOf('=') + 1).toInt();
+                parts.removeAt(i);
+            }
+        }
+        if (!hasUntil || count <= 0)
+            continue; // some other fault: left out, as libical did
+        icalrecurrencetype r = icalrecurrencetype_from_string(parts.join(';').constData());
+        if (r.freq == ICAL_NO_RECURRENCE)
+            continue;
+        r.count = count;
+        rules.push_back(r);
+    }
+    return rules;
+}
+
 struct Instance {
     int64_t key = 0;      // UTC msecs (timed) or the Julian day (all-day)
     int64_t startMs = 0;  // timed
@@ -476,8 +641,18 @@ private:
         qint64 days = 1;         // all-day
         QString title;
     };
+    // A series' EXDATEs: instants (UTC msecs) and whole days (Julian days).
+    struct Exclusions {
+        QSet<int64_t> keys;
+        QSet<qint64> days;
+    };
     std::optional<Base> readBase(const Entry &e);
     std::optional<int64_t> keyOf(const WallTime &w, bool allDay);
+    Exclusions exclusionsOf(const Entry &e);
+    // A rule's UNTIL as wall time of the series' start (nullopt: none; a null time: unusable).
+    std::optional<icaltimetype> untilInStartWall(const icalrecurrencetype &r, const Base &b);
+    // Whether a newer master has taken the changed instance at `rid` out of its series.
+    bool dropsInstance(const Entry &master, const Base &b, const WallTime &rid);
     QList<Instance> expand(const Entry &e, const Base &b, int64_t widenMs);
     void emitOverlapping(const Instance &i, bool allDay, QList<CalendarEvent> &out) const;
 
@@ -517,6 +692,80 @@ std::optional<int64_t> Expander::keyOf(const WallTime &w, bool allDay)
     if (allDay || w.wall.is_date)
         return QDate(w.wall.year, w.wall.month, w.wall.day).toJulianDay();
     return utcMsecs(w.zone, w.wall);
+}
+
+Expander::Exclusions Expander::exclusionsOf(const Entry &e)
+{
+    Exclusions x;
+    for (icalproperty *p = icalcomponent_get_first_property(e.event, ICAL_EXDATE_PROPERTY); p;
+         p = icalcomponent_get_next_property(e.event, ICAL_EXDATE_PROPERTY)) {
+        auto w = readTime(m_zones, e.calendar, p, icalproperty_get_exdate(p));
+        if (!w)
+            continue;
+        if (w->wall.is_date)
+            x.days.insert(QDate(w->wall.year, w->wall.month, w->wall.day).toJulianDay());
+        else if (auto k = utcMsecs(w->zone, w->wall))
+            x.keys.insert(*k);
+    }
+    return x;
+}
+
+std::optional<icaltimetype> Expander::untilInStartWall(const icalrecurrencetype &r, const Base &b)
+{
+    if (icaltime_is_null_time(r.until))
+        return std::nullopt;
+    icaltimetype until = r.until;
+    // UNTIL in UTC against a zoned start: compare in the start's wall time.
+    if (icaltime_is_utc(until) && b.start.zone.kind != Zone::Utc && !until.is_date) {
+        const auto ms = utcMsecs(Zone{Zone::Utc, nullptr, {}}, until);
+        if (!ms)
+            return icaltime_null_time();
+        until = wallFromUtc(b.start.zone, *ms);
+    }
+    until.zone = nullptr;
+    return until;
+}
+
+bool Expander::dropsInstance(const Entry &master, const Base &b, const WallTime &rid)
+{
+    // The instance's wall time in the series' zone, as the series' own dates are written.
+    icaltimetype wall = rid.wall;
+    std::optional<int64_t> ms;
+    if (!rid.wall.is_date && !b.allDay) {
+        ms = utcMsecs(rid.zone, rid.wall);
+        if (!ms)
+            return false;
+        wall = wallFromUtc(b.start.zone, *ms);
+    }
+    const Exclusions excluded = exclusionsOf(master);
+    if (excluded.days.contains(QDate(wall.year, wall.month, wall.day).toJulianDay()) || (ms && excluded.keys.contains(*ms)))
+        return true;
+    // Ended before it: every rule has an UNTIL earlier than the instance, and no RDATE names it.
+    std::vector<icalrecurrencetype> rules = rulesOf(master.event);
+    std::erase_if(rules, [](const icalrecurrencetype &r) { return r.freq == ICAL_NO_RECURRENCE || r.interval < 1; });
+    if (rules.empty() || civil(wall) == civil(b.start.wall))
+        return false;
+    for (const icalrecurrencetype &r : rules) {
+        const auto until = untilInStartWall(r, b);
+        if (!until || icaltime_is_null_time(*until))
+            return false;
+        const bool ended = until->is_date || wall.is_date
+            ? QDate(until->year, until->month, until->day) < QDate(wall.year, wall.month, wall.day)
+            : civil(*until) < civil(wall);
+        if (!ended)
+            return false;
+    }
+    for (icalproperty *p = icalcomponent_get_first_property(master.event, ICAL_RDATE_PROPERTY); p;
+         p = icalcomponent_get_next_property(master.event, ICAL_RDATE_PROPERTY)) {
+        const icaldatetimeperiodtype v = icalproperty_get_rdate(p);
+        auto w = readTime(m_zones, master.calendar, p, icaltime_is_null_time(v.time) ? v.period.start : v.time);
+        if (!w)
+            continue;
+        if (ms ? utcMsecs(w->zone, w->wall) == ms
+               : QDate(w->wall.year, w->wall.month, w->wall.day) == QDate(wall.year, wall.month, wall.day))
+            return false;
+    }
+    return true;
 }
 
 std::optional<Expander::Base> Expander::readBase(const Entry &e)
@@ -565,18 +814,9 @@ QList<Instance> Expander::expand(const Entry &e, const Base &b, int64_t widenMs)
 {
     QList<Instance> out;
     QSet<int64_t> seen;
-    QSet<int64_t> excludedKeys;
-    QSet<qint64> excludedDays;
-    for (icalproperty *p = icalcomponent_get_first_property(e.event, ICAL_EXDATE_PROPERTY); p;
-         p = icalcomponent_get_next_property(e.event, ICAL_EXDATE_PROPERTY)) {
-        auto w = readTime(m_zones, e.calendar, p, icalproperty_get_exdate(p));
-        if (!w)
-            continue;
-        if (w->wall.is_date)
-            excludedDays.insert(QDate(w->wall.year, w->wall.month, w->wall.day).toJulianDay());
-        else if (auto k = utcMsecs(w->zone, w->wall))
-            excludedKeys.insert(*k);
-    }
+    const Exclusions excluded = exclusionsOf(e);
+    const QSet<int64_t> &excludedKeys = excluded.keys;
+    const QSet<qint64> &excludedDays = excluded.days;
 
     auto add = [&](const WallTime &w, std::optional<int64_t> endMs) {
         if (out.size() >= kMaxOccurrencesPerEvent)
@@ -608,35 +848,36 @@ QList<Instance> Expander::expand(const Entry &e, const Base &b, int64_t widenMs)
         out.append(i);
     };
 
-    // The range to expand in wall time, wide enough for any zone and for events under way.
-    const int64_t lookBack = std::min<int64_t>(b.allDay ? b.days * kDay : b.durationMs / 1000, kMaxLookBack);
+    // The range to expand in wall time, wide enough for any zone; an instance starting up to
+    // its length before it is still under way, however long that is.
+    const int64_t length = b.allDay ? b.days * kDay : b.durationMs / 1000;
     const int64_t epochJd = QDate(1970, 1, 1).toJulianDay() * kDay;
-    const int64_t from = epochJd + (m_fromMs - widenMs) / 1000 - kZoneSlack - lookBack;
+    const int64_t from = epochJd + (m_fromMs - widenMs) / 1000 - kZoneSlack;
     const int64_t to = epochJd + (m_toMs + widenMs) / 1000 + kZoneSlack;
     const bool isDate = b.start.wall.is_date;
     const int64_t first = civil(b.start.wall);
 
     // DTSTART is always the first instance.
-    if (first >= from && first <= to)
+    if (first >= from - length && first <= to)
         add(b.start, std::nullopt);
 
-    for (icalproperty *p = icalcomponent_get_first_property(e.event, ICAL_RRULE_PROPERTY); p;
-         p = icalcomponent_get_next_property(e.event, ICAL_RRULE_PROPERTY)) {
+    for (icalrecurrencetype r : rulesOf(e.event)) {
         if (m_budget.spent())
             break;
-        icalrecurrencetype r = icalproperty_get_rrule(p);
         if (r.freq == ICAL_NO_RECURRENCE || r.interval < 1)
             continue;
+        // Occurrences longer than their spacing overlap: more than the per-event cap of them
+        // can never be shown, so the walk goes back no further than that many periods.
+        static constexpr int64_t periods[] = {1, 60, 3600, kDay, 7 * kDay, 28 * kDay, 365 * kDay};
+        const int64_t period = r.freq <= ICAL_YEARLY_RECURRENCE ? periods[r.freq] : kDay;
+        const int64_t ruleFrom =
+            from - std::min(length, kMaxOccurrencesPerEvent * period * std::max<int64_t>(1, r.interval));
         if (!icaltime_is_null_time(r.until)) {
-            // UNTIL in UTC against a zoned start: compare in the start's wall time.
-            if (icaltime_is_utc(r.until) && b.start.zone.kind != Zone::Utc && !r.until.is_date) {
-                const auto ms = utcMsecs(Zone{Zone::Utc, nullptr, {}}, r.until);
-                if (!ms)
-                    continue;
-                r.until = wallFromUtc(b.start.zone, *ms);
-            }
-            r.until.zone = nullptr;
-            if (civil(r.until) < from)
+            const auto until = untilInStartWall(r, b);
+            if (!until || icaltime_is_null_time(*until))
+                continue;
+            r.until = *until;
+            if (civil(r.until) < ruleFrom)
                 continue;
         }
         if (!listEmpty(r.by_week_no) && listEmpty(r.by_day) && listEmpty(r.by_month_day) && listEmpty(r.by_year_day)) {
@@ -645,7 +886,7 @@ QList<Instance> Expander::expand(const Entry &e, const Base &b, int64_t widenMs)
             r.by_day[0] = static_cast<short>(icalWeekday(QDate(b.start.wall.year, b.start.wall.month, b.start.wall.day)));
             r.by_day[1] = ICAL_RECURRENCE_ARRAY_MAX;
         }
-        if (!mayMatch(r, b.start.wall, from, to, m_budget))
+        if (!mayMatch(r, b.start.wall, ruleFrom, to, m_budget))
             continue;
         icalrecur_iterator *it = icalrecur_iterator_new(r, b.start.wall);
         if (!it)
@@ -654,8 +895,8 @@ QList<Instance> Expander::expand(const Entry &e, const Base &b, int64_t widenMs)
         // Week-number rules are walked from DTSTART: libical 3.0 puts a wrong first date after
         // a set start for them (and can crash there); they are yearly, so the walk is short.
         const bool byWeekNo = !listEmpty(r.by_week_no);
-        if (r.count == 0 && from > first && !byWeekNo)
-            icalrecur_iterator_set_start(it, fromCivil(from, isDate));
+        if (r.count == 0 && ruleFrom > first && !byWeekNo)
+            icalrecur_iterator_set_start(it, fromCivil(ruleFrom, isDate));
         for (int64_t steps = 0; steps < kMaxStepsPerRule && out.size() < kMaxOccurrencesPerEvent; ++steps) {
             if (--m_budget.steps, m_budget.spent())
                 break;
@@ -665,7 +906,7 @@ QList<Instance> Expander::expand(const Entry &e, const Base &b, int64_t widenMs)
             const int64_t c = civil(n);
             if (c > to)
                 break;
-            if (c < from)
+            if (c < ruleFrom)
                 continue;
             if (byWeekNo && !weekdayListed(r, n)) // libical's first date of such a rule can be any day
                 continue;
@@ -685,7 +926,7 @@ QList<Instance> Expander::expand(const Entry &e, const Base &b, int64_t widenMs)
         if (!w)
             continue;
         const int64_t c = civil(w->wall);
-        if (c < from || c > to)
+        if (c > to)
             continue;
         std::optional<int64_t> endMs;
         if (isPeriod && !b.allDay) {
@@ -696,6 +937,10 @@ QList<Instance> Expander::expand(const Entry &e, const Base &b, int64_t widenMs)
                     endMs = *s + std::clamp<int64_t>(durationSeconds(v.period.duration), 0, kMaxDuration) * 1000;
             }
         }
+        const auto startMs = endMs ? utcMsecs(w->zone, w->wall) : std::nullopt;
+        const int64_t ownLength = startMs ? std::clamp<int64_t>((*endMs - *startMs) / 1000, 0, kMaxDuration) : length;
+        if (c < from - ownLength)
+            continue;
         add(*w, endMs);
     }
     std::sort(out.begin(), out.end(), [](const Instance &a, const Instance &b) { return a.key < b.key; });
@@ -802,6 +1047,9 @@ void Expander::run(icalcomponent *root, QList<CalendarEvent> &out)
                 continue;
             const auto key = keyOf(*rid, base->allDay);
             if (!key)
+                continue;
+            // A newer master that excludes the date or ends before it has taken the change back.
+            if (e.stamp.sequence > oe.stamp.sequence && dropsInstance(e, *base, *rid))
                 continue;
             icalparameter *range = icalproperty_get_first_parameter(ridProp, ICAL_RANGE_PARAMETER);
             Override ov{*key, range && icalparameter_get_range(range) == ICAL_RANGE_THISANDFUTURE, &oe, readBase(oe)};

@@ -1,7 +1,9 @@
 #pragma once
 // iCalendar files read and expanded with libical: the occurrences of their VEVENTs in a
-// time range. Zones come from the file's VTIMEZONEs, then IANA ids (also behind Evolution's
-// and Mozilla's prefixes), then Windows ids; anything else is floating (local) time.
+// time range. Zones come from the file's VTIMEZONEs (outside the years one covers, from the
+// system's zone of that name where there is one), then the system's zone database (aliases
+// included, also behind Evolution's and Mozilla's prefixes), then Windows ids; anything else
+// is floating (local) time.
 #include "platform/CalendarStore.h"
 
 #include <QByteArray>
