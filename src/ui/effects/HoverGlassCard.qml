@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Layouts
-import QtQuick.Shapes
 import Corvane
 
 // Frosted card frame with a heading (accent badge, upper-case title, status dot) above
@@ -50,19 +49,6 @@ Item {
 
     function endHover() {
         hover = false;
-    }
-
-    function roundedRectPath(x, y, w, h, r) {
-        r = Math.max(0, Math.min(r, w / 2, h / 2));
-        return "M " + (x + r) + " " + y
-             + " H " + (x + w - r)
-             + " A " + r + " " + r + " 0 0 1 " + (x + w) + " " + (y + r)
-             + " V " + (y + h - r)
-             + " A " + r + " " + r + " 0 0 1 " + (x + w - r) + " " + (y + h)
-             + " H " + (x + r)
-             + " A " + r + " " + r + " 0 0 1 " + x + " " + (y + h - r)
-             + " V " + (y + r)
-             + " A " + r + " " + r + " 0 0 1 " + (x + r) + " " + y + " Z";
     }
 
     implicitWidth: stack.implicitWidth + 32
@@ -152,62 +138,29 @@ Item {
                 clipRadius: 20
             }
 
-            Shape {
+            RoundedGradientPainter {
                 objectName: "pointerGlow"
+                readonly property point centre: GlassTilt.glowCenter(card.shownPointer, card.size)
                 anchors.fill: parent
-                antialiasing: true
-                layer.enabled: card.effectsOn
-                layer.samples: 4
                 visible: card.hoverAmount > 0
-                ShapePath {
-                    strokeColor: "transparent"
-                    fillGradient: RadialGradient {
-                        readonly property point centre: GlassTilt.glowCenter(card.shownPointer, card.size)
-                        centerX: centre.x * Math.max(1, glass.width)
-                        centerY: centre.y * Math.max(1, glass.height)
-                        centerRadius: 260
-                        focalX: centerX
-                        focalY: centerY
-                        focalRadius: 0
-                        GradientStop {
-                            position: 0
-                            color: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b,
-                                           0.35 * card.hoverAmount)
-                        }
-                        GradientStop {
-                            position: 1
-                            color: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b, 0)
-                        }
-                    }
-                    PathSvg { path: card.roundedRectPath(0, 0, glass.width, glass.height, 20) }
-                }
+                radius: 20
+                fromPoint: Qt.point(centre.x * Math.max(1, glass.width), centre.y * Math.max(1, glass.height))
+                gradientRadius: 260
+                fromColor: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b, 0.35 * card.hoverAmount)
+                toColor: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b, 0)
             }
 
             // 1-point border: the ring between the outline and an outline inset by one point.
-            Shape {
+            RoundedGradientPainter {
                 objectName: "border"
                 anchors.fill: parent
-                antialiasing: true
-                layer.enabled: card.effectsOn
-                layer.samples: 4
-                ShapePath {
-                    strokeColor: "transparent"
-                    fillRule: ShapePath.OddEvenFill
-                    fillGradient: LinearGradient {
-                        x1: 0; y1: 0
-                        x2: glass.width; y2: glass.height
-                        GradientStop {
-                            position: 0
-                            color: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b,
-                                           0.25 + 0.15 * card.hoverAmount)
-                        }
-                        GradientStop { position: 1; color: Qt.rgba(1, 1, 1, 0.05) }
-                    }
-                    PathSvg {
-                        path: card.roundedRectPath(0, 0, glass.width, glass.height, 20) + " "
-                              + card.roundedRectPath(1, 1, glass.width - 2, glass.height - 2, 19)
-                    }
-                }
+                radius: 20
+                rimWidth: 1
+                fromPoint: Qt.point(0, 0)
+                toPoint: Qt.point(glass.width, glass.height)
+                fromColor: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b,
+                                   0.25 + 0.15 * card.hoverAmount)
+                toColor: Qt.rgba(1, 1, 1, 0.05)
             }
         }
 
@@ -253,27 +206,15 @@ Item {
                         }
                     }
 
-                    Shape {
+                    RoundedGradientPainter {
                         anchors.fill: parent
-                        antialiasing: true
-                        layer.enabled: card.effectsOn
-                        layer.samples: 4
-                        ShapePath {
-                            strokeColor: "transparent"
-                            // The GL shape renderer skips a fill whose colour is clear, even with a gradient.
-                            fillColor: card.accentIsGradient ? "white" : card.accent
-                            fillGradient: card.accentIsGradient ? badgeGradient : null
-                            PathSvg { path: card.roundedRectPath(0, 0, 28, 28, 8) }
-                        }
-                        LinearGradient {
-                            id: badgeGradient
-                            x1: card.accentIsGradient ? card.accent.start.x * 28 : 0
-                            y1: card.accentIsGradient ? card.accent.start.y * 28 : 0
-                            x2: card.accentIsGradient ? card.accent.end.x * 28 : 28
-                            y2: card.accentIsGradient ? card.accent.end.y * 28 : 28
-                            GradientStop { position: 0; color: card.accentIsGradient ? card.accent.from : "transparent" }
-                            GradientStop { position: 1; color: card.accentIsGradient ? card.accent.to : "transparent" }
-                        }
+                        radius: 8
+                        fromColor: card.accentIsGradient ? card.accent.from : card.accent
+                        toColor: card.accentIsGradient ? card.accent.to : card.accent
+                        fromPoint: card.accentIsGradient ? Qt.point(card.accent.start.x * 28, card.accent.start.y * 28)
+                                                         : Qt.point(0, 0)
+                        toPoint: card.accentIsGradient ? Qt.point(card.accent.end.x * 28, card.accent.end.y * 28)
+                                                       : Qt.point(28, 28)
                     }
 
                     SymbolIcon {
