@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # What Corvane costs at rest, side by side in one run under Xvfb: the app with every surface
-# hidden, with the main window, and in Bar Mode, beside a minimal Qt Quick window (one text
-# redrawn once a second, software renderer) and conky. After a settle time, each is measured
-# over the same window of time: CPU % of one core, resident and anonymous memory, threads
-# and frames a second, with the ratios to the Qt window.
+# hidden, in Bar Mode, on the dashboard (once with the pointer away, once with it resting on
+# a card) and on the tests tab, beside a minimal Qt Quick window (one text redrawn once a
+# second, software renderer) and conky, each on a display of its own. After a settle time,
+# each is measured over the same window of time: CPU % of one core, resident and anonymous
+# memory, threads and frames a second, with the ratios to the Qt window and to conky.
 #
 # Usage: bench/footprint.sh [--quick] [build-dir]     (--quick: 10 s instead of 60 s)
-#        FOOTPRINT_THREADS=1 adds each program's CPU thread by thread.
+#        FOOTPRINT_THREADS=1 adds each program's CPU thread by thread; FOOTPRINT_SHOTS=<dir>
+#        saves each shown surface's screen; FOOTPRINT_POINTER="x y" moves the resting pointer;
+#        FOOTPRINT_SMAPS=1 adds the hidden app's resident memory mapping by mapping.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -43,18 +46,24 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A free display number.
-D=90
-while [ -e "/tmp/.X11-unix/X$D" ] || [ -e "/tmp/.X$D-lock" ]; do D=$((D + 1)); done
-Xvfb ":$D" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
-PIDS+=($!)
-export DISPLAY=":$D"
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 &
-PIDS+=($!)
-trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 &
-PIDS+=($!)
-sleep 1
+# Each program on its own display (1280×800, openbox, a tray host), so no window covers
+# another (an obscured window draws nothing) and each has a pointer of its own.
+declare -A DISP
+next_display=90
+start_display() { # name
+  local d=$next_display
+  while [ -e "/tmp/.X11-unix/X$d" ] || [ -e "/tmp/.X$d-lock" ]; do d=$((d + 1)); done
+  next_display=$((d + 1))
+  Xvfb ":$d" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  PIDS+=($!)
+  for _ in $(seq 50); do DISPLAY=":$d" xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+  DISPLAY=":$d" openbox >/dev/null 2>&1 &
+  PIDS+=($!)
+  DISPLAY=":$d" trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 &
+  PIDS+=($!)
+  DISP[$1]=":$d"
+}
+on() { local name=$1; shift; DISPLAY="${DISP[$name]}" "$@"; }
 
 export QT_QPA_PLATFORM=xcb
 unset QT_QUICK_BACKEND QSG_RHI_BACKEND
@@ -70,8 +79,10 @@ home_for() {
 start_qt() { # name program...
   local name=$1; shift
   local h; h=$(home_for "$name")
+  start_display "$name"
+  sleep 1
   HOME="$h" XDG_CONFIG_HOME="$h/.config" XDG_CACHE_HOME="$h/.cache" XDG_DATA_HOME="$h/.local/share" \
-    FRAME_COUNT_FILE="$WORK/$name.frames" LD_PRELOAD="$COUNTER" "$@" >"$WORK/$name.log" 2>&1 &
+    DISPLAY="${DISP[$name]}" FRAME_COUNT_FILE="$WORK/$name.frames" LD_PRELOAD="$COUNTER" "$@" >"$WORK/$name.log" 2>&1 &
   PIDS+=($!)
   eval "PID_$name=$!"
 }
@@ -79,16 +90,17 @@ start_qt() { # name program...
 # The app's main window: the largest of its windows with that title (the tray icon's window
 # carries it too). A window that goes while it is listed (the hidden window gives back its
 # native window) makes xdotool fail: that only means "look again".
-shown_main_window() { # pid: prints the window, if shown
-  local x a best="" area=0
-  for x in $(xdotool search --all --onlyvisible --pid "$1" --name "Corvane Skerrin Widget" 2>/dev/null || true); do
-    a=$(xdotool getwindowgeometry "$x" 2>/dev/null | awk '/Geometry/ { split($2, g, "x"); print g[1] * g[2] }' || true)
+shown_main_window() { # name: prints the window, if shown
+  local x a best="" area=0 p
+  p=$(eval echo "\$PID_$1")
+  for x in $(on "$1" xdotool search --all --onlyvisible --pid "$p" --name "Corvane Skerrin Widget" 2>/dev/null || true); do
+    a=$(on "$1" xdotool getwindowgeometry "$x" 2>/dev/null | awk '/Geometry/ { split($2, g, "x"); print g[1] * g[2] }' || true)
     if [ "${a:-0}" -gt "$area" ]; then area=$a; best=$x; fi
   done
   [ "$area" -gt 10000 ] && echo "$best"
   return 0
 }
-main_window_of() { # pid: waits for the window
+main_window_of() { # name: waits for the window
   local w
   for _ in $(seq 50); do
     w=$(shown_main_window "$1")
@@ -99,32 +111,44 @@ main_window_of() { # pid: waits for the window
 
 # Sends keys to the app's main window until `done_when` holds: a key sent while the window is
 # still being mapped and activated can be lost.
-key_until() { # pid keys done_when
+key_until() { # name keys done_when
   local w
   for _ in 1 2 3 4 5; do
     w=$(main_window_of "$1")
-    [ -n "$w" ] && { xdotool windowactivate --sync "$w" windowfocus --sync "$w" key --clearmodifiers "$2" 2>/dev/null || true; }
+    [ -n "$w" ] && { on "$1" xdotool windowactivate --sync "$w" windowfocus --sync "$w" key --clearmodifiers "$2" 2>/dev/null || true; }
     sleep 1
     eval "$3" && return 0
   done
   echo "warning: $2 did not take effect on $1" >&2
 }
 main_hidden() { [ -z "$(shown_main_window "$1")" ]; }
-bar_shown() { xdotool search --all --onlyvisible --pid "$1" --name "Corvane Bar Mode" >/dev/null 2>&1; }
+bar_shown() { on "$1" xdotool search --all --onlyvisible --pid "$(eval echo "\$PID_$1")" --name "Corvane Bar Mode" >/dev/null 2>&1; }
+# The main window at the top-left corner of its screen, the pointer where asked (off the
+# window unless told: no hover effects under it).
+place_main() { # name [x y]
+  local w
+  w=$(main_window_of "$1")
+  on "$1" xdotool windowmove --sync "$w" 0 0 2>/dev/null || true
+  on "$1" xdotool mousemove "${2:-1279}" "${3:-799}"
+}
 
-# One at a time, so each mode is set on its own instance: hidden (the main window closed;
-# the tray keeps the app), Bar Mode (its shortcut), and the main window, left where nothing
-# covers it (an obscured window draws nothing).
+# One instance per mode: hidden (the main window closed; the tray keeps the app), Bar Mode
+# (its shortcut), the dashboard, the dashboard with the pointer resting on the CPU card
+# (off its centre, so the card tilts), and the tests tab.
 start_qt hidden "$APP"
-key_until "$PID_hidden" alt+F4 'main_hidden "$PID_hidden"'
+key_until hidden alt+F4 'main_hidden hidden'
 start_qt bar "$APP"
-key_until "$PID_bar" ctrl+d 'bar_shown "$PID_bar"'
+key_until bar ctrl+d 'bar_shown bar'
 start_qt main "$APP"
-w=$(main_window_of "$PID_main")
-xdotool windowmove --sync "$w" 0 200 2>/dev/null || true
-xdotool mousemove 1599 999 # no hover effects under the pointer
+place_main main
+start_qt pointer "$APP"
+place_main pointer
+sleep 2 # the cards' entrance
+on pointer xdotool mousemove ${FOOTPRINT_POINTER:-330 190}
+start_qt tests "$APP" --tab=tests
+place_main tests
 start_qt qt "$REF"
-xdotool windowmove --sync "$(xdotool search --sync --onlyvisible --pid "$PID_qt" | head -1)" 1260 220 2>/dev/null || true
+on qt xdotool windowmove --sync "$(on qt xdotool search --sync --onlyvisible --pid "$PID_qt" | head -1)" 200 200 2>/dev/null || true
 
 cat >"$WORK/conky.conf" <<'EOF'
 conky.config = {
@@ -140,22 +164,28 @@ ${cpubar 6,200}
 Up ${upspeed lo}  Down ${downspeed lo}
 ]];
 EOF
-conky -q -c "$WORK/conky.conf" >"$WORK/conky.log" 2>&1 &
+start_display conky
+sleep 1
+DISPLAY="${DISP[conky]}" conky -q -c "$WORK/conky.conf" >"$WORK/conky.log" 2>&1 &
 PIDS+=($!)
 PID_conky=$!
 sleep 1
-if ! main_hidden "$PID_hidden"; then
+if ! main_hidden hidden; then
   echo "warning: the hidden instance still shows its main window" >&2
 fi
-[ -z "${FOOTPRINT_SHOTS:-}" ] || import -window root "$FOOTPRINT_SHOTS" 2>/dev/null || true
+if [ -n "${FOOTPRINT_SHOTS:-}" ]; then
+  mkdir -p "$FOOTPRINT_SHOTS"
+  for n in main pointer tests bar; do on "$n" import -window root "$FOOTPRINT_SHOTS/$n.png" 2>/dev/null || true; done
+fi
 
-echo "settling ${SETTLE} s, then measuring ${MEASURE} s (display :$D)" >&2
+echo "settling ${SETTLE} s, then measuring ${MEASURE} s" >&2
 sleep "$SETTLE"
 
-NAMES=(qt conky hidden main bar)
+NAMES=(qt conky hidden bar main pointer tests)
 # CPU time in nanoseconds, summed over the threads (the scheduler's own account: the
-# clock-tick counters of /proc/<pid>/stat are too coarse for a tenth of a per cent).
-cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ t += $1 } END { printf "%d\n", t }'; }
+# clock-tick counters of /proc/<pid>/stat are too coarse for a tenth of a per cent). Summed
+# as a float: mawk's %d stops at 2^31 ns.
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ t += $1 } END { printf "%.0f\n", t }'; }
 frames() { [ -f "$WORK/$1.frames" ] && tr -d ' \n' <"$WORK/$1.frames" | sed 's/^0*//; s/^$/0/' || echo ""; }
 status() { awk -v k="$2:" '$1 == k { print $2 }' "/proc/$1/status"; }
 # Per thread "tid ns name", for FOOTPRINT_THREADS=1.
@@ -200,19 +230,21 @@ done
 label() {
   case "$1" in
     qt) echo "Qt Quick window, 1 Hz text" ;; conky) echo "conky" ;;
-    hidden) echo "corvane, every surface hidden" ;; main) echo "corvane, main window" ;;
-    bar) echo "corvane, Bar Mode" ;;
+    hidden) echo "corvane, every surface hidden" ;; bar) echo "corvane, Bar Mode" ;;
+    main) echo "corvane, dashboard" ;; pointer) echo "corvane, dashboard, pointer on a card" ;;
+    tests) echo "corvane, tests tab" ;;
   esac
 }
 printf '\nFootprint over %.1f s after a %d s settle (Xvfb, software renderer)\n\n' "$elapsed" "$SETTLE"
-printf '%-32s %8s %9s %10s %8s %8s %9s %9s\n' "program / mode" "CPU %" "RSS MB" "anon MB" "threads" "frames/s" "CPU ×Qt" "RSS ×Qt"
+printf '%-38s %8s %9s %10s %8s %8s %9s %10s %9s\n' "program / mode" "CPU %" "RSS MB" "anon MB" "threads" "frames/s" "CPU ×Qt" "CPU ×conky" "RSS ×Qt"
 num() { printf '%.2f' "$1"; }
 for n in "${NAMES[@]}"; do
   fps=${FPS[$n]}; [ "$fps" = "-" ] || fps=$(num "$fps")
   cpux="-"; [ "$(echo "${CPU[qt]} > 0" | bc)" = 1 ] && cpux=$(num "$(echo "scale=4; ${CPU[$n]} / ${CPU[qt]}" | bc)")
-  printf '%-32s %8.2f %9.1f %10.1f %8d %8s %9s %9.2f\n' "$(label "$n")" "${CPU[$n]}" \
+  cpuc="-"; [ "$(echo "${CPU[conky]} > 0" | bc)" = 1 ] && cpuc=$(num "$(echo "scale=4; ${CPU[$n]} / ${CPU[conky]}" | bc)")
+  printf '%-38s %8.2f %9.1f %10.1f %8d %8s %9s %10s %9.2f\n' "$(label "$n")" "${CPU[$n]}" \
     "$(echo "scale=2; ${RSS[$n]} / 1024" | bc)" "$(echo "scale=2; ${ANON[$n]} / 1024" | bc)" "${THR[$n]}" "$fps" \
-    "$cpux" "$(echo "scale=4; ${RSS[$n]} / ${RSS[qt]}" | bc)"
+    "$cpux" "$cpuc" "$(echo "scale=4; ${RSS[$n]} / ${RSS[qt]}" | bc)"
 done
 
 # Where each program's CPU went, thread by thread (µs of CPU a second).
@@ -222,4 +254,20 @@ if [ -n "${FOOTPRINT_THREADS:-}" ]; then
     awk -v s="$elapsed" 'NR == FNR { t0[$1] = $2; next } { printf "%8.0f  %s\n", ($2 - t0[$1]) / 1000 / s, $3 }' \
       "$WORK/$n.threads0" "$WORK/$n.threads1" | sort -rn | head -8
   done
+fi
+
+# Where the memory of the app with every surface hidden goes, mapping by mapping beside the
+# Qt window's (resident KB; libraries by file name, heap and anonymous maps by kind).
+if [ -n "${FOOTPRINT_SMAPS:-}" ]; then
+  by_mapping() {
+    awk '/^[0-9a-f]+-[0-9a-f]+ / { n = ($6 == "") ? "[anon]" : $6; sub(/.*\//, "", n); next }
+         $1 == "Rss:" { rss[n] += $2 } END { for (k in rss) print k, rss[k] }' "/proc/$1/smaps"
+  }
+  by_mapping "$PID_hidden" >"$WORK/hidden.maps"
+  by_mapping "$PID_qt" >"$WORK/qt.maps"
+  printf '\n%s\n%10s %10s %10s  %s\n' "Resident by mapping, corvane hidden vs Qt window (KB)" "corvane" "Qt window" "more" "mapping"
+  awk 'NR == FNR { q[$1] = $2; next } { a[$1] = $2 } END {
+         for (k in q) if (!(k in a)) a[k] = 0
+         for (k in a) printf "%10d %10d %10d  %s\n", a[k], q[k], a[k] - q[k], k }' \
+    "$WORK/qt.maps" "$WORK/hidden.maps" | sort -k3 -rn | awk '$3 >= 200 || $3 <= -200'
 fi

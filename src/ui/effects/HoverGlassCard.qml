@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Layouts
-import QtQuick.Shapes
 import Corvane
 
 // Frosted card frame with a heading (accent badge, upper-case title, status dot) above
@@ -39,7 +38,9 @@ Item {
                                              && accent.from !== undefined
 
     function trackPointer(p) {
-        pointer = p;
+        // A frame can re-deliver the same position: no new pointer animation then.
+        if (p.x !== pointer.x || p.y !== pointer.y)
+            pointer = p;
         if (!hover) {
             hover = true;
             Haptics.perform(Haptics.Alignment);
@@ -50,42 +51,8 @@ Item {
         hover = false;
     }
 
-    function roundedRectPath(x, y, w, h, r) {
-        r = Math.max(0, Math.min(r, w / 2, h / 2));
-        return "M " + (x + r) + " " + y
-             + " H " + (x + w - r)
-             + " A " + r + " " + r + " 0 0 1 " + (x + w) + " " + (y + r)
-             + " V " + (y + h - r)
-             + " A " + r + " " + r + " 0 0 1 " + (x + w - r) + " " + (y + h)
-             + " H " + (x + r)
-             + " A " + r + " " + r + " 0 0 1 " + x + " " + (y + h - r)
-             + " V " + (y + r)
-             + " A " + r + " " + r + " 0 0 1 " + (x + r) + " " + y + " Z";
-    }
-
     implicitWidth: stack.implicitWidth + 32
     implicitHeight: stack.implicitHeight + 32
-
-    transform: [
-        Scale {
-            origin.x: card.width / 2
-            origin.y: card.height / 2
-            xScale: 1 + 0.012 * card.hoverAmount
-            yScale: 1 + 0.012 * card.hoverAmount
-        },
-        Rotation {
-            origin.x: card.width / 2
-            origin.y: card.height / 2
-            axis { x: 1; y: 0; z: 0 }
-            angle: card.hoverAmount * GlassTilt.tiltAboutX(card.shownPointer, card.size)
-        },
-        Rotation {
-            origin.x: card.width / 2
-            origin.y: card.height / 2
-            axis { x: 0; y: 1; z: 0 }
-            angle: card.hoverAmount * GlassTilt.tiltAboutY(card.shownPointer, card.size)
-        }
-    ]
 
     HoverHandler {
         id: hoverTracker
@@ -93,245 +60,228 @@ Item {
         onPointChanged: if (hovered) card.trackPointer(point.position)
     }
 
-    // Coloured shadow that follows the pointer sideways.
-    Loader {
-        active: card.effectsOn
-        anchors.fill: glass
-        anchors.leftMargin: card.hoverAmount * GlassTilt.shadowOffsetX(card.shownPointer, card.size)
-        anchors.rightMargin: -anchors.leftMargin
-        anchors.topMargin: 12 * card.hoverAmount
-        anchors.bottomMargin: -anchors.topMargin
-        sourceComponent: RectangularGlowEffect {
-            glowRadius: 28
-            spread: 0
-            cornerRadius: 20 + glowRadius
-            color: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b,
-                           0.45 * card.hoverAmount)
-        }
-    }
-
+    // The tilted face. The pointer is tracked on the card around it, which never moves:
+    // measured on the face, the tilt it drives would move the pointer under it in turn.
     Item {
-        id: glass
-        objectName: "glass"
+        id: face
         anchors.fill: parent
 
-        // Ultra-thin material stands in as a translucent dark fill.
-        Rectangle {
-            anchors.fill: parent
-            radius: 20
-            color: Qt.rgba(0.08, 0.09, 0.13, 0.5)
-            opacity: 0.85
-        }
-        Rectangle {
-            anchors.fill: parent
-            radius: 20
-            color: AppPalette.cardFill
-        }
-
-        BlueprintGridOverlay {
-            anchors.fill: parent
-            color: "white"
-            lineOpacity: 0.018
-            spacing: 22
-            clipRadius: 20
-        }
-
-        ScanLinesOverlay {
-            anchors.fill: parent
-            color: card.accentColor
-            lineOpacity: 0.03
-            spacing: 3
-            clipRadius: 20
-        }
-
-        Shape {
-            objectName: "pointerGlow"
-            anchors.fill: parent
-            antialiasing: true
-            layer.enabled: card.effectsOn
-            layer.samples: 4
-            visible: card.hoverAmount > 0
-            ShapePath {
-                strokeColor: "transparent"
-                fillGradient: RadialGradient {
-                    readonly property point centre: GlassTilt.glowCenter(card.shownPointer, card.size)
-                    centerX: centre.x * Math.max(1, glass.width)
-                    centerY: centre.y * Math.max(1, glass.height)
-                    centerRadius: 260
-                    focalX: centerX
-                    focalY: centerY
-                    focalRadius: 0
-                    GradientStop {
-                        position: 0
-                        color: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b,
-                                       0.35 * card.hoverAmount)
-                    }
-                    GradientStop {
-                        position: 1
-                        color: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b, 0)
-                    }
-                }
-                PathSvg { path: card.roundedRectPath(0, 0, glass.width, glass.height, 20) }
+        transform: [
+            Scale {
+                origin.x: card.width / 2
+                origin.y: card.height / 2
+                xScale: 1 + 0.012 * card.hoverAmount
+                yScale: 1 + 0.012 * card.hoverAmount
+            },
+            Rotation {
+                origin.x: card.width / 2
+                origin.y: card.height / 2
+                axis { x: 1; y: 0; z: 0 }
+                angle: card.hoverAmount * GlassTilt.tiltAboutX(card.shownPointer, card.size)
+            },
+            Rotation {
+                origin.x: card.width / 2
+                origin.y: card.height / 2
+                axis { x: 0; y: 1; z: 0 }
+                angle: card.hoverAmount * GlassTilt.tiltAboutY(card.shownPointer, card.size)
             }
-        }
+        ]
 
-        // 1-point border: the ring between the outline and an outline inset by one point.
-        Shape {
-            objectName: "border"
-            anchors.fill: parent
-            antialiasing: true
-            layer.enabled: card.effectsOn
-            layer.samples: 4
-            ShapePath {
-                strokeColor: "transparent"
-                fillRule: ShapePath.OddEvenFill
-                fillGradient: LinearGradient {
-                    x1: 0; y1: 0
-                    x2: glass.width; y2: glass.height
-                    GradientStop {
-                        position: 0
-                        color: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b,
-                                       0.25 + 0.15 * card.hoverAmount)
-                    }
-                    GradientStop { position: 1; color: Qt.rgba(1, 1, 1, 0.05) }
-                }
-                PathSvg {
-                    path: card.roundedRectPath(0, 0, glass.width, glass.height, 20) + " "
-                          + card.roundedRectPath(1, 1, glass.width - 2, glass.height - 2, 19)
-                }
-            }
-        }
-    }
-
-    ColumnLayout {
-        id: stack
-        x: 16
-        y: 16
-        width: card.width - 32
-        spacing: 12
-
-        RowLayout {
-            Layout.fillWidth: true
-            spacing: 10
-
-            Item {
-                id: badge
-                objectName: "badge"
-                Layout.preferredWidth: 28
-                Layout.preferredHeight: 28
-                Layout.alignment: Qt.AlignVCenter
-
-                readonly property real glowRadius: 10 + 4 * card.hoverAmount
-                readonly property real glowOpacity: 0.45 + 0.4 * card.hoverAmount
-
-                Loader {
-                    active: card.effectsOn
-                    anchors.fill: parent
-                    sourceComponent: Item {
-                        RectangularGlowEffect {
-                            anchors.fill: parent
-                            glowRadius: badge.glowRadius
-                            cornerRadius: 8 + glowRadius
-                            color: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b,
-                                           badge.glowOpacity)
-                        }
-                        RectangularGlowEffect {
-                            anchors.fill: parent
-                            glowRadius: badge.glowRadius * 0.4
-                            cornerRadius: 8 + glowRadius
-                            color: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b,
-                                           badge.glowOpacity * 0.6)
-                        }
-                    }
-                }
-
-                Shape {
-                    anchors.fill: parent
-                    antialiasing: true
-                    layer.enabled: card.effectsOn
-                    layer.samples: 4
-                    ShapePath {
-                        strokeColor: "transparent"
-                        // The GL shape renderer skips a fill whose colour is clear, even with a gradient.
-                        fillColor: card.accentIsGradient ? "white" : card.accent
-                        fillGradient: card.accentIsGradient ? badgeGradient : null
-                        PathSvg { path: card.roundedRectPath(0, 0, 28, 28, 8) }
-                    }
-                    LinearGradient {
-                        id: badgeGradient
-                        x1: card.accentIsGradient ? card.accent.start.x * 28 : 0
-                        y1: card.accentIsGradient ? card.accent.start.y * 28 : 0
-                        x2: card.accentIsGradient ? card.accent.end.x * 28 : 28
-                        y2: card.accentIsGradient ? card.accent.end.y * 28 : 28
-                        GradientStop { position: 0; color: card.accentIsGradient ? card.accent.from : "transparent" }
-                        GradientStop { position: 1; color: card.accentIsGradient ? card.accent.to : "transparent" }
-                    }
-                }
-
-                SymbolIcon {
-                    anchors.centerIn: parent
-                    symbol: card.icon
-                    pointSize: 14
-                    bold: true
-                    color: Qt.rgba(0, 0, 0, 0.85)
-                }
-            }
-
-            Text {
-                objectName: "title"
-                Layout.alignment: Qt.AlignVCenter
-                Layout.minimumWidth: 0
-                Layout.fillWidth: false
-                text: card.title.toUpperCase()
-                textFormat: Text.PlainText
-                elide: Text.ElideRight
-                font.family: "Quicksand"
-                font.pixelSize: 11
-                font.weight: Font.ExtraBold
-                font.letterSpacing: 2
-                color: Qt.rgba(1, 1, 1, 0.92)
-            }
-
-            Item { Layout.fillWidth: true }
-
-            Item {
-                objectName: "statusDot"
-                Layout.preferredWidth: 16
-                Layout.preferredHeight: 16
-                Layout.alignment: Qt.AlignVCenter
-                opacity: 0.65 + 0.35 * card.hoverAmount
-
-                Rectangle {
-                    anchors.fill: parent
-                    radius: 8
-                    color: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b, 0.2)
-                }
-                Loader {
-                    active: card.effectsOn
-                    anchors.centerIn: parent
-                    width: 5
-                    height: 5
-                    sourceComponent: RectangularGlowEffect {
-                        glowRadius: 4
-                        cornerRadius: 2.5 + glowRadius
-                        color: card.accentColor
-                    }
-                }
-                Rectangle {
-                    anchors.centerIn: parent
-                    width: 5
-                    height: 5
-                    radius: 2.5
-                    color: card.accentColor
-                }
+        // Coloured shadow that follows the pointer sideways.
+        Loader {
+            active: card.effectsOn
+            anchors.fill: glass
+            anchors.leftMargin: card.hoverAmount * GlassTilt.shadowOffsetX(card.shownPointer, card.size)
+            anchors.rightMargin: -anchors.leftMargin
+            anchors.topMargin: 12 * card.hoverAmount
+            anchors.bottomMargin: -anchors.topMargin
+            sourceComponent: RectangularGlowEffect {
+                glowRadius: 28
+                spread: 0
+                cornerRadius: 20 + glowRadius
+                color: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b,
+                               0.45 * card.hoverAmount)
             }
         }
 
         Item {
-            id: contentSlot
-            Layout.fillWidth: true
-            implicitWidth: childrenRect.width
-            implicitHeight: childrenRect.height
+            id: glass
+            objectName: "glass"
+            anchors.fill: parent
+
+            // Ultra-thin material stands in as a translucent dark fill.
+            Rectangle {
+                anchors.fill: parent
+                radius: 20
+                color: Qt.rgba(0.08, 0.09, 0.13, 0.5)
+                opacity: 0.85
+            }
+            Rectangle {
+                anchors.fill: parent
+                radius: 20
+                color: AppPalette.cardFill
+            }
+
+            BlueprintGridOverlay {
+                anchors.fill: parent
+                color: "white"
+                lineOpacity: 0.018
+                spacing: 22
+                clipRadius: 20
+            }
+
+            ScanLinesOverlay {
+                anchors.fill: parent
+                color: card.accentColor
+                lineOpacity: 0.03
+                spacing: 3
+                clipRadius: 20
+            }
+
+            RoundedGradientPainter {
+                objectName: "pointerGlow"
+                readonly property point centre: GlassTilt.glowCenter(card.shownPointer, card.size)
+                anchors.fill: parent
+                visible: card.hoverAmount > 0
+                radius: 20
+                fromPoint: Qt.point(centre.x * Math.max(1, glass.width), centre.y * Math.max(1, glass.height))
+                gradientRadius: 260
+                fromColor: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b, 0.35 * card.hoverAmount)
+                toColor: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b, 0)
+            }
+
+            // 1-point border: the ring between the outline and an outline inset by one point.
+            RoundedGradientPainter {
+                objectName: "border"
+                anchors.fill: parent
+                radius: 20
+                rimWidth: 1
+                fromPoint: Qt.point(0, 0)
+                toPoint: Qt.point(glass.width, glass.height)
+                fromColor: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b,
+                                   0.25 + 0.15 * card.hoverAmount)
+                toColor: Qt.rgba(1, 1, 1, 0.05)
+            }
+        }
+
+        ColumnLayout {
+            id: stack
+            x: 16
+            y: 16
+            width: card.width - 32
+            spacing: 12
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 10
+
+                Item {
+                    id: badge
+                    objectName: "badge"
+                    Layout.preferredWidth: 28
+                    Layout.preferredHeight: 28
+                    Layout.alignment: Qt.AlignVCenter
+
+                    readonly property real glowRadius: 10 + 4 * card.hoverAmount
+                    readonly property real glowOpacity: 0.45 + 0.4 * card.hoverAmount
+
+                    Loader {
+                        active: card.effectsOn
+                        anchors.fill: parent
+                        sourceComponent: Item {
+                            RectangularGlowEffect {
+                                anchors.fill: parent
+                                glowRadius: badge.glowRadius
+                                cornerRadius: 8 + glowRadius
+                                color: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b,
+                                               badge.glowOpacity)
+                            }
+                            RectangularGlowEffect {
+                                anchors.fill: parent
+                                glowRadius: badge.glowRadius * 0.4
+                                cornerRadius: 8 + glowRadius
+                                color: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b,
+                                               badge.glowOpacity * 0.6)
+                            }
+                        }
+                    }
+
+                    RoundedGradientPainter {
+                        anchors.fill: parent
+                        radius: 8
+                        fromColor: card.accentIsGradient ? card.accent.from : card.accent
+                        toColor: card.accentIsGradient ? card.accent.to : card.accent
+                        fromPoint: card.accentIsGradient ? Qt.point(card.accent.start.x * 28, card.accent.start.y * 28)
+                                                         : Qt.point(0, 0)
+                        toPoint: card.accentIsGradient ? Qt.point(card.accent.end.x * 28, card.accent.end.y * 28)
+                                                       : Qt.point(28, 28)
+                    }
+
+                    SymbolIcon {
+                        anchors.centerIn: parent
+                        symbol: card.icon
+                        pointSize: 14
+                        bold: true
+                        color: Qt.rgba(0, 0, 0, 0.85)
+                    }
+                }
+
+                Text {
+                    objectName: "title"
+                    Layout.alignment: Qt.AlignVCenter
+                    Layout.minimumWidth: 0
+                    Layout.fillWidth: false
+                    text: card.title.toUpperCase()
+                    textFormat: Text.PlainText
+                    elide: Text.ElideRight
+                    font.family: "Quicksand"
+                    font.pixelSize: 11
+                    font.weight: Font.ExtraBold
+                    font.letterSpacing: 2
+                    color: Qt.rgba(1, 1, 1, 0.92)
+                }
+
+                Item { Layout.fillWidth: true }
+
+                Item {
+                    objectName: "statusDot"
+                    Layout.preferredWidth: 16
+                    Layout.preferredHeight: 16
+                    Layout.alignment: Qt.AlignVCenter
+                    opacity: 0.65 + 0.35 * card.hoverAmount
+
+                    Rectangle {
+                        anchors.fill: parent
+                        radius: 8
+                        color: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b, 0.2)
+                    }
+                    Loader {
+                        active: card.effectsOn
+                        anchors.centerIn: parent
+                        width: 5
+                        height: 5
+                        sourceComponent: RectangularGlowEffect {
+                            glowRadius: 4
+                            cornerRadius: 2.5 + glowRadius
+                            color: card.accentColor
+                        }
+                    }
+                    Rectangle {
+                        anchors.centerIn: parent
+                        width: 5
+                        height: 5
+                        radius: 2.5
+                        color: card.accentColor
+                    }
+                }
+            }
+
+            Item {
+                id: contentSlot
+                Layout.fillWidth: true
+                implicitWidth: childrenRect.width
+                implicitHeight: childrenRect.height
+            }
         }
     }
 }

@@ -183,4 +183,58 @@ void LinePatternPainter::paint(QPainter *p)
         p->drawLine(QPointF(0, y), QPointF(w, y));
 }
 
+RoundedGradientPainter::RoundedGradientPainter(QQuickItem *parent) : RasterItem(parent)
+{
+    setAntialiasing(true);
+}
+
+#define CORVANE_PAINTER_SETTER(Setter, Type, field, signal) \
+    void RoundedGradientPainter::Setter(Type v)              \
+    {                                                        \
+        if (assign(field, v)) {                              \
+            emit signal();                                   \
+            update();                                        \
+        }                                                    \
+    }
+CORVANE_PAINTER_SETTER(setRadius, qreal, m_radius, radiusChanged)
+CORVANE_PAINTER_SETTER(setRimWidth, qreal, m_rimWidth, rimWidthChanged)
+CORVANE_PAINTER_SETTER(setFromColor, const QColor &, m_from, fromColorChanged)
+CORVANE_PAINTER_SETTER(setToColor, const QColor &, m_to, toColorChanged)
+CORVANE_PAINTER_SETTER(setFromPoint, const QPointF &, m_fromPoint, fromPointChanged)
+CORVANE_PAINTER_SETTER(setToPoint, const QPointF &, m_toPoint, toPointChanged)
+CORVANE_PAINTER_SETTER(setGradientRadius, qreal, m_gradientRadius, gradientRadiusChanged)
+#undef CORVANE_PAINTER_SETTER
+
+void RoundedGradientPainter::paint(QPainter *p)
+{
+    const QRectF outer(QPointF(0, 0), size());
+    const auto radiusFor = [](const QRectF &r, qreal radius) {
+        return qBound<qreal>(0, radius, qMin(r.width(), r.height()) / 2);
+    };
+    QPainterPath path;
+    path.setFillRule(Qt::OddEvenFill);
+    path.addRoundedRect(outer, radiusFor(outer, m_radius), radiusFor(outer, m_radius));
+    if (m_rimWidth > 0) {
+        const QRectF inner = outer.adjusted(m_rimWidth, m_rimWidth, -m_rimWidth, -m_rimWidth);
+        if (!inner.isEmpty()) {
+            const qreal r = radiusFor(inner, m_radius - m_rimWidth);
+            path.addRoundedRect(inner, r, r);
+        }
+    }
+    p->setRenderHint(QPainter::Antialiasing);
+    if (m_from == m_to) {
+        p->fillPath(path, m_from);
+    } else if (m_gradientRadius > 0) {
+        QRadialGradient g(m_fromPoint, m_gradientRadius);
+        g.setColorAt(0, m_from);
+        g.setColorAt(1, m_to);
+        p->fillPath(path, g);
+    } else {
+        QLinearGradient g(m_fromPoint, m_toPoint);
+        g.setColorAt(0, m_from);
+        g.setColorAt(1, m_to);
+        p->fillPath(path, g);
+    }
+}
+
 } // namespace corvane::effects

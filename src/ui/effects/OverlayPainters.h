@@ -86,4 +86,59 @@ private:
     qreal m_clipRadius = 0;
 };
 
+// A rounded rectangle, or only its rim `rimWidth` wide, filled with a linear gradient from
+// `fromColor` at `fromPoint` to `toColor` at `toPoint` (item coordinates), or with a radial
+// one from `fromPoint` out to `gradientRadius` where that is set. Painted into an
+// image rather than drawn as a shape: under the software scene graph a shape repaints its
+// whole area whenever anything drawn over it changes.
+class RoundedGradientPainter : public RasterItem {
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(qreal radius READ radius WRITE setRadius NOTIFY radiusChanged)
+    Q_PROPERTY(qreal rimWidth READ rimWidth WRITE setRimWidth NOTIFY rimWidthChanged)
+    Q_PROPERTY(QColor fromColor READ fromColor WRITE setFromColor NOTIFY fromColorChanged)
+    Q_PROPERTY(QColor toColor READ toColor WRITE setToColor NOTIFY toColorChanged)
+    Q_PROPERTY(QPointF fromPoint READ fromPoint WRITE setFromPoint NOTIFY fromPointChanged)
+    Q_PROPERTY(QPointF toPoint READ toPoint WRITE setToPoint NOTIFY toPointChanged)
+    Q_PROPERTY(qreal gradientRadius READ gradientRadius WRITE setGradientRadius NOTIFY gradientRadiusChanged)
+public:
+    explicit RoundedGradientPainter(QQuickItem *parent = nullptr);
+    void paint(QPainter *painter) override;
+
+    qreal radius() const { return m_radius; }
+    void setRadius(qreal r);
+    // 0 fills the whole shape.
+    qreal rimWidth() const { return m_rimWidth; }
+    void setRimWidth(qreal w);
+    QColor fromColor() const { return m_from; }
+    void setFromColor(const QColor &c);
+    QColor toColor() const { return m_to; }
+    void setToColor(const QColor &c);
+    QPointF fromPoint() const { return m_fromPoint; }
+    void setFromPoint(const QPointF &p);
+    QPointF toPoint() const { return m_toPoint; }
+    void setToPoint(const QPointF &p);
+    // 0: the gradient is linear.
+    qreal gradientRadius() const { return m_gradientRadius; }
+    void setGradientRadius(qreal r);
+
+signals:
+    void radiusChanged();
+    void rimWidthChanged();
+    void fromColorChanged();
+    void toColorChanged();
+    void fromPointChanged();
+    void toPointChanged();
+    void gradientRadiusChanged();
+
+private:
+    qreal m_radius = 0;
+    qreal m_rimWidth = 0;
+    QColor m_from = Qt::white;
+    QColor m_to = Qt::white;
+    QPointF m_fromPoint;
+    QPointF m_toPoint;
+    qreal m_gradientRadius = 0;
+};
+
 } // namespace corvane::effects

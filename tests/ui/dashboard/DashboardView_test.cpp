@@ -15,6 +15,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -341,3 +342,61 @@ TEST_F(Dashboard, NoWiFiInterfaceIsNoSignalNotAnExcellentOne)
     EXPECT_FALSE(item(QStringLiteral("signalFill"))->isVisible());
     EXPECT_FALSE(item(QStringLiteral("linkRow"))->isVisible());
 }
+
+
+// A pointer resting on a card: the card leans towards it once, then nothing more is drawn.
+// The spot is measured on the card as laid out; measured on the tilted face instead, each
+// tilt moved the spot under the pointer, which tilted the card again.
+struct RestingSpot {
+    const char *name;
+    const char *card;
+    QPointF at; // fraction of the card's size
+};
+
+void PrintTo(const RestingSpot &s, std::ostream *os) { *os << s.name; }
+
+class RestingPointer : public Dashboard, public ::testing::WithParamInterface<RestingSpot> {};
+
+TEST_P(RestingPointer, LeansOnceThenDrawsNothingMore)
+{
+    load(QSize(1280, 800));
+    QQuickItem *card = item(QString::fromUtf8(GetParam().card));
+    ASSERT_TRUE(card);
+    QQuickItem *cell = card->parentItem()->parentItem(); // the entrance around it, until it has come to rest
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return cell->property("appeared").toBool() && qAbs(cell->property("_shown").toReal() - 1) <= 0.0005
+            && qAbs(cell->property("_velocity").toReal()) <= 0.001;
+    }, 10000));
+
+    const QPoint at = card->mapToScene(QPointF(card->width() * GetParam().at.x(), card->height() * GetParam().at.y()))
+                          .toPoint();
+    QTest::mouseMove(&window, at);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return card->property("hover").toBool(); }, 10000));
+    // Settled: the hover has grown in and the drawn pointer has caught up with the pointer.
+    const auto settled = [&] {
+        return card->property("hoverAmount").toReal() == 1.0
+            && card->property("shownPointer").toPointF() == card->property("pointer").toPointF();
+    };
+    ASSERT_TRUE(QTest::qWaitFor(settled, 10000))
+        << "pointer " << card->property("pointer").toPointF().x() << "," << card->property("pointer").toPointF().y();
+    // Where the pointer is on the card as laid out, whatever the card's own transform.
+    const QPointF laidOut = card->parentItem()->mapFromScene(QPointF(at)) - card->position();
+    const QPointF pointer = card->property("pointer").toPointF();
+    EXPECT_NEAR(pointer.x(), laidOut.x(), 0.01);
+    EXPECT_NEAR(pointer.y(), laidOut.y(), 0.01);
+
+    // Over the next two clock ticks only what the ticks change is drawn: a few frames each,
+    // not a frame every few milliseconds.
+    QSignalSpy frames(&window, &QQuickWindow::frameSwapped);
+    QSignalSpy ticks(root, SIGNAL(clockTickChanged()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks.count() >= 2; }, 10000));
+    EXPECT_LE(frames.count(), 6 * ticks.count()) << frames.count() << " frames over " << ticks.count() << " ticks";
+    EXPECT_EQ(card->property("pointer").toPointF(), pointer);
+}
+
+INSTANTIATE_TEST_SUITE_P(Spots, RestingPointer,
+                         ::testing::Values(RestingSpot{"CpuNearTopLeft", "card.cpu", {0.04, 0.05}},
+                                           RestingSpot{"CpuRightEdge", "card.cpu", {0.99, 0.5}},
+                                           RestingSpot{"NetworkBottomRight", "card.network", {0.97, 0.96}},
+                                           RestingSpot{"StorageCentre", "card.storage", {0.5, 0.5}}),
+                         [](const auto &i) { return std::string(i.param.name); });
