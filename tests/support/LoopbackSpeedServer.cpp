@@ -58,7 +58,7 @@ public:
         connect(m_socket, &QIODevice::readyRead, this, &Connection::onRead);
         connect(m_socket, &QAbstractSocket::disconnected, m_socket, &QObject::deleteLater);
         m_pump.setTimerType(Qt::PreciseTimer);
-        m_pump.setInterval(4);
+        m_pump.setInterval(2);
         connect(&m_pump, &QTimer::timeout, this, &Connection::pump);
         onRead();
     }
@@ -79,7 +79,7 @@ private:
             return 1 << 20;
         const double dt = double(m_clock.nsecsElapsed()) / 1e9;
         m_clock.restart();
-        m_budget = std::min(m_budget + double(cap) * dt, double(cap) * 0.006 + 8192.0);
+        m_budget = std::min(m_budget + double(cap) * dt, double(cap) * 0.003 + 4096.0);
         return qint64(m_budget);
     }
 
@@ -218,6 +218,7 @@ private:
                     left -= k;
                 }
                 m_budget -= double(n);
+                m_socket->flush(); // on the wire now, not when this thread next gets round to it
                 m_sent += n;
                 m_toSend -= n;
             }
