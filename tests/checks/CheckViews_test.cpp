@@ -335,7 +335,13 @@ TEST_F(ViewFixture, SpeedTestWithoutAnAnsweredProbeShowsNoPingFigure)
     QQuickItem *pingTile = findVisible("tileValue");
     ASSERT_TRUE(pingTile);
     EXPECT_EQ(pingTile->property("text").toString(), QStringLiteral("—"));
+    // Screens to look at: CORVANE_SHOTS=<folder> writes the running sheet and its card.
+    const QString shots = qEnvironmentVariable("CORVANE_SHOTS");
+    if (!shots.isEmpty())
+        window.grabWindow().save(shots + "/speedtest-running.png");
     QTRY_VERIFY_WITH_TIMEOUT(findVisible("reportCard"), 120000);
+    if (!shots.isEmpty())
+        window.grabWindow().save(shots + "/speedtest-card.png");
     QString ping;
     for (QQuickItem *row : all(QStringLiteral("reportRow")))
         if (row->property("label").toString() == QLatin1String("Ping"))
