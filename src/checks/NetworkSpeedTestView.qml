@@ -11,20 +11,23 @@ Item {
     implicitHeight: 720
 
     readonly property alias tester: engine
-    readonly property bool running: engine.phase === "Ping" || engine.phase === "Download" || engine.phase === "Upload"
+    readonly property bool running: engine.phase === NetworkSpeedTester.Ping || engine.phase === NetworkSpeedTester.Download
+                                    || engine.phase === NetworkSpeedTester.Upload
     readonly property color dimWhite: Qt.rgba(1, 1, 1, 0.55)
     readonly property color phaseColor: {
         switch (engine.phase) {
-        case "Ping": return ThemeManager.accentSecondary
-        case "Download": return ThemeManager.accent
-        case "Upload": return ThemeManager.good
-        case "Finalizat": return ThemeManager.good
+        case NetworkSpeedTester.Ping: return ThemeManager.accentSecondary
+        case NetworkSpeedTester.Download: return ThemeManager.accent
+        case NetworkSpeedTester.Upload: return ThemeManager.good
+        case NetworkSpeedTester.Done: return ThemeManager.good
         default: return dimWhite
         }
     }
     readonly property real gaugeMax: CheckRules.speedGaugeMax(engine.peakDownloadMbps, engine.peakUploadMbps)
 
     function mbps(v) { return Fmt.fixed(v, 1) + " Mbps" }
+    // No probe answered: no round trip to show.
+    readonly property string pingText: engine.hasPing ? Fmt.fixed(engine.pingMs, 0) + " ms" : "—"
     function roleColor(role) {
         return role === "good" ? ThemeManager.good : role === "accent" ? ThemeManager.accent : ThemeManager.warning
     }
@@ -36,7 +39,7 @@ Item {
     NetworkSpeedTester { id: engine }
 
     Component.onCompleted: {
-        if (engine.phase === "Standby")
+        if (engine.phase === NetworkSpeedTester.Idle)
             startRun()
     }
     // Closing the sheet ends the run: its streams are aborted with the engine.
@@ -96,7 +99,7 @@ Item {
                         id: badgeText
                         objectName: "phaseBadge"
                         anchors.centerIn: parent
-                        text: engine.phase.toUpperCase()
+                        text: engine.phaseText.toUpperCase()
                         textFormat: Text.PlainText
                         font.family: "Quicksand"; font.pixelSize: 10; font.weight: Font.Black; font.letterSpacing: 2
                         color: screen.phaseColor
@@ -114,7 +117,7 @@ Item {
 
         Column {
             id: liveBlock
-            visible: engine.phase !== "Finalizat"
+            visible: engine.phase !== NetworkSpeedTester.Done
             width: parent.width
             spacing: 18
 
@@ -170,10 +173,10 @@ Item {
                 spacing: 14
                 Repeater {
                     model: [
-                        { title: "PING", value: Fmt.fixed(engine.pingMs, 0) + " ms", color: ThemeManager.accentSecondary },
+                        { title: "PING", value: screen.pingText, color: ThemeManager.accentSecondary },
                         { title: "PEAK DOWN", value: screen.mbps(engine.peakDownloadMbps), color: ThemeManager.accent },
                         { title: "PEAK UP", value: screen.mbps(engine.peakUploadMbps), color: ThemeManager.good },
-                        { title: "FAZA", value: engine.phase, color: screen.phaseColor }
+                        { title: "FAZA", value: engine.phaseText, color: screen.phaseColor }
                     ]
                     Rectangle {
                         required property var modelData
@@ -228,7 +231,7 @@ Item {
 
         TestReportCard {
             objectName: "reportCard"
-            visible: engine.phase === "Finalizat"
+            visible: engine.phase === NetworkSpeedTester.Done
             width: parent.width
             title: "Internet Speed Test"
             subtitle: "Cloudflare · 6×99 MB ↓ · 4×50 MB ↑"
@@ -238,7 +241,7 @@ Item {
                 { label: "Peak Upload", value: screen.mbps(engine.peakUploadMbps), color: ThemeManager.good },
                 { label: "Avg Download", value: screen.mbps(engine.avgDownloadMbps), color: ThemeManager.accent },
                 { label: "Avg Upload", value: screen.mbps(engine.avgUploadMbps), color: ThemeManager.good },
-                { label: "Ping", value: Fmt.fixed(engine.pingMs, 0) + " ms", color: ThemeManager.accentSecondary },
+                { label: "Ping", value: screen.pingText, color: ThemeManager.accentSecondary },
                 { label: "Jitter (≈)", value: CheckRules.jitterText(engine.downHistory), color: ThemeManager.accentSecondary },
                 { label: "Eșantioane download", value: "" + engine.downHistory.length, color: "white" },
                 { label: "Verdict", value: CheckRules.speedVerdict(engine.peakDownloadMbps),

@@ -2,15 +2,11 @@
 
 #include "common/Numbers.h"
 
-#include <QElapsedTimer>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QSettings>
-#include <QSslConfiguration>
 #include <QUrl>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <numeric>
 
@@ -29,10 +25,11 @@ std::optional<double> SpeedRules::trimmedPingMean(QList<double> samples)
     return std::accumulate(samples.begin(), samples.end(), 0.0) / double(samples.size());
 }
 
-QString SpeedRules::doneText(double peakDown, double peakUp, double pingMs)
+QString SpeedRules::doneText(double peakDown, double peakUp, std::optional<double> pingMs)
 {
-    return QStringLiteral("Done · ↓ %1 Mbps · ↑ %2 Mbps · %3 ms")
-        .arg(printfFixed(peakDown, 1), printfFixed(peakUp, 1), printfFixed(pingMs, 0));
+    return QStringLiteral("Done · ↓ %1 Mbps · ↑ %2 Mbps · %3")
+        .arg(printfFixed(peakDown, 1), printfFixed(peakUp, 1),
+             pingMs ? printfFixed(*pingMs, 0) + QStringLiteral(" ms") : QStringLiteral("—"));
 }
 
 double SpeedRules::gaugeMax(double peakDown, double peakUp)
@@ -83,22 +80,21 @@ int SpeedRules::uploadStreamBytes(qint64 total)
 
 // ---- Engine -----------------------------------------------------------------------------
 
+// What the transfer thread and the engine share for one phase.
 struct NetworkSpeedTester::Transfer {
     bool upload = false;
-    std::unique_ptr<QNetworkAccessManager> session;
-    std::unique_ptr<TransferAggregator> aggregator;
-    QList<QPointer<QNetworkReply>> replies;
-    QByteArray body;
+    std::shared_ptr<TransferAggregator> aggregator;
+    std::atomic<int> open{0};
 };
 
 QString NetworkSpeedTester::rawValue(Phase p)
 {
     switch (p) {
-    case Phase::idle: return QStringLiteral("Standby");
-    case Phase::ping: return QStringLiteral("Ping");
-    case Phase::download: return QStringLiteral("Download");
-    case Phase::upload: return QStringLiteral("Upload");
-    case Phase::done: return QStringLiteral("Finalizat");
+    case Idle: return QStringLiteral("Standby");
+    case Ping: return QStringLiteral("Ping");
+    case Download: return QStringLiteral("Download");
+    case Upload: return QStringLiteral("Upload");
+    case Done: return QStringLiteral("Finalizat");
     }
     return {};
 }
@@ -106,8 +102,7 @@ QString NetworkSpeedTester::rawValue(Phase p)
 NetworkSpeedTester::NetworkSpeedTester(QObject *parent) : NetworkSpeedTester(Clock::system(), parent) {}
 
 NetworkSpeedTester::NetworkSpeedTester(const Clock &clock, QObject *parent)
-    : QObject(parent), m_clock(clock), m_probeSession(new QNetworkAccessManager(this)),
-      m_status(QStringLiteral("Apasă START pentru test")),
+    : QObject(parent), m_clock(clock), m_status(QStringLiteral("Apasă START pentru test")),
       m_host(QSettings().value(QStringLiteral("speedtest.host"), QString::fromLatin1(kDefaultHost)).toString())
 {
 }
@@ -115,9 +110,13 @@ NetworkSpeedTester::NetworkSpeedTester(const Clock &clock, QObject *parent)
 NetworkSpeedTester::~NetworkSpeedTester()
 {
     ++m_run;
-    if (m_pingReply)
-        m_pingReply->abort();
-    dropTransfer();
+    // Joins the transfer thread: nothing calls back into this object afterwards.
+    m_transport.reset();
+}
+
+template <typename Fn> void NetworkSpeedTester::post(Fn &&fn)
+{
+    QMetaObject::invokeMethod(this, std::forward<Fn>(fn), Qt::QueuedConnection);
 }
 
 void NetworkSpeedTester::setHost(const QString &h)
@@ -130,10 +129,7 @@ void NetworkSpeedTester::setHost(const QString &h)
 
 int NetworkSpeedTester::openStreams() const
 {
-    if (!m_transfer)
-        return 0;
-    return int(std::count_if(m_transfer->replies.begin(), m_transfer->replies.end(),
-                             [](const QPointer<QNetworkReply> &r) { return r && r->isRunning(); }));
+    return m_transfer ? m_transfer->open.load() : 0;
 }
 
 void NetworkSpeedTester::setPhase(Phase p)
@@ -152,32 +148,44 @@ void NetworkSpeedTester::setStatus(const QString &s)
     emit statusMessageChanged();
 }
 
-QNetworkRequest NetworkSpeedTester::request(const QString &pathAndQuery) const
+void NetworkSpeedTester::setPing(std::optional<double> ms)
 {
-    QNetworkRequest req(QUrl(QStringLiteral("https://") + m_host + pathAndQuery, QUrl::StrictMode));
-    req.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-    req.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    req.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    req.setTransferTimeout(m_timeoutMs);
-    if (!m_extraCa.isEmpty()) {
-        QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
-        ssl.addCaCertificates(m_extraCa);
-        req.setSslConfiguration(ssl);
-    }
-    return req;
+    m_hasPing = ms.has_value();
+    m_pingMs = ms.value_or(0);
+    emit figuresChanged();
+}
+
+SpeedTransport::Request NetworkSpeedTester::request(const QString &pathAndQuery) const
+{
+    SpeedTransport::Request r;
+    const QUrl url(QStringLiteral("https://") + m_host + pathAndQuery, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty())
+        return r; // an empty address: the caller skips it
+    r.url = url.toEncoded();
+    r.headerCap = kHeaderCap;
+    r.idleMs = m_timeoutMs;
+    r.limitMs = m_limitMs;
+    r.caPem = m_caPem;
+    return r;
 }
 
 void NetworkSpeedTester::start()
 {
-    if (m_phase != Phase::idle && m_phase != Phase::done)
+    if (m_phase != Idle && m_phase != Done)
         return;
     const quint64 run = ++m_run;
+    if (!m_transport)
+        m_transport = std::make_unique<SpeedTransport>();
+    QByteArray extra;
+    for (const QSslCertificate &c : m_extraCa)
+        extra += c.toPem();
+    m_caPem = SpeedTransport::trustedPem(extra);
     m_runFailed = false;
-    m_downloadMbps = m_uploadMbps = m_pingMs = m_peakDownloadMbps = m_peakUploadMbps = 0;
+    m_downloadMbps = m_uploadMbps = m_peakDownloadMbps = m_peakUploadMbps = 0;
     m_downHistory.clear();
     m_upHistory.clear();
-    emit figuresChanged();
-    setPhase(Phase::ping);
+    setPing(std::nullopt);
+    setPhase(Ping);
     setStatus(QStringLiteral("Măsurare ping…"));
     m_pingSamples.clear();
     m_pingAttempts = 0;
@@ -188,13 +196,11 @@ void NetworkSpeedTester::cancel()
 {
     const Phase was = m_phase;
     ++m_run; // every callback of the stopped run is dropped from here on
-    if (m_pingReply)
-        m_pingReply->abort();
-    if (was == Phase::ping) {
-        if (const auto mean = SpeedRules::trimmedPingMean(m_pingSamples)) {
-            m_pingMs = *mean;
-            emit figuresChanged();
-        }
+    if (m_transport)
+        m_transport->cancelAll();
+    if (was == Ping) {
+        if (const auto mean = SpeedRules::trimmedPingMean(m_pingSamples))
+            setPing(mean);
     }
     if (m_transfer) {
         const double avg = m_transfer->aggregator->averageMbps();
@@ -203,9 +209,9 @@ void NetworkSpeedTester::cancel()
         if (avg > 0)
             publishAverage(upload, avg);
     }
-    setPhase(Phase::idle);
+    setPhase(Idle);
     setStatus(QStringLiteral("Test oprit"));
-    if (was != Phase::idle && was != Phase::done)
+    if (was != Idle && was != Done)
         emit runEnded();
 }
 
@@ -215,129 +221,115 @@ void NetworkSpeedTester::sendPing(quint64 run)
         return;
     if (m_pingAttempts >= m_pingCount)
         return finishPing(run);
-    const QNetworkRequest req = request(QStringLiteral("/cdn-cgi/trace"));
-    if (!req.url().isValid())
+    SpeedTransport::Request req = request(QStringLiteral("/cdn-cgi/trace"));
+    if (req.url.isEmpty())
         return finishPing(run);
     ++m_pingAttempts;
-    auto timer = std::make_shared<QElapsedTimer>();
-    timer->start();
-    QNetworkReply *reply = m_probeSession->get(req);
-    m_pingReply = reply;
-    connect(reply, &QNetworkReply::finished, this, [this, reply, run, timer] {
-        reply->deleteLater();
-        if (run != m_run)
-            return;
-        const double ms = double(timer->nsecsElapsed()) / 1e6;
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        // A probe that failed measured nothing about the round trip.
-        if (reply->error() == QNetworkReply::NoError && status >= 200 && status < 300)
-            m_pingSamples << ms;
-        sendPing(run);
-    });
+    // The answer is read and dropped as it comes, and ends the probe once past its cap.
+    req.bodyCap = kProbeBodyCap;
+    req.onDone = [this, run](const SpeedTransport::Result &r) { post([this, run, r] { probeEnded(run, r); }); };
+    m_transport->submit({std::move(req)});
+}
+
+void NetworkSpeedTester::probeEnded(quint64 run, const SpeedTransport::Result &r)
+{
+    if (run != m_run)
+        return;
+    // A probe that failed measured nothing about the round trip.
+    if (r.kind == SpeedTransport::Result::ok)
+        m_pingSamples << r.seconds * 1000.0;
+    sendPing(run);
 }
 
 void NetworkSpeedTester::finishPing(quint64 run)
 {
-    if (const auto mean = SpeedRules::trimmedPingMean(m_pingSamples)) {
-        m_pingMs = *mean;
-        emit figuresChanged();
-    }
-    setPhase(Phase::download);
+    setPing(SpeedRules::trimmedPingMean(m_pingSamples));
+    setPhase(Download);
     setStatus(QStringLiteral("Test download…"));
     beginTransfer(run, false);
 }
 
-QString NetworkSpeedTester::streamError(QNetworkReply *reply) const
+QString NetworkSpeedTester::streamError(const SpeedTransport::Result &r, const QString &host)
 {
-    const QVariant statusAttr = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (statusAttr.isValid()) {
-        const int status = statusAttr.toInt();
-        if (status < 200 || status >= 300)
-            return QStringLiteral("serverul a răspuns HTTP %1").arg(status);
+    using R = SpeedTransport::Result;
+    switch (r.kind) {
+    case R::ok: return {};
+    case R::httpStatus: {
+        const QUrl target(r.location);
+        const QString where = target.port() > 0 ? target.host() + QLatin1Char(':') + QString::number(target.port())
+                                                : target.host();
+        // Another host would measure a line we were not asked about.
+        if (!where.isEmpty() && where.compare(host, Qt::CaseInsensitive) != 0)
+            return QStringLiteral("serverul redirecționează către %1 (refuzat; testul rulează doar pe %2)").arg(where, host);
+        return QStringLiteral("serverul a răspuns HTTP %1").arg(r.status);
     }
-    switch (reply->error()) {
-    case QNetworkReply::NoError: return {};
-    case QNetworkReply::ConnectionRefusedError: return QStringLiteral("conexiune refuzată de server");
-    case QNetworkReply::RemoteHostClosedError: return QStringLiteral("serverul a închis conexiunea");
-    case QNetworkReply::HostNotFoundError: return QStringLiteral("serverul nu a fost găsit");
-    // Our own stops never get here, so a cancelled transfer is the inactivity timeout.
-    case QNetworkReply::OperationCanceledError:
-    case QNetworkReply::TimeoutError: return QStringLiteral("serverul nu mai răspunde (timp de așteptare depășit)");
-    case QNetworkReply::SslHandshakeFailedError: return QStringLiteral("conexiunea securizată a eșuat");
-    default: return reply->errorString();
+    case R::idleTimeout: return QStringLiteral("serverul nu mai răspunde (timp de așteptare depășit)");
+    case R::timeLimit: return QStringLiteral("durata maximă a transferului a fost depășită");
+    case R::tooLarge: return QStringLiteral("serverul a trimis un răspuns prea mare");
+    case R::transport: return r.error;
     }
+    return r.error;
 }
 
 void NetworkSpeedTester::beginTransfer(quint64 run, bool upload)
 {
     dropTransfer();
-    m_transfer = std::make_unique<Transfer>();
-    Transfer &t = *m_transfer;
-    t.upload = upload;
-    t.session = std::make_unique<QNetworkAccessManager>();
+    auto t = std::make_shared<Transfer>();
+    t->upload = upload;
+    // Samples and errors come from the transfer thread; the figures change on ours.
     auto onSample = [this, run, upload](double v) {
-        if (run == m_run)
-            applySample(upload, v);
+        post([this, run, upload, v] {
+            if (run == m_run)
+                applySample(upload, v);
+        });
     };
     auto onError = [this, run, upload](const QString &e) {
-        if (run == m_run)
-            setStatus((upload ? QStringLiteral("Eroare upload: ") : QStringLiteral("Eroare download: ")) + e);
+        post([this, run, upload, e] {
+            if (run == m_run)
+                setStatus((upload ? QStringLiteral("Eroare upload: ") : QStringLiteral("Eroare download: ")) + e);
+        });
     };
     if (upload)
-        t.aggregator = std::make_unique<ParallelUploadAggregator>(onSample, onError, m_clock);
+        t->aggregator = std::make_shared<ParallelUploadAggregator>(onSample, onError, m_clock);
     else
-        t.aggregator = std::make_unique<ParallelDownloadAggregator>(onSample, onError, m_clock);
+        t->aggregator = std::make_shared<ParallelDownloadAggregator>(onSample, onError, m_clock);
+    m_transfer = t;
 
-    QList<QNetworkRequest> requests;
+    std::vector<SpeedTransport::Request> requests;
     const int streams = upload ? kUploadStreams : kDownloadStreams;
     for (int i = 0; i < streams; ++i) {
         const QString path = upload ? QStringLiteral("/__up?n=%1").arg(i)
                                     : QStringLiteral("/__down?bytes=%1&n=%2").arg(m_downloadBytes).arg(i);
-        QNetworkRequest req = request(path);
-        if (!req.url().isValid())
+        SpeedTransport::Request req = request(path);
+        if (req.url.isEmpty())
             continue;
-        if (upload)
-            req.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/octet-stream"));
-        requests << req;
-    }
-    t.aggregator->expectedStreams = int(requests.size());
-    if (requests.isEmpty()) // nothing to wait for
-        return endTransfer(run);
-    t.aggregator->onAllComplete = [this, run] {
-        // Called from a reply's finished(); leave that call before tearing the phase down.
-        QMetaObject::invokeMethod(this, [this, run] { endTransfer(run); }, Qt::QueuedConnection);
-    };
-    if (upload)
-        t.body = QByteArray(SpeedRules::uploadStreamBytes(m_uploadBytes), '\0');
-
-    for (int i = 0; i < requests.size(); ++i) {
-        QNetworkReply *reply = upload ? t.session->post(requests[i], t.body) : t.session->get(requests[i]);
-        t.replies << reply;
-        TransferAggregator *agg = t.aggregator.get();
+        TransferAggregator *agg = t->aggregator.get();
         if (upload) {
-            connect(reply, &QNetworkReply::uploadProgress, this, [agg, i](qint64 sent, qint64) {
+            req.uploadBytes = SpeedRules::uploadStreamBytes(m_uploadBytes);
+            req.onBytes = [agg, i, sent = qint64(0)](qint64 n) mutable {
+                sent += n;
                 static_cast<ParallelUploadAggregator *>(agg)->didSendBodyData(i, sent);
-            });
+            };
         } else {
-            reply->setReadBufferSize(4 << 20);
-            connect(reply, &QNetworkReply::readyRead, this, [agg, reply] {
-                const qint64 n = reply->skip(reply->bytesAvailable());
-                if (n > 0)
-                    static_cast<ParallelDownloadAggregator *>(agg)->didReceiveData(n);
-            });
+            req.onBytes = [agg](qint64 n) { static_cast<ParallelDownloadAggregator *>(agg)->didReceiveData(n); };
         }
-        connect(reply, &QNetworkReply::finished, this, [this, run, agg, reply, upload] {
-            if (run != m_run)
-                return;
-            if (!upload) {
-                const qint64 rest = reply->skip(reply->bytesAvailable());
-                if (rest > 0)
-                    static_cast<ParallelDownloadAggregator *>(agg)->didReceiveData(rest);
-            }
-            const QString error = streamError(reply);
-            agg->complete(error.isEmpty() ? std::nullopt : std::optional<QString>(error));
-        });
+        // The request holds the phase's shared part, so the aggregator outlives its last callback.
+        req.onDone = [t, host = m_host](const SpeedTransport::Result &r) {
+            --t->open;
+            QString error = streamError(r, host);
+            // The time limit ends the measurement of a slow line; it fails only a stream that moved nothing.
+            if (r.kind == SpeedTransport::Result::timeLimit && r.bodyBytes > 0)
+                error.clear();
+            t->aggregator->complete(error.isEmpty() ? std::nullopt : std::optional<QString>(error));
+        };
+        requests.push_back(std::move(req));
     }
+    t->aggregator->expectedStreams = int(requests.size());
+    if (requests.empty()) // nothing to wait for
+        return endTransfer(run);
+    t->aggregator->onAllComplete = [this, run] { post([this, run] { endTransfer(run); }); };
+    t->open = int(requests.size());
+    m_transport->submit(std::move(requests));
 }
 
 void NetworkSpeedTester::endTransfer(quint64 run)
@@ -355,14 +347,14 @@ void NetworkSpeedTester::endTransfer(quint64 run)
     if (allFailed) {
         // Nothing got through: the error stays on screen and no figure pretends otherwise.
         m_runFailed = true;
-        setPhase(Phase::idle);
+        setPhase(Idle);
         emit runEnded();
         return;
     }
     if (avg > 0)
         publishAverage(upload, avg);
     if (!upload) {
-        setPhase(Phase::upload);
+        setPhase(Upload);
         setStatus(QStringLiteral("Test upload…"));
         beginTransfer(run, true);
         return;
@@ -374,8 +366,9 @@ void NetworkSpeedTester::finishRun(quint64 run)
 {
     if (run != m_run)
         return;
-    setPhase(Phase::done);
-    setStatus(SpeedRules::doneText(m_peakDownloadMbps, m_peakUploadMbps, m_pingMs));
+    setPhase(Done);
+    setStatus(SpeedRules::doneText(m_peakDownloadMbps, m_peakUploadMbps,
+                                   m_hasPing ? std::optional<double>(m_pingMs) : std::nullopt));
     emit runEnded();
 }
 
@@ -404,17 +397,10 @@ void NetworkSpeedTester::dropTransfer()
 {
     if (!m_transfer)
         return;
-    std::unique_ptr<Transfer> t = std::move(m_transfer);
-    for (const QPointer<QNetworkReply> &r : t->replies) {
-        if (!r)
-            continue;
-        r->disconnect(this);
-        r->abort();
-        r->deleteLater();
-    }
-    // The session owns the replies; let it go once their deferred deletes have run.
-    QNetworkAccessManager *session = t->session.release();
-    session->deleteLater();
+    // The transfer thread lets go of its requests without calling back; it still holds the
+    // phase's shared part until it has.
+    m_transport->cancelAll();
+    m_transfer.reset();
 }
 
 } // namespace corvane

@@ -1,11 +1,11 @@
 #pragma once
 // Internet speed test: latency probes, then parallel download and upload streams over HTTPS
 // against one speed-test host. Bodies are counted as they arrive and thrown away.
+#include "checks/SpeedTransport.h"
 #include "checks/TransferAggregators.h"
 
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QSslCertificate>
 #include <QString>
 #include <QtQml/qqmlregistration.h>
@@ -13,16 +13,13 @@
 #include <memory>
 #include <optional>
 
-class QNetworkAccessManager;
-class QNetworkReply;
-class QNetworkRequest;
-
 namespace corvane {
 
 namespace SpeedRules {
 // Mean of the probe times; from three samples on, the slowest is dropped.
 std::optional<double> trimmedPingMean(QList<double> samples);
-QString doneText(double peakDown, double peakUp, double pingMs);
+// No ping measured: "—" where the milliseconds would be.
+QString doneText(double peakDown, double peakUp, std::optional<double> pingMs);
 double gaugeMax(double peakDown, double peakUp);
 QString verdict(double peakDown);
 QString verdictRole(double peakDown); // "good", "accent" or "warning"
@@ -34,10 +31,13 @@ int uploadStreamBytes(qint64 total);
 class NetworkSpeedTester : public QObject {
     Q_OBJECT
     QML_ELEMENT
-    Q_PROPERTY(QString phase READ phase NOTIFY phaseChanged)
+    Q_PROPERTY(Phase phase READ phase NOTIFY phaseChanged)
+    Q_PROPERTY(QString phaseText READ phaseText NOTIFY phaseChanged)
     Q_PROPERTY(double downloadMbps READ downloadMbps NOTIFY figuresChanged)
     Q_PROPERTY(double uploadMbps READ uploadMbps NOTIFY figuresChanged)
     Q_PROPERTY(double pingMs READ pingMs NOTIFY figuresChanged)
+    // False until a probe has answered: the screens show "—" rather than 0 ms.
+    Q_PROPERTY(bool hasPing READ hasPing NOTIFY figuresChanged)
     Q_PROPERTY(double peakDownloadMbps READ peakDownloadMbps NOTIFY figuresChanged)
     Q_PROPERTY(double peakUploadMbps READ peakUploadMbps NOTIFY figuresChanged)
     Q_PROPERTY(QList<double> downHistory READ downHistory NOTIFY figuresChanged)
@@ -47,11 +47,15 @@ class NetworkSpeedTester : public QObject {
     Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusMessageChanged)
     Q_PROPERTY(QString host READ host WRITE setHost NOTIFY hostChanged)
 public:
-    enum class Phase { idle, ping, download, upload, done };
+    enum Phase { Idle, Ping, Download, Upload, Done };
+    Q_ENUM(Phase)
     static QString rawValue(Phase p);
     static constexpr int kDownloadStreams = 6;
     static constexpr int kUploadStreams = 4;
     static constexpr auto kDefaultHost = "speed.cloudflare.com";
+    // The probe's answer is a few hundred bytes; anything far beyond is not a speed-test server.
+    static constexpr qint64 kProbeBodyCap = 64 * 1024;
+    static constexpr qint64 kHeaderCap = 64 * 1024;
 
     explicit NetworkSpeedTester(QObject *parent = nullptr);
     NetworkSpeedTester(const Clock &clock, QObject *parent = nullptr);
@@ -60,11 +64,12 @@ public:
     Q_INVOKABLE void start();
     Q_INVOKABLE void cancel();
 
-    QString phase() const { return rawValue(m_phase); }
-    Phase phaseValue() const { return m_phase; }
+    Phase phase() const { return m_phase; }
+    QString phaseText() const { return rawValue(m_phase); }
     double downloadMbps() const { return m_downloadMbps; }
     double uploadMbps() const { return m_uploadMbps; }
     double pingMs() const { return m_pingMs; }
+    bool hasPing() const { return m_hasPing; }
     double peakDownloadMbps() const { return m_peakDownloadMbps; }
     double peakUploadMbps() const { return m_peakUploadMbps; }
     QList<double> downHistory() const { return m_downHistory; }
@@ -79,7 +84,10 @@ public:
     // Sizes and limits; the defaults are the real test's. Tests shrink them.
     void setDownloadBytes(qint64 b) { m_downloadBytes = b; }
     void setUploadBytes(qint64 b) { m_uploadBytes = b; }
+    // Longest silence of a request.
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
+    // Longest run of one request, however steadily it moves.
+    void setTransferLimitMs(int ms) { m_limitMs = ms; }
     void setPingCount(int n) { m_pingCount = n; }
     // Extra certificates to trust (a private test server).
     void setExtraCaCertificates(const QList<QSslCertificate> &certs) { m_extraCa = certs; }
@@ -96,10 +104,12 @@ signals:
 
 private:
     struct Transfer;
-    QNetworkRequest request(const QString &pathAndQuery) const;
+    SpeedTransport::Request request(const QString &pathAndQuery) const;
     void setPhase(Phase p);
     void setStatus(const QString &s);
+    void setPing(std::optional<double> ms);
     void sendPing(quint64 run);
+    void probeEnded(quint64 run, const SpeedTransport::Result &r);
     void finishPing(quint64 run);
     void beginTransfer(quint64 run, bool upload);
     void endTransfer(quint64 run);
@@ -107,25 +117,29 @@ private:
     void applySample(bool upload, double v);
     void publishAverage(bool upload, double avg);
     void dropTransfer();
-    QString streamError(QNetworkReply *reply) const;
+    static QString streamError(const SpeedTransport::Result &r, const QString &host);
+    // Runs `fn` on this object's thread, after what was queued before it.
+    template <typename Fn> void post(Fn &&fn);
 
     const Clock &m_clock;
-    QNetworkAccessManager *m_probeSession;
-    QPointer<QNetworkReply> m_pingReply;
-    std::unique_ptr<Transfer> m_transfer;
+    std::unique_ptr<SpeedTransport> m_transport;
+    std::shared_ptr<Transfer> m_transfer;
+    QByteArray m_caPem;
     quint64 m_run = 0;
     QList<double> m_pingSamples;
     int m_pingAttempts = 0;
     bool m_runFailed = false;
 
-    Phase m_phase = Phase::idle;
+    Phase m_phase = Idle;
     double m_downloadMbps = 0, m_uploadMbps = 0, m_pingMs = 0, m_peakDownloadMbps = 0, m_peakUploadMbps = 0;
+    bool m_hasPing = false;
     QList<double> m_downHistory, m_upHistory;
     QString m_status;
     QString m_host;
     qint64 m_downloadBytes = 99'000'000;
     qint64 m_uploadBytes = 200'000'000;
     int m_timeoutMs = 60'000;
+    int m_limitMs = 60'000;
     int m_pingCount = 5;
     QList<QSslCertificate> m_extraCa;
 };

@@ -35,6 +35,8 @@ void TransferAggregator::complete(const std::optional<QString> &error, bool canc
     ++m_completed;
     if (error && !cancelledByUs)
         ++m_failed;
+    if (m_completed >= expectedStreams && !m_endTime)
+        m_endTime = now();
     if (m_completed >= expectedStreams && onAllComplete) {
         auto done = std::move(onAllComplete);
         onAllComplete = nullptr;
@@ -48,7 +50,8 @@ double TransferAggregator::averageMbps() const
     std::lock_guard lock(m_lock);
     if (!m_startTime)
         return 0;
-    const double elapsed = now() - *m_startTime;
+    // Up to the last stream's end, however late the engine gets round to asking.
+    const double elapsed = m_endTime.value_or(now()) - *m_startTime;
     return elapsed > 0.05 ? double(m_totalBytes) * 8.0 / 1e6 / elapsed : 0;
 }
 

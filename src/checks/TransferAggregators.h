@@ -1,6 +1,7 @@
 #pragma once
 // Byte counting of one transfer phase of the speed test: the bytes of all its streams
 // together, turned into throughput samples about ten times a second and a phase average.
+// Bytes are counted on the transfer thread as they arrive; the callbacks run there too.
 #include "platform/Clock.h"
 
 #include <QHash>
@@ -44,6 +45,7 @@ private:
     qint64 m_totalBytes = 0;
     qint64 m_bytesAtLastTick = 0;
     std::optional<double> m_startTime;
+    std::optional<double> m_endTime;
     double m_lastTick;
     int m_completed = 0;
     int m_failed = 0;

@@ -1,9 +1,11 @@
-// The tests hub, the quick-test sheet and the CPU, GPU and RAM screens, driven with real
-// pointer events on a window.
+// The tests hub, the quick-test sheet and the CPU, GPU, RAM and speed-test screens, driven with
+// real pointer events on a window.
 #include "checks/CPUStresser.h"
+#include "checks/NetworkSpeedTester.h"
 #include "platform/Haptics.h"
 #include "state/AppState.h"
 #include "state/ThemeManager.h"
+#include "support/LoopbackSpeedServer.h"
 #include "support/QmlTestUtil.h"
 
 #include <QDir>
@@ -11,6 +13,7 @@
 #include <QQuickWindow>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSslConfiguration>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -306,6 +309,48 @@ TEST_F(ViewFixture, RamScreenShowsTheReading)
     click(findVisible("closeButton"));
     EXPECT_EQ(dismissed.count(), 1);
     EXPECT_EQ(Haptics::shared()->performed().value(0), int(Haptics::Generic));
+}
+
+TEST_F(ViewFixture, SpeedTestWithoutAnAnsweredProbeShowsNoPingFigure)
+{
+    test::LoopbackSpeedServer server;
+    ASSERT_TRUE(server.isListening()) << server.error().toStdString();
+    QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
+    ssl.addCaCertificate(server.certificate());
+    QSslConfiguration::setDefaultConfiguration(ssl);
+    // Every probe fails (slowly enough to shrink the uploads first); downloads are short.
+    server.setFaults({.traceFails = true, .traceDelayMs = 100, .downloadBodyBytes = 200'000});
+    QSettings().setValue("speedtest.host", server.host());
+    ASSERT_TRUE(load("TestsView"));
+    QList<QQuickItem *> buttons;
+    collect(find("testCard_network"), QStringLiteral("openButton"), buttons);
+    click(buttons.value(0));
+    ASSERT_TRUE(sheetOpen());
+    // The sheet's own engine: its uploads are shrunk too (the phase reads the size as it starts).
+    NetworkSpeedTester *tester = nullptr;
+    for (QQuickItem *i = find("downGauge"); i && !tester; i = i->parentItem())
+        tester = qobject_cast<NetworkSpeedTester *>(i->property("tester").value<QObject *>());
+    ASSERT_TRUE(tester);
+    tester->setUploadBytes(1);
+    QQuickItem *pingTile = findVisible("tileValue");
+    ASSERT_TRUE(pingTile);
+    EXPECT_EQ(pingTile->property("text").toString(), QStringLiteral("—"));
+    // Screens to look at: CORVANE_SHOTS=<folder> writes the running sheet and its card.
+    const QString shots = qEnvironmentVariable("CORVANE_SHOTS");
+    if (!shots.isEmpty())
+        window.grabWindow().save(shots + "/speedtest-running.png");
+    QTRY_VERIFY_WITH_TIMEOUT(findVisible("reportCard"), 120000);
+    if (!shots.isEmpty())
+        window.grabWindow().save(shots + "/speedtest-card.png");
+    QString ping;
+    for (QQuickItem *row : all(QStringLiteral("reportRow")))
+        if (row->property("label").toString() == QLatin1String("Ping"))
+            ping = row->property("value").toString();
+    EXPECT_EQ(ping, QStringLiteral("—"));
+    EXPECT_EQ(text("phaseBadge"), QStringLiteral("FINALIZAT"));
+    click(findVisible("closeButton"));
+    EXPECT_FALSE(sheetOpen());
+    QSettings().remove("speedtest.host");
 }
 
 TEST_F(ViewFixture, GpuScreenRunsAndStopsWithoutOpenGL)

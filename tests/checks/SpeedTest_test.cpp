@@ -54,6 +54,21 @@ TEST(Aggregators, AverageRunsFromTheFirstBytes)
     EXPECT_NEAR(agg.averageMbps(), 99.0, 1e-9);
 }
 
+TEST(Aggregators, AverageRunsToTheLastStreamsEndHoweverLateItIsAsked)
+{
+    FakeClock clock;
+    Collected c;
+    ParallelDownloadAggregator agg(c.sample(), c.error(), clock);
+    agg.expectedStreams = 2;
+    agg.didReceiveData(50'000'000);
+    clock.advance(4.0);
+    agg.didReceiveData(50'000'000);
+    agg.complete(std::nullopt);
+    agg.complete(std::nullopt);
+    clock.advance(0.12); // the engine's thread was busy before it asked
+    EXPECT_NEAR(agg.averageMbps(), 200.0, 1e-9);
+}
+
 TEST(Aggregators, CompletionFiresOnceAndCountsFailures)
 {
     Collected c;
@@ -110,6 +125,7 @@ INSTANTIATE_TEST_SUITE_P(Speed, PingMean, ::testing::Values(
 TEST(SpeedRulesTexts, DoneTextGaugeVerdictAndJitter)
 {
     EXPECT_EQ(SpeedRules::doneText(412.36, 38.04, 11.6), QStringLiteral("Done · ↓ 412.4 Mbps · ↑ 38.0 Mbps · 12 ms"));
+    EXPECT_EQ(SpeedRules::doneText(412.36, 38.04, std::nullopt), QStringLiteral("Done · ↓ 412.4 Mbps · ↑ 38.0 Mbps · —"));
     EXPECT_EQ(SpeedRules::gaugeMax(0, 0), 100);
     EXPECT_EQ(SpeedRules::gaugeMax(100, 20), 100);
     EXPECT_EQ(SpeedRules::gaugeMax(100.1, 0), 200);
@@ -140,6 +156,7 @@ struct SpeedFixture : ::testing::Test {
         ASSERT_TRUE(server->isListening()) << server->error().toStdString();
         server->setFaults({});
         server->setRateCap(0);
+        server->resetCounters();
         tester = std::make_unique<NetworkSpeedTester>();
         tester->setHost(server->host());
         tester->setExtraCaCertificates({server->certificate()});
@@ -159,7 +176,7 @@ TEST_F(SpeedFixture, FullRunEndsDoneWithEveryFigure)
 {
     server->setRateCap(4'000'000);
     ASSERT_TRUE(runToEnd());
-    EXPECT_EQ(tester->phaseValue(), NetworkSpeedTester::Phase::done) << tester->statusMessage().toStdString();
+    EXPECT_EQ(tester->phase(), NetworkSpeedTester::Done) << tester->statusMessage().toStdString();
     EXPECT_GT(tester->pingMs(), 0);
     EXPECT_GT(tester->peakDownloadMbps(), 0);
     EXPECT_GT(tester->peakUploadMbps(), 0);
@@ -183,7 +200,7 @@ TEST_P(SpeedFaults, EveryStreamFailingEndsWithTheErrorAndNoFigure)
     server->setFaults(GetParam().faults);
     ASSERT_TRUE(runToEnd());
     EXPECT_EQ(tester->statusMessage(), QString::fromUtf8(GetParam().status));
-    EXPECT_EQ(tester->phaseValue(), NetworkSpeedTester::Phase::idle);
+    EXPECT_EQ(tester->phase(), NetworkSpeedTester::Idle);
     EXPECT_TRUE(tester->upHistory().isEmpty()); // the upload never started
     EXPECT_FALSE(tester->statusMessage().startsWith("Done"));
 }
@@ -210,15 +227,80 @@ TEST_F(SpeedFixture, RefusedConnectionIsAStreamErrorAndNoPingSample)
     tester->setHost(QStringLiteral("127.0.0.1:%1").arg(LoopbackSpeedServer::closedPort()));
     ASSERT_TRUE(runToEnd());
     EXPECT_EQ(tester->statusMessage(), QStringLiteral("Eroare download: conexiune refuzată de server"));
-    EXPECT_EQ(tester->pingMs(), 0.0); // failed probes are not round trips
+    EXPECT_FALSE(tester->hasPing()); // failed probes are not round trips
 }
 
 TEST_F(SpeedFixture, FailedProbesAreNotSamples)
 {
     server->setFaults({.traceFails = true});
     ASSERT_TRUE(runToEnd());
-    EXPECT_EQ(tester->pingMs(), 0.0);
-    EXPECT_EQ(tester->phaseValue(), NetworkSpeedTester::Phase::done);
+    EXPECT_FALSE(tester->hasPing());
+    EXPECT_EQ(tester->phase(), NetworkSpeedTester::Done);
+    EXPECT_TRUE(tester->statusMessage().endsWith(QStringLiteral("Mbps · —"))) << tester->statusMessage().toStdString();
+}
+
+// A probe answer that never ends, in its body or in its headers, is cut at a cap as it comes.
+struct EndlessCase {
+    const char *name;
+    LoopbackSpeedServer::Faults faults;
+    friend void PrintTo(const EndlessCase &c, std::ostream *os) { *os << c.name; }
+};
+class EndlessProbe : public SpeedFixture, public ::testing::WithParamInterface<EndlessCase> {};
+TEST_P(EndlessProbe, EndsAfterABoundedReadAndIsNoSample)
+{
+    server->setFaults(GetParam().faults);
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(server->traceRequests(), 5);
+    EXPECT_FALSE(tester->hasPing());
+    EXPECT_EQ(tester->phase(), NetworkSpeedTester::Done) << tester->statusMessage().toStdString();
+    // What one probe made the server write: the cap plus what the sockets' buffers take in.
+    EXPECT_LT(server->traceBytesSent() / server->traceRequests(), 16 << 20);
+}
+INSTANTIATE_TEST_SUITE_P(Speed, EndlessProbe, ::testing::Values(
+    EndlessCase{"Body", {.traceEndlessBody = true}},
+    EndlessCase{"Headers", {.traceEndlessHeaders = true}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(SpeedFixture, TimeLimitEndsATrickleAndTheRunGoesOn)
+{
+    server->setRateCap(1); // a byte a second on every stream: never idle, never done
+    tester->setTransferLimitMs(1500);
+    ASSERT_TRUE(runToEnd(30000));
+    EXPECT_EQ(tester->phase(), NetworkSpeedTester::Done) << tester->statusMessage().toStdString();
+    EXPECT_EQ(tester->openStreams(), 0);
+    EXPECT_EQ(server->transferRequests(), 10);
+    EXPECT_FALSE(tester->downHistory().isEmpty()); // the bytes that came still give the phase average
+}
+
+TEST_F(SpeedFixture, TimeLimitWithNothingMovedFailsThePhase)
+{
+    server->setFaults({.stallAfterBytes = 0});
+    tester->setTransferLimitMs(800);
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(tester->phase(), NetworkSpeedTester::Idle);
+    EXPECT_EQ(tester->statusMessage(), QStringLiteral("Eroare download: durata maximă a transferului a fost depășită"));
+}
+
+TEST_F(SpeedFixture, EveryStreamRunsInParallelOnANameWithBothAddressFamilies)
+{
+    tester->setHost(server->localhostName());
+    server->setRateCap(4'000'000); // each stream lasts long enough to overlap the others
+    tester->setDownloadBytes(4'000'000);
+    ASSERT_TRUE(runToEnd(60000));
+    EXPECT_EQ(tester->phase(), NetworkSpeedTester::Done) << tester->statusMessage().toStdString();
+    EXPECT_GE(server->maxConcurrentDownloads(), 6);
+    EXPECT_GE(server->maxConcurrentUploads(), 4);
+}
+
+TEST_F(SpeedFixture, RedirectToAnotherHostIsRefusedAndSaysWhere)
+{
+    server->setFaults({.redirectTo = "https://elsewhere.invalid:8443/__down?bytes=1"});
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(tester->phase(), NetworkSpeedTester::Idle);
+    EXPECT_EQ(tester->statusMessage(),
+              QStringLiteral("Eroare download: serverul redirecționează către elsewhere.invalid:8443 "
+                             "(refuzat; testul rulează doar pe %1)").arg(server->host()));
+    EXPECT_EQ(server->transferRequests(), 6); // no upload after it
 }
 
 TEST_F(SpeedFixture, StopDuringPingKeepsTheSamplesSoFarAndStartsNoTransfer)
@@ -228,12 +310,12 @@ TEST_F(SpeedFixture, StopDuringPingKeepsTheSamplesSoFarAndStartsNoTransfer)
     QTRY_VERIFY_WITH_TIMEOUT(server->traceRequests() >= 3, 5000);
     QTest::qWait(20);
     tester->cancel();
-    EXPECT_EQ(tester->phaseValue(), NetworkSpeedTester::Phase::idle);
+    EXPECT_EQ(tester->phase(), NetworkSpeedTester::Idle);
     EXPECT_EQ(tester->statusMessage(), QStringLiteral("Test oprit"));
     EXPECT_GT(tester->pingMs(), 100.0);
     QTest::qWait(600);
     EXPECT_EQ(server->transferRequests(), 0);
-    EXPECT_EQ(tester->phaseValue(), NetworkSpeedTester::Phase::idle);
+    EXPECT_EQ(tester->phase(), NetworkSpeedTester::Idle);
 }
 
 TEST_F(SpeedFixture, StopDuringDownloadAbortsEveryStreamAndTheRunStaysStopped)
@@ -241,12 +323,12 @@ TEST_F(SpeedFixture, StopDuringDownloadAbortsEveryStreamAndTheRunStaysStopped)
     server->setRateCap(200'000); // slow enough to stop mid-stream
     tester->setDownloadBytes(50'000'000);
     tester->start();
-    QTRY_VERIFY_WITH_TIMEOUT(tester->phaseValue() == NetworkSpeedTester::Phase::download && tester->openStreams() == 6, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(tester->phase() == NetworkSpeedTester::Download && tester->openStreams() == 6, 10000);
     QTest::qWait(300);
     tester->cancel();
     EXPECT_EQ(tester->openStreams(), 0);
     EXPECT_EQ(tester->statusMessage(), QStringLiteral("Test oprit"));
-    EXPECT_EQ(tester->phaseValue(), NetworkSpeedTester::Phase::idle);
+    EXPECT_EQ(tester->phase(), NetworkSpeedTester::Idle);
     QTest::qWait(800);
     EXPECT_EQ(tester->statusMessage(), QStringLiteral("Test oprit"));
     // A download request already on the wire may still reach the server; an upload never does.
@@ -256,7 +338,7 @@ TEST_F(SpeedFixture, StopDuringDownloadAbortsEveryStreamAndTheRunStaysStopped)
     server->setRateCap(0);
     tester->setDownloadBytes(1'000'000);
     ASSERT_TRUE(runToEnd());
-    EXPECT_EQ(tester->phaseValue(), NetworkSpeedTester::Phase::done);
+    EXPECT_EQ(tester->phase(), NetworkSpeedTester::Done);
     EXPECT_EQ(server->transferRequests(), transfers + 10);
 }
 
@@ -264,7 +346,7 @@ TEST_F(SpeedFixture, HostThatDoesNotParseEndsEachPhaseAtOnce)
 {
     tester->setHost(QStringLiteral("[::1"));
     ASSERT_TRUE(runToEnd(3000));
-    EXPECT_EQ(tester->phaseValue(), NetworkSpeedTester::Phase::idle);
+    EXPECT_EQ(tester->phase(), NetworkSpeedTester::Idle);
     EXPECT_EQ(tester->statusMessage(), QStringLiteral("Eroare download: adresa serverului nu este validă"));
     EXPECT_TRUE(tester->downHistory().isEmpty());
 }

@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QUrlQuery>
 
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -25,6 +27,15 @@ struct LoopbackSpeedServer::Shared {
     QMutex lock;
     Faults faults;
     std::atomic<int> uploads{0};
+    std::atomic<qint64> traceSent{0};
+    std::atomic<int> downs{0}, ups{0}, maxDowns{0}, maxUps{0};
+    static void enter(std::atomic<int> &now, std::atomic<int> &most)
+    {
+        const int n = ++now;
+        int m = most.load();
+        while (n > m && !most.compare_exchange_weak(m, n)) {
+        }
+    }
     Faults currentFaults()
     {
         QMutexLocker l(&lock);
@@ -47,13 +58,19 @@ public:
         connect(m_socket, &QIODevice::readyRead, this, &Connection::onRead);
         connect(m_socket, &QAbstractSocket::disconnected, m_socket, &QObject::deleteLater);
         m_pump.setTimerType(Qt::PreciseTimer);
-        m_pump.setInterval(4);
+        m_pump.setInterval(2);
         connect(&m_pump, &QTimer::timeout, this, &Connection::pump);
         onRead();
     }
 
+    ~Connection() override
+    {
+        if (m_counted)
+            --*m_counted;
+    }
+
 private:
-    enum class Mode { header, download, upload, idle };
+    enum class Mode { header, download, upload, endless, idle };
 
     qint64 allowance()
     {
@@ -62,8 +79,17 @@ private:
             return 1 << 20;
         const double dt = double(m_clock.nsecsElapsed()) / 1e9;
         m_clock.restart();
-        m_budget = std::min(m_budget + double(cap) * dt, double(cap) * 0.02 + 16384.0);
+        m_budget = std::min(m_budget + double(cap) * dt, double(cap) * 0.003 + 4096.0);
         return qint64(m_budget);
+    }
+
+    // Like a capped link, not a capped writer: while the client is not taking the bytes, no
+    // backlog builds up to reach it at loopback speed once it does.
+    bool linkBusy()
+    {
+        int unsent = 0;
+        ::ioctl(int(m_socket->socketDescriptor()), SIOCOUTQ, &unsent);
+        return m_socket->bytesToWrite() + m_socket->encryptedBytesToWrite() + unsent > 16 * 1024;
     }
 
     void respond(int status, const QByteArray &body)
@@ -102,6 +128,15 @@ private:
         m_clock.start();
         if (url.path() == QLatin1String("/cdn-cgi/trace")) {
             ++m_traces;
+            if (m_faults.traceEndlessBody || m_faults.traceEndlessHeaders) {
+                writeTrace(m_faults.traceEndlessBody ? "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n"
+                                                     : "HTTP/1.1 200 OK\r\n");
+                m_endlessLine = m_faults.traceEndlessBody ? QByteArray(16 * 1024, 'x')
+                                                          : "X-Padding: " + QByteArray(1000, 'a') + "\r\n";
+                m_mode = Mode::endless;
+                m_pump.start();
+                return;
+            }
             const int delay = m_faults.traceDelayMs;
             const bool fails = m_faults.traceFails;
             QTimer::singleShot(delay, this, [this, fails] {
@@ -115,8 +150,19 @@ private:
             respond(500, "error");
             return;
         }
+        if (!m_faults.redirectTo.isEmpty()) {
+            m_socket->write("HTTP/1.1 302 Found\r\nLocation: " + m_faults.redirectTo
+                            + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+            m_socket->disconnectFromHost();
+            m_mode = Mode::idle;
+            return;
+        }
         if (method == "GET" && url.path() == QLatin1String("/__down")) {
             m_toSend = QUrlQuery(url).queryItemValue(QStringLiteral("bytes")).toLongLong();
+            if (m_faults.downloadBodyBytes >= 0)
+                m_toSend = std::min(m_toSend, m_faults.downloadBodyBytes);
+            m_counted = &m_shared->downs;
+            LoopbackSpeedServer::Shared::enter(m_shared->downs, m_shared->maxDowns);
             m_socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: "
                             + QByteArray::number(m_toSend) + "\r\nConnection: close\r\n\r\n");
             m_mode = Mode::download;
@@ -125,6 +171,8 @@ private:
         }
         if (method == "POST" && url.path() == QLatin1String("/__up")) {
             ++m_shared->uploads;
+            m_counted = &m_shared->ups;
+            LoopbackSpeedServer::Shared::enter(m_shared->ups, m_shared->maxUps);
             m_toReceive = contentLength - m_leftover.size();
             m_received += m_leftover.size();
             m_mode = Mode::upload;
@@ -135,9 +183,25 @@ private:
         respond(404, "not found");
     }
 
+    void writeTrace(const QByteArray &bytes)
+    {
+        m_socket->write(bytes);
+        m_shared->traceSent += bytes.size();
+    }
+
     void pump()
     {
+        if (m_mode == Mode::endless) {
+            // As fast as the client takes it, for ever.
+            while (m_socket->bytesToWrite() < 256 * 1024)
+                writeTrace(m_endlessLine);
+            return;
+        }
         if (m_mode == Mode::download) {
+            if (m_cap.load() > 0 && linkBusy()) {
+                m_clock.restart(); // a stalled link's time is not owed to it afterwards
+                return;
+            }
             if (m_socket->bytesToWrite() > 128 * 1024)
                 return;
             qint64 n = std::min(allowance(), m_toSend);
@@ -154,6 +218,7 @@ private:
                     left -= k;
                 }
                 m_budget -= double(n);
+                m_socket->flush(); // on the wire now, not when this thread next gets round to it
                 m_sent += n;
                 m_toSend -= n;
             }
@@ -198,7 +263,8 @@ private:
     std::atomic<int> &m_transfers;
     std::atomic<qint64> &m_received;
     Mode m_mode = Mode::header;
-    QByteArray m_header, m_leftover;
+    QByteArray m_header, m_leftover, m_endlessLine;
+    std::atomic<int> *m_counted = nullptr;
     LoopbackSpeedServer::Faults m_faults;
     qint64 m_toSend = 0, m_sent = 0, m_toReceive = 0;
     double m_budget = 0;
@@ -216,7 +282,7 @@ LoopbackSpeedServer::LoopbackSpeedServer() : m_shared(std::make_shared<Shared>()
     openssl.start(QStringLiteral("openssl"),
                   {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
                    "-keyout", dir.filePath("key.pem"), "-out", dir.filePath("cert.pem"), "-days", "1",
-                   "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
+                   "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1,IP:::1,DNS:localhost"});
     if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0) {
         m_error = QStringLiteral("openssl failed: ") + QString::fromLocal8Bit(openssl.readAllStandardError());
         return;
@@ -233,38 +299,47 @@ LoopbackSpeedServer::LoopbackSpeedServer() : m_shared(std::make_shared<Shared>()
 
     m_thread.setObjectName(QStringLiteral("speed-server"));
     m_thread.start();
-    // The server and its connections live on the server's thread.
-    auto *server = new QSslServer;
+    // The servers and their connections live on the server's thread.
     QSslConfiguration cfg = QSslConfiguration::defaultConfiguration();
     cfg.setLocalCertificate(m_cert);
     cfg.setPrivateKey(key);
     cfg.setPeerVerifyMode(QSslSocket::VerifyNone);
-    server->setSslConfiguration(cfg);
-    server->setHandshakeTimeout(10000);
-    if (!server->listen(QHostAddress::LocalHost, 0)) {
-        m_error = server->errorString();
-        delete server;
-        return;
-    }
-    m_port = server->serverPort();
-    server->moveToThread(&m_thread);
     Shared *shared = m_shared.get();
-    QObject::connect(server, &QTcpServer::pendingConnectionAvailable, server, [this, server, shared] {
-        while (server->hasPendingConnections()) {
-            auto *socket = qobject_cast<QSslSocket *>(server->nextPendingConnection());
-            if (!socket)
-                continue;
-            socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 128 * 1024);
-            new Connection(socket, this, shared, m_cap, m_traces, m_transfers, m_received);
+    auto open = [&](const QHostAddress &address, quint16 port) -> QObject * {
+        auto *server = new QSslServer;
+        server->setSslConfiguration(cfg);
+        server->setHandshakeTimeout(10000);
+        if (!server->listen(address, port)) {
+            if (port == 0)
+                m_error = server->errorString();
+            delete server;
+            return nullptr;
         }
-    });
-    m_server = server;
+        m_port = server->serverPort();
+        server->moveToThread(&m_thread);
+        QObject::connect(server, &QTcpServer::pendingConnectionAvailable, server, [this, server, shared] {
+            while (server->hasPendingConnections()) {
+                auto *socket = qobject_cast<QSslSocket *>(server->nextPendingConnection());
+                if (!socket)
+                    continue;
+                socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 128 * 1024);
+                new Connection(socket, this, shared, m_cap, m_traces, m_transfers, m_received);
+            }
+        });
+        return server;
+    };
+    m_server = open(QHostAddress::LocalHost, 0);
+    // "localhost" may resolve to either family: answer on both where the machine has IPv6.
+    if (m_server)
+        m_server6 = open(QHostAddress::LocalHostIPv6, m_port);
 }
 
 LoopbackSpeedServer::~LoopbackSpeedServer()
 {
-    if (m_server)
-        QMetaObject::invokeMethod(m_server, [server = m_server] { delete server; }, Qt::BlockingQueuedConnection);
+    for (QObject *server : {m_server, m_server6}) {
+        if (server)
+            QMetaObject::invokeMethod(server, [server] { delete server; }, Qt::BlockingQueuedConnection);
+    }
     m_thread.quit();
     m_thread.wait();
 }
@@ -282,6 +357,32 @@ quint16 LoopbackSpeedServer::closedPort()
     const quint16 port = probe.serverPort();
     probe.close();
     return port;
+}
+
+qint64 LoopbackSpeedServer::traceBytesSent() const
+{
+    return m_shared->traceSent;
+}
+
+int LoopbackSpeedServer::maxConcurrentDownloads() const
+{
+    return m_shared->maxDowns;
+}
+
+int LoopbackSpeedServer::maxConcurrentUploads() const
+{
+    return m_shared->maxUps;
+}
+
+void LoopbackSpeedServer::resetCounters()
+{
+    m_shared->traceSent = 0;
+    m_shared->maxDowns = m_shared->downs.load();
+    m_shared->maxUps = m_shared->ups.load();
+    m_traces = 0;
+    m_transfers = 0;
+    m_received = 0;
+    m_shared->uploads = 0;
 }
 
 int LoopbackSpeedServer::uploadRequests() const

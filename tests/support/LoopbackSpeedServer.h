@@ -1,6 +1,7 @@
 #pragma once
-// A speed-test server on 127.0.0.1 over TLS, on its own thread: it answers the trace,
-// download and upload paths with a per-connection rate cap and can be told to misbehave.
+// A speed-test server on 127.0.0.1 (and ::1 where there is one, on the same port) over TLS, on
+// its own thread: it answers the trace, download and upload paths with a per-connection rate
+// cap and can be told to misbehave.
 // Its certificate is made for the run with the openssl command and trusted by the caller.
 #include <QByteArray>
 #include <QSslCertificate>
@@ -20,6 +21,10 @@ public:
         qint64 resetAfterBytes = -1;   // downloads are reset (RST) after this many body bytes
         qint64 stallAfterBytes = -1;   // downloads stop sending after this many body bytes
         int traceDelayMs = 0;          // the probe answers after this long
+        bool traceEndlessBody = false;    // the probe's answer never ends
+        bool traceEndlessHeaders = false; // the probe's header lines never end
+        QByteArray redirectTo = {};    // transfers answer 302 with this Location
+        qint64 downloadBodyBytes = -1; // downloads send at most this many bytes, whatever was asked
     };
 
     LoopbackSpeedServer();
@@ -28,6 +33,8 @@ public:
     QString error() const { return m_error; }
     quint16 port() const { return m_port; }
     QString host() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+    // The same server by a name that resolves to both 127.0.0.1 and ::1.
+    QString localhostName() const { return QStringLiteral("localhost:%1").arg(m_port); }
     QSslCertificate certificate() const { return m_cert; }
     // Bytes per second per connection, both directions; 0 = as fast as it goes.
     void setRateCap(qint64 bytesPerSecond) { m_cap = bytesPerSecond; }
@@ -36,6 +43,12 @@ public:
     int transferRequests() const { return m_transfers; }
     int uploadRequests() const;
     qint64 bytesReceived() const { return m_received; }
+    // Bytes written for probe answers, headers included.
+    qint64 traceBytesSent() const;
+    // The most download and upload requests served at one time since the last reset.
+    int maxConcurrentDownloads() const;
+    int maxConcurrentUploads() const;
+    void resetCounters();
     // A loopback port nobody listens on.
     static quint16 closedPort();
 
@@ -44,6 +57,7 @@ public:
 private:
     QThread m_thread;
     QObject *m_server = nullptr;
+    QObject *m_server6 = nullptr;
     std::shared_ptr<Shared> m_shared;
     QSslCertificate m_cert;
     QString m_error;
