@@ -4,6 +4,7 @@
 #include "app/MenuBarExtra.h"
 #include "monitors/Publish.h"
 #include "common/AppIdentity.h"
+#include "common/AppVersion.h"
 #include "notify/BatteryHistory.h"
 #include "notify/PrivacyNotifier.h"
 #include "notify/ThresholdNotifier.h"
@@ -36,7 +37,7 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Corvane"));
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     // No display name: Qt would append it to every window title.
-    QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    QApplication::setApplicationVersion(corvane::appVersion());
     // Lets the desktop match the windows to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(corvane::kAppId);
 

@@ -173,7 +173,7 @@ Item {
                         spacing: 6
                         Text {
                             objectName: "version"
-                            text: "Versiunea 1.3"
+                            text: "Versiunea " + PillText.number()
                             textFormat: Text.PlainText
                             font.family: "DejaVu Sans Mono"
                             font.pixelSize: 13

@@ -56,6 +56,12 @@ FanControlBridge::Outcome FanControlBridge::outcomeFor(const ProcessOutcome &end
     case End::dismissed:
         qCInfo(lcMonitors) << "fan command cancelled at the authentication prompt";
         return {false, QStringLiteral("Anulat")};
+    case End::notAuthorized:
+        qCWarning(lcMonitors).noquote() << "fan command not authorised:" << (said.isEmpty() ? QStringLiteral("no reason given") : said);
+        // pkexec says so when there is nobody to ask for the password.
+        if (said.contains(QLatin1String("authentication agent"), Qt::CaseInsensitive))
+            return {false, QStringLiteral("Autorizare eșuată: niciun agent de autentificare activ")};
+        return {false, QStringLiteral("Autorizare eșuată")};
     case End::failedToStart:
         return {false, ended.errorText};
     case End::exited:

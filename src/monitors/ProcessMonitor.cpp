@@ -54,7 +54,8 @@ ProcessSnapshot ProcessSampler::sample()
         if (pid <= 0)
             continue;
         const auto info = m_table->taskInfo(pid);
-        if (!info)
+        // Kernel threads run no program a user could end: neither listed nor counted.
+        if (!info || info->kernelThread)
             continue;
         const uint64_t cpuNs = saturatingCast<uint64_t>(
             static_cast<double>(info->userTime + info->systemTime) * numer / denom);
@@ -71,6 +72,7 @@ ProcessSnapshot ProcessSampler::sample()
         s.name = info->name.value_or(QStringLiteral("?"));
         s.cpuPercent = pct;
         s.memoryBytes = info->residentBytes;
+        s.startTime = info->startTime;
         snaps.append(std::move(s));
     }
     m_state.prevCPUNs = std::move(newCPU);

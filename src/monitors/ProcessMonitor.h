@@ -21,12 +21,16 @@ struct ProcSnap {
     Q_PROPERTY(QString name MEMBER name)
     Q_PROPERTY(double cpuPercent MEMBER cpuPercent)
     Q_PROPERTY(quint64 memoryBytes MEMBER memoryBytes)
+    Q_PROPERTY(quint64 startTime MEMBER startTime)
 public:
     int32_t id = 0;
     int32_t pid = 0;
     QString name;
     double cpuPercent = 0;
     quint64 memoryBytes = 0;
+    // When the process started (the platform's own count): a terminate action checks it so
+    // a pid handed to a newer process is never hit.
+    quint64 startTime = 0;
     bool operator==(const ProcSnap &) const = default;
 };
 

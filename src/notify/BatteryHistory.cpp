@@ -22,6 +22,12 @@ namespace corvane {
 namespace {
 BatteryHistory *s_shared = nullptr;
 const QString kFileName = QStringLiteral("battery-history.json");
+// What a stored snapshot can hold: a worn-in new cell can exceed its design capacity, but
+// not twice over; no battery lives 100,000 cycles or works outside -100…200 °C.
+constexpr double kMaxHealthPercent = 200;
+constexpr qint64 kMaxCycles = 100'000;
+constexpr double kMinCelsius = -100;
+constexpr double kMaxCelsius = 200;
 
 QDateTime fromRef(double ref)
 {
@@ -260,7 +266,9 @@ std::optional<QList<BatterySnapshot>> BatteryHistory::decode(const QByteArray &b
         const auto temp = json::numberField(o, "temperature");
         if (!id || !date || !percent || !charging || !health || !cycles || !temp)
             return std::nullopt;
-        out.append({*id, *date, *percent, *charging, *health, *cycles, *temp});
+        out.append({*id, json::clampedDate(*date), json::clampToRange(*percent, 0.0, 100.0), *charging,
+                    json::clampToRange(*health, 0.0, kMaxHealthPercent), json::clampToRange<qint64>(*cycles, 0, kMaxCycles),
+                    json::clampToRange(*temp, kMinCelsius, kMaxCelsius)});
     }
     return out;
 }

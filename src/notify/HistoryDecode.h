@@ -49,6 +49,21 @@ inline std::optional<qint64> integerField(const QJsonObject &o, const char *key)
     return static_cast<qint64>(d);
 }
 
+// A well-typed value beyond what its field can hold (a hand-edited file, another program's
+// bug) is read as the nearest value it can: a health of 1e308 % would otherwise be shown
+// as a 309-digit number, and a date past year 9999 is no date at all.
+template <typename T>
+inline T clampToRange(T v, T lo, T hi)
+{
+    return !(v >= lo) ? lo : v > hi ? hi : v; // NaN (never from JSON) to the lower bound
+}
+
+// Stored dates (seconds from 2001-01-01 UTC) from 1970 to the end of year 9999.
+inline double clampedDate(double ref)
+{
+    return clampToRange(ref, -978'307'200.0, 253'402'300'799.0 - 978'307'200.0);
+}
+
 inline std::optional<bool> boolField(const QJsonObject &o, const char *key)
 {
     const QJsonValue v = o.value(QLatin1String(key));

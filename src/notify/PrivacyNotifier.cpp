@@ -14,8 +14,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
 
 namespace corvane {
 
@@ -93,6 +95,7 @@ PrivacyNotifier::PrivacyNotifier(const QString &folder, Notifications *notificat
             };
         },
         [this] {
+            resolvePendingLaunchStates();
             emit loadedChanged();
             if (m_saveAfterLoad) {
                 m_saveAfterLoad = false;
@@ -171,6 +174,7 @@ std::function<void()> PrivacyNotifier::follower(PrivacyEvent::Kind kind, std::fu
 {
     struct Seen {
         Distinct<bool> active;
+        bool launchSeen = false;
         // The devices that were running most recently: a switch-off event names the device
         // that stopped, although the monitor's list is already empty by then.
         QStringList lastRunning;
@@ -179,16 +183,47 @@ std::function<void()> PrivacyNotifier::follower(PrivacyEvent::Kind kind, std::fu
     return [this, kind, isOn = std::move(isOn), names = std::move(names), seen] {
         const bool active = isOn();
         const QStringList current = names();
+        const bool atLaunch = !seen->launchSeen;
+        seen->launchSeen = true;
         if (seen->active.changed(active)) {
             const QStringList &from = active ? current : seen->lastRunning;
             std::optional<QString> name;
             if (!from.isEmpty())
                 name = from.first();
-            record(kind, active, name);
+            if (atLaunch) {
+                recordLaunchState(kind, {active, name});
+            } else {
+                // A change is newer than the launch state that may still wait for the file.
+                m_pendingLaunch[int(kind)].reset();
+                record(kind, active, name);
+            }
         }
         if (!current.isEmpty())
             seen->lastRunning = current;
     };
+}
+
+void PrivacyNotifier::recordLaunchState(PrivacyEvent::Kind kind, const LaunchState &state)
+{
+    // Every launch would otherwise add an "off" pair although nothing ran, pushing real
+    // events out of the 50 kept: only a state that differs from the last one recorded counts.
+    if (m_file.isLoading()) {
+        m_pendingLaunch[int(kind)] = state;
+        return;
+    }
+    const auto last = std::find_if(m_history.cbegin(), m_history.cend(),
+                                   [kind](const PrivacyEvent &e) { return e.kind == kind; });
+    const bool lastActive = last != m_history.cend() && last->active;
+    if (state.active != lastActive)
+        record(kind, state.active, state.deviceName);
+}
+
+void PrivacyNotifier::resolvePendingLaunchStates()
+{
+    for (const auto kind : {PrivacyEvent::Kind::camera, PrivacyEvent::Kind::microphone}) {
+        if (auto pending = std::exchange(m_pendingLaunch[int(kind)], std::nullopt))
+            recordLaunchState(kind, *pending);
+    }
 }
 
 void PrivacyNotifier::record(PrivacyEvent::Kind kind, bool active, const std::optional<QString> &deviceName)
@@ -295,7 +330,7 @@ std::optional<QList<PrivacyEvent>> PrivacyNotifier::decode(const QByteArray &byt
         const auto active = json::boolField(o, "active");
         if (!id || !date || !kind || !active)
             return std::nullopt;
-        PrivacyEvent e{*id, *date, *kind, *active, std::nullopt};
+        PrivacyEvent e{*id, json::clampedDate(*date), *kind, *active, std::nullopt};
         // An optional key may be absent or null; any other type is an error.
         const QJsonValue name = o.value(QLatin1String("deviceName"));
         if (name.isString())

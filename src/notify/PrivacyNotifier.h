@@ -77,7 +77,8 @@ public:
     ~PrivacyNotifier() override;
 
     // Follows `isCameraOn` / `isMicrophoneOn` with the device names of the same snapshot;
-    // records one event per kind at once (camera first) and one per change after that.
+    // records the state at launch (camera first) where it differs from the kind's last
+    // recorded event (none counts as off), and one event per change after that.
     void bind(CameraMonitor *camera, MicrophoneMonitor *mic);
 
     bool authorized() const { return m_authorized; }
@@ -121,9 +122,15 @@ signals:
     void loadedChanged();
 
 private:
+    struct LaunchState {
+        bool active = false;
+        std::optional<QString> deviceName;
+    };
     // The handler of one monitor's snapshots.
     std::function<void()> follower(PrivacyEvent::Kind kind, std::function<bool()> isOn,
                                    std::function<QStringList()> names);
+    void recordLaunchState(PrivacyEvent::Kind kind, const LaunchState &state);
+    void resolvePendingLaunchStates();
 
     Notifications *m_notifications;
     const FrontmostApp &m_frontmost;
@@ -133,6 +140,8 @@ private:
     StoredSettings m_settings;
     bool m_authorized = false;
     QList<PrivacyEvent> m_history;
+    // Launch states seen while the file was still being read, camera first.
+    std::optional<LaunchState> m_pendingLaunch[2];
 };
 
 } // namespace corvane

@@ -19,6 +19,7 @@ struct ProcessOutcome {
         failedToStart, // errorText says why
         timedOut,      // run() gave up and killed it
         dismissed,     // the user cancelled the authentication prompt
+        notAuthorized, // the elevator got no authorisation (denied, or no agent to ask)
     };
     End end = End::exited;
     int exitCode = 0;
@@ -46,7 +47,8 @@ public:
 // Runs programs as they are.
 std::unique_ptr<ProcessLauncher> makeProcessLauncher();
 // Runs programs through `elevator` (pkexec by default) with administrator rights; the
-// elevator's "dismissed" status becomes End::dismissed.
+// elevator's "dismissed" status (126) becomes End::dismissed and its "not authorised" status
+// (127) End::notAuthorized.
 std::unique_ptr<ProcessLauncher> makeElevatedLauncher(const QString &elevator = QStringLiteral("/usr/bin/pkexec"));
 
 } // namespace corvane

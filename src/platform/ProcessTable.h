@@ -15,6 +15,7 @@ struct ProcessTaskInfo {
     uint64_t systemTime = 0; // in timebase units
     std::optional<QString> name; // absent when it cannot be read
     uint64_t startTime = 0;      // when the process started; tells a reused pid apart
+    bool kernelThread = false;   // the kernel's own worker: no program, nothing to terminate
 };
 
 // timebase units × numer / denom = nanoseconds

@@ -1,5 +1,6 @@
 #include "report/ReportContent.h"
 
+#include "common/AppVersion.h"
 #include "common/Numbers.h"
 #include "monitors/BatteryMonitor.h"
 #include "monitors/CameraMonitor.h"
@@ -124,6 +125,8 @@ QString inUseText(bool on, const QStringList &names)
 
 } // namespace
 
+QString productLine() { return QStringLiteral("Corvane Skerrin Widget v") + appVersion(); }
+
 QString uptimeText(double seconds)
 {
     const int64_t s = std::max<int64_t>(0, saturatingCast<int64_t>(seconds));
@@ -204,16 +207,21 @@ ReportSectionText storageSection(const ReportSnapshot &s, const QLocale &locale)
 
 ReportSectionText batterySection(const ReportSnapshot &s)
 {
+    // A machine without a battery holds the monitor's resting values (0 %, not charging,
+    // 0 mAh): as on the dashboard, its rows say there is nothing to measure.
+    const bool present =
+        BatteryMonitor::batteryPresent(s.batteryPercentage, s.voltage, s.maxCapacity, s.designCapacity);
+    auto value = [present](const QString &text) { return present ? text : kDash; };
     ReportSectionText section{
         QStringLiteral("Baterie"),
-        {{QStringLiteral("Procent"), percentText(s.batteryPercentage, 0)},
-         {QStringLiteral("Stare"), s.isCharging ? QStringLiteral("În încărcare") : QStringLiteral("Pe baterie")},
-         {QStringLiteral("Sănătate"), percentText(s.healthPercentage, 0)},
-         {QStringLiteral("Cicluri"), QString::number(s.cycleCount)},
-         {QStringLiteral("Capacitate max"), QString::number(s.maxCapacity) + QStringLiteral(" mAh")},
-         {QStringLiteral("Capacitate design"), QString::number(s.designCapacity) + QStringLiteral(" mAh")},
-         {QStringLiteral("Temperatură"), printfFixed(s.temperatureCelsius, 1) + QStringLiteral("°C")},
-         {QStringLiteral("Voltaj"), printfFixed(s.voltage, 2) + QStringLiteral(" V")}}};
+        {{QStringLiteral("Procent"), value(percentText(s.batteryPercentage, 0))},
+         {QStringLiteral("Stare"), value(s.isCharging ? QStringLiteral("În încărcare") : QStringLiteral("Pe baterie"))},
+         {QStringLiteral("Sănătate"), value(percentText(s.healthPercentage, 0))},
+         {QStringLiteral("Cicluri"), value(QString::number(s.cycleCount))},
+         {QStringLiteral("Capacitate max"), value(QString::number(s.maxCapacity) + QStringLiteral(" mAh"))},
+         {QStringLiteral("Capacitate design"), value(QString::number(s.designCapacity) + QStringLiteral(" mAh"))},
+         {QStringLiteral("Temperatură"), value(printfFixed(s.temperatureCelsius, 1) + QStringLiteral("°C"))},
+         {QStringLiteral("Voltaj"), value(printfFixed(s.voltage, 2) + QStringLiteral(" V"))}}};
     if (s.isCharging) {
         section.rows.append({QStringLiteral("Adapter"), orDash(s.adapterName)});
         section.rows.append({QStringLiteral("Pe cablu"), printfFixed(s.adapterDeliveringWatts, 1) + QStringLiteral(" W")});

@@ -129,7 +129,8 @@ namespace report {
 inline const QString kDash = QStringLiteral("—");
 inline const QString kBrandLine = QStringLiteral("CORVANE SKERRIN");
 inline const QString kTitle = QStringLiteral("Raport de sistem");
-inline const QString kProductLine = QStringLiteral("Corvane Skerrin Widget v2.2.7");
+// "Corvane Skerrin Widget v" and this build's version.
+QString productLine();
 inline const QString kPublisherDomain = QStringLiteral("corvane.app");
 
 // "1z 2h 5m": whole days, hours and minutes; fractions and negative time count as 0.

@@ -16,13 +16,16 @@ namespace {
 constexpr double kInset = 28;
 constexpr double kSpacing = 14;
 constexpr double kGlyphSize = 40;
-constexpr double kBoxPadding = 10;
 constexpr double kBoxRadius = 6;
 constexpr double kColumnGap = 18;
 constexpr double kLabelWidth = 170;
 constexpr double kRowGap = 8;
-constexpr double kRowSpacing = 4;
 constexpr double kDividerHeight = 1;
+// Tightness steps tried before the page is scaled.
+constexpr int kTightnessSteps = 8;
+// Rows closer than one and a half times their text size run together into columns when the
+// PDF's text is copied or extracted (label after label, then value after value).
+constexpr double kTightestRowSpacing = 3;
 
 const QColor kBlack(0, 0, 0);
 const QColor kGrey(142, 142, 147);
@@ -71,9 +74,25 @@ const QImage &glyphImage()
 
 } // namespace
 
+// The vertical spacing, from the designed one (tightness 0) to the tightest that still
+// reads as boxes and rows, on the page and in its copied text (1).
+struct ReportPainter::Spacing {
+    double block;      // between the page's blocks
+    double boxPadding; // inside a section box
+    double rowSpacing; // between a box's rows
+    double titleGap;   // below a box's title, on top of the row spacing
+
+    static Spacing at(double t)
+    {
+        auto mix = [t](double designed, double tightest) { return designed + (tightest - designed) * t; };
+        return {mix(kSpacing, 4), mix(10, 4), mix(4, kTightestRowSpacing), mix(4, 0)};
+    }
+};
+
 struct ReportPainter::Pass {
     QPainter *painter; // null while measuring
     QPaintDevice *device;
+    Spacing spacing = Spacing::at(0);
 
     // Lays `text` out `width` wide, wrapping at word boundaries (or anywhere for a word
     // longer than the line); draws it at `at` when painting. Returns its height.
@@ -142,32 +161,33 @@ double ReportPainter::section(Pass &pass, const ReportSectionText &s, double x, 
 {
     const QFont titleFont = rounded(10, QFont::Black, 1.8);
     const QFont rowFont = rounded(10);
-    const double inner = std::max(1.0, width - 2 * kBoxPadding);
+    const Spacing &sp = pass.spacing;
+    const double inner = std::max(1.0, width - 2 * sp.boxPadding);
     const double valueX = kLabelWidth + kRowGap;
     const double valueWidth = std::max(1.0, inner - valueX);
 
     // Measure first: the box is filled before its text is drawn on it.
     Pass measure{nullptr, pass.device};
     const QString title = report::sectionTitle(s.title);
-    double height = measure.text(title, titleFont, kBlack, {}, inner) + 4;
+    double height = measure.text(title, titleFont, kBlack, {}, inner) + sp.titleGap;
     QList<double> rowHeights;
     for (const ReportRow &row : s.rows) {
         const double h = std::max(measure.text(row.label, rowFont, kGrey, {}, kLabelWidth),
                                   measure.text(row.value, rowFont, kBlack, {}, valueWidth));
         rowHeights.append(h);
-        height += kRowSpacing + h;
+        height += sp.rowSpacing + h;
     }
-    height += 2 * kBoxPadding;
+    height += 2 * sp.boxPadding;
 
     if (pass.painter) {
         QPainterPath box;
         box.addRoundedRect(QRectF(x, y, width, height), kBoxRadius, kBoxRadius);
         pass.painter->fillPath(box, kBoxFill);
-        const double left = x + kBoxPadding;
-        double ry = y + kBoxPadding;
-        ry += pass.text(title, titleFont, kBlack, {left, ry}, inner) + 4;
+        const double left = x + sp.boxPadding;
+        double ry = y + sp.boxPadding;
+        ry += pass.text(title, titleFont, kBlack, {left, ry}, inner) + sp.titleGap;
         for (qsizetype i = 0; i < s.rows.size(); ++i) {
-            ry += kRowSpacing;
+            ry += sp.rowSpacing;
             // The label keeps its column; a long one wraps inside it, level with the value's first line.
             pass.text(s.rows[i].label, rowFont, kGrey, {left, ry}, kLabelWidth);
             pass.text(s.rows[i].value, rowFont, kBlack, {left + valueX, ry}, valueWidth);
@@ -184,7 +204,7 @@ double ReportPainter::footer(Pass &pass, double y, double width) const
     pass.divider(0, y, width);
     const double domainWidth = pass.advance(report::kPublisherDomain, f);
     const double lineHeight = std::max(
-        pass.text(report::kProductLine, f, kGrey, {0, y + height}, std::max(1.0, width - domainWidth - kRowGap)),
+        pass.text(report::productLine(), f, kGrey, {0, y + height}, std::max(1.0, width - domainWidth - kRowGap)),
         pass.text(report::kPublisherDomain, f, kGrey, {width - domainWidth, y + height}, domainWidth + 1));
     return height + lineHeight;
 }
@@ -196,33 +216,51 @@ double ReportPainter::layout(Pass &pass, double width, double height) const
         return i < sections.size() ? this->section(pass, sections[i], x, y, w) : 0.0;
     };
 
-    double y = header(pass, 0, width) + kSpacing;
+    const double gap = pass.spacing.block;
+    double y = header(pass, 0, width) + gap;
     pass.divider(0, y, width);
-    y += kDividerHeight + kSpacing;
-    y += section(0, 0, y, width) + kSpacing;
-    y += section(1, 0, y, width) + kSpacing;
+    y += kDividerHeight + gap;
+    y += section(0, 0, y, width) + gap;
+    y += section(1, 0, y, width) + gap;
     const double column = (width - kColumnGap) / 2;
-    y += std::max(section(2, 0, y, column), section(3, column + kColumnGap, y, column)) + kSpacing;
-    y += section(4, 0, y, width) + kSpacing;
-    y += section(5, 0, y, width) + kSpacing;
-    y += section(6, 0, y, width) + kSpacing;
+    y += std::max(section(2, 0, y, column), section(3, column + kColumnGap, y, column)) + gap;
+    y += section(4, 0, y, width) + gap;
+    y += section(5, 0, y, width) + gap;
+    y += section(6, 0, y, width) + gap;
 
     // The flexible gap: the footer sits on the bottom edge of the inset area.
-    Pass measure{nullptr, pass.device};
+    Pass measure{nullptr, pass.device, pass.spacing};
     const double footerHeight = footer(measure, 0, width);
     if (pass.painter)
         footer(pass, std::max(y, height - footerHeight), width);
     return y + footerHeight;
 }
 
-double ReportPainter::contentHeight(double width) const
+double ReportPainter::contentHeight(double width, double tightness) const
 {
-    Pass measure{nullptr, m_device};
+    Pass measure{nullptr, m_device, Spacing::at(tightness)};
     return layout(measure, width, 0);
 }
 
-double ReportPainter::fitScale(QSizeF page) const
+ReportPainter::Fit ReportPainter::fit(QSizeF page) const
 {
+    const double width = page.width() - 2 * kInset;
+    const double height = page.height() - 2 * kInset;
+    // Spacing goes before size: a report a few rows too tall keeps its 10-point text.
+    double natural = 0;
+    for (int step = 0; step <= kTightnessSteps; ++step) {
+        const double t = double(step) / kTightnessSteps;
+        natural = contentHeight(width, t);
+        if (natural <= height)
+            return {t, 1.0};
+    }
+    return {1.0, natural > 0 ? height / natural : 1.0};
+}
+
+double ReportPainter::fitScale(QSizeF page, bool tighten) const
+{
+    if (tighten)
+        return fit(page).scale;
     const double height = page.height() - 2 * kInset;
     const double natural = contentHeight(page.width() - 2 * kInset);
     return natural > height && natural > 0 ? height / natural : 1.0;
@@ -233,11 +271,11 @@ void ReportPainter::paint(QPainter &painter, QSizeF page) const
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.fillRect(QRectF(QPointF(0, 0), page), Qt::white);
-    const double scale = fitScale(page);
+    const Fit f = fit(page);
     painter.translate(kInset, kInset);
-    painter.scale(scale, scale);
-    Pass pass{&painter, m_device};
-    layout(pass, (page.width() - 2 * kInset) / scale, (page.height() - 2 * kInset) / scale);
+    painter.scale(f.scale, f.scale);
+    Pass pass{&painter, m_device, Spacing::at(f.tightness)};
+    layout(pass, (page.width() - 2 * kInset) / f.scale, (page.height() - 2 * kInset) / f.scale);
     painter.restore();
 }
 

@@ -48,6 +48,14 @@ struct Rig {
     }
 };
 
+ProcessOutcome notAuthorized(const QByteArray &said)
+{
+    ProcessOutcome o = FakeProcessLauncher::ended(ProcessOutcome::End::notAuthorized);
+    o.exitCode = 127;
+    o.errorOutput = said;
+    return o;
+}
+
 QStringList g_logged;
 void keepMessage(QtMsgType, const QMessageLogContext &ctx, const QString &msg)
 {
@@ -94,7 +102,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "Control automat restabilit", false},
         OutcomeCase{"PromptDismissed", FakeProcessLauncher::ended(ProcessOutcome::End::dismissed), 2500.0, 1,
                     {"set", "2500", "1"}, "Anulat", false},
-        OutcomeCase{"NotAuthorized", FakeProcessLauncher::exited(127), 2500.0, 1, {"set", "2500", "1"},
+        OutcomeCase{"NotAuthorized", FakeProcessLauncher::ended(ProcessOutcome::End::notAuthorized), 2500.0, 1,
+                    {"set", "2500", "1"}, "Autorizare eșuată", false},
+        OutcomeCase{"NoAuthenticationAgent",
+                    notAuthorized("Error executing command as another user: No authentication agent found.\n"), 2500.0,
+                    1, {"set", "2500", "1"}, "Autorizare eșuată: niciun agent de autentificare activ", false},
+        OutcomeCase{"HelperExited127", FakeProcessLauncher::exited(127), 2500.0, 1, {"set", "2500", "1"},
                     "SMC a refuzat comanda", false},
         OutcomeCase{"HelperCrashed", FakeProcessLauncher::ended(ProcessOutcome::End::crashed), 2500.0, 1,
                     {"set", "2500", "1"}, "SMC a refuzat comanda", false},

@@ -85,10 +85,15 @@ TEST_F(ProcFixture, UnreadableAndOddProcesses)
     table->pids.push_back(77);  // vanished: no task info
     table->add(6, "noname", 0, 1);
     table->info[6].name.reset();
+    table->add(7, "kworker/0:1-events", 0, 0); // a kernel thread: nothing to terminate
+    table->info[7].kernelThread = true;
+    table->info[5].startTime = 4711;
     make();
     pass();
     EXPECT_EQ(mon->totalProcesses(), 2);
+    EXPECT_EQ(pids(mon->topByCPU()), (QList<int>{5, 6}));
     EXPECT_EQ(mon->topByRAM()[1].name, QStringLiteral("?"));
+    EXPECT_EQ(mon->topByCPU()[0].startTime, 4711u); // the row names its process, not just the pid
     clock.advance(2.5);
     table->info[5].userTime = 125; // 125 ticks of 10 ms = 1.25 s
     pass();

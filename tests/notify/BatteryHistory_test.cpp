@@ -185,6 +185,38 @@ TEST_F(BatteryHistoryTest, UndecodableFileIsKeptAsideNotOverwritten)
     }
 }
 
+struct ClampCase {
+    const char *name;
+    const char *fields; // replace the ordinary ones
+    BatterySnapshot expected;
+};
+void PrintTo(const ClampCase &c, std::ostream *os) { *os << c.name; }
+class AbsurdValues : public ::testing::TestWithParam<ClampCase> {};
+// Well-typed but beyond what a field can hold: read as the nearest value it can.
+TEST_P(AbsurdValues, AreClampedToTheFieldsRange)
+{
+    const QByteArray bytes = QByteArray(R"([{"id":"7D4B5E7C-3B55-4B26-9B8E-2E1A4E7D8C11",)") + GetParam().fields + "}]";
+    const auto list = BatteryHistory::decode(bytes);
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->size(), 1);
+    BatterySnapshot expected = GetParam().expected;
+    expected.id = (*list)[0].id;
+    EXPECT_EQ((*list)[0], expected);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Decode, AbsurdValues,
+    ::testing::Values(
+        ClampCase{"Ordinary",
+                  R"("date":5,"percent":80,"isCharging":true,"healthPercent":91.5,"cycleCount":300,"temperature":31)",
+                  {{}, 5, 80, true, 91.5, 300, 31}},
+        ClampCase{"Huge", R"("date":1e308,"percent":1e308,"isCharging":false,"healthPercent":1e308,)"
+                          R"("cycleCount":9000000000000000000,"temperature":1e308)",
+                  {{}, 253'402'300'799.0 - 978'307'200.0, 100, false, 200, 100'000, 200}},
+        ClampCase{"NegativeHuge", R"("date":-1e308,"percent":-1e308,"isCharging":false,"healthPercent":-1e308,)"
+                                  R"("cycleCount":-9000000000000000000,"temperature":-1e308)",
+                  {{}, -978'307'200.0, 0, false, 0, 0, -100}}),
+    [](const auto &i) { return std::string(i.param.name); });
+
 TEST_F(BatteryHistoryTest, ExtraKeysAreIgnoredAndOldEntriesStayUntilTheNextCapture)
 {
     writeFile(R"([{"id":"7d4b5e7c-3b55-4b26-9b8e-2e1a4e7d8c11","date":1.5,"percent":80,"isCharging":false,)"

@@ -63,19 +63,84 @@ protected:
     MicFeed mic;
 };
 
-TEST_F(PrivacyTest, BindRecordsOneEventPerKindCameraFirst)
+// The state at launch is recorded only where it differs from the kind's last event (none
+// counts as off): launches with nothing running add nothing.
+struct LaunchCase {
+    const char *name;
+    const char *stored; // "kind:active" of the stored events, newest first
+    bool cameraOn, micOn;
+    const char *added;  // "kind:active" of the new events, newest first
+    int notified;
+};
+void PrintTo(const LaunchCase &c, std::ostream *os) { *os << c.name; }
+class LaunchState : public PrivacyTest, public ::testing::WithParamInterface<LaunchCase> {};
+TEST_P(LaunchState, RecordedOnlyWhenItDiffersFromTheLastEvent)
+{
+    const auto &c = GetParam();
+    QByteArray file = "[";
+    const QStringList stored = QString::fromLatin1(c.stored).split(' ', Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i < stored.size(); ++i)
+        file += QStringLiteral(R"(%1{"id":"%2","date":%3,"kind":"%4","active":%5})")
+                    .arg(i ? "," : "", QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper())
+                    .arg(1000 - i)
+                    .arg(stored[i].section(':', 0, 0), stored[i].section(':', 1, 1))
+                    .toUtf8();
+    writeFile(file + "]");
+    if (c.cameraOn)
+        camera.running({"Cam"});
+    if (c.micOn)
+        mic.running({"Mic"});
+    // Bound before the file has been read, as at launch; and after, as a late bind.
+    for (bool whileLoading : {true, false}) {
+        SCOPED_TRACE(whileLoading ? "bound while loading" : "bound after loading");
+        writeFile(file + "]");
+        notes.posted.clear();
+        auto n = std::make_unique<PrivacyNotifier>(dir.path(), &notes, frontmost, clock);
+        if (!whileLoading)
+            ASSERT_TRUE(waitLoaded(*n));
+        n->bind(&camera.mon, &mic.mon);
+        ASSERT_TRUE(waitLoaded(*n));
+        settle();
+        QStringList added;
+        for (qsizetype i = 0; i < n->history().size() - stored.size(); ++i)
+            added << PrivacyEvent::rawValue(n->history()[i].kind) + (n->history()[i].active ? ":true" : ":false");
+        EXPECT_EQ(added.join(' '), QString::fromLatin1(c.added));
+        EXPECT_EQ(n->history().size(), stored.size() + added.size());
+        EXPECT_EQ(notes.posted.size(), c.notified);
+        if (QString::fromLatin1(c.added).startsWith(QLatin1String("microphone:true")))
+            EXPECT_EQ(n->history()[0].deviceName, QStringLiteral("Mic"));
+        EXPECT_EQ(make()->history(), n->history()); // what was added is on file
+    }
+}
+INSTANTIATE_TEST_SUITE_P(
+    Launch, LaunchState,
+    ::testing::Values(
+        LaunchCase{"FirstLaunchNothingRunning", "", false, false, "", 0},
+        LaunchCase{"NothingRunningAfterOffEvents", "microphone:false camera:false", false, false, "", 0},
+        LaunchCase{"MicrophoneAlreadyOn", "", false, true, "microphone:true", 1},
+        LaunchCase{"StillOnSinceBeforeTheLaunch", "camera:true", true, false, "", 0},
+        // The app ended while the camera was on: its switch-off was never seen.
+        LaunchCase{"OffAfterAnUnfinishedOn", "camera:true microphone:false", false, false, "camera:false", 0},
+        LaunchCase{"EachKindAgainstItsOwnLastEvent", "microphone:true camera:false", true, true, "camera:true", 1}),
+    [](const auto &i) { return std::string(i.param.name); });
+
+TEST_F(PrivacyTest, ChangesAfterLaunchAreAllRecorded)
 {
     mic.running({"Built-in Mic"});
     auto n = make();
     n->bind(&camera.mon, &mic.mon);
-    ASSERT_EQ(n->history().size(), 2);
-    EXPECT_EQ(n->history()[0].kind, Kind::microphone); // newest first
+    mic.running({});
+    settle();
+    camera.running({"Cam"});
+    settle();
+    ASSERT_EQ(n->history().size(), 3);
+    EXPECT_EQ(n->history()[0].kind, Kind::camera); // newest first
     EXPECT_TRUE(n->history()[0].active);
-    EXPECT_EQ(n->history()[0].deviceName, QStringLiteral("Built-in Mic"));
-    EXPECT_EQ(n->history()[1].kind, Kind::camera);
+    EXPECT_EQ(n->history()[1].kind, Kind::microphone);
     EXPECT_FALSE(n->history()[1].active);
-    EXPECT_EQ(n->history()[1].deviceName, std::nullopt);
-    EXPECT_EQ(notes.posted.size(), 1);
+    EXPECT_EQ(n->history()[1].deviceName, QStringLiteral("Built-in Mic"));
+    EXPECT_TRUE(n->history()[2].active);
+    EXPECT_EQ(notes.posted.size(), 2);
 }
 
 TEST_F(PrivacyTest, EventsNameTheDeviceThatSwitchedOnAndOff)
@@ -89,7 +154,7 @@ TEST_F(PrivacyTest, EventsNameTheDeviceThatSwitchedOnAndOff)
     settle();
     camera.running({});
     settle();
-    ASSERT_EQ(n->history().size(), 4);
+    ASSERT_EQ(n->history().size(), 2); // nothing ran at launch: no launch event
     EXPECT_EQ(n->history()[1].deviceName, QStringLiteral("HD Webcam"));
     EXPECT_TRUE(n->history()[1].active);
     EXPECT_EQ(n->history()[0].deviceName, QStringLiteral("HD Webcam"));
@@ -136,7 +201,7 @@ TEST_F(PrivacyTest, SwitchesAndPermissionSuppressOnlyTheNotification)
     camera.running({"Cam"});
     settle();
     EXPECT_EQ(notes.posted.size(), 1);
-    ASSERT_EQ(n->history().size(), 6);
+    ASSERT_EQ(n->history().size(), 4);
     EXPECT_FALSE(n->history()[1].active);
     EXPECT_TRUE(n->history()[0].active);
 }
@@ -149,7 +214,7 @@ TEST_F(PrivacyTest, UnauthorisedServiceNeverNotifies)
     camera.running({"Cam"});
     n->bind(&camera.mon, &mic.mon);
     EXPECT_TRUE(notes.posted.isEmpty());
-    EXPECT_EQ(n->history().size(), 2);
+    EXPECT_EQ(n->history().size(), 1); // the camera on at launch
 }
 
 TEST_F(PrivacyTest, KeepsTheNewest50)
@@ -179,6 +244,16 @@ TEST_F(PrivacyTest, FileFormatAndRoundTrip)
                                    R"("deviceName":"Cam \"A\"\/ș"}])").arg(id0, id1));
     EXPECT_EQ(id0, id0.toUpper());
     EXPECT_EQ(make()->history(), n->history());
+}
+
+TEST_F(PrivacyTest, AbsurdDatesAreReadAsTheNearestDate)
+{
+    writeFile(R"([{"id":"7D4B5E7C-3B55-4B26-9B8E-2E1A4E7D8C11","date":1e308,"kind":"camera","active":true},)"
+              R"({"id":"7D4B5E7C-3B55-4B26-9B8E-2E1A4E7D8C12","date":-1e308,"kind":"camera","active":false}])");
+    auto n = make();
+    ASSERT_EQ(n->history().size(), 2);
+    EXPECT_EQ(n->history()[0].dateTime().toUTC(), QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC));
+    EXPECT_EQ(n->history()[1].dateTime().toUTC(), QDateTime(QDate(1970, 1, 1), QTime(0, 0), Qt::UTC));
 }
 
 TEST_F(PrivacyTest, UndecodableFileIsKeptAsideAndHistoryStartsEmpty)

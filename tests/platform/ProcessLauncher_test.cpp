@@ -86,7 +86,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, LauncherEnd, ::testing::Values(
     EndCase{"Refused", false, 3, ProcessOutcome::End::exited},
     EndCase{"PlainStatus126IsNotAPrompt", false, 126, ProcessOutcome::End::exited},
     EndCase{"ElevatedSuccess", true, 0, ProcessOutcome::End::exited},
-    EndCase{"ElevatorNotAuthorized", true, 127, ProcessOutcome::End::exited},
+    EndCase{"ElevatorNotAuthorized", true, 127, ProcessOutcome::End::notAuthorized},
+    EndCase{"PlainStatus127IsTheProgramsOwn", false, 127, ProcessOutcome::End::exited},
     EndCase{"ElevatorPromptDismissed", true, 126, ProcessOutcome::End::dismissed}),
     [](const auto &info) { return std::string(info.param.name); });
 

@@ -13,6 +13,7 @@ struct NameCase {
     const char *label;
     int32_t pid;
     const char *expected;
+    bool kernelThread = false;
 };
 
 class ProcessNames : public ::testing::TestWithParam<NameCase> {};
@@ -25,6 +26,7 @@ TEST_P(ProcessNames, FullExecutableNameOverTheKernelsShortOne)
     const auto info = table->taskInfo(c.pid);
     ASSERT_TRUE(info);
     EXPECT_EQ(info->name, QString::fromUtf8(c.expected));
+    EXPECT_EQ(info->kernelThread, c.kernelThread);
     // Asked again (cached), the name is the same.
     EXPECT_EQ(table->taskInfo(c.pid)->name, QString::fromUtf8(c.expected));
     EXPECT_EQ(X11FrontmostApp::processName((kRoot + "/proc").toStdString(), uint32_t(c.pid)),
@@ -36,7 +38,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(NameCase{"FirefoxContentProcess", 2001, "firefox-esr"},
                       NameCase{"OtherUsersProcessFromArgv0", 2002, "chromium"},
                       NameCase{"RewrittenTitle", 2003, "sshd"},
-                      NameCase{"KernelThreadKeepsComm", 2004, "kworker/3:1-eve"},
+                      NameCase{"KernelThreadKeepsComm", 2004, "kworker/3:1-eve", true},
                       NameCase{"ExecutableReplacedByAnUpdate", 2005, "gnome-shell"},
                       NameCase{"LongerThanFifteen", 2006, "gsd-screensaver-proxy"}),
     [](const ::testing::TestParamInfo<NameCase> &i) { return std::string(i.param.label); });

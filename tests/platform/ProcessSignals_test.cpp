@@ -1,6 +1,7 @@
 // The terminate path against real processes: a held process is signalled, and a pid that
 // meanwhile names another process is not.
 #include "platform/ProcessSignals.h"
+#include "platform/ProcessTable.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,6 +31,34 @@ pid_t spawnSleeper()
         ::_exit(127);
     }
     return pid;
+}
+
+// A child that has SIGTERM set to be ignored, as daemons that only stop on SIGKILL do.
+// Returns once the child has set it.
+pid_t spawnTermIgnoringSleeper()
+{
+    int ready[2];
+    if (::pipe(ready) != 0)
+        return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::signal(SIGTERM, SIG_IGN); // kept across exec
+        ::close(ready[1]);
+        ::execl("/bin/sleep", "sleep", "30", static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+    ::close(ready[1]);
+    char c;
+    while (::read(ready[0], &c, 1) < 0 && errno == EINTR) {
+    }
+    ::close(ready[0]);
+    return pid;
+}
+
+uint64_t startTimeOf(pid_t pid)
+{
+    const auto info = makeLinuxProcessTable()->taskInfo(pid);
+    return info ? info->startTime : 0;
 }
 
 // The child's end: the signal that ended it, or 0 while it lives on.
@@ -84,9 +113,47 @@ TEST_P(HeldProcessSignal, ReachesTheLiveChild)
     auto signals_ = makeLinuxProcessSignals("/proc", GetParam().pidfd);
     const pid_t child = spawnSleeper();
     ASSERT_GT(child, 0);
-    auto held = signals_->hold(child);
+    auto held = signals_->hold(child, startTimeOf(child));
+    EXPECT_EQ(held->check(), 0);
+    EXPECT_TRUE(held->running());
     EXPECT_EQ(held->send(GetParam().signal), 0);
     EXPECT_EQ(endingSignal(child), GetParam().signal);
+}
+
+// A row that outlived its process: the pid is live, but it started at another time.
+TEST_P(HeldProcessSignal, RefusesAPidThatStartedAtAnotherTime)
+{
+    auto signals_ = makeLinuxProcessSignals("/proc", GetParam().pidfd);
+    const pid_t child = spawnSleeper();
+    ASSERT_GT(child, 0);
+    const uint64_t start = startTimeOf(child);
+    ASSERT_GT(start, 0u);
+    auto held = signals_->hold(child, start - 1);
+    EXPECT_EQ(held->check(), kProcessReplaced);
+    EXPECT_EQ(held->send(GetParam().signal), kProcessReplaced);
+    EXPECT_FALSE(held->running());
+    EXPECT_EQ(endingSignal(child, 200), 0) << "a process of another start time was signalled";
+    reap(child);
+}
+
+// Delivered is not ended: SIGTERM set to be ignored leaves the process running.
+TEST_P(HeldProcessSignal, SeesAnIgnoredSigtermAndTheEndAfterSigkill)
+{
+    auto signals_ = makeLinuxProcessSignals("/proc", GetParam().pidfd);
+    const pid_t child = spawnTermIgnoringSleeper();
+    ASSERT_GT(child, 0);
+    auto held = signals_->hold(child, startTimeOf(child));
+    EXPECT_EQ(held->send(SIGTERM), 0);
+    EXPECT_TRUE(held->ignores(SIGTERM));
+    EXPECT_FALSE(held->ignores(SIGKILL));
+    EXPECT_TRUE(held->running());
+    EXPECT_EQ(held->send(SIGKILL), 0);
+    // Dead once signalled, also before its parent (us) collects it.
+    bool ended = false;
+    for (int i = 0; i < 500 && !(ended = !held->running()); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(endingSignal(child), SIGKILL);
 }
 
 TEST_P(HeldProcessSignal, NeverHitsTheProcessThatReusedThePid)
@@ -94,7 +161,7 @@ TEST_P(HeldProcessSignal, NeverHitsTheProcessThatReusedThePid)
     auto signals_ = makeLinuxProcessSignals("/proc", GetParam().pidfd);
     const pid_t first = spawnSleeper();
     ASSERT_GT(first, 0);
-    auto held = signals_->hold(first);
+    auto held = signals_->hold(first, startTimeOf(first));
     reap(first); // the held process ends before the user confirms
 
     const pid_t second = ::geteuid() == 0 ? spawnSleeperAt(first) : -1;
@@ -127,9 +194,10 @@ TEST(ProcessSignals, KillPathChecksTheStartTime)
     };
     writeStat("5000");
     auto signals_ = makeLinuxProcessSignals(proc.path().toLocal8Bit().constData(), false);
-    auto held = signals_->hold(child);
+    auto held = signals_->hold(child, 5000);
+    EXPECT_EQ(held->check(), 0);
     writeStat("9000"); // the pid now belongs to a process started later
-    EXPECT_EQ(held->send(SIGTERM), ESRCH);
+    EXPECT_EQ(held->send(SIGTERM), kProcessReplaced);
     EXPECT_EQ(endingSignal(child, 200), 0);
 
     writeStat("5000");
@@ -142,8 +210,8 @@ TEST(ProcessSignals, GoneAndSystemProcessesAreRefused)
     auto signals_ = makeLinuxProcessSignals();
     const pid_t child = spawnSleeper();
     reap(child);
-    EXPECT_EQ(signals_->hold(child)->send(SIGTERM), ESRCH);
-    EXPECT_EQ(signals_->hold(1)->send(SIGTERM), EPERM);
-    EXPECT_EQ(signals_->hold(0)->send(SIGTERM), EPERM);
-    EXPECT_EQ(signals_->hold(-5)->send(SIGTERM), EPERM);
+    EXPECT_EQ(signals_->hold(child, 1)->send(SIGTERM), ESRCH);
+    EXPECT_EQ(signals_->hold(1, 1)->send(SIGTERM), EPERM);
+    EXPECT_EQ(signals_->hold(0, 1)->send(SIGTERM), EPERM);
+    EXPECT_EQ(signals_->hold(-5, 1)->send(SIGTERM), EPERM);
 }

@@ -42,6 +42,13 @@ ReportSnapshot withWifi(ReportSnapshot s)
     return s;
 }
 
+// A battery is there when the monitor has any of its figures; the design capacity is one.
+ReportSnapshot withBattery(ReportSnapshot s)
+{
+    s.designCapacity = 5000;
+    return s;
+}
+
 } // namespace
 
 TEST_P(ReportRowText, FormsTheValueFromTheFigure)
@@ -67,8 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
         RowCase{"UnknownRefreshRateIsADash", [](auto &s) { s.refreshNominalHz = 0; }, "Refresh nominal", "—"},
         RowCase{"ReadRateBelowAKibibyte", [](auto &s) { s.readBytesPerSec = 512; }, "Read live", "512.0 B/s"},
         RowCase{"ChargeRoundsToWholePercent", [](auto &s) { s.batteryPercentage = 87.4; }, "Procent", "87%"},
-        RowCase{"HealthRoundsUp", [](auto &s) { s.healthPercentage = 91.6; }, "Sănătate", "92%"},
-        RowCase{"TemperatureOneDecimalNoBlank", [](auto &s) { s.temperatureCelsius = 31.37; }, "Temperatură",
+        RowCase{"HealthRoundsUp", [](auto &s) { s = withBattery(s); s.healthPercentage = 91.6; }, "Sănătate", "92%"},
+        RowCase{"TemperatureOneDecimalNoBlank", [](auto &s) { s = withBattery(s); s.temperatureCelsius = 31.37; }, "Temperatură",
                 "31.4°C"},
         RowCase{"VoltageTwoDecimals", [](auto &s) { s.voltage = 12.6; }, "Voltaj", "12.60 V"},
         RowCase{"CapacityWithoutGrouping", [](auto &s) { s.maxCapacity = 4382; }, "Capacitate max", "4382 mAh"},
@@ -109,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ReportBattery, OnBatteryShowsEightRowsAndNoAdapterEvenWithAdapterFigures)
 {
-    ReportSnapshot s;
+    ReportSnapshot s = withBattery({});
     s.isCharging = false;
     s.adapterName.emplace(QStringLiteral("USB-C 96W")); // assignment trips a GCC 12 false warning
     s.adapterMaxWatts = 96;
@@ -121,7 +128,7 @@ TEST(ReportBattery, OnBatteryShowsEightRowsAndNoAdapterEvenWithAdapterFigures)
 
 TEST(ReportBattery, ChargingAddsTheThreeAdapterRows)
 {
-    ReportSnapshot s;
+    ReportSnapshot s = withBattery({});
     s.isCharging = true;
     const auto rows = report::batterySection(s).rows;
     ASSERT_EQ(rows.size(), 11);
@@ -129,6 +136,24 @@ TEST(ReportBattery, ChargingAddsTheThreeAdapterRows)
     EXPECT_EQ(rows[8], (ReportRow{QStringLiteral("Adapter"), QStringLiteral("—")}));
     EXPECT_EQ(rows[9], (ReportRow{QStringLiteral("Pe cablu"), QStringLiteral("0.0 W")}));
     EXPECT_EQ(rows[10], (ReportRow{QStringLiteral("Adapter rated"), QStringLiteral("0 W")}));
+}
+
+// As on the dashboard: no battery, no figures, whatever the resting values are.
+TEST(ReportBattery, MachineWithoutABatteryShowsDashes)
+{
+    for (const bool mains : {false, true}) {
+        ReportSnapshot s; // no charge, no voltage, no capacities
+        s.isCharging = mains;
+        s.healthPercentage = 100;
+        const auto rows = report::batterySection(s).rows;
+        ASSERT_EQ(rows.size(), mains ? 11 : 8);
+        for (int i = 0; i < 8; ++i)
+            EXPECT_EQ(rows[i].value, QStringLiteral("—")) << rows[i].label.toStdString();
+    }
+    // A flat battery still reports a voltage: its 0 % is a figure.
+    ReportSnapshot flat;
+    flat.voltage = 10.8;
+    EXPECT_EQ(report::batterySection(flat).rows[0].value, QStringLiteral("0%"));
 }
 
 namespace {
@@ -169,7 +194,7 @@ TEST(ReportProcesses, LabelAndValueOfOneProcess)
 
 TEST(ReportSizes, FollowTheLocaleDecimalSeparator)
 {
-    ReportSnapshot s;
+    ReportSnapshot s = withBattery({});
     s.totalDownloadedBytes = 1'500'000'000;
     const auto doc = ReportDocument::build(s, QDateTime::currentDateTime(), QLocale(QLocale::Romanian, QLocale::Romania));
     EXPECT_EQ(valueOf(doc, QStringLiteral("Download total")), QStringLiteral("1,5 GB"));

@@ -47,7 +47,7 @@ public:
         if (!readProcFile(pid, "/stat"))
             return std::nullopt;
         auto info = parseStat(m_buf, m_pageSize);
-        if (info && info->name)
+        if (info && info->name && !info->kernelThread)
             info->name = fullName(pid, info->startTime, *info->name);
         return info;
     }
@@ -83,17 +83,20 @@ public:
         const std::string_view comm = s.substr(open + 1, close - open - 1);
         info.name = QString::fromUtf8(comm.data(), static_cast<qsizetype>(comm.size()));
         std::string_view rest = s.substr(close + 1);
-        // Fields after ')': 0 state, 1 ppid, ... 11 utime, 12 stime, ... 21 rss (pages).
+        // Fields after ')': 0 state, 1 ppid, ... 6 flags, 11 utime, 12 stime, ... 19 starttime,
+        // 21 rss (pages).
         int field = 0;
-        std::optional<uint64_t> utime, stime, rss, start;
+        std::optional<uint64_t> flags, utime, stime, rss, start;
         while (!rest.empty() && field <= 21) {
             rest = rest.substr(std::min(rest.find_first_not_of(' '), rest.size()));
             if (rest.empty())
                 break;
-            if (field == 11 || field == 12 || field == 19 || field == 21) {
+            if (field == 6 || field == 11 || field == 12 || field == 19 || field == 21) {
                 std::string_view tok = rest;
                 auto v = sysfile::parseU64(tok);
-                if (field == 11)
+                if (field == 6)
+                    flags = v;
+                else if (field == 11)
                     utime = v;
                 else if (field == 12)
                     stime = v;
@@ -112,6 +115,8 @@ public:
         info.systemTime = *stime;
         info.residentBytes = *rss * pageSize;
         info.startTime = start.value_or(0);
+        constexpr uint64_t kPfKthread = 0x00200000;
+        info.kernelThread = flags && (*flags & kPfKthread);
         return info;
     }
 

@@ -14,8 +14,10 @@ namespace corvane {
 
 namespace {
 
-// pkexec's status when the authentication dialog was dismissed.
+// pkexec's status when the authentication dialog was dismissed, and when no authorisation was
+// obtained (refused, or no authentication agent running to ask).
 constexpr int kElevatorDismissed = 126;
+constexpr int kElevatorNotAuthorized = 127;
 
 class QProcessLauncher final : public ProcessLauncher {
 public:
@@ -116,6 +118,8 @@ private:
             o.errorText = why;
         } else if (elevated && code == kElevatorDismissed) {
             o.end = ProcessOutcome::End::dismissed;
+        } else if (elevated && code == kElevatorNotAuthorized) {
+            o.end = ProcessOutcome::End::notAuthorized;
         }
         return o;
     }

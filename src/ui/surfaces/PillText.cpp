@@ -1,5 +1,6 @@
 #include "ui/surfaces/PillText.h"
 
+#include "common/AppVersion.h"
 #include "common/Numbers.h"
 
 #include <QCoreApplication>
@@ -190,9 +191,14 @@ double PillText::barFill(qint64 percent)
     return std::clamp(static_cast<double>(percent) / 100.0, 0.0, 1.0);
 }
 
-QString PillText::versionText(const QString &bundleVersion)
+QString PillText::versionNumber(const QString &applicationVersion)
 {
-    return QStringLiteral("v") + (bundleVersion.isEmpty() ? QStringLiteral("2.4.4") : bundleVersion);
+    return applicationVersion.isEmpty() ? appVersion() : applicationVersion;
+}
+
+QString PillText::versionText(const QString &applicationVersion)
+{
+    return QStringLiteral("v") + versionNumber(applicationVersion);
 }
 
 QVariantMap PillText::fps(double fps, double refreshHz) const
@@ -233,6 +239,11 @@ QString PillText::shortcut(const QString &portable) const
 QString PillText::version() const
 {
     return versionText(QCoreApplication::applicationVersion());
+}
+
+QString PillText::number() const
+{
+    return versionNumber(QCoreApplication::applicationVersion());
 }
 
 } // namespace corvane

@@ -71,7 +71,9 @@ public:
     // Popup bars: whole percent of a fraction, and the fill that percent gives (0…1).
     static qint64 barPercent(double fraction);
     static double barFill(qint64 percent);
-    static QString versionText(const QString &bundleVersion);
+    // "v" and the application's version; the build's own where none is set.
+    static QString versionText(const QString &applicationVersion);
+    static QString versionNumber(const QString &applicationVersion);
 
     // QML side.
     Q_INVOKABLE QString whole(double value) const { return wholeText(value); }
@@ -92,6 +94,8 @@ public:
     // Shortcut hints in the platform's own words ("Ctrl+Shift+D" here).
     Q_INVOKABLE QString shortcut(const QString &portable) const;
     Q_INVOKABLE QString version() const;
+    // The bare number ("0.1"), for texts that word it themselves.
+    Q_INVOKABLE QString number() const;
 };
 
 } // namespace corvane

@@ -5,6 +5,7 @@ import Corvane
 // One camera or microphone event: badge, title and device, status and time.
 Rectangle {
     id: row
+    objectName: "privacyRow"
 
     property var event: ({})
 
@@ -26,6 +27,7 @@ Rectangle {
         spacing: 10
 
         Rectangle {
+            objectName: "eventBadge"
             Layout.preferredWidth: 28
             Layout.preferredHeight: 28
             radius: 8
@@ -42,8 +44,12 @@ Rectangle {
         ColumnLayout {
             spacing: 1
             Layout.fillWidth: true
+            // Both lines fill the column: a column that can't grow would leave the row's
+            // spare width spread between all of its items.
             Text {
                 objectName: "eventTitle"
+                Layout.fillWidth: true
+                elide: Text.ElideRight
                 text: row.isCamera ? "Cameră" : "Microfon"
                 textFormat: Text.PlainText
                 font.family: "Quicksand"
@@ -65,6 +71,7 @@ Rectangle {
             }
         }
         Rectangle {
+            objectName: "statusBadge"
             implicitWidth: status.implicitWidth + 16
             implicitHeight: status.implicitHeight + 6
             radius: height / 2

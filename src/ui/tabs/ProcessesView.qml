@@ -22,13 +22,19 @@ Item {
     readonly property double ramTotal: appState && appState.system ? appState.system.ramTotalBytes : 0
 
     function askToTerminate(proc) {
-        pendingKill = { id: proc.id, pid: proc.pid, name: proc.name }
+        // A row can outlive its process: the start time tells whether its pid still names it.
+        const refusal = terminator.hold(proc.name, proc.pid, proc.startTime)
+        if (refusal !== "") {
+            killError = refusal
+            return
+        }
+        pendingKill = { id: proc.id, pid: proc.pid, name: proc.name, startTime: proc.startTime }
     }
 
     function terminatePending(force) {
         if (pendingKill !== null) {
             killForce = force
-            const error = terminator.terminate(pendingKill.name, pendingKill.pid, force)
+            const error = terminator.terminate(pendingKill.name, pendingKill.pid, pendingKill.startTime, force)
             if (error !== "")
                 killError = error
         }
@@ -37,7 +43,6 @@ Item {
 
     onPendingKillChanged: {
         if (pendingKill !== null) {
-            terminator.hold(pendingKill.pid)
             confirmAlert.open()
         } else {
             terminator.release()
@@ -49,6 +54,11 @@ Item {
 
     Component.onCompleted: if (terminator === null) terminator = ownTerminator.createObject(screen)
     Component { id: ownTerminator; ProcessTerminator {} }
+    // A signalled process that did not end is an error like a refused signal.
+    Connections {
+        target: screen.terminator
+        function onStillRunning(message) { screen.killError = message }
+    }
 
     Flickable {
         id: scroller

@@ -1,5 +1,6 @@
 // The tray popup: values from the hub, and every action against the real AppDelegate.
 #include "app/AppDelegate.h"
+#include "common/AppVersion.h"
 #include "fakes/FakeHub.h"
 #include "notify/PrivacyNotifier.h"
 #include "platform/Haptics.h"
@@ -77,6 +78,10 @@ TEST_F(PopupFixture, LoadsWithoutWarnings)
     EXPECT_EQ(text("action.front", "hint"), QKeySequence("Ctrl+Shift+F").toString(QKeySequence::NativeText));
     EXPECT_FALSE(item("action.updates")->findChild<QQuickItem *>("hint")->isVisible());
     EXPECT_EQ(item("action.updates")->isVisible(), AppDelegate::shared()->updatesOffered());
+    // The build's version, the same the tests tab and the report show.
+    const auto *version = root->findChild<QObject *>(QStringLiteral("version"));
+    ASSERT_TRUE(version);
+    EXPECT_EQ(version->property("text").toString(), QStringLiteral("v") + appVersion());
 }
 
 TEST_F(PopupFixture, BarsAndStatsFollowTheHub)

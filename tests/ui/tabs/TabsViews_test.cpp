@@ -8,6 +8,7 @@
 #include "notify/BatteryHistory.h"
 #include "notify/PrivacyNotifier.h"
 #include "platform/Haptics.h"
+#include "platform/ProcessTable.h"
 #include "platform/UsbRegistry.h"
 #include "state/AppState.h"
 #include "state/ThemeManager.h"
@@ -106,7 +107,8 @@ struct TabFixture : ::testing::Test {
 
 // ---- Activity --------------------------------------------------------------------------
 
-ProcSnap proc(int pid, const QString &name, double cpu, quint64 mem = 100'000'000)
+// `start`: the fake table's generation of the pid, or a real process's start time.
+ProcSnap proc(int pid, const QString &name, double cpu, quint64 mem = 100'000'000, quint64 start = 1)
 {
     ProcSnap p;
     p.id = pid;
@@ -114,6 +116,7 @@ ProcSnap proc(int pid, const QString &name, double cpu, quint64 mem = 100'000'00
     p.name = name;
     p.cpuPercent = cpu;
     p.memoryBytes = mem;
+    p.startTime = start;
     return p;
 }
 
@@ -129,6 +132,7 @@ struct ActivityFixture : TabFixture {
     QQuickItem *loadWithFake()
     {
         fakeTerminator = new ProcessTerminator(std::make_unique<FakeProcessSignals>(table), 777, &window);
+        fakeTerminator->setExitGraceMs(300);
         return load("ProcessesView", {{"terminator", QVariant::fromValue<QObject *>(fakeTerminator)}});
     }
     void publish(const QList<ProcSnap> &byCpu)
@@ -177,7 +181,9 @@ TEST_F(ActivityFixture, ConfirmedSigtermEndsARealChild)
         ::_exit(127);
     }
     ASSERT_GT(child, 0);
-    publish({proc(child, QStringLiteral("sleep"), 90)});
+    const auto info = makeLinuxProcessTable()->taskInfo(child);
+    ASSERT_TRUE(info);
+    publish({proc(child, QStringLiteral("sleep"), 90, 100'000'000, info->startTime)});
     pressTerminate(0);
     ASSERT_TRUE(alertShown("confirmAlert"));
     EXPECT_EQ(texts(alertContent("confirmAlert"), "alertMessage").value(0),
@@ -237,38 +243,59 @@ INSTANTIATE_TEST_SUITE_P(Activity, ActivitySignals,
 struct RefusalCase {
     const char *name;
     int pid;
-    std::function<void(FakeProcessSignals::Table &)> between; // after the alert opens
+    std::function<void(FakeProcessSignals::Table &)> before;  // while the row is on screen
+    std::function<void(FakeProcessSignals::Table &)> between; // after the confirmation opens
     QString expected;
+    bool confirms = true; // the confirmation opens
+    int sent = 0;         // signals delivered
 };
 TABS_PRINT_BY_NAME(RefusalCase)
 class ActivityRefusals : public ActivityFixture, public ::testing::WithParamInterface<RefusalCase> {};
 TEST_P(ActivityRefusals, ShowTheErrorAlert)
 {
+    const auto &c = GetParam();
     loadWithFake();
-    table->generation[GetParam().pid] = 1;
-    publish({proc(GetParam().pid, QStringLiteral("worker"), 50)});
+    table->generation[c.pid] = 1;
+    publish({proc(c.pid, QStringLiteral("worker"), 50)});
+    c.before(*table);
     pressTerminate(0);
-    GetParam().between(*table);
-    click(alertButton("Închide elegant (SIGTERM)"));
-    EXPECT_TRUE(table->delivered.empty());
-    ASSERT_TRUE(alertShown("errorAlert"));
+    EXPECT_EQ(alertShown("confirmAlert"), c.confirms);
+    if (c.confirms) {
+        c.between(*table);
+        click(alertButton("Închide elegant (SIGTERM)"));
+    }
+    EXPECT_EQ(int(table->delivered.size()), c.sent);
+    // A process that outlives its signal is reported once the grace time is over.
+    QTRY_VERIFY_WITH_TIMEOUT(alertShown("errorAlert"), 10000);
     EXPECT_EQ(texts(alertContent("errorAlert"), "alertTitle"), QStringList{QStringLiteral("Eroare")});
-    EXPECT_EQ(screenProperty("killError"), GetParam().expected);
+    EXPECT_EQ(screenProperty("killError"), c.expected);
+    settle();
     click(alertButton("OK"));
     EXPECT_TRUE(screenProperty("killError").isEmpty());
     EXPECT_FALSE(alertShown("errorAlert"));
+    EXPECT_EQ(fakeTerminator->heldPid(), 0);
 }
+const auto nothing = [](FakeProcessSignals::Table &) {};
 INSTANTIATE_TEST_SUITE_P(
     Activity, ActivityRefusals,
     ::testing::Values(
-        RefusalCase{"OtherUsersProcess", 4242, [](auto &t) { t.refuse[4242] = EPERM; },
+        RefusalCase{"OtherUsersProcess", 4242, nothing, [](auto &t) { t.refuse[4242] = EPERM; },
                     QStringLiteral("Nu am putut închide procesul worker (pid 4242). Cod 1 – %1.")
                         .arg(QString::fromLocal8Bit(strerror(EPERM)))},
-        RefusalCase{"PidReusedWhileAsking", 4242, [](auto &t) { t.generation[4242] = 2; },
+        RefusalCase{"EndedWhileAsking", 4242, nothing, [](auto &t) { t.generation.erase(4242); },
                     QStringLiteral("Nu am putut închide procesul worker (pid 4242). Cod 3 – %1.")
                         .arg(QString::fromLocal8Bit(strerror(ESRCH)))},
-        RefusalCase{"SystemProcess", 1, [](auto &) {}, ProcessTerminator::systemProcessText("worker", 1)},
-        RefusalCase{"Corvane", 777, [](auto &) {}, ProcessTerminator::ownProcessText("worker", 777)}),
+        RefusalCase{"PidReusedWhileAsking", 4242, nothing, [](auto &t) { t.generation[4242] = 2; },
+                    ProcessTerminator::replacedText("worker", 4242)},
+        // The row stayed on screen after its process ended and a newer one took the pid.
+        RefusalCase{"PidReusedBeforeAsking", 4242, [](auto &t) { t.generation[4242] = 2; }, nothing,
+                    ProcessTerminator::replacedText("worker", 4242), false},
+        RefusalCase{"SigtermIgnored", 4242, [](auto &t) { t.ignored[4242] = {SIGTERM}; }, nothing,
+                    ProcessTerminator::ignoredText("worker", 4242), true, 1},
+        RefusalCase{"StillRunningAfterTheSignal", 4242, [](auto &t) { t.lingers.insert(4242); }, nothing,
+                    ProcessTerminator::stillRunningText("worker", 4242, false), true, 1},
+        RefusalCase{"SystemProcess", 1, nothing, nothing, ProcessTerminator::systemProcessText("worker", 1)},
+        RefusalCase{"Corvane", 777, nothing, nothing, ProcessTerminator::ownProcessText("worker", 777)}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ActivityTexts, RefusalsAreClear)
@@ -276,6 +303,10 @@ TEST(ActivityTexts, RefusalsAreClear)
     EXPECT_EQ(ProcessTerminator::systemProcessText("systemd", 1),
               QStringLiteral("Nu închid procesul systemd (pid 1): este procesul de pornire al sistemului."));
     EXPECT_TRUE(ProcessTerminator::refusalText("w", 9, EPERM).contains(QStringLiteral(" \u2013 ")));
+    EXPECT_EQ(ProcessTerminator::replacedText("victimB", 2),
+              QStringLiteral("Procesul victimB (pid 2) s-a încheiat, iar pid-ul lui aparține acum altui proces. "
+                             "Nu am trimis niciun semnal."));
+    EXPECT_EQ(ProcessTerminator::stillRunningText("w", 9, true), QStringLiteral("Procesul w (pid 9) rulează în continuare după SIGKILL."));
 }
 
 TEST_F(ActivityFixture, PrivacyListReadsTheNotifiersFile)
@@ -305,6 +336,41 @@ TEST_F(ActivityFixture, PrivacyListReadsTheNotifiersFile)
     EXPECT_EQ(texts(named("privacyCard"), "deviceName").first(), QStringLiteral("<i>Cam</i>"));
     EXPECT_EQ(texts(named("privacyCard"), "status").first(), QStringLiteral("DEZACTIVAT"));
     EXPECT_EQ(texts(named("privacyCard"), "deviceName").size(), 1); // no name, no line
+
+    publish({proc(4242, QStringLiteral("worker"), 50), proc(4243, QStringLiteral("firefox-esr"), 12)});
+    for (const QSize size : {QSize(1280, 800), QSize(1600, 1000)}) {
+        window.resize(size);
+        qobject_cast<QQuickItem *>(view.get())->setSize(QSizeF(size));
+        settle();
+        // Badge and title at the leading edge, status and time at the trailing one, the same
+        // on every row.
+        const QList<QQuickItem *> rows = itemsNamed(named("privacyCard"), "privacyRow");
+        ASSERT_EQ(rows.size(), 25);
+        auto inRow = [](QQuickItem *row, const char *name) {
+            QQuickItem *it = itemsNamed(row, QLatin1String(name)).value(0);
+            return it ? it->mapRectToItem(row, QRectF(0, 0, it->width(), it->height())) : QRectF();
+        };
+        for (QQuickItem *row : rows) {
+            const QRectF badge = inRow(row, "eventBadge"), title = inRow(row, "eventTitle"),
+                         status = inRow(row, "statusBadge"), time = inRow(row, "eventTime");
+            EXPECT_NEAR(badge.left(), 10, 0.5);
+            EXPECT_NEAR(title.left(), badge.right() + 10, 0.5);
+            EXPECT_NEAR(time.right(), row->width() - 10, 0.5);
+            EXPECT_NEAR(status.right(), time.left() - 10, 0.5);
+            EXPECT_NEAR(status.center().y(), row->height() / 2, 1);
+            EXPECT_NEAR(time.center().y(), row->height() / 2, 1);
+            EXPECT_EQ(row->width(), rows.first()->width());
+        }
+        // Screens to look at: CORVANE_SHOTS=<folder> writes the tab, scrolled to the history.
+        if (const QString shots = qEnvironmentVariable("CORVANE_SHOTS"); !shots.isEmpty()) {
+            auto *scroller = named("scroller");
+            window.grabWindow().save(shots + QStringLiteral("/activity-%1x%2.png").arg(size.width()).arg(size.height()));
+            scroller->setProperty("contentY", named("privacyCard")->mapToItem(scroller->property("contentItem").value<QQuickItem *>(), QPointF()).y() - 24);
+            settle();
+            window.grabWindow().save(shots + QStringLiteral("/activity-privacy-%1x%2.png").arg(size.width()).arg(size.height()));
+            scroller->setProperty("contentY", 0);
+        }
+    }
 
     QTemporaryDir empty;
     PrivacyNotifier none(empty.path(), &notes, frontmost, clock);
