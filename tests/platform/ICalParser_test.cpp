@@ -1,6 +1,5 @@
 #include "platform/linux/ICalParser.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTimeZone>
 
@@ -358,24 +357,9 @@ TEST(ICalParser, WeekNumberSeriesFarFromTheirStart)
 
 namespace {
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define CORVANE_UNDER_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(CORVANE_UNDER_ASAN)
-constexpr qint64 kRefreshBudgetMs = 3000; // every allocation is traced and unwound there
-#else
-constexpr qint64 kRefreshBudgetMs = 500;
-#endif
-
-// Hostile and careless files: each refresh stays far under a second and nothing overflows.
-class BoundedWork : public ::testing::Test {
-protected:
-    QElapsedTimer clock;
-    void SetUp() override { clock.start(); }
-    void expectQuick() { EXPECT_LT(clock.elapsed(), kRefreshBudgetMs) << "ms for one refresh"; }
-};
+// Hostile and careless files: each refresh ends, within its step budget, and nothing overflows.
+// A runaway would show as the test's timeout; how long a refresh takes is not asserted here.
+class BoundedWork : public ::testing::Test {};
 
 TEST_F(BoundedWork, NinetyByteFileWithAnImpossibleHugeRule)
 {
@@ -386,7 +370,6 @@ TEST_F(BoundedWork, NinetyByteFileWithAnImpossibleHugeRule)
     ASSERT_EQ(evs.size(), 1); // the first date is all that is left of it
     EXPECT_TRUE(evs[0].isAllDay);
     EXPECT_TRUE(ical::occurrences(text, kFrom, kTo).isEmpty());
-    expectQuick();
 }
 
 TEST_F(BoundedWork, ThousandEventsWithHugeIntervals)
@@ -400,7 +383,6 @@ TEST_F(BoundedWork, ThousandEventsWithHugeIntervals)
             + rules[i % 5] + "\r\nEND:VEVENT\r\n";
     text += "END:VCALENDAR\r\n";
     EXPECT_TRUE(ical::occurrences(text, kFrom, kTo).isEmpty());
-    expectQuick();
 }
 
 TEST_F(BoundedWork, RulesWhosePartsNeverAgree)
@@ -414,7 +396,6 @@ TEST_F(BoundedWork, RulesWhosePartsNeverAgree)
         events += "BEGIN:VEVENT\r\nUID:" + QByteArray::number(i) + "\r\nDTSTART:20260223T100000Z\r\nDURATION:PT1H\r\nRRULE:"
             + rules[i % 5] + "\r\nEND:VEVENT\r\n";
     EXPECT_TRUE(ical::occurrences(calendar(events.constData()), kFrom, kTo).isEmpty());
-    expectQuick();
 }
 
 TEST_F(BoundedWork, ZoneWhoseChangesNeverHappenIsReadByName)
@@ -428,7 +409,6 @@ TEST_F(BoundedWork, ZoneWhoseChangesNeverHappenIsReadByName)
         kFrom, kTo);
     ASSERT_EQ(evs.size(), 1);
     EXPECT_EQ(utc(evs[0].startDate), "2026-03-03T08:00:00Z");
-    expectQuick();
 }
 
 TEST_F(BoundedWork, OldMonthlySeriesInAFarWindowStartsNearTheWindow)
@@ -441,7 +421,6 @@ TEST_F(BoundedWork, OldMonthlySeriesInAFarWindowStartsNearTheWindow)
     const auto evs = ical::occurrences(calendar(events.constData()), from, from.addDays(7));
     ASSERT_EQ(evs.size(), 1300);
     EXPECT_EQ(utc(evs[0].startDate), "2050-03-03T10:00:00Z");
-    expectQuick();
 }
 
 TEST_F(BoundedWork, HugeDurationsAndCountsDoNotOverflow)
@@ -460,7 +439,6 @@ TEST_F(BoundedWork, HugeDurationsAndCountsDoNotOverflow)
     }
     EXPECT_EQ(titles.mid(0, 3), (QStringList{"Weeks", "Parts", "Back"}));
     EXPECT_LE(titles.size(), 3 + ical::kMaxOccurrencesPerEvent);
-    expectQuick();
 }
 
 TEST_F(BoundedWork, AStopRequestEndsTheWorkAtOnce)
