@@ -3,6 +3,7 @@
 // it busy 120 ms of every 250 ms (as a heavy screen would keep it).
 // Usage: corvane_speedtest_loopback [download cap in Mbit/s ...]   (default: 384 480)
 // Six download streams share the download cap; the four upload streams get the same cap per stream.
+// CORVANE_BENCH_VERBOSE=1 prints every sample of each run.
 #include "checks/NetworkSpeedTester.h"
 #include "support/LoopbackSpeedServer.h"
 
