@@ -103,41 +103,49 @@ void ProcessTerminator::pollWatches()
         m_watchTimer.stop();
 }
 
+namespace {
+// "<name> (pid <n>)", as every message names the process.
+QString named(const QString &name, int pid)
+{
+    return name + QStringLiteral(" (pid ") + QString::number(pid) + QLatin1Char(')');
+}
+} // namespace
+
 QString ProcessTerminator::refusalText(const QString &name, int pid, int err)
 {
-    return QStringLiteral("Nu am putut închide procesul ") + name + QStringLiteral(" (pid ") + QString::number(pid)
-        + QStringLiteral("). Cod ") + QString::number(err) + QStringLiteral(" \u2013 ")
-        + QString::fromLocal8Bit(std::strerror(err)) + QLatin1Char('.');
+    return QStringLiteral("Nu am putut închide procesul ") + named(name, pid) + QStringLiteral(". Cod ")
+        + QString::number(err) + QStringLiteral(" \u2013 ") + QString::fromLocal8Bit(std::strerror(err))
+        + QLatin1Char('.');
 }
 
 QString ProcessTerminator::systemProcessText(const QString &name, int pid)
 {
-    return QStringLiteral("Nu închid procesul ") + name + QStringLiteral(" (pid ") + QString::number(pid)
-        + QStringLiteral("): este procesul de pornire al sistemului.");
+    return QStringLiteral("Nu închid procesul ") + named(name, pid)
+        + QStringLiteral(": este procesul de pornire al sistemului.");
 }
 
 QString ProcessTerminator::ownProcessText(const QString &name, int pid)
 {
-    return QStringLiteral("Nu închid procesul ") + name + QStringLiteral(" (pid ") + QString::number(pid)
-        + QStringLiteral("): este chiar Corvane. Ieși din aplicație din meniul ei.");
+    return QStringLiteral("Nu închid procesul ") + named(name, pid)
+        + QStringLiteral(": este chiar Corvane. Ieși din aplicație din meniul ei.");
 }
 
 QString ProcessTerminator::replacedText(const QString &name, int pid)
 {
-    return QStringLiteral("Procesul ") + name + QStringLiteral(" (pid ") + QString::number(pid)
-        + QStringLiteral(") s-a încheiat, iar pid-ul lui aparține acum altui proces. Nu am trimis niciun semnal.");
+    return QStringLiteral("Procesul ") + named(name, pid)
+        + QStringLiteral(" s-a încheiat, iar pid-ul lui aparține acum altui proces. Nu am trimis niciun semnal.");
 }
 
 QString ProcessTerminator::ignoredText(const QString &name, int pid)
 {
-    return QStringLiteral("Procesul ") + name + QStringLiteral(" (pid ") + QString::number(pid)
-        + QStringLiteral(") ignoră SIGTERM și rulează în continuare. Îl poți opri cu „Forțează (SIGKILL)”.");
+    return QStringLiteral("Procesul ") + named(name, pid)
+        + QStringLiteral(" ignoră SIGTERM și rulează în continuare. Îl poți opri cu „Forțează (SIGKILL)”.");
 }
 
 QString ProcessTerminator::stillRunningText(const QString &name, int pid, bool force)
 {
-    QString text = QStringLiteral("Procesul ") + name + QStringLiteral(" (pid ") + QString::number(pid)
-        + QStringLiteral(") rulează în continuare după ") + (force ? QStringLiteral("SIGKILL.") : QStringLiteral("SIGTERM."));
+    QString text = QStringLiteral("Procesul ") + named(name, pid) + QStringLiteral(" rulează în continuare după ")
+        + (force ? QStringLiteral("SIGKILL.") : QStringLiteral("SIGTERM."));
     if (!force)
         text += QStringLiteral(" Îl poți opri cu „Forțează (SIGKILL)”.");
     return text;
