@@ -264,7 +264,7 @@ INSTANTIATE_TEST_SUITE_P(Speed, EndlessProbe, ::testing::Values(
 TEST_F(SpeedFixture, TimeLimitEndsATrickleAndTheRunGoesOn)
 {
     server->setRateCap(1); // a byte a second on every stream: never idle, never done
-    tester->setTransferLimitMs(1500);
+    tester->setTransferLimitMs(4000); // long enough for a first byte on a loaded machine
     ASSERT_TRUE(runToEnd(30000));
     EXPECT_EQ(tester->phase(), NetworkSpeedTester::Done) << tester->statusMessage().toStdString();
     EXPECT_EQ(tester->openStreams(), 0);
@@ -334,12 +334,14 @@ TEST_F(SpeedFixture, StopDuringDownloadAbortsEveryStreamAndTheRunStaysStopped)
     // A download request already on the wire may still reach the server; an upload never does.
     EXPECT_EQ(server->uploadRequests(), 0);
     const int transfers = server->transferRequests();
-    // A new run after the stop runs alone to its end.
+    // A new run after the stop runs alone to its end: besides its ten streams the server saw at
+    // most the stopped run's six downloads, some of which may land late.
     server->setRateCap(0);
     tester->setDownloadBytes(1'000'000);
     ASSERT_TRUE(runToEnd());
     EXPECT_EQ(tester->phase(), NetworkSpeedTester::Done);
-    EXPECT_EQ(server->transferRequests(), transfers + 10);
+    EXPECT_GE(server->transferRequests(), transfers + 10);
+    EXPECT_LE(server->transferRequests(), 6 + 10);
 }
 
 TEST_F(SpeedFixture, HostThatDoesNotParseEndsEachPhaseAtOnce)

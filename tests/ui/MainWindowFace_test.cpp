@@ -241,8 +241,9 @@ TEST_F(FaceFixture, SidebarListsTheSixTabsAndSelects)
     // Each other tab brings its own screen.
     for (const char *raw : {"live", "activity", "ports", "tests", "crashes"}) {
         press(itemNamed(root.get(), QStringLiteral("tabRow_") + QLatin1String(raw)));
-        QTest::qWait(400); // the leaving screen finishes its transition
-        EXPECT_EQ(root->property("shownTab").toString(), QLatin1String(raw));
+        // Until the leaving screen has finished its transition.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return root->property("shownTab").toString() == QLatin1String(raw); }, 15000))
+            << raw;
         // Screens that are built show their own heading; placeholders show the tab's title.
         const QMap<QString, QString> built = {{"activity", "Top procese & log privacy"},
                                               {"ports", "Tot ce e conectat la Mac"},
@@ -253,7 +254,8 @@ TEST_F(FaceFixture, SidebarListsTheSixTabsAndSelects)
             EXPECT_TRUE(itemNamed(root.get(), "greeting")) << raw;
             continue;
         }
-        EXPECT_TRUE(textNamed(root.get(), "header").startsWith(built.value(raw_, qmlHub()->tabTitle(raw_)))) << raw;
+        const QString heading = built.value(raw_, qmlHub()->tabTitle(raw_));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return textNamed(root.get(), "header").startsWith(heading); }, 15000)) << raw;
     }
     EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
 }
