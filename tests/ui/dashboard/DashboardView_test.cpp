@@ -138,6 +138,22 @@ TEST_F(Dashboard, PendingQuickTestWaitsUntilTheDashboardIsShown)
     EXPECT_EQ(state.pendingQuickTestRaw(), QString());
 }
 
+// A click beside the sheet would silently stop a disk test or a tone: only × and Escape close.
+TEST_F(Dashboard, ClickOutsideTheSheetLeavesItOpen)
+{
+    load(QSize(1280, 800));
+    click(item(QStringLiteral("card.ram")));
+    ASSERT_TRUE(sheetOpen());
+    QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(5, 5)); // the dimmed window corner
+    settle();
+    EXPECT_TRUE(sheetOpen());
+    EXPECT_EQ(active(), QStringLiteral("ram"));
+    QTest::keyClick(&window, Qt::Key_Escape);
+    settle();
+    EXPECT_FALSE(sheetOpen());
+    EXPECT_EQ(active(), QString());
+}
+
 TEST_F(Dashboard, PendingQuickTestAtCreationOpensAtOnce)
 {
     state.setPendingQuickTestRaw(QStringLiteral("speakers"));
