@@ -266,7 +266,8 @@ Item {
                             shimmer: screen.animate
                             firstText: gpu ? gpu.gpuName : "—"
                             firstSize: 11
-                            secondText: "VRAM " + DashboardRules.byteCount(gpu ? gpu.vramUsedBytes : 0)
+                            // No VRAM counter (no GPU, or a driver without one): no figure.
+                            secondText: "VRAM " + (gpu && gpu.vramUsedBytes > 0 ? DashboardRules.byteCount(gpu.vramUsedBytes) : "—")
                         }
                     }
                     TapHandler { onTapped: screen.openTileTest("gpu") }

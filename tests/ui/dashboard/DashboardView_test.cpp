@@ -197,6 +197,11 @@ TEST_F(Dashboard, MetricTilesOpenCpuRamAndGpu)
         EXPECT_TRUE(Haptics::shared()->performed().contains(Haptics::Generic));
         closeSheet();
     }
+    // Without a VRAM counter the GPU tile gives no figure rather than 0 bytes.
+    if (state.gpu()->vramUsedBytes() == 0) {
+        EXPECT_EQ(test::findItem(item(QStringLiteral("card.gpu")), QStringLiteral("secondLine"))->property("text").toString(),
+                  QStringLiteral("VRAM —"));
+    }
     // The display card is not a button.
     click(item(QStringLiteral("card.display")));
     EXPECT_EQ(active(), QString());
