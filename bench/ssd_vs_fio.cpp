@@ -37,7 +37,7 @@ Figures ours(const QString &dir, int sizeMB, int blockMB)
     tester.waitForWorkers();
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
-    if (tester.phaseValue() != SSDSpeedTester::Phase::done) {
+    if (tester.phaseValue() != SSDSpeedTester::Phase::Done) {
         std::fprintf(stderr, "our run failed: %s\n", qPrintable(tester.statusMessage()));
         return {};
     }

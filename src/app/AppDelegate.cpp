@@ -228,16 +228,24 @@ void AppDelegate::applyLaunchArguments(const QStringList &arguments)
 {
     static const QString tabPrefix = QStringLiteral("--tab=");
     static const QString cardPrefix = QStringLiteral("--openCard=");
+    std::optional<SidebarTab> tab;
+    std::optional<QuickTestKind> card;
     for (const QString &arg : arguments) {
         if (arg.startsWith(tabPrefix)) {
             if (const auto t = Tabs::fromRawValue(arg.mid(tabPrefix.size())))
-                m_state->setTab(*t);
+                tab = t;
         }
         if (arg.startsWith(cardPrefix)) {
             if (const auto k = QuickTests::fromRawValue(arg.mid(cardPrefix.size())))
-                m_state->setPendingQuickTest(*k);
+                card = k;
         }
     }
+    // The tab first, whatever the order given: the dashboard on screen now must not take a
+    // test that belongs to its next showing.
+    if (tab)
+        m_state->setTab(*tab);
+    if (card)
+        m_state->setPendingQuickTest(*card);
 }
 
 void AppDelegate::applicationDidFinishLaunching(const QStringList &arguments)

@@ -2,6 +2,7 @@
 #include "app/GraphicsChoice.h"
 #include "app/HiddenRelease.h"
 #include "app/MenuBarExtra.h"
+#include "checks/SSDSpeedTester.h"
 #include "monitors/Publish.h"
 #include "common/AppIdentity.h"
 #include "common/AppVersion.h"
@@ -94,5 +95,7 @@ int main(int argc, char *argv[])
                          [&delegate] { delegate.applicationWillTerminate(); });
         rc = QApplication::exec();
     }
+    // A disk test closed just before quitting may still be removing its file.
+    corvane::SSDSpeedTester::finishAbandonedRuns();
     return rc;
 }

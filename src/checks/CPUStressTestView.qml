@@ -15,7 +15,7 @@ Item {
     CPUStresser { id: stresser }
     PrivateSystemMonitor { id: ownSystem }
     readonly property var system: ownSystem.monitor
-    readonly property bool isDone: stresser.phase === "Finalizat"
+    readonly property bool isDone: stresser.phase === CPUStresser.Done
     readonly property color phaseColor: stresser.running ? ThemeManager.warning
                                        : isDone ? ThemeManager.good : Qt.rgba(1, 1, 1, 0.55)
     readonly property var hashHistoryMH: stresser.hashHistory.map(v => v / 1e6)
@@ -29,7 +29,7 @@ Item {
     }
 
     Component.onCompleted: {
-        if (stresser.phase === "Standby") {
+        if (stresser.phase === CPUStresser.Idle) {
             Haptics.perform(Haptics.LevelChange)
             stresser.start()
         }
@@ -53,7 +53,7 @@ Item {
         StressHeader {
             caption: "CORVANE · CPU STRESS TEST"
             title: "Soak test SHA-256"
-            pillText: stresser.phase.toUpperCase()
+            pillText: stresser.phaseText.toUpperCase()
             pillColor: view.phaseColor
             onCloseRequested: view.dismiss()
         }
@@ -66,7 +66,7 @@ Item {
             sourceComponent: TestReportCard {
                 objectName: "reportCard"
                 title: "CPU Stress Test"
-                subtitle: StressRules.cpuSubtitle(stresser.threads, stresser.elapsed)
+                subtitle: StressRules.cpuSubtitle(stresser.runThreads, stresser.elapsed)
                 lines: { ThemeManager.theme; return StressRules.cpuLines(stresser) }
                 accent: ThemeManager.warning
                 rerunAction: function() {

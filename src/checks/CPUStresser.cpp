@@ -105,11 +105,11 @@ int CPUStresser::activeProcessorCount()
 QString CPUStresser::phaseRawValue(Phase p)
 {
     switch (p) {
-    case Phase::idle:
+    case Phase::Idle:
         return QStringLiteral("Standby");
-    case Phase::running:
+    case Phase::Running:
         return QStringLiteral("În execuție");
-    case Phase::done:
+    case Phase::Done:
         return QStringLiteral("Finalizat");
     }
     return {};
@@ -163,9 +163,9 @@ void CPUStresser::joinWorkers()
 
 void CPUStresser::start()
 {
-    if (m_phase == Phase::running)
+    if (m_phase == Phase::Running)
         return;
-    m_phase = Phase::running;
+    m_phase = Phase::Running;
     m_hasStart = true;
     m_startNs = m_lastSampleNs = m_clock.monotonicNs();
     m_elapsed = 0;
@@ -175,6 +175,7 @@ void CPUStresser::start()
     m_hashHistory.clear();
 
     joinWorkers();
+    m_runThreads = m_threads;
     m_run = std::make_shared<StressRun>(m_threads);
     m_workers.reserve(m_run->counters.size());
     for (size_t i = 0; i < m_run->counters.size(); ++i)
@@ -192,8 +193,8 @@ void CPUStresser::stop()
     // and guarantees that nothing keeps hashing once the run is over.
     joinWorkers();
     m_ticker.stop();
-    if (m_phase != Phase::done) {
-        m_phase = Phase::done;
+    if (m_phase != Phase::Done) {
+        m_phase = Phase::Done;
         emit phaseChanged();
     }
 }

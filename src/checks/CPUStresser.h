@@ -68,11 +68,16 @@ class CPUStresser : public QObject {
     Q_PROPERTY(quint64 totalHashes READ totalHashes NOTIFY sampled)
     Q_PROPERTY(QList<double> hashHistory READ hashHistory NOTIFY sampled)
     Q_PROPERTY(QList<double> utilizationHistory READ utilizationHistory NOTIFY sampled)
-    Q_PROPERTY(QString phase READ phaseText NOTIFY phaseChanged)
+    // Screens decide on `phase`; `phaseText` is only for showing.
+    Q_PROPERTY(Phase phase READ phase NOTIFY phaseChanged)
+    Q_PROPERTY(QString phaseText READ phaseText NOTIFY phaseChanged)
     Q_PROPERTY(bool running READ running NOTIFY phaseChanged)
+    // The threads of the last run started (`threads` may have moved on since).
+    Q_PROPERTY(int runThreads READ runThreads NOTIFY phaseChanged)
     Q_PROPERTY(int processorCount READ processorCount CONSTANT)
 public:
-    enum class Phase { idle, running, done };
+    enum class Phase { Idle, Running, Done };
+    Q_ENUM(Phase)
     static constexpr int kHistoryCap = 240;
     static constexpr int kTickMs = 250;
 
@@ -98,7 +103,8 @@ public:
     const QList<double> &utilizationHistory() const { return m_utilizationHistory; }
     Phase phase() const { return m_phase; }
     QString phaseText() const { return phaseRawValue(m_phase); }
-    bool running() const { return m_phase == Phase::running; }
+    bool running() const { return m_phase == Phase::Running; }
+    int runThreads() const { return m_runThreads; }
     int processorCount() const;
     bool tickerActive() const { return m_ticker.isActive(); }
     // Worker threads not yet joined (those of the current run and any still finishing).
@@ -125,7 +131,8 @@ private:
     double m_elapsed = 0;
     double m_hashesPerSecond = 0;
     quint64 m_totalHashes = 0;
-    Phase m_phase = Phase::idle;
+    Phase m_phase = Phase::Idle;
+    int m_runThreads = 0;
     QList<double> m_utilizationHistory;
     QList<double> m_hashHistory;
     std::vector<std::thread> m_workers;

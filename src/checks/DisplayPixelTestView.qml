@@ -5,7 +5,7 @@ import Corvane
 // The pixel test of one display: its identity and four facts, a preview of the test colour,
 // and a borderless full-screen window on that very display.
 Item {
-    id: screen
+    id: pixelTest
     signal dismiss()
 
     // A DisplayInfo (or an object with its fields).
@@ -38,6 +38,14 @@ Item {
         fullscreenWindow = null
     }
     function advancePreview() { step = step + 1 >= colors.length ? 0 : step + 1 }
+    function back() {
+        Haptics.perform(Haptics.Alignment)
+        step = Math.max(step - 1, 0)
+    }
+    function next() {
+        Haptics.perform(Haptics.Alignment)
+        advancePreview()
+    }
     // The screen showing the display's output; the primary one when none matches.
     function targetScreen() {
         const screens = Qt.application.screens
@@ -46,7 +54,7 @@ Item {
         const names = []
         for (let i = 0; i < screens.length; ++i)
             names.push(screens[i].name)
-        const index = CheckRules.screenIndexFor(names, screen.display.screenName || "")
+        const index = CheckRules.screenIndexFor(names, pixelTest.display.screenName || "")
         return screens[index >= 0 ? index : 0]
     }
     function openFullscreen() {
@@ -66,6 +74,15 @@ Item {
     // No window outlives its sheet.
     Component.onDestruction: closeFullscreen()
 
+    // The arrow keys step like the buttons (Escape belongs to whoever presents the sheet).
+    focus: true
+    Keys.onPressed: (event) => {
+        if (event.modifiers !== Qt.NoModifier && event.modifiers !== Qt.KeypadModifier)
+            return
+        if (event.key === Qt.Key_Left) { back(); event.accepted = true }
+        else if (event.key === Qt.Key_Right) { next(); event.accepted = true }
+    }
+
     Component {
         id: fullscreenComponent
         Window {
@@ -80,7 +97,7 @@ Item {
             }
             DisplayPixelTestFullscreen {
                 anchors.fill: parent
-                colors: screen.colors
+                colors: pixelTest.colors
                 step: win.step
                 onStepRequested: (s) => win.step = s
                 onCloseRequested: win.closeWindow()
@@ -116,19 +133,19 @@ Item {
                 }
                 Text {
                     objectName: "displayName"
-                    text: screen.display.name || ""
+                    text: pixelTest.display.name || ""
                     textFormat: Text.PlainText
                     font.family: "Quicksand"; font.pixelSize: 22; font.weight: Font.Bold
                     color: "white"
                 }
                 Text {
                     objectName: "displaySubtitle"
-                    text: CheckRules.whole(screen.display.resolutionWidth) + " × " + CheckRules.whole(screen.display.resolutionHeight)
-                          + " · " + CheckRules.whole(screen.display.refreshHz) + "Hz · "
-                          + CheckRules.whole(screen.display.bitsPerColor) + "-bit · " + (screen.display.colorSpaceName || "")
+                    text: CheckRules.whole(pixelTest.display.resolutionWidth) + " × " + CheckRules.whole(pixelTest.display.resolutionHeight)
+                          + " · " + (pixelTest.display.refreshHz > 0 ? CheckRules.whole(pixelTest.display.refreshHz) + "Hz" : "—") + " · "
+                          + CheckRules.whole(pixelTest.display.bitsPerColor) + "-bit · " + (pixelTest.display.colorSpaceName || "")
                     textFormat: Text.PlainText
                     font.family: "Inter"; font.pixelSize: 12
-                    color: screen.dimWhite
+                    color: pixelTest.dimWhite
                 }
             }
             HapticButton {
@@ -140,8 +157,8 @@ Item {
                 compact: true
                 onClicked: {
                     Haptics.perform(Haptics.Generic)
-                    screen.closeFullscreen()
-                    screen.dismiss()
+                    pixelTest.closeFullscreen()
+                    pixelTest.dismiss()
                 }
             }
         }
@@ -152,11 +169,12 @@ Item {
             spacing: 12
             Repeater {
                 model: [
-                    { label: "Conexiune", value: screen.display.transport || "—", color: ThemeManager.accentSecondary },
-                    { label: "Refresh max", value: CheckRules.whole(screen.display.maxRefreshHz) + " Hz", color: ThemeManager.good },
-                    { label: "HDR", value: screen.display.supportsHDR ? "Da · " + Fmt.fixed(screen.display.maxEDR, 1) + "×" : "Nu",
-                      color: screen.display.supportsHDR ? ThemeManager.warning : screen.dimWhite },
-                    { label: "Native", value: CheckRules.whole(screen.display.nativeWidth) + "×" + CheckRules.whole(screen.display.nativeHeight),
+                    { label: "Conexiune", value: pixelTest.display.transport || "—", color: ThemeManager.accentSecondary },
+                    { label: "Refresh max", value: pixelTest.display.maxRefreshHz > 0 ? CheckRules.whole(pixelTest.display.maxRefreshHz) + " Hz" : "—",
+                      color: ThemeManager.good },
+                    { label: "HDR", value: pixelTest.display.supportsHDR ? "Da · " + Fmt.fixed(pixelTest.display.maxEDR, 1) + "×" : "Nu",
+                      color: pixelTest.display.supportsHDR ? ThemeManager.warning : pixelTest.dimWhite },
+                    { label: "Native", value: CheckRules.whole(pixelTest.display.nativeWidth) + "×" + CheckRules.whole(pixelTest.display.nativeHeight),
                       color: ThemeManager.accent }
                 ]
                 Rectangle {
@@ -175,7 +193,7 @@ Item {
                             text: modelData.label.toUpperCase()
                             textFormat: Text.PlainText
                             font.family: "Quicksand"; font.pixelSize: 9; font.weight: Font.Black; font.letterSpacing: 1.5
-                            color: screen.dimWhite
+                            color: pixelTest.dimWhite
                         }
                         Text {
                             objectName: "infoValue"
@@ -196,9 +214,9 @@ Item {
             height: 220
             radius: 16
             clip: true
-            color: screen.colors[screen.step].color
+            color: pixelTest.colors[pixelTest.step].color
             Behavior on color { ColorAnimation { duration: 200; easing.type: Easing.InOutQuad } }
-            gradient: screen.colors[screen.step].name === "Gradient HDR" ? hdrGradient : null
+            gradient: pixelTest.colors[pixelTest.step].name === "Gradient HDR" ? hdrGradient : null
             Gradient {
                 id: hdrGradient
                 orientation: Gradient.Horizontal
@@ -207,7 +225,7 @@ Item {
             }
             MouseArea {
                 anchors.fill: parent
-                onClicked: screen.advancePreview()
+                onClicked: pixelTest.advancePreview()
             }
             Column {
                 anchors.horizontalCenter: parent.horizontalCenter
@@ -224,7 +242,7 @@ Item {
                         id: previewName
                         objectName: "previewName"
                         anchors.centerIn: parent
-                        text: screen.colors[screen.step].name.toUpperCase()
+                        text: pixelTest.colors[pixelTest.step].name.toUpperCase()
                         textFormat: Text.PlainText
                         font.family: "Quicksand"; font.pixelSize: 12; font.weight: Font.Black; font.letterSpacing: 2
                         color: "white"
@@ -233,7 +251,7 @@ Item {
                 Text {
                     objectName: "previewHint"
                     anchors.horizontalCenter: parent.horizontalCenter
-                    text: (screen.step + 1) + " / " + screen.colors.length + " · click pe ecran pentru următoarea culoare"
+                    text: (pixelTest.step + 1) + " / " + pixelTest.colors.length + " · click pe ecran pentru următoarea culoare"
                     textFormat: Text.PlainText
                     font.family: "Inter"; font.pixelSize: 12
                     color: Qt.rgba(1, 1, 1, 0.8)
@@ -255,10 +273,7 @@ Item {
                     symbol: "chevron.left"
                     color: ThemeManager.accent
                     compact: true
-                    onClicked: {
-                        Haptics.perform(Haptics.Alignment)
-                        screen.step = Math.max(screen.step - 1, 0)
-                    }
+                    onClicked: pixelTest.back()
                 }
                 HapticButton {
                     objectName: "forwardButton"
@@ -266,10 +281,7 @@ Item {
                     symbol: "chevron.right"
                     color: ThemeManager.accent
                     compact: true
-                    onClicked: {
-                        Haptics.perform(Haptics.Alignment)
-                        screen.advancePreview()
-                    }
+                    onClicked: pixelTest.next()
                 }
             }
             HapticButton {
@@ -279,7 +291,7 @@ Item {
                 text: "Fullscreen pe acest display"
                 symbol: "rectangle.expand.vertical"
                 color: ThemeManager.accentSecondary
-                onClicked: screen.openFullscreen()
+                onClicked: pixelTest.openFullscreen()
             }
         }
     }

@@ -127,19 +127,19 @@ Item {
                     StressTile {
                         objectName: "fpsTile"
                         label: "FPS LIVE"
-                        value: Fmt.fixed(session.fps.currentFPS, 0)
+                        value: StressRules.frames(session.fps.currentFPS)
                         valueColor: ThemeManager.good
                         valueSize: 14
                     }
                     StressTile {
                         label: "REFRESH"
-                        value: Fmt.fixed(session.fps.refreshNominalHz, 0) + " Hz"
+                        value: StressRules.hertz(session.fps.refreshNominalHz)
                         valueColor: ThemeManager.accent
                         valueSize: 14
                     }
                     StressTile {
                         label: "VRAM"
-                        value: StressRules.byteCount(session.gpu.vramUsedBytes)
+                        value: StressRules.vram(session.gpu.vramUsedBytes)
                         valueColor: ThemeManager.accentSecondary
                         valueSize: 14
                     }

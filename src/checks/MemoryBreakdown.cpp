@@ -2,6 +2,7 @@
 
 #include "platform/linux/SysFile.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace corvane::MemoryReading {
@@ -58,16 +59,24 @@ MemoryBreakdown fromMeminfo(std::optional<std::string_view> meminfo, uint64_t ph
         return b;
     const auto bytes = [&](std::string_view key) -> quint64 { return sysfile::meminfoKb(*meminfo, key).value_or(0) * 1024; };
     const auto memTotal = sysfile::meminfoKb(*meminfo, "MemTotal");
-    if (!memTotal)
-        return b; // not meminfo at all: like a failed read
+    const auto memAvailable = sysfile::meminfoKb(*meminfo, "MemAvailable");
+    if (!memTotal || !memAvailable)
+        return b; // not meminfo, or a kernel too old to estimate what is available: like a failed read
     b.total = *memTotal * 1024;
-    b.active = bytes("Active");
-    b.inactive = bytes("Inactive");
-    b.wired = bytes("Unevictable") + bytes("SUnreclaim") + bytes("KernelStack") + bytes("PageTables");
-    b.compressed = bytes("Zswap");
-    b.compressorPages = pageSize ? b.compressed / pageSize : 0;
+    b.available = std::min<quint64>(*memAvailable * 1024, b.total);
     b.free = bytes("MemFree");
-    b.fileBacked = bytes("Active(file)") + bytes("Inactive(file)");
+    const quint64 used = b.total - b.available;
+    // What is in use, cut into kernel, zswap and the rest; each part bounded by what is left,
+    // so the three always add up to `used` however the counters drift within one read.
+    const quint64 kernel = bytes("SUnreclaim") + bytes("KernelStack") + bytes("PageTables") + bytes("SecPageTables");
+    b.wired = std::min(kernel, used);
+    b.compressed = std::min(bytes("Zswap"), used - b.wired);
+    b.active = used - b.wired - b.compressed;
+    b.inactive = b.available > b.free ? b.available - b.free : 0;
+    b.compressorPages = pageSize ? b.compressed / pageSize : 0;
+    b.shared = bytes("Shmem");
+    const quint64 pageCache = bytes("Cached") + bytes("Buffers");
+    b.fileBacked = pageCache > b.shared ? pageCache - b.shared : 0;
     b.anonymous = bytes("AnonPages");
     b.swapTotal = bytes("SwapTotal");
     const quint64 swapFree = bytes("SwapFree");

@@ -18,19 +18,20 @@ Item {
     readonly property color levelColor: { ThemeManager.theme; return StressRules.pressureColor(b.pressure) }
     readonly property color dim: Qt.rgba(1, 1, 1, 0.55)
 
-    function bytes(v) { return StressRules.byteCount(v) }
+    function bytes(v) { return v === null ? "—" : StressRules.byteCount(v) }
     function pct(fraction) { return Fmt.fixed(fraction * 100, 0) + "%" }
 
+    // Speculative and purgeable pages have no Linux counterpart: their cells show no figure.
     readonly property var cells: [
         { label: "Activ", value: b.active, color: ThemeManager.good, note: "În uz, neeliberabil rapid" },
         { label: "Wired", value: b.wired, color: ThemeManager.critical, note: "Blocat în kernel, nesfișabil" },
         { label: "Comprimat", value: b.compressed, color: ThemeManager.warning, note: "Pagini comprimate (compressor)" },
         { label: "Inactiv", value: b.inactive, color: ThemeManager.accent, note: "Recente, eliberabile" },
-        { label: "Speculativ", value: b.speculative, color: ThemeManager.accentSecondary, note: "Pre-fetch fără referințe" },
-        { label: "Purgeable", value: b.purgeable, color: Qt.rgba(1.0, 0.5, 0.85, 1), note: "Eliminabile la cerere" },
+        { label: "Speculativ", value: null, color: ThemeManager.accentSecondary, note: "Pre-fetch fără referințe" },
+        { label: "Purgeable", value: null, color: Qt.rgba(1.0, 0.5, 0.85, 1), note: "Eliminabile la cerere" },
         { label: "File-backed", value: b.fileBacked, color: Qt.alpha(ThemeManager.accentSecondary, 0.85), note: "Mappable din disk" },
-        { label: "Anonim", value: b.anonymous, color: ThemeManager.warning, note: "Heap / stack pur" },
-        { label: "Anonim brut", value: b.uncompressedAnonymous, color: ThemeManager.accent, note: "Anonim necomprimat" }
+        { label: "Aplicații", value: b.anonymous, color: ThemeManager.warning, note: "Heap / stack pur" },
+        { label: "Partajat", value: b.shared, color: ThemeManager.accent, note: "Anonim necomprimat" }
     ]
 
     component ValueBlock: Column {

@@ -7,6 +7,7 @@
 #include "ui/surfaces/PillText.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 
 namespace corvane {
@@ -132,21 +133,34 @@ QList<ReportLine> gpuLines(const GpuRunFigures &r)
     const double p = peakOf(r.utilSamples) * 100;
     const double avg = meanOf(r.utilSamples) * 100;
     const double f = meanOf(r.fpsSamples);
-    const auto pct = [&](double v) {
-        return r.utilizationMeasured ? printfFixed(v, 0) + QStringLiteral("%") : QStringLiteral("—");
-    };
+    const QString dash = QStringLiteral("—");
+    // No sample, or a figure the system never gave (no display refresh, no VRAM counter), is
+    // no figure: a dash, never a zero.
+    const bool haveUtil = r.utilizationMeasured && !r.utilSamples.isEmpty();
+    const bool haveFrames = peakOf(r.fpsSamples) > 0;
+    const auto pct = [&](double v) { return haveUtil ? printfFixed(v, 0) + QStringLiteral("%") : dash; };
+    const auto frames = [&](double v) { return haveFrames ? framesText(v) : dash; };
     return {
         {QUuid::createUuid(), QStringLiteral("Peak utilizare"), pct(p), Themes::warning(t)},
         {QUuid::createUuid(), QStringLiteral("Avg utilizare"), pct(avg), Themes::warning(t)},
-        {QUuid::createUuid(), QStringLiteral("Peak FPS"), printfFixed(peakOf(r.fpsSamples), 0), Themes::good(t)},
-        {QUuid::createUuid(), QStringLiteral("Avg FPS"), printfFixed(f, 0), Themes::good(t)},
-        {QUuid::createUuid(), QStringLiteral("Refresh"), printfFixed(r.refreshHz, 0) + QStringLiteral(" Hz"), Themes::accent(t)},
-        {QUuid::createUuid(), QStringLiteral("VRAM"), byteCountText(r.vramUsedBytes), Themes::accentSecondary(t)},
+        {QUuid::createUuid(), QStringLiteral("Peak FPS"), frames(peakOf(r.fpsSamples)), Themes::good(t)},
+        {QUuid::createUuid(), QStringLiteral("Avg FPS"), frames(f), Themes::good(t)},
+        {QUuid::createUuid(), QStringLiteral("Refresh"), hertzText(r.refreshHz), Themes::accent(t)},
+        {QUuid::createUuid(), QStringLiteral("VRAM"), vramText(r.vramUsedBytes), Themes::accentSecondary(t)},
         {QUuid::createUuid(), QStringLiteral("GPU"), r.gpuName, kWhite},
         {QUuid::createUuid(), QStringLiteral("Verdict"), gpuVerdict(p, f, r.utilizationMeasured),
          gpuVerdictColor(p, r.utilizationMeasured)},
     };
 }
+
+QString hertzText(double hz)
+{
+    return hz > 0 && std::isfinite(hz) ? printfFixed(hz, 0) + QStringLiteral(" Hz") : QStringLiteral("—");
+}
+
+QString framesText(double fps) { return fps > 0 && std::isfinite(fps) ? printfFixed(fps, 0) : QStringLiteral("—"); }
+
+QString vramText(quint64 bytes) { return bytes ? byteCountText(bytes) : QStringLiteral("—"); }
 
 } // namespace StressRules
 
@@ -163,12 +177,15 @@ QVariantList StressRulesBridge::cpuLines(CPUStresser *s) const
 {
     if (!s)
         return {};
-    return toVariant(StressRules::cpuLines({s->hashHistory(), s->totalHashes(), s->threads(), s->elapsed(), s->processorCount()}));
+    // The run's own thread count: the stepper may have moved since it started.
+    return toVariant(StressRules::cpuLines({s->hashHistory(), s->totalHashes(), s->runThreads(), s->elapsed(), s->processorCount()}));
 }
 
 QString StressRulesBridge::millions(double count) const { return StressRules::millionsText(saturatingCast<quint64>(count)); }
 
 QString StressRulesBridge::byteCount(double bytes) const { return StressRules::byteCountText(saturatingCast<quint64>(bytes)); }
+
+QString StressRulesBridge::vram(double bytes) const { return StressRules::vramText(saturatingCast<quint64>(bytes)); }
 
 QString StressRulesBridge::wholeNumber(double value) const { return printfInt(saturatingCast<long long>(value)); }
 

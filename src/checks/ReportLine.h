@@ -62,6 +62,10 @@ QColor pressureColor(quint32 level);
 QString millionsText(quint64 count);
 // Decimal byte count as file sizes are shown.
 QString byteCountText(quint64 bytes);
+// Figures that may be missing (0: the system gave none) read "—".
+QString hertzText(double hz);
+QString framesText(double fps);
+QString vramText(quint64 bytes);
 } // namespace StressRules
 
 // The rules above for the screens.
@@ -78,6 +82,9 @@ public:
     Q_INVOKABLE QString pressureWord(int level) const { return StressRules::pressureWord(static_cast<quint32>(level)); }
     Q_INVOKABLE QColor pressureColor(int level) const { return StressRules::pressureColor(static_cast<quint32>(level)); }
     Q_INVOKABLE QString byteCount(double bytes) const;
+    Q_INVOKABLE QString hertz(double hz) const { return StressRules::hertzText(hz); }
+    Q_INVOKABLE QString frames(double fps) const { return StressRules::framesText(fps); }
+    Q_INVOKABLE QString vram(double bytes) const;
     // printf-style "%lld" of a value truncated toward zero.
     Q_INVOKABLE QString wholeNumber(double value) const;
     static QVariantList toVariant(const QList<ReportLine> &lines);

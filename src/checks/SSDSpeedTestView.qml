@@ -14,14 +14,14 @@ Item {
     property real totalMB: 1024
     property var volumes: []
     property string selectedVolumePath: "/"
-    readonly property bool busy: tester.phase === "Scriere" || tester.phase === "Citire"
+    readonly property bool busy: tester.phase === SSDSpeedTester.Writing || tester.phase === SSDSpeedTester.Reading
     readonly property color writeColor: ThemeManager.warning
     readonly property color readColor: ThemeManager.accent
     readonly property color phaseColor: {
         switch (tester.phase) {
-        case "Scriere": return ThemeManager.warning
-        case "Citire": return ThemeManager.accent
-        case "Finalizat": return ThemeManager.good
+        case SSDSpeedTester.Writing: return ThemeManager.warning
+        case SSDSpeedTester.Reading: return ThemeManager.accent
+        case SSDSpeedTester.Done: return ThemeManager.good
         default: return Qt.rgba(1, 1, 1, 0.55)
         }
     }
@@ -45,7 +45,7 @@ Item {
 
     Component.onCompleted: {
         volumes = tester.loadVolumes()
-        if (tester.phase === "Standby")
+        if (tester.phase === SSDSpeedTester.Idle)
             startRun()
     }
     // The engine goes with the sheet: its worker stops and removes the file.
@@ -100,7 +100,7 @@ Item {
                         id: phaseText
                         objectName: "phasePill"
                         anchors.centerIn: parent
-                        text: tester.phase.toUpperCase()
+                        text: tester.phaseText.toUpperCase()
                         textFormat: Text.PlainText
                         font.family: "Quicksand"; font.pixelSize: 10; font.weight: Font.Black; font.letterSpacing: 2
                         color: screen.phaseColor
@@ -118,7 +118,7 @@ Item {
 
         TestReportCard {
             objectName: "reportCard"
-            visible: tester.phase === "Finalizat"
+            visible: tester.phase === SSDSpeedTester.Done
             width: parent.width
             title: "SSD Speed Test"
             subtitle: "Disk benchmark · " + screen.volumeNamed(tester.runVolumePath) + " · " + tester.runTotalMB + " MB · "
@@ -144,7 +144,7 @@ Item {
 
         Column {
             id: liveBlock
-            visible: tester.phase !== "Finalizat"
+            visible: tester.phase !== SSDSpeedTester.Done
             width: parent.width
             spacing: 18
 

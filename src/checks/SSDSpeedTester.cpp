@@ -179,25 +179,81 @@ struct SSDSpeedTester::Run {
     int blockMB = 64;
     int totalMB = 1024;
     QString volumePath;
+    std::shared_ptr<BenchmarkFiles> files;
+    QStringList rootCandidates;
     std::atomic<bool> cancelled{false};
     std::mutex pathLock;
     QString filePath;
+    // The tester the run reports to; cleared when the tester goes, which may be mid-run.
+    std::mutex ownerLock;
+    SSDSpeedTester *owner = nullptr;
+
+    // Hands `fn(tester)` to the tester's thread, unless the tester is gone.
+    template <typename Fn>
+    void post(Fn fn)
+    {
+        std::lock_guard lock(ownerLock);
+        if (SSDSpeedTester *o = owner)
+            QMetaObject::invokeMethod(o, [o, fn = std::move(fn)] { fn(o); }, Qt::QueuedConnection);
+    }
 };
+
+namespace {
+
+// Workers of testers already gone, still removing their file. Joined as they are replaced
+// and at the end of the program, so no run is cut off with its file on the disk.
+struct AbandonedRuns {
+    std::mutex lock;
+    std::vector<std::pair<std::shared_ptr<std::atomic<bool>>, std::thread>> workers;
+
+    void add(std::shared_ptr<std::atomic<bool>> ended, std::thread worker)
+    {
+        std::lock_guard l(lock);
+        for (auto it = workers.begin(); it != workers.end();) {
+            if (it->first->load()) {
+                it->second.join();
+                it = workers.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        workers.emplace_back(std::move(ended), std::move(worker));
+    }
+    void joinAll()
+    {
+        decltype(workers) all;
+        {
+            std::lock_guard l(lock);
+            all.swap(workers);
+        }
+        for (auto &[ended, worker] : all)
+            worker.join();
+    }
+    ~AbandonedRuns() { joinAll(); }
+};
+
+AbandonedRuns &abandonedRuns()
+{
+    static AbandonedRuns runs;
+    return runs;
+}
+
+} // namespace
 
 QString SSDSpeedTester::rawValue(Phase p)
 {
     switch (p) {
-    case Phase::idle: return QStringLiteral("Standby");
-    case Phase::writing: return QStringLiteral("Scriere");
-    case Phase::reading: return QStringLiteral("Citire");
-    case Phase::done: return QStringLiteral("Finalizat");
+    case Phase::Idle: return QStringLiteral("Standby");
+    case Phase::Writing: return QStringLiteral("Scriere");
+    case Phase::Reading: return QStringLiteral("Citire");
+    case Phase::Done: return QStringLiteral("Finalizat");
     }
     return {};
 }
 
 std::optional<SSDSpeedTester::Phase> SSDSpeedTester::phaseFromRaw(const QString &raw)
 {
-    for (Phase p : {Phase::idle, Phase::writing, Phase::reading, Phase::done})
+    for (Phase p : {Phase::Idle, Phase::Writing, Phase::Reading, Phase::Done})
         if (rawValue(p) == raw)
             return p;
     return std::nullopt;
@@ -216,12 +272,18 @@ SSDSpeedTester::SSDSpeedTester(std::shared_ptr<BenchmarkFiles> files, QStringLis
 
 SSDSpeedTester::~SSDSpeedTester()
 {
-    // The sheet is going away: the run stops, and its worker removes the file before we return.
-    if (m_run)
+    // The sheet is going away: the run stops within one chunk and its worker removes the
+    // file, without the interface waiting for the disk.
+    if (m_run) {
         m_run->cancelled = true;
+        std::lock_guard lock(m_run->ownerLock);
+        m_run->owner = nullptr;
+    }
     if (m_worker.joinable())
-        m_worker.join();
+        abandonedRuns().add(m_workerEnded, std::move(m_worker));
 }
+
+void SSDSpeedTester::finishAbandonedRuns() { abandonedRuns().joinAll(); }
 
 QVariantList SSDSpeedTester::loadVolumes() const
 {
@@ -278,7 +340,7 @@ void SSDSpeedTester::start(int blockMB, int totalMB, const QString &volumePath)
     m_runBlockMB = blockMB;
     m_runVolumePath = volumePath;
     m_cacheBypassed = true;
-    setPhase(Phase::writing);
+    setPhase(Phase::Writing);
     emit figuresChanged();
     emit runChanged();
     setStatus(QStringLiteral("Pregătire bufferi…"));
@@ -288,15 +350,21 @@ void SSDSpeedTester::start(int blockMB, int totalMB, const QString &volumePath)
     run->blockMB = blockMB;
     run->totalMB = totalMB;
     run->volumePath = volumePath;
+    run->files = m_files;
+    run->rootCandidates = m_rootCandidates;
+    run->owner = this;
     m_run = run;
     // The new worker waits for the previous one to finish cleaning up, so two runs never
     // share the disk and the measurements stay clean.
     std::thread previous = std::move(m_worker);
-    m_worker = std::thread([this, run, previous = std::move(previous)]() mutable {
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    m_workerEnded = ended;
+    m_worker = std::thread([run, ended, previous = std::move(previous)]() mutable {
         if (previous.joinable())
             previous.join();
         if (!run->cancelled)
             work(run);
+        *ended = true;
     });
 }
 
@@ -306,7 +374,7 @@ void SSDSpeedTester::stop()
         m_run->cancelled = true;
     ++m_token; // whatever the old run still posts is dropped
     m_running = false;
-    setPhase(Phase::idle);
+    setPhase(Phase::Idle);
     setStatus(QStringLiteral("Test oprit"));
 }
 
@@ -363,20 +431,22 @@ void SSDSpeedTester::applyEnd(quint64 token, const QString &status, Phase phase,
     emit finished();
 }
 
-void SSDSpeedTester::work(std::shared_ptr<Run> run)
+void SSDSpeedTester::work(const std::shared_ptr<Run> &run)
 {
-    BenchmarkFiles &io = *m_files;
+    BenchmarkFiles &io = *run->files;
     const quint64 token = run->token;
     const int blocks = SSDRules::blockCount(run->totalMB, run->blockMB);
     const size_t blockBytes = size_t(run->blockMB) * kMiB;
     const double blockMiB = double(run->blockMB);
 
-    auto post = [this](auto fn) { QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection); };
+    // Every publication goes through the run, which drops it once the tester is gone; the
+    // queued call itself only runs while the tester lives.
+    auto post = [&run](auto fn) { run->post(std::move(fn)); };
     auto end = [&](const QString &status, bool failed) {
-        post([this, token, status, failed] { applyEnd(token, status, Phase::idle, failed, 0, 0, false); });
+        post([token, status, failed](SSDSpeedTester *t) { t->applyEnd(token, status, Phase::Idle, failed, 0, 0, false); });
     };
 
-    const QString dir = SSDRules::benchmarkDirectory(run->volumePath, m_rootCandidates, io);
+    const QString dir = SSDRules::benchmarkDirectory(run->volumePath, run->rootCandidates, io);
     if (dir.isEmpty())
         return end(QStringLiteral("Niciun dosar cu drept de scriere pe acest volum"), true);
 
@@ -409,11 +479,10 @@ void SSDSpeedTester::work(std::shared_ptr<Run> run)
     }
     if (fd < 0)
         return end(QStringLiteral("Eroare creare fișier temp"), true);
-    post([this, token, direct] { applyCacheMode(token, direct); });
+    post([token, direct](SSDSpeedTester *t) { t->applyCacheMode(token, direct); });
     const QString mode = direct ? QStringLiteral("uncached") : QStringLiteral("cu cache");
-    post([this, token, s = QStringLiteral("Scriere %1 MB · blocuri %2 MB · %3").arg(run->totalMB).arg(run->blockMB).arg(mode)] {
-        applyStatus(token, s, Phase::writing);
-    });
+    post([token, s = QStringLiteral("Scriere %1 MB · blocuri %2 MB · %3").arg(run->totalMB).arg(run->blockMB).arg(mode)](
+             SSDSpeedTester *t) { t->applyStatus(token, s, Phase::Writing); });
 
     auto fail = [&](const QString &what, int err) {
         io.close(fd);
@@ -432,8 +501,10 @@ void SSDSpeedTester::work(std::shared_ptr<Run> run)
         const auto t0 = Clock::now();
         size_t done = 0;
         int err = 0;
-        while (done < blockBytes) {
-            const ssize_t n = io.write(fd, static_cast<char *>(buffer.get()) + done, blockBytes - done);
+        // In chunks, so a stop or a closed sheet ends the run within one chunk, not one block.
+        while (done < blockBytes && !run->cancelled) {
+            const ssize_t n = io.write(fd, static_cast<char *>(buffer.get()) + done,
+                                       std::min(blockBytes - done, kChunkBytes));
             if (n == -EINTR)
                 continue;
             if (n <= 0) {
@@ -442,6 +513,8 @@ void SSDSpeedTester::work(std::shared_ptr<Run> run)
             }
             done += size_t(n);
         }
+        if (run->cancelled)
+            break; // a block cut short is not a measurement
         if (err == 0 && !direct) {
             const int s = io.dataSync(fd);
             err = s < 0 ? -s : 0;
@@ -452,7 +525,7 @@ void SSDSpeedTester::work(std::shared_ptr<Run> run)
         const double rate = blockMiB / seconds(t0, t1);
         writeRates.push_back(rate);
         const double progress = double(i + 1) / (2.0 * blocks);
-        post([this, token, rate, progress] { applyBlock(token, true, rate, progress); });
+        post([token, rate, progress](SSDSpeedTester *t) { t->applyBlock(token, true, rate, progress); });
     }
     if (run->cancelled) {
         io.close(fd);
@@ -469,8 +542,8 @@ void SSDSpeedTester::work(std::shared_ptr<Run> run)
         io.dropCache(fd);
     io.close(fd);
 
-    post([this, token, s = QStringLiteral("Citire %1 MB · %2").arg(run->totalMB).arg(mode)] {
-        applyStatus(token, s, Phase::reading);
+    post([token, s = QStringLiteral("Citire %1 MB · %2").arg(run->totalMB).arg(mode)](SSDSpeedTester *t) {
+        t->applyStatus(token, s, Phase::Reading);
     });
     fd = io.openForReading(cpath, direct);
     if (fd < 0) {
@@ -485,8 +558,9 @@ void SSDSpeedTester::work(std::shared_ptr<Run> run)
         const auto t0 = Clock::now();
         size_t done = 0;
         int err = 0;
-        while (done < blockBytes) {
-            const ssize_t n = io.read(fd, static_cast<char *>(buffer.get()) + done, blockBytes - done);
+        while (done < blockBytes && !run->cancelled) {
+            const ssize_t n = io.read(fd, static_cast<char *>(buffer.get()) + done,
+                                      std::min(blockBytes - done, kChunkBytes));
             if (n == -EINTR)
                 continue;
             if (n < 0) {
@@ -499,21 +573,23 @@ void SSDSpeedTester::work(std::shared_ptr<Run> run)
             }
             done += size_t(n);
         }
+        if (run->cancelled)
+            break;
         const auto t1 = Clock::now();
         if (err)
             return fail(QStringLiteral("Eroare citire"), err);
         const double rate = blockMiB / seconds(t0, t1);
         readRates.push_back(rate);
         const double progress = 0.5 + double(i + 1) / (2.0 * blocks);
-        post([this, token, rate, progress] { applyBlock(token, false, rate, progress); });
+        post([token, rate, progress](SSDSpeedTester *t) { t->applyBlock(token, false, rate, progress); });
     }
     io.close(fd);
     io.remove(cpath);
     if (run->cancelled)
         return;
     const double avgRead = mean(readRates), avgWrite = mean(writeRates);
-    post([this, token, avgRead, avgWrite] {
-        applyEnd(token, SSDRules::completionText(avgRead, avgWrite), Phase::done, false, avgRead, avgWrite, true);
+    post([token, avgRead, avgWrite](SSDSpeedTester *t) {
+        t->applyEnd(token, SSDRules::completionText(avgRead, avgWrite), Phase::Done, false, avgRead, avgWrite, true);
     });
 }
 

@@ -62,7 +62,9 @@ class SSDSpeedTester : public QObject {
     Q_PROPERTY(double peakWriteMBs READ peakWriteMBs NOTIFY figuresChanged)
     Q_PROPERTY(double avgReadMBs READ avgReadMBs NOTIFY averagesChanged)
     Q_PROPERTY(double avgWriteMBs READ avgWriteMBs NOTIFY averagesChanged)
-    Q_PROPERTY(QString phase READ phase NOTIFY phaseChanged)
+    // Screens decide on `phase`; `phaseText` is only for showing.
+    Q_PROPERTY(Phase phase READ phaseValue NOTIFY phaseChanged)
+    Q_PROPERTY(QString phaseText READ phaseText NOTIFY phaseChanged)
     Q_PROPERTY(double progress READ progress NOTIFY figuresChanged)
     Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusMessageChanged)
     Q_PROPERTY(QList<double> readHistory READ readHistory NOTIFY figuresChanged)
@@ -77,9 +79,14 @@ class SSDSpeedTester : public QObject {
     // True when the last run ended on an I/O error.
     Q_PROPERTY(bool failed READ failed NOTIFY phaseChanged)
 public:
-    enum class Phase { idle, writing, reading, done };
+    enum class Phase { Idle, Writing, Reading, Done };
+    Q_ENUM(Phase)
     static QString rawValue(Phase p);
     static std::optional<Phase> phaseFromRaw(const QString &raw);
+
+    // The most one read or write call moves: what a cancelled run may still move. Large
+    // enough that the disk sees deep queues (O_DIRECT splits a call into many requests).
+    static constexpr size_t kChunkBytes = 4u << 20;
 
     explicit SSDSpeedTester(QObject *parent = nullptr);
     SSDSpeedTester(std::shared_ptr<BenchmarkFiles> files, QStringList rootCandidates, QObject *parent = nullptr);
@@ -96,7 +103,7 @@ public:
     double avgReadMBs() const { return m_avgReadMBs; }
     double avgWriteMBs() const { return m_avgWriteMBs; }
     Phase phaseValue() const { return m_phase; }
-    QString phase() const { return rawValue(m_phase); }
+    QString phaseText() const { return rawValue(m_phase); }
     double progress() const { return m_progress; }
     QString statusMessage() const { return m_status; }
     QList<double> readHistory() const { return m_readHistory; }
@@ -111,6 +118,8 @@ public:
     QString currentFilePath() const;
     // Waits for every worker to end (tests and the benchmark).
     void waitForWorkers();
+    // Waits for the workers of testers already destroyed to remove their files (at exit).
+    static void finishAbandonedRuns();
 
 signals:
     void figuresChanged();
@@ -122,7 +131,7 @@ signals:
 
 private:
     struct Run;
-    void work(std::shared_ptr<Run> run);
+    static void work(const std::shared_ptr<Run> &run);
     void applyBlock(quint64 token, bool writing, double rate, double progress);
     void applyStatus(quint64 token, const QString &status, Phase phase);
     void applyEnd(quint64 token, const QString &status, Phase phase, bool failed, double avgRead, double avgWrite, bool hasAverages);
@@ -134,11 +143,12 @@ private:
     QStringList m_rootCandidates;
     std::shared_ptr<Run> m_run;
     std::thread m_worker;
+    std::shared_ptr<std::atomic<bool>> m_workerEnded;
     quint64 m_token = 0;
 
     double m_readMBs = 0, m_writeMBs = 0, m_peakReadMBs = 0, m_peakWriteMBs = 0;
     double m_avgReadMBs = 0, m_avgWriteMBs = 0, m_progress = 0;
-    Phase m_phase = Phase::idle;
+    Phase m_phase = Phase::Idle;
     QString m_status;
     QList<double> m_readHistory, m_writeHistory;
     bool m_running = false;

@@ -16,10 +16,11 @@ namespace corvane {
 
 QString SupportedMode::label() const
 {
-    // Rounded half away from zero, as printf-free integer text; no number for a broken rate.
-    const auto hz = std::isfinite(refresh) ? checkedCast<long long>(std::round(refresh)) : std::nullopt;
+    // Rounded half away from zero, as printf-free integer text; a mode without timings (0) or
+    // with a broken rate has no number.
+    const auto hz = std::isfinite(refresh) && refresh > 0 ? checkedCast<long long>(std::round(refresh)) : std::nullopt;
     return QString::number(width) + QStringLiteral(" × ") + QString::number(height) + QStringLiteral(" @ ")
-        + (hz ? QString::number(*hz) : QStringLiteral("—")) + QStringLiteral(" Hz");
+        + (hz ? QString::number(*hz) + QStringLiteral(" Hz") : QStringLiteral("—"));
 }
 
 QVariant DisplayInfo::yearOfManufactureVariant() const
@@ -155,7 +156,7 @@ DisplayInfo DisplayMonitor::makeDisplayInfo(const DisplayFacts &f)
     else if (f.transport && !f.transport->isEmpty())
         d.transport = *f.transport;
     else
-        d.transport = QStringLiteral("HDMI / DP / USB-C");
+        d.transport = QStringLiteral("—"); // a virtual screen, or a connector of no known kind
 
     std::stable_sort(modes.begin(), modes.end(), [](const SupportedMode &a, const SupportedMode &b) {
         if (a.width != b.width)

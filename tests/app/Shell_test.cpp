@@ -48,6 +48,15 @@ TEST_F(ShellFixture, LaunchArguments)
     delegate.applyLaunchArguments({"corvane", "--tab=tests", "--tab=nope", "--tab=crashes", "--openCard=gpu"});
     EXPECT_EQ(state.tab(), SidebarTab::crashes);
     EXPECT_EQ(state.pendingQuickTest(), QuickTestKind::gpu);
+
+    // The test is asked for after the tab has moved, whatever the order given: the page that
+    // is leaving must not take it.
+    state.setPendingQuickTest(std::nullopt);
+    QStringList order;
+    QObject::connect(&state, &AppState::tabChanged, &state, [&] { order << "tab"; });
+    QObject::connect(&state, &AppState::pendingQuickTestChanged, &state, [&] { order << "test"; });
+    delegate.applyLaunchArguments({"corvane", "--openCard=speakers", "--tab=settings"});
+    EXPECT_EQ(order, (QStringList{"tab", "test"}));
 }
 
 TEST_F(ShellFixture, PermissionIsAskedOnceAndMarkedFirst)

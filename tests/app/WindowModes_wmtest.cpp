@@ -1,15 +1,19 @@
 // The window modes under a real window manager (openbox on Xvfb): keys typed and clicks made
-// through the X server with xdotool, window properties read back with xprop.
+// through the X server with xdotool, window properties read back with xprop. Also the one
+// path that opens a window of its own from a tab: the display pixel test.
 #include "app/AppDelegate.h"
 #include "app/HiddenRelease.h"
 #include "fakes/FakeHub.h"
+#include "platform/DisplaySource.h"
 #include "platform/WindowSystem.h"
 #include "state/BarModeSettings.h"
 #include "support/QmlTestUtil.h"
 
 #include <QGuiApplication>
+#include <QPointer>
 #include <QProcess>
 #include <QQmlEngine>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
 #include <QSettings>
@@ -41,6 +45,39 @@ void typeKeys(const QString &keys) { run("xdotool", {"key", "--clearmodifiers", 
 void clickAt(const QPoint &global)
 {
     run("xdotool", {"mousemove", QString::number(global.x()), QString::number(global.y()), "click", "1"});
+}
+
+void clickOn(QQuickItem *item, QPointF at = {-1, -1})
+{
+    ASSERT_TRUE(item && item->isVisible());
+    if (at.x() < 0)
+        at = QPointF(item->width() / 2, item->height() / 2);
+    clickAt(item->mapToGlobal(at).toPoint());
+}
+
+void collectNamed(QQuickItem *item, const QString &name, QList<QQuickItem *> &out)
+{
+    if (item->objectName() == name)
+        out << item;
+    for (QQuickItem *child : item->childItems())
+        collectNamed(child, name, out);
+}
+
+// The first visible item of that name in the window.
+QQuickItem *shownItem(QQuickWindow *w, const QString &name)
+{
+    QList<QQuickItem *> all;
+    collectNamed(w->contentItem(), name, all);
+    for (QQuickItem *i : all)
+        if (i->isVisible())
+            return i;
+    return nullptr;
+}
+
+QString shownText(QQuickWindow *w, const QString &name)
+{
+    QQuickItem *i = shownItem(w, name);
+    return i ? i->property("text").toString() : QStringLiteral("<missing>");
 }
 
 bool windowManagerRunning()
@@ -222,4 +259,64 @@ TEST_F(WmFixture, ClosedWindowReleasedAndShownAgainKeepsItsPlaceAndSize)
     QTest::qWait(300);
     EXPECT_EQ(main->geometry(), before);
     EXPECT_EQ(main->grabWindow().size(), before.size() * main->devicePixelRatio());
+}
+
+// Ports → "Test display" → "Fullscreen pe acest display" on this X server's own (virtual)
+// screen: the colour fills the display, › and taps step through the ten colours and the
+// tap on the last closes; the sheet over the tab answers the arrows and Escape.
+TEST_F(WmFixture, DisplayPixelTestFromThePortsTabFillsTheScreen)
+{
+    fakeHub.screens = [] { return currentScreenFacts(); };
+    state.displays()->publish(fakeHub.displays->snapshot);
+    ASSERT_EQ(state.displays()->displays().size(), 1);
+    state.setTabRaw(QStringLiteral("ports"));
+    QQuickItem *testButton = nullptr;
+    // Once the tab has slid in: the button sits still inside the window.
+    ASSERT_TRUE(waitFor([&] {
+        testButton = shownItem(main, QStringLiteral("testButton"));
+        const QPointF at = testButton ? testButton->mapToScene({}) : QPointF(-1, -1);
+        QTest::qWait(50);
+        return testButton && testButton->mapToScene({}) == at && at.x() > 0 && at.x() < main->width();
+    }));
+    clickOn(testButton);
+    ASSERT_TRUE(waitFor([&] { return shownItem(main, QStringLiteral("fullscreenButton")); }));
+    EXPECT_EQ(shownText(main, QStringLiteral("previewName")), QStringLiteral("ROȘU"));
+    typeKeys("Right");
+    EXPECT_TRUE(waitFor([&] { return shownText(main, QStringLiteral("previewName")) == QStringLiteral("VERDE"); }))
+        << "the sheet did not take the arrow key";
+    typeKeys("Left");
+    EXPECT_TRUE(waitFor([&] { return shownText(main, QStringLiteral("previewName")) == QStringLiteral("ROȘU"); }));
+
+    clickOn(shownItem(main, QStringLiteral("fullscreenButton")));
+    QQuickWindow *win = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        for (QWindow *w : QGuiApplication::topLevelWindows())
+            if (w->objectName() == QLatin1String("pixelFullscreenWindow") && w->isVisible())
+                win = qobject_cast<QQuickWindow *>(w);
+        return win != nullptr;
+    }));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(win));
+    const auto colourAt = [&](QPoint p) { return QColor(win->grabWindow().pixel(p)); };
+    const QPoint probe(win->width() / 2, win->height() / 3);
+    EXPECT_TRUE(waitFor([&] { return colourAt(probe) == QColor(255, 0, 0); })) << colourAt(probe).name().toStdString();
+    EXPECT_EQ(shownText(win, QStringLiteral("fullscreenName")), QStringLiteral("Roșu"));
+
+    clickOn(shownItem(win, QStringLiteral("fullscreenNext")));
+    EXPECT_TRUE(waitFor([&] { return shownText(win, QStringLiteral("fullscreenName")) == QStringLiteral("Verde"); }));
+    EXPECT_EQ(colourAt(probe), QColor(0, 255, 0));
+    for (int colour = 3; colour <= 10; ++colour) {
+        const QString before = shownText(win, QStringLiteral("fullscreenName"));
+        clickAt(win->mapToGlobal(probe));
+        ASSERT_TRUE(waitFor([&] { return shownText(win, QStringLiteral("fullscreenName")) != before; })) << colour;
+    }
+    EXPECT_TRUE(waitFor([&] { return shownText(win, QStringLiteral("fullscreenName")) == QStringLiteral("Gradient HDR"); }));
+    QPointer<QQuickWindow> closing(win);
+    clickAt(win->mapToGlobal(probe));
+    EXPECT_TRUE(waitFor([&] { return !closing || !closing->isVisible(); })) << "a tap on the last colour closes";
+
+    ASSERT_TRUE(waitFor([&] { return main->isActive(); }));
+    typeKeys("Escape");
+    EXPECT_TRUE(waitFor([&] { return !shownItem(main, QStringLiteral("fullscreenButton")); }));
+    EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+    state.setTabRaw(QStringLiteral("live"));
 }

@@ -127,14 +127,29 @@ TEST_F(RulesTest, GpuRowsWithoutSamples)
     GpuRunFigures run;
     run.refreshHz = 59.95;
     run.gpuName = QStringLiteral("llvmpipe");
-    const auto lines = StressRules::gpuLines(run);
-    EXPECT_EQ(lines[0].value, QStringLiteral("0%"));
-    EXPECT_EQ(lines[1].value, QStringLiteral("0%"));
-    EXPECT_EQ(lines[2].value, QStringLiteral("0"));
+    auto lines = StressRules::gpuLines(run);
+    EXPECT_EQ(lines[0].value, QStringLiteral("—"));
+    EXPECT_EQ(lines[1].value, QStringLiteral("—"));
+    EXPECT_EQ(lines[2].value, QStringLiteral("—"));
     EXPECT_EQ(lines[4].value, QStringLiteral("60 Hz"));
+    EXPECT_EQ(lines[5].value, QStringLiteral("—")); // no VRAM counter
     EXPECT_EQ(lines[6].value, QStringLiteral("llvmpipe"));
     EXPECT_EQ(lines[7].value, QStringLiteral("Slab / throttled"));
     EXPECT_EQ(lines[7].color, c.warning);
+
+    // A virtual display: no frames and no refresh, yet a measured load and memory.
+    run.refreshHz = 0;
+    run.utilSamples = {0.4, 0.6};
+    run.fpsSamples = {0, 0};
+    run.vramUsedBytes = 512'000'000;
+    lines = StressRules::gpuLines(run);
+    EXPECT_EQ(lines[0].value, QStringLiteral("60%"));
+    EXPECT_EQ(lines[2].value, QStringLiteral("—"));
+    EXPECT_EQ(lines[3].value, QStringLiteral("—"));
+    EXPECT_EQ(lines[4].value, QStringLiteral("—"));
+    EXPECT_EQ(lines[5].value, QStringLiteral("512.0 MB"));
+    EXPECT_EQ(StressRules::framesText(0), QStringLiteral("—"));
+    EXPECT_EQ(StressRules::framesText(59.6), QStringLiteral("60"));
 }
 
 TEST_F(RulesTest, PressurePill)

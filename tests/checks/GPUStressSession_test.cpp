@@ -86,8 +86,8 @@ TEST_F(Run, StopBeforeAnyTickGivesAnEmptyCard)
     EXPECT_FALSE(s->running());
     EXPECT_EQ(s->sampleCount(), 0);
     const auto lines = StressRules::gpuLines(s->figures());
-    EXPECT_EQ(lines[0].value, QStringLiteral("0%"));
-    EXPECT_EQ(lines[2].value, QStringLiteral("0"));
+    EXPECT_EQ(lines[0].value, QStringLiteral("—")); // no sample is no figure
+    EXPECT_EQ(lines[2].value, QStringLiteral("—"));
     EXPECT_EQ(lines[7].value, QStringLiteral("Slab / throttled"));
 }
 

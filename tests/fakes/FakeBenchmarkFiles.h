@@ -1,8 +1,10 @@
 #pragma once
 #include "platform/BenchmarkFiles.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <set>
@@ -24,6 +26,7 @@ public:
     int syncErrno = 0;                  // every fdatasync fails
     std::optional<uint64_t> available;  // what statvfs reports; nullopt = unknown
     std::chrono::milliseconds writeDelay{0};
+    int holdWriteCall = -1;             // the n-th write waits in the "disk" until release()
     std::map<std::string, DirectoryInfo> directories;
 
     // What happened.
@@ -32,6 +35,21 @@ public:
     std::string lastCreated;
     bool lastCreateDirect = false;
     int writeCalls = 0, readCalls = 0, syncCalls = 0, dropCalls = 0;
+    size_t largestWrite = 0;            // the most bytes one write call asked for
+    bool holding = false;               // the held write is waiting now
+    bool holdTimedOut = false;          // nobody released it (the caller waited for the disk)
+
+    void release()
+    {
+        std::lock_guard l(lock);
+        m_released = true;
+        m_releasedChanged.notify_all();
+    }
+    bool isHolding() const
+    {
+        std::lock_guard l(lock);
+        return holding;
+    }
 
     int createNew(const std::string &path, bool direct) override
     {
@@ -62,8 +80,14 @@ public:
     {
         if (writeDelay.count())
             std::this_thread::sleep_for(writeDelay);
-        std::lock_guard l(lock);
-        if (++writeCalls == writeReturnsZeroAt)
+        std::unique_lock l(lock);
+        largestWrite = std::max(largestWrite, size);
+        if (++writeCalls == holdWriteCall) {
+            holding = true;
+            holdTimedOut = !m_releasedChanged.wait_for(l, std::chrono::seconds(60), [this] { return m_released; });
+            holding = false;
+        }
+        if (writeCalls == writeReturnsZeroAt)
             return 0;
         size_t n = size;
         if (spaceLeft >= 0) {
@@ -122,6 +146,8 @@ public:
     }
 
 private:
+    std::condition_variable m_releasedChanged;
+    bool m_released = false;
     int m_nextFd = 2;
     std::map<int, std::string> m_fds;
     std::map<std::string, uint64_t> m_sizes;

@@ -14,6 +14,8 @@
 #include "fakes/FakeWiFiLink.h"
 #include "state/AppState.h"
 
+#include <functional>
+
 namespace corvane::test {
 
 class FakeHub {
@@ -48,6 +50,8 @@ public:
     FakeWiFiLink *wifi = nullptr;
     FakeProcessTable *processes = nullptr;
     std::shared_ptr<FakeDisplaySource::Shared> displays = std::make_shared<FakeDisplaySource::Shared>();
+    // Qt's screens as the display monitor sees them (none unless a test gives some).
+    std::function<std::vector<ScreenFacts>()> screens = [] { return std::vector<ScreenFacts>{}; };
     FakeSmcTransport *smc = nullptr;
 
     AppState state;
@@ -76,7 +80,7 @@ private:
         m.wifi = new WiFiMonitor(own(wifi), clock, run, hub);
         m.processes = new ProcessMonitor(own(processes), clock, run, hub);
         m.displays = new DisplayMonitor(std::make_unique<FakeDisplaySource>(displays),
-                                        [] { return std::vector<ScreenFacts>{}; }, clock, run, hub);
+                                        [this] { return screens(); }, clock, run, hub);
         m.smc = new SMCMonitor(own(smc), clock, run, hub);
         return m;
     }

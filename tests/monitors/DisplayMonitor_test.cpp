@@ -157,7 +157,7 @@ TEST(DisplayInfoTest, NamesAndTransports)
     f = external();
     d = DisplayMonitor::makeDisplayInfo(f);
     EXPECT_EQ(d.name, QStringLiteral("External Display"));
-    EXPECT_EQ(d.transport, QStringLiteral("HDMI / DP / USB-C"));
+    EXPECT_EQ(d.transport, QStringLiteral("—")); // nothing says how it is connected
     f.productName = QStringLiteral("DELL U2719D");
     f.transport = QStringLiteral("DisplayPort");
     f.yearOfManufacture = 2019;
@@ -178,11 +178,11 @@ TEST_P(ModeLabel, RoundsHalfAwayFromZero)
 }
 INSTANTIATE_TEST_SUITE_P(Cases, ModeLabel,
                          ::testing::Values(LabelCase{{2560, 1440, 59.94}, "2560 × 1440 @ 60 Hz"},
-                                           LabelCase{{640, 480, 0}, "640 × 480 @ 0 Hz"},
+                                           LabelCase{{640, 480, 0}, "640 × 480 @ —"},
                                            LabelCase{{640, 480, 29.5}, "640 × 480 @ 30 Hz"},
                                            LabelCase{{640, 480, 74.49}, "640 × 480 @ 74 Hz"},
-                                           LabelCase{{640, 480, std::nan("")}, "640 × 480 @ — Hz"},
-                                           LabelCase{{640, 480, 1e300}, "640 × 480 @ — Hz"}),
+                                           LabelCase{{640, 480, std::nan("")}, "640 × 480 @ —"},
+                                           LabelCase{{640, 480, 1e300}, "640 × 480 @ —"}),
     [](const auto &i) { return "At" + corvane::test::numberName(i.param.mode.refresh) + "Hz"; });
 
 struct BitsCase {
@@ -398,7 +398,7 @@ TEST(DisplayMergeTest, UnknownScreenHasOnlyQtsFacts)
     ASSERT_EQ(facts.size(), 1u);
     const auto d = DisplayMonitor::makeDisplayInfo(facts[0]);
     EXPECT_EQ(d.name, QStringLiteral("External Display"));
-    EXPECT_EQ(d.transport, QStringLiteral("HDMI / DP / USB-C"));
+    EXPECT_EQ(d.transport, QStringLiteral("—"));
     EXPECT_EQ(d.refreshHz, 0.0);
     EXPECT_EQ(d.physicalWidthMM, 270.0);
     EXPECT_EQ(d.vendorCode, 0u);

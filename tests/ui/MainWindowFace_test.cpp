@@ -260,6 +260,37 @@ TEST_F(FaceFixture, SidebarListsTheSixTabsAndSelects)
     EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
 }
 
+// "--tab=settings --openCard=speakers": the dashboard shown at start is leaving when the test
+// is asked for; the sheet opens when the user comes back to the dashboard.
+TEST_F(FaceFixture, TestAskedForAtLaunchOpensWhenTheDashboardIsNextShown)
+{
+    QSettings().setValue("didFinishOnboarding", true);
+    auto root = load("RootView");
+    ASSERT_TRUE(root);
+    ASSERT_EQ(root->property("shownTab").toString(), QStringLiteral("live"));
+    qmlHub()->setTabRaw("settings");
+    qmlHub()->setPendingQuickTestRaw("speakers");
+    const auto sheetOpen = [&] {
+        for (QObject *sheet : root->findChildren<QObject *>(QStringLiteral("quickTestSheet")))
+            if (sheet->property("opened").toBool())
+                return true;
+        return false;
+    };
+    // The leaving dashboard is gone once the swap is over, and the request still waits.
+    QTRY_COMPARE_WITH_TIMEOUT(int(itemsNamed(root.get(), "greeting").size()), 0, 5000);
+    EXPECT_EQ(qmlHub()->pendingQuickTestRaw(), QStringLiteral("speakers"));
+    EXPECT_FALSE(sheetOpen());
+
+    press(itemNamed(root.get(), "tabRow_live"));
+    QTRY_VERIFY_WITH_TIMEOUT(sheetOpen(), 5000);
+    EXPECT_EQ(qmlHub()->pendingQuickTestRaw(), QString());
+    auto *panel = root->findChild<QObject *>(QStringLiteral("quickTestPanel"));
+    ASSERT_TRUE(panel);
+    EXPECT_EQ(panel->property("kind").toString(), QStringLiteral("speakers"));
+    qmlHub()->setTabRaw("live");
+    qmlHub()->setPendingQuickTestRaw("");
+}
+
 TEST_F(FaceFixture, PortsBadgeFollowsTheUsbDevices)
 {
     auto root = load("RootView");

@@ -36,10 +36,14 @@ Item {
 
     FavoriteSensors { id: favoriteStore }
 
+    // In the main window's tab stack the page is on screen only once its transition in has
+    // ended; a page on its way out leaves the request to the next one.
+    readonly property bool settled: StackView.view === null || StackView.status === StackView.Active
+
     // A quick test asked for elsewhere (--openCard=) opens here once the page is shown: the
     // request is taken and cleared, so it opens once.
     function consumePendingQuickTest() {
-        if (!visible || !appState || appState.pendingQuickTest === "")
+        if (!visible || !settled || !appState || appState.pendingQuickTest === "")
             return
         const kind = appState.pendingQuickTest
         appState.pendingQuickTest = ""
@@ -55,6 +59,7 @@ Item {
 
     Component.onCompleted: consumePendingQuickTest()
     onVisibleChanged: consumePendingQuickTest()
+    onSettledChanged: consumePendingQuickTest()
     Connections {
         target: screen.appState
         function onPendingQuickTestChanged() { screen.consumePendingQuickTest() }
@@ -261,7 +266,8 @@ Item {
                             shimmer: screen.animate
                             firstText: gpu ? gpu.gpuName : "—"
                             firstSize: 11
-                            secondText: "VRAM " + DashboardRules.byteCount(gpu ? gpu.vramUsedBytes : 0)
+                            // No VRAM counter (no GPU, or a driver without one): no figure.
+                            secondText: "VRAM " + (gpu && gpu.vramUsedBytes > 0 ? DashboardRules.byteCount(gpu.vramUsedBytes) : "—")
                         }
                     }
                     TapHandler { onTapped: screen.openTileTest("gpu") }
@@ -458,6 +464,9 @@ Item {
         objectName: "quickTestSheet"
         modal: true
         focus: true
+        // Only × or Escape end a test: a stray click beside the sheet must not stop a disk
+        // test or a tone.
+        closePolicy: Popup.CloseOnEscape
         padding: 0
         x: Math.round((screen.width - width) / 2)
         y: Math.round((screen.height - height) / 2)

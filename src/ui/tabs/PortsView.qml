@@ -252,12 +252,15 @@ Item {
         x: (screen.width - width) / 2
         y: (screen.height - height) / 2
         modal: true
+        // Takes the keys while open: Escape closes it, the arrows step through the colours.
+        focus: true
         padding: 0
         visible: screen.pixelTestDisplay !== null
         closePolicy: Popup.CloseOnEscape
         background: Item {}
         onClosed: screen.pixelTestDisplay = null
         contentItem: Loader {
+            focus: true
             active: screen.pixelTestDisplay !== null
             sourceComponent: DisplayPixelTestView {
                 display: screen.pixelTestDisplay

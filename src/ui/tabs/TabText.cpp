@@ -56,7 +56,7 @@ int TabText::speedCode(const QString &s)
 
 int TabText::bestSpeedCode(const QStringList &portSpeeds)
 {
-    int best = 0;
+    int best = -1; // no device with a known speed
     for (const QString &s : portSpeeds)
         best = std::max(best, speedCode(s));
     return best;
@@ -78,7 +78,8 @@ QString TabText::usbSpeedLabel(int code)
     case 3: return QStringLiteral("USB 3.0 (5 Gb/s)");
     case 4: return QStringLiteral("USB 3.1 (10 Gb/s)");
     case 5: return QStringLiteral("USB 3.2 (20 Gb/s)");
-    default: return QStringLiteral("USB Low (1.5 Mb/s)");
+    case 0: return QStringLiteral("USB Low (1.5 Mb/s)");
+    default: return QStringLiteral("—");
     }
 }
 
@@ -91,16 +92,23 @@ QString TabText::devicePowerText(double milliAmps)
 
 QString TabText::roundedHz(double hz)
 {
-    // Half away from zero; a broken rate shows a dash instead of a number.
-    const auto v = std::isfinite(hz) ? checkedCast<long long>(std::round(hz)) : std::nullopt;
+    // Half away from zero; no rate (0, as a virtual screen gives) or a broken one shows a dash.
+    const auto v = std::isfinite(hz) && hz > 0 ? checkedCast<long long>(std::round(hz)) : std::nullopt;
     return v ? QString::number(*v) : QStringLiteral("—");
+}
+
+QString TabText::hertzText(double hz)
+{
+    const QString n = roundedHz(hz);
+    return n == QStringLiteral("—") ? n : n + QStringLiteral(" Hz");
 }
 
 QString TabText::summaryLine(const DisplayInfo &d)
 {
+    const QString hz = roundedHz(d.refreshHz);
     return QString::number(d.resolutionWidth) + QStringLiteral(" × ") + QString::number(d.resolutionHeight)
-        + QStringLiteral(" @ ") + roundedHz(d.refreshHz) + QStringLiteral("Hz · ") + QString::number(d.bitsPerColor)
-        + QStringLiteral("-bit · ") + d.colorSpaceName;
+        + QStringLiteral(" @ ") + (hz == QStringLiteral("—") ? hz : hz + QStringLiteral("Hz")) + QStringLiteral(" · ")
+        + QString::number(d.bitsPerColor) + QStringLiteral("-bit · ") + d.colorSpaceName;
 }
 
 QString TabText::diagonalText(double inches) { return printfFixed(inches, 1) + QLatin1Char('"'); }
@@ -111,13 +119,16 @@ QList<QPair<QString, QString>> TabText::detailCells(const DisplayInfo &d)
     QList<QPair<QString, QString>> cells = {
         {QStringLiteral("Native"), QString::number(d.nativeWidth) + QStringLiteral(" × ") + QString::number(d.nativeHeight)},
         {QStringLiteral("Pixel buffer"), QString::number(d.pixelWidth) + QStringLiteral(" × ") + QString::number(d.pixelHeight)},
-        {QStringLiteral("Refresh maxim"), roundedHz(d.maxRefreshHz) + QStringLiteral(" Hz")},
-        {QStringLiteral("Refresh curent"), roundedHz(d.refreshHz) + QStringLiteral(" Hz")},
+        {QStringLiteral("Refresh maxim"), hertzText(d.maxRefreshHz)},
+        {QStringLiteral("Refresh curent"), hertzText(d.refreshHz)},
         {QStringLiteral("Bits / culoare"), QString::number(d.bitsPerColor) + QStringLiteral("-bit")},
         {QStringLiteral("Spațiu culoare"), d.colorSpaceName},
         {QStringLiteral("HDR (EDR max)"), printfFixed(d.maxEDR, 2) + QStringLiteral("×")},
         {QStringLiteral("Conexiune"), d.transport},
-        {QStringLiteral("Vendor / Product"), hex4(d.vendorCode) + QStringLiteral(" / ") + hex4(d.productCode)},
+        // Both 0: no EDID was read (a virtual screen), not a vendor numbered 0.
+        {QStringLiteral("Vendor / Product"), d.vendorCode == 0 && d.productCode == 0
+                                                 ? QStringLiteral("—")
+                                                 : hex4(d.vendorCode) + QStringLiteral(" / ") + hex4(d.productCode)},
         {QStringLiteral("Serial"), d.serial == 0 ? QStringLiteral("—") : QString::number(d.serial)},
     };
     if (d.yearOfManufacture)

@@ -40,6 +40,8 @@ public:
 
     // Display rows.
     static QString roundedHz(double hz);
+    // "60 Hz", or "—" without a rate.
+    static QString hertzText(double hz);
     static QString summaryLine(const DisplayInfo &d);
     static QString diagonalText(double inches);
     // Label/value cells of the detail grid, in order; the year only when known.

@@ -139,6 +139,22 @@ TEST_F(Dashboard, PendingQuickTestWaitsUntilTheDashboardIsShown)
     EXPECT_EQ(state.pendingQuickTestRaw(), QString());
 }
 
+// A click beside the sheet would silently stop a disk test or a tone: only × and Escape close.
+TEST_F(Dashboard, ClickOutsideTheSheetLeavesItOpen)
+{
+    load(QSize(1280, 800));
+    click(item(QStringLiteral("card.ram")));
+    ASSERT_TRUE(sheetOpen());
+    QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(5, 5)); // the dimmed window corner
+    settle();
+    EXPECT_TRUE(sheetOpen());
+    EXPECT_EQ(active(), QStringLiteral("ram"));
+    QTest::keyClick(&window, Qt::Key_Escape);
+    settle();
+    EXPECT_FALSE(sheetOpen());
+    EXPECT_EQ(active(), QString());
+}
+
 TEST_F(Dashboard, PendingQuickTestAtCreationOpensAtOnce)
 {
     state.setPendingQuickTestRaw(QStringLiteral("speakers"));
@@ -181,6 +197,11 @@ TEST_F(Dashboard, MetricTilesOpenCpuRamAndGpu)
         ASSERT_FALSE(Haptics::shared()->performed().isEmpty());
         EXPECT_TRUE(Haptics::shared()->performed().contains(Haptics::Generic));
         closeSheet();
+    }
+    // Without a VRAM counter the GPU tile gives no figure rather than 0 bytes.
+    if (state.gpu()->vramUsedBytes() == 0) {
+        EXPECT_EQ(test::findItem(item(QStringLiteral("card.gpu")), QStringLiteral("secondLine"))->property("text").toString(),
+                  QStringLiteral("VRAM —"));
     }
     // The display card is not a button.
     click(item(QStringLiteral("card.display")));

@@ -6,6 +6,7 @@
 
 #include "ui/tabs/TabsTestPrint.h"
 
+#include <QMap>
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -29,8 +30,9 @@ INSTANTIATE_TEST_SUITE_P(
     Ports, BestUsbSpeed,
     ::testing::Values(
         SpeedCase{"HighAndSuperPlus", {"High (480 Mb/s)", "Super+ (10 Gb/s)"}, "USB 3.1 (10 Gb/s)"},
-        SpeedCase{"UnrecognisedOnly", {"Wireless"}, "USB Low (1.5 Mb/s)"},
-        SpeedCase{"NoDevices", {}, "USB Low (1.5 Mb/s)"},
+        SpeedCase{"UnrecognisedOnly", {"Wireless"}, "—"},
+        SpeedCase{"NoDevices", {}, "—"},
+        SpeedCase{"LowSpeedOnly", {"Low (1.5 Mb/s)"}, "USB Low (1.5 Mb/s)"},
         SpeedCase{"EarlierMarkerWins", {"480 or 1.5"}, "USB 2.0 (480 Mb/s)"},
         SpeedCase{"TwentyGig", {"Full (12 Mb/s)", "Super+ 20 (20 Gb/s)"}, "USB 3.2 (20 Gb/s)"},
         SpeedCase{"FullSpeed", {"Full (12 Mb/s)", "Low (1.5 Mb/s)"}, "USB Full (12 Mb/s)"},
@@ -88,6 +90,31 @@ TEST(DisplayText, SummaryAndDiagonal)
     EXPECT_EQ(TabText::roundedHz(74.4), QStringLiteral("74"));
     EXPECT_EQ(TabText::roundedHz(std::numeric_limits<double>::quiet_NaN()), QStringLiteral("—"));
     EXPECT_EQ(TabText::roundedHz(1e300), QStringLiteral("—"));
+    EXPECT_EQ(TabText::roundedHz(0), QStringLiteral("—"));
+}
+
+// A virtual screen (Xvfb, a VM) has no refresh, no EDID and no known connector: no figures.
+TEST(DisplayText, VirtualScreenShowsDashesNotZeros)
+{
+    DisplayInfo d;
+    d.resolutionWidth = 1280;
+    d.resolutionHeight = 800;
+    d.bitsPerColor = 8;
+    d.colorSpaceName = QStringLiteral("—");
+    d.transport = QStringLiteral("—");
+    d.supportedModes = {{1280, 800, 0}};
+    EXPECT_EQ(TabText::summaryLine(d), QStringLiteral("1280 × 800 @ — · 8-bit · —"));
+    QMap<QString, QString> cells;
+    for (const auto &[label, value] : TabText::detailCells(d))
+        cells[label] = value;
+    EXPECT_EQ(cells.value("Refresh maxim"), QStringLiteral("—"));
+    EXPECT_EQ(cells.value("Refresh curent"), QStringLiteral("—"));
+    EXPECT_EQ(cells.value("Vendor / Product"), QStringLiteral("—"));
+    EXPECT_EQ(cells.value("Conexiune"), QStringLiteral("—"));
+    EXPECT_EQ(TabText::modeLines(d), QStringList{QStringLiteral("• 1280 × 800 @ —")});
+    // A product code alone is a reading.
+    d.productCode = 0x1234;
+    EXPECT_EQ(TabText::detailCells(d)[8].second, QStringLiteral("0x0000 / 0x1234"));
 }
 
 TEST(DisplayText, CellsWithoutYearLeaveItsPlace)
