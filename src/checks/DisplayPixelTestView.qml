@@ -55,8 +55,10 @@ Item {
         const target = targetScreen()
         if (!target)
             return
+        // Handed over here: inside the window, "screen" is the window's own screen.
         fullscreenWindow = fullscreenComponent.createObject(null, {
-            screen: target, x: target.virtualX, y: target.virtualY, width: target.width, height: target.height
+            screen: target, x: target.virtualX, y: target.virtualY, width: target.width, height: target.height,
+            colors: screen.colors
         })
         fullscreenWindow.showFullScreen()
         fullscreenWindow.raise()
@@ -73,6 +75,7 @@ Item {
             objectName: "pixelFullscreenWindow"
             flags: Qt.Window | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint
             color: "black"
+            property var colors: []
             property int step: 0
             function closeWindow() {
                 win.close()
@@ -80,7 +83,7 @@ Item {
             }
             DisplayPixelTestFullscreen {
                 anchors.fill: parent
-                colors: screen.colors
+                colors: win.colors
                 step: win.step
                 onStepRequested: (s) => win.step = s
                 onCloseRequested: win.closeWindow()
