@@ -25,6 +25,7 @@ struct LoopbackSpeedServer::Shared {
     QMutex lock;
     Faults faults;
     std::atomic<int> uploads{0};
+    std::atomic<int> open{0};
     Faults currentFaults()
     {
         QMutexLocker l(&lock);
@@ -49,8 +50,10 @@ public:
         m_pump.setTimerType(Qt::PreciseTimer);
         m_pump.setInterval(4);
         connect(&m_pump, &QTimer::timeout, this, &Connection::pump);
+        ++m_shared->open;
         onRead();
     }
+    ~Connection() override { --m_shared->open; }
 
 private:
     enum class Mode { header, download, upload, idle };
@@ -287,6 +290,11 @@ quint16 LoopbackSpeedServer::closedPort()
 int LoopbackSpeedServer::uploadRequests() const
 {
     return m_shared->uploads;
+}
+
+int LoopbackSpeedServer::openConnections() const
+{
+    return m_shared->open;
 }
 
 } // namespace corvane::test
