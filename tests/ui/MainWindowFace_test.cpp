@@ -212,7 +212,7 @@ TEST_P(EveryScreenLoads, WithoutWarnings)
 {
     auto obj = load(GetParam());
     ASSERT_TRUE(obj) << h.warnings().join('\n').toStdString();
-    QTest::qWait(50);
+    ASSERT_TRUE(test::waitForFrames(window, 2));
     EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
 }
 INSTANTIATE_TEST_SUITE_P(Face, EveryScreenLoads, ::testing::Values(
@@ -241,8 +241,7 @@ TEST_F(FaceFixture, SidebarListsTheSixTabsAndSelects)
     // Each other tab brings its own screen.
     for (const char *raw : {"live", "activity", "ports", "tests", "crashes"}) {
         press(itemNamed(root.get(), QStringLiteral("tabRow_") + QLatin1String(raw)));
-        QTest::qWait(400); // the leaving screen finishes its transition
-        EXPECT_EQ(root->property("shownTab").toString(), QLatin1String(raw));
+        QTRY_COMPARE(root->property("shownTab").toString(), QString::fromLatin1(raw));
         // Screens that are built show their own heading; placeholders show the tab's title.
         const QMap<QString, QString> built = {{"activity", "Top procese & log privacy"},
                                               {"ports", "Tot ce e conectat la Mac"},
@@ -250,10 +249,11 @@ TEST_F(FaceFixture, SidebarListsTheSixTabsAndSelects)
                                               {"tests", "Suită completă de teste de viteză și stress"}};
         const QString raw_ = QLatin1String(raw);
         if (raw_ == QLatin1String("live")) { // the dashboard opens with its greeting
-            EXPECT_TRUE(itemNamed(root.get(), "greeting")) << raw;
+            QTRY_VERIFY(itemNamed(root.get(), "greeting")) << raw;
             continue;
         }
-        EXPECT_TRUE(textNamed(root.get(), "header").startsWith(built.value(raw_, qmlHub()->tabTitle(raw_)))) << raw;
+        // Once the leaving screen has finished its transition.
+        QTRY_VERIFY(textNamed(root.get(), "header").startsWith(built.value(raw_, qmlHub()->tabTitle(raw_)))) << raw;
     }
     EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
 }
@@ -325,7 +325,14 @@ TEST_F(FaceFixture, OnboardingSheetOnlyWhileNotFinished)
     }
     QSettings().setValue("didFinishOnboarding", true);
     auto root = load("RootView");
-    QTest::qWait(900);
+    // The sheet's 0.6 s delay is never started, so nothing can show it later.
+    int delays = 0;
+    for (QObject *o : root->findChildren<QObject *>(QString(), Qt::FindDirectChildrenOnly))
+        if (o->inherits("QQmlTimer") && o->property("interval").toInt() == 600) {
+            ++delays;
+            EXPECT_FALSE(o->property("running").toBool());
+        }
+    EXPECT_EQ(delays, 1);
     EXPECT_FALSE(root->property("showOnboarding").toBool());
 }
 
@@ -542,7 +549,7 @@ TEST_F(FaceFixture, SidebarTitlesStayOnOneLineAndRowsNeverMove)
     const QList<double> before = rowTops();
     for (const QString &raw : tabs) {
         clickCentre(window, itemNamed(root.get(), "tabRow_" + raw));
-        QTest::qWait(50);
+        ASSERT_TRUE(test::waitForFrames(window));
         EXPECT_EQ(qmlHub()->tabRaw(), raw);
         EXPECT_EQ(rowTops(), before) << "rows moved when " << raw.toStdString() << " was selected";
         if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty()) {
