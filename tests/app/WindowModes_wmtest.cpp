@@ -26,7 +26,7 @@ QString run(const QString &program, const QStringList &args)
     QProcess p;
     p.start(program, args);
     // The app keeps handling its events while the tool talks to the X server.
-    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 5000))
+    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 20000))
         p.kill();
     return QString::fromUtf8(p.readAllStandardOutput());
 }
@@ -63,7 +63,7 @@ bool settled(QWindow *w)
         last = w->geometry();
         lastVisible = w->isVisible();
         return same >= 3;
-    }, 20000);
+    }, 60000);
 }
 
 struct WmFixture : ::testing::Test {
