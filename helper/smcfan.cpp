@@ -7,9 +7,10 @@
 // The original modes are kept in a state file so that "auto" restores them even after the
 // application that asked for "set" has crashed and restarted.
 //
-// SMCFAN_SYSFS_ROOT and SMCFAN_STATE_DIR exist for tests on a copied fixture tree. They are
-// honoured only in an unprivileged run: never when the real or effective uid is root (pkexec,
-// sudo -E), the process is setuid (AT_SECURE) or PKEXEC_UID is set.
+// SMCFAN_SYSFS_ROOT and SMCFAN_STATE_DIR exist for tests on a copied fixture tree, and
+// SMCFAN_TEST_HOLD_MS for the test of overlapping commands (a pause while the state is held).
+// They are honoured only in an unprivileged run: never when the real or effective uid is root
+// (pkexec, sudo -E), the process is setuid (AT_SECURE) or PKEXEC_UID is set.
 //
 // Every command holds an exclusive lock on the state folder from before it reads the state
 // until after it has written the fans, so two overlapping commands can't lose a fan's
@@ -66,6 +67,14 @@ std::optional<long> parseCount(const std::string &s, size_t maxDigits)
         v = v * 10 + (c - '0');
     }
     return v;
+}
+
+// Tests only: a pause between reading the state and writing it back, so that commands started
+// together overlap there for certain.
+void holdForTest()
+{
+    if (const auto ms = parseCount(trustedEnv("SMCFAN_TEST_HOLD_MS", ""), 4))
+        ::usleep(static_cast<useconds_t>(*ms) * 1000);
 }
 
 struct Range {
@@ -285,6 +294,7 @@ int cmdSet(const std::vector<FanNode> &fans, const std::string &sysRoot, const s
     if (lockStateDir(stateDir) < 0)
         return refuse(kFailed, "cannot lock the state folder " + stateDir + ": " + std::strerror(errno));
     State st = loadState(stateDir);
+    holdForTest();
     bool changed = false;
     for (const auto &[f, r] : targets) {
         const auto key = std::make_pair(f->dir, f->number);

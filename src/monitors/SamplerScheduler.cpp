@@ -192,6 +192,15 @@ void SamplerScheduler::stop()
     QMetaObject::invokeMethod(w, [w] { w->disarm(); }, Qt::AutoConnection);
 }
 
+void SamplerScheduler::stopAndWait()
+{
+    stop();
+    for (SchedulerWorker *w : {m_worker, m_local}) {
+        if (w && w->thread() != QThread::currentThread())
+            QMetaObject::invokeMethod(w, [w] { w->disarm(); }, Qt::BlockingQueuedConnection);
+    }
+}
+
 void SamplerScheduler::tickOnCreatingThread(bool on)
 {
     if (!m_local || on == m_onCreatingThread)

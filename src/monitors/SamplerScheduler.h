@@ -66,6 +66,9 @@ public:
     void start();
     // Cancels the timer; a tick already running completes.
     void stop();
+    // stop(), then waits for a tick running on another thread to end: by the return, what it
+    // read has been handed over (for callers that must know nothing more arrives).
+    void stopAndWait();
     bool isActive() const { return m_active; }
 
     // Changes the cadence; an active scheduler restarts with it.

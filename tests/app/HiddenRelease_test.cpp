@@ -14,6 +14,7 @@
 
 #include "fakes/FakeHub.h"
 #include "fakes/FakeWindowSystem.h"
+#include "support/QuietWaits.h"
 
 using namespace corvane;
 
@@ -63,9 +64,7 @@ TEST_F(HiddenRelease, MainWindowDropsItsSceneWhileHiddenAndComesBackTheSame)
 {
     hub.state.setTab(SidebarTab::ports);
     main->setPosition(120, 90);
-    QTest::qWait(100);
-    const int shown = sceneItems(main);
-    ASSERT_GT(shown, 50) << "the window should hold the whole interface";
+    QTRY_VERIFY(sceneItems(main) > 50) << "the window should hold the whole interface";
 
     const QSize size = main->size();
     delegate.enterBarMode(); // hides the main window
@@ -93,12 +92,13 @@ TEST_F(HiddenRelease, MainWindowDropsItsSceneWhileHiddenAndComesBackTheSame)
 
 TEST_F(HiddenRelease, ShownAgainQuicklyHasItsSceneBack)
 {
-    QTest::qWait(100);
+    QTRY_VERIFY(sceneItems(main) > 50);
     main->hide();
     main->show(); // within the release delay: the timer must not act on a shown window
-    QTest::qWait(150);
+    ASSERT_TRUE(test::passTimersDueWithin(2 * 50)); // the release delay, twice over
     EXPECT_TRUE(main->isVisible());
-    EXPECT_GT(sceneItems(main), 50);
+    EXPECT_NE(main->handle(), nullptr);
+    QTRY_VERIFY(sceneItems(main) > 50);
 }
 
 TEST_F(HiddenRelease, KeepsTheNativeWindowWhenAskedTo)

@@ -20,6 +20,7 @@
 
 #include "fakes/FakeHub.h"
 #include "fakes/FakeWindowSystem.h"
+#include "support/QmlTestUtil.h"
 
 using namespace corvane;
 
@@ -87,9 +88,10 @@ QQuickWindow *loadProbe(QQmlApplicationEngine &engine)
     return win;
 }
 
-void settle(int ms = 400)
+// `w` has drawn what it now shows, loading whatever that takes.
+void settle(QQuickWindow *w)
 {
-    QTest::qWait(ms);
+    ASSERT_TRUE(test::waitForFrames(*w, 2));
 }
 
 } // namespace
@@ -138,7 +140,7 @@ TEST(GraphicalEffects, AWrapperUnderTheSoftwareRendererMakesNothingAndLoadsNoPlu
     ASSERT_TRUE(win);
     auto *glow = win->findChild<QQuickItem *>(QStringLiteral("glow"));
     ASSERT_TRUE(glow);
-    settle();
+    settle(win);
     EXPECT_EQ(glow->property("effect").value<QObject *>(), nullptr);
     EXPECT_TRUE(mappedEffectsPlugin().isEmpty()) << mappedEffectsPlugin().join('\n').toStdString();
 }
@@ -187,42 +189,51 @@ TEST(SoftwareRenderer, EverySurfaceShownLoadsNoOpenGLDriver)
     delegate.attachMainWindow(main);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
     EXPECT_EQ(main->rendererInterface()->graphicsApi(), QSGRendererInterface::Software);
-    settle(1000); // the onboarding sheet's delay
+    QObject *rootView = nullptr;
+    for (QObject *o : main->findChildren<QObject *>())
+        if (!rootView && o->property("showOnboarding").isValid())
+            rootView = o;
+    ASSERT_TRUE(rootView);
+    QTRY_VERIFY(rootView->property("showOnboarding").toBool()); // after its delay
+    settle(main);
 
     // Every tab, then every quick test's sheet over the dashboard. The GPU stress test draws
     // through its own OpenGL context by design and is left out.
     for (SidebarTab t : Tabs::allCases()) {
         state.setTab(t);
-        settle();
+        settle(main);
     }
     state.setTab(SidebarTab::live);
-    settle();
+    settle(main);
     for (QuickTestKind k : QuickTests::allCases()) {
         if (k == QuickTestKind::gpu)
             continue;
         state.setPendingQuickTest(k);
-        settle();
+        settle(main);
         QTest::keyClick(main, Qt::Key_Escape);
-        settle(200);
+        settle(main);
     }
 
     delegate.toggleDesktopMode();
-    settle();
+    settle(main);
     delegate.toggleDesktopMode();
 
     delegate.enterBarMode();
     ASSERT_TRUE(delegate.barWindow());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(delegate.barWindow()));
-    settle(1000);
+    auto *bar = qobject_cast<QQuickWindow *>(delegate.barWindow());
+    ASSERT_TRUE(bar);
+    settle(bar);
     delegate.exitBarMode();
 
     tray.togglePopup();
     if (QQuickWindow *popup = tray.popupWindow()) {
         EXPECT_TRUE(QTest::qWaitForWindowExposed(popup));
-        settle();
+        settle(popup);
         tray.togglePopup();
     }
-    settle();
+    if (main->isExposed())
+        settle(main);
 
     QStringList loaded = mappedGlDrivers();
     loaded.removeIf([&before](const QString &path) { return before.contains(path); });

@@ -30,7 +30,7 @@ QString run(const QString &program, const QStringList &args)
     QProcess p;
     p.start(program, args);
     // The app keeps handling its events while the tool talks to the X server.
-    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 5000))
+    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 20000))
         p.kill();
     return QString::fromUtf8(p.readAllStandardOutput());
 }
@@ -85,6 +85,24 @@ bool windowManagerRunning()
     return run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id");
 }
 
+// The window manager is done with `w`: its geometry and visibility stay the same over three
+// rounds, each a request to the X server from another client (the manager's answers to what
+// came before have had their turn there).
+bool settled(QWindow *w)
+{
+    QRect last = w->geometry();
+    bool lastVisible = w->isVisible();
+    int same = 0;
+    return QTest::qWaitFor([&] {
+        run("xprop", {"-root", "_NET_ACTIVE_WINDOW"});
+        QCoreApplication::processEvents();
+        same = w->geometry() == last && w->isVisible() == lastVisible ? same + 1 : 0;
+        last = w->geometry();
+        lastVisible = w->isVisible();
+        return same >= 3;
+    }, 60000);
+}
+
 struct WmFixture : ::testing::Test {
     test::FakeHub fakeHub;
     AppState &state = fakeHub.state;
@@ -110,7 +128,7 @@ struct WmFixture : ::testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
         main->requestActivate();
         ASSERT_TRUE(QTest::qWaitForWindowActive(main));
-        QTest::qWait(100); // the manager's placement settles
+        ASSERT_TRUE(settled(main)); // the manager's placement
     }
     void TearDown() override
     {
@@ -119,7 +137,7 @@ struct WmFixture : ::testing::Test {
         delegate.reset();
         mainObject.reset();
     }
-    bool waitFor(const std::function<bool()> &f) { return QTest::qWaitFor(f, 5000); }
+    bool waitFor(const std::function<bool()> &f) { return QTest::qWaitFor(f, 20000); }
 };
 
 } // namespace
@@ -144,7 +162,7 @@ TEST_F(WmFixture, CtrlDEntersAndAClickedStripLeavesBarMode)
     typeKeys("ctrl+d");
     ASSERT_TRUE(waitFor([&] { return !delegate->barModeActive(); }));
     EXPECT_TRUE(waitFor([&] { return main->isExposed(); }));
-    QTest::qWait(200);
+    ASSERT_TRUE(settled(main));
     EXPECT_EQ(paused.count(), 0) << "the samplers paused on the way";
     EXPECT_FALSE(state.visualsPaused());
 }
@@ -205,31 +223,31 @@ TEST_F(WmFixture, TheStripIsADockOnEveryDesktopAlongTheTop)
 TEST_F(WmFixture, WindowKeepsItsPlaceAcrossDesktopModeAndBarMode)
 {
     main->setGeometry(QRect(160, 120, 1180, 760));
-    QTest::qWait(300);
+    ASSERT_TRUE(settled(main));
     const QRect before = main->geometry();
 
     typeKeys("ctrl+shift+d");
     ASSERT_TRUE(waitFor([&] { return delegate->desktopMode(); }));
-    QTest::qWait(300);
+    ASSERT_TRUE(settled(main));
     EXPECT_EQ(main->geometry().topLeft(), before.topLeft()) << "moved on entering desktop mode";
     EXPECT_TRUE(xprop(main, "_NET_WM_STATE").contains("_NET_WM_STATE_BELOW"));
 
     delegate->toggleDesktopMode();
-    QTest::qWait(300);
+    ASSERT_TRUE(settled(main));
     EXPECT_EQ(main->geometry(), before);
 
     delegate->enterBarMode();
     ASSERT_TRUE(waitFor([&] { return !main->isVisible(); }));
     delegate->exitBarMode();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
-    QTest::qWait(300);
+    ASSERT_TRUE(settled(main));
     EXPECT_EQ(main->geometry(), before);
 }
 
 TEST_F(WmFixture, DesktopModeWindowMovesByDraggingItsBackground)
 {
     delegate->toggleDesktopMode();
-    QTest::qWait(300);
+    ASSERT_TRUE(settled(main));
     const QRect before = main->geometry();
     // A point on the window's own background: the sidebar's empty stretch below the tabs.
     const QPoint from = main->mapToGlobal(QPoint(100, before.height() - 140));
@@ -245,18 +263,18 @@ TEST_F(WmFixture, ClosedWindowReleasedAndShownAgainKeepsItsPlaceAndSize)
 {
     releaseWhileHidden(main, 50);
     main->setGeometry(QRect(200, 150, 1180, 760));
-    QTest::qWait(300);
+    ASSERT_TRUE(settled(main));
     const QRect before = main->geometry();
 
     typeKeys("alt+F4"); // closed: the tray keeps the app
     ASSERT_TRUE(waitFor([&] { return !main->isVisible(); }));
     ASSERT_TRUE(waitFor([&] { return main->handle() == nullptr; })) << "the native window was kept";
-    QTest::qWait(200);
+    ASSERT_TRUE(settled(main));
     EXPECT_EQ(main->handle(), nullptr) << "something created the native window again while hidden";
 
     delegate->bringToFront();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
-    QTest::qWait(300);
+    ASSERT_TRUE(settled(main));
     EXPECT_EQ(main->geometry(), before);
     EXPECT_EQ(main->grabWindow().size(), before.size() * main->devicePixelRatio());
 }

@@ -52,7 +52,8 @@ struct ViewFixture : ::testing::Test {
     void TearDown() override
     {
         root.reset();
-        QTest::qWait(20);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
         EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
     }
     QQuickItem *load(const char *name, const QVariantMap &initial = {})
@@ -63,7 +64,8 @@ struct ViewFixture : ::testing::Test {
             item->setParentItem(window.contentItem());
             item->setSize(window.size());
         }
-        QTest::qWait(30);
+        if (!test::waitForFrames(window))
+            ADD_FAILURE() << "the window drew no frame";
         return item;
     }
     QList<QQuickItem *> all(const QString &name)
@@ -96,7 +98,7 @@ struct ViewFixture : ::testing::Test {
         ASSERT_TRUE(item->isVisible());
         const QPoint at = item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
         QTest::mouseClick(&window, Qt::LeftButton, {}, at);
-        QTest::qWait(30);
+        ASSERT_TRUE(test::waitForFrames(window));
     }
     bool sheetOpen()
     {
@@ -109,7 +111,7 @@ class EveryCheckFileLoads : public ViewFixture, public ::testing::WithParamInter
 TEST_P(EveryCheckFileLoads, WithoutWarnings)
 {
     ASSERT_TRUE(load(GetParam())) << h.warnings().join('\n').toStdString();
-    QTest::qWait(100);
+    ASSERT_TRUE(test::waitForFrames(window, 2));
 }
 INSTANTIATE_TEST_SUITE_P(Checks, EveryCheckFileLoads,
                          ::testing::Values("TestsView", "QuickTestSheet", "QuickTestPanel", "CPUStressTestView",
@@ -136,7 +138,7 @@ TEST_F(ViewFixture, HubListsSixCardsWithUpperCaseBadges)
     EXPECT_EQ(text("version"), QStringLiteral("Versiunea ") + appVersion()); // the build's, as everywhere
     // Asking for a test from outside is the dashboard's business, not the hub's.
     hub.setPendingQuickTestRaw(QStringLiteral("cpu"));
-    QTest::qWait(30);
+    ASSERT_TRUE(test::waitForFrames(window));
     EXPECT_FALSE(sheetOpen());
 }
 
@@ -168,8 +170,7 @@ TEST_F(ViewFixture, CpuCardOpensAFreshRunningSheetAndClosingStopsIt)
     ASSERT_TRUE(sheetOpen());
     EXPECT_EQ(text("pill"), QStringLiteral("ÎN EXECUȚIE"));
     QTest::keyClick(&window, Qt::Key_Escape);
-    QTest::qWait(30);
-    EXPECT_FALSE(sheetOpen());
+    QTRY_VERIFY(!sheetOpen());
     EXPECT_EQ(hubView->property("active").toString(), QString());
 }
 
@@ -200,23 +201,20 @@ TEST_F(ViewFixture, SheetOpensOnceItsHostIsShown)
     )");
     auto *item = qobject_cast<QQuickItem *>(root.get());
     ASSERT_TRUE(item);
-    QTest::qWait(20);
+    ASSERT_TRUE(test::waitForFrames(window));
     EXPECT_FALSE(sheetOpen());
     item->setParentItem(window.contentItem());
     item->setSize(window.size());
-    QTest::qWait(20);
+    ASSERT_TRUE(test::waitForFrames(window));
     EXPECT_FALSE(sheetOpen()); // still hidden
     item->setVisible(true);
-    QTest::qWait(30);
-    ASSERT_TRUE(sheetOpen());
+    QTRY_VERIFY(sheetOpen());
     EXPECT_TRUE(text("pill").startsWith(QStringLiteral("Presiune: ")));
     // A new value while open shows that test.
     item->setProperty("kind", QString());
-    QTest::qWait(30);
-    EXPECT_FALSE(sheetOpen());
+    QTRY_VERIFY(!sheetOpen());
     item->setProperty("kind", QStringLiteral("gpu"));
-    QTest::qWait(30);
-    ASSERT_TRUE(sheetOpen());
+    QTRY_VERIFY(sheetOpen());
     EXPECT_EQ(text("pill"), QStringLiteral("ÎN EXECUȚIE"));
 }
 
@@ -249,7 +247,7 @@ TEST_F(ViewFixture, ReportCardRowsAndActions)
     QObject *card = item->property("card").value<QObject *>();
     for (auto it = initial.begin(); it != initial.end(); ++it)
         card->setProperty(it.key().toUtf8(), it.value());
-    QTest::qWait(30);
+    ASSERT_TRUE(test::waitForFrames(window));
     EXPECT_EQ(text("cardTitle"), QStringLiteral("CPU STRESS TEST"));
     EXPECT_EQ(text("cardSubtitle"), QStringLiteral("SHA-256 soak · 8 fire · 30s"));
     const auto rows = all(QStringLiteral("reportRow"));
@@ -260,8 +258,7 @@ TEST_F(ViewFixture, ReportCardRowsAndActions)
     EXPECT_FALSE(find("actions")->isVisible());
 
     item->setProperty("withClose", true);
-    QTest::qWait(30);
-    EXPECT_TRUE(find("actions")->isVisible());
+    QTRY_VERIFY(find("actions")->isVisible());
     EXPECT_FALSE(find("rerunButton")->isVisible());
     Haptics::shared()->clear();
     click(find("closeButton"));
@@ -269,7 +266,8 @@ TEST_F(ViewFixture, ReportCardRowsAndActions)
     EXPECT_EQ(Haptics::shared()->performed().value(0), int(Haptics::Generic));
 
     item->setProperty("withRerun", true);
-    QTest::qWait(30);
+    QTRY_VERIFY(find("rerunButton")->isVisible());
+    ASSERT_TRUE(test::waitForFrames(window)); // laid out where it is drawn
     click(find("rerunButton"));
     EXPECT_EQ(item->property("reruns").toInt(), 1);
     EXPECT_LT(find("rerunButton")->mapToScene({}).x(), find("closeButton")->mapToScene({}).x());
@@ -281,7 +279,7 @@ TEST_F(ViewFixture, CpuScreenStopsIntoItsResultCardAndRunsAgain)
     ASSERT_TRUE(view);
     QSignalSpy dismissed(view, SIGNAL(dismiss()));
     EXPECT_EQ(text("pill"), QStringLiteral("ÎN EXECUȚIE"));
-    QTest::qWait(600);
+    ASSERT_TRUE(test::waitForFrames(window, 2));
     click(findVisible("runButton"));
     EXPECT_EQ(text("pill"), QStringLiteral("FINALIZAT"));
     ASSERT_TRUE(findVisible("reportCard"));
@@ -400,7 +398,7 @@ TEST_F(ViewFixture, GpuScreenRunsAndStopsWithoutOpenGL)
     EXPECT_EQ(tiles.value("FPS LIVE"), QStringLiteral("—"));
     EXPECT_EQ(tiles.value("REFRESH"), QStringLiteral("—"));
     EXPECT_FALSE(tiles.value("VRAM").startsWith(QLatin1Char('0'))) << tiles.value("VRAM").toStdString();
-    QTest::qWait(300);
+    ASSERT_TRUE(test::waitForFrames(window, 2));
     click(findVisible("runButton"));
     EXPECT_EQ(text("pill"), QStringLiteral("STANDBY"));
     ASSERT_TRUE(findVisible("reportCard"));

@@ -1,12 +1,11 @@
 // The GPU load renderer on a real OpenGL stack (Mesa under Xvfb).
 #include "checks/MetalStressView.h"
+#include "support/QmlTestUtil.h"
 
-#include <QElapsedTimer>
 #include <QQuickWindow>
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <time.h>
 
 using namespace corvane;
 
@@ -31,18 +30,7 @@ INSTANTIATE_TEST_SUITE_P(Gpu, IterationLimit,
 
 bool waitFor(const std::function<bool()> &done, int ms)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QTest::qWait(20);
-    return done();
-}
-
-double processCpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
+    return QTest::qWaitFor(done, ms);
 }
 
 struct Render : ::testing::Test {
@@ -79,16 +67,17 @@ TEST_F(Render, DrawsTheFractalAndItMoves)
             notClear += (first.pixel(x, y) & 0xFFFFFF) != (clear & 0xFFFFFF);
     EXPECT_GT(notClear, 100);
     const quint64 seen = view->frameCount();
-    QTest::qWait(300);
     ASSERT_TRUE(waitFor([&] { return view->frameCount() > seen; }, 20000));
     EXPECT_NE(view->lastFrame(), first); // the zoom and the shimmer move on
 
-    // Paused: no more frames, the last one stays.
+    // Paused: no more frames but the one under way (its thread draws at its own pace), and
+    // the last one stays, however often the window draws.
     view->setRunning(false);
-    QTest::qWait(300);
+    const quint64 atPause = view->frameCount();
+    ASSERT_TRUE(test::waitForFrames(window, 3));
+    (void)test::framesOverTicks(window, 10); // ten ticks of a 50 ms timer: thirty frames' time
     const quint64 paused = view->frameCount();
-    QTest::qWait(300);
-    EXPECT_EQ(view->frameCount(), paused);
+    EXPECT_LE(paused, atPause + 1);
     // Resuming needs no rebuild.
     view->setIntensity(1.0);
     view->setRunning(true);
@@ -110,7 +99,7 @@ TEST_F(Render, BrokenShaderLogsOneLineAndStaysBlank)
     EXPECT_TRUE(waitFor([&] { return view->failed(); }, 10000));
     view->setRunning(false);
     view->setRunning(true);
-    QTest::qWait(200);
+    EXPECT_TRUE(test::waitForFrames(window, 3)); // frames that could have built it again
     qInstallMessageHandler(previous);
     ASSERT_EQ(lines.size(), 1);
     EXPECT_FALSE(lines.first().contains('\n'));
@@ -124,11 +113,9 @@ TEST_F(Render, NothingKeepsDrawingOnceTheViewIsGone)
     show();
     ASSERT_TRUE(waitFor([&] { return view->frameCount() >= 1; }, 20000));
     view.reset();
-    QTest::qWait(200);
-    const double before = processCpuSeconds();
-    QTest::qWait(1000);
-    // An idle window: well under a tenth of one core.
-    EXPECT_LT(processCpuSeconds() - before, 0.1);
+    ASSERT_TRUE(test::waitForFrames(window)); // the frame without it
+    // An idle window: nothing asks it for frames any more.
+    EXPECT_LE(test::framesOverTicks(window, 10), 1);
 }
 
 } // namespace

@@ -74,6 +74,7 @@ TEST_P(PixelWindow, CoversTheScreenShowsEachColourAndClosesWithEscape)
     // Back on the sheet, which still answers.
     host.click("forwardButton");
     EXPECT_EQ(host.text("previewName"), QStringLiteral("VERDE"));
+    EXPECT_TRUE(host.h.warnings().isEmpty()) << host.h.warnings().join('\n').toStdString();
 }
 INSTANTIATE_TEST_SUITE_P(Checks, PixelWindow, ::testing::Values(
     PixelWindowCase{"OnTheDisplaysScreen", true}, PixelWindowCase{"UnknownOutputUsesThePrimaryScreen", false}),

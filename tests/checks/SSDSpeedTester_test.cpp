@@ -148,8 +148,7 @@ TEST(SSD, StopDuringWriteEndsQuietlyAndRemovesTheFile)
     QTRY_VERIFY_WITH_TIMEOUT(b.tester->writeHistory().size() >= 1, 5000);
     b.tester->stop();
     EXPECT_EQ(b.tester->statusMessage(), QStringLiteral("Test oprit"));
-    b.finish();
-    QTest::qWait(20);
+    b.finish(); // the worker is joined and everything it posted delivered
     EXPECT_EQ(b.tester->statusMessage(), QStringLiteral("Test oprit"));
     EXPECT_EQ(b.tester->phaseValue(), SSDSpeedTester::Phase::Idle);
     EXPECT_FALSE(b.statuses.contains("Citire 64 MB · uncached"));

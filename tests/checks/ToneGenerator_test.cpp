@@ -3,7 +3,6 @@
 #include "checks/ToneGenerator.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -193,13 +192,12 @@ TEST(ToneOutput, PlaysFourForty)
                         "--rate=44100", "--channels=2", "--raw", "--latency-msec=50"});
     ASSERT_TRUE(rec.waitForStarted(5000));
     QByteArray raw;
-    QElapsedTimer listening;
-    listening.start();
-    // Until two seconds of sound have come in (the recorder can be slow to start on a busy machine).
-    while (listening.elapsed() < 15000 && raw.size() < 2 * 44100 * 8 && rec.state() == QProcess::Running) {
-        QTest::qWait(50); // the sink pulls from this thread's event loop
+    // Until two seconds of sound have come in (the recorder can be slow to start on a busy
+    // machine); the sink pulls from this thread's event loop meanwhile.
+    (void)QTest::qWaitFor([&] {
         raw += rec.readAllStandardOutput();
-    }
+        return raw.size() >= 2 * 44100 * 8 || rec.state() != QProcess::Running;
+    }, 30000);
     rec.kill();
     rec.waitForFinished(3000);
     raw += rec.readAllStandardOutput();

@@ -46,12 +46,14 @@ public:
     }
 
     std::atomic<int> deviceListings{0};
+    std::atomic<int> calls{0}; // every method call received, swallowed ones too
 
     QString introspect(const QString &) const override { return {}; }
 
     bool handleMessage(const QDBusMessage &msg, const QDBusConnection &conn) override
     {
         QMutexLocker l(&m_mutex);
+        ++calls;
         if (m_silent)
             return true; // swallow the call: the caller must give up on its own
         if (msg.member() == u"GetDevices" && msg.path() == QLatin1String(kRoot)) {

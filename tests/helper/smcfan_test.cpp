@@ -94,12 +94,14 @@ struct Tree {
         p.waitForFinished(10000);
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardError())};
     }
-    QProcess *start(const QStringList &args) const
+    // `holdMs`: the helper's pause between reading its state and writing it back.
+    QProcess *start(const QStringList &args, int holdMs = 0) const
     {
         auto *p = new QProcess;
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("SMCFAN_SYSFS_ROOT"), root);
         env.insert(QStringLiteral("SMCFAN_STATE_DIR"), state);
+        env.insert(QStringLiteral("SMCFAN_TEST_HOLD_MS"), QString::number(holdMs));
         p->setProcessEnvironment(env);
         startHelper(*p, helper, args);
         return p;
@@ -288,8 +290,10 @@ INSTANTIATE_TEST_SUITE_P(
                       FloorCase{"RealMinimumKept", QByteArray("1200\n"), "1200", 1200}),
     [](const auto &info) { return std::string(info.param.name); });
 
-// Two "set" commands at once, again and again: each must see the other's record of the
-// original modes, and "auto" afterwards must give every fan its own mode back.
+// Two "set" commands at once: each must see the other's record of the original modes, and
+// "auto" afterwards must give every fan its own mode back. The helper pauses while it holds
+// the state, the second twice as long: unless they take turns, the second reads the state
+// before the first writes it back, and the fans after the first has forced them.
 TEST(SmcfanConcurrency, OverlappingSetsKeepTheOriginalModes)
 {
     Tree t("hwmon");
@@ -306,12 +310,13 @@ TEST(SmcfanConcurrency, OverlappingSetsKeepTheOriginalModes)
     };
     int lost = 0;
     int leftForced = 0;
-    for (int round = 0; round < 300; ++round) {
+    constexpr int kHoldMs = 200;
+    for (int round = 0; round < 6; ++round) {
         const auto &pair = pairs[round % 3];
-        std::unique_ptr<QProcess> a(t.start(pair[0]));
-        std::unique_ptr<QProcess> b(t.start(pair[1]));
-        ASSERT_TRUE(a->waitForFinished(10000));
-        ASSERT_TRUE(b->waitForFinished(10000));
+        std::unique_ptr<QProcess> a(t.start(pair[0], kHoldMs));
+        std::unique_ptr<QProcess> b(t.start(pair[1], 2 * kHoldMs));
+        ASSERT_TRUE(a->waitForFinished(30000));
+        ASSERT_TRUE(b->waitForFinished(30000));
         ASSERT_EQ(a->exitCode(), 0) << a->readAllStandardError().toStdString();
         ASSERT_EQ(b->exitCode(), 0) << b->readAllStandardError().toStdString();
         QFile state(t.state + QStringLiteral("/state"));

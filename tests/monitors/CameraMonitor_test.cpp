@@ -2,7 +2,6 @@
 
 #include "fakes/FakeCameraDevices.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
@@ -116,7 +115,8 @@ protected:
     std::unique_ptr<CameraMonitor> make() { return std::make_unique<CameraMonitor>(makeLinuxCameraDevices(dev.path(), sys, "/proc")); }
 };
 
-TEST_F(CameraOnThisMachine, AnotherProcessOpeningTheNodeFlipsTheFlagWithinASecond)
+// Nothing polls: only the open and close events can flip the flag.
+TEST_F(CameraOnThisMachine, AnotherProcessOpeningTheNodeFlipsTheFlag)
 {
     auto m = make();
     ASSERT_EQ(m->devices(), QStringList{"video0"});
@@ -126,16 +126,11 @@ TEST_F(CameraOnThisMachine, AnotherProcessOpeningTheNodeFlipsTheFlagWithinASecon
     child.start("/bin/sh", {"-c", "exec 3<\"$1\"; echo opened; read x; exec 3<&-; echo closed; read x", "sh",
                             dev.filePath("video0")});
     ASSERT_TRUE(child.waitForStarted());
-    QElapsedTimer t;
-    t.start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m->isCameraOn(); }, 1000)) << "no open event";
-    EXPECT_LT(t.elapsed(), 1000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m->isCameraOn(); }, 10000)) << "no open event";
     EXPECT_EQ(m->activeCameraNames(), QStringList{"Integrated Camera: Integrated C"});
 
     child.write("\n");
-    t.restart();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !m->isCameraOn(); }, 1000)) << "no close event";
-    EXPECT_LT(t.elapsed(), 1000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m->isCameraOn(); }, 10000)) << "no close event";
     EXPECT_TRUE(m->activeCameraNames().isEmpty());
     child.write("\n");
     child.waitForFinished();

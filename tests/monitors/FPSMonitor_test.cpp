@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "support/ParamNames.h"
+#include "support/QuietWaits.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -115,7 +116,7 @@ TEST(FPSMonitorTest, StoppedCountsNothingAndPublishesNothing)
     EXPECT_FALSE(m->scheduler()->isActive());
     r.frames(100); // the link is stopped: not counted
     QSignalSpy spy(m.get(), &FPSMonitor::currentFPSChanged);
-    QTest::qWait(1200);
+    ASSERT_TRUE(test::passTicks(m->scheduler()->cadence(), 1, r.clock));
     EXPECT_EQ(spy.count(), 0);
 
     // Frames from before the stop count in the first publication after start(), over the

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "support/ParamNames.h"
+#include "support/QuietWaits.h"
 #include <gtest/gtest.h>
 
 using namespace corvane;
@@ -126,9 +127,10 @@ TEST(GPUMonitorTest, PauseStopsTicksAndStartSamplesAgainAtOnce)
     QTRY_COMPARE_WITH_TIMEOUT(m->history()->samples().size(), 1, 2000);
     m->stop();
     EXPECT_FALSE(m->isRunning());
-    QTest::qWait(50); // a tick already under way may still land
+    const Cadence cadence = m->scheduler()->cadence();
+    ASSERT_TRUE(test::passTicks(cadence)); // a tick already under way may still land
     const auto seen = m->history()->samples().size();
-    QTest::qWait(1300);
+    ASSERT_TRUE(test::passTicks(cadence, 2));
     EXPECT_EQ(m->history()->samples().size(), seen);
     m->start();
     EXPECT_TRUE(m->isRunning());

@@ -441,7 +441,8 @@ TEST(SMCMonitorThread, ReadsOffTheGuiThreadAndRefreshesAtOnce)
 TEST(SMCMonitorThread, RealMachineRunsWithoutErrors)
 {
     SMCMonitor mon;
-    QTest::qWait(300);
+    QSignalSpy read(&mon, &SMCMonitor::updated); // the first read is on its way from the start
+    ASSERT_TRUE(read.wait(20000));
     for (const auto &t : mon.temperatures())
         EXPECT_TRUE(t.celsius > 1 && t.celsius < 128) << t.key.toStdString();
     EXPECT_TRUE(mon.cpuTemp() == 0 || (mon.cpuTemp() > 1 && mon.cpuTemp() < 128));

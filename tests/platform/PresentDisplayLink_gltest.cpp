@@ -2,6 +2,8 @@
 // refresh. The frame rate must stay unread there rather than show that clock (or a 0 in red).
 #include "monitors/FPSMonitor.h"
 #include "platform/DisplayLink.h"
+#include "support/QmlTestUtil.h"
+#include "ui/effects/EffectsTestUtil.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -46,8 +48,9 @@ TEST(VblankLinkUnderVirtualDisplay, FrameRateStaysUnreadWhileTheWindowDraws)
     QObject::connect(&redraw, &QTimer::timeout, &window, &QQuickWindow::update);
     redraw.start(15);
     QSignalSpy published(&m, &FPSMonitor::updated);
-    QTest::qWait(1300);
+    ASSERT_TRUE(test::waitForFrames(window, 20));
     EXPECT_FALSE(m.isRunning());
+    EXPECT_FALSE(m.scheduler()->isActive()) << "nothing is left to publish a rate";
     EXPECT_EQ(published.count(), 0);
     EXPECT_EQ(m.currentFPS(), 0.0);
     EXPECT_EQ(m.refreshNominalHz(), 0.0);
@@ -63,13 +66,14 @@ TEST(PresentCounter, AdvancesWithTheServersClockAndReadsOncePerCall)
     auto counter = displaylink::openPresentCounter(static_cast<uint32_t>(window.winId()));
     ASSERT_TRUE(counter);
     EXPECT_FALSE(counter->nominalRefreshHz()); // no mode timings to tell
+    QElapsedTimer t;
+    t.start();
     const auto first = counter->refreshCount();
     ASSERT_TRUE(first);
-    QTest::qWait(500);
-    const auto second = counter->refreshCount();
-    ASSERT_TRUE(second);
-    EXPECT_GE(*second - *first, 20u);
-    EXPECT_LE(*second - *first, 45u);
+    std::optional<uint64_t> second;
+    QTRY_VERIFY_WITH_TIMEOUT((second = counter->refreshCount()) && *second - *first >= 20, 20000);
+    // Refreshes, not some finer unit: never more than the simulated 60 Hz can give.
+    EXPECT_LE(*second - *first, uint64_t(t.elapsed() * 60 / 1000 + 2));
 }
 
 TEST(PresentCounter, AWindowThatIsGoneCostsOneShortWaitAndNoMore)
@@ -81,13 +85,16 @@ TEST(PresentCounter, AWindowThatIsGoneCostsOneShortWaitAndNoMore)
     auto counter = displaylink::openPresentCounter(static_cast<uint32_t>(window->winId()));
     ASSERT_TRUE(counter);
     window.reset(); // destroys the X window under the counter
-    QTest::qWait(50); // Qt's connection sends the destruction
-    QElapsedTimer t;
-    t.start();
+    // A round trip on Qt's connection: the server has destroyed the window by its answer.
+    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    ASSERT_TRUE(x11);
+    free(xcb_get_input_focus_reply(x11->connection(), xcb_get_input_focus(x11->connection()), nullptr));
+    test::LogCapture log;
     EXPECT_FALSE(counter->refreshCount());
-    EXPECT_LT(t.elapsed(), 1000);
-    t.restart();
     for (int i = 0; i < 5; ++i)
         EXPECT_FALSE(counter->refreshCount());
-    EXPECT_LT(t.elapsed(), 50); // gave up: no wait per reading
+    // The server's error ends the first reading and every later one returns at once: readings
+    // that each waited out the answer's timeout would give up with this warning after three.
+    EXPECT_TRUE(log.linesStartingWith(QStringLiteral("display refresh counter")).isEmpty())
+        << log.lines().join('\n').toStdString();
 }

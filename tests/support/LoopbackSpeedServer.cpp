@@ -36,6 +36,7 @@ struct LoopbackSpeedServer::Shared {
         while (n > m && !most.compare_exchange_weak(m, n)) {
         }
     }
+    std::atomic<int> open{0};
     Faults currentFaults()
     {
         QMutexLocker l(&lock);
@@ -60,11 +61,12 @@ public:
         m_pump.setTimerType(Qt::PreciseTimer);
         m_pump.setInterval(2);
         connect(&m_pump, &QTimer::timeout, this, &Connection::pump);
+        ++m_shared->open;
         onRead();
     }
-
     ~Connection() override
     {
+        --m_shared->open;
         if (m_counted)
             --*m_counted;
     }
@@ -388,6 +390,11 @@ void LoopbackSpeedServer::resetCounters()
 int LoopbackSpeedServer::uploadRequests() const
 {
     return m_shared->uploads;
+}
+
+int LoopbackSpeedServer::openConnections() const
+{
+    return m_shared->open;
 }
 
 } // namespace corvane::test

@@ -42,6 +42,8 @@ public:
     int traceRequests() const { return m_traces; }
     int transferRequests() const { return m_transfers; }
     int uploadRequests() const;
+    // Connections the server has not yet seen closed, by either side.
+    int openConnections() const;
     qint64 bytesReceived() const { return m_received; }
     // Bytes written for probe answers, headers included.
     qint64 traceBytesSent() const;

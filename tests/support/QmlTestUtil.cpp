@@ -1,10 +1,45 @@
 #include "support/QmlTestUtil.h"
 
 #include <QQuickItem>
+#include <QQuickWindow>
+#include <QTest>
+#include <QTimer>
+
+#include <atomic>
 
 #include <QQmlContext>
 
 namespace corvane::test {
+
+bool waitForFrames(QQuickWindow &window, int frames, int timeoutMs)
+{
+    // The threaded render loop swaps on its own thread.
+    auto swapped = std::make_shared<std::atomic<int>>(0);
+    const auto c = QObject::connect(&window, &QQuickWindow::frameSwapped, &window, [swapped] { ++*swapped; },
+                                    Qt::DirectConnection);
+    const bool drawn = QTest::qWaitFor([&] {
+        if (swapped->load() >= frames)
+            return true;
+        window.update();
+        return false;
+    }, timeoutMs);
+    QObject::disconnect(c);
+    return drawn;
+}
+
+int framesOverTicks(QQuickWindow &window, int ticks)
+{
+    auto swapped = std::make_shared<std::atomic<int>>(0);
+    const auto c = QObject::connect(&window, &QQuickWindow::frameSwapped, &window, [swapped] { ++*swapped; },
+                                    Qt::DirectConnection);
+    int ticked = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, &timer, [&ticked] { ++ticked; });
+    timer.start(50);
+    (void)QTest::qWaitFor([&] { return ticked >= ticks; }, 600000);
+    QObject::disconnect(c);
+    return swapped->load();
+}
 
 QmlHarness::QmlHarness()
 {

@@ -9,12 +9,22 @@
 #include <memory>
 
 class QQuickItem;
+class QQuickWindow;
 
 namespace corvane::test {
 
 // The first item named `name` in the visual tree under `root` (Repeater and list delegates
 // included, which are not QObject children of their view); null when there is none.
 QQuickItem *findItem(QQuickItem *root, const QString &name);
+
+// Asks a shown `window` for `frames` frames and waits until they are drawn: whatever changed
+// before the call has been through polish, sync and render (and warnings from there are in).
+// False when they did not come within `timeoutMs`.
+[[nodiscard]] bool waitForFrames(QQuickWindow &window, int frames = 1, int timeoutMs = 10000);
+
+// The frames `window` swaps unasked while `ticks` ticks of a 50 ms timer on this thread go by:
+// for what must not happen, a quiet period counted in ticks.
+int framesOverTicks(QQuickWindow &window, int ticks);
 
 class QmlHarness {
 public:

@@ -1,5 +1,6 @@
 // Items drawn through RasterItem look exactly as they did as QQuickPaintedItems, follow their
 // size and repaint on request.
+#include "support/QmlTestUtil.h"
 #include "ui/shared/RasterItem.h"
 
 #include <QPainter>
@@ -67,7 +68,7 @@ TEST_F(RasterItemFixture, DrawsLikeAPaintedItem)
         raster.setAntialiasing(true);
         raster.setPosition(QPointF(200, 10));
         raster.setSize(size);
-        QTest::qWait(50);
+        QTRY_VERIFY(raster.paintCount() >= 1);
         const QImage a = grab(&painted), b = grab(&raster);
         ASSERT_FALSE(a.isNull());
         EXPECT_EQ(a, b) << "size " << size.width() << "x" << size.height();
@@ -80,7 +81,7 @@ TEST_F(RasterItemFixture, RepaintsOnUpdateAndResizeOnly)
     raster.setSize(QSizeF(50, 50));
     QTRY_COMPARE(raster.paintCount(), 1);
     raster.setPosition(QPointF(30, 30)); // moving needs no new image
-    QTest::qWait(50);
+    ASSERT_TRUE(corvane::test::waitForFrames(window, 2));
     EXPECT_EQ(raster.paintCount(), 1);
     raster.update();
     QTRY_COMPARE(raster.paintCount(), 2);

@@ -272,14 +272,11 @@ TEST(PulseRingsInAWindow, StartStopWithoutWarnings)
     auto *w = qobject_cast<QWindow *>(obj.get());
     ASSERT_TRUE(w);
     w->show();
-    QTest::qWait(100);
     QObject *rings = obj->property("rings").value<QObject *>();
-    EXPECT_TRUE(rings->property("animating").toBool());
+    QTRY_VERIFY(rings->property("animating").toBool());
     rings->setProperty("visible", false);
-    QTest::qWait(50);
-    EXPECT_FALSE(rings->property("animating").toBool());
+    QTRY_VERIFY(!rings->property("animating").toBool());
     rings->setProperty("visible", true);
-    QTest::qWait(50);
-    EXPECT_TRUE(rings->property("animating").toBool());
+    QTRY_VERIFY(rings->property("animating").toBool());
     EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
 }

@@ -888,6 +888,7 @@ QList<Instance> Expander::expand(const Entry &e, const Base &b, int64_t widenMs)
         }
         if (!mayMatch(r, b.start.wall, ruleFrom, to, m_budget))
             continue;
+        ++m_budget.rulesExpanded;
         icalrecur_iterator *it = icalrecur_iterator_new(r, b.start.wall);
         if (!it)
             continue;

@@ -20,6 +20,7 @@ namespace corvane::ical {
 struct Budget {
     int64_t steps = 200'000;
     std::stop_token stop;
+    int64_t rulesExpanded = 0; // rules handed to libical's iterator (its own search is uncounted)
     bool spent() const { return steps <= 0 || stop.stop_requested(); }
 };
 

@@ -2,6 +2,7 @@
 // from every tile and from a pending request, favourites by clicking stars, the clock.
 #include "common/Numbers.h"
 #include "fakes/FakeClock.h"
+#include "monitors/SamplerScheduler.h"
 #include "platform/Haptics.h"
 #include "platform/PowerSources.h"
 #include "platform/SmcTransport.h"
@@ -260,10 +261,9 @@ namespace {
 void publishLaptop(AppState &hub)
 {
     // The hub's own readings of this machine must not land over the fixture's.
-    hub.battery()->stop();
-    hub.usb()->stop();
-    hub.wifi()->stop();
-    QTest::qWait(400);
+    for (SamplerScheduler *s : {hub.battery()->scheduler(), hub.usb()->scheduler(), hub.wifi()->scheduler()})
+        s->stopAndWait();
+    QCoreApplication::processEvents(); // a reading that was under way lands before the fixture's
     test::FakeClock clock;
     const QString fx = QStringLiteral(CORVANE_FIXTURES);
     BatteryMonitor battery(makeLinuxPowerSources(fx + "/power_supply/laptop"), clock, false);
@@ -331,8 +331,8 @@ INSTANTIATE_TEST_SUITE_P(Sizes, DashboardLaptop, ::testing::Values(QSize(1600, 1
 
 TEST_F(Dashboard, WithoutABatteryTheCardSaysSoInsteadOfDraining)
 {
-    state.battery()->stop();
-    QTest::qWait(200);
+    state.battery()->scheduler()->stopAndWait();
+    QCoreApplication::processEvents(); // a reading that was under way lands before this one
     BatteryMonitor::Snapshot none;
     state.battery()->publish(none);
     load(QSize(1600, 1000));
@@ -354,8 +354,8 @@ TEST_F(Dashboard, WithoutABatteryTheCardSaysSoInsteadOfDraining)
 
 TEST_F(Dashboard, NoWiFiInterfaceIsNoSignalNotAnExcellentOne)
 {
-    state.wifi()->stop();
-    QTest::qWait(300);
+    state.wifi()->scheduler()->stopAndWait();
+    QCoreApplication::processEvents(); // a reading that was under way lands before this one
     state.wifi()->publish(WiFiMonitor::sampleFrom(std::nullopt));
     load(QSize(1600, 1000));
     EXPECT_EQ(item(QStringLiteral("ssid"))->property("text").toString(), QStringLiteral("Deconectat"));

@@ -1,4 +1,5 @@
 // Placement of the grain dots and of the scan-line and grid lines.
+#include "support/QmlTestUtil.h"
 #include "ui/effects/OverlayGeometry.h"
 #include "ui/effects/OverlayPainters.h"
 
@@ -122,8 +123,7 @@ TEST(GrainOverlay, DrawsOncePerSizeNotOncePerFrame)
     auto *other = new QQuickItem(window.contentItem());
     for (int i = 0; i < 5; ++i) {
         other->setX(i);
-        window.update();
-        QTest::qWait(30);
+        ASSERT_TRUE(corvane::test::waitForFrames(window));
     }
     EXPECT_EQ(grain->renderCount(), 1);
 

@@ -210,6 +210,25 @@ double luminance(const QColor &c)
 {
     return 0.2126 * c.redF() + 0.7152 * c.greenF() + 0.0722 * c.blueF();
 }
+
+// The switch's knob has slid home and its track's colour has faded to the end.
+bool switchAtRest(QQuickItem *sw)
+{
+    auto *track = sw->property("indicator").value<QQuickItem *>();
+    QQuickItem *knob = nullptr;
+    for (QQuickItem *c : track->childItems())
+        if (c->inherits("QQuickRectangle"))
+            knob = c;
+    if (!knob)
+        return false;
+    const bool on = sw->property("checked").toBool();
+    const double home = on ? track->width() - knob->width() - 2 : 2;
+    const QColor want = on ? sw->property("tint").value<QColor>() : QColor::fromRgbF(1, 1, 1, 0.08f);
+    const QColor is = track->property("color").value<QColor>();
+    return std::abs(knob->x() - home) < 0.01 && std::abs(is.redF() - want.redF()) < 0.005
+        && std::abs(is.greenF() - want.greenF()) < 0.005 && std::abs(is.blueF() - want.blueF()) < 0.005
+        && std::abs(is.alphaF() - want.alphaF()) < 0.005;
+}
 } // namespace
 
 // On must read apart from off, and the knob apart from the track, in every theme.
@@ -219,15 +238,15 @@ TEST_P(PopupTheme, SwitchesToggleByClickAndReadApart)
     PrivacyNotifier *n = PrivacyNotifier::shared();
     n->setNotifyMic(false);
     settle();
-    QTest::qWait(250); // the knob's slide
     auto *sw = item("toggle.mic")->findChild<QQuickItem *>("switch");
     ASSERT_TRUE(sw);
+    QTRY_VERIFY(switchAtRest(sw));
     EXPECT_GE(sw->width(), 30);
     EXPECT_TRUE(sw->inherits("QQuickSwitch"));
     const QImage off = window.grabWindow();
     QTest::mouseClick(&window, Qt::LeftButton, {}, sw->mapToScene(QPointF(sw->width() / 2, sw->height() / 2)).toPoint());
     EXPECT_TRUE(n->notifyMic());
-    QTest::qWait(250); // the knob's slide
+    QTRY_VERIFY(sw->property("checked").toBool() && switchAtRest(sw));
     const QImage on = window.grabWindow();
     if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty())
         on.save(QStringLiteral("%1/popup-%2.png").arg(dir, QLatin1String(GetParam())));
@@ -250,8 +269,15 @@ TEST_F(PopupFixture, ActionRowsGetNoVisibleHoverFill)
     QQuickItem *row = item("action.front");
     const QPoint p = row->mapToScene(QPointF(row->width() - 4, row->height() / 2)).toPoint();
     const QColor before = window.grabWindow().pixelColor(p);
+    QTest::mouseMove(&window, p - QPoint(20, 0)); // the pointer comes in from the side
     QTest::mouseMove(&window, p);
-    QTest::qWait(30);
+    QQuickItem *area = nullptr;
+    for (QQuickItem *c : row->findChildren<QQuickItem *>())
+        if (c->inherits("QQuickMouseArea"))
+            area = c;
+    ASSERT_TRUE(area);
+    QTRY_VERIFY(area->property("containsMouse").toBool()); // the row knows it is hovered
+    ASSERT_TRUE(test::waitForFrames(window, 2));
     const QColor hovered = window.grabWindow().pixelColor(p);
     EXPECT_LE(std::abs(before.lightness() - hovered.lightness()), 1);
 }

@@ -130,10 +130,8 @@ struct CrashFixture : ::testing::Test {
 TEST_F(CrashFixture, ScanListsReportsNewestFirstWithoutHanging)
 {
     buildMachine();
-    QElapsedTimer t;
-    t.start();
+    // The pipe has no writer and /dev/zero no end: a scan that read either would not return.
     const auto entries = CrashLogReader::scan(sources(), QDateTime::currentDateTime());
-    EXPECT_LT(t.elapsed(), 2000);
 
     QStringList seen;
     for (const auto &e : entries)
@@ -182,10 +180,7 @@ class CrashReportLoad : public CrashFixture, public ::testing::WithParamInterfac
 TEST_P(CrashReportLoad, ReadsOnlyWhatItShould)
 {
     buildMachine();
-    QElapsedTimer t;
-    t.start();
     const auto loaded = CrashReportText::load(crash + "/" + GetParam().file);
-    EXPECT_LT(t.elapsed(), 3000);
     if (!GetParam().startsWith) {
         EXPECT_EQ(loaded.text, CrashReportText::kUnreadable);
         EXPECT_TRUE(loaded.note.isEmpty());

@@ -191,8 +191,7 @@ TEST_F(ActivityFixture, ConfirmedSigtermEndsARealChild)
     click(alertButton("Închide elegant (SIGTERM)"));
 
     int status = 0;
-    for (int i = 0; i < 200 && ::waitpid(child, &status, WNOHANG) != child; ++i)
-        QTest::qWait(10);
+    QTRY_VERIFY(::waitpid(child, &status, WNOHANG) == child);
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(WTERMSIG(status), SIGTERM);
     EXPECT_TRUE(screenProperty("killError").isEmpty());
