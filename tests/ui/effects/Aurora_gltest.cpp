@@ -123,6 +123,50 @@ TEST_F(AuroraGl, ShaderThatFailsToLoadLogsOnceAndLeavesTheStaticStack)
     EXPECT_LT(maxLuma(img), 0.2);
 }
 
+// The main window's appearance settings reach the drawing: the strength scales the aurora
+// over the dark base (0.55, the designed look, in between), and without particles the stars
+// and grain are gone.
+TEST_F(AuroraGl, StrengthAndParticlesChangeWhatIsDrawn)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(animating(), 5000);
+    view.object->setProperty("paused", true); // one still frame to compare
+    auto meanLuma = [](const QImage &img) {
+        double sum = 0;
+        int n = 0;
+        for (int y = 0; y < img.height(); y += 3)
+            for (int x = 0; x < img.width(); x += 3, ++n) {
+                const QColor c = img.pixelColor(x, y);
+                sum += 0.2126 * c.redF() + 0.7152 * c.greenF() + 0.0722 * c.blueF();
+            }
+        return sum / n;
+    };
+    auto brightSpecks = [](const QImage &img) {
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                n += img.pixelColor(x, y).lightnessF() > 0.8 ? 1 : 0;
+        return n;
+    };
+    auto drawn = [&](double strength, bool particles) {
+        view.object->setProperty("strength", strength);
+        view.object->setProperty("particles", particles);
+        return view.window.grabWindow();
+    };
+    const QImage designed = drawn(0.55, true);
+    const QImage none = drawn(0.0, true);
+    const QImage full = drawn(1.0, true);
+    const QImage bare = drawn(0.55, false);
+    savePng(none, QStringLiteral("aurora-gl-strength0.png"));
+    savePng(full, QStringLiteral("aurora-gl-strength1.png"));
+    savePng(bare, QStringLiteral("aurora-gl-no-particles.png"));
+    EXPECT_LT(meanLuma(none), 0.8 * meanLuma(designed));
+    EXPECT_GT(meanLuma(full), 1.2 * meanLuma(designed));
+    EXPECT_GT(brightSpecks(designed), 0);
+    EXPECT_LT(brightSpecks(bare), brightSpecks(designed)) << "the stars stayed";
+    EXPECT_FALSE(view.child<QQuickItem>("grain")->isVisible());
+    EXPECT_TRUE(view.harness.warnings().isEmpty()) << view.harness.warnings().join('\n').toStdString();
+}
+
 TEST(GlassCardGl, HoveredCardOverTheAurora)
 {
     corvane::Haptics::shared()->clear();
