@@ -51,7 +51,47 @@ void AppDelegate::attachMainWindow(QWindow *window)
 {
     m_mainWindow = window;
     m_normalFlags = window->flags();
+    m_designMinimum = window->minimumSize();
     window->installEventFilter(this);
+    auto followScreen = [this](QScreen *screen) {
+        disconnect(m_screenWatch);
+        if (screen)
+            m_screenWatch = connect(screen, &QScreen::availableGeometryChanged, this, &AppDelegate::fitMainWindowToScreen);
+        fitMainWindowToScreen();
+    };
+    connect(window, &QWindow::screenChanged, this, followScreen);
+    followScreen(window->screen());
+}
+
+QSize AppDelegate::fittedMinimum(QSize wanted, const QRect &available, const QMargins &frame)
+{
+    const QSize room(available.width() - frame.left() - frame.right(), available.height() - frame.top() - frame.bottom());
+    return wanted.boundedTo(room).expandedTo(QSize(1, 1));
+}
+
+void AppDelegate::fitMainWindowToScreen()
+{
+    QWindow *w = m_mainWindow;
+    if (!w || !w->screen())
+        return;
+    const QRect available = w->screen()->availableGeometry();
+    const QMargins frame = w->frameMargins();
+    m_fittedFrame = frame;
+    const QSize minimum = fittedMinimum(m_designMinimum, available, frame);
+    if (w->minimumSize() != minimum)
+        w->setMinimumSize(minimum);
+    // A window larger than the room a panel leaves is brought inside it; one that fits
+    // stays where and as large as the user put it.
+    const QSize room(available.width() - frame.left() - frame.right(), available.height() - frame.top() - frame.bottom());
+    if (w->width() <= room.width() && w->height() <= room.height())
+        return;
+    const QSize size = w->size().boundedTo(room);
+    QRect outer(w->framePosition(), size.grownBy(frame));
+    outer.moveLeft(qBound(available.left(), outer.left(), available.right() + 1 - outer.width()));
+    outer.moveTop(qBound(available.top(), outer.top(), available.bottom() + 1 - outer.height()));
+    w->resize(size);
+    if (w->isVisible())
+        w->setFramePosition(outer.topLeft());
 }
 
 void AppDelegate::setMainWindowVisible(bool visible)
@@ -70,6 +110,25 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
         case QEvent::Expose:
             // Delivered after the exposure changed: isExposed() is the new state.
             setMainWindowVisible(w->isExposed());
+            // The manager's frame is known once the window is mapped; it counts against the room.
+            if (w->isExposed() && w->frameMargins() != m_fittedFrame)
+                fitMainWindowToScreen();
+            break;
+        case QEvent::Show:
+            // The manager drops a window's states and desktop when it is unmapped (EWMH), and
+            // a released window comes back as a new native window: pin it again as it maps
+            // (read by the manager when it takes the window) and once it is mapped (the
+            // states Qt writes on mapping are only its own).
+            if (m_desktopMode) {
+                m_ws->setDesktopPinned(w, true);
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, w = QPointer<QWindow>(w)] {
+                        if (w && m_desktopMode && w->isVisible())
+                            m_ws->setDesktopPinned(w, true);
+                    },
+                    Qt::QueuedConnection);
+            }
             break;
         case QEvent::Hide:
         case QEvent::Close:
@@ -161,8 +220,16 @@ void AppDelegate::exitBarMode()
     m_state->updateVisibility();
 }
 
+void AppDelegate::restoreIfMinimised()
+{
+    const Qt::WindowStates states = m_mainWindow->windowStates();
+    if (states & Qt::WindowMinimized)
+        m_mainWindow->setWindowStates(states & ~Qt::WindowMinimized);
+}
+
 void AppDelegate::showMainWindow()
 {
+    restoreIfMinimised();
     // A window mapped again is placed anew by the window manager: put it back where it was.
     if (m_savedGeometry.isValid())
         m_mainWindow->setGeometry(m_savedGeometry);
@@ -205,10 +272,12 @@ void AppDelegate::bringToFront()
 {
     // A closed main window is only hidden here, so it can always come back.
     if (m_mainWindow) {
-        if (!m_mainWindow->isVisible())
+        if (!m_mainWindow->isVisible()) {
             showMainWindow();
-        else
+        } else {
+            restoreIfMinimised(); // a minimised window is still "visible"
             m_ws->activate(m_mainWindow);
+        }
     }
 }
 
@@ -246,6 +315,21 @@ void AppDelegate::applyLaunchArguments(const QStringList &arguments)
         m_state->setTab(*tab);
     if (card)
         m_state->setPendingQuickTest(*card);
+}
+
+void AppDelegate::receiveLaunchArguments(const QStringList &arguments)
+{
+    applyLaunchArguments(arguments);
+    // A quick test asked for without a tab opens on the dashboard, the screen that shows it.
+    bool tabGiven = false;
+    bool cardGiven = false;
+    for (const QString &arg : arguments) {
+        tabGiven = tabGiven || (arg.startsWith(QStringLiteral("--tab=")) && Tabs::fromRawValue(arg.mid(6)));
+        cardGiven = cardGiven || (arg.startsWith(QStringLiteral("--openCard=")) && QuickTests::fromRawValue(arg.mid(11)));
+    }
+    if (cardGiven && !tabGiven && m_state->tab() != SidebarTab::live)
+        m_state->setTab(SidebarTab::live);
+    bringToFront();
 }
 
 void AppDelegate::applicationDidFinishLaunching(const QStringList &arguments)

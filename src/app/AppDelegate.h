@@ -38,6 +38,10 @@ public:
     QWindow *barWindow() const;
     bool barModeActive() const { return m_barWindow != nullptr; }
     bool desktopMode() const { return m_desktopMode; }
+    // Whether the hidden main window must keep its native window: desktop mode's pinning
+    // lives there, and in Bar Mode the window comes back by itself, as the same window to
+    // the window manager and to whatever addresses it (a close aimed at it, a taskbar).
+    bool keepsNativeMainWindow() const { return m_desktopMode || barModeActive(); }
     bool updatesOffered() const;
 
     Q_INVOKABLE void enterBarMode();
@@ -48,10 +52,18 @@ public:
     Q_INVOKABLE void checkForUpdates();
     Q_INVOKABLE void quit();
 
+    // The main window's least content size: the designed one, or less where the screen's
+    // available area minus the manager's frame is smaller.
+    static QSize fittedMinimum(QSize wanted, const QRect &available, const QMargins &frame);
+    void fitMainWindowToScreen();
+
     // The strip's rectangle on a screen's available area for a height and stored edge.
     static QRect barRect(const QRect &available, double height, const QString &positionRaw);
 
     void applyLaunchArguments(const QStringList &arguments);
+    // A later launch's arguments, handed over by that launch: applied, then the window
+    // comes to the front.
+    void receiveLaunchArguments(const QStringList &arguments);
     // Runs once the event loop is up: binds the notifiers, asks once for notification
     // permission, applies the launch arguments.
     void applicationDidFinishLaunching(const QStringList &arguments);
@@ -74,6 +86,7 @@ protected:
 private:
     void setMainWindowVisible(bool visible);
     void showMainWindow();
+    void restoreIfMinimised();
     QQuickWindow *createBarPanel(const QRect &rect);
 
     AppState *m_state;
@@ -85,6 +98,9 @@ private:
     // Where the main window was last seen, so it comes back there after being hidden.
     QRect m_savedGeometry;
     Qt::WindowFlags m_normalFlags;
+    QSize m_designMinimum;
+    QMargins m_fittedFrame;
+    QMetaObject::Connection m_screenWatch;
 };
 
 } // namespace corvane

@@ -36,20 +36,21 @@ void releaseWhileHidden(QQuickWindow *window, int delayMs, std::function<bool()>
             engine->collectGarbage(); // the dropped content's script objects
             engine->trimComponentCache(); // and the compiled components only they used
         }
-        if (!keepNativeWindow || !keepNativeWindow()) {
-            // Geometry, title and flags stay with the QWindow; show() creates a new one.
-            const QRect geometry = window->geometry();
+        const bool keep = keepNativeWindow && keepNativeWindow();
+        // Geometry, title and flags stay with the QWindow; show() creates a new native window.
+        const QRect geometry = window->geometry();
+        if (!keep)
             window->destroy();
-            if (software) {
-                // The software renderer keeps a backing store the window's size (shared memory
-                // with the X server) for as long as the window lives; the next frame sizes it
-                // to the window. Shrink it with an off-screen frame at 1x1, then put the
-                // geometry back on the (again) native-less window.
-                window->resize(1, 1);
-                (void)window->grabWindow();
+        if (software) {
+            // The software renderer keeps a backing store the window's size (shared memory
+            // with the X server) for as long as the window lives; the next frame sizes it
+            // to the window. Shrink it with an off-screen frame at 1x1 (which makes a native
+            // window if there is none), then put the geometry back.
+            window->resize(1, 1);
+            (void)window->grabWindow();
+            if (!keep)
                 window->destroy();
-                window->setGeometry(geometry);
-            }
+            window->setGeometry(geometry);
         }
         trimFreedMemory();
         if (released)

@@ -10,8 +10,9 @@ namespace corvane {
 
 // From now on, whenever `window` stays hidden for `delayMs`, its scene-graph resources are
 // released, its native window destroyed (unless `keepNativeWindow` says so: state set on the
-// native window alone would be lost) and the allocator's free memory is trimmed; then
-// `released` runs. Position and state stay with the window.
+// native window alone would be lost, and a window that comes back by itself should come back
+// as the same window) and the allocator's free memory is trimmed; then `released` runs.
+// Position and state stay with the window.
 void releaseWhileHidden(QQuickWindow *window, int delayMs = 500, std::function<bool()> keepNativeWindow = {},
                         std::function<void()> released = {});
 

@@ -13,6 +13,13 @@ Window {
     color: "#0b0d14"
     title: "Corvane Skerrin Widget"
 
+    // The settings' refresh rate paces the live figures for as long as the app runs.
+    Binding {
+        target: AppState
+        property: "sampleInterval"
+        value: SettingsStore.refreshRate
+    }
+
     // The "Widget" commands; Ctrl stands for Command.
     Shortcut {
         sequence: "Ctrl+D"
@@ -31,11 +38,27 @@ Window {
     }
 
     // The window moves by dragging its background: the one way to move it without a
-    // title bar (desktop mode). Controls above take their own presses.
+    // title bar (desktop mode). Controls above take their own presses. The manager's move
+    // starts only once the pointer has travelled: started on a plain click, it would begin
+    // after the button is already up and follow the pointer until the next click.
     MouseArea {
         objectName: "windowDragArea"
         anchors.fill: parent
-        onPressed: (mouse) => { if (!root.startSystemMove()) mouse.accepted = false }
+        property point pressPoint
+        property bool moving: false
+        onPressed: (mouse) => {
+            pressPoint = Qt.point(mouse.x, mouse.y)
+            moving = false
+        }
+        onPositionChanged: (mouse) => {
+            if (moving || !pressed)
+                return
+            const threshold = Qt.styleHints.startDragDistance
+            if (Math.abs(mouse.x - pressPoint.x) > threshold || Math.abs(mouse.y - pressPoint.y) > threshold)
+                moving = root.startSystemMove()
+        }
+        onReleased: moving = false
+        onCanceled: moving = false
     }
 
     // Built only while shown: a hidden window keeps no scene (the tab and settings live in

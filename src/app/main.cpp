@@ -3,6 +3,7 @@
 #include "app/HiddenRelease.h"
 #include "app/MenuBarExtra.h"
 #include "checks/SSDSpeedTester.h"
+#include "app/SingleInstance.h"
 #include "monitors/Publish.h"
 #include "common/AppIdentity.h"
 #include "common/AppVersion.h"
@@ -19,6 +20,7 @@
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
+#include <cstdio>
 #include <malloc.h>
 
 Q_IMPORT_QML_PLUGIN(CorvanePlugin)
@@ -41,6 +43,18 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(corvane::appVersion());
     // Lets the desktop match the windows to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(corvane::kAppId);
+
+    // One instance per user: a later launch hands its arguments to the running one and ends.
+    corvane::SingleInstance instance;
+    switch (instance.claim(QCoreApplication::arguments())) {
+    case corvane::SingleInstance::Role::HandedOver:
+        return 0;
+    case corvane::SingleInstance::Role::NoAnswer:
+        std::fputs("Corvane rulează deja, dar nu răspunde.\n", stderr);
+        return 1;
+    case corvane::SingleInstance::Role::Primary:
+        break;
+    }
 
     int rc = 0;
     {
@@ -65,12 +79,11 @@ int main(int argc, char *argv[])
             delegate.attachMainWindow(window);
             corvane::releaseWhileHidden(
                 window, 500,
-                // Desktop mode's pinning lives on the native window only.
-                [&delegate] { return delegate.desktopMode(); },
+                [&delegate] { return delegate.keepsNativeMainWindow(); },
                 // A frame counter still running (another surface shown) may be reading the
                 // native window just destroyed: it picks a live one.
-                [&state, window] {
-                    if (!state.visualsPaused())
+                [&state, &delegate, window] {
+                    if (!state.visualsPaused() && !delegate.keepsNativeMainWindow())
                         state.fps()->attachWindow(window);
                 });
             state.fps()->attachWindow(window); // frames are counted on the main window
@@ -88,6 +101,9 @@ int main(int argc, char *argv[])
         delegate.restoreAutomaticFans = [&state] { state.smc()->restoreAutomaticFans(); };
         QObject::connect(state.smc(), &corvane::SMCMonitor::cpuTempChanged, &tray,
                          [&state, &tray] { tray.setCpuTemp(state.smc()->cpuTemp()); });
+
+        QObject::connect(&instance, &corvane::SingleInstance::argumentsReceived, &delegate,
+                         [&delegate](const QStringList &arguments) { delegate.receiveLaunchArguments(arguments); });
 
         const QStringList args = QCoreApplication::arguments();
         QTimer::singleShot(0, &delegate, [&delegate, args] { delegate.applicationDidFinishLaunching(args); });

@@ -11,7 +11,7 @@ GPUMonitor::GPUMonitor(std::unique_ptr<GpuStats> stats, const Clock &clock, bool
     : QObject(parent), m_sampler(std::make_unique<GPUSampler>(std::move(stats))), m_history(new MetricHistory(this))
 {
     m_scheduler = std::make_unique<SamplerScheduler>(
-        QStringLiteral("corvane.gpu-sampler"), Cadence::wholeSecond(),
+        QStringLiteral("corvane.gpu-sampler"), Cadence::every(m_interval),
         [this, sampler = m_sampler.get(), request = m_startRequest] {
             const bool immediate = request->immediatePending.exchange(false);
             const quint64 generation = request->generation.load();
@@ -27,10 +27,10 @@ GPUMonitor::GPUMonitor(std::unique_ptr<GpuStats> stats, const Clock &clock, bool
             QMetaObject::invokeMethod(
                 this,
                 [this, s = std::move(s), immediate, generation]() mutable {
-                    // The immediate sample is done: join the whole-second cadence, unless a
-                    // pause or a newer start() came in between.
+                    // The immediate sample is done: join the steady cadence, unless a pause
+                    // or a newer start() came in between.
                     if (immediate && generation == m_startRequest->generation.load() && m_scheduler->isActive())
-                        m_scheduler->setCadence(Cadence::wholeSecond());
+                        m_scheduler->setCadence(Cadence::every(m_interval));
                     applyInBatch(this, [this, s = std::move(s)] { publish(s); });
                 },
                 Qt::QueuedConnection);
@@ -53,6 +53,14 @@ void GPUMonitor::start()
     m_startRequest->immediatePending = true;
     m_scheduler->setCadence(Cadence::offsetThenEvery(0.0, 1.0));
     m_scheduler->start();
+}
+
+void GPUMonitor::setInterval(double seconds)
+{
+    m_interval = seconds;
+    // While the immediate sample is still due, its answer switches to the new cadence.
+    if (!m_startRequest->immediatePending.load())
+        m_scheduler->setCadence(Cadence::every(seconds));
 }
 
 void GPUMonitor::stop()

@@ -56,6 +56,9 @@ public:
 
     // Samples at once (on the sampler thread), then at every whole second.
     void start();
+    // Seconds between steady samples (1: on every whole second of the wall clock).
+    void setInterval(double seconds);
+    double interval() const { return m_interval; }
     // Pauses the ticks; the figures keep their last values.
     void stop();
     bool isRunning() const { return m_scheduler->isActive(); }
@@ -98,6 +101,7 @@ private:
     QString m_gpuName = QStringLiteral("—");
     MetricHistory *m_history;
     std::unique_ptr<SamplerScheduler> m_scheduler;
+    double m_interval = 1.0;
 };
 
 } // namespace corvane

@@ -15,7 +15,7 @@ NetworkMonitor::NetworkMonitor(std::unique_ptr<NetworkCounters> source, const Cl
       m_downHistory(new MetricHistory(this)), m_upHistory(new MetricHistory(this))
 {
     m_scheduler = std::make_unique<SamplerScheduler>(
-        QStringLiteral("corvane.network-sampler"), Cadence::wholeSecond(),
+        QStringLiteral("corvane.network-sampler"), Cadence::every(m_interval),
         sampleThenPublish(m_sampler.get(), this),
         SamplerScheduler::Placement::SharedThread, clock);
     if (autoStart)
@@ -29,6 +29,12 @@ NetworkMonitor::~NetworkMonitor()
 
 void NetworkMonitor::start() { m_scheduler->start(); }
 void NetworkMonitor::stop() { m_scheduler->stop(); }
+
+void NetworkMonitor::setInterval(double seconds)
+{
+    m_interval = seconds;
+    m_scheduler->setCadence(Cadence::every(seconds));
+}
 
 NetworkSampler::Totals NetworkSampler::sumInterfaceCounters(const QList<InterfaceCounters> &list)
 {

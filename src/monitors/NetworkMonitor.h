@@ -71,6 +71,9 @@ public:
     ~NetworkMonitor() override;
 
     void start();
+    // Seconds between samples (1: on every whole second of the wall clock).
+    void setInterval(double seconds);
+    double interval() const { return m_interval; }
     void stop();
 
     quint64 downloadBytesPerSec() const { return m_down; }
@@ -108,6 +111,7 @@ private:
     MetricHistory *m_downHistory;
     MetricHistory *m_upHistory;
     std::unique_ptr<SamplerScheduler> m_scheduler;
+    double m_interval = 1.0;
 };
 
 } // namespace corvane

@@ -2,6 +2,9 @@
 
 #include <QThread>
 
+#include <algorithm>
+#include <cmath>
+
 namespace corvane {
 
 namespace {
@@ -33,12 +36,21 @@ PublicationBatch *PublicationBatch::current()
     return g_current.load();
 }
 
-double PublicationBatch::delayToFlush(double now, double settle)
+double PublicationBatch::delayToFlush(double now, double settle, double period)
 {
-    double delay = std::ceil(now - settle) + settle - now;
-    if (!(delay >= 0) || delay > 1) // not finite, or a clock far outside the double's precision
+    double delay = std::ceil((now - settle) / period) * period + settle - now;
+    if (!(delay >= 0) || delay > period) // not finite, or a clock far outside the double's precision
         delay = 0;
     return delay;
+}
+
+void PublicationBatch::setPeriod(double seconds)
+{
+    const double p = std::isfinite(seconds) ? std::clamp(seconds, 0.1, 1.0) : 1.0;
+    if (p == m_period)
+        return;
+    m_period = p;
+    // A flush already due keeps its time; the next one follows the new period.
 }
 
 std::size_t PublicationBatch::pending() const
@@ -91,11 +103,13 @@ void PublicationBatch::setImmediate(bool on)
 void PublicationBatch::armTimer()
 {
     const double now = m_clock.wallSeconds();
-    double delay = delayToFlush(now, m_settle);
+    // The samplers finish their reads well within the settle time; a short period halves it.
+    const double settle = std::min(m_settle, m_period / 2);
+    double delay = delayToFlush(now, settle, m_period);
     // A timer fires up to a millisecond early: what arrives in that sliver belongs to the
-    // flush just made, so it waits for the next second rather than making a second frame.
-    if (m_lastFlush && now + delay < *m_lastFlush + 0.5)
-        delay += 1.0;
+    // flush just made, so it waits for the next period rather than making a second frame.
+    if (m_lastFlush && now + delay < *m_lastFlush + m_period / 2)
+        delay += m_period;
     m_timer.start(int(std::lround(delay * 1000)));
 }
 

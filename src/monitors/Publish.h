@@ -61,8 +61,8 @@ private:
 };
 
 // Gathers the publications of the monitors on the main thread and applies them together
-// just after each whole second of the wall clock, so a visible surface repaints once a
-// second rather than once per monitor. The samplers tick on the whole second and finish
+// just after each whole second of the wall clock (or each multiple of a shorter refresh
+// period), so a visible surface repaints once a period rather than once per monitor. The samplers tick on the whole second and finish
 // their reads within the settle time; a later one joins the next second's batch.
 // Lives on the main thread; samplers hand their snapshots straight into it, and while a
 // flush is due that costs the main thread no wake-up (in steady state the only one is the
@@ -90,8 +90,13 @@ public:
     // once, and each later arrival as soon as the batch's thread gets to it.
     void setImmediate(bool on);
 
-    // Seconds from wall time `now` to the next flush point: a whole second plus `settle`.
-    static double delayToFlush(double now, double settle);
+    // Seconds from wall time `now` to the next flush point: a multiple of `period` (a whole
+    // second by default) plus `settle`.
+    static double delayToFlush(double now, double settle, double period = 1.0);
+    // Flush points every `seconds` (capped at one second: the monitors that publish on their
+    // own slower cadences must not wait longer than they do today).
+    void setPeriod(double seconds);
+    double period() const { return m_period; }
 
     // The batch handOver() uses; none means publications apply at once.
     static PublicationBatch *current();
@@ -106,6 +111,7 @@ private:
     };
     const Clock &m_clock;
     double m_settle;
+    double m_period = 1.0;
     mutable QMutex m_lock; // guards m_pending, m_armed and m_immediate
     std::vector<Entry> m_pending;
     bool m_armed = false; // a flush is due: the timer runs, or its start is on the way

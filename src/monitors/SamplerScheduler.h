@@ -37,6 +37,9 @@ struct Cadence {
     static Cadence wholeSecond() { return {Kind::WholeSecond, 1.0, 0.0}; }
     static Cadence offsetThenEvery(double first, double interval) { return {Kind::Offset, interval, first}; }
     static Cadence alignedTo(double interval) { return {Kind::Aligned, interval, 0.0}; }
+    // The live figures' cadence for a refresh interval: the whole second at 1 s, else
+    // wall-clock multiples of the interval.
+    static Cadence every(double seconds) { return seconds == 1.0 ? wholeSecond() : alignedTo(seconds); }
 
     bool usesWallClock() const { return kind != Kind::Offset; }
     // Delay from `now` (wall seconds for wall cadences, monotonic seconds otherwise)

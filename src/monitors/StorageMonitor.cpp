@@ -15,7 +15,7 @@ StorageMonitor::StorageMonitor(std::unique_ptr<BlockStorage> source, const Clock
       m_readHistory(new MetricHistory(this)), m_writeHistory(new MetricHistory(this))
 {
     m_scheduler = std::make_unique<SamplerScheduler>(
-        QStringLiteral("corvane.storage-sampler"), Cadence::wholeSecond(),
+        QStringLiteral("corvane.storage-sampler"), Cadence::every(m_interval),
         sampleThenPublish(m_sampler.get(), this),
         SamplerScheduler::Placement::OwnThread, clock);
     if (autoStart)
@@ -29,6 +29,12 @@ StorageMonitor::~StorageMonitor()
 
 void StorageMonitor::start() { m_scheduler->start(); }
 void StorageMonitor::stop() { m_scheduler->stop(); }
+
+void StorageMonitor::setInterval(double seconds)
+{
+    m_interval = seconds;
+    m_scheduler->setCadence(Cadence::every(seconds));
+}
 
 StorageSampler::DiskStatistics StorageSampler::sumDrives(const QList<DriveCounters> &drives)
 {

@@ -77,6 +77,9 @@ public:
     ~StorageMonitor() override;
 
     void start();
+    // Seconds between samples (1: on every whole second of the wall clock).
+    void setInterval(double seconds);
+    double interval() const { return m_interval; }
     void stop();
 
     quint64 readBytesPerSec() const { return m_read; }
@@ -109,6 +112,7 @@ private:
     MetricHistory *m_readHistory;
     MetricHistory *m_writeHistory;
     std::unique_ptr<SamplerScheduler> m_scheduler;
+    double m_interval = 1.0;
 };
 
 } // namespace corvane

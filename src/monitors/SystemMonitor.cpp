@@ -13,7 +13,7 @@ SystemMonitor::SystemMonitor(std::unique_ptr<HostStats> host, const Clock &clock
       m_ramHistory(new MetricHistory(this))
 {
     m_scheduler = std::make_unique<SamplerScheduler>(
-        QStringLiteral("corvane.system-sampler"), Cadence::wholeSecond(),
+        QStringLiteral("corvane.system-sampler"), Cadence::every(m_interval),
         sampleThenPublish(m_sampler.get(), this),
         SamplerScheduler::Placement::SharedThread, clock);
     if (autoStart)
@@ -28,6 +28,12 @@ SystemMonitor::~SystemMonitor()
 void SystemMonitor::start()
 {
     m_scheduler->start();
+}
+
+void SystemMonitor::setInterval(double seconds)
+{
+    m_interval = seconds;
+    m_scheduler->setCadence(Cadence::every(seconds));
 }
 
 void SystemMonitor::tickOnMainThread(bool on)

@@ -58,6 +58,9 @@ public:
     ~SystemMonitor() override;
 
     void start();
+    // Seconds between samples (1: on every whole second of the wall clock).
+    void setInterval(double seconds);
+    double interval() const { return m_interval; }
     // Moves the ticks to the main thread (true) or back to the sampler thread; the CPU
     // baseline carries over.
     void tickOnMainThread(bool on);
@@ -98,6 +101,7 @@ private:
     MetricHistory *m_cpuHistory;
     MetricHistory *m_ramHistory;
     std::unique_ptr<SamplerScheduler> m_scheduler;
+    double m_interval = 1.0;
 };
 
 } // namespace corvane

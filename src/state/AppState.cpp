@@ -3,6 +3,9 @@
 
 #include <QJSEngine>
 
+#include <algorithm>
+#include <cmath>
+
 namespace corvane {
 
 namespace {
@@ -97,6 +100,21 @@ QString AppState::pendingQuickTestRaw() const
 void AppState::setPendingQuickTestRaw(const QString &raw)
 {
     setPendingQuickTest(QuickTests::fromRawValue(raw));
+}
+
+void AppState::setSampleInterval(double seconds)
+{
+    const double v = std::isnan(seconds) ? 1.0 : std::clamp(seconds, kSampleIntervalMin, kSampleIntervalMax);
+    if (v == m_sampleInterval)
+        return;
+    m_sampleInterval = v;
+    m_system->setInterval(v);
+    m_network->setInterval(v);
+    m_storage->setInterval(v);
+    m_gpu->setInterval(v);
+    if (PublicationBatch *batch = PublicationBatch::current())
+        batch->setPeriod(v);
+    emit sampleIntervalChanged();
 }
 
 void AppState::updateVisibility()

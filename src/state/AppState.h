@@ -53,6 +53,7 @@ class AppState : public QObject {
     Q_PROPERTY(QString tab READ tabRaw WRITE setTabRaw NOTIFY tabChanged)
     Q_PROPERTY(QString pendingQuickTest READ pendingQuickTestRaw WRITE setPendingQuickTestRaw NOTIFY pendingQuickTestChanged)
     Q_PROPERTY(bool visualsPaused READ visualsPaused NOTIFY visualsPausedChanged)
+    Q_PROPERTY(double sampleInterval READ sampleInterval WRITE setSampleInterval NOTIFY sampleIntervalChanged)
     Q_PROPERTY(corvane::SystemMonitor *system READ system CONSTANT)
     Q_PROPERTY(corvane::NetworkMonitor *network READ network CONSTANT)
     Q_PROPERTY(corvane::BatteryMonitor *battery READ battery CONSTANT)
@@ -109,6 +110,13 @@ public:
     bool menuPopupVisible = false;
     bool visualsPaused() const { return m_visualsPaused; }
 
+    // Seconds between samples of the live figures (CPU, memory, network, disk, GPU) and,
+    // below one second, between the screens' updates: the settings' refresh rate, 0.5 to 5.
+    static constexpr double kSampleIntervalMin = 0.5;
+    static constexpr double kSampleIntervalMax = 5.0;
+    double sampleInterval() const { return m_sampleInterval; }
+    void setSampleInterval(double seconds);
+
     // Pauses the pausable samplers when no surface is visible, resumes them when one is.
     Q_INVOKABLE void updateVisibility();
 
@@ -122,6 +130,7 @@ signals:
     void tabChanged();
     void pendingQuickTestChanged();
     void visualsPausedChanged();
+    void sampleIntervalChanged();
 
 private:
     void resume();
@@ -143,6 +152,7 @@ private:
     DisplayMonitor *m_displays = nullptr;
     SMCMonitor *m_smc = nullptr;
     bool m_visualsPaused = false;
+    double m_sampleInterval = 1.0;
 };
 
 } // namespace corvane

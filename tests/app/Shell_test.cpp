@@ -1,10 +1,13 @@
 #include "app/AppDelegate.h"
 #include "app/MenuBarExtra.h"
+#include "app/SingleInstance.h"
 #include "state/BarModeSettings.h"
 #include "state/LaunchAtLogin.h"
 #include "state/Updater.h"
 
 #include <QFile>
+#include <QLocalSocket>
+#include <QtEndian>
 #include <QQmlEngine>
 #include <QSettings>
 #include <QSignalSpy>
@@ -14,6 +17,9 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 #include "fakes/FakeHub.h"
 #include "fakes/FakeWindowSystem.h"
@@ -128,12 +134,18 @@ TEST_F(ShellFixture, DesktopModeSurvivesBarMode)
     EXPECT_TRUE(delegate.desktopMode());
     EXPECT_TRUE(main.flags() & Qt::WindowStaysOnBottomHint);
     EXPECT_TRUE(main.flags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(ws->calls.filter(QRegularExpression("pin")), (QStringList{"pin"}));
     delegate.enterBarMode();
+    ws->calls.clear();
     delegate.exitBarMode();
+    QCoreApplication::processEvents();
     EXPECT_TRUE(main.flags() & Qt::WindowStaysOnBottomHint); // still pinned
+    // The manager forgets a hidden window's pinning: it is asked again as the window maps.
+    EXPECT_TRUE(ws->calls.contains("pin"));
+    ws->calls.clear();
     delegate.toggleDesktopMode();
     EXPECT_EQ(main.flags(), normal);
-    EXPECT_EQ(ws->calls.filter(QRegularExpression("pin")), (QStringList{"pin", "unpin"}));
+    EXPECT_EQ(ws->calls.filter(QRegularExpression("pin")), (QStringList{"unpin"}));
 }
 
 TEST_F(ShellFixture, BarModeInAndOutNeverPausesTheSamplers)
@@ -377,4 +389,50 @@ TEST_F(ShellFixture, QmlUsesTheApplicationsHub)
     state.setTab(SidebarTab::ports);
     auto obj2 = h.create("import QtQuick\nimport Corvane\nQtObject { property string tab: AppState.tab }");
     EXPECT_EQ(obj2->property("tab").toString(), QStringLiteral("ports"));
+}
+
+// The instance's socket takes one short message per connection: a local program that sends
+// a huge length, no JSON, or nothing at all is dropped, and the next launch is still served.
+TEST(SingleInstanceSocket, OddClientsAreDroppedAndTheNextLaunchIsServed)
+{
+    QTemporaryDir runtime;
+    SingleInstance running(runtime.path());
+    ASSERT_EQ(running.claim({"corvane"}), SingleInstance::Role::Primary);
+    ASSERT_TRUE(running.isListening());
+    QList<QStringList> received;
+    QObject::connect(&running, &SingleInstance::argumentsReceived, [&](const QStringList &a) { received << a; });
+
+    auto sendRaw = [&](const QByteArray &bytes) {
+        auto socket = std::make_unique<QLocalSocket>();
+        socket->connectToServer(running.socketPath());
+        EXPECT_TRUE(socket->waitForConnected(2000));
+        socket->write(bytes);
+        socket->flush();
+        return socket;
+    };
+    QByteArray huge(4, '\0');
+    qToBigEndian<quint32>(quint32(SingleInstance::kMaxMessageBytes + 1), huge.data());
+    auto tooLong = sendRaw(huge);
+    QTRY_COMPARE_WITH_TIMEOUT(tooLong->state(), QLocalSocket::UnconnectedState, 5000);
+    QByteArray junk(4, '\0');
+    qToBigEndian<quint32>(5, junk.data());
+    auto notJson = sendRaw(junk + "{oops");
+    auto silent = sendRaw({}); // connects and says nothing: it must not hold the others up
+    QTRY_COMPARE_WITH_TIMEOUT(notJson->state(), QLocalSocket::UnconnectedState, 5000);
+    EXPECT_EQ(received, (QList<QStringList>{QStringList{}})); // understood as no arguments
+
+    // A second instance of this very process would be refused the lock and hand over.
+    SingleInstance later(runtime.path());
+    QStringList handed;
+    std::atomic<bool> done{false};
+    // The running instance answers from this thread's event loop: ask from another thread.
+    std::thread asker([&] {
+        SingleInstance::Role r = later.claim({"corvane", "--tab=ports"}, 5000);
+        handed << (r == SingleInstance::Role::HandedOver ? "handed" : "not");
+        done = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
+    asker.join();
+    EXPECT_EQ(handed, QStringList{"handed"});
+    EXPECT_EQ(received.last(), (QStringList{"corvane", "--tab=ports"}));
 }

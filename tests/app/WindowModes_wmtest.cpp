@@ -2,24 +2,36 @@
 // through the X server with xdotool, window properties read back with xprop. Also the one
 // path that opens a window of its own from a tab: the display pixel test.
 #include "app/AppDelegate.h"
+#include "app/GraphicsChoice.h"
 #include "app/HiddenRelease.h"
+#include "app/MenuBarExtra.h"
+#include "app/SingleInstance.h"
 #include "fakes/FakeHub.h"
 #include "platform/DisplaySource.h"
 #include "platform/WindowSystem.h"
 #include "state/BarModeSettings.h"
 #include "support/QmlTestUtil.h"
 
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QProcess>
-#include <QQmlEngine>
 #include <QQuickItem>
+#include <QSGRendererInterface>
+#include <QTemporaryDir>
+#include <QQmlEngine>
 #include <QQuickWindow>
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
+
+#include <xcb/xcb.h>
+
+#include <csignal>
 
 using namespace corvane;
 
@@ -337,4 +349,396 @@ TEST_F(WmFixture, DisplayPixelTestFromThePortsTabFillsTheScreen)
     EXPECT_TRUE(waitFor([&] { return !shownItem(main, QStringLiteral("fullscreenButton")); }));
     EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
     state.setTabRaw(QStringLiteral("live"));
+}
+
+// ---- The launched application, its single instance and the window's behaviour as a user
+// ---- meets it (minimised, clicked, on a screen a panel shares).
+
+namespace {
+
+QStringList lines(const QString &text) { return text.split('\n', Qt::SkipEmptyParts); }
+
+// The built program, run as a user would start it: its own home, settings and runtime folder
+// (shared between launches when given, as one user's would be).
+class LaunchedApp {
+public:
+    explicit LaunchedApp(const QString &runtimeDir = {}) : m_runtime(runtimeDir)
+    {
+        if (m_runtime.isEmpty())
+            m_runtime = m_home.path() + "/run";
+        QDir().mkpath(m_runtime);
+        QFile::setPermissions(m_runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QDir().mkpath(m_home.path() + "/config/Corvane");
+        QSettings conf(m_home.path() + "/config/Corvane/Corvane.conf", QSettings::IniFormat);
+        conf.setValue("didFinishOnboarding", true); // no first-run sheet over the window
+        conf.setValue("didRequestPrivacyAuth", true);
+    }
+    ~LaunchedApp()
+    {
+        if (m_proc.state() != QProcess::NotRunning) {
+            m_proc.terminate();
+            if (!m_proc.waitForFinished(5000))
+                m_proc.kill();
+            m_proc.waitForFinished(5000);
+        }
+    }
+    void start(const QStringList &args)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", m_home.path());
+        env.insert("XDG_CONFIG_HOME", m_home.path() + "/config");
+        env.insert("XDG_DATA_HOME", m_home.path() + "/data");
+        env.insert("XDG_CACHE_HOME", m_home.path() + "/cache");
+        env.insert("XDG_RUNTIME_DIR", m_runtime);
+        env.remove("QT_QUICK_BACKEND");
+        m_proc.setProcessEnvironment(env);
+        m_proc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_proc.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane"), args);
+    }
+    qint64 pid() const { return m_proc.processId(); }
+    // Exit code once it ended by itself within the wait, else -1.
+    int exitCode(int ms = 20000)
+    {
+        if (!QTest::qWaitFor([&] { return m_proc.state() == QProcess::NotRunning; }, ms))
+            return -1;
+        return m_proc.exitStatus() == QProcess::NormalExit ? m_proc.exitCode() : -1;
+    }
+    void crash()
+    {
+        ::kill(pid_t(m_proc.processId()), SIGKILL);
+        m_proc.waitForFinished(5000);
+    }
+    // Its shown main window, once it has one.
+    QString mainWindow(int ms = 30000)
+    {
+        QString id;
+        (void)QTest::qWaitFor(
+            [&] {
+                const QStringList ids = lines(run("xdotool", {"search", "--onlyvisible", "--pid", QString::number(pid()),
+                                                              "--name", "Corvane Skerrin Widget"}));
+                id = ids.isEmpty() ? QString() : ids.first();
+                return !id.isEmpty();
+            },
+            ms);
+        return id;
+    }
+    QStringList windows() const
+    {
+        return lines(run("xdotool", {"search", "--onlyvisible", "--pid", QString::number(m_proc.processId())}));
+    }
+
+private:
+    QTemporaryDir m_home;
+    QString m_runtime;
+    QProcess m_proc;
+};
+
+// Where a window's content starts on the screen.
+QPoint clientOrigin(const QString &windowId)
+{
+    QPoint p;
+    for (const QString &l : lines(run("xwininfo", {"-id", windowId}))) {
+        if (l.contains("Absolute upper-left X:"))
+            p.setX(l.section(':', 1).trimmed().toInt());
+        if (l.contains("Absolute upper-left Y:"))
+            p.setY(l.section(':', 1).trimmed().toInt());
+    }
+    return p;
+}
+
+QImage grabX(const QString &windowId, const QString &file)
+{
+    run("import", {"-window", windowId, file});
+    return QImage(file).convertToFormat(QImage::Format_RGB32);
+}
+
+void saveShot(const QImage &img, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("CORVANE_SHOTS");
+    if (!dir.isEmpty())
+        img.save(dir + "/" + name);
+}
+
+xcb_connection_t *xcbConnection()
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_atom_t internAtom(xcb_connection_t *c, const QByteArray &name)
+{
+    xcb_intern_atom_reply_t *r =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(name.size()), name.constData()), nullptr);
+    const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+    free(r);
+    return a;
+}
+
+// A desktop panel along the top of the screen: a dock window that reserves `height` pixels.
+class TopPanel {
+public:
+    TopPanel(int width, int height) : m_conn(xcbConnection())
+    {
+        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_conn)).data;
+        m_win = xcb_generate_id(m_conn);
+        xcb_create_window(m_conn, XCB_COPY_FROM_PARENT, m_win, screen->root, 0, 0, uint16_t(width), uint16_t(height), 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        const xcb_atom_t dock = internAtom(m_conn, "_NET_WM_WINDOW_TYPE_DOCK");
+        xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, m_win, internAtom(m_conn, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM,
+                            32, 1, &dock);
+        const uint32_t strut[12] = {0, 0, uint32_t(height), 0, 0, 0, 0, 0, 0, uint32_t(width - 1), 0, 0};
+        xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, m_win, internAtom(m_conn, "_NET_WM_STRUT_PARTIAL"),
+                            XCB_ATOM_CARDINAL, 32, 12, strut);
+        xcb_map_window(m_conn, m_win);
+        xcb_flush(m_conn);
+    }
+    ~TopPanel()
+    {
+        xcb_destroy_window(m_conn, m_win);
+        xcb_flush(m_conn);
+    }
+
+private:
+    xcb_connection_t *m_conn;
+    xcb_window_t m_win;
+};
+
+bool wmAvailable() { return QGuiApplication::platformName() == "xcb" && windowManagerRunning(); }
+
+// The app draws with Qt's software scene graph where there is no GPU render node (always so
+// under Xvfb): so do these tests, before their first window exists.
+class AppSceneGraph : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        if (preferSoftwareSceneGraph())
+            QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    }
+};
+[[maybe_unused]] ::testing::Environment *const kAppSceneGraph = ::testing::AddGlobalTestEnvironment(new AppSceneGraph);
+
+} // namespace
+
+// Launched straight onto another tab (the arguments apply on the loop's first turn, after the
+// window was built on the dashboard), the window shows that tab alone: the software scene graph
+// kept drawing the dashboard's greeting under every later tab.
+TEST_F(WmFixture, LaunchedOnATabShowsNothingOfTheDashboard)
+{
+    const QRect header(225, 18, 400, 58); // the tab's eyebrow and title, where the greeting was
+    // The window as main() makes it, the launch arguments applied as main() applies them.
+    auto launch = [&](const QStringList &args) {
+        mainObject.reset();
+        mainObject = h.createFile("qrc:/Corvane/MainWindow.qml");
+        main = qobject_cast<QQuickWindow *>(mainObject.get());
+        QTimer::singleShot(0, delegate.get(), [this, args] { delegate->applicationDidFinishLaunching(args); });
+        return main && QTest::qWaitForWindowExposed(main);
+    };
+    // The header once the screens' swap has ended: the same in three looks in a row, taken
+    // while the event loop runs on.
+    auto settledHeader = [&] {
+        QImage last;
+        int same = 0;
+        (void)waitFor([&] {
+            const QImage now = main->grabWindow().copy(header);
+            same = now == last ? same + 1 : 0;
+            last = now;
+            QQuickItem *content = test::findItem(main->contentItem(), "content");
+            return same >= 2 && content && !content->property("busy").toBool()
+                && test::findItem(main->contentItem(), "dashboard") == nullptr;
+        });
+        return last;
+    };
+    ASSERT_TRUE(launch({"corvane", "--tab=activity"}));
+    const QImage launched = settledHeader();
+    saveShot(main->grabWindow(), "launched-on-activity.png");
+    // The reference: a window that never showed the dashboard.
+    ASSERT_TRUE(launch({"corvane"}));
+    const QImage reference = settledHeader();
+    // Text drawn where the reference has none, a glyph's antialiasing aside.
+    int extra = 0;
+    for (int y = 0; y < launched.height(); ++y)
+        for (int x = 0; x < launched.width(); ++x) {
+            if (qGray(launched.pixel(x, y)) < 110)
+                continue;
+            bool nearText = false;
+            for (int dy = -2; dy <= 2 && !nearText; ++dy)
+                for (int dx = -2; dx <= 2 && !nearText; ++dx)
+                    nearText = reference.valid(x + dx, y + dy) && qGray(reference.pixel(x + dx, y + dy)) > 60;
+            extra += nearText ? 0 : 1;
+        }
+    if (extra > 0) {
+        saveShot(launched, "header-launched.png");
+        saveShot(reference, "header-reference.png");
+    }
+    EXPECT_LE(extra, 10) << "something of the dashboard is drawn under the activity tab";
+}
+
+// A second launch hands its arguments to the running instance, which applies them and comes
+// to the front, and ends with success; it opens no window of its own.
+TEST_F(WmFixture, ASecondLaunchHandsItsArgumentsToTheRunningOne)
+{
+    QTemporaryDir runtime;
+    SingleInstance running(runtime.path());
+    ASSERT_EQ(running.claim({"corvane"}), SingleInstance::Role::Primary);
+    QObject::connect(&running, &SingleInstance::argumentsReceived, delegate.get(),
+                     [this](const QStringList &a) { delegate->receiveLaunchArguments(a); });
+    main->close(); // in the tray
+    ASSERT_TRUE(waitFor([&] { return !main->isVisible(); }));
+
+    LaunchedApp second(runtime.path());
+    second.start({"--tab=ports", "--openCard=gpu"});
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(state.tab(), SidebarTab::ports);
+    EXPECT_EQ(state.pendingQuickTest(), QuickTestKind::gpu);
+    EXPECT_TRUE(waitFor([&] { return main->isExposed() && main->isActive(); })) << "the window did not come forward";
+
+    // A test asked for alone opens where it is shown: on the dashboard.
+    LaunchedApp third(runtime.path());
+    third.start({"--openCard=cpu"});
+    EXPECT_EQ(third.exitCode(), 0);
+    EXPECT_EQ(state.tab(), SidebarTab::live);
+    EXPECT_TRUE(waitFor([&] {
+        QQuickItem *dashboard = test::findItem(main->contentItem(), "dashboard");
+        return dashboard && dashboard->property("activeQuickTest").toString() == "cpu";
+    })) << "the CPU test did not open";
+}
+
+// Two real launches make one instance; one that crashed leaves a lock and a socket behind
+// that keep nobody from starting.
+TEST(LaunchedApp, OneInstanceAndACrashedOneBlocksNothing)
+{
+    if (!wmAvailable())
+        GTEST_SKIP() << "needs an X server with a window manager";
+    QTemporaryDir runtime;
+    LaunchedApp first(runtime.path());
+    first.start({});
+    ASSERT_FALSE(first.mainWindow().isEmpty());
+    LaunchedApp again(runtime.path());
+    again.start({"--tab=settings"});
+    EXPECT_EQ(again.exitCode(), 0);
+    EXPECT_TRUE(again.windows().isEmpty());
+
+    first.crash();
+    ASSERT_TRUE(QFile::exists(runtime.path() + "/corvane.lock"));
+    SingleInstance next(runtime.path());
+    ASSERT_EQ(next.claim({"corvane"}), SingleInstance::Role::Primary) << "the crashed instance's lock blocked the start";
+    EXPECT_TRUE(next.isListening()) << "its socket was left in the way";
+    QStringList received;
+    QObject::connect(&next, &SingleInstance::argumentsReceived, [&](const QStringList &a) { received = a; });
+    LaunchedApp later(runtime.path());
+    later.start({"--tab=crashes"});
+    EXPECT_EQ(later.exitCode(), 0);
+    EXPECT_TRUE(received.contains("--tab=crashes")) << received.join(' ').toStdString();
+}
+
+// Desktop mode's pinning (every desktop, out of the taskbar and pager, below the others)
+// survives the window being hidden for Bar Mode: the manager drops it on unmap.
+TEST_F(WmFixture, DesktopModeKeepsItsPinningAcrossBarMode)
+{
+    int released = 0;
+    releaseWhileHidden(main, 50, [this] { return delegate->keepsNativeMainWindow(); }, [&] { ++released; });
+    auto pinned = [&] {
+        const QString states = xprop(main, "_NET_WM_STATE");
+        return states.contains("_NET_WM_STATE_SKIP_TASKBAR") && states.contains("_NET_WM_STATE_SKIP_PAGER")
+            && states.contains("_NET_WM_STATE_BELOW") && xprop(main, "_NET_WM_DESKTOP").contains("4294967295");
+    };
+    typeKeys("ctrl+shift+d");
+    ASSERT_TRUE(waitFor([&] { return delegate->desktopMode(); }));
+    ASSERT_TRUE(waitFor(pinned)) << xprop(main, "_NET_WM_STATE").toStdString();
+
+    delegate->enterBarMode();
+    ASSERT_TRUE(waitFor([&] { return !main->isVisible() && released == 1; }));
+    delegate->exitBarMode();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    EXPECT_TRUE(waitFor(pinned)) << xprop(main, "_NET_WM_STATE").toStdString() << xprop(main, "_NET_WM_DESKTOP").toStdString();
+    delegate->toggleDesktopMode();
+}
+
+// "Deschide fereastra principală" in the tray popup and Ctrl+Shift+F bring back a window the
+// user minimised.
+TEST_F(WmFixture, OpeningTheWindowRestoresItWhenMinimised)
+{
+    MenuBarExtra tray(&state, delegate.get(), &h.engine());
+    auto minimise = [&] {
+        run("xdotool", {"windowminimize", QString::number(main->winId())});
+        return waitFor([&] { return bool(main->windowStates() & Qt::WindowMinimized) && !main->isExposed(); });
+    };
+    auto restored = [&] { return !(main->windowStates() & Qt::WindowMinimized) && main->isExposed(); };
+    auto openPopup = [&]() -> QQuickWindow * {
+        tray.togglePopup();
+        QQuickWindow *popup = tray.popupWindow();
+        return popup && QTest::qWaitForWindowExposed(popup) ? popup : nullptr;
+    };
+
+    ASSERT_TRUE(minimise());
+    QQuickWindow *popup = openPopup();
+    ASSERT_TRUE(popup);
+    QQuickItem *row = test::findItem(popup->contentItem(), "action.front");
+    ASSERT_TRUE(row);
+    const QPoint at = popup->mapToGlobal(row->mapToScene(QPointF(row->width() / 2, row->height() / 2)).toPoint());
+    clickAt(at);
+    EXPECT_TRUE(waitFor(restored)) << "the popup's row left the window minimised";
+
+    ASSERT_TRUE(minimise());
+    popup = openPopup();
+    ASSERT_TRUE(popup);
+    ASSERT_TRUE(waitFor([&] { return popup->isActive(); }));
+    typeKeys("ctrl+shift+f");
+    EXPECT_TRUE(waitFor(restored)) << "Ctrl+Shift+F left the window minimised";
+}
+
+// A plain click on the window's background moves nothing: the manager's move starts only
+// once the pointer travels with the button down, so afterwards the window stays put and the
+// keyboard still reaches the app.
+TEST_F(WmFixture, AClickOnTheBackgroundStartsNoMove)
+{
+    const QRect before = main->geometry();
+    const QPoint at = main->mapToGlobal(QPoint(100, before.height() - 140)); // the sidebar's empty stretch
+    clickAt(at);
+    run("xdotool", {"mousemove", "--sync", QString::number(at.x() + 150), QString::number(at.y() - 90)});
+    typeKeys("ctrl+shift+d");
+    EXPECT_TRUE(waitFor([&] { return delegate->desktopMode(); })) << "the keys did not reach the app";
+    EXPECT_EQ(main->geometry().topLeft(), before.topLeft()) << "the window followed the pointer";
+    if (delegate->desktopMode())
+        delegate->toggleDesktopMode();
+}
+
+// Leaving Bar Mode brings back the same window, even after it was hidden long enough to give
+// its memory back: what the manager or another program knew of it (a close) still reaches it.
+TEST_F(WmFixture, TheWindowComesBackFromBarModeAsItself)
+{
+    int released = 0;
+    releaseWhileHidden(main, 50, [this] { return delegate->keepsNativeMainWindow(); }, [&] { ++released; });
+    const QString id = QString::number(main->winId());
+    typeKeys("ctrl+d");
+    ASSERT_TRUE(waitFor([&] { return delegate->barModeActive() && released == 1; }));
+    ASSERT_TRUE(waitFor([&] { return delegate->barWindow()->isActive(); }));
+    typeKeys("ctrl+d");
+    ASSERT_TRUE(waitFor([&] { return !delegate->barModeActive() && main->isExposed(); }));
+    EXPECT_EQ(QString::number(main->winId()), id);
+
+    QSignalSpy closing(main, SIGNAL(closing(QQuickCloseEvent*)));
+    run("xdotool", {"windowactivate", "--sync", id, "key", "--clearmodifiers", "alt+F4"});
+    EXPECT_TRUE(waitFor([&] { return closing.count() == 1; })) << "a close for the window was lost";
+}
+
+// On a 1280x800 screen a panel shares, the window and its frame fit the rest: its least size
+// gives way rather than pushing the frame off the screen.
+TEST_F(WmFixture, TheWindowFitsTheAreaAPanelLeaves)
+{
+    QScreen *screen = main->screen();
+    const QRect full = screen->geometry();
+    const int panelHeight = full.height() - 774; // 26 px at 800: the work area of the report
+    TopPanel panel(full.width(), panelHeight);
+    ASSERT_TRUE(waitFor([&] { return screen->availableGeometry().height() == full.height() - panelHeight; }))
+        << "the manager did not reserve the panel's strip";
+    const QRect avail = screen->availableGeometry();
+    EXPECT_TRUE(waitFor([&] { return avail.contains(main->frameGeometry()); }))
+        << "frame " << main->frameGeometry().height() << " px in a " << avail.height() << " px work area";
+    const QMargins frame = main->frameMargins();
+    EXPECT_LE(main->minimumHeight() + frame.top() + frame.bottom(), avail.height());
+    EXPECT_EQ(main->minimumWidth(), 1180); // the width still fits
+    const QString dir = qEnvironmentVariable("CORVANE_SHOTS");
+    if (!dir.isEmpty())
+        run("import", {"-window", "root", dir + "/screen-with-panel.png"});
 }

@@ -58,12 +58,13 @@ struct FlushCase {
     double now;
     double settle;
     double delay;
+    double period = 1.0; // the refresh period, a second unless set shorter
 };
 class FlushPoint : public ::testing::TestWithParam<FlushCase> {};
-TEST_P(FlushPoint, IsTheNextWholeSecondPlusTheSettleTime)
+TEST_P(FlushPoint, IsTheNextWholePeriodPlusTheSettleTime)
 {
     const FlushCase c = GetParam();
-    EXPECT_NEAR(PublicationBatch::delayToFlush(c.now, c.settle), c.delay, 1e-6);
+    EXPECT_NEAR(PublicationBatch::delayToFlush(c.now, c.settle, c.period), c.delay, 1e-6);
 }
 INSTANTIATE_TEST_SUITE_P(PublicationBatch, FlushPoint, ::testing::Values(
     FlushCase{100.0, 0.25, 0.25},          // on the second: its own flush point is ahead
@@ -74,8 +75,15 @@ INSTANTIATE_TEST_SUITE_P(PublicationBatch, FlushPoint, ::testing::Values(
     FlushCase{1'765'000'000.1, 0.25, 0.15}, // today's epoch seconds keep their fraction
     FlushCase{-0.5, 0.25, 0.75},           // a clock before the epoch still aligns
     FlushCase{NAN, 0.25, 0.0},             // a broken clock flushes at once, never waits forever
-    FlushCase{INFINITY, 0.25, 0.0}),
-    [](const auto &i) { return "At" + test::numberName(i.param.now); });
+    FlushCase{INFINITY, 0.25, 0.0},
+    FlushCase{100.1, 0.25, 0.15, 0.5},     // half-second refresh: flushes at .25 and .75
+    FlushCase{100.3, 0.25, 0.45, 0.5},
+    FlushCase{100.8, 0.25, 0.45, 0.5},
+    FlushCase{100.1, 0.1, 0.0, 0.2}),      // exactly on a point of a 0.2 s period
+    [](const auto &i) {
+        return "At" + test::numberName(i.param.now)
+            + (i.param.period != 1.0 ? "Every" + test::numberName(i.param.period) : std::string());
+    });
 
 // ---- The batch on the main thread ------------------------------------------------------
 

@@ -1,6 +1,9 @@
 #include "fakes/FakeHub.h"
 #include "state/AppState.h"
+#include "monitors/Publish.h"
 #include "state/ThemeManager.h"
+
+#include <QTest>
 
 #include <QQuickWindow>
 #include <gtest/gtest.h>
@@ -97,4 +100,49 @@ TEST(AppState, TabsAndQuickTests)
     EXPECT_NEAR(Tabs::accent(SidebarTab::ports).alphaF(), 0.85, 0.01);
     ThemeManager::shared()->setTheme(AppTheme::aurora);
     EXPECT_EQ(Tabs::accent(SidebarTab::live), Themes::accent(AppTheme::aurora));
+}
+
+// The settings' refresh rate paces the live figures (CPU, memory, network, disk, GPU); below a
+// second the screens' batch follows it, above it the batch stays at a second so the monitors
+// on their own cadences are not held back.
+TEST(AppState, SampleIntervalPacesTheLiveFiguresAndTheScreens)
+{
+    test::FakeHub hub(test::FakeHub::Start::Running);
+    AppState &s = hub.state;
+    PublicationBatch batch(hub.clock);
+    batch.install();
+    auto cadences = [&] {
+        QList<double> out;
+        for (SamplerScheduler *sch : {s.system()->scheduler(), s.network()->scheduler(), s.storage()->scheduler(),
+                                      s.gpu()->scheduler()})
+            out << (sch->cadence().kind == Cadence::Kind::WholeSecond ? 1.0 : sch->cadence().interval);
+        return out;
+    };
+    EXPECT_EQ(s.sampleInterval(), 1.0);
+
+    s.setSampleInterval(2.5);
+    QTRY_COMPARE_WITH_TIMEOUT(cadences(), (QList<double>{2.5, 2.5, 2.5, 2.5}), 5000); // the GPU's after its first sample
+    EXPECT_EQ(s.system()->scheduler()->cadence().kind, Cadence::Kind::Aligned);
+    EXPECT_EQ(batch.period(), 1.0);
+    EXPECT_EQ(s.usb()->scheduler()->cadence().interval, 3.0); // cadences of their own stay
+
+    s.setSampleInterval(0.5);
+    EXPECT_EQ(cadences(), (QList<double>{0.5, 0.5, 0.5, 0.5}));
+    EXPECT_EQ(batch.period(), 0.5);
+
+    // Paused and resumed, they keep the interval.
+    s.mainWindowVisible = false;
+    s.updateVisibility();
+    s.mainWindowVisible = true;
+    s.updateVisibility();
+    QTRY_COMPARE_WITH_TIMEOUT(cadences(), (QList<double>{0.5, 0.5, 0.5, 0.5}), 5000);
+
+    // Out of the slider's range: the nearest end; not a number: the default.
+    s.setSampleInterval(60);
+    EXPECT_EQ(s.sampleInterval(), 5.0);
+    s.setSampleInterval(std::nan(""));
+    EXPECT_EQ(s.sampleInterval(), 1.0);
+    EXPECT_EQ(cadences(), (QList<double>{1.0, 1.0, 1.0, 1.0}));
+    EXPECT_EQ(s.system()->scheduler()->cadence().kind, Cadence::Kind::WholeSecond);
+    EXPECT_EQ(batch.period(), 1.0);
 }

@@ -1,4 +1,6 @@
 // The main window's root view, sidebar, settings and onboarding screens, and their rules.
+#include "app/AppDelegate.h"
+#include "fakes/FakeWindowSystem.h"
 #include "monitors/USBMonitor.h"
 #include "notify/PrivacyNotifier.h"
 #include "platform/Haptics.h"
@@ -154,9 +156,10 @@ QString textNamed(QObject *root, const QString &name)
 
 bool shown(QQuickItem *item) { return item && item->isVisible(); }
 
-// A real click at the control's visible centre, through its window: layouts settled first,
-// and a control below the fold scrolled into view as a user would.
-void press(QObject *button)
+// A real click at the control's visible centre (or `fx` of its width from the left), through
+// its window: layouts settled first, and a control below the fold scrolled into view as a
+// user would.
+void press(QObject *button, double fx = 0.5)
 {
     auto *item = qobject_cast<QQuickItem *>(button);
     ASSERT_TRUE(item && item->window());
@@ -171,10 +174,9 @@ void press(QObject *button)
         p->setProperty("contentY", std::clamp(y - p->height() / 2, 0.0, maxY));
         item->window()->grabWindow();
     }
-    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
-    ASSERT_TRUE(QRectF(QPointF(0, 0), item->window()->size()).contains(centre)) << "not on screen";
-    QTest::mouseClick(item->window(), Qt::LeftButton, {},
-                      item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
+    const QPointF at = item->mapToScene(QPointF(item->width() * fx, item->height() / 2));
+    ASSERT_TRUE(QRectF(QPointF(0, 0), item->window()->size()).contains(at)) << "not on screen";
+    QTest::mouseClick(item->window(), Qt::LeftButton, {}, at.toPoint());
 }
 
 template <typename T>
@@ -582,4 +584,44 @@ TEST_F(FaceFixture, TabMovesKeyboardFocusOntoTheSidebarWithAVisibleRing)
     EXPECT_TRUE(itemNamed(second, "focusRing")->isVisible());
     QTest::keyClick(&window, Qt::Key_Return);
     EXPECT_EQ(qmlHub()->tabRaw(), QStringLiteral("activity"));
+}
+
+// The appearance and performance rows act on the window that shows them: the background
+// follows the intensity and the particles switch, the live figures the refresh rate; and with
+// the software scene graph (this suite's, as on a machine without GPU) the card says what the
+// static background cannot show.
+TEST_F(FaceFixture, AppearanceAndRefreshRowsActOnTheWindow)
+{
+    QSettings().setValue("didFinishOnboarding", true);
+    h.engine().addImportPath("qrc:/");
+    AppDelegate delegate(&hub.state, &h.engine(), std::make_unique<test::RecordingWindowSystem>());
+    auto obj = h.createFile("qrc:/Corvane/MainWindow.qml");
+    auto *main = qobject_cast<QQuickWindow *>(obj.get());
+    ASSERT_TRUE(main && QTest::qWaitForWindowExposed(main));
+    QQuickItem *background = itemNamed(main->contentItem(), "background");
+    ASSERT_TRUE(background);
+    EXPECT_DOUBLE_EQ(background->property("strength").toDouble(), 0.55); // the designed look at first
+    EXPECT_EQ(hub.state.sampleInterval(), 1.0);
+
+    press(itemNamed(main->contentItem(), "tabRow_settings"));
+    QTRY_VERIFY_WITH_TIMEOUT(itemNamed(main->contentItem(), "appearanceCard")
+                                 && !itemNamed(main->contentItem(), "content")->property("busy").toBool(),
+                             3000); // the screens' swap has ended
+    press(itemNamed(itemNamed(main->contentItem(), "intensityRow"), "valueSlider"), 0.0);
+    EXPECT_LT(background->property("strength").toDouble(), 0.05);
+    press(itemNamed(main->contentItem(), "particlesToggle"));
+    EXPECT_FALSE(background->property("particles").toBool());
+    EXPECT_FALSE(itemNamed(background, "grain")->isVisible());
+
+    press(itemNamed(itemNamed(main->contentItem(), "refreshRow"), "valueSlider"), 0.999);
+    EXPECT_GT(hub.state.sampleInterval(), 4.5);
+    EXPECT_EQ(hub.state.system()->interval(), hub.state.sampleInterval());
+    EXPECT_EQ(hub.state.network()->interval(), hub.state.sampleInterval());
+
+    QQuickItem *note = itemNamed(main->contentItem(), "staticBackgroundNote");
+    ASSERT_TRUE(note);
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(textNamed(note, "staticBackgroundText"),
+              QStringLiteral("Fără accelerare grafică fundalul rămâne static: intensitatea nu se vede, iar particulele nu se mișcă."));
+    EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
 }

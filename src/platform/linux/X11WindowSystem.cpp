@@ -108,7 +108,8 @@ private:
         }
     }
 
-    // _NET_WM_DESKTOP 0xFFFFFFFF = on every desktop.
+    // _NET_WM_DESKTOP 0xFFFFFFFF = on every desktop. A mapped window asks the manager (which
+    // owns the property then); leaving puts it on the desktop in view.
     void setDesktop(QWindow *w, bool all)
     {
         const xcb_window_t win = static_cast<xcb_window_t>(w->winId());
@@ -119,6 +120,28 @@ private:
         } else {
             xcb_delete_property(m_conn, win, prop);
         }
+        if (!w->isVisible())
+            return;
+        xcb_client_message_event_t ev{};
+        ev.response_type = XCB_CLIENT_MESSAGE;
+        ev.format = 32;
+        ev.window = win;
+        ev.type = prop;
+        ev.data.data32[0] = all ? 0xFFFFFFFFu : currentDesktop();
+        ev.data.data32[1] = 1; // from a normal application
+        xcb_send_event(m_conn, 0, m_root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char *>(&ev));
+    }
+
+    uint32_t currentDesktop()
+    {
+        uint32_t desktop = 0;
+        auto cookie = xcb_get_property(m_conn, 0, m_root, atom("_NET_CURRENT_DESKTOP"), XCB_ATOM_CARDINAL, 0, 1);
+        xcb_get_property_reply_t *r = xcb_get_property_reply(m_conn, cookie, nullptr);
+        if (r && r->format == 32 && xcb_get_property_value_length(r) >= 4)
+            desktop = *static_cast<const uint32_t *>(xcb_get_property_value(r));
+        free(r);
+        return desktop;
     }
 
     xcb_connection_t *m_conn;

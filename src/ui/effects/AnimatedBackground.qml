@@ -4,7 +4,8 @@ import Corvane
 
 // Full-window backdrop: dark base, shader aurora, faint watermark, film grain and a
 // top-and-bottom darkening. Without the shader the other layers stay as a static
-// background. The stored parameters are kept for callers; the composition is fixed.
+// background. `strength` sets how strongly the aurora shows (0.55: the designed look) and
+// `particles` its stars and the grain; the other parameters are kept for callers.
 Item {
     id: root
 
@@ -12,6 +13,8 @@ Item {
     property real intensity: 0.55
     property real blur: 80
     property bool useShader: true
+    property real strength: 0.55
+    property bool particles: true
     // Bound by the owner (e.g. while the window is hidden) to stop the aurora's frames.
     property bool paused: false
 
@@ -25,6 +28,8 @@ Item {
         objectName: "aurora"
         anchors.fill: parent
         paused: root.paused
+        intensity: root.strength
+        particles: root.particles
     }
 
     // Slot for the slowly turning brand watermark, at 4 % so it stays a ghost.
@@ -45,6 +50,8 @@ Item {
     }
 
     GrainOverlay {
+        objectName: "grain"
+        visible: root.particles
         anchors.fill: parent
         density: 6000
         opacity: 0.14

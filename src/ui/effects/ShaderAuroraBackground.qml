@@ -10,6 +10,10 @@ Item {
     id: root
 
     property bool paused: false
+    // Strength of the aurora over the dark base (0.55: the designed look) and whether the
+    // stars and grain are drawn.
+    property real intensity: 0.55
+    property bool particles: true
 
     readonly property bool hardwareScene: GraphicsInfo.api !== GraphicsInfo.Software
                                           && GraphicsInfo.api !== GraphicsInfo.Unknown
@@ -48,6 +52,8 @@ Item {
             property real pixelScale: root.Window.window ? root.Screen.devicePixelRatio : 2.0
             property real time: clock.time
             property size sizePx: Qt.size(width * pixelScale, height * pixelScale)
+            property real intensity: root.intensity
+            property real particles: root.particles ? 1.0 : 0.0
             visible: !root.pipelineFailed
             blending: false
             fragmentShader: "qrc:/shaders/aurora.frag.qsb"

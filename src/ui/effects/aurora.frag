@@ -11,6 +11,8 @@ layout(std140, binding = 0) uniform buf {
     float time;       // seconds since the view started
     vec2 sizePx;      // drawable size in pixels
     float pixelScale; // device pixels per point
+    float intensity;  // aurora strength over the dark base; 0.55 is the designed look
+    float particles;  // 1: stars and grain, 0: none
 };
 
 float hash21(vec2 p)
@@ -107,43 +109,49 @@ void main()
 
     col += clamp(bands * 0.5, 0.0, 0.7) * vec3(0.18, 0.22, 0.30);
 
-    // Small stars on a 140-point grid; the field is fixed, only the twinkle moves.
-    {
-        vec2 cell = floor(pos / 140.0);
-        float prob = hash21(cell);
-        if (prob > 0.62) {
-            vec2 jitter = vec2(hash21(cell + 1.0), hash21(cell + 2.0));
-            vec2 centre = (cell + jitter) * 140.0;
-            float r = length(pos - centre);
-            float radius = 1.6 + 1.5 * hash21(cell + 5.0);
-            float halo = exp(-(r * r) / (2.0 * radius * radius));
-            float twinkle = 0.55 + 0.45 * sin(0.9 * time + 50.0 * prob);
-            float strength = (prob - 0.62) / 0.38;
-            col += vec3(halo * twinkle * strength * 0.85);
-        }
-    }
+    // Nebula and bands scale with the intensity around the designed 0.55.
+    col = DEEP + (col - DEEP) * (max(intensity, 0.0) / 0.55);
 
-    // Large stars on a 280-point grid, with a vertical and a horizontal ray.
-    {
-        vec2 cell = floor(pos / 280.0);
-        float prob = hash21(cell + 17.0);
-        if (prob > 0.78) {
-            vec2 jitter = vec2(hash21(cell + 31.0), hash21(cell + 47.0));
-            vec2 centre = (cell + jitter) * 280.0;
-            float r = length(pos - centre);
-            float radius = 3.0 + 2.5 * hash21(cell + 9.0);
-            float halo = exp(-(r * r) / (2.0 * radius * radius));
-            float dx = abs(pos.x - centre.x);
-            float dy = abs(pos.y - centre.y);
-            float spike = 0.08 * (exp(-0.18 * dy) * exp(-(dx * dx) / (0.3 * radius * radius))
-                                + exp(-0.18 * dx) * exp(-(dy * dy) / (0.3 * radius * radius)));
-            float twinkle = 0.55 + 0.45 * sin(0.6 * time + 80.0 * prob);
-            vec3 tint = mix(vec3(1.0), CYAN, 0.35);
-            col += tint * (halo + spike) * twinkle * 0.95;
+    // The particles: twinkling stars and a moving grain.
+    if (particles > 0.5) {
+        // Small stars on a 140-point grid; the field is fixed, only the twinkle moves.
+        {
+            vec2 cell = floor(pos / 140.0);
+            float prob = hash21(cell);
+            if (prob > 0.62) {
+                vec2 jitter = vec2(hash21(cell + 1.0), hash21(cell + 2.0));
+                vec2 centre = (cell + jitter) * 140.0;
+                float r = length(pos - centre);
+                float radius = 1.6 + 1.5 * hash21(cell + 5.0);
+                float halo = exp(-(r * r) / (2.0 * radius * radius));
+                float twinkle = 0.55 + 0.45 * sin(0.9 * time + 50.0 * prob);
+                float strength = (prob - 0.62) / 0.38;
+                col += vec3(halo * twinkle * strength * 0.85);
+            }
         }
-    }
 
-    col += vec3((hash21(pos + time) - 0.5) * 0.025);
+        // Large stars on a 280-point grid, with a vertical and a horizontal ray.
+        {
+            vec2 cell = floor(pos / 280.0);
+            float prob = hash21(cell + 17.0);
+            if (prob > 0.78) {
+                vec2 jitter = vec2(hash21(cell + 31.0), hash21(cell + 47.0));
+                vec2 centre = (cell + jitter) * 280.0;
+                float r = length(pos - centre);
+                float radius = 3.0 + 2.5 * hash21(cell + 9.0);
+                float halo = exp(-(r * r) / (2.0 * radius * radius));
+                float dx = abs(pos.x - centre.x);
+                float dy = abs(pos.y - centre.y);
+                float spike = 0.08 * (exp(-0.18 * dy) * exp(-(dx * dx) / (0.3 * radius * radius))
+                                    + exp(-0.18 * dx) * exp(-(dy * dy) / (0.3 * radius * radius)));
+                float twinkle = 0.55 + 0.45 * sin(0.6 * time + 80.0 * prob);
+                vec3 tint = mix(vec3(1.0), CYAN, 0.35);
+                col += tint * (halo + spike) * twinkle * 0.95;
+            }
+        }
+
+        col += vec3((hash21(pos + time) - 0.5) * 0.025);
+    }
 
     vec2 v = uv - vec2(0.5, 0.55);
     v.x *= aspect;

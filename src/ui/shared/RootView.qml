@@ -51,7 +51,11 @@ Item {
     AnimatedBackground {
         anchors.fill: parent
         colors: AppPalette.backgroundColors
+        objectName: "background"
         intensity: 0.55
+        // The appearance settings.
+        strength: SettingsStore.bgIntensity
+        particles: SettingsStore.showParticles
         blur: 80
         useShader: true
         paused: AppState.visualsPaused

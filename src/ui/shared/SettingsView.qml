@@ -131,6 +131,25 @@ Item {
                         checked: SettingsStore.showParticles
                         onToggled: SettingsStore.showParticles = checked
                     }
+                    // Without a GPU the aurora isn't drawn: say what the two rows can't do here.
+                    RowLayout {
+                        objectName: "staticBackgroundNote"
+                        Layout.fillWidth: true
+                        visible: !settings.glows
+                        spacing: 6
+                        SymbolIcon {
+                            symbol: "info.circle"
+                            pointSize: 10
+                            color: AppPalette.textSecondary
+                        }
+                        BodyText {
+                            objectName: "staticBackgroundText"
+                            Layout.fillWidth: true
+                            text: "Fără accelerare grafică fundalul rămâne static: intensitatea nu se vede, iar particulele nu se mișcă."
+                            font.pixelSize: 10
+                            color: AppPalette.textSecondary
+                        }
+                    }
                 }
             }
 

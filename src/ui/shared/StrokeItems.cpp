@@ -140,4 +140,66 @@ void SparklinePlot::paint(QPainter *p)
     p->drawPolyline(sparkline::linePoints(m_samples, w, h, max));
 }
 
+GradientText::GradientText(QQuickItem *parent) : RasterItem(parent)
+{
+    relayout();
+}
+
+void GradientText::setText(const QString &t)
+{
+    if (t == m_text)
+        return;
+    m_text = t;
+    relayout();
+}
+
+void GradientText::setFont(const QFont &f)
+{
+    if (f == m_font)
+        return;
+    m_font = f;
+    relayout();
+}
+
+void GradientText::setBaseColor(const QColor &c)
+{
+    if (c == m_base)
+        return;
+    m_base = c;
+    emit changed();
+    update();
+}
+
+void GradientText::setHighlightColor(const QColor &c)
+{
+    if (c == m_highlight)
+        return;
+    m_highlight = c;
+    emit changed();
+    update();
+}
+
+void GradientText::relayout()
+{
+    const QFontMetricsF fm(m_font);
+    setImplicitSize(fm.horizontalAdvance(m_text), fm.height());
+    emit changed();
+    update();
+}
+
+void GradientText::paint(QPainter *p)
+{
+    if (m_text.isEmpty() || width() <= 0)
+        return;
+    QLinearGradient g(0, 0, width(), 0);
+    g.setColorAt(0.0, m_base);
+    g.setColorAt(0.35, m_base);
+    g.setColorAt(0.5, m_highlight);
+    g.setColorAt(0.65, m_base);
+    g.setColorAt(1.0, m_base);
+    p->setFont(m_font);
+    p->setPen(QPen(QBrush(g), 0));
+    p->drawText(QPointF(0, QFontMetricsF(m_font).ascent()), m_text);
+}
+
 } // namespace corvane

@@ -3,6 +3,7 @@
 // single colour, while the gauge, ring and sparkline stroke with a two-stop gradient.
 // `paint` takes a colour or an AppPalette gradient (unit points over the item's bounds).
 #include <QColor>
+#include <QFont>
 #include <QList>
 #include "ui/shared/RasterItem.h"
 #include <QVariant>
@@ -143,6 +144,41 @@ private:
     QVariant m_paint, m_max;
     QColor m_glow = Qt::white;
     bool m_showGrid = false, m_drawGrid = true, m_drawFill = true, m_drawLine = true;
+};
+
+// One line of text filled with a horizontal gradient over the item's width: `baseColor` at
+// both ends, `highlightColor` at the middle (rising from 35 % and gone again at 65 %). Its
+// implicit size is the text's advance and the font's height. Painted rather than a Shape's
+// text path: the software scene graph kept drawing such a path after its item was gone.
+class GradientText : public RasterItem {
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(QString text READ text WRITE setText NOTIFY changed)
+    Q_PROPERTY(QFont font READ font WRITE setFont NOTIFY changed)
+    Q_PROPERTY(QColor baseColor READ baseColor WRITE setBaseColor NOTIFY changed)
+    Q_PROPERTY(QColor highlightColor READ highlightColor WRITE setHighlightColor NOTIFY changed)
+public:
+    explicit GradientText(QQuickItem *parent = nullptr);
+    void paint(QPainter *p) override;
+
+    QString text() const { return m_text; }
+    void setText(const QString &t);
+    QFont font() const { return m_font; }
+    void setFont(const QFont &f);
+    QColor baseColor() const { return m_base; }
+    void setBaseColor(const QColor &c);
+    QColor highlightColor() const { return m_highlight; }
+    void setHighlightColor(const QColor &c);
+
+signals:
+    void changed();
+
+private:
+    void relayout();
+    QString m_text;
+    QFont m_font;
+    QColor m_base = Qt::white;
+    QColor m_highlight = Qt::white;
 };
 
 } // namespace corvane

@@ -131,6 +131,51 @@ TEST_F(AuroraGl, ShaderThatFailsToLoadLogsOnceAndLeavesTheStaticStack)
     EXPECT_LT(maxLuma(img), 0.2);
 }
 
+// The main window's appearance settings reach the drawing: the strength scales the aurora
+// over the dark base (0.55, the designed look, in between), and without particles the stars
+// and grain are gone.
+TEST_F(AuroraGl, StrengthAndParticlesChangeWhatIsDrawn)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(animating(), 5000);
+    view.object->setProperty("paused", true); // one still frame to compare
+    auto meanLuma = [](const QImage &img) {
+        double sum = 0;
+        int n = 0;
+        for (int y = 0; y < img.height(); y += 3)
+            for (int x = 0; x < img.width(); x += 3, ++n) {
+                const QColor c = img.pixelColor(x, y);
+                sum += 0.2126 * c.redF() + 0.7152 * c.greenF() + 0.0722 * c.blueF();
+            }
+        return sum / n;
+    };
+    // Share of pixels that differ: the grain moves nearly every one, the stars a few a lot.
+    auto differing = [](const QImage &a, const QImage &b) {
+        int n = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                n += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+        return double(n) / (a.width() * a.height());
+    };
+    auto drawn = [&](double strength, bool particles) {
+        view.object->setProperty("strength", strength);
+        view.object->setProperty("particles", particles);
+        return view.window.grabWindow();
+    };
+    const QImage designed = drawn(0.55, true);
+    EXPECT_EQ(differing(designed, drawn(0.55, true)), 0.0) << "a still frame should repeat";
+    const QImage none = drawn(0.0, true);
+    const QImage full = drawn(1.0, true);
+    const QImage bare = drawn(0.55, false);
+    savePng(none, QStringLiteral("aurora-gl-strength0.png"));
+    savePng(full, QStringLiteral("aurora-gl-strength1.png"));
+    savePng(bare, QStringLiteral("aurora-gl-no-particles.png"));
+    EXPECT_LT(meanLuma(none), 0.8 * meanLuma(designed));
+    EXPECT_GT(meanLuma(full), 1.2 * meanLuma(designed));
+    EXPECT_GT(differing(designed, bare), 0.2) << "the stars and grain stayed";
+    EXPECT_FALSE(view.child<QQuickItem>("grain")->isVisible());
+    EXPECT_TRUE(view.harness.warnings().isEmpty()) << view.harness.warnings().join('\n').toStdString();
+}
+
 TEST(GlassCardGl, HoveredCardOverTheAurora)
 {
     corvane::Haptics::shared()->clear();
