@@ -97,10 +97,26 @@ void KeyedListModel::sync()
     for (qsizetype i = 0; i < n; ++i) {
         keys.append(keyOfCached(m_source.at(i)));
         QString text = keys.last().toString();
-        for (int repeat = 1; wanted.contains(text); ++repeat)
-            text = keys.last().toString() + QChar(0) + QString::number(repeat);
+        if (wanted.contains(text)) {
+            const QString base = text;
+            for (int repeat = 1; wanted.contains(text); ++repeat)
+                text = base + QChar(0) + QString::number(repeat);
+        }
         wanted.insert(text, i);
         texts.append(std::move(text));
+    }
+
+    if (m_rows.isEmpty()) {
+        // The first list (or one after an empty one): one insertion of everything.
+        if (n > 0) {
+            beginInsertRows({}, 0, int(n - 1));
+            m_rows = m_source.mid(0, n);
+            m_keys = std::move(keys);
+            m_keyTexts = std::move(texts);
+            endInsertRows();
+            emit countChanged();
+        }
+        return;
     }
 
     // Rows that are gone, a run at a time from the end.
