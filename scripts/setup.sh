@@ -12,7 +12,7 @@ PKGS=(
   qml6-module-qtqml qml6-module-qtqml-workerscript qml6-module-qtquick qml6-module-qtquick-window
   qml6-module-qtquick-controls qml6-module-qtquick-templates qml6-module-qtquick-layouts
   qml6-module-qtquick-shapes qml6-module-qt5compat-graphicaleffects
-  libgl-dev libgl1-mesa-dri libegl-dev libssl-dev openssl libpulse-dev libglib2.0-dev
+  libgl-dev libgl1-mesa-dri libegl-dev libssl-dev openssl libpulse-dev libglib2.0-dev libsystemd-dev
   libx11-dev libxcb1-dev libxcb-ewmh-dev libxrandr-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   pci.ids fonts-inter fonts-quicksand fonts-dejavu-core fonts-materialdesignicons-webfont

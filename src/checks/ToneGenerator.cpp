@@ -1,5 +1,6 @@
 #include "checks/ToneGenerator.h"
 
+#include "platform/AudioDevices.h"
 #include "ui/shared/StrokeItems.h"
 
 #include <QAudioDevice>
@@ -189,8 +190,34 @@ void ToneGenerator::setFrequency(double f)
 
 void ToneGenerator::start()
 {
-    if (m_playing)
+    if (m_playing || m_starting)
         return;
+    // Qt's audio backend connects to the sound server once, on the GUI thread, the first time
+    // its devices are asked for, and never again if no server answered then. So it is asked
+    // only once a server is known to answer: a server started after launch is found at the
+    // next press of play, and one that hangs never freezes the screen.
+    m_starting = true;
+    const quint64 token = ++m_startToken;
+    probeSoundServer(this, [this, token](SoundServer server) {
+        if (token != m_startToken)
+            return; // stopped meanwhile
+        m_starting = false;
+        switch (server) {
+        case SoundServer::answers:
+            startOutput();
+            break;
+        case SoundServer::absent:
+            setError(QStringLiteral("Nicio ieșire audio: serverul de sunet nu rulează."));
+            break;
+        case SoundServer::silent:
+            setError(QStringLiteral("Ieșirea audio nu poate porni: serverul de sunet nu răspunde."));
+            break;
+        }
+    });
+}
+
+void ToneGenerator::startOutput()
+{
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull()) {
         setError(QStringLiteral("Nicio ieșire audio: serverul de sunet nu rulează."));
@@ -234,6 +261,8 @@ void ToneGenerator::start()
 
 void ToneGenerator::stop()
 {
+    ++m_startToken;
+    m_starting = false;
     if (m_sink) {
         m_sink->stop();
         m_sink.reset();

@@ -97,6 +97,7 @@ public:
     explicit ToneGenerator(QObject *parent = nullptr);
     ~ToneGenerator() override;
 
+    // Asks the sound server first (off the GUI thread) and starts the tone once it answers.
     Q_INVOKABLE void start();
     Q_INVOKABLE void stop();
 
@@ -118,6 +119,7 @@ signals:
     void errorMessageChanged();
 
 private:
+    void startOutput();
     void setPlaying(bool p);
     void setError(const QString &e);
     void applyTap(const QList<float> &points, float peak);
@@ -127,6 +129,8 @@ private:
     // Declared after the source: the sink goes first, so it never pulls from a dead device.
     std::unique_ptr<QAudioSink> m_sink;
     bool m_playing = false;
+    quint64 m_startToken = 0; // a start waiting for the sound server's answer
+    bool m_starting = false;
     ToneChannel m_channel = ToneChannel::both;
     double m_frequency = 440;
     double m_level = 0;

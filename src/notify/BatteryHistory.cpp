@@ -34,17 +34,7 @@ QDateTime fromRef(double ref)
     return QDateTime::fromMSecsSinceEpoch(qint64(std::llround((ref + kReferenceEpochOffset) * 1000.0)), Qt::LocalTime);
 }
 
-template <typename Reduce>
-QList<DailyValue> groupByDay(const QList<BatterySnapshot> &list, Reduce reduce)
-{
-    std::map<QDate, QList<const BatterySnapshot *>> days;
-    for (const auto &s : list)
-        days[fromRef(s.date).date()].append(&s);
-    QList<DailyValue> out;
-    for (const auto &[day, group] : days)
-        out.append({day.startOfDay(), reduce(group)});
-    return out;
-}
+double toRef(const QDateTime &t) { return double(t.toMSecsSinceEpoch()) / 1000.0 - kReferenceEpochOffset; }
 
 QVariantList toVariant(const QList<DailyValue> &list)
 {
@@ -84,6 +74,7 @@ BatteryHistory::BatteryHistory(const QString &folder, const Clock &clock, QObjec
                 // Snapshots taken while the file was read are the newest.
                 list.append(m_snapshots);
                 m_snapshots = std::move(list);
+                ++m_revision;
                 emit snapshotsChanged();
             };
         },
@@ -146,6 +137,7 @@ void BatteryHistory::capture(const BatteryMonitor &battery)
     const double cutoff = s.date - retentionSeconds;
     m_snapshots.removeIf([cutoff](const BatterySnapshot &x) { return x.date < cutoff; });
     m_lastCapturedNs = nowNs;
+    ++m_revision;
     emit snapshotsChanged();
     save();
 }
@@ -156,13 +148,18 @@ void BatteryHistory::save()
         m_saveAfterLoad = true;
         return;
     }
-    bool ok = false;
-    const QByteArray bytes = encode(m_snapshots, &ok);
-    // The whole list is written each time, so a failed save is retried by the next capture.
-    if (!ok)
-        qCWarning(lcNotify) << "battery history not saved: a snapshot has no JSON form";
-    else
-        m_file.save(bytes);
+    // A long history takes a while to encode and write: never on the GUI thread. The list is
+    // shared, not copied, until the next capture changes it.
+    m_file.saveInBackground([list = m_snapshots]() -> std::optional<QByteArray> {
+        bool ok = false;
+        QByteArray bytes = encode(list, &ok);
+        // The whole list is written each time, so a failed save is retried by the next capture.
+        if (!ok) {
+            qCWarning(lcNotify) << "battery history not saved: a snapshot has no JSON form";
+            return std::nullopt;
+        }
+        return bytes;
+    });
 }
 
 QList<BatterySnapshot> BatteryHistory::snapshots(int lastDays) const
@@ -175,24 +172,60 @@ QList<BatterySnapshot> BatteryHistory::snapshots(int lastDays) const
     return out;
 }
 
-QList<DailyValue> BatteryHistory::dailyHealthAverages(int days) const
+BatteryHistory::RangeSummary BatteryHistory::summary(int days) const
 {
-    return groupByDay(snapshots(days), [](const QList<const BatterySnapshot *> &g) {
-        double sum = 0;
-        for (const auto *s : g)
-            sum += s->healthPercent;
-        return sum / double(g.size());
-    });
+    struct Day {
+        double healthSum = 0;
+        qsizetype count = 0;
+        qint64 maxCycles = 0;
+    };
+    const double cutoff = nowRef() + double(days) * -86'400.0;
+    RangeSummary out;
+    std::map<QDate, Day> byDay;
+    // The local day last looked up, as a span of reference seconds: snapshots come in time
+    // order, so most fall in the span of the one before.
+    double spanStart = 0, spanEnd = 0;
+    Day *day = nullptr;
+    for (const BatterySnapshot &s : m_snapshots) {
+        if (!(s.date >= cutoff))
+            continue;
+        if (!day || !(s.date >= spanStart && s.date < spanEnd)) {
+            const QDate date = fromRef(s.date).date();
+            spanStart = toRef(date.startOfDay());
+            spanEnd = toRef(date.addDays(1).startOfDay());
+            auto [it, fresh] = byDay.try_emplace(date);
+            if (fresh)
+                it->second.maxCycles = s.cycleCount;
+            day = &it->second;
+        }
+        day->healthSum += s.healthPercent;
+        ++day->count;
+        day->maxCycles = std::max(day->maxCycles, s.cycleCount);
+        if (out.count++ == 0)
+            out.firstCycles = s.cycleCount;
+        out.lastCycles = s.cycleCount;
+        out.healthSum += s.healthPercent;
+    }
+    for (const auto &[date, d] : byDay) {
+        out.health.append({date.startOfDay(), d.healthSum / double(d.count)});
+        out.cycles.append({date.startOfDay(), double(d.maxCycles)});
+    }
+    return out;
 }
 
-QList<DailyValue> BatteryHistory::dailyMaxCycleCounts(int days) const
+QList<DailyValue> BatteryHistory::dailyHealthAverages(int days) const { return summary(days).health; }
+
+QList<DailyValue> BatteryHistory::dailyMaxCycleCounts(int days) const { return summary(days).cycles; }
+
+QVariantMap BatteryHistory::rangeSummary(int days) const
 {
-    return groupByDay(snapshots(days), [](const QList<const BatterySnapshot *> &g) {
-        qint64 best = g.front()->cycleCount;
-        for (const auto *s : g)
-            best = std::max(best, s->cycleCount);
-        return double(best);
-    });
+    const RangeSummary s = summary(days);
+    return {{QStringLiteral("count"), qint64(s.count)},
+            {QStringLiteral("healthSum"), s.healthSum},
+            {QStringLiteral("firstCycles"), s.firstCycles},
+            {QStringLiteral("lastCycles"), s.lastCycles},
+            {QStringLiteral("health"), toVariant(s.health)},
+            {QStringLiteral("cycles"), toVariant(s.cycles)}};
 }
 
 QVariantList BatteryHistory::snapshotsInLastDays(int days) const

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QUuid>
 #include <QVariantList>
+#include <QVariantMap>
 #include <QtQml/qqmlregistration.h>
 
 #include <memory>
@@ -55,6 +56,8 @@ class BatteryHistory : public QObject {
     QML_ELEMENT
     QML_SINGLETON
     Q_PROPERTY(QVariantList snapshots READ snapshotsVariant NOTIFY snapshotsChanged)
+    // Goes up whenever the snapshots change: a cheap dependency for bindings that query them.
+    Q_PROPERTY(int revision READ revision NOTIFY snapshotsChanged)
     Q_PROPERTY(bool loaded READ isLoaded NOTIFY loadedChanged)
 public:
     static constexpr double captureInterval = 600.0;
@@ -72,8 +75,12 @@ public:
     void bind(BatteryMonitor *batteryMonitor);
     // Appends a snapshot of the monitor when due (see the .cpp).
     void capture(const BatteryMonitor &batteryMonitor);
+    // Writes the whole list; the encoding and the write run on a worker thread.
     void save();
+    // Waits until what was saved is on disk.
+    void finishSaving() { m_file.finishSaving(); }
     QString historyPath() const { return m_file.path(); }
+    int revision() const { return m_revision; }
     // The file is read off the GUI thread; until then only this run's snapshots are listed.
     bool isLoaded() const { return !m_file.isLoading(); }
 
@@ -81,6 +88,22 @@ public:
     QList<BatterySnapshot> snapshots(int lastDays) const;
     QList<DailyValue> dailyHealthAverages(int days) const;
     QList<DailyValue> dailyMaxCycleCounts(int days) const;
+
+    // The last `days` in one pass: the snapshot count, the health sum, the first and last
+    // cycle counts, and the two daily lists. Each calendar day is looked up once, not once
+    // per snapshot, so a long history costs little.
+    struct RangeSummary {
+        qsizetype count = 0;
+        double healthSum = 0;
+        qint64 firstCycles = 0;
+        qint64 lastCycles = 0;
+        QList<DailyValue> health; // daily mean health
+        QList<DailyValue> cycles; // daily highest cycle count
+    };
+    RangeSummary summary(int days) const;
+    // For QML: {count, healthSum, firstCycles, lastCycles, health, cycles}, the daily lists
+    // as lists of {day, value}.
+    Q_INVOKABLE QVariantMap rangeSummary(int days) const;
 
     // For QML: lists of {day, value}.
     Q_INVOKABLE QVariantList snapshotsInLastDays(int days) const;
@@ -104,6 +127,7 @@ private:
     QList<BatterySnapshot> m_snapshots;
     std::optional<uint64_t> m_lastCapturedNs; // monotonic; none = distant past
     bool m_saveAfterLoad = false;
+    int m_revision = 0;
 };
 
 } // namespace corvane

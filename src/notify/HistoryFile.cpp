@@ -37,14 +37,23 @@ struct HistoryFile::Channel {
     std::function<void()> finished;
 };
 
+// Background saves: the newest waiting encoder, and whether a worker is writing.
+struct HistoryFile::Writer {
+    QMutex mutex;
+    QWaitCondition idle;
+    Encoder pending;
+    bool running = false;
+};
+
 HistoryFile::HistoryFile(QString folder, QString fileName, const Clock &clock)
     : m_folder(std::move(folder)), m_fileName(std::move(fileName)), m_clock(clock),
-      m_channel(std::make_shared<Channel>())
+      m_channel(std::make_shared<Channel>()), m_writer(std::make_shared<Writer>())
 {
 }
 
 HistoryFile::~HistoryFile()
 {
+    finishSaving(); // what was recorded reaches the disk
     QMutexLocker lock(&m_channel->mutex);
     m_channel->file = nullptr;
     m_channel->apply = nullptr;
@@ -249,8 +258,53 @@ bool HistoryFile::save(const QByteArray &bytes)
     const QString p = path();
     if (p.isEmpty() || m_blocked || m_loading)
         return false;
-    if (!QDir().mkpath(m_folder)) {
-        qCWarning(lcNotify).noquote() << "history not saved: cannot create folder" << m_folder;
+    finishSaving(); // an older background save must not land after this one
+    return write(m_folder, p, bytes);
+}
+
+bool HistoryFile::saveInBackground(Encoder encode)
+{
+    const QString p = path();
+    if (p.isEmpty() || m_blocked || m_loading)
+        return false;
+    {
+        QMutexLocker lock(&m_writer->mutex);
+        m_writer->pending = std::move(encode);
+        if (m_writer->running)
+            return true; // the running worker takes it next
+        m_writer->running = true;
+    }
+    QThreadPool::globalInstance()->start([writer = m_writer, folder = m_folder, p] {
+        for (;;) {
+            Encoder job;
+            {
+                QMutexLocker lock(&writer->mutex);
+                if (!writer->pending) {
+                    writer->running = false;
+                    writer->idle.wakeAll();
+                    return;
+                }
+                job = std::move(writer->pending);
+                writer->pending = nullptr;
+            }
+            if (const std::optional<QByteArray> bytes = job())
+                write(folder, p, *bytes);
+        }
+    });
+    return true;
+}
+
+void HistoryFile::finishSaving()
+{
+    QMutexLocker lock(&m_writer->mutex);
+    while (m_writer->running)
+        m_writer->idle.wait(&m_writer->mutex);
+}
+
+bool HistoryFile::write(const QString &folder, const QString &p, const QByteArray &bytes)
+{
+    if (!QDir().mkpath(folder)) {
+        qCWarning(lcNotify).noquote() << "history not saved: cannot create folder" << folder;
         return false;
     }
     QSaveFile f(p);

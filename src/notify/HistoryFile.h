@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace corvane {
 
@@ -64,11 +65,21 @@ public:
     // while the file is still being read: it would be replaced before it was seen).
     bool save(const QByteArray &bytes);
 
+    // The same, with the encoding and the writing done on a worker thread, one write at a
+    // time: a save asked for while one runs replaces any that waits, so the newest content is
+    // what ends up on disk. `encode` must not touch the owner; nullopt writes nothing.
+    using Encoder = std::function<std::optional<QByteArray>()>;
+    bool saveInBackground(Encoder encode);
+    // Waits until the saves asked for so far are on disk (an owner going away; tests).
+    void finishSaving();
+
     // Where the last bad file went (empty when none).
     QString quarantinedPath() const { return m_quarantined; }
 
 private:
     struct Channel;
+    struct Writer;
+    static bool write(const QString &folder, const QString &path, const QByteArray &bytes);
     void deliver();
     void finish(Outcome outcome, const std::function<void()> &apply, const std::function<void()> &finished);
     void moveAside(const QString &why, const QString &suffix);
@@ -82,6 +93,7 @@ private:
     bool m_loading = false;
     Outcome m_outcome = Outcome::Missing;
     std::shared_ptr<Channel> m_channel;
+    std::shared_ptr<Writer> m_writer;
 };
 
 namespace json {

@@ -1,6 +1,7 @@
 #pragma once
 // Camera and microphone use: a history of on/off events (newest first, 50 kept, stored in
 // "privacy-history.json") and a notification when a device switches on.
+#include "common/DisplayText.h"
 #include "common/StoredSettings.h"
 #include "notify/HistoryFile.h"
 
@@ -49,7 +50,8 @@ public:
     QString idText() const { return json::uuidText(id); }
     QDateTime dateTime() const;
     QString kindRaw() const { return rawValue(kind); }
-    QString deviceNameText() const { return deviceName.value_or(QString()); }
+    // As shown: controls and bidi overrides in a device's name neutralised.
+    QString deviceNameText() const { return neutralisedName(deviceName.value_or(QString())); }
     bool hasDeviceName() const { return deviceName.has_value(); }
     bool operator==(const PrivacyEvent &) const = default;
 };

@@ -6,6 +6,8 @@
 #include <QStringList>
 
 #include <functional>
+
+class QObject;
 #include <memory>
 #include <optional>
 
@@ -38,8 +40,15 @@ public:
 
 // The sound server's sources through libpulse (PulseAudio or PipeWire) when one answers,
 // reconnecting whenever it restarts; else the capture PCMs of <procRoot>/asound, polled,
-// until a server appears.
+// until a server appears. Never waits for the server: until its first answer (or until it
+// is given up on) no device is listed.
 std::unique_ptr<AudioDevices> makeLinuxAudioDevices(const QString &procRoot = QStringLiteral("/proc"));
+// Whether a sound server answers: one that accepts a connection but says nothing counts as
+// silent after `timeoutMs`. Runs off the calling thread; `done` runs on `context`'s thread,
+// and not at all once `context` is gone.
+enum class SoundServer { answers, absent, silent };
+void probeSoundServer(QObject *context, std::function<void(SoundServer)> done, int timeoutMs = 2000);
+
 // The two backends on their own (tests).
 std::unique_ptr<AudioDevices> makePulseAudioDevices(); // nullptr when no server answers
 std::unique_ptr<AudioDevices> makeAlsaAudioDevices(const QString &procRoot);

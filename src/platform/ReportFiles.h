@@ -12,15 +12,21 @@
 namespace corvane {
 
 struct FolderItem {
-    QString name;                      // last path component
-    QString path;
+    QString name;                      // last path component, for display
+    QString path;                      // for display: bytes that aren't UTF-8 show as U+FFFD
+    QByteArray nativePath;             // the exact bytes, to open the item with
     bool isFolder = false;             // a real folder, not a link to one
     std::optional<QDateTime> modified; // of the item itself (a link's own time)
+    qint64 size = -1;                  // of the item itself; -1 when unknown
+    // Tells a rewritten or replaced file from the one seen before.
+    qint64 mtimeNs = 0;
+    quint64 inode = 0;
 };
 
 // The folder's direct items in the order the system lists them, hidden ones (leading dot)
 // left out; nullopt when the folder can't be listed.
 std::optional<std::vector<FolderItem>> listFolder(const QString &folder);
+std::optional<std::vector<FolderItem>> listFolder(const QByteArray &nativeFolder);
 
 struct FileHead {
     QByteArray bytes;
@@ -31,5 +37,6 @@ struct FileHead {
 // At most `limit` bytes of a regular file; nullopt for anything that isn't one (links
 // included) or can't be opened.
 std::optional<FileHead> readRegularFile(const QString &path, qint64 limit);
+std::optional<FileHead> readRegularFile(const QByteArray &nativePath, qint64 limit);
 
 } // namespace corvane

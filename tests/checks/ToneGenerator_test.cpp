@@ -2,6 +2,8 @@
 // and the real output under a private PulseAudio server with a null sink.
 #include "checks/ToneGenerator.h"
 
+#include "support/SilentSoundServer.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QSignalSpy>
@@ -12,6 +14,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 using namespace corvane;
 
@@ -151,42 +154,102 @@ double goertzel(const std::vector<float> &x, double hz)
     return std::sqrt(s1 * s1 + s2 * s2 - c * s1 * s2) / double(x.size());
 }
 
-TEST(ToneOutput, NoSoundServerShowsAnError)
+struct NoServerCase {
+    const char *name;
+    bool silent; // accepts connections and never answers
+    const char *message;
+    friend void PrintTo(const NoServerCase &c, std::ostream *os) { *os << c.name; }
+};
+class ToneWithoutServer : public ::testing::TestWithParam<NoServerCase> {};
+TEST_P(ToneWithoutServer, ShowsWhyAndNeverPlays)
 {
-    qputenv("PULSE_SERVER", "unix:/nonexistent/corvane/native");
+    std::optional<test::SilentSoundServer> silent;
+    if (GetParam().silent)
+        silent.emplace();
+    else
+        qputenv("PULSE_SERVER", "unix:/nonexistent/corvane/native");
     ToneGenerator tone;
     tone.start();
+    QTRY_COMPARE_WITH_TIMEOUT(tone.errorMessage(), QString::fromUtf8(GetParam().message), 10000);
     EXPECT_FALSE(tone.isPlaying());
-    EXPECT_FALSE(tone.errorMessage().isEmpty());
+}
+INSTANTIATE_TEST_SUITE_P(
+    ToneOutput, ToneWithoutServer,
+    ::testing::Values(NoServerCase{"NoServer", false, "Nicio ieșire audio: serverul de sunet nu rulează."},
+                      NoServerCase{"SilentServer", true, "Ieșirea audio nu poate porni: serverul de sunet nu răspunde."}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// A PulseAudio server of our own with a null sink, on a socket in `dir`.
+class NullSinkServer {
+public:
+    explicit NullSinkServer(const QTemporaryDir &dir) : m_dir(dir), m_socket(dir.filePath("native")) {}
+    ~NullSinkServer()
+    {
+        m_server.terminate();
+        m_server.waitForFinished(3000);
+    }
+    QString socket() const { return m_socket; }
+    static bool installed()
+    {
+        return !QStandardPaths::findExecutable("pulseaudio").isEmpty() && !QStandardPaths::findExecutable("parec").isEmpty();
+    }
+    // Empty when it runs, else why not.
+    QString start()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", m_dir.path());
+        env.insert("XDG_RUNTIME_DIR", m_dir.path());
+        env.insert("XDG_CONFIG_HOME", m_dir.path());
+        m_server.setProcessEnvironment(env);
+        m_server.start("pulseaudio", {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+                                      "--disable-shm=yes", "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + m_socket,
+                                      "-L", "module-null-sink sink_name=corvane_null rate=44100 channels=2"});
+        QTest::qWaitFor([&] { return QFile::exists(m_socket) || m_server.state() == QProcess::NotRunning; }, 10000);
+        return QFile::exists(m_socket) ? QString() : QString::fromLocal8Bit(m_server.readAllStandardError());
+    }
+
+private:
+    const QTemporaryDir &m_dir;
+    QString m_socket;
+    QProcess m_server;
+};
+
+TEST(ToneOutput, SoundServerStartedAfterLaunchIsFoundAtTheNextPlay)
+{
+    if (!NullSinkServer::installed())
+        GTEST_SKIP() << "pulseaudio is not installed";
+    QTemporaryDir dir;
+    NullSinkServer server(dir);
+    qputenv("PULSE_SERVER", ("unix:" + server.socket()).toLocal8Bit());
+    ToneGenerator tone;
+    tone.start();
+    QTRY_COMPARE_WITH_TIMEOUT(tone.errorMessage(), QStringLiteral("Nicio ieșire audio: serverul de sunet nu rulează."), 10000);
+
+    const QString why = server.start();
+    if (!why.isEmpty())
+        GTEST_SKIP() << "pulseaudio did not start: " << why.toStdString();
+    tone.start();
+    QTRY_VERIFY_WITH_TIMEOUT(tone.isPlaying(), 10000);
+    EXPECT_TRUE(tone.errorMessage().isEmpty()) << tone.errorMessage().toStdString();
+    tone.stop();
+    EXPECT_FALSE(tone.isPlaying());
 }
 
 TEST(ToneOutput, PlaysFourForty)
 {
-    if (QStandardPaths::findExecutable("pulseaudio").isEmpty() || QStandardPaths::findExecutable("parec").isEmpty())
+    if (!NullSinkServer::installed())
         GTEST_SKIP() << "pulseaudio is not installed";
     QTemporaryDir dir;
-    const QString socket = dir.filePath("native");
-    QProcess server;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", dir.path());
-    env.insert("XDG_RUNTIME_DIR", dir.path());
-    env.insert("XDG_CONFIG_HOME", dir.path());
-    server.setProcessEnvironment(env);
-    server.start("pulseaudio", {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
-                                "--disable-shm=yes", "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + socket,
-                                "-L", "module-null-sink sink_name=corvane_null rate=44100 channels=2"});
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(socket) || server.state() == QProcess::NotRunning, 10000);
-    if (!QFile::exists(socket))
-        GTEST_SKIP() << "pulseaudio did not start: " << server.readAllStandardError().toStdString();
-    struct Stop {
-        QProcess &p;
-        ~Stop() { p.terminate(); p.waitForFinished(3000); }
-    } stop{server};
+    NullSinkServer server(dir);
+    const QString why = server.start();
+    if (!why.isEmpty())
+        GTEST_SKIP() << "pulseaudio did not start: " << why.toStdString();
+    const QString socket = server.socket();
     qputenv("PULSE_SERVER", ("unix:" + socket).toLocal8Bit());
 
     ToneGenerator tone;
     tone.start();
-    ASSERT_TRUE(tone.isPlaying()) << tone.errorMessage().toStdString();
+    QTRY_VERIFY_WITH_TIMEOUT(tone.isPlaying(), 10000);
     QProcess rec;
     rec.start("parec", {"--server=unix:" + socket, "-d", "corvane_null.monitor", "--format=float32le",
                         "--rate=44100", "--channels=2", "--raw", "--latency-msec=50"});

@@ -1,6 +1,7 @@
 #include "monitors/MicrophoneMonitor.h"
 
 #include "fakes/FakeAudioDevices.h"
+#include "support/SilentSoundServer.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,7 @@
 
 using namespace corvane;
 using corvane::test::FakeAudioDevices;
+using corvane::test::SilentSoundServer;
 
 namespace {
 
@@ -108,6 +110,20 @@ TEST_F(AlsaFallback, PollReportsOnlyChanges)
     raw->poll();
     QCoreApplication::processEvents();
     EXPECT_EQ(m.devices(), QStringList{"card0/pcm0c"});
+}
+
+TEST_F(AlsaFallback, SoundServerThatNeverAnswersHoldsNothingUp)
+{
+    SilentSoundServer server;
+    ASSERT_TRUE(server.listening());
+    // The fixture's capture PCM is recording: once ALSA stands in, the microphone is on.
+    MicrophoneMonitor m(makeLinuxAudioDevices(proc.path()));
+    // Start-up didn't wait for the server: nothing is known yet, so nothing is on.
+    EXPECT_FALSE(m.isMicrophoneOn());
+    EXPECT_TRUE(m.devices().isEmpty());
+    // Given up on, the server leaves the status files to stand in.
+    QTRY_VERIFY_WITH_TIMEOUT(m.isMicrophoneOn(), 20000);
+    EXPECT_EQ(m.activeMicNames(), QStringList{"ALC892 Analog"});
 }
 
 TEST(MicrophoneMonitor, RealDevicesOnThisMachineShowTheAbsentState)

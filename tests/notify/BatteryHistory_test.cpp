@@ -56,6 +56,7 @@ TEST_F(BatteryHistoryTest, BindCapturesAtOnceAndWritesTheFileFormat)
     ASSERT_EQ(h->snapshots().size(), 1);
     const BatterySnapshot &s = h->snapshots()[0];
     EXPECT_EQ(s.date, clock.wallSeconds() - 978307200.0);
+    h->finishSaving(); // written off the GUI thread
     const QRegularExpression format(QStringLiteral(
         R"(^\[\{"id":"[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}","date":721692800\.25,)"
         R"("percent":80\.5,"isCharging":true,"healthPercent":91\.25,"cycleCount":321,"temperature":30\.12\}\]$)"));
@@ -157,6 +158,14 @@ TEST_F(BatteryHistoryTest, DailyQueries)
     ASSERT_EQ(maxCycles.size(), 2);
     EXPECT_EQ(maxCycles[0].value, 9);
     EXPECT_EQ(maxCycles[1].value, 12);
+    // What the card shows, from the same pass.
+    const QVariantMap summary = h->rangeSummary(30);
+    EXPECT_EQ(summary.value("count").toInt(), 4);
+    EXPECT_DOUBLE_EQ(summary.value("healthSum").toDouble(), 90 + 91 + 95 + 80);
+    EXPECT_EQ(summary.value("firstCycles").toLongLong(), 7);
+    EXPECT_EQ(summary.value("lastCycles").toLongLong(), 12);
+    EXPECT_EQ(summary.value("health").toList().size(), 2);
+    EXPECT_EQ(h->rangeSummary(1).value("count").toInt(), 1);
 }
 
 TEST_F(BatteryHistoryTest, UndecodableFileIsKeptAsideNotOverwritten)

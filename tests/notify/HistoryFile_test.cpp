@@ -12,10 +12,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSemaphore>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -89,6 +93,7 @@ TEST_P(BadHistoryFile, IsKeptAsideOrLeftAloneAndNeverSavedOver)
         ASSERT_EQ(aside.size(), 1);
         EXPECT_EQ(readAll(dir.filePath(aside[0])), before);
         // Saving goes on in a fresh file.
+        h.finishSaving();
         EXPECT_EQ(BatteryHistory::decode(readAll(path)).value_or(QList<BatterySnapshot>{}), h.snapshots());
         break;
     }
@@ -234,7 +239,40 @@ TEST_F(LoadingHistory, SnapshotsTakenWhileReadingFollowTheStoredOnes)
     ASSERT_EQ(h.snapshots().size(), 2);
     EXPECT_EQ(h.snapshots()[0].cycleCount, 3);
     EXPECT_EQ(h.snapshots()[1].percent, 64);
+    h.finishSaving();
     EXPECT_EQ(BatteryHistory::decode(readAll(h.historyPath())).value_or(QList<BatterySnapshot>{}), h.snapshots());
+}
+
+TEST(HistoryFileSave, BackgroundSavesLeaveTheCallerFreeAndTheNewestWins)
+{
+    QTemporaryDir dir;
+    FakeClock clock;
+    HistoryFile file(dir.path(), QStringLiteral("h.json"), clock);
+    file.load([](const QByteArray &) { return std::function<void()>([] {}); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !file.isLoading(); }, 5000));
+
+    // The first save's encoding is held until the caller lets it go: a caller that had to
+    // wait for it would sit out the whole hold.
+    QSemaphore gate;
+    std::atomic<QThread *> encodedOn{nullptr};
+    std::atomic<int> encoded{0};
+    ASSERT_TRUE(file.saveInBackground([&]() -> std::optional<QByteArray> {
+        encodedOn = QThread::currentThread();
+        gate.tryAcquire(1, 20000);
+        ++encoded;
+        return QByteArray("[1]");
+    }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return encodedOn.load() != nullptr; }, 5000));
+    EXPECT_NE(encodedOn.load(), QThread::currentThread());
+    for (const char *later : {"[2]", "[3]"})
+        ASSERT_TRUE(file.saveInBackground([&encoded, later]() -> std::optional<QByteArray> {
+            ++encoded;
+            return QByteArray(later);
+        }));
+    gate.release();
+    file.finishSaving();
+    EXPECT_EQ(readAll(file.path()), QByteArray("[3]"));
+    EXPECT_EQ(encoded.load(), 2); // "[2]" was replaced before its turn
 }
 
 TEST_F(LoadingHistory, GoingAwayWhileReadingIsSafe)

@@ -3,6 +3,10 @@
 #include "common/Log.h"
 #include "platform/linux/PulseSourceState.h"
 
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThreadPool>
+
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
@@ -15,8 +19,9 @@
 namespace corvane {
 namespace {
 
-// How long start-up waits for the server's first answer before falling back.
-constexpr auto kConnectTimeout = std::chrono::milliseconds(2000);
+// How long a server that doesn't answer keeps the ALSA stand-in waiting. Nothing waits for
+// it: until the first answer the microphone reads as off.
+constexpr pa_usec_t kStandInAfter = 2 * PA_USEC_PER_SEC;
 // After the server goes away (restart, crash, not yet started): retry after this long,
 // doubling up to the ceiling. A restart is back within the first few tries; a machine
 // with no server at all pays for a connection attempt (client.conf, X11 properties,
@@ -38,13 +43,20 @@ public:
             pa_threaded_mainloop_get_api(m_loop)->time_free(m_retry);
             m_retry = nullptr;
         }
+        if (m_standIn) {
+            pa_threaded_mainloop_get_api(m_loop)->time_free(m_standIn);
+            m_standIn = nullptr;
+        }
         dropContext();
         pa_threaded_mainloop_unlock(m_loop);
         pa_threaded_mainloop_stop(m_loop); // joins the listener thread
         pa_threaded_mainloop_free(m_loop);
     }
 
-    // Connects and reads the first device list; false when no server answers in time.
+    // Starts connecting on the listener thread and returns at once; false when libpulse
+    // could not even set up its loop (nothing will ever connect). Every change of the device
+    // list is announced from then on: the first answer, a server that only appears later, a
+    // server that goes away.
     bool start()
     {
         m_loop = pa_threaded_mainloop_new();
@@ -57,24 +69,36 @@ public:
             return false;
         }
         pa_threaded_mainloop_lock(m_loop);
+        timeval tv;
+        pa_timeval_add(pa_gettimeofday(&tv), kStandInAfter);
+        pa_mainloop_api *api = pa_threaded_mainloop_get_api(m_loop);
+        m_standIn = api->time_new(api, &tv, &PulseAudioDevices::onStandIn, this);
         connect();
         pa_threaded_mainloop_unlock(m_loop);
-        std::unique_lock lock(m_mutex);
-        m_cv.wait_for(lock, kConnectTimeout, [this] { return m_firstRead || m_failed; });
-        // From here on every new list is announced, also the first one of a server that
-        // only appears later.
-        m_announce = true;
-        return m_firstRead && !m_failed;
+        return true;
     }
 
-    // False when libpulse could not even set up its loop: nothing will ever connect.
-    bool retrying() const { return m_loop != nullptr; }
+    // For tests: waits until the server has answered or has been given up on.
+    bool waitForAnswer(std::chrono::milliseconds timeout)
+    {
+        std::unique_lock lock(m_mutex);
+        m_cv.wait_for(lock, timeout, [this] { return m_state != State::waiting; });
+        return m_state == State::connected;
+    }
 
     // True while a server answers.
     bool connected()
     {
         std::lock_guard lock(m_mutex);
-        return m_firstRead && !m_failed;
+        return m_state == State::connected;
+    }
+
+    // True when no server answers (none runs, it went away, or it was given up on): the
+    // ALSA status files stand in.
+    bool absent()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_state == State::absent;
     }
 
     void setDeviceListListener(Listener listener) override
@@ -86,7 +110,7 @@ public:
     std::optional<QStringList> deviceList() override
     {
         std::lock_guard lock(m_mutex);
-        if (m_failed)
+        if (m_state == State::absent)
             return std::nullopt;
         QStringList out;
         for (const pulse::Device &d : m_devices)
@@ -180,6 +204,27 @@ private:
         m_retryDelay = std::min(m_retryDelay * 2, kRetryCeiling);
         pa_mainloop_api *api = pa_threaded_mainloop_get_api(m_loop);
         m_retry = api->time_new(api, &tv, &PulseAudioDevices::onRetry, this);
+    }
+
+    // The server took too long to give its first answer: the stand-in takes over, while the
+    // connection stays open in case the answer still comes.
+    static void onStandIn(pa_mainloop_api *api, pa_time_event *e, const timeval *, void *self)
+    {
+        auto *me = static_cast<PulseAudioDevices *>(self);
+        api->time_free(e);
+        me->m_standIn = nullptr;
+        Listener toCall;
+        {
+            std::lock_guard lock(me->m_mutex);
+            if (me->m_state != State::waiting)
+                return;
+            qCInfo(lcPlatform) << "the sound server hasn't answered; the microphone is watched through ALSA's status files";
+            me->m_state = State::absent;
+            me->m_cv.notify_all();
+            toCall = me->m_listListener;
+        }
+        if (toCall)
+            toCall();
     }
 
     static void onRetry(pa_mainloop_api *api, pa_time_event *e, const timeval *, void *self)
@@ -301,12 +346,10 @@ private:
             std::lock_guard lock(m_mutex);
             const pulse::Changes changes = pulse::diff(m_devices, devices);
             m_devices = devices;
-            const bool back = m_failed; // the server came back (or appeared)
-            m_firstRead = true;
-            m_failed = false;
-            if (!m_announce) {
-                m_cv.notify_all();
-            } else if (changes.listChanged || back) {
+            const bool answered = m_state != State::connected; // first answer, or back
+            m_state = State::connected;
+            m_cv.notify_all();
+            if (changes.listChanged || answered) {
                 if (m_listListener)
                     toCall.push_back(m_listListener);
             } else {
@@ -324,14 +367,15 @@ private:
         std::vector<Listener> toCall;
         {
             std::lock_guard lock(m_mutex);
-            if (m_firstRead && !m_failed)
+            if (m_state == State::connected)
                 qCWarning(lcPlatform) << "sound server connection lost; microphone use is no longer followed";
-            const bool hadDevices = !m_devices.isEmpty();
-            m_failed = true;
+            const bool wasThere = m_state != State::absent;
+            m_state = State::absent;
             m_devices.clear();
             m_cv.notify_all();
-            if (m_announce && hadDevices && m_listListener)
-                toCall.push_back(m_listListener); // the server went away: everything is off
+            // The server went away, or there is none: the stand-in takes over.
+            if (wasThere && m_listListener)
+                toCall.push_back(m_listListener);
         }
         m_reading = false;
         m_pendingLists = 0;
@@ -344,6 +388,7 @@ private:
     pa_threaded_mainloop *m_loop = nullptr;
     pa_context *m_ctx = nullptr;
     pa_time_event *m_retry = nullptr;
+    pa_time_event *m_standIn = nullptr;
     pa_usec_t m_retryDelay = kRetryFirst;
     bool m_stopping = false;
 
@@ -355,19 +400,19 @@ private:
     QList<pulse::OutputRecord> m_pendingOutputs;
 
     // Shared state.
+    enum class State { waiting, connected, absent };
     std::mutex m_mutex;
     std::condition_variable m_cv;
-    bool m_firstRead = false;
-    bool m_failed = false;
-    bool m_announce = false; // start() has returned
+    State m_state = State::waiting;
     QList<pulse::Device> m_devices;
     Listener m_listListener;
     std::map<int, std::pair<QString, Listener>> m_listeners;
     int m_nextToken = 1;
 };
 
-// No sound server at start: the capture PCMs stand in (polled) until one appears, and
-// again whenever it is gone; running listeners sit on both, only the live one fires.
+// The sound server's sources while it answers; the capture PCMs (polled) while none does;
+// nothing (off) while the first answer is awaited. Running listeners sit on both, only the
+// live one fires.
 class SoundServerOrPcms final : public AudioDevices {
 public:
     SoundServerOrPcms(std::unique_ptr<PulseAudioDevices> pulse, std::unique_ptr<AudioDevices> pcms)
@@ -384,7 +429,7 @@ public:
     {
         m_listener = std::move(listener);
         m_pcms->setDeviceListListener([this] {
-            if (!m_pulse->connected())
+            if (m_pulse->absent())
                 m_listener();
         });
         m_pulse->setDeviceListListener([this] { m_listener(); });
@@ -422,12 +467,12 @@ public:
     std::optional<double> pollInterval() const override { return m_pcms->pollInterval(); }
     void poll() override
     {
-        if (!m_pulse->connected())
+        if (m_pulse->absent())
             m_pcms->poll();
     }
 
 private:
-    AudioDevices *active() { return m_pulse->connected() ? static_cast<AudioDevices *>(m_pulse.get()) : m_pcms.get(); }
+    AudioDevices *active() { return m_pulse->absent() ? m_pcms.get() : static_cast<AudioDevices *>(m_pulse.get()); }
 
     std::unique_ptr<PulseAudioDevices> m_pulse;
     std::unique_ptr<AudioDevices> m_pcms;
@@ -437,12 +482,73 @@ private:
     int m_nextToken = 1;
 };
 
+SoundServer probe(int timeoutMs)
+{
+    pa_mainloop *loop = pa_mainloop_new();
+    if (!loop)
+        return SoundServer::absent;
+    pa_context *ctx = pa_context_new(pa_mainloop_get_api(loop), "Corvane");
+    SoundServer result = SoundServer::absent;
+    if (ctx && pa_context_connect(ctx, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            const pa_context_state_t state = pa_context_get_state(ctx);
+            if (state == PA_CONTEXT_READY) {
+                result = SoundServer::answers;
+                break;
+            }
+            if (!PA_CONTEXT_IS_GOOD(state))
+                break;
+            const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                result = SoundServer::silent;
+                break;
+            }
+            if (pa_mainloop_prepare(loop, int(left.count())) < 0 || pa_mainloop_poll(loop) < 0
+                || pa_mainloop_dispatch(loop) < 0)
+                break;
+        }
+    }
+    if (ctx) {
+        pa_context_disconnect(ctx);
+        pa_context_unref(ctx);
+    }
+    pa_mainloop_free(loop);
+    return result;
+}
+
+// Probes run on threads of their own; owned by the application, so they end before it.
+QThreadPool *probePool()
+{
+    static QPointer<QThreadPool> pool;
+    if (!pool) {
+        pool = new QThreadPool(QCoreApplication::instance());
+        pool->setMaxThreadCount(1);
+    }
+    return pool;
+}
+
 } // namespace
+
+void probeSoundServer(QObject *context, std::function<void(SoundServer)> done, int timeoutMs)
+{
+    QPointer<QObject> guard(context);
+    probePool()->start([guard, done = std::move(done), timeoutMs] {
+        const SoundServer result = probe(timeoutMs);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [guard, done, result] {
+                if (guard)
+                    done(result);
+            },
+            Qt::QueuedConnection);
+    });
+}
 
 std::unique_ptr<AudioDevices> makePulseAudioDevices()
 {
     auto p = std::make_unique<PulseAudioDevices>();
-    if (!p->start()) {
+    if (!p->start() || !p->waitForAnswer(std::chrono::milliseconds(2000))) {
         qCInfo(lcPlatform) << "no sound server answered; the microphone is watched through ALSA's status files";
         return nullptr;
     }
@@ -452,11 +558,9 @@ std::unique_ptr<AudioDevices> makePulseAudioDevices()
 std::unique_ptr<AudioDevices> makeLinuxAudioDevices(const QString &procRoot)
 {
     auto pulse = std::make_unique<PulseAudioDevices>();
-    if (pulse->start())
-        return pulse;
-    if (!pulse->connected() && pulse->retrying())
-        return std::make_unique<SoundServerOrPcms>(std::move(pulse), makeAlsaAudioDevices(procRoot));
-    return makeAlsaAudioDevices(procRoot);
+    if (!pulse->start())
+        return makeAlsaAudioDevices(procRoot);
+    return std::make_unique<SoundServerOrPcms>(std::move(pulse), makeAlsaAudioDevices(procRoot));
 }
 
 } // namespace corvane

@@ -20,7 +20,12 @@ QDateTime fromTimespec(const struct timespec &t)
 
 std::optional<std::vector<FolderItem>> listFolder(const QString &folder)
 {
-    const QByteArray dirPath = QFile::encodeName(folder);
+    return listFolder(QFile::encodeName(folder));
+}
+
+std::optional<std::vector<FolderItem>> listFolder(const QByteArray &dirPath)
+{
+    const QString folder = QFile::decodeName(dirPath);
     const int dfd = ::open(dirPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd < 0)
         return std::nullopt;
@@ -36,10 +41,14 @@ std::optional<std::vector<FolderItem>> listFolder(const QString &folder)
         FolderItem item;
         item.name = QFile::decodeName(e->d_name);
         item.path = folder + QLatin1Char('/') + item.name;
+        item.nativePath = dirPath + '/' + QByteArray(e->d_name);
         struct stat st {};
         if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
             item.isFolder = S_ISDIR(st.st_mode);
             item.modified = fromTimespec(st.st_mtim);
+            item.size = st.st_size;
+            item.mtimeNs = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+            item.inode = st.st_ino;
         }
         out.push_back(std::move(item));
     }
@@ -49,7 +58,11 @@ std::optional<std::vector<FolderItem>> listFolder(const QString &folder)
 
 std::optional<FileHead> readRegularFile(const QString &path, qint64 limit)
 {
-    const QByteArray p = QFile::encodeName(path);
+    return readRegularFile(QFile::encodeName(path), limit);
+}
+
+std::optional<FileHead> readRegularFile(const QByteArray &p, qint64 limit)
+{
     const int fd = ::open(p.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;

@@ -11,10 +11,11 @@ HoverGlassCard {
     property var history: BatteryHistory
     property int days: 30
 
-    readonly property var rangeSnapshots: { history.snapshots; return history.snapshotsInLastDays(days) }
-    readonly property var dailyHealth: { history.snapshots; return history.dailyHealthAveragesList(days) }
-    readonly property var dailyCycles: { history.snapshots; return history.dailyMaxCycleCountsList(days) }
-    readonly property var figures: TabText.batteryFigures(rangeSnapshots)
+    // One pass over the history per change (a long one has tens of thousands of snapshots).
+    readonly property var summary: { history.revision; return history.rangeSummary(days) }
+    readonly property var dailyHealth: summary.health
+    readonly property var dailyCycles: summary.cycles
+    readonly property var figures: TabText.batteryFiguresOf(summary)
     readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
 
     title: "ISTORIC BATERIE"
@@ -38,7 +39,7 @@ HoverGlassCard {
             Item { Layout.fillWidth: true }
             Text {
                 objectName: "snapshotCount"
-                text: TabText.snapshotCountText(card.rangeSnapshots.length)
+                text: TabText.snapshotCountText(card.summary.count)
                 textFormat: Text.PlainText
                 font.family: "Inter"
                 font.pixelSize: 10

@@ -7,14 +7,14 @@ import Corvane
 ColumnLayout {
     id: detail
     property var entry: null
-    signal openRequested(string path)
+    signal openRequested(string key)
     readonly property alias content: report.content
     spacing: 8
 
     // Each selection loads afresh; the previous text stays until the new one arrives.
     CrashReportText {
         id: report
-        path: detail.entry ? detail.entry.path : ""
+        entry: detail.entry
     }
 
     RowLayout {
@@ -35,8 +35,10 @@ ColumnLayout {
         }
         PaneButton {
             objectName: "openButton"
+            // A journal record has no file to open.
+            visible: detail.entry !== null && detail.entry.canOpen
             text: "Deschide în Console"
-            onClicked: if (detail.entry) detail.openRequested(detail.entry.path)
+            onClicked: if (detail.entry) detail.openRequested(detail.entry.key)
         }
     }
 
@@ -54,7 +56,7 @@ ColumnLayout {
         color: ThemeManager.warning
     }
 
-    // One delegate per line, so only the lines in view are laid out.
+    // One delegate per line (long lines come in pieces), so only what is in view is laid out.
     ListView {
         id: lines
         objectName: "reportText"

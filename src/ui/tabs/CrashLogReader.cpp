@@ -1,11 +1,13 @@
 #include "ui/tabs/CrashLogReader.h"
 
+#include "common/DisplayText.h"
 #include "platform/ReportFiles.h"
 #include "ui/tabs/TabText.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QPointer>
@@ -15,6 +17,7 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <cstring>
 
 namespace corvane {
 
@@ -57,18 +60,36 @@ qsizetype completeUtf8Length(const QByteArray &b)
     return n;
 }
 
-CrashLogEntry makeEntry(const FolderItem &item, const QString &fileName, const QString &kind,
-                        const QString &fallbackName, const QDateTime &now)
+// The previous scan's entries by key, to take unchanged reports from.
+using Known = QHash<QString, const CrashLogEntry *>;
+
+bool unchanged(const CrashLogEntry &e, const FolderItem &item)
 {
-    const CrashHeader header = CrashLogReader::readHeader(item.path);
+    // A file whose size or time the scan couldn't see is read again.
+    return item.size >= 0 && e.size == item.size && e.mtimeNs == item.mtimeNs && e.inode == item.inode;
+}
+
+CrashLogEntry makeEntry(const FolderItem &item, const QString &fileName, const QString &kind,
+                        const QString &fallbackName, const QDateTime &now, const Known &known, int &reads)
+{
+    const QString key = CrashLogReader::fileKey(item.nativePath);
+    if (const CrashLogEntry *before = known.value(key); before && unchanged(*before, item))
+        return *before;
+    ++reads;
+    const CrashHeader header = CrashLogReader::readHeader(item.nativePath);
     CrashLogEntry e;
     e.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    e.fileName = fileName;
-    e.processName = header.process ? *header.process : fallbackName;
+    e.key = key;
+    e.fileName = neutralisedName(fileName);
+    e.processName = neutralisedName(header.process ? *header.process : fallbackName);
     e.date = item.modified.value_or(now);
     e.path = item.path;
+    e.nativePath = item.nativePath;
     e.kind = kind;
-    e.summary = header.summary.value_or(QStringLiteral("—"));
+    e.summary = neutralisedName(header.summary.value_or(QStringLiteral("—")));
+    e.size = item.size;
+    e.mtimeNs = item.mtimeNs;
+    e.inode = item.inode;
     return e;
 }
 
@@ -88,11 +109,20 @@ QThreadPool *readPool()
 
 QString CrashLogEntry::dateText() const { return TabText::dayMonthTime(date); }
 
+// A scan's result as the GUI thread applies it: everything built on the worker.
+struct CrashLogReader::Published {
+    QList<CrashLogEntry> entries;
+    QHash<QString, qsizetype> index;
+    QVariantList rows;
+    int reads = 0;
+};
+
 CrashLogReader::CrashLogReader(QObject *parent) : CrashLogReader(systemSources(), parent) {}
 
 CrashLogReader::CrashLogReader(QList<CrashSource> sources, QObject *parent)
-    : QObject(parent), m_sources(std::move(sources))
+    : QObject(parent), m_sources(std::move(sources)), m_model(new KeyedListModel(this))
 {
+    m_model->setKeyField(QStringLiteral("key"));
     refresh();
     m_timer.setInterval(kRescanMs);
     connect(&m_timer, &QTimer::timeout, this, &CrashLogReader::refresh);
@@ -103,8 +133,11 @@ CrashLogReader::~CrashLogReader() = default;
 
 QList<CrashSource> CrashLogReader::systemSources()
 {
-    // apport's reports, then the kernel's dumps that systemd-pstore keeps.
-    return {{QStringLiteral("/var/crash"), false}, {QStringLiteral("/var/lib/systemd/pstore"), true}};
+    // apport's reports, the kernel's dumps that systemd-pstore keeps, and systemd-coredump's
+    // records in the journal.
+    return {{QStringLiteral("/var/crash"), false, {}},
+            {QStringLiteral("/var/lib/systemd/pstore"), true, {}},
+            {QString(), false, makeCoredumpJournal()}};
 }
 
 QString CrashLogReader::reportFolder() const
@@ -112,13 +145,12 @@ QString CrashLogReader::reportFolder() const
     return m_sources.isEmpty() ? QString() : m_sources.first().folder;
 }
 
-QVariantList CrashLogReader::entriesVariant() const
+QVariant CrashLogReader::entryFor(const QString &key) const
 {
-    QVariantList out;
-    out.reserve(m_entries.size());
-    for (const auto &e : m_entries)
-        out.append(QVariant::fromValue(e));
-    return out;
+    const auto it = m_index.constFind(key);
+    if (it == m_index.constEnd())
+        return QVariant::fromValue(nullptr);
+    return QVariant::fromValue(m_entries.at(*it));
 }
 
 void CrashLogReader::refresh()
@@ -127,25 +159,39 @@ void CrashLogReader::refresh()
     if (m_pending++ == 0)
         emit scanningChanged();
     QPointer<CrashLogReader> self(this);
-    readPool()->start([self, token, sources = m_sources] {
-        QList<CrashLogEntry> found = scan(sources, QDateTime::currentDateTime());
+    readPool()->start([self, token, sources = m_sources, previous = m_entries] {
+        auto out = std::make_shared<Published>();
+        Scan found = scan(sources, QDateTime::currentDateTime(), previous);
+        out->reads = found.reads;
+        out->entries = std::move(found.entries);
+        out->index.reserve(out->entries.size());
+        out->rows.reserve(out->entries.size());
+        for (qsizetype i = 0; i < out->entries.size(); ++i) {
+            out->index.insert(out->entries[i].key, i);
+            out->rows.append(QVariant::fromValue(out->entries[i]));
+        }
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [self, token, found = std::move(found)]() mutable {
+            [self, token, out = std::move(out)]() mutable {
                 if (self)
-                    self->apply(token, std::move(found));
+                    self->apply(token, std::move(out));
             },
             Qt::QueuedConnection);
     });
 }
 
-void CrashLogReader::apply(quint64 token, QList<CrashLogEntry> entries)
+void CrashLogReader::apply(quint64 token, std::shared_ptr<Published> result)
 {
     if (--m_pending == 0)
         emit scanningChanged();
     if (token != m_token)
         return; // a newer scan is on its way
-    m_entries = std::move(entries);
+    m_entries = std::move(result->entries);
+    m_index = std::move(result->index);
+    m_lastScanReads = result->reads;
+    // Rows of unchanged reports stay as they are: the view keeps its place and selection.
+    m_model->setItems(result->rows);
+    ++m_revision;
     emit entriesChanged();
 }
 
@@ -155,55 +201,117 @@ void CrashLogReader::openFolder() const
         QDesktopServices::openUrl(QUrl::fromLocalFile(reportFolder()));
 }
 
-void CrashLogReader::openReport(const QString &path) const
+void CrashLogReader::openReport(const QString &key) const
 {
-    if (!path.isEmpty())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    const auto it = m_index.constFind(key);
+    if (it == m_index.constEnd() || !m_entries.at(*it).canOpen())
+        return;
+    // Built from the exact bytes: a name that isn't UTF-8 still names this file.
+    QDesktopServices::openUrl(QUrl::fromEncoded("file://" + m_entries.at(*it).nativePath.toPercentEncoding("/")));
 }
 
-QList<CrashLogEntry> CrashLogReader::scan(const QList<CrashSource> &sources, const QDateTime &now)
+QString CrashLogReader::fileKey(const QByteArray &nativePath)
 {
-    QList<CrashLogEntry> out;
+    return QString::fromLatin1(nativePath.toPercentEncoding("/"));
+}
+
+CrashLogEntry CrashLogReader::journalEntry(const CoredumpRecord &r, const QDateTime &now)
+{
+    CrashLogEntry e;
+    e.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    e.key = QStringLiteral("journal:") + QString::fromLatin1(r.cursor);
+    e.cursor = r.cursor;
+    const QString exeName = r.executable.mid(r.executable.lastIndexOf(QLatin1Char('/')) + 1);
+    e.processName = neutralisedName(!exeName.isEmpty() ? exeName : !r.command.isEmpty() ? r.command : QStringLiteral("—"));
+    QString file = r.coreFile.mid(r.coreFile.lastIndexOf(QLatin1Char('/')) + 1);
+    if (file.isEmpty()) {
+        // Not stored as a file: named the way systemd-coredump names the files it stores.
+        file = QStringLiteral("core.") + (!r.command.isEmpty() ? r.command : e.processName);
+        if (r.pid)
+            file += QLatin1Char('.') + QString::number(*r.pid);
+    }
+    e.fileName = neutralisedName(file);
+    e.date = r.time.value_or(now);
+    e.kind = kind(QStringLiteral("crash"));
+    if (r.signal) {
+        e.summary = QStringLiteral("Signal: ") + QString::number(*r.signal);
+        if (const char *abbrev = ::sigabbrev_np(*r.signal))
+            e.summary += QStringLiteral(" (SIG") + QLatin1String(abbrev) + QLatin1Char(')');
+    } else {
+        e.summary = QStringLiteral("—");
+    }
+    return e;
+}
+
+CrashLogReader::Scan CrashLogReader::scan(const QList<CrashSource> &sources, const QDateTime &now,
+                                          const QList<CrashLogEntry> &previous)
+{
+    Known known;
+    known.reserve(previous.size());
+    for (const CrashLogEntry &e : previous)
+        known.insert(e.key, &e);
+    Scan out;
     for (const CrashSource &source : sources) {
+        if (source.journal) {
+            const auto seen = [&known](const QByteArray &cursor) {
+                return known.contains(QStringLiteral("journal:") + QString::fromLatin1(cursor));
+            };
+            for (const CoredumpRecord &r : source.journal->list(kJournalLimit, seen)) {
+                // A journal entry never changes: the one listed before is kept as it was.
+                const QString key = QStringLiteral("journal:") + QString::fromLatin1(r.cursor);
+                if (const CrashLogEntry *before = known.value(key)) {
+                    out.entries.append(*before);
+                    continue;
+                }
+                ++out.reads;
+                CrashLogEntry e = journalEntry(r, now);
+                e.journal = source.journal;
+                out.entries.append(std::move(e));
+            }
+            continue;
+        }
         const auto items = listFolder(source.folder);
         if (!items)
             continue;
         for (const FolderItem &item : *items) {
             if (source.kernelDumps) {
                 if (!item.isFolder) {
-                    out.append(makeEntry(item, item.name, kind(QStringLiteral("panic")), QStringLiteral("kernel"), now));
+                    out.entries.append(makeEntry(item, item.name, kind(QStringLiteral("panic")),
+                                                 QStringLiteral("kernel"), now, known, out.reads));
                     continue;
                 }
                 // systemd-pstore keeps each dump in a folder named after its record.
-                const auto inner = listFolder(item.path);
+                const auto inner = listFolder(item.nativePath);
                 if (!inner)
                     continue;
                 for (const FolderItem &dump : *inner)
                     if (!dump.isFolder)
-                        out.append(makeEntry(dump, item.name + QLatin1Char('/') + dump.name,
-                                             kind(QStringLiteral("panic")), QStringLiteral("kernel"), now));
+                        out.entries.append(makeEntry(dump, item.name + QLatin1Char('/') + dump.name,
+                                                     kind(QStringLiteral("panic")), QStringLiteral("kernel"), now,
+                                                     known, out.reads));
                 continue;
             }
             const qsizetype dot = item.name.lastIndexOf(QLatin1Char('.'));
             const QString ext = dot < 0 ? QString() : item.name.mid(dot + 1).toLower();
             if (!isReportExtension(ext))
                 continue;
-            out.append(makeEntry(item, item.name, kind(ext), processName(item.name), now));
+            out.entries.append(makeEntry(item, item.name, kind(ext), processName(item.name), now, known, out.reads));
         }
     }
-    std::stable_sort(out.begin(), out.end(),
+    std::stable_sort(out.entries.begin(), out.entries.end(),
                      [](const CrashLogEntry &a, const CrashLogEntry &b) { return a.date > b.date; });
     return out;
 }
 
-CrashHeader CrashLogReader::readHeader(const QString &path)
+CrashHeader CrashLogReader::readHeader(const QString &path) { return readHeader(QFile::encodeName(path)); }
+
+CrashHeader CrashLogReader::readHeader(const QByteArray &nativePath)
 {
-    const auto head = readRegularFile(path, kHeadBytes);
+    const auto head = readRegularFile(nativePath, kHeadBytes);
     if (!head)
         return {};
     return parseHeader(head->bytes);
 }
-
 CrashHeader CrashLogReader::parseHeader(const QByteArray &head)
 {
     const QString text = decodeUtf8(head).value_or(QString());
@@ -255,25 +363,33 @@ bool CrashLogReader::isReportExtension(const QString &ext) { return kExtensions.
 CrashReportText::CrashReportText(QObject *parent) : QObject(parent) {}
 CrashReportText::~CrashReportText() = default;
 
-void CrashReportText::setPath(const QString &path)
+void CrashReportText::setEntry(const QVariant &entry)
 {
-    m_path = path;
-    emit pathChanged();
+    const CrashLogEntry next = entry.value<CrashLogEntry>();
+    const CrashLogEntry current = m_entry.value<CrashLogEntry>();
+    // A rescan hands the same report again: keep the text (and the place in it).
+    if (m_entry.isValid() && next.key == current.key && next.size == current.size && next.mtimeNs == current.mtimeNs
+        && next.inode == current.inode)
+        return;
+    m_entry = entry;
+    emit entryChanged();
     const quint64 token = ++m_token;
+    if (next.key.isEmpty())
+        return;
     if (!m_loading) {
         m_loading = true;
         emit loadingChanged();
     }
     QPointer<CrashReportText> self(this);
-    readPool()->start([self, token, path] {
-        Loaded loaded = load(path);
+    readPool()->start([self, token, next] {
+        Loaded loaded = load(next);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [self, token, loaded = std::move(loaded)]() mutable {
                 if (!self || token != self->m_token)
                     return; // a later selection owns the pane now
                 self->m_content = std::move(loaded.text);
-                self->m_lines = self->m_content.split(QLatin1Char('\n'));
+                self->m_lines = std::move(loaded.lines);
                 self->m_note = std::move(loaded.note);
                 self->m_loading = false;
                 emit self->contentChanged();
@@ -283,25 +399,69 @@ void CrashReportText::setPath(const QString &path)
     });
 }
 
-CrashReportText::Loaded CrashReportText::load(const QString &path, qint64 maxBytes)
+QStringList CrashReportText::pieces(const QString &text, qsizetype pieceChars)
 {
-    auto file = readRegularFile(path, maxBytes);
+    QStringList out;
+    for (QStringView line : QStringView(text).split(u'\n')) {
+        while (line.size() > pieceChars) {
+            qsizetype cut = pieceChars;
+            if (line[cut - 1].isHighSurrogate())
+                --cut; // never split a character in two
+            out.append(line.left(cut).toString());
+            line = line.mid(cut);
+        }
+        out.append(line.toString());
+    }
+    return out;
+}
+
+namespace {
+CrashReportText::Loaded textOf(QString text, QString note = {})
+{
+    CrashReportText::Loaded out;
+    out.lines = CrashReportText::pieces(text);
+    out.text = std::move(text);
+    out.note = std::move(note);
+    return out;
+}
+
+CrashReportText::Loaded loadFile(const QByteArray &nativePath, qint64 maxBytes)
+{
+    auto file = readRegularFile(nativePath, maxBytes);
     if (!file)
-        return {kUnreadable, {}};
+        return textOf(CrashReportText::kUnreadable);
     if (file->truncated)
         file->bytes.truncate(completeUtf8Length(file->bytes));
     auto text = decodeUtf8(file->bytes);
     if (!text)
-        return {kUnreadable, {}};
-    Loaded out{std::move(*text), {}};
+        return textOf(CrashReportText::kUnreadable);
+    QString note;
     if (file->truncated) {
         const QLocale locale;
-        out.note = QStringLiteral("Raport trunchiat: afișez primii ")
+        note = QStringLiteral("Raport trunchiat: afișez primii ")
             + locale.formattedDataSize(maxBytes, 1, QLocale::DataSizeIecFormat) + QStringLiteral(" din ")
             + locale.formattedDataSize(std::max(file->size, maxBytes), 1, QLocale::DataSizeIecFormat)
             + QLatin1Char('.');
     }
-    return out;
+    file->bytes = QByteArray();
+    return textOf(std::move(*text), std::move(note));
+}
+} // namespace
+
+CrashReportText::Loaded CrashReportText::load(const QString &path, qint64 maxBytes)
+{
+    return loadFile(QFile::encodeName(path), maxBytes);
+}
+
+CrashReportText::Loaded CrashReportText::load(const CrashLogEntry &entry, qint64 maxBytes)
+{
+    if (entry.journal) {
+        const auto text = entry.journal->entryText(entry.cursor, maxBytes);
+        if (!text)
+            return textOf(kUnreadable);
+        return textOf(QString::fromUtf8(*text));
+    }
+    return loadFile(entry.nativePath, maxBytes);
 }
 
 } // namespace corvane

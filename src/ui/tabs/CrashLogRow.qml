@@ -5,6 +5,7 @@ import Corvane
 // One report in the list: process name with its kind badge, and the date.
 Rectangle {
     id: row
+    objectName: "crashRow"
     property var entry: ({})
     property bool selected: false
     signal picked()

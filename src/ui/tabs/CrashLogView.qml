@@ -8,15 +8,14 @@ Item {
     id: screen
     // The crash-log reader the screen owns for its life; made on creation unless given.
     property var reader: null
-    // The selected report's id (empty for none).
+    // The selected report's key (empty for none): it stays selected across rescans.
     property string selection: ""
 
-    readonly property var entries: reader ? reader.entries : []
     readonly property var selectedEntry: {
-        for (let i = 0; i < entries.length; ++i)
-            if (entries[i].id === selection)
-                return entries[i]
-        return null
+        if (!reader || selection === "" || reader.revision < 0)
+            return null
+        const entry = reader.entryFor(selection)
+        return entry === undefined ? null : entry
     }
 
     Component.onCompleted: if (reader === null) reader = ownReader.createObject(screen)
@@ -57,7 +56,7 @@ Item {
                     objectName: "header"
                     Layout.fillWidth: true
                     Layout.minimumWidth: implicitWidth
-                    text: "Istoric crash / freeze (" + screen.entries.length + ")"
+                    text: "Istoric crash / freeze (" + (screen.reader ? screen.reader.count : 0) + ")"
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     font.family: "Inter"
@@ -86,15 +85,17 @@ Item {
                 Layout.rightMargin: 8
                 clip: true
                 spacing: 2
-                model: screen.entries
+                model: screen.reader ? screen.reader.model : null
                 boundsBehavior: Flickable.StopAtBounds
+                reuseItems: true
                 ScrollBar.vertical: ScrollBar {}
                 delegate: CrashLogRow {
-                    required property var modelData
+                    required property var item
+                    required property string key
                     width: list.width
-                    entry: modelData
-                    selected: modelData.id === screen.selection
-                    onPicked: screen.selection = modelData.id
+                    entry: item
+                    selected: key === screen.selection
+                    onPicked: screen.selection = key
                 }
             }
         }
@@ -129,7 +130,7 @@ Item {
                 active: screen.selectedEntry !== null
                 sourceComponent: CrashLogDetail {
                     entry: screen.selectedEntry
-                    onOpenRequested: (path) => screen.reader.openReport(path)
+                    onOpenRequested: (key) => screen.reader.openReport(key)
                 }
             }
         }

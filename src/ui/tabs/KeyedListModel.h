@@ -1,7 +1,8 @@
 #pragma once
 // A list model over records that carry an identity: a new list updates rows in place, moves
 // them, inserts and removes only what changed, so delegates (and their hover, press and
-// expanded states) survive the monitors' refreshes.
+// expanded states) and the view's place survive the monitors' refreshes. A new list costs
+// time in proportion to its length, plus the rows that changed.
 #include <QAbstractListModel>
 #include <QVariantList>
 #include <QtQml/qqmlregistration.h>
@@ -19,6 +20,8 @@ class KeyedListModel : public QAbstractListModel {
     Q_PROPERTY(int count READ rowCount NOTIFY countChanged)
 public:
     enum Roles { ItemRole = Qt::UserRole + 1, KeyRole };
+    // More rows out of order than this and the model starts over rather than moving each.
+    static constexpr qsizetype kMaxMoves = 64;
 
     explicit KeyedListModel(QObject *parent = nullptr);
 
@@ -43,12 +46,16 @@ signals:
 
 private:
     void sync();
+    QVariant keyOfCached(const QVariant &record);
 
     QVariantList m_source;
     QString m_keyField = QStringLiteral("id");
     int m_limit = -1;
     QVariantList m_rows;
     QVariantList m_keys;
+    QStringList m_keyTexts; // the keys as text, for lookups
+    QMetaType m_keyType;
+    int m_keyIndex = -1;
 };
 
 } // namespace corvane

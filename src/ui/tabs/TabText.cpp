@@ -170,6 +170,19 @@ QVariantMap TabText::batteryFigures(const QVariantList &snapshots)
     const qsizetype k = snapshots.size();
     const qint64 first = k ? snapshots.first().value<BatterySnapshot>().cycleCount : 0;
     const qint64 last = k ? snapshots.last().value<BatterySnapshot>().cycleCount : 0;
+    return batteryFigures(k, healthSum, first, last);
+}
+
+QVariantMap TabText::batteryFiguresOf(const QVariantMap &summary)
+{
+    return batteryFigures(qsizetype(summary.value(QStringLiteral("count")).toLongLong()),
+                          summary.value(QStringLiteral("healthSum")).toDouble(),
+                          summary.value(QStringLiteral("firstCycles")).toLongLong(),
+                          summary.value(QStringLiteral("lastCycles")).toLongLong());
+}
+
+QVariantMap TabText::batteryFigures(qsizetype k, double healthSum, qint64 first, qint64 last)
+{
     qint64 delta = 0;
     if (__builtin_sub_overflow(last, first, &delta))
         delta = 0;

@@ -55,6 +55,9 @@ public:
     // Battery history card: count text and the three summary figures over `snapshots`.
     Q_INVOKABLE static QString snapshotCountText(int count);
     Q_INVOKABLE static QVariantMap batteryFigures(const QVariantList &snapshots);
+    // The same from BatteryHistory.rangeSummary().
+    Q_INVOKABLE static QVariantMap batteryFiguresOf(const QVariantMap &summary);
+    static QVariantMap batteryFigures(qsizetype count, double healthSum, qint64 firstCycles, qint64 lastCycles);
 };
 
 } // namespace corvane

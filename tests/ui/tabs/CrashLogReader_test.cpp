@@ -2,10 +2,13 @@
 // included: nothing hangs, and names, kinds and order follow the reports.
 #include "ui/tabs/CrashLogReader.h"
 
+#include "fakes/FakeCoredumpJournal.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
+#include <QSet>
 #include <QTemporaryDir>
 #include "ui/tabs/TabsTestPrint.h"
 
@@ -209,29 +212,166 @@ TEST_F(CrashFixture, CapThatSplitsACharacterKeepsTheText)
     EXPECT_FALSE(loaded.note.isEmpty());
 }
 
-TEST_F(CrashFixture, ReaderPublishesEachScanWithNewIdentities)
+// Waits for the scans asked for to be published.
+bool settled(CrashLogReader &reader, int count)
+{
+    QSignalSpy spy(&reader, &CrashLogReader::entriesChanged);
+    QElapsedTimer waited;
+    waited.start();
+    while ((reader.scanning() || reader.count() != count) && waited.elapsed() < 10000)
+        spy.wait(200);
+    return !reader.scanning() && reader.count() == count;
+}
+
+TEST_F(CrashFixture, RescanReadsOnlyNewOrChangedReportsAndKeepsTheRest)
 {
     buildMachine();
     CrashLogReader reader(sources());
-    QSignalSpy spy(&reader, &CrashLogReader::entriesChanged);
-    ASSERT_TRUE(spy.wait(5000));
-    ASSERT_EQ(reader.count(), 10);
-    const QString firstId = reader.entries().first().id;
+    ASSERT_TRUE(settled(reader, 10));
+    EXPECT_EQ(reader.lastScanReads(), 10);
+    const QList<CrashLogEntry> before = reader.entries();
 
-    write(crash + "/New-1.hang", "Process: Fresh\n", 1'800'000'000);
+    write(crash + "/New-1.hang", "Process: Fresh\n", 1'800'000'000);   // new
+    write(crash + "/Mail.spin", "Process: Mailer\n", 1'700'000'200);  // rewritten, same time
+    ASSERT_TRUE(QFile::remove(crash + "/REPORT.CRASH"));              // gone
     reader.refresh();
     reader.refresh(); // the second supersedes the first
-    // The scans run on a pool thread: wait for the newer one's list, not for a flag.
-    QElapsedTimer waited;
-    waited.start();
-    while ((reader.scanning() || reader.count() != 11) && waited.elapsed() < 10000)
-        spy.wait(200);
-    EXPECT_FALSE(reader.scanning());
-    EXPECT_EQ(reader.count(), 11);
+    ASSERT_TRUE(settled(reader, 10));
+    EXPECT_EQ(reader.lastScanReads(), 2);
     EXPECT_EQ(reader.entries().first().processName, QStringLiteral("Fresh"));
-    for (const auto &e : reader.entries())
-        EXPECT_NE(e.id, firstId);
+    for (const CrashLogEntry &e : reader.entries()) {
+        const auto old = std::find_if(before.begin(), before.end(), [&](const auto &b) { return b.key == e.key; });
+        if (e.fileName == u"Mail.spin") {
+            EXPECT_EQ(e.processName, QStringLiteral("Mailer"));
+            EXPECT_NE(e.id, old->id);
+        } else if (old != before.end()) {
+            EXPECT_EQ(e, *old) << e.fileName.toStdString(); // untouched: the same entry, id included
+        }
+    }
     EXPECT_EQ(reader.reportFolder(), crash);
 }
+
+TEST_F(CrashFixture, NamesThatArentUtf8OrThatReorderTextStayReadable)
+{
+    // Two names that look alike once decoded: the bytes FF FE, and U+FFFD twice.
+    const QByteArray raw = QFile::encodeName(crash) + "/\xff\xfe-app.crash";
+    const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "Process: raw\n", 13), 13);
+    ::close(fd);
+    write(crash + QString::fromUtf8("/\xef\xbf\xbd\xef\xbf\xbd-app.crash"), "Process: replaced\n", 1'700'000'100);
+    // An override makes "evil<RLO>gpj.exe" read "evilexe.jpg".
+    write(crash + QString::fromUtf8("/evil\xe2\x80\xaegpj.exe-1.crash"), "Process: sh\xe2\x80\xae" "fdp.exe\n", 1'700'000'000);
+
+    const auto entries = CrashLogReader::scan(sources(), QDateTime::currentDateTime());
+    ASSERT_EQ(entries.size(), 3);
+    QStringList keys, loaded;
+    for (const CrashLogEntry &e : entries) {
+        keys << e.key;
+        loaded << CrashReportText::load(e).text;
+        EXPECT_FALSE(e.fileName.contains(QChar(0x202E))) << e.fileName.toStdString();
+        EXPECT_FALSE(e.processName.contains(QChar(0x202E))) << e.processName.toStdString();
+    }
+    EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), 3);
+    EXPECT_TRUE(loaded.contains(QStringLiteral("Process: raw\n")));
+    EXPECT_TRUE(loaded.contains(QStringLiteral("Process: replaced\n")));
+    const auto evil = std::find_if(entries.begin(), entries.end(), [](const auto &e) { return e.fileName.startsWith(u"evil"); });
+    ASSERT_NE(evil, entries.end());
+    EXPECT_EQ(evil->fileName, QStringLiteral("evil\uFFFDgpj.exe-1.crash"));
+    EXPECT_EQ(evil->processName, QStringLiteral("sh\uFFFDfdp.exe"));
+}
+
+TEST_F(CrashFixture, CoredumpsFromTheJournalSitAmongTheReports)
+{
+    write(crash + "/_usr_bin_gedit.1000.crash", "ExecutablePath: /usr/bin/gedit\n", 1'700'000'500);
+    auto journal = std::make_shared<test::FakeCoredumpJournal>();
+    CoredumpRecord firefox;
+    firefox.cursor = "s=ab;i=2";
+    firefox.executable = QStringLiteral("/usr/lib/firefox-esr/firefox-esr");
+    firefox.command = QStringLiteral("firefox-esr");
+    firefox.pid = 4242;
+    firefox.signal = 11;
+    firefox.time = QDateTime::fromSecsSinceEpoch(1'700'000'900);
+    firefox.coreFile = QStringLiteral("/var/lib/systemd/coredump/core.firefox-esr.1000.ab.4242.1700000900000000.zst");
+    CoredumpRecord bare; // no executable, no stored core
+    bare.cursor = "s=ab;i=1";
+    bare.command = QStringLiteral("worker");
+    bare.pid = 7;
+    bare.signal = 6;
+    bare.time = QDateTime::fromSecsSinceEpoch(1'700'000'100);
+    journal->records = {firefox, bare};
+    journal->texts.insert(firefox.cursor, "Process 4242 (firefox-esr) of user 1000 dumped core.\n\nCOREDUMP_SIGNAL=11\n");
+    const QList<CrashSource> withJournal = {{crash, false, {}}, {QString(), false, journal}};
+
+    const CrashLogReader::Scan first = CrashLogReader::scan(withJournal, QDateTime::currentDateTime(), {});
+    QStringList seen;
+    for (const auto &e : first.entries)
+        seen << e.fileName + "|" + e.processName + "|" + e.kind + "|" + e.summary + "|" + (e.canOpen() ? "file" : "journal");
+    EXPECT_EQ(seen.join('\n').toStdString(),
+              QStringList({"core.firefox-esr.1000.ab.4242.1700000900000000.zst|firefox-esr|Crash|Signal: 11 (SIGSEGV)|journal",
+                           "_usr_bin_gedit.1000.crash|gedit|Crash|—|file",
+                           "core.worker.7|worker|Crash|Signal: 6 (SIGABRT)|journal"})
+                  .join('\n')
+                  .toStdString());
+    EXPECT_EQ(first.entries[0].date, QDateTime::fromSecsSinceEpoch(1'700'000'900));
+    EXPECT_TRUE(CrashReportText::load(first.entries[0]).text.startsWith(u"Process 4242 (firefox-esr)"));
+    EXPECT_EQ(CrashReportText::load(first.entries[2]).text, CrashReportText::kUnreadable); // rotated away
+
+    // Nothing new: no record's fields read again, no report read again.
+    const CrashLogReader::Scan again = CrashLogReader::scan(withJournal, QDateTime::currentDateTime(), first.entries);
+    EXPECT_EQ(again.reads, 0);
+    EXPECT_EQ(journal->fieldReads(), 2);
+    EXPECT_EQ(again.entries, first.entries);
+}
+
+TEST(CrashLogJournal, NoJournalListsNothing)
+{
+    QTemporaryDir empty;
+    const auto journal = makeCoredumpJournal(empty.path());
+    EXPECT_TRUE(journal->list(10, {}).empty());
+    EXPECT_FALSE(journal->entryText("s=0;i=0", 100).has_value());
+    // This machine's own journal, whatever it holds (none without systemd), reads without error.
+    for (const CoredumpRecord &r : makeCoredumpJournal()->list(5, {}))
+        EXPECT_FALSE(r.cursor.isEmpty());
+}
+
+struct PieceCase {
+    const char *name;
+    QString text;
+};
+TABS_PRINT_BY_NAME(PieceCase)
+class CrashReportPieces : public ::testing::TestWithParam<PieceCase> {};
+TEST_P(CrashReportPieces, LongLinesComeInBoundedPiecesThatAddUpToTheText)
+{
+    const QString &text = GetParam().text;
+    const QStringList pieces = CrashReportText::pieces(text);
+    for (const QString &p : pieces) {
+        EXPECT_LE(p.size(), CrashReportText::kPieceChars);
+        EXPECT_FALSE(!p.isEmpty() && p.back().isHighSurrogate()) << "a character split in two";
+    }
+    // Joined back, piece after piece within a line: the text again.
+    QStringList lines;
+    QString line;
+    qsizetype at = 0;
+    for (const QString &p : pieces) {
+        line += p;
+        at += p.size();
+        if (at < text.size() && text[at] == u'\n') {
+            lines << line;
+            line.clear();
+            ++at;
+        }
+    }
+    lines << line;
+    EXPECT_EQ(lines.join(u'\n'), text);
+}
+INSTANTIATE_TEST_SUITE_P(
+    CrashLog, CrashReportPieces,
+    ::testing::Values(PieceCase{"ShortLines", QStringLiteral("Process: a\nSignal: 11\n")},
+                      PieceCase{"OneFourMebibyteLine", QString(4 * 1024 * 1024, u'x')},
+                      PieceCase{"ExactlyOnePiece", QString(CrashReportText::kPieceChars, u'y') + u'\n'},
+                      PieceCase{"SurrogatePairAtTheCut",
+                                QString(CrashReportText::kPieceChars - 1, u'z') + QString::fromUtf8("\xf0\x9f\x92\xa5") + QStringLiteral("tail")}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,6 +1,7 @@
 // The activity, ports and crash-log tabs as a user meets them: real clicks and keys on the
 // window, histories read back from the files the notifiers wrote.
 #include "fakes/FakeClock.h"
+#include "fakes/FakeCoredumpJournal.h"
 #include "fakes/FakeDisplaySource.h"
 #include "fakes/FakeNotifications.h"
 #include "fakes/FakeProcessSignals.h"
@@ -15,6 +16,7 @@
 #include "support/HistoryWait.h"
 #include "support/QmlTestUtil.h"
 #include "ui/tabs/CrashLogReader.h"
+#include "ui/tabs/KeyedListModel.h"
 #include "ui/tabs/ProcessTerminator.h"
 
 #include <QDir>
@@ -24,12 +26,15 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QWheelEvent>
 #include <QTest>
 #include "ui/tabs/TabsTestPrint.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -319,7 +324,7 @@ TEST_F(ActivityFixture, PrivacyListReadsTheNotifiersFile)
         for (int i = 0; i < 60; ++i) {
             clock.advance(60);
             writer.record(i % 2 ? PrivacyEvent::Kind::microphone : PrivacyEvent::Kind::camera, i % 3 == 0,
-                          i == 59 ? std::optional<QString>(QStringLiteral("<i>Cam</i>")) : std::nullopt);
+                          i == 59 ? std::optional<QString>(QStringLiteral("<i>Cam</i>\u202Egpj.exe")) : std::nullopt);
         }
     }
     PrivacyNotifier reader(dir.path(), &notes, frontmost, clock);
@@ -332,7 +337,8 @@ TEST_F(ActivityFixture, PrivacyListReadsTheNotifiersFile)
     const QStringList titles = texts(named("privacyCard"), "eventTitle");
     ASSERT_EQ(titles.size(), 25);
     EXPECT_EQ(titles.first(), QStringLiteral("Microfon")); // the newest: event 59
-    EXPECT_EQ(texts(named("privacyCard"), "deviceName").first(), QStringLiteral("<i>Cam</i>"));
+    // Shown as plain text, with the right-to-left override neutralised.
+    EXPECT_EQ(texts(named("privacyCard"), "deviceName").first(), QStringLiteral("<i>Cam</i>\uFFFDgpj.exe"));
     EXPECT_EQ(texts(named("privacyCard"), "status").first(), QStringLiteral("DEZACTIVAT"));
     EXPECT_EQ(texts(named("privacyCard"), "deviceName").size(), 1); // no name, no line
 
@@ -519,7 +525,7 @@ TEST_F(PortsFixture, NothingAttached)
 
 // ---- Crash logs ---------------------------------------------------------------------------
 
-TEST_F(TabFixture, CrashTabListsSelectsAndReturnsToThePlaceholder)
+TEST_F(TabFixture, CrashTabListsSelectsAndReturnsToThePlaceholderWhenTheReportGoes)
 {
     QTemporaryDir dir;
     auto write = [&](const QString &name, const QByteArray &bytes) {
@@ -546,8 +552,161 @@ TEST_F(TabFixture, CrashTabListsSelectsAndReturnsToThePlaceholder)
     click(named("processName", texts(root(), "processName").indexOf(QStringLiteral("broken.crash"))));
     QTRY_COMPARE(detail->property("content").toString(), QStringLiteral("Nu pot citi fișierul."));
 
+    // A rescan keeps the selection; once the report is gone, the placeholder returns.
+    click(named("refreshButton"));
+    QTRY_COMPARE_WITH_TIMEOUT(scanned.count(), 2, 10000); // the click may already have seen it through
+    EXPECT_FALSE(named("placeholder")->isVisible());
+    ASSERT_TRUE(QFile::remove(dir.filePath("broken.crash")));
     click(named("refreshButton"));
     QTRY_VERIFY(named("placeholder")->isVisible());
+    EXPECT_EQ(texts(root(), "header"), QStringList{QStringLiteral("Istoric crash / freeze (1)")});
+    expectNoWarnings();
+}
+
+// A crash folder with `n` reports, the newest first in name order.
+void writeReports(const QString &folder, int n, qint64 newest = 1'700'000'000)
+{
+    for (int i = 0; i < n; ++i) {
+        const QString path = folder + QStringLiteral("/app%1-2026.crash").arg(i, 5, 10, QLatin1Char('0'));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("ProblemType: Crash\nExecutablePath: /usr/bin/app" + QByteArray::number(i) + "\nSignal: 11\n");
+        f.close();
+        const timespec t[2] = {{newest - i, 0}, {newest - i, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), t, 0), 0);
+    }
+}
+
+struct CrashTabFixture : TabFixture {
+    QTemporaryDir dir;
+    CrashLogReader *reader = nullptr;
+    QQuickItem *list = nullptr;
+
+    void open(int reports)
+    {
+        writeReports(dir.path(), reports);
+        reader = new CrashLogReader({{dir.path(), false}}, &window);
+        QSignalSpy scanned(reader, &CrashLogReader::entriesChanged);
+        ASSERT_TRUE(scanned.wait(10000));
+        load("CrashLogView", {{"reader", QVariant::fromValue<QObject *>(reader)}});
+        list = named("reportList");
+        ASSERT_TRUE(list);
+    }
+    void wheel(QQuickItem *it, int notches)
+    {
+        const QPointF p = it->mapToScene(QPointF(it->width() / 2, it->height() / 2));
+        for (int i = 0; i < notches; ++i) {
+            QWheelEvent ev(p, window.mapToGlobal(p), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                           Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(&window, &ev);
+        }
+        QTRY_VERIFY(!it->property("moving").toBool());
+        settle();
+    }
+    // The key of the row at the top of the list's view.
+    QString topKey()
+    {
+        int row = -1;
+        QMetaObject::invokeMethod(list, "indexAt", Q_RETURN_ARG(int, row), Q_ARG(qreal, 20),
+                                  Q_ARG(qreal, list->property("contentY").toReal() + 4));
+        return reader->model()->data(reader->model()->index(row), KeyedListModel::KeyRole).toString();
+    }
+    // A row's process name that is inside the list's view, `skip` rows down from the top.
+    QQuickItem *visibleRow(int skip)
+    {
+        QList<QQuickItem *> rows;
+        const QRectF view = list->mapRectToScene(QRectF(0, 0, list->width(), list->height()));
+        for (QQuickItem *name : itemsNamed(list, QStringLiteral("processName")))
+            if (view.contains(name->mapToScene(QPointF(name->width() / 2, name->height() / 2))))
+                rows << name;
+        std::sort(rows.begin(), rows.end(), [](QQuickItem *a, QQuickItem *b) {
+            return a->mapToScene(QPointF()).y() < b->mapToScene(QPointF()).y();
+        });
+        return rows.value(skip);
+    }
+};
+
+TEST_F(CrashTabFixture, RescanKeepsTheReportBeingReadAndThePlaceInTheList)
+{
+    open(300);
+    EXPECT_EQ(texts(root(), "header"), QStringList{QStringLiteral("Istoric crash / freeze (300)")});
+    wheel(list, 12);
+    ASSERT_GT(list->property("contentY").toReal(), 0);
+    QQuickItem *pick = visibleRow(3);
+    ASSERT_TRUE(pick);
+    const QString picked = pick->property("text").toString();
+    click(pick);
+    QObject *detail = named("detailLoader")->property("item").value<QObject *>();
+    ASSERT_TRUE(detail);
+    QTRY_VERIFY(detail->property("content").toString().contains(QStringLiteral("ExecutablePath: /usr/bin/") + picked));
+    const QString selection = view->property("selection").toString();
+    ASSERT_FALSE(selection.isEmpty());
+    const QString top = topKey();
+
+    // A new report arrives (the newest, above the view) and the oldest goes away.
+    QSignalSpy inserted(reader->model(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(reader->model(), &QAbstractItemModel::rowsRemoved);
+    QSignalSpy reset(reader->model(), &QAbstractItemModel::modelReset);
+    QSignalSpy changed(reader->model(), &QAbstractItemModel::dataChanged);
+    {
+        QFile f(dir.filePath("fresh-2026.crash"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("ExecutablePath: /usr/bin/fresh\n");
+    }
+    ASSERT_TRUE(QFile::remove(dir.filePath("app00299-2026.crash")));
+    QSignalSpy scanned(reader, &CrashLogReader::entriesChanged);
+    click(named("refreshButton"));
+    QTRY_COMPARE_WITH_TIMEOUT(scanned.count(), 1, 10000); // the click may already have seen it through
+    settle();
+
+    EXPECT_EQ(reader->lastScanReads(), 1); // only the new report was read
+    EXPECT_EQ(inserted.count(), 1);
+    EXPECT_EQ(removed.count(), 1);
+    EXPECT_EQ(reset.count(), 0);
+    EXPECT_EQ(changed.count(), 0);
+    EXPECT_EQ(texts(root(), "header"), QStringList{QStringLiteral("Istoric crash / freeze (300)")});
+    // Still reading the same report, with its row highlighted, and the list where it was.
+    EXPECT_FALSE(named("placeholder")->isVisible());
+    EXPECT_EQ(named("detailLoader")->property("item").value<QObject *>(), detail);
+    EXPECT_TRUE(detail->property("content").toString().contains(QStringLiteral("ExecutablePath: /usr/bin/") + picked));
+    EXPECT_EQ(view->property("selection").toString(), selection);
+    int highlighted = 0;
+    for (QQuickItem *row : itemsNamed(list, QStringLiteral("crashRow")))
+        if (row->property("selected").toBool()) {
+            ++highlighted;
+            EXPECT_EQ(row->property("entry").value<CrashLogEntry>().key, selection);
+        }
+    EXPECT_EQ(highlighted, 1);
+    EXPECT_EQ(topKey(), top);
+    expectNoWarnings();
+}
+
+TEST_F(CrashTabFixture, OneEnormousLineIsLaidOutInPieces)
+{
+    open(1);
+    QFile f(dir.filePath("long-2026.crash"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("Process: long\n" + QByteArray(4 * 1024 * 1024 - 64, 'x') + "\nend\n");
+    f.close();
+    QSignalSpy scanned(reader, &CrashLogReader::entriesChanged);
+    click(named("refreshButton"));
+    QTRY_COMPARE_WITH_TIMEOUT(scanned.count(), 1, 10000);
+    settle();
+    click(named("processName", texts(root(), "processName").indexOf(QStringLiteral("long"))));
+    QObject *detail = named("detailLoader")->property("item").value<QObject *>();
+    ASSERT_TRUE(detail);
+    QTRY_VERIFY_WITH_TIMEOUT(detail->property("content").toString().startsWith(u"Process: long"), 10000);
+    settle();
+    // Only bounded pieces reach the text items in view.
+    QQuickItem *text = named("reportText");
+    ASSERT_TRUE(text);
+    int shown = 0;
+    for (QQuickItem *child : text->childItems().value(0)->childItems()) {
+        const QString t = child->property("text").toString();
+        EXPECT_LE(t.size(), CrashReportText::kPieceChars);
+        shown += t.isEmpty() ? 0 : 1;
+    }
+    EXPECT_GT(shown, 2);
     expectNoWarnings();
 }
 
@@ -598,11 +757,23 @@ TEST_P(TabScreens, RenderWithinTheWindow)
         f.write("ProblemType: Crash\nExecutablePath: /usr/bin/gedit\nProcess: Safari [1234]\nSignal: 11\n"
                 "Exception Type:  EXC_BAD_ACCESS (SIGSEGV)\nThread 0 Crashed:\n0   libsystem_kernel.dylib  0x7ff80 __pthread_kill + 10\n");
     }
-    auto *reader = new CrashLogReader({{crashDir.path(), false}}, &window);
+    // And one crash that systemd-coredump recorded in the journal.
+    auto journal = std::make_shared<test::FakeCoredumpJournal>();
+    CoredumpRecord dump;
+    dump.cursor = "s=1;i=1";
+    dump.executable = QStringLiteral("/usr/bin/nautilus");
+    dump.pid = 2211;
+    dump.signal = 11;
+    dump.time = QDateTime::currentDateTime().addDays(-1);
+    journal->records = {dump};
+    journal->texts.insert(dump.cursor, "Process 2211 (nautilus) of user 1000 dumped core.\n\nStack trace of thread 2211:\n"
+                                       "#0  0x00007f3c g_type_check_instance (libgobject-2.0.so.0 + 0x3a1c2)\n\n"
+                                       "COREDUMP_EXE=/usr/bin/nautilus\nCOREDUMP_SIGNAL=11\n");
+    auto *reader = new CrashLogReader({{crashDir.path(), false, {}}, {QString(), false, journal}}, &window);
     QSignalSpy scanned(reader, &CrashLogReader::entriesChanged);
     ASSERT_TRUE(scanned.wait(5000));
     load("CrashLogView", {{"reader", QVariant::fromValue<QObject *>(reader)}});
-    click(named("processName", 1));
+    click(named("processName", texts(root(), "processName").indexOf(QStringLiteral("nautilus"))));
     QTest::qWait(300);
     save("crashes");
     expectNoWarnings();
