@@ -8,8 +8,7 @@ jobs="${CORVANE_JOBS:-$(nproc)}"
 scripts/setup.sh build
 (
   cd build
-  # Timing-bound tests (audio capture, worker threads) can miss under a loaded machine: one retry.
-  ctest --output-on-failure -j"$jobs" --timeout 300 --repeat until-pass:2 "$@"
+  ctest --output-on-failure -j"$jobs" --timeout 300 "$@"
 )
 [ "${CORVANE_SANITIZE:-1}" = 0 ] && exit 0
 
@@ -25,7 +24,7 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_retu
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 cd build-asan
-# Slower under the sanitizers: a longer timeout, the same single retry. The OpenGL tests
+# Slower under the sanitizers: a longer timeout. The OpenGL tests
 # (label xvfb) stay out: Mesa's llvmpipe compiling shaders under ASan with full stacks takes
 # minutes per frame.
-ctest --output-on-failure -j"$jobs" --timeout 600 --repeat until-pass:2 -LE xvfb "$@"
+ctest --output-on-failure -j"$jobs" --timeout 600 -LE xvfb "$@"
