@@ -1,11 +1,14 @@
 #include "checks/SpeedTransport.h"
 
-#include <QFile>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 
 #include <curl/curl.h>
 #include <linux/tcp.h>
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <pthread.h>
@@ -56,6 +59,54 @@ QString describe(CURLcode code, long osErrno)
     }
 }
 
+std::optional<SpeedTransport::WireCount> kernelWireCount(int fd)
+{
+    tcp_info info{};
+    socklen_t len = sizeof info;
+    if (getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &len) != 0
+        || len < socklen_t(offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received))
+        return std::nullopt;
+    return SpeedTransport::WireCount{info.tcpi_bytes_received, info.tcpi_bytes_acked};
+}
+
+std::atomic<SpeedTransport::WireReader> wireReader{&kernelWireCount};
+
+// Extra certificates to trust, parsed once and added to each connection's store, beside the
+// system's own (which curl loads from its bundle): parsing a bundle on every connection costs
+// more than the handshake.
+struct TrustedExtras {
+    QByteArray pem;
+    std::vector<X509 *> certs;
+    explicit TrustedExtras(const QByteArray &text) : pem(text)
+    {
+        BIO *bio = BIO_new_mem_buf(text.constData(), int(text.size()));
+        while (bio) {
+            X509 *cert = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr);
+            if (!cert)
+                break;
+            certs.push_back(cert);
+        }
+        ERR_clear_error(); // the end of the text reads as an error
+        BIO_free(bio);
+    }
+    ~TrustedExtras()
+    {
+        for (X509 *c : certs)
+            X509_free(c);
+    }
+    TrustedExtras(const TrustedExtras &) = delete;
+    TrustedExtras &operator=(const TrustedExtras &) = delete;
+
+    static CURLcode addTo(CURL *, void *sslCtx, void *p)
+    {
+        X509_STORE *store = SSL_CTX_get_cert_store(static_cast<SSL_CTX *>(sslCtx));
+        for (X509 *c : static_cast<TrustedExtras *>(p)->certs)
+            X509_STORE_add_cert(store, c); // takes its own reference; a duplicate is harmless
+        ERR_clear_error();
+        return CURLE_OK;
+    }
+};
+
 } // namespace
 
 struct SpeedTransport::Worker {
@@ -66,6 +117,7 @@ struct SpeedTransport::Worker {
         qint64 headerBytes = 0, bodyBytes = 0, uploadLeft = 0;
         // The kernel's count of the connection's bytes (received, or acknowledged by the peer)
         // when first seen, and how much of it has been reported since.
+        std::shared_ptr<TrustedExtras> extras;
         std::vector<curl_socket_t> sockets;
         curl_socket_t wireSocket = CURL_SOCKET_BAD;
         int localPort = -1;
@@ -92,6 +144,7 @@ struct SpeedTransport::Worker {
     CURLM *multi = nullptr;
     std::vector<std::unique_ptr<Active>> active;
     Steady::time_point lastWireRead;
+    std::shared_ptr<TrustedExtras> extras; // the last set asked for: runs reuse theirs
     std::thread thread;
 
     static size_t onHeader(char *, size_t size, size_t n, void *p)
@@ -171,20 +224,45 @@ struct SpeedTransport::Worker {
             return;
         sockaddr_storage local{};
         socklen_t addrLen = sizeof local;
-        tcp_info info{};
-        socklen_t len = sizeof info;
         // The connection may be gone and its number taken by another socket.
-        if (getsockname(a->wireSocket, reinterpret_cast<sockaddr *>(&local), &addrLen) != 0
-            || portOf(local) != a->localPort
-            || getsockopt(a->wireSocket, IPPROTO_TCP, TCP_INFO, &info, &len) != 0
-            || len < socklen_t(offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received)) {
+        const auto count = getsockname(a->wireSocket, reinterpret_cast<sockaddr *>(&local), &addrLen) == 0
+                && portOf(local) == a->localPort
+            ? wireReader.load()(a->wireSocket)
+            : std::nullopt;
+        if (!count) {
             a->wireSocket = CURL_SOCKET_BAD;
             return;
         }
-        const qint64 wire = qint64(a->req.uploadBytes >= 0 ? info.tcpi_bytes_acked : info.tcpi_bytes_received);
+        const qint64 wire = qint64(a->req.uploadBytes >= 0 ? count->acked : count->received);
         if (!a->wireCounting) {
+            // After a TLS handshake both counts have moved: where they have not, the kernel (or
+            // a sandbox standing in for it) does not keep them, and the callbacks count instead.
+            if (count->acked == 0 && count->received == 0) {
+                a->wireSocket = CURL_SOCKET_BAD;
+                return;
+            }
             a->wireCounting = true;
             a->wireBase = wire;
+            return;
+        }
+        // Every body byte received came through this socket after the base was taken, and of
+        // those handed over for sending no more than the send buffer (and curl's own) can still
+        // wait for their acknowledgement. A count short of that has stopped moving: the
+        // callbacks take over from what they have seen.
+        const bool upload = a->req.uploadBytes >= 0;
+        const qint64 seen = upload ? a->req.uploadBytes - a->uploadLeft : a->bodyBytes;
+        qint64 slack = 0;
+        if (upload) {
+            int sendBuffer = 0;
+            socklen_t optLen = sizeof sendBuffer;
+            getsockopt(a->wireSocket, SOL_SOCKET, SO_SNDBUF, &sendBuffer, &optLen);
+            slack = qint64(sendBuffer) + (1 << 20);
+        }
+        if (wire - a->wireBase + slack < seen) {
+            a->wireSocket = CURL_SOCKET_BAD;
+            a->wireCounting = false;
+            if (seen > a->reported)
+                report(a, seen - a->reported);
             return;
         }
         const qint64 step = wire - a->wireBase - a->wireReported;
@@ -248,9 +326,15 @@ struct SpeedTransport::Worker {
             curl_easy_setopt(e, CURLOPT_READFUNCTION, &Worker::onUploadRead);
             curl_easy_setopt(e, CURLOPT_READDATA, a.get());
         }
+        // The bundle alone, not the hashed folder beside it: curl then keeps the store it built
+        // for later connections instead of parsing every system certificate for each.
+        curl_easy_setopt(e, CURLOPT_CAPATH, nullptr);
         if (!a->req.caPem.isEmpty()) {
-            curl_blob blob{a->req.caPem.data(), size_t(a->req.caPem.size()), CURL_BLOB_COPY};
-            curl_easy_setopt(e, CURLOPT_CAINFO_BLOB, &blob);
+            if (!extras || extras->pem != a->req.caPem)
+                extras = std::make_shared<TrustedExtras>(a->req.caPem);
+            a->extras = extras;
+            curl_easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, &TrustedExtras::addTo);
+            curl_easy_setopt(e, CURLOPT_SSL_CTX_DATA, a->extras.get());
         }
         a->start = a->lastActivity = Steady::now();
         curl_multi_add_handle(multi, e);
@@ -417,21 +501,19 @@ void SpeedTransport::cancelAll()
     curl_multi_wakeup(d->multi);
 }
 
+void SpeedTransport::setWireReader(WireReader reader)
+{
+    wireReader = reader ? reader : &kernelWireCount;
+}
+
 QByteArray SpeedTransport::trustedPem(const QByteArray &extraPem)
 {
     QByteArray pem = extraPem;
-    // A certificate added to Qt's default configuration is trusted here too.
-    const QList<QSslCertificate> qtCa = QSslConfiguration::defaultConfiguration().caCertificates();
-    for (const QSslCertificate &c : qtCa)
+    // A certificate added to Qt's default configuration is trusted here too. (Qt loads the
+    // system's own on demand, so they are not in this list; where they are, they are parsed
+    // once per run and trusted anyway.)
+    for (const QSslCertificate &c : QSslConfiguration::defaultConfiguration().caCertificates())
         pem += c.toPem();
-    if (pem.isEmpty())
-        return {};
-    initCurlOnce();
-    if (const char *bundle = curl_version_info(CURLVERSION_NOW)->cainfo) {
-        QFile f(QString::fromLocal8Bit(bundle));
-        if (f.open(QIODevice::ReadOnly))
-            pem.prepend(f.readAll() + '\n');
-    }
     return pem;
 }
 

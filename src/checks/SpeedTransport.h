@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -41,7 +42,7 @@ public:
         qint64 bodyCap = -1;              // -1: the body may be as long as it is
         int idleMs = 60'000;
         int limitMs = 60'000;
-        QByteArray caPem;                 // certificates to trust; empty: the system's
+        QByteArray caPem;                 // certificates to trust beside the system's
         // Both are called on the worker thread.
         std::function<void(qint64 bytes)> onBytes;
         std::function<void(const Result &)> onDone;
@@ -54,8 +55,16 @@ public:
     // Every request submitted so far ends without calling back.
     void cancelAll();
 
-    // The certificates Qt trusts by default plus `extra`, with the system bundle, as PEM; empty
-    // when nothing beyond the system's own store is needed.
+    // The kernel's byte counts of a connection (TCP_INFO); tests stand in for a kernel that
+    // keeps none, or stops keeping them. Empty: the connection is gone.
+    struct WireCount {
+        quint64 received = 0, acked = 0;
+    };
+    using WireReader = std::optional<WireCount> (*)(int fd);
+    static void setWireReader(WireReader reader); // nullptr: the kernel's
+
+    // `extra` plus the certificates added to Qt's default configuration, as PEM: what is to be
+    // trusted beyond the system's own store (empty when nothing is).
     static QByteArray trustedPem(const QByteArray &extraPem);
 
 private:
