@@ -110,6 +110,8 @@ TEST(SpeakerScreen, PresetsChannelsAndAVisibleErrorWithoutSoundServer)
     EXPECT_TRUE(error->isVisible());
     EXPECT_FALSE(error->property("text").toString().isEmpty());
     EXPECT_EQ(test::named(host.root.get(), "playButton")->property("text").toString(), QStringLiteral("Redă tonul"));
+    // With the error shown the sheet still fits the smallest main window, play button included.
+    EXPECT_LE(host.root->property("implicitHeight").toDouble(), 760);
 }
 
 // ---- SSD screen ---------------------------------------------------------------------------
