@@ -115,7 +115,10 @@ Item {
     }
 
     Column {
-        anchors.fill: parent
+        // The stack sits in the middle of the fixed sheet, not at its top.
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.verticalCenter: parent.verticalCenter
         anchors.margins: 28
         spacing: 22
 

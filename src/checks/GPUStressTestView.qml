@@ -15,6 +15,7 @@ Item {
     GPUStressSession { id: session }
     // The renderer the load last ran on, kept for the header after the render card goes.
     property string rendererName: "—"
+    readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
     readonly property var hostWindow: Window.window
     onHostWindowChanged: if (hostWindow) session.fps.attachWindow(hostWindow)
 
@@ -98,6 +99,7 @@ Item {
                             id: load
                             objectName: "stressView"
                             anchors.fill: parent
+                            cornerRadius: 12
                             intensity: session.intensity
                             running: session.running
                             onRendererNameChanged: view.rendererName = rendererName
@@ -117,6 +119,21 @@ Item {
                             lineWidth: 12
                             showShimmer: true
                             tickCount: 60
+                            // A dark shadow lifts the ring off the render.
+                            layer.enabled: view.glows
+                            layer.effect: DropShadowEffect {
+                                color: Qt.rgba(0, 0, 0, 0.55)
+                                radius: 16
+                                samples: 33
+                                transparentBorder: true
+                            }
+                            GlowHalo {
+                                inset: spill + 10
+                                strokeWidth: 12
+                                cornerRadius: width
+                                color: Qt.rgba(0, 0, 0, 0.55)
+                                radius: 16
+                            }
                         }
                     }
                 }

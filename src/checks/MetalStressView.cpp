@@ -6,6 +6,8 @@
 #include <QOpenGLFunctions>
 #include <QOpenGLShaderProgram>
 #include <QOpenGLVertexArrayObject>
+#include <QPainter>
+#include <QPainterPath>
 #include <QQuickWindow>
 #include <QSGImageNode>
 #include <QSGTexture>
@@ -15,6 +17,27 @@
 #include <cmath>
 
 namespace corvane {
+
+namespace {
+// Clears the frame outside a rounded rectangle; only the corners are touched.
+void clearCorners(QImage &image, double radius)
+{
+    if (radius <= 0 || image.isNull())
+        return;
+    if (!image.hasAlphaChannel())
+        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QRectF r(QPointF(0, 0), image.size());
+    const double cr = std::min(radius, std::min(r.width(), r.height()) / 2);
+    QPainterPath outside;
+    outside.addRect(r);
+    QPainterPath inside;
+    inside.addRoundedRect(r, cr, cr);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setCompositionMode(QPainter::CompositionMode_Clear);
+    p.fillPath(outside.subtracted(inside), Qt::black);
+}
+} // namespace
 namespace {
 
 double monotonicSeconds()
@@ -119,6 +142,15 @@ void MetalStressView::setIntensity(double v)
     emit intensityChanged();
 }
 
+void MetalStressView::setCornerRadius(double r)
+{
+    if (r == m_cornerRadius)
+        return;
+    m_cornerRadius = r;
+    emit cornerRadiusChanged();
+    wake();
+}
+
 void MetalStressView::setRunning(bool r)
 {
     if (r == m_running)
@@ -155,6 +187,7 @@ void MetalStressView::wake()
     {
         std::lock_guard l(m_lock);
         m_pixelSize = px;
+        m_cornerPx = std::max(0.0, m_cornerRadius * dpr);
         m_wantFrames = m_running && w && isVisible() && !px.isEmpty();
     }
     m_wake.notify_all();
@@ -210,12 +243,14 @@ void MetalStressView::renderLoop()
 
         for (;;) {
             QSize size;
+            double cornerPx = 0;
             {
                 std::unique_lock l(m_lock);
                 m_wake.wait(l, [this] { return m_quit || m_wantFrames; });
                 if (m_quit)
                     break;
                 size = m_pixelSize;
+                cornerPx = m_cornerPx;
             }
             const double now = monotonicSeconds();
             if (now < nextFrame) {
@@ -242,6 +277,7 @@ void MetalStressView::renderLoop()
             program.release();
             QImage image = fbo->toImage(); // waits for the frame: the pace of a software rasterizer
             fbo->release();
+            clearCorners(image, cornerPx);
             {
                 QMutexLocker l(&m_frameLock);
                 m_frame = std::move(image);

@@ -23,6 +23,9 @@ class MetalStressView : public QQuickItem {
     QML_ELEMENT
     Q_PROPERTY(double intensity READ intensity WRITE setIntensity NOTIFY intensityChanged)
     Q_PROPERTY(bool running READ running WRITE setRunning NOTIFY runningChanged)
+    // Frames are cut to a rounded rectangle of this radius (the software scene graph clips
+    // only to rectangles).
+    Q_PROPERTY(double cornerRadius READ cornerRadius WRITE setCornerRadius NOTIFY cornerRadiusChanged)
     // The OpenGL renderer that draws ("—" until known, or when no context can be made).
     Q_PROPERTY(QString rendererName READ rendererName NOTIFY rendererNameChanged)
     // True once the shader failed to build: the view stays blank.
@@ -44,6 +47,8 @@ public:
     double intensity() const { return m_intensity.load(); }
     void setIntensity(double v);
     bool running() const { return m_running; }
+    double cornerRadius() const { return m_cornerRadius; }
+    void setCornerRadius(double r);
     void setRunning(bool r);
     QString rendererName() const { return m_rendererName; }
     bool failed() const { return m_failed; }
@@ -56,6 +61,7 @@ public:
 signals:
     void intensityChanged();
     void runningChanged();
+    void cornerRadiusChanged();
     void rendererNameChanged();
     void failedChanged();
 
@@ -72,6 +78,7 @@ private:
 
     std::atomic<double> m_intensity{0.7};
     bool m_running = false;
+    double m_cornerRadius = 0;
     QString m_rendererName = QStringLiteral("—");
     bool m_failed = false;
     QString m_fragment;
@@ -82,6 +89,7 @@ private:
     bool m_quit = false;
     bool m_wantFrames = false;
     QSize m_pixelSize;
+    double m_cornerPx = 0;
     double m_startSec = 0;
     mutable QMutex m_frameLock;
     QImage m_frame;

@@ -55,7 +55,10 @@ Item {
     }
 
     Column {
-        anchors.fill: parent
+        // The stack sits in the middle of the fixed sheet, not at its top.
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.verticalCenter: parent.verticalCenter
         anchors.margins: 28
         spacing: 18
 
@@ -125,7 +128,7 @@ Item {
                 spacing: 20
                 HoverGlassCard {
                     width: (liveBlock.width - 20) / 2
-                    height: 330
+                    height: 350
                     title: "DOWNLOAD"
                     icon: "arrow.down.circle.fill"
                     accent: AppPalette.cpuGradient
@@ -133,7 +136,7 @@ Item {
                     SpeedometerGauge {
                         objectName: "downGauge"
                         width: parent.width
-                        height: 260
+                        height: 280
                         value: engine.downloadMbps
                         maxValue: screen.gaugeMax
                         unit: "Mbps"
@@ -147,7 +150,7 @@ Item {
                 }
                 HoverGlassCard {
                     width: (liveBlock.width - 20) / 2
-                    height: 330
+                    height: 350
                     title: "UPLOAD"
                     icon: "arrow.up.circle.fill"
                     accent: AppPalette.ramGradient
@@ -155,7 +158,7 @@ Item {
                     SpeedometerGauge {
                         objectName: "upGauge"
                         width: parent.width
-                        height: 260
+                        height: 280
                         value: engine.uploadMbps
                         maxValue: screen.gaugeMax
                         unit: "Mbps"

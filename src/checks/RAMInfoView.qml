@@ -17,6 +17,7 @@ Item {
     readonly property string levelWord: StressRules.pressureWord(b.pressure)
     readonly property color levelColor: { ThemeManager.theme; return StressRules.pressureColor(b.pressure) }
     readonly property color dim: Qt.rgba(1, 1, 1, 0.55)
+    readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
 
     function bytes(v) { return v === null ? "—" : StressRules.byteCount(v) }
     function pct(fraction) { return Fmt.fixed(fraction * 100, 0) + "%" }
@@ -35,8 +36,10 @@ Item {
     ]
 
     component ValueBlock: Column {
+        id: block
         property string value
         property string caption
+        property color glowColor: "white"
         spacing: 2
         Text {
             objectName: "blockValue"
@@ -46,6 +49,21 @@ Item {
             font.pixelSize: 24
             font.weight: Font.Black
             color: "white"
+            layer.enabled: view.glows
+            layer.effect: DropShadowEffect {
+                color: Qt.alpha(block.glowColor, 0.5)
+                radius: 6
+                samples: 13
+                transparentBorder: true
+            }
+            GlowHalo {
+                text: parent.text
+                font: parent.font
+                color: Qt.alpha(block.glowColor, 0.5)
+                radius: 6
+                color2: Qt.alpha(block.glowColor, 0.3)
+                radius2: 2.4
+            }
         }
         Text {
             objectName: "blockCaption"
@@ -91,7 +109,7 @@ Item {
     ColumnLayout {
         anchors.fill: parent
         anchors.margins: 28
-        spacing: 12
+        spacing: 18
 
         StressHeader {
             caption: "CORVANE · MEMORIE"
@@ -139,6 +157,7 @@ Item {
                             objectName: "usedBlock"
                             value: view.bytes(view.b.used)
                             caption: "din " + view.bytes(view.b.total)
+                            glowColor: ThemeManager.good
                         }
                         Sparkline {
                             objectName: "usedTrend"
@@ -169,6 +188,7 @@ Item {
                         objectName: "availableBlock"
                         value: view.bytes(view.b.available)
                         caption: "incl. cache eliberabil"
+                        glowColor: ThemeManager.accent
                     }
                     Row {
                         spacing: 12

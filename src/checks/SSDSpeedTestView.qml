@@ -62,7 +62,10 @@ Item {
 
     Column {
         id: content
-        anchors.fill: parent
+        // The stack sits in the middle of the fixed sheet, not at its top.
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.verticalCenter: parent.verticalCenter
         anchors.margins: 28
         spacing: 18
 
@@ -152,7 +155,7 @@ Item {
                 spacing: 20
                 HoverGlassCard {
                     width: (liveBlock.width - 20) / 2
-                    height: 330
+                    height: 350
                     title: "WRITE"
                     icon: "arrow.up.circle.fill"
                     accent: AppPalette.gpuGradient
@@ -160,7 +163,7 @@ Item {
                     SpeedometerGauge {
                         objectName: "writeGauge"
                         width: parent.width
-                        height: 260
+                        height: 280
                         value: tester.writeMBs
                         maxValue: CheckRules.ssdGaugeMax(tester.peakReadMBs, tester.peakWriteMBs)
                         unit: "MB/s"
@@ -171,7 +174,7 @@ Item {
                 }
                 HoverGlassCard {
                     width: (liveBlock.width - 20) / 2
-                    height: 330
+                    height: 350
                     title: "READ"
                     icon: "arrow.down.circle.fill"
                     accent: AppPalette.cpuGradient
@@ -179,7 +182,7 @@ Item {
                     SpeedometerGauge {
                         objectName: "readGauge"
                         width: parent.width
-                        height: 260
+                        height: 280
                         value: tester.readMBs
                         maxValue: CheckRules.ssdGaugeMax(tester.peakReadMBs, tester.peakWriteMBs)
                         unit: "MB/s"

@@ -177,36 +177,44 @@ Item {
             }
         }
 
-        Text {
-            objectName: "errorText"
-            visible: generator.errorMessage !== ""
+        // The error sits close above the play button: the sheet must keep the button inside
+        // the smallest window.
+        Column {
             width: parent.width
-            horizontalAlignment: Text.AlignHCenter
-            wrapMode: Text.WordWrap
-            text: generator.errorMessage
-            textFormat: Text.PlainText
-            font.family: "Inter"; font.pixelSize: 12; font.weight: Font.DemiBold
-            color: ThemeManager.critical
-        }
+            spacing: 8
+            Text {
+                objectName: "errorText"
+                visible: generator.errorMessage !== ""
+                width: parent.width
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.WordWrap
+                maximumLineCount: 2
+                elide: Text.ElideRight
+                text: generator.errorMessage
+                textFormat: Text.PlainText
+                font.family: "Inter"; font.pixelSize: 12; font.weight: Font.DemiBold
+                color: ThemeManager.critical
+            }
 
-        HapticButton {
-            objectName: "playButton"
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: generator.isPlaying ? "Stop" : "Redă tonul"
-            symbol: generator.isPlaying ? "stop.fill" : "play.fill"
-            color: generator.isPlaying ? ThemeManager.critical : ThemeManager.good
-            font.pixelSize: 14
-            font.weight: Font.Bold
-            leftPadding: 20
-            rightPadding: 20
-            topPadding: 12
-            bottomPadding: 12
-            onClicked: {
-                Haptics.perform(Haptics.LevelChange)
-                if (generator.isPlaying)
-                    generator.stop()
-                else
-                    generator.start()
+            HapticButton {
+                objectName: "playButton"
+                anchors.horizontalCenter: parent.horizontalCenter
+                text: generator.isPlaying ? "Stop" : "Redă tonul"
+                symbol: generator.isPlaying ? "stop.fill" : "play.fill"
+                color: generator.isPlaying ? ThemeManager.critical : ThemeManager.good
+                font.pixelSize: 14
+                font.weight: Font.Bold
+                leftPadding: 20
+                rightPadding: 20
+                topPadding: 12
+                bottomPadding: 12
+                onClicked: {
+                    Haptics.perform(Haptics.LevelChange)
+                    if (generator.isPlaying)
+                        generator.stop()
+                    else
+                        generator.start()
+                }
             }
         }
     }

@@ -31,14 +31,15 @@ Item {
     Behavior on opacity { NumberAnimation { duration: 260; easing.type: Easing.OutCubic } }
     Component.onCompleted: shown = true
 
-    Rectangle {
+    // Corner to corner, from the top-left to the bottom-right.
+    RoundedGradientPainter {
+        objectName: "background"
         anchors.fill: parent
         radius: 16
-        gradient: Gradient {
-            orientation: Gradient.Vertical
-            GradientStop { position: 0; color: Qt.alpha(card.accent, 0.18) }
-            GradientStop { position: 1; color: Qt.rgba(0, 0, 0, 0.55) }
-        }
+        fromColor: Qt.alpha(card.accent, 0.18)
+        toColor: Qt.rgba(0, 0, 0, 0.55)
+        fromPoint: Qt.point(0, 0)
+        toPoint: Qt.point(width, height)
     }
     Loader {
         anchors.fill: parent

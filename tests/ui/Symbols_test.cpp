@@ -23,6 +23,9 @@ TEST(Symbols, IconFontIsEmbeddedAndHasTheGlyphs)
         EXPECT_TRUE(fm.inFontUcs4(g.toUcs4().first())) << name;
     }
     EXPECT_EQ(Symbols::glyphFor(QStringLiteral("no.such.symbol")), QStringLiteral("•"));
+    // The alert variant is its base symbol with the exclamation mark after it.
+    EXPECT_EQ(Symbols::glyphFor(QStringLiteral("wifi.exclamationmark")),
+              Symbols::glyphFor(QStringLiteral("wifi")) + QLatin1Char('!'));
 }
 
 // Every symbol name written in the interface's QML resolves through the table.

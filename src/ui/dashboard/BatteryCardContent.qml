@@ -12,6 +12,7 @@ ColumnLayout {
     property real percentage: 0
     property bool isLow: false
     property bool shimmer: false
+    readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
     readonly property bool charging: battery ? battery.isCharging : false
     readonly property bool absent: battery ? DashboardRules.batteryAbsent(battery.percentage, battery.voltage,
                                                                           battery.maxCapacity, battery.designCapacity)
@@ -193,6 +194,21 @@ ColumnLayout {
                     font.bold: true
                     font.pixelSize: 14
                     color: ThemeManager.accent
+                    layer.enabled: content.glows
+                    layer.effect: DropShadowEffect {
+                        color: Qt.alpha(ThemeManager.accent, 0.5)
+                        radius: 6
+                        samples: 13
+                        transparentBorder: true
+                    }
+                    GlowHalo {
+                        text: parent.text
+                        font: parent.font
+                        color: Qt.alpha(ThemeManager.accent, 0.5)
+                        radius: 6
+                        color2: Qt.alpha(ThemeManager.accent, 0.3)
+                        radius2: 2.4
+                    }
                 }
             }
             Item {
@@ -216,6 +232,18 @@ ColumnLayout {
                         orientation: Gradient.Horizontal
                         GradientStop { position: 0; color: ThemeManager.accent }
                         GradientStop { position: 1; color: ThemeManager.good }
+                    }
+                    layer.enabled: content.glows
+                    layer.effect: DropShadowEffect {
+                        color: Qt.alpha(ThemeManager.accent, 0.65)
+                        radius: 6
+                        samples: 13
+                        transparentBorder: true
+                    }
+                    GlowHalo {
+                        cornerRadius: 3
+                        color: Qt.alpha(ThemeManager.accent, 0.65)
+                        radius: 6
                     }
                 }
             }

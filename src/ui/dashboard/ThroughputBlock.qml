@@ -9,6 +9,7 @@ Column {
     property color color: "white"
     property string label
     property string value
+    readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
 
     spacing: 4
 
@@ -41,5 +42,20 @@ Column {
         font.pixelSize: 18
         color: "white"
         style: Text.Normal
+        layer.enabled: block.glows
+        layer.effect: DropShadowEffect {
+            color: Qt.alpha(block.color, 0.5)
+            radius: 6
+            samples: 13
+            transparentBorder: true
+        }
+        GlowHalo {
+            text: parent.text
+            font: parent.font
+            color: Qt.alpha(block.color, 0.5)
+            radius: 6
+            color2: Qt.alpha(block.color, 0.3)
+            radius2: 2.4
+        }
     }
 }

@@ -17,6 +17,7 @@ ColumnLayout {
         const role = DashboardRules.wifiRole(rssi)
         return role === "secondary" ? AppPalette.textSecondary : ThemeManager[role]
     }
+    readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
     readonly property bool hasSsid: wifi !== null && wifi.ssid !== undefined && wifi.ssid !== null
     readonly property bool hasSecurity: wifi !== null && wifi.securityType !== undefined && wifi.securityType !== null
     readonly property bool hasChannel: wifi !== null && wifi.channelLabel !== undefined && wifi.channelLabel !== null
@@ -58,6 +59,22 @@ ColumnLayout {
             pointSize: 22
             bold: true
             color: content.signalColor
+            layer.enabled: content.glows
+            layer.effect: DropShadowEffect {
+                color: Qt.alpha(content.signalColor, 0.6)
+                radius: 8
+                samples: 17
+                transparentBorder: true
+            }
+            GlowHalo {
+                text: parent.text
+                font: parent.font
+                alignment: Qt.AlignHCenter | Qt.AlignVCenter
+                color: Qt.alpha(content.signalColor, 0.6)
+                radius: 8
+                color2: Qt.alpha(content.signalColor, 0.36)
+                radius2: 3.2
+            }
         }
     }
 
@@ -109,6 +126,18 @@ ColumnLayout {
                 visible: width > 0
                 radius: 3
                 color: content.signalColor
+                layer.enabled: content.glows
+                layer.effect: DropShadowEffect {
+                    color: Qt.alpha(content.signalColor, 0.65)
+                    radius: 4
+                    samples: 9
+                    transparentBorder: true
+                }
+                GlowHalo {
+                    cornerRadius: 3
+                    color: Qt.alpha(content.signalColor, 0.65)
+                    radius: 4
+                }
             }
         }
     }

@@ -124,14 +124,17 @@ Item {
                 }
             }
             // The bead's highlight: a rim bright at the top.
-            Rectangle {
+            RoundedGradientPainter {
+                objectName: "highlight"
                 anchors.centerIn: parent
                 width: 20
                 height: 20
                 radius: 10
-                color: "transparent"
-                border.width: 1
-                border.color: Qt.rgba(1, 1, 1, 0.35)
+                rimWidth: 1
+                fromColor: Qt.rgba(1, 1, 1, 0.7)
+                toColor: Qt.rgba(1, 1, 1, 0)
+                fromPoint: Qt.point(10, 0)
+                toPoint: Qt.point(10, 20)
             }
         }
 

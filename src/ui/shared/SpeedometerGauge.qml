@@ -165,6 +165,16 @@ Item {
                 samples: 25
                 transparentBorder: true
             }
+            // Follows the value the ticker runs to, so it is painted once per reading.
+            GlowHalo {
+                text: gauge.readoutText
+                font: number.font
+                alignment: Qt.AlignHCenter | Qt.AlignVCenter
+                color: Qt.alpha(gauge.glowColor, 0.5)
+                radius: 12
+                color2: Qt.alpha(gauge.glowColor, 0.3)
+                radius2: 4.8
+            }
             TickerLabel {
                 id: number
                 objectName: "readout"

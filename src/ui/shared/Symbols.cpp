@@ -47,7 +47,12 @@ QString Symbols::glyphFor(const QString &name)
     if (it == table().constEnd())
         return QStringLiteral("•");
     const char32_t cp = *it;
-    return QString::fromUcs4(&cp, 1);
+    QString g = QString::fromUcs4(&cp, 1);
+    // The icon font has no alert variants of its symbols: the mark follows the glyph, drawn
+    // by the text font in the same size and weight.
+    if (name.endsWith(QLatin1String(".exclamationmark")))
+        g += QLatin1Char('!');
+    return g;
 }
 
 bool Symbols::isKnown(const QString &name) { return table().contains(name); }
