@@ -18,7 +18,7 @@ PKGS=(
   pci.ids fonts-inter fonts-quicksand fonts-dejavu-core fonts-materialdesignicons-webfont
   xvfb xauth x11-utils x11-apps xdotool imagemagick dbus dbus-bin dbus-daemon trayer pkexec
   fio pulseaudio pulseaudio-utils openssl
-  poppler-utils libnl-genl-3-dev libcurl4-openssl-dev
+  poppler-utils libnl-genl-3-dev libcurl4-openssl-dev libsensors-dev
   libical-dev tzdata libecal2.0-dev evolution-data-server libxcb-present-dev libxcb-randr0-dev libdrm-dev
   openbox conky-std appstream desktop-file-utils clang libfuzzer-14-dev libclang-rt-14-dev
 )

@@ -10,13 +10,31 @@
 
 namespace corvane {
 
-SMCMonitor::SMCMonitor(QObject *parent)
-    : SMCMonitor(makeLinuxSmcTransport(), Clock::system(), true, parent)
+namespace {
+
+std::unique_ptr<SMCSampler> machineSampler()
+{
+    if (hasAppleSmc())
+        return std::make_unique<SMCSampler>(makeLinuxSmcTransport());
+    return std::make_unique<SMCSampler>(makeHwmonSensorSource(makeNvmlTemperatureReader()));
+}
+
+} // namespace
+
+SMCMonitor::SMCMonitor(QObject *parent) : SMCMonitor(machineSampler(), Clock::system(), true, parent) {}
+
+SMCMonitor::SMCMonitor(std::unique_ptr<SmcTransport> transport, const Clock &clock, bool autoStart, QObject *parent)
+    : SMCMonitor(std::make_unique<SMCSampler>(std::move(transport)), clock, autoStart, parent)
 {
 }
 
-SMCMonitor::SMCMonitor(std::unique_ptr<SmcTransport> transport, const Clock &clock, bool autoStart, QObject *parent)
-    : QObject(parent), m_sampler(std::make_unique<SMCSampler>(std::move(transport))),
+SMCMonitor::SMCMonitor(std::unique_ptr<SensorSource> source, const Clock &clock, bool autoStart, QObject *parent)
+    : SMCMonitor(std::make_unique<SMCSampler>(std::move(source)), clock, autoStart, parent)
+{
+}
+
+SMCMonitor::SMCMonitor(std::unique_ptr<SMCSampler> sampler, const Clock &clock, bool autoStart, QObject *parent)
+    : QObject(parent), m_sampler(std::move(sampler)),
       m_cpuHistory(new MetricHistory(this)),
       m_gpuHistory(new MetricHistory(this)), m_fanControl(new FanControlBridge(this))
 {
@@ -91,6 +109,10 @@ void SMCSampler::openAndDiscover()
     if (m_opened)
         return;
     m_opened = true;
+    if (m_source) {
+        m_connection = m_source->open() ? 1 : 0;
+        return;
+    }
     if (m_transport)
         m_connection = m_transport->open();
     discoverTemperatureKeys();
@@ -185,14 +207,8 @@ void SMCSampler::discoverTemperatureKeys()
         if (!meta)
             continue;
         const uint32_t t = meta->dataType;
-        if (t == smcKeyCode("sp78") || t == smcKeyCode("flt ") || t == smcKeyCode("ioft")) {
-            SMCMonitor::TemperatureKey k{text, t, {}, {}};
-            if (const auto ident = m_transport->sensorIdentity(rec->key)) {
-                k.id = ident->key;
-                k.name = ident->name;
-            }
-            keys.append(k);
-        }
+        if (t == smcKeyCode("sp78") || t == smcKeyCode("flt ") || t == smcKeyCode("ioft"))
+            keys.append({text, t});
     }
     m_temperatureKeys = std::move(keys);
 }
@@ -267,31 +283,73 @@ double SMCMonitor::gpuTemperature(const QList<SMCTemperatureReading> &sorted)
     return 0;
 }
 
+namespace {
+
+bool plausible(double celsius) { return celsius > 1.0 && celsius < 128.0; }
+
+void hottestFirst(QList<SMCTemperatureReading> &list)
+{
+    std::stable_sort(list.begin(), list.end(), [](const auto &a, const auto &b) { return a.celsius > b.celsius; });
+}
+
+} // namespace
+
 SMCMonitor::Snapshot SMCSampler::sample()
 {
     openAndDiscover();
+    if (m_source)
+        return sampleSource();
     SMCMonitor::Snapshot s;
     if (m_connection == 0)
         return s;
     s.connected = true;
     for (const auto &k : m_temperatureKeys) {
         const auto v = readKey(k.key, k.type);
-        if (v && *v > 1.0 && *v < 128.0)
-            s.temperatures.append({k.key, k.name.isEmpty() ? SMCMonitor::sensorName(k.key) : k.name, *v});
+        if (v && plausible(*v))
+            s.temperatures.append({k.key, SMCMonitor::sensorName(k.key), *v});
     }
-    std::stable_sort(s.temperatures.begin(), s.temperatures.end(),
-                     [](const auto &a, const auto &b) { return a.celsius > b.celsius; });
-    // The CPU and GPU rules read the codes; what is published is the stable key.
+    hottestFirst(s.temperatures);
     s.cpuTemp = SMCMonitor::cpuTemperature(s.temperatures);
     s.gpuTemp = SMCMonitor::gpuTemperature(s.temperatures);
-    QHash<QString, QString> ids;
-    for (const auto &k : m_temperatureKeys)
-        if (!k.id.isEmpty())
-            ids.insert(k.key, k.id);
-    if (!ids.isEmpty())
-        for (auto &r : s.temperatures)
-            r.key = ids.value(r.key, r.key);
     s.fans = readFans();
+    return s;
+}
+
+SMCMonitor::Snapshot SMCSampler::sampleSource()
+{
+    SMCMonitor::Snapshot s;
+    if (m_connection == 0)
+        return s;
+    s.connected = true;
+    std::optional<double> cpu, gpu, die;
+    const auto hottest = [](std::optional<double> &best, double v) {
+        if (!best || v > *best)
+            best = v;
+    };
+    for (const SensorTemperature &t : m_source->temperatures()) {
+        if (!plausible(t.celsius))
+            continue;
+        s.temperatures.append({t.key, t.name, t.celsius});
+        if (t.role == SensorRole::Cpu)
+            hottest(cpu, t.celsius);
+        else if (t.role == SensorRole::GpuDie && !die)
+            die = t.celsius;
+        else if (t.role == SensorRole::Gpu)
+            hottest(gpu, t.celsius);
+    }
+    hottestFirst(s.temperatures);
+    s.cpuTemp = cpu.value_or(0);
+    s.gpuTemp = die ? *die : gpu.value_or(0);
+    const std::vector<SensorFan> fans = m_source->fans();
+    const int count = static_cast<int>(fans.size());
+    for (int i = 0; i < std::min(count, SMCMonitor::kMaxFans); ++i) {
+        const SensorFan &f = fans[static_cast<size_t>(i)];
+        s.fans.append({f.index, SMCMonitor::fanName(count, i), f.rpm, f.minRPM, f.maxRPM});
+    }
+    if (!m_formerKeysSent) {
+        m_formerKeysSent = true;
+        s.formerKeys = m_source->formerKeys();
+    }
     return s;
 }
 
@@ -308,6 +366,8 @@ void SMCMonitor::publish(const Snapshot &s)
     changes.set(this, m_cpuTemp, s.cpuTemp, &SMCMonitor::cpuTempChanged);
     changes.set(this, m_gpuTemp, s.gpuTemp, &SMCMonitor::gpuTempChanged);
     changes.set(this, m_fans, s.fans, &SMCMonitor::fansChanged);
+    if (!s.formerKeys.isEmpty())
+        m_formerKeys = s.formerKeys;
     // The histories take every tick's reading, changed or not.
     if (m_cpuTemp > 0)
         m_cpuHistory->push(m_cpuTemp);
@@ -315,6 +375,23 @@ void SMCMonitor::publish(const Snapshot &s)
         m_gpuHistory->push(m_gpuTemp);
     changes.emitAll();
     emit updated();
+}
+
+QString SMCMonitor::renamedKeys(const QString &raw, const QHash<QString, QString> &formerKeys)
+{
+    QStringList keys = raw.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    bool changed = false;
+    for (QString &k : keys) {
+        if (const auto it = formerKeys.constFind(k); it != formerKeys.constEnd()) {
+            k = *it;
+            changed = true;
+        }
+    }
+    if (!changed)
+        return raw;
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    return keys.join(QLatin1Char(','));
 }
 
 // --- labels ---

@@ -1,13 +1,15 @@
 #pragma once
-// Temperature sensors and fans of the system management controller: keys discovered once,
-// then every 3 s (12 s at reduced cadence) all temperatures and fans are read on the
-// "corvane.smc" thread and published here. Fan speeds are forced only through the
+// Temperature sensors and fans: Apple's controller (SMC keys) where the machine has one, else
+// the hwmon sensors (SensorSource.h). Found once, then every 3 s (12 s at reduced cadence) all
+// temperatures and fans are read on the "corvane.smc" thread and published here. Fan speeds are forced only through the
 // privileged helper (FanControl.h); this class never writes SMC keys.
 #include "monitors/FanControl.h"
 #include "monitors/MetricHistory.h"
 #include "monitors/SamplerScheduler.h"
+#include "platform/SensorSource.h"
 #include "platform/SmcTransport.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QThread>
@@ -74,9 +76,6 @@ public:
     struct TemperatureKey {
         QString key;
         uint32_t type = 0;
-        // The transport's own identity when it has one: published key and name.
-        QString id;
-        QString name;
         bool operator==(const TemperatureKey &) const = default;
     };
     struct Snapshot {
@@ -85,13 +84,16 @@ public:
         double cpuTemp = 0;
         double gpuTemp = 0;
         QList<SMCFanReading> fans;
+        // Once, with the first reading: keys earlier versions saved, to today's.
+        QHash<QString, QString> formerKeys;
     };
 
-    // The machine's sensors (applesmc or hwmon) and the installed fan helper.
+    // The machine's sensors (applesmc, else hwmon) and the installed fan helper.
     explicit SMCMonitor(QObject *parent = nullptr);
     // autoStart: open, discover and start the timer at once (else the test drives sample()).
     SMCMonitor(std::unique_ptr<SmcTransport> transport, const Clock &clock, bool autoStart,
                QObject *parent = nullptr);
+    SMCMonitor(std::unique_ptr<SensorSource> source, const Clock &clock, bool autoStart, QObject *parent = nullptr);
     ~SMCMonitor() override;
 
     // (Re)starts the refresh timer for the current cadence and refreshes at once.
@@ -114,6 +116,9 @@ public:
     const std::optional<QString> &fanControlMessage() const { return m_fanControlMessage; }
     QVariant fanControlMessageVariant() const;
     bool fanManualActive() const { return m_fanManualActive; }
+    // Keys earlier versions published for this machine's sensors, to today's key; filled
+    // with the first reading.
+    const QHash<QString, QString> &formerKeys() const { return m_formerKeys; }
 
     // Fan control. rpm none: back to automatic control; fanIndex none: every fan.
     // Returns at once; fanCommandFinished() follows when the outcome is published.
@@ -136,6 +141,8 @@ public:
     static QString sensorName(const QString &key);
     static double cpuTemperature(const QList<SMCTemperatureReading> &sorted);
     static double gpuTemperature(const QList<SMCTemperatureReading> &sorted);
+    // `raw` (comma-joined keys) with each former key replaced by today's.
+    static QString renamedKeys(const QString &raw, const QHash<QString, QString> &formerKeys);
     static QString fanName(int count, int index);
 
     SamplerScheduler *scheduler() const { return m_scheduler.get(); }
@@ -153,6 +160,7 @@ signals:
     void fanCommandFinished();
 
 private:
+    SMCMonitor(std::unique_ptr<SMCSampler> sampler, const Clock &clock, bool autoStart, QObject *parent);
     // A fan command's outcome; `manual` only when the helper succeeded.
     void publishFanOutcome(std::optional<bool> manual, const QString &message);
 
@@ -167,6 +175,7 @@ private:
     MetricHistory *m_gpuHistory;
     std::optional<QString> m_fanControlMessage;
     bool m_fanManualActive = false;
+    QHash<QString, QString> m_formerKeys;
     FanControlBridge *m_fanControl;
 
     std::unique_ptr<QThread> m_thread;
@@ -174,16 +183,19 @@ private:
     std::unique_ptr<SamplerScheduler> m_scheduler;
 };
 
-// Owns the transport and the discovered keys; every call runs on the "corvane.smc" thread.
+// Owns the transport (or the sensor source) and the discovered keys; every call runs on the
+// "corvane.smc" thread.
 class SMCSampler {
 public:
     explicit SMCSampler(std::unique_ptr<SmcTransport> transport) : m_transport(std::move(transport)) {}
+    explicit SMCSampler(std::unique_ptr<SensorSource> source) : m_source(std::move(source)) {}
     ~SMCSampler();
     SMCSampler(const SMCSampler &) = delete;
     SMCSampler &operator=(const SMCSampler &) = delete;
 
-    // Opens the transport and discovers the temperature keys, once.
+    // Opens the transport and discovers the temperature keys (or opens the source), once.
     void openAndDiscover();
+    // Nonzero once sensors were found.
     uint32_t connection() const { return m_connection; }
     std::optional<SmcRecord> callSMC(SmcRecord record, uint8_t command);
     std::optional<double> readKey(const QString &key, uint32_t typeHint = 0);
@@ -193,9 +205,13 @@ public:
     SMCMonitor::Snapshot sample();
 
 private:
+    SMCMonitor::Snapshot sampleSource();
+
     std::unique_ptr<SmcTransport> m_transport;
+    std::unique_ptr<SensorSource> m_source;
     uint32_t m_connection = 0;
     bool m_opened = false;
+    bool m_formerKeysSent = false;
     QList<SMCMonitor::TemperatureKey> m_temperatureKeys;
 };
 

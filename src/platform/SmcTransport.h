@@ -1,13 +1,12 @@
 #pragma once
 // The system management controller's user client: 80-byte key records in, records out.
-// On Linux the records are answered from sysfs (applesmc, or hwmon sensors presented as
-// SMC keys); tests answer them from a fake key store.
+// On Linux the records are answered from applesmc's sysfs folder; tests answer them from a
+// fake key store. Other machines' sensors come through SensorSource.h.
 #include <QString>
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -74,31 +73,14 @@ public:
     // One call: `in.data8` holds the command. Returns 0 when the call went through; the
     // controller's own verdict is in `out.result` (0 = success).
     virtual int call(const SmcRecord &in, SmcRecord &out) = 0;
-
-    // Sensors that are not real SMC keys carry an identity of their own: a key that stays
-    // the same across reboots (saved favourites point at it) and a readable name. Nothing
-    // for real SMC keys, which keep their codes and the label table.
-    struct SensorIdentity {
-        QString key;
-        QString name;
-    };
-    virtual std::optional<SensorIdentity> sensorIdentity(uint32_t /*code*/) const { return std::nullopt; }
 };
 
-// applesmc's sysfs folder where it has one (real SMC keys), else the hwmon sensors of
-// <sysRoot>/class/hwmon presented as SMC keys; a transport that never opens when neither
-// has a sensor or a fan.
+// applesmc's sysfs folder below `sysRoot` (Intel Macs); a transport that never opens when the
+// machine has none.
 std::unique_ptr<SmcTransport> makeLinuxSmcTransport(const QString &sysRoot = QStringLiteral("/sys"));
-// The backends themselves, each on its own folder.
+// Whether `sysRoot` has applesmc sensors or fans.
+bool hasAppleSmc(const QString &sysRoot = QStringLiteral("/sys"));
+// The backend itself, on its own folder.
 std::unique_ptr<SmcTransport> makeAppleSmcTransport(const QString &applesmcDir);
-// The temperature in °C of a GPU that has no hwmon chip (NVIDIA's own driver), by its PCI
-// address ("0000:01:00.0"); nullopt when it cannot be read.
-using GpuTemperatureReader = std::function<std::optional<double>(const std::string &pciAddress)>;
-// `sysRoot` is the sysfs root: hwmon chips, their devices and the thermal zones below it, and
-// the PCI devices whose GPU temperature `nvidia` reads (never while the GPU is runtime-suspended,
-// so reading never wakes it).
-std::unique_ptr<SmcTransport> makeHwmonSmcTransport(const QString &sysRoot, GpuTemperatureReader nvidia = {});
-// NVML's GPU temperature, the library loaded on first use; nullopt on machines without it.
-GpuTemperatureReader makeNvmlTemperatureReader();
 
 } // namespace corvane

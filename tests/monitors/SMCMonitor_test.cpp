@@ -9,11 +9,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 
 #include "support/ParamNames.h"
+#include "support/SysfsView.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
@@ -288,40 +291,57 @@ TEST(SMCMonitorSysfs, AppleSmcTree)
     EXPECT_EQ(mon.fans()[1], (SMCFanReading{1, QStringLiteral("Ventilator dreapta"), 1800, 1300, 5500}));
 }
 
+namespace {
+
+const char *const kNeedsMounts = "showing a fixture as /sys takes a mount namespace (root)";
+// The machine's own sensors.conf stays out of the fixtures' readings.
+const QString kNoConfig = QStringLiteral("/dev/null");
+
+QStringList describe(const SMCMonitor::Snapshot &s)
+{
+    QStringList out;
+    for (const auto &t : s.temperatures)
+        out << QStringLiteral("%1=%2=%3").arg(t.key, t.name).arg(t.celsius, 0, 'f', 2);
+    out << QStringLiteral("cpu=%1 gpu=%2").arg(s.cpuTemp).arg(s.gpuTemp);
+    for (const auto &f : s.fans)
+        out << QStringLiteral("fan %1=%2=%3/%4/%5").arg(f.index).arg(f.name).arg(f.rpm).arg(f.minRPM).arg(f.maxRPM);
+    return out;
+}
+
+// One reading of the hwmon source over the tree at `root`, seen as /sys.
+std::optional<QStringList> readHwmon(const QString &root, const QString &config = kNoConfig,
+                                     const QStringList &formerKeys = {})
+{
+    return test::underSysfs(root, [&] {
+        SMCSampler sampler(makeHwmonSensorSource({}, config));
+        const SMCMonitor::Snapshot s = sampler.sample();
+        QStringList out = describe(s);
+        for (const QString &k : formerKeys)
+            out << k + QStringLiteral(" -> ") + s.formerKeys.value(k);
+        return out;
+    });
+}
+
+} // namespace
+
 TEST(SMCMonitorSysfs, HwmonTree)
 {
-    FakeClock clock;
-    SMCMonitor mon(makeLinuxSmcTransport(QStringLiteral(CORVANE_FIXTURES "/hwmon")), clock, false);
-    mon.publish(mon.sampler().sample());
-    QStringList got;
-    for (const auto &t : mon.temperatures())
-        got << QStringLiteral("%1=%2=%3").arg(t.key, t.name).arg(t.celsius, 0, 'f', 2);
-    // Chips without a device link are keyed by the folder that holds them.
-    EXPECT_EQ(got, (QStringList{"hwmon/coretemp@hwmon/Core 1=CPU Core 1=61.00",
-                                "hwmon/coretemp@hwmon/Package id 0=CPU Package=58.00",
-                                "hwmon/coretemp@hwmon/Core 0=CPU Core 0=55.00",
-                                "hwmon/amdgpu@hwmon/junction=GPU Junction=53.00",
-                                "hwmon/coretemp@hwmon/Core 12=CPU Core 12=50.00", "hwmon/amdgpu@hwmon/edge=GPU=48.00",
-                                "hwmon/nvme@hwmon/Sensor 1=SSD 1 Sensor 1=44.85", "hwmon/nvme@hwmon/Composite=SSD 1=41.85",
-                                "hwmon/iwlwifi_1@hwmon/temp1=Wi-Fi=39.00",
-                                "hwmon/acpitz@hwmon/temp1=Senzor acpitz 1=27.80"}));
-    EXPECT_DOUBLE_EQ(mon.cpuTemp(), 61.0);
-    EXPECT_DOUBLE_EQ(mon.gpuTemp(), 48.0); // edge, not the junction
-    ASSERT_EQ(mon.fans().size(), 3);
-    EXPECT_EQ(mon.fans()[0], (SMCFanReading{0, QStringLiteral("Ventilator 1"), 1100, 0, 3300}));
-    EXPECT_EQ(mon.fans()[1], (SMCFanReading{1, QStringLiteral("Ventilator 2"), 850, 300, 2000}));
-    EXPECT_EQ(mon.fans()[2], (SMCFanReading{2, QStringLiteral("Ventilator 3"), 0, 0, 0}));
+    const auto got = readHwmon(QStringLiteral(CORVANE_FIXTURES "/hwmon"));
+    if (!got)
+        GTEST_SKIP() << kNeedsMounts;
+    // Chips without a device link are virtual ones; the second acpitz is told apart.
+    EXPECT_EQ(*got, (QStringList{"coretemp-virtual-0/temp3=CPU Core 1=61.00", "coretemp-virtual-0/temp1=CPU Package=58.00",
+                                 "coretemp-virtual-0/temp2=CPU Core 0=55.00", "amdgpu-virtual-0/temp2=GPU Junction=53.00",
+                                 "coretemp-virtual-0/temp4=CPU Core 12=50.00", "amdgpu-virtual-0/temp1=GPU=48.00",
+                                 "nvme-virtual-0/temp2=SSD 1 Sensor 1=44.85", "nvme-virtual-0/temp1=SSD 1=41.85",
+                                 "iwlwifi_1-virtual-0/temp1=Wi-Fi=39.00", "acpitz-virtual-0#2/temp1=Senzor acpitz 1=31.50",
+                                 "acpitz-virtual-0/temp1=Senzor acpitz 1=27.80",
+                                 "cpu=61 gpu=48", // edge, not the junction
+                                 "fan 0=Ventilator 1=1100/0/3300", "fan 1=Ventilator 2=850/300/2000",
+                                 "fan 2=Ventilator 3=0/0/0"}));
 }
 
 namespace {
-
-QStringList readingsOf(const SMCMonitor &mon)
-{
-    QStringList got;
-    for (const auto &t : mon.temperatures())
-        got << QStringLiteral("%1=%2=%3").arg(t.key, t.name).arg(t.celsius, 0, 'f', 2);
-    return got;
-}
 
 // A sysfs root whose hwmonN numbers are handed out in another order, as after a reboot
 // with the drivers probed differently; the devices are the fixture's own.
@@ -339,59 +359,107 @@ struct RenumberedTree {
 
 const QString kDesktop = QStringLiteral(CORVANE_FIXTURES "/desktop");
 
+void writeFile(const QString &path, const QByteArray &text)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+}
+
 } // namespace
 
 // nct6775 board sensors + k10temp + amdgpu edge/junction/mem + NVMe + an unlabeled it8688.
 TEST(SMCMonitorSysfs, DesktopNamesSensorsByTheirLabels)
 {
-    FakeClock clock;
-    SMCMonitor mon(makeLinuxSmcTransport(kDesktop), clock, false);
-    mon.publish(mon.sampler().sample());
-    const QString gpu = QStringLiteral("hwmon/amdgpu@pci0000:00/0000:00:03.1/0000:0a:00.0/");
-    const QString cpu = QStringLiteral("hwmon/k10temp@pci0000:00/0000:00:18.3/");
-    const QString ssd = QStringLiteral("hwmon/nvme@pci0000:00/0000:00:01.2/0000:01:00.0/");
-    const QString board = QStringLiteral("hwmon/nct6775@platform/nct6775.656/");
-    const QString ite = QStringLiteral("hwmon/it8688@platform/it87.2624/");
-    EXPECT_EQ(readingsOf(mon), (QStringList{gpu + "mem=GPU VRAM=70.00", cpu + "Tctl=CPU Package=65.50",
-                                            cpu + "Tccd1=CPU CCD 1=60.25", gpu + "junction=GPU Junction=58.00",
-                                            gpu + "edge=GPU=52.00", ssd + "Sensor 2=SSD 1 Sensor 2=45.85",
-                                            board + "CPUTIN=CPUTIN=41.00", ssd + "Sensor 1=SSD 1 Sensor 1=39.85",
-                                            ssd + "Composite=SSD 1=38.85", board + "AUXTIN0=AUXTIN0=38.50",
-                                            ite + "temp2=Senzor it8688 2=36.00", board + "SYSTIN=SYSTIN=33.00",
-                                            ite + "temp1=Senzor it8688 1=30.00"}));
-    EXPECT_DOUBLE_EQ(mon.cpuTemp(), 65.5);
-    // The edge sensor, not the hotter junction or VRAM.
-    EXPECT_DOUBLE_EQ(mon.gpuTemp(), 52.0);
-    for (const auto &t : mon.temperatures())
-        EXPECT_FALSE(t.key.contains(QLatin1Char(','))) << t.key.toStdString();
+    const auto got = readHwmon(kDesktop, kNoConfig,
+                               {"hwmon/k10temp@pci0000:00/0000:00:18.3/Tctl",
+                                "hwmon/nvme@pci0000:00/0000:00:01.2/0000:01:00.0/Composite",
+                                "hwmon/it8688@platform/it87.2624/temp2"});
+    if (!got)
+        GTEST_SKIP() << kNeedsMounts;
+    const QString gpu = QStringLiteral("amdgpu-pci-0a00/");
+    const QString cpu = QStringLiteral("k10temp-pci-00c3/");
+    const QString ssd = QStringLiteral("nvme-pci-0100/");
+    const QString board = QStringLiteral("nct6775-isa-0290/");
+    const QString ite = QStringLiteral("it8688-isa-0a40/");
+    EXPECT_EQ(*got, (QStringList{gpu + "temp3=GPU VRAM=70.00", cpu + "temp1=CPU Package=65.50",
+                                 cpu + "temp3=CPU CCD 1=60.25", gpu + "temp2=GPU Junction=58.00", gpu + "temp1=GPU=52.00",
+                                 ssd + "temp3=SSD 1 Sensor 2=45.85", board + "temp2=CPUTIN=41.00",
+                                 ssd + "temp2=SSD 1 Sensor 1=39.85", ssd + "temp1=SSD 1=38.85",
+                                 board + "temp3=AUXTIN0=38.50", ite + "temp2=Senzor it8688 2=36.00",
+                                 board + "temp1=SYSTIN=33.00", ite + "temp1=Senzor it8688 1=30.00",
+                                 "cpu=65.5 gpu=52", // the edge sensor, not the hotter junction or VRAM
+                                 "fan 0=Ventilator stânga=920/0/2200", "fan 1=Ventilator dreapta=0/0/3300",
+                                 // the keys earlier versions saved
+                                 "hwmon/k10temp@pci0000:00/0000:00:18.3/Tctl -> " + cpu + "temp1",
+                                 "hwmon/nvme@pci0000:00/0000:00:01.2/0000:01:00.0/Composite -> " + ssd + "temp1",
+                                 "hwmon/it8688@platform/it87.2624/temp2 -> " + ite + "temp2"}));
 }
 
 TEST(SMCMonitorSysfs, KeysSurviveAnotherProbeOrder)
 {
-    FakeClock clock;
-    SMCMonitor before(makeLinuxSmcTransport(kDesktop), clock, false);
-    before.publish(before.sampler().sample());
     RenumberedTree rebooted(kDesktop, {{"hwmon0", "hwmon3"}, {"hwmon1", "hwmon4"}, {"hwmon2", "hwmon0"},
                                        {"hwmon3", "hwmon1"}, {"hwmon4", "hwmon2"}});
-    SMCMonitor after(makeLinuxSmcTransport(rebooted.tmp.path()), clock, false);
-    after.publish(after.sampler().sample());
-    EXPECT_EQ(readingsOf(after), readingsOf(before));
-    EXPECT_DOUBLE_EQ(after.gpuTemp(), 52.0);
+    const auto before = readHwmon(kDesktop);
+    const auto after = readHwmon(rebooted.tmp.path());
+    if (!before || !after)
+        GTEST_SKIP() << kNeedsMounts;
+    // Same rows, same keys; only the fans' numbers follow smcfan's hwmonN order.
+    const auto temperatures = [](QStringList rows) {
+        rows.removeIf([](const QString &r) { return r.startsWith(QLatin1String("fan ")); });
+        return rows;
+    };
+    EXPECT_EQ(temperatures(*after), temperatures(*before));
+}
+
+// The user's sensors.conf: a label shown as written (the CPU figure still knows Tctl), an
+// unlabeled sensor named, an ignored sensor and fan left out (the other fan keeps smcfan's number).
+TEST(SMCMonitorSysfs, SensorsConfRelabelsAndIgnores)
+{
+    QTemporaryDir tmp;
+    const QString conf = tmp.filePath(QStringLiteral("sensors.conf"));
+    writeFile(conf, "chip \"k10temp-pci-*\"\n    label temp1 \"Procesor\"\n"
+                    "chip \"nct6775-isa-0290\"\n    ignore temp3\n    ignore fan1\n"
+                    "chip \"it8688-*\"\n    label temp2 \"Apă\"\n");
+    const auto got = readHwmon(kDesktop, conf);
+    if (!got)
+        GTEST_SKIP() << kNeedsMounts;
+    const QString cpu = QStringLiteral("k10temp-pci-00c3/");
+    EXPECT_EQ(*got, (QStringList{"amdgpu-pci-0a00/temp3=GPU VRAM=70.00", cpu + "temp1=Procesor=65.50",
+                                 cpu + "temp3=CPU CCD 1=60.25", "amdgpu-pci-0a00/temp2=GPU Junction=58.00",
+                                 "amdgpu-pci-0a00/temp1=GPU=52.00", "nvme-pci-0100/temp3=SSD 1 Sensor 2=45.85",
+                                 "nct6775-isa-0290/temp2=CPUTIN=41.00", "nvme-pci-0100/temp2=SSD 1 Sensor 1=39.85",
+                                 "nvme-pci-0100/temp1=SSD 1=38.85", "it8688-isa-0a40/temp2=Apă=36.00",
+                                 "nct6775-isa-0290/temp1=SYSTIN=33.00", "it8688-isa-0a40/temp1=Senzor it8688 1=30.00",
+                                 "cpu=65.5 gpu=52", "fan 1=Ventilator=0/0/3300"}));
+
+    // A file libsensors cannot parse hides nothing: the sensors show unconfigured.
+    writeFile(conf, "chip \"k10temp-pci-*\"\n    label temp1\n");
+    EXPECT_EQ(readHwmon(kDesktop, conf), readHwmon(kDesktop));
 }
 
 // A board whose CPU shows only as thermal zones: they give the CPU temperature.
 TEST(SMCMonitorSysfs, ArmBoardFallsBackToCpuThermalZones)
 {
-    FakeClock clock;
-    SMCMonitor mon(makeLinuxSmcTransport(QStringLiteral(CORVANE_FIXTURES "/armboard")), clock, false);
-    mon.publish(mon.sampler().sample());
-    EXPECT_EQ(readingsOf(mon), (QStringList{"thermal/cpu1-thermal=CPU 2=49.00", "thermal/cpu-thermal=CPU=48.31"}));
-    EXPECT_DOUBLE_EQ(mon.cpuTemp(), 49.0);
-    EXPECT_EQ(mon.gpuTemp(), 0.0);
+    const auto got = readHwmon(QStringLiteral(CORVANE_FIXTURES "/armboard"));
+    if (!got)
+        GTEST_SKIP() << kNeedsMounts;
+    EXPECT_EQ(*got, (QStringList{"thermal/cpu1-thermal=CPU 2=49.00", "thermal/cpu-thermal=CPU=48.31", "cpu=49 gpu=0"}));
 }
 
 TEST(SMCMonitorSysfs, NoSensorsIsAbsent)
 {
+    QTemporaryDir empty;
+    QDir(empty.path()).mkpath(QStringLiteral("class/hwmon"));
+    const auto got = test::underSysfs(empty.path(), [] {
+        SMCSampler sampler(makeHwmonSensorSource({}, kNoConfig));
+        const auto s = sampler.sample();
+        return QStringList{QString::number(sampler.connection()), QString::number(s.connected)};
+    });
+    if (!got)
+        GTEST_SKIP() << kNeedsMounts;
+    EXPECT_EQ(*got, (QStringList{"0", "0"}));
     FakeClock clock;
     SMCMonitor mon(makeLinuxSmcTransport(QStringLiteral("/nonexistent-sysfs")), clock, false);
     QSignalSpy spy(&mon, &SMCMonitor::temperaturesChanged);
@@ -399,7 +467,6 @@ TEST(SMCMonitorSysfs, NoSensorsIsAbsent)
     EXPECT_EQ(mon.sampler().connection(), 0u);
     EXPECT_EQ(spy.count(), 0);
     EXPECT_TRUE(mon.temperatures().isEmpty());
-    EXPECT_EQ(mon.cpuTemp(), 0.0);
 }
 
 // --- threading and cadence ---
@@ -498,11 +565,29 @@ struct HybridLaptop {
     }
     void sleepNvidia(bool asleep) { write(nvidia + "/power/runtime_status", asleep ? "suspended" : "active"); }
 
-    std::unique_ptr<SmcTransport> transport()
+    std::unique_ptr<SensorSource> source()
     {
-        return makeHwmonSmcTransport(tmp.path(), [this](const std::string &address) {
-            asked.push_back(address);
-            return nvmlCelsius;
+        return makeHwmonSensorSource(
+            [this](const std::string &address) {
+                asked.push_back(address);
+                return nvmlCelsius;
+            },
+            kNoConfig);
+    }
+    // Each reading of `steps`, after the step has run, and what NVML was asked meanwhile.
+    std::optional<QStringList> readings(const std::vector<std::function<void()>> &steps)
+    {
+        return test::underSysfs(tmp.path(), [&] {
+            SMCSampler sampler(source());
+            QStringList out;
+            for (const auto &step : steps) {
+                asked.clear();
+                step();
+                out << describe(sampler.sample());
+                for (const auto &a : asked)
+                    out << QStringLiteral("asked ") + QString::fromStdString(a);
+            }
+            return out;
         });
     }
 };
@@ -512,37 +597,29 @@ struct HybridLaptop {
 TEST(SMCMonitorSysfs, NvidiaGpuTemperatureFromNvmlOnlyWhileAwake)
 {
     HybridLaptop laptop;
-    FakeClock clock;
-    SMCMonitor mon(laptop.transport(), clock, false);
-    mon.publish(mon.sampler().sample());
-    EXPECT_DOUBLE_EQ(mon.gpuTemp(), 61.0);
-    EXPECT_DOUBLE_EQ(mon.cpuTemp(), 54.0);
-    EXPECT_EQ(readingsOf(mon), (QStringList{"nvml/0000:01:00.0=GPU=61.00",
-                                            "hwmon/coretemp@platform/coretemp.0/Package id 0=CPU Package=54.00"}));
-    EXPECT_EQ(laptop.asked, (std::vector<std::string>{"0000:01:00.0"})); // the audio function is no GPU
-
-    // Suspended: NVML is not asked (asking would wake the GPU), and no temperature is made up.
-    laptop.sleepNvidia(true);
-    laptop.asked.clear();
-    for (int i = 0; i < 3; ++i)
-        mon.publish(mon.sampler().sample());
-    EXPECT_TRUE(laptop.asked.empty());
-    EXPECT_EQ(mon.gpuTemp(), 0.0);
-    EXPECT_EQ(readingsOf(mon), (QStringList{"hwmon/coretemp@platform/coretemp.0/Package id 0=CPU Package=54.00"}));
-
-    laptop.sleepNvidia(false);
-    laptop.nvmlCelsius = 47;
-    mon.publish(mon.sampler().sample());
-    EXPECT_DOUBLE_EQ(mon.gpuTemp(), 47.0);
+    const auto got = laptop.readings({[] {},
+                                      // Suspended: NVML is not asked (asking would wake the GPU),
+                                      // and no temperature is made up.
+                                      [&] { laptop.sleepNvidia(true); }, [] {},
+                                      [&] {
+                                          laptop.sleepNvidia(false);
+                                          laptop.nvmlCelsius = 47;
+                                      }});
+    if (!got)
+        GTEST_SKIP() << kNeedsMounts;
+    const QString cpu = QStringLiteral("coretemp-isa-0000/temp1=CPU Package=54.00");
+    // The NVIDIA audio function is no GPU: only the GPU is asked.
+    EXPECT_EQ(*got, (QStringList{"nvml/0000:01:00.0=GPU=61.00", cpu, "cpu=54 gpu=61", "asked 0000:01:00.0", cpu,
+                                 "cpu=54 gpu=0", cpu, "cpu=54 gpu=0", cpu, "nvml/0000:01:00.0=GPU=47.00",
+                                 "cpu=54 gpu=47", "asked 0000:01:00.0"}));
 }
 
 TEST(SMCMonitorSysfs, NvidiaWithoutNvmlLeavesTheGpuTemperatureUnread)
 {
     HybridLaptop laptop;
     laptop.nvmlCelsius.reset(); // driver without the management library
-    FakeClock clock;
-    SMCMonitor mon(laptop.transport(), clock, false);
-    mon.publish(mon.sampler().sample());
-    EXPECT_EQ(mon.gpuTemp(), 0.0);
-    EXPECT_DOUBLE_EQ(mon.cpuTemp(), 54.0);
+    const auto got = laptop.readings({[] {}});
+    if (!got)
+        GTEST_SKIP() << kNeedsMounts;
+    EXPECT_EQ(*got, (QStringList{"coretemp-isa-0000/temp1=CPU Package=54.00", "cpu=54 gpu=0", "asked 0000:01:00.0"}));
 }

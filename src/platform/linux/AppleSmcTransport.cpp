@@ -46,4 +46,14 @@ std::unique_ptr<SmcTransport> makeAppleSmcTransport(const QString &applesmcDir)
     return std::make_unique<AppleSmcTransport>(applesmcDir.toStdString());
 }
 
+std::unique_ptr<SmcTransport> makeLinuxSmcTransport(const QString &sysRoot)
+{
+    return makeAppleSmcTransport(QString::fromStdString(fantree::appleSmcDir(sysRoot.toStdString())));
+}
+
+bool hasAppleSmc(const QString &sysRoot)
+{
+    return fantree::hasAppleSmc(fantree::appleSmcDir(sysRoot.toStdString()));
+}
+
 } // namespace corvane

@@ -76,10 +76,6 @@ SmcKeyStore::Key SmcKeyStore::fpe2(const std::string &key, Reader r)
 {
     return {smcKeyCode(key), smcKeyCode("fpe2"), 2, std::move(r)};
 }
-SmcKeyStore::Key SmcKeyStore::flt(const std::string &key, Reader r)
-{
-    return {smcKeyCode(key), smcKeyCode("flt "), 4, std::move(r)};
-}
 SmcKeyStore::Key SmcKeyStore::ui8(const std::string &key, Reader r)
 {
     return {smcKeyCode(key), smcKeyCode("ui8 "), 1, std::move(r)};
@@ -106,14 +102,6 @@ uint32_t SmcKeyStore::open()
 void SmcKeyStore::close()
 {
     m_keys.clear();
-}
-
-std::optional<SmcTransport::SensorIdentity> SmcKeyStore::sensorIdentity(uint32_t code) const
-{
-    const Key *k = find(code);
-    if (!k || k->id.empty())
-        return std::nullopt;
-    return SensorIdentity{QString::fromStdString(k->id), QString::fromStdString(k->name)};
 }
 
 const SmcKeyStore::Key *SmcKeyStore::find(uint32_t code) const

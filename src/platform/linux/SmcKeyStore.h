@@ -25,9 +25,6 @@ public:
         uint32_t type = 0;
         uint32_t size = 0;
         Reader read;
-        // Stable key and name for sensors that are not real SMC keys; empty otherwise.
-        std::string id;
-        std::string name;
     };
     static constexpr uint8_t kKeyNotFound = 0x84;
     static constexpr uint8_t kReadFailed = 0x85;
@@ -35,7 +32,6 @@ public:
     uint32_t open() override;
     void close() override;
     int call(const SmcRecord &in, SmcRecord &out) override;
-    std::optional<SensorIdentity> sensorIdentity(uint32_t code) const override;
 
     // Keys as the last open() found them, by code.
     const std::vector<Key> &keys() const { return m_keys; }
@@ -46,7 +42,6 @@ protected:
 
     static Key sp78(const std::string &key, Reader r);
     static Key fpe2(const std::string &key, Reader r);
-    static Key flt(const std::string &key, Reader r);
     static Key ui8(const std::string &key, Reader r);
     // F<i>Ac/Mn/Mx for the first ten fans plus FNum, each speed encoded by `encode`.
     static void appendFanKeys(std::vector<Key> &keys, const std::vector<fantree::FanNode> &fans,

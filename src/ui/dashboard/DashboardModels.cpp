@@ -28,6 +28,32 @@ void FavoriteSensors::toggle(const QString &key)
     emit rawChanged();
 }
 
+void FavoriteSensors::setSmc(SMCMonitor *smc)
+{
+    if (m_smc == smc)
+        return;
+    if (m_smc)
+        disconnect(m_smc, nullptr, this, nullptr);
+    m_smc = smc;
+    if (m_smc)
+        connect(m_smc, &SMCMonitor::updated, this, &FavoriteSensors::renameFormerKeys);
+    renameFormerKeys();
+    emit smcChanged();
+}
+
+void FavoriteSensors::renameFormerKeys()
+{
+    if (!m_smc || m_smc->formerKeys().isEmpty())
+        return;
+    disconnect(m_smc, &SMCMonitor::updated, this, &FavoriteSensors::renameFormerKeys); // once is enough
+    const QString next = SMCMonitor::renamedKeys(m_raw, m_smc->formerKeys());
+    if (next == m_raw)
+        return;
+    m_raw = next;
+    m_settings.setValue(kKey, m_raw);
+    emit rawChanged();
+}
+
 // ---- sensors ----
 
 SensorListModel::SensorListModel(QObject *parent)

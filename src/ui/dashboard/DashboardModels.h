@@ -11,23 +11,31 @@
 namespace corvane {
 
 // The starred sensor keys, stored under "smc.favoriteKeys" as sorted, comma-joined text.
+// Keys that earlier versions saved are rewritten once `smc` knows today's.
 class FavoriteSensors : public QObject {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(QString raw READ raw NOTIFY rawChanged)
+    Q_PROPERTY(corvane::SMCMonitor *smc READ smc WRITE setSmc NOTIFY smcChanged)
 public:
     static inline const QString kKey = QStringLiteral("smc.favoriteKeys");
     explicit FavoriteSensors(QObject *parent = nullptr);
 
     QString raw() const { return m_raw; }
+    SMCMonitor *smc() const { return m_smc; }
+    void setSmc(SMCMonitor *smc);
     Q_INVOKABLE bool contains(const QString &key) const;
     // Stars or unstars `key` and stores the new text at once.
     Q_INVOKABLE void toggle(const QString &key);
 
 signals:
     void rawChanged();
+    void smcChanged();
 
 private:
+    void renameFormerKeys();
+
+    QPointer<SMCMonitor> m_smc;
     QSettings m_settings;
     QString m_raw;
 };

@@ -34,7 +34,10 @@ Item {
                                                    : true
     readonly property bool batteryLow: !batteryMissing && DashboardRules.batteryLow(batteryPct, battery ? battery.isCharging : false)
 
-    FavoriteSensors { id: favoriteStore }
+    FavoriteSensors {
+        id: favoriteStore
+        smc: screen.appState ? screen.appState.smc : null
+    }
 
     // In the main window's tab stack the page is on screen only once its transition in has
     // ended; a page on its way out leaves the request to the next one.

@@ -157,3 +157,39 @@ TEST(SensorList, FavouritesPersistUnderTheirKey)
     again.toggle(QStringLiteral("TC0P"));
     EXPECT_EQ(QSettings().value(FavoriteSensors::kKey).toString(), QString());
 }
+
+// Stars saved under the keys earlier versions gave hwmon sensors move to today's keys as soon
+// as the monitor knows them, and are stored so; stars of sensors not present now stay.
+TEST(SensorList, FavouritesUnderFormerKeysAreRenamedOnce)
+{
+    const QString former = QStringLiteral("hwmon/k10temp@pci0000:00/0000:00:18.3/Tctl");
+    const QString today = QStringLiteral("k10temp-pci-00c3/temp1");
+    class Source final : public SensorSource {
+    public:
+        QHash<QString, QString> former;
+        bool open() override { return true; }
+        std::vector<SensorTemperature> temperatures() override { return {}; }
+        std::vector<SensorFan> fans() override { return {}; }
+        QHash<QString, QString> formerKeys() const override { return former; }
+    };
+    auto source = std::make_unique<Source>();
+    source->former = {{former, today}};
+    test::FakeClock clock;
+    SMCMonitor smc(std::move(source), clock, false);
+    const QString saved = QStringLiteral("TC0P,") + former + QStringLiteral(",hwmon/nvme@gone/Composite");
+    QSettings().setValue(FavoriteSensors::kKey, saved);
+    FavoriteSensors fav;
+    QSignalSpy renamed(&fav, &FavoriteSensors::rawChanged);
+    fav.setSmc(&smc);
+    EXPECT_EQ(fav.raw(), saved); // nothing known before the first reading
+    smc.publish(smc.sampler().sample());
+    const QString expected = QStringLiteral("TC0P,hwmon/nvme@gone/Composite,") + today;
+    EXPECT_EQ(fav.raw(), expected);
+    EXPECT_EQ(QSettings().value(FavoriteSensors::kKey).toString(), expected);
+    EXPECT_TRUE(fav.contains(today));
+    fav.toggle(today);
+    smc.publish(smc.sampler().sample());
+    EXPECT_EQ(fav.raw(), QStringLiteral("TC0P,hwmon/nvme@gone/Composite"));
+    EXPECT_EQ(renamed.count(), 2);
+    QSettings().remove(FavoriteSensors::kKey);
+}

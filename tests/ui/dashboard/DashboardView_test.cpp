@@ -271,7 +271,7 @@ void publishLaptop(AppState &hub)
     USBMonitor usb(makeLinuxUsbRegistry(fx + "/usb/laptop"), clock, false);
     if (auto s = usb.sampler().sample())
         hub.usb()->publish(*s);
-    SMCMonitor smc(makeHwmonSmcTransport(fx + "/hwmon/class/hwmon"), clock, false);
+    SMCMonitor smc(makeLinuxSmcTransport(fx + "/hwmon"), clock, false); // no sensors: nothing lands
     hub.smc()->publish(smc.sampler().sample());
     WiFiInterfaceReading wifi;
     wifi.ssid = QStringLiteral("Casa <b>Popescu</b>");
