@@ -18,7 +18,7 @@ Item {
     readonly property color levelColor: { ThemeManager.theme; return StressRules.pressureColor(b.pressure) }
     readonly property color dim: Qt.rgba(1, 1, 1, 0.55)
 
-    function bytes(v) { return v === null ? "—" : StressRules.byteCount(v) }
+    function bytes(v) { return v === null ? "—" : Fmt.byteCount(v) }
     function pct(fraction) { return Fmt.fixed(fraction * 100, 0) + "%" }
 
     // Speculative and purgeable pages have no Linux counterpart: their cells show no figure.

@@ -202,17 +202,6 @@ TEST(ReportSizes, FollowTheLocaleDecimalSeparator)
     EXPECT_EQ(valueOf(doc, QStringLiteral("Voltaj")), QStringLiteral("0.00 V"));
 }
 
-TEST(ReportTexts, UptimeKeepsDaysHoursAndMinutes)
-{
-    const std::pair<double, const char *> cases[] = {
-        {0, "0z 0h 0m"},          {3599, "0z 0h 59m"},         {86399, "0z 23h 59m"},
-        {90061.9, "1z 1h 1m"},    {-5, "0z 0h 0m"},            {std::nan(""), "0z 0h 0m"},
-        {1e300, "106751991167300z 15h 30m"}, // saturates instead of overflowing
-    };
-    for (const auto &[seconds, text] : cases)
-        EXPECT_EQ(report::uptimeText(seconds).toStdString(), text) << seconds;
-}
-
 TEST(ReportTexts, FileNameUsesPlainDigitsInAnyLocale)
 {
     const QLocale saved;

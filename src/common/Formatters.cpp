@@ -1,0 +1,124 @@
+#include "common/Formatters.h"
+#include "common/Numbers.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace corvane {
+
+namespace {
+const QString kDash = QStringLiteral("—");
+} // namespace
+
+QString wholeText(double value)
+{
+    if (const auto v = checkedCast<long long>(value))
+        return printfInt(*v);
+    if (std::isfinite(value)) // beyond 64 bits: the nearest representable end
+        return printfInt(saturatingCast<long long>(value));
+    return kDash;
+}
+
+QString byteCountText(uint64_t bytes, const QLocale &locale)
+{
+    return locale.formattedDataSize(static_cast<qint64>(std::min<uint64_t>(bytes, INT64_MAX)), 1,
+                                    QLocale::DataSizeSIFormat);
+}
+
+QString bitRateText(uint64_t bytesPerSecond)
+{
+    static const char *const units[] = {"bps", "Kbps", "Mbps", "Gbps"};
+    double v = static_cast<double>(bytesPerSecond) * 8.0;
+    int i = 0;
+    while (i < 3 && v >= 1000.0) {
+        v /= 1000.0;
+        ++i;
+    }
+    return printfFixed(v, 1) + u' ' + QLatin1String(units[i]);
+}
+
+QString byteRateText(uint64_t bytesPerSecond)
+{
+    static const char *const units[] = {"B/s", "KB/s", "MB/s", "GB/s"};
+    double v;
+    int i = 0;
+    if (bytesPerSecond < 1024) {
+        v = static_cast<double>(bytesPerSecond);
+    } else {
+        v = static_cast<double>(bytesPerSecond) * 0.0009765625;
+        i = 1;
+        while (i < 3 && v >= 1024.0) {
+            v *= 0.0009765625;
+            ++i;
+        }
+    }
+    return printfFixed(v, 1) + u' ' + QLatin1String(units[i]);
+}
+
+QString uptimeString(double seconds)
+{
+    const long long t = std::max<long long>(0, saturatingCast<long long>(seconds));
+    if (t < 3600)
+        return QStringLiteral("%1m").arg(t / 60);
+    if (t < 86400)
+        return QStringLiteral("%1h %2m").arg(t / 3600).arg((t % 3600) / 60);
+    return QStringLiteral("%1z %2h").arg(t / 86400).arg((t % 86400) / 3600);
+}
+
+QString dashboardUptimeText(double seconds)
+{
+    const long long s = std::max<long long>(0, saturatingCast<long long>(seconds));
+    const long long days = s / 86400;
+    const long long hours = (s % 86400) / 3600;
+    const long long minutes = (s % 3600) / 60;
+    if (s < 86400)
+        return QStringLiteral("%1h %2m").arg(hours).arg(minutes);
+    return QStringLiteral("%1z %2h %3m").arg(days).arg(hours).arg(minutes);
+}
+
+QString uptimeText(double seconds)
+{
+    const long long s = std::max<long long>(0, saturatingCast<long long>(seconds));
+    const long long days = s / 86400;
+    const long long hours = (s % 86400) / 3600;
+    const long long minutes = (s % 3600) / 60;
+    return QStringLiteral("%1z %2h %3m").arg(days).arg(hours).arg(minutes);
+}
+
+QString clockTime(const QDateTime &at, const QLocale &locale)
+{
+    QString format = locale.timeFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1Char('s'))) {
+        const qsizetype m = format.lastIndexOf(QLatin1Char('m'));
+        if (m >= 0)
+            format.insert(m + 1, QStringLiteral(":ss"));
+        else
+            format += QStringLiteral(":ss");
+    }
+    return locale.toString(at.toLocalTime(), format);
+}
+
+namespace {
+// Month-first locales (en_US) put the month before the day, as their short date does.
+bool monthFirst(const QLocale &locale)
+{
+    const QString shortDate = locale.dateFormat(QLocale::ShortFormat);
+    const qsizetype month = shortDate.indexOf(QLatin1Char('M'));
+    const qsizetype day = shortDate.indexOf(QLatin1Char('d'));
+    return month >= 0 && day >= 0 && month < day;
+}
+} // namespace
+
+QString clockDate(const QDateTime &at, const QLocale &locale)
+{
+    const QString format = monthFirst(locale) ? QStringLiteral("ddd, MMM d") : QStringLiteral("ddd d MMM");
+    return locale.toString(at.toLocalTime().date(), format);
+}
+
+QString dashboardClockDate(const QDateTime &at, const QLocale &locale)
+{
+    const QString format = monthFirst(locale) ? QStringLiteral("dddd, MMMM d") : QStringLiteral("dddd, d MMMM");
+    return locale.toString(at.toLocalTime().date(), format);
+}
+
+} // namespace corvane
