@@ -1,5 +1,7 @@
 #include "checks/SpeedTransport.h"
 
+#include "common/ThreadName.h"
+
 #include <QFile>
 #include <QSslCertificate>
 #include <QSslConfiguration>
@@ -8,7 +10,6 @@
 #include <linux/tcp.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <pthread.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -330,7 +331,7 @@ struct SpeedTransport::Worker {
 
     void loop()
     {
-        pthread_setname_np(pthread_self(), "corvane.speedte");
+        nameCurrentThread(QStringLiteral("corvane.speedtest"));
         for (;;) {
             std::vector<Request> fresh;
             bool cancel = false;
