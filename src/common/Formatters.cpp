@@ -8,6 +8,18 @@ namespace corvane {
 
 namespace {
 const QString kDash = QStringLiteral("—");
+
+// Romanian counts 1 "octet", 0 and 2–19 (also past each hundred) "octeți", the rest "de octeți".
+QString romanianBytes(qint64 n, const QLocale &locale)
+{
+    const QString number = locale.toString(n);
+    if (n == 1)
+        return number + QStringLiteral(" octet");
+    const qint64 rest = n % 100;
+    if (n == 0 || (rest >= 1 && rest <= 19))
+        return number + QStringLiteral(" octeți");
+    return number + QStringLiteral(" de octeți");
+}
 } // namespace
 
 QString wholeText(double value)
@@ -21,8 +33,30 @@ QString wholeText(double value)
 
 QString byteCountText(uint64_t bytes, const QLocale &locale)
 {
-    return locale.formattedDataSize(static_cast<qint64>(std::min<uint64_t>(bytes, INT64_MAX)), 1,
-                                    QLocale::DataSizeSIFormat);
+    static const char *const units[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    const qint64 n = static_cast<qint64>(std::min<uint64_t>(bytes, INT64_MAX));
+    if (n < 1000) {
+        if (locale.language() == QLocale::Romanian)
+            return romanianBytes(n, locale);
+        if (locale.language() == QLocale::C || locale.language() == QLocale::English)
+            return locale.toString(n) + (n == 1 ? QStringLiteral(" byte") : QStringLiteral(" bytes"));
+        return locale.formattedDataSize(n, 0, QLocale::DataSizeSIFormat); // the locale's own byte word
+    }
+    int power = 0;
+    double scale = 1;
+    for (qint64 rest = n; rest >= 1000 && power < 6; rest /= 1000) {
+        ++power;
+        scale *= 1000;
+    }
+    double tenths = std::round(static_cast<double>(n) / scale * 10);
+    if (tenths >= 10000 && power < 6) { // 999.96 KB reads as 1 MB, not 1000 KB
+        ++power;
+        scale *= 1000;
+        tenths = std::round(static_cast<double>(n) / scale * 10);
+    }
+    const QString number = std::fmod(tenths, 10) == 0 ? locale.toString(static_cast<qint64>(tenths / 10))
+                                                        : locale.toString(tenths / 10, 'f', 1);
+    return number + u' ' + QLatin1String(units[power - 1]);
 }
 
 QString bitRateText(uint64_t bytesPerSecond)

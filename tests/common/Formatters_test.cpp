@@ -8,6 +8,10 @@
 
 using namespace corvane;
 
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+QT_END_NAMESPACE
+
 namespace {
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
@@ -67,6 +71,7 @@ struct UptimeCase {
     const char *dashboard; // dashboardUptimeText
     const char *report;    // uptimeText
 };
+inline void PrintTo(const UptimeCase &c, std::ostream *os) { *os << c.name; }
 class Uptime : public ::testing::TestWithParam<UptimeCase> {};
 TEST_P(Uptime, ThreeStyles)
 {
@@ -107,3 +112,33 @@ TEST(Formatters, ClockFollowsTheLocaleAndShowsSeconds)
     EXPECT_EQ(dashboardClockDate(at, us), "Wednesday, March 6");
     EXPECT_EQ(dashboardClockDate(at, QLocale(QLocale::English, QLocale::UnitedKingdom)), "Wednesday, 6 March");
 }
+
+struct ByteCountCase {
+    const char *name;
+    uint64_t bytes;
+    const char *c;  // C locale
+    const char *ro; // ro_RO
+};
+inline void PrintTo(const ByteCountCase &c, std::ostream *os) { *os << c.name; }
+class ByteCount : public ::testing::TestWithParam<ByteCountCase> {};
+TEST_P(ByteCount, DecimalUnitsInTheLocalesWords)
+{
+    const ByteCountCase &k = GetParam();
+    EXPECT_EQ(byteCountText(k.bytes, QLocale::c()), QString::fromUtf8(k.c));
+    EXPECT_EQ(byteCountText(k.bytes, QLocale(QLocale::Romanian, QLocale::Romania)), QString::fromUtf8(k.ro));
+}
+INSTANTIATE_TEST_SUITE_P(
+    Formatters, ByteCount,
+    ::testing::Values(ByteCountCase{"zero", 0, "0 bytes", "0 octeți"},
+                      ByteCountCase{"one", 1, "1 byte", "1 octet"},
+                      ByteCountCase{"nineteen", 19, "19 bytes", "19 octeți"},
+                      ByteCountCase{"twenty", 20, "20 bytes", "20 de octeți"},
+                      ByteCountCase{"just_under_a_kilobyte", 999, "999 bytes", "999 de octeți"},
+                      ByteCountCase{"one_kilobyte", 1000, "1 KB", "1 KB"},
+                      ByteCountCase{"rounds_up_into_the_next_unit", 999'960, "1 MB", "1 MB"},
+                      ByteCountCase{"half_a_gigabyte", 512'000'000, "512 MB", "512 MB"},
+                      ByteCountCase{"one_and_a_half_gigabytes", 1'500'000'000, "1.5 GB", "1,5 GB"},
+                      ByteCountCase{"sixteen_gigabytes", 16'000'000'000, "16 GB", "16 GB"},
+                      ByteCountCase{"largest_signed", 9'223'372'036'854'775'807ULL, "9.2 EB", "9,2 EB"},
+                      ByteCountCase{"beyond_signed", ~0ULL, "9.2 EB", "9,2 EB"}),
+    [](const auto &i) { return std::string(i.param.name); });

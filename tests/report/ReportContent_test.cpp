@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
         RowCase{"EmptyGpuNameStaysEmpty", [](auto &s) { s.gpuName.clear(); }, "GPU", ""},
         RowCase{"RamShowsUsedThenInstalled",
                 [](auto &s) { s.ramUsedBytes = 8'000'000'000; s.ramTotalBytes = 16'000'000'000; }, "RAM",
-                "8.0 GB / 16.0 GB"},
+                "8 GB / 16 GB"},
         RowCase{"UptimeOfADayAndTwoHours", [](auto &s) { s.uptimeSeconds = 26 * 3600 + 5 * 60 + 59.9; }, "Uptime",
                 "1z 2h 5m"},
         RowCase{"UnknownRefreshRateIsADash", [](auto &s) { s.refreshNominalHz = 0; }, "Refresh nominal", "—"},
