@@ -34,7 +34,6 @@ public:
 
     // The main window reports itself once it exists.
     void attachMainWindow(QWindow *window);
-    QWindow *mainWindow() const { return m_mainWindow; }
     QWindow *barWindow() const;
     bool barModeActive() const { return m_barWindow != nullptr; }
     bool desktopMode() const { return m_desktopMode; }

@@ -274,7 +274,7 @@ Item {
                     }
                     Text {
                         objectName: "durationValue"
-                        text: StressRules.wholeNumber(stresser.durationSec)
+                        text: Fmt.whole(stresser.durationSec)
                         textFormat: Text.PlainText
                         font.family: "DejaVu Sans Mono"
                         font.pixelSize: 12

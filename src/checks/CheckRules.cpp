@@ -3,7 +3,6 @@
 #include "checks/NetworkSpeedTester.h"
 #include "checks/SSDSpeedTester.h"
 #include "checks/ToneGenerator.h"
-#include "common/Numbers.h"
 
 #include <cmath>
 
@@ -34,12 +33,6 @@ QString CheckRules::jitterText(const QList<double> &h) const { return SpeedRules
 QString CheckRules::noteName(double f) const { return ToneRules::noteName(f); }
 bool CheckRules::barLit(double level, int index, int bars) const { return ToneRules::barLit(level, index, bars); }
 QString CheckRules::barRole(int index, int bars) const { return ToneRules::barRole(index, bars); }
-
-QString CheckRules::whole(double value) const
-{
-    const auto v = checkedCast<qint64>(value);
-    return v ? QString::number(*v) : QStringLiteral("—");
-}
 
 int CheckRules::screenIndexFor(const QStringList &names, const QString &output) const
 {

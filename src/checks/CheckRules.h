@@ -30,8 +30,6 @@ public:
     Q_INVOKABLE QString noteName(double frequency) const;
     Q_INVOKABLE bool barLit(double level, int index, int bars) const;
     Q_INVOKABLE QString barRole(int index, int bars) const;
-    // "%lld" of the value truncated toward zero ("—" when it is not a number).
-    Q_INVOKABLE QString whole(double value) const;
     Q_INVOKABLE int screenIndexFor(const QStringList &screenNames, const QString &outputName) const;
     Q_INVOKABLE QVariantList gridLines(double extent) const;
 };

@@ -143,9 +143,9 @@ Item {
                 }
                 Text {
                     objectName: "displaySubtitle"
-                    text: CheckRules.whole(pixelTest.display.resolutionWidth) + " × " + CheckRules.whole(pixelTest.display.resolutionHeight)
-                          + " · " + (pixelTest.display.refreshHz > 0 ? CheckRules.whole(pixelTest.display.refreshHz) + "Hz" : "—") + " · "
-                          + CheckRules.whole(pixelTest.display.bitsPerColor) + "-bit · " + (pixelTest.display.colorSpaceName || "")
+                    text: Fmt.whole(pixelTest.display.resolutionWidth) + " × " + Fmt.whole(pixelTest.display.resolutionHeight)
+                          + " · " + (pixelTest.display.refreshHz > 0 ? Fmt.whole(pixelTest.display.refreshHz) + "Hz" : "—") + " · "
+                          + Fmt.whole(pixelTest.display.bitsPerColor) + "-bit · " + (pixelTest.display.colorSpaceName || "")
                     textFormat: Text.PlainText
                     font.family: "Inter"; font.pixelSize: 12
                     color: pixelTest.dimWhite
@@ -173,11 +173,11 @@ Item {
             Repeater {
                 model: [
                     { label: "Conexiune", value: pixelTest.display.transport || "—", color: ThemeManager.accentSecondary },
-                    { label: "Refresh max", value: pixelTest.display.maxRefreshHz > 0 ? CheckRules.whole(pixelTest.display.maxRefreshHz) + " Hz" : "—",
+                    { label: "Refresh max", value: pixelTest.display.maxRefreshHz > 0 ? Fmt.whole(pixelTest.display.maxRefreshHz) + " Hz" : "—",
                       color: ThemeManager.good },
                     { label: "HDR", value: pixelTest.display.supportsHDR ? "Da · " + Fmt.fixed(pixelTest.display.maxEDR, 1) + "×" : "Nu",
                       color: pixelTest.display.supportsHDR ? ThemeManager.warning : pixelTest.dimWhite },
-                    { label: "Native", value: CheckRules.whole(pixelTest.display.nativeWidth) + "×" + CheckRules.whole(pixelTest.display.nativeHeight),
+                    { label: "Native", value: Fmt.whole(pixelTest.display.nativeWidth) + "×" + Fmt.whole(pixelTest.display.nativeHeight),
                       color: ThemeManager.accent }
                 ]
                 Rectangle {

@@ -217,7 +217,7 @@ Item {
                         onMoved: session.durationSec = value
                     }
                     Text {
-                        text: StressRules.wholeNumber(session.durationSec)
+                        text: Fmt.whole(session.durationSec)
                         textFormat: Text.PlainText
                         font.family: "DejaVu Sans Mono"
                         font.pixelSize: 12

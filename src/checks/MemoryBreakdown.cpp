@@ -1,6 +1,6 @@
 #include "checks/MemoryBreakdown.h"
 
-#include "platform/linux/SysFile.h"
+#include "platform/MemoryStats.h"
 
 #include <algorithm>
 #include <charconv>
@@ -57,9 +57,9 @@ MemoryBreakdown fromMeminfo(std::optional<std::string_view> meminfo, uint64_t ph
     b.total = physicalMemory;
     if (!meminfo)
         return b;
-    const auto bytes = [&](std::string_view key) -> quint64 { return sysfile::meminfoKb(*meminfo, key).value_or(0) * 1024; };
-    const auto memTotal = sysfile::meminfoKb(*meminfo, "MemTotal");
-    const auto memAvailable = sysfile::meminfoKb(*meminfo, "MemAvailable");
+    const auto bytes = [&](std::string_view key) -> quint64 { return meminfoKb(*meminfo, key).value_or(0) * 1024; };
+    const auto memTotal = meminfoKb(*meminfo, "MemTotal");
+    const auto memAvailable = meminfoKb(*meminfo, "MemAvailable");
     if (!memTotal || !memAvailable)
         return b; // not meminfo, or a kernel too old to estimate what is available: like a failed read
     b.total = *memTotal * 1024;

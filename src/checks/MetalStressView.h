@@ -56,7 +56,6 @@ public:
     // Frames finished since creation, and a copy of the newest (for tests).
     quint64 frameCount() const { return m_frames.load(); }
     QImage lastFrame() const;
-    bool renderThreadAlive() const { return m_thread.joinable(); }
 
 signals:
     void intensityChanged();

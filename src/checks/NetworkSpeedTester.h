@@ -88,7 +88,6 @@ public:
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
     // Longest run of one request, however steadily it moves.
     void setTransferLimitMs(int ms) { m_limitMs = ms; }
-    void setPingCount(int n) { m_pingCount = n; }
     // Extra certificates to trust (a private test server).
     void setExtraCaCertificates(const QList<QSslCertificate> &certs) { m_extraCa = certs; }
     // Streams of the phase under way (tests watch them end).

@@ -19,7 +19,7 @@ Item {
     readonly property color dim: Qt.rgba(1, 1, 1, 0.55)
     readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
 
-    function bytes(v) { return v === null ? "—" : StressRules.byteCount(v) }
+    function bytes(v) { return v === null ? "—" : Fmt.byteCount(v) }
     function pct(fraction) { return Fmt.fixed(fraction * 100, 0) + "%" }
 
     // Speculative and purgeable pages have no Linux counterpart: their cells show no figure.

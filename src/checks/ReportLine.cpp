@@ -2,9 +2,9 @@
 
 #include "checks/CPUStresser.h"
 
+#include "common/Formatters.h"
 #include "common/Numbers.h"
 #include "state/ThemeManager.h"
-#include "ui/surfaces/PillText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -96,8 +96,6 @@ QColor pressureColor(quint32 level)
 
 QString millionsText(quint64 count) { return QString::number(count / 1'000'000) + QStringLiteral(" M"); }
 
-QString byteCountText(quint64 bytes) { return PillText::byteCountText(bytes); }
-
 QString cpuSubtitle(int threads, double elapsed)
 {
     return QStringLiteral("SHA-256 soak · ") + QString::number(threads) + QStringLiteral(" fire · ") +
@@ -183,10 +181,6 @@ QVariantList StressRulesBridge::cpuLines(CPUStresser *s) const
 
 QString StressRulesBridge::millions(double count) const { return StressRules::millionsText(saturatingCast<quint64>(count)); }
 
-QString StressRulesBridge::byteCount(double bytes) const { return StressRules::byteCountText(saturatingCast<quint64>(bytes)); }
-
 QString StressRulesBridge::vram(double bytes) const { return StressRules::vramText(saturatingCast<quint64>(bytes)); }
-
-QString StressRulesBridge::wholeNumber(double value) const { return printfInt(saturatingCast<long long>(value)); }
 
 } // namespace corvane

@@ -60,8 +60,6 @@ QString pressureWord(quint32 level);
 QColor pressureColor(quint32 level);
 // Millions in integer arithmetic, rounded down: "2 M".
 QString millionsText(quint64 count);
-// Decimal byte count as file sizes are shown.
-QString byteCountText(quint64 bytes);
 // Figures that may be missing (0: the system gave none) read "—".
 QString hertzText(double hz);
 QString framesText(double fps);
@@ -81,12 +79,9 @@ public:
     Q_INVOKABLE QString millions(double count) const;
     Q_INVOKABLE QString pressureWord(int level) const { return StressRules::pressureWord(static_cast<quint32>(level)); }
     Q_INVOKABLE QColor pressureColor(int level) const { return StressRules::pressureColor(static_cast<quint32>(level)); }
-    Q_INVOKABLE QString byteCount(double bytes) const;
     Q_INVOKABLE QString hertz(double hz) const { return StressRules::hertzText(hz); }
     Q_INVOKABLE QString frames(double fps) const { return StressRules::framesText(fps); }
     Q_INVOKABLE QString vram(double bytes) const;
-    // printf-style "%lld" of a value truncated toward zero.
-    Q_INVOKABLE QString wholeNumber(double value) const;
     static QVariantList toVariant(const QList<ReportLine> &lines);
 };
 

@@ -1,7 +1,7 @@
 #include "checks/SSDSpeedTester.h"
 
+#include "common/Formatters.h"
 #include "common/Numbers.h"
-#include "ui/surfaces/PillText.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -291,7 +291,7 @@ QVariantList SSDSpeedTester::loadVolumes() const
     for (const SSDVolume &v : SSDRules::volumesFrom(SSDRules::mountedFileSystems())) {
         out << QVariantMap{{"id", v.id}, {"name", v.name}, {"path", v.path}, {"isInternal", v.isInternal},
                            {"freeBytes", double(v.freeBytes)}, {"totalBytes", double(v.totalBytes)},
-                           {"label", v.name + QStringLiteral(" · ") + PillText::byteCountText(v.freeBytes) + QStringLiteral(" liber")}};
+                           {"label", v.name + QStringLiteral(" · ") + byteCountText(v.freeBytes) + QStringLiteral(" liber")}};
     }
     return out;
 }

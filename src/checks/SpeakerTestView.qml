@@ -132,7 +132,7 @@ Item {
                     Text {
                         id: frequencyReading
                         objectName: "frequencyText"
-                        text: CheckRules.whole(generator.frequency) + " Hz"
+                        text: Fmt.whole(generator.frequency) + " Hz"
                         textFormat: Text.PlainText
                         font.family: "DejaVu Sans Mono"; font.pixelSize: 28; font.weight: Font.Bold
                         color: "white"

@@ -1,5 +1,7 @@
 #include "checks/SpeedTransport.h"
 
+#include "common/ThreadName.h"
+
 #include <QSslCertificate>
 #include <QSslConfiguration>
 
@@ -11,7 +13,6 @@
 #include <openssl/x509.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <pthread.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -414,7 +415,7 @@ struct SpeedTransport::Worker {
 
     void loop()
     {
-        pthread_setname_np(pthread_self(), "corvane.speedte");
+        nameCurrentThread(QStringLiteral("corvane.speedtest"));
         for (;;) {
             std::vector<Request> fresh;
             bool cancel = false;

@@ -1,14 +1,11 @@
 #include "checks/ToneGenerator.h"
 
 #include "platform/AudioDevices.h"
-#include "ui/shared/StrokeItems.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
 #include <QMediaDevices>
-#include <QPainter>
-#include <QPainterPath>
 
 #include <algorithm>
 #include <cmath>
@@ -281,44 +278,6 @@ void ToneGenerator::applyTap(const QList<float> &points, float peak)
         m_level = peak;
         emit levelChanged();
     }
-}
-
-// ---- Waveform plot ----------------------------------------------------------------------
-
-WaveformPlot::WaveformPlot(QQuickItem *parent) : RasterItem(parent)
-{
-    setAntialiasing(true);
-}
-
-void WaveformPlot::setBuffer(WaveformBuffer *b)
-{
-    if (m_buffer == b)
-        return;
-    if (m_buffer)
-        disconnect(m_buffer, nullptr, this, nullptr);
-    m_buffer = b;
-    if (b)
-        connect(b, &WaveformBuffer::samplesChanged, this, [this] { update(); });
-    emit changed();
-    update();
-}
-
-void WaveformPlot::paint(QPainter *p)
-{
-    if (!m_buffer)
-        return;
-    const QList<QPointF> pts = ToneRules::waveformPoints(m_buffer->samples(), width(), height());
-    if (pts.size() < 2)
-        return;
-    QPainterPath path(pts.first());
-    for (qsizetype i = 1; i < pts.size(); ++i)
-        path.lineTo(pts[i]);
-    p->setRenderHint(QPainter::Antialiasing);
-    // The glow: a soft wider line under the stroke (no blur under the software renderer).
-    QColor glow = m_glow;
-    glow.setAlphaF(0.25f);
-    p->strokePath(path, QPen(glow, 6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p->strokePath(path, QPen(brushForPaint(m_paint, boundingRect()), 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
 }
 
 } // namespace corvane

@@ -6,13 +6,13 @@
 #include <QList>
 #include <QObject>
 #include <QPointF>
-#include <QPointer>
-#include "ui/shared/RasterItem.h"
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
 #include <atomic>
 #include <memory>
+#include <optional>
+#include <vector>
 
 class QAudioSink;
 
@@ -135,30 +135,6 @@ private:
     double m_frequency = 440;
     double m_level = 0;
     QString m_error;
-};
-
-// The live waveform line: the buffer's points across the item, positive upward.
-class WaveformPlot : public RasterItem {
-    Q_OBJECT
-    QML_ELEMENT
-    Q_PROPERTY(corvane::WaveformBuffer *buffer READ buffer WRITE setBuffer NOTIFY changed)
-    Q_PROPERTY(QVariant paint READ paint WRITE setPaint NOTIFY changed)
-    Q_PROPERTY(QColor glowColor READ glowColor WRITE setGlowColor NOTIFY changed)
-public:
-    explicit WaveformPlot(QQuickItem *parent = nullptr);
-    void paint(QPainter *p) override;
-    WaveformBuffer *buffer() const { return m_buffer; }
-    void setBuffer(WaveformBuffer *b);
-    QVariant paint() const { return m_paint; }
-    void setPaint(const QVariant &v) { m_paint = v; emit changed(); update(); }
-    QColor glowColor() const { return m_glow; }
-    void setGlowColor(const QColor &c) { m_glow = c; emit changed(); update(); }
-signals:
-    void changed();
-private:
-    QPointer<WaveformBuffer> m_buffer;
-    QVariant m_paint;
-    QColor m_glow = Qt::white;
 };
 
 } // namespace corvane

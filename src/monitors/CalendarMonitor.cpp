@@ -2,6 +2,7 @@
 #include "monitors/Publish.h"
 
 #include "common/Numbers.h"
+#include "common/ThreadName.h"
 
 #include <QCoreApplication>
 #include <QJSEngine>
@@ -47,6 +48,7 @@ CalendarMonitor::CalendarMonitor(std::unique_ptr<CalendarStore> store, const Clo
 {
     // File reads never run on the GUI thread.
     m_thread.setObjectName(QStringLiteral("corvane.calendar"));
+    nameThreadOnStart(m_thread, m_thread.objectName());
     m_worker = new QObject;
     m_worker->moveToThread(&m_thread);
     m_thread.start();

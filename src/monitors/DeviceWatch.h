@@ -21,7 +21,8 @@ struct DeviceUseSnapshot {
 };
 
 // Platform: deviceList(), addRunningListener(device, fn) -> token,
-// removeRunningListener(device, token), isRunningSomewhere(device), name(device).
+// removeRunningListener(device, token), isRunningSomewhere(device), name(device); and
+// runningStates(devices) where one look answers for all.
 template <class Platform>
 class DeviceWatch {
 public:
@@ -78,8 +79,19 @@ private:
     Snapshot evaluateLocked()
     {
         Snapshot s;
-        for (const auto &d : m_devices) {
-            const std::optional<bool> running = m_platform.isRunningSomewhere(d.first);
+        QList<std::optional<bool>> states;
+        if constexpr (requires { m_platform.runningStates(QStringList()); }) {
+            QStringList names;
+            for (const auto &d : m_devices)
+                names.append(d.first);
+            states = m_platform.runningStates(names);
+        } else {
+            for (const auto &d : m_devices)
+                states.append(m_platform.isRunningSomewhere(d.first));
+        }
+        for (qsizetype i = 0; i < qsizetype(m_devices.size()); ++i) {
+            const auto &d = m_devices[size_t(i)];
+            const std::optional<bool> running = i < states.size() ? states[i] : std::nullopt;
             if (!running || !*running)
                 continue;
             s.any = true;

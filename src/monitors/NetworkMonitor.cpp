@@ -44,8 +44,7 @@ NetworkSampler::Totals NetworkSampler::sumInterfaceCounters(const QList<Interfac
     for (const auto &i : list) {
         if (!i.linkLevel || !i.physical)
             continue;
-        if (i.name.startsWith(u"lo") || i.name.startsWith(u"utun") || i.name.startsWith(u"awdl")
-            || i.name.startsWith(u"llw"))
+        if (i.name.startsWith(u"lo"))
             continue;
         t.received += i.rxBytes;
         t.sent += i.txBytes;

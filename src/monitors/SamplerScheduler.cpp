@@ -1,5 +1,7 @@
 #include "monitors/SamplerScheduler.h"
 
+#include "common/ThreadName.h"
+
 #include <QMutex>
 
 #include <cmath>
@@ -20,6 +22,7 @@ QThread *acquireSharedThread()
     if (!g_sharedThread) {
         g_sharedThread = new QThread;
         g_sharedThread->setObjectName(QString::fromLatin1(SamplerScheduler::kSharedThreadName));
+        nameThreadOnStart(*g_sharedThread, g_sharedThread->objectName());
         g_sharedThread->start();
     }
     ++g_sharedUsers;
@@ -142,6 +145,7 @@ SamplerScheduler::SamplerScheduler(const QString &label, Cadence cadence, Tick t
     if (placement == Placement::OwnThread) {
         m_thread = std::make_unique<QThread>();
         m_thread->setObjectName(label);
+        nameThreadOnStart(*m_thread, label);
         m_worker->moveToThread(m_thread.get());
         // The timer belongs to the sampler thread: delete it there before the thread ends.
         SchedulerWorker *w = m_worker;

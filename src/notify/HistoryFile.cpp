@@ -245,7 +245,6 @@ void HistoryFile::moveAside(const QString &why, const QString &suffix)
     for (int n = 2; QFile::exists(target); ++n)
         target = p + suffix + stamp + QLatin1Char('-') + QString::number(n);
     if (QFile::rename(p, target)) {
-        m_quarantined = target;
         qCWarning(lcNotify).noquote() << "history file" << why << "- kept as" << target;
     } else {
         m_blocked = true;

@@ -73,9 +73,6 @@ public:
     // Waits until the saves asked for so far are on disk (an owner going away; tests).
     void finishSaving();
 
-    // Where the last bad file went (empty when none).
-    QString quarantinedPath() const { return m_quarantined; }
-
 private:
     struct Channel;
     struct Writer;
@@ -87,7 +84,6 @@ private:
     QString m_folder;
     QString m_fileName;
     const Clock &m_clock;
-    QString m_quarantined;
     // A bad file that could not be moved aside, or one that can't be read, is never overwritten.
     bool m_blocked = false;
     bool m_loading = false;

@@ -26,13 +26,21 @@ public:
     virtual void removeRunningListener(const QString &device, int token) = 0;
     // True when a process other than ours holds the device; nullopt when unreadable.
     virtual std::optional<bool> isRunningSomewhere(const QString &device) = 0;
+    // The same for several devices at once, in their order (one look at who holds what).
+    virtual QList<std::optional<bool>> runningStates(const QStringList &devices)
+    {
+        QList<std::optional<bool>> out;
+        for (const QString &d : devices)
+            out.append(isRunningSomewhere(d));
+        return out;
+    }
     // The device's display name; nullopt or empty when it has none.
     virtual std::optional<QString> name(const QString &device) = 0;
 };
 
 // /dev/video* nodes named from <sysRoot>/class/video4linux/*/name; open/close seen through
 // inotify (no polling) on a thread named "corvane.camera-listener"; users found by
-// scanning <procRoot>/*/fd.
+// scanning <procRoot>/*/fd, once for all devices.
 std::unique_ptr<CameraDevices> makeLinuxCameraDevices(const QString &devRoot = QStringLiteral("/dev"),
                                                       const QString &sysRoot = QStringLiteral("/sys"),
                                                       const QString &procRoot = QStringLiteral("/proc"));

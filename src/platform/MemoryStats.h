@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace corvane {
 
@@ -19,6 +21,9 @@ public:
     // Physical memory from the system configuration (used when meminfo can't be read).
     virtual uint64_t physicalMemory() = 0;
 };
+
+// The value in kB of one "Key:   123 kB" line of meminfo text; nullopt when the key is absent.
+std::optional<uint64_t> meminfoKb(std::string_view meminfo, std::string_view key);
 
 // Reads <procRoot>/meminfo and <procRoot>/pressure/memory.
 std::unique_ptr<MemoryStats> makeLinuxMemoryStats(const QString &procRoot = QStringLiteral("/proc"));

@@ -1,6 +1,7 @@
 #include "report/ReportContent.h"
 
 #include "common/AppVersion.h"
+#include "common/Formatters.h"
 #include "common/Numbers.h"
 #include "monitors/BatteryMonitor.h"
 #include "monitors/CameraMonitor.h"
@@ -13,8 +14,6 @@
 #include "monitors/WiFiMonitor.h"
 #include "notify/PrivacyNotifier.h"
 #include "state/AppState.h"
-#include "ui/shared/Formatters.h"
-#include "ui/surfaces/PillText.h"
 
 #include <QRegularExpression>
 
@@ -112,7 +111,7 @@ QString orDash(const std::optional<QString> &text)
 
 QString bytes(uint64_t count, const QLocale &locale)
 {
-    return PillText::byteCountText(count, locale);
+    return byteCountText(count, locale);
 }
 
 // "DA · Camera A, Camera B" while in use, else "Nu"; the names are read only when in use.
@@ -126,15 +125,6 @@ QString inUseText(bool on, const QStringList &names)
 } // namespace
 
 QString productLine() { return QStringLiteral("Corvane Skerrin Widget v") + appVersion(); }
-
-QString uptimeText(double seconds)
-{
-    const int64_t s = std::max<int64_t>(0, saturatingCast<int64_t>(seconds));
-    const int64_t days = s / 86400;
-    const int64_t hours = (s % 86400) / 3600;
-    const int64_t minutes = (s % 3600) / 60;
-    return QStringLiteral("%1z %2h %3m").arg(days).arg(hours).arg(minutes);
-}
 
 QString fileName(const QDateTime &localTime)
 {

@@ -133,8 +133,6 @@ inline const QString kTitle = QStringLiteral("Raport de sistem");
 QString productLine();
 inline const QString kPublisherDomain = QStringLiteral("corvane.app");
 
-// "1z 2h 5m": whole days, hours and minutes; fractions and negative time count as 0.
-QString uptimeText(double seconds);
 // "Corvane_Mac_Report_2026-03-08_0905.pdf" for that local time; digits never localised.
 QString fileName(const QDateTime &localTime);
 // Day, full month name, year, hour and minute in the locale's order and clock.

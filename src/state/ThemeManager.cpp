@@ -115,6 +115,16 @@ QColor accentSecondary(AppTheme t)
 
 } // namespace Themes
 
+QColor temperatureColor(double celsius)
+{
+    const AppTheme t = ThemeManager::current();
+    if (celsius < 55.0)
+        return Themes::good(t);
+    if (celsius < 80.0)
+        return Themes::warning(t);
+    return Themes::critical(t); // also NaN
+}
+
 AppTheme ThemeManager::loadTheme()
 {
     // Read once per run; the theme manager's own store writes it from then on.

@@ -29,6 +29,9 @@ QColor critical(AppTheme t);
 QColor accentSecondary(AppTheme t);
 } // namespace Themes
 
+// Good below 55 °C, warning below 80 °C, critical from 80 °C and for NaN; current theme.
+QColor temperatureColor(double celsius);
+
 class ThemeManager : public QObject {
     Q_OBJECT
     QML_ELEMENT

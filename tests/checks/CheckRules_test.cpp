@@ -147,7 +147,7 @@ TEST_F(RulesTest, GpuRowsWithoutSamples)
     EXPECT_EQ(lines[2].value, QStringLiteral("—"));
     EXPECT_EQ(lines[3].value, QStringLiteral("—"));
     EXPECT_EQ(lines[4].value, QStringLiteral("—"));
-    EXPECT_EQ(lines[5].value, QStringLiteral("512.0 MB"));
+    EXPECT_EQ(lines[5].value, QStringLiteral("512 MB"));
     EXPECT_EQ(StressRules::framesText(0), QStringLiteral("—"));
     EXPECT_EQ(StressRules::framesText(59.6), QStringLiteral("60"));
 }

@@ -17,11 +17,14 @@ static InterfaceCounters iface(const char *name, uint64_t rx, uint64_t tx)
     return c;
 }
 
-TEST(NetworkSum, SkipsLoopbackTunnelsAndPeerLinks)
+TEST(NetworkSum, SkipsLoopbackAndVirtualLinks)
 {
+    InterfaceCounters tunnel = iface("tun0", 500, 500);
+    tunnel.physical = false;
+    InterfaceCounters bridge = iface("virbr0", 7, 7);
+    bridge.physical = false;
     const auto t = NetworkSampler::sumInterfaceCounters(
-        {iface("lo0", 1000, 1000), iface("utun3", 500, 500), iface("awdl0", 7, 7), iface("llw0", 9, 9),
-         iface("en0", 100, 10), iface("en1", 20, 5)});
+        {iface("lo0", 1000, 1000), tunnel, bridge, iface("en0", 100, 10), iface("en1", 20, 5)});
     EXPECT_EQ(t.received, 120u);
     EXPECT_EQ(t.sent, 15u);
     EXPECT_EQ(t.primary, QStringLiteral("en0"));

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <pthread.h>
 
 using namespace corvane;
 
@@ -51,6 +52,7 @@ TEST(SamplerScheduler, TicksOnItsNamedThreadAndStops)
     std::atomic<int> ticks{0};
     std::mutex m;
     QString threadName;
+    char kernelName[32] = {};
     const Cadence cadence = Cadence::offsetThenEvery(0.01, 0.02);
     SamplerScheduler s(
         QStringLiteral("corvane.test-sampler"), cadence,
@@ -58,6 +60,7 @@ TEST(SamplerScheduler, TicksOnItsNamedThreadAndStops)
             ++ticks;
             std::lock_guard<std::mutex> g(m);
             threadName = QThread::currentThread()->objectName();
+            pthread_getname_np(pthread_self(), kernelName, sizeof kernelName);
         },
         SamplerScheduler::Placement::OwnThread, Clock::system());
     QElapsedTimer t;
@@ -78,6 +81,8 @@ TEST(SamplerScheduler, TicksOnItsNamedThreadAndStops)
     EXPECT_LE(ticks.load(), afterStop + 1);
     std::lock_guard<std::mutex> g(m);
     EXPECT_EQ(threadName, QStringLiteral("corvane.test-sampler"));
+    // The kernel keeps 15 characters: the label goes without its prefix, not cut short.
+    EXPECT_STREQ(kernelName, "test-sampler");
 }
 
 TEST(SamplerScheduler, SharedPlacementTicksEveryoneOnOneThreadAndWaitsForATickOnDestruction)

@@ -1,6 +1,7 @@
 #include "platform/linux/InotifyWatcher.h"
 
 #include "common/Log.h"
+#include "common/ThreadName.h"
 
 #include <QThread>
 
@@ -79,8 +80,7 @@ void InotifyWatcher::run(const QString &name)
 {
     if (QThread *t = QThread::currentThread())
         t->setObjectName(name);
-    // The kernel keeps 15 characters of a thread name.
-    ::pthread_setname_np(::pthread_self(), name.left(15).toLocal8Bit().constData());
+    nameCurrentThread(name);
 
     alignas(inotify_event) char buf[16 * 1024];
     for (;;) {

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <dirent.h>
 #include <mutex>
+#include <string_view>
+#include <vector>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -21,19 +23,21 @@ bool isVideoNodeName(const QString &name)
     return re.match(name).hasMatch();
 }
 
-// True when a process other than ours has `target` open. Our own reads never count: we
-// neither open the nodes nor count our own descriptors.
-bool heldByAnotherProcess(const std::string &procRoot, const std::string &target)
+// For each of `targets`, whether a process other than ours has it open, in one pass over
+// every process's descriptors. Our own reads never count: we neither open the nodes nor
+// count our own descriptors.
+std::vector<bool> heldByOtherProcesses(const std::string &procRoot, const std::vector<std::string> &targets)
 {
-    DIR *proc = ::opendir(procRoot.c_str());
+    std::vector<bool> held(targets.size(), false);
+    size_t left = targets.size();
+    DIR *proc = left ? ::opendir(procRoot.c_str()) : nullptr;
     if (!proc)
-        return false;
+        return held;
     const std::string self = std::to_string(::getpid());
     std::string fdDir;
     std::string link;
     char buf[4096];
-    bool found = false;
-    while (!found) {
+    while (left > 0) {
         const dirent *p = ::readdir(proc);
         if (!p)
             break;
@@ -44,20 +48,28 @@ bool heldByAnotherProcess(const std::string &procRoot, const std::string &target
         DIR *fds = ::opendir(fdDir.c_str()); // other users' processes are not readable: skipped
         if (!fds)
             continue;
-        while (const dirent *f = ::readdir(fds)) {
+        while (left > 0) {
+            const dirent *f = ::readdir(fds);
+            if (!f)
+                break;
             if (f->d_name[0] == '.')
                 continue;
             link = fdDir + '/' + f->d_name;
             const ssize_t len = ::readlink(link.c_str(), buf, sizeof buf);
-            if (len == static_cast<ssize_t>(target.size()) && target.compare(0, target.size(), buf, static_cast<size_t>(len)) == 0) {
-                found = true;
-                break;
+            if (len <= 0)
+                continue;
+            const std::string_view opened(buf, static_cast<size_t>(len));
+            for (size_t i = 0; i < targets.size(); ++i) {
+                if (!held[i] && opened == targets[i]) {
+                    held[i] = true;
+                    --left;
+                }
             }
         }
         ::closedir(fds);
     }
     ::closedir(proc);
-    return found;
+    return held;
 }
 
 class LinuxCameraDevices final : public CameraDevices {
@@ -115,9 +127,24 @@ public:
 
     std::optional<bool> isRunningSomewhere(const QString &device) override
     {
-        if (!QFileInfo::exists(m_devRoot + u'/' + device))
-            return std::nullopt;
-        return heldByAnotherProcess(m_procRoot, (m_devCanonical + u'/' + device).toStdString());
+        return runningStates({device}).value(0);
+    }
+
+    QList<std::optional<bool>> runningStates(const QStringList &devices) override
+    {
+        std::vector<std::string> targets;
+        std::vector<qsizetype> at; // index into `devices` of each target
+        for (qsizetype i = 0; i < devices.size(); ++i) {
+            if (!QFileInfo::exists(m_devRoot + u'/' + devices[i]))
+                continue;
+            targets.push_back((m_devCanonical + u'/' + devices[i]).toStdString());
+            at.push_back(i);
+        }
+        QList<std::optional<bool>> out(devices.size(), std::nullopt);
+        const std::vector<bool> held = heldByOtherProcesses(m_procRoot, targets);
+        for (size_t k = 0; k < held.size(); ++k)
+            out[at[k]] = held[k];
+        return out;
     }
 
     std::optional<QString> name(const QString &device) override

@@ -30,6 +30,11 @@ private:
 
 } // namespace
 
+std::optional<uint64_t> meminfoKb(std::string_view meminfo, std::string_view key)
+{
+    return sysfile::meminfoKb(meminfo, key);
+}
+
 std::unique_ptr<MemoryStats> makeLinuxMemoryStats(const QString &procRoot)
 {
     return std::make_unique<LinuxMemoryStats>(procRoot);

@@ -1,6 +1,7 @@
 #include "platform/AudioDevices.h"
 
 #include "common/Log.h"
+#include "common/ThreadName.h"
 #include "platform/linux/PulseSourceState.h"
 
 #include <QCoreApplication>
@@ -62,7 +63,7 @@ public:
         m_loop = pa_threaded_mainloop_new();
         if (!m_loop)
             return false;
-        pa_threaded_mainloop_set_name(m_loop, "corvane.mic-listener");
+        pa_threaded_mainloop_set_name(m_loop, kernelThreadName(QStringLiteral("corvane.mic-listener")).constData());
         if (pa_threaded_mainloop_start(m_loop) < 0) {
             pa_threaded_mainloop_free(m_loop);
             m_loop = nullptr;

@@ -1,10 +1,10 @@
 #include "ui/dashboard/DashboardRules.h"
 
+#include "common/Formatters.h"
 #include "common/Numbers.h"
 #include "monitors/BatteryMonitor.h"
 #include "monitors/SMCMonitor.h"
 #include "monitors/WiFiMonitor.h"
-#include "ui/surfaces/PillText.h"
 
 #include <QFile>
 #include <QLocale>
@@ -48,17 +48,6 @@ QString greetingText(int hour)
 
 QString greetingText(const QDateTime &at) { return greetingText(at.toLocalTime().time().hour()); }
 
-QString uptimeText(double seconds)
-{
-    const long long s = std::max<long long>(0, saturatingCast<long long>(seconds));
-    const long long days = s / 86400;
-    const long long hours = (s % 86400) / 3600;
-    const long long minutes = (s % 3600) / 60;
-    if (s < 86400)
-        return QStringLiteral("%1h %2m").arg(hours).arg(minutes);
-    return QStringLiteral("%1z %2h %3m").arg(days).arg(hours).arg(minutes);
-}
-
 QString readModelIdentifier(const QString &sysRoot)
 {
     const QString root = sysRoot.endsWith(QLatin1Char('/')) ? sysRoot : sysRoot + QLatin1Char('/');
@@ -72,16 +61,6 @@ QString modelIdentifier()
 {
     static const QString id = readModelIdentifier(QStringLiteral("/"));
     return id;
-}
-
-QString clockDate(const QDateTime &at, const QLocale &locale)
-{
-    const QString shortDate = locale.dateFormat(QLocale::ShortFormat);
-    const qsizetype month = shortDate.indexOf(QLatin1Char('M'));
-    const qsizetype day = shortDate.indexOf(QLatin1Char('d'));
-    const QString format = month >= 0 && day >= 0 && month < day ? QStringLiteral("dddd, MMMM d")
-                                                                  : QStringLiteral("dddd, d MMMM");
-    return locale.toString(at.toLocalTime().date(), format);
 }
 
 QSet<QString> parseFavorites(const QString &raw)
@@ -266,24 +245,24 @@ double adapterFill(double deliveringWatts, qint64 maxWatts)
 
 namespace corvane {
 
-QString DashboardRules::clockTime(const QDateTime &at) const { return PillText::clockTime(at); }
+QString DashboardRules::clockTime(const QDateTime &at) const { return corvane::clockTime(at); }
 
-QString DashboardRules::clockDate(const QDateTime &at) const { return dashboard::clockDate(at, QLocale()); }
+QString DashboardRules::clockDate(const QDateTime &at) const { return dashboardClockDate(at); }
 
 QString DashboardRules::byteCount(double bytes) const
 {
-    return PillText::byteCountText(saturatingCast<quint64>(bytes));
+    return byteCountText(saturatingCast<quint64>(bytes));
 }
 
-QString DashboardRules::whole(double v) const { return PillText::wholeText(v); }
+QString DashboardRules::whole(double v) const { return wholeText(v); }
 
 QVariantMap DashboardRules::storageBar(double totalBytes, double freeBytes) const
 {
     const quint64 total = saturatingCast<quint64>(totalBytes);
     const auto u = dashboard::storageUse(total, saturatingCast<quint64>(freeBytes));
     return {{QStringLiteral("fraction"), u.fraction},
-            {QStringLiteral("trailing"), PillText::byteCountText(quint64(u.used)) + QStringLiteral(" / ")
-                                             + PillText::byteCountText(total)}};
+            {QStringLiteral("trailing"), byteCountText(quint64(u.used)) + QStringLiteral(" / ")
+                                             + byteCountText(total)}};
 }
 
 double DashboardRules::adapterFill(double watts, double maxWatts) const

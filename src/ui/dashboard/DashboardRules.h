@@ -2,6 +2,8 @@
 // The live dashboard's small rules: greeting, uptime, model identifier, chip and card
 // states, fan ranges, Wi-Fi bands and the favourites text. Pure functions, plus a QML
 // singleton ("DashboardRules") that forwards to them.
+#include "common/Formatters.h"
+
 #include <QColor>
 #include <QDateTime>
 #include <QList>
@@ -23,15 +25,11 @@ namespace dashboard {
 // "Bună dimineața" 5–11, "Bună ziua" 12–17, "Bună seara" 18–22, "Noapte bună" otherwise.
 QString greetingText(int hour);
 QString greetingText(const QDateTime &at);
-// "0h 5m" below a day, "1z 0h 0m" from a day on; seconds dropped. Negative or NaN reads as 0.
-QString uptimeText(double seconds);
 // The machine's model identifier: DMI product name, else the device-tree model, read under
 // `sysRoot` ("/" normally); text up to the first NUL, invalid UTF-8 replaced; "—" when none.
 QString readModelIdentifier(const QString &sysRoot);
 // readModelIdentifier("/") once per process.
 QString modelIdentifier();
-// Header clock: the locale's time with seconds, and full weekday, day and month.
-QString clockDate(const QDateTime &at, const QLocale &locale);
 
 // Favourite keys: split at ",", empty pieces dropped, pieces kept as written.
 QSet<QString> parseFavorites(const QString &raw);
@@ -101,7 +99,7 @@ public:
     Q_INVOKABLE QString greeting(const QDateTime &at) const { return dashboard::greetingText(at); }
     Q_INVOKABLE QString clockTime(const QDateTime &at) const;
     Q_INVOKABLE QString clockDate(const QDateTime &at) const;
-    Q_INVOKABLE QString uptime(double seconds) const { return dashboard::uptimeText(seconds); }
+    Q_INVOKABLE QString uptime(double seconds) const { return dashboardUptimeText(seconds); }
     Q_INVOKABLE QString byteCount(double bytes) const;
     Q_INVOKABLE QString fpsBadge(double fps) const { return dashboard::fpsBadgeText(fps); }
     Q_INVOKABLE double levelMeter(double fps, double hz) const { return dashboard::levelMeterFraction(fps, hz); }

@@ -19,15 +19,6 @@ const QString kNeutral = QStringLiteral("neutral");
 const QString kDash = QStringLiteral("—");
 } // namespace
 
-QString PillText::wholeText(double value)
-{
-    if (const auto v = checkedCast<long long>(value))
-        return printfInt(*v);
-    if (std::isfinite(value)) // beyond 64 bits: the nearest representable end
-        return printfInt(saturatingCast<long long>(value));
-    return kDash;
-}
-
 QString PillText::batteryRole(double percent, bool charging)
 {
     return percent < 20 && !charging ? kCritical : kGood;
@@ -137,48 +128,6 @@ QList<FanColumn> PillText::fanColumns(const QList<SMCFanReading> &fans)
         out.append(c);
     }
     return out;
-}
-
-QString PillText::uptimeString(double seconds)
-{
-    const long long t = std::max<long long>(0, saturatingCast<long long>(seconds));
-    if (t < 3600)
-        return QStringLiteral("%1m").arg(t / 60);
-    if (t < 86400)
-        return QStringLiteral("%1h %2m").arg(t / 3600).arg((t % 3600) / 60);
-    return QStringLiteral("%1z %2h").arg(t / 86400).arg((t % 86400) / 3600);
-}
-
-QString PillText::clockTime(const QDateTime &at, const QLocale &locale)
-{
-    // The locale's short time (its own 12/24-hour choice and separators) with seconds added.
-    QString format = locale.timeFormat(QLocale::ShortFormat);
-    if (!format.contains(QLatin1Char('s'))) {
-        const qsizetype m = format.lastIndexOf(QLatin1Char('m'));
-        if (m >= 0)
-            format.insert(m + 1, QStringLiteral(":ss"));
-        else
-            format += QStringLiteral(":ss");
-    }
-    return locale.toString(at.toLocalTime(), format);
-}
-
-QString PillText::clockDate(const QDateTime &at, const QLocale &locale)
-{
-    // Month-first locales (en_US) put the month before the day, as their short date does.
-    const QString shortDate = locale.dateFormat(QLocale::ShortFormat);
-    const qsizetype month = shortDate.indexOf(QLatin1Char('M'));
-    const qsizetype day = shortDate.indexOf(QLatin1Char('d'));
-    const QString format = month >= 0 && day >= 0 && month < day ? QStringLiteral("ddd, MMM d")
-                                                                  : QStringLiteral("ddd d MMM");
-    return locale.toString(at.toLocalTime().date(), format);
-}
-
-QString PillText::byteCountText(quint64 bytes, const QLocale &locale)
-{
-    // Decimal units, as file sizes are counted.
-    return locale.formattedDataSize(static_cast<qint64>(std::min<quint64>(bytes, INT64_MAX)), 1,
-                                    QLocale::DataSizeSIFormat);
 }
 
 qint64 PillText::barPercent(double fraction)

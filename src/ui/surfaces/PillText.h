@@ -2,6 +2,7 @@
 // The value rules of the Bar Mode pills and the tray popup: thresholds, captions and number
 // texts. Colours are given as theme role names ("good", "warning", "critical") so a view
 // binds them through ThemeManager and recolours on a theme change.
+#include "common/Formatters.h"
 #include "monitors/SMCMonitor.h"
 
 #include <QDateTime>
@@ -49,8 +50,6 @@ class PillText : public QObject {
 public:
     using QObject::QObject;
 
-    // "%lld" of the value truncated toward zero; "—" when it is not a finite number.
-    static QString wholeText(double value);
     static QString batteryRole(double percent, bool charging);
     static QString chargerWattsText(double watts);
     static QString chargerDetailText(double percent, qint64 adapterMaxWatts);
@@ -64,10 +63,6 @@ public:
     static QString temperatureText(double celsius);
     static QString temperatureRole(double celsius);
     static QList<FanColumn> fanColumns(const QList<SMCFanReading> &fans);
-    static QString uptimeString(double seconds);
-    static QString clockTime(const QDateTime &at, const QLocale &locale = QLocale());
-    static QString clockDate(const QDateTime &at, const QLocale &locale = QLocale());
-    static QString byteCountText(quint64 bytes, const QLocale &locale = QLocale());
     // Popup bars: whole percent of a fraction, and the fill that percent gives (0…1).
     static qint64 barPercent(double fraction);
     static double barFill(qint64 percent);

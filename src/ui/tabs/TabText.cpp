@@ -3,7 +3,7 @@
 #include "common/Numbers.h"
 #include "monitors/USBMonitor.h"
 #include "notify/BatteryHistory.h"
-#include "ui/surfaces/PillText.h"
+#include "common/Formatters.h"
 
 #include <algorithm>
 #include <cmath>
@@ -32,7 +32,7 @@ double TabText::cpuFraction(double cpuPercent)
     return std::min(cpuPercent / 200.0, 1.0);
 }
 
-QString TabText::memoryText(double bytes) { return PillText::byteCountText(saturatingCast<quint64>(bytes)); }
+QString TabText::memoryText(double bytes) { return byteCountText(saturatingCast<quint64>(bytes)); }
 
 double TabText::memoryFraction(double bytes, double totalBytes)
 {

@@ -32,23 +32,6 @@ SMCFanReading fan(int index, double rpm, double lo, double hi, const char *name 
 }
 } // namespace
 
-struct UptimeCase {
-    const char *name;
-    double seconds;
-    const char *text;
-};
-class Uptime : public ::testing::TestWithParam<UptimeCase> {};
-TEST_P(Uptime, Text) { EXPECT_EQ(uptimeText(GetParam().seconds), QString::fromUtf8(GetParam().text)); }
-INSTANTIATE_TEST_SUITE_P(Dashboard, Uptime,
-                         ::testing::Values(UptimeCase{"seconds_only", 59, "0h 0m"},
-                                           UptimeCase{"five_minutes", 300, "0h 5m"},
-                                           UptimeCase{"day_minus_one", 86399, "23h 59m"},
-                                           UptimeCase{"one_day", 86400, "1z 0h 0m"},
-                                           UptimeCase{"day_hour_minute", 86400 + 3600 + 60 + 1.9, "1z 1h 1m"},
-                                           UptimeCase{"negative", -5, "0h 0m"},
-                                           UptimeCase{"not_a_number", kNaN, "0h 0m"}),
-                         [](const auto &i) { return std::string(i.param.name); });
-
 struct GreetingCase {
     int hour;
     int minute;

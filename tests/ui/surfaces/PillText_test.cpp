@@ -17,17 +17,6 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
 }
 
-TEST(PillText, WholeNumbersTruncateAndNeverFail)
-{
-    EXPECT_EQ(PillText::wholeText(0.456 * 100), "45");
-    EXPECT_EQ(PillText::wholeText(1.2 * 100), "120");
-    EXPECT_EQ(PillText::wholeText(-0.7), "0");
-    EXPECT_EQ(PillText::wholeText(12.7), "12");
-    EXPECT_EQ(PillText::wholeText(kNaN), "—");
-    EXPECT_EQ(PillText::wholeText(kInf), "—");
-    EXPECT_EQ(PillText::wholeText(1e300), "9223372036854775807");
-}
-
 struct BatteryCase { double percent; bool charging; const char *role; };
 class BatteryRole : public ::testing::TestWithParam<BatteryCase> {};
 TEST_P(BatteryRole, CriticalOnlyBelowTwentyOnBattery)
@@ -96,7 +85,6 @@ INSTANTIATE_TEST_SUITE_P(Edges, DiskRule, ::testing::Values(
 TEST(PillText, DiskFreeTextIsDecimalBytes)
 {
     EXPECT_EQ(PillText::diskState(245'670'000'000ull, 500'000'000'000ull, QLocale::c()).freeText, "245.7 GB");
-    EXPECT_EQ(PillText::byteCountText(999, QLocale::c()), "999 bytes");
 }
 
 struct ThermalCase { double t; const char *role, *word, *text; bool circle; };
@@ -177,28 +165,6 @@ TEST(PillText, FanValues)
     EXPECT_FALSE(cols[1].off);
     EXPECT_EQ(cols[2].value, "2150");
     EXPECT_EQ(cols[3].value, "—");
-}
-
-TEST(PillText, UptimeBoundaries)
-{
-    const std::pair<double, const char *> cases[] = {
-        {0, "0m"}, {59, "0m"}, {3599, "59m"}, {3600, "1h 0m"}, {86399, "23h 59m"},
-        {86400, "1z 0h"}, {90061, "1z 1h"}, {3599.99, "59m"}, {-5, "0m"}, {kNaN, "0m"},
-    };
-    for (const auto &[s, text] : cases)
-        EXPECT_EQ(PillText::uptimeString(s), text) << s;
-}
-
-TEST(PillText, ClockFollowsTheLocaleAndShowsSeconds)
-{
-    const QDateTime at(QDate(2024, 3, 6), QTime(14, 5, 9));
-    EXPECT_EQ(PillText::clockTime(at, QLocale(QLocale::Romanian, QLocale::Romania)), "14:05:09");
-    const QString us = PillText::clockTime(at, QLocale(QLocale::English, QLocale::UnitedStates));
-    EXPECT_TRUE(us.startsWith("2:05:09")) << us.toStdString();
-    EXPECT_TRUE(us.contains("PM")) << us.toStdString();
-    EXPECT_EQ(PillText::clockTime(at.addSecs(1), QLocale(QLocale::Romanian, QLocale::Romania)), "14:05:10");
-    EXPECT_EQ(PillText::clockDate(at, QLocale(QLocale::English, QLocale::UnitedStates)), "Wed, Mar 6");
-    EXPECT_EQ(PillText::clockDate(at, QLocale(QLocale::English, QLocale::UnitedKingdom)), "Wed 6 Mar");
 }
 
 TEST(PillText, PopupBarsMoveInWholePercents)

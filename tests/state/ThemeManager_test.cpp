@@ -1,5 +1,4 @@
 #include "state/ThemeManager.h"
-#include "ui/shared/Formatters.h"
 
 #include <QSettings>
 #include <gtest/gtest.h>
@@ -7,42 +6,6 @@
 #include <limits>
 
 using namespace corvane;
-
-TEST(Formatters, BitRateSteps)
-{
-    struct Case { uint64_t bytes; const char *want; };
-    const Case cases[] = {
-        {0, "0.0 bps"},
-        {124, "992.0 bps"},
-        {125, "1.0 Kbps"},
-        {124'999, "1000.0 Kbps"}, // threshold on the unrounded value
-        {125'000, "1.0 Mbps"},
-        {125'000'000, "1.0 Gbps"},
-        {125'000'000'000ULL, "1000.0 Gbps"}, // no unit above Gbps
-        {1'537'500, "12.3 Mbps"},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(bitRateText(c.bytes), QString::fromUtf8(c.want)) << c.bytes;
-    EXPECT_TRUE(bitRateText(std::numeric_limits<uint64_t>::max()).endsWith(QStringLiteral(" Gbps")));
-}
-
-TEST(Formatters, ByteRateSteps)
-{
-    struct Case { uint64_t bytes; const char *want; };
-    const Case cases[] = {
-        {0, "0.0 B/s"},
-        {512, "512.0 B/s"},
-        {1023, "1023.0 B/s"},
-        {1024, "1.0 KB/s"},
-        {1'048'575, "1024.0 KB/s"},
-        {1'048'576, "1.0 MB/s"},
-        {1'073'741'824, "1.0 GB/s"},
-        {1'099'511'627'776ULL, "1024.0 GB/s"},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(byteRateText(c.bytes), QString::fromUtf8(c.want)) << c.bytes;
-    EXPECT_TRUE(byteRateText(std::numeric_limits<uint64_t>::max()).endsWith(QStringLiteral(" GB/s")));
-}
 
 TEST(Formatters, TemperatureColourFollowsThresholdsAndTheme)
 {
