@@ -81,7 +81,9 @@ start_qt() { # name program...
   local h; h=$(home_for "$name")
   start_display "$name"
   sleep 1
-  HOME="$h" XDG_CONFIG_HOME="$h/.config" XDG_CACHE_HOME="$h/.cache" XDG_DATA_HOME="$h/.local/share" \
+  # A runtime folder each: one shared would make every later instance hand over to the first.
+  mkdir -p -m 700 "$h/run"
+  HOME="$h" XDG_CONFIG_HOME="$h/.config" XDG_CACHE_HOME="$h/.cache" XDG_DATA_HOME="$h/.local/share" XDG_RUNTIME_DIR="$h/run" \
     DISPLAY="${DISP[$name]}" FRAME_COUNT_FILE="$WORK/$name.frames" LD_PRELOAD="$COUNTER" "$@" >"$WORK/$name.log" 2>&1 &
   PIDS+=($!)
   eval "PID_$name=$!"
@@ -184,18 +186,22 @@ sleep "$SETTLE"
 NAMES=(qt conky hidden bar main pointer tests)
 # CPU time in nanoseconds, summed over the threads (the scheduler's own account: the
 # clock-tick counters of /proc/<pid>/stat are too coarse for a tenth of a per cent). Summed
-# as a float: mawk's %d stops at 2^31 ns.
-cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ t += $1 } END { printf "%.0f\n", t }'; }
+# as a float: mawk's %d stops at 2^31 ns. Thread by thread against the first reading: a thread
+# that ends in between (a pool thread expiring) would otherwise take its whole past with it.
+cpu_snapshot() { for t in /proc/"$1"/task/*; do echo "${t##*/} $(cut -d' ' -f1 "$t/schedstat" 2>/dev/null)"; done; }
+cpu_ns_since() { # pid snapshot-file
+  cpu_snapshot "$1" | awk 'NR == FNR { t0[$1] = $2; next } $2 != "" { t += $2 - t0[$1] } END { printf "%.0f\n", t }' "$2" -
+}
 frames() { [ -f "$WORK/$1.frames" ] && tr -d ' \n' <"$WORK/$1.frames" | sed 's/^0*//; s/^$/0/' || echo ""; }
 status() { awk -v k="$2:" '$1 == k { print $2 }' "/proc/$1/status"; }
 # Per thread "tid ns name", for FOOTPRINT_THREADS=1.
 thread_ns() { for t in /proc/"$1"/task/*; do echo "${t##*/} $(cut -d' ' -f1 "$t/schedstat" 2>/dev/null) $(tr ' ' _ <"$t/comm" 2>/dev/null)"; done; }
 
-declare -A T0 F0 RSS ANON THR
+declare -A F0 RSS ANON THR
 for n in "${NAMES[@]}"; do
   p=$(eval echo "\$PID_$n")
   kill -0 "$p" 2>/dev/null || { echo "$n exited early; see $WORK/$n.log" >&2; cat "$WORK/$n.log" >&2; exit 1; }
-  T0[$n]=$(cpu_ns "$p")
+  cpu_snapshot "$p" >"$WORK/$n.cpu0"
   F0[$n]=$(frames "$n")
   [ -z "${FOOTPRINT_THREADS:-}" ] || thread_ns "$p" >"$WORK/$n.threads0"
 done
@@ -217,7 +223,7 @@ elapsed=$(echo "$(date +%s.%N) - $start" | bc)
 declare -A CPU FPS
 for n in "${NAMES[@]}"; do
   p=$(eval echo "\$PID_$n")
-  CPU[$n]=$(echo "scale=4; ($(cpu_ns "$p") - ${T0[$n]}) * 100 / 1000000000 / $elapsed" | bc)
+  CPU[$n]=$(echo "scale=4; $(cpu_ns_since "$p" "$WORK/$n.cpu0") * 100 / 1000000000 / $elapsed" | bc)
   f1=$(frames "$n")
   [ -z "${FOOTPRINT_THREADS:-}" ] || thread_ns "$p" >"$WORK/$n.threads1"
   if [ -n "$f1" ] && [ -n "${F0[$n]}" ]; then

@@ -18,8 +18,11 @@ Item {
     readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
     readonly property bool hasPlot: line.hasPlot
 
+    // Without the line's glow layer one image holds grid, fill and line: the second's new
+    // samples then repaint and blend one image instead of three.
     SparklinePlot {
         objectName: "grid"
+        visible: chart.glows
         anchors.fill: parent
         samples: []
         showGrid: chart.showGrid
@@ -28,8 +31,9 @@ Item {
     }
     SparklinePlot {
         objectName: "fill"
+        visible: chart.glows
         anchors.fill: parent
-        samples: chart.samples
+        samples: chart.glows ? chart.samples : []
         glowColor: chart.glowColor
         normalizedMax: chart.normalizedMax
         drawGrid: false
@@ -43,8 +47,9 @@ Item {
         paint: chart.gradient
         glowColor: chart.glowColor
         normalizedMax: chart.normalizedMax
-        drawGrid: false
-        drawFill: false
+        showGrid: chart.showGrid
+        drawGrid: !chart.glows
+        drawFill: !chart.glows
         layer.enabled: chart.glows
         layer.effect: DropShadowEffect {
             color: Qt.alpha(chart.glowColor, 0.85)
