@@ -5,34 +5,18 @@ import Corvane
 // both show their tests through it. A screen ends the sheet through dismiss().
 Item {
     id: panel
-    // A QuickTestKind raw value ("ssd", "network", "cpu", "gpu", "pixel", "speakers", "ram").
+    // A quick test's kind ("ssd", "cpu", …), as the quick-test table names it.
     property string kind: ""
     signal dismissed()
 
     implicitWidth: loader.item ? loader.item.implicitWidth : 420
     implicitHeight: loader.item ? loader.item.implicitHeight : 160
 
-        readonly property var screens: ({
-        ssd: ssdScreen,
-        network: networkScreen,
-        cpu: cpuScreen,
-        gpu: gpuScreen,
-        pixel: pixelScreen,
-        speakers: speakerScreen,
-        ram: ramScreen
-    })
-    Component { id: ssdScreen; SSDSpeedTestView {} }
-    Component { id: networkScreen; NetworkSpeedTestView {} }
-    Component { id: cpuScreen; CPUStressTestView {} }
-    Component { id: gpuScreen; GPUStressTestView {} }
-    Component { id: pixelScreen; PixelTestView {} }
-    Component { id: speakerScreen; SpeakerTestView {} }
-    Component { id: ramScreen; RAMInfoView {} }
-
     Loader {
         id: loader
         anchors.fill: parent
-        sourceComponent: panel.screens[panel.kind] !== undefined ? panel.screens[panel.kind] : null
+        readonly property string screen: QuickTestTable.screen(panel.kind)
+        source: screen !== "" ? Qt.resolvedUrl(screen + ".qml") : ""
     }
     Connections {
         target: loader.item

@@ -11,27 +11,6 @@ Item {
     // The quick test whose sheet is open ("" for none).
     property alias active: sheet.kind
 
-    readonly property var cards: [
-        { title: "SSD SPEED", symbol: "internaldrive", accent: AppPalette.diskGradient,
-          color: Qt.rgba(1.0, 0.45, 0.7, 1), badge: "READ + WRITE", kind: "ssd",
-          text: "Test real de scriere și citire pe SSD-ul intern, în blocuri de 64 MB, cu două gauge-uri live." },
-        { title: "NETWORK SPEED", symbol: "wifi", accent: AppPalette.cpuGradient,
-          color: ThemeManager.accent, badge: "Mbps · ping", kind: "network",
-          text: "Speedtest internet via Cloudflare. Download 100 MB, upload 25 MB, latency." },
-        { title: "CPU STRESS", symbol: "cpu", accent: AppPalette.cpuGradient,
-          color: ThemeManager.accent, badge: "SHA-256", kind: "cpu",
-          text: "Soak test pe toate core-urile. Vezi cum reacționează termalul și throttling-ul." },
-        { title: "GPU STRESS", symbol: "rectangle.on.rectangle.angled", accent: AppPalette.gpuGradient,
-          color: ThemeManager.warning, badge: "render loop", kind: "gpu",
-          text: "Render loop intens cu zeci de blob-uri gradient. Urmărește FPS și utilizare GPU." },
-        { title: "DISPLAY", symbol: "rectangle.checkered", accent: AppPalette.displayGradient,
-          color: ThemeManager.accentSecondary, badge: "pixeli morți", kind: "pixel",
-          text: "Sweep fullscreen prin 9 culori + grid pixeli pentru identificare clusters." },
-        { title: "BOXE", symbol: "speaker.wave.3.fill", accent: AppPalette.ramGradient,
-          color: ThemeManager.good, badge: "stereo + waveform", kind: "speakers",
-          text: "Generator tonuri 80–8000 Hz pe canale L/R/ambele, cu waveform live." }
-    ]
-
     function openTest(kind) {
         Haptics.perform(Haptics.LevelChange)
         active = kind
@@ -94,18 +73,20 @@ Item {
                 rowSpacing: 14
 
                 Repeater {
-                    model: screen.cards
+                    model: QuickTestTable.offered
                     delegate: HoverGlassCard {
                         id: testCard
                         required property var modelData
+                        readonly property color tone: modelData.tone === "" ? Qt.rgba(1.0, 0.45, 0.7, 1)
+                                                                             : ThemeManager[modelData.tone]
                         objectName: "testCard_" + modelData.kind
                         Layout.fillWidth: true
                         Layout.fillHeight: true
                         Layout.preferredWidth: 10
-                        title: modelData.title
+                        title: modelData.cardTitle
                         icon: modelData.symbol
-                        accent: modelData.accent
-                        accentColor: modelData.color
+                        accent: AppPalette[modelData.gradient]
+                        accentColor: tone
 
                         ColumnLayout {
                             width: parent.width
@@ -114,7 +95,7 @@ Item {
                                 implicitWidth: badgeText.implicitWidth + 16
                                 implicitHeight: badgeText.implicitHeight + 8
                                 radius: height / 2
-                                color: Qt.alpha(testCard.modelData.color, 0.18)
+                                color: Qt.alpha(testCard.tone, 0.18)
                                 Text {
                                     id: badgeText
                                     objectName: "badge"
@@ -125,13 +106,13 @@ Item {
                                     font.pixelSize: 9
                                     font.weight: Font.Black
                                     font.letterSpacing: 1.5
-                                    color: testCard.modelData.color
+                                    color: testCard.tone
                                 }
                             }
                             Text {
                                 objectName: "description"
                                 Layout.fillWidth: true
-                                text: testCard.modelData.text
+                                text: testCard.modelData.blurb
                                 textFormat: Text.PlainText
                                 wrapMode: Text.WordWrap
                                 font.family: "Quicksand"
@@ -142,7 +123,7 @@ Item {
                                 objectName: "openButton"
                                 text: "Deschide testul"
                                 symbol: "play.fill"
-                                color: testCard.modelData.color
+                                color: testCard.tone
                                 onClicked: screen.openTest(testCard.modelData.kind)
                             }
                         }

@@ -1,6 +1,7 @@
 #pragma once
 // Frames per second counted on a display link (the display's vertical refresh), published
 // once a second, with the followed display's nominal refresh rate.
+#include "monitors/Pausable.h"
 #include "monitors/SamplerScheduler.h"
 #include "platform/DisplayLink.h"
 
@@ -41,7 +42,7 @@ private:
     std::shared_ptr<FrameTally> m_tally = std::make_shared<FrameTally>();
 };
 
-class FPSMonitor : public QObject {
+class FPSMonitor : public QObject, public Pausable {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("owned by AppState or a screen")
@@ -60,6 +61,8 @@ public:
     void start();
     // Stops the link and the publication; the frames counted so far are kept.
     void stop();
+    // Paused: stopped.
+    void setPaused(bool paused) override { paused ? stop() : start(); }
     bool isRunning() const { return m_link != nullptr; }
 
     // The window whose frames are counted. While the monitor is meant to run (constructed

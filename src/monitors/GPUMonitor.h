@@ -2,6 +2,7 @@
 // GPU utilisation (the busiest accelerator), the default device's memory and name, once a
 // second at the top of the second, with a 90-sample utilisation history.
 #include "monitors/MetricHistory.h"
+#include "monitors/Pausable.h"
 #include "monitors/SamplerScheduler.h"
 #include "platform/GpuStats.h"
 
@@ -38,7 +39,7 @@ private:
     bool m_hasDevice = false;
 };
 
-class GPUMonitor : public QObject {
+class GPUMonitor : public QObject, public Pausable {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("owned by AppState or a screen")
@@ -61,6 +62,8 @@ public:
     double interval() const { return m_interval; }
     // Pauses the ticks; the figures keep their last values.
     void stop();
+    // Paused: stopped.
+    void setPaused(bool paused) override { paused ? stop() : start(); }
     bool isRunning() const { return m_scheduler->isActive(); }
 
     double utilization() const { return m_utilization; }

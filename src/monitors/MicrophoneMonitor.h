@@ -3,6 +3,7 @@
 // where the sound server sends events; a source without events is polled on the shared
 // sampler thread (on the main thread while nothing is shown). Never paused.
 #include "monitors/DeviceWatch.h"
+#include "monitors/Pausable.h"
 #include "monitors/SamplerScheduler.h"
 #include "platform/AudioDevices.h"
 
@@ -14,7 +15,7 @@
 
 namespace corvane {
 
-class MicrophoneMonitor : public QObject {
+class MicrophoneMonitor : public QObject, public Pausable {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("owned by AppState")
@@ -42,6 +43,8 @@ public:
     SamplerScheduler *poller() const { return m_poller.get(); }
     // Moves the polls to the main thread (true) or back to the sampler thread.
     void tickOnMainThread(bool on);
+    // Paused: its quick reads tick on the main thread, which then wakes once a second in all.
+    void setPaused(bool paused) override { tickOnMainThread(paused); }
 
 signals:
     // Once per applied snapshot, after all of its fields are in place.

@@ -1,6 +1,7 @@
 #pragma once
 // Download and upload rates, totals and the busiest interface, once a second.
 #include "monitors/MetricHistory.h"
+#include "monitors/Pausable.h"
 #include "monitors/SamplerScheduler.h"
 #include "platform/NetworkCounters.h"
 
@@ -51,7 +52,7 @@ private:
     uint64_t m_lastIn = 0, m_lastOut = 0, m_lastTimestampNs = 0;
 };
 
-class NetworkMonitor : public QObject {
+class NetworkMonitor : public QObject, public Pausable {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("owned by AppState")
@@ -75,6 +76,8 @@ public:
     void setInterval(double seconds);
     double interval() const { return m_interval; }
     void stop();
+    // Paused: stopped.
+    void setPaused(bool paused) override { paused ? stop() : start(); }
 
     quint64 downloadBytesPerSec() const { return m_down; }
     quint64 uploadBytesPerSec() const { return m_up; }

@@ -1,5 +1,6 @@
 #pragma once
 // The busiest processes by CPU and by memory, every 2.5 s.
+#include "monitors/Pausable.h"
 #include "monitors/SamplerScheduler.h"
 #include "platform/ProcessTable.h"
 
@@ -60,7 +61,7 @@ private:
     State m_state;
 };
 
-class ProcessMonitor : public QObject {
+class ProcessMonitor : public QObject, public Pausable {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("owned by AppState")
@@ -78,6 +79,8 @@ public:
 
     void start();
     void stop();
+    // Paused: stopped.
+    void setPaused(bool paused) override { paused ? stop() : start(); }
 
     const QList<ProcSnap> &topByCPU() const { return m_topByCPU; }
     const QList<ProcSnap> &topByRAM() const { return m_topByRAM; }

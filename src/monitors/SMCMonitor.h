@@ -5,6 +5,7 @@
 // privileged helper (FanControl.h); this class never writes SMC keys.
 #include "monitors/FanControl.h"
 #include "monitors/MetricHistory.h"
+#include "monitors/Pausable.h"
 #include "monitors/SamplerScheduler.h"
 #include "platform/SensorSource.h"
 #include "platform/SmcTransport.h"
@@ -52,7 +53,7 @@ public:
     bool operator==(const SMCFanReading &) const = default;
 };
 
-class SMCMonitor : public QObject {
+class SMCMonitor : public QObject, public Pausable {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("owned by AppState")
@@ -102,8 +103,16 @@ public:
     Q_INVOKABLE void refresh();
 
     bool reducedCadence() const { return m_reducedCadence; }
-    // Only the flag; the hub calls startTimer() after changing it.
+    // Only the flag; startTimer() applies it.
     void setReducedCadence(bool reduced) { m_reducedCadence = reduced; }
+    // Paused: refreshes at the reduced cadence.
+    void setPaused(bool paused) override
+    {
+        if (m_reducedCadence == paused)
+            return;
+        m_reducedCadence = paused;
+        startTimer();
+    }
 
     const QList<SMCTemperatureReading> &temperatures() const { return m_temperatures; }
     const QList<SMCFanReading> &fans() const { return m_fans; }

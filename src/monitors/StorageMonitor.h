@@ -2,6 +2,7 @@
 // Disk read/write rates over all drives, the first drive's name and the home volume's
 // capacity, once a second.
 #include "monitors/MetricHistory.h"
+#include "monitors/Pausable.h"
 #include "monitors/SamplerScheduler.h"
 #include "platform/BlockStorage.h"
 
@@ -57,7 +58,7 @@ private:
     uint64_t m_lastRead = 0, m_lastWrite = 0, m_lastTimestampNs = 0;
 };
 
-class StorageMonitor : public QObject {
+class StorageMonitor : public QObject, public Pausable {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("owned by AppState")
@@ -81,6 +82,8 @@ public:
     void setInterval(double seconds);
     double interval() const { return m_interval; }
     void stop();
+    // Paused: stopped.
+    void setPaused(bool paused) override { paused ? stop() : start(); }
 
     quint64 readBytesPerSec() const { return m_read; }
     quint64 writeBytesPerSec() const { return m_write; }

@@ -3,6 +3,7 @@
 // Ticks on the shared sampler thread; while nothing is shown, on the main thread instead,
 // which then wakes once a second for the read and its publication together.
 #include "monitors/MetricHistory.h"
+#include "monitors/Pausable.h"
 #include "monitors/SamplerScheduler.h"
 #include "platform/HostStats.h"
 
@@ -39,7 +40,7 @@ private:
     State m_state;
 };
 
-class SystemMonitor : public QObject {
+class SystemMonitor : public QObject, public Pausable {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("owned by AppState")
@@ -64,6 +65,8 @@ public:
     // Moves the ticks to the main thread (true) or back to the sampler thread; the CPU
     // baseline carries over.
     void tickOnMainThread(bool on);
+    // Paused: its quick reads tick on the main thread, which then wakes once a second in all.
+    void setPaused(bool paused) override { tickOnMainThread(paused); }
     bool ticksOnMainThread() const { return m_scheduler->ticksOnCreatingThread(); }
 
     double cpuUsage() const { return m_cpuUsage; }

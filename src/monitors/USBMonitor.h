@@ -1,5 +1,6 @@
 #pragma once
 // The attached USB devices with their requested current, every 3 s.
+#include "monitors/Pausable.h"
 #include "monitors/SamplerScheduler.h"
 #include "platform/UsbRegistry.h"
 
@@ -39,7 +40,7 @@ public:
     bool operator==(const USBDevice &) const = default;
 };
 
-class USBMonitor : public QObject {
+class USBMonitor : public QObject, public Pausable {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("owned by AppState")
@@ -64,6 +65,8 @@ public:
     void start();
     // Keeps the last published values.
     void stop();
+    // Paused: stopped.
+    void setPaused(bool paused) override { paused ? stop() : start(); }
 
     const QList<USBDevice> &devices() const { return m_devices; }
     QVariantList devicesVariant() const;

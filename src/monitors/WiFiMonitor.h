@@ -1,5 +1,6 @@
 #pragma once
 // The current Wi-Fi link, every 3 s, read on its own thread.
+#include "monitors/Pausable.h"
 #include "monitors/SamplerScheduler.h"
 #include "platform/WiFiLink.h"
 
@@ -14,7 +15,7 @@ namespace corvane {
 
 class WiFiSampler;
 
-class WiFiMonitor : public QObject {
+class WiFiMonitor : public QObject, public Pausable {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("owned by AppState")
@@ -52,6 +53,8 @@ public:
     void start();
     // Published values stay as they were.
     void stop();
+    // Paused: stopped.
+    void setPaused(bool paused) override { paused ? stop() : start(); }
 
     bool isConnected() const { return m_sample.isConnected; }
     const std::optional<QString> &ssid() const { return m_sample.ssid; }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 namespace corvane {
 
@@ -36,22 +37,9 @@ AppState::AppState(QObject *parent) : AppState(&AppState::realMonitors, parent) 
 
 AppState::AppState(const HubMonitorFactory &makeMonitors, QObject *parent) : QObject(parent)
 {
-    const HubMonitors m = makeMonitors(this);
-    Q_ASSERT(m.system && m.network && m.battery && m.storage && m.camera && m.mic && m.usb && m.fps && m.gpu
-             && m.wifi && m.processes && m.displays && m.smc);
-    m_system = m.system;
-    m_network = m.network;
-    m_battery = m.battery;
-    m_storage = m.storage;
-    m_camera = m.camera;
-    m_mic = m.mic;
-    m_usb = m.usb;
-    m_fps = m.fps;
-    m_gpu = m.gpu;
-    m_wifi = m.wifi;
-    m_processes = m.processes;
-    m_displays = m.displays;
-    m_smc = m.smc;
+    m_monitors = makeMonitors(this);
+    [[maybe_unused]] const bool complete = std::apply([](const auto *...m) { return (m && ...); }, m_monitors.all());
+    Q_ASSERT(complete);
     mainWindowVisible = true;
     barModeVisible = false;
     menuPopupVisible = false;
@@ -108,10 +96,10 @@ void AppState::setSampleInterval(double seconds)
     if (v == m_sampleInterval)
         return;
     m_sampleInterval = v;
-    m_system->setInterval(v);
-    m_network->setInterval(v);
-    m_storage->setInterval(v);
-    m_gpu->setInterval(v);
+    m_monitors.system->setInterval(v);
+    m_monitors.network->setInterval(v);
+    m_monitors.storage->setInterval(v);
+    m_monitors.gpu->setInterval(v);
     if (PublicationBatch *batch = PublicationBatch::current())
         batch->setPeriod(v);
     emit sampleIntervalChanged();
@@ -119,63 +107,32 @@ void AppState::setSampleInterval(double seconds)
 
 void AppState::updateVisibility()
 {
-    const bool anyVisible = mainWindowVisible || barModeVisible || menuPopupVisible;
-    if (anyVisible) {
-        if (!m_visualsPaused)
-            return;
-        m_visualsPaused = false;
-        emit visualsPausedChanged();
-        resume();
-    } else {
-        if (m_visualsPaused)
-            return;
-        m_visualsPaused = true;
-        emit visualsPausedChanged();
-        pause();
-    }
+    const bool paused = !(mainWindowVisible || barModeVisible || menuPopupVisible);
+    if (paused == m_visualsPaused)
+        return;
+    m_visualsPaused = paused;
+    emit visualsPausedChanged();
+    setPaused(paused);
 }
 
-void AppState::resume()
+void AppState::setPaused(bool paused)
 {
-    // Repaints to gather again: publications wait for the second's batch, and the quick
-    // readers go back to their thread so the main thread wakes once, for the batch.
-    if (PublicationBatch *batch = PublicationBatch::current())
+    // Shown again, repaints gather again: publications wait for the second's batch. Hidden,
+    // nothing is repainted: publications apply as they come.
+    PublicationBatch *batch = PublicationBatch::current();
+    if (batch && !paused)
         batch->setImmediate(false);
-    m_system->tickOnMainThread(false);
-    m_mic->tickOnMainThread(false);
-    m_network->start();
-    m_storage->start();
-    m_gpu->start();
-    m_fps->start();
-    m_wifi->start();
-    m_usb->start();
-    m_processes->start();
-    if (m_smc->reducedCadence()) {
-        m_smc->setReducedCadence(false);
-        m_smc->startTimer();
-    }
-}
-
-void AppState::pause()
-{
-    m_network->stop();
-    m_storage->stop();
-    m_gpu->stop();
-    m_fps->stop();
-    m_wifi->stop();
-    m_usb->stop();
-    m_processes->stop();
-    if (!m_smc->reducedCadence()) {
-        m_smc->setReducedCadence(true);
-        m_smc->startTimer();
-    }
-    // Nothing to repaint: publications apply as they come, and the quick procfs reads of
-    // the system sampler and the microphone poll run on the main thread, which then wakes
-    // once a second in all.
-    if (PublicationBatch *batch = PublicationBatch::current())
+    std::apply(
+        [paused](auto *...m) {
+            const auto rest = [paused](auto *monitor) {
+                if constexpr (std::is_base_of_v<Pausable, std::remove_pointer_t<decltype(monitor)>>)
+                    monitor->setPaused(paused);
+            };
+            (rest(m), ...);
+        },
+        m_monitors.all());
+    if (batch && paused)
         batch->setImmediate(true);
-    m_system->tickOnMainThread(true);
-    m_mic->tickOnMainThread(true);
 }
 
 QStringList AppState::tabs() const

@@ -21,13 +21,15 @@
 
 #include <functional>
 #include <optional>
+#include <tuple>
 
 class QQmlEngine;
 class QJSEngine;
 
 namespace corvane {
 
-// The hub's monitors, each already parented to the hub.
+// The hub's monitors, each already parented to the hub. A new monitor is a field here, a
+// line in all(), its property on AppState and its line in the factories.
 struct HubMonitors {
     SystemMonitor *system = nullptr;
     NetworkMonitor *network = nullptr;
@@ -42,6 +44,12 @@ struct HubMonitors {
     ProcessMonitor *processes = nullptr;
     DisplayMonitor *displays = nullptr;
     SMCMonitor *smc = nullptr;
+
+    // Every monitor, in the order they start.
+    auto all() const
+    {
+        return std::tie(system, network, battery, storage, camera, mic, usb, fps, gpu, wifi, processes, displays, smc);
+    }
 };
 // Makes every monitor with `hub` as parent, in the order they start.
 using HubMonitorFactory = std::function<HubMonitors(QObject *hub)>;
@@ -90,19 +98,19 @@ public:
     QString pendingQuickTestRaw() const;
     void setPendingQuickTestRaw(const QString &raw);
 
-    SystemMonitor *system() const { return m_system; }
-    NetworkMonitor *network() const { return m_network; }
-    BatteryMonitor *battery() const { return m_battery; }
-    StorageMonitor *storage() const { return m_storage; }
-    CameraMonitor *camera() const { return m_camera; }
-    MicrophoneMonitor *mic() const { return m_mic; }
-    USBMonitor *usb() const { return m_usb; }
-    FPSMonitor *fps() const { return m_fps; }
-    GPUMonitor *gpu() const { return m_gpu; }
-    WiFiMonitor *wifi() const { return m_wifi; }
-    ProcessMonitor *processes() const { return m_processes; }
-    DisplayMonitor *displays() const { return m_displays; }
-    SMCMonitor *smc() const { return m_smc; }
+    SystemMonitor *system() const { return m_monitors.system; }
+    NetworkMonitor *network() const { return m_monitors.network; }
+    BatteryMonitor *battery() const { return m_monitors.battery; }
+    StorageMonitor *storage() const { return m_monitors.storage; }
+    CameraMonitor *camera() const { return m_monitors.camera; }
+    MicrophoneMonitor *mic() const { return m_monitors.mic; }
+    USBMonitor *usb() const { return m_monitors.usb; }
+    FPSMonitor *fps() const { return m_monitors.fps; }
+    GPUMonitor *gpu() const { return m_monitors.gpu; }
+    WiFiMonitor *wifi() const { return m_monitors.wifi; }
+    ProcessMonitor *processes() const { return m_monitors.processes; }
+    DisplayMonitor *displays() const { return m_monitors.displays; }
+    SMCMonitor *smc() const { return m_monitors.smc; }
 
     // Surface flags: plain fields; every writer calls updateVisibility() right after.
     bool mainWindowVisible = true;
@@ -133,24 +141,11 @@ signals:
     void sampleIntervalChanged();
 
 private:
-    void resume();
-    void pause();
+    void setPaused(bool paused);
 
     SidebarTab m_tab = SidebarTab::live;
     std::optional<QuickTestKind> m_pendingQuickTest;
-    SystemMonitor *m_system = nullptr;
-    NetworkMonitor *m_network = nullptr;
-    BatteryMonitor *m_battery = nullptr;
-    StorageMonitor *m_storage = nullptr;
-    CameraMonitor *m_camera = nullptr;
-    MicrophoneMonitor *m_mic = nullptr;
-    USBMonitor *m_usb = nullptr;
-    FPSMonitor *m_fps = nullptr;
-    GPUMonitor *m_gpu = nullptr;
-    WiFiMonitor *m_wifi = nullptr;
-    ProcessMonitor *m_processes = nullptr;
-    DisplayMonitor *m_displays = nullptr;
-    SMCMonitor *m_smc = nullptr;
+    HubMonitors m_monitors;
     bool m_visualsPaused = false;
     double m_sampleInterval = 1.0;
 };

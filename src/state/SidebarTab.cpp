@@ -80,23 +80,45 @@ QColor accent(SidebarTab t)
 
 namespace QuickTests {
 
+namespace {
+// In the enum's order.
+constexpr QuickTestEntry kTable[] = {
+    {QuickTestKind::ssd, "ssd", "SSDSpeedTestView", true, "SSD SPEED", "SSD Speed", "internaldrive", "READ + WRITE",
+     "Test real de scriere și citire pe SSD-ul intern, în blocuri de 64 MB, cu două gauge-uri live.", "",
+     "diskGradient"},
+    {QuickTestKind::network, "network", "NetworkSpeedTestView", true, "NETWORK SPEED", "Network", "wifi",
+     "Mbps · ping", "Speedtest internet via Cloudflare. Download 100 MB, upload 25 MB, latency.", "accent",
+     "cpuGradient"},
+    {QuickTestKind::cpu, "cpu", "CPUStressTestView", true, "CPU STRESS", "CPU Stress", "cpu", "SHA-256",
+     "Soak test pe toate core-urile. Vezi cum reacționează termalul și throttling-ul.", "accent", "cpuGradient"},
+    {QuickTestKind::gpu, "gpu", "GPUStressTestView", true, "GPU STRESS", "GPU Stress", "rectangle.on.rectangle.angled",
+     "render loop", "Render loop intens cu zeci de blob-uri gradient. Urmărește FPS și utilizare GPU.", "warning",
+     "gpuGradient"},
+    {QuickTestKind::pixel, "pixel", "PixelTestView", true, "DISPLAY", "Display", "rectangle.checkered", "pixeli morți",
+     "Sweep fullscreen prin 9 culori + grid pixeli pentru identificare clusters.", "accentSecondary",
+     "displayGradient"},
+    {QuickTestKind::speakers, "speakers", "SpeakerTestView", true, "BOXE", "Boxe", "speaker.wave.3.fill",
+     "stereo + waveform", "Generator tonuri 80–8000 Hz pe canale L/R/ambele, cu waveform live.", "good",
+     "ramGradient"},
+    {QuickTestKind::ram, "ram", "RAMInfoView", false, "", "", "", "", "", "", ""},
+};
+} // namespace
+
+std::span<const QuickTestEntry> table() { return kTable; }
+
 QList<QuickTestKind> allCases()
 {
-    return {QuickTestKind::ssd, QuickTestKind::network, QuickTestKind::cpu, QuickTestKind::gpu,
-            QuickTestKind::pixel, QuickTestKind::speakers, QuickTestKind::ram};
+    QList<QuickTestKind> out;
+    for (const QuickTestEntry &e : kTable)
+        out << e.kind;
+    return out;
 }
 
 QString rawValue(QuickTestKind k)
 {
-    switch (k) {
-    case QuickTestKind::ssd: return QStringLiteral("ssd");
-    case QuickTestKind::network: return QStringLiteral("network");
-    case QuickTestKind::cpu: return QStringLiteral("cpu");
-    case QuickTestKind::gpu: return QStringLiteral("gpu");
-    case QuickTestKind::pixel: return QStringLiteral("pixel");
-    case QuickTestKind::speakers: return QStringLiteral("speakers");
-    case QuickTestKind::ram: return QStringLiteral("ram");
-    }
+    for (const QuickTestEntry &e : kTable)
+        if (e.kind == k)
+            return QString::fromLatin1(e.raw);
     return {};
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <optional>
+#include <span>
 
 namespace corvane {
 
@@ -21,7 +22,24 @@ QString systemImage(SidebarTab t);
 QColor accent(SidebarTab t);
 } // namespace Tabs
 
+// One quick test: the screen that runs it and how the tests hub and the dashboard offer it.
+// Adding a test is a row here, its enum value and its screen.
+struct QuickTestEntry {
+    QuickTestKind kind;
+    const char *raw;
+    const char *screen;    // the QML type of its screen
+    bool offered;          // among the hub's cards and the dashboard's tiles
+    const char *cardTitle; // on the hub's card
+    const char *tileTitle; // on the dashboard's tile
+    const char *symbol;
+    const char *badge;
+    const char *blurb;
+    const char *tone;     // a ThemeManager colour; "" for the storage pink
+    const char *gradient; // an AppPalette gradient
+};
+
 namespace QuickTests {
+std::span<const QuickTestEntry> table();
 QList<QuickTestKind> allCases();
 QString rawValue(QuickTestKind k);
 std::optional<QuickTestKind> fromRawValue(const QString &raw);

@@ -2,7 +2,7 @@
 // The dashboard's lists and the fan card's state, kept in C++ so rows update in place when
 // a monitor publishes (once per snapshot, on its updated() signal) instead of being rebuilt.
 #include "monitors/SMCMonitor.h"
-#include "ui/dashboard/KeyedRowsModel.h"
+#include "ui/shared/KeyedRowsModel.h"
 
 #include <QPointer>
 #include <QSettings>

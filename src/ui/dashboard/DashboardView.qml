@@ -16,7 +16,7 @@ Item {
     property var appState: AppState
     // The quick test whose sheet is open ("" for none).
     property string activeQuickTest: ""
-    property date clockTick: new Date()
+    readonly property alias clockTick: clockTimer.now
     // Starred sensors ("smc.favoriteKeys").
     readonly property alias favorites: favoriteStore
 
@@ -68,29 +68,12 @@ Item {
         function onPendingQuickTestChanged() { screen.consumePendingQuickTest() }
     }
 
-    // The one-second clock. It steps with the system monitor's whole-second snapshot, so the
-    // header and the tiles change in the same frame; the timer carries it on by itself
-    // whenever no snapshot comes.
-    Timer {
+    // The one-second clock; the header and the tiles change in the same frame as the snapshot.
+    WallClock {
         id: clockTimer
         objectName: "clockTimer"
-        interval: 1000
-        repeat: true
+        steps: screen.appState ? screen.appState.system : null
         running: screen.onScreen
-        onRunningChanged: if (running) screen.clockTick = new Date()
-        onTriggered: {
-            screen.clockTick = new Date()
-            interval = 1000
-        }
-    }
-    Connections {
-        target: screen.appState ? screen.appState.system : null
-        enabled: screen.onScreen
-        function onUpdated() {
-            screen.clockTick = new Date()
-            clockTimer.interval = 1500
-            clockTimer.restart()
-        }
     }
 
     onActiveQuickTestChanged: {

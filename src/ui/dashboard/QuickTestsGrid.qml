@@ -13,18 +13,11 @@ GridLayout {
     rowSpacing: 8
 
     Repeater {
-        model: [
-            { kind: "ssd", title: "SSD Speed", icon: "internaldrive", role: "" },
-            { kind: "network", title: "Network", icon: "wifi", role: "accent" },
-            { kind: "cpu", title: "CPU Stress", icon: "cpu", role: "accent" },
-            { kind: "gpu", title: "GPU Stress", icon: "rectangle.on.rectangle.angled", role: "warning" },
-            { kind: "pixel", title: "Display", icon: "rectangle.checkered", role: "accentSecondary" },
-            { kind: "speakers", title: "Boxe", icon: "speaker.wave.3.fill", role: "good" }
-        ]
+        model: QuickTestTable.offered
         delegate: Rectangle {
             id: tile
             required property var modelData
-            readonly property color tone: modelData.role === "" ? Qt.rgba(1.0, 0.45, 0.70, 1) : ThemeManager[modelData.role]
+            readonly property color tone: modelData.tone === "" ? Qt.rgba(1.0, 0.45, 0.70, 1) : ThemeManager[modelData.tone]
             objectName: "quickTest." + modelData.kind
             Layout.fillWidth: true
             Layout.preferredWidth: 10
@@ -43,7 +36,7 @@ GridLayout {
                 anchors.bottomMargin: 8
                 spacing: 8
                 SymbolIcon {
-                    symbol: tile.modelData.icon
+                    symbol: tile.modelData.symbol
                     pointSize: 13
                     bold: true
                     color: tile.tone
@@ -51,7 +44,7 @@ GridLayout {
                 Text {
                     objectName: "title"
                     Layout.fillWidth: true
-                    text: tile.modelData.title
+                    text: tile.modelData.tileTitle
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     font.family: "Quicksand"

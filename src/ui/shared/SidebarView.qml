@@ -110,31 +110,13 @@ Item {
         }
     }
 
-    // Ticks on the next whole second so the seconds turn over with the wall clock.
-    Timer {
-        id: clockTick
+    WallClock {
+        id: clock
+        steps: AppState.system
         running: sidebar.visible && sidebar.Window.window !== null
                  && sidebar.Window.visibility !== Window.Hidden
                  && sidebar.Window.visibility !== Window.Minimized
-        repeat: false
-        interval: 1000 - new Date().getMilliseconds()
-        onTriggered: {
-            clockText.text = SettingsStore.clockText()
-            interval = 1000 - new Date().getMilliseconds()
-            restart()
-        }
-        onRunningChanged: if (running) clockText.text = SettingsStore.clockText()
-    }
-    // While the system monitor's whole-second snapshots come, the clock steps with them, so
-    // the window changes once a second, in one frame; the timer carries on without them.
-    Connections {
-        target: AppState.system
-        enabled: clockTick.running
-        function onUpdated() {
-            clockText.text = SettingsStore.clockText()
-            clockTick.interval = 1500
-            clockTick.restart()
-        }
+        onNowChanged: clockText.text = SettingsStore.clockText()
     }
 
     component SidebarRow: AbstractButton {

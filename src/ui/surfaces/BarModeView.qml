@@ -7,7 +7,7 @@ Item {
     id: root
 
     // Replaced every second: the clock, the calendar's relative text and the uptime follow it.
-    property date clockTick: new Date()
+    readonly property alias clockTick: clock.now
     // Bumped on every pill switch change so the switches are read again.
     property int settingsRevision: 0
 
@@ -25,27 +25,11 @@ Item {
         return t === undefined || t === null ? "" : t
     }
 
-    // The clock steps with the system monitor's whole-second snapshot, so the strip changes
-    // once a second, in one frame; the timer carries it on whenever no snapshot comes.
-    Timer {
-        id: clockTimer
-        interval: 1000
-        repeat: true
+    WallClock {
+        id: clock
+        steps: AppState.system
         running: true
-        onTriggered: {
-            root.clockTick = new Date()
-            interval = 1000
-        }
     }
-    Connections {
-        target: AppState.system
-        function onUpdated() {
-            root.clockTick = new Date()
-            clockTimer.interval = 1500
-            clockTimer.restart()
-        }
-    }
-
     Connections {
         target: BarModeSettings
         function onPillsChanged() { root.settingsRevision++ }

@@ -6,7 +6,7 @@
 // rather than rebuilding them, and a report keeps its row (and the view its place) for as
 // long as it is unchanged.
 #include "platform/CoredumpJournal.h"
-#include "ui/tabs/KeyedListModel.h"
+#include "ui/shared/KeyedListModel.h"
 
 #include <QDateTime>
 #include <QHash>

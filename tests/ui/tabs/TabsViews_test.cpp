@@ -16,7 +16,7 @@
 #include "support/HistoryWait.h"
 #include "support/QmlTestUtil.h"
 #include "ui/tabs/CrashLogReader.h"
-#include "ui/tabs/KeyedListModel.h"
+#include "ui/shared/KeyedListModel.h"
 #include "ui/tabs/ProcessTerminator.h"
 
 #include <QDir>

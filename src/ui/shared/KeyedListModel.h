@@ -1,15 +1,20 @@
 #pragma once
-// A list model over records that carry an identity: a new list updates rows in place, moves
-// them, inserts and removes only what changed, so delegates (and their hover, press and
-// expanded states) and the view's place survive the monitors' refreshes. A new list costs
-// time in proportion to its length, plus the rows that changed.
-#include <QAbstractListModel>
+// The keyed list for QML: records (gadgets or maps) from a QVariantList, kept by one field.
+#include "ui/shared/KeyedRowsModel.h"
+
 #include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 
 namespace corvane {
 
-class KeyedListModel : public QAbstractListModel {
+struct KeyedRecord {
+    QVariant record;
+    QVariant key;
+    // A row changes with its record; the key is what found it.
+    bool operator==(const KeyedRecord &o) const { return record == o.record; }
+};
+
+class KeyedListModel : public KeyedRowsModel<KeyedRecord, QString> {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(QVariantList items READ items WRITE setItems NOTIFY itemsChanged)
@@ -20,12 +25,9 @@ class KeyedListModel : public QAbstractListModel {
     Q_PROPERTY(int count READ rowCount NOTIFY countChanged)
 public:
     enum Roles { ItemRole = Qt::UserRole + 1, KeyRole };
-    // More rows out of order than this and the model starts over rather than moving each.
-    static constexpr qsizetype kMaxMoves = 64;
 
     explicit KeyedListModel(QObject *parent = nullptr);
 
-    int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
@@ -44,6 +46,9 @@ signals:
     void limitChanged();
     void countChanged();
 
+protected:
+    QList<int> changedRoles() const override { return {ItemRole}; }
+
 private:
     void sync();
     QVariant keyOfCached(const QVariant &record);
@@ -51,9 +56,6 @@ private:
     QVariantList m_source;
     QString m_keyField = QStringLiteral("id");
     int m_limit = -1;
-    QVariantList m_rows;
-    QVariantList m_keys;
-    QStringList m_keyTexts; // the keys as text, for lookups
     QMetaType m_keyType;
     int m_keyIndex = -1;
 };
