@@ -406,12 +406,13 @@ TEST_P(RestingPointer, LeansOnceThenDrawsNothingMore)
     EXPECT_NEAR(pointer.x(), laidOut.x(), 0.01);
     EXPECT_NEAR(pointer.y(), laidOut.y(), 0.01);
 
-    // Over the next two clock ticks only what the ticks change is drawn: a few frames each,
-    // not a frame every few milliseconds.
+    // Over the next two clock ticks only what the ticks and the monitors' readings change is
+    // drawn: a few frames each (more when a loaded machine spreads the readings apart), not a
+    // frame every few milliseconds.
     QSignalSpy frames(&window, &QQuickWindow::frameSwapped);
     QSignalSpy ticks(root, SIGNAL(clockTickChanged()));
     ASSERT_TRUE(QTest::qWaitFor([&] { return ticks.count() >= 2; }, 10000));
-    EXPECT_LE(frames.count(), 6 * ticks.count()) << frames.count() << " frames over " << ticks.count() << " ticks";
+    EXPECT_LE(frames.count(), 10 * ticks.count()) << frames.count() << " frames over " << ticks.count() << " ticks";
     EXPECT_EQ(card->property("pointer").toPointF(), pointer);
 }
 
