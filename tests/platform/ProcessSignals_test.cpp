@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include "ui/tabs/TabsTestPrint.h"
 
 #include <gtest/gtest.h>
@@ -152,10 +153,7 @@ TEST_P(HeldProcessSignal, SeesAnIgnoredSigtermAndTheEndAfterSigkill)
     EXPECT_TRUE(held->running());
     EXPECT_EQ(held->send(SIGKILL), 0);
     // Dead once signalled, also before its parent (us) collects it.
-    bool ended = false;
-    for (int i = 0; i < 500 && !(ended = !held->running()); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_TRUE(ended);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !held->running(); }, 5000));
     EXPECT_EQ(endingSignal(child), SIGKILL);
 }
 

@@ -20,7 +20,11 @@ bool FavoriteSensors::contains(const QString &key) const { return dashboard::par
 
 void FavoriteSensors::toggle(const QString &key)
 {
-    const QString next = dashboard::toggledFavorites(m_raw, key);
+    store(dashboard::toggledFavorites(m_raw, key));
+}
+
+void FavoriteSensors::store(const QString &next)
+{
     if (next == m_raw)
         return;
     m_raw = next;
@@ -46,12 +50,7 @@ void FavoriteSensors::renameFormerKeys()
     if (!m_smc || m_smc->formerKeys().isEmpty())
         return;
     disconnect(m_smc, &SMCMonitor::updated, this, &FavoriteSensors::renameFormerKeys); // once is enough
-    const QString next = SMCMonitor::renamedKeys(m_raw, m_smc->formerKeys());
-    if (next == m_raw)
-        return;
-    m_raw = next;
-    m_settings.setValue(kKey, m_raw);
-    emit rawChanged();
+    store(SMCMonitor::renamedKeys(m_raw, m_smc->formerKeys()));
 }
 
 // ---- sensors ----

@@ -34,6 +34,7 @@ signals:
 
 private:
     void renameFormerKeys();
+    void store(const QString &next); // saves and announces a changed list
 
     QPointer<SMCMonitor> m_smc;
     QSettings m_settings;
