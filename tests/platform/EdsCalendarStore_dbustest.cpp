@@ -46,6 +46,16 @@ protected:
         f.write("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Ximian//NONSGML Evolution Calendar//EN\r\n" + events
                 + "END:VCALENDAR\r\n");
     }
+
+    // "Title start" of each event, in UTC, sorted.
+    static QStringList described(const QList<CalendarEvent> &events)
+    {
+        QStringList out;
+        for (const CalendarEvent &e : events)
+            out.append(e.title + " " + e.startDate.toUTC().toString(Qt::ISODate));
+        out.sort();
+        return out;
+    }
 };
 
 TEST_F(EdsStore, EventsOfTheUsersCalendarsComeThroughTheStore)
@@ -74,6 +84,71 @@ TEST_F(EdsStore, EventsOfTheUsersCalendarsComeThroughTheStore)
         got.append(e.title + " " + e.startDate.toUTC().toString(Qt::ISODate));
     got.sort();
     EXPECT_EQ(got.join(" | ").toStdString(), "Standup 2026-03-02T08:00:00Z");
+}
+
+// Outlook's zone name, defined only by the calendar's own VTIMEZONE; New York's rules, so the
+// series crosses a change to summer time (8 March) that the system's zone does not have.
+TEST_F(EdsStore, ASeriesInTheCalendarsOwnZoneKeepsItsMovedExcludedAndCancelledDays)
+{
+    const QByteArray zone = "TZID=Eastern Standard Time:";
+    auto event = [](const QByteArray &lines) {
+        return "BEGIN:VEVENT\r\nUID:sync@corvane\r\nDTSTAMP:20260101T000000Z\r\n" + lines + "END:VEVENT\r\n";
+    };
+    writePersonalCalendar(
+        "BEGIN:VTIMEZONE\r\nTZID:Eastern Standard Time\r\n"
+        "BEGIN:STANDARD\r\nDTSTART:16010101T020000\r\nTZOFFSETFROM:-0400\r\nTZOFFSETTO:-0500\r\n"
+        "RRULE:FREQ=YEARLY;BYDAY=1SU;BYMONTH=11\r\nEND:STANDARD\r\n"
+        "BEGIN:DAYLIGHT\r\nDTSTART:16010101T020000\r\nTZOFFSETFROM:-0500\r\nTZOFFSETTO:-0400\r\n"
+        "RRULE:FREQ=YEARLY;BYDAY=2SU;BYMONTH=3\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n"
+        + event("SUMMARY:Sync\r\nDTSTART;" + zone + "20260302T090000\r\nDURATION:PT30M\r\n"
+                "RRULE:FREQ=DAILY;COUNT=10\r\nEXDATE;" + zone + "20260304T090000\r\n")
+        + event("SUMMARY:Sync moved\r\nRECURRENCE-ID;" + zone + "20260305T090000\r\nDTSTART;" + zone
+                + "20260305T150000\r\nDURATION:PT30M\r\n")
+        + event("SUMMARY:Sync\r\nSTATUS:CANCELLED\r\nRECURRENCE-ID;" + zone + "20260306T090000\r\nDTSTART;" + zone
+                + "20260306T090000\r\nDURATION:PT30M\r\n")
+        // Moved out of the range: its own day stays empty.
+        + event("SUMMARY:Sync\r\nRECURRENCE-ID;" + zone + "20260309T090000\r\nDTSTART;" + zone
+                + "20260320T090000\r\nDURATION:PT30M\r\n"));
+
+    auto store = makeEdsCalendarStore();
+    ASSERT_TRUE(store);
+    const QDateTime from(QDate(2026, 3, 2), QTime(0, 0), QTimeZone::utc());
+    const QList<CalendarEvent> events = store->events(from, from.addDays(8), {QStringLiteral("system-calendar")});
+    EXPECT_EQ(described(events).join(" | ").toStdString(),
+              "Sync 2026-03-02T14:00:00Z | Sync 2026-03-03T14:00:00Z | Sync 2026-03-07T14:00:00Z | "
+              "Sync 2026-03-08T13:00:00Z | Sync moved 2026-03-05T20:00:00Z");
+    for (const CalendarEvent &e : events)
+        EXPECT_EQ(e.startDate.secsTo(e.endDate), 30 * 60) << e.title.toStdString();
+}
+
+TEST_F(EdsStore, EventsUnderWayAtTheStartOfTheRangeAreKept)
+{
+    writePersonalCalendar(
+        "BEGIN:VEVENT\r\nUID:standup@corvane\r\nDTSTAMP:20260101T000000Z\r\nSUMMARY:Standup\r\n"
+        "DTSTART:20260301T100000Z\r\nDURATION:PT30M\r\nRRULE:FREQ=DAILY\r\nEND:VEVENT\r\n"
+        "BEGIN:VEVENT\r\nUID:offsite@corvane\r\nDTSTAMP:20260101T000000Z\r\nSUMMARY:Offsite\r\n"
+        "DTSTART;VALUE=DATE:20260303\r\nDTEND;VALUE=DATE:20260305\r\nEND:VEVENT\r\n"
+        // Every five hours since 1990: a long way to the range, on the rule's own grid.
+        "BEGIN:VEVENT\r\nUID:pulse@corvane\r\nDTSTAMP:20260101T000000Z\r\nSUMMARY:Pulse\r\n"
+        "DTSTART:19900101T003000Z\r\nDURATION:PT1M\r\nRRULE:FREQ=HOURLY;INTERVAL=5\r\nEND:VEVENT\r\n");
+
+    auto store = makeEdsCalendarStore();
+    ASSERT_TRUE(store);
+    const QDateTime from(QDate(2026, 3, 3), QTime(10, 10), QTimeZone::utc());
+    const QList<CalendarEvent> events = store->events(from, from.addDays(7), {QStringLiteral("system-calendar")});
+    const QStringList got = described(events);
+    EXPECT_EQ(got.filter("Standup").size(), 8);
+    EXPECT_TRUE(got.contains("Standup 2026-03-03T10:00:00Z")) << got.join(" | ").toStdString();
+    const QStringList pulses = got.filter("Pulse");
+    ASSERT_EQ(pulses.size(), 34) << pulses.join(" | ").toStdString();
+    EXPECT_EQ(pulses.first().toStdString(), "Pulse 2026-03-03T10:30:00Z");
+    EXPECT_EQ(pulses.last().toStdString(), "Pulse 2026-03-10T07:30:00Z");
+
+    const auto offsite = std::find_if(events.begin(), events.end(), [](const CalendarEvent &e) { return e.title == "Offsite"; });
+    ASSERT_NE(offsite, events.end());
+    EXPECT_TRUE(offsite->isAllDay);
+    EXPECT_EQ(offsite->startDate, QDateTime(QDate(2026, 3, 3), QTime(0, 0), Qt::LocalTime));
+    EXPECT_EQ(offsite->endDate, QDateTime(QDate(2026, 3, 5), QTime(0, 0), Qt::LocalTime));
 }
 
 TEST_F(EdsStore, ListedFoldersAddToTheStoreAndEvolutionsFilesAreNotReadTwice)

@@ -58,6 +58,9 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"daily_since_years_without_end", "DTSTART:20150105T070000Z\r\nDTEND:20150105T071000Z\r\nRRULE:FREQ=DAILY;INTERVAL=3\r\n",
                  // 2015-01-05 + 3k days
                  {"2026-03-02T07:00:00Z", "2026-03-05T07:00:00Z", "2026-03-08T07:00:00Z"}},
+        RuleCase{"hourly_interval_since_decades", "DTSTART:19900101T003000Z\r\nDURATION:PT10M\r\nRRULE:FREQ=HOURLY;INTERVAL=41\r\n",
+                 // 1990-01-01T00:30 + 41k hours: the grid of the first date, not of the window's days
+                 {"2026-03-03T13:30:00Z", "2026-03-05T06:30:00Z", "2026-03-06T23:30:00Z", "2026-03-08T16:30:00Z"}},
         RuleCase{"weekly_byday_interval_until",
                  "DTSTART:20260216T120000Z\r\nDTEND:20260216T130000Z\r\nRRULE:FREQ=WEEKLY;INTERVAL=2;BYDAY=MO,FR;UNTIL=20260306T120000Z\r\n",
                  {"2026-03-02T12:00:00Z", "2026-03-06T12:00:00Z"}},

@@ -576,6 +576,21 @@ bool zoneRulesAreYearly(icalcomponent *calendar, const QByteArray &tzid)
 
 // ---- expansion ----
 
+// libical resumes a sub-daily rule skipped ahead on a grid of the day, not the rule's own
+// (every 5 hours from 00:30 would go on at 10:30 whatever the first date). Such a rule is
+// walked instead from a later first date on its grid, just before `from`.
+bool isSubDaily(const icalrecurrencetype &r) { return r.freq <= ICAL_HOURLY_RECURRENCE; }
+
+icaltimetype gridStart(const icalrecurrencetype &r, const icaltimetype &start, int64_t from)
+{
+    static constexpr int64_t units[] = {1, 60, 3600};
+    const int64_t first = civil(start);
+    const int64_t step = units[r.freq] * std::max<int64_t>(1, r.interval);
+    if (start.is_date || from - first <= step)
+        return start;
+    return fromCivil(first + (from - first - 1) / step * step, false);
+}
+
 // The event's rules. COUNT together with UNTIL is invalid and libical drops the whole rule
 // (leaving an X-LIC-ERROR with its text); such a rule is kept and ends at whichever comes first.
 std::vector<icalrecurrencetype> rulesOf(icalcomponent *event)
@@ -889,14 +904,16 @@ QList<Instance> Expander::expand(const Entry &e, const Base &b, int64_t widenMs)
         if (!mayMatch(r, b.start.wall, ruleFrom, to, m_budget))
             continue;
         ++m_budget.rulesExpanded;
-        icalrecur_iterator *it = icalrecur_iterator_new(r, b.start.wall);
-        if (!it)
-            continue;
         // Start near the range, never from the series' first date (COUNT needs the walk).
         // Week-number rules are walked from DTSTART: libical 3.0 puts a wrong first date after
         // a set start for them (and can crash there); they are yearly, so the walk is short.
         const bool byWeekNo = !listEmpty(r.by_week_no);
-        if (r.count == 0 && ruleFrom > first && !byWeekNo)
+        const bool skipAhead = r.count == 0 && ruleFrom > first && !byWeekNo;
+        icalrecur_iterator *it =
+            icalrecur_iterator_new(r, skipAhead && isSubDaily(r) ? gridStart(r, b.start.wall, ruleFrom) : b.start.wall);
+        if (!it)
+            continue;
+        if (skipAhead && !isSubDaily(r))
             icalrecur_iterator_set_start(it, fromCivil(ruleFrom, isDate));
         for (int64_t steps = 0; steps < kMaxStepsPerRule && out.size() < kMaxOccurrencesPerEvent; ++steps) {
             if (--m_budget.steps, m_budget.spent())
@@ -1092,6 +1109,93 @@ void Expander::run(icalcomponent *root, QList<CalendarEvent> &out)
 }
 
 } // namespace
+
+bool boundRules(icalcomponent *event, const QDateTime &from, const QDateTime &to, Budget &budget)
+{
+    quietLibical();
+    icalproperty *startProp = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
+    std::vector<icalproperty *> props;
+    for (icalproperty *p = icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY); p;
+         p = icalcomponent_get_next_property(event, ICAL_RRULE_PROPERTY))
+        props.push_back(p);
+    if (props.empty())
+        return true;
+    icaltimetype start = startProp ? icalproperty_get_dtstart(startProp) : icaltime_null_time();
+    if (!validWall(start) || budget.spent())
+        return false;
+    start.zone = nullptr;
+    const int64_t first = civil(start);
+    int64_t length = start.is_date ? kDay : 0;
+    if (icalproperty *endProp = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY)) {
+        const icaltimetype end = icalproperty_get_dtend(endProp);
+        if (validWall(end))
+            length = civil(end) - first;
+    } else if (icalproperty *durProp = icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY)) {
+        length = durationSeconds(icalproperty_get_duration(durProp));
+    }
+    length = std::clamp<int64_t>(length, 0, kMaxDuration);
+
+    // Wall time of any zone, as the expansion of files reads it.
+    const int64_t epochJd = QDate(1970, 1, 1).toJulianDay() * kDay;
+    const int64_t lo = epochJd + from.toSecsSinceEpoch() - kZoneSlack;
+    const int64_t hi = epochJd + to.toSecsSinceEpoch() + kZoneSlack;
+    for (icalproperty *p : props) {
+        const icalrecurrencetype r = icalproperty_get_rrule(p);
+        static constexpr int64_t periods[] = {1, 60, 3600, kDay, 7 * kDay, 28 * kDay, 365 * kDay};
+        const int64_t step = (r.freq <= ICAL_YEARLY_RECURRENCE ? periods[r.freq] : kDay) * std::max<int64_t>(1, r.interval);
+        const int64_t ruleFrom = lo - std::min(length, kMaxOccurrencesPerEvent * step);
+        bool keep = r.freq != ICAL_NO_RECURRENCE && r.interval >= 1;
+        // UNTIL may be in UTC against a zoned start: a day either way is close enough here.
+        if (keep && !icaltime_is_null_time(r.until))
+            keep = validWall(r.until) && civil(r.until) >= ruleFrom - kZoneSlack;
+        // libical hunts for a match until the year 2582 when a rule's parts never agree.
+        keep = keep && mayMatch(r, start, ruleFrom, hi, budget);
+        if (budget.spent())
+            return false;
+        if (!keep) {
+            icalcomponent_remove_property(event, p);
+            icalproperty_free(p);
+            continue;
+        }
+        const int64_t walk = (hi - first) / step;
+        if (walk <= kMaxStepsPerRule || (r.count > 0 && r.count <= kMaxOccurrencesPerEvent)) {
+            budget.steps -= std::min<int64_t>(walk, kMaxStepsPerRule);
+            continue;
+        }
+        // A long walk starts at the rule's first date near the range. COUNT needs the walk
+        // from the start; week-number rules get a wrong first date after a set start; a date
+        // of one rule may be no date of another.
+        if (r.count > 0 || !listEmpty(r.by_week_no) || props.size() > 1 || ruleFrom <= first
+            || (hi - ruleFrom) / step > kMaxStepsPerRule) {
+            budget.steps -= kMaxStepsPerRule;
+            return false;
+        }
+        budget.steps -= (hi - ruleFrom) / step;
+        icaltimetype next = isSubDaily(r) ? gridStart(r, start, ruleFrom) : icaltime_null_time();
+        if (!isSubDaily(r)) {
+            icalrecur_iterator *it = icalrecur_iterator_new(r, start);
+            if (!it)
+                return false;
+            icalrecur_iterator_set_start(it, fromCivil(ruleFrom, start.is_date));
+            next = icalrecur_iterator_next(it);
+            icalrecur_iterator_free(it);
+            if (icaltime_is_null_time(next) || !validWall(next) || civil(next) < ruleFrom) {
+                icalcomponent_remove_property(event, p); // nothing left of it near the range
+                icalproperty_free(p);
+                continue;
+            }
+        }
+        const int64_t shift = civil(next) - first;
+        auto moveBy = [shift](icaltimetype t) {
+            icaltime_adjust(&t, static_cast<int>(shift / kDay), 0, 0, static_cast<int>(shift % kDay));
+            return t;
+        };
+        icalproperty_set_dtstart(startProp, moveBy(icalproperty_get_dtstart(startProp)));
+        if (icalproperty *endProp = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY))
+            icalproperty_set_dtend(endProp, moveBy(icalproperty_get_dtend(endProp)));
+    }
+    return !budget.spent();
+}
 
 QList<CalendarEvent> occurrences(const QByteArray &text, const QDateTime &from, const QDateTime &to, Budget &budget)
 {

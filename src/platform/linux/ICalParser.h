@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <stop_token>
 
+typedef struct icalcomponent_impl icalcomponent;
+
 namespace corvane::ical {
 
 // The work one refresh may do over all of its files. Foreign rules can ask for
@@ -35,5 +37,10 @@ inline constexpr int kMaxOccurrencesPerEvent = 2000;
 QList<CalendarEvent> occurrences(const QByteArray &text, const QDateTime &from, const QDateTime &to,
                                  Budget &budget);
 QList<CalendarEvent> occurrences(const QByteArray &text, const QDateTime &from, const QDateTime &to);
+
+// Readies an event for a walker that starts at DTSTART with no budget of its own (the
+// desktop store's): rules that cannot match near [from, to) are removed and a long walk
+// begins near the range. False when the walk would still be too long (the steps are spent).
+bool boundRules(icalcomponent *event, const QDateTime &from, const QDateTime &to, Budget &budget);
 
 } // namespace corvane::ical
