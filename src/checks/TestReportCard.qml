@@ -58,6 +58,13 @@ Item {
         color: "transparent"
         border.width: 1.2
         border.color: Qt.alpha(card.accent, 0.55)
+        // The edge line glows, not the whole card.
+        GlowHalo {
+            cornerRadius: 16
+            strokeWidth: 1.2
+            color: Qt.alpha(card.accent, 0.45)
+            radius: 10
+        }
     }
 
     ColumnLayout {
@@ -75,6 +82,20 @@ Item {
                 pointSize: 22
                 bold: true
                 color: card.accent
+                layer.enabled: card.glows
+                layer.effect: DropShadowEffect {
+                    color: Qt.alpha(card.accent, 0.6)
+                    radius: 6
+                    samples: 13
+                    transparentBorder: true
+                }
+                GlowHalo {
+                    text: parent.text
+                    font: parent.font
+                    alignment: Qt.AlignHCenter | Qt.AlignVCenter
+                    color: Qt.alpha(card.accent, 0.6)
+                    radius: 6
+                }
             }
             ColumnLayout {
                 spacing: 2

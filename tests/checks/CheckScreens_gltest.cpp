@@ -4,6 +4,7 @@
 #include "support/QmlTestUtil.h"
 
 #include <QDir>
+#include <QTemporaryDir>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
@@ -64,6 +65,42 @@ TEST(CheckScreens, Shots)
             view->setProperty("active", QString());
             QTest::qWait(100);
         }
+        const auto click = [&](const QString &name) {
+            QQuickItem *b = findNamed(window.contentItem(), name);
+            ASSERT_TRUE(b) << name.toStdString();
+            QTest::mouseClick(&window, Qt::LeftButton, {}, b->mapToScene(QPointF(b->width() / 2, b->height() / 2)).toPoint());
+        };
+        // Speakers without a sound server: the error line under the controls.
+        qputenv("PULSE_SERVER", "unix:/nonexistent/corvane/native");
+        view->setProperty("active", QStringLiteral("speakers"));
+        QTest::qWait(100);
+        shot(QStringLiteral("speakers_1_start"));
+        click(QStringLiteral("playButton"));
+        QTRY_VERIFY_WITH_TIMEOUT(findNamed(window.contentItem(), QStringLiteral("errorText")), 10000);
+        shot(QStringLiteral("speakers_2_error"));
+        view->setProperty("active", QString());
+        QTest::qWait(100);
+        // The disk test: its run on the system volume stopped at once and started again on a
+        // small file in a folder of its own.
+        QTemporaryDir disk(QDir::currentPath() + "/shots-XXXXXX");
+        view->setProperty("active", QStringLiteral("ssd"));
+        QQuickItem *ssd = findNamed(window.contentItem(), QStringLiteral("startStopButton"));
+        ASSERT_TRUE(ssd);
+        click(QStringLiteral("startStopButton"));
+        while (ssd && !ssd->property("totalMB").isValid())
+            ssd = ssd->parentItem();
+        ASSERT_TRUE(ssd);
+        ssd->setProperty("totalMB", 1024);
+        ssd->setProperty("selectedVolumePath", disk.path());
+        click(QStringLiteral("startStopButton"));
+        shot(QStringLiteral("ssd_2_running")); // a fast disk ends a small run before the shot
+        click(QStringLiteral("startStopButton"));
+        ssd->setProperty("totalMB", 256);
+        click(QStringLiteral("startStopButton"));
+        QTRY_VERIFY_WITH_TIMEOUT(findNamed(window.contentItem(), QStringLiteral("reportCard")), 120000);
+        shot(QStringLiteral("ssd_3_result"));
+        view->setProperty("active", QString());
+        QTest::qWait(100);
         EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
     }
     QQuickWindow::setSceneGraphBackend(QString());

@@ -12,13 +12,17 @@
 #include "support/QmlTestUtil.h"
 #include "ui/dashboard/DashboardModels.h"
 
+#include <QFile>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 using namespace corvane;
 
@@ -321,6 +325,36 @@ TEST_P(DashboardLaptop, EveryCardShowsTheFixtureMachine)
         QTest::qWait(1200); // entrances settle
         settle();
         window.grabWindow().save(QStringLiteral("%1/dashboard-laptop-%2x%3.png").arg(dir).arg(size.width()).arg(size.height()));
+
+        // The same laptop on its USB-C charger, at the edge of the Wi-Fi's reach: the adapter
+        // block and the alert symbol.
+        QTemporaryDir plugged;
+        namespace fs = std::filesystem;
+        const fs::path tree(plugged.path().toStdString());
+        fs::copy(CORVANE_FIXTURES "/power_supply/laptop", tree, fs::copy_options::recursive);
+        const auto put = [&](const char *file, const char *text) {
+            QFile f(plugged.filePath(QLatin1String(file)));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(text);
+        };
+        put("class/power_supply/AC/online", "1\n");
+        put("class/power_supply/ucsi-source-psy-USBC000:001/online", "1\n");
+        put("class/power_supply/BAT0/status", "Charging\n");
+        test::FakeClock clock;
+        BatteryMonitor battery(makeLinuxPowerSources(plugged.path()), clock, false);
+        state.battery()->publish(battery.sampler().sample());
+        WiFiInterfaceReading wifi;
+        wifi.ssid = QStringLiteral("Casa Popescu");
+        wifi.rssi = -70;
+        wifi.transmitRate = 144.4;
+        wifi.security = static_cast<int64_t>(WiFiSecurity::WPA2Personal);
+        wifi.channel = WiFiChannel{6, 1};
+        state.wifi()->publish(WiFiMonitor::sampleFrom(wifi));
+        window.resize(size.width(), int(page->height()) + 48);
+        root->setSize(QSizeF(window.size()));
+        QTest::qWait(1200);
+        settle();
+        window.grabWindow().save(QStringLiteral("%1/dashboard-plugged-%2x%3.png").arg(dir).arg(size.width()).arg(size.height()));
     }
 }
 

@@ -739,6 +739,11 @@ TEST_P(TabScreens, RenderWithinTheWindow)
     loadPorts();
     click(named("detailsButton", 1));
     save("ports");
+    // The external display's pixel test, over the tab.
+    click(named("testButton", 1));
+    save("ports-pixeltest");
+    view->setProperty("pixelTestDisplay", QVariant::fromValue<QObject *>(nullptr));
+    settle();
 
     hub.system()->publish([] { SystemMonitor::Snapshot s; s.totalBytes = 16ull << 30; s.usedBytes = 8ull << 30; return s; }());
     QList<ProcSnap> procs;
