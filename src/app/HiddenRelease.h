@@ -2,11 +2,15 @@
 // A hidden window should cost less than a shown one. Its content goes with it where the
 // window builds content only while shown; this gives the scene graph's caches back and
 // returns the freed heap to the system once the window has been hidden a moment.
+#include <QtGlobal>
+
 #include <functional>
 
 class QQuickWindow;
 
 namespace corvane {
+
+class AppState;
 
 // From now on, whenever `window` stays hidden for `delayMs`, its scene-graph resources are
 // released, its native window destroyed (unless `keepNativeWindow` says so: state set on the
@@ -18,5 +22,16 @@ void releaseWhileHidden(QQuickWindow *window, int delayMs = 500, std::function<b
 
 // Returns the allocator's free pages to the system (after a surface's content was dropped).
 void trimFreedMemory();
+
+// Lets go of the program's resident pages that are plain copies of files (code and read-only
+// data of the program and its libraries, fonts): with every surface hidden most of them were
+// touched only to build the screens. They stay in the page cache and come back on first use.
+// Pages the process changed are never touched. Returns the kilobytes let go.
+qint64 releaseIdleFilePages();
+
+// From now on, whenever every surface stays hidden for `delayMs` (after the surfaces' own
+// releases), the allocator's free memory and the idle file pages go back to the system; once
+// more after `lateMs`, for what Qt's caches give up on timers of their own.
+void releaseWhileEverythingHidden(AppState *state, int delayMs = 1500, int lateMs = 45'000);
 
 } // namespace corvane
