@@ -8,6 +8,7 @@
 #include <QSGRendererInterface>
 #include <QTimer>
 
+#include <memory>
 #include <vector>
 
 #include <cstdio>
@@ -120,27 +121,26 @@ void releaseWhileHidden(QQuickWindow *window, int delayMs, std::function<bool()>
     });
 }
 
-void releaseWhileEverythingHidden(AppState *state, int delayMs, int lateMs)
+std::function<void()> releaseIdleMemory(AppState *state, int hiddenMs, int settleMs, int lateMs)
 {
     auto *timer = new QTimer(state);
     timer->setSingleShot(true);
-    QObject::connect(timer, &QTimer::timeout, state, [state, timer, lateMs] {
-        if (!state->visualsPaused())
-            return;
+    auto late = std::make_shared<bool>(false); // the hidden state's second round is due
+    const auto arm = [state, timer, late, hiddenMs, settleMs] {
+        *late = false;
+        timer->start(state->visualsPaused() ? hiddenMs : settleMs);
+    };
+    QObject::connect(timer, &QTimer::timeout, state, [state, timer, late, lateMs] {
         trimFreedMemory();
         releaseIdleFilePages();
-        if (timer->interval() != lateMs) {
-            timer->setInterval(lateMs);
-            timer->start();
+        if (state->visualsPaused() && !*late) {
+            *late = true;
+            timer->start(lateMs);
         }
     });
-    QObject::connect(state, &AppState::visualsPausedChanged, timer, [state, timer, delayMs] {
-        timer->stop();
-        if (state->visualsPaused()) {
-            timer->setInterval(delayMs);
-            timer->start();
-        }
-    });
+    QObject::connect(state, &AppState::visualsPausedChanged, timer, arm);
+    arm();
+    return arm;
 }
 
 } // namespace corvane

@@ -89,8 +89,9 @@ int main(int argc, char *argv[])
             state.fps()->attachWindow(window); // frames are counted on the main window
         }
 
-        // With every surface hidden, what only the screens used goes back to the system.
-        corvane::releaseWhileEverythingHidden(&state);
+        // What only starting and building the screens used goes back to the system.
+        QObject::connect(&delegate, &corvane::AppDelegate::barModeActiveChanged, &state,
+                         corvane::releaseIdleMemory(&state));
 
         delegate.bindServices = [&state] {
             corvane::PrivacyNotifier *privacy = corvane::PrivacyNotifier::shared();
