@@ -43,7 +43,7 @@ qint64 releaseIdleFilePages()
         if (done.candidate && done.rss > 0 && done.own == 0)
             drop.push_back(done);
     };
-    char line[4096];
+    char line[8192]; // a header line holds a path of up to PATH_MAX
     while (std::fgets(line, sizeof line, f)) {
         unsigned long start = 0, end = 0;
         char perms[8] = {};
