@@ -9,68 +9,14 @@
 #include <QTimer>
 
 #include <memory>
-#include <vector>
 
-#include <cstdio>
-#include <cstring>
 #include <malloc.h>
-#include <sys/mman.h>
 
 namespace corvane {
 
 void trimFreedMemory()
 {
     malloc_trim(0);
-}
-
-qint64 releaseIdleFilePages()
-{
-    // Only mappings that cannot be written and hold no page of our own (Anonymous and Swap
-    // both zero): there dropping a page loses nothing, the file gives it back. A read-only
-    // mapping with pages of our own is one that was written before it was protected
-    // (relocated data): dropping those would bring back the file's unrelocated bytes.
-    FILE *f = std::fopen("/proc/self/smaps", "re");
-    if (!f)
-        return 0;
-    struct Mapping {
-        quintptr start = 0, end = 0;
-        bool candidate = false;
-        qint64 rss = 0, own = 0;
-    };
-    std::vector<Mapping> drop;
-    Mapping m;
-    const auto finish = [&drop](const Mapping &done) {
-        if (done.candidate && done.rss > 0 && done.own == 0)
-            drop.push_back(done);
-    };
-    char line[8192]; // a header line holds a path of up to PATH_MAX
-    while (std::fgets(line, sizeof line, f)) {
-        unsigned long start = 0, end = 0;
-        char perms[8] = {};
-        int pathAt = 0;
-        if (std::sscanf(line, "%lx-%lx %7s %*s %*s %*s %n", &start, &end, perms, &pathAt) >= 3 && pathAt > 0) {
-            finish(m);
-            const char *path = line + pathAt;
-            m = Mapping{start, end, false, 0, 0};
-            // Files only: not devices, shared memory or memory files.
-            m.candidate = perms[0] == 'r' && perms[1] != 'w' && path[0] == '/' && std::strncmp(path, "/dev/", 5) != 0
-                && std::strncmp(path, "/memfd:", 7) != 0 && std::strncmp(path, "/SYSV", 5) != 0
-                && !std::strstr(path, "(deleted)");
-            continue;
-        }
-        long kb = 0;
-        if (std::sscanf(line, "Rss: %ld kB", &kb) == 1)
-            m.rss = kb;
-        else if (std::sscanf(line, "Anonymous: %ld kB", &kb) == 1 || std::sscanf(line, "Swap: %ld kB", &kb) == 1)
-            m.own += kb;
-    }
-    finish(m);
-    std::fclose(f);
-    qint64 released = 0;
-    for (const Mapping &d : drop)
-        if (::madvise(reinterpret_cast<void *>(d.start), d.end - d.start, MADV_DONTNEED) == 0)
-            released += d.rss;
-    return released;
 }
 
 void releaseWhileHidden(QQuickWindow *window, int delayMs, std::function<bool()> keepNativeWindow,
@@ -132,7 +78,6 @@ std::function<void()> releaseIdleMemory(AppState *state, int hiddenMs, int settl
     };
     QObject::connect(timer, &QTimer::timeout, state, [state, timer, late, lateMs] {
         trimFreedMemory();
-        releaseIdleFilePages();
         if (state->visualsPaused() && !*late) {
             *late = true;
             timer->start(lateMs);

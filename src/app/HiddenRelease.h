@@ -23,17 +23,11 @@ void releaseWhileHidden(QQuickWindow *window, int delayMs = 500, std::function<b
 // Returns the allocator's free pages to the system (after a surface's content was dropped).
 void trimFreedMemory();
 
-// Lets go of the program's resident pages that are plain copies of files (code and read-only
-// data of the program and its libraries, fonts): most were touched once, to start or to build
-// the screens. They stay in the page cache and come back on first use. Pages the process
-// changed are never touched. Returns the kilobytes let go.
-qint64 releaseIdleFilePages();
-
 // From now on, a moment after what is shown changes (`settleMs` after a surface appears, at
 // start too; `hiddenMs` once every surface is hidden, after the surfaces' own releases, and
 // again `lateMs` later for what Qt's caches give up on timers of their own), the allocator's
-// free memory and the idle file pages go back to the system. The function returned starts the
-// wait again (another surface took over from the one shown).
+// free memory goes back to the system. The function returned starts the wait again (another
+// surface took over from the one shown).
 std::function<void()> releaseIdleMemory(AppState *state, int hiddenMs = 1500, int settleMs = 5000, int lateMs = 45'000);
 
 } // namespace corvane

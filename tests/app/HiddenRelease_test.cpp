@@ -9,14 +9,8 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
-
-#include <cstring>
-#include <fstream>
-#include <string>
-#include <sys/mman.h>
 
 #include "fakes/FakeHub.h"
 #include "fakes/FakeWindowSystem.h"
@@ -151,85 +145,5 @@ TEST_F(HiddenRelease, ClosedTrayPopupIsGoneUntilTheNextClick)
     EXPECT_TRUE(QTest::qWaitForWindowExposed(tray.popupWindow()));
     EXPECT_TRUE(hub.state.menuPopupVisible);
 }
-
-// Idle file pages: a mapping whose pages all still equal the file's lets them go (they come
-// back from the file on the next read); a mapping with pages of its own keeps every one of
-// them, also once it has been made read-only, as relocated data is.
-struct FileMapping {
-    const char *name;
-    int flags;
-    bool writeThenProtect; // written while writable, then made read-only
-    bool released;
-};
-
-void PrintTo(const FileMapping &m, std::ostream *os) { *os << m.name; }
-
-// Resident kilobytes of the mapping that starts at `start`, from the kernel's account.
-long residentKb(const void *start)
-{
-    std::ifstream smaps("/proc/self/smaps");
-    std::string line;
-    bool inside = false;
-    const auto at = reinterpret_cast<quintptr>(start);
-    while (std::getline(smaps, line)) {
-        unsigned long from = 0, to = 0;
-        char dash = 0;
-        if (std::sscanf(line.c_str(), "%lx%c%lx ", &from, &dash, &to) == 3 && dash == '-') {
-            inside = from == at;
-            continue;
-        }
-        long kb = 0;
-        if (inside && std::sscanf(line.c_str(), "Rss: %ld kB", &kb) == 1)
-            return kb;
-    }
-    return -1;
-}
-
-struct IdleFilePages : ::testing::TestWithParam<FileMapping> {};
-
-TEST_P(IdleFilePages, LetsGoOnlyOfWhatTheFileGivesBack)
-{
-    const FileMapping &p = GetParam();
-    constexpr qsizetype kSize = 64 * 1024;
-    QByteArray content(kSize, Qt::Uninitialized);
-    for (qsizetype i = 0; i < kSize; ++i)
-        content[i] = char(i * 7 + i / 4096);
-    // A file with a name: an unnamed one shows as deleted, which is never let go.
-    QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("pages")));
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    ASSERT_EQ(file.write(content), kSize);
-    ASSERT_TRUE(file.flush());
-
-    const int prot = p.writeThenProtect ? PROT_READ | PROT_WRITE : PROT_READ;
-    auto *map = static_cast<char *>(::mmap(nullptr, kSize, prot, p.flags, file.handle(), 0));
-    ASSERT_NE(map, MAP_FAILED);
-    QByteArray expected = content;
-    if (p.writeThenProtect) {
-        for (qsizetype page = 0; page < kSize; page += 4096) {
-            map[page] = '#';
-            expected[page] = '#';
-        }
-        ASSERT_EQ(::mprotect(map, kSize, PROT_READ), 0);
-    }
-    volatile char sum = 0;
-    for (qsizetype page = 0; page < kSize; page += 4096)
-        sum = sum + map[page]; // every page resident
-    ASSERT_GT(residentKb(map), 0);
-
-    EXPECT_GT(releaseIdleFilePages(), 0) << "the program's own code pages at least";
-    if (p.released)
-        EXPECT_EQ(residentKb(map), 0);
-    else
-        EXPECT_EQ(residentKb(map), kSize / 1024);
-    EXPECT_EQ(std::memcmp(map, expected.constData(), kSize), 0) << "the mapping's bytes changed";
-    ::munmap(map, kSize);
-}
-
-INSTANTIATE_TEST_SUITE_P(Mappings, IdleFilePages,
-                         ::testing::Values(FileMapping{"ReadOnlyPrivate", MAP_PRIVATE, false, true},
-                                           FileMapping{"ReadOnlyShared", MAP_SHARED, false, true},
-                                           FileMapping{"WrittenThenProtected", MAP_PRIVATE, true, false}),
-                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
