@@ -1,4 +1,5 @@
 #include "app/HiddenRelease.h"
+#include "state/AppState.h"
 
 #include <QPixmapCache>
 #include <QPointer>
@@ -6,6 +7,8 @@
 #include <QQuickWindow>
 #include <QSGRendererInterface>
 #include <QTimer>
+
+#include <memory>
 
 #include <malloc.h>
 
@@ -62,6 +65,27 @@ void releaseWhileHidden(QQuickWindow *window, int delayMs, std::function<bool()>
         else
             timer->start(); // after the content's deferred deletion has run
     });
+}
+
+std::function<void()> releaseIdleMemory(AppState *state, int hiddenMs, int settleMs, int lateMs)
+{
+    auto *timer = new QTimer(state);
+    timer->setSingleShot(true);
+    auto late = std::make_shared<bool>(false); // the hidden state's second round is due
+    const auto arm = [state, timer, late, hiddenMs, settleMs] {
+        *late = false;
+        timer->start(state->visualsPaused() ? hiddenMs : settleMs);
+    };
+    QObject::connect(timer, &QTimer::timeout, state, [state, timer, late, lateMs] {
+        trimFreedMemory();
+        if (state->visualsPaused() && !*late) {
+            *late = true;
+            timer->start(lateMs);
+        }
+    });
+    QObject::connect(state, &AppState::visualsPausedChanged, timer, arm);
+    arm();
+    return arm;
 }
 
 } // namespace corvane

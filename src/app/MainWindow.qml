@@ -62,10 +62,11 @@ Window {
     }
 
     // Built only while shown: a hidden window keeps no scene (the tab and settings live in
-    // the app's state, the position with the window).
+    // the app's state, the position with the window). Named by its file rather than written
+    // inline, so that while hidden nothing holds the interface's compiled types and the
+    // engine's cache can let them go.
     Loader {
         anchors.fill: parent
-        active: root.visible
-        sourceComponent: RootView {}
+        source: root.visible ? "RootView.qml" : ""
     }
 }

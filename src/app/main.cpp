@@ -89,6 +89,10 @@ int main(int argc, char *argv[])
             state.fps()->attachWindow(window); // frames are counted on the main window
         }
 
+        // What only starting and building the screens used goes back to the system.
+        QObject::connect(&delegate, &corvane::AppDelegate::barModeActiveChanged, &state,
+                         corvane::releaseIdleMemory(&state));
+
         delegate.bindServices = [&state] {
             corvane::PrivacyNotifier *privacy = corvane::PrivacyNotifier::shared();
             privacy->bind(state.camera(), state.mic());
