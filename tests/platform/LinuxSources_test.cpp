@@ -13,7 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <set>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace corvane;
@@ -156,7 +158,68 @@ TEST(LinuxProcessTable, ParsesStatAfterTheLastParenthesis)
     EXPECT_EQ(uint64_t(tb.numer) * uint64_t(sysconf(_SC_CLK_TCK)), 1'000'000'000u);
 }
 
+// The stat files stay open between passes: each pass must still see what the file says now.
+TEST(LinuxProcessTable, EachPassReadsTheCurrentRecord)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString proc = dir.path() + "/proc";
+    auto write = [&](const QString &pid, const QByteArray &stat) {
+        QDir().mkpath(proc + '/' + pid);
+        QFile f(proc + '/' + pid + "/stat");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(stat);
+    };
+    // Fields after ')': state ppid pgrp session tty tpgid flags minflt cminflt majflt cmajflt
+    // utime stime cutime cstime prio nice threads itreal starttime vsize rss.
+    auto stat = [](int utime, int rss) {
+        return QByteArray("7 (worker) S 1 7 7 0 -1 0 0 0 0 0 ") + QByteArray::number(utime)
+            + " 5 0 0 20 0 1 0 900 1000 " + QByteArray::number(rss) + '\n';
+    };
+    write("7", stat(100, 10));
+    auto pt = makeLinuxProcessTable(proc);
+    ASSERT_EQ(pt->listPids(), std::vector<int32_t>{7});
+    ASSERT_TRUE(pt->taskInfo(7));
+    EXPECT_EQ(pt->taskInfo(7)->userTime, 100u);
+
+    write("7", stat(250, 30)); // rewritten in place, as the kernel regenerates it
+    ASSERT_EQ(pt->listPids(), std::vector<int32_t>{7});
+    const auto later = pt->taskInfo(7);
+    ASSERT_TRUE(later);
+    EXPECT_EQ(later->userTime, 250u);
+    EXPECT_EQ(later->residentBytes, 30ULL * static_cast<uint64_t>(sysconf(_SC_PAGESIZE)));
+
+    QDir(proc + "/7").removeRecursively(); // gone from the listing: its file is let go
+    EXPECT_TRUE(pt->listPids().empty());
+    EXPECT_FALSE(pt->taskInfo(7));
+}
+
 // --- against this machine ---------------------------------------------------
+
+// A process read once and then ended and reaped is not reported again from the file kept
+// open for it, whether or not a listing came in between.
+TEST(LinuxSourcesOnThisMachine, AnEndedProcessIsNotReadFromItsHeldFile)
+{
+    for (const bool listedBetween : {false, true}) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::execl("/bin/sleep", "sleep", "30", static_cast<char *>(nullptr));
+            ::_exit(127);
+        }
+        ASSERT_GT(child, 0);
+        auto pt = makeLinuxProcessTable();
+        const auto pids = pt->listPids();
+        ASSERT_NE(std::find(pids.begin(), pids.end(), child), pids.end());
+        ASSERT_TRUE(pt->taskInfo(child));
+        ASSERT_TRUE(pt->taskInfo(child)); // read again from the held file
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        if (listedBetween)
+            pt->listPids();
+        EXPECT_FALSE(pt->taskInfo(child)) << (listedBetween ? "after a listing" : "without a listing");
+    }
+}
 
 TEST(LinuxSourcesOnThisMachine, AgreeWithTheKernel)
 {

@@ -2,12 +2,15 @@
 // size and repaint on request.
 #include "support/QmlTestUtil.h"
 #include "ui/shared/RasterItem.h"
+#include "ui/shared/StrokeItems.h"
 
 #include <QPainter>
 #include <QQuickPaintedItem>
 #include <QQuickWindow>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <limits>
 
 using namespace corvane;
 
@@ -91,4 +94,49 @@ TEST_F(RasterItemFixture, RepaintsOnUpdateAndResizeOnly)
     raster.setFillColor(Qt::red);
     QTRY_COMPARE(raster.paintCount(), 4);
     EXPECT_EQ(window.grabWindow().pixelColor(QPoint(31, 31) * window.devicePixelRatio()), QColor(Qt::red));
+}
+
+// Bindings write their values again whenever anything they read changes: equal samples,
+// colours or scales cost no new image; a new sample or a new size does, and the dashed grid
+// kept between paints follows the size.
+TEST_F(RasterItemFixture, SparklineRepaintsOnlyForAChange)
+{
+    SparklinePlot plot(window.contentItem());
+    plot.setShowGrid(true);
+    plot.setNormalizedMax(1.0);
+    plot.setGlowColor(QColor(80, 160, 255));
+    plot.setPaint(QColor(Qt::cyan));
+    plot.setSamples(QVariant::fromValue(QList<double>{0.2, 0.5, 0.4}));
+    plot.setSize(QSizeF(120, 30));
+    QTRY_VERIFY(plot.paintCount() >= 1);
+    ASSERT_TRUE(corvane::test::waitForFrames(window, 2));
+    const int painted = plot.paintCount();
+
+    plot.setSamples(QVariantList{0.2, 0.5, 0.4}); // the same numbers from QML
+    plot.setNormalizedMax(1.0);
+    plot.setGlowColor(QColor(80, 160, 255));
+    plot.setPaint(QColor(Qt::cyan));
+    plot.setShowGrid(true);
+    ASSERT_TRUE(corvane::test::waitForFrames(window, 2));
+    EXPECT_EQ(plot.paintCount(), painted);
+
+    plot.setSamples(QVariantList{0.5, 0.4, 0.9});
+    QTRY_COMPARE(plot.paintCount(), painted + 1);
+    const QList<double> gap{0.5, std::numeric_limits<double>::quiet_NaN(), 0.9};
+    plot.setSamples(QVariant::fromValue(gap));
+    QTRY_COMPARE(plot.paintCount(), painted + 2);
+
+    // After a resize the plot matches one made at that size from the start.
+    plot.setSize(QSizeF(90, 44));
+    QTRY_COMPARE(plot.paintCount(), painted + 3);
+    SparklinePlot fresh(window.contentItem());
+    fresh.setShowGrid(true);
+    fresh.setNormalizedMax(1.0);
+    fresh.setGlowColor(QColor(80, 160, 255));
+    fresh.setPaint(QColor(Qt::cyan));
+    fresh.setSamples(QVariant::fromValue(gap));
+    fresh.setPosition(QPointF(200, 100));
+    fresh.setSize(QSizeF(90, 44));
+    QTRY_VERIFY(fresh.paintCount() >= 1);
+    EXPECT_EQ(grab(&plot), grab(&fresh));
 }

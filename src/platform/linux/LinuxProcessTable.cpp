@@ -3,8 +3,10 @@
 #include "platform/linux/SysFile.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace corvane {
@@ -20,6 +22,12 @@ public:
         m_pageSize = ps > 0 ? static_cast<uint64_t>(ps) : 4096;
         m_path.reserve(m_root.size() + 32);
         m_buf.reserve(1024);
+    }
+
+    ~LinuxProcessTable() override
+    {
+        for (const auto &[pid, fd] : m_statFds)
+            ::close(fd);
     }
 
     std::vector<int32_t> listPids() override
@@ -39,12 +47,25 @@ public:
                 pids.push_back(static_cast<int32_t>(v));
         }
         ::closedir(d);
+        // Descriptors of processes no longer listed go.
+        if (!m_statFds.empty()) {
+            std::vector<int32_t> sorted = pids;
+            std::sort(sorted.begin(), sorted.end());
+            for (auto it = m_statFds.begin(); it != m_statFds.end();) {
+                if (std::binary_search(sorted.begin(), sorted.end(), it->first)) {
+                    ++it;
+                } else {
+                    ::close(it->second);
+                    it = m_statFds.erase(it);
+                }
+            }
+        }
         return pids;
     }
 
     std::optional<ProcessTaskInfo> taskInfo(int32_t pid) override
     {
-        if (!readProcFile(pid, "/stat"))
+        if (!readStat(pid))
             return std::nullopt;
         auto info = parseStat(m_buf, m_pageSize);
         if (info && info->name && !info->kernelThread)
@@ -121,13 +142,43 @@ public:
     }
 
 private:
-    // <root>/<pid><file> into m_buf.
-    bool readProcFile(int32_t pid, const char *file)
+    // Opening <pid>/stat costs the kernel as much as reading it: each process's stays open
+    // and is read again from the start. Once the process is gone the kernel fails the read
+    // (even if its pid is taken again), and the file is opened afresh by path.
+    bool readStat(int32_t pid)
+    {
+        if (const auto it = m_statFds.find(pid); it != m_statFds.end()) {
+            if (sysfile::readFdInto(it->second, m_buf, 4096) && !m_buf.empty())
+                return true;
+            ::close(it->second);
+            m_statFds.erase(it);
+        }
+        setPath(pid, "/stat");
+        const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool ok = sysfile::readFdInto(fd, m_buf, 4096);
+        // Held for the processes seen first; past the cap, open and close as before (the
+        // process's descriptor limit belongs to the whole app).
+        if (ok && m_statFds.size() < kMaxHeldFiles)
+            m_statFds.emplace(pid, fd);
+        else
+            ::close(fd);
+        return ok;
+    }
+
+    void setPath(int32_t pid, const char *file)
     {
         m_path.assign(m_root);
         m_path += '/';
         m_path += std::to_string(pid);
         m_path += file;
+    }
+
+    // <root>/<pid><file> into m_buf.
+    bool readProcFile(int32_t pid, const char *file)
+    {
+        setPath(pid, file);
         return sysfile::readInto(m_path, m_buf, 4096);
     }
 
@@ -153,6 +204,8 @@ private:
         QString comm;
         QString name;
     };
+    static constexpr size_t kMaxHeldFiles = 384;
+    std::unordered_map<int32_t, int> m_statFds;
     std::unordered_map<int32_t, CachedName> m_names;
     size_t m_lookups = 0;
     std::string m_root;

@@ -49,6 +49,8 @@ bool readInto(const std::string &path, std::string &out, size_t limit)
     return ok;
 }
 
+bool readFdInto(int fd, std::string &out, size_t limit) { return readFd(fd, out, limit, true); }
+
 std::optional<std::string> read(const std::string &path, size_t limit)
 {
     std::string s;

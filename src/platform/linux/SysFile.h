@@ -11,6 +11,8 @@ namespace corvane::sysfile {
 std::optional<std::string> read(const std::string &path, size_t limit = 256 * 1024);
 // Reads into `out` (reusing its capacity); false on failure.
 bool readInto(const std::string &path, std::string &out, size_t limit = 256 * 1024);
+// Reads an open file from offset 0 into `out`; false on failure.
+bool readFdInto(int fd, std::string &out, size_t limit = 256 * 1024);
 // The file's text with surrounding white space removed.
 std::optional<std::string> readTrimmed(const std::string &path);
 // The file's first token as an unsigned decimal number.

@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Shapes
 import Corvane
 
 // Circular gauge: tick ring, track, gradient progress arc from twelve o'clock with a glow,
@@ -109,36 +108,25 @@ Item {
             opacity: MotionGeometry.ringHighlightOpacity(ring.value)
         }
 
-        // Bloom: a soft radial glow in the glow colour that strengthens with the value.
-        Shape {
+        // Bloom: a soft radial glow in the glow colour that strengthens with the value. An
+        // image rather than a shape: a shape is polished again with each new value, which
+        // under the software scene graph costs a second render pass every second.
+        RoundedGradientPainter {
             id: bloom
             objectName: "bloom"
             readonly property real inset: ring.lineWidth + 10
             readonly property real bloomRadius: Math.max(0, ring.side / 2 - inset)
             readonly property real strength: Math.max(0, Math.min(1, ring.value * 1.6))
-            anchors.fill: parent
+            x: ring.side / 2 - bloomRadius
+            y: ring.side / 2 - bloomRadius
+            width: 2 * bloomRadius
+            height: 2 * bloomRadius
             visible: bloomRadius > 0 && strength > 0
-            ShapePath {
-                strokeColor: "transparent"
-                fillGradient: RadialGradient {
-                    centerX: ring.side / 2
-                    centerY: ring.side / 2
-                    focalX: centerX
-                    focalY: centerY
-                    centerRadius: Math.max(1, bloom.bloomRadius)
-                    focalRadius: 0
-                    GradientStop { position: 0; color: Qt.alpha(ring.glowColor, 0.22 * bloom.strength) }
-                    GradientStop { position: 1; color: "transparent" }
-                }
-                PathAngleArc {
-                    centerX: ring.side / 2
-                    centerY: ring.side / 2
-                    radiusX: bloom.bloomRadius
-                    radiusY: bloom.bloomRadius
-                    startAngle: 0
-                    sweepAngle: 360
-                }
-            }
+            radius: bloomRadius
+            fromPoint: Qt.point(bloomRadius, bloomRadius)
+            gradientRadius: Math.max(1, bloomRadius)
+            fromColor: Qt.alpha(ring.glowColor, 0.22 * strength)
+            toColor: "transparent"
         }
 
         Column {

@@ -95,6 +95,10 @@ void SparklinePlot::setSamples(const QVariant &v)
             out << (ok ? d : std::numeric_limits<double>::quiet_NaN());
         }
     }
+    // A history read again without a new sample draws the same line (a gap, NaN, never
+    // compares equal: such a list repaints).
+    if (out == m_samples)
+        return;
     m_samples = out;
     touch();
 }
@@ -111,12 +115,23 @@ void SparklinePlot::paint(QPainter *p)
     const double w = width(), h = height();
     p->setRenderHint(QPainter::Antialiasing);
     if (m_showGrid && m_drawGrid) {
-        QPen pen(QColor::fromRgbF(1, 1, 1, 0.06f), 0.5, Qt::CustomDashLine, Qt::FlatCap, Qt::MiterJoin);
-        // Dash lengths are in pen widths: 2 on and 3 off in points.
-        pen.setDashPattern({2 / 0.5, 3 / 0.5});
-        p->setPen(pen);
-        for (double y : sparkline::gridLines(h))
-            p->drawLine(QPointF(0, y), QPointF(w, y));
+        // The dashes only change with the size: stroked once, then copied.
+        const qreal dpr = p->device()->devicePixelRatio();
+        const QSize px(qRound(w * dpr), qRound(h * dpr));
+        if (m_grid.size() != px || m_grid.devicePixelRatio() != dpr) {
+            m_grid = QImage(px, QImage::Format_ARGB32_Premultiplied);
+            m_grid.setDevicePixelRatio(dpr);
+            m_grid.fill(Qt::transparent);
+            QPainter g(&m_grid);
+            g.setRenderHint(QPainter::Antialiasing);
+            QPen pen(QColor::fromRgbF(1, 1, 1, 0.06f), 0.5, Qt::CustomDashLine, Qt::FlatCap, Qt::MiterJoin);
+            // Dash lengths are in pen widths: 2 on and 3 off in points.
+            pen.setDashPattern({2 / 0.5, 3 / 0.5});
+            g.setPen(pen);
+            for (double y : sparkline::gridLines(h))
+                g.drawLine(QPointF(0, y), QPointF(w, y));
+        }
+        p->drawImage(QPointF(0, 0), m_grid);
     }
     if (!sparkline::hasPlot(m_samples))
         return;

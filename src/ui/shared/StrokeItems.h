@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QList>
 #include "ui/shared/RasterItem.h"
+#include <QImage>
 #include <QVariant>
 #include <QtQml/qqmlregistration.h>
 
@@ -30,23 +31,32 @@ public:
     void paint(QPainter *p) override;
 
     QVariant paint() const { return m_paint; }
-    void setPaint(const QVariant &v) { m_paint = v; touch(); }
+    void setPaint(const QVariant &v) { set(m_paint, v); }
     double radius() const { return m_radius; }
-    void setRadius(double v) { m_radius = v; touch(); }
+    void setRadius(double v) { set(m_radius, v); }
     double startAngle() const { return m_start; }
-    void setStartAngle(double v) { m_start = v; touch(); }
+    void setStartAngle(double v) { set(m_start, v); }
     double endAngle() const { return m_end; }
-    void setEndAngle(double v) { m_end = v; touch(); }
+    void setEndAngle(double v) { set(m_end, v); }
     double lineWidth() const { return m_lineWidth; }
-    void setLineWidth(double v) { m_lineWidth = v; touch(); }
+    void setLineWidth(double v) { set(m_lineWidth, v); }
     bool roundCap() const { return m_roundCap; }
-    void setRoundCap(bool v) { m_roundCap = v; touch(); }
+    void setRoundCap(bool v) { set(m_roundCap, v); }
 
 signals:
     void changed();
 
 private:
     void touch() { emit changed(); update(); }
+    // Bindings write again whenever a dependency changes; an equal value costs no paint.
+    template <typename T>
+    void set(T &field, const T &v)
+    {
+        if (field == v)
+            return;
+        field = v;
+        touch();
+    }
     QVariant m_paint;
     double m_radius = -1, m_start = 0, m_end = 360, m_lineWidth = 1;
     bool m_roundCap = true;
@@ -68,21 +78,30 @@ public:
     static QPointF tip(const QRectF &rect, double angleDegrees, double length);
 
     double angleDegrees() const { return m_angle; }
-    void setAngleDegrees(double v) { m_angle = v; touch(); }
+    void setAngleDegrees(double v) { set(m_angle, v); }
     double length() const { return m_length; }
-    void setLength(double v) { m_length = v; touch(); }
+    void setLength(double v) { set(m_length, v); }
     double lineWidth() const { return m_lineWidth; }
-    void setLineWidth(double v) { m_lineWidth = v; touch(); }
+    void setLineWidth(double v) { set(m_lineWidth, v); }
     QColor topColor() const { return m_top; }
-    void setTopColor(const QColor &c) { m_top = c; touch(); }
+    void setTopColor(const QColor &c) { set(m_top, c); }
     QColor bottomColor() const { return m_bottom; }
-    void setBottomColor(const QColor &c) { m_bottom = c; touch(); }
+    void setBottomColor(const QColor &c) { set(m_bottom, c); }
 
 signals:
     void changed();
 
 private:
     void touch() { emit changed(); update(); }
+    // Bindings write again whenever a dependency changes; an equal value costs no paint.
+    template <typename T>
+    void set(T &field, const T &v)
+    {
+        if (field == v)
+            return;
+        field = v;
+        touch();
+    }
     double m_angle = 0, m_length = 0, m_lineWidth = 3.5;
     QColor m_top = Qt::white, m_bottom = Qt::white;
 };
@@ -110,20 +129,20 @@ public:
     QVariant samplesVariant() const { return QVariant::fromValue(m_samples); }
     void setSamples(const QVariant &v);
     QVariant paint() const { return m_paint; }
-    void setPaint(const QVariant &v) { m_paint = v; touch(); }
+    void setPaint(const QVariant &v) { set(m_paint, v); }
     QColor glowColor() const { return m_glow; }
-    void setGlowColor(const QColor &c) { m_glow = c; touch(); }
+    void setGlowColor(const QColor &c) { set(m_glow, c); }
     QVariant normalizedMax() const { return m_max; }
-    void setNormalizedMax(const QVariant &v) { m_max = v; touch(); }
+    void setNormalizedMax(const QVariant &v) { set(m_max, v); }
     bool showGrid() const { return m_showGrid; }
-    void setShowGrid(bool v) { m_showGrid = v; touch(); }
+    void setShowGrid(bool v) { set(m_showGrid, v); }
     // The layers can be split over several items so that only the line glows.
     bool drawGrid() const { return m_drawGrid; }
-    void setDrawGrid(bool v) { m_drawGrid = v; touch(); }
+    void setDrawGrid(bool v) { set(m_drawGrid, v); }
     bool drawFill() const { return m_drawFill; }
-    void setDrawFill(bool v) { m_drawFill = v; touch(); }
+    void setDrawFill(bool v) { set(m_drawFill, v); }
     bool drawLine() const { return m_drawLine; }
-    void setDrawLine(bool v) { m_drawLine = v; touch(); }
+    void setDrawLine(bool v) { set(m_drawLine, v); }
     bool hasPlot() const;
     QPointF pulsePoint() const;
 
@@ -140,7 +159,17 @@ protected:
 private:
     std::optional<double> fixedMax() const;
     void touch() { emit changed(); update(); }
+    // Bindings write again whenever a dependency changes; an equal value costs no paint.
+    template <typename T>
+    void set(T &field, const T &v)
+    {
+        if (field == v)
+            return;
+        field = v;
+        touch();
+    }
     QList<double> m_samples;
+    QImage m_grid; // the dashed grid at the current size
     QVariant m_paint, m_max;
     QColor m_glow = Qt::white;
     bool m_showGrid = false, m_drawGrid = true, m_drawFill = true, m_drawLine = true;
