@@ -35,7 +35,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // Qt's raster painting splits a fill taller than a few dozen lines across the global
     // thread pool, one thread per core: every small repaint of a sparkline would wake them
-    // all. Nothing else here uses that pool; one helper thread is plenty for our sizes.
+    // all. Our own background work has pools of its own; one helper thread is plenty for
+    // our sizes.
     QThreadPool::globalInstance()->setMaxThreadCount(1);
     QApplication::setOrganizationName(QStringLiteral("Corvane"));
     QApplication::setApplicationName(QStringLiteral("Corvane"));

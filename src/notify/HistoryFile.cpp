@@ -23,6 +23,21 @@
 #include <unistd.h>
 
 namespace corvane {
+namespace {
+
+// Reads and saves get threads of their own: Qt's raster painting hands large fills to the
+// global pool and waits for them, so a long decode there would stall the interface.
+QThreadPool *filePool()
+{
+    static QPointer<QThreadPool> pool;
+    if (!pool) {
+        pool = new QThreadPool(QCoreApplication::instance());
+        pool->setMaxThreadCount(2);
+    }
+    return pool;
+}
+
+} // namespace
 
 // The worker hands its result back through this: it stores the result and posts to
 // `receiver` (on the owner's thread) only while the file object still exists.
@@ -150,7 +165,7 @@ void HistoryFile::load(Decoder decode, std::function<void()> finished)
         m_channel->finished = std::move(finished);
     }
     m_loading = true;
-    QThreadPool::globalInstance()->start([p, decode = std::move(decode), channel = m_channel] {
+    filePool()->start([p, decode = std::move(decode), channel = m_channel] {
         Read read = readBounded(p, kMaxBytes);
         std::function<void()> apply;
         if (read.outcome == Outcome::Loaded) {
@@ -273,7 +288,7 @@ bool HistoryFile::saveInBackground(Encoder encode)
             return true; // the running worker takes it next
         m_writer->running = true;
     }
-    QThreadPool::globalInstance()->start([writer = m_writer, folder = m_folder, p] {
+    filePool()->start([writer = m_writer, folder = m_folder, p] {
         for (;;) {
             Encoder job;
             {
