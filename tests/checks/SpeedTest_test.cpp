@@ -1,6 +1,7 @@
 // The speed test: the aggregators' arithmetic on a hand-moved clock, the probe and report
 // texts, and the engine against a loopback TLS server that can misbehave.
 #include "checks/NetworkSpeedTester.h"
+#include "checks/SpeedTransportEngine.h"
 #include "fakes/FakeClock.h"
 #include "support/LoopbackSpeedServer.h"
 
@@ -386,6 +387,21 @@ TEST_F(SpeedFixture, HostThatDoesNotParseEndsEachPhaseAtOnce)
     EXPECT_EQ(tester->phase(), NetworkSpeedTester::Idle);
     EXPECT_EQ(tester->statusMessage(), QStringLiteral("Eroare download: adresa serverului nu este validă"));
     EXPECT_TRUE(tester->downHistory().isEmpty());
+}
+
+// A package that left the transfer module out: the run fails with its error, not a crash or a
+// test that never ends.
+TEST_F(SpeedFixture, MissingTransferModuleFailsTheRunWithItsError)
+{
+    setSpeedTransportEngineFactory([](SpeedTransport::WireReader) -> SpeedTransportEngine * { return nullptr; });
+    const bool ended = runToEnd(10000);
+    setSpeedTransportEngineFactory(nullptr);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(tester->phase(), NetworkSpeedTester::Idle);
+    EXPECT_EQ(tester->statusMessage(),
+              QStringLiteral("Eroare download: modulul de transfer al testului de viteză lipsește (libcorvane_speed.so)"));
+    EXPECT_FALSE(tester->hasPing());
+    EXPECT_EQ(server->traceRequests(), 0);
 }
 
 TEST_F(SpeedFixture, DestroyingTheEngineMidRunCancelsEverything)

@@ -23,6 +23,10 @@ check_prefix() { # <prefix> <root the files land in>
     for s in 16 24 32 48 64 128 256 512; do expect+=("share/icons/hicolor/${s}x${s}/apps/$id.png"); done
     for f in "${expect[@]}"; do [ -s "$root$prefix/$f" ] || bad "$prefix: missing $f"; done
     [ -x "$root$prefix/libexec/corvane/smcfan" ] || bad "$prefix: helper not executable"
+    # The modules loaded on first use (calendar store, speed test transfers).
+    for m in libcorvane_eds.so libcorvane_speed.so; do
+        [ -n "$(find "$root$prefix" -name "$m")" ] || bad "$prefix: missing module $m"
+    done
     for s in 16 48 512; do
         local png="$root$prefix/share/icons/hicolor/${s}x${s}/apps/$id.png"
         [ "$(identify -format '%wx%h' "$png" 2>/dev/null)" = "${s}x${s}" ] || bad "$prefix: $png is not ${s}x${s}"
