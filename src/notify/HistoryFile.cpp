@@ -1,6 +1,7 @@
 #include "notify/HistoryFile.h"
 
 #include "common/Log.h"
+#include "common/OwnedPool.h"
 #include "platform/Clock.h"
 
 #include <QCoreApplication>
@@ -30,11 +31,7 @@ namespace {
 QThreadPool *filePool()
 {
     static QPointer<QThreadPool> pool;
-    if (!pool) {
-        pool = new QThreadPool(QCoreApplication::instance());
-        pool->setMaxThreadCount(2);
-    }
-    return pool;
+    return ownedPool(pool, 2);
 }
 
 } // namespace

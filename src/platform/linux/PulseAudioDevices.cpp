@@ -1,6 +1,7 @@
 #include "platform/AudioDevices.h"
 
 #include "common/Log.h"
+#include "common/OwnedPool.h"
 #include "common/ThreadName.h"
 #include "platform/linux/PulseSourceState.h"
 
@@ -518,15 +519,10 @@ SoundServer probe(int timeoutMs)
     return result;
 }
 
-// Probes run on threads of their own; owned by the application, so they end before it.
 QThreadPool *probePool()
 {
     static QPointer<QThreadPool> pool;
-    if (!pool) {
-        pool = new QThreadPool(QCoreApplication::instance());
-        pool->setMaxThreadCount(1);
-    }
-    return pool;
+    return ownedPool(pool, 1);
 }
 
 } // namespace

@@ -12,6 +12,16 @@
 
 namespace corvane {
 
+// Bindings write again whenever a dependency changes; an equal value costs no paint.
+template <typename T>
+bool assignChanged(T &field, const T &v)
+{
+    if (field == v)
+        return false;
+    field = v;
+    return true;
+}
+
 // The brush a colour or a palette gradient gives over `bounds`; transparent for anything else.
 QBrush brushForPaint(const QVariant &paint, const QRectF &bounds);
 
@@ -48,15 +58,8 @@ signals:
 
 private:
     void touch() { emit changed(); update(); }
-    // Bindings write again whenever a dependency changes; an equal value costs no paint.
     template <typename T>
-    void set(T &field, const T &v)
-    {
-        if (field == v)
-            return;
-        field = v;
-        touch();
-    }
+    void set(T &field, const T &v) { if (assignChanged(field, v)) touch(); }
     QVariant m_paint;
     double m_radius = -1, m_start = 0, m_end = 360, m_lineWidth = 1;
     bool m_roundCap = true;
@@ -93,15 +96,8 @@ signals:
 
 private:
     void touch() { emit changed(); update(); }
-    // Bindings write again whenever a dependency changes; an equal value costs no paint.
     template <typename T>
-    void set(T &field, const T &v)
-    {
-        if (field == v)
-            return;
-        field = v;
-        touch();
-    }
+    void set(T &field, const T &v) { if (assignChanged(field, v)) touch(); }
     double m_angle = 0, m_length = 0, m_lineWidth = 3.5;
     QColor m_top = Qt::white, m_bottom = Qt::white;
 };
@@ -159,15 +155,8 @@ protected:
 private:
     std::optional<double> fixedMax() const;
     void touch() { emit changed(); update(); }
-    // Bindings write again whenever a dependency changes; an equal value costs no paint.
     template <typename T>
-    void set(T &field, const T &v)
-    {
-        if (field == v)
-            return;
-        field = v;
-        touch();
-    }
+    void set(T &field, const T &v) { if (assignChanged(field, v)) touch(); }
     QList<double> m_samples;
     QImage m_grid; // the dashed grid at the current size
     QVariant m_paint, m_max;

@@ -1,6 +1,7 @@
 #include "ui/tabs/CrashLogReader.h"
 
 #include "common/DisplayText.h"
+#include "common/OwnedPool.h"
 #include "platform/ReportFiles.h"
 #include "ui/tabs/TabText.h"
 
@@ -93,16 +94,11 @@ CrashLogEntry makeEntry(const FolderItem &item, const QString &fileName, const Q
     return e;
 }
 
-// Report reads get threads of their own: a slow folder or a big report never waits behind,
-// or holds up, other work. Owned by the application, so it ends before it.
+// Report reads never wait behind, or hold up, other work.
 QThreadPool *readPool()
 {
     static QPointer<QThreadPool> pool;
-    if (!pool) {
-        pool = new QThreadPool(QCoreApplication::instance());
-        pool->setMaxThreadCount(2);
-    }
-    return pool;
+    return ownedPool(pool, 2);
 }
 
 } // namespace
