@@ -95,11 +95,15 @@ GPUSnapshot GPUSampler::sample()
     if (m_hasDevice)
         s.usedBytes = m_stats->defaultDeviceUsedBytes();
     s.utilization = readUtilization(m_stats->accelerators());
+    s.quickReads = !m_stats->readsMayBlock();
     return s;
 }
 
 void GPUMonitor::publish(const Snapshot &s)
 {
+    // A thread of its own only while there is a device to read; otherwise one wake-up less
+    // a second.
+    m_scheduler->tickOnSharedThread(s.quickReads);
     ChangeSet changes;
     if (s.device && *s.device) {
         const GpuDeviceInfo &d = **s.device;

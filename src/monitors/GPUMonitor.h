@@ -22,6 +22,9 @@ struct GPUSnapshot {
     bool hasDevice = false;
     std::optional<uint64_t> usedBytes;
     std::optional<double> utilization;
+    // The source's reads cannot hang (nothing to read): the ticks may share the other
+    // samplers' wake-up.
+    bool quickReads = false;
 };
 
 // The sampling side: the GPU statistics source and whether the device was read. Sampler thread only.

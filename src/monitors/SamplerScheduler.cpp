@@ -132,15 +132,18 @@ SamplerScheduler::SamplerScheduler(const QString &label, Cadence cadence, Tick t
                                    Placement placement, const Clock &clock, QObject *parent)
     : QObject(parent), m_label(label), m_cadence(cadence), m_clock(clock)
 {
-    if (placement == Placement::SharedThread) {
-        // Two workers run the tick, one at a time.
+    if (placement != Placement::CallerThread) {
+        // Two workers may run the tick, one at a time.
         auto lock = std::make_shared<std::mutex>();
         tick = [lock, t = std::move(tick)] {
             std::lock_guard guard(*lock);
             t();
         };
-        m_local = new SchedulerWorker(tick, m_clock);
     }
+    if (placement == Placement::SharedThread)
+        m_alternate = new SchedulerWorker(tick, m_clock);
+    else if (placement == Placement::OwnThread)
+        m_guardedTick = tick; // for the worker on the shared thread, once needed
     m_worker = new SchedulerWorker(std::move(tick), m_clock);
     if (placement == Placement::OwnThread) {
         m_thread = std::make_unique<QThread>();
@@ -157,24 +160,31 @@ SamplerScheduler::SamplerScheduler(const QString &label, Cadence cadence, Tick t
     }
 }
 
+// Deletes a worker that lives on the shared thread, there: the shared thread runs one tick
+// at a time, so once this runs no tick of it is in progress, and none comes after.
+static void deleteOnSharedThread(SchedulerWorker *w, QThread *shared)
+{
+    if (QThread::currentThread() == shared)
+        delete w;
+    else
+        QMetaObject::invokeMethod(w, [w] { delete w; }, Qt::BlockingQueuedConnection);
+}
+
 SamplerScheduler::~SamplerScheduler()
 {
     if (m_thread) {
         m_thread->quit();
         m_thread->wait();
         delete m_worker;
-    } else if (m_shared) {
-        // The shared thread runs one tick at a time: once this call runs there, no tick of
-        // ours is in progress, and none comes after.
-        SchedulerWorker *w = m_worker;
-        if (QThread::currentThread() == m_shared) {
-            delete w;
-        } else {
-            QMetaObject::invokeMethod(w, [w] { delete w; }, Qt::BlockingQueuedConnection);
+        if (m_alternate) {
+            deleteOnSharedThread(m_alternate, m_shared);
+            releaseSharedThread();
         }
+    } else if (m_shared) {
+        deleteOnSharedThread(m_worker, m_shared);
         releaseSharedThread();
-        m_local->destroyTimer();
-        delete m_local;
+        m_alternate->destroyTimer();
+        delete m_alternate;
     } else {
         m_worker->destroyTimer();
         delete m_worker;
@@ -199,7 +209,7 @@ void SamplerScheduler::stop()
 void SamplerScheduler::stopAndWait()
 {
     stop();
-    for (SchedulerWorker *w : {m_worker, m_local}) {
+    for (SchedulerWorker *w : {m_worker, m_alternate}) {
         if (w && w->thread() != QThread::currentThread())
             QMetaObject::invokeMethod(w, [w] { w->disarm(); }, Qt::BlockingQueuedConnection);
     }
@@ -207,11 +217,29 @@ void SamplerScheduler::stopAndWait()
 
 void SamplerScheduler::tickOnCreatingThread(bool on)
 {
-    if (!m_local || on == m_onCreatingThread)
+    if (!m_thread)
+        useAlternate(on);
+}
+
+void SamplerScheduler::tickOnSharedThread(bool on)
+{
+    if (!m_thread)
+        return;
+    if (on && !m_alternate) {
+        m_shared = acquireSharedThread();
+        m_alternate = new SchedulerWorker(m_guardedTick, m_clock);
+        m_alternate->moveToThread(m_shared);
+    }
+    useAlternate(on);
+}
+
+void SamplerScheduler::useAlternate(bool on)
+{
+    if (!m_alternate || on == m_onAlternate)
         return;
     const bool active = m_active;
     stop();
-    m_onCreatingThread = on;
+    m_onAlternate = on;
     if (active)
         start();
 }
@@ -225,7 +253,7 @@ void SamplerScheduler::setCadence(Cadence cadence)
 
 quint64 SamplerScheduler::tickCount() const
 {
-    return m_worker->ticks.load() + (m_local ? m_local->ticks.load() : 0);
+    return m_worker->ticks.load() + (m_alternate ? m_alternate->ticks.load() : 0);
 }
 
 } // namespace corvane

@@ -87,10 +87,17 @@ public:
     // samplers read: ticking there spares the shared thread's wake-up. A tick still running
     // on the other thread finishes before the first one here starts.
     void tickOnCreatingThread(bool on);
-    bool ticksOnCreatingThread() const { return m_onCreatingThread; }
+    bool ticksOnCreatingThread() const { return m_onAlternate && !m_thread; }
+
+    // An own-thread scheduler's ticks move to the shared thread (true), or back. A sampler
+    // whose reads are known to be quick then shares the others' wake-up, and goes back to
+    // its own thread once a read may block. The same one-at-a-time rule as above.
+    void tickOnSharedThread(bool on);
+    bool ticksOnSharedThread() const { return m_onAlternate && m_thread; }
 
 private:
-    SchedulerWorker *current() const { return m_onCreatingThread ? m_local : m_worker; }
+    SchedulerWorker *current() const { return m_onAlternate ? m_alternate : m_worker; }
+    void useAlternate(bool on);
 
     QString m_label;
     Cadence m_cadence;
@@ -98,8 +105,11 @@ private:
     std::unique_ptr<QThread> m_thread;
     QThread *m_shared = nullptr; // the shared thread, while this scheduler uses it
     SchedulerWorker *m_worker = nullptr;
-    SchedulerWorker *m_local = nullptr; // shared-thread schedulers: the same tick, here
-    bool m_onCreatingThread = false;
+    // The same tick elsewhere: shared-thread schedulers' on the creating thread, own-thread
+    // schedulers' on the shared thread (made on the first move there).
+    SchedulerWorker *m_alternate = nullptr;
+    SamplerScheduler::Tick m_guardedTick;
+    bool m_onAlternate = false;
     bool m_active = false;
 };
 

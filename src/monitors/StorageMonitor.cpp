@@ -68,6 +68,7 @@ StorageSnapshot StorageSampler::sample()
     StorageSnapshot s;
     s.totalBytes = capacity.total;
     s.freeBytes = capacity.free;
+    s.quickReads = !m_source->readsMayBlock();
     if (!drives || drives->isEmpty())
         return s;
     DiskStatistics disks = sumDrives(*drives);
@@ -85,6 +86,8 @@ StorageSnapshot StorageSampler::sample()
 
 void StorageMonitor::publish(const Snapshot &s)
 {
+    // A thread of its own only where a read may hang; otherwise one wake-up less a second.
+    m_scheduler->tickOnSharedThread(s.quickReads);
     ChangeSet changes;
     if (s.rates) {
         changes.set(this, m_read, quint64(s.rates->read), &StorageMonitor::readBytesPerSecChanged);

@@ -24,6 +24,8 @@ struct StorageSnapshot {
 
     uint64_t totalBytes = 0;
     uint64_t freeBytes = 0;
+    // The source's reads cannot hang: the ticks may share the other samplers' wake-up.
+    bool quickReads = false;
 };
 
 // The sampling side: the storage source and the last tick's counters. Sampler thread only.

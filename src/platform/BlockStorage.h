@@ -28,6 +28,9 @@ public:
     virtual std::optional<QList<DriveCounters>> drives() = 0;
     // nullopt when the query fails.
     virtual std::optional<VolumeCapacity> homeVolume() = 0;
+    // Whether a read may block for long (a home folder on a network file system). Known
+    // after the first homeVolume(); until then, and where not known, it may.
+    virtual bool readsMayBlock() { return true; }
 };
 
 // Reads <procRoot>/diskstats (whole disks that have <sysRoot>/block/<name>/device),

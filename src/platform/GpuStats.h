@@ -31,6 +31,9 @@ public:
     virtual std::optional<uint64_t> defaultDeviceUsedBytes() = 0;
     // One reading per accelerator; nullopt when there is no accelerator at all.
     virtual std::optional<std::vector<GpuAcceleratorReading>> accelerators() = 0;
+    // Whether a read may block for long (a driver's library, a device's files). A source
+    // that found no device to read says no until a rescan finds one.
+    virtual bool readsMayBlock() { return true; }
 };
 
 struct LinuxGpuOptions {

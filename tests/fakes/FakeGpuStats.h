@@ -24,6 +24,7 @@ public:
         Figures figures;
         std::atomic<int> reads{0};
         QString lastThread;
+        std::atomic<bool> mayBlock{true};
     };
 
     explicit FakeGpuStats(std::shared_ptr<Shared> s) : m_s(std::move(s)) {}
@@ -45,6 +46,7 @@ public:
         m_s->lastThread = QThread::currentThread()->objectName();
         return m_s->figures.accelerators;
     }
+    bool readsMayBlock() override { return m_s->mayBlock; }
 
 private:
     std::shared_ptr<Shared> m_s;

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 // Hand-driven stand-ins for the host, network, storage and process sources.
 #include "platform/BlockStorage.h"
 #include "platform/HostStats.h"
@@ -34,8 +35,10 @@ class FakeBlockStorage final : public BlockStorage {
 public:
     std::optional<QList<DriveCounters>> list = QList<DriveCounters>{};
     std::optional<VolumeCapacity> volume;
+    std::atomic<bool> mayBlock{true};
     std::optional<QList<DriveCounters>> drives() override { return list; }
     std::optional<VolumeCapacity> homeVolume() override { return volume; }
+    bool readsMayBlock() override { return mayBlock; }
 };
 
 class FakeProcessTable final : public ProcessTable {

@@ -90,6 +90,28 @@ TEST(GPUMonitorTest, MissingFigureKeepsAndPushesTheOldValue)
     EXPECT_EQ(m->vramUsedBytes(), 200u);
 }
 
+// With nothing to read, the ticks share the other samplers' thread; once a device appears
+// they go back to a thread of their own. One sample a tick throughout.
+TEST(GPUMonitorTest, NothingToReadSharesTheSamplersThreadUntilADeviceAppears)
+{
+    Rig r;
+    r.shared->mayBlock = false;
+    r.set({std::nullopt, std::nullopt, std::nullopt});
+    auto m = r.make(true);
+    const auto lastThread = [&] {
+        std::lock_guard l(r.shared->lock);
+        return r.shared->lastThread;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(lastThread(), QString::fromLatin1(SamplerScheduler::kSharedThreadName), 5000);
+    EXPECT_TRUE(m->scheduler()->ticksOnSharedThread());
+
+    r.shared->mayBlock = true;
+    r.set({std::nullopt, std::nullopt, {{accel({25})}}});
+    QTRY_COMPARE_WITH_TIMEOUT(lastThread(), QStringLiteral("corvane.gpu-sampler"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m->utilization(), 0.25, 5000);
+    EXPECT_FALSE(m->scheduler()->ticksOnSharedThread());
+}
+
 TEST(GPUMonitorTest, NoDeviceLeavesTheAbsentValues)
 {
     Rig r;

@@ -3,6 +3,8 @@
 #include "monitors/NetworkMonitor.h"
 #include "monitors/StorageMonitor.h"
 
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 using namespace corvane;
@@ -189,6 +191,19 @@ TEST(StorageSum, FreeSpacePrefersImportantUsage)
     v.availableForImportantUsage = 40'000'000'000ULL;
     EXPECT_EQ(StorageSampler::capacityOf(v).free, 40'000'000'000ULL);
     EXPECT_EQ(StorageSampler::capacityOf(VolumeCapacity{}).total, 0u);
+}
+
+// A source whose reads cannot hang ticks on the samplers' shared thread; one whose reads
+// may (a home folder on a network file system) on a thread of its own.
+TEST(StorageMonitorTicks, SharesTheSamplersThreadOnlyWhileReadsCannotHang)
+{
+    auto *src = new FakeBlockStorage;
+    src->mayBlock = false;
+    StorageMonitor mon(std::unique_ptr<BlockStorage>(src), Clock::system(), true);
+    QTRY_VERIFY_WITH_TIMEOUT(mon.scheduler()->ticksOnSharedThread(), 5000);
+    src->mayBlock = true;
+    QTRY_VERIFY_WITH_TIMEOUT(!mon.scheduler()->ticksOnSharedThread(), 5000);
+    EXPECT_TRUE(mon.scheduler()->isActive());
 }
 
 TEST(StorageMonitorTicks, FirstTickThenRatesAndDetachedDrive)

@@ -174,6 +174,49 @@ TEST(SamplerScheduler, SharedTicksMoveToTheCreatingThreadAndBack)
     EXPECT_EQ(s.tickCount(), quint64(total));
 }
 
+// An own-thread scheduler's ticks join the shared thread and go back; a slow tick on one
+// thread is never overlapped by one on the other; destroying it while it ticks on the shared
+// thread waits for that tick.
+TEST(SamplerScheduler, OwnThreadTicksJoinTheSharedThreadAndGoBack)
+{
+    std::atomic<int> running{0}, overlaps{0}, onOwn{0}, onShared{0};
+    std::atomic<bool> slow{false}, inTick{false};
+    const Cadence cadence = Cadence::offsetThenEvery(0.0, 0.01);
+    const QString shared = QString::fromLatin1(SamplerScheduler::kSharedThreadName);
+    auto s = std::make_unique<SamplerScheduler>(
+        QStringLiteral("corvane.own"), cadence,
+        [&] {
+            inTick = true;
+            if (++running > 1)
+                ++overlaps;
+            ++(QThread::currentThread()->objectName() == shared ? onShared : onOwn);
+            if (slow)
+                QThread::msleep(60);
+            --running;
+            inTick = false;
+        },
+        SamplerScheduler::Placement::OwnThread);
+    s->start();
+    slow = true;
+    QTRY_VERIFY(onOwn.load() > 0 && running.load() > 0); // a slow tick on its own thread
+    s->tickOnSharedThread(true);
+    EXPECT_TRUE(s->ticksOnSharedThread());
+    EXPECT_FALSE(s->ticksOnCreatingThread());
+    QTRY_VERIFY(onShared.load() >= 2);
+    EXPECT_EQ(overlaps.load(), 0);
+
+    s->tickOnSharedThread(false);
+    const int own = onOwn.load();
+    QTRY_VERIFY(onOwn.load() >= own + 2);
+    EXPECT_EQ(overlaps.load(), 0);
+
+    s->tickOnSharedThread(true);
+    QTRY_VERIFY(inTick.load() && onShared.load() > 0);
+    s.reset(); // returns once the tick under way is over
+    EXPECT_FALSE(inTick.load());
+    slow = false;
+}
+
 TEST(SamplerScheduler, CallerThreadPlacementAndCadenceChange)
 {
     int ticks = 0;

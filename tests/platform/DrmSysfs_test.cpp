@@ -48,7 +48,9 @@ TEST(DrmConnectorsTest, NoDrmTreeGivesNoConnectors)
 TEST(DrmGpuTest, HighestUtilisationAndDefaultDeviceOfTwoCards)
 {
     auto g = makeLinuxGpuStats(fixtureGpu(QStringLiteral("two-gpus")));
+    EXPECT_TRUE(g->readsMayBlock());
     const auto acc = g->accelerators();
+    EXPECT_TRUE(g->readsMayBlock()); // cards to read
     ASSERT_TRUE(acc);
     ASSERT_EQ(acc->size(), 2u); // the DP-1 connector is no card
     EXPECT_EQ((*acc)[0].utilizationPercents, std::vector<int64_t>{30});
@@ -86,8 +88,10 @@ TEST(DrmGpuTest, WithoutPciDatabaseTheIdsNameTheDevice)
 TEST(DrmGpuTest, FirmwareFramebufferIsNoGpu)
 {
     auto g = makeLinuxGpuStats(fixtureGpu(QStringLiteral("framebuffer-only")));
+    EXPECT_TRUE(g->readsMayBlock()); // not looked yet
     EXPECT_FALSE(g->defaultDevice());
     EXPECT_FALSE(g->accelerators());
+    EXPECT_FALSE(g->readsMayBlock()); // nothing to read: no card, no NVIDIA device
 }
 
 struct PciCase {

@@ -15,6 +15,9 @@
 #include <algorithm>
 #include <csignal>
 #include <set>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,6 +41,25 @@ TEST(LinuxHostStats, MapsProcStatAndMeminfo)
     const uint64_t used = host->pageSize() * (vm->active + vm->wired + vm->compressor);
     EXPECT_EQ(used, (16384000ULL - 8192000ULL) * 1024); // MemTotal − MemAvailable
     EXPECT_DOUBLE_EQ(host->uptimeSeconds(), 35123.45);
+
+    // A meminfo longer than one read, held open across a change: the figure past the
+    // first read's end is today's.
+    QTemporaryDir dir;
+    const auto meminfo = [&](quint64 availableKb) {
+        QFile f(dir.filePath("meminfo"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("MemTotal:       16384000 kB\n");
+        for (int i = 0; i < 300; ++i)
+            f.write(QStringLiteral("Filler%1:   %2 kB\n").arg(i, 4, 10, QLatin1Char('0')).arg(i).toLatin1());
+        f.write("MemAvailable:   " + QByteArray::number(availableKb) + " kB\n");
+    };
+    meminfo(8192000);
+    auto big = makeLinuxHostStats(dir.path());
+    ASSERT_TRUE(big->vmCounters());
+    meminfo(4096000);
+    const auto later = big->vmCounters();
+    ASSERT_TRUE(later);
+    EXPECT_EQ(big->pageSize() * later->active, (16384000ULL - 4096000ULL) * 1024);
 
     auto missing = makeLinuxHostStats(QStringLiteral("/nonexistent"));
     EXPECT_FALSE(missing->cpuLoad());
@@ -88,6 +110,50 @@ TEST(LinuxNetworkCounters, WireGuardDockerHostCountsOnlyItsNetworkCards)
     EXPECT_EQ(NetworkSampler::sumInterfaceCounters(*noRoutes->interfaces()).primary, QStringLiteral("enp0s31f6"));
 }
 
+// A link's counters are held open and read again each pass: figures that grow are read
+// anew, a link that goes lets go of its files, and one made anew under the same name (another
+// index) is read afresh.
+TEST(LinuxNetworkCounters, HeldCountersFollowLinksThatChangeComeAndGo)
+{
+    QTemporaryDir dir;
+    const QString net = dir.filePath("sys/class/net");
+    const auto write = [](const QString &path, const QByteArray &text) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    };
+    const auto link = [&](const QString &name, int index, quint64 rx, quint64 tx) {
+        write(net + "/" + name + "/ifindex", QByteArray::number(index) + "\n");
+        write(net + "/" + name + "/statistics/rx_bytes", QByteArray::number(rx) + "\n");
+        write(net + "/" + name + "/statistics/tx_bytes", QByteArray::number(tx) + "\n");
+    };
+    const auto read = [](NetworkCounters &c) {
+        QStringList out;
+        const auto list = c.interfaces();
+        for (const auto &i : *list)
+            out << QStringLiteral("%1 %2/%3").arg(i.name).arg(i.rxBytes).arg(i.txBytes);
+        return out;
+    };
+    link("eth0", 2, 100, 10);
+    link("wlan0", 3, 500, 50);
+    auto counters = makeLinuxNetworkCounters(dir.filePath("sys"), QStringLiteral("/nonexistent"));
+    EXPECT_EQ(read(*counters), (QStringList{"eth0 100/10", "wlan0 500/50"}));
+
+    link("eth0", 2, 4'294'967'296 + 7, 11); // past 32 bits, and a longer text than before
+    EXPECT_EQ(read(*counters), (QStringList{"eth0 4294967303/11", "wlan0 500/50"}));
+
+    ASSERT_TRUE(QDir(net + "/wlan0").removeRecursively());
+    EXPECT_EQ(read(*counters), QStringList{"eth0 4294967303/11"});
+
+    // eth0 made anew (written beside the old one, then put in its place) with a higher index.
+    link("eth0.new", 9, 1, 2);
+    ASSERT_TRUE(QDir(net + "/eth0").removeRecursively());
+    ASSERT_TRUE(QDir(net).rename("eth0.new", "eth0"));
+    link("wlan0", 3, 600, 60);
+    EXPECT_EQ(read(*counters), (QStringList{"wlan0 600/60", "eth0 1/2"}));
+}
+
 TEST(LinuxBlockStorage, WholeDisksWithADeviceOnly)
 {
     auto bs = makeLinuxBlockStorage(kProc, kSys, QDir::tempPath());
@@ -98,11 +164,15 @@ TEST(LinuxBlockStorage, WholeDisksWithADeviceOnly)
     EXPECT_EQ(*drives->at(0).bytesRead, 80000ULL * 512);
     EXPECT_EQ(*drives->at(0).bytesWritten, 40000ULL * 512);
     EXPECT_EQ(drives->at(1).productName, QStringLiteral("Samsung SSD 980"));
+    EXPECT_TRUE(bs->readsMayBlock()); // the home volume is not known yet
     const auto vol = bs->homeVolume();
     ASSERT_TRUE(vol);
     EXPECT_GT(*vol->total, 0u);
     EXPECT_FALSE(vol->availableForImportantUsage);
-    EXPECT_FALSE(makeLinuxBlockStorage(kProc, kSys, QStringLiteral("/nonexistent/home"))->homeVolume());
+    EXPECT_FALSE(bs->readsMayBlock()); // the temporary folder is on a local file system
+    auto missing = makeLinuxBlockStorage(kProc, kSys, QStringLiteral("/nonexistent/home"));
+    EXPECT_FALSE(missing->homeVolume());
+    EXPECT_TRUE(missing->readsMayBlock());
 }
 
 // Drives are looked up once, not every second, yet a disk plugged in or pulled out is seen
@@ -257,4 +327,29 @@ TEST(LinuxSourcesOnThisMachine, AgreeWithTheKernel)
         else
             EXPECT_FALSE(i.linkLevel);
     }
+    // The held counter files give the kernel's current figure on each read.
+    const auto loopback = [&]() -> std::optional<uint64_t> {
+        const auto list = net->interfaces();
+        for (const auto &i : *list)
+            if (i.name == u"lo" && i.linkLevel)
+                return i.rxBytes;
+        return std::nullopt;
+    };
+    const auto before = loopback();
+    if (!before)
+        return; // no loopback counters here
+    const int sock = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(9); // discard: nobody needs to listen, the link counts it anyway
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const char payload[1000] = {};
+    for (int i = 0; i < 20; ++i)
+        ::sendto(sock, payload, sizeof payload, 0, reinterpret_cast<const sockaddr *>(&to), sizeof to);
+    ::close(sock);
+    const auto after = loopback();
+    ASSERT_TRUE(after);
+    EXPECT_GE(*after, *before + 20 * sizeof payload);
+    EXPECT_LE(*after, *sysfile::readU64("/sys/class/net/lo/statistics/rx_bytes"));
 }

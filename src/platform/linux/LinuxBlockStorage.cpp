@@ -6,7 +6,9 @@
 #include <chrono>
 #include <unordered_map>
 
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -87,6 +89,10 @@ public:
         struct statvfs st{};
         if (::statvfs(m_home.c_str(), &st) != 0)
             return std::nullopt;
+        if (!m_homeIsLocal) {
+            struct statfs fs{};
+            m_homeIsLocal = ::statfs(m_home.c_str(), &fs) == 0 && isLocalFileSystem(static_cast<unsigned long>(fs.f_type));
+        }
         VolumeCapacity v;
         v.total = static_cast<uint64_t>(st.f_blocks) * st.f_frsize;
         v.available = static_cast<uint64_t>(st.f_bavail) * st.f_frsize;
@@ -94,7 +100,33 @@ public:
         return v;
     }
 
+    bool readsMayBlock() override { return !m_homeIsLocal.value_or(false); }
+
 private:
+    // File systems on this machine's own drives or in its memory; anything else (NFS, SMB,
+    // FUSE, cluster file systems) may keep statvfs() waiting on a server.
+    static bool isLocalFileSystem(unsigned long type)
+    {
+        constexpr unsigned long kXfs = 0x58465342, kZfs = 0x2fc12fc1, kF2fs = 0xf2f52010, kBcachefs = 0xca451a4e;
+        switch (type) {
+        case EXT4_SUPER_MAGIC: // also ext2 and ext3
+        case BTRFS_SUPER_MAGIC:
+        case TMPFS_MAGIC:
+        case RAMFS_MAGIC:
+        case OVERLAYFS_SUPER_MAGIC:
+        case SQUASHFS_MAGIC:
+        case ECRYPTFS_SUPER_MAGIC:
+        case MSDOS_SUPER_MAGIC:
+        case kXfs:
+        case kZfs:
+        case kF2fs:
+        case kBcachefs:
+            return true;
+        default:
+            return false;
+        }
+    }
+
     struct Device {
         bool drive = false;
         std::optional<QString> model;
@@ -126,6 +158,7 @@ private:
     std::unordered_map<std::string, Device> m_devices;
     std::string m_names;
     std::optional<std::chrono::steady_clock::time_point> m_scannedAt;
+    std::optional<bool> m_homeIsLocal; // looked up on the first successful homeVolume()
 
     sysfile::ReopenableFile m_diskstats;
     std::string m_block;

@@ -72,7 +72,7 @@ class LinuxGpuStats final : public GpuStats {
 public:
     explicit LinuxGpuStats(LinuxGpuOptions o)
         : m_opt(std::move(o)), m_drmDir(m_opt.sysRoot.toStdString() + "/class/drm"),
-          m_clients(m_opt.procRoot.toStdString())
+          m_pciDir(m_opt.sysRoot.toStdString() + "/bus/pci/devices/"), m_clients(m_opt.procRoot.toStdString())
     {
     }
 
@@ -180,6 +180,13 @@ public:
         return out;
     }
 
+    // Once both scans have found nothing, every read is of the cached empty lists (and the
+    // half-minute rescan of sysfs) until a device appears.
+    bool readsMayBlock() override
+    {
+        return !m_cardsScannedAt || !m_nvidiaScannedAt || !m_cards.empty() || !m_nvidiaSlots.empty() || m_nvml;
+    }
+
 private:
     static int64_t percent(double fraction) { return saturatingCast<int64_t>(std::round(fraction * 100.0)); }
 
@@ -230,12 +237,11 @@ private:
     {
         if (rescanDue(m_nvidiaScannedAt)) {
             m_nvidiaSlots.clear();
-            const std::string dir = m_opt.sysRoot.toStdString() + "/bus/pci/devices";
-            if (DIR *d = ::opendir(dir.c_str())) {
+            if (DIR *d = ::opendir(m_pciDir.c_str())) {
                 while (dirent *e = ::readdir(d)) {
                     if (e->d_name[0] == '.')
                         continue;
-                    const std::string dev = dir + "/" + e->d_name;
+                    const std::string dev = m_pciDir + e->d_name;
                     if (readHex16(dev + "/vendor") != kVendorNvidia)
                         continue;
                     const auto cls = sysfile::readTrimmed(dev + "/class"); // 0x03xxxx: display controller
@@ -247,9 +253,8 @@ private:
             std::sort(m_nvidiaSlots.begin(), m_nvidiaSlots.end());
         }
         std::vector<std::string> out;
-        const std::string dir = m_opt.sysRoot.toStdString() + "/bus/pci/devices/";
         for (const std::string &slot : m_nvidiaSlots)
-            if (isAwake(dir + slot))
+            if (isAwake(m_pciDir + slot))
                 out.push_back(slot);
         return out;
     }
@@ -343,6 +348,7 @@ private:
 
     LinuxGpuOptions m_opt;
     std::string m_drmDir;
+    std::string m_pciDir; // with a trailing slash
     std::unique_ptr<Nvml> m_nvml;
     DrmClients m_clients;
     std::map<int, std::pair<uint64_t, uint64_t>> m_idle; // card → (idle ms, at ns)

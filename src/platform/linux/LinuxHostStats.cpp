@@ -11,8 +11,8 @@ using sysfile::meminfoKb;
 class LinuxHostStats final : public HostStats {
 public:
     explicit LinuxHostStats(const QString &root)
-        : m_stat(root.toStdString() + "/stat"), m_meminfo(root.toStdString() + "/meminfo"),
-          m_uptime(root.toStdString() + "/uptime")
+        : m_stat(root.toStdString() + "/stat", true), m_meminfo(root.toStdString() + "/meminfo", true),
+          m_uptime(root.toStdString() + "/uptime", true)
     {
         const long ps = ::sysconf(_SC_PAGESIZE);
         m_pageSize = ps > 0 ? static_cast<uint64_t>(ps) : 4096;

@@ -2,10 +2,12 @@
 #include "platform/linux/SysFile.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -47,6 +49,12 @@ public:
     {
     }
 
+    ~LinuxNetworkCounters() override
+    {
+        for (auto &[name, held] : m_held)
+            closeHeld(held);
+    }
+
     std::optional<QList<InterfaceCounters>> interfaces() override
     {
         DIR *d = ::opendir(m_dir.c_str());
@@ -58,23 +66,45 @@ public:
             InterfaceCounters c;
         };
         std::vector<Entry> entries;
+        ++m_pass;
         while (dirent *e = ::readdir(d)) {
             if (e->d_name[0] == '.')
                 continue;
-            const std::string base = m_dir + "/" + e->d_name;
+            bool fresh = false;
+            Held &h = held(e->d_name, e->d_ino, fresh);
+            h.pass = m_pass;
             Entry en;
             en.c.name = QString::fromUtf8(e->d_name);
-            en.index = sysfile::readU64(base + "/ifindex").value_or(UINT64_MAX);
-            const auto rx = sysfile::readU64(base + "/statistics/rx_bytes");
-            const auto tx = sysfile::readU64(base + "/statistics/tx_bytes");
+            en.index = h.index;
+            std::optional<uint64_t> rx = readCounter(h.rx), tx = readCounter(h.tx);
+            if (!fresh && (!rx || !tx)) {
+                // The link went away under the held files (or came back as another one):
+                // everything about it is read afresh.
+                closeHeld(h);
+                h = Held{};
+                h = open(e->d_name, e->d_ino);
+                h.pass = m_pass;
+                en.index = h.index;
+                rx = readCounter(h.rx);
+                tx = readCounter(h.tx);
+            }
             en.c.linkLevel = rx.has_value() && tx.has_value();
             en.c.rxBytes = rx.value_or(0);
             en.c.txBytes = tx.value_or(0);
-            en.c.physical = !isVirtual(base);
+            en.c.physical = h.physical;
             en.c.defaultRoute = !routed.empty() && routed == e->d_name;
             entries.push_back(std::move(en));
         }
         ::closedir(d);
+        // Links no longer listed let go of their files.
+        for (auto it = m_held.begin(); it != m_held.end();) {
+            if (it->second.pass != m_pass) {
+                closeHeld(it->second);
+                it = m_held.erase(it);
+            } else {
+                ++it;
+            }
+        }
         // The kernel's own order is the interface index.
         std::stable_sort(entries.begin(), entries.end(),
                          [](const Entry &a, const Entry &b) { return a.index < b.index; });
@@ -86,6 +116,60 @@ public:
     }
 
 private:
+    // A link's byte counters stay open and are read again from the start each tick (sysfs
+    // makes them afresh); what cannot change while the link exists is read when it appears.
+    // A link removed or made anew under the same name fails the held files' reads, or is a
+    // new directory entry.
+    struct Held {
+        ino_t inode = 0;
+        int rx = -1;
+        int tx = -1;
+        uint64_t index = UINT64_MAX;
+        bool physical = false;
+        uint64_t pass = 0;
+    };
+
+    Held open(const char *name, ino_t inode) const
+    {
+        const std::string base = m_dir + "/" + name;
+        Held h;
+        h.inode = inode;
+        h.index = sysfile::readU64(base + "/ifindex").value_or(UINT64_MAX);
+        h.rx = ::open((base + "/statistics/rx_bytes").c_str(), O_RDONLY | O_CLOEXEC);
+        h.tx = ::open((base + "/statistics/tx_bytes").c_str(), O_RDONLY | O_CLOEXEC);
+        h.physical = !isVirtual(base);
+        return h;
+    }
+
+    Held &held(const char *name, ino_t inode, bool &fresh)
+    {
+        auto [it, added] = m_held.try_emplace(name);
+        if (!added && it->second.inode != inode) {
+            closeHeld(it->second);
+            added = true;
+        }
+        if (added)
+            it->second = open(name, inode);
+        fresh = added;
+        return it->second;
+    }
+
+    static void closeHeld(Held &h)
+    {
+        for (int fd : {h.rx, h.tx})
+            if (fd >= 0)
+                ::close(fd);
+        h.rx = h.tx = -1;
+    }
+
+    std::optional<uint64_t> readCounter(int fd)
+    {
+        if (fd < 0 || !sysfile::readFdSingle(fd, m_counter, 64) || m_counter.empty())
+            return std::nullopt;
+        std::string_view s(m_counter);
+        return sysfile::parseU64(s);
+    }
+
     // Class entries are links into the device tree; tunnels, bridges, veth pairs and the
     // loopback all sit under devices/virtual/net.
     static bool isVirtual(const std::string &classEntry)
@@ -151,6 +235,9 @@ private:
     }
 
     std::string m_dir;
+    std::unordered_map<std::string, Held> m_held;
+    uint64_t m_pass = 0;
+    std::string m_counter;
     sysfile::ReopenableFile m_route;
     sysfile::ReopenableFile m_route6;
     std::string m_buf;

@@ -148,7 +148,7 @@ private:
     bool readStat(int32_t pid)
     {
         if (const auto it = m_statFds.find(pid); it != m_statFds.end()) {
-            if (sysfile::readFdInto(it->second, m_buf, 4096) && !m_buf.empty())
+            if (sysfile::readFdSingle(it->second, m_buf, 4096) && !m_buf.empty())
                 return true;
             ::close(it->second);
             m_statFds.erase(it);
@@ -157,7 +157,7 @@ private:
         const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             return false;
-        const bool ok = sysfile::readFdInto(fd, m_buf, 4096);
+        const bool ok = sysfile::readFdSingle(fd, m_buf, 4096);
         // Held for the processes seen first; past the cap, open and close as before (the
         // process's descriptor limit belongs to the whole app).
         if (ok && m_statFds.size() < kMaxHeldFiles)
@@ -175,11 +175,16 @@ private:
         m_path += file;
     }
 
-    // <root>/<pid><file> into m_buf.
+    // <root>/<pid><file> into m_buf; a file the kernel makes in one piece.
     bool readProcFile(int32_t pid, const char *file)
     {
         setPath(pid, file);
-        return sysfile::readInto(m_path, m_buf, 4096);
+        const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool ok = sysfile::readFdSingle(fd, m_buf, 4096);
+        ::close(fd);
+        return ok;
     }
 
     // Names only change on exec, which also sets a new comm: resolve once per process and

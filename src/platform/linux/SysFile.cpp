@@ -6,7 +6,8 @@
 
 namespace corvane::sysfile {
 
-static bool readFd(int fd, std::string &out, size_t limit, bool positional)
+// `single`: the kernel makes the file in one piece, so a short read is its end.
+static bool readFd(int fd, std::string &out, size_t limit, bool positional, bool single = false)
 {
     out.clear();
     size_t cap = 4096;
@@ -34,7 +35,7 @@ static bool readFd(int fd, std::string &out, size_t limit, bool positional)
         }
         out.resize(old + static_cast<size_t>(n));
         off += n;
-        if (n == 0 || out.size() >= limit)
+        if (n == 0 || out.size() >= limit || (single && static_cast<size_t>(n) < want))
             return true;
     }
 }
@@ -50,6 +51,8 @@ bool readInto(const std::string &path, std::string &out, size_t limit)
 }
 
 bool readFdInto(int fd, std::string &out, size_t limit) { return readFd(fd, out, limit, true); }
+
+bool readFdSingle(int fd, std::string &out, size_t limit) { return readFd(fd, out, limit, true, true); }
 
 std::optional<std::string> read(const std::string &path, size_t limit)
 {
@@ -128,7 +131,7 @@ bool ReopenableFile::read(std::string &out)
         if (m_fd < 0)
             return false;
     }
-    if (readFd(m_fd, out, 1 << 20, true))
+    if (readFd(m_fd, out, 1 << 20, true, m_single))
         return true;
     ::close(m_fd); // try a fresh descriptor next time
     m_fd = -1;

@@ -13,6 +13,10 @@ std::optional<std::string> read(const std::string &path, size_t limit = 256 * 10
 bool readInto(const std::string &path, std::string &out, size_t limit = 256 * 1024);
 // Reads an open file from offset 0 into `out`; false on failure.
 bool readFdInto(int fd, std::string &out, size_t limit = 256 * 1024);
+// The same in one read, for files the kernel makes in one piece (a sysfs attribute,
+// /proc/<pid>/stat or statm): a shorter read than asked for is the whole file, and the read
+// that would confirm the end is spared.
+bool readFdSingle(int fd, std::string &out, size_t limit);
 // The file's text with surrounding white space removed.
 std::optional<std::string> readTrimmed(const std::string &path);
 // The file's first token as an unsigned decimal number.
@@ -25,10 +29,12 @@ std::optional<uint64_t> parseU64(std::string_view &s);
 // Value in kB of a "Key:   123 kB" line of /proc/meminfo; nullopt when the key is absent.
 std::optional<uint64_t> meminfoKb(std::string_view text, std::string_view key);
 
-// A file kept open and re-read from offset 0 each time (procfs regenerates it).
+// A file kept open and re-read from offset 0 each time (procfs regenerates it). `single`:
+// the kernel makes it in one piece (/proc/stat, meminfo, uptime; not diskstats or net/route,
+// which come a page at a time), so a short read is its end.
 class ReopenableFile {
 public:
-    explicit ReopenableFile(std::string path) : m_path(std::move(path)) {}
+    explicit ReopenableFile(std::string path, bool single = false) : m_path(std::move(path)), m_single(single) {}
     ~ReopenableFile();
     ReopenableFile(const ReopenableFile &) = delete;
     ReopenableFile &operator=(const ReopenableFile &) = delete;
@@ -37,6 +43,7 @@ public:
 
 private:
     std::string m_path;
+    bool m_single = false;
     int m_fd = -1;
 };
 
