@@ -316,6 +316,22 @@ TEST(LinuxSourcesOnThisMachine, AgreeWithTheKernel)
     const auto self = pt->taskInfo(static_cast<int32_t>(getpid()));
     ASSERT_TRUE(self);
     EXPECT_GT(self->residentBytes, 0u);
+    // Kernel threads seen once are known as such on the next pass without reading their
+    // records; user processes are still read.
+    std::set<int32_t> kernel;
+    for (const int32_t pid : pids)
+        if (const auto info = pt->taskInfo(pid); info && info->kernelThread)
+            kernel.insert(pid);
+    pt->listPids();
+    for (const int32_t pid : kernel) {
+        if (const auto info = pt->taskInfo(pid)) {
+            EXPECT_TRUE(info->kernelThread) << pid;
+        }
+    }
+    const auto again = pt->taskInfo(static_cast<int32_t>(getpid()));
+    ASSERT_TRUE(again);
+    EXPECT_FALSE(again->kernelThread);
+    EXPECT_GE(again->userTime + again->systemTime, self->userTime + self->systemTime);
 
     auto net = makeLinuxNetworkCounters();
     const auto ifaces = net->interfaces();

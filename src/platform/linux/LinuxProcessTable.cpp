@@ -2,8 +2,11 @@
 #include "platform/linux/ProcNames.h"
 #include "platform/linux/SysFile.h"
 
+#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +19,8 @@ class LinuxProcessTable final : public ProcessTable {
 public:
     explicit LinuxProcessTable(const QString &root) : m_root(root.toStdString())
     {
+        // pidfds name this machine's processes, not those of another tree.
+        m_watchKernelThreads = m_root == "/proc";
         const long hz = ::sysconf(_SC_CLK_TCK);
         const long ps = ::sysconf(_SC_PAGESIZE);
         m_ticksPerSec = hz > 0 ? static_cast<uint32_t>(hz) : 100;
@@ -27,6 +32,8 @@ public:
     ~LinuxProcessTable() override
     {
         for (const auto &[pid, fd] : m_statFds)
+            ::close(fd);
+        for (const auto &[pid, fd] : m_kernelThreads)
             ::close(fd);
     }
 
@@ -47,6 +54,7 @@ public:
                 pids.push_back(static_cast<int32_t>(v));
         }
         ::closedir(d);
+        forgetEndedKernelThreads();
         // Descriptors of processes no longer listed go.
         if (!m_statFds.empty()) {
             std::vector<int32_t> sorted = pids;
@@ -65,11 +73,18 @@ public:
 
     std::optional<ProcessTaskInfo> taskInfo(int32_t pid) override
     {
+        if (m_kernelThreads.count(pid)) {
+            ProcessTaskInfo kernel;
+            kernel.kernelThread = true;
+            return kernel;
+        }
         if (!readStat(pid))
             return std::nullopt;
         auto info = parseStat(m_buf, m_pageSize);
         if (info && info->name && !info->kernelThread)
             info->name = fullName(pid, info->startTime, *info->name);
+        if (info && info->kernelThread)
+            watchKernelThread(pid);
         return info;
     }
 
@@ -142,6 +157,60 @@ public:
     }
 
 private:
+    // Kernel threads are half the processes of a typical machine, and never listed: once one
+    // is known, a pidfd tells when it ends (one poll() a pass for all of them) instead of a
+    // read of its stat each pass. Its pid listed again after that is read as a new process.
+    void watchKernelThread(int32_t pid)
+    {
+        if (!m_watchKernelThreads || m_kernelThreads.size() >= kMaxKernelThreads)
+            return;
+        const auto held = m_statFds.find(pid);
+        if (held == m_statFds.end())
+            return; // no held record to confirm the pidfd names the thread just read
+        const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0u));
+        if (pidfd < 0) {
+            if (errno == ENOSYS)
+                m_watchKernelThreads = false;
+            return;
+        }
+        // The held record still reads: the thread it was opened on is alive, so the pid
+        // cannot have passed to another process before the pidfd was taken.
+        if (!sysfile::readFdSingle(held->second, m_buf, 4096) || m_buf.empty()) {
+            ::close(pidfd);
+            return;
+        }
+        ::close(held->second);
+        m_statFds.erase(held);
+        m_kernelThreads.emplace(pid, pidfd);
+    }
+
+    void forgetEndedKernelThreads()
+    {
+        if (m_kernelThreads.empty())
+            return;
+        m_polls.clear();
+        for (const auto &[pid, fd] : m_kernelThreads)
+            m_polls.push_back({fd, POLLIN, 0});
+        int n;
+        do {
+            n = ::poll(m_polls.data(), m_polls.size(), 0);
+        } while (n < 0 && errno == EINTR);
+        if (n == 0)
+            return;
+        for (const pollfd &p : m_polls) {
+            if (n > 0 && p.revents == 0)
+                continue;
+            // Ended (or, were poll() to fail, not known to be alive): read again from now on.
+            for (auto it = m_kernelThreads.begin(); it != m_kernelThreads.end(); ++it) {
+                if (it->second == p.fd) {
+                    ::close(p.fd);
+                    m_kernelThreads.erase(it);
+                    break;
+                }
+            }
+        }
+    }
+
     // Opening <pid>/stat costs the kernel as much as reading it: each process's stays open
     // and is read again from the start. Once the process is gone the kernel fails the read
     // (even if its pid is taken again), and the file is opened afresh by path.
@@ -210,7 +279,11 @@ private:
         QString name;
     };
     static constexpr size_t kMaxHeldFiles = 384;
+    static constexpr size_t kMaxKernelThreads = 256;
     std::unordered_map<int32_t, int> m_statFds;
+    std::unordered_map<int32_t, int> m_kernelThreads; // pid → pidfd
+    std::vector<pollfd> m_polls;
+    bool m_watchKernelThreads = false;
     std::unordered_map<int32_t, CachedName> m_names;
     size_t m_lookups = 0;
     std::string m_root;
