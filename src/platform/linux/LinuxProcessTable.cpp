@@ -162,7 +162,7 @@ private:
     // read of its stat each pass. Its pid listed again after that is read as a new process.
     void watchKernelThread(int32_t pid)
     {
-        if (!m_watchKernelThreads || m_kernelThreads.size() >= kMaxKernelThreads)
+        if (!m_watchKernelThreads)
             return;
         const auto held = m_statFds.find(pid);
         if (held == m_statFds.end())
@@ -228,8 +228,9 @@ private:
             return false;
         const bool ok = sysfile::readFdSingle(fd, m_buf, 4096);
         // Held for the processes seen first; past the cap, open and close as before (the
-        // process's descriptor limit belongs to the whole app).
-        if (ok && m_statFds.size() < kMaxHeldFiles)
+        // process's descriptor limit belongs to the whole app). A kernel thread's pidfd takes
+        // the place of its record's descriptor, within the same cap.
+        if (ok && m_statFds.size() + m_kernelThreads.size() < kMaxHeldFiles)
             m_statFds.emplace(pid, fd);
         else
             ::close(fd);
@@ -279,7 +280,6 @@ private:
         QString name;
     };
     static constexpr size_t kMaxHeldFiles = 384;
-    static constexpr size_t kMaxKernelThreads = 256;
     std::unordered_map<int32_t, int> m_statFds;
     std::unordered_map<int32_t, int> m_kernelThreads; // pid → pidfd
     std::vector<pollfd> m_polls;
