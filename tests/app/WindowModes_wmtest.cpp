@@ -668,7 +668,7 @@ TEST_F(WmFixture, DesktopModeKeepsItsPinningAcrossBarMode)
 // user minimised.
 TEST_F(WmFixture, OpeningTheWindowRestoresItWhenMinimised)
 {
-    MenuBarExtra tray(&state, delegate.get(), &h.engine());
+    MenuBarExtra tray(&state, delegate.get());
     auto minimise = [&] {
         run("xdotool", {"windowminimize", QString::number(main->winId())});
         return waitFor([&] { return bool(main->windowStates() & Qt::WindowMinimized) && !main->isExposed(); });
