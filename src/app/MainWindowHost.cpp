@@ -115,7 +115,6 @@ void MainWindowHost::release()
         m_state->setSampleInterval(interval);
     // Objects the engine handed to deferred deletion go first.
     QTimer::singleShot(0, this, &trimFreedMemory);
-    emit released();
 }
 
 } // namespace corvane

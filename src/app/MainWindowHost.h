@@ -44,9 +44,6 @@ public:
     bool canRelease() const;
     void release();
 
-signals:
-    void released();
-
 private slots:
     void restartReleaseWait();
 
