@@ -67,7 +67,7 @@ run_one() { # index build-dir: prints the show times in ms, one a line
       sleep 0.5
       [ -z "$(shown)" ] && break
     done
-    sleep 5 # every surface hidden: the app lets its screens go
+    sleep 15 # every surface hidden long enough that the app lets its screens and its engine go
     line=$(wc -l <"$log")
     t0=$(date +%s.%N)
     launch "$app" --tab=live >/dev/null 2>&1
