@@ -23,8 +23,8 @@ class MainWindowHost : public QObject {
 public:
     // `releaseDelayMs` after every surface is hidden (after the window's own release),
     // the engine and the window go if nothing holds them. Building them again costs a
-    // fifth of a second on the next show, so a window closed and opened again at once
-    // keeps them. Made before the delegate and the
+    // tenth of a second or so on the next show, so a window closed and opened again at
+    // once keeps them. Made before the delegate and the
     // tray, so the engine outlives the windows they built with it.
     explicit MainWindowHost(AppState *state, int releaseDelayMs = 10'000, QObject *parent = nullptr);
     ~MainWindowHost() override;
