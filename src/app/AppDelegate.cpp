@@ -47,6 +47,12 @@ QWindow *AppDelegate::barWindow() const { return m_barWindow.data(); }
 
 bool AppDelegate::updatesOffered() const { return Updater::isOffered(); }
 
+void AppDelegate::ensureMainWindow()
+{
+    if (!m_mainWindow && rebuildMainWindow)
+        rebuildMainWindow();
+}
+
 void AppDelegate::attachMainWindow(QWindow *window)
 {
     m_mainWindow = window;
@@ -133,6 +139,7 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
         case QEvent::Hide:
         case QEvent::Close:
             m_savedGeometry = w->geometry();
+            m_savedStates = w->windowStates() & (Qt::WindowMaximized | Qt::WindowFullScreen);
             setMainWindowVisible(false);
             break;
         default:
@@ -153,6 +160,9 @@ QRect AppDelegate::barRect(const QRect &available, double height, const QString 
 
 QQuickWindow *AppDelegate::createBarPanel(const QRect &rect)
 {
+    ensureMainWindow(); // its shortcuts reach the strip too
+    if (!m_engine)
+        return nullptr;
     QQmlComponent component(m_engine, QUrl(QStringLiteral("qrc:/Corvane/BarModePanel.qml")));
     QObject *obj = component.createWithInitialProperties({{QStringLiteral("visible"), false}});
     auto *win = qobject_cast<QQuickWindow *>(obj);
@@ -202,6 +212,7 @@ void AppDelegate::enterBarMode()
 
 void AppDelegate::exitBarMode()
 {
+    ensureMainWindow();
     if (m_barWindow) {
         m_barWindow->hide();
         m_barWindow->deleteLater();
@@ -233,6 +244,8 @@ void AppDelegate::showMainWindow()
     // A window mapped again is placed anew by the window manager: put it back where it was.
     if (m_savedGeometry.isValid())
         m_mainWindow->setGeometry(m_savedGeometry);
+    if (m_savedStates && !(m_mainWindow->windowStates() & m_savedStates))
+        m_mainWindow->setWindowStates(m_mainWindow->windowStates() | m_savedStates);
     m_mainWindow->show();
     if (m_savedGeometry.isValid() && m_mainWindow->geometry() != m_savedGeometry)
         m_mainWindow->setGeometry(m_savedGeometry);
@@ -249,6 +262,7 @@ void AppDelegate::toggleBarMode()
 
 void AppDelegate::toggleDesktopMode()
 {
+    ensureMainWindow();
     if (!m_mainWindow)
         return;
     m_desktopMode = !m_desktopMode;
@@ -270,7 +284,8 @@ void AppDelegate::toggleDesktopMode()
 
 void AppDelegate::bringToFront()
 {
-    // A closed main window is only hidden here, so it can always come back.
+    // A closed main window is only hidden here (or built again), so it can always come back.
+    ensureMainWindow();
     if (m_mainWindow) {
         if (!m_mainWindow->isVisible()) {
             showMainWindow();

@@ -34,6 +34,16 @@ public:
 
     // The main window reports itself once it exists.
     void attachMainWindow(QWindow *window);
+    QWindow *mainWindow() const { return m_mainWindow.data(); }
+    // The engine that builds the windows; replaced when the interface is built again.
+    QQmlEngine *engine() const { return m_engine; }
+    void setEngine(QQmlEngine *engine) { m_engine = engine; }
+    // Builds the main window (and the engine behind it) again if it was released while
+    // every surface was hidden. Everything that needs a window or the engine calls this first.
+    void ensureMainWindow();
+    // Builds the engine and the main window again and reports them through attachMainWindow
+    // and setEngine; set where the app owns them.
+    std::function<void()> rebuildMainWindow;
     QWindow *barWindow() const;
     bool barModeActive() const { return m_barWindow != nullptr; }
     bool desktopMode() const { return m_desktopMode; }
@@ -94,8 +104,10 @@ private:
     QPointer<QWindow> m_mainWindow;
     QPointer<QQuickWindow> m_barWindow;
     bool m_desktopMode = false;
-    // Where the main window was last seen, so it comes back there after being hidden.
+    // Where the main window was last seen, so it comes back there after being hidden, and
+    // whether it was maximised or full screen (a rebuilt window would not know).
     QRect m_savedGeometry;
+    Qt::WindowStates m_savedStates;
     Qt::WindowFlags m_normalFlags;
     QSize m_designMinimum;
     QMargins m_fittedFrame;

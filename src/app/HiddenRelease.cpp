@@ -20,13 +20,13 @@ void trimFreedMemory()
 }
 
 void releaseWhileHidden(QQuickWindow *window, int delayMs, std::function<bool()> keepNativeWindow,
-                        std::function<void()> released)
+                        std::function<void()> released, std::function<bool()> holdsContent)
 {
     auto *timer = new QTimer(window);
     timer->setSingleShot(true);
     timer->setInterval(delayMs);
-    QObject::connect(timer, &QTimer::timeout, window, [window, keepNativeWindow, released] {
-        if (window->isVisible())
+    QObject::connect(timer, &QTimer::timeout, window, [window, keepNativeWindow, released, holdsContent] {
+        if (window->isVisible() || (holdsContent && holdsContent()))
             return;
         const bool software = window->rendererInterface()->graphicsApi() == QSGRendererInterface::Software;
         // The nodes and textures of the dropped content are cleaned up only at the next

@@ -16,9 +16,10 @@ class AppState;
 // released, its native window destroyed (unless `keepNativeWindow` says so: state set on the
 // native window alone would be lost, and a window that comes back by itself should come back
 // as the same window) and the allocator's free memory is trimmed; then `released` runs.
-// Position and state stay with the window.
+// Position and state stay with the window. While `holdsContent` says so (a sheet open in the
+// hidden window, with the test running in it) nothing is released.
 void releaseWhileHidden(QQuickWindow *window, int delayMs = 500, std::function<bool()> keepNativeWindow = {},
-                        std::function<void()> released = {});
+                        std::function<void()> released = {}, std::function<bool()> holdsContent = {});
 
 // Returns the allocator's free pages to the system (after a surface's content was dropped).
 void trimFreedMemory();

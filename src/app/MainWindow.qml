@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Window
+import QtQuick.Templates as T
 import Corvane
 
 // The main window: the sidebar interface and the "Widget" commands.
@@ -12,6 +13,10 @@ Window {
     visible: true
     color: "#0b0d14"
     title: "Corvane Skerrin Widget"
+
+    // A sheet open in the window (and the test running in it) outlives closing the window:
+    // the content stays built until the window is shown again and the sheet is done.
+    readonly property bool holdsContent: T.Overlay.overlay !== null && T.Overlay.overlay.visible
 
     // The settings' refresh rate paces the live figures for as long as the app runs.
     Binding {
@@ -67,6 +72,6 @@ Window {
     // engine's cache can let them go.
     Loader {
         anchors.fill: parent
-        source: root.visible ? "RootView.qml" : ""
+        source: root.visible || root.holdsContent ? "RootView.qml" : ""
     }
 }

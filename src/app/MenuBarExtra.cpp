@@ -19,8 +19,8 @@
 
 namespace corvane {
 
-MenuBarExtra::MenuBarExtra(AppState *state, AppDelegate *delegate, QQmlEngine *engine, QObject *parent)
-    : QObject(parent), m_state(state), m_delegate(delegate), m_engine(engine)
+MenuBarExtra::MenuBarExtra(AppState *state, AppDelegate *delegate, QObject *parent)
+    : QObject(parent), m_state(state), m_delegate(delegate)
 {
     m_tray = new QSystemTrayIcon(menuBarIcon(0), this);
     m_tray->setToolTip(QStringLiteral("Corvane"));
@@ -136,7 +136,12 @@ void MenuBarExtra::setCpuTemp(double celsius)
 void MenuBarExtra::togglePopup()
 {
     if (!m_popup) {
-        QQmlComponent c(m_engine, QUrl(QStringLiteral("qrc:/Corvane/MenuBarPopupWindow.qml")));
+        // The engine may have gone with the main window while everything was hidden.
+        m_delegate->ensureMainWindow();
+        QQmlEngine *engine = m_delegate->engine();
+        if (!engine)
+            return;
+        QQmlComponent c(engine, QUrl(QStringLiteral("qrc:/Corvane/MenuBarPopupWindow.qml")));
         m_popup = qobject_cast<QQuickWindow *>(c.createWithInitialProperties({{QStringLiteral("visible"), false}}));
         if (!m_popup) {
             qCWarning(lcUi) << "Popup could not be created:" << c.errorString();

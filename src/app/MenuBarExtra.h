@@ -8,7 +8,6 @@
 #include <QPointer>
 
 class QMenu;
-class QQmlEngine;
 class QQuickWindow;
 class QSystemTrayIcon;
 
@@ -17,7 +16,8 @@ namespace corvane {
 class MenuBarExtra : public QObject {
     Q_OBJECT
 public:
-    MenuBarExtra(AppState *state, AppDelegate *delegate, QQmlEngine *engine, QObject *parent = nullptr);
+    // The popup is built by the delegate's engine.
+    MenuBarExtra(AppState *state, AppDelegate *delegate, QObject *parent = nullptr);
     ~MenuBarExtra() override;
 
     // "47°" for 47.8 °C; empty at 0 or below (no reading) and for non-finite values.
@@ -38,7 +38,6 @@ private:
 
     AppState *m_state;
     AppDelegate *m_delegate;
-    QQmlEngine *m_engine;
     QSystemTrayIcon *m_tray = nullptr;
     QMenu *m_menu = nullptr;
     QPointer<QQuickWindow> m_popup;

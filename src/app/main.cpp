@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 #include "app/GraphicsChoice.h"
 #include "app/HiddenRelease.h"
+#include "app/MainWindowHost.h"
 #include "app/MenuBarExtra.h"
 #include "checks/SSDSpeedTester.h"
 #include "app/SingleInstance.h"
@@ -13,7 +14,6 @@
 #include "state/AppState.h"
 
 #include <QApplication>
-#include <QQmlApplicationEngine>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
 #include <QThreadPool>
@@ -65,30 +65,18 @@ int main(int argc, char *argv[])
         corvane::PublicationBatch batch;
         batch.install();
         corvane::AppState state(nullptr);
-        QQmlApplicationEngine engine;
-        engine.addImportPath(QStringLiteral("qrc:/")); // the module's qmldir is at qrc:/Corvane
-        corvane::AppDelegate delegate(&state, &engine, corvane::makeWindowSystem());
-        corvane::MenuBarExtra tray(&state, &delegate, &engine);
+        // The engine and the main window; with every surface hidden they go, and come back
+        // on the next show.
+        corvane::MainWindowHost host(&state);
+        corvane::AppDelegate delegate(&state, nullptr, corvane::makeWindowSystem());
+        corvane::MenuBarExtra tray(&state, &delegate);
         // With a tray the app lives on when the window closes; without one the window is
         // the only way in, so closing it quits.
         QApplication::setQuitOnLastWindowClosed(!tray.isAvailable());
 
-        engine.load(QUrl(QStringLiteral("qrc:/Corvane/MainWindow.qml")));
-        if (engine.rootObjects().isEmpty())
+        host.serve(&delegate);
+        if (!host.build(true))
             return 1;
-        if (auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first())) {
-            delegate.attachMainWindow(window);
-            corvane::releaseWhileHidden(
-                window, 500,
-                [&delegate] { return delegate.keepsNativeMainWindow(); },
-                // A frame counter still running (another surface shown) may be reading the
-                // native window just destroyed: it picks a live one.
-                [&state, &delegate, window] {
-                    if (!state.visualsPaused() && !delegate.keepsNativeMainWindow())
-                        state.fps()->attachWindow(window);
-                });
-            state.fps()->attachWindow(window); // frames are counted on the main window
-        }
 
         // What only starting and building the screens used goes back to the system.
         QObject::connect(&delegate, &corvane::AppDelegate::barModeActiveChanged, &state,

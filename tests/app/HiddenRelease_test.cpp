@@ -1,8 +1,10 @@
 // Hidden surfaces keep no scene: the main window drops its content while hidden and builds
 // it again on show with the same tab and position; a closed tray popup is gone until the
-// next click.
+// next click; with every surface hidden the engine and the window go too, unless a sheet
+// (and the test in it) is open.
 #include "app/AppDelegate.h"
 #include "app/HiddenRelease.h"
+#include "app/MainWindowHost.h"
 #include "app/MenuBarExtra.h"
 
 #include <QQmlApplicationEngine>
@@ -39,6 +41,14 @@ QList<QQuickItem *> scene(QQuickWindow *w)
 int sceneItems(QQuickWindow *w)
 {
     return scene(w).size();
+}
+
+QQuickItem *findItem(QQuickWindow *w, const QString &objectName)
+{
+    for (QQuickItem *i : scene(w))
+        if (i->objectName() == objectName)
+            return i;
+    return nullptr;
 }
 
 struct HiddenRelease : ::testing::Test {
@@ -128,7 +138,7 @@ TEST_F(HiddenRelease, KeepsTheNativeWindowWhenAskedTo)
 
 TEST_F(HiddenRelease, ClosedTrayPopupIsGoneUntilTheNextClick)
 {
-    MenuBarExtra tray(&hub.state, &delegate, &engine);
+    MenuBarExtra tray(&hub.state, &delegate);
     tray.togglePopup();
     QPointer<QQuickWindow> first = tray.popupWindow();
     ASSERT_TRUE(first);
@@ -144,6 +154,132 @@ TEST_F(HiddenRelease, ClosedTrayPopupIsGoneUntilTheNextClick)
     ASSERT_TRUE(tray.popupWindow());
     EXPECT_TRUE(QTest::qWaitForWindowExposed(tray.popupWindow()));
     EXPECT_TRUE(hub.state.menuPopupVisible);
+}
+
+// The app's own arrangement: the engine and the main window built by the host, which lets
+// both go once every surface has been hidden a moment.
+struct EngineRelease : ::testing::Test {
+    test::FakeHub hub;
+    MainWindowHost host{&hub.state, 50};
+    AppDelegate delegate{&hub.state, nullptr, std::make_unique<test::RecordingWindowSystem>()};
+    QPointer<QQuickWindow> main;
+    void SetUp() override
+    {
+        QSettings().setValue(QStringLiteral("didFinishOnboarding"), true);
+        host.serve(&delegate);
+        ASSERT_TRUE(host.build(true));
+        main = host.window();
+        ASSERT_TRUE(main);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    }
+    // Clicks an item of the window's scene at its centre.
+    void click(QQuickItem *item)
+    {
+        ASSERT_TRUE(item);
+        const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+        QTest::mouseClick(main, Qt::LeftButton, {}, centre.toPoint());
+    }
+};
+
+TEST_F(EngineRelease, ClosedWindowGoesWithTheEngineAndComesBackOnItsTabAndPlace)
+{
+    hub.state.setTab(SidebarTab::ports);
+    hub.state.setSampleInterval(2.0);
+    main->setPosition(140, 70);
+    const QSize size = main->size();
+    QTRY_VERIFY(sceneItems(main) > 50);
+
+    main->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!host.isBuilt(), 5000);
+    EXPECT_TRUE(main.isNull());
+    EXPECT_EQ(delegate.engine(), nullptr);
+    EXPECT_EQ(hub.state.sampleInterval(), 2.0) << "the refresh rate went with the window";
+
+    delegate.bringToFront();
+    ASSERT_TRUE(host.isBuilt());
+    main = host.window();
+    ASSERT_TRUE(main);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    EXPECT_EQ(delegate.mainWindow(), main.data());
+    EXPECT_EQ(main->position(), QPoint(140, 70));
+    EXPECT_EQ(main->size(), size);
+    EXPECT_EQ(hub.state.tabRaw(), QStringLiteral("ports"));
+    QQuickItem *ports = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            for (QQuickItem *i : scene(main))
+                if (QString::fromLatin1(i->metaObject()->className()).startsWith(QLatin1String("PortsView")))
+                    ports = i;
+            return ports && ports->isVisible();
+        }(),
+        5000);
+    EXPECT_FALSE(hub.state.visualsPaused());
+}
+
+TEST_F(EngineRelease, TrayPopupAndBarModeBuildTheEngineAgain)
+{
+    MenuBarExtra tray(&hub.state, &delegate);
+    main->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!host.isBuilt(), 5000);
+
+    tray.togglePopup();
+    ASSERT_TRUE(tray.popupWindow());
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(tray.popupWindow()));
+    EXPECT_TRUE(host.isBuilt());
+    ASSERT_TRUE(host.window());
+    EXPECT_FALSE(host.window()->isVisible()) << "the popup alone must not bring the window back";
+    tray.togglePopup();
+    QTRY_VERIFY_WITH_TIMEOUT(!host.isBuilt(), 5000);
+
+    delegate.enterBarMode();
+    ASSERT_TRUE(delegate.barWindow());
+    EXPECT_TRUE(host.isBuilt());
+    ASSERT_TRUE(test::passTimersDueWithin(4 * 50));
+    EXPECT_TRUE(host.isBuilt()) << "released under the strip";
+    delegate.exitBarMode();
+    ASSERT_TRUE(host.window());
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(host.window()));
+}
+
+TEST_F(EngineRelease, AnOpenSheetAndItsTestOutliveClosingTheWindow)
+{
+    hub.state.setTab(SidebarTab::tests);
+    // The first test card whose button is in view, once the tab has slid in.
+    QQuickItem *open = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            QQuickItem *content = findItem(main, QStringLiteral("content"));
+            if (!content || content->property("busy").toBool() || !findItem(main, QStringLiteral("testsScroll")))
+                return false;
+            for (QQuickItem *i : scene(main)) {
+                const QPointF c = i->mapToScene(QPointF(i->width() / 2, i->height() / 2));
+                if (i->objectName() == QLatin1String("openButton") && i->isVisible() && i->opacity() > 0.99
+                    && QRectF(0, 0, main->width(), main->height()).contains(c))
+                    open = i;
+            }
+            return open != nullptr;
+        }(),
+        5000);
+    click(open);
+    QPointer<QQuickItem> panel;
+    QTRY_VERIFY_WITH_TIMEOUT((panel = findItem(main, QStringLiteral("quickTestPanel"))) != nullptr, 5000);
+    QTRY_VERIFY(main->property("holdsContent").toBool());
+
+    main->close();
+    ASSERT_TRUE(hub.state.visualsPaused());
+    ASSERT_TRUE(test::passTimersDueWithin(4 * 50)); // the window's release and the engine's, twice over
+    EXPECT_TRUE(host.isBuilt());
+    EXPECT_FALSE(panel.isNull()) << "closing the window ended the test in its sheet";
+
+    delegate.bringToFront();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    EXPECT_EQ(findItem(main, QStringLiteral("quickTestPanel")), panel.data());
+
+    // Done with the sheet, a closed window lets everything go.
+    QTest::keyClick(main, Qt::Key_Escape);
+    QTRY_VERIFY(!main->property("holdsContent").toBool());
+    main->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!host.isBuilt(), 5000);
 }
 
 } // namespace

@@ -237,7 +237,7 @@ TEST(MenuBarLabel, IconHasALightMarkWithADarkOutline)
 
 TEST_F(ShellFixture, TrayMenuEndsWithQuit)
 {
-    MenuBarExtra tray(&state, &delegate, &engine);
+    MenuBarExtra tray(&state, &delegate);
     QStringList titles;
     for (QAction *a : tray.contextMenu()->actions())
         if (!a->isSeparator())

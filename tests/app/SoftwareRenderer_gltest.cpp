@@ -181,7 +181,7 @@ TEST(SoftwareRenderer, EverySurfaceShownLoadsNoOpenGLDriver)
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/"));
     AppDelegate delegate(&state, &engine, std::make_unique<test::RecordingWindowSystem>());
-    MenuBarExtra tray(&state, &delegate, &engine);
+    MenuBarExtra tray(&state, &delegate);
     engine.load(QUrl(QStringLiteral("qrc:/Corvane/MainWindow.qml")));
     ASSERT_FALSE(engine.rootObjects().isEmpty());
     auto *main = qobject_cast<QQuickWindow *>(engine.rootObjects().first());

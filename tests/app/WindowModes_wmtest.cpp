@@ -4,6 +4,7 @@
 #include "app/AppDelegate.h"
 #include "app/GraphicsChoice.h"
 #include "app/HiddenRelease.h"
+#include "app/MainWindowHost.h"
 #include "app/MenuBarExtra.h"
 #include "app/SingleInstance.h"
 #include "fakes/FakeHub.h"
@@ -290,6 +291,49 @@ TEST_F(WmFixture, ClosedWindowReleasedAndShownAgainKeepsItsPlaceAndSize)
     ASSERT_TRUE(settled(main));
     EXPECT_EQ(main->geometry(), before);
     EXPECT_EQ(main->grabWindow().size(), before.size() * main->devicePixelRatio());
+}
+
+// With every surface hidden the app lets its engine and window go; the window built again
+// is a new one to the manager, and must still come back where it was, on its tab.
+TEST(WmEngineRelease, TheWindowBuiltAgainComesBackInItsPlaceOnItsTab)
+{
+    if (QGuiApplication::platformName() != "xcb" || !windowManagerRunning())
+        GTEST_SKIP() << "needs an X server with a window manager";
+    QSettings().clear();
+    QSettings().setValue("didFinishOnboarding", true);
+    test::FakeHub hub;
+    MainWindowHost host(&hub.state, 50);
+    AppDelegate delegate(&hub.state, nullptr, makeWindowSystem());
+    host.serve(&delegate);
+    ASSERT_TRUE(host.build(false));
+    QPointer<QQuickWindow> main = host.window();
+    hub.state.setTab(SidebarTab::activity);
+    main->setGeometry(QRect(200, 150, 1180, 760));
+    main->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    main->requestActivate();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+    ASSERT_TRUE(settled(main));
+    const QRect before = main->geometry();
+
+    typeKeys("alt+F4"); // closed: the tray keeps the app
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !host.isBuilt(); }, 20000)) << "the engine stayed";
+    EXPECT_TRUE(main.isNull());
+
+    delegate.bringToFront();
+    main = host.window();
+    ASSERT_TRUE(main);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    ASSERT_TRUE(settled(main));
+    EXPECT_EQ(main->geometry(), before);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(main));
+    QQuickItem *root = nullptr;
+    for (QQuickItem *i : main->contentItem()->childItems())
+        for (QQuickItem *j : i->childItems())
+            if (j->property("shownTab").isValid())
+                root = j;
+    ASSERT_TRUE(root);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return root->property("shownTab").toString() == "activity"; }, 20000));
 }
 
 // Ports → "Test display" → "Fullscreen pe acest display" on this X server's own (virtual)
@@ -668,7 +712,7 @@ TEST_F(WmFixture, DesktopModeKeepsItsPinningAcrossBarMode)
 // user minimised.
 TEST_F(WmFixture, OpeningTheWindowRestoresItWhenMinimised)
 {
-    MenuBarExtra tray(&state, delegate.get(), &h.engine());
+    MenuBarExtra tray(&state, delegate.get());
     auto minimise = [&] {
         run("xdotool", {"windowminimize", QString::number(main->winId())});
         return waitFor([&] { return bool(main->windowStates() & Qt::WindowMinimized) && !main->isExposed(); });
