@@ -109,33 +109,19 @@ Item {
             objectName: "glass"
             anchors.fill: parent
 
-            // Ultra-thin material stands in as a translucent dark fill.
-            Rectangle {
+            // Ultra-thin material stands in as a translucent dark fill, under the card's fill,
+            // a faint grid and scan lines in the accent colour.
+            GlassPanePainter {
+                objectName: "pane"
                 anchors.fill: parent
+                enabled: false
                 radius: 20
-                color: Qt.rgba(0.08, 0.09, 0.13, 0.5)
-                opacity: 0.85
-            }
-            Rectangle {
-                anchors.fill: parent
-                radius: 20
-                color: AppPalette.cardFill
-            }
-
-            BlueprintGridOverlay {
-                anchors.fill: parent
-                color: "white"
-                lineOpacity: 0.018
-                spacing: 22
-                clipRadius: 20
-            }
-
-            ScanLinesOverlay {
-                anchors.fill: parent
-                color: card.accentColor
-                lineOpacity: 0.03
-                spacing: 3
-                clipRadius: 20
+                baseColor: Qt.rgba(0.08, 0.09, 0.13, 0.5 * 0.85)
+                tintColor: AppPalette.cardFill
+                gridColor: Qt.rgba(1, 1, 1, 0.018)
+                gridSpacing: 22
+                scanColor: Qt.alpha(card.accentColor, card.accentColor.a * 0.03)
+                scanSpacing: 3
             }
 
             RoundedGradientPainter {

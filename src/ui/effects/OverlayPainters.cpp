@@ -237,4 +237,39 @@ void RoundedGradientPainter::paint(QPainter *p)
     }
 }
 
+GlassPanePainter::GlassPanePainter(QQuickItem *parent) : RasterItem(parent)
+{
+    setAntialiasing(true);
+}
+
+void GlassPanePainter::paint(QPainter *p)
+{
+    const QRectF r(QPointF(0, 0), size());
+    const qreal radius = qBound<qreal>(0, m_radius, qMin(r.width(), r.height()) / 2);
+    p->setRenderHint(QPainter::Antialiasing);
+    p->setPen(Qt::NoPen);
+    for (const QColor &c : {m_base, m_tint}) {
+        if (c.alpha() == 0)
+            continue;
+        p->setBrush(c);
+        p->drawRoundedRect(r, radius, radius);
+    }
+    const auto lines = [&](const QColor &c, qreal spacing, bool vertical) {
+        if (c.alpha() == 0 || spacing <= 0)
+            return;
+        p->save();
+        clipToRoundedRect(p, size(), m_radius);
+        p->setPen(QPen(c, kOverlayLineWidth, Qt::SolidLine, Qt::FlatCap));
+        if (vertical) {
+            for (double x : lineOffsets(r.width(), spacing))
+                p->drawLine(QPointF(x, 0), QPointF(x, r.height()));
+        }
+        for (double y : lineOffsets(r.height(), spacing))
+            p->drawLine(QPointF(0, y), QPointF(r.width(), y));
+        p->restore();
+    };
+    lines(m_grid, m_gridSpacing, true);
+    lines(m_scan, m_scanSpacing, false);
+}
+
 } // namespace corvane::effects

@@ -141,4 +141,59 @@ private:
     qreal m_gradientRadius = 0;
 };
 
+// A card's static backdrop in one image: up to two rounded fills, then a line grid and scan
+// lines clipped to the same corners. As separate items they were four scene-graph nodes,
+// each blended again wherever anything on the card changed.
+class GlassPanePainter : public RasterItem {
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(qreal radius READ radius WRITE setRadius NOTIFY changed)
+    Q_PROPERTY(QColor baseColor READ baseColor WRITE setBaseColor NOTIFY changed)
+    Q_PROPERTY(QColor tintColor READ tintColor WRITE setTintColor NOTIFY changed)
+    Q_PROPERTY(QColor gridColor READ gridColor WRITE setGridColor NOTIFY changed)
+    Q_PROPERTY(qreal gridSpacing READ gridSpacing WRITE setGridSpacing NOTIFY changed)
+    Q_PROPERTY(QColor scanColor READ scanColor WRITE setScanColor NOTIFY changed)
+    Q_PROPERTY(qreal scanSpacing READ scanSpacing WRITE setScanSpacing NOTIFY changed)
+public:
+    explicit GlassPanePainter(QQuickItem *parent = nullptr);
+    void paint(QPainter *painter) override;
+
+    qreal radius() const { return m_radius; }
+    void setRadius(qreal v) { set(m_radius, v); }
+    QColor baseColor() const { return m_base; }
+    void setBaseColor(const QColor &v) { set(m_base, v); }
+    QColor tintColor() const { return m_tint; }
+    void setTintColor(const QColor &v) { set(m_tint, v); }
+    // A transparent colour or a spacing of 0 leaves the pattern out.
+    QColor gridColor() const { return m_grid; }
+    void setGridColor(const QColor &v) { set(m_grid, v); }
+    qreal gridSpacing() const { return m_gridSpacing; }
+    void setGridSpacing(qreal v) { set(m_gridSpacing, v); }
+    QColor scanColor() const { return m_scan; }
+    void setScanColor(const QColor &v) { set(m_scan, v); }
+    qreal scanSpacing() const { return m_scanSpacing; }
+    void setScanSpacing(qreal v) { set(m_scanSpacing, v); }
+
+signals:
+    void changed();
+
+private:
+    template <typename T>
+    void set(T &field, const T &v)
+    {
+        if (field == v)
+            return;
+        field = v;
+        emit changed();
+        update();
+    }
+    qreal m_radius = 0;
+    QColor m_base = Qt::transparent;
+    QColor m_tint = Qt::transparent;
+    QColor m_grid = Qt::transparent;
+    qreal m_gridSpacing = 0;
+    QColor m_scan = Qt::transparent;
+    qreal m_scanSpacing = 0;
+};
+
 } // namespace corvane::effects
