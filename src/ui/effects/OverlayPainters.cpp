@@ -205,36 +205,41 @@ CORVANE_PAINTER_SETTER(setToPoint, const QPointF &, m_toPoint, toPointChanged)
 CORVANE_PAINTER_SETTER(setGradientRadius, qreal, m_gradientRadius, gradientRadiusChanged)
 #undef CORVANE_PAINTER_SETTER
 
-void RoundedGradientPainter::paint(QPainter *p)
+void paintRoundedGradient(QPainter *p, const QSizeF &size, const RoundedGradient &g)
 {
-    const QRectF outer(QPointF(0, 0), size());
+    const QRectF outer(QPointF(0, 0), size);
     const auto radiusFor = [](const QRectF &r, qreal radius) {
         return qBound<qreal>(0, radius, qMin(r.width(), r.height()) / 2);
     };
     QPainterPath path;
     path.setFillRule(Qt::OddEvenFill);
-    path.addRoundedRect(outer, radiusFor(outer, m_radius), radiusFor(outer, m_radius));
-    if (m_rimWidth > 0) {
-        const QRectF inner = outer.adjusted(m_rimWidth, m_rimWidth, -m_rimWidth, -m_rimWidth);
+    path.addRoundedRect(outer, radiusFor(outer, g.radius), radiusFor(outer, g.radius));
+    if (g.rimWidth > 0) {
+        const QRectF inner = outer.adjusted(g.rimWidth, g.rimWidth, -g.rimWidth, -g.rimWidth);
         if (!inner.isEmpty()) {
-            const qreal r = radiusFor(inner, m_radius - m_rimWidth);
+            const qreal r = radiusFor(inner, g.radius - g.rimWidth);
             path.addRoundedRect(inner, r, r);
         }
     }
     p->setRenderHint(QPainter::Antialiasing);
-    if (m_from == m_to) {
-        p->fillPath(path, m_from);
-    } else if (m_gradientRadius > 0) {
-        QRadialGradient g(m_fromPoint, m_gradientRadius);
-        g.setColorAt(0, m_from);
-        g.setColorAt(1, m_to);
-        p->fillPath(path, g);
+    if (g.from == g.to) {
+        p->fillPath(path, g.from);
+    } else if (g.gradientRadius > 0) {
+        QRadialGradient grad(g.fromPoint, g.gradientRadius);
+        grad.setColorAt(0, g.from);
+        grad.setColorAt(1, g.to);
+        p->fillPath(path, grad);
     } else {
-        QLinearGradient g(m_fromPoint, m_toPoint);
-        g.setColorAt(0, m_from);
-        g.setColorAt(1, m_to);
-        p->fillPath(path, g);
+        QLinearGradient grad(g.fromPoint, g.toPoint);
+        grad.setColorAt(0, g.from);
+        grad.setColorAt(1, g.to);
+        p->fillPath(path, grad);
     }
+}
+
+void RoundedGradientPainter::paint(QPainter *p)
+{
+    paintRoundedGradient(p, size(), {m_radius, m_rimWidth, m_from, m_to, m_fromPoint, m_toPoint, m_gradientRadius});
 }
 
 GlassPanePainter::GlassPanePainter(QQuickItem *parent) : RasterItem(parent)
@@ -270,6 +275,13 @@ void GlassPanePainter::paint(QPainter *p)
     };
     lines(m_grid, m_gridSpacing, true);
     lines(m_scan, m_scanSpacing, false);
+    if (m_glow.alpha() > 0 && m_glowRadius > 0) {
+        QColor clear = m_glow;
+        clear.setAlpha(0);
+        paintRoundedGradient(p, size(), {m_radius, 0, m_glow, clear, m_glowCentre, {}, m_glowRadius});
+    }
+    if (m_rimWidth > 0 && (m_rimFrom.alpha() > 0 || m_rimTo.alpha() > 0))
+        paintRoundedGradient(p, size(), {m_radius, m_rimWidth, m_rimFrom, m_rimTo, {0, 0}, {r.width(), r.height()}, 0});
 }
 
 } // namespace corvane::effects
