@@ -13,17 +13,27 @@ ColumnLayout {
 
     spacing: 10
 
-    RowLayout {
-        spacing: 22
+    // The two rates side by side, placed by bindings as a row layout would place them (whole
+    // points): a layout moves the second one while the frame is being prepared, which costs
+    // the window a second, empty frame each time the first one's width changes.
+    Item {
+        Layout.fillWidth: true
+        implicitWidth: second.x + second.implicitWidth
+        implicitHeight: Math.max(first.implicitHeight, second.implicitHeight)
         ThroughputBlock {
+            id: first
             objectName: "download"
+            y: Math.round((parent.height - height) / 2)
             icon: "arrow.down"
             label: "Download"
             value: Fmt.bitRate(content.network ? content.network.downloadBytesPerSec : 0)
             color: ThemeManager.accent
         }
         ThroughputBlock {
+            id: second
             objectName: "upload"
+            x: Math.ceil(first.implicitWidth) + 22
+            y: Math.round((parent.height - height) / 2)
             icon: "arrow.up"
             label: "Upload"
             value: Fmt.bitRate(content.network ? content.network.uploadBytesPerSec : 0)

@@ -15,17 +15,27 @@ ColumnLayout {
 
     spacing: 10
 
-    RowLayout {
-        spacing: 22
+    // The two rates side by side, placed by bindings as a row layout would place them (whole
+    // points): a layout moves the second one while the frame is being prepared, which costs
+    // the window a second, empty frame each time the first one's width changes.
+    Item {
+        Layout.fillWidth: true
+        implicitWidth: second.x + second.implicitWidth
+        implicitHeight: Math.max(first.implicitHeight, second.implicitHeight)
         ThroughputBlock {
+            id: first
             objectName: "read"
+            y: Math.round((parent.height - height) / 2)
             icon: "arrow.down.circle"
             label: "Read"
             value: Fmt.byteRate(content.storage ? content.storage.readBytesPerSec : 0)
             color: ThemeManager.accent
         }
         ThroughputBlock {
+            id: second
             objectName: "write"
+            x: Math.ceil(first.implicitWidth) + 22
+            y: Math.round((parent.height - height) / 2)
             icon: "arrow.up.circle"
             label: "Write"
             value: Fmt.byteRate(content.storage ? content.storage.writeBytesPerSec : 0)

@@ -2,7 +2,9 @@ import QtQuick
 import Corvane
 
 // One direction of a throughput card: symbol and upper-case label over a large glowing value.
-Column {
+// Stacked by bindings rather than a Column: a positioner sizes itself while the frame is being
+// prepared, and with the value's width changing each second that cost a second, empty frame.
+Item {
     id: block
 
     property string icon
@@ -11,9 +13,11 @@ Column {
     property string value
     readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
 
-    spacing: 4
+    implicitWidth: Math.max(heading.width, valueText.width)
+    implicitHeight: valueText.y + valueText.height
 
     Row {
+        id: heading
         spacing: 4
         SymbolIcon {
             anchors.verticalCenter: parent.verticalCenter
@@ -34,7 +38,9 @@ Column {
         }
     }
     Text {
+        id: valueText
         objectName: "value"
+        y: heading.height + 4
         text: block.value
         textFormat: Text.PlainText
         font.family: "DejaVu Sans Mono"

@@ -37,24 +37,10 @@ Item {
         height: ring.side
         anchors.centerIn: parent
 
-        Repeater {
-            model: MotionGeometry.ringTicks(Math.max(0, ring.tickCount))
-            delegate: Rectangle {
-                id: tick
-                required property var modelData
-                readonly property real c: modelData.major ? 3 : 1.5
-                width: modelData.major ? 2 : 1
-                height: modelData.major ? 6 : 3
-                x: square.width / 2 - width / 2
-                y: c - height / 2
-                color: "white"
-                opacity: modelData.major ? 0.20 : 0.08
-                transform: Rotation {
-                    origin.x: tick.width / 2
-                    origin.y: square.height / 2 - tick.y
-                    angle: tick.modelData.angle
-                }
-            }
+        RingTicks {
+            objectName: "ticks"
+            anchors.fill: parent
+            count: ring.tickCount
         }
 
         ArcStroke {
@@ -129,10 +115,14 @@ Item {
             toColor: "transparent"
         }
 
-        Column {
+        // Stacked by bindings rather than a Column: a positioner sizes itself while the frame
+        // is being prepared, and a size changed then costs the window a second, empty frame.
+        Item {
             anchors.centerIn: parent
-            spacing: 0
+            width: Math.max(numberBox.width, caption.width)
+            height: numberBox.height + caption.height
             Item {
+                id: numberBox
                 anchors.horizontalCenter: parent.horizontalCenter
                 implicitWidth: number.implicitWidth
                 implicitHeight: number.implicitHeight
@@ -162,7 +152,9 @@ Item {
                 }
             }
             Text {
+                id: caption
                 objectName: "subText"
+                y: numberBox.height
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: ring.subText
                 textFormat: Text.PlainText

@@ -109,58 +109,30 @@ Item {
             objectName: "glass"
             anchors.fill: parent
 
-            // Ultra-thin material stands in as a translucent dark fill.
-            Rectangle {
-                anchors.fill: parent
-                radius: 20
-                color: Qt.rgba(0.08, 0.09, 0.13, 0.5)
-                opacity: 0.85
-            }
-            Rectangle {
-                anchors.fill: parent
-                radius: 20
-                color: AppPalette.cardFill
-            }
-
-            BlueprintGridOverlay {
-                anchors.fill: parent
-                color: "white"
-                lineOpacity: 0.018
-                spacing: 22
-                clipRadius: 20
-            }
-
-            ScanLinesOverlay {
-                anchors.fill: parent
-                color: card.accentColor
-                lineOpacity: 0.03
-                spacing: 3
-                clipRadius: 20
-            }
-
-            RoundedGradientPainter {
-                objectName: "pointerGlow"
+            // Ultra-thin material stands in as a translucent dark fill, under the card's fill,
+            // a faint grid and scan lines in the accent colour, the glow under the pointer
+            // and the 1-point border (the ring between the outline and an outline inset by
+            // one point). One image: on a card at rest nothing in it changes.
+            GlassPanePainter {
+                objectName: "pane"
                 readonly property point centre: GlassTilt.glowCenter(card.shownPointer, card.size)
                 anchors.fill: parent
-                visible: card.hoverAmount > 0
+                enabled: false
                 radius: 20
-                fromPoint: Qt.point(centre.x * Math.max(1, glass.width), centre.y * Math.max(1, glass.height))
-                gradientRadius: 260
-                fromColor: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b, 0.35 * card.hoverAmount)
-                toColor: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b, 0)
-            }
-
-            // 1-point border: the ring between the outline and an outline inset by one point.
-            RoundedGradientPainter {
-                objectName: "border"
-                anchors.fill: parent
-                radius: 20
+                baseColor: Qt.rgba(0.08, 0.09, 0.13, 0.5 * 0.85)
+                tintColor: AppPalette.cardFill
+                gridColor: Qt.rgba(1, 1, 1, 0.018)
+                gridSpacing: 22
+                scanColor: Qt.alpha(card.accentColor, card.accentColor.a * 0.03)
+                scanSpacing: 3
+                glowColor: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b, 0.35 * card.hoverAmount)
+                glowCentre: card.hoverAmount > 0 ? Qt.point(centre.x * Math.max(1, glass.width), centre.y * Math.max(1, glass.height))
+                                                 : Qt.point(0, 0)
+                glowRadius: 260
                 rimWidth: 1
-                fromPoint: Qt.point(0, 0)
-                toPoint: Qt.point(glass.width, glass.height)
-                fromColor: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b,
-                                   0.25 + 0.15 * card.hoverAmount)
-                toColor: Qt.rgba(1, 1, 1, 0.05)
+                rimFromColor: Qt.rgba(card.accentColor.r, card.accentColor.g, card.accentColor.b,
+                                      0.25 + 0.15 * card.hoverAmount)
+                rimToColor: Qt.rgba(1, 1, 1, 0.05)
             }
         }
 

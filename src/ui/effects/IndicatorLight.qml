@@ -27,23 +27,15 @@ Item {
     implicitHeight: tile.implicitHeight + 20
 
     // Glass, tint and scan lines behind the tile.
-    Rectangle {
-        anchors.fill: parent
-        radius: 14
-        color: Qt.rgba(0.08, 0.09, 0.13, 0.6 * 0.5)
-    }
-    Rectangle {
+    GlassPanePainter {
         objectName: "tint"
         anchors.fill: parent
+        enabled: false
         radius: 14
-        color: light.mix(Qt.rgba(1, 1, 1, 0.03), Qt.alpha(light.onColor, 0.12))
-    }
-    ScanLinesOverlay {
-        anchors.fill: parent
-        color: light.isOn ? light.onColor : "white"
-        lineOpacity: light.isOn ? 0.045 : 0.025
-        spacing: 3
-        clipRadius: 14
+        baseColor: Qt.rgba(0.08, 0.09, 0.13, 0.6 * 0.5)
+        tintColor: light.mix(Qt.rgba(1, 1, 1, 0.03), Qt.alpha(light.onColor, 0.12))
+        scanColor: Qt.alpha(light.isOn ? light.onColor : "white", light.isOn ? 0.045 : 0.025)
+        scanSpacing: 3
     }
     Rectangle {
         objectName: "border"

@@ -205,36 +205,83 @@ CORVANE_PAINTER_SETTER(setToPoint, const QPointF &, m_toPoint, toPointChanged)
 CORVANE_PAINTER_SETTER(setGradientRadius, qreal, m_gradientRadius, gradientRadiusChanged)
 #undef CORVANE_PAINTER_SETTER
 
-void RoundedGradientPainter::paint(QPainter *p)
+void paintRoundedGradient(QPainter *p, const QSizeF &size, const RoundedGradient &g)
 {
-    const QRectF outer(QPointF(0, 0), size());
+    const QRectF outer(QPointF(0, 0), size);
     const auto radiusFor = [](const QRectF &r, qreal radius) {
         return qBound<qreal>(0, radius, qMin(r.width(), r.height()) / 2);
     };
     QPainterPath path;
     path.setFillRule(Qt::OddEvenFill);
-    path.addRoundedRect(outer, radiusFor(outer, m_radius), radiusFor(outer, m_radius));
-    if (m_rimWidth > 0) {
-        const QRectF inner = outer.adjusted(m_rimWidth, m_rimWidth, -m_rimWidth, -m_rimWidth);
+    path.addRoundedRect(outer, radiusFor(outer, g.radius), radiusFor(outer, g.radius));
+    if (g.rimWidth > 0) {
+        const QRectF inner = outer.adjusted(g.rimWidth, g.rimWidth, -g.rimWidth, -g.rimWidth);
         if (!inner.isEmpty()) {
-            const qreal r = radiusFor(inner, m_radius - m_rimWidth);
+            const qreal r = radiusFor(inner, g.radius - g.rimWidth);
             path.addRoundedRect(inner, r, r);
         }
     }
     p->setRenderHint(QPainter::Antialiasing);
-    if (m_from == m_to) {
-        p->fillPath(path, m_from);
-    } else if (m_gradientRadius > 0) {
-        QRadialGradient g(m_fromPoint, m_gradientRadius);
-        g.setColorAt(0, m_from);
-        g.setColorAt(1, m_to);
-        p->fillPath(path, g);
+    if (g.from == g.to) {
+        p->fillPath(path, g.from);
+    } else if (g.gradientRadius > 0) {
+        QRadialGradient grad(g.fromPoint, g.gradientRadius);
+        grad.setColorAt(0, g.from);
+        grad.setColorAt(1, g.to);
+        p->fillPath(path, grad);
     } else {
-        QLinearGradient g(m_fromPoint, m_toPoint);
-        g.setColorAt(0, m_from);
-        g.setColorAt(1, m_to);
-        p->fillPath(path, g);
+        QLinearGradient grad(g.fromPoint, g.toPoint);
+        grad.setColorAt(0, g.from);
+        grad.setColorAt(1, g.to);
+        p->fillPath(path, grad);
     }
+}
+
+void RoundedGradientPainter::paint(QPainter *p)
+{
+    paintRoundedGradient(p, size(), {m_radius, m_rimWidth, m_from, m_to, m_fromPoint, m_toPoint, m_gradientRadius});
+}
+
+GlassPanePainter::GlassPanePainter(QQuickItem *parent) : RasterItem(parent)
+{
+    setAntialiasing(true);
+}
+
+void GlassPanePainter::paint(QPainter *p)
+{
+    const QRectF r(QPointF(0, 0), size());
+    const qreal radius = qBound<qreal>(0, m_radius, qMin(r.width(), r.height()) / 2);
+    p->setRenderHint(QPainter::Antialiasing);
+    p->setPen(Qt::NoPen);
+    for (const QColor &c : {m_base, m_tint}) {
+        if (c.alpha() == 0)
+            continue;
+        p->setBrush(c);
+        p->drawRoundedRect(r, radius, radius);
+    }
+    const auto lines = [&](const QColor &c, qreal spacing, bool vertical) {
+        if (c.alpha() == 0 || spacing <= 0)
+            return;
+        p->save();
+        clipToRoundedRect(p, size(), m_radius);
+        p->setPen(QPen(c, kOverlayLineWidth, Qt::SolidLine, Qt::FlatCap));
+        if (vertical) {
+            for (double x : lineOffsets(r.width(), spacing))
+                p->drawLine(QPointF(x, 0), QPointF(x, r.height()));
+        }
+        for (double y : lineOffsets(r.height(), spacing))
+            p->drawLine(QPointF(0, y), QPointF(r.width(), y));
+        p->restore();
+    };
+    lines(m_grid, m_gridSpacing, true);
+    lines(m_scan, m_scanSpacing, false);
+    if (m_glow.alpha() > 0 && m_glowRadius > 0) {
+        QColor clear = m_glow;
+        clear.setAlpha(0);
+        paintRoundedGradient(p, size(), {m_radius, 0, m_glow, clear, m_glowCentre, {}, m_glowRadius});
+    }
+    if (m_rimWidth > 0 && (m_rimFrom.alpha() > 0 || m_rimTo.alpha() > 0))
+        paintRoundedGradient(p, size(), {m_radius, m_rimWidth, m_rimFrom, m_rimTo, {0, 0}, {r.width(), r.height()}, 0});
 }
 
 } // namespace corvane::effects

@@ -3,6 +3,7 @@
 // their own transparent texture, so they work under the software renderer as well.
 #include <QColor>
 #include <QImage>
+#include <QPointF>
 #include "ui/shared/RasterItem.h"
 #include <QtQml/qqmlregistration.h>
 
@@ -86,6 +87,16 @@ private:
     qreal m_clipRadius = 0;
 };
 
+// A rounded outline (or its rim) filled with a colour, a linear or a radial gradient.
+struct RoundedGradient {
+    qreal radius = 0;
+    qreal rimWidth = 0; // 0 fills the whole shape
+    QColor from, to;
+    QPointF fromPoint, toPoint;
+    qreal gradientRadius = 0; // 0: linear from fromPoint to toPoint
+};
+void paintRoundedGradient(QPainter *p, const QSizeF &size, const RoundedGradient &g);
+
 // A rounded rectangle, or only its rim `rimWidth` wide, filled with a linear gradient from
 // `fromColor` at `fromPoint` to `toColor` at `toPoint` (item coordinates), or with a radial
 // one from `fromPoint` out to `gradientRadius` where that is set. Painted into an
@@ -139,6 +150,87 @@ private:
     QPointF m_fromPoint;
     QPointF m_toPoint;
     qreal m_gradientRadius = 0;
+};
+
+// A card's backdrop in one image: up to two rounded fills, a line grid and scan lines clipped
+// to the same corners, a radial glow and a rim with a linear gradient from the top-left to the
+// bottom-right corner. As separate items they were up to six scene-graph nodes, each blended
+// again wherever anything on the card changed (and, on a tilted card, each in perspective).
+class GlassPanePainter : public RasterItem {
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(qreal radius READ radius WRITE setRadius NOTIFY changed)
+    Q_PROPERTY(QColor baseColor READ baseColor WRITE setBaseColor NOTIFY changed)
+    Q_PROPERTY(QColor tintColor READ tintColor WRITE setTintColor NOTIFY changed)
+    Q_PROPERTY(QColor gridColor READ gridColor WRITE setGridColor NOTIFY changed)
+    Q_PROPERTY(qreal gridSpacing READ gridSpacing WRITE setGridSpacing NOTIFY changed)
+    Q_PROPERTY(QColor scanColor READ scanColor WRITE setScanColor NOTIFY changed)
+    Q_PROPERTY(qreal scanSpacing READ scanSpacing WRITE setScanSpacing NOTIFY changed)
+    Q_PROPERTY(QColor glowColor READ glowColor WRITE setGlowColor NOTIFY changed)
+    Q_PROPERTY(QPointF glowCentre READ glowCentre WRITE setGlowCentre NOTIFY changed)
+    Q_PROPERTY(qreal glowRadius READ glowRadius WRITE setGlowRadius NOTIFY changed)
+    Q_PROPERTY(qreal rimWidth READ rimWidth WRITE setRimWidth NOTIFY changed)
+    Q_PROPERTY(QColor rimFromColor READ rimFromColor WRITE setRimFromColor NOTIFY changed)
+    Q_PROPERTY(QColor rimToColor READ rimToColor WRITE setRimToColor NOTIFY changed)
+public:
+    explicit GlassPanePainter(QQuickItem *parent = nullptr);
+    void paint(QPainter *painter) override;
+
+    qreal radius() const { return m_radius; }
+    void setRadius(qreal v) { set(m_radius, v); }
+    QColor baseColor() const { return m_base; }
+    void setBaseColor(const QColor &v) { set(m_base, v); }
+    QColor tintColor() const { return m_tint; }
+    void setTintColor(const QColor &v) { set(m_tint, v); }
+    // A transparent colour or a spacing of 0 leaves the pattern out.
+    QColor gridColor() const { return m_grid; }
+    void setGridColor(const QColor &v) { set(m_grid, v); }
+    qreal gridSpacing() const { return m_gridSpacing; }
+    void setGridSpacing(qreal v) { set(m_gridSpacing, v); }
+    QColor scanColor() const { return m_scan; }
+    void setScanColor(const QColor &v) { set(m_scan, v); }
+    qreal scanSpacing() const { return m_scanSpacing; }
+    void setScanSpacing(qreal v) { set(m_scanSpacing, v); }
+    // Fades from glowColor at glowCentre to clear at glowRadius; transparent leaves it out.
+    QColor glowColor() const { return m_glow; }
+    void setGlowColor(const QColor &v) { set(m_glow, v); }
+    QPointF glowCentre() const { return m_glowCentre; }
+    void setGlowCentre(const QPointF &v) { set(m_glowCentre, v); }
+    qreal glowRadius() const { return m_glowRadius; }
+    void setGlowRadius(qreal v) { set(m_glowRadius, v); }
+    qreal rimWidth() const { return m_rimWidth; }
+    void setRimWidth(qreal v) { set(m_rimWidth, v); }
+    QColor rimFromColor() const { return m_rimFrom; }
+    void setRimFromColor(const QColor &v) { set(m_rimFrom, v); }
+    QColor rimToColor() const { return m_rimTo; }
+    void setRimToColor(const QColor &v) { set(m_rimTo, v); }
+
+signals:
+    void changed();
+
+private:
+    template <typename T>
+    void set(T &field, const T &v)
+    {
+        if (field == v)
+            return;
+        field = v;
+        emit changed();
+        update();
+    }
+    qreal m_radius = 0;
+    QColor m_base = Qt::transparent;
+    QColor m_tint = Qt::transparent;
+    QColor m_grid = Qt::transparent;
+    qreal m_gridSpacing = 0;
+    QColor m_scan = Qt::transparent;
+    qreal m_scanSpacing = 0;
+    QColor m_glow = Qt::transparent;
+    QPointF m_glowCentre;
+    qreal m_glowRadius = 0;
+    qreal m_rimWidth = 0;
+    QColor m_rimFrom = Qt::transparent;
+    QColor m_rimTo = Qt::transparent;
 };
 
 } // namespace corvane::effects

@@ -2,6 +2,7 @@
 
 #include "state/Palette.h"
 #include "ui/shared/GaugeGeometry.h"
+#include "ui/shared/MotionGeometry.h"
 #include "ui/shared/SparklineGeometry.h"
 
 #include <QJSValue>
@@ -215,6 +216,32 @@ void GradientText::paint(QPainter *p)
     p->setFont(m_font);
     p->setPen(QPen(QBrush(g), 0));
     p->drawText(QPointF(0, QFontMetricsF(m_font).ascent()), m_text);
+}
+
+RingTicks::RingTicks(QQuickItem *parent) : RasterItem(parent)
+{
+    setAntialiasing(true);
+}
+
+void RingTicks::paint(QPainter *p)
+{
+    // Each tick as the rectangle it replaces: centred on the top edge of the item's square,
+    // turned about the square's centre, majors brighter and larger.
+    const double side = std::min(width(), height());
+    const QPointF centre(width() / 2, height() / 2);
+    const QPointF corner = centre - QPointF(side / 2, side / 2);
+    p->setPen(Qt::NoPen);
+    for (const auto &t : ring::ticks(std::max(0, m_count))) {
+        const double w = t.major ? 2 : 1, h = t.major ? 6 : 3, c = t.major ? 3 : 1.5;
+        p->save();
+        p->translate(centre);
+        p->rotate(t.angle);
+        p->translate(-centre);
+        p->setOpacity(t.major ? 0.20 : 0.08);
+        p->setBrush(m_color);
+        p->drawRect(QRectF(corner.x() + side / 2 - w / 2, corner.y() + c - h / 2, w, h));
+        p->restore();
+    }
 }
 
 } // namespace corvane

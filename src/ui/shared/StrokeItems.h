@@ -199,4 +199,31 @@ private:
     QColor m_highlight = Qt::white;
 };
 
+// The gauge ring's tick marks, every fifth a major one, drawn as one image: sixty rotated
+// rectangles would be sixty scene-graph nodes that the software renderer walks and
+// clips every frame although they never change.
+class RingTicks : public RasterItem {
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(int count READ count WRITE setCount NOTIFY changed)
+    Q_PROPERTY(QColor color READ color WRITE setColor NOTIFY changed)
+public:
+    explicit RingTicks(QQuickItem *parent = nullptr);
+    void paint(QPainter *p) override;
+
+    int count() const { return m_count; }
+    void setCount(int v) { set(m_count, v); }
+    QColor color() const { return m_color; }
+    void setColor(const QColor &c) { set(m_color, c); }
+
+signals:
+    void changed();
+
+private:
+    template <typename T>
+    void set(T &field, const T &v) { if (assignChanged(field, v)) { emit changed(); update(); } }
+    int m_count = 60;
+    QColor m_color = Qt::white;
+};
+
 } // namespace corvane

@@ -2,7 +2,10 @@
 // from every tile and from a pending request, favourites by clicking stars, the clock.
 #include "common/Numbers.h"
 #include "fakes/FakeClock.h"
+#include "monitors/NetworkMonitor.h"
 #include "monitors/SamplerScheduler.h"
+#include "monitors/StorageMonitor.h"
+#include "monitors/SystemMonitor.h"
 #include "platform/Haptics.h"
 #include "platform/PowerSources.h"
 #include "platform/SmcTransport.h"
@@ -456,3 +459,72 @@ INSTANTIATE_TEST_SUITE_P(Spots, RestingPointer,
                                            RestingSpot{"NetworkBottomRight", "card.network", {0.97, 0.96}},
                                            RestingSpot{"StorageCentre", "card.storage", {0.5, 0.5}}),
                          [](const auto &i) { return std::string(i.param.name); });
+
+// New readings whose texts are wider or narrower than the last ones are drawn in the frame
+// that shows them. Anything that moves while a frame is being prepared (a positioner or a
+// layout sizing itself then) makes the window draw a second, empty frame after it.
+struct Reading {
+    double cpu;
+    uint64_t storage;
+    uint64_t network;
+};
+
+TEST_F(Dashboard, WiderOrNarrowerReadingsMoveNothingWhileAFrameIsPrepared)
+{
+    for (SamplerScheduler *s : {state.system()->scheduler(), state.storage()->scheduler(), state.network()->scheduler()})
+        s->stopAndWait();
+    QCoreApplication::processEvents();
+    load(QSize(1280, 800));
+    for (const QString &name : kCards) {
+        QQuickItem *cell = item(name)->parentItem()->parentItem();
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            return cell->property("appeared").toBool() && qAbs(cell->property("_shown").toReal() - 1) <= 0.0005
+                && qAbs(cell->property("_velocity").toReal()) <= 0.001;
+        }, 10000)) << name.toStdString();
+    }
+
+    // From the window's frame request until the scene is synchronised: polish time.
+    struct FrameWatch : QObject {
+        bool preparing = false;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            if (e->type() == QEvent::UpdateRequest)
+                preparing = true;
+            return false;
+        }
+    } watch;
+    window.installEventFilter(&watch);
+    QObject::connect(&window, &QQuickWindow::beforeSynchronizing, &window, [&] { watch.preparing = false; }, Qt::DirectConnection);
+    QStringList moved;
+    std::function<void(QQuickItem *)> follow = [&](QQuickItem *it) {
+        for (auto signal : {&QQuickItem::xChanged, &QQuickItem::yChanged, &QQuickItem::widthChanged, &QQuickItem::heightChanged})
+            QObject::connect(it, signal, &window, [&, it] {
+                if (watch.preparing && it->isVisible()) {
+                    QString path;
+                    for (QQuickItem *p = it; p && path.size() < 200; p = p->parentItem())
+                        path += QString::fromLatin1(p->metaObject()->className()) + ':' + p->objectName() + " < ";
+                    moved << path;
+                }
+            });
+        for (QQuickItem *c : it->childItems())
+            follow(c);
+    };
+    follow(window.contentItem());
+
+    for (const Reading &r : {Reading{0.05, 0, 0}, Reading{0.57, 392'500, 123'456'789}, Reading{1.0, 3'300'000, 987},
+                             Reading{0.08, 12, 45'000'000}}) {
+        SystemSnapshot sys;
+        sys.cpu = r.cpu;
+        sys.usedBytes = 3ull << 30;
+        sys.totalBytes = 16ull << 30;
+        state.system()->publish(sys);
+        StorageSnapshot disk;
+        disk.rates = StorageSnapshot::Rates{r.storage, r.storage / 3};
+        state.storage()->publish(disk);
+        NetworkSnapshot net;
+        net.rates = NetworkSnapshot::Rates{r.network, r.network / 7};
+        state.network()->publish(net);
+        ASSERT_TRUE(test::waitForFrames(window, 2));
+    }
+    EXPECT_TRUE(moved.isEmpty()) << moved.join('\n').toStdString();
+}
