@@ -27,6 +27,36 @@ bool waitForFrames(QQuickWindow &window, int frames, int timeoutMs)
     return drawn;
 }
 
+MovesWhilePreparing::MovesWhilePreparing(QQuickWindow &window) : m_window(window)
+{
+    window.installEventFilter(this);
+    QObject::connect(&window, &QQuickWindow::beforeSynchronizing, this, [this] { m_preparing = false; },
+                     Qt::DirectConnection);
+    follow(window.contentItem());
+}
+
+bool MovesWhilePreparing::eventFilter(QObject *, QEvent *e)
+{
+    if (e->type() == QEvent::UpdateRequest)
+        m_preparing = true;
+    return false;
+}
+
+void MovesWhilePreparing::follow(QQuickItem *it)
+{
+    for (auto signal : {&QQuickItem::xChanged, &QQuickItem::yChanged, &QQuickItem::widthChanged, &QQuickItem::heightChanged})
+        QObject::connect(it, signal, this, [this, it] {
+            if (m_preparing && it->isVisible()) {
+                QString path;
+                for (QQuickItem *p = it; p && path.size() < 200; p = p->parentItem())
+                    path += QString::fromLatin1(p->metaObject()->className()) + ':' + p->objectName() + " < ";
+                m_moved << path;
+            }
+        });
+    for (QQuickItem *c : it->childItems())
+        follow(c);
+}
+
 int framesOverTicks(QQuickWindow &window, int ticks)
 {
     auto swapped = std::make_shared<std::atomic<int>>(0);

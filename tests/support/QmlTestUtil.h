@@ -26,6 +26,25 @@ QQuickItem *findItem(QQuickItem *root, const QString &name);
 // for what must not happen, a quiet period counted in ticks.
 int framesOverTicks(QQuickWindow &window, int ticks);
 
+// Records every shown item under `window` that moves or resizes while a frame is being prepared
+// (from the frame request until the scene is synchronised, i.e. during polish): such a move
+// makes the render loop draw another frame. Items are followed as they are when it is made.
+class MovesWhilePreparing : public QObject {
+public:
+    explicit MovesWhilePreparing(QQuickWindow &window);
+    // One line per move: the item and its ancestors, by class and object name.
+    QStringList moved() const { return m_moved; }
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override;
+
+private:
+    void follow(QQuickItem *it);
+    QQuickWindow &m_window;
+    bool m_preparing = false;
+    QStringList m_moved;
+};
+
 class QmlHarness {
 public:
     QmlHarness();

@@ -85,7 +85,7 @@ Item {
             color: parent.tint
         }
     }
-    component RateRow: Row {
+    component RateRow: StripRow {
         property string symbol
         property string text
         property color tint
@@ -107,7 +107,7 @@ Item {
             color: "white"
         }
     }
-    component SystemCell: Column {
+    component SystemCell: StripColumn {
         property real value
         property var gradient
         property color tint
@@ -133,7 +133,7 @@ Item {
             color: parent.tint
         }
     }
-    component Lamp: Column {
+    component Lamp: StripColumn {
         id: lamp
         property bool on
         property color tint
@@ -227,7 +227,7 @@ Item {
         interactive: contentWidth > width + 0.5
         clip: interactive
 
-        Row {
+        StripRow {
             id: pillRow
             objectName: "pillRow"
             y: (leading.height - height * root.rowScale) / 2
@@ -242,7 +242,7 @@ Item {
                 visible: root.shown("brand")
                 title: "CORVANE"
                 accent: ThemeManager.accent
-                Row {
+                StripRow {
                     spacing: 10
                     Item {
                         width: 28
@@ -268,7 +268,7 @@ Item {
                             smooth: true
                         }
                     }
-                    Column {
+                    StripColumn {
                         spacing: 1
                         anchors.verticalCenter: parent.verticalCenter
                         RoundedText { text: "SKER"; font.pixelSize: 10; font.letterSpacing: 2 }
@@ -284,7 +284,7 @@ Item {
                 visible: root.shown("system")
                 title: "SYSTEM"
                 accent: ThemeManager.accent
-                Row {
+                StripRow {
                     spacing: 12
                     SystemCell {
                         objectName: "cell.cpu"
@@ -319,7 +319,7 @@ Item {
                 readonly property var s: PillText.fps(AppState.fps.currentFPS, AppState.fps.refreshNominalHz)
                 title: "FPS"
                 accent: s.role === "neutral" ? AppPalette.textSecondary : root.tone(s.role)
-                Row {
+                StripRow {
                     spacing: 10
                     PillRing {
                         anchors.verticalCenter: parent.verticalCenter
@@ -328,7 +328,7 @@ Item {
                         glowColor: fpsPill.accent
                         centreText: fpsPill.s.centre
                     }
-                    Column {
+                    StripColumn {
                         spacing: 1
                         anchors.verticalCenter: parent.verticalCenter
                         DigitsText { objectName: "fpsReference"; text: fpsPill.s.referenceText; font.pixelSize: 10 }
@@ -344,7 +344,7 @@ Item {
                 visible: root.shown("network")
                 title: "REȚEA"
                 accent: ThemeManager.accent
-                Column {
+                StripColumn {
                     spacing: 6
                     RateRow {
                         objectName: "downRate"
@@ -374,7 +374,7 @@ Item {
                 visible: root.shown("storage")
                 title: "SSD"
                 accent: root.storagePink
-                Column {
+                StripColumn {
                     spacing: 6
                     RateRow {
                         symbol: "arrow.down.circle"
@@ -404,7 +404,7 @@ Item {
                 readonly property var s: PillText.disk(AppState.storage.freeCapacityBytes, AppState.storage.totalCapacityBytes)
                 title: "DISK"
                 accent: root.tone(s.role)
-                Row {
+                StripRow {
                     spacing: 10
                     PillRing {
                         anchors.verticalCenter: parent.verticalCenter
@@ -413,7 +413,7 @@ Item {
                         glowColor: diskPill.accent
                         centreText: diskPill.s.centre
                     }
-                    Column {
+                    StripColumn {
                         spacing: 1
                         anchors.verticalCenter: parent.verticalCenter
                         DigitsText { objectName: "diskFree"; text: diskPill.s.freeText; font.pixelSize: 10 }
@@ -433,7 +433,7 @@ Item {
                 readonly property bool present: AppState.battery.hasBattery
                 title: charging ? "ALIM" : "BAT"
                 accent: present ? root.tone(PillText.battery(percent, charging)) : root.neutral
-                Row {
+                StripRow {
                     spacing: 10
                     PillRing {
                         anchors.verticalCenter: parent.verticalCenter
@@ -446,7 +446,7 @@ Item {
                         centreSymbol: batteryPill.charging ? "bolt.fill" : ""
                         symbolColor: ThemeManager.accent
                     }
-                    Column {
+                    StripColumn {
                         visible: batteryPill.charging
                         spacing: 1
                         anchors.verticalCenter: parent.verticalCenter
@@ -474,7 +474,7 @@ Item {
                 readonly property var s: PillText.thermal(AppState.battery.temperatureCelsius, AppState.battery.hasBattery)
                 title: "TERMAL"
                 accent: root.tone(s.role)
-                Row {
+                StripRow {
                     spacing: 10
                     Item {
                         width: 36
@@ -498,7 +498,7 @@ Item {
                             border.color: root.withAlpha(thermalPill.accent, 0.6)
                         }
                     }
-                    Column {
+                    StripColumn {
                         spacing: 1
                         anchors.verticalCenter: parent.verticalCenter
                         DigitsText { objectName: "thermalValue"; text: thermalPill.s.valueText }
@@ -517,14 +517,14 @@ Item {
                 readonly property real gpu: AppState.smc.gpuTemp
                 title: "TEMP"
                 accent: Math.max(cpu, gpu) > 0 ? root.tone(PillText.temperatureTone(Math.max(cpu, gpu))) : root.neutral
-                Row {
+                StripRow {
                     spacing: 12
                     Repeater {
                         model: [
                             { label: "CPU", value: tempPill.cpu },
                             { label: "GPU", value: tempPill.gpu }
                         ]
-                        delegate: Column {
+                        delegate: StripColumn {
                             required property var modelData
                             readonly property bool reading: modelData.value > 0 && isFinite(modelData.value)
                             spacing: 1
@@ -548,7 +548,7 @@ Item {
                 readonly property var columns: PillText.fans(AppState.smc.fans)
                 title: "FANS"
                 accent: root.withAlpha(ThemeManager.accentSecondary, 0.85)
-                Row {
+                StripRow {
                     spacing: 12
                     GlowIcon {
                         anchors.verticalCenter: parent.verticalCenter
@@ -566,7 +566,7 @@ Item {
                     }
                     Repeater {
                         model: fansPill.columns
-                        delegate: Column {
+                        delegate: StripColumn {
                             required property var modelData
                             anchors.verticalCenter: parent.verticalCenter
                             spacing: 1
@@ -588,7 +588,7 @@ Item {
                 visible: root.shown("privacy")
                 title: "PRIVACY"
                 accent: AppState.camera.isCameraOn || AppState.mic.isMicrophoneOn ? ThemeManager.critical : ThemeManager.good
-                Row {
+                StripRow {
                     spacing: 8
                     Lamp {
                         objectName: "lamp.camera"
@@ -614,14 +614,14 @@ Item {
                 visible: root.shown("uptime")
                 title: "UPTIME"
                 accent: ThemeManager.accentSecondary
-                Row {
+                StripRow {
                     spacing: 10
                     GlowIcon {
                         anchors.verticalCenter: parent.verticalCenter
                         symbol: "clock.fill"
                         tint: ThemeManager.accentSecondary
                     }
-                    Column {
+                    StripColumn {
                         spacing: 1
                         anchors.verticalCenter: parent.verticalCenter
                         DigitsText { objectName: "uptimeText"; text: PillText.uptime(AppState.system.uptimeSeconds) }
@@ -636,12 +636,15 @@ Item {
                 id: calendarPill
                 objectName: "pill.calendar"
                 visible: root.shown("calendar")
-                readonly property var event: CalendarMonitor.nextEvent
+                // The calendar (and the module that reads the desktop's store) is started by
+                // the first look at it: not while the pill is switched off.
+                readonly property var event: root.shown("calendar") ? CalendarMonitor.nextEvent : undefined
+                readonly property bool authorized: root.shown("calendar") && CalendarMonitor.authorized
                 readonly property bool hasEvent: event !== undefined && event !== null
                 readonly property color tint: root.withAlpha(ThemeManager.accentSecondary, 0.85)
                 title: "AGENDA"
                 accent: tint
-                Row {
+                StripRow {
                     spacing: 10
                     GlowIcon {
                         anchors.verticalCenter: parent.verticalCenter
@@ -649,7 +652,7 @@ Item {
                         tint: calendarPill.tint
                         glowAlpha: 0.7
                     }
-                    Column {
+                    StripColumn {
                         visible: calendarPill.hasEvent
                         spacing: 1
                         anchors.verticalCenter: parent.verticalCenter
@@ -669,8 +672,8 @@ Item {
                             color: calendarPill.tint
                         }
                     }
-                    Column {
-                        visible: !calendarPill.hasEvent && CalendarMonitor.authorized
+                    StripColumn {
+                        visible: !calendarPill.hasEvent && calendarPill.authorized
                         spacing: 1
                         anchors.verticalCenter: parent.verticalCenter
                         RoundedText { text: "Niciun event"; font.pixelSize: 11; font.weight: Font.Bold }
@@ -679,7 +682,7 @@ Item {
                     Item {
                         id: connectButton
                         objectName: "calendarConnect"
-                        visible: !calendarPill.hasEvent && !CalendarMonitor.authorized
+                        visible: !calendarPill.hasEvent && !calendarPill.authorized
                         implicitWidth: connectLabel.implicitWidth
                         implicitHeight: connectLabel.implicitHeight
                         anchors.verticalCenter: parent.verticalCenter
@@ -687,7 +690,7 @@ Item {
                             Haptics.perform(Haptics.Generic)
                             CalendarMonitor.requestAccess()
                         }
-                        Column {
+                        StripColumn {
                             id: connectLabel
                             spacing: 1
                             RoundedText { text: "Conectează"; font.pixelSize: 11; font.weight: Font.Bold }
@@ -717,7 +720,7 @@ Item {
         visible: root.shown("clock")
         title: "TIME"
         accent: ThemeManager.accent
-        Column {
+        StripColumn {
             spacing: 1
             DigitsText {
                 objectName: "clockTime"

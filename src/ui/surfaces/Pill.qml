@@ -61,13 +61,13 @@ Item {
         backdrop: pill.glows ? "transparent" : backdrop.color
     }
 
-    Column {
+    StripColumn {
         id: column
         x: 12
         y: 9
         spacing: 6
 
-        Row {
+        StripRow {
             spacing: 5
             Item {
                 width: 5

@@ -483,33 +483,7 @@ TEST_F(Dashboard, WiderOrNarrowerReadingsMoveNothingWhileAFrameIsPrepared)
         }, 10000)) << name.toStdString();
     }
 
-    // From the window's frame request until the scene is synchronised: polish time.
-    struct FrameWatch : QObject {
-        bool preparing = false;
-        bool eventFilter(QObject *, QEvent *e) override
-        {
-            if (e->type() == QEvent::UpdateRequest)
-                preparing = true;
-            return false;
-        }
-    } watch;
-    window.installEventFilter(&watch);
-    QObject::connect(&window, &QQuickWindow::beforeSynchronizing, &window, [&] { watch.preparing = false; }, Qt::DirectConnection);
-    QStringList moved;
-    std::function<void(QQuickItem *)> follow = [&](QQuickItem *it) {
-        for (auto signal : {&QQuickItem::xChanged, &QQuickItem::yChanged, &QQuickItem::widthChanged, &QQuickItem::heightChanged})
-            QObject::connect(it, signal, &window, [&, it] {
-                if (watch.preparing && it->isVisible()) {
-                    QString path;
-                    for (QQuickItem *p = it; p && path.size() < 200; p = p->parentItem())
-                        path += QString::fromLatin1(p->metaObject()->className()) + ':' + p->objectName() + " < ";
-                    moved << path;
-                }
-            });
-        for (QQuickItem *c : it->childItems())
-            follow(c);
-    };
-    follow(window.contentItem());
+    test::MovesWhilePreparing watch(window);
 
     for (const Reading &r : {Reading{0.05, 0, 0}, Reading{0.57, 392'500, 123'456'789}, Reading{1.0, 3'300'000, 987},
                              Reading{0.08, 12, 45'000'000}}) {
@@ -526,5 +500,5 @@ TEST_F(Dashboard, WiderOrNarrowerReadingsMoveNothingWhileAFrameIsPrepared)
         state.network()->publish(net);
         ASSERT_TRUE(test::waitForFrames(window, 2));
     }
-    EXPECT_TRUE(moved.isEmpty()) << moved.join('\n').toStdString();
+    EXPECT_TRUE(watch.moved().isEmpty()) << watch.moved().join('\n').toStdString();
 }

@@ -1,5 +1,8 @@
 // The strip loads cleanly, follows the pill switches and shows the hub's values.
 #include "fakes/FakeHub.h"
+#include "monitors/NetworkMonitor.h"
+#include "monitors/StorageMonitor.h"
+#include "monitors/SystemMonitor.h"
 #include "state/AppState.h"
 #include "state/BarModeSettings.h"
 #include "state/Palette.h"
@@ -143,6 +146,40 @@ TEST_F(StripFixture, PrivacyLampsLightWithTheCamera)
     settle();
     EXPECT_EQ(privacy->property("accent").value<QColor>(), ThemeManager::shared()->good());
     EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+}
+
+// Readings of another width move the pills beside them when they arrive, not while the next
+// frame is being prepared: a move there costs the strip a second frame after each reading.
+TEST_F(StripFixture, WiderOrNarrowerReadingsMoveNothingWhileAFrameIsPrepared)
+{
+    struct Reading {
+        double cpu;
+        double uptime;
+        uint64_t network;
+        uint64_t storage;
+        uint64_t free;
+    };
+    ASSERT_TRUE(test::waitForFrames(window, 2)); // the window settled at its size
+    test::MovesWhilePreparing watch(window);
+    for (const Reading &r : {Reading{0.05, 59, 0, 0, 1ull << 30}, Reading{0.57, 3'700, 392'500, 123'456'789, 480ull << 30},
+                             Reading{1.0, 900'000, 3'300'000, 987, 12ull << 20}, Reading{0.08, 61, 12, 45'000'000, 7ull << 40}}) {
+        SystemMonitor::Snapshot sys;
+        sys.cpu = r.cpu;
+        sys.usedBytes = 3ull << 30;
+        sys.totalBytes = 16ull << 30;
+        sys.uptime = r.uptime;
+        hub()->system()->publish(sys);
+        StorageSnapshot disk;
+        disk.rates = StorageSnapshot::Rates{r.storage, r.storage / 3};
+        disk.totalBytes = 8ull << 40;
+        disk.freeBytes = r.free;
+        hub()->storage()->publish(disk);
+        NetworkSnapshot net;
+        net.rates = NetworkSnapshot::Rates{r.network, r.network / 7};
+        hub()->network()->publish(net);
+        ASSERT_TRUE(test::waitForFrames(window, 2));
+    }
+    EXPECT_TRUE(watch.moved().isEmpty()) << watch.moved().join('\n').toStdString();
 }
 
 // Offscreen there is no display refresh to follow: the pill says so plainly, not with a red 0.
