@@ -33,18 +33,8 @@ for t in Xvfb openbox trayer xdotool conky dbus-run-session; do
 done
 
 # One private session bus for everything started here.
-if [ -z "${FOOTPRINT_IN_BUS:-}" ]; then
-  FOOTPRINT_IN_BUS=1 exec dbus-run-session -- "$0" "$@"
-fi
-
-WORK=$(mktemp -d /tmp/footprint.XXXXXX)
-PIDS=()
-cleanup() {
-  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
+. bench/session.sh
+bench_session FOOTPRINT_IN_BUS footprint "$@"
 
 # Each program on its own display (1280×800, openbox, a tray host), so no window covers
 # another (an obscured window draws nothing) and each has a pointer of its own.

@@ -16,18 +16,8 @@ BUILDS=("${1:-build}")
 for t in Xvfb openbox trayer xdotool dbus-run-session; do
   command -v "$t" >/dev/null || { echo "missing $t (scripts/setup.sh installs it)" >&2; exit 1; }
 done
-if [ -z "${SHOWTIME_IN_BUS:-}" ]; then
-  SHOWTIME_IN_BUS=1 exec dbus-run-session -- "$0" "$ROUNDS" "$@"
-fi
-
-WORK=$(mktemp -d /tmp/showtime.XXXXXX)
-PIDS=()
-cleanup() {
-  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
+. bench/session.sh
+bench_session SHOWTIME_IN_BUS showtime "$ROUNDS" "$@"
 export QT_QPA_PLATFORM=xcb
 unset QT_QUICK_BACKEND QSG_RHI_BACKEND
 
