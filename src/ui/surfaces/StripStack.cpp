@@ -11,6 +11,15 @@ StripStack::StripStack(Qt::Orientation orientation, QQuickItem *parent)
     connect(this, &QQuickItem::visibleChanged, this, &StripStack::place);
 }
 
+StripStack::~StripStack()
+{
+    // The item's own teardown unparents the children and hides the stack, and both signal;
+    // by then this part of the object is gone.
+    disconnect(this, nullptr, this, nullptr);
+    for (QQuickItem *child : childItems())
+        disconnect(child, nullptr, this, nullptr);
+}
+
 void StripStack::setSpacing(qreal s)
 {
     if (qFuzzyCompare(s, m_spacing))

@@ -15,6 +15,7 @@ class StripStack : public QQuickItem {
     Q_PROPERTY(qreal spacing READ spacing WRITE setSpacing NOTIFY spacingChanged)
 public:
     explicit StripStack(Qt::Orientation orientation, QQuickItem *parent = nullptr);
+    ~StripStack() override;
 
     qreal spacing() const { return m_spacing; }
     void setSpacing(qreal s);
