@@ -148,6 +148,12 @@ void MenuBarExtra::togglePopup()
             return;
         }
         connect(m_popup, &QWindow::visibleChanged, this, &MenuBarExtra::popupVisibilityChanged);
+        // The focus handed to the main window (an action brought it forward) is no momentary
+        // loss: the popup goes at once.
+        connect(qGuiApp, &QGuiApplication::focusWindowChanged, m_popup, [this, popup = m_popup.data()](QWindow *w) {
+            if (w && (w == m_delegate->mainWindow() || w == m_delegate->barWindow()) && popup->isVisible())
+                popup->hide();
+        });
     }
     if (m_popup->isVisible()) {
         m_popup->hide();

@@ -2,7 +2,7 @@ import QtQuick
 import QtQuick.Window
 import Corvane
 
-// The frameless window behind the tray icon; closes when it loses focus. It follows the
+// The frameless window behind the tray icon; closes once it has lost the focus. It follows the
 // size of its content.
 Window {
     id: popup
@@ -12,7 +12,21 @@ Window {
     title: "Corvane"
     flags: Qt.Tool | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint
 
-    onActiveChanged: if (!active && visible) popup.hide()
+    // The window manager may take the focus away for a moment while the popup appears, and
+    // on a loaded machine it comes back late: only a popup still left without it a moment
+    // later was left by the user.
+    onActiveChanged: {
+        if (active)
+            leaveTimer.stop()
+        else if (visible)
+            leaveTimer.restart()
+    }
+    Timer {
+        id: leaveTimer
+        objectName: "leaveTimer"
+        interval: 350
+        onTriggered: if (!popup.active && popup.visible) popup.hide()
+    }
 
     Shortcut {
         sequence: "Escape"

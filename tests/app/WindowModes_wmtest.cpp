@@ -487,25 +487,6 @@ private:
     QProcess m_proc;
 };
 
-// Where a window's content starts on the screen.
-QPoint clientOrigin(const QString &windowId)
-{
-    QPoint p;
-    for (const QString &l : lines(run("xwininfo", {"-id", windowId}))) {
-        if (l.contains("Absolute upper-left X:"))
-            p.setX(l.section(':', 1).trimmed().toInt());
-        if (l.contains("Absolute upper-left Y:"))
-            p.setY(l.section(':', 1).trimmed().toInt());
-    }
-    return p;
-}
-
-QImage grabX(const QString &windowId, const QString &file)
-{
-    run("import", {"-window", windowId, file});
-    return QImage(file).convertToFormat(QImage::Format_RGB32);
-}
-
 void saveShot(const QImage &img, const QString &name)
 {
     const QString dir = qEnvironmentVariable("CORVANE_SHOTS");
@@ -719,6 +700,8 @@ TEST_F(WmFixture, OpeningTheWindowRestoresItWhenMinimised)
     };
     auto restored = [&] { return !(main->windowStates() & Qt::WindowMinimized) && main->isExposed(); };
     auto openPopup = [&]() -> QQuickWindow * {
+        if (!waitFor([&] { return !tray.popupWindow() || !tray.popupWindow()->isVisible(); }))
+            return nullptr; // the last one still open: a toggle would close it
         tray.togglePopup();
         QQuickWindow *popup = tray.popupWindow();
         return popup && QTest::qWaitForWindowExposed(popup) ? popup : nullptr;

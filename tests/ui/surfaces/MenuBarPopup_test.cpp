@@ -1,5 +1,6 @@
 // The tray popup: values from the hub, and every action against the real AppDelegate.
 #include "app/AppDelegate.h"
+#include "app/MenuBarExtra.h"
 #include "common/AppVersion.h"
 #include "fakes/FakeHub.h"
 #include "notify/PrivacyNotifier.h"
@@ -8,6 +9,7 @@
 #include "state/ThemeManager.h"
 #include "support/QmlTestUtil.h"
 
+#include <QPointer>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -289,18 +291,67 @@ TEST_F(PopupFixture, NoBatteryShowsADashInNoAlarmColour)
     EXPECT_EQ(item("stat.battery")->property("tint").value<QColor>(), QColor::fromRgbF(1, 1, 1, 0.45f));
 }
 
-TEST(PopupWindow, EscapeClosesIt)
-{
+struct PopupWindowFixture : ::testing::Test {
     test::FakeHub fakeHub;
     test::QmlHarness h;
-    h.engine().addImportPath("qrc:/");
-    AppDelegate delegate{&fakeHub.state, &h.engine(), std::make_unique<RecordingWindowSystem>()};
-    auto obj = h.createFile("qrc:/Corvane/MenuBarPopupWindow.qml", {{"visible", false}});
-    auto *popup = qobject_cast<QQuickWindow *>(obj.get());
-    ASSERT_TRUE(popup);
-    popup->show();
-    popup->requestActivate();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+    std::unique_ptr<AppDelegate> delegate;
+    std::unique_ptr<MenuBarExtra> tray;
+    QPointer<QQuickWindow> popup; // closed, it is deleted
+
+    void SetUp() override
+    {
+        h.engine().addImportPath("qrc:/");
+        delegate = std::make_unique<AppDelegate>(&fakeHub.state, &h.engine(), std::make_unique<RecordingWindowSystem>());
+        tray = std::make_unique<MenuBarExtra>(&fakeHub.state, delegate.get());
+        tray->togglePopup();
+        popup = tray->popupWindow();
+        ASSERT_TRUE(popup);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(popup));
+    }
+};
+
+TEST_F(PopupWindowFixture, EscapeClosesIt)
+{
     QTest::keyClick(popup, Qt::Key_Escape);
-    EXPECT_FALSE(popup->isVisible());
+    EXPECT_TRUE(!popup || !popup->isVisible());
+}
+
+// Another window taking the focus closes the popup; the focus leaving for a moment while the
+// window manager settles it (late on a loaded machine) does not.
+TEST_F(PopupWindowFixture, ClosesOnceTheFocusHasLeftForGood)
+{
+    QWindow other;
+    other.resize(50, 50);
+    other.show();
+    QObject *leave = popup->findChild<QObject *>("leaveTimer");
+    ASSERT_TRUE(leave);
+    bool leftOnce = false;
+    QObject::connect(popup, &QWindow::activeChanged, popup, [&] { leftOnce |= !popup->isActive(); });
+
+    // Away and back in one turn of the event loop.
+    other.requestActivate();
+    popup->requestActivate();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return leftOnce && popup && popup->isActive(); }));
+    EXPECT_TRUE(popup->isVisible());
+    EXPECT_FALSE(leave->property("running").toBool());
+
+    other.requestActivate();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !popup || !popup->isVisible(); })) << "the popup stayed open behind another window";
+}
+
+// The focus handed to the main window (an action brought it forward) closes it at once: a
+// second click on the icon then opens it again instead of closing it.
+TEST_F(PopupWindowFixture, ClosesAtOnceWhenTheMainWindowTakesTheFocus)
+{
+    QQuickWindow main;
+    main.resize(200, 100);
+    delegate->attachMainWindow(&main);
+    main.show();
+    main.requestActivate();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    EXPECT_TRUE(!popup || !popup->isVisible());
+    tray->togglePopup();
+    ASSERT_TRUE(tray->popupWindow());
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(tray->popupWindow()));
 }
