@@ -12,10 +12,12 @@ BatteryMonitor::BatteryMonitor(std::unique_ptr<PowerSources> source, const Clock
                                QObject *parent)
     : QObject(parent), m_sampler(std::make_unique<BatterySampler>(std::move(source)))
 {
-    // Gauge reads can be slow (ACPI); they stay off the GUI thread.
+    // Gauge reads can be slow (ACPI); they stay off the GUI thread. With nothing on screen a
+    // reading rides along with the main thread's next flush rather than waking it: the alerts
+    // and the history that use it can wait that second.
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.battery"), Cadence::offsetThenEvery(0.0, 5.0),
-        sampleThenPublish(m_sampler.get(), this),
+        sampleThenPublish(m_sampler.get(), this, PublicationBatch::Delivery::Riding),
         SamplerScheduler::Placement::OwnThread, clock);
     if (autoStart)
         start();

@@ -345,10 +345,12 @@ DisplayMonitor::DisplayMonitor(std::unique_ptr<DisplaySource> source, ScreenProv
     : QObject(parent), m_sampler(std::make_unique<DisplaySampler>(std::move(source))), m_screens(std::move(screens))
 {
     // Sysfs, EDID and the X server are read on the sampler thread; Qt's screens are merged
-    // in on the main thread, the only one allowed to touch them.
+    // in on the main thread, the only one allowed to touch them. Nothing shows them while no
+    // surface is visible: a reading then rides along with the main thread's next flush.
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.display-sampler"), Cadence::offsetThenEvery(0.0, 5.0),
-        sampleThenPublish(m_sampler.get(), this), SamplerScheduler::Placement::OwnThread, clock);
+        sampleThenPublish(m_sampler.get(), this, PublicationBatch::Delivery::Riding),
+        SamplerScheduler::Placement::OwnThread, clock);
     if (autoStart)
         start();
 }

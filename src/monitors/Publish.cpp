@@ -59,20 +59,22 @@ std::size_t PublicationBatch::pending() const
     return m_pending.size();
 }
 
-void PublicationBatch::add(QObject *owner, std::function<void()> apply)
+void PublicationBatch::add(QObject *owner, std::function<void()> apply, Delivery delivery)
 {
+    const bool here = QThread::currentThread() == m_timer.thread();
     bool arm = false;
     bool immediate = false;
     {
         QMutexLocker lock(&m_lock);
         m_pending.push_back({QPointer<QObject>(owner), std::move(apply)});
+        if (m_immediate && !here && delivery == Delivery::Riding)
+            return; // waits for the next flush, which the batch's thread makes on its own
         arm = !m_armed;
         m_armed = true;
         immediate = m_immediate;
     }
     if (!arm)
         return;
-    const bool here = QThread::currentThread() == m_timer.thread();
     if (immediate && here)
         flush();
     else if (immediate)
@@ -95,9 +97,17 @@ void PublicationBatch::setImmediate(bool on)
         flush(); // what waits for the flush point applies now, and the batch goes quiet
         return;
     }
-    QMutexLocker lock(&m_lock);
-    if (m_pending.empty())
-        m_armed = false; // the next arrival arms the flush timer
+    {
+        QMutexLocker lock(&m_lock);
+        if (m_pending.empty()) {
+            m_armed = false; // the next arrival arms the flush timer
+            return;
+        }
+        if (m_armed)
+            return;
+        m_armed = true; // arrivals that were riding along go with the first flush on screen
+    }
+    armTimer();
 }
 
 void PublicationBatch::armTimer()

@@ -74,10 +74,16 @@ public:
     PublicationBatch(const PublicationBatch &) = delete;
     PublicationBatch &operator=(const PublicationBatch &) = delete;
 
+    // How soon an arrival from another thread must reach the batch's thread while the batch
+    // is immediate. Riding: it waits, without waking that thread, for the next flush (that
+    // thread's own next arrival, a show, or a prompt arrival). For readings nobody watches
+    // closely while nothing is on screen; the system figures' tick flushes every second.
+    enum class Delivery { Prompt, Riding };
+
     // Queues `apply` for the next flush; skipped if `owner` is destroyed before then.
     // Any thread; `owner` must outlive the call (a sampler thread is joined before its
     // monitor goes).
-    void add(QObject *owner, std::function<void()> apply);
+    void add(QObject *owner, std::function<void()> apply, Delivery delivery = Delivery::Prompt);
     // Whether `object` lives on the batch's thread, where the applies run.
     bool runsOn(const QObject *object) const { return object->thread() == m_timer.thread(); }
     // Applies everything queued, in the order it arrived. What an apply queues waits for
@@ -135,11 +141,12 @@ inline void applyInBatch(QObject *owner, std::function<void()> apply)
 // publish() applies it, with the rest of its second's batch when a batch is installed.
 // Dropped if the monitor is gone by then.
 template <class Monitor, class Snapshot>
-void handOver(Monitor *monitor, Snapshot snapshot)
+void handOver(Monitor *monitor, Snapshot snapshot,
+              PublicationBatch::Delivery delivery = PublicationBatch::Delivery::Prompt)
 {
     PublicationBatch *batch = PublicationBatch::current();
     if (batch && batch->runsOn(monitor)) {
-        batch->add(monitor, [monitor, s = std::move(snapshot)] { monitor->publish(s); });
+        batch->add(monitor, [monitor, s = std::move(snapshot)] { monitor->publish(s); }, delivery);
         return;
     }
     QMetaObject::invokeMethod(
@@ -159,15 +166,16 @@ struct IsOptional<std::optional<T>> : std::true_type {};
 // monitor itself is never touched, and its snapshot is handed over. A sampler returning an
 // empty optional publishes nothing that tick.
 template <class Sampler, class Monitor>
-std::function<void()> sampleThenPublish(Sampler *sampler, Monitor *monitor)
+std::function<void()> sampleThenPublish(Sampler *sampler, Monitor *monitor,
+                                        PublicationBatch::Delivery delivery = PublicationBatch::Delivery::Prompt)
 {
-    return [sampler, monitor] {
+    return [sampler, monitor, delivery] {
         auto s = sampler->sample();
         if constexpr (IsOptional<decltype(s)>::value) {
             if (s)
-                handOver(monitor, std::move(*s));
+                handOver(monitor, std::move(*s), delivery);
         } else {
-            handOver(monitor, std::move(s));
+            handOver(monitor, std::move(s), delivery);
         }
     };
 }

@@ -283,6 +283,42 @@ TEST_F(PublicationBatchQueue, ImmediateWhileNothingIsShown)
     QTRY_COMPARE_WITH_TIMEOUT(names(log).last(), QStringLiteral("disk=7"), 2000);
 }
 
+// With nothing on screen, a riding reading (battery, displays) costs the main thread no
+// wake-up of its own: it applies with the main thread's next flush, ahead of what that
+// brings, or with a prompt arrival (the privacy listeners), or on the next show.
+TEST_F(PublicationBatchQueue, ARidingReadingWaitsForTheMainThreadsNextFlushWhileNothingIsShown)
+{
+    using D = PublicationBatch::Delivery;
+    Probe cpu("cpu", &log), battery("battery", &log), display("display", &log), camera("camera", &log);
+    batch->setImmediate(true);
+    MetaCallCounter counter;
+    qApp->installEventFilter(&counter);
+    std::thread([&] {
+        handOver(&battery, 1, D::Riding);
+        handOver(&display, 2, D::Riding);
+    }).join();
+    deliverQueued();
+    EXPECT_EQ(counter.calls, 0) << "woke the main thread for a riding reading";
+    EXPECT_TRUE(log.empty());
+    handOver(&cpu, 3); // the system figures' tick, on the main thread
+    EXPECT_EQ(names(log), (QStringList{"battery=1", "display=2", "cpu=3"}));
+
+    std::thread([&] {
+        handOver(&battery, 4, D::Riding);
+        handOver(&camera, 5);
+    }).join();
+    deliverQueued();
+    EXPECT_EQ(counter.calls, 1);
+    EXPECT_EQ(names(log).mid(3), (QStringList{"battery=4", "camera=5"}));
+    qApp->removeEventFilter(&counter);
+
+    // Shown again before the next tick: the waiting reading goes with the first flush.
+    std::thread([&] { handOver(&display, 6, D::Riding); }).join();
+    batch->setImmediate(false);
+    EXPECT_EQ(log.size(), 5u) << "applied before the flush point";
+    QTRY_COMPARE_WITH_TIMEOUT(names(log).last(), QStringLiteral("display=6"), 2000);
+}
+
 TEST(PublicationBatchInstall, WithoutABatchAHandoverAppliesOnTheNextPass)
 {
     std::vector<Applied> log;

@@ -2,6 +2,7 @@
 #include "platform/linux/SysFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QMap>
 #include <QRegularExpression>
 
@@ -9,8 +10,18 @@
 #include <mutex>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace corvane {
 namespace {
+
+// Polled every two seconds for as long as the program runs, on machines without a sound
+// card too: a stat, not a QDir.
+bool isDirectory(const QString &path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 // ALSA has no change notification for stream state, so this source is polled.
 constexpr double kPollSeconds = 2.0;
@@ -30,9 +41,9 @@ public:
 
     std::optional<QStringList> deviceList() override
     {
-        QDir root(m_asound);
-        if (!root.exists())
+        if (!isDirectory(m_asound))
             return std::nullopt;
+        QDir root(m_asound);
         static const QRegularExpression cardRe(QStringLiteral("^card(\\d+)$"));
         static const QRegularExpression pcmRe(QStringLiteral("^pcm(\\d+)([cp])$"));
         struct Key {
@@ -62,7 +73,7 @@ public:
 
     std::optional<bool> hasInputChannels(const QString &device) override
     {
-        if (!QDir(m_asound + u'/' + device).exists())
+        if (!isDirectory(m_asound + u'/' + device))
             return std::nullopt;
         return device.endsWith(u'c'); // pcmNc captures, pcmNp plays
     }
@@ -83,9 +94,9 @@ public:
 
     std::optional<bool> isRunningSomewhere(const QString &device) override
     {
-        QDir pcm(m_asound + u'/' + device);
-        if (!pcm.exists())
+        if (!isDirectory(m_asound + u'/' + device))
             return std::nullopt;
+        QDir pcm(m_asound + u'/' + device);
         for (const QString &sub : pcm.entryList({QStringLiteral("sub*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
             const auto status = sysfile::read((pcm.filePath(sub) + QStringLiteral("/status")).toStdString(), 4096);
             if (status && status->find("state: RUNNING") != std::string::npos)
