@@ -2,11 +2,14 @@
 #include "platform/Haptics.h"
 #include "state/ThemeManager.h"
 #include "support/QmlTestUtil.h"
+#include "ui/shared/RasterItem.h"
 
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using corvane::test::QmlHarness;
 
@@ -279,4 +282,31 @@ TEST(PulseRingsInAWindow, StartStopWithoutWarnings)
     rings->setProperty("visible", true);
     QTRY_VERIFY(rings->property("animating").toBool());
     EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+}
+
+TEST(AnimatedRing, ANewValueFadesTheBloomWithoutRepaintingIt)
+{
+    QmlHarness h;
+    auto obj = h.createFile(QStringLiteral("qrc:/Corvane/AnimatedRing.qml"),
+                            {{"value", 0.2}, {"centerValue", 20}, {"subText", "CPU"}, {"width", 140}, {"height", 140}});
+    ASSERT_TRUE(obj);
+    QQuickWindow window;
+    window.resize(160, 160);
+    auto *ring = qobject_cast<QQuickItem *>(obj.get());
+    ring->setParentItem(window.contentItem());
+    window.show();
+    ASSERT_TRUE(corvane::test::waitForFrames(window));
+    auto *bloom = obj->findChild<corvane::RasterItem *>(QStringLiteral("bloom"));
+    ASSERT_TRUE(bloom);
+    QTRY_COMPARE(bloom->paintCount(), 1);
+    EXPECT_DOUBLE_EQ(bloom->opacity(), 0.32);
+    for (double v : {0.4, 0.9, 0.3}) {
+        obj->setProperty("value", v);
+        ASSERT_TRUE(corvane::test::waitForFrames(window));
+        EXPECT_DOUBLE_EQ(bloom->opacity(), std::min(1.0, v * 1.6));
+    }
+    obj->setProperty("value", 0.0);
+    EXPECT_FALSE(bloom->isVisible());
+    EXPECT_EQ(bloom->paintCount(), 1);
+    ring->setParentItem(nullptr);
 }

@@ -96,7 +96,8 @@ Item {
 
         // Bloom: a soft radial glow in the glow colour that strengthens with the value. An
         // image rather than a shape: a shape is polished again with each new value, which
-        // under the software scene graph costs a second render pass every second.
+        // under the software scene graph costs a second render pass every second. The
+        // strength is the image's opacity, so a new value repaints nothing.
         RoundedGradientPainter {
             id: bloom
             objectName: "bloom"
@@ -108,10 +109,11 @@ Item {
             width: 2 * bloomRadius
             height: 2 * bloomRadius
             visible: bloomRadius > 0 && strength > 0
+            opacity: strength
             radius: bloomRadius
             fromPoint: Qt.point(bloomRadius, bloomRadius)
             gradientRadius: Math.max(1, bloomRadius)
-            fromColor: Qt.alpha(ring.glowColor, 0.22 * strength)
+            fromColor: Qt.alpha(ring.glowColor, 0.22)
             toColor: "transparent"
         }
 
