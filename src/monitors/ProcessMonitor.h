@@ -45,7 +45,8 @@ struct ProcessSnapshot {
     uint64_t sampledNs = 0;
 };
 
-// The sampling side: the process table and last pass's CPU times. Sampler thread only.
+// The sampling side: the process table and last pass's CPU times. Sampler thread only, or
+// a thread that has stopped the scheduler and waited for its tick.
 class ProcessSampler {
 public:
     static constexpr int kTopCount = 8;
