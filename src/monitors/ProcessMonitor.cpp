@@ -3,6 +3,7 @@
 #include "monitors/Publish.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace corvane {
 
@@ -13,10 +14,10 @@ ProcessMonitor::ProcessMonitor(QObject *parent)
 
 ProcessMonitor::ProcessMonitor(std::unique_ptr<ProcessTable> table, const Clock &clock, bool autoStart,
                                QObject *parent)
-    : QObject(parent), m_sampler(std::make_unique<ProcessSampler>(std::move(table), clock))
+    : QObject(parent), m_clock(clock), m_sampler(std::make_unique<ProcessSampler>(std::move(table), clock))
 {
     m_scheduler = std::make_unique<SamplerScheduler>(
-        QStringLiteral("corvane.process-sampler"), Cadence::offsetThenEvery(0.2, 2.5),
+        QStringLiteral("corvane.process-sampler"), cadence(),
         sampleThenPublish(m_sampler.get(), this),
         SamplerScheduler::Placement::SharedThread, clock);
     if (autoStart)
@@ -28,8 +29,53 @@ ProcessMonitor::~ProcessMonitor()
     m_scheduler.reset(); // joins the sampler thread before the sampler goes
 }
 
-void ProcessMonitor::start() { m_scheduler->start(); }
+void ProcessMonitor::start()
+{
+    m_scheduler->setCadence(cadence()); // re-arms an active scheduler
+    if (!m_scheduler->isActive())
+        m_scheduler->start();
+}
+
 void ProcessMonitor::stop() { m_scheduler->stop(); }
+
+double ProcessMonitor::secondsSinceLastPass() const
+{
+    const uint64_t last = m_sampler->lastPassNs();
+    if (last == 0)
+        return std::numeric_limits<double>::infinity();
+    const uint64_t now = m_clock.monotonicNs();
+    return now > last ? static_cast<double>(now - last) / 1e9 : 0.0;
+}
+
+Cadence ProcessMonitor::cadence() const
+{
+    // A little delay at the least, so that a start does not add to the launch's work.
+    constexpr double kFirstDelay = 0.2;
+    const double interval = m_watched ? kWatchedInterval : kBackgroundInterval;
+    return Cadence::offsetThenEvery(std::clamp(interval - secondsSinceLastPass(), kFirstDelay, interval), interval);
+}
+
+void ProcessMonitor::setWatched(bool watched)
+{
+    if (watched == m_watched)
+        return;
+    m_watched = watched;
+    if (!m_scheduler->isActive())
+        return; // paused or never started: the cadence applies at the next start
+    if (watched)
+        ensureFresh();
+    start();
+}
+
+void ProcessMonitor::ensureFresh()
+{
+    if (!m_scheduler->isActive() || secondsSinceLastPass() < kFreshFor)
+        return;
+    // The sampler is the sampler thread's: that thread is done with it once the wait returns.
+    m_scheduler->stopAndWait();
+    publish(m_sampler->sample());
+    start();
+}
 
 ProcessSampler::ProcessSampler(std::unique_ptr<ProcessTable> table, const Clock &clock)
     : m_table(std::move(table)), m_clock(clock)
@@ -77,8 +123,10 @@ ProcessSnapshot ProcessSampler::sample()
     }
     m_state.prevCPUNs = std::move(newCPU);
     m_state.prevSampleNs = now;
+    m_lastPassNs.store(now, std::memory_order_relaxed);
 
     ProcessSnapshot out;
+    out.sampledNs = now;
     out.count = static_cast<int>(snaps.size());
     // Stable sort of indices: equal keys keep the listing order, and no record is copied
     // but the eight that are kept.
@@ -119,6 +167,12 @@ ProcessSnapshot ProcessSampler::sample()
 
 void ProcessMonitor::publish(const Snapshot &s)
 {
+    // A pass taken at once for a reader may overtake an older one still waiting for its batch.
+    if (s.sampledNs != 0) {
+        if (s.sampledNs < m_appliedNs)
+            return;
+        m_appliedNs = s.sampledNs;
+    }
     ChangeSet changes;
     changes.set(this, m_topByCPU, s.byCPU, &ProcessMonitor::topByCPUChanged);
     changes.set(this, m_topByRAM, s.byRAM, &ProcessMonitor::topByRAMChanged);

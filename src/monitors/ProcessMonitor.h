@@ -1,5 +1,6 @@
 #pragma once
-// The busiest processes by CPU and by memory, every 2.5 s.
+// The busiest processes by CPU and by memory: every 2.5 s while their lists are on screen,
+// every 15 s otherwise, so that CPU shares exist the moment a reader asks.
 #include "monitors/Pausable.h"
 #include "monitors/SamplerScheduler.h"
 #include "platform/ProcessTable.h"
@@ -10,6 +11,7 @@
 #include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 
+#include <atomic>
 #include <memory>
 
 namespace corvane {
@@ -39,9 +41,12 @@ struct ProcessSnapshot {
     QList<ProcSnap> byCPU;
     QList<ProcSnap> byRAM;
     int count = 0;
+    // Monotonic time of the pass; 0 for lists made by hand, which always apply.
+    uint64_t sampledNs = 0;
 };
 
-// The sampling side: the process table and last pass's CPU times. Sampler thread only.
+// The sampling side: the process table and last pass's CPU times. Sampler thread only, or
+// a thread that has stopped the scheduler and waited for its tick.
 class ProcessSampler {
 public:
     static constexpr int kTopCount = 8;
@@ -54,11 +59,14 @@ public:
 
     ProcessSampler(std::unique_ptr<ProcessTable> table, const Clock &clock);
     ProcessSnapshot sample();
+    // Monotonic time of the last pass, 0 before the first; any thread.
+    uint64_t lastPassNs() const { return m_lastPassNs.load(std::memory_order_relaxed); }
 
 private:
     std::unique_ptr<ProcessTable> m_table;
     const Clock &m_clock;
     State m_state;
+    std::atomic<uint64_t> m_lastPassNs{0};
 };
 
 class ProcessMonitor : public QObject, public Pausable {
@@ -71,16 +79,30 @@ class ProcessMonitor : public QObject, public Pausable {
 public:
     static constexpr int kTopCount = ProcessSampler::kTopCount;
     using Snapshot = ProcessSnapshot;
+    // Seconds between passes while the lists are watched, and while they are not.
+    static constexpr double kWatchedInterval = 2.5;
+    static constexpr double kBackgroundInterval = 15.0;
+    // A pass younger than this is fresh enough for a reader: a share over a shorter span
+    // would be mostly the clock-tick granularity of the CPU times.
+    static constexpr double kFreshFor = 1.0;
 
     explicit ProcessMonitor(QObject *parent = nullptr);
     ProcessMonitor(std::unique_ptr<ProcessTable> table, const Clock &clock, bool autoStart,
                    QObject *parent = nullptr);
     ~ProcessMonitor() override;
 
+    // Passes on the current cadence (the first one shortly after), or none.
     void start();
     void stop();
     // Paused: stopped.
     void setPaused(bool paused) override { paused ? stop() : start(); }
+    // Whether a screen shows the lists: the cadence follows. Watched again, a running monitor
+    // passes at once unless its last pass is fresh.
+    void setWatched(bool watched);
+    bool watched() const { return m_watched; }
+    // For a reader about to use the lists: a running monitor whose last pass is not fresh
+    // passes now, on this thread, and publishes at once.
+    void ensureFresh();
 
     const QList<ProcSnap> &topByCPU() const { return m_topByCPU; }
     const QList<ProcSnap> &topByRAM() const { return m_topByRAM; }
@@ -102,7 +124,15 @@ signals:
     void totalProcessesChanged();
 
 private:
+    // Seconds since the last pass; infinite before the first.
+    double secondsSinceLastPass() const;
+    // The cadence for the current mode: the next pass one interval after the last one.
+    Cadence cadence() const;
+
+    const Clock &m_clock;
     std::unique_ptr<ProcessSampler> m_sampler;
+    bool m_watched = false;
+    uint64_t m_appliedNs = 0;
     QList<ProcSnap> m_topByCPU;
     QList<ProcSnap> m_topByRAM;
     int m_totalProcesses = 0;

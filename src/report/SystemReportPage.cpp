@@ -90,6 +90,7 @@ void SystemReportPage::exportPDF(AppState *state)
         return dialog.selectedFiles().constFirst();
     };
     hooks.capture = [state] {
+        state->processes()->ensureFresh(); // off the activity tab the lists may be 15 s old
         const auto machine = makeLinuxMachineInfo();
         return ReportSnapshot::capture(ReportSources::from(*state), *machine);
     };

@@ -66,6 +66,7 @@ void AppState::setTab(SidebarTab t)
 {
     m_tab = t;
     emit tabChanged();
+    updateProcessWatch();
 }
 
 void AppState::setTabRaw(const QString &raw)
@@ -108,11 +109,18 @@ void AppState::setSampleInterval(double seconds)
 void AppState::updateVisibility()
 {
     const bool paused = !(mainWindowVisible || barModeVisible || menuPopupVisible);
-    if (paused == m_visualsPaused)
-        return;
-    m_visualsPaused = paused;
-    emit visualsPausedChanged();
-    setPaused(paused);
+    if (paused != m_visualsPaused) {
+        m_visualsPaused = paused;
+        emit visualsPausedChanged();
+        setPaused(paused);
+    }
+    updateProcessWatch();
+}
+
+void AppState::updateProcessWatch()
+{
+    // Only the activity tab shows the process lists; everywhere else they are kept warm.
+    m_monitors.processes->setWatched(!m_visualsPaused && mainWindowVisible && m_tab == SidebarTab::activity);
 }
 
 void AppState::setPaused(bool paused)

@@ -125,7 +125,8 @@ public:
     double sampleInterval() const { return m_sampleInterval; }
     void setSampleInterval(double seconds);
 
-    // Pauses the pausable samplers when no surface is visible, resumes them when one is.
+    // Pauses the pausable samplers when no surface is visible, resumes them when one is; the
+    // process lists are sampled at their full rate only while the activity tab is on screen.
     Q_INVOKABLE void updateVisibility();
 
     // QML helpers for the tab table.
@@ -142,6 +143,7 @@ signals:
 
 private:
     void setPaused(bool paused);
+    void updateProcessWatch();
 
     SidebarTab m_tab = SidebarTab::live;
     std::optional<QuickTestKind> m_pendingQuickTest;

@@ -156,3 +156,78 @@ TEST_F(ProcFixture, ShownMemoryIsTheExactFigure)
     EXPECT_EQ(mon->topByCPU().first().pid, 13);
     EXPECT_EQ(mon->topByCPU().first().memoryBytes, 7u);
 }
+
+// Watched, the lists are sampled every 2.5 s, with a pass at once when the last one is stale
+// so the screen opens on fresh shares; unwatched, every 15 s. The scheduler's first real
+// tick is seconds away: every pass here is the one the mode change makes.
+TEST_F(ProcFixture, CadenceFollowsWhetherTheListsAreWatched)
+{
+    table->add(7, "busy", 0, 1);
+    make();
+    pass(); // the last background pass
+    mon->start();
+    const auto offsetAndInterval = [&] {
+        const Cadence c = mon->scheduler()->cadence();
+        return std::pair{c.offset, c.interval};
+    };
+    EXPECT_EQ(offsetAndInterval(), (std::pair{15.0, 15.0}));
+
+    clock.advance(5);
+    table->info[7].userTime = 1'000'000'000; // a second of CPU since that pass
+    mon->setWatched(true);
+    ASSERT_EQ(mon->topByCPU().size(), 1);
+    EXPECT_DOUBLE_EQ(mon->topByCPU()[0].cpuPercent, 20.0); // shared over the five seconds
+    EXPECT_EQ(offsetAndInterval(), (std::pair{2.5, 2.5}));
+    EXPECT_TRUE(mon->scheduler()->isActive());
+
+    // Left and opened again within a second: the last pass still stands.
+    clock.advance(0.5);
+    mon->setWatched(false);
+    EXPECT_EQ(offsetAndInterval(), (std::pair{14.5, 15.0}));
+    table->info[7].userTime = 2'000'000'000;
+    mon->setWatched(true);
+    EXPECT_DOUBLE_EQ(mon->topByCPU()[0].cpuPercent, 20.0);
+    EXPECT_EQ(offsetAndInterval(), (std::pair{2.0, 2.5}));
+
+    // Stopped (nothing on screen), watching changes only the cadence it resumes with.
+    mon->stop();
+    clock.advance(30);
+    mon->setWatched(false);
+    mon->setWatched(true);
+    EXPECT_FALSE(mon->scheduler()->isActive());
+    EXPECT_DOUBLE_EQ(mon->topByCPU()[0].cpuPercent, 20.0);
+    mon->start();
+    EXPECT_EQ(offsetAndInterval(), (std::pair{0.2, 2.5})); // long overdue: shortly
+    mon->stop();
+}
+
+// A reader (the report) gets a pass made for it unless the last one is fresh; a monitor that
+// is not running keeps the lists it has; an older pass arriving late does not overwrite it.
+TEST_F(ProcFixture, EnsureFreshPassesForAReader)
+{
+    table->add(7, "busy", 0, 1);
+    make();
+    mon->ensureFresh(); // not running: nothing read
+    EXPECT_EQ(mon->totalProcesses(), 0);
+
+    const ProcessSnapshot old = mon->sampler().sample();
+    mon->publish(old);
+    mon->start();
+    clock.advance(0.5);
+    table->add(8, "newcomer", 0, 1);
+    mon->ensureFresh();
+    EXPECT_EQ(mon->totalProcesses(), 1);
+
+    clock.advance(10);
+    table->info[7].userTime = 5'250'000'000;
+    mon->ensureFresh();
+    EXPECT_EQ(mon->totalProcesses(), 2);
+    EXPECT_DOUBLE_EQ(mon->topByCPU()[0].cpuPercent, 50.0);
+    EXPECT_TRUE(mon->scheduler()->isActive());
+
+    mon->publish(old);
+    EXPECT_EQ(mon->totalProcesses(), 2);
+    mon->publish({{}, {}, 3}); // lists made by hand always apply
+    EXPECT_EQ(mon->totalProcesses(), 3);
+    mon->stop();
+}

@@ -3,6 +3,7 @@
 #include "monitors/Publish.h"
 #include "state/ThemeManager.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 #include <QQuickWindow>
@@ -76,6 +77,49 @@ TEST(AppState, PausesAndResumesTheSevenSamplersByVisibility)
     s.menuPopupVisible = false;
     s.updateVisibility();
     EXPECT_FALSE(s.visualsPaused());
+}
+
+// Only the activity tab shows the process lists: sampled every 2.5 s while it is on screen,
+// with a pass of their own as it opens, every 15 s behind other tabs and surfaces, and not
+// at all while nothing shows.
+TEST(AppState, ProcessListsAtFullRateOnlyOnTheActivityTab)
+{
+    test::FakeHub hub(test::FakeHub::Start::Running);
+    AppState &s = hub.state;
+    ProcessMonitor *p = s.processes();
+    QSignalSpy passes(p, &ProcessMonitor::updated);
+    QTRY_COMPARE_WITH_TIMEOUT(passes.count(), 1, 10000); // the first, just after the start
+    const auto interval = [&] { return p->scheduler()->cadence().interval; };
+    EXPECT_EQ(interval(), 15.0);
+
+    hub.clock.advance(5);
+    passes.clear();
+    s.setTab(SidebarTab::activity);
+    EXPECT_EQ(passes.count(), 1); // published before the tab draws
+    EXPECT_EQ(interval(), 2.5);
+
+    // Bar Mode in place of the window, then nothing on screen.
+    s.mainWindowVisible = false;
+    s.barModeVisible = true;
+    s.updateVisibility();
+    EXPECT_TRUE(p->scheduler()->isActive());
+    EXPECT_EQ(interval(), 15.0);
+    s.barModeVisible = false;
+    s.updateVisibility();
+    EXPECT_FALSE(p->scheduler()->isActive());
+
+    // The window back on the activity tab after a while: a pass at once, then the full rate.
+    hub.clock.advance(60);
+    passes.clear();
+    s.mainWindowVisible = true;
+    s.updateVisibility();
+    EXPECT_TRUE(p->scheduler()->isActive());
+    EXPECT_EQ(passes.count(), 1);
+    EXPECT_EQ(interval(), 2.5);
+
+    s.setTab(SidebarTab::tests);
+    EXPECT_EQ(interval(), 15.0);
+    EXPECT_TRUE(p->scheduler()->isActive());
 }
 
 TEST(AppState, TabsAndQuickTests)
