@@ -6,7 +6,11 @@
 #include <QPainterPath>
 #include <QQuickWindow>
 #include <QSGImageNode>
+#include <QSGRenderNode>
+#include <QSGRendererInterface>
 #include <QSGTexture>
+
+#include <cmath>
 
 namespace corvane::effects {
 
@@ -93,16 +97,119 @@ QImage GrainPainter::render(QSize size, qreal dpr, int density, qreal clipRadius
     return img;
 }
 
+namespace {
+
+// One tile of the grain, drawn with the software renderer's own painter. The renderer
+// repaints and flushes a node's whole rectangle whenever any of it is dirty, so the grain is
+// split into tiles: a small change elsewhere redraws and flushes the few tiles around it.
+class GrainTileNode final : public QSGRenderNode {
+public:
+    GrainTileNode(QQuickWindow *window, const QRectF &rect, std::vector<GrainDot> dots, const QSizeF &itemSize,
+                  qreal clipRadius)
+        : m_window(window), m_rect(rect), m_dots(std::move(dots)), m_itemSize(itemSize), m_clipRadius(clipRadius)
+    {
+    }
+
+    StateFlags changedStates() const override { return {}; }
+    RenderingFlags flags() const override { return BoundedRectRendering; }
+    QRectF rect() const override { return m_rect; }
+
+    void render(const RenderState *state) override
+    {
+        auto *p = static_cast<QPainter *>(
+            m_window->rendererInterface()->getResource(m_window, QSGRendererInterface::PainterResource));
+        if (!p || m_dots.empty())
+            return;
+        const QTransform toWorld = matrix()->toTransform();
+        // Neighbouring tiles round their shared edge the same way, so no pixel is blended
+        // twice (or missed) where a speck straddles two of them.
+        const QRectF world = toWorld.mapRect(m_rect);
+        const QRect own(QPoint(qRound(world.left()), qRound(world.top())),
+                        QPoint(qRound(world.right()) - 1, qRound(world.bottom()) - 1));
+        QRegion area(own);
+        if (const QRegion *dirty = state->clipRegion(); dirty && !dirty->isEmpty())
+            area &= *dirty;
+        if (area.isEmpty())
+            return;
+        p->setClipRegion(area, Qt::ReplaceClip);
+        p->setTransform(toWorld);
+        if (m_clipRadius > 0) {
+            QPainterPath path;
+            path.addRoundedRect(QRectF(QPointF(0, 0), m_itemSize), m_clipRadius, m_clipRadius);
+            p->setClipPath(path, Qt::IntersectClip);
+        }
+        p->setOpacity(inheritedOpacity());
+        p->setRenderHint(QPainter::Antialiasing);
+        p->setPen(Qt::NoPen);
+        // Only the specks that reach the repainted area; the antialiased edge adds a pixel.
+        const QRectF reach = toWorld.inverted().mapRect(QRectF(area.boundingRect())).adjusted(-1, -1, 1, 1);
+        QColor white(Qt::white);
+        for (const GrainDot &d : m_dots) {
+            const QRectF r(d.x, d.y, kGrainDotSize, kGrainDotSize);
+            if (!reach.intersects(r))
+                continue;
+            white.setAlphaF(static_cast<float>(d.alpha));
+            p->setBrush(white);
+            p->drawEllipse(r);
+        }
+    }
+
+private:
+    QQuickWindow *m_window;
+    QRectF m_rect;
+    std::vector<GrainDot> m_dots;
+    QSizeF m_itemSize;
+    qreal m_clipRadius;
+};
+
+// The tiles of a grain over `size`, each with the specks that touch it (edge pixel included).
+QSGNode *grainTiles(QQuickWindow *window, const QSizeF &size, int density, qreal clipRadius)
+{
+    const int tile = GrainPainter::kTileSize;
+    const int columns = static_cast<int>(std::ceil(size.width() / tile));
+    const int rows = static_cast<int>(std::ceil(size.height() / tile));
+    std::vector<std::vector<GrainDot>> buckets(static_cast<std::size_t>(columns) * rows);
+    const auto cell = [&](double v, int count) { return qBound(0, static_cast<int>(std::floor(v / tile)), count - 1); };
+    for (const GrainDot &d : grainDots(density, size.width(), size.height())) {
+        const int c0 = cell(d.x - 1, columns), c1 = cell(d.x + kGrainDotSize + 1, columns);
+        const int r0 = cell(d.y - 1, rows), r1 = cell(d.y + kGrainDotSize + 1, rows);
+        for (int r = r0; r <= r1; ++r)
+            for (int c = c0; c <= c1; ++c)
+                buckets[static_cast<std::size_t>(r) * columns + c].push_back(d);
+    }
+    auto *root = new QSGNode;
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            auto &dots = buckets[static_cast<std::size_t>(r) * columns + c];
+            if (dots.empty())
+                continue;
+            const QRectF rect = QRectF(c * tile, r * tile, tile, tile).intersected(QRectF(QPointF(0, 0), size));
+            root->appendChildNode(new GrainTileNode(window, rect, std::move(dots), size, clipRadius));
+        }
+    }
+    return root;
+}
+
+} // namespace
+
 QSGNode *GrainPainter::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
 {
-    auto *node = static_cast<QSGImageNode *>(old);
     QQuickWindow *win = window();
     const qreal dpr = win ? win->effectiveDevicePixelRatio() : 1.0;
     const QSize px = (size() * dpr).toSize();
     if (!win || px.isEmpty() || m_density <= 0) {
-        delete node;
+        delete old;
         return nullptr;
     }
+    if (win->rendererInterface()->graphicsApi() == QSGRendererInterface::Software) {
+        if (old && !m_dirty)
+            return old;
+        delete old;
+        ++m_renders;
+        m_dirty = false;
+        return grainTiles(win, size(), m_density, m_clipRadius);
+    }
+    auto *node = static_cast<QSGImageNode *>(old);
     if (node && (m_dirty || node->texture()->textureSize() != px)) {
         delete node; // and its texture
         node = nullptr;
