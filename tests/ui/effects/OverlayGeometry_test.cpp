@@ -191,9 +191,10 @@ TEST(GrainOverlay, SoftwareFrameDrawsTheImagesSpecksWithoutHoldingAnImage)
     const std::size_t heapBefore = heapInUse();
     grain->setDensity(6000);
     ASSERT_TRUE(corvane::test::waitForFrames(window));
-    // An image of the grain would be 2.1 MB; its tiles and dot lists are a small part of that.
+    // An image of the grain would be 2.1 MB. What is kept instead (a few pixels and a tile
+    // list per speck) grows with the speck count, not with the window.
     const std::size_t grown = heapInUse() > heapBefore ? heapInUse() - heapBefore : 0;
-    EXPECT_LT(grown, std::size_t(512 * 1024)) << grown << " bytes more while the grain shows";
+    EXPECT_LT(grown, std::size_t(1024 * 1024)) << grown << " bytes more while the grain shows";
 
     QImage expected(size, QImage::Format_RGB32);
     expected.fill(Qt::black);
@@ -222,7 +223,7 @@ TEST(GrainOverlay, SoftwareFrameDrawsTheImagesSpecksWithoutHoldingAnImage)
         }
         EXPECT_GT(lit, 10000) << when;
         // Rounding, and specks that overlap (blended one by one instead of as one layer).
-        EXPECT_LE(worst, 3) << when << " at " << worstAt.x() << "," << worstAt.y();
+        EXPECT_LE(worst, 2) << when << " at " << worstAt.x() << "," << worstAt.y();
         EXPECT_EQ(shown.pixel(1, 1), qRgb(0, 0, 0)) << when << ": corner outside the clip";
     };
     compare("first frame");
