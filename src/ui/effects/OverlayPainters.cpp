@@ -6,7 +6,12 @@
 #include <QPainterPath>
 #include <QQuickWindow>
 #include <QSGImageNode>
+#include <QSGRenderNode>
+#include <QSGRendererInterface>
 #include <QSGTexture>
+
+#include <cmath>
+#include <memory>
 
 namespace corvane::effects {
 
@@ -93,16 +98,172 @@ QImage GrainPainter::render(QSize size, qreal dpr, int density, qreal clipRadius
     return img;
 }
 
+namespace {
+
+// Each speck pre-drawn once into a 3 x 3 cell of one strip (a 1.2 pixel dot at any sub-pixel
+// offset stays inside it): blitting a cell costs far less than rasterising an antialiased
+// ellipse every time its area is repainted, and gives the pixels the grain image had.
+constexpr int kSpriteSide = 3;
+
+struct GrainSprites {
+    QImage strip; // cell i at (3 i, 0)
+    struct Dot {
+        float x, y, alpha;
+    };
+    std::vector<Dot> dots; // for a tile off the pixel grid
+};
+
+struct TileDot {
+    int index;      // into GrainSprites
+    QPoint origin;  // the cell's top-left pixel in item coordinates
+};
+
+// One tile of the grain, drawn with the software renderer's own painter. The renderer
+// repaints and flushes a node's whole rectangle whenever any of it is dirty, so the grain is
+// split into tiles: a small change elsewhere redraws and flushes the few tiles around it.
+class GrainTileNode final : public QSGRenderNode {
+public:
+    GrainTileNode(QQuickWindow *window, const QRectF &rect, std::shared_ptr<const GrainSprites> sprites,
+                  std::vector<TileDot> dots, const QSizeF &itemSize, qreal clipRadius)
+        : m_window(window), m_rect(rect), m_sprites(std::move(sprites)), m_dots(std::move(dots)),
+          m_itemSize(itemSize), m_clipRadius(clipRadius)
+    {
+    }
+
+    StateFlags changedStates() const override { return {}; }
+    RenderingFlags flags() const override { return BoundedRectRendering; }
+    QRectF rect() const override { return m_rect; }
+
+    void render(const RenderState *state) override
+    {
+        auto *p = static_cast<QPainter *>(
+            m_window->rendererInterface()->getResource(m_window, QSGRendererInterface::PainterResource));
+        if (!p || m_dots.empty())
+            return;
+        const QTransform toWorld = matrix()->toTransform();
+        // Neighbouring tiles round their shared edge the same way, so no pixel is blended
+        // twice (or missed) where a speck straddles two of them.
+        const QRectF world = toWorld.mapRect(m_rect);
+        const QRect own(QPoint(qRound(world.left()), qRound(world.top())),
+                        QPoint(qRound(world.right()) - 1, qRound(world.bottom()) - 1));
+        QRegion area(own);
+        if (const QRegion *dirty = state->clipRegion(); dirty && !dirty->isEmpty())
+            area &= *dirty;
+        if (area.isEmpty())
+            return;
+        p->setClipRegion(area, Qt::ReplaceClip);
+        p->setTransform(toWorld);
+        if (m_clipRadius > 0) {
+            QPainterPath path;
+            path.addRoundedRect(QRectF(QPointF(0, 0), m_itemSize), m_clipRadius, m_clipRadius);
+            p->setClipPath(path, Qt::IntersectClip);
+        }
+        p->setOpacity(inheritedOpacity());
+        // Only the specks that reach the repainted area.
+        const QRectF reach = toWorld.inverted().mapRect(QRectF(area.boundingRect()));
+        // The cells fit the pixel grid only when the tile lands on whole device pixels.
+        const bool onGrid = toWorld.type() <= QTransform::TxTranslate && p->device()->devicePixelRatio() == 1
+                            && toWorld.dx() == std::round(toWorld.dx()) && toWorld.dy() == std::round(toWorld.dy());
+        p->setRenderHint(QPainter::Antialiasing);
+        p->setPen(Qt::NoPen);
+        QColor white(Qt::white);
+        for (const TileDot &t : m_dots) {
+            if (!reach.intersects(QRectF(t.origin, QSizeF(kSpriteSide, kSpriteSide))))
+                continue;
+            if (onGrid) {
+                p->drawImage(t.origin, m_sprites->strip,
+                             QRect(t.index * kSpriteSide, 0, kSpriteSide, kSpriteSide));
+            } else {
+                const GrainSprites::Dot &d = m_sprites->dots[static_cast<std::size_t>(t.index)];
+                white.setAlphaF(d.alpha);
+                p->setBrush(white);
+                p->drawEllipse(QRectF(d.x, d.y, kGrainDotSize, kGrainDotSize));
+            }
+        }
+    }
+
+private:
+    QQuickWindow *m_window;
+    QRectF m_rect;
+    std::shared_ptr<const GrainSprites> m_sprites;
+    std::vector<TileDot> m_dots;
+    QSizeF m_itemSize;
+    qreal m_clipRadius;
+};
+
+std::shared_ptr<const GrainSprites> grainSprites(const std::vector<GrainDot> &dots)
+{
+    auto sprites = std::make_shared<GrainSprites>();
+    for (const GrainDot &d : dots)
+        sprites->dots.push_back({static_cast<float>(d.x), static_cast<float>(d.y), static_cast<float>(d.alpha)});
+    const int n = static_cast<int>(dots.size());
+    sprites->strip = QImage(n * kSpriteSide, kSpriteSide, QImage::Format_ARGB32_Premultiplied);
+    sprites->strip.fill(Qt::transparent);
+    QPainter p(&sprites->strip);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    QColor white(Qt::white);
+    for (int i = 0; i < n; ++i) {
+        const GrainDot &d = dots[static_cast<std::size_t>(i)];
+        white.setAlphaF(static_cast<float>(d.alpha));
+        p.setBrush(white);
+        p.drawEllipse(QRectF(i * kSpriteSide + (d.x - std::floor(d.x)), d.y - std::floor(d.y), kGrainDotSize,
+                             kGrainDotSize));
+    }
+    return sprites;
+}
+
+// The tiles of a grain over `size`, each with the specks whose cells touch it.
+QSGNode *grainTiles(QQuickWindow *window, const QSizeF &size, int density, qreal clipRadius)
+{
+    const int tile = GrainPainter::kTileSize;
+    const int columns = static_cast<int>(std::ceil(size.width() / tile));
+    const int rows = static_cast<int>(std::ceil(size.height() / tile));
+    const std::vector<GrainDot> dots = grainDots(density, size.width(), size.height());
+    const auto sprites = grainSprites(dots);
+    std::vector<std::vector<TileDot>> buckets(static_cast<std::size_t>(columns) * rows);
+    const auto cell = [&](int v, int count) { return qBound(0, v / tile, count - 1); };
+    for (std::size_t i = 0; i < dots.size(); ++i) {
+        const QPoint origin(static_cast<int>(std::floor(dots[i].x)), static_cast<int>(std::floor(dots[i].y)));
+        const int c0 = cell(origin.x(), columns), c1 = cell(origin.x() + kSpriteSide - 1, columns);
+        const int r0 = cell(origin.y(), rows), r1 = cell(origin.y() + kSpriteSide - 1, rows);
+        for (int r = r0; r <= r1; ++r)
+            for (int c = c0; c <= c1; ++c)
+                buckets[static_cast<std::size_t>(r) * columns + c].push_back({static_cast<int>(i), origin});
+    }
+    auto *root = new QSGNode;
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            auto &bucket = buckets[static_cast<std::size_t>(r) * columns + c];
+            if (bucket.empty())
+                continue;
+            const QRectF rect = QRectF(c * tile, r * tile, tile, tile).intersected(QRectF(QPointF(0, 0), size));
+            root->appendChildNode(new GrainTileNode(window, rect, sprites, std::move(bucket), size, clipRadius));
+        }
+    }
+    return root;
+}
+
+} // namespace
+
 QSGNode *GrainPainter::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
 {
-    auto *node = static_cast<QSGImageNode *>(old);
     QQuickWindow *win = window();
     const qreal dpr = win ? win->effectiveDevicePixelRatio() : 1.0;
     const QSize px = (size() * dpr).toSize();
     if (!win || px.isEmpty() || m_density <= 0) {
-        delete node;
+        delete old;
         return nullptr;
     }
+    if (win->rendererInterface()->graphicsApi() == QSGRendererInterface::Software) {
+        if (old && !m_dirty)
+            return old;
+        delete old;
+        ++m_renders;
+        m_dirty = false;
+        return grainTiles(win, size(), m_density, m_clipRadius);
+    }
+    auto *node = static_cast<QSGImageNode *>(old);
     if (node && (m_dirty || node->texture()->textureSize() != px)) {
         delete node; // and its texture
         node = nullptr;

@@ -9,8 +9,10 @@
 
 namespace corvane::effects {
 
-// The grain never changes between frames: it is drawn once per size into one image that
-// the scene graph keeps as its texture; no image is held beside it.
+// The grain never changes between frames. Under the software scene graph the specks are
+// drawn straight into the frame, a tile at a time, only where the frame is repainted: a
+// window-size image of them would cost megabytes for as long as the window shows. Other
+// scene graphs get them drawn once per size into one image kept as the node's texture.
 class GrainPainter : public QQuickItem {
     Q_OBJECT
     QML_ELEMENT
@@ -26,8 +28,10 @@ public:
 
     // The grain of `size` device pixels at `dpr`, premultiplied; null for an empty size.
     static QImage render(QSize size, qreal dpr, int density, qreal clipRadius);
-    // Times the image was drawn (a static overlay draws once per size).
+    // Times the image or the tiles were made (a static overlay makes them once per size).
     int renderCount() const { return m_renders; }
+    // Side of the square tiles the software scene graph draws and flushes one by one.
+    static constexpr int kTileSize = 64;
 
 signals:
     void densityChanged();

@@ -6,10 +6,15 @@
 #include <QImage>
 #include <QPainter>
 #include <QQuickWindow>
+#include <QSGRendererInterface>
+#include <QScreen>
 #include <QTest>
 #include "support/ParamNames.h"
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -147,4 +152,84 @@ TEST(GrainOverlay, ImageHasTheDeviceSizeAndSpecksOnlyInsideTheClip)
             specks += qAlpha(img.pixel(x, y)) > 0;
     EXPECT_GT(specks, 50);
     EXPECT_TRUE(corvane::effects::GrainPainter::render(QSize(0, 10), 1.0, 8000, 0).isNull());
+}
+
+namespace {
+// Bytes the process holds from malloc, mapped blocks included.
+std::size_t heapInUse()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
+} // namespace
+
+// Under the software scene graph the specks go straight into the frame, tile by tile, with no
+// window-size image behind them. The screen must show what the image path gives (same specks,
+// the item's opacity, the rounded clip), and a small repaint over part of a tile must redraw
+// only that part: drawing the tile's specks again over pixels left in place brightens them.
+TEST(GrainOverlay, SoftwareFrameDrawsTheImagesSpecksWithoutHoldingAnImage)
+{
+    const QSize size(900, 600);
+    QQuickWindow window;
+    window.setColor(Qt::black);
+    window.resize(size);
+    ASSERT_EQ(window.rendererInterface()->graphicsApi(), QSGRendererInterface::Software);
+    auto *grain = new GrainPainter(window.contentItem());
+    grain->setSize(size);
+    grain->setClipRadius(24);
+    grain->setOpacity(0.6);
+    // A speck patch of its own that changes: the frame repaints only its square.
+    const QRect spotRect(100, 70, 30, 30);
+    auto *spot = new GrainPainter(window.contentItem());
+    spot->setPosition(spotRect.topLeft());
+    spot->setSize(spotRect.size());
+    spot->setDensity(40);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(corvane::test::waitForFrames(window));
+
+    const std::size_t heapBefore = heapInUse();
+    grain->setDensity(6000);
+    ASSERT_TRUE(corvane::test::waitForFrames(window));
+    // An image of the grain would be 2.1 MB. What is kept instead (a few pixels and a tile
+    // list per speck) grows with the speck count, not with the window.
+    const std::size_t grown = heapInUse() > heapBefore ? heapInUse() - heapBefore : 0;
+    EXPECT_LT(grown, std::size_t(1024 * 1024)) << grown << " bytes more while the grain shows";
+
+    QImage expected(size, QImage::Format_RGB32);
+    expected.fill(Qt::black);
+    {
+        QPainter p(&expected);
+        p.setOpacity(0.6);
+        p.drawImage(0, 0, GrainPainter::render(size, 1.0, 6000, 24));
+    }
+    const auto compare = [&](const char *when) {
+        const QImage shown =
+            window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(shown.size(), expected.size()) << when;
+        int lit = 0, worst = 0;
+        QPoint worstAt;
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                if (spotRect.contains(x, y))
+                    continue;
+                const QRgb a = shown.pixel(x, y), b = expected.pixel(x, y);
+                lit += qGreen(a) > 0;
+                const int d = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                        std::abs(qBlue(a) - qBlue(b))});
+                if (d > worst)
+                    worst = d, worstAt = {x, y};
+            }
+        }
+        EXPECT_GT(lit, 10000) << when;
+        // Rounding, and specks that overlap (blended one by one instead of as one layer).
+        EXPECT_LE(worst, 2) << when << " at " << worstAt.x() << "," << worstAt.y();
+        EXPECT_EQ(shown.pixel(1, 1), qRgb(0, 0, 0)) << when << ": corner outside the clip";
+    };
+    compare("first frame");
+
+    spot->setDensity(60);
+    ASSERT_TRUE(corvane::test::waitForFrames(window));
+    compare("after the patch changed");
+    EXPECT_EQ(grain->renderCount(), 1);
 }
