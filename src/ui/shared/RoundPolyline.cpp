@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 namespace corvane {
@@ -21,6 +22,43 @@ inline quint32 byteMul(quint32 x, quint32 a)
     x = ((x >> 8) & 0xff00ff) * a;
     x = (x + ((x >> 8) & 0xff00ff) + 0x800080) & 0xff00ff00;
     return x | t;
+}
+
+// The share of a pixel on the inner side of an edge at signed distance d from its centre,
+// the edge's normal being (nx, ny): a ramp over the pixel's width along the normal.
+double edgeCover(double d, double nx, double ny)
+{
+    const double a = std::max(nx, ny), b = std::min(nx, ny);
+    const double flat = (a - b) / 2, wide = (a + b) / 2;
+    if (d >= wide)
+        return 1;
+    if (d <= -wide)
+        return 0;
+    if (b < 1e-9 || std::abs(d) <= flat)
+        return 0.5 + d / a;
+    const double t = wide - std::abs(d), corner = t * t / (2 * a * b);
+    return d > 0 ? 1 - corner : corner;
+}
+
+// The share of a pixel inside a band of half-width `half` whose centre line lies at `d`.
+double slab(double d, double half, double nx, double ny)
+{
+    return std::max(0.0, edgeCover(half - d, nx, ny) + edgeCover(half + d, nx, ny) - 1);
+}
+
+// The share of a pixel inside a disc of radius r whose centre lies at distance d, the pixel
+// taken as a disc of the same area so that a small cap's curvature counts.
+double discCover(double d, double r)
+{
+    constexpr double p = 0.5641895835477563; // 1 / sqrt(pi)
+    if (d >= r + p)
+        return 0;
+    if (d <= std::abs(r - p))
+        return r >= p ? 1.0 : r * r / (p * p);
+    const double lens = p * p * std::acos((d * d + p * p - r * r) / (2 * d * p))
+                        + r * r * std::acos((d * d + r * r - p * p) / (2 * d * r))
+                        - 0.5 * std::sqrt((-d + p + r) * (d + p - r) * (d - p + r) * (d + p + r));
+    return std::clamp(lens / (std::numbers::pi * p * p), 0.0, 1.0);
 }
 
 using Premul = std::array<float, 4>; // a, r, g, b, premultiplied, 0..1
@@ -129,33 +167,51 @@ bool strokeRoundPolyline(QPainter *p, const QPolygonF &points, double width, con
     if (x0 >= x1 || y0 >= y1)
         return true; // wholly outside the image
 
-    // Coverage of each pixel by the nearest segment: half a pixel of ramp either side of
-    // the edge, which matches an area-sampled edge to within a few levels.
+    // QPainter fills the stroke's outline by summing each pixel's covered area over the
+    // outline's turns: the segments' bodies, flat at each end, add up where they overlap
+    // inside a join, while the round caps and joins are discs. Matching that (rather than
+    // the exact union) keeps the inner side of sharp joins as full as QPainter draws it.
     const int bw = x1 - x0;
-    std::vector<quint8> cover(size_t(bw) * size_t(y1 - y0), 0);
+    std::vector<float> body(size_t(bw) * size_t(y1 - y0), 0.f), round(body.size(), 0.f);
+    auto rowOf = [&](std::vector<float> &buf, int y) { return buf.data() + size_t(y - y0) * size_t(bw) - x0; };
     for (qsizetype i = 1; i < pts.size(); ++i) {
         const QPointF a = pts[i - 1], b = pts[i];
-        const double dx = b.x() - a.x(), dy = b.y() - a.y();
-        const double len2 = dx * dx + dy * dy;
+        const double len = std::hypot(b.x() - a.x(), b.y() - a.y());
+        if (!(len > 0))
+            continue;
+        const double ux = (b.x() - a.x()) / len, uy = (b.y() - a.y()) / len;
+        const double ax = std::abs(ux), ay = std::abs(uy);
         const int sx0 = std::max(x0, int(std::floor(std::min(a.x(), b.x()) - reach)));
         const int sx1 = std::min(x1, int(std::ceil(std::max(a.x(), b.x()) + reach)));
         const int sy0 = std::max(y0, int(std::floor(std::min(a.y(), b.y()) - reach)));
         const int sy1 = std::min(y1, int(std::ceil(std::max(a.y(), b.y()) + reach)));
         for (int y = sy0; y < sy1; ++y) {
-            quint8 *row = cover.data() + size_t(y - y0) * size_t(bw) - x0;
-            const double py = y + 0.5 - a.y();
+            float *row = rowOf(body, y);
+            const double ry = y + 0.5 - a.y();
             for (int x = sx0; x < sx1; ++x) {
-                const double px = x + 0.5 - a.x();
-                const double along = len2 > 0 ? std::clamp((px * dx + py * dy) / len2, 0.0, 1.0) : 0.0;
-                const double ex = px - along * dx, ey = py - along * dy;
-                const double c = half + 0.5 - std::sqrt(ex * ex + ey * ey);
-                if (c <= 0)
+                const double rx = x + 0.5 - a.x();
+                const double across = -rx * uy + ry * ux, along = rx * ux + ry * uy;
+                const double side = slab(across, half, ax, ay);
+                if (side <= 0)
                     continue;
-                const quint8 v = c >= 1 ? 255 : quint8(c * 255 + 0.5);
-                row[x] = std::max(row[x], v);
+                const double ends = slab(along - len / 2, len / 2, ax, ay);
+                if (ends > 0)
+                    row[x] += float(side * ends);
             }
         }
     }
+    for (const QPointF &c : pts) {
+        const int sx0 = std::max(x0, int(std::floor(c.x() - reach))), sx1 = std::min(x1, int(std::ceil(c.x() + reach)));
+        const int sy0 = std::max(y0, int(std::floor(c.y() - reach))), sy1 = std::min(y1, int(std::ceil(c.y() + reach)));
+        for (int y = sy0; y < sy1; ++y) {
+            float *row = rowOf(round, y);
+            for (int x = sx0; x < sx1; ++x)
+                row[x] = std::max(row[x], float(discCover(std::hypot(x + 0.5 - c.x(), y + 0.5 - c.y()), half)));
+        }
+    }
+    std::vector<quint8> cover(body.size());
+    for (size_t i = 0; i < cover.size(); ++i)
+        cover[i] = quint8(std::lround(std::clamp(std::max(body[i], round[i]), 0.f, 1.f) * 255));
 
     for (int y = y0; y < y1; ++y) {
         auto *dst = reinterpret_cast<quint32 *>(img->scanLine(y));

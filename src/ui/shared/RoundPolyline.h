@@ -1,9 +1,9 @@
 #pragma once
 // A thin open polyline with round caps and joins, drawn straight into the painter's image.
 // QPainter strokes it by building an outline (every round join a run of curves) and filling
-// that; for a sparkline redrawn each second this is most of its paint. Here each pixel takes
-// its distance to the nearest segment: the union of capsules is exactly the round-joined
-// stroke, and keeping the largest coverage per pixel blends overlapping joins once.
+// that; for a sparkline redrawn each second this is most of its paint. Here each pixel near
+// the line takes its covered share of the segments' bodies and of the discs at their ends,
+// which is the same round-joined shape without building or scan-converting an outline.
 #include <QPolygonF>
 
 class QBrush;
