@@ -173,7 +173,7 @@ bool strokeRoundPolyline(QPainter *p, const QPolygonF &points, double width, con
     // the exact union) keeps the inner side of sharp joins as full as QPainter draws it.
     const int bw = x1 - x0;
     std::vector<float> body(size_t(bw) * size_t(y1 - y0), 0.f), round(body.size(), 0.f);
-    auto rowOf = [&](std::vector<float> &buf, int y) { return buf.data() + size_t(y - y0) * size_t(bw) - x0; };
+    auto rowOf = [&](std::vector<float> &buf, int y) { return buf.data() + size_t(y - y0) * size_t(bw); };
     for (qsizetype i = 1; i < pts.size(); ++i) {
         const QPointF a = pts[i - 1], b = pts[i];
         const double len = std::hypot(b.x() - a.x(), b.y() - a.y());
@@ -196,7 +196,7 @@ bool strokeRoundPolyline(QPainter *p, const QPolygonF &points, double width, con
                     continue;
                 const double ends = slab(along - len / 2, len / 2, ax, ay);
                 if (ends > 0)
-                    row[x] += float(side * ends);
+                    row[x - x0] += float(side * ends);
             }
         }
     }
@@ -206,7 +206,7 @@ bool strokeRoundPolyline(QPainter *p, const QPolygonF &points, double width, con
         for (int y = sy0; y < sy1; ++y) {
             float *row = rowOf(round, y);
             for (int x = sx0; x < sx1; ++x)
-                row[x] = std::max(row[x], float(discCover(std::hypot(x + 0.5 - c.x(), y + 0.5 - c.y()), half)));
+                row[x - x0] = std::max(row[x - x0], float(discCover(std::hypot(x + 0.5 - c.x(), y + 0.5 - c.y()), half)));
         }
     }
     std::vector<quint8> cover(body.size());
@@ -215,13 +215,14 @@ bool strokeRoundPolyline(QPainter *p, const QPolygonF &points, double width, con
 
     for (int y = y0; y < y1; ++y) {
         auto *dst = reinterpret_cast<quint32 *>(img->scanLine(y));
-        const quint8 *row = cover.data() + size_t(y - y0) * size_t(bw) - x0;
+        const quint8 *row = cover.data() + size_t(y - y0) * size_t(bw);
         for (int x = x0; x < x1; ++x) {
-            if (!row[x])
+            const quint8 c = row[x - x0];
+            if (!c)
                 continue;
             quint32 s = paint.at(x + 0.5, y + 0.5);
-            if (row[x] != 255)
-                s = byteMul(s, row[x]);
+            if (c != 255)
+                s = byteMul(s, c);
             dst[x] = s + byteMul(dst[x], 255 - (s >> 24));
         }
     }
