@@ -2,6 +2,8 @@
 // size and repaint on request.
 #include "support/QmlTestUtil.h"
 #include "ui/shared/RasterItem.h"
+#include "ui/shared/RoundPolyline.h"
+#include "ui/shared/SparklineGeometry.h"
 #include "ui/shared/StrokeItems.h"
 
 #include <QPainter>
@@ -10,6 +12,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 using namespace corvane;
@@ -139,4 +142,66 @@ TEST_F(RasterItemFixture, SparklineRepaintsOnlyForAChange)
     fresh.setSize(QSizeF(90, 44));
     QTRY_VERIFY(fresh.paintCount() >= 1);
     EXPECT_EQ(grab(&plot), grab(&fresh));
+}
+
+// The sparkline's own line stroker against QPainter's stroke of the same points: the same
+// place, width, joins and brush, off only by a few levels on edge pixels (never a shifted,
+// thinner or doubly blended line), at fractional pixel ratios too.
+TEST(RoundPolyline, LooksLikeQPaintersStroke)
+{
+    QList<double> spikes, noisy;
+    for (int i = 0; i < 60; ++i) {
+        spikes << (i % 9 == 4 ? 0.95 : 0.08);
+        noisy << 0.5 + 0.45 * std::sin(i * 2.3) * std::cos(i * 0.7);
+    }
+    QLinearGradient across(0, 0, 265, 0);
+    across.setColorAt(0, QColor(60, 255, 200));
+    across.setColorAt(1, QColor(170, 90, 255, 200));
+    const struct {
+        const char *name;
+        QList<double> samples;
+        double width, dpr;
+        QBrush brush;
+    } cases[] = {
+        {"flat", QList<double>(60, 0.4), 2.2, 1, QColor(120, 220, 255)},
+        {"two steep samples", {0, 1}, 2.2, 1, QColor(255, 255, 255, 200)},
+        {"spikes, gradient", spikes, 2.2, 1, across},
+        {"noisy, translucent", noisy, 2.2, 1, QColor(120, 220, 255, 120)},
+        {"noisy at 1.5x", noisy, 2.2, 1.5, across},
+        {"wide glow", noisy.mid(20), 5.5, 1, QColor(255, 160, 60, 40)},
+        {"thin at 2x", noisy.mid(20), 1.5, 2, QColor(255, 160, 60)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QPolygonF pts = sparkline::linePoints(c.samples, 265, 30, 1.0);
+        QImage images[2];
+        for (int fast = 0; fast < 2; ++fast) {
+            QImage &img = images[fast];
+            img = QImage(QSize(qRound(265 * c.dpr), qRound(30 * c.dpr)), QImage::Format_ARGB32_Premultiplied);
+            img.setDevicePixelRatio(c.dpr);
+            img.fill(QColor(20, 24, 40, 128));
+            QPainter p(&img);
+            p.setRenderHint(QPainter::Antialiasing);
+            if (fast) {
+                ASSERT_TRUE(strokeRoundPolyline(&p, pts, c.width, c.brush));
+            } else {
+                p.setPen(QPen(c.brush, c.width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+                p.drawPolyline(pts);
+            }
+        }
+        double sum = 0;
+        int off = 0, drawn = 0;
+        const QImage &a = images[0], &b = images[1];
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) {
+                const QRgb pa = a.pixel(x, y), pb = b.pixel(x, y);
+                const int d = std::max({std::abs(qAlpha(pa) - qAlpha(pb)), std::abs(qRed(pa) - qRed(pb)),
+                                        std::abs(qGreen(pa) - qGreen(pb)), std::abs(qBlue(pa) - qBlue(pb))});
+                sum += d;
+                off += d > 20;
+                drawn += pa != qRgba(20, 24, 40, 128);
+            }
+        EXPECT_LT(sum / (a.width() * a.height()), 0.5);
+        EXPECT_LE(off, drawn / 50) << off << " of " << drawn << " drawn pixels differ by more than 20 levels";
+    }
 }

@@ -3,6 +3,7 @@
 #include "state/Palette.h"
 #include "ui/shared/GaugeGeometry.h"
 #include "ui/shared/MotionGeometry.h"
+#include "ui/shared/RoundPolyline.h"
 #include "ui/shared/SparklineGeometry.h"
 
 #include <QJSValue>
@@ -150,10 +151,13 @@ void SparklinePlot::paint(QPainter *p)
     }
     if (!m_drawLine)
         return;
-    QPen line(brushForPaint(m_paint, boundingRect()), 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    p->setPen(line);
+    const QBrush brush = brushForPaint(m_paint, boundingRect());
+    const QPolygonF points = sparkline::linePoints(m_samples, w, h, max);
+    if (strokeRoundPolyline(p, points, 2.2, brush))
+        return;
+    p->setPen(QPen(brush, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p->setBrush(Qt::NoBrush);
-    p->drawPolyline(sparkline::linePoints(m_samples, w, h, max));
+    p->drawPolyline(points);
 }
 
 GradientText::GradientText(QQuickItem *parent) : RasterItem(parent)

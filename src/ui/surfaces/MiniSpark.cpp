@@ -1,4 +1,5 @@
 #include "ui/surfaces/MiniSpark.h"
+#include "ui/shared/RoundPolyline.h"
 
 #include <QJSValue>
 #include <QLinearGradient>
@@ -89,16 +90,21 @@ void MiniSpark::paint(QPainter *p)
 
     if (pts.size() < 2)
         return; // a lone point is only a move: nothing to stroke
-    QPainterPath line(pts.first());
-    for (qsizetype i = 1; i < pts.size(); ++i)
-        line.lineTo(pts[i]);
+    const QPolygonF line(pts);
+    auto stroke = [&](const QColor &color, double width) {
+        if (!strokeRoundPolyline(p, line, width, color)) {
+            p->setPen(QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p->setBrush(Qt::NoBrush);
+            p->drawPolyline(line);
+        }
+    };
     // A soft halo stands in for the glow: wider, fainter strokes under the line.
     for (const auto &[width, alpha] : {std::pair{5.5, 0.12}, std::pair{3.5, 0.2}}) {
         QColor glow = m_color;
         glow.setAlphaF(static_cast<float>(0.55 * alpha * m_color.alphaF()));
-        p->strokePath(line, QPen(glow, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        stroke(glow, width);
     }
-    p->strokePath(line, QPen(m_color, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    stroke(m_color, 1.5);
 }
 
 } // namespace corvane
