@@ -204,4 +204,20 @@ TEST(RoundPolyline, LooksLikeQPaintersStroke)
         EXPECT_LT(sum / (a.width() * a.height()), 0.5);
         EXPECT_LE(off, drawn / 50) << off << " of " << drawn << " drawn pixels differ by more than 20 levels";
     }
+
+    // What it cannot draw the same way is left to QPainter, untouched.
+    QImage img(40, 20, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::black);
+    const QImage untouched = img;
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QPolygonF line{{0, 5}, {30, 10}};
+    EXPECT_FALSE(strokeRoundPolyline(&p, {{0, 5}, {1e12, 10}}, 2.2, QColor(Qt::white)));
+    EXPECT_FALSE(strokeRoundPolyline(&p, {{0, 5}, {qInf(), 10}}, 2.2, QColor(Qt::white)));
+    EXPECT_FALSE(strokeRoundPolyline(&p, {{0, 5}}, 2.2, QColor(Qt::white)));
+    EXPECT_FALSE(strokeRoundPolyline(&p, line, 2.2, QRadialGradient(10, 10, 5)));
+    p.setOpacity(0.5);
+    EXPECT_FALSE(strokeRoundPolyline(&p, line, 2.2, QColor(Qt::white)));
+    p.end();
+    EXPECT_EQ(img, untouched);
 }

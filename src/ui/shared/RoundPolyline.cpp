@@ -155,8 +155,10 @@ bool strokeRoundPolyline(QPainter *p, const QPolygonF &points, double width, con
         return false;
 
     const QPolygonF pts = t.map(points);
+    // Far off the image a coordinate would not fit the pixel indices: left to QPainter.
+    constexpr double kFar = 1e6;
     for (const QPointF &pt : pts)
-        if (!std::isfinite(pt.x()) || !std::isfinite(pt.y()))
+        if (!(std::abs(pt.x()) < kFar) || !(std::abs(pt.y()) < kFar))
             return false;
     const double half = width * t.m11() / 2;
     const double reach = half + 1;

@@ -15,7 +15,7 @@ namespace corvane {
 // Qt::RoundCap, Qt::RoundJoin) and antialiasing. Returns false, drawing nothing, where it
 // would not match: not a premultiplied ARGB image, a clip, a rotation, opacity, another
 // composition mode, a brush other than a solid colour or a padded linear gradient, fewer
-// than two points or any that is not finite.
+// than two points or any that is not finite or lies far off the image.
 bool strokeRoundPolyline(QPainter *p, const QPolygonF &points, double width, const QBrush &brush);
 
 } // namespace corvane
