@@ -107,10 +107,7 @@ constexpr int kSpriteSide = 3;
 
 struct GrainSprites {
     QImage strip; // cell i at (3 i, 0)
-    struct Dot {
-        float x, y, alpha;
-    };
-    std::vector<Dot> dots; // for a tile off the pixel grid
+    std::vector<GrainDot> dots; // for a tile off the pixel grid
 };
 
 struct TileDot {
@@ -174,8 +171,8 @@ public:
                 p->drawImage(t.origin, m_sprites->strip,
                              QRect(t.index * kSpriteSide, 0, kSpriteSide, kSpriteSide));
             } else {
-                const GrainSprites::Dot &d = m_sprites->dots[static_cast<std::size_t>(t.index)];
-                white.setAlphaF(d.alpha);
+                const GrainDot &d = m_sprites->dots[static_cast<std::size_t>(t.index)];
+                white.setAlphaF(static_cast<float>(d.alpha));
                 p->setBrush(white);
                 p->drawEllipse(QRectF(d.x, d.y, kGrainDotSize, kGrainDotSize));
             }
@@ -194,8 +191,7 @@ private:
 std::shared_ptr<const GrainSprites> grainSprites(const std::vector<GrainDot> &dots)
 {
     auto sprites = std::make_shared<GrainSprites>();
-    for (const GrainDot &d : dots)
-        sprites->dots.push_back({static_cast<float>(d.x), static_cast<float>(d.y), static_cast<float>(d.alpha)});
+    sprites->dots = dots;
     const int n = static_cast<int>(dots.size());
     sprites->strip = QImage(n * kSpriteSide, kSpriteSide, QImage::Format_ARGB32_Premultiplied);
     sprites->strip.fill(Qt::transparent);

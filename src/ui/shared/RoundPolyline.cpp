@@ -211,15 +211,15 @@ bool strokeRoundPolyline(QPainter *p, const QPolygonF &points, double width, con
                 row[x - x0] = std::max(row[x - x0], float(discCover(std::hypot(x + 0.5 - c.x(), y + 0.5 - c.y()), half)));
         }
     }
-    std::vector<quint8> cover(body.size());
-    for (size_t i = 0; i < cover.size(); ++i)
-        cover[i] = quint8(std::lround(std::clamp(std::max(body[i], round[i]), 0.f, 1.f) * 255));
 
     for (int y = y0; y < y1; ++y) {
         auto *dst = reinterpret_cast<quint32 *>(img->scanLine(y));
-        const quint8 *row = cover.data() + size_t(y - y0) * size_t(bw);
+        const float *bodyRow = rowOf(body, y), *roundRow = rowOf(round, y);
         for (int x = x0; x < x1; ++x) {
-            const quint8 c = row[x - x0];
+            const float share = std::max(bodyRow[x - x0], roundRow[x - x0]);
+            if (!(share > 0))
+                continue;
+            const auto c = quint32(std::lround(std::min(share, 1.f) * 255));
             if (!c)
                 continue;
             quint32 s = paint.at(x + 0.5, y + 0.5);
@@ -229,6 +229,15 @@ bool strokeRoundPolyline(QPainter *p, const QPolygonF &points, double width, con
         }
     }
     return true;
+}
+
+void drawRoundPolyline(QPainter *p, const QPolygonF &points, double width, const QBrush &brush)
+{
+    if (strokeRoundPolyline(p, points, width, brush))
+        return;
+    p->setPen(QPen(brush, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p->setBrush(Qt::NoBrush);
+    p->drawPolyline(points);
 }
 
 } // namespace corvane

@@ -18,4 +18,7 @@ namespace corvane {
 // than two points or any that is not finite or lies far off the image.
 bool strokeRoundPolyline(QPainter *p, const QPolygonF &points, double width, const QBrush &brush);
 
+// The same line, drawn by QPainter where the above would not match it.
+void drawRoundPolyline(QPainter *p, const QPolygonF &points, double width, const QBrush &brush);
+
 } // namespace corvane

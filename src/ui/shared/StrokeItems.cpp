@@ -151,13 +151,7 @@ void SparklinePlot::paint(QPainter *p)
     }
     if (!m_drawLine)
         return;
-    const QBrush brush = brushForPaint(m_paint, boundingRect());
-    const QPolygonF points = sparkline::linePoints(m_samples, w, h, max);
-    if (strokeRoundPolyline(p, points, 2.2, brush))
-        return;
-    p->setPen(QPen(brush, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p->setBrush(Qt::NoBrush);
-    p->drawPolyline(points);
+    drawRoundPolyline(p, sparkline::linePoints(m_samples, w, h, max), 2.2, brushForPaint(m_paint, boundingRect()));
 }
 
 GradientText::GradientText(QQuickItem *parent) : RasterItem(parent)

@@ -91,20 +91,13 @@ void MiniSpark::paint(QPainter *p)
     if (pts.size() < 2)
         return; // a lone point is only a move: nothing to stroke
     const QPolygonF line(pts);
-    auto stroke = [&](const QColor &color, double width) {
-        if (!strokeRoundPolyline(p, line, width, color)) {
-            p->setPen(QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-            p->setBrush(Qt::NoBrush);
-            p->drawPolyline(line);
-        }
-    };
     // A soft halo stands in for the glow: wider, fainter strokes under the line.
     for (const auto &[width, alpha] : {std::pair{5.5, 0.12}, std::pair{3.5, 0.2}}) {
         QColor glow = m_color;
         glow.setAlphaF(static_cast<float>(0.55 * alpha * m_color.alphaF()));
-        stroke(glow, width);
+        drawRoundPolyline(p, line, width, glow);
     }
-    stroke(m_color, 1.5);
+    drawRoundPolyline(p, line, 1.5, m_color);
 }
 
 } // namespace corvane
