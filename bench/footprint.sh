@@ -2,7 +2,9 @@
 # What Corvane costs at rest, side by side in one run under Xvfb: the app with every surface
 # hidden, in Bar Mode, on the dashboard (once with the pointer away, once with it resting on
 # a card) and on the tests tab, beside a minimal Qt Quick window (one text redrawn once a
-# second, software renderer) and conky, each on a display of its own. After a settle time,
+# second, software renderer) and conky, each on a display of its own. Two floors run beside
+# them: a Qt Quick window that redraws only what the dashboard must change each second (its
+# CPU), and a Qt tray icon whose Quick Controls window was shown and closed (its memory). After a settle time,
 # each is measured over the same window of time: CPU % of one core, resident and anonymous
 # memory, threads and frames a second, with the ratios to the Qt window and to conky.
 #
@@ -24,8 +26,9 @@ for a in "$@"; do
 done
 APP="$PWD/$BUILD/corvane"
 REF="$PWD/$BUILD/bench/corvane_reference_window"
+FLOOR="$PWD/$BUILD/bench/corvane_floor_window"
 COUNTER="$PWD/$BUILD/bench/libcorvane_frame_counter.so"
-for f in "$APP" "$REF" "$COUNTER"; do
+for f in "$APP" "$REF" "$FLOOR" "$COUNTER"; do
   [ -e "$f" ] || { echo "missing $f: build first" >&2; exit 1; }
 done
 for t in Xvfb openbox trayer xdotool conky dbus-run-session; do
@@ -140,6 +143,8 @@ on pointer xdotool mousemove ${FOOTPRINT_POINTER:-330 190}
 start_qt tests "$APP" --tab=tests
 place_main tests
 start_qt qt "$REF"
+start_qt changes "$FLOOR" --changes
+start_qt tray "$FLOOR" --tray
 on qt xdotool windowmove --sync "$(on qt xdotool search --sync --onlyvisible --pid "$PID_qt" | head -1)" 200 200 2>/dev/null || true
 
 cat >"$WORK/conky.conf" <<'EOF'
@@ -167,13 +172,13 @@ if ! main_hidden hidden; then
 fi
 if [ -n "${FOOTPRINT_SHOTS:-}" ]; then
   mkdir -p "$FOOTPRINT_SHOTS"
-  for n in main pointer tests bar; do on "$n" import -window root "$FOOTPRINT_SHOTS/$n.png" 2>/dev/null || true; done
+  for n in main pointer tests bar changes; do on "$n" import -window root "$FOOTPRINT_SHOTS/$n.png" 2>/dev/null || true; done
 fi
 
 echo "settling ${SETTLE} s, then measuring ${MEASURE} s" >&2
 sleep "$SETTLE"
 
-NAMES=(qt conky hidden bar main pointer tests)
+NAMES=(qt conky changes tray hidden bar main pointer tests)
 # CPU time in nanoseconds, summed over the threads (the scheduler's own account: the
 # clock-tick counters of /proc/<pid>/stat are too coarse for a tenth of a per cent). Summed
 # as a float: mawk's %d stops at 2^31 ns. Thread by thread against the first reading: a thread
@@ -226,6 +231,7 @@ done
 label() {
   case "$1" in
     qt) echo "Qt Quick window, 1 Hz text" ;; conky) echo "conky" ;;
+    changes) echo "Qt Quick, the dashboard's changes only" ;; tray) echo "Qt tray icon, window closed" ;;
     hidden) echo "corvane, every surface hidden" ;; bar) echo "corvane, Bar Mode" ;;
     main) echo "corvane, dashboard" ;; pointer) echo "corvane, dashboard, pointer on a card" ;;
     tests) echo "corvane, tests tab" ;;
@@ -242,6 +248,17 @@ for n in "${NAMES[@]}"; do
     "$(echo "scale=2; ${RSS[$n]} / 1024" | bc)" "$(echo "scale=2; ${ANON[$n]} / 1024" | bc)" "${THR[$n]}" "$fps" \
     "$cpux" "$cpuc" "$(echo "scale=4; ${RSS[$n]} / ${RSS[qt]}" | bc)"
 done
+# Against the floors: what Qt alone needs for the same work.
+ratio() { [ "$(echo "$2 > 0" | bc)" = 1 ] && num "$(echo "scale=4; $1 / $2" | bc)" || echo "-"; }
+printf '
+%-38s %s
+' "dashboard CPU × its changes alone" "$(ratio "${CPU[main]}" "${CPU[changes]}")"
+printf '%-38s %s
+' "changes alone, CPU × conky" "$(ratio "${CPU[changes]}" "${CPU[conky]}")"
+printf '%-38s %s
+' "hidden RSS × the closed tray window" "$(ratio "${RSS[hidden]}" "${RSS[tray]}")"
+printf '%-38s %s
+' "closed tray window, RSS × Qt window" "$(ratio "${RSS[tray]}" "${RSS[qt]}")"
 
 # Where each program's CPU went, thread by thread (µs of CPU a second).
 if [ -n "${FOOTPRINT_THREADS:-}" ]; then
@@ -260,10 +277,12 @@ if [ -n "${FOOTPRINT_SMAPS:-}" ]; then
          $1 == "Rss:" { rss[n] += $2 } END { for (k in rss) print k, rss[k] }' "/proc/$1/smaps"
   }
   by_mapping "$PID_hidden" >"$WORK/hidden.maps"
-  by_mapping "$PID_qt" >"$WORK/qt.maps"
-  printf '\n%s\n%10s %10s %10s  %s\n' "Resident by mapping, corvane hidden vs Qt window (KB)" "corvane" "Qt window" "more" "mapping"
-  awk 'NR == FNR { q[$1] = $2; next } { a[$1] = $2 } END {
-         for (k in q) if (!(k in a)) a[k] = 0
-         for (k in a) printf "%10d %10d %10d  %s\n", a[k], q[k], a[k] - q[k], k }' \
-    "$WORK/qt.maps" "$WORK/hidden.maps" | sort -k3 -rn | awk '$3 >= 200 || $3 <= -200'
+  for ref in qt tray; do
+    by_mapping "$(eval echo "\$PID_$ref")" >"$WORK/$ref.maps"
+    printf '\n%s\n%10s %10s %10s  %s\n' "Resident by mapping, corvane hidden vs $(label "$ref") (KB)" "corvane" "$ref" "more" "mapping"
+    awk 'NR == FNR { q[$1] = $2; next } { a[$1] = $2 } END {
+           for (k in q) if (!(k in a)) a[k] = 0
+           for (k in a) printf "%10d %10d %10d  %s\n", a[k], q[k], a[k] - q[k], k }' \
+      "$WORK/$ref.maps" "$WORK/hidden.maps" | sort -k3 -rn | awk '$3 >= 200 || $3 <= -200'
+  done
 fi

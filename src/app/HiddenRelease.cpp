@@ -2,6 +2,7 @@
 #include "state/AppState.h"
 
 #include <QPixmapCache>
+#include <QtGui/private/qfont_p.h>
 #include <QPointer>
 #include <QQmlEngine>
 #include <QQuickWindow>
@@ -18,6 +19,17 @@ void trimFreedMemory()
 {
     malloc_trim(0);
 }
+
+namespace {
+
+void dropFontCaches()
+{
+    // Qt keeps up to 4 MB of font engines nobody uses, with their glyph caches and mapped font
+    // files. Fonts still in use keep their engines; the rest load again when text is drawn.
+    QFontCache::instance()->clear();
+}
+
+} // namespace
 
 void releaseWhileHidden(QQuickWindow *window, int delayMs, std::function<bool()> keepNativeWindow,
                         std::function<void()> released, std::function<bool()> holdsContent)
@@ -77,6 +89,8 @@ std::function<void()> releaseIdleMemory(AppState *state, int hiddenMs, int settl
         timer->start(state->visualsPaused() ? hiddenMs : settleMs);
     };
     QObject::connect(timer, &QTimer::timeout, state, [state, timer, late, lateMs] {
+        if (state->visualsPaused())
+            dropFontCaches();
         trimFreedMemory();
         if (state->visualsPaused() && !*late) {
             *late = true;

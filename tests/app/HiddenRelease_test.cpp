@@ -7,6 +7,8 @@
 #include "app/MainWindowHost.h"
 #include "app/MenuBarExtra.h"
 
+#include <QFile>
+#include <QPainter>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -49,6 +51,21 @@ QQuickItem *findItem(QQuickWindow *w, const QString &objectName)
         if (i->objectName() == objectName)
             return i;
     return nullptr;
+}
+
+// Font files the process has mapped (FreeType maps each face it opens).
+QStringList mappedFontFiles()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly))
+        return {};
+    QStringList out;
+    for (const QByteArray &line : maps.readAll().split('\n')) {
+        const QByteArray l = line.toLower();
+        if (l.endsWith(".ttf") || l.endsWith(".otf") || l.endsWith(".ttc"))
+            out << QString::fromLocal8Bit(line.mid(line.indexOf('/')));
+    }
+    return out;
 }
 
 struct HiddenRelease : ::testing::Test {
@@ -214,6 +231,29 @@ TEST_F(EngineRelease, ClosedWindowGoesWithTheEngineAndComesBackOnItsTabAndPlace)
         }(),
         5000);
     EXPECT_FALSE(hub.state.visualsPaused());
+}
+
+// With every surface hidden a moment, the fonts the screens loaded go too (engines, glyph
+// caches, mapped font files); text drawn afterwards looks as it did.
+TEST_F(EngineRelease, EverySurfaceHiddenLetsTheFontsGo)
+{
+    releaseIdleMemory(&hub.state, 50, 50, 50);
+    const auto draw = [] {
+        QImage image(160, 40, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        p.setFont(QFont(QStringLiteral("Inter"), 13));
+        p.setPen(Qt::white);
+        p.drawText(image.rect(), Qt::AlignCenter, QStringLiteral("CPU 42 %"));
+        return image;
+    };
+    const QImage before = draw();
+    ASSERT_FALSE(mappedFontFiles().isEmpty());
+
+    main->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!host.isBuilt(), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(mappedFontFiles(), QStringList(), 5000);
+    EXPECT_EQ(draw(), before);
 }
 
 TEST_F(EngineRelease, TrayPopupAndBarModeBuildTheEngineAgain)
