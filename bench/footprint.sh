@@ -4,9 +4,10 @@
 # a card) and on the tests tab, beside a minimal Qt Quick window (one text redrawn once a
 # second, software renderer) and conky, each on a display of its own. Two floors run beside
 # them: a Qt Quick window that redraws only what the dashboard must change each second (its
-# CPU), and a Qt tray icon whose Quick Controls window was shown and closed (its memory). After a settle time,
-# each is measured over the same window of time: CPU % of one core, resident and anonymous
-# memory, threads and frames a second, with the ratios to the Qt window and to conky.
+# CPU), and a Qt tray icon whose Quick Controls window was shown and closed (its memory).
+# After a settle time, each is measured over the same window of time: CPU % of one core,
+# resident and anonymous memory, threads and frames a second, with the ratios to the Qt window
+# and to conky.
 #
 # Usage: bench/footprint.sh [--quick] [build-dir]     (--quick: 10 s instead of 60 s)
 #        FOOTPRINT_THREADS=1 adds each program's CPU thread by thread; FOOTPRINT_SHOTS=<dir>
@@ -249,16 +250,16 @@ for n in "${NAMES[@]}"; do
     "$cpux" "$cpuc" "$(echo "scale=4; ${RSS[$n]} / ${RSS[qt]}" | bc)"
 done
 # Against the floors: what Qt alone needs for the same work.
-ratio() { [ "$(echo "$2 > 0" | bc)" = 1 ] && num "$(echo "scale=4; $1 / $2" | bc)" || echo "-"; }
-printf '
-%-38s %s
-' "dashboard CPU × its changes alone" "$(ratio "${CPU[main]}" "${CPU[changes]}")"
-printf '%-38s %s
-' "changes alone, CPU × conky" "$(ratio "${CPU[changes]}" "${CPU[conky]}")"
-printf '%-38s %s
-' "hidden RSS × the closed tray window" "$(ratio "${RSS[hidden]}" "${RSS[tray]}")"
-printf '%-38s %s
-' "closed tray window, RSS × Qt window" "$(ratio "${RSS[tray]}" "${RSS[qt]}")"
+ratio_row() { # label numerator denominator
+  local r="-"
+  [ "$(echo "$3 > 0" | bc)" = 1 ] && r=$(num "$(echo "scale=4; $2 / $3" | bc)")
+  printf '%-38s %s\n' "$1" "$r"
+}
+echo
+ratio_row "dashboard CPU × its changes alone" "${CPU[main]}" "${CPU[changes]}"
+ratio_row "changes alone, CPU × conky" "${CPU[changes]}" "${CPU[conky]}"
+ratio_row "hidden RSS × the closed tray window" "${RSS[hidden]}" "${RSS[tray]}"
+ratio_row "closed tray window, RSS × Qt window" "${RSS[tray]}" "${RSS[qt]}"
 
 # Where each program's CPU went, thread by thread (µs of CPU a second).
 if [ -n "${FOOTPRINT_THREADS:-}" ]; then

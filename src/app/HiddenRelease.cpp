@@ -20,17 +20,6 @@ void trimFreedMemory()
     malloc_trim(0);
 }
 
-namespace {
-
-void dropFontCaches()
-{
-    // Qt keeps up to 4 MB of font engines nobody uses, with their glyph caches and mapped font
-    // files. Fonts still in use keep their engines; the rest load again when text is drawn.
-    QFontCache::instance()->clear();
-}
-
-} // namespace
-
 void releaseWhileHidden(QQuickWindow *window, int delayMs, std::function<bool()> keepNativeWindow,
                         std::function<void()> released, std::function<bool()> holdsContent)
 {
@@ -89,8 +78,10 @@ std::function<void()> releaseIdleMemory(AppState *state, int hiddenMs, int settl
         timer->start(state->visualsPaused() ? hiddenMs : settleMs);
     };
     QObject::connect(timer, &QTimer::timeout, state, [state, timer, late, lateMs] {
+        // Qt keeps up to 4 MB of font engines nobody uses, with their glyph caches and mapped
+        // font files. Fonts still in use keep their engines; the rest load again when drawn.
         if (state->visualsPaused())
-            dropFontCaches();
+            QFontCache::instance()->clear();
         trimFreedMemory();
         if (state->visualsPaused() && !*late) {
             *late = true;

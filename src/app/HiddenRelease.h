@@ -27,8 +27,9 @@ void trimFreedMemory();
 // From now on, a moment after what is shown changes (`settleMs` after a surface appears, at
 // start too; `hiddenMs` once every surface is hidden, after the surfaces' own releases, and
 // again `lateMs` later for what Qt's caches give up on timers of their own), the allocator's
-// free memory goes back to the system, and while every surface is hidden the unused fonts too. The function returned starts the wait again (another
-// surface took over from the one shown).
+// free memory goes back to the system, and while every surface is hidden the unused fonts
+// too. The function returned starts the wait again (another surface took over from the one
+// shown).
 std::function<void()> releaseIdleMemory(AppState *state, int hiddenMs = 1500, int settleMs = 5000, int lateMs = 45'000);
 
 } // namespace corvane
