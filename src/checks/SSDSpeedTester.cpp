@@ -494,39 +494,46 @@ void SSDSpeedTester::work(const std::shared_ptr<Run> &run)
         return std::max(std::chrono::duration<double>(b - a).count(), 1e-9);
     };
 
-    std::vector<double> writeRates, readRates;
-    for (int i = 0; i < blocks; ++i) {
-        if (run->cancelled)
-            break;
-        const auto t0 = Clock::now();
+    // One block in chunks, so a stop or a closed sheet ends the run within one chunk, not one
+    // block. 0 or the errno; a transfer of nothing (a file shorter than what was written) is EIO.
+    auto transferBlock = [&](auto op) {
         size_t done = 0;
-        int err = 0;
-        // In chunks, so a stop or a closed sheet ends the run within one chunk, not one block.
         while (done < blockBytes && !run->cancelled) {
-            const ssize_t n = io.write(fd, static_cast<char *>(buffer.get()) + done,
-                                       std::min(blockBytes - done, kChunkBytes));
+            const ssize_t n = op(static_cast<char *>(buffer.get()) + done, std::min(blockBytes - done, kChunkBytes));
             if (n == -EINTR)
                 continue;
-            if (n <= 0) {
-                err = n == 0 ? EIO : int(-n);
-                break;
-            }
+            if (n <= 0)
+                return n == 0 ? EIO : int(-n);
             done += size_t(n);
         }
-        if (run->cancelled)
-            break; // a block cut short is not a measurement
-        if (err == 0 && !direct) {
-            const int s = io.dataSync(fd);
-            err = s < 0 ? -s : 0;
+        return 0;
+    };
+    // Times each block of one pass and publishes its rate; 0 or the errno that ended the pass.
+    auto measurePass = [&](bool writing, std::vector<double> &rates) {
+        for (int i = 0; i < blocks && !run->cancelled; ++i) {
+            const auto t0 = Clock::now();
+            int err = writing ? transferBlock([&](const char *p, size_t n) { return io.write(fd, p, n); })
+                              : transferBlock([&](char *p, size_t n) { return io.read(fd, p, n); });
+            if (run->cancelled)
+                break; // a block cut short is not a measurement
+            if (err == 0 && writing && !direct) {
+                const int s = io.dataSync(fd);
+                err = s < 0 ? -s : 0;
+            }
+            const auto t1 = Clock::now();
+            if (err)
+                return err;
+            const double rate = blockMiB / seconds(t0, t1);
+            rates.push_back(rate);
+            const double progress = (writing ? 0.0 : 0.5) + double(i + 1) / (2.0 * blocks);
+            post([token, writing, rate, progress](SSDSpeedTester *t) { t->applyBlock(token, writing, rate, progress); });
         }
-        const auto t1 = Clock::now();
-        if (err)
-            return fail(QStringLiteral("Eroare scriere"), err);
-        const double rate = blockMiB / seconds(t0, t1);
-        writeRates.push_back(rate);
-        const double progress = double(i + 1) / (2.0 * blocks);
-        post([token, rate, progress](SSDSpeedTester *t) { t->applyBlock(token, true, rate, progress); });
-    }
+        return 0;
+    };
+
+    std::vector<double> writeRates, readRates;
+    if (const int err = measurePass(true, writeRates))
+        return fail(QStringLiteral("Eroare scriere"), err);
     if (run->cancelled) {
         io.close(fd);
         io.remove(cpath);
@@ -552,37 +559,8 @@ void SSDSpeedTester::work(const std::shared_ptr<Run> &run)
     }
     if (!direct)
         io.dropCache(fd);
-    for (int i = 0; i < blocks; ++i) {
-        if (run->cancelled)
-            break;
-        const auto t0 = Clock::now();
-        size_t done = 0;
-        int err = 0;
-        while (done < blockBytes && !run->cancelled) {
-            const ssize_t n = io.read(fd, static_cast<char *>(buffer.get()) + done,
-                                      std::min(blockBytes - done, kChunkBytes));
-            if (n == -EINTR)
-                continue;
-            if (n < 0) {
-                err = int(-n);
-                break;
-            }
-            if (n == 0) { // the file is shorter than what was written
-                err = EIO;
-                break;
-            }
-            done += size_t(n);
-        }
-        if (run->cancelled)
-            break;
-        const auto t1 = Clock::now();
-        if (err)
-            return fail(QStringLiteral("Eroare citire"), err);
-        const double rate = blockMiB / seconds(t0, t1);
-        readRates.push_back(rate);
-        const double progress = 0.5 + double(i + 1) / (2.0 * blocks);
-        post([token, rate, progress](SSDSpeedTester *t) { t->applyBlock(token, false, rate, progress); });
-    }
+    if (const int err = measurePass(false, readRates))
+        return fail(QStringLiteral("Eroare citire"), err);
     io.close(fd);
     io.remove(cpath);
     if (run->cancelled)

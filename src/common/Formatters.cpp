@@ -89,34 +89,40 @@ QString byteRateText(uint64_t bytesPerSecond)
     return printfFixed(v, 1) + u' ' + QLatin1String(units[i]);
 }
 
+namespace {
+struct Span {
+    long long days, hours, minutes;
+};
+// Whole days, hours of the day and minutes of the hour; negative and NaN count as 0.
+Span span(double seconds)
+{
+    const long long s = std::max<long long>(0, saturatingCast<long long>(seconds));
+    return {s / 86400, (s % 86400) / 3600, (s % 3600) / 60};
+}
+} // namespace
+
 QString uptimeString(double seconds)
 {
-    const long long t = std::max<long long>(0, saturatingCast<long long>(seconds));
-    if (t < 3600)
-        return QStringLiteral("%1m").arg(t / 60);
-    if (t < 86400)
-        return QStringLiteral("%1h %2m").arg(t / 3600).arg((t % 3600) / 60);
-    return QStringLiteral("%1z %2h").arg(t / 86400).arg((t % 86400) / 3600);
+    const Span t = span(seconds);
+    if (t.days == 0 && t.hours == 0)
+        return QStringLiteral("%1m").arg(t.minutes);
+    if (t.days == 0)
+        return QStringLiteral("%1h %2m").arg(t.hours).arg(t.minutes);
+    return QStringLiteral("%1z %2h").arg(t.days).arg(t.hours);
 }
 
 QString dashboardUptimeText(double seconds)
 {
-    const long long s = std::max<long long>(0, saturatingCast<long long>(seconds));
-    const long long days = s / 86400;
-    const long long hours = (s % 86400) / 3600;
-    const long long minutes = (s % 3600) / 60;
-    if (s < 86400)
-        return QStringLiteral("%1h %2m").arg(hours).arg(minutes);
-    return QStringLiteral("%1z %2h %3m").arg(days).arg(hours).arg(minutes);
+    const Span t = span(seconds);
+    if (t.days == 0)
+        return QStringLiteral("%1h %2m").arg(t.hours).arg(t.minutes);
+    return QStringLiteral("%1z %2h %3m").arg(t.days).arg(t.hours).arg(t.minutes);
 }
 
 QString uptimeText(double seconds)
 {
-    const long long s = std::max<long long>(0, saturatingCast<long long>(seconds));
-    const long long days = s / 86400;
-    const long long hours = (s % 86400) / 3600;
-    const long long minutes = (s % 3600) / 60;
-    return QStringLiteral("%1z %2h %3m").arg(days).arg(hours).arg(minutes);
+    const Span t = span(seconds);
+    return QStringLiteral("%1z %2h %3m").arg(t.days).arg(t.hours).arg(t.minutes);
 }
 
 QString clockTime(const QDateTime &at, const QLocale &locale)
