@@ -9,11 +9,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <set>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -65,6 +67,48 @@ TEST(LinuxHostStats, MapsProcStatAndMeminfo)
     EXPECT_FALSE(missing->cpuLoad());
     EXPECT_FALSE(missing->vmCounters());
     EXPECT_EQ(missing->physicalMemory(), 0u);
+}
+
+namespace {
+QStringList g_messages;
+void keepMessage(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (QByteArray(context.category).startsWith("corvane."))
+        g_messages.append(QStringLiteral("%1 %2").arg(type == QtWarningMsg ? "W" : "D", text));
+}
+} // namespace
+
+// A source that fails says so once, with its path and the system's reason, and once more
+// when it works again; a read that keeps failing every second adds nothing.
+TEST(LinuxHostStats, AFailedReadIsLoggedOnceWithItsPath)
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("corvane.*.debug=true"));
+    QTemporaryDir dir;
+    const QString stat = dir.filePath("stat");
+    auto host = makeLinuxHostStats(dir.path());
+    g_messages.clear();
+    const auto previous = qInstallMessageHandler(keepMessage);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(host->cpuLoad());
+    // A folder where the file should be: opened, then refused with EISDIR, a warning.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("stat"));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(host->cpuLoad());
+    ASSERT_TRUE(QDir(dir.path()).rmdir("stat"));
+    {
+        QFile f(stat);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("cpu  1 2 3 4 5 6 7 8 0 0\n");
+    }
+    EXPECT_TRUE(host->cpuLoad());
+    EXPECT_TRUE(host->cpuLoad());
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+    EXPECT_EQ(g_messages, (QStringList{
+                              "D " + stat + ": " + QString::fromLocal8Bit(strerror(ENOENT)) + " (errno 2)",
+                              "W " + stat + ": " + QString::fromLocal8Bit(strerror(EISDIR)) + " (errno 21)",
+                              "W " + stat + ": available again",
+                          }));
 }
 
 TEST(LinuxNetworkCounters, ReadsInIndexOrder)

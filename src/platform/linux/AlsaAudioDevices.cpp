@@ -41,8 +41,11 @@ public:
 
     std::optional<QStringList> deviceList() override
     {
-        if (!isDirectory(m_asound))
+        if (!isDirectory(m_asound)) {
+            sysfile::failures().absent(m_asound, m_asound + QStringLiteral(": no sound card"));
             return std::nullopt;
+        }
+        sysfile::failures().cleared(m_asound);
         QDir root(m_asound);
         static const QRegularExpression cardRe(QStringLiteral("^card(\\d+)$"));
         static const QRegularExpression pcmRe(QStringLiteral("^pcm(\\d+)([cp])$"));

@@ -110,6 +110,11 @@ public:
         std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
             return a.mid(5).toLongLong() < b.mid(5).toLongLong();
         });
+        const QString cause = m_devRoot + QStringLiteral("/video*");
+        if (names.isEmpty())
+            sysfile::failures().absent(cause, cause + QStringLiteral(": no camera device"));
+        else
+            sysfile::failures().cleared(cause);
         return names;
     }
 

@@ -271,8 +271,14 @@ private:
 
     std::vector<Card> listCards()
     {
-        if (rescanDue(m_cardsScannedAt))
+        if (rescanDue(m_cardsScannedAt)) {
             m_cards = scanCards();
+            const QString cause = QString::fromStdString(m_drmDir);
+            if (m_cards.empty())
+                sysfile::failures().absent(cause, cause + QStringLiteral(": no GPU card with a driver"));
+            else
+                sysfile::failures().cleared(cause);
+        }
         std::vector<Card> cards = m_cards;
         for (Card &c : cards)
             c.awake = isAwake(c.device);

@@ -1,4 +1,5 @@
 #include "platform/linux/Nl80211Messages.h"
+#include "platform/linux/SysFile.h"
 
 #include <linux/nl80211.h>
 #include <netlink/genl/ctrl.h>
@@ -128,6 +129,9 @@ void readScan(nl_msg *msg, Nl80211Station &s)
 
 namespace {
 
+const QString kCause = QStringLiteral("nl80211");
+const QString kNoInterface = QStringLiteral("nl80211 interfaces");
+
 class LinuxNl80211 final : public Nl80211 {
 public:
     ~LinuxNl80211() override
@@ -147,11 +151,17 @@ public:
                 out.push_back(std::move(s));
         });
         if (!listed) {
+            sysfile::failures().failed(kCause, QStringLiteral("nl80211: interface dump failed"));
             // The socket may be broken (e.g. after a resume): start afresh next time.
             nl_socket_free(m_sock);
             m_sock = nullptr;
             return std::nullopt;
         }
+        sysfile::failures().cleared(kCause);
+        if (out.empty())
+            sysfile::failures().absent(kNoInterface, QStringLiteral("nl80211: no wireless interface"));
+        else
+            sysfile::failures().cleared(kNoInterface);
         for (Nl80211Station &s : out) {
             dump(NL80211_CMD_GET_STATION, s.ifindex, [&](nl_msg *m) { nl80211msg::readStation(m, s); });
             if (!s.associated)
@@ -171,7 +181,12 @@ private:
         m_sock = nl_socket_alloc();
         if (!m_sock)
             return false;
-        if (genl_connect(m_sock) < 0 || (m_family = genl_ctrl_resolve(m_sock, "nl80211")) < 0) {
+        int err = genl_connect(m_sock);
+        if (err >= 0)
+            err = m_family = genl_ctrl_resolve(m_sock, "nl80211");
+        if (err < 0) {
+            // No nl80211 family: a kernel without cfg80211, or a sandbox.
+            sysfile::failures().absent(kCause, QStringLiteral("nl80211: ") + QString::fromUtf8(nl_geterror(err)));
             nl_socket_free(m_sock);
             m_sock = nullptr;
             return false;

@@ -79,11 +79,14 @@ public:
     {
         DIR *dir = ::opendir(m_root.c_str());
         if (!dir) {
+            const int err = errno;
+            sysfile::noteFailure(m_root, err);
             // A kernel without USB has no such folder: that is an empty bus, not a failure.
-            if (errno == ENOENT)
+            if (err == ENOENT)
                 return QList<UsbDeviceProperties>{};
             return std::nullopt;
         }
+        sysfile::noteCleared(m_root);
         std::vector<std::string> names;
         while (const dirent *e = ::readdir(dir)) {
             const std::string_view n(e->d_name);

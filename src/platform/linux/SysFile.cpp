@@ -128,14 +128,40 @@ bool ReopenableFile::read(std::string &out)
 {
     if (m_fd < 0) {
         m_fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (m_fd < 0)
+        if (m_fd < 0) {
+            noteFailure(m_path, errno);
+            m_failing = true;
             return false;
+        }
     }
-    if (readFd(m_fd, out, 1 << 20, true, m_single))
+    if (readFd(m_fd, out, 1 << 20, true, m_single)) {
+        if (m_failing) {
+            m_failing = false;
+            noteCleared(m_path);
+        }
         return true;
+    }
+    noteFailure(m_path, errno);
+    m_failing = true;
     ::close(m_fd); // try a fresh descriptor next time
     m_fd = -1;
     return false;
+}
+
+FailureLog &failures()
+{
+    static FailureLog log(lcPlatform);
+    return log;
+}
+
+void noteFailure(const std::string &path, int err)
+{
+    const QString where = QString::fromStdString(path);
+    const QString message = where + QStringLiteral(": ") + errnoMessage(err);
+    if (err == ENOENT || err == ENODEV || err == ENXIO || err == ENOTDIR)
+        failures().absent(where, message);
+    else
+        failures().failed(where, message);
 }
 
 std::optional<uint64_t> meminfoKb(std::string_view text, std::string_view key)

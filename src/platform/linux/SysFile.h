@@ -1,5 +1,7 @@
 #pragma once
 // Small, allocation-light readers for procfs and sysfs files.
+#include "common/Log.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,6 +31,13 @@ std::optional<uint64_t> parseU64(std::string_view &s);
 // Value in kB of a "Key:   123 kB" line of /proc/meminfo; nullopt when the key is absent.
 std::optional<uint64_t> meminfoKb(std::string_view text, std::string_view key);
 
+// The platform layer's failures, each said once when it starts and once when it clears.
+FailureLog &failures();
+// Says a failed open or read of `path` (errno `err`) once: a file or device that is not there
+// at debug level, anything else (permissions, I/O errors) as a warning.
+void noteFailure(const std::string &path, int err);
+inline void noteCleared(const std::string &path) { failures().cleared(QString::fromStdString(path)); }
+
 // A file kept open and re-read from offset 0 each time (procfs regenerates it). `single`:
 // the kernel makes it in one piece (/proc/stat, meminfo, uptime; not diskstats or net/route,
 // which come a page at a time), so a short read is its end.
@@ -44,6 +53,7 @@ public:
 private:
     std::string m_path;
     bool m_single = false;
+    bool m_failing = false;
     int m_fd = -1;
 };
 
