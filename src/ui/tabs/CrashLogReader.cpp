@@ -1,6 +1,7 @@
 #include "ui/tabs/CrashLogReader.h"
 
 #include "common/DisplayText.h"
+#include "common/Log.h"
 #include "common/OwnedPool.h"
 #include "platform/ReportFiles.h"
 #include "ui/tabs/TabText.h"
@@ -18,6 +19,7 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace corvane {
@@ -67,7 +69,8 @@ using Known = QHash<QString, const CrashLogEntry *>;
 bool unchanged(const CrashLogEntry &e, const FolderItem &item)
 {
     // A file whose size or time the scan couldn't see is read again.
-    return item.size >= 0 && e.size == item.size && e.mtimeNs == item.mtimeNs && e.inode == item.inode;
+    return item.size >= 0 && e.size == item.size && e.mtimeNs == item.mtimeNs && e.inode == item.inode
+        && e.device == item.device;
 }
 
 CrashLogEntry makeEntry(const FolderItem &item, const QString &fileName, const QString &kind,
@@ -77,7 +80,8 @@ CrashLogEntry makeEntry(const FolderItem &item, const QString &fileName, const Q
     if (const CrashLogEntry *before = known.value(key); before && unchanged(*before, item))
         return *before;
     ++reads;
-    const CrashHeader header = CrashLogReader::readHeader(item.nativePath);
+    const auto head = readRegularFile(item.nativePath, CrashLogReader::kHeadBytes);
+    const CrashHeader header = head ? CrashLogReader::parseHeader(head->bytes) : CrashHeader{};
     CrashLogEntry e;
     e.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
     e.key = key;
@@ -91,7 +95,17 @@ CrashLogEntry makeEntry(const FolderItem &item, const QString &fileName, const Q
     e.size = item.size;
     e.mtimeNs = item.mtimeNs;
     e.inode = item.inode;
+    e.device = item.device;
+    // The very file that was listed, opened as a regular file: not a link, a FIFO or a device.
+    e.openable = head && head->inode == item.inode && head->device == item.device;
     return e;
+}
+
+// A listing that failed for another reason than there being no such folder.
+void noteFailure(QList<CrashSourceFailure> &failures, const QString &folder, int error)
+{
+    if (error && error != ENOENT)
+        failures.append({neutralisedName(folder), error});
 }
 
 // Report reads never wait behind, or hold up, other work.
@@ -111,6 +125,7 @@ struct CrashLogReader::Published {
     QHash<QString, qsizetype> index;
     QVariantList rows;
     int reads = 0;
+    QList<CrashSourceFailure> failures;
 };
 
 CrashLogReader::CrashLogReader(QObject *parent) : CrashLogReader(systemSources(), parent) {}
@@ -159,6 +174,7 @@ void CrashLogReader::refresh()
         auto out = std::make_shared<Published>();
         Scan found = scan(sources, QDateTime::currentDateTime(), previous);
         out->reads = found.reads;
+        out->failures = std::move(found.failures);
         out->entries = std::move(found.entries);
         out->index.reserve(out->entries.size());
         out->rows.reserve(out->entries.size());
@@ -185,6 +201,15 @@ void CrashLogReader::apply(quint64 token, std::shared_ptr<Published> result)
     m_entries = std::move(result->entries);
     m_index = std::move(result->index);
     m_lastScanReads = result->reads;
+    if (result->failures != m_failures) {
+        for (const CrashSourceFailure &f : result->failures)
+            if (!m_failures.contains(f))
+                qCWarning(lcUi).noquote() << "crash reports:" << (f.folder.isEmpty() ? QStringLiteral("journal") : f.folder)
+                                          << "unreadable:" << ::strerror(f.error);
+        m_failures = std::move(result->failures);
+        m_lastError = failureText(m_failures);
+        emit lastErrorChanged();
+    }
     // Rows of unchanged reports stay as they are: the view keeps its place and selection.
     m_model->setItems(result->rows);
     ++m_revision;
@@ -200,10 +225,59 @@ void CrashLogReader::openFolder() const
 void CrashLogReader::openReport(const QString &key) const
 {
     const auto it = m_index.constFind(key);
-    if (it == m_index.constEnd() || !m_entries.at(*it).canOpen())
+    if (it == m_index.constEnd())
+        return;
+    const CrashLogEntry &e = m_entries.at(*it);
+    // The viewer opens the path: it must still be the regular file the scan read, not a link
+    // planted in its place since (the report folder is writable by every user).
+    if (!e.canOpen() || !isSameRegularFile(e.nativePath, e.device, e.inode))
         return;
     // Built from the exact bytes: a name that isn't UTF-8 still names this file.
-    QDesktopServices::openUrl(QUrl::fromEncoded("file://" + m_entries.at(*it).nativePath.toPercentEncoding("/")));
+    QDesktopServices::openUrl(QUrl::fromEncoded("file://" + e.nativePath.toPercentEncoding("/")));
+}
+
+QString CrashLogReader::reasonText(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("acces refuzat");
+    case ENOTDIR:
+        return QStringLiteral("nu este un folder");
+    case ELOOP:
+        return QStringLiteral("prea multe legături simbolice");
+    case EIO:
+        return QStringLiteral("eroare de intrare/ieșire");
+    case ENOTCONN:
+    case ESTALE:
+    case ENODEV:
+    case ENXIO:
+    case EHOSTDOWN:
+    case ETIMEDOUT:
+        return QStringLiteral("sistemul de fișiere nu răspunde");
+    case EBADMSG:
+    case EUCLEAN:
+        return QStringLiteral("fișiere deteriorate");
+    case ENOMEM:
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("resurse de sistem epuizate");
+    default:
+        if (const char *name = ::strerrorname_np(error))
+            return QStringLiteral("eroare ") + QLatin1String(name);
+        return QStringLiteral("eroare ") + QString::number(error);
+    }
+}
+
+QVariant CrashLogReader::failureText(const QList<CrashSourceFailure> &failures)
+{
+    if (failures.isEmpty())
+        return {};
+    QStringList lines;
+    for (const CrashSourceFailure &f : failures)
+        lines << QStringLiteral("Nu pot citi ") + (f.folder.isEmpty() ? QStringLiteral("jurnalul systemd") : f.folder)
+                + QStringLiteral(": ") + reasonText(f.error) + QLatin1Char('.');
+    return lines.join(QLatin1Char('\n'));
 }
 
 QString CrashLogReader::fileKey(const QByteArray &nativePath)
@@ -252,7 +326,10 @@ CrashLogReader::Scan CrashLogReader::scan(const QList<CrashSource> &sources, con
             const auto seen = [&known](const QByteArray &cursor) {
                 return known.contains(QStringLiteral("journal:") + QString::fromLatin1(cursor));
             };
-            for (const CoredumpRecord &r : source.journal->list(kJournalLimit, seen)) {
+            const CoredumpListing listing = source.journal->list(kJournalLimit, seen);
+            if (listing.error)
+                out.failures.append({QString(), listing.error});
+            for (const CoredumpRecord &r : listing.records) {
                 // A journal entry never changes: the one listed before is kept as it was.
                 const QString key = QStringLiteral("journal:") + QString::fromLatin1(r.cursor);
                 if (const CrashLogEntry *before = known.value(key)) {
@@ -266,10 +343,9 @@ CrashLogReader::Scan CrashLogReader::scan(const QList<CrashSource> &sources, con
             }
             continue;
         }
-        const auto items = listFolder(source.folder);
-        if (!items)
-            continue;
-        for (const FolderItem &item : *items) {
+        const FolderListing listing = listFolder(source.folder);
+        noteFailure(out.failures, source.folder, listing.error);
+        for (const FolderItem &item : listing.items) {
             if (source.kernelDumps) {
                 if (!item.isFolder) {
                     out.entries.append(makeEntry(item, item.name, kind(QStringLiteral("panic")),
@@ -277,16 +353,17 @@ CrashLogReader::Scan CrashLogReader::scan(const QList<CrashSource> &sources, con
                     continue;
                 }
                 // systemd-pstore keeps each dump in a folder named after its record.
-                const auto inner = listFolder(item.nativePath);
-                if (!inner)
-                    continue;
-                for (const FolderItem &dump : *inner)
+                const FolderListing inner = listFolder(item.nativePath);
+                noteFailure(out.failures, item.path, inner.error);
+                for (const FolderItem &dump : inner.items)
                     if (!dump.isFolder)
                         out.entries.append(makeEntry(dump, item.name + QLatin1Char('/') + dump.name,
                                                      kind(QStringLiteral("panic")), QStringLiteral("kernel"), now,
                                                      known, out.reads));
                 continue;
             }
+            if (item.isFolder)
+                continue; // a folder named like a report is none
             const qsizetype dot = item.name.lastIndexOf(QLatin1Char('.'));
             const QString ext = dot < 0 ? QString() : item.name.mid(dot + 1).toLower();
             if (!isReportExtension(ext))

@@ -53,9 +53,12 @@ public:
     qint64 size = -1;
     qint64 mtimeNs = 0;
     quint64 inode = 0;
+    quint64 device = 0;
+    // A regular file the scan opened and read itself: only such a report is handed on.
+    bool openable = false;
 
     QString dateText() const;
-    bool canOpen() const { return !nativePath.isEmpty(); }
+    bool canOpen() const { return openable; }
     bool operator==(const CrashLogEntry &) const = default;
 };
 
@@ -72,6 +75,13 @@ struct CrashSource {
     std::shared_ptr<CoredumpJournal> journal;
 };
 
+// A place the scan could not read, and why.
+struct CrashSourceFailure {
+    QString folder; // the folder as shown; empty for the journal
+    int error = 0;  // errno
+    bool operator==(const CrashSourceFailure &) const = default;
+};
+
 struct CrashHeader {
     std::optional<QString> process;
     std::optional<QString> summary;
@@ -84,7 +94,8 @@ class CrashLogReader : public QObject {
     Q_PROPERTY(int count READ count NOTIFY entriesChanged)
     // Goes up with every published scan: bindings that look entries up depend on it.
     Q_PROPERTY(int revision READ revision NOTIFY entriesChanged)
-    Q_PROPERTY(QVariant lastError READ lastError CONSTANT)
+    // Null while every source reads; else which could not be read and why, one per line.
+    Q_PROPERTY(QVariant lastError READ lastError NOTIFY lastErrorChanged)
     Q_PROPERTY(bool scanning READ scanning NOTIFY scanningChanged)
     Q_PROPERTY(QString reportFolder READ reportFolder CONSTANT)
 public:
@@ -103,7 +114,7 @@ public:
     KeyedListModel *model() const { return m_model; }
     int count() const { return int(m_entries.size()); }
     int revision() const { return m_revision; }
-    QVariant lastError() const { return {}; }
+    QVariant lastError() const { return m_lastError; }
     bool scanning() const { return m_pending > 0; }
     // The first folder: the one "Deschide folderul" opens.
     QString reportFolder() const;
@@ -123,6 +134,7 @@ public:
     struct Scan {
         QList<CrashLogEntry> entries; // newest first
         int reads = 0;                // report heads read
+        QList<CrashSourceFailure> failures;
     };
     // One whole scan, newest first (stable for equal dates); `now` dates what has no date.
     // Reports unchanged since `previous` are taken from it as they were.
@@ -140,10 +152,14 @@ public:
     static bool isReportExtension(const QString &lowerExtension);
     static CrashLogEntry journalEntry(const CoredumpRecord &record, const QDateTime &now);
     static QString fileKey(const QByteArray &nativePath);
+    // "Nu pot citi <folder>: <why>." for each failure, one per line; null for none.
+    static QVariant failureText(const QList<CrashSourceFailure> &failures);
+    static QString reasonText(int error);
 
 signals:
     void entriesChanged();
     void scanningChanged();
+    void lastErrorChanged();
 
 private:
     struct Published;
@@ -152,6 +168,8 @@ private:
     QList<CrashSource> m_sources;
     QList<CrashLogEntry> m_entries;
     QHash<QString, qsizetype> m_index;
+    QList<CrashSourceFailure> m_failures;
+    QVariant m_lastError;
     KeyedListModel *m_model;
     QTimer m_timer;
     quint64 m_token = 0;

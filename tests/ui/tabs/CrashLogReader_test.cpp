@@ -4,6 +4,7 @@
 
 #include "fakes/FakeCoredumpJournal.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -119,6 +120,11 @@ struct CrashFixture : ::testing::Test {
         setTime(crash + "/x.crash", 1'700'000'100);
         ASSERT_EQ(::symlink("/dev/zero", QFile::encodeName(crash + "/zero.crash").constData()), 0);
         setTime(crash + "/zero.crash", 1'700'000'050);
+        // Planted by another user: the folder is writable by all.
+        ASSERT_EQ(::symlink("/etc/shadow", QFile::encodeName(crash + "/shadow.crash").constData()), 0);
+        setTime(crash + "/shadow.crash", 1'700'000'040);
+        ASSERT_TRUE(QDir().mkpath(crash + "/dir.crash"));
+        write(crash + "/dir.crash/inner.crash", "Process: Inner\n", 1'700'000'900);
         // A 50 MB report: a head and a long sparse tail.
         write(crash + "/Big-app.crash", "Process: BigApp\nException Type: EXC_RESOURCE\n", 1'700'000'000);
         ASSERT_EQ(::truncate(QFile::encodeName(crash + "/Big-app.crash").constData(), 50'000'000), 0);
@@ -136,20 +142,22 @@ TEST_F(CrashFixture, ScanListsReportsNewestFirstWithoutHanging)
     // The pipe has no writer and /dev/zero no end: a scan that read either would not return.
     const auto entries = CrashLogReader::scan(sources(), QDateTime::currentDateTime());
 
+    // Links and FIFOs are listed but can't be opened; a folder named like a report is none.
     QStringList seen;
     for (const auto &e : entries)
-        seen << e.fileName + "|" + e.processName + "|" + e.kind + "|" + e.summary;
+        seen << e.fileName + "|" + e.processName + "|" + e.kind + "|" + e.summary + (e.canOpen() ? "|open" : "|-");
     const QStringList expected = {
-        "1700000000001/dmesg.txt|kernel|Kernel Panic|—",
-        "_usr_bin_gedit.1000.crash|gedit|Crash|—",
-        "Safari-2026-01-02.ips|Safari|Crash|\"exception\" : {\"type\" : \"EXC_BAD_ACCESS\"},",
-        "Bad-utf8.crash|Bad|Crash|—",
-        "REPORT.CRASH||Crash|—",
-        "Mail.spin|Mail.spin|Hang / Freeze|—",
-        "x.crash|x.crash|Crash|—",
-        "zero.crash|zero.crash|Crash|—",
-        "Big-app.crash|BigApp|Crash|Exception Type: EXC_RESOURCE",
-        "dmesg-efi-170000000002|kernel|Kernel Panic|—",
+        "1700000000001/dmesg.txt|kernel|Kernel Panic|—|open",
+        "_usr_bin_gedit.1000.crash|gedit|Crash|—|open",
+        "Safari-2026-01-02.ips|Safari|Crash|\"exception\" : {\"type\" : \"EXC_BAD_ACCESS\"},|open",
+        "Bad-utf8.crash|Bad|Crash|—|open",
+        "REPORT.CRASH||Crash|—|open",
+        "Mail.spin|Mail.spin|Hang / Freeze|—|open",
+        "x.crash|x.crash|Crash|—|-",
+        "zero.crash|zero.crash|Crash|—|-",
+        "shadow.crash|shadow.crash|Crash|—|-",
+        "Big-app.crash|BigApp|Crash|Exception Type: EXC_RESOURCE|open",
+        "dmesg-efi-170000000002|kernel|Kernel Panic|—|open",
     };
     EXPECT_EQ(seen.join("\n").toStdString(), expected.join("\n").toStdString());
     EXPECT_EQ(entries.first().date, QDateTime::fromSecsSinceEpoch(1'700'000'700));
@@ -227,8 +235,8 @@ TEST_F(CrashFixture, RescanReadsOnlyNewOrChangedReportsAndKeepsTheRest)
 {
     buildMachine();
     CrashLogReader reader(sources());
-    ASSERT_TRUE(settled(reader, 10));
-    EXPECT_EQ(reader.lastScanReads(), 10);
+    ASSERT_TRUE(settled(reader, 11));
+    EXPECT_EQ(reader.lastScanReads(), 11);
     const QList<CrashLogEntry> before = reader.entries();
 
     write(crash + "/New-1.hang", "Process: Fresh\n", 1'800'000'000);   // new
@@ -236,7 +244,7 @@ TEST_F(CrashFixture, RescanReadsOnlyNewOrChangedReportsAndKeepsTheRest)
     ASSERT_TRUE(QFile::remove(crash + "/REPORT.CRASH"));              // gone
     reader.refresh();
     reader.refresh(); // the second supersedes the first
-    ASSERT_TRUE(settled(reader, 10));
+    ASSERT_TRUE(settled(reader, 11));
     EXPECT_EQ(reader.lastScanReads(), 2);
     EXPECT_EQ(reader.entries().first().processName, QStringLiteral("Fresh"));
     for (const CrashLogEntry &e : reader.entries()) {
@@ -249,6 +257,114 @@ TEST_F(CrashFixture, RescanReadsOnlyNewOrChangedReportsAndKeepsTheRest)
         }
     }
     EXPECT_EQ(reader.reportFolder(), crash);
+}
+
+// A source that can't be read is said, with why, beside what the others gave; once it reads
+// again the words go. Root reads through any permission, so most breaks here are of a kind
+// that stops root too: a file where a folder should be, a link that loops.
+struct UnreadableCase {
+    const char *name;
+    const char *crash, *pstore, *journal; // folders under the fixture root; nullptr: no journal
+    int journalError;                     // a fake journal that fails after its one record
+    bool denied;                          // the report folder's permissions shut out its reader
+    const char *says;                     // %1 = the fixture root
+    int listed;
+};
+TABS_PRINT_BY_NAME(UnreadableCase)
+class CrashSourceUnreadable : public CrashFixture, public ::testing::WithParamInterface<UnreadableCase> {};
+TEST_P(CrashSourceUnreadable, SaysWhichAndWhyAndListsTheRest)
+{
+    const UnreadableCase &c = GetParam();
+    if (c.denied && ::geteuid() == 0)
+        GTEST_SKIP() << "permissions don't stop root";
+    write(crash + "/Good-1.crash", "Process: Good\n", 1'700'000'300);
+    write(pstore + "/dmesg-1", "panic\n", 1'700'000'200);
+    write(root.path() + "/file", "not a folder\n", 1);
+    ASSERT_EQ(::symlink("loop", QFile::encodeName(root.path() + "/loop").constData()), 0);
+    const auto at = [&](const char *rel) { return root.path() + '/' + QLatin1String(rel); };
+    QList<CrashSource> sources = {{at(c.crash), false}, {at(c.pstore), true}};
+    auto fake = std::make_shared<test::FakeCoredumpJournal>();
+    if (c.journalError) {
+        CoredumpRecord r;
+        r.cursor = "s=1;i=1";
+        r.executable = QStringLiteral("/usr/bin/nautilus");
+        r.time = QDateTime::fromSecsSinceEpoch(1'700'000'100);
+        fake->records = {r};
+        fake->error = c.journalError;
+        sources.append({QString(), false, fake});
+    } else if (c.journal) {
+        sources.append({QString(), false, makeCoredumpJournal(at(c.journal))});
+    }
+    if (c.denied) {
+        ASSERT_EQ(::chmod(QFile::encodeName(crash).constData(), 0), 0);
+    }
+
+    CrashLogReader reader(sources);
+    ASSERT_TRUE(settled(reader, c.listed));
+    const QString expected = QString::fromUtf8(c.says).arg(root.path());
+    EXPECT_EQ(reader.lastError().toString().toStdString(), expected.toStdString());
+    EXPECT_EQ(reader.lastError().isNull(), expected.isEmpty());
+
+    // Mended: the next scan says nothing more.
+    if (expected.isEmpty())
+        return;
+    ::chmod(QFile::encodeName(crash).constData(), 0755);
+    for (const char *rel : {"file", "loop"}) {
+        QFile::remove(at(rel));
+        QDir().mkpath(at(rel));
+    }
+    QDir().mkpath(at(c.crash));
+    fake->error = 0;
+    reader.refresh();
+    QTRY_VERIFY(reader.lastError().isNull());
+}
+INSTANTIATE_TEST_SUITE_P(
+    CrashLog, CrashSourceUnreadable,
+    ::testing::Values(
+        UnreadableCase{"ReportFolderIsAFile", "file", "pstore", nullptr, 0, false,
+                       "Nu pot citi %1/file: nu este un folder.", 1},
+        UnreadableCase{"PathThroughAFile", "file/crash", "pstore", nullptr, 0, false,
+                       "Nu pot citi %1/file/crash: nu este un folder.", 1},
+        UnreadableCase{"DumpFolderIsALinkLoop", "crash", "loop", nullptr, 0, false,
+                       "Nu pot citi %1/loop: prea multe legături simbolice.", 1},
+        UnreadableCase{"BothFolders", "file", "loop", nullptr, 0, false,
+                       "Nu pot citi %1/file: nu este un folder.\nNu pot citi %1/loop: prea multe legături simbolice.", 0},
+        UnreadableCase{"JournalFolderIsAFile", "crash", "pstore", "file", 0, false,
+                       "Nu pot citi jurnalul systemd: nu este un folder.", 2},
+        UnreadableCase{"JournalFailsPartWay", "crash", "pstore", nullptr, EIO, false,
+                       "Nu pot citi jurnalul systemd: eroare de intrare/ieșire.", 3},
+        UnreadableCase{"NoPermission", "crash", "pstore", nullptr, 0, true, "Nu pot citi %1/crash: acces refuzat.", 1},
+        // Absent is no failure: most systems lack one place or another.
+        UnreadableCase{"MissingFoldersAndJournal", "nope", "nope2", "nope3", 0, false, "", 0},
+        UnreadableCase{"EmptyJournalFolder", "crash", "pstore", "pstore/1700000000001", 0, false, "", 2}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// Receives what would go to the desktop's viewer.
+class FileUrlSink : public QObject {
+    Q_OBJECT
+public:
+    FileUrlSink() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "handle"); }
+    ~FileUrlSink() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    QStringList names;
+public slots:
+    void handle(const QUrl &url) { names << url.fileName(); }
+};
+
+TEST_F(CrashFixture, OpensOnlyTheRegularFilesItRead)
+{
+    buildMachine();
+    CrashLogReader reader(sources());
+    ASSERT_TRUE(settled(reader, 11));
+    // Swapped for a link once the scan had read it.
+    ASSERT_TRUE(QFile::remove(crash + "/Mail.spin"));
+    ASSERT_EQ(::symlink("/etc/shadow", QFile::encodeName(crash + "/Mail.spin").constData()), 0);
+
+    FileUrlSink sink;
+    for (const CrashLogEntry &e : reader.entries())
+        reader.openReport(e.key);
+    EXPECT_EQ(sink.names.join(' ').toStdString(),
+              "dmesg.txt _usr_bin_gedit.1000.crash Safari-2026-01-02.ips Bad-utf8.crash REPORT.CRASH Big-app.crash "
+              "dmesg-efi-170000000002");
 }
 
 TEST_F(CrashFixture, NamesThatArentUtf8OrThatReorderTextStayReadable)
@@ -328,10 +444,12 @@ TEST(CrashLogJournal, NoJournalListsNothing)
 {
     QTemporaryDir empty;
     const auto journal = makeCoredumpJournal(empty.path());
-    EXPECT_TRUE(journal->list(10, {}).empty());
+    const CoredumpListing none = journal->list(10, {});
+    EXPECT_TRUE(none.records.empty());
+    EXPECT_EQ(none.error, 0);
     EXPECT_FALSE(journal->entryText("s=0;i=0", 100).has_value());
     // This machine's own journal, whatever it holds (none without systemd), reads without error.
-    for (const CoredumpRecord &r : makeCoredumpJournal()->list(5, {}))
+    for (const CoredumpRecord &r : makeCoredumpJournal()->list(5, {}).records)
         EXPECT_FALSE(r.cursor.isEmpty());
 }
 
@@ -375,3 +493,5 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
+
+#include "CrashLogReader_test.moc"
