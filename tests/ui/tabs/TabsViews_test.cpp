@@ -813,6 +813,17 @@ TEST_P(TabScreens, RenderWithinTheWindow)
     click(named("processName", texts(root(), "processName").indexOf(QStringLiteral("nautilus"))));
     QTest::qWait(300);
     save("crashes");
+
+    // The same, with the report folder and the journal unreadable.
+    auto broken = std::make_shared<test::FakeCoredumpJournal>();
+    broken->error = EACCES;
+    auto *partial = new CrashLogReader({{crashDir.filePath("Mail.spin"), false, {}}, {crashDir.path(), true, {}},
+                                        {QString(), false, broken}},
+                                       &window);
+    QSignalSpy partialScan(partial, &CrashLogReader::entriesChanged);
+    ASSERT_TRUE(partialScan.wait(5000));
+    load("CrashLogView", {{"reader", QVariant::fromValue<QObject *>(partial)}});
+    save("crashes-unreadable");
     expectNoWarnings();
 }
 INSTANTIATE_TEST_SUITE_P(Tabs, TabScreens,

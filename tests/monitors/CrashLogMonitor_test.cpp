@@ -1,12 +1,12 @@
-// The crash-log reader over fixture folders built like a real machine's, awkward files
+// The crash-log monitor over fixture folders built like a real machine's, awkward files
 // included: nothing hangs, and names, kinds and order follow the reports.
-#include "ui/tabs/CrashLogReader.h"
+#include "monitors/CrashLogMonitor.h"
 
 #include "fakes/FakeCoredumpJournal.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QUrl>
 #include <QFile>
 #include <QSignalSpy>
 #include <QSet>
@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,7 +35,7 @@ TABS_PRINT_BY_NAME(HeaderCase)
 class CrashHeaderParse : public ::testing::TestWithParam<HeaderCase> {};
 TEST_P(CrashHeaderParse, FindsProcessAndSummary)
 {
-    const CrashHeader h = CrashLogReader::parseHeader(GetParam().head);
+    const CrashHeader h = CrashLogMonitor::parseHeader(GetParam().head);
     EXPECT_EQ(h.process, GetParam().process);
     EXPECT_EQ(h.summary, GetParam().summary);
 }
@@ -65,15 +67,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CrashLog, NamesAndKindsFromFileNames)
 {
-    EXPECT_EQ(CrashLogReader::processName("Safari-2026-01-02.ips"), QStringLiteral("Safari"));
-    EXPECT_EQ(CrashLogReader::processName("Mail.spin"), QStringLiteral("Mail.spin"));
-    EXPECT_EQ(CrashLogReader::processName("---"), QStringLiteral("---"));
-    EXPECT_EQ(CrashLogReader::processName("--kernel-x.panic"), QStringLiteral("kernel"));
-    EXPECT_EQ(CrashLogReader::kind("panic"), QStringLiteral("Kernel Panic"));
-    EXPECT_EQ(CrashLogReader::kind("spin"), QStringLiteral("Hang / Freeze"));
-    EXPECT_EQ(CrashLogReader::kind("hang"), QStringLiteral("Hang / Freeze"));
-    EXPECT_EQ(CrashLogReader::kind("diag"), QStringLiteral("Diagnostic"));
-    EXPECT_EQ(CrashLogReader::kind("ips"), QStringLiteral("Crash"));
+    EXPECT_EQ(CrashLogMonitor::processName("Safari-2026-01-02.ips"), QStringLiteral("Safari"));
+    EXPECT_EQ(CrashLogMonitor::processName("Mail.spin"), QStringLiteral("Mail.spin"));
+    EXPECT_EQ(CrashLogMonitor::processName("---"), QStringLiteral("---"));
+    EXPECT_EQ(CrashLogMonitor::processName("--kernel-x.panic"), QStringLiteral("kernel"));
+    EXPECT_EQ(CrashLogMonitor::kind("panic"), QStringLiteral("Kernel Panic"));
+    EXPECT_EQ(CrashLogMonitor::kind("spin"), QStringLiteral("Hang / Freeze"));
+    EXPECT_EQ(CrashLogMonitor::kind("hang"), QStringLiteral("Hang / Freeze"));
+    EXPECT_EQ(CrashLogMonitor::kind("diag"), QStringLiteral("Diagnostic"));
+    EXPECT_EQ(CrashLogMonitor::kind("ips"), QStringLiteral("Crash"));
 }
 
 // A machine's crash folders: apport reports, a pstore dump, and files meant to trip a reader.
@@ -140,7 +142,7 @@ TEST_F(CrashFixture, ScanListsReportsNewestFirstWithoutHanging)
 {
     buildMachine();
     // The pipe has no writer and /dev/zero no end: a scan that read either would not return.
-    const auto entries = CrashLogReader::scan(sources(), QDateTime::currentDateTime());
+    const auto entries = CrashLogMonitor::scan(sources(), QDateTime::currentDateTime());
 
     // Links and FIFOs are listed but can't be opened; a folder named like a report is none.
     QStringList seen;
@@ -167,7 +169,7 @@ TEST_F(CrashFixture, EqualDatesKeepTheFolderOrder)
 {
     write(crash + "/First-1.crash", "", 1'700'000'000);
     write(pstore + "/dmesg-1", "", 1'700'000'000);
-    const auto entries = CrashLogReader::scan(sources(), QDateTime::currentDateTime());
+    const auto entries = CrashLogMonitor::scan(sources(), QDateTime::currentDateTime());
     ASSERT_EQ(entries.size(), 2);
     EXPECT_EQ(entries[0].fileName.toStdString(), "First-1.crash");
     EXPECT_EQ(entries[1].fileName.toStdString(), "dmesg-1");
@@ -175,7 +177,7 @@ TEST_F(CrashFixture, EqualDatesKeepTheFolderOrder)
 
 TEST_F(CrashFixture, MissingFoldersGiveNoEntries)
 {
-    EXPECT_TRUE(CrashLogReader::scan({{root.path() + "/nope", false}, {root.path() + "/nope2", true}},
+    EXPECT_TRUE(CrashLogMonitor::scan({{root.path() + "/nope", false}, {root.path() + "/nope2", true}},
                                      QDateTime::currentDateTime())
                     .isEmpty());
 }
@@ -191,15 +193,16 @@ class CrashReportLoad : public CrashFixture, public ::testing::WithParamInterfac
 TEST_P(CrashReportLoad, ReadsOnlyWhatItShould)
 {
     buildMachine();
-    const auto loaded = CrashReportText::load(crash + "/" + GetParam().file);
+    constexpr qint64 kCap = 4 * 1024 * 1024;
+    const CrashReportBody loaded = CrashLogMonitor::readReport(crash + "/" + GetParam().file, kCap);
     if (!GetParam().startsWith) {
-        EXPECT_EQ(loaded.text, CrashReportText::kUnreadable);
-        EXPECT_TRUE(loaded.note.isEmpty());
+        EXPECT_FALSE(loaded.text.has_value());
         return;
     }
-    EXPECT_TRUE(loaded.text.startsWith(QString::fromUtf8(GetParam().startsWith))) << loaded.text.left(40).toStdString();
-    EXPECT_EQ(!loaded.note.isEmpty(), GetParam().truncated);
-    EXPECT_LE(loaded.text.size(), CrashReportText::kMaxBytes);
+    ASSERT_TRUE(loaded.text);
+    EXPECT_TRUE(loaded.text->startsWith(QString::fromUtf8(GetParam().startsWith))) << loaded.text->left(40).toStdString();
+    EXPECT_EQ(loaded.truncated, GetParam().truncated);
+    EXPECT_LE(loaded.text->size(), kCap);
 }
 INSTANTIATE_TEST_SUITE_P(
     CrashLog, CrashReportLoad,
@@ -215,39 +218,39 @@ TEST_F(CrashFixture, CapThatSplitsACharacterKeepsTheText)
 {
     // "ș" is two bytes; the cap falls between them.
     write(crash + "/cut.crash", QByteArray(9, 'a') + "\xc8\x99" + "tail", 1);
-    const auto loaded = CrashReportText::load(crash + "/cut.crash", 10);
+    const CrashReportBody loaded = CrashLogMonitor::readReport(crash + "/cut.crash", 10);
     EXPECT_EQ(loaded.text, QStringLiteral("aaaaaaaaa"));
-    EXPECT_FALSE(loaded.note.isEmpty());
+    EXPECT_TRUE(loaded.truncated);
 }
 
 // Waits for the scans asked for to be published.
-bool settled(CrashLogReader &reader, int count)
+bool settled(CrashLogMonitor &monitor, int count)
 {
-    QSignalSpy spy(&reader, &CrashLogReader::entriesChanged);
+    QSignalSpy spy(&monitor, &CrashLogMonitor::published);
     QElapsedTimer waited;
     waited.start();
-    while ((reader.scanning() || reader.count() != count) && waited.elapsed() < 10000)
+    while ((monitor.scanning() || monitor.entries().size() != count) && waited.elapsed() < 10000)
         spy.wait(200);
-    return !reader.scanning() && reader.count() == count;
+    return !monitor.scanning() && monitor.entries().size() == count;
 }
 
 TEST_F(CrashFixture, RescanReadsOnlyNewOrChangedReportsAndKeepsTheRest)
 {
     buildMachine();
-    CrashLogReader reader(sources());
-    ASSERT_TRUE(settled(reader, 11));
-    EXPECT_EQ(reader.lastScanReads(), 11);
-    const QList<CrashLogEntry> before = reader.entries();
+    CrashLogMonitor monitor(sources());
+    ASSERT_TRUE(settled(monitor, 11));
+    EXPECT_EQ(monitor.lastScanReads(), 11);
+    const QList<CrashLogEntry> before = monitor.entries();
 
     write(crash + "/New-1.hang", "Process: Fresh\n", 1'800'000'000);   // new
     write(crash + "/Mail.spin", "Process: Mailer\n", 1'700'000'200);  // rewritten, same time
     ASSERT_TRUE(QFile::remove(crash + "/REPORT.CRASH"));              // gone
-    reader.refresh();
-    reader.refresh(); // the second supersedes the first
-    ASSERT_TRUE(settled(reader, 11));
-    EXPECT_EQ(reader.lastScanReads(), 2);
-    EXPECT_EQ(reader.entries().first().processName, QStringLiteral("Fresh"));
-    for (const CrashLogEntry &e : reader.entries()) {
+    monitor.refresh();
+    monitor.refresh(); // the second supersedes the first
+    ASSERT_TRUE(settled(monitor, 11));
+    EXPECT_EQ(monitor.lastScanReads(), 2);
+    EXPECT_EQ(monitor.entries().first().processName, QStringLiteral("Fresh"));
+    for (const CrashLogEntry &e : monitor.entries()) {
         const auto old = std::find_if(before.begin(), before.end(), [&](const auto &b) { return b.key == e.key; });
         if (e.fileName == u"Mail.spin") {
             EXPECT_EQ(e.processName, QStringLiteral("Mailer"));
@@ -256,18 +259,18 @@ TEST_F(CrashFixture, RescanReadsOnlyNewOrChangedReportsAndKeepsTheRest)
             EXPECT_EQ(e, *old) << e.fileName.toStdString(); // untouched: the same entry, id included
         }
     }
-    EXPECT_EQ(reader.reportFolder(), crash);
+    EXPECT_EQ(monitor.reportFolder(), crash);
 }
 
-// A source that can't be read is said, with why, beside what the others gave; once it reads
-// again the words go. Root reads through any permission, so most breaks here are of a kind
+// A source that can't be read is told, with why, beside what the others gave; once it reads
+// again it is told no more. Root reads through any permission, so most breaks here are of a kind
 // that stops root too: a file where a folder should be, a link that loops.
 struct UnreadableCase {
     const char *name;
     const char *crash, *pstore, *journal; // folders under the fixture root; nullptr: no journal
     int journalError;                     // a fake journal that fails after its one record
     bool denied;                          // the report folder's permissions shut out its reader
-    const char *says;                     // %1 = the fixture root
+    const char *fails;                    // "<folder> <errno name>" a line; %1 = the fixture root
     int listed;
 };
 TABS_PRINT_BY_NAME(UnreadableCase)
@@ -299,11 +302,13 @@ TEST_P(CrashSourceUnreadable, SaysWhichAndWhyAndListsTheRest)
         ASSERT_EQ(::chmod(QFile::encodeName(crash).constData(), 0), 0);
     }
 
-    CrashLogReader reader(sources);
-    ASSERT_TRUE(settled(reader, c.listed));
-    const QString expected = QString::fromUtf8(c.says).arg(root.path());
-    EXPECT_EQ(reader.lastError().toString().toStdString(), expected.toStdString());
-    EXPECT_EQ(reader.lastError().isNull(), expected.isEmpty());
+    CrashLogMonitor monitor(sources);
+    ASSERT_TRUE(settled(monitor, c.listed));
+    QStringList failed;
+    for (const CrashSourceFailure &f : monitor.failures())
+        failed << (f.folder.isEmpty() ? QStringLiteral("journal") : f.folder) + ' ' + QLatin1String(::strerrorname_np(f.error));
+    const QString expected = QString::fromUtf8(c.fails).arg(root.path());
+    EXPECT_EQ(failed.join('\n').toStdString(), expected.toStdString());
 
     // Mended: the next scan says nothing more.
     if (expected.isEmpty())
@@ -315,54 +320,40 @@ TEST_P(CrashSourceUnreadable, SaysWhichAndWhyAndListsTheRest)
     }
     QDir().mkpath(at(c.crash));
     fake->error = 0;
-    reader.refresh();
-    QTRY_VERIFY(reader.lastError().isNull());
+    QSignalSpy scanned(&monitor, &CrashLogMonitor::published);
+    monitor.refresh();
+    ASSERT_TRUE(scanned.wait(10000));
+    EXPECT_TRUE(monitor.failures().isEmpty());
 }
 INSTANTIATE_TEST_SUITE_P(
     CrashLog, CrashSourceUnreadable,
     ::testing::Values(
-        UnreadableCase{"ReportFolderIsAFile", "file", "pstore", nullptr, 0, false,
-                       "Nu pot citi %1/file: nu este un folder.", 1},
-        UnreadableCase{"PathThroughAFile", "file/crash", "pstore", nullptr, 0, false,
-                       "Nu pot citi %1/file/crash: nu este un folder.", 1},
-        UnreadableCase{"DumpFolderIsALinkLoop", "crash", "loop", nullptr, 0, false,
-                       "Nu pot citi %1/loop: prea multe legături simbolice.", 1},
-        UnreadableCase{"BothFolders", "file", "loop", nullptr, 0, false,
-                       "Nu pot citi %1/file: nu este un folder.\nNu pot citi %1/loop: prea multe legături simbolice.", 0},
-        UnreadableCase{"JournalFolderIsAFile", "crash", "pstore", "file", 0, false,
-                       "Nu pot citi jurnalul systemd: nu este un folder.", 2},
-        UnreadableCase{"JournalFailsPartWay", "crash", "pstore", nullptr, EIO, false,
-                       "Nu pot citi jurnalul systemd: eroare de intrare/ieșire.", 3},
-        UnreadableCase{"NoPermission", "crash", "pstore", nullptr, 0, true, "Nu pot citi %1/crash: acces refuzat.", 1},
+        UnreadableCase{"ReportFolderIsAFile", "file", "pstore", nullptr, 0, false, "%1/file ENOTDIR", 1},
+        UnreadableCase{"PathThroughAFile", "file/crash", "pstore", nullptr, 0, false, "%1/file/crash ENOTDIR", 1},
+        UnreadableCase{"DumpFolderIsALinkLoop", "crash", "loop", nullptr, 0, false, "%1/loop ELOOP", 1},
+        UnreadableCase{"BothFolders", "file", "loop", nullptr, 0, false, "%1/file ENOTDIR\n%1/loop ELOOP", 0},
+        UnreadableCase{"JournalFolderIsAFile", "crash", "pstore", "file", 0, false, "journal ENOTDIR", 2},
+        UnreadableCase{"JournalFailsPartWay", "crash", "pstore", nullptr, EIO, false, "journal EIO", 3},
+        UnreadableCase{"NoPermission", "crash", "pstore", nullptr, 0, true, "%1/crash EACCES", 1},
         // Absent is no failure: most systems lack one place or another.
         UnreadableCase{"MissingFoldersAndJournal", "nope", "nope2", "nope3", 0, false, "", 0},
         UnreadableCase{"EmptyJournalFolder", "crash", "pstore", "pstore/1700000000001", 0, false, "", 2}),
     [](const auto &info) { return std::string(info.param.name); });
 
-// Receives what would go to the desktop's viewer.
-class FileUrlSink : public QObject {
-    Q_OBJECT
-public:
-    FileUrlSink() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "handle"); }
-    ~FileUrlSink() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
-    QStringList names;
-public slots:
-    void handle(const QUrl &url) { names << url.fileName(); }
-};
-
-TEST_F(CrashFixture, OpensOnlyTheRegularFilesItRead)
+TEST_F(CrashFixture, OffersOnlyTheRegularFilesItRead)
 {
     buildMachine();
-    CrashLogReader reader(sources());
-    ASSERT_TRUE(settled(reader, 11));
+    CrashLogMonitor monitor(sources());
+    ASSERT_TRUE(settled(monitor, 11));
     // Swapped for a link once the scan had read it.
     ASSERT_TRUE(QFile::remove(crash + "/Mail.spin"));
     ASSERT_EQ(::symlink("/etc/shadow", QFile::encodeName(crash + "/Mail.spin").constData()), 0);
 
-    FileUrlSink sink;
-    for (const CrashLogEntry &e : reader.entries())
-        reader.openReport(e.key);
-    EXPECT_EQ(sink.names.join(' ').toStdString(),
+    QStringList offered;
+    for (const CrashLogEntry &e : monitor.entries())
+        if (const QUrl url = monitor.openableUrl(e.key); !url.isEmpty())
+            offered << url.fileName();
+    EXPECT_EQ(offered.join(' ').toStdString(),
               "dmesg.txt _usr_bin_gedit.1000.crash Safari-2026-01-02.ips Bad-utf8.crash REPORT.CRASH Big-app.crash "
               "dmesg-efi-170000000002");
 }
@@ -379,12 +370,12 @@ TEST_F(CrashFixture, NamesThatArentUtf8OrThatReorderTextStayReadable)
     // An override makes "evil<RLO>gpj.exe" read "evilexe.jpg".
     write(crash + QString::fromUtf8("/evil\xe2\x80\xaegpj.exe-1.crash"), "Process: sh\xe2\x80\xae" "fdp.exe\n", 1'700'000'000);
 
-    const auto entries = CrashLogReader::scan(sources(), QDateTime::currentDateTime());
+    const auto entries = CrashLogMonitor::scan(sources(), QDateTime::currentDateTime());
     ASSERT_EQ(entries.size(), 3);
     QStringList keys, loaded;
     for (const CrashLogEntry &e : entries) {
         keys << e.key;
-        loaded << CrashReportText::load(e).text;
+        loaded << CrashLogMonitor::readReport(e, 1024).text.value_or(QString());
         EXPECT_FALSE(e.fileName.contains(QChar(0x202E))) << e.fileName.toStdString();
         EXPECT_FALSE(e.processName.contains(QChar(0x202E))) << e.processName.toStdString();
     }
@@ -419,7 +410,7 @@ TEST_F(CrashFixture, CoredumpsFromTheJournalSitAmongTheReports)
     journal->texts.insert(firefox.cursor, "Process 4242 (firefox-esr) of user 1000 dumped core.\n\nCOREDUMP_SIGNAL=11\n");
     const QList<CrashSource> withJournal = {{crash, false, {}}, {QString(), false, journal}};
 
-    const CrashLogReader::Scan first = CrashLogReader::scan(withJournal, QDateTime::currentDateTime(), {});
+    const CrashLogMonitor::Scan first = CrashLogMonitor::scan(withJournal, QDateTime::currentDateTime(), {});
     QStringList seen;
     for (const auto &e : first.entries)
         seen << e.fileName + "|" + e.processName + "|" + e.kind + "|" + e.summary + "|" + (e.canOpen() ? "file" : "journal");
@@ -430,11 +421,11 @@ TEST_F(CrashFixture, CoredumpsFromTheJournalSitAmongTheReports)
                   .join('\n')
                   .toStdString());
     EXPECT_EQ(first.entries[0].date, QDateTime::fromSecsSinceEpoch(1'700'000'900));
-    EXPECT_TRUE(CrashReportText::load(first.entries[0]).text.startsWith(u"Process 4242 (firefox-esr)"));
-    EXPECT_EQ(CrashReportText::load(first.entries[2]).text, CrashReportText::kUnreadable); // rotated away
+    EXPECT_TRUE(CrashLogMonitor::readReport(first.entries[0], 1024).text.value_or(QString()).startsWith(u"Process 4242 (firefox-esr)"));
+    EXPECT_FALSE(CrashLogMonitor::readReport(first.entries[2], 1024).text); // rotated away
 
     // Nothing new: no record's fields read again, no report read again.
-    const CrashLogReader::Scan again = CrashLogReader::scan(withJournal, QDateTime::currentDateTime(), first.entries);
+    const CrashLogMonitor::Scan again = CrashLogMonitor::scan(withJournal, QDateTime::currentDateTime(), first.entries);
     EXPECT_EQ(again.reads, 0);
     EXPECT_EQ(journal->fieldReads(), 2);
     EXPECT_EQ(again.entries, first.entries);
@@ -462,9 +453,9 @@ class CrashReportPieces : public ::testing::TestWithParam<PieceCase> {};
 TEST_P(CrashReportPieces, LongLinesComeInBoundedPiecesThatAddUpToTheText)
 {
     const QString &text = GetParam().text;
-    const QStringList pieces = CrashReportText::pieces(text);
+    const QStringList pieces = CrashLogMonitor::pieces(text);
     for (const QString &p : pieces) {
-        EXPECT_LE(p.size(), CrashReportText::kPieceChars);
+        EXPECT_LE(p.size(), CrashLogMonitor::kPieceChars);
         EXPECT_FALSE(!p.isEmpty() && p.back().isHighSurrogate()) << "a character split in two";
     }
     // Joined back, piece after piece within a line: the text again.
@@ -487,11 +478,9 @@ INSTANTIATE_TEST_SUITE_P(
     CrashLog, CrashReportPieces,
     ::testing::Values(PieceCase{"ShortLines", QStringLiteral("Process: a\nSignal: 11\n")},
                       PieceCase{"OneFourMebibyteLine", QString(4 * 1024 * 1024, u'x')},
-                      PieceCase{"ExactlyOnePiece", QString(CrashReportText::kPieceChars, u'y') + u'\n'},
+                      PieceCase{"ExactlyOnePiece", QString(CrashLogMonitor::kPieceChars, u'y') + u'\n'},
                       PieceCase{"SurrogatePairAtTheCut",
-                                QString(CrashReportText::kPieceChars - 1, u'z') + QString::fromUtf8("\xf0\x9f\x92\xa5") + QStringLiteral("tail")}),
+                                QString(CrashLogMonitor::kPieceChars - 1, u'z') + QString::fromUtf8("\xf0\x9f\x92\xa5") + QStringLiteral("tail")}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
-
-#include "CrashLogReader_test.moc"
