@@ -307,7 +307,7 @@ TEST_P(CrashSourceUnreadable, SaysWhichAndWhyAndListsTheRest)
     QStringList failed;
     for (const CrashSourceFailure &f : monitor.failures())
         failed << (f.folder.isEmpty() ? QStringLiteral("journal") : f.folder) + ' ' + QLatin1String(::strerrorname_np(f.error));
-    const QString expected = QString::fromUtf8(c.fails).arg(root.path());
+    const QString expected = QString::fromUtf8(c.fails).replace(QStringLiteral("%1"), root.path());
     EXPECT_EQ(failed.join('\n').toStdString(), expected.toStdString());
 
     // Mended: the next scan says nothing more.
