@@ -306,15 +306,6 @@ CrashLogMonitor::Scan CrashLogMonitor::scan(const QList<CrashSource> &sources, c
     return out;
 }
 
-CrashHeader CrashLogMonitor::readHeader(const QString &path) { return readHeader(QFile::encodeName(path)); }
-
-CrashHeader CrashLogMonitor::readHeader(const QByteArray &nativePath)
-{
-    const auto head = readRegularFile(nativePath, kHeadBytes);
-    if (!head)
-        return {};
-    return parseHeader(head->bytes);
-}
 CrashHeader CrashLogMonitor::parseHeader(const QByteArray &head)
 {
     const QString text = decodeUtf8(head).value_or(QString());

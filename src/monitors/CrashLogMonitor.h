@@ -143,8 +143,6 @@ public:
         return scan(sources, now, {}).entries;
     }
     static CrashHeader parseHeader(const QByteArray &head);
-    static CrashHeader readHeader(const QString &path);
-    static CrashHeader readHeader(const QByteArray &nativePath);
     static QString processName(const QString &fileName);
     static QString kind(const QString &lowerExtension);
     static bool isReportExtension(const QString &lowerExtension);
