@@ -24,12 +24,19 @@ struct CoredumpRecord {
     QString coreFile;       // COREDUMP_FILENAME, where the dump was stored outside the journal
 };
 
+struct CoredumpListing {
+    std::vector<CoredumpRecord> records;
+    // errno of a journal that is there but couldn't be read, or that failed part way (the
+    // records read until then are kept); 0 when it was read, or when there is no journal.
+    int error = 0;
+};
+
 class CoredumpJournal {
 public:
     virtual ~CoredumpJournal() = default;
-    // The newest `limit` dumps, newest first; empty when there is no journal. Records whose
+    // The newest `limit` dumps, newest first; none when there is no journal. Records whose
     // cursor `known` accepts carry only the cursor (the caller has the rest already).
-    virtual std::vector<CoredumpRecord> list(int limit, const std::function<bool(const QByteArray &)> &known) = 0;
+    virtual CoredumpListing list(int limit, const std::function<bool(const QByteArray &)> &known) = 0;
     // The entry as "FIELD=value" lines, the message first and the core itself left out, at
     // most `maxBytes`; nullopt when the entry is gone.
     virtual std::optional<QByteArray> entryText(const QByteArray &cursor, qint64 maxBytes) = 0;

@@ -24,6 +24,10 @@ public:
     virtual MachineFacts read() const = 0;
 };
 
+// The firmware product name, else the device-tree model, under `root`; absent when neither
+// says. Read afresh on every call.
+std::optional<QString> readMachineModel(const QString &root = QStringLiteral("/"));
+
 // Reads <root>/sys/class/dmi/id, the device tree, <root>/proc/cpuinfo, os-release,
 // <root>/proc/sys/kernel and <root>/sys/devices/system/cpu/online.
 std::unique_ptr<MachineInfo> makeLinuxMachineInfo(const QString &root = QStringLiteral("/"));

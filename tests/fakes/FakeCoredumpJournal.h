@@ -7,16 +7,20 @@
 namespace corvane::test {
 
 // systemd-coredump's records as a journal would list them (newest first), with the text of
-// each entry; counts the records whose fields were read.
+// each entry; counts the records whose fields were read. `error` makes the listing fail
+// part way, after the records before it.
 class FakeCoredumpJournal final : public CoredumpJournal {
 public:
     std::vector<CoredumpRecord> records;
     QHash<QByteArray, QByteArray> texts;
+    int error = 0;
 
-    std::vector<CoredumpRecord> list(int limit, const std::function<bool(const QByteArray &)> &known) override
+    CoredumpListing list(int limit, const std::function<bool(const QByteArray &)> &known) override
     {
         QMutexLocker lock(&m_mutex);
-        std::vector<CoredumpRecord> out;
+        CoredumpListing listing;
+        listing.error = error;
+        std::vector<CoredumpRecord> &out = listing.records;
         for (const CoredumpRecord &r : records) {
             if (int(out.size()) == limit)
                 break;
@@ -29,7 +33,7 @@ public:
             ++m_fieldReads;
             out.push_back(r);
         }
-        return out;
+        return listing;
     }
     std::optional<QByteArray> entryText(const QByteArray &cursor, qint64 maxBytes) override
     {

@@ -1,7 +1,10 @@
 // Machine identity read from fixture trees shaped like real machines, and from this one.
 #include "platform/MachineInfo.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSysInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <sys/utsname.h>
@@ -51,6 +54,24 @@ INSTANTIATE_TEST_SUITE_P(
                      QStringLiteral("Raspbian GNU/Linux 11 \"bullseye\""), QStringLiteral("6.1.21-v8+"), std::nullopt, 3}},
         MachineCase{"NothingExposed", "bare", {}}),
     [](const testing::TestParamInfo<MachineCase> &i) { return std::string(i.param.name); });
+
+TEST(MachineModel, FirmwareNameBeforeTheDeviceTree)
+{
+    QTemporaryDir root;
+    EXPECT_FALSE(readMachineModel(root.path()).has_value());
+    QDir(root.path()).mkpath(QStringLiteral("proc/device-tree"));
+    QFile dt(root.filePath(QStringLiteral("proc/device-tree/model")));
+    dt.open(QIODevice::WriteOnly);
+    dt.write(QByteArray("Raspberry Pi 4\0garbage", 23));
+    dt.close();
+    EXPECT_EQ(readMachineModel(root.path()), QStringLiteral("Raspberry Pi 4"));
+    QDir(root.path()).mkpath(QStringLiteral("sys/class/dmi/id"));
+    QFile dmi(root.filePath(QStringLiteral("sys/class/dmi/id/product_name")));
+    dmi.open(QIODevice::WriteOnly);
+    dmi.write("MacBookPro16,1\n");
+    dmi.close();
+    EXPECT_EQ(readMachineModel(root.path()), QStringLiteral("MacBookPro16,1"));
+}
 
 TEST(MachineInfoOnThisMachine, AgreesWithTheKernel)
 {

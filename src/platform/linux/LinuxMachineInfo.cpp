@@ -115,21 +115,27 @@ std::optional<int> countCpuList(const std::optional<QString> &list)
     return count;
 }
 
+std::optional<QString> modelUnder(const std::string &root)
+{
+    for (const char *rel : {"sys/class/dmi/id/product_name", "proc/device-tree/model", "sys/firmware/devicetree/base/model"})
+        if (auto model = firstLine(root + rel))
+            return model;
+    return std::nullopt;
+}
+
+std::string withSlash(const QString &root)
+{
+    return root.endsWith(QLatin1Char('/')) ? root.toStdString() : root.toStdString() + "/";
+}
+
 class LinuxMachineInfo final : public MachineInfo {
 public:
-    explicit LinuxMachineInfo(const QString &root)
-        : m_root(root.endsWith(QLatin1Char('/')) ? root.toStdString() : root.toStdString() + "/")
-    {
-    }
+    explicit LinuxMachineInfo(const QString &root) : m_root(withSlash(root)) {}
 
     MachineFacts read() const override
     {
         MachineFacts f;
-        for (const char *rel : {"sys/class/dmi/id/product_name", "proc/device-tree/model",
-                                "sys/firmware/devicetree/base/model"}) {
-            if ((f.model = firstLine(m_root + rel)))
-                break;
-        }
+        f.model = modelUnder(m_root);
         f.processor = processorName(m_root);
         f.osName = osReleaseName(m_root);
         f.kernelRelease = firstLine(m_root + "proc/sys/kernel/osrelease");
@@ -143,6 +149,8 @@ private:
 };
 
 } // namespace
+
+std::optional<QString> readMachineModel(const QString &root) { return modelUnder(withSlash(root)); }
 
 std::unique_ptr<MachineInfo> makeLinuxMachineInfo(const QString &root)
 {

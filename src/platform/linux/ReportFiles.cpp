@@ -18,24 +18,33 @@ QDateTime fromTimespec(const struct timespec &t)
 }
 } // namespace
 
-std::optional<std::vector<FolderItem>> listFolder(const QString &folder)
+FolderListing listFolder(const QString &folder)
 {
     return listFolder(QFile::encodeName(folder));
 }
 
-std::optional<std::vector<FolderItem>> listFolder(const QByteArray &dirPath)
+FolderListing listFolder(const QByteArray &dirPath)
 {
+    FolderListing out;
     const QString folder = QFile::decodeName(dirPath);
     const int dfd = ::open(dirPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd < 0)
-        return std::nullopt;
+    if (dfd < 0) {
+        out.error = errno;
+        return out;
+    }
     DIR *dir = ::fdopendir(dfd);
     if (!dir) {
+        out.error = errno;
         ::close(dfd);
-        return std::nullopt;
+        return out;
     }
-    std::vector<FolderItem> out;
-    while (const dirent *e = ::readdir(dir)) {
+    for (;;) {
+        errno = 0;
+        const dirent *e = ::readdir(dir);
+        if (!e) {
+            out.error = errno; // 0 at the end; else a folder that stopped answering part way
+            break;
+        }
         if (e->d_name[0] == '.')
             continue;
         FolderItem item;
@@ -49,8 +58,9 @@ std::optional<std::vector<FolderItem>> listFolder(const QByteArray &dirPath)
             item.size = st.st_size;
             item.mtimeNs = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
             item.inode = st.st_ino;
+            item.device = st.st_dev;
         }
-        out.push_back(std::move(item));
+        out.items.push_back(std::move(item));
     }
     ::closedir(dir);
     return out;
@@ -73,6 +83,8 @@ std::optional<FileHead> readRegularFile(const QByteArray &p, qint64 limit)
     }
     FileHead head;
     head.size = st.st_size;
+    head.inode = st.st_ino;
+    head.device = st.st_dev;
     const qint64 cap = std::max<qint64>(0, limit);
     head.bytes.resize(cap);
     qint64 got = 0;
@@ -102,6 +114,13 @@ std::optional<FileHead> readRegularFile(const QByteArray &p, qint64 limit)
         return std::nullopt;
     head.bytes.resize(got);
     return head;
+}
+
+bool isSameRegularFile(const QByteArray &nativePath, quint64 device, quint64 inode)
+{
+    struct stat st {};
+    return ::lstat(nativePath.constData(), &st) == 0 && S_ISREG(st.st_mode) && quint64(st.st_dev) == device
+        && quint64(st.st_ino) == inode;
 }
 
 } // namespace corvane

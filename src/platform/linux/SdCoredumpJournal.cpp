@@ -3,9 +3,13 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <systemd/sd-journal.h>
 #include <systemd/sd-messages.h>
 
@@ -49,21 +53,78 @@ std::optional<T> number(const std::optional<QByteArray> &text)
     return v;
 }
 
+// Why journal files that are there could not be read: libsystemd skips a file it can't open
+// and says nothing. The errno of the first file or folder that refused, or 0 when there are
+// no journal files at all or one of them opens. Machine folders are looked into, one deep.
+int unreadableJournal(const QByteArray &folder, int depth = 0)
+{
+    const int dfd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0)
+        return errno == ENOENT ? 0 : errno;
+    DIR *dir = ::fdopendir(dfd);
+    if (!dir) {
+        ::close(dfd);
+        return errno;
+    }
+    int refused = 0;
+    bool opened = false;
+    while (const dirent *e = ::readdir(dir)) {
+        const QByteArray name(e->d_name);
+        if (name.startsWith('.'))
+            continue;
+        if (name.endsWith(".journal") || name.endsWith(".journal~")) {
+            const int fd = ::openat(dfd, e->d_name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+            if (fd >= 0) {
+                ::close(fd);
+                opened = true;
+                break;
+            }
+            if (!refused)
+                refused = errno;
+        } else if (depth == 0 && e->d_type == DT_DIR) {
+            if (const int inner = unreadableJournal(folder + '/' + name, 1); inner && !refused)
+                refused = inner;
+        }
+    }
+    ::closedir(dir);
+    return opened ? 0 : refused;
+}
+
 class SdCoredumpJournal final : public CoredumpJournal {
 public:
     explicit SdCoredumpJournal(QString directory) : m_directory(std::move(directory)) {}
 
-    std::vector<CoredumpRecord> list(int limit, const std::function<bool(const QByteArray &)> &known) override
+    CoredumpListing list(int limit, const std::function<bool(const QByteArray &)> &known) override
     {
-        std::vector<CoredumpRecord> out;
+        CoredumpListing listing;
+        std::vector<CoredumpRecord> &out = listing.records;
         JournalHandle h;
-        if (!open(h) || sd_journal_add_match(h.j, kCoredumpMatch, 0) < 0)
-            return out;
+        if (const int r = open(h); r < 0) {
+            listing.error = r == -ENOENT ? 0 : -r; // no journal folder: no journal
+            return listing;
+        }
+        if (sd_journal_has_runtime_files(h.j) <= 0 && sd_journal_has_persistent_files(h.j) <= 0) {
+            // Nothing opened: no journal, or one that refuses to be read.
+            for (const QByteArray &folder : folders())
+                if ((listing.error = unreadableJournal(folder)))
+                    break;
+            return listing;
+        }
+        if (const int r = sd_journal_add_match(h.j, kCoredumpMatch, 0); r < 0) {
+            listing.error = -r;
+            return listing;
+        }
         // Only short fields are read here; the stack trace in MESSAGE can be long.
         sd_journal_set_data_threshold(h.j, 4096);
-        if (sd_journal_seek_tail(h.j) < 0)
-            return out;
-        while (int(out.size()) < limit && sd_journal_previous(h.j) > 0) {
+        if (const int r = sd_journal_seek_tail(h.j); r < 0) {
+            listing.error = -r;
+            return listing;
+        }
+        while (int(out.size()) < limit) {
+            if (const int r = sd_journal_previous(h.j); r <= 0) {
+                listing.error = -r;
+                break;
+            }
             char *cursor = nullptr;
             if (sd_journal_get_cursor(h.j, &cursor) < 0 || !cursor)
                 continue;
@@ -89,13 +150,13 @@ public:
                 r.time = QDateTime::fromMSecsSinceEpoch(qint64(*usec / 1000));
             out.push_back(std::move(r));
         }
-        return out;
+        return listing;
     }
 
     std::optional<QByteArray> entryText(const QByteArray &cursor, qint64 maxBytes) override
     {
         JournalHandle h;
-        if (!open(h) || sd_journal_seek_cursor(h.j, cursor.constData()) < 0 || sd_journal_next(h.j) <= 0
+        if (open(h) < 0 || sd_journal_seek_cursor(h.j, cursor.constData()) < 0 || sd_journal_next(h.j) <= 0
             || sd_journal_test_cursor(h.j, cursor.constData()) <= 0)
             return std::nullopt;
         sd_journal_set_data_threshold(h.j, size_t(std::max<qint64>(maxBytes, 1)));
@@ -124,12 +185,19 @@ public:
     }
 
 private:
-    bool open(JournalHandle &h) const
+    int open(JournalHandle &h) const
     {
         const int r = m_directory.isEmpty()
             ? sd_journal_open(&h.j, SD_JOURNAL_LOCAL_ONLY)
             : sd_journal_open_directory(&h.j, QFile::encodeName(m_directory).constData(), 0);
-        return r >= 0 && h.j;
+        return r < 0 ? r : h.j ? 0 : -EINVAL;
+    }
+    // Where the journal's files are.
+    std::vector<QByteArray> folders() const
+    {
+        if (!m_directory.isEmpty())
+            return {QFile::encodeName(m_directory)};
+        return {"/run/log/journal", "/var/log/journal"};
     }
 
     QString m_directory;

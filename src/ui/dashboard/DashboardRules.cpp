@@ -5,8 +5,8 @@
 #include "monitors/BatteryMonitor.h"
 #include "monitors/SMCMonitor.h"
 #include "monitors/WiFiMonitor.h"
+#include "platform/MachineInfo.h"
 
-#include <QFile>
 #include <QLocale>
 
 #include <algorithm>
@@ -16,23 +16,6 @@ namespace corvane::dashboard {
 
 namespace {
 const QString kDash = QStringLiteral("—");
-
-// The text of a small system file up to its first NUL or line end; nothing when unreadable.
-std::optional<QString> firstLine(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray bytes = f.read(256);
-    if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0)
-        bytes.truncate(nul);
-    if (const qsizetype nl = bytes.indexOf('\n'); nl >= 0)
-        bytes.truncate(nl);
-    const QString text = QString::fromUtf8(bytes).trimmed();
-    if (text.isEmpty())
-        return std::nullopt;
-    return text;
-}
 } // namespace
 
 QString greetingText(int hour)
@@ -48,18 +31,9 @@ QString greetingText(int hour)
 
 QString greetingText(const QDateTime &at) { return greetingText(at.toLocalTime().time().hour()); }
 
-QString readModelIdentifier(const QString &sysRoot)
-{
-    const QString root = sysRoot.endsWith(QLatin1Char('/')) ? sysRoot : sysRoot + QLatin1Char('/');
-    for (const char *rel : {"sys/class/dmi/id/product_name", "proc/device-tree/model", "sys/firmware/devicetree/base/model"})
-        if (auto text = firstLine(root + QLatin1String(rel)))
-            return *text;
-    return kDash;
-}
-
 QString modelIdentifier()
 {
-    static const QString id = readModelIdentifier(QStringLiteral("/"));
+    static const QString id = readMachineModel().value_or(kDash);
     return id;
 }
 

@@ -25,10 +25,8 @@ namespace dashboard {
 // "Bună dimineața" 5–11, "Bună ziua" 12–17, "Bună seara" 18–22, "Noapte bună" otherwise.
 QString greetingText(int hour);
 QString greetingText(const QDateTime &at);
-// The machine's model identifier: DMI product name, else the device-tree model, read under
-// `sysRoot` ("/" normally); text up to the first NUL, invalid UTF-8 replaced; "—" when none.
-QString readModelIdentifier(const QString &sysRoot);
-// readModelIdentifier("/") once per process.
+// The machine's model identifier (the platform's machine model), read once per process; "—"
+// when the machine names none.
 QString modelIdentifier();
 
 // Favourite keys: split at ",", empty pieces dropped, pieces kept as written.

@@ -1,194 +1,44 @@
 #include "ui/tabs/CrashLogReader.h"
 
-#include "common/DisplayText.h"
-#include "common/OwnedPool.h"
-#include "platform/ReportFiles.h"
-#include "ui/tabs/TabText.h"
-
-#include <QCoreApplication>
 #include <QDesktopServices>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLocale>
-#include <QPointer>
-#include <QStringDecoder>
-#include <QThreadPool>
 #include <QUrl>
-#include <QUuid>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace corvane {
 
-namespace {
-
-const QStringList kExtensions = {QStringLiteral("crash"), QStringLiteral("ips"), QStringLiteral("diag"),
-                                 QStringLiteral("spin"), QStringLiteral("hang"), QStringLiteral("panic")};
-
-QString trimBlanks(QStringView s)
-{
-    qsizetype a = 0, b = s.size();
-    while (a < b && (s[a] == u' ' || s[a] == u'\t'))
-        ++a;
-    while (b > a && (s[b - 1] == u' ' || s[b - 1] == u'\t'))
-        --b;
-    return s.mid(a, b - a).toString();
-}
-
-// Strict UTF-8: nullopt for bytes that are not.
-std::optional<QString> decodeUtf8(const QByteArray &bytes)
-{
-    QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = dec.decode(bytes);
-    if (dec.hasError())
-        return std::nullopt;
-    return text;
-}
-
-// Leaves out a multi-byte character that the cap cut in two.
-qsizetype completeUtf8Length(const QByteArray &b)
-{
-    const qsizetype n = b.size();
-    for (qsizetype back = 1; back <= 4 && back <= n; ++back) {
-        const auto c = static_cast<unsigned char>(b[n - back]);
-        if ((c & 0xC0) == 0x80)
-            continue; // continuation byte: keep looking for its lead
-        const int need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-        return need > back ? n - back : n;
-    }
-    return n;
-}
-
-// The previous scan's entries by key, to take unchanged reports from.
-using Known = QHash<QString, const CrashLogEntry *>;
-
-bool unchanged(const CrashLogEntry &e, const FolderItem &item)
-{
-    // A file whose size or time the scan couldn't see is read again.
-    return item.size >= 0 && e.size == item.size && e.mtimeNs == item.mtimeNs && e.inode == item.inode;
-}
-
-CrashLogEntry makeEntry(const FolderItem &item, const QString &fileName, const QString &kind,
-                        const QString &fallbackName, const QDateTime &now, const Known &known, int &reads)
-{
-    const QString key = CrashLogReader::fileKey(item.nativePath);
-    if (const CrashLogEntry *before = known.value(key); before && unchanged(*before, item))
-        return *before;
-    ++reads;
-    const CrashHeader header = CrashLogReader::readHeader(item.nativePath);
-    CrashLogEntry e;
-    e.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    e.key = key;
-    e.fileName = neutralisedName(fileName);
-    e.processName = neutralisedName(header.process ? *header.process : fallbackName);
-    e.date = item.modified.value_or(now);
-    e.path = item.path;
-    e.nativePath = item.nativePath;
-    e.kind = kind;
-    e.summary = neutralisedName(header.summary.value_or(QStringLiteral("—")));
-    e.size = item.size;
-    e.mtimeNs = item.mtimeNs;
-    e.inode = item.inode;
-    return e;
-}
-
-// Report reads never wait behind, or hold up, other work.
-QThreadPool *readPool()
-{
-    static QPointer<QThreadPool> pool;
-    return ownedPool(pool, 2);
-}
-
-} // namespace
-
-QString CrashLogEntry::dateText() const { return TabText::dayMonthTime(date); }
-
-// A scan's result as the GUI thread applies it: everything built on the worker.
-struct CrashLogReader::Published {
-    QList<CrashLogEntry> entries;
-    QHash<QString, qsizetype> index;
-    QVariantList rows;
-    int reads = 0;
-};
-
-CrashLogReader::CrashLogReader(QObject *parent) : CrashLogReader(systemSources(), parent) {}
+CrashLogReader::CrashLogReader(QObject *parent) : CrashLogReader(CrashLogMonitor::systemSources(), parent) {}
 
 CrashLogReader::CrashLogReader(QList<CrashSource> sources, QObject *parent)
-    : QObject(parent), m_sources(std::move(sources)), m_model(new KeyedListModel(this))
+    : QObject(parent), m_monitor(new CrashLogMonitor(std::move(sources), this)), m_model(new KeyedListModel(this))
 {
     m_model->setKeyField(QStringLiteral("key"));
-    refresh();
-    m_timer.setInterval(kRescanMs);
-    connect(&m_timer, &QTimer::timeout, this, &CrashLogReader::refresh);
-    m_timer.start();
+    connect(m_monitor, &CrashLogMonitor::published, this, &CrashLogReader::apply);
+    connect(m_monitor, &CrashLogMonitor::scanningChanged, this, &CrashLogReader::scanningChanged);
 }
 
 CrashLogReader::~CrashLogReader() = default;
 
-QList<CrashSource> CrashLogReader::systemSources()
+void CrashLogReader::apply()
 {
-    // apport's reports, the kernel's dumps that systemd-pstore keeps, and systemd-coredump's
-    // records in the journal.
-    return {{QStringLiteral("/var/crash"), false, {}},
-            {QStringLiteral("/var/lib/systemd/pstore"), true, {}},
-            {QString(), false, makeCoredumpJournal()}};
-}
-
-QString CrashLogReader::reportFolder() const
-{
-    return m_sources.isEmpty() ? QString() : m_sources.first().folder;
+    if (m_monitor->failures() != m_failures) {
+        m_failures = m_monitor->failures();
+        m_lastError = failureText(m_failures);
+        emit lastErrorChanged();
+    }
+    // Rows of unchanged reports stay as they are: the view keeps its place and selection.
+    m_model->setItems(m_monitor->rows());
+    ++m_revision;
+    emit entriesChanged();
 }
 
 QVariant CrashLogReader::entryFor(const QString &key) const
 {
-    const auto it = m_index.constFind(key);
-    if (it == m_index.constEnd())
-        return QVariant::fromValue(nullptr);
-    return QVariant::fromValue(m_entries.at(*it));
-}
-
-void CrashLogReader::refresh()
-{
-    const quint64 token = ++m_token;
-    if (m_pending++ == 0)
-        emit scanningChanged();
-    QPointer<CrashLogReader> self(this);
-    readPool()->start([self, token, sources = m_sources, previous = m_entries] {
-        auto out = std::make_shared<Published>();
-        Scan found = scan(sources, QDateTime::currentDateTime(), previous);
-        out->reads = found.reads;
-        out->entries = std::move(found.entries);
-        out->index.reserve(out->entries.size());
-        out->rows.reserve(out->entries.size());
-        for (qsizetype i = 0; i < out->entries.size(); ++i) {
-            out->index.insert(out->entries[i].key, i);
-            out->rows.append(QVariant::fromValue(out->entries[i]));
-        }
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, token, out = std::move(out)]() mutable {
-                if (self)
-                    self->apply(token, std::move(out));
-            },
-            Qt::QueuedConnection);
-    });
-}
-
-void CrashLogReader::apply(quint64 token, std::shared_ptr<Published> result)
-{
-    if (--m_pending == 0)
-        emit scanningChanged();
-    if (token != m_token)
-        return; // a newer scan is on its way
-    m_entries = std::move(result->entries);
-    m_index = std::move(result->index);
-    m_lastScanReads = result->reads;
-    // Rows of unchanged reports stay as they are: the view keeps its place and selection.
-    m_model->setItems(result->rows);
-    ++m_revision;
-    emit entriesChanged();
+    const CrashLogEntry *e = m_monitor->entry(key);
+    return e ? QVariant::fromValue(*e) : QVariant::fromValue(nullptr);
 }
 
 void CrashLogReader::openFolder() const
@@ -199,160 +49,54 @@ void CrashLogReader::openFolder() const
 
 void CrashLogReader::openReport(const QString &key) const
 {
-    const auto it = m_index.constFind(key);
-    if (it == m_index.constEnd() || !m_entries.at(*it).canOpen())
-        return;
-    // Built from the exact bytes: a name that isn't UTF-8 still names this file.
-    QDesktopServices::openUrl(QUrl::fromEncoded("file://" + m_entries.at(*it).nativePath.toPercentEncoding("/")));
+    if (const QUrl url = m_monitor->openableUrl(key); !url.isEmpty())
+        QDesktopServices::openUrl(url);
 }
 
-QString CrashLogReader::fileKey(const QByteArray &nativePath)
+QString CrashLogReader::reasonText(int error)
 {
-    return QString::fromLatin1(nativePath.toPercentEncoding("/"));
-}
-
-CrashLogEntry CrashLogReader::journalEntry(const CoredumpRecord &r, const QDateTime &now)
-{
-    CrashLogEntry e;
-    e.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    e.key = QStringLiteral("journal:") + QString::fromLatin1(r.cursor);
-    e.cursor = r.cursor;
-    const QString exeName = r.executable.mid(r.executable.lastIndexOf(QLatin1Char('/')) + 1);
-    e.processName = neutralisedName(!exeName.isEmpty() ? exeName : !r.command.isEmpty() ? r.command : QStringLiteral("—"));
-    QString file = r.coreFile.mid(r.coreFile.lastIndexOf(QLatin1Char('/')) + 1);
-    if (file.isEmpty()) {
-        // Not stored as a file: named the way systemd-coredump names the files it stores.
-        file = QStringLiteral("core.") + (!r.command.isEmpty() ? r.command : e.processName);
-        if (r.pid)
-            file += QLatin1Char('.') + QString::number(*r.pid);
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("acces refuzat");
+    case ENOTDIR:
+        return QStringLiteral("nu este un folder");
+    case ELOOP:
+        return QStringLiteral("prea multe legături simbolice");
+    case EIO:
+        return QStringLiteral("eroare de intrare/ieșire");
+    case ENOTCONN:
+    case ESTALE:
+    case ENODEV:
+    case ENXIO:
+    case EHOSTDOWN:
+    case ETIMEDOUT:
+        return QStringLiteral("sistemul de fișiere nu răspunde");
+    case EBADMSG:
+    case EUCLEAN:
+        return QStringLiteral("fișiere deteriorate");
+    case ENOMEM:
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("resurse de sistem epuizate");
+    default:
+        if (const char *name = ::strerrorname_np(error))
+            return QStringLiteral("eroare ") + QLatin1String(name);
+        return QStringLiteral("eroare ") + QString::number(error);
     }
-    e.fileName = neutralisedName(file);
-    e.date = r.time.value_or(now);
-    e.kind = kind(QStringLiteral("crash"));
-    if (r.signal) {
-        e.summary = QStringLiteral("Signal: ") + QString::number(*r.signal);
-        if (const char *abbrev = ::sigabbrev_np(*r.signal))
-            e.summary += QStringLiteral(" (SIG") + QLatin1String(abbrev) + QLatin1Char(')');
-    } else {
-        e.summary = QStringLiteral("—");
-    }
-    return e;
 }
 
-CrashLogReader::Scan CrashLogReader::scan(const QList<CrashSource> &sources, const QDateTime &now,
-                                          const QList<CrashLogEntry> &previous)
+QVariant CrashLogReader::failureText(const QList<CrashSourceFailure> &failures)
 {
-    Known known;
-    known.reserve(previous.size());
-    for (const CrashLogEntry &e : previous)
-        known.insert(e.key, &e);
-    Scan out;
-    for (const CrashSource &source : sources) {
-        if (source.journal) {
-            const auto seen = [&known](const QByteArray &cursor) {
-                return known.contains(QStringLiteral("journal:") + QString::fromLatin1(cursor));
-            };
-            for (const CoredumpRecord &r : source.journal->list(kJournalLimit, seen)) {
-                // A journal entry never changes: the one listed before is kept as it was.
-                const QString key = QStringLiteral("journal:") + QString::fromLatin1(r.cursor);
-                if (const CrashLogEntry *before = known.value(key)) {
-                    out.entries.append(*before);
-                    continue;
-                }
-                ++out.reads;
-                CrashLogEntry e = journalEntry(r, now);
-                e.journal = source.journal;
-                out.entries.append(std::move(e));
-            }
-            continue;
-        }
-        const auto items = listFolder(source.folder);
-        if (!items)
-            continue;
-        for (const FolderItem &item : *items) {
-            if (source.kernelDumps) {
-                if (!item.isFolder) {
-                    out.entries.append(makeEntry(item, item.name, kind(QStringLiteral("panic")),
-                                                 QStringLiteral("kernel"), now, known, out.reads));
-                    continue;
-                }
-                // systemd-pstore keeps each dump in a folder named after its record.
-                const auto inner = listFolder(item.nativePath);
-                if (!inner)
-                    continue;
-                for (const FolderItem &dump : *inner)
-                    if (!dump.isFolder)
-                        out.entries.append(makeEntry(dump, item.name + QLatin1Char('/') + dump.name,
-                                                     kind(QStringLiteral("panic")), QStringLiteral("kernel"), now,
-                                                     known, out.reads));
-                continue;
-            }
-            const qsizetype dot = item.name.lastIndexOf(QLatin1Char('.'));
-            const QString ext = dot < 0 ? QString() : item.name.mid(dot + 1).toLower();
-            if (!isReportExtension(ext))
-                continue;
-            out.entries.append(makeEntry(item, item.name, kind(ext), processName(item.name), now, known, out.reads));
-        }
-    }
-    std::stable_sort(out.entries.begin(), out.entries.end(),
-                     [](const CrashLogEntry &a, const CrashLogEntry &b) { return a.date > b.date; });
-    return out;
-}
-
-CrashHeader CrashLogReader::readHeader(const QString &path) { return readHeader(QFile::encodeName(path)); }
-
-CrashHeader CrashLogReader::readHeader(const QByteArray &nativePath)
-{
-    const auto head = readRegularFile(nativePath, kHeadBytes);
-    if (!head)
+    if (failures.isEmpty())
         return {};
-    return parseHeader(head->bytes);
-}
-CrashHeader CrashLogReader::parseHeader(const QByteArray &head)
-{
-    const QString text = decodeUtf8(head).value_or(QString());
-    CrashHeader h;
-    int kept = 0;
-    for (QStringView line : QStringView(text).split(u'\n', Qt::SkipEmptyParts)) {
-        if (kept++ == kHeadLines)
-            break;
-        if (line.contains(u"\"process\"") || line.startsWith(u"Process:")) {
-            QString p = line.toString();
-            p.remove(QStringLiteral("Process:"));
-            p.remove(QStringLiteral("\"process\":"));
-            p.remove(QLatin1Char('"'));
-            p.remove(QLatin1Char(','));
-            h.process = trimBlanks(p);
-        } else if (line.startsWith(u"ExecutablePath:")) {
-            // apport names the program by its path.
-            const QString path = trimBlanks(line.mid(15));
-            h.process = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-        }
-        if (line.contains(u"\"exception\"") || line.startsWith(u"Exception Type:")
-            || line.startsWith(u"Termination Reason:"))
-            h.summary = trimBlanks(line);
-    }
-    return h;
+    QStringList lines;
+    for (const CrashSourceFailure &f : failures)
+        lines << QStringLiteral("Nu pot citi ") + (f.folder.isEmpty() ? QStringLiteral("jurnalul systemd") : f.folder)
+                + QStringLiteral(": ") + reasonText(f.error) + QLatin1Char('.');
+    return lines.join(QLatin1Char('\n'));
 }
 
-QString CrashLogReader::processName(const QString &fileName)
-{
-    const QStringList parts = fileName.split(QLatin1Char('-'), Qt::SkipEmptyParts);
-    return parts.isEmpty() ? fileName : parts.first();
-}
-
-QString CrashLogReader::kind(const QString &ext)
-{
-    if (ext == u"panic")
-        return QStringLiteral("Kernel Panic");
-    if (ext == u"hang" || ext == u"spin")
-        return QStringLiteral("Hang / Freeze");
-    if (ext == u"diag")
-        return QStringLiteral("Diagnostic");
-    return QStringLiteral("Crash");
-}
-
-bool CrashLogReader::isReportExtension(const QString &ext) { return kExtensions.contains(ext); }
 
 // ---- Detail text ------------------------------------------------------------------------
 
@@ -376,88 +120,32 @@ void CrashReportText::setEntry(const QVariant &entry)
         m_loading = true;
         emit loadingChanged();
     }
-    QPointer<CrashReportText> self(this);
-    readPool()->start([self, token, next] {
-        Loaded loaded = load(next);
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, token, loaded = std::move(loaded)]() mutable {
-                if (!self || token != self->m_token)
-                    return; // a later selection owns the pane now
-                self->m_content = std::move(loaded.text);
-                self->m_lines = std::move(loaded.lines);
-                self->m_note = std::move(loaded.note);
-                self->m_loading = false;
-                emit self->contentChanged();
-                emit self->loadingChanged();
-            },
-            Qt::QueuedConnection);
+    CrashLogMonitor::readReportLater(next, kMaxBytes, this, [this, token](CrashReportBody body) {
+        if (token == m_token) // else a later selection owns the pane now
+            show(std::move(body));
     });
 }
 
-QStringList CrashReportText::pieces(const QString &text, qsizetype pieceChars)
+void CrashReportText::show(CrashReportBody body)
 {
-    QStringList out;
-    for (QStringView line : QStringView(text).split(u'\n')) {
-        while (line.size() > pieceChars) {
-            qsizetype cut = pieceChars;
-            if (line[cut - 1].isHighSurrogate())
-                --cut; // never split a character in two
-            out.append(line.left(cut).toString());
-            line = line.mid(cut);
-        }
-        out.append(line.toString());
+    if (body.text) {
+        m_content = std::move(*body.text);
+        m_lines = std::move(body.lines);
+    } else {
+        m_content = kUnreadable;
+        m_lines = QStringList{kUnreadable};
     }
-    return out;
-}
-
-namespace {
-CrashReportText::Loaded textOf(QString text, QString note = {})
-{
-    CrashReportText::Loaded out;
-    out.lines = CrashReportText::pieces(text);
-    out.text = std::move(text);
-    out.note = std::move(note);
-    return out;
-}
-
-CrashReportText::Loaded loadFile(const QByteArray &nativePath, qint64 maxBytes)
-{
-    auto file = readRegularFile(nativePath, maxBytes);
-    if (!file)
-        return textOf(CrashReportText::kUnreadable);
-    if (file->truncated)
-        file->bytes.truncate(completeUtf8Length(file->bytes));
-    auto text = decodeUtf8(file->bytes);
-    if (!text)
-        return textOf(CrashReportText::kUnreadable);
-    QString note;
-    if (file->truncated) {
+    m_note.clear();
+    if (body.text && body.truncated) {
         const QLocale locale;
-        note = QStringLiteral("Raport trunchiat: afișez primii ")
-            + locale.formattedDataSize(maxBytes, 1, QLocale::DataSizeIecFormat) + QStringLiteral(" din ")
-            + locale.formattedDataSize(std::max(file->size, maxBytes), 1, QLocale::DataSizeIecFormat)
+        m_note = QStringLiteral("Raport trunchiat: afișez primii ")
+            + locale.formattedDataSize(kMaxBytes, 1, QLocale::DataSizeIecFormat) + QStringLiteral(" din ")
+            + locale.formattedDataSize(std::max(body.size, kMaxBytes), 1, QLocale::DataSizeIecFormat)
             + QLatin1Char('.');
     }
-    file->bytes = QByteArray();
-    return textOf(std::move(*text), std::move(note));
-}
-} // namespace
-
-CrashReportText::Loaded CrashReportText::load(const QString &path, qint64 maxBytes)
-{
-    return loadFile(QFile::encodeName(path), maxBytes);
-}
-
-CrashReportText::Loaded CrashReportText::load(const CrashLogEntry &entry, qint64 maxBytes)
-{
-    if (entry.journal) {
-        const auto text = entry.journal->entryText(entry.cursor, maxBytes);
-        if (!text)
-            return textOf(kUnreadable);
-        return textOf(QString::fromUtf8(*text));
-    }
-    return loadFile(entry.nativePath, maxBytes);
+    m_loading = false;
+    emit contentChanged();
+    emit loadingChanged();
 }
 
 } // namespace corvane

@@ -58,7 +58,7 @@ Rectangle {
         }
         Text {
             objectName: "date"
-            text: row.entry.dateText
+            text: row.entry.date ? TabText.eventTime(row.entry.date) : ""
             textFormat: Text.PlainText
             font.family: "Inter"
             font.pixelSize: 11

@@ -76,6 +76,22 @@ Item {
                 }
             }
 
+            // A source that could not be read is said, above what the others gave.
+            Text {
+                objectName: "sourceError"
+                Layout.fillWidth: true
+                Layout.leftMargin: 12
+                Layout.rightMargin: 12
+                Layout.bottomMargin: 8
+                visible: text !== ""
+                text: screen.reader && screen.reader.lastError ? screen.reader.lastError : ""
+                textFormat: Text.PlainText
+                wrapMode: Text.Wrap
+                font.family: "Inter"
+                font.pixelSize: 11
+                color: ThemeManager.warning
+            }
+
             ListView {
                 id: list
                 objectName: "reportList"

@@ -2,10 +2,6 @@
 #include "monitors/SMCMonitor.h"
 #include "ui/dashboard/DashboardRules.h"
 
-#include <QTemporaryDir>
-#include <QDir>
-#include <QFile>
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -221,20 +217,3 @@ TEST(DashboardCards, StorageLevelMeterAndAdapter)
     EXPECT_EQ(fpsBadgeText(0), QStringLiteral("—")); // no display refresh followed
 }
 
-TEST(DashboardModel, IdentifierFromDmiOrDeviceTree)
-{
-    QTemporaryDir root;
-    EXPECT_EQ(readModelIdentifier(root.path()), QStringLiteral("—"));
-    QDir(root.path()).mkpath(QStringLiteral("proc/device-tree"));
-    QFile dt(root.filePath(QStringLiteral("proc/device-tree/model")));
-    dt.open(QIODevice::WriteOnly);
-    dt.write(QByteArray("Raspberry Pi 4\0garbage", 23));
-    dt.close();
-    EXPECT_EQ(readModelIdentifier(root.path()), QStringLiteral("Raspberry Pi 4"));
-    QDir(root.path()).mkpath(QStringLiteral("sys/class/dmi/id"));
-    QFile dmi(root.filePath(QStringLiteral("sys/class/dmi/id/product_name")));
-    dmi.open(QIODevice::WriteOnly);
-    dmi.write("MacBookPro16,1\n");
-    dmi.close();
-    EXPECT_EQ(readModelIdentifier(root.path()), QStringLiteral("MacBookPro16,1"));
-}

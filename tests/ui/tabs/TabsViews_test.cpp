@@ -563,6 +563,38 @@ TEST_F(TabFixture, CrashTabListsSelectsAndReturnsToThePlaceholderWhenTheReportGo
     expectNoWarnings();
 }
 
+TEST_F(TabFixture, CrashTabSaysWhichSourceItCouldNotReadAndOpensOnlyWhatItRead)
+{
+    QTemporaryDir dir;
+    QFile f(dir.filePath("Safari-2026.ips"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("Process: Safari\n");
+    f.close();
+    ASSERT_EQ(::symlink("/etc/shadow", QFile::encodeName(dir.filePath("planted.crash")).constData()), 0);
+    auto journal = std::make_shared<test::FakeCoredumpJournal>();
+    journal->error = EACCES;
+    auto *reader = new CrashLogReader({{dir.path(), false, {}}, {dir.filePath("Safari-2026.ips"), true, {}},
+                                       {QString(), false, journal}},
+                                      &window);
+    QSignalSpy scanned(reader, &CrashLogReader::entriesChanged);
+    ASSERT_TRUE(scanned.wait(5000));
+    load("CrashLogView", {{"reader", QVariant::fromValue<QObject *>(reader)}});
+    EXPECT_EQ(texts(root(), "header"), QStringList{QStringLiteral("Istoric crash / freeze (2)")});
+    EXPECT_EQ(texts(root(), "sourceError"),
+              QStringList{QStringLiteral("Nu pot citi ") + dir.filePath("Safari-2026.ips")
+                          + QStringLiteral(": nu este un folder.\nNu pot citi jurnalul systemd: acces refuzat.")});
+
+    // The report it read can be opened; the planted link shows no button.
+    click(named("processName", texts(root(), "processName").indexOf(QStringLiteral("Safari"))));
+    EXPECT_EQ(texts(root(), "openButton"), QStringList{QStringLiteral("Deschide în Console")});
+    click(named("processName", texts(root(), "processName").indexOf(QStringLiteral("planted.crash"))));
+    QObject *detail = named("detailLoader")->property("item").value<QObject *>();
+    ASSERT_TRUE(detail);
+    QTRY_COMPARE(detail->property("content").toString(), QStringLiteral("Nu pot citi fișierul."));
+    EXPECT_TRUE(texts(root(), "openButton").isEmpty());
+    expectNoWarnings();
+}
+
 // A crash folder with `n` reports, the newest first in name order.
 void writeReports(const QString &folder, int n, qint64 newest = 1'700'000'000)
 {
@@ -781,6 +813,17 @@ TEST_P(TabScreens, RenderWithinTheWindow)
     click(named("processName", texts(root(), "processName").indexOf(QStringLiteral("nautilus"))));
     QTest::qWait(300);
     save("crashes");
+
+    // The same, with the report folder and the journal unreadable.
+    auto broken = std::make_shared<test::FakeCoredumpJournal>();
+    broken->error = EACCES;
+    auto *partial = new CrashLogReader({{crashDir.filePath("Mail.spin"), false, {}}, {crashDir.path(), true, {}},
+                                        {QString(), false, broken}},
+                                       &window);
+    QSignalSpy partialScan(partial, &CrashLogReader::entriesChanged);
+    ASSERT_TRUE(partialScan.wait(5000));
+    load("CrashLogView", {{"reader", QVariant::fromValue<QObject *>(partial)}});
+    save("crashes-unreadable");
     expectNoWarnings();
 }
 INSTANTIATE_TEST_SUITE_P(Tabs, TabScreens,
