@@ -202,6 +202,11 @@ void CrashLogMonitor::apply(quint64 token, std::shared_ptr<Published> result)
         if (!m_failures.contains(f))
             qCWarning(lcMonitors).noquote() << "crash reports:" << (f.folder.isEmpty() ? QStringLiteral("journal") : f.folder)
                                             << "unreadable:" << ::strerror(f.error);
+    for (const CrashSourceFailure &f : std::as_const(m_failures))
+        if (std::none_of(result->failures.begin(), result->failures.end(),
+                         [&](const CrashSourceFailure &now) { return now.folder == f.folder; }))
+            qCWarning(lcMonitors).noquote() << "crash reports:" << (f.folder.isEmpty() ? QStringLiteral("journal") : f.folder)
+                                            << "readable again";
     m_entries = std::move(result->entries);
     m_index = std::move(result->index);
     m_rows = std::move(result->rows);
