@@ -336,6 +336,81 @@ TEST(WmEngineRelease, TheWindowBuiltAgainComesBackInItsPlaceOnItsTab)
     EXPECT_TRUE(QTest::qWaitFor([&] { return root->property("shownTab").toString() == "activity"; }, 20000));
 }
 
+// Scrolled down in Settings with the wheel, the page stays there across Ctrl+D twice (the
+// window's content is built again), across the window released while closed, and across a
+// visit to another tab.
+TEST(WmEngineRelease, TabsKeepTheirPlaceAcrossBarModeAndTheRelease)
+{
+    if (QGuiApplication::platformName() != "xcb" || !windowManagerRunning())
+        GTEST_SKIP() << "needs an X server with a window manager";
+    QSettings().clear();
+    QSettings().setValue("didFinishOnboarding", true);
+    test::FakeHub hub;
+    MainWindowHost host(&hub.state, 50);
+    AppDelegate delegate(&hub.state, nullptr, makeWindowSystem());
+    host.serve(&delegate);
+    ASSERT_TRUE(host.build(false));
+    QPointer<QQuickWindow> main = host.window();
+    hub.state.setTab(SidebarTab::settings);
+    main->setGeometry(QRect(120, 60, 1180, 760));
+    main->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    main->requestActivate();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+    ASSERT_TRUE(settled(main));
+    // The settings page once the screens' swap is over and it stands still.
+    auto page = [&]() -> QQuickItem * {
+        QQuickItem *content = main ? test::findItem(main->contentItem(), "content") : nullptr;
+        QQuickItem *scroller = content ? test::findItem(content, "scroller") : nullptr;
+        if (!content || content->property("busy").toBool() || !scroller || !test::findItem(scroller, "settingsColumn"))
+            return nullptr;
+        return scroller;
+    };
+    auto offset = [&] {
+        QQuickItem *s = page();
+        return s ? s->property("contentY").toDouble() : -1.0;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page() != nullptr; }, 20000));
+    EXPECT_EQ(offset(), 0.0);
+
+    const QPoint over = main->mapToGlobal(QPoint(700, 400));
+    run("xdotool", {"mousemove", "--sync", QString::number(over.x()), QString::number(over.y()), "click", "--repeat", "4",
+                    "--delay", "30", "5"});
+    double scrolled = -1;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        const double now = offset();
+        const bool still = now > 0 && now == scrolled;
+        scrolled = now;
+        QTest::qWait(50);
+        return still && offset() == now;
+    }, 20000)) << "the wheel did not scroll the page";
+
+    typeKeys("ctrl+d");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.barModeActive() && !main->isVisible(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.barWindow()->isActive(); }, 20000));
+    typeKeys("ctrl+d");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !delegate.barModeActive() && main->isExposed(); }, 20000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return offset() == scrolled; }, 20000))
+        << "back from Bar Mode at " << offset() << " instead of " << scrolled;
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main->isActive(); }, 20000));
+    typeKeys("alt+F4"); // closed: the tray keeps the app, and the engine goes
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !host.isBuilt(); }, 20000)) << "the engine stayed";
+    delegate.bringToFront();
+    main = host.window();
+    ASSERT_TRUE(main);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    EXPECT_EQ(hub.state.tab(), SidebarTab::settings);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return offset() == scrolled; }, 20000))
+        << "built again at " << offset() << " instead of " << scrolled;
+
+    hub.state.setTab(SidebarTab::activity);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page() == nullptr; }, 20000));
+    hub.state.setTab(SidebarTab::settings);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return offset() == scrolled; }, 20000))
+        << "back on the tab at " << offset() << " instead of " << scrolled;
+}
+
 // Ports → "Test display" → "Fullscreen pe acest display" on this X server's own (virtual)
 // screen: the colour fills the display, › and taps step through the ten colours and the
 // tap on the last closes; the sheet over the tab answers the arrows and Escape.
