@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QProcess>
 #include <QLocalSocket>
 #include <QtEndian>
@@ -109,6 +111,48 @@ TEST(BarRect, EdgeAndHeight)
     // Never a strip the slider can't make: the default instead.
     for (double bad : {1000.0, 32767.0, 89.0, 0.0, -140.0, std::nan(""), HUGE_VAL})
         EXPECT_EQ(AppDelegate::barRect(avail, bad, "bottom"), QRect(0, 800 - 140, 1280, 140)) << bad;
+}
+
+// Panels that reserve no space keep their row: the strip goes beside them, never over them.
+struct PanelCase {
+    const char *name;
+    QList<QRect> panels;
+    QRect area;
+};
+void PrintTo(const PanelCase &c, std::ostream *os) { *os << c.name; }
+
+class BarAreaBeside : public ::testing::TestWithParam<PanelCase> {};
+
+TEST_P(BarAreaBeside, OtherPanels)
+{
+    const QRect screen(0, 0, 1280, 800);
+    EXPECT_EQ(AppDelegate::barArea(screen, GetParam().panels), GetParam().area);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Panels, BarAreaBeside,
+    ::testing::Values(PanelCase{"None", {}, QRect(0, 0, 1280, 800)},
+                      PanelCase{"TrayAlongTheTop", {QRect(0, 0, 1280, 26)}, QRect(0, 26, 1280, 774)},
+                      PanelCase{"TrayBoxInTheTopRightCorner", {QRect(1230, 0, 50, 26)}, QRect(0, 26, 1280, 774)},
+                      PanelCase{"SquareTrayIcon", {QRect(1254, 0, 26, 26)}, QRect(0, 26, 1280, 774)},
+                      PanelCase{"TrayAlongTheBottom", {QRect(0, 774, 1280, 26)}, QRect(0, 0, 1280, 774)},
+                      PanelCase{"TwoRowsAtTheTop", {QRect(0, 24, 1280, 26), QRect(0, 0, 1280, 24)}, QRect(0, 50, 1280, 750)},
+                      PanelCase{"DockOnTheLeft", {QRect(0, 100, 48, 600)}, QRect(48, 0, 1232, 800)},
+                      PanelCase{"DockOnTheRight", {QRect(1232, 0, 48, 800)}, QRect(0, 0, 1232, 800)},
+                      // Reserved through a strut: already outside the work area.
+                      PanelCase{"OutsideTheArea", {QRect(0, -30, 1280, 30)}, QRect(0, 0, 1280, 800)},
+                      PanelCase{"InTheMiddle", {QRect(200, 200, 800, 400)}, QRect(0, 0, 1280, 800)}),
+    [](const ::testing::TestParamInfo<PanelCase> &i) { return std::string(i.param.name); });
+
+TEST_F(ShellFixture, TheStripLeavesATraysRowFree)
+{
+    QSettings().remove("bar.position");
+    ws->otherPanels = {QRect(0, 0, 1280, 26)};
+    delegate.enterBarMode();
+    ASSERT_TRUE(delegate.barWindow());
+    const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(delegate.barWindow()->geometry().top(), qMax(avail.top(), 26));
+    delegate.exitBarMode();
 }
 
 TEST_F(ShellFixture, BarModeHidesTheWindowAndComesBack)

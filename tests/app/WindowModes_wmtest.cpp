@@ -27,6 +27,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -335,6 +336,70 @@ TEST(WmEngineRelease, TheWindowBuiltAgainComesBackInItsPlaceOnItsTab)
     ASSERT_TRUE(root);
     EXPECT_TRUE(QTest::qWaitFor([&] { return root->property("shownTab").toString() == "activity"; }, 20000));
 }
+
+// trayer along the top, reserving its row (a strut) or not: in Bar Mode the strip leaves the
+// tray icon uncovered, and a click on the icon opens the popup.
+class TrayBesideTheStrip : public WmFixture, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(TrayBesideTheStrip, TheIconStaysReachable)
+{
+    const bool strut = GetParam();
+    QProcess trayer;
+    trayer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    trayer.start("trayer", {"--edge", "top", "--SetDockType", "true", "--SetPartialStrut", strut ? "true" : "false",
+                            "--height", "26"});
+    ASSERT_TRUE(trayer.waitForStarted(10000)) << "trayer did not start";
+    ASSERT_TRUE(waitFor([] { return QSystemTrayIcon::isSystemTrayAvailable(); })) << "no tray host";
+    QScreen *screen = QGuiApplication::primaryScreen();
+    if (strut) {
+        ASSERT_TRUE(waitFor([&] { return screen->availableGeometry().top() == 26; })) << "the strut reserved nothing";
+    }
+    {
+        MenuBarExtra tray(&state, delegate.get());
+        auto *icon = tray.findChild<QSystemTrayIcon *>();
+        ASSERT_TRUE(icon);
+        ASSERT_TRUE(waitFor([&] { return icon->geometry().isValid() && !icon->geometry().isEmpty(); }))
+            << "the icon was not embedded";
+        QRect iconAt;
+        ASSERT_TRUE(waitFor([&] {
+            const QRect now = icon->geometry();
+            const bool same = now == iconAt;
+            iconAt = now;
+            return same;
+        }));
+
+        delegate->enterBarMode();
+        QWindow *strip = delegate->barWindow();
+        ASSERT_TRUE(strip && QTest::qWaitForWindowExposed(strip));
+        ASSERT_TRUE(settled(strip));
+        EXPECT_FALSE(strip->frameGeometry().intersects(iconAt))
+            << "strip " << strip->frameGeometry().y() << "+" << strip->frameGeometry().height() << ", icon at "
+            << iconAt.y() << "+" << iconAt.height();
+        EXPECT_EQ(strip->geometry().top(), 26) << "not right below the panel";
+        const QString dir = qEnvironmentVariable("CORVANE_SHOTS");
+        if (!dir.isEmpty())
+            run("import", {"-window", "root", dir + (strut ? "/bar-mode-trayer-strut.png" : "/bar-mode-trayer-no-strut.png")});
+
+        clickAt(iconAt.center());
+        EXPECT_TRUE(waitFor([&] { return tray.popupWindow() && tray.popupWindow()->isVisible(); }))
+            << "a click on the tray icon opened no popup";
+        if (!dir.isEmpty() && tray.popupWindow() && QTest::qWaitForWindowExposed(tray.popupWindow()) && settled(tray.popupWindow()))
+            run("import", {"-window", "root", dir + (strut ? "/bar-mode-trayer-strut-popup.png" : "/bar-mode-trayer-no-strut-popup.png")});
+        if (tray.popupWindow())
+            tray.popupWindow()->hide();
+        delegate->exitBarMode();
+    }
+    trayer.terminate();
+    if (!trayer.waitForFinished(5000))
+        trayer.kill();
+    trayer.waitForFinished(5000);
+    if (strut) {
+        EXPECT_TRUE(waitFor([&] { return screen->availableGeometry().top() == 0; }));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Trayer, TrayBesideTheStrip, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool> &i) { return i.param ? "WithStrut" : "WithoutStrut"; });
 
 // Scrolled down in Settings with the wheel, the page stays there across Ctrl+D twice (the
 // window's content is built again), across the window released while closed, and across a
