@@ -469,11 +469,32 @@ TEST(WmEngineRelease, TabsKeepTheirPlaceAcrossBarModeAndTheRelease)
     EXPECT_TRUE(QTest::qWaitFor([&] { return offset() == scrolled; }, 20000))
         << "built again at " << offset() << " instead of " << scrolled;
 
-    hub.state.setTab(SidebarTab::activity);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return page() == nullptr; }, 20000));
+    // The dashboard keeps its own place, and the settings keep theirs.
+    hub.state.setTab(SidebarTab::live);
+    auto liveOffset = [&] {
+        QQuickItem *content = test::findItem(main->contentItem(), "content");
+        QQuickItem *dashboard = content && !content->property("busy").toBool() ? test::findItem(content, "dashboard") : nullptr;
+        QQuickItem *flick = dashboard ? test::findItem(dashboard, "scroller") : nullptr;
+        return flick ? flick->property("contentY").toDouble() : -1.0;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return liveOffset() == 0.0; }, 20000));
+    run("xdotool", {"mousemove", "--sync", QString::number(over.x()), QString::number(over.y()), "click", "--repeat", "2",
+                    "--delay", "30", "5"});
+    double liveScrolled = -1;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        const double now = liveOffset();
+        const bool still = now > 0 && now == liveScrolled;
+        liveScrolled = now;
+        QTest::qWait(50);
+        return still && liveOffset() == now;
+    }, 20000)) << "the wheel did not scroll the dashboard";
+    EXPECT_NE(liveScrolled, scrolled);
     hub.state.setTab(SidebarTab::settings);
     EXPECT_TRUE(QTest::qWaitFor([&] { return offset() == scrolled; }, 20000))
         << "back on the tab at " << offset() << " instead of " << scrolled;
+    hub.state.setTab(SidebarTab::live);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return liveOffset() == liveScrolled; }, 20000))
+        << "the dashboard back at " << liveOffset() << " instead of " << liveScrolled;
 }
 
 // Ports → "Test display" → "Fullscreen pe acest display" on this X server's own (virtual)

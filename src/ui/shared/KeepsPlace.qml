@@ -26,6 +26,9 @@ Item {
             restoring = false
     }
 
+    // A view's own flickable (a ScrollView's) may arrive after this is complete.
+    onFlickableChanged: apply()
+
     Connections {
         target: place.flickable
         function onContentHeightChanged() { place.apply() }
