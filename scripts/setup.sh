@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 PKGS=(
   build-essential cmake ninja-build ccache pkg-config git
   qt6-base-dev qt6-base-private-dev qt6-base-dev-tools qt6-declarative-dev qt6-declarative-dev-tools
-  qt6-shadertools-dev qt6-5compat-dev qt6-multimedia-dev qt6-svg-dev libqt6opengl6-dev
+  qt6-shadertools-dev qt6-l10n-tools qt6-tools-dev qt6-5compat-dev qt6-multimedia-dev qt6-svg-dev libqt6opengl6-dev
   qml6-module-qtqml qml6-module-qtqml-workerscript qml6-module-qtquick qml6-module-qtquick-window
   qml6-module-qtquick-controls qml6-module-qtquick-templates qml6-module-qtquick-layouts
   qml6-module-qtquick-shapes qml6-module-qt5compat-graphicaleffects

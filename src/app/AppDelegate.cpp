@@ -158,6 +158,36 @@ QRect AppDelegate::barRect(const QRect &available, double height, const QString 
     return QRect(available.x(), y, available.width(), h);
 }
 
+QRect AppDelegate::barArea(const QRect &available, const QList<QRect> &panels)
+{
+    QRect area = available;
+    // Stacked panels (two rows along one edge) are passed one after another.
+    for (bool moved = true; moved;) {
+        moved = false;
+        for (const QRect &p : panels) {
+            if (!p.intersects(area))
+                continue;
+            QRect next = area;
+            if (p.width() >= p.height()) {
+                if (p.center().y() < area.center().y())
+                    next.setTop(p.bottom() + 1);
+                else
+                    next.setBottom(p.top() - 1);
+            } else if (p.center().x() < area.center().x()) {
+                next.setLeft(p.right() + 1);
+            } else {
+                next.setRight(p.left() - 1);
+            }
+            // A panel in the middle of the screen takes no edge; nothing is left beside it.
+            if (next.isEmpty() || next.height() < area.height() / 2 || next.width() < area.width() / 2)
+                continue;
+            area = next;
+            moved = true;
+        }
+    }
+    return area;
+}
+
 QQuickWindow *AppDelegate::createBarPanel(const QRect &rect)
 {
     ensureMainWindow(); // its shortcuts reach the strip too
@@ -188,7 +218,8 @@ void AppDelegate::enterBarMode()
     if (!screen)
         return;
     BarModeSettings *settings = BarModeSettings::shared();
-    const QRect rect = barRect(screen->availableGeometry(), settings->height(), settings->positionRaw());
+    const QRect area = barArea(screen->availableGeometry(), m_ws->panels());
+    const QRect rect = barRect(area, settings->height(), settings->positionRaw());
     QQuickWindow *panel = createBarPanel(rect);
     if (!panel)
         return;

@@ -185,7 +185,9 @@ void MenuBarExtra::popupVisibilityChanged(bool visible)
     m_state->menuPopupVisible = visible;
     m_state->updateVisibility();
     if (!visible && m_popup) {
-        // Built again on the next click: a closed popup keeps no scene.
+        // Built again on the next click: a closed popup keeps no scene. Until it is gone it
+        // hears no more focus changes (their handler reaches into this object, which may go first).
+        disconnect(qGuiApp, nullptr, m_popup, nullptr);
         m_popup->deleteLater();
         m_popup = nullptr;
         QTimer::singleShot(500, this, &trimFreedMemory);

@@ -3,6 +3,7 @@
 #include "app/HiddenRelease.h"
 #include "app/MainWindowHost.h"
 #include "app/MenuBarExtra.h"
+#include "app/QtTranslation.h"
 #include "checks/SSDSpeedTester.h"
 #include "app/SingleInstance.h"
 #include "monitors/Publish.h"
@@ -44,6 +45,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(corvane::appVersion());
     // Lets the desktop match the windows to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(corvane::kAppId);
+    corvane::installQtDialogTranslation();
 
     // One instance per user: a later launch hands its arguments to the running one and ends.
     corvane::SingleInstance instance;

@@ -16,6 +16,11 @@ Item {
         active = kind
     }
 
+    KeepsPlace {
+        flickable: scroll.contentItem
+        key: "tests"
+    }
+
     ScrollView {
         id: scroll
         objectName: "testsScroll"

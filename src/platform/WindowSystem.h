@@ -1,5 +1,8 @@
 #pragma once
 // Window-manager hints the window modes need (panel type, all desktops, layering, taskbar).
+#include <QList>
+#include <QRect>
+
 #include <memory>
 
 class QWindow;
@@ -17,6 +20,9 @@ public:
     virtual void setDesktopPinned(QWindow *w, bool pinned) = 0;
     // Brings a window to the front and gives it focus.
     virtual void activate(QWindow *w) = 0;
+    // Other programs' panels and docks on screen (a tray among them), in the app's logical
+    // pixels. Those that reserve no screen space still need their row kept free.
+    virtual QList<QRect> panels() { return {}; }
 };
 
 // The X11 backend when running on xcb, else one that only uses Qt's own window flags.

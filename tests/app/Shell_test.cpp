@@ -5,7 +5,11 @@
 #include "state/LaunchAtLogin.h"
 #include "state/Updater.h"
 
+#include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QProcess>
 #include <QLocalSocket>
 #include <QtEndian>
 #include <QQmlEngine>
@@ -17,6 +21,8 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <glib.h>
 
 #include <atomic>
 #include <thread>
@@ -105,6 +111,48 @@ TEST(BarRect, EdgeAndHeight)
     // Never a strip the slider can't make: the default instead.
     for (double bad : {1000.0, 32767.0, 89.0, 0.0, -140.0, std::nan(""), HUGE_VAL})
         EXPECT_EQ(AppDelegate::barRect(avail, bad, "bottom"), QRect(0, 800 - 140, 1280, 140)) << bad;
+}
+
+// Panels that reserve no space keep their row: the strip goes beside them, never over them.
+struct PanelCase {
+    const char *name;
+    QList<QRect> panels;
+    QRect area;
+};
+void PrintTo(const PanelCase &c, std::ostream *os) { *os << c.name; }
+
+class BarAreaBeside : public ::testing::TestWithParam<PanelCase> {};
+
+TEST_P(BarAreaBeside, OtherPanels)
+{
+    const QRect screen(0, 0, 1280, 800);
+    EXPECT_EQ(AppDelegate::barArea(screen, GetParam().panels), GetParam().area);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Panels, BarAreaBeside,
+    ::testing::Values(PanelCase{"None", {}, QRect(0, 0, 1280, 800)},
+                      PanelCase{"TrayAlongTheTop", {QRect(0, 0, 1280, 26)}, QRect(0, 26, 1280, 774)},
+                      PanelCase{"TrayBoxInTheTopRightCorner", {QRect(1230, 0, 50, 26)}, QRect(0, 26, 1280, 774)},
+                      PanelCase{"SquareTrayIcon", {QRect(1254, 0, 26, 26)}, QRect(0, 26, 1280, 774)},
+                      PanelCase{"TrayAlongTheBottom", {QRect(0, 774, 1280, 26)}, QRect(0, 0, 1280, 774)},
+                      PanelCase{"TwoRowsAtTheTop", {QRect(0, 24, 1280, 26), QRect(0, 0, 1280, 24)}, QRect(0, 50, 1280, 750)},
+                      PanelCase{"DockOnTheLeft", {QRect(0, 100, 48, 600)}, QRect(48, 0, 1232, 800)},
+                      PanelCase{"DockOnTheRight", {QRect(1232, 0, 48, 800)}, QRect(0, 0, 1232, 800)},
+                      // Reserved through a strut: already outside the work area.
+                      PanelCase{"OutsideTheArea", {QRect(0, -30, 1280, 30)}, QRect(0, 0, 1280, 800)},
+                      PanelCase{"InTheMiddle", {QRect(200, 200, 800, 400)}, QRect(0, 0, 1280, 800)}),
+    [](const ::testing::TestParamInfo<PanelCase> &i) { return std::string(i.param.name); });
+
+TEST_F(ShellFixture, TheStripLeavesATraysRowFree)
+{
+    QSettings().remove("bar.position");
+    ws->otherPanels = {QRect(0, 0, 1280, 26)};
+    delegate.enterBarMode();
+    ASSERT_TRUE(delegate.barWindow());
+    const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(delegate.barWindow()->geometry().top(), qMax(avail.top(), 26));
+    delegate.exitBarMode();
 }
 
 TEST_F(ShellFixture, BarModeHidesTheWindowAndComesBack)
@@ -289,6 +337,16 @@ TEST(LaunchAtLoginSwitch, MirrorsTheAutostartEntry)
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.readAll().contains("Exec=\"/opt/Corvane Apps/corvane\"\n"));
     f.close();
+    // The same entry turned off by the desktop's own switch reads as off.
+    for (const char *off : {"Hidden=true\n", "X-GNOME-Autostart-enabled=false\n"}) {
+        QTemporaryDir other;
+        QDir().mkpath(other.path() + "/autostart");
+        QFile e(other.path() + "/autostart/corvane.desktop");
+        ASSERT_TRUE(e.open(QIODevice::WriteOnly));
+        e.write(QByteArray("[Desktop Entry]\nType=Application\nName=Corvane\nExec=corvane\n") + off);
+        e.close();
+        EXPECT_FALSE(LaunchAtLogin(makeXdgAutostartItem("/usr/bin/corvane", other.path())).isEnabled()) << off;
+    }
 
     l.setEnabled(true); // already on: no call, nothing changes
     EXPECT_TRUE(l.isEnabled());
@@ -307,6 +365,68 @@ TEST(LaunchAtLoginSwitch, MirrorsTheAutostartEntry)
     EXPECT_FALSE(broken.isEnabled());
     EXPECT_TRUE(broken.hasError());
 }
+
+// The entry as a session starts it: GLib's key-file reader, its argument splitting and the
+// field-code expansion ("%%" is a literal %), and desktop-file-validate on the file itself.
+struct InstallPath {
+    const char *name;
+    const char *path;
+};
+void PrintTo(const InstallPath &p, std::ostream *os) { *os << p.path; }
+
+class AutostartExec : public ::testing::TestWithParam<InstallPath> {};
+
+TEST_P(AutostartExec, StartsTheInstalledProgram)
+{
+    const QString exe = QString::fromUtf8(GetParam().path);
+    QTemporaryDir cfg;
+    LaunchAtLogin l(makeXdgAutostartItem(exe, cfg.path()));
+    l.setEnabled(true);
+    ASSERT_TRUE(l.isEnabled()) << l.lastErrorText().toStdString();
+    const QByteArray file = QFile::encodeName(cfg.path() + "/autostart/corvane.desktop");
+
+    GKeyFile *kf = g_key_file_new();
+    GError *error = nullptr;
+    ASSERT_TRUE(g_key_file_load_from_file(kf, file.constData(), G_KEY_FILE_NONE, &error)) << error->message;
+    gchar *exec = g_key_file_get_string(kf, "Desktop Entry", "Exec", &error);
+    g_key_file_free(kf);
+    ASSERT_TRUE(exec) << error->message;
+    gint argc = 0;
+    gchar **argv = nullptr;
+    const bool parsed = g_shell_parse_argv(exec, &argc, &argv, &error);
+    const std::string execText = exec;
+    g_free(exec);
+    ASSERT_TRUE(parsed) << execText << ": " << error->message;
+    QStringList args;
+    for (gint i = 0; i < argc; ++i) {
+        const QString arg = QString::fromUtf8(argv[i]);
+        EXPECT_FALSE(QString(arg).replace("%%", "").contains('%')) << "a field code in " << execText;
+        args << QString(arg).replace("%%", "%");
+    }
+    g_strfreev(argv);
+    EXPECT_EQ(args, QStringList{exe}) << execText;
+
+    QProcess validate;
+    validate.start("desktop-file-validate", {QString::fromUtf8(file)});
+    ASSERT_TRUE(validate.waitForFinished(20000)) << "desktop-file-validate did not run";
+    EXPECT_EQ(validate.exitCode(), 0) << validate.readAllStandardOutput().toStdString();
+    EXPECT_EQ(validate.readAllStandardOutput(), QByteArray()) << execText;
+}
+
+INSTANTIATE_TEST_SUITE_P(InstallPaths, AutostartExec,
+                         ::testing::Values(InstallPath{"Plain", "/usr/bin/corvane"},
+                                           InstallPath{"Space", "/opt/Corvane Apps/corvane"},
+                                           InstallPath{"Dollar", "/opt/a$b/corvane"},
+                                           InstallPath{"PercentAlone", "/opt/50%/corvane"},
+                                           InstallPath{"PercentQuoted", "/opt/50% off/corvane"},
+                                           InstallPath{"DoubleQuote", "/opt/say \"hi\"/corvane"},
+                                           InstallPath{"Backslash", "/opt/back\\slash/corvane"},
+                                           InstallPath{"TwoBackslashes", "/opt/a\\\\b/corvane"},
+                                           InstallPath{"Backquote", "/opt/tick`x`/corvane"},
+                                           InstallPath{"EveryOne", "/home/ana/my $apps/100%/\"q\"/b\\s/`t`/corvane"},
+                                           InstallPath{"LeadingSpaceAndNewline", " /tmp/new\nline/corvane"},
+                                           InstallPath{"Romanian", "/opt/aplicații/corvane"}),
+                         [](const ::testing::TestParamInfo<InstallPath> &i) { return std::string(i.param.name); });
 
 TEST(UpdaterFeed, NewestItemAndVersionOrder)
 {

@@ -27,6 +27,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -334,6 +335,166 @@ TEST(WmEngineRelease, TheWindowBuiltAgainComesBackInItsPlaceOnItsTab)
                 root = j;
     ASSERT_TRUE(root);
     EXPECT_TRUE(QTest::qWaitFor([&] { return root->property("shownTab").toString() == "activity"; }, 20000));
+}
+
+// trayer along the top, reserving its row (a strut) or not: in Bar Mode the strip leaves the
+// tray icon uncovered, and a click on the icon opens the popup.
+class TrayBesideTheStrip : public WmFixture, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(TrayBesideTheStrip, TheIconStaysReachable)
+{
+    const bool strut = GetParam();
+    QProcess trayer;
+    trayer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    trayer.start("trayer", {"--edge", "top", "--SetDockType", "true", "--SetPartialStrut", strut ? "true" : "false",
+                            "--height", "26"});
+    ASSERT_TRUE(trayer.waitForStarted(10000)) << "trayer did not start";
+    ASSERT_TRUE(waitFor([] { return QSystemTrayIcon::isSystemTrayAvailable(); })) << "no tray host";
+    QScreen *screen = QGuiApplication::primaryScreen();
+    if (strut) {
+        ASSERT_TRUE(waitFor([&] { return screen->availableGeometry().top() == 26; })) << "the strut reserved nothing";
+    }
+    {
+        MenuBarExtra tray(&state, delegate.get());
+        auto *icon = tray.findChild<QSystemTrayIcon *>();
+        ASSERT_TRUE(icon);
+        ASSERT_TRUE(waitFor([&] { return icon->geometry().isValid() && !icon->geometry().isEmpty(); }))
+            << "the icon was not embedded";
+        QRect iconAt;
+        ASSERT_TRUE(waitFor([&] {
+            const QRect now = icon->geometry();
+            const bool same = now == iconAt;
+            iconAt = now;
+            return same;
+        }));
+
+        delegate->enterBarMode();
+        QWindow *strip = delegate->barWindow();
+        ASSERT_TRUE(strip && QTest::qWaitForWindowExposed(strip));
+        ASSERT_TRUE(settled(strip));
+        EXPECT_FALSE(strip->frameGeometry().intersects(iconAt))
+            << "strip " << strip->frameGeometry().y() << "+" << strip->frameGeometry().height() << ", icon at "
+            << iconAt.y() << "+" << iconAt.height();
+        EXPECT_EQ(strip->geometry().top(), 26) << "not right below the panel";
+        const QString dir = qEnvironmentVariable("CORVANE_SHOTS");
+        if (!dir.isEmpty())
+            run("import", {"-window", "root", dir + (strut ? "/bar-mode-trayer-strut.png" : "/bar-mode-trayer-no-strut.png")});
+
+        clickAt(iconAt.center());
+        EXPECT_TRUE(waitFor([&] { return tray.popupWindow() && tray.popupWindow()->isVisible(); }))
+            << "a click on the tray icon opened no popup";
+        if (!dir.isEmpty() && tray.popupWindow() && QTest::qWaitForWindowExposed(tray.popupWindow()) && settled(tray.popupWindow()))
+            run("import", {"-window", "root", dir + (strut ? "/bar-mode-trayer-strut-popup.png" : "/bar-mode-trayer-no-strut-popup.png")});
+        if (tray.popupWindow())
+            tray.popupWindow()->hide();
+        delegate->exitBarMode();
+    }
+    trayer.terminate();
+    if (!trayer.waitForFinished(5000))
+        trayer.kill();
+    trayer.waitForFinished(5000);
+    if (strut) {
+        EXPECT_TRUE(waitFor([&] { return screen->availableGeometry().top() == 0; }));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Trayer, TrayBesideTheStrip, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool> &i) { return i.param ? "WithStrut" : "WithoutStrut"; });
+
+// Scrolled down in Settings with the wheel, the page stays there across Ctrl+D twice (the
+// window's content is built again), across the window released while closed, and across a
+// visit to another tab.
+TEST(WmEngineRelease, TabsKeepTheirPlaceAcrossBarModeAndTheRelease)
+{
+    if (QGuiApplication::platformName() != "xcb" || !windowManagerRunning())
+        GTEST_SKIP() << "needs an X server with a window manager";
+    QSettings().clear();
+    QSettings().setValue("didFinishOnboarding", true);
+    test::FakeHub hub;
+    MainWindowHost host(&hub.state, 50);
+    AppDelegate delegate(&hub.state, nullptr, makeWindowSystem());
+    host.serve(&delegate);
+    ASSERT_TRUE(host.build(false));
+    QPointer<QQuickWindow> main = host.window();
+    hub.state.setTab(SidebarTab::settings);
+    main->setGeometry(QRect(120, 60, 1180, 760));
+    main->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    main->requestActivate();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+    ASSERT_TRUE(settled(main));
+    // The settings page once the screens' swap is over and it stands still.
+    auto page = [&]() -> QQuickItem * {
+        QQuickItem *content = main ? test::findItem(main->contentItem(), "content") : nullptr;
+        QQuickItem *scroller = content ? test::findItem(content, "scroller") : nullptr;
+        if (!content || content->property("busy").toBool() || !scroller || !test::findItem(scroller, "settingsColumn"))
+            return nullptr;
+        return scroller;
+    };
+    auto offset = [&] {
+        QQuickItem *s = page();
+        return s ? s->property("contentY").toDouble() : -1.0;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page() != nullptr; }, 20000));
+    EXPECT_EQ(offset(), 0.0);
+
+    const QPoint over = main->mapToGlobal(QPoint(700, 400));
+    run("xdotool", {"mousemove", "--sync", QString::number(over.x()), QString::number(over.y()), "click", "--repeat", "4",
+                    "--delay", "30", "5"});
+    double scrolled = -1;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        const double now = offset();
+        const bool still = now > 0 && now == scrolled;
+        scrolled = now;
+        QTest::qWait(50);
+        return still && offset() == now;
+    }, 20000)) << "the wheel did not scroll the page";
+
+    typeKeys("ctrl+d");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.barModeActive() && !main->isVisible(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.barWindow()->isActive(); }, 20000));
+    typeKeys("ctrl+d");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !delegate.barModeActive() && main->isExposed(); }, 20000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return offset() == scrolled; }, 20000))
+        << "back from Bar Mode at " << offset() << " instead of " << scrolled;
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main->isActive(); }, 20000));
+    typeKeys("alt+F4"); // closed: the tray keeps the app, and the engine goes
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !host.isBuilt(); }, 20000)) << "the engine stayed";
+    delegate.bringToFront();
+    main = host.window();
+    ASSERT_TRUE(main);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    EXPECT_EQ(hub.state.tab(), SidebarTab::settings);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return offset() == scrolled; }, 20000))
+        << "built again at " << offset() << " instead of " << scrolled;
+
+    // The dashboard keeps its own place, and the settings keep theirs.
+    hub.state.setTab(SidebarTab::live);
+    auto liveOffset = [&] {
+        QQuickItem *content = test::findItem(main->contentItem(), "content");
+        QQuickItem *dashboard = content && !content->property("busy").toBool() ? test::findItem(content, "dashboard") : nullptr;
+        QQuickItem *flick = dashboard ? test::findItem(dashboard, "scroller") : nullptr;
+        return flick ? flick->property("contentY").toDouble() : -1.0;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return liveOffset() == 0.0; }, 20000));
+    run("xdotool", {"mousemove", "--sync", QString::number(over.x()), QString::number(over.y()), "click", "--repeat", "2",
+                    "--delay", "30", "5"});
+    double liveScrolled = -1;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        const double now = liveOffset();
+        const bool still = now > 0 && now == liveScrolled;
+        liveScrolled = now;
+        QTest::qWait(50);
+        return still && liveOffset() == now;
+    }, 20000)) << "the wheel did not scroll the dashboard";
+    EXPECT_NE(liveScrolled, scrolled);
+    hub.state.setTab(SidebarTab::settings);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return offset() == scrolled; }, 20000))
+        << "back on the tab at " << offset() << " instead of " << scrolled;
+    hub.state.setTab(SidebarTab::live);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return liveOffset() == liveScrolled; }, 20000))
+        << "the dashboard back at " << liveOffset() << " instead of " << liveScrolled;
 }
 
 // Ports → "Test display" → "Fullscreen pe acest display" on this X server's own (virtual)

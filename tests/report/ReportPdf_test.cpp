@@ -16,8 +16,21 @@
 #include "common/AppVersion.h"
 #include "report/ReportPainter.h"
 #include "report/SystemReportPage.h"
+#include "app/QtTranslation.h"
+#include "fakes/FakeHub.h"
 
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
 #include <QBuffer>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QTimer>
+#include <QTranslator>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -352,4 +365,104 @@ TEST_F(ReportPdf, FullDiskShowsTheReasonAndKeepsTheOldFile)
     signal(SIGXFSZ, oldHandler);
 
     expectFailureKeptOldReport(e);
+}
+
+// ---- The save dialog as the report's button opens it, under a Romanian locale.
+
+namespace {
+
+// Every text the dialog shows: labels, buttons, tips, list entries, column titles and the
+// entries of its menus, for the widgets on screen.
+QStringList shownTexts(QWidget *dialog)
+{
+    QStringList out{dialog->windowTitle()};
+    auto addActions = [&](QWidget *w) {
+        for (QAction *a : w->actions())
+            out << a->text() << a->toolTip();
+    };
+    addActions(dialog);
+    for (QWidget *w : dialog->findChildren<QWidget *>()) {
+        if (!w->isVisibleTo(dialog))
+            continue;
+        out << w->toolTip();
+        addActions(w);
+        if (auto *l = qobject_cast<QLabel *>(w))
+            out << l->text();
+        if (auto *b = qobject_cast<QAbstractButton *>(w))
+            out << b->text();
+        if (auto *e = qobject_cast<QLineEdit *>(w))
+            out << e->placeholderText();
+        if (auto *c = qobject_cast<QComboBox *>(w))
+            for (int i = 0; i < c->count(); ++i)
+                out << c->itemText(i);
+        if (auto *h = qobject_cast<QHeaderView *>(w))
+            for (int i = 0; i < h->count(); ++i)
+                if (!h->isSectionHidden(i))
+                    out << h->model()->headerData(i, h->orientation()).toString();
+        // The places list; the file list's own rows are names, sizes and dates.
+        if (auto *v = qobject_cast<QListView *>(w); v && v->objectName() == QLatin1String("sidebar"))
+            for (int i = 0; i < v->model()->rowCount(); ++i)
+                out << v->model()->index(i, 0).data().toString();
+    }
+    out.removeAll(QString());
+    out.removeDuplicates();
+    return out;
+}
+
+// Opens the report's save dialog (in `folder`), reads what it shows and cancels it.
+QStringList saveDialogTexts(const QString &folder, const QString &shot = {})
+{
+    test::FakeHub hub;
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(folder); // no starting folder is set: the dialog opens where the app runs
+    QStringList texts;
+    bool seen = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            auto *d = qobject_cast<QFileDialog *>(w);
+            if (!d || !d->isVisible() || seen)
+                continue;
+            seen = true;
+            d->resize(900, 560);
+            QCoreApplication::processEvents();
+            texts = shownTexts(d);
+            if (!shot.isEmpty())
+                d->grab().save(shot);
+            d->reject();
+        }
+    });
+    poll.start(20);
+    SystemReportPage::exportPDF(&hub.state);
+    QDir::setCurrent(before);
+    EXPECT_TRUE(seen) << "no save dialog appeared";
+    return texts;
+}
+
+} // namespace
+
+TEST(ReportSaveDialog, SpeaksRomanianUnderARomanianLocale)
+{
+    QTemporaryDir folder;
+    QDir(folder.path()).mkdir(QStringLiteral("Documente"));
+    const QStringList english = saveDialogTexts(folder.path());
+    ASSERT_TRUE(english.contains(QStringLiteral("Look in:"))) << english.join(" | ").toStdString();
+
+    std::unique_ptr<QTranslator> romanian(installQtDialogTranslation(QLocale(QLocale::Romanian, QLocale::Romania)));
+    ASSERT_TRUE(romanian) << "no Romanian translation of Qt's dialogs";
+    const QString shots = qEnvironmentVariable("CORVANE_SHOTS");
+    const QStringList shown = saveDialogTexts(folder.path(), shots.isEmpty() ? QString() : shots + "/save-dialog-ro.png");
+    // What may read the same in both: the app's own title, file name and type, folders and paths.
+    const QString home = QDir::home().dirName();
+    QStringList untranslated;
+    for (const QString &t : shown)
+        if (english.contains(t) && !t.contains('/') && !t.startsWith(QLatin1String("Corvane_Mac_Report_"))
+            && !t.startsWith(QLatin1String("Raport Corvane")) && t != QStringLiteral("Salvează raportul de sistem") && t != home && t != QLatin1String("Documente"))
+            untranslated << t;
+    EXPECT_TRUE(untranslated.isEmpty()) << "still English: " << untranslated.join(" | ").toStdString();
+    for (const char *ro : {"Caută în:", "&Nume fișier:", "Fișiere de tipul:", "&Salvează", "Anulează", "Calculator",
+                           "Nume", "Dimensiune", "Tip", "Data modificării"})
+        EXPECT_TRUE(shown.contains(QString::fromUtf8(ro))) << ro << " missing from " << shown.join(" | ").toStdString();
+    // Nor English for locales the app carries nothing for.
+    EXPECT_EQ(installQtDialogTranslation(QLocale(QLocale::English, QLocale::UnitedStates)), nullptr);
 }

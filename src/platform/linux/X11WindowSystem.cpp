@@ -1,10 +1,12 @@
 #include "platform/WindowSystem.h"
 
 #include <QGuiApplication>
+#include <QSet>
 #include <QWindow>
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -52,7 +54,72 @@ public:
         xcb_flush(m_conn);
     }
 
+    QList<QRect> panels() override
+    {
+        QList<QRect> out;
+        const xcb_atom_t typeAtom = atom("_NET_WM_WINDOW_TYPE");
+        const xcb_atom_t dock = atom("_NET_WM_WINDOW_TYPE_DOCK");
+        QSet<xcb_window_t> ours;
+        for (QWindow *w : QGuiApplication::allWindows())
+            if (w->handle())
+                ours.insert(static_cast<xcb_window_t>(w->winId()));
+        const qreal dpr = qGuiApp->devicePixelRatio();
+        for (xcb_window_t win : topLevels()) {
+            if (ours.contains(win) || !hasAtom(win, typeAtom, dock))
+                continue;
+            xcb_get_window_attributes_reply_t *attrs =
+                xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, win), nullptr);
+            const bool viewable = attrs && attrs->map_state == XCB_MAP_STATE_VIEWABLE;
+            free(attrs);
+            xcb_get_geometry_reply_t *geo = viewable ? xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, win), nullptr) : nullptr;
+            xcb_translate_coordinates_reply_t *at =
+                geo ? xcb_translate_coordinates_reply(m_conn, xcb_translate_coordinates(m_conn, win, m_root, 0, 0), nullptr)
+                    : nullptr;
+            if (geo && at)
+                out << QRect(qRound(at->dst_x / dpr), qRound(at->dst_y / dpr), qRound(geo->width / dpr),
+                             qRound(geo->height / dpr));
+            free(at);
+            free(geo);
+        }
+        return out;
+    }
+
 private:
+    // The managed windows the manager lists; without a manager, the root's children.
+    std::vector<xcb_window_t> topLevels()
+    {
+        std::vector<xcb_window_t> out;
+        auto cookie = xcb_get_property(m_conn, 0, m_root, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 0, 4096);
+        xcb_get_property_reply_t *r = xcb_get_property_reply(m_conn, cookie, nullptr);
+        if (r && r->format == 32 && r->type == XCB_ATOM_WINDOW) {
+            const auto *v = static_cast<const xcb_window_t *>(xcb_get_property_value(r));
+            out.assign(v, v + xcb_get_property_value_length(r) / 4);
+        }
+        free(r);
+        if (!out.empty())
+            return out;
+        xcb_query_tree_reply_t *tree = xcb_query_tree_reply(m_conn, xcb_query_tree(m_conn, m_root), nullptr);
+        if (tree) {
+            const xcb_window_t *children = xcb_query_tree_children(tree);
+            out.assign(children, children + xcb_query_tree_children_length(tree));
+        }
+        free(tree);
+        return out;
+    }
+
+    bool hasAtom(xcb_window_t win, xcb_atom_t property, xcb_atom_t value)
+    {
+        auto cookie = xcb_get_property(m_conn, 0, win, property, XCB_ATOM_ATOM, 0, 32);
+        xcb_get_property_reply_t *r = xcb_get_property_reply(m_conn, cookie, nullptr);
+        bool found = false;
+        if (r && r->format == 32 && r->type == XCB_ATOM_ATOM) {
+            const auto *v = static_cast<const xcb_atom_t *>(xcb_get_property_value(r));
+            found = std::find(v, v + xcb_get_property_value_length(r) / 4, value) != v + xcb_get_property_value_length(r) / 4;
+        }
+        free(r);
+        return found;
+    }
+
     xcb_atom_t atom(const char *name)
     {
         auto cookie = xcb_intern_atom(m_conn, 0, static_cast<uint16_t>(std::strlen(name)), name);

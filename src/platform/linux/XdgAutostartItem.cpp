@@ -7,32 +7,45 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <glib.h>
+
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 namespace corvane {
 namespace {
 
-// Desktop-entry Exec quoting: reserved characters make the argument quoted, and
-// inside quotes ", `, $ and \ are escaped.
+// The inner layer of the Desktop Entry rules for one Exec argument: an argument with a
+// reserved character is quoted, and inside the quotes ", `, $ and \ take a backslash. A
+// literal % is doubled wherever it stands (a single one starts a field code). The outer
+// layer, the key file's own string escapes, is GLib's when the value is written.
 QString quoteExecArg(const QString &arg)
 {
     static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
     bool needs = arg.isEmpty();
     for (QChar c : arg)
         needs = needs || reserved.contains(c);
-    if (!needs)
-        return arg;
-    QString out = QStringLiteral("\"");
+    QString out;
+    if (needs)
+        out += u'"';
     for (QChar c : arg) {
-        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+        if (needs && (c == u'"' || c == u'`' || c == u'$' || c == u'\\'))
             out += u'\\';
         out += c;
+        if (c == u'%')
+            out += u'%';
     }
-    out += u'"';
-    // A literal % must be doubled in Exec.
-    return out.replace(u'%', QStringLiteral("%%"));
+    if (needs)
+        out += u'"';
+    return out;
 }
+
+struct KeyFileFree {
+    void operator()(GKeyFile *k) const { g_key_file_free(k); }
+};
+using KeyFile = std::unique_ptr<GKeyFile, KeyFileFree>;
+constexpr const char *kGroup = "Desktop Entry";
 
 class XdgAutostartItem final : public LoginItem {
 public:
@@ -49,16 +62,20 @@ public:
 
     bool isEnabled() override
     {
-        QFile f(m_path);
-        if (!f.open(QIODevice::ReadOnly))
+        // What the session would start: an entry it can read, neither hidden nor turned off.
+        KeyFile kf(g_key_file_new());
+        if (!g_key_file_load_from_file(kf.get(), QFile::encodeName(m_path).constData(), G_KEY_FILE_NONE, nullptr))
             return false;
-        // Hidden=true or a disabled GNOME flag turn an existing entry off.
-        for (const QByteArray &raw : f.readAll().split('\n')) {
-            const QByteArray line = raw.trimmed();
-            if (line == "Hidden=true" || line == "X-GNOME-Autostart-enabled=false")
-                return false;
-        }
-        return true;
+        const auto flag = [&](const char *key, bool absent) {
+            GError *error = nullptr;
+            const gboolean v = g_key_file_get_boolean(kf.get(), kGroup, key, &error);
+            if (error) {
+                g_error_free(error);
+                return absent;
+            }
+            return v != FALSE;
+        };
+        return !flag("Hidden", false) && flag("X-GNOME-Autostart-enabled", true);
     }
 
     std::optional<QString> registerApp() override
@@ -68,14 +85,16 @@ public:
         QSaveFile f(m_path);
         if (!f.open(QIODevice::WriteOnly))
             return f.errorString();
-        const QString text = QStringLiteral("[Desktop Entry]\n"
-                                            "Type=Application\n"
-                                            "Name=Corvane\n"
-                                            "Exec=%1\n"
-                                            "Terminal=false\n"
-                                            "X-GNOME-Autostart-enabled=true\n")
-                                 .arg(quoteExecArg(m_exe));
-        f.write(text.toUtf8());
+        KeyFile kf(g_key_file_new());
+        g_key_file_set_string(kf.get(), kGroup, "Type", "Application");
+        g_key_file_set_string(kf.get(), kGroup, "Name", "Corvane");
+        g_key_file_set_string(kf.get(), kGroup, "Exec", quoteExecArg(m_exe).toUtf8().constData());
+        g_key_file_set_boolean(kf.get(), kGroup, "Terminal", FALSE);
+        g_key_file_set_boolean(kf.get(), kGroup, "X-GNOME-Autostart-enabled", TRUE);
+        gsize length = 0;
+        gchar *data = g_key_file_to_data(kf.get(), &length, nullptr);
+        f.write(data, qint64(length));
+        g_free(data);
         if (!f.commit())
             return f.errorString();
         return std::nullopt;

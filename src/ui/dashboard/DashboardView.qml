@@ -83,6 +83,11 @@ Item {
             sheet.close()
     }
 
+    KeepsPlace {
+        flickable: scroller
+        key: "live"
+    }
+
     Flickable {
         id: scroller
         objectName: "scroller"

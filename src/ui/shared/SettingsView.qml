@@ -23,6 +23,11 @@ Item {
 
     function tap() { Haptics.perform(Haptics.Alignment) }
 
+    KeepsPlace {
+        flickable: scroller
+        key: "settings"
+    }
+
     Flickable {
         id: scroller
         objectName: "scroller"

@@ -21,6 +21,11 @@ Item {
     Component.onCompleted: if (reader === null) reader = ownReader.createObject(screen)
     Component { id: ownReader; CrashLogReader {} }
 
+    KeepsPlace {
+        flickable: list
+        key: "crashes"
+    }
+
     Rectangle {
         anchors.fill: parent
         gradient: Gradient {

@@ -16,6 +16,11 @@ Item {
     readonly property var devices: appState.usb.devices
     readonly property int bestSpeed: TabText.bestSpeedCodeOf(devices)
 
+    KeepsPlace {
+        flickable: scroller
+        key: "ports"
+    }
+
     Flickable {
         id: scroller
         objectName: "scroller"

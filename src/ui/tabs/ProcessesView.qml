@@ -60,6 +60,11 @@ Item {
         function onStillRunning(message) { screen.killError = message }
     }
 
+    KeepsPlace {
+        flickable: scroller
+        key: "activity"
+    }
+
     Flickable {
         id: scroller
         objectName: "scroller"
