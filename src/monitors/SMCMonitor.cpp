@@ -321,7 +321,9 @@ SMCMonitor::Snapshot SMCSampler::sampleSource()
     if (m_connection == 0)
         return s;
     s.connected = true;
-    std::optional<double> cpu, gpu, die;
+    // The CPU package reading stands where an Apple machine has "TC0P"; the CPU's other
+    // sensors, then a board's CPU input, only without it.
+    std::optional<double> package, cpu, board, gpu, die;
     const auto hottest = [](std::optional<double> &best, double v) {
         if (!best || v > *best)
             best = v;
@@ -330,15 +332,19 @@ SMCMonitor::Snapshot SMCSampler::sampleSource()
         if (!plausible(t.celsius))
             continue;
         s.temperatures.append({t.key, t.name, t.celsius});
-        if (t.role == SensorRole::Cpu)
+        if (t.role == SensorRole::CpuPackage && !package)
+            package = t.celsius;
+        else if (t.role == SensorRole::Cpu)
             hottest(cpu, t.celsius);
+        else if (t.role == SensorRole::BoardCpu)
+            hottest(board, t.celsius);
         else if (t.role == SensorRole::GpuDie && !die)
             die = t.celsius;
         else if (t.role == SensorRole::Gpu)
             hottest(gpu, t.celsius);
     }
     hottestFirst(s.temperatures);
-    s.cpuTemp = cpu.value_or(0);
+    s.cpuTemp = package ? *package : cpu ? *cpu : board.value_or(0);
     s.gpuTemp = die ? *die : gpu.value_or(0);
     const std::vector<SensorFan> fans = m_source->fans();
     const int count = static_cast<int>(fans.size());
