@@ -222,6 +222,23 @@ QString SMCMonitor::fanName(int count, int index)
     return QStringLiteral("Ventilator ") + QString::number(index + 1);
 }
 
+namespace {
+
+// A fan figure outside what a fan can do is a driver's fault and absent, as if unread: a fan
+// with no speed is left out, a limit with no value reads 0, the "not reported" of the fan list.
+bool physicalFan(SMCFanReading &f)
+{
+    if (!(f.rpm >= 0) || !std::isfinite(f.rpm))
+        return false;
+    if (!(f.minRPM >= 0) || !std::isfinite(f.minRPM))
+        f.minRPM = 0;
+    if (!(f.maxRPM > 0) || !std::isfinite(f.maxRPM))
+        f.maxRPM = 0;
+    return true;
+}
+
+} // namespace
+
 QList<SMCFanReading> SMCSampler::readFans()
 {
     QList<SMCFanReading> out;
@@ -240,7 +257,8 @@ QList<SMCFanReading> SMCSampler::readFans()
         f.rpm = *rpm;
         f.minRPM = readKey(base + QStringLiteral("Mn")).value_or(0.0);
         f.maxRPM = readKey(base + QStringLiteral("Mx")).value_or(0.0);
-        out.append(std::move(f));
+        if (physicalFan(f))
+            out.append(std::move(f));
     }
     return out;
 }
@@ -350,7 +368,9 @@ SMCMonitor::Snapshot SMCSampler::sampleSource()
     const int count = static_cast<int>(fans.size());
     for (int i = 0; i < std::min(count, SMCMonitor::kMaxFans); ++i) {
         const SensorFan &f = fans[static_cast<size_t>(i)];
-        s.fans.append({f.index, SMCMonitor::fanName(count, i), f.rpm, f.minRPM, f.maxRPM});
+        SMCFanReading r{f.index, SMCMonitor::fanName(count, i), f.rpm, f.minRPM, f.maxRPM};
+        if (physicalFan(r))
+            s.fans.append(std::move(r));
     }
     if (!m_formerKeysSent) {
         m_formerKeysSent = true;

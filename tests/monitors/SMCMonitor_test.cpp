@@ -491,6 +491,19 @@ INSTANTIATE_TEST_SUITE_P(
         CpuFigureCase{"BoardOnlyUsesCputin", "hwmon/boardonly", "cpu=45.5 gpu=0", {"CPUTIN=45.50"}, 3}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// A fan maximum a driver gets wrong (fan5_max -1 on the Zen board) is not reported: 0, which
+// the fan card shows as "max —" and the slider's range leaves out.
+TEST(SMCMonitorSysfs, ImpossibleFanMaximumIsAbsent)
+{
+    const auto got = readHwmon(QStringLiteral(CORVANE_FIXTURES "/hwmon/zen"));
+    if (!got)
+        GTEST_SKIP() << kNeedsMounts;
+    QStringList fans = *got;
+    fans.removeIf([](const QString &r) { return !r.startsWith(QLatin1String("fan ")); });
+    EXPECT_EQ(fans.join(QStringLiteral(", ")).toStdString(),
+              "fan 0=Ventilator 1=1040/0/2400, fan 1=Ventilator 2=0/0/0, fan 2=Ventilator 3=650/0/0");
+}
+
 // A board whose CPU shows only as thermal zones: they give the CPU temperature.
 TEST(SMCMonitorSysfs, ArmBoardFallsBackToCpuThermalZones)
 {
