@@ -102,7 +102,7 @@ TEST_F(ProcFixture, UnreadableAndOddProcesses)
 
 // A pid handed to a new process between two passes: that pass has no figure for it, whether
 // the newcomer has less CPU time than the old process or more; the next pass measures it.
-TEST_F(ProcFixture, ReusedPidShowsZeroThenMeasuresAgain)
+TEST(ProcessReusedPid, ShowsZeroThenMeasuresAgain)
 {
     struct Case {
         const char *what;
