@@ -150,6 +150,7 @@ ColumnLayout {
                 }
                 Item { Layout.fillWidth: true }
                 Text {
+                    objectName: "maxCaption"
                     text: "max " + (fanRow.maxRPM > 0 ? DashboardRules.whole(fanRow.maxRPM) : "—") // 0: not reported
                     textFormat: Text.PlainText
                     font.family: "Inter"
