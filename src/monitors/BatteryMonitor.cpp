@@ -48,8 +48,10 @@ void refreshPowerSources(BatteryMonitor::Fields &f, const std::optional<QList<Po
         return;
     // Later sources overwrite what earlier ones set.
     for (const auto &d : *sources) {
-        if (d.currentCapacity && d.maxCapacity && *d.maxCapacity > 0)
+        if (d.currentCapacity && d.maxCapacity && *d.maxCapacity > 0) {
             f.percentage = static_cast<double>(*d.currentCapacity) / static_cast<double>(*d.maxCapacity) * 100.0;
+            f.percentageKnown = true;
+        }
         if (d.powerSourceState)
             f.isCharging = *d.powerSourceState == QLatin1String(kACPowerState);
         if (d.timeToEmpty)
@@ -62,8 +64,10 @@ void refreshSmartBattery(BatteryMonitor::Fields &f, const std::optional<SmartBat
     if (!battery)
         return;
     const SmartBatteryReading &b = *battery;
-    if (b.cycleCount)
+    if (b.cycleCount) {
         f.cycleCount = *b.cycleCount;
+        f.cycleCountKnown = true;
+    }
     if (b.designCapacity)
         f.designCapacity = *b.designCapacity;
     if (b.fullChargeCapacity)
@@ -71,10 +75,14 @@ void refreshSmartBattery(BatteryMonitor::Fields &f, const std::optional<SmartBat
     // Uses the refreshed capacities, so a figure missing this time keeps the last one's ratio.
     if (f.designCapacity > 0 && f.maxCapacity > 0)
         f.healthPercentage = static_cast<double>(f.maxCapacity) / static_cast<double>(f.designCapacity) * 100.0;
-    if (b.temperature)
+    if (b.temperature) {
         f.temperatureCelsius = static_cast<double>(*b.temperature) / 100.0;
-    if (b.voltage)
+        f.temperatureKnown = true;
+    }
+    if (b.voltage) {
         f.voltage = static_cast<double>(*b.voltage) / 1000.0;
+        f.voltageKnown = true;
+    }
     if (b.amperage)
         f.amperage = static_cast<double>(*b.amperage) / 1000.0;
 }
@@ -137,6 +145,10 @@ void BatteryMonitor::publish(const Snapshot &s)
     c.set(this, m_f.adapterCurrentA, n.adapterCurrentA, &B::adapterCurrentAChanged);
     c.set(this, m_f.adapterDeliveringWatts, n.adapterDeliveringWatts, &B::adapterDeliveringWattsChanged);
     c.set(this, m_f.chargingPowerW, n.chargingPowerW, &B::chargingPowerWChanged);
+    c.set(this, m_f.percentageKnown, n.percentageKnown, &B::percentageKnownChanged);
+    c.set(this, m_f.cycleCountKnown, n.cycleCountKnown, &B::cycleCountKnownChanged);
+    c.set(this, m_f.temperatureKnown, n.temperatureKnown, &B::temperatureKnownChanged);
+    c.set(this, m_f.voltageKnown, n.voltageKnown, &B::voltageKnownChanged);
     bool has = hadBattery;
     c.set(this, has, hasBattery(), &B::hasBatteryChanged);
     c.emitAll();

@@ -52,6 +52,12 @@ class BatteryMonitor : public QObject {
     Q_PROPERTY(double adapterDeliveringWatts READ adapterDeliveringWatts NOTIFY adapterDeliveringWattsChanged)
     Q_PROPERTY(double chargingPowerW READ chargingPowerW NOTIFY chargingPowerWChanged)
     Q_PROPERTY(bool hasBattery READ hasBattery NOTIFY hasBatteryChanged)
+    // Whether the figure was ever read: until then its field holds the resting value, which
+    // the screens show as "—".
+    Q_PROPERTY(bool percentageKnown READ percentageKnown NOTIFY percentageKnownChanged)
+    Q_PROPERTY(bool cycleCountKnown READ cycleCountKnown NOTIFY cycleCountKnownChanged)
+    Q_PROPERTY(bool temperatureKnown READ temperatureKnown NOTIFY temperatureKnownChanged)
+    Q_PROPERTY(bool voltageKnown READ voltageKnown NOTIFY voltageKnownChanged)
 public:
     using Snapshot = BatteryReadings;
 
@@ -83,6 +89,10 @@ public:
         double adapterCurrentA = 0;
         double adapterDeliveringWatts = 0;
         double chargingPowerW = 0;
+        bool percentageKnown = false;
+        bool cycleCountKnown = false;
+        bool temperatureKnown = false;
+        bool voltageKnown = false;
     };
 
     double percentage() const { return m_f.percentage; }
@@ -102,6 +112,10 @@ public:
     double adapterCurrentA() const { return m_f.adapterCurrentA; }
     double adapterDeliveringWatts() const { return m_f.adapterDeliveringWatts; }
     double chargingPowerW() const { return m_f.chargingPowerW; }
+    bool percentageKnown() const { return m_f.percentageKnown; }
+    bool cycleCountKnown() const { return m_f.cycleCountKnown; }
+    bool temperatureKnown() const { return m_f.temperatureKnown; }
+    bool voltageKnown() const { return m_f.voltageKnown; }
     // A machine without a battery reports no charge, no voltage and no capacities (the
     // initial values); a flat battery still has a voltage or capacities.
     static bool batteryPresent(double percentage, double voltage, qint64 maxCapacity, qint64 designCapacity)
@@ -142,6 +156,10 @@ signals:
     void adapterDeliveringWattsChanged();
     void chargingPowerWChanged();
     void hasBatteryChanged();
+    void percentageKnownChanged();
+    void cycleCountKnownChanged();
+    void temperatureKnownChanged();
+    void voltageKnownChanged();
 
 private:
     std::unique_ptr<BatterySampler> m_sampler;

@@ -92,7 +92,7 @@ ProcessSnapshot ProcessSampler::sample()
     const double numer = m_state.timebase.numer;
     const double denom = m_state.timebase.denom == 0 ? 1.0 : m_state.timebase.denom;
 
-    QHash<int32_t, uint64_t> newCPU;
+    QHash<int32_t, CpuBaseline> newCPU;
     newCPU.reserve(static_cast<qsizetype>(pids.size()));
     QList<ProcSnap> snaps;
     snaps.reserve(static_cast<qsizetype>(pids.size()));
@@ -105,13 +105,14 @@ ProcessSnapshot ProcessSampler::sample()
             continue;
         const uint64_t cpuNs = saturatingCast<uint64_t>(
             static_cast<double>(info->userTime + info->systemTime) * numer / denom);
-        newCPU.insert(pid, cpuNs);
+        newCPU.insert(pid, {info->startTime, cpuNs});
         double pct = 0;
         if (dt > 0) {
             const auto prev = m_state.prevCPUNs.constFind(pid);
-            // A lower figure means the pid was reused by a new process: no figure this pass.
-            if (prev != m_state.prevCPUNs.constEnd() && cpuNs >= *prev)
-                pct = static_cast<double>(cpuNs - *prev) / dt * 100.0;
+            // Another start time (or a lower figure) means the pid now names a new process,
+            // whose CPU time has no baseline yet: no figure this pass.
+            if (prev != m_state.prevCPUNs.constEnd() && prev->startTime == info->startTime && cpuNs >= prev->cpuNs)
+                pct = static_cast<double>(cpuNs - prev->cpuNs) / dt * 100.0;
         }
         ProcSnap s;
         s.id = s.pid = pid;

@@ -51,8 +51,13 @@ class ProcessSampler {
 public:
     static constexpr int kTopCount = 8;
 
+    // A process's CPU time at the last pass; the start time tells a reused pid apart.
+    struct CpuBaseline {
+        uint64_t startTime = 0;
+        uint64_t cpuNs = 0;
+    };
     struct State {
-        QHash<int32_t, uint64_t> prevCPUNs;
+        QHash<int32_t, CpuBaseline> prevCPUNs;
         uint64_t prevSampleNs = 0;
         Timebase timebase;
     };

@@ -222,6 +222,23 @@ QString SMCMonitor::fanName(int count, int index)
     return QStringLiteral("Ventilator ") + QString::number(index + 1);
 }
 
+namespace {
+
+// A fan figure outside what a fan can do is a driver's fault and absent, as if unread: a fan
+// with no speed is left out, a limit with no value reads 0, the "not reported" of the fan list.
+bool physicalFan(SMCFanReading &f)
+{
+    if (!(f.rpm >= 0) || !std::isfinite(f.rpm))
+        return false;
+    if (!(f.minRPM >= 0) || !std::isfinite(f.minRPM))
+        f.minRPM = 0;
+    if (!(f.maxRPM > 0) || !std::isfinite(f.maxRPM))
+        f.maxRPM = 0;
+    return true;
+}
+
+} // namespace
+
 QList<SMCFanReading> SMCSampler::readFans()
 {
     QList<SMCFanReading> out;
@@ -240,7 +257,8 @@ QList<SMCFanReading> SMCSampler::readFans()
         f.rpm = *rpm;
         f.minRPM = readKey(base + QStringLiteral("Mn")).value_or(0.0);
         f.maxRPM = readKey(base + QStringLiteral("Mx")).value_or(0.0);
-        out.append(std::move(f));
+        if (physicalFan(f))
+            out.append(std::move(f));
     }
     return out;
 }
@@ -321,7 +339,9 @@ SMCMonitor::Snapshot SMCSampler::sampleSource()
     if (m_connection == 0)
         return s;
     s.connected = true;
-    std::optional<double> cpu, gpu, die;
+    // The CPU package reading stands where an Apple machine has "TC0P"; the CPU's other
+    // sensors, then a board's CPU input, only without it.
+    std::optional<double> package, cpu, board, gpu, die;
     const auto hottest = [](std::optional<double> &best, double v) {
         if (!best || v > *best)
             best = v;
@@ -330,21 +350,27 @@ SMCMonitor::Snapshot SMCSampler::sampleSource()
         if (!plausible(t.celsius))
             continue;
         s.temperatures.append({t.key, t.name, t.celsius});
-        if (t.role == SensorRole::Cpu)
+        if (t.role == SensorRole::CpuPackage && !package)
+            package = t.celsius;
+        else if (t.role == SensorRole::Cpu)
             hottest(cpu, t.celsius);
+        else if (t.role == SensorRole::BoardCpu)
+            hottest(board, t.celsius);
         else if (t.role == SensorRole::GpuDie && !die)
             die = t.celsius;
         else if (t.role == SensorRole::Gpu)
             hottest(gpu, t.celsius);
     }
     hottestFirst(s.temperatures);
-    s.cpuTemp = cpu.value_or(0);
+    s.cpuTemp = package ? *package : cpu ? *cpu : board.value_or(0);
     s.gpuTemp = die ? *die : gpu.value_or(0);
     const std::vector<SensorFan> fans = m_source->fans();
     const int count = static_cast<int>(fans.size());
     for (int i = 0; i < std::min(count, SMCMonitor::kMaxFans); ++i) {
         const SensorFan &f = fans[static_cast<size_t>(i)];
-        s.fans.append({f.index, SMCMonitor::fanName(count, i), f.rpm, f.minRPM, f.maxRPM});
+        SMCFanReading r{f.index, SMCMonitor::fanName(count, i), f.rpm, f.minRPM, f.maxRPM};
+        if (physicalFan(r))
+            s.fans.append(std::move(r));
     }
     if (!m_formerKeysSent) {
         m_formerKeysSent = true;

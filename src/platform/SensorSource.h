@@ -16,7 +16,9 @@ namespace corvane {
 // What a sensor measures, for the CPU and GPU figures.
 enum class SensorRole {
     Other,
-    Cpu,
+    CpuPackage, // the CPU chip's package reading: the CPU figure wherever it reads
+    Cpu,        // the CPU's other sensors (cores, dies, CPU thermal zones)
+    BoardCpu,   // a board's CPU input ("CPUTIN"): only on machines with no CPU sensor of its own
     Gpu,
     GpuDie, // the GPU's own temperature (edge), not its hotspot or memory
 };

@@ -53,14 +53,18 @@ ReportSnapshot ReportSnapshot::capture(const ReportSources &src, const MachineIn
         s.writeBytesPerSec = m->writeBytesPerSec();
     }
     if (const BatteryMonitor *m = src.battery) {
-        s.batteryPercentage = m->percentage();
+        if (m->percentageKnown())
+            s.batteryPercentage = m->percentage();
         s.isCharging = m->isCharging();
         s.healthPercentage = m->healthPercentage();
-        s.cycleCount = m->cycleCount();
+        if (m->cycleCountKnown())
+            s.cycleCount = m->cycleCount();
         s.maxCapacity = m->maxCapacity();
         s.designCapacity = m->designCapacity();
-        s.temperatureCelsius = m->temperatureCelsius();
-        s.voltage = m->voltage();
+        if (m->temperatureKnown())
+            s.temperatureCelsius = m->temperatureCelsius();
+        if (m->voltageKnown())
+            s.voltage = m->voltage();
         s.adapterName = m->adapterName();
         s.adapterDeliveringWatts = m->adapterDeliveringWatts();
         s.adapterMaxWatts = m->adapterMaxWatts();
@@ -173,24 +177,29 @@ ReportSectionText deviceSection(const ReportSnapshot &s)
 
 ReportSectionText liveSection(const ReportSnapshot &s, const QLocale &locale)
 {
-    // No display link (a headless session) leaves the refresh rate unknown at 0.
+    // As on the dashboard, a zero here is no figure: no display link (a headless session)
+    // knows no refresh and counts no frame, and a GPU without a memory counter reports 0.
     const QString refresh = s.refreshNominalHz > 0 ? printfFixed(s.refreshNominalHz, 0) + QStringLiteral(" Hz") : kDash;
+    const QString fps = s.currentFPS > 0 ? printfFixed(s.currentFPS, 0) : kDash;
+    const QString vram = s.vramUsedBytes > 0 ? bytes(s.vramUsedBytes, locale) : kDash;
     return {QStringLiteral("Performanță live"),
             {{QStringLiteral("CPU load"), percentText(s.cpuUsage * 100, 1)},
              {QStringLiteral("RAM"), bytes(s.ramUsedBytes, locale) + QStringLiteral(" / ") + bytes(s.ramTotalBytes, locale)},
              {QStringLiteral("GPU"), s.gpuName},
              {QStringLiteral("GPU utilizare"), percentText(s.gpuUtilization * 100, 0)},
-             {QStringLiteral("VRAM folosit"), bytes(s.vramUsedBytes, locale)},
-             {QStringLiteral("FPS curent"), printfFixed(s.currentFPS, 0)},
+             {QStringLiteral("VRAM folosit"), vram},
+             {QStringLiteral("FPS curent"), fps},
              {QStringLiteral("Refresh nominal"), refresh}}};
 }
 
 ReportSectionText storageSection(const ReportSnapshot &s, const QLocale &locale)
 {
+    // No volume read: no size, and no free space on it.
+    const bool sized = s.totalCapacityBytes > 0;
     return {QStringLiteral("SSD"),
             {{QStringLiteral("Drive"), s.driveName},
-             {QStringLiteral("Capacitate totală"), bytes(s.totalCapacityBytes, locale)},
-             {QStringLiteral("Spațiu liber (purgeable inclus)"), bytes(s.freeCapacityBytes, locale)},
+             {QStringLiteral("Capacitate totală"), sized ? bytes(s.totalCapacityBytes, locale) : kDash},
+             {QStringLiteral("Spațiu liber (purgeable inclus)"), sized ? bytes(s.freeCapacityBytes, locale) : kDash},
              {QStringLiteral("Read live"), byteRateText(s.readBytesPerSec)},
              {QStringLiteral("Write live"), byteRateText(s.writeBytesPerSec)}}};
 }
@@ -198,24 +207,30 @@ ReportSectionText storageSection(const ReportSnapshot &s, const QLocale &locale)
 ReportSectionText batterySection(const ReportSnapshot &s)
 {
     // A machine without a battery holds the monitor's resting values (0 %, not charging,
-    // 0 mAh): as on the dashboard, its rows say there is nothing to measure.
-    const bool present =
-        BatteryMonitor::batteryPresent(s.batteryPercentage, s.voltage, s.maxCapacity, s.designCapacity);
+    // 0 mAh): as on the dashboard, its rows say there is nothing to measure. A battery's
+    // figure it never reported says the same.
+    const bool present = BatteryMonitor::batteryPresent(s.batteryPercentage.value_or(0), s.voltage.value_or(0),
+                                                        s.maxCapacity, s.designCapacity);
     auto value = [present](const QString &text) { return present ? text : kDash; };
+    auto known = [present](const auto &figure, auto text) { return present && figure ? text(*figure) : kDash; };
     ReportSectionText section{
         QStringLiteral("Baterie"),
-        {{QStringLiteral("Procent"), value(percentText(s.batteryPercentage, 0))},
+        {{QStringLiteral("Procent"), known(s.batteryPercentage, [](double p) { return percentText(p, 0); })},
          {QStringLiteral("Stare"), value(s.isCharging ? QStringLiteral("În încărcare") : QStringLiteral("Pe baterie"))},
          {QStringLiteral("Sănătate"), value(percentText(s.healthPercentage, 0))},
-         {QStringLiteral("Cicluri"), value(QString::number(s.cycleCount))},
+         {QStringLiteral("Cicluri"), known(s.cycleCount, [](int64_t n) { return QString::number(n); })},
          {QStringLiteral("Capacitate max"), value(QString::number(s.maxCapacity) + QStringLiteral(" mAh"))},
          {QStringLiteral("Capacitate design"), value(QString::number(s.designCapacity) + QStringLiteral(" mAh"))},
-         {QStringLiteral("Temperatură"), value(printfFixed(s.temperatureCelsius, 1) + QStringLiteral("°C"))},
-         {QStringLiteral("Voltaj"), value(printfFixed(s.voltage, 2) + QStringLiteral(" V"))}}};
+         {QStringLiteral("Temperatură"),
+          known(s.temperatureCelsius, [](double c) { return printfFixed(c, 1) + QStringLiteral("°C"); })},
+         {QStringLiteral("Voltaj"), known(s.voltage, [](double v) { return printfFixed(v, 2) + QStringLiteral(" V"); })}}};
     if (s.isCharging) {
         section.rows.append({QStringLiteral("Adapter"), orDash(s.adapterName)});
         section.rows.append({QStringLiteral("Pe cablu"), printfFixed(s.adapterDeliveringWatts, 1) + QStringLiteral(" W")});
-        section.rows.append({QStringLiteral("Adapter rated"), QString::number(s.adapterMaxWatts) + QStringLiteral(" W")});
+        // 0: the adapter states no rating (the dashboard leaves its "Maxim" line out).
+        section.rows.append({QStringLiteral("Adapter rated"), s.adapterMaxWatts > 0
+                                                                  ? QString::number(s.adapterMaxWatts) + QStringLiteral(" W")
+                                                                  : kDash});
     }
     return section;
 }

@@ -47,7 +47,9 @@ struct ReportSources {
     static ReportSources from(const AppState &state);
 };
 
-// Every figure the report prints, as the monitors held it at one moment.
+// Every figure the report prints, as the monitors held it at one moment. A battery figure
+// the monitor never read is absent; so is a zero where the screens take zero for "none" (no
+// VRAM counter, no frame counted, no adapter rating). Absent figures print "—".
 struct ReportSnapshot {
     MachineFacts machine;
 
@@ -67,14 +69,14 @@ struct ReportSnapshot {
     uint64_t readBytesPerSec = 0;
     uint64_t writeBytesPerSec = 0;
 
-    double batteryPercentage = 0;
+    std::optional<double> batteryPercentage;
     bool isCharging = false;
     double healthPercentage = 100;
-    int64_t cycleCount = 0;
+    std::optional<int64_t> cycleCount;
     int64_t maxCapacity = 0;
     int64_t designCapacity = 0;
-    double temperatureCelsius = 0;
-    double voltage = 0;
+    std::optional<double> temperatureCelsius;
+    std::optional<double> voltage;
     std::optional<QString> adapterName;
     double adapterDeliveringWatts = 0;
     int64_t adapterMaxWatts = 0;

@@ -100,19 +100,39 @@ TEST_F(ProcFixture, UnreadableAndOddProcesses)
     EXPECT_DOUBLE_EQ(mon->topByCPU()[0].cpuPercent, 50.0);
 }
 
-TEST_F(ProcFixture, ReusedPidShowsZeroThenMeasuresAgain)
+// A pid handed to a new process between two passes: that pass has no figure for it, whether
+// the newcomer has less CPU time than the old process or more; the next pass measures it.
+TEST(ProcessReusedPid, ShowsZeroThenMeasuresAgain)
 {
-    table->add(42, "old", 5'000'000'000, 1);
-    make();
-    pass();
-    clock.advance(2.5);
-    table->info[42] = ProcessTaskInfo{1, 1'000'000, 0, QStringLiteral("new")}; // lower CPU time
-    pass();
-    EXPECT_EQ(mon->topByCPU()[0].cpuPercent, 0.0);
-    clock.advance(2.5);
-    table->info[42].userTime += 250'000'000;
-    pass();
-    EXPECT_DOUBLE_EQ(mon->topByCPU()[0].cpuPercent, 10.0);
+    struct Case {
+        const char *what;
+        uint64_t newCpuNs;
+        uint64_t newStartTime;
+    };
+    const Case cases[] = {
+        {"less CPU time, new start", 1'000'000, 900},
+        {"more CPU time, new start", 9'000'000'000, 900},
+        {"more CPU time, start unreadable", 9'000'000'000, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeClock clock;
+        auto *table = new FakeProcessTable;
+        table->add(42, "old", 5'000'000'000, 1);
+        table->info[42].startTime = 100;
+        ProcessMonitor mon(std::unique_ptr<ProcessTable>(table), clock, false);
+        const auto pass = [&] { mon.publish(mon.sampler().sample()); };
+        pass();
+        clock.advance(2.5);
+        table->info[42] = ProcessTaskInfo{1, c.newCpuNs, 0, QStringLiteral("new"), c.newStartTime};
+        pass();
+        ASSERT_EQ(mon.topByCPU().size(), 1);
+        EXPECT_EQ(mon.topByCPU()[0].cpuPercent, 0.0);
+        clock.advance(2.5);
+        table->info[42].userTime += 250'000'000;
+        pass();
+        EXPECT_DOUBLE_EQ(mon.topByCPU()[0].cpuPercent, 10.0);
+    }
 }
 
 TEST_F(ProcFixture, EmptyListingForgetsEveryone)

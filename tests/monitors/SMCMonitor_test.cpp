@@ -336,7 +336,7 @@ TEST(SMCMonitorSysfs, HwmonTree)
                                  "nvme-virtual-0/temp2=SSD 1 Sensor 1=44.85", "nvme-virtual-0/temp1=SSD 1=41.85",
                                  "iwlwifi_1-virtual-0/temp1=Wi-Fi=39.00", "acpitz-virtual-0#2/temp1=Senzor acpitz 1=31.50",
                                  "acpitz-virtual-0/temp1=Senzor acpitz 1=27.80",
-                                 "cpu=61 gpu=48", // edge, not the junction
+                                 "cpu=58 gpu=48", // the package, not the hottest core; edge, not the junction
                                  "fan 0=Ventilator 1=1100/0/3300", "fan 1=Ventilator 2=850/300/2000",
                                  "fan 2=Ventilator 3=0/0/0"}));
 }
@@ -437,6 +437,71 @@ TEST(SMCMonitorSysfs, SensorsConfRelabelsAndIgnores)
     // A file libsensors cannot parse hides nothing: the sensors show unconfigured.
     writeFile(conf, "chip \"k10temp-pci-*\"\n    label temp1\n");
     EXPECT_EQ(readHwmon(kDesktop, conf), readHwmon(kDesktop));
+}
+
+// The CPU figure on hwmon machines is the CPU chip's package reading, whatever is hotter:
+// not a Zen part's Tctl (offset above the die), not a core, not a second package, and never
+// a board's CPUTIN while the CPU has a sensor of its own. Every sensor stays listed.
+struct CpuFigureCase {
+    const char *name;
+    const char *fixture;
+    const char *cpu;        // the CPU figure's line
+    QStringList cpuSensors; // the rows whose name says CPU, hottest first
+    int listed;             // temperature rows in all
+};
+
+void PrintTo(const CpuFigureCase &c, std::ostream *os) { *os << c.name; }
+
+class SMCMonitorCpuFigure : public ::testing::TestWithParam<CpuFigureCase> {};
+
+TEST_P(SMCMonitorCpuFigure, IsThePackageReading)
+{
+    const CpuFigureCase &c = GetParam();
+    const auto got = readHwmon(QStringLiteral(CORVANE_FIXTURES "/") + QLatin1String(c.fixture));
+    if (!got)
+        GTEST_SKIP() << kNeedsMounts;
+    QStringList cpuRows;
+    int listed = 0;
+    for (const QString &row : *got) {
+        const QStringList parts = row.split(QLatin1Char('='));
+        if (parts.size() != 3 || row.startsWith(QLatin1String("fan ")) || row.startsWith(QLatin1String("cpu=")))
+            continue;
+        ++listed;
+        if (parts[1].startsWith(QLatin1String("CPU")))
+            cpuRows << parts[1] + QLatin1Char('=') + parts[2];
+    }
+    EXPECT_TRUE(got->contains(QLatin1String(c.cpu))) << got->join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(cpuRows.join(QStringLiteral(", ")).toStdString(), c.cpuSensors.join(QStringLiteral(", ")).toStdString());
+    EXPECT_EQ(listed, c.listed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boards, SMCMonitorCpuFigure,
+    ::testing::Values(
+        CpuFigureCase{"ZenTdieBesideUnwiredCputin", "hwmon/zen", "cpu=52 gpu=0",
+                      {"CPUTIN=127.00", "CPU Tctl=72.00", "CPU Package=52.00"}, 6},
+        CpuFigureCase{"ZenTctlOnly", "desktop", "cpu=65.5 gpu=52",
+                      {"CPU Package=65.50", "CPU CCD 1=60.25", "CPUTIN=41.00"}, 13},
+        CpuFigureCase{"CoretempPackageNotHottestCore", "hwmon", "cpu=58 gpu=48",
+                      {"CPU Core 1=61.00", "CPU Package=58.00", "CPU Core 0=55.00", "CPU Core 12=50.00"}, 11},
+        CpuFigureCase{"TwoSocketsFirstPackage", "hwmon/dualsocket", "cpu=48 gpu=0",
+                      {"CPU Core 0=63.00", "CPU Package id 1=61.00", "CPU Core 1=60.00", "CPU Core 0=50.00",
+                       "CPU Package=48.00", "CPU Core 1=47.00"},
+                      6},
+        CpuFigureCase{"BoardOnlyUsesCputin", "hwmon/boardonly", "cpu=45.5 gpu=0", {"CPUTIN=45.50"}, 3}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// A fan maximum a driver gets wrong (fan5_max -1 on the Zen board) is not reported: 0, which
+// the fan card shows as "max —" and the slider's range leaves out.
+TEST(SMCMonitorSysfs, ImpossibleFanMaximumIsAbsent)
+{
+    const auto got = readHwmon(QStringLiteral(CORVANE_FIXTURES "/hwmon/zen"));
+    if (!got)
+        GTEST_SKIP() << kNeedsMounts;
+    QStringList fans = *got;
+    fans.removeIf([](const QString &r) { return !r.startsWith(QLatin1String("fan ")); });
+    EXPECT_EQ(fans.join(QStringLiteral(", ")).toStdString(),
+              "fan 0=Ventilator 1=1040/0/2400, fan 1=Ventilator 2=0/0/0, fan 2=Ventilator 3=650/0/0");
 }
 
 // A board whose CPU shows only as thermal zones: they give the CPU temperature.

@@ -8,6 +8,7 @@
 #include "notify/IsolatedSettings.h"
 #include "notify/ThresholdNotifier.h"
 #include "platform/PowerSources.h"
+#include "report/ReportContent.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -184,3 +185,68 @@ TEST(TwoBatteries, ScreenFigureAndLowBatteryNotificationAgree)
     EXPECT_EQ(notes.posted.front().second, QStringLiteral("Mai ai 30%. Pune-o la încărcare."));
     QSettings().clear();
 }
+
+// Readings a driver gets wrong, outside what the quantity can be: absent, as a missing file
+// would be. The report's battery rows say what the screens show, and no alert fires.
+struct HostileCase {
+    const char *name;
+    Files bat0;
+    Files bat1; // empty: no second battery
+    const char *procent, *cicluri, *temperatura, *voltaj;
+};
+
+void PrintTo(const HostileCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class HostileBatteryReading : public ::testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostileBatteryReading, IsAbsentOnScreenInSumsAndAlerts)
+{
+    const HostileCase &c = GetParam();
+    useIsolatedSettings();
+    QSettings().setValue("thr.batteryPct", 35);
+    TwoBatteryTree t(c.bat0, c.bat1);
+    FakeClock clock;
+    BatteryMonitor battery(t.source(), clock, false);
+    FakeNotifications notes;
+    ThresholdNotifier notifier(&notes, clock);
+    notifier.bind(nullptr, &battery, nullptr);
+    battery.publish(battery.sampler().sample());
+    QCoreApplication::processEvents();
+
+    ReportSources sources;
+    sources.battery = &battery;
+    const ReportSnapshot snap = ReportSnapshot::capture(sources, *makeLinuxMachineInfo(QStringLiteral("/nonexistent")));
+    QStringList rows;
+    for (const ReportRow &r : report::batterySection(snap).rows)
+        rows << r.label + QLatin1Char(' ') + r.value;
+    const QStringList expected{QStringLiteral("Procent ") + QString::fromUtf8(c.procent),
+                               QStringLiteral("Cicluri ") + QString::fromUtf8(c.cicluri),
+                               QStringLiteral("Temperatură ") + QString::fromUtf8(c.temperatura),
+                               QStringLiteral("Voltaj ") + QString::fromUtf8(c.voltaj)};
+    for (const QString &want : expected)
+        EXPECT_TRUE(rows.contains(want)) << want.toStdString() << " not in " << rows.join(" | ").toStdString();
+    EXPECT_TRUE(notes.posted.empty()) << notes.posted.front().first.toStdString();
+    QSettings().clear();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DriverFaults, HostileBatteryReading,
+    ::testing::Values(
+        // The laptop's BAT0 (312 cycles, 30.1 °C, 11.85 V) with one file gone wrong.
+        HostileCase{"CapacityOf250", {{"capacity", "250"}, {"energy_now", {}}, {"energy_full", {}}}, {},
+                    "—", "312", "30.1°C", "11.85 V"},
+        HostileCase{"TemperatureOf99999Tenths", {{"temp", "99999"}}, {}, "76%", "312", "—", "11.85 V"},
+        HostileCase{"CycleCountOfMinusOne", {{"cycle_count", "-1"}}, {}, "76%", "—", "30.1°C", "11.85 V"},
+        HostileCase{"NegativeVoltage", {{"voltage_now", "-12000000"}}, {}, "76%", "312", "30.1°C", "—"},
+        // Two batteries with only percentages, both impossible: no mean of them.
+        HostileCase{"TwoBatteriesAtMinus5And250",
+                    {{"capacity", "-5"}, {"energy_now", {}}, {"energy_full", {}}},
+                    with(bat1AtEighty(), {{"capacity", "250"}, {"energy_now", {}}, {"energy_full", {}}}), "—",
+                    "312", "35.5°C", "11.85 V"},
+        // The set's temperature is the other battery's, not the impossible one.
+        HostileCase{"ImpossibleTemperatureBesideASaneOne", {{"temp", "99999"}}, bat1AtEighty(), "77%", "312",
+                    "35.5°C", "11.85 V"}),
+    [](const auto &info) { return std::string(info.param.name); });

@@ -1,6 +1,13 @@
 // The report's row texts: formats, placeholders and which rows appear.
 #include "report/ReportContent.h"
 
+#include "fakes/FakeClock.h"
+#include "fakes/FakeGpuStats.h"
+#include "fakes/FakePowerSources.h"
+#include "monitors/BatteryMonitor.h"
+#include "monitors/FPSMonitor.h"
+#include "monitors/GPUMonitor.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -135,7 +142,8 @@ TEST(ReportBattery, ChargingAddsTheThreeAdapterRows)
     EXPECT_EQ(rows[1], (ReportRow{QStringLiteral("Stare"), QStringLiteral("În încărcare")}));
     EXPECT_EQ(rows[8], (ReportRow{QStringLiteral("Adapter"), QStringLiteral("—")}));
     EXPECT_EQ(rows[9], (ReportRow{QStringLiteral("Pe cablu"), QStringLiteral("0.0 W")}));
-    EXPECT_EQ(rows[10], (ReportRow{QStringLiteral("Adapter rated"), QStringLiteral("0 W")}));
+    // No rating stated: no figure, as the dashboard leaves its "Maxim" line out.
+    EXPECT_EQ(rows[10], (ReportRow{QStringLiteral("Adapter rated"), QStringLiteral("—")}));
 }
 
 // As on the dashboard: no battery, no figures, whatever the resting values are.
@@ -153,7 +161,30 @@ TEST(ReportBattery, MachineWithoutABatteryShowsDashes)
     // A flat battery still reports a voltage: its 0 % is a figure.
     ReportSnapshot flat;
     flat.voltage = 10.8;
+    flat.batteryPercentage = 0;
     EXPECT_EQ(report::batterySection(flat).rows[0].value, QStringLiteral("0%"));
+}
+
+// A desktop without a GPU, without a display link counting frames, without a battery (and
+// without fans, which the report has no row for): every row with no figure behind it reads
+// "—" as on the dashboard, never a zero that looks measured.
+TEST(ReportRows, MachineWithoutFiguresShowsDashesNotZeros)
+{
+    test::FakeClock clock;
+    GPUMonitor gpu(std::make_unique<test::FakeGpuStats>(std::make_shared<test::FakeGpuStats::Shared>()), clock, false);
+    gpu.publish(gpu.sampler().sample());
+    FPSMonitor fps([] { return std::unique_ptr<DisplayLink>(); }, clock, false);
+    BatteryMonitor battery(std::make_unique<test::FakePowerSources>(), clock, false);
+    battery.publish(battery.sampler().sample());
+    ReportSources sources;
+    sources.gpu = &gpu;
+    sources.fps = &fps;
+    sources.battery = &battery;
+    const ReportDocument doc = docOf(ReportSnapshot::capture(sources, *makeLinuxMachineInfo(QStringLiteral("/nonexistent"))));
+    for (const char *label : {"GPU", "VRAM folosit", "FPS curent", "Refresh nominal", "Drive", "Capacitate totală",
+                              "Spațiu liber (purgeable inclus)", "Procent", "Stare", "Sănătate", "Cicluri",
+                              "Capacitate max", "Capacitate design", "Temperatură", "Voltaj", "Model", "Chip"})
+        EXPECT_EQ(valueOf(doc, QString::fromUtf8(label)).value_or(QStringLiteral("no row")).toStdString(), "—") << label;
 }
 
 namespace {
@@ -196,6 +227,7 @@ TEST(ReportSizes, FollowTheLocaleDecimalSeparator)
 {
     ReportSnapshot s = withBattery({});
     s.totalDownloadedBytes = 1'500'000'000;
+    s.voltage = 0;
     const auto doc = ReportDocument::build(s, QDateTime::currentDateTime(), QLocale(QLocale::Romanian, QLocale::Romania));
     EXPECT_EQ(valueOf(doc, QStringLiteral("Download total")), QStringLiteral("1,5 GB"));
     // Format strings keep the point whatever the locale.

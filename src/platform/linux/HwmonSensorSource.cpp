@@ -1,12 +1,15 @@
 // hwmon chips as libsensors finds them: its chip names ("k10temp-pci-00c3"), the user's
 // sensors.conf labels (shown as written) and ignores. Other names follow the chip:
-//   CPU (coretemp, k10temp, zenpower, …): the first package/Tctl/Tdie "CPU Package", Core n
-//     "CPU Core n", Tccd n "CPU CCD n", the others "CPU " + label;
+//   CPU (coretemp, k10temp, zenpower, …): the package reading "CPU Package" (coretemp's
+//     "Package id", Tdie where the chip has it, else Tctl, which some Zen parts report up to
+//     27 °C above the die; the first chip's where there are several), Core n "CPU Core n",
+//     Tccd n "CPU CCD n", the others "CPU " + label;
 //   GPU (amdgpu, nouveau, i915, xe, …): the first "edge" (or unlabeled/"pkg") sensor "GPU", so
 //     the GPU figure is the die rather than the hotter junction or VRAM;
 //   drives (nvme, drivetemp): the composite sensor of each "SSD n", the others "SSD n " + label;
 //   Wi-Fi (iwlwifi) "Wi-Fi", chipset (pch_*) "Platform Controller Hub", anything else its label.
-// With no CPU sensor among the chips, the CPU-type thermal zones stand in (ARM boards).
+// With no CPU chip, the CPU-type thermal zones stand in (ARM boards). A board's own CPU input
+// (nct67xx "CPUTIN", often unwired and reading noise) counts only where the CPU has no sensor.
 // NVIDIA's own driver has no hwmon chip: its GPUs' temperature comes from NVML, never read
 // while the GPU sleeps (runtime PM). Values are read from the chip's own files: libsensors
 // looks chips up by name, and two virtual chips of one name would read the first one's.
@@ -241,6 +244,13 @@ public:
             addChip(chip, naming);
         if (!naming.cpuFound)
             addCpuThermalZones();
+        // The CPU's own sensors make a board's CPU input just another board sensor.
+        if (std::any_of(m_temps.begin(), m_temps.end(), [](const Temp &t) {
+                return t.out.role == SensorRole::CpuPackage || t.out.role == SensorRole::Cpu;
+            }))
+            for (Temp &t : m_temps)
+                if (t.out.role == SensorRole::BoardCpu)
+                    t.out.role = SensorRole::Other;
         if (m_nvidia)
             addNvidiaGpus(naming);
         addFans(chips);
@@ -292,26 +302,45 @@ private:
         std::string input, min, max;
     };
 
+    // The feature of a CPU chip that reads its package: Tdie before Tctl, else the first
+    // "Package id", else an unlabeled first sensor (k8temp, via_cputemp); empty when none.
+    static std::string packageFeature(const Chip &chip)
+    {
+        std::string tctl, package;
+        for (size_t i = 0; i < chip.temps.size(); ++i) {
+            const std::string &f = chip.temps[i].name;
+            const std::string label = fantree::readLine(chip.path + "/" + f + "_label").value_or("");
+            if (label == "Tdie")
+                return f;
+            if (label == "Tctl" && tctl.empty())
+                tctl = f;
+            else if (startsWith(label, "Package id") && package.empty())
+                package = f;
+            else if (label.empty() && i == 0)
+                package = f;
+        }
+        return tctl.empty() ? package : tctl;
+    }
+
     static Named nameSensor(ChipKind kind, const std::string &chip, const std::string &label, int number, bool first,
-                            int drive, Naming &naming)
+                            bool package, int drive, Naming &naming)
     {
         const std::string n = std::to_string(number);
         Named out;
         switch (kind) {
         case ChipKind::Cpu: {
-            const bool package = startsWith(label, "Package id") || label == "Tctl" || label == "Tdie"
-                || (label.empty() && first);
+            out.role = SensorRole::Cpu;
             if (package && !naming.packageTaken) {
                 naming.packageTaken = true;
-                out.name = "CPU Package";
-            } else if (startsWith(label, "Core ") && label.size() > 5) {
-                out.name = "CPU Core " + label.substr(5);
-            } else if (startsWith(label, "Tccd") && label.size() > 4) {
-                out.name = "CPU CCD " + label.substr(4);
-            } else {
-                out.name = "CPU " + (label.empty() ? "senzor " + n : label);
+                return {"CPU Package", SensorRole::CpuPackage};
             }
-            break;
+            if (startsWith(label, "Core ") && label.size() > 5)
+                out.name = "CPU Core " + label.substr(5);
+            else if (startsWith(label, "Tccd") && label.size() > 4)
+                out.name = "CPU CCD " + label.substr(4);
+            else
+                out.name = "CPU " + (label.empty() ? "senzor " + n : label);
+            return out;
         }
         case ChipKind::Gpu: {
             const bool main = label == "edge" || label == "pkg" || label == "GPU" || (label.empty() && first);
@@ -343,9 +372,9 @@ private:
             out.name = label.empty() ? "Senzor " + chip + " " + n : label;
             break;
         }
-        // A board's "CPUTIN" counts for the CPU figure, a "GPU" label for the GPU's.
+        // A board's "CPUTIN" may stand in for the CPU figure, a "GPU" label counts for the GPU's.
         if (startsWith(out.name, "CPU"))
-            out.role = SensorRole::Cpu;
+            out.role = SensorRole::BoardCpu;
         else if (out.name.find("GPU") != std::string::npos)
             out.role = SensorRole::Gpu;
         return out;
@@ -363,13 +392,15 @@ private:
             ++labelCount[fantree::readLine(chip.path + "/temp" + std::to_string(n) + "_label").value_or("")];
         const std::string formerBase = "hwmon/" + chip.prefix + "@" + devicePath(chip.path) + "/";
 
+        const std::string package = kind == ChipKind::Cpu ? packageFeature(chip) : std::string();
+        naming.cpuFound = naming.cpuFound || (kind == ChipKind::Cpu && !chip.temps.empty());
         bool first = true;
         for (const ChipFeature &f : chip.temps) {
             const int number = numberAfter(f.name, "temp").value_or(0);
             const std::string own = fantree::readLine(chip.path + "/" + f.name + "_label").value_or("");
-            Named named = nameSensor(kind, chip.prefix, own, number, first, drive, naming);
+            Named named = nameSensor(kind, chip.prefix, own, number, first, !package.empty() && f.name == package,
+                                     drive, naming);
             first = false;
-            naming.cpuFound = naming.cpuFound || named.role == SensorRole::Cpu;
             Temp t;
             t.file = chip.path + "/" + f.input;
             t.out.key = QString::fromStdString(keySafe(chip.name + "/" + f.name));

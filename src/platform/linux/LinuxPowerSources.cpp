@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <dirent.h>
+#include <limits>
 #include <vector>
 
 namespace corvane {
@@ -22,6 +23,18 @@ std::optional<int64_t> readI64(const std::string &path)
         return std::nullopt;
     return v;
 }
+
+// A reading outside what the quantity can physically be is a driver's fault: absent, as if
+// the file were missing, so it reaches neither a screen nor a sum nor an alert.
+std::optional<int64_t> readWithin(const std::string &path, int64_t lowest, int64_t highest)
+{
+    const auto v = readI64(path);
+    if (!v || *v < lowest || *v > highest)
+        return std::nullopt;
+    return v;
+}
+
+constexpr int64_t kNoLimit = std::numeric_limits<int64_t>::max();
 
 std::optional<QString> readText(const std::string &path)
 {
@@ -98,11 +111,11 @@ struct Battery {
     {
         Battery b;
         b.status = sysfile::readTrimmed(p + "/status").value_or(std::string());
-        b.capacityPct = readI64(p + "/capacity");
-        b.energyNow = readI64(p + "/energy_now");
-        b.energyFull = readI64(p + "/energy_full");
-        b.chargeNow = readI64(p + "/charge_now");
-        b.chargeFull = readI64(p + "/charge_full");
+        b.capacityPct = readWithin(p + "/capacity", 0, 100);
+        b.energyNow = readWithin(p + "/energy_now", 0, kNoLimit);
+        b.energyFull = readWithin(p + "/energy_full", 0, kNoLimit);
+        b.chargeNow = readWithin(p + "/charge_now", 0, kNoLimit);
+        b.chargeFull = readWithin(p + "/charge_full", 0, kNoLimit);
         b.powerNow = readI64(p + "/power_now");
         b.currentNow = readI64(p + "/current_now");
         b.secondsToEmpty = readI64(p + "/time_to_empty_now");
@@ -110,21 +123,21 @@ struct Battery {
         if (!b.designMicroVolts || *b.designMicroVolts <= 0)
             b.designMicroVolts = readI64(p + "/voltage_max_design");
 
-        b.cycleCount = readI64(p + "/cycle_count");
+        b.cycleCount = readWithin(p + "/cycle_count", 0, kNoLimit);
         // Gauges report charge (µAh) or energy (µWh); energy becomes charge at the design voltage.
         auto capacity = [&](const char *name) -> std::optional<int64_t> {
-            if (auto c = readI64(p + "/charge_" + name))
+            if (auto c = readWithin(p + "/charge_" + name, 0, kNoLimit))
                 return milli(c);
-            const auto e = readI64(p + "/energy_" + name);
+            const auto e = readWithin(p + "/energy_" + name, 0, kNoLimit);
             if (!e || !b.designMicroVolts || *b.designMicroVolts <= 0)
                 return std::nullopt;
             return rounded(static_cast<double>(*e) / static_cast<double>(*b.designMicroVolts) * 1000.0);
         };
         b.designMilliAh = capacity("full_design");
         b.fullMilliAh = capacity("full");
-        if (auto t = readI64(p + "/temp")) // tenths of °C
+        if (auto t = readWithin(p + "/temp", -400, 1000)) // tenths of °C: −40 to 100 °C
             b.temperature = *t * 10;
-        const auto microVolts = readI64(p + "/voltage_now");
+        const auto microVolts = readWithin(p + "/voltage_now", 1, kNoLimit);
         b.milliVolts = milli(microVolts);
         if (b.currentNow)
             b.milliAmps = static_cast<double>(*b.currentNow) / 1000.0;

@@ -17,6 +17,8 @@ ColumnLayout {
     readonly property bool absent: battery ? DashboardRules.batteryAbsent(battery.percentage, battery.voltage,
                                                                           battery.maxCapacity, battery.designCapacity)
                                            : true
+    // A figure the battery never reported (or reported out of its physical range) reads "—".
+    readonly property bool chargeKnown: !absent && battery.percentageKnown
 
     spacing: 10
 
@@ -72,9 +74,9 @@ ColumnLayout {
             value: content.absent ? 0 : content.percentage / 100
             gradient: content.isLow ? AppPalette.alertGradient : AppPalette.batteryGradient
             glowColor: content.isLow ? ThemeManager.critical : ThemeManager.good
-            centerText: content.absent ? "—" : Fmt.fixed(content.percentage, 0) + "%"
+            centerText: content.chargeKnown ? Fmt.fixed(content.percentage, 0) + "%" : "—"
             centerValue: content.percentage
-            centerFormat: content.absent ? (v) => "—" : (v) => Fmt.fixed(v, 0) + "%"
+            centerFormat: content.chargeKnown ? (v) => Fmt.fixed(v, 0) + "%" : (v) => "—"
             subText: content.absent ? "—" : content.charging ? "CHARGE" : "DRAIN"
             lineWidth: 12
             showShimmer: content.shimmer && !content.absent
@@ -102,7 +104,7 @@ ColumnLayout {
                 Item { Layout.fillWidth: true }
                 Figure {
                     objectName: "cycles"
-                    text: content.absent ? "—" : DashboardRules.whole(content.battery.cycleCount)
+                    text: content.absent || !content.battery.cycleCountKnown ? "—" : DashboardRules.whole(content.battery.cycleCount)
                 }
             }
             Row {
@@ -110,12 +112,13 @@ ColumnLayout {
                 IconLabel {
                     objectName: "temperature"
                     icon: "thermometer.medium"
-                    text: content.absent ? "—" : Fmt.fixed(content.battery.temperatureCelsius, 1) + "°"
+                    text: content.absent || !content.battery.temperatureKnown ? "—"
+                                                                              : Fmt.fixed(content.battery.temperatureCelsius, 1) + "°"
                 }
                 IconLabel {
                     objectName: "voltage"
                     icon: "bolt.fill"
-                    text: content.absent ? "—" : Fmt.fixed(content.battery.voltage, 2) + "V"
+                    text: content.absent || !content.battery.voltageKnown ? "—" : Fmt.fixed(content.battery.voltage, 2) + "V"
                 }
             }
         }

@@ -32,7 +32,8 @@ Item {
     readonly property bool batteryMissing: battery ? DashboardRules.batteryAbsent(battery.percentage, battery.voltage,
                                                                                   battery.maxCapacity, battery.designCapacity)
                                                    : true
-    readonly property bool batteryLow: !batteryMissing && DashboardRules.batteryLow(batteryPct, battery ? battery.isCharging : false)
+    readonly property bool batteryLow: !batteryMissing && battery.percentageKnown
+                                       && DashboardRules.batteryLow(batteryPct, battery.isCharging)
 
     FavoriteSensors {
         id: favoriteStore

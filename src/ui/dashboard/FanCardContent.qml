@@ -150,7 +150,8 @@ ColumnLayout {
                 }
                 Item { Layout.fillWidth: true }
                 Text {
-                    text: "max " + DashboardRules.whole(fanRow.maxRPM)
+                    objectName: "maxCaption"
+                    text: "max " + (fanRow.maxRPM > 0 ? DashboardRules.whole(fanRow.maxRPM) : "—") // 0: not reported
                     textFormat: Text.PlainText
                     font.family: "Inter"
                     font.pixelSize: 10

@@ -430,7 +430,7 @@ Item {
                 visible: root.shown("battery")
                 readonly property real percent: AppState.battery.percentage
                 readonly property bool charging: AppState.battery.isCharging
-                readonly property bool present: AppState.battery.hasBattery
+                readonly property bool present: AppState.battery.hasBattery && AppState.battery.percentageKnown
                 title: charging ? "ALIM" : "BAT"
                 accent: present ? root.tone(PillText.battery(percent, charging)) : root.neutral
                 StripRow {

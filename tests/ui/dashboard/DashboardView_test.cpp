@@ -390,6 +390,50 @@ TEST_F(Dashboard, WithoutABatteryTheCardSaysSoInsteadOfDraining)
     }
 }
 
+// A battery whose driver reports a charge of 250 %, 9999.9 °C, −1 cycles and a negative voltage:
+// the card shows dashes where those figures would be, not the driver's numbers, and no alarm.
+TEST_F(Dashboard, ImpossibleBatteryFiguresReadAsDashes)
+{
+    state.battery()->scheduler()->stopAndWait();
+    QCoreApplication::processEvents(); // a reading that was under way lands before this one
+    QTemporaryDir tree;
+    std::filesystem::copy(CORVANE_FIXTURES "/power_supply/laptop", tree.path().toStdString(),
+                          std::filesystem::copy_options::recursive);
+    for (const auto &[file, text] : {std::pair{"capacity", "250"}, {"temp", "99999"}, {"cycle_count", "-1"},
+                                     {"voltage_now", "-12000000"}, {"energy_now", nullptr}}) {
+        const QString path = tree.filePath(QStringLiteral("class/power_supply/BAT0/") + QLatin1String(file));
+        QFile::remove(path);
+        QFile f(path);
+        if (text)
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(QByteArray(text) + "\n") > 0);
+    }
+    test::FakeClock clock;
+    BatteryMonitor battery(makeLinuxPowerSources(tree.path()), clock, false);
+    state.battery()->publish(battery.sampler().sample());
+    load(QSize(1600, 1000));
+    auto *card = item(QStringLiteral("card.battery"));
+    const auto shown = [&](const char *name) {
+        QQuickItem *i = test::findItem(card, QString::fromLatin1(name));
+        QQuickItem *t = i ? test::findItem(i, QStringLiteral("text")) : nullptr;
+        return (t ? t : i) ? (t ? t : i)->property("text").toString().toStdString() : std::string("no item");
+    };
+    EXPECT_EQ(shown("centerValue"), "—");
+    EXPECT_EQ(shown("cycles"), "—");
+    EXPECT_EQ(shown("temperature"), "—");
+    EXPECT_EQ(shown("voltage"), "—");
+    EXPECT_EQ(shown("health"), "90%"); // the capacities are sound
+    EXPECT_EQ(card->property("accentColor").value<QColor>(), ThemeManager::shared()->good());
+    EXPECT_EQ(test::findItem(item(QStringLiteral("chip.thermal")), QStringLiteral("status"))->property("text").toString(),
+              QStringLiteral("INACTIV"));
+    if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty()) {
+        window.resize(1600, int(item(QStringLiteral("page"))->height()) + 48);
+        root->setSize(QSizeF(window.size()));
+        QTest::qWait(1200);
+        settle();
+        window.grabWindow().save(dir + QStringLiteral("/dashboard-impossible-battery-1600.png"));
+    }
+}
+
 TEST_F(Dashboard, NoWiFiInterfaceIsNoSignalNotAnExcellentOne)
 {
     state.wifi()->scheduler()->stopAndWait();

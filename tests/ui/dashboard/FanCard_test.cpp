@@ -163,6 +163,27 @@ TEST(FanCard, RowsAndRangeFromTheFixture)
     EXPECT_FALSE(r.item(QStringLiteral("manualBadge"))->isVisible());
 }
 
+// A maximum the driver gets wrong (-1) is not reported: a dash, not a figure; the slider's
+// range comes from the fans that report theirs.
+TEST(FanCard, ImpossibleMaximumReadsAsADash)
+{
+    FanRig r;
+    {
+        QFile f(r.root + QLatin1Char('/') + kFanDir + QStringLiteral("fan2_max"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("-1\n");
+    }
+    QSignalSpy read(r.smc.get(), &SMCMonitor::updated);
+    r.smc->refresh();
+    ASSERT_TRUE(read.wait(5000));
+    r.settle();
+    EXPECT_EQ(test::findItem(r.item(QStringLiteral("fan.1")), QStringLiteral("maxCaption"))->property("text").toString(),
+              QStringLiteral("max —"));
+    EXPECT_EQ(test::findItem(r.item(QStringLiteral("fan.0")), QStringLiteral("maxCaption"))->property("text").toString(),
+              QStringLiteral("max 6000"));
+    EXPECT_DOUBLE_EQ(r.panel()->sliderUpper(), 6000);
+}
+
 struct CommandCase {
     const char *name;
     int scope;

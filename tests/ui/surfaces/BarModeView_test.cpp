@@ -301,6 +301,7 @@ TEST_F(StripFixture, NoBatteryAndNoSensorsShowDashesNotAlarms)
 
     // A flat battery is still a battery: its 0 stays, in the alarm colour.
     BatteryMonitor::Snapshot s;
+    s.sources = QList<PowerSourceDescription>{{0, 100, std::nullopt, std::nullopt}};
     SmartBatteryReading b;
     b.voltage = 10900;
     b.temperature = 3120;
