@@ -15,6 +15,7 @@
 // looks chips up by name, and two virtual chips of one name would read the first one's.
 #include "common/Log.h"
 #include "platform/SensorSource.h"
+#include "platform/linux/SysFile.h"
 #include "platform/linux/Nvml.h"
 #include "platform/linux/SmcFanTree.h"
 
@@ -254,6 +255,15 @@ public:
         if (m_nvidia)
             addNvidiaGpus(naming);
         addFans(chips);
+        const QString chipsSeen = QStringLiteral(" (%1 hwmon chips seen)").arg(chips.size());
+        const auto note = [&](const QString &cause, bool none, const QString &what) {
+            if (none)
+                sysfile::failures().absent(cause, QStringLiteral("libsensors: ") + what + chipsSeen);
+            else
+                sysfile::failures().cleared(cause);
+        };
+        note(QStringLiteral("sensors: temperatures"), m_temps.empty(), QStringLiteral("no temperature sensor"));
+        note(QStringLiteral("sensors: fans"), m_fans.empty(), QStringLiteral("no fan"));
         return !m_temps.empty() || !m_fans.empty();
     }
 

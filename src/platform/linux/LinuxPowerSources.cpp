@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cerrno>
 #include <dirent.h>
 #include <limits>
 #include <vector>
@@ -172,8 +173,12 @@ public:
             return std::nullopt;
         const std::vector<Battery> bats = batteries(*all);
         QList<PowerSourceDescription> out;
-        if (bats.empty())
+        const QString cause = QString::fromStdString(m_root) + QStringLiteral(" batteries");
+        if (bats.empty()) {
+            sysfile::failures().absent(cause, QString::fromStdString(m_root) + QStringLiteral(": no battery"));
             return out;
+        }
+        sysfile::failures().cleared(cause);
         PowerSourceDescription d;
         if (const auto level = chargeLevel(bats)) {
             d.currentCapacity = level->first;
@@ -402,8 +407,11 @@ private:
     {
         std::vector<Supply> out;
         DIR *dir = ::opendir(m_root.c_str());
-        if (!dir)
+        if (!dir) {
+            sysfile::noteFailure(m_root, errno);
             return std::nullopt;
+        }
+        sysfile::noteCleared(m_root);
         while (const dirent *e = ::readdir(dir)) {
             if (e->d_name[0] == '.')
                 continue;
