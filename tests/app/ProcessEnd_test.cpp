@@ -15,7 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <functional>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,6 +83,8 @@ public:
         env.insert("CORVANE_FAN_ELEVATOR", m_elevator);
         env.insert("SMCFAN_STATE_DIR", m_state);
         env.remove("QT_QUICK_BACKEND");
+        // No session bus to find: on X11 a bus would otherwise be started that outlives the app.
+        env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + m_home.filePath("no-bus"));
         if (!display.isEmpty()) {
             env.insert("QT_QPA_PLATFORM", "xcb");
             env.insert("DISPLAY", display);
@@ -180,6 +185,8 @@ struct EndCase {
     End end;
 };
 
+void PrintTo(const EndCase &c, std::ostream *os) { *os << c.name; }
+
 class ForcedFansAtTheEnd : public ::testing::TestWithParam<EndCase> {};
 
 TEST_P(ForcedFansAtTheEnd, GoBackToAutomatic)
@@ -228,6 +235,8 @@ struct StaleCase {
     std::function<std::optional<fantree::StateOwner>()> owner;
     QStringList received; // by the end of the run
 };
+
+void PrintTo(const StaleCase &c, std::ostream *os) { *os << c.name; }
 
 class ForcedStateAtStart : public ::testing::TestWithParam<StaleCase> {};
 

@@ -253,6 +253,8 @@ struct StuckCase {
     SamplerScheduler::Placement placement;
 };
 
+void PrintTo(const StuckCase &c, std::ostream *os) { *os << c.name; }
+
 class StuckTickAtTheEnd : public ::testing::TestWithParam<StuckCase> {};
 
 TEST_P(StuckTickAtTheEnd, IsAbandonedAtTheDeadline)
