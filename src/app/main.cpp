@@ -97,8 +97,10 @@ int main(int argc, char *argv[])
         QApplication::setQuitOnLastWindowClosed(!tray.isAvailable());
 
         host.serve(&delegate);
-        if (!host.build(true))
+        if (!host.build(true)) {
+            corvane::clearUnplannedExit();
             return 1;
+        }
 
         // What only starting and building the screens used goes back to the system.
         QObject::connect(&delegate, &corvane::AppDelegate::barModeActiveChanged, &state,
