@@ -179,23 +179,25 @@ fantree::StateOwner goneOwner()
 
 // Each way the app is ended while the fans are forced for it: "auto" reaches the helper once,
 // the state is cleared, and the app ends with success.
-enum class End { Term, Interrupt, HangUp, DisplayKilled };
-struct EndCase {
+namespace {
+enum class Ending { Term, Interrupt, HangUp, DisplayKilled };
+struct AppEnding {
     const char *name;
-    End end;
+    Ending end;
 };
 
-void PrintTo(const EndCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const AppEnding &c, std::ostream *os) { *os << c.name; }
+} // namespace
 
-class ForcedFansAtTheEnd : public ::testing::TestWithParam<EndCase> {};
+class ForcedFansAtTheEnd : public ::testing::TestWithParam<AppEnding> {};
 
 TEST_P(ForcedFansAtTheEnd, GoBackToAutomatic)
 {
-    const EndCase &c = GetParam();
+    const AppEnding &c = GetParam();
     LaunchedApp app;
     QProcess xvfb;
     QString display;
-    if (c.end == End::DisplayKilled) {
+    if (c.end == Ending::DisplayKilled) {
         if (QStandardPaths::findExecutable("Xvfb").isEmpty())
             GTEST_SKIP() << "needs Xvfb";
         xvfb.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x800x24"});
@@ -205,14 +207,15 @@ TEST_P(ForcedFansAtTheEnd, GoBackToAutomatic)
     }
     app.start(display);
     ASSERT_TRUE(app.up());
-    if (!display.isEmpty())
+    if (!display.isEmpty()) {
         ASSERT_TRUE(app.showsWindowOn(display));
+    }
     app.forcedBy(LaunchedApp::ownerFor(app.pid()));
     switch (c.end) {
-    case End::Term: app.signal(SIGTERM); break;
-    case End::Interrupt: app.signal(SIGINT); break;
-    case End::HangUp: app.signal(SIGHUP); break;
-    case End::DisplayKilled:
+    case Ending::Term: app.signal(SIGTERM); break;
+    case Ending::Interrupt: app.signal(SIGINT); break;
+    case Ending::HangUp: app.signal(SIGHUP); break;
+    case Ending::DisplayKilled:
         xvfb.kill();
         xvfb.waitForFinished(10000);
         break;
@@ -223,32 +226,35 @@ TEST_P(ForcedFansAtTheEnd, GoBackToAutomatic)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ends, ForcedFansAtTheEnd,
-                         ::testing::Values(EndCase{"SIGTERM", End::Term}, EndCase{"SIGINT", End::Interrupt},
-                                           EndCase{"SIGHUP", End::HangUp},
-                                           EndCase{"XServerKilled", End::DisplayKilled}),
+                         ::testing::Values(AppEnding{"SIGTERM", Ending::Term}, AppEnding{"SIGINT", Ending::Interrupt},
+                                           AppEnding{"SIGHUP", Ending::HangUp},
+                                           AppEnding{"XServerKilled", Ending::DisplayKilled}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // A helper state that says "forced" when the app starts: put back at once unless the process
 // that forced the fans still runs (another user's app, say).
-struct StaleCase {
+namespace {
+struct LeftForced {
     const char *name;
     std::function<std::optional<fantree::StateOwner>()> owner;
     QStringList received; // by the end of the run
 };
 
-void PrintTo(const StaleCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const LeftForced &c, std::ostream *os) { *os << c.name; }
+} // namespace
 
-class ForcedStateAtStart : public ::testing::TestWithParam<StaleCase> {};
+class ForcedStateAtStart : public ::testing::TestWithParam<LeftForced> {};
 
 TEST_P(ForcedStateAtStart, RestoredOnlyWithoutALiveOwner)
 {
-    const StaleCase &c = GetParam();
+    const LeftForced &c = GetParam();
     LaunchedApp app;
     app.forcedBy(c.owner());
     app.start();
     ASSERT_TRUE(app.up());
-    if (!c.received.isEmpty())
+    if (!c.received.isEmpty()) {
         QTRY_COMPARE(app.helperReceived(), c.received);
+    }
     app.signal(SIGTERM);
     EXPECT_EQ(app.exitStatus(), 0);
     EXPECT_EQ(app.helperReceived(), c.received);
@@ -257,9 +263,9 @@ TEST_P(ForcedStateAtStart, RestoredOnlyWithoutALiveOwner)
 
 INSTANTIATE_TEST_SUITE_P(
     Owners, ForcedStateAtStart,
-    ::testing::Values(StaleCase{"OwnerGone", [] { return std::optional(goneOwner()); }, {"auto"}},
-                      StaleCase{"NoOwnerNamed", [] { return std::optional<fantree::StateOwner>(); }, {"auto"}},
-                      StaleCase{"OwnerStillRuns", [] { return std::optional(LaunchedApp::ownerFor(::getpid())); }, {}}),
+    ::testing::Values(LeftForced{"OwnerGone", [] { return std::optional(goneOwner()); }, {"auto"}},
+                      LeftForced{"NoOwnerNamed", [] { return std::optional<fantree::StateOwner>(); }, {"auto"}},
+                      LeftForced{"OwnerStillRuns", [] { return std::optional(LaunchedApp::ownerFor(::getpid())); }, {}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // A crash leaves the fans forced; the next start puts them back before anything else.

@@ -189,11 +189,13 @@ TEST(FanControl, RestoreAtQuitIsBoundedAndSkippedWithoutHelper)
 
 // Whether quitting must put the fans back: from the start of a "set" until an "auto" has
 // succeeded; a failed command changes nothing.
+namespace {
 struct ForcedStep {
     std::optional<double> rpm;
     ProcessOutcome ended;
     bool forcedAfter;
 };
+} // namespace
 
 TEST(FanControl, MayBeForcedFollowsTheHelper)
 {

@@ -248,12 +248,14 @@ TEST(SamplerScheduler, WholeSecondTickLandsOnTheSecond)
 // On the way out a tick that never returns (a read stuck in the kernel) doesn't hold the
 // process: destroying its scheduler gives up at the deadline and hands over to `abandon`,
 // which ends the process in the app (here it lets the tick go, so the test can end).
+namespace {
 struct StuckCase {
     const char *name;
     SamplerScheduler::Placement placement;
 };
 
 void PrintTo(const StuckCase &c, std::ostream *os) { *os << c.name; }
+} // namespace
 
 class StuckTickAtTheEnd : public ::testing::TestWithParam<StuckCase> {};
 
