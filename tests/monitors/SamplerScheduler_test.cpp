@@ -281,7 +281,8 @@ TEST_P(StuckTickAtTheEnd, IsAbandonedAtTheDeadline)
     });
     stuck.reset();
     SamplerScheduler::boundJoins({}, nullptr);
-    EXPECT_EQ(abandoned.load(), 1);
+    // In the app the first call ends the process; here the waits after it may give up too.
+    EXPECT_GE(abandoned.load(), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Placements, StuckTickAtTheEnd,
