@@ -5,7 +5,9 @@
 // Fans are those of applesmc (fanN_manual / fanN_output) or else of hwmon (pwmN_enable /
 // pwmN, the speed mapped linearly from the fan's lowest running duty to full duty).
 // The original modes are kept in a state file so that "auto" restores them even after the
-// application that asked for "set" has crashed and restarted.
+// application that asked for "set" has crashed and restarted. The file also names the process
+// that asked (its parent), and is readable by everyone: the application finds there, when it
+// starts, fans that an earlier run left forced.
 //
 // SMCFAN_SYSFS_ROOT and SMCFAN_STATE_DIR exist for tests on a copied fixture tree, and
 // SMCFAN_TEST_HOLD_MS for the test of overlapping commands (a pause while the state is held).
@@ -101,13 +103,16 @@ bool controllable(const FanNode &f)
     return exists(f.pwmFile("")) && exists(f.pwmFile("_enable"));
 }
 
-// --- state file: one line per fan, "<dir>\t<number>\t<mode>\t<pwm>" ---
+// --- state file: one line per fan, "<dir>\t<number>\t<mode>\t<pwm>", and the owner's line ---
 
 struct Saved {
     long long mode = 0;
     long long pwm = -1; // hwmon only
 };
-using State = std::map<std::pair<std::string, int>, Saved>;
+struct State {
+    std::map<std::pair<std::string, int>, Saved> fans;
+    std::optional<StateOwner> owner;
+};
 
 std::string statePath(const std::string &dir) { return dir + "/state"; }
 
@@ -116,7 +121,7 @@ std::string statePath(const std::string &dir) { return dir + "/state"; }
 // or not a folder.
 int lockStateDir(const std::string &dir)
 {
-    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
+    if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST)
         return -1;
     const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
@@ -127,6 +132,9 @@ int lockStateDir(const std::string &dir)
         errno = EPERM;
         return -1;
     }
+    // Readable by the application (an earlier version made it ours alone).
+    if ((st.st_mode & 0777) != 0755)
+        ::fchmod(fd, 0755);
     int r;
     while ((r = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
     }
@@ -152,37 +160,58 @@ State loadState(const std::string &dir)
     std::istringstream in(text);
     std::string line;
     while (std::getline(in, line)) {
+        if (auto o = parseOwnerLine(line)) {
+            st.owner = o;
+            continue;
+        }
         std::istringstream l(line);
         std::string d;
         int number = 0;
         Saved s;
         if (std::getline(l, d, '\t') && (l >> number >> s.mode >> s.pwm))
-            st[{d, number}] = s;
+            st.fans[{d, number}] = s;
     }
     return st;
 }
 
 bool saveState(const std::string &dir, const State &st)
 {
-    if (st.empty()) {
+    if (st.fans.empty()) {
         return ::unlink(statePath(dir).c_str()) == 0 || errno == ENOENT;
     }
-    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
+    if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST)
         return false;
     std::string text;
-    for (const auto &[k, s] : st)
+    if (st.owner)
+        text += ownerLine(*st.owner) + "\n";
+    for (const auto &[k, s] : st.fans)
         text += k.first + "\t" + std::to_string(k.second) + "\t" + std::to_string(s.mode) + "\t"
             + std::to_string(s.pwm) + "\n";
     const std::string tmp = statePath(dir) + ".tmp";
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0)
         return false;
-    const bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;
+    const bool ok = ::fchmod(fd, 0644) == 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;
     if (::close(fd) != 0 || !ok) {
         ::unlink(tmp.c_str());
         return false;
     }
     return ::rename(tmp.c_str(), statePath(dir).c_str()) == 0;
+}
+
+// The process that ran us: pkexec runs the helper in its own place, so the parent is the
+// application that asked.
+StateOwner caller()
+{
+    StateOwner o;
+    o.pid = static_cast<long>(::getppid());
+    o.startTime = processStartTime(o.pid).value_or(0);
+    o.uid = static_cast<long>(::getuid());
+    if (const char *u = std::getenv("PKEXEC_UID")) {
+        if (const auto v = parseCount(u, 10))
+            o.uid = *v;
+    }
+    return o;
 }
 
 std::optional<Saved> currentMode(const FanNode &f)
@@ -298,12 +327,18 @@ int cmdSet(const std::vector<FanNode> &fans, const std::string &sysRoot, const s
     bool changed = false;
     for (const auto &[f, r] : targets) {
         const auto key = std::make_pair(f->dir, f->number);
-        if (st.count(key))
+        if (st.fans.count(key))
             continue;
         const auto mode = currentMode(*f);
         if (!mode)
             return refuse(kFailed, "cannot read the mode of fan " + std::to_string(f->index));
-        st[key] = *mode;
+        st.fans[key] = *mode;
+        changed = true;
+    }
+    // The latest caller owns the forced speeds: it is the one that puts them back.
+    const StateOwner owner = caller();
+    if (!st.owner || st.owner->pid != owner.pid || st.owner->startTime != owner.startTime) {
+        st.owner = owner;
         changed = true;
     }
     if (changed && !saveState(stateDir, st))
@@ -327,14 +362,14 @@ int cmdAuto(const std::string &sysRoot, const std::string &stateDir)
     bool ok = true;
     for (const FanNode &f : fans) {
         const auto key = std::make_pair(f.dir, f.number);
-        const auto it = st.find(key);
-        const std::optional<Saved> saved = it == st.end() ? std::nullopt : std::optional<Saved>(it->second);
+        const auto it = st.fans.find(key);
+        const std::optional<Saved> saved = it == st.fans.end() ? std::nullopt : std::optional<Saved>(it->second);
         if (!controllable(f)) {
             continue;
         }
         if (restoreFan(f, saved)) {
-            if (it != st.end())
-                st.erase(it);
+            if (it != st.fans.end())
+                st.fans.erase(it);
         } else {
             ok = false;
             std::fprintf(stderr, "smcfan: restoring fan %d failed: %s\n", f.index, std::strerror(errno));

@@ -13,6 +13,7 @@
 #include <QQuickWindow>
 #include <QScreen>
 #include <QSettings>
+#include <QTimer>
 
 namespace corvane {
 
@@ -336,7 +337,27 @@ void AppDelegate::checkForUpdates()
 
 void AppDelegate::quit()
 {
-    QCoreApplication::quit();
+    if (m_quitting)
+        return; // a second request while the fans are put back
+    m_quitting = true;
+    if (!(fanManualActive && fanManualActive() && restoreAutomaticFans && fanRestoreSettled)) {
+        QCoreApplication::quit();
+        return;
+    }
+    if (m_barWindow)
+        m_barWindow->hide();
+    if (m_mainWindow)
+        m_mainWindow->hide();
+    restoreAutomaticFans();
+    auto *poll = new QTimer(this);
+    poll->setInterval(20);
+    connect(poll, &QTimer::timeout, this, [this, poll] {
+        if (!fanRestoreSettled())
+            return;
+        poll->stop();
+        QCoreApplication::quit();
+    });
+    poll->start();
 }
 
 void AppDelegate::applyLaunchArguments(const QStringList &arguments)
@@ -395,6 +416,8 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList &arguments)
 
 void AppDelegate::applicationWillTerminate()
 {
+    // Also reached without quit() (the last window closed): the restore starts here, and the
+    // way out waits for it.
     if (fanManualActive && fanManualActive() && restoreAutomaticFans)
         restoreAutomaticFans();
 }

@@ -59,6 +59,8 @@ public:
     Q_INVOKABLE void toggleDesktopMode();
     Q_INVOKABLE void bringToFront();
     Q_INVOKABLE void checkForUpdates();
+    // Ends the app: with fans forced, the windows go and the loop runs on while the helper
+    // puts them back (bounded), then the app quits. Termination signals come here too.
     Q_INVOKABLE void quit();
 
     // The main window's least content size: the designed one, or less where the screen's
@@ -86,7 +88,10 @@ public:
     std::function<void()> bindServices;
     std::function<void()> requestNotificationPermission;
     std::function<bool()> fanManualActive;
+    // Starts putting the fans back (returns at once; once per run) …
     std::function<void()> restoreAutomaticFans;
+    // … and says, without waiting, whether that has ended or its time is up.
+    std::function<bool()> fanRestoreSettled;
 
 signals:
     void barModeActiveChanged();
@@ -107,6 +112,7 @@ private:
     QPointer<QWindow> m_mainWindow;
     QPointer<QQuickWindow> m_barWindow;
     bool m_desktopMode = false;
+    bool m_quitting = false;
     // Where the main window was last seen, so it comes back there after being hidden, and
     // whether it was maximised or full screen (a rebuilt window would not know).
     QRect m_savedGeometry;

@@ -3,10 +3,12 @@
 #include "app/HiddenRelease.h"
 #include "app/MainWindowHost.h"
 #include "app/MenuBarExtra.h"
+#include "app/ProcessEnd.h"
 #include "app/QtTranslation.h"
 #include "checks/SSDSpeedTester.h"
 #include "app/SingleInstance.h"
 #include "monitors/Publish.h"
+#include "monitors/SamplerScheduler.h"
 #include "common/AppIdentity.h"
 #include "common/AppVersion.h"
 #include "notify/BatteryHistory.h"
@@ -21,8 +23,10 @@
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
+#include <chrono>
 #include <cstdio>
 #include <malloc.h>
+#include <unistd.h>
 
 Q_IMPORT_QML_PLUGIN(CorvanePlugin)
 
@@ -47,6 +51,10 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(corvane::kAppId);
     corvane::installQtDialogTranslation();
 
+    // Logout, shutdown, kill and a closed terminal end the app as "Ieșire" does, through the
+    // event loop; one that comes before the loop runs waits there.
+    corvane::QuitSignals quitSignals;
+
     // One instance per user: a later launch hands its arguments to the running one and ends.
     corvane::SingleInstance instance;
     switch (instance.claim(QCoreApplication::arguments())) {
@@ -67,6 +75,20 @@ int main(int argc, char *argv[])
         corvane::PublicationBatch batch;
         batch.install();
         corvane::AppState state(nullptr);
+        // Fans forced by this run go back to automatic however it ends; ones an earlier run
+        // left forced go back now.
+        corvane::FanControlBridge *fans = state.smc()->fanControl();
+        fans->restoreIfLeftForced();
+        // Qt's X11 backend ends the process with exit() when the display goes: the fans still
+        // go back, and a display gone (a logout) is a normal end.
+        corvane::setUnplannedExit([fans] {
+            if (fans->mayBeForced() && fans->beginRestore())
+                fans->finishRestore();
+            if (corvane::displayConnectionLost()) {
+                std::fflush(nullptr);
+                ::_exit(0);
+            }
+        });
         // The engine and the main window; with every surface hidden they go, and come back
         // on the next show.
         corvane::MainWindowHost host(&state);
@@ -77,8 +99,10 @@ int main(int argc, char *argv[])
         QApplication::setQuitOnLastWindowClosed(!tray.isAvailable());
 
         host.serve(&delegate);
-        if (!host.build(true))
+        if (!host.build(true)) {
+            corvane::clearUnplannedExit();
             return 1;
+        }
 
         // What only starting and building the screens used goes back to the system.
         QObject::connect(&delegate, &corvane::AppDelegate::barModeActiveChanged, &state,
@@ -92,8 +116,10 @@ int main(int argc, char *argv[])
             corvane::BatteryHistory::shared()->bind(state.battery());
         };
         delegate.requestNotificationPermission = [] { corvane::PrivacyNotifier::shared()->requestAuthorization(); };
-        delegate.fanManualActive = [&state] { return state.smc()->fanManualActive(); };
-        delegate.restoreAutomaticFans = [&state] { state.smc()->restoreAutomaticFans(); };
+        delegate.fanManualActive = [fans] { return fans->mayBeForced(); };
+        delegate.restoreAutomaticFans = [fans] { fans->beginRestore(); };
+        delegate.fanRestoreSettled = [fans] { return fans->restoreSettled(); };
+        QObject::connect(&quitSignals, &corvane::QuitSignals::received, &delegate, [&delegate] { delegate.quit(); });
         QObject::connect(state.smc(), &corvane::SMCMonitor::cpuTempChanged, &tray,
                          [&state, &tray] { tray.setCpuTemp(state.smc()->cpuTemp()); });
 
@@ -104,8 +130,23 @@ int main(int argc, char *argv[])
         QTimer::singleShot(0, &delegate, [&delegate, args] { delegate.applicationDidFinishLaunching(args); });
         QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
                          [&delegate] { delegate.applicationWillTerminate(); });
+        // Again, ahead of everything the screens made.
+        corvane::armUnplannedExit();
         rc = QApplication::exec();
+        corvane::clearUnplannedExit();
+
+        // The way out: what the run recorded is on disk and the fans are back (settings were
+        // written at aboutToQuit) before anything is torn down. A sampler stuck in a read (a
+        // controller that stopped answering) then can't hold the process: its thread is left
+        // and the process ends without it.
+        corvane::BatteryHistory::shared()->finishSaving();
+        fans->finishRestore();
+        corvane::SamplerScheduler::boundJoins(std::chrono::steady_clock::now() + std::chrono::seconds(1), [&rc] {
+            std::fflush(nullptr);
+            ::_exit(rc);
+        });
     }
+    corvane::SamplerScheduler::boundJoins({}, nullptr);
     // A disk test closed just before quitting may still be removing its file.
     corvane::SSDSpeedTester::finishAbandonedRuns();
     return rc;

@@ -3,8 +3,10 @@
 
 namespace corvane {
 
+// CORVANE_POWER_SYSFS_ROOT: a fixture tree in place of /sys (tests of the whole app).
 BatteryMonitor::BatteryMonitor(QObject *parent)
-    : BatteryMonitor(makeLinuxPowerSources(), Clock::system(), true, parent)
+    : BatteryMonitor(makeLinuxPowerSources(qEnvironmentVariable("CORVANE_POWER_SYSFS_ROOT", QStringLiteral("/sys"))),
+                     Clock::system(), true, parent)
 {
 }
 

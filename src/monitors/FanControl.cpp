@@ -1,16 +1,31 @@
 #include "monitors/FanControl.h"
 
 #include "common/Log.h"
+#include "platform/linux/SmcFanTree.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
+#include <unistd.h>
 #include <utility>
 
 namespace corvane {
 
-FanControlBridge::FanControlBridge(QObject *parent) : QObject(parent), m_launcher(makeElevatedLauncher()) {}
+namespace {
+QString fromEnv(const char *name, const QString &fallback)
+{
+    const QString v = qEnvironmentVariable(name);
+    return v.isEmpty() ? fallback : v;
+}
+} // namespace
+
+FanControlBridge::FanControlBridge(QObject *parent)
+    : QObject(parent),
+      m_launcher(makeElevatedLauncher(fromEnv("CORVANE_FAN_ELEVATOR", QStringLiteral("/usr/bin/pkexec")))),
+      m_stateDir(fromEnv("SMCFAN_STATE_DIR", QString::fromLatin1(fantree::kDefaultStateDir)))
+{
+}
 
 std::optional<QString> FanControlBridge::locateHelper(const QString &appDir)
 {
@@ -78,15 +93,73 @@ FanControlBridge::Outcome FanControlBridge::outcomeFor(const ProcessOutcome &end
 
 void FanControlBridge::run(const QString &helper, const QStringList &args, std::function<void(Outcome)> done)
 {
-    m_launcher->start(helper, args, this, [done = std::move(done)](const ProcessOutcome &ended) {
+    // A "set" counts as forcing from its start: quitting while it runs still restores.
+    const bool set = !args.isEmpty() && args.first() == QLatin1String("set");
+    if (set)
+        ++m_setsRunning;
+    m_launcher->start(helper, args, this, [this, set, done = std::move(done)](const ProcessOutcome &ended) {
+        const Outcome o = outcomeFor(ended);
+        if (set)
+            --m_setsRunning;
+        if (o.success)
+            m_forced = set;
         if (done)
-            done(outcomeFor(ended));
+            done(o);
     });
 }
 
-void FanControlBridge::runBlocking(const QString &helper, const QStringList &args)
+bool FanControlBridge::mayBeForced() const
 {
-    outcomeFor(m_launcher->run(helper, args, m_restoreTimeoutMs));
+    if (m_forced.load() || m_setsRunning.load() > 0)
+        return true;
+    const fantree::ForcedState st = fantree::readForcedState(QFile::encodeName(m_stateDir).toStdString());
+    return st.forced && st.owner && st.owner->pid == static_cast<long>(::getpid()) && fantree::ownerAlive(*st.owner);
+}
+
+bool FanControlBridge::beginRestore()
+{
+    if (m_restoring)
+        return true;
+    const auto helper = helperPath();
+    if (!helper)
+        return false;
+    m_restoreDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_restoreTimeoutMs);
+    m_restoring = m_launcher->spawn(*helper, helperArguments(std::nullopt, std::nullopt));
+    m_restoreEnded = false;
+    if (!m_restoring)
+        qCWarning(lcMonitors) << "the fan helper could not be started to restore automatic control";
+    return m_restoring != nullptr;
+}
+
+bool FanControlBridge::finishRestore(std::chrono::steady_clock::time_point deadline)
+{
+    if (!m_restoring || m_restoreEnded)
+        return true;
+    m_restoreEnded = m_restoring->waitUntil(deadline);
+    return m_restoreEnded;
+}
+
+bool FanControlBridge::restoreSettled()
+{
+    return finishRestore(std::chrono::steady_clock::time_point()) || std::chrono::steady_clock::now() >= m_restoreDeadline;
+}
+
+bool FanControlBridge::restoreIfLeftForced()
+{
+    const fantree::ForcedState st = fantree::readForcedState(QFile::encodeName(m_stateDir).toStdString());
+    if (!st.forced || (st.owner && fantree::ownerAlive(*st.owner)))
+        return false;
+    const auto helper = helperPath();
+    if (!helper)
+        return false;
+    if (st.owner)
+        qCWarning(lcMonitors) << "fans left forced by process" << st.owner->pid
+                              << "which no longer runs: automatic control restored";
+    else
+        qCWarning(lcMonitors) << "fans left forced by an earlier run: automatic control restored";
+    run(*helper, helperArguments(std::nullopt, std::nullopt),
+        [this](Outcome o) { emit leftForcedRestored(o.success); });
+    return true;
 }
 
 } // namespace corvane

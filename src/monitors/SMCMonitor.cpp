@@ -550,10 +550,9 @@ void SMCMonitor::publishFanOutcome(std::optional<bool> manual, const QString &me
 
 void SMCMonitor::restoreAutomaticFans()
 {
-    const auto helper = m_fanControl->helperPath();
-    if (!helper)
-        return;
-    m_fanControl->runBlocking(*helper, FanControlBridge::helperArguments(std::nullopt, std::nullopt));
+    if (m_fanControl->beginRestore())
+        m_fanControl->finishRestore(std::chrono::steady_clock::now()
+                                    + std::chrono::milliseconds(m_fanControl->restoreTimeoutMs()));
 }
 
 } // namespace corvane

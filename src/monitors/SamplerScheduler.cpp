@@ -1,8 +1,11 @@
 #include "monitors/SamplerScheduler.h"
 
+#include "common/Log.h"
 #include "common/ThreadName.h"
 
+#include <QDeadlineTimer>
 #include <QMutex>
+#include <QSemaphore>
 
 #include <cmath>
 #include <memory>
@@ -15,6 +18,30 @@ namespace {
 QMutex g_sharedLock;
 QThread *g_sharedThread = nullptr;
 int g_sharedUsers = 0;
+
+// Bounded joins on the way out (boundJoins); GUI thread only.
+std::chrono::steady_clock::time_point g_joinDeadline;
+std::function<void()> g_abandon;
+
+QDeadlineTimer joinTimer()
+{
+    using namespace std::chrono;
+    const auto left = duration_cast<milliseconds>(g_joinDeadline - steady_clock::now()).count();
+    return QDeadlineTimer(std::max<qint64>(0, left));
+}
+
+void giveUp(const QString &thread)
+{
+    qCWarning(lcMonitors).noquote() << "thread" << thread << "is stuck in a read: the app ends without waiting for it";
+    g_abandon();
+}
+
+void join(QThread &t)
+{
+    if (g_abandon && !t.wait(joinTimer()))
+        giveUp(t.objectName());
+    t.wait();
+}
 
 QThread *acquireSharedThread()
 {
@@ -41,7 +68,7 @@ void releaseSharedThread()
     }
     if (done) {
         done->quit();
-        done->wait();
+        join(*done);
         delete done;
     }
 }
@@ -164,17 +191,31 @@ SamplerScheduler::SamplerScheduler(const QString &label, Cadence cadence, Tick t
 // at a time, so once this runs no tick of it is in progress, and none comes after.
 static void deleteOnSharedThread(SchedulerWorker *w, QThread *shared)
 {
-    if (QThread::currentThread() == shared)
+    if (QThread::currentThread() == shared) {
         delete w;
-    else
+    } else if (g_abandon) {
+        auto deleted = std::make_shared<QSemaphore>();
+        QMetaObject::invokeMethod(w, [w, deleted] { delete w; deleted->release(); }, Qt::QueuedConnection);
+        if (!deleted->tryAcquire(1, static_cast<int>(joinTimer().remainingTime()))) {
+            giveUp(shared->objectName());
+            deleted->acquire();
+        }
+    } else {
         QMetaObject::invokeMethod(w, [w] { delete w; }, Qt::BlockingQueuedConnection);
+    }
+}
+
+void SamplerScheduler::boundJoins(std::chrono::steady_clock::time_point deadline, std::function<void()> abandon)
+{
+    g_joinDeadline = deadline;
+    g_abandon = std::move(abandon);
 }
 
 SamplerScheduler::~SamplerScheduler()
 {
     if (m_thread) {
         m_thread->quit();
-        m_thread->wait();
+        join(*m_thread);
         delete m_worker;
         if (m_alternate) {
             deleteOnSharedThread(m_alternate, m_shared);

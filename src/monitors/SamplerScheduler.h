@@ -14,7 +14,8 @@
 // Every wake-up of a thread costs more than such a read: samplers that tick on the same
 // whole second share one wake-up on the shared thread. Stopping cancels the timer only; a
 // tick in progress completes. Destroying the scheduler stops and joins its thread (on the
-// shared thread: waits for its tick in progress, if any).
+// shared thread: waits for its tick in progress, if any); on the way out of the app that wait
+// is bounded (boundJoins).
 #include "platform/Clock.h"
 
 #include <QObject>
@@ -23,6 +24,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -94,6 +96,12 @@ public:
     // its own thread once a read may block. The same one-at-a-time rule as above.
     void tickOnSharedThread(bool on);
     bool ticksOnSharedThread() const { return m_onAlternate && m_thread; }
+
+    // The way out: from now on, destroying a scheduler waits for its thread only until
+    // `deadline`. A thread still busy then (a read stuck in the kernel) is left to `abandon`,
+    // which must end the process: nothing that tick uses may be freed under it. An empty
+    // `abandon` makes the waits unbounded again.
+    static void boundJoins(std::chrono::steady_clock::time_point deadline, std::function<void()> abandon);
 
 private:
     SchedulerWorker *current() const { return m_onAlternate ? m_alternate : m_worker; }

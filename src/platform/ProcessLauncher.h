@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -42,6 +43,18 @@ public:
                        std::function<void(const ProcessOutcome &)> done) = 0;
     // The same, waiting at most `timeoutMs` in all; a program still running then is killed.
     virtual ProcessOutcome run(const QString &program, const QStringList &args, int timeoutMs) = 0;
+
+    // A program started without the event loop, for the way out of the process: it runs on
+    // by itself, and waitUntil() waits for its end until a deadline (true once it ended).
+    class Spawned {
+    public:
+        virtual ~Spawned() = default;
+        virtual bool waitUntil(std::chrono::steady_clock::time_point deadline) = 0;
+    };
+    // Starts `program args…` at once and returns; nullptr when it could not start. Needs
+    // neither the event loop nor Qt's process machinery: safe on any thread and inside exit
+    // handlers.
+    virtual std::unique_ptr<Spawned> spawn(const QString &program, const QStringList &args) = 0;
 };
 
 // Runs programs as they are.

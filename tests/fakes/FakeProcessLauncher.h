@@ -14,6 +14,8 @@ public:
     ProcessOutcome next;
     QList<QStringList> calls;
     QList<int> timeouts; // of run()
+    QList<QStringList> spawned; // spawn(): program first, then its arguments
+    bool spawnedEnds = true;    // whether a spawned program ever ends
 
     void start(const QString &program, const QStringList &args, QObject *context,
                std::function<void(const ProcessOutcome &)> done) override
@@ -26,6 +28,17 @@ public:
         calls << (QStringList{program} + args);
         timeouts << timeoutMs;
         return next;
+    }
+
+    std::unique_ptr<Spawned> spawn(const QString &program, const QStringList &args) override
+    {
+        spawned << (QStringList{program} + args);
+        struct Child final : Spawned {
+            bool ends;
+            explicit Child(bool e) : ends(e) {}
+            bool waitUntil(std::chrono::steady_clock::time_point) override { return ends; }
+        };
+        return std::make_unique<Child>(spawnedEnds);
     }
 
     static ProcessOutcome exited(int code, const QByteArray &errorOutput = {})

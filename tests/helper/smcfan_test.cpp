@@ -215,6 +215,32 @@ TEST(Smcfan, HwmonMapsSpeedToPwmAndRestoresTheOriginalMode)
     EXPECT_FALSE(t.hasState());
 }
 
+// The state names who forced the fans (the process that ran the helper, here this test) so
+// that the app can tell, at its next start, fans an earlier run left forced; it is readable
+// by that unprivileged app.
+TEST(Smcfan, StateNamesTheOwnerForTheApp)
+{
+    Tree t("applesmc");
+    ASSERT_EQ(t.run({"set", "2500", "0"}).code, 0);
+    const auto st = corvane::fantree::readForcedState(t.state.toStdString());
+    EXPECT_TRUE(st.forced);
+    ASSERT_TRUE(st.owner.has_value());
+    EXPECT_EQ(st.owner->pid, long(::getpid()));
+    EXPECT_TRUE(corvane::fantree::ownerAlive(*st.owner));
+    struct stat dir {}, file {};
+    ASSERT_EQ(::stat(QFile::encodeName(t.state).constData(), &dir), 0);
+    ASSERT_EQ(::stat(QFile::encodeName(t.state + "/state").constData(), &file), 0);
+    EXPECT_EQ(dir.st_mode & 0777, 0755u);
+    EXPECT_EQ(file.st_mode & 0777, 0644u);
+    // A pid taken over by another process since is not the owner.
+    auto reused = *st.owner;
+    reused.startTime += 1;
+    EXPECT_FALSE(corvane::fantree::ownerAlive(reused));
+
+    ASSERT_EQ(t.run({"auto"}).code, 0);
+    EXPECT_FALSE(corvane::fantree::readForcedState(t.state.toStdString()).forced);
+}
+
 // A speed request never stops a fan: the fan's minimum is its lowest running duty (the
 // driver's start value, or 30 % of full duty), and the duty rises with the request.
 struct PwmCase {

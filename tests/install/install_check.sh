@@ -32,9 +32,17 @@ check_prefix() { # <prefix> <root the files land in>
         [ "$(identify -format '%wx%h' "$png" 2>/dev/null)" = "${s}x${s}" ] || bad "$prefix: $png is not ${s}x${s}"
     done
     # polkit matches the helper by the path it is installed at: this prefix, not the build's.
-    local path
-    path=$(sed -n 's|.*policykit.exec.path">\(.*\)</annotate>.*|\1|p' "$root$prefix/share/polkit-1/actions/org.corvane.smcfan.policy")
-    [ "$path" = "$prefix/libexec/corvane/smcfan" ] || bad "$prefix: policy names '$path'"
+    local policy="$root$prefix/share/polkit-1/actions/org.corvane.smcfan.policy" path
+    for path in $(sed -n 's|.*policykit.exec.path">\(.*\)</annotate>.*|\1|p' "$policy"); do
+        [ "$path" = "$prefix/libexec/corvane/smcfan" ] || bad "$prefix: policy names '$path'"
+    done
+    # Forcing asks for the password; returning to automatic never does (it runs at logout,
+    # at shutdown and after a crash, where nobody can answer).
+    xmllint --noout "$policy" || bad "$prefix: policy is not well-formed"
+    [ "$(xmllint --xpath 'string(//action[@id="org.corvane.smcfan"]/defaults/allow_active)' "$policy")" = auth_admin_keep ] \
+        || bad "$prefix: forcing the fans needs no password"
+    [ "$(xmllint --xpath 'string(//action[annotate[@key="org.freedesktop.policykit.exec.argv1"]="auto"]/defaults/allow_active)' "$policy")" = yes ] \
+        || bad "$prefix: returning the fans to automatic asks for a password"
     desktop-file-validate "$root$prefix/share/applications/$id.desktop" || bad "$prefix: desktop entry invalid"
     grep -qx "Icon=$id" "$root$prefix/share/applications/$id.desktop" || bad "$prefix: entry names another icon"
     appstreamcli validate --no-net --explain "$root$prefix/share/metainfo/$id.metainfo.xml" || bad "$prefix: metainfo invalid"

@@ -166,17 +166,61 @@ TEST(FanControl, HelpersRefusalTextReachesTheLog)
     EXPECT_TRUE(g_logged[0].contains("2")) << g_logged[0].toStdString();
 }
 
+// The way out starts "auto" once without the event loop and waits for it only so long.
 TEST(FanControl, RestoreAtQuitIsBoundedAndSkippedWithoutHelper)
 {
     Rig r;
-    r.mon->fanControl()->setRestoreTimeoutMs(300);
+    FanControlBridge *bridge = r.mon->fanControl();
+    r.launcher->spawnedEnds = false; // a helper that never ends
     r.mon->restoreAutomaticFans();
-    EXPECT_EQ(r.launcher->calls, (QList<QStringList>{QStringList{r.helper, "auto"}}));
-    EXPECT_EQ(r.launcher->timeouts, QList{300});
+    EXPECT_EQ(r.launcher->spawned, (QList<QStringList>{QStringList{r.helper, "auto"}}));
+    EXPECT_TRUE(r.launcher->calls.isEmpty());
+    EXPECT_FALSE(bridge->finishRestore(std::chrono::steady_clock::now()));
+    bridge->beginRestore(); // once per run
+    EXPECT_EQ(r.launcher->spawned.size(), 1);
 
-    r.mon->fanControl()->setHelperPath(QString());
-    r.mon->restoreAutomaticFans();
-    EXPECT_EQ(r.launcher->calls.size(), 1);
+    Rig missing;
+    missing.mon->fanControl()->setHelperPath(QString());
+    missing.mon->restoreAutomaticFans();
+    EXPECT_FALSE(missing.mon->fanControl()->beginRestore());
+    EXPECT_TRUE(missing.launcher->spawned.isEmpty());
+    EXPECT_TRUE(missing.mon->fanControl()->finishRestore());
+}
+
+// Whether quitting must put the fans back: from the start of a "set" until an "auto" has
+// succeeded; a failed command changes nothing.
+namespace {
+struct ForcedStep {
+    std::optional<double> rpm;
+    ProcessOutcome ended;
+    bool forcedAfter;
+};
+} // namespace
+
+TEST(FanControl, MayBeForcedFollowsTheHelper)
+{
+    Rig r;
+    QTemporaryDir noState;
+    r.mon->fanControl()->setStateDir(noState.path());
+    EXPECT_FALSE(r.mon->fanControl()->mayBeForced());
+    const ForcedStep steps[] = {
+        {2500.0, FakeProcessLauncher::exited(1), false},
+        {2500.0, FakeProcessLauncher::ended(ProcessOutcome::End::dismissed), false},
+        {2500.0, FakeProcessLauncher::exited(0), true},
+        {std::nullopt, FakeProcessLauncher::exited(1), true},
+        {3000.0, FakeProcessLauncher::ended(ProcessOutcome::End::notAuthorized), true},
+        {std::nullopt, FakeProcessLauncher::exited(0), false},
+    };
+    bool forced = false;
+    for (const ForcedStep &s : steps) {
+        r.launcher->next = s.ended;
+        QSignalSpy done(r.mon.get(), &SMCMonitor::fanCommandFinished);
+        r.mon->setFanTarget(s.rpm, std::nullopt);
+        EXPECT_EQ(r.mon->fanControl()->mayBeForced(), forced || s.rpm.has_value()) << "while the command runs";
+        ASSERT_TRUE(done.wait(5000));
+        EXPECT_EQ(r.mon->fanControl()->mayBeForced(), s.forcedAfter);
+        forced = s.forcedAfter;
+    }
 }
 
 TEST(FanControl, LocatesHelperBesideBinaryOrInLibexec)

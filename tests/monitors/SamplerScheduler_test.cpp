@@ -244,3 +244,48 @@ TEST(SamplerScheduler, WholeSecondTickLandsOnTheSecond)
     // Never before the top of the next second (how late a loaded machine runs it is not ours to say).
     EXPECT_GE(at.load(), std::floor(started) + 1.0);
 }
+
+// On the way out a tick that never returns (a read stuck in the kernel) doesn't hold the
+// process: destroying its scheduler gives up at the deadline and hands over to `abandon`,
+// which ends the process in the app (here it lets the tick go, so the test can end).
+namespace {
+struct StuckCase {
+    const char *name;
+    SamplerScheduler::Placement placement;
+};
+
+void PrintTo(const StuckCase &c, std::ostream *os) { *os << c.name; }
+} // namespace
+
+class StuckTickAtTheEnd : public ::testing::TestWithParam<StuckCase> {};
+
+TEST_P(StuckTickAtTheEnd, IsAbandonedAtTheDeadline)
+{
+    std::atomic<bool> inTick{false}, release{false};
+    std::atomic<int> abandoned{0};
+    auto stuck = std::make_unique<SamplerScheduler>(
+        QStringLiteral("corvane.stuck"), Cadence::offsetThenEvery(0.0, 0.01),
+        [&] {
+            inTick = true;
+            while (!release)
+                QThread::msleep(1);
+        },
+        GetParam().placement);
+    stuck->start();
+    for (int waited = 0; !inTick && waited < 20000; ++waited)
+        QThread::msleep(1);
+    ASSERT_TRUE(inTick);
+    SamplerScheduler::boundJoins(std::chrono::steady_clock::now() + std::chrono::milliseconds(50), [&] {
+        ++abandoned;
+        release = true;
+    });
+    stuck.reset();
+    SamplerScheduler::boundJoins({}, nullptr);
+    // In the app the first call ends the process; here the waits after it may give up too.
+    EXPECT_GE(abandoned.load(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Placements, StuckTickAtTheEnd,
+                         ::testing::Values(StuckCase{"OwnThread", SamplerScheduler::Placement::OwnThread},
+                                           StuckCase{"SharedThread", SamplerScheduler::Placement::SharedThread}),
+                         [](const auto &info) { return std::string(info.param.name); });

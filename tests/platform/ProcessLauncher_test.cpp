@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace corvane;
 
@@ -120,6 +123,35 @@ TEST(ProcessLauncher, BlockingRunIsBounded)
     auto launcher = makeProcessLauncher();
     // Waiting for the program instead would give its own end after 30 s.
     EXPECT_EQ(launcher->run(s.path, {}, 300).end, ProcessOutcome::End::timedOut);
+}
+
+// The way-out start: no event loop turns, the arguments arrive as given through the
+// elevator, the end is seen once it comes, and a program that doesn't end is only waited for
+// until the deadline.
+TEST(ProcessLauncher, SpawnedProgramIsWaitedForUntilADeadline)
+{
+    Script s = Script::recording(0);
+    auto elevated = makeElevatedLauncher(s.path);
+    auto ends = elevated->spawn(QStringLiteral("/opt/smcfan"), {"auto"});
+    ASSERT_TRUE(ends);
+    EXPECT_TRUE(ends->waitUntil(std::chrono::steady_clock::now() + std::chrono::seconds(30)));
+    EXPECT_EQ(s.args(), (QStringList{"/opt/smcfan", "auto"}));
+
+    // Waits on a FIFO until the test opens it.
+    Script stays("read x < \"$(dirname \"$0\")/gate\"\n");
+    const QByteArray gate = QFile::encodeName(stays.dir.filePath(QStringLiteral("gate")));
+    ASSERT_EQ(::mkfifo(gate.constData(), 0600), 0);
+    auto plain = makeProcessLauncher();
+    auto running = plain->spawn(stays.path, {});
+    ASSERT_TRUE(running);
+    EXPECT_FALSE(running->waitUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(200)));
+    int writer = -1;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (writer = ::open(gate.constData(), O_WRONLY | O_NONBLOCK)) >= 0; }, 30000));
+    ::close(writer);
+    EXPECT_TRUE(running->waitUntil(std::chrono::steady_clock::now() + std::chrono::seconds(30)));
+
+    QTemporaryDir dir;
+    EXPECT_EQ(plain->spawn(dir.filePath(QStringLiteral("no-such-program")), {}), nullptr);
 }
 
 TEST(ProcessLauncher, ErrorOutputKeepsOnlyTheTail)

@@ -3,12 +3,26 @@
 #include "common/Log.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QPointer>
 #include <QProcess>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <fcntl.h>
 #include <memory>
+#include <poll.h>
+#include <spawn.h>
+#include <string>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <utility>
+#include <vector>
+
+extern char **environ;
 
 namespace corvane {
 
@@ -18,6 +32,87 @@ namespace {
 // obtained (refused, or no authentication agent running to ask).
 constexpr int kElevatorDismissed = 126;
 constexpr int kElevatorNotAuthorized = 127;
+
+// A child of our own, waited for by its pid: Qt's process code never sees it (it reaps only
+// the children it started).
+class SpawnedChild final : public ProcessLauncher::Spawned {
+public:
+    explicit SpawnedChild(pid_t pid) : m_pid(pid)
+    {
+#ifdef SYS_pidfd_open
+        m_pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#endif
+    }
+    ~SpawnedChild() override
+    {
+        if (m_pidfd >= 0)
+            ::close(m_pidfd);
+    }
+    bool waitUntil(std::chrono::steady_clock::time_point deadline) override
+    {
+        using namespace std::chrono;
+        for (;;) {
+            if (m_ended || reap())
+                return true;
+            const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+            if (left <= 0)
+                return false;
+            if (m_pidfd >= 0) {
+                pollfd p{m_pidfd, POLLIN, 0};
+                ::poll(&p, 1, static_cast<int>(std::min<long long>(left, 1000)));
+            } else {
+                const timespec step{0, 10'000'000};
+                ::nanosleep(&step, nullptr);
+            }
+        }
+    }
+
+private:
+    bool reap()
+    {
+        int status = 0;
+        pid_t r;
+        do {
+            r = ::waitpid(m_pid, &status, WNOHANG);
+        } while (r < 0 && errno == EINTR);
+        // ECHILD: someone else reaped it; it has ended either way.
+        m_ended = r == m_pid || (r < 0 && errno == ECHILD);
+        return m_ended;
+    }
+
+    pid_t m_pid;
+    int m_pidfd = -1;
+    bool m_ended = false;
+};
+
+std::unique_ptr<ProcessLauncher::Spawned> spawnPlain(const std::vector<std::string> &argv)
+{
+    std::vector<char *> args;
+    for (const std::string &a : argv)
+        args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    // The child starts with no signal blocked and every signal at its default.
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t all;
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &all);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = -1;
+    const int rc = ::posix_spawn(&pid, args[0], &files, &attr, args.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&files);
+    if (rc != 0)
+        return nullptr;
+    return std::make_unique<SpawnedChild>(pid);
+}
 
 class QProcessLauncher final : public ProcessLauncher {
 public:
@@ -75,6 +170,17 @@ public:
         QByteArray errors;
         keepTail(errors, proc.readAllStandardError());
         return outcome(!m_elevator.isEmpty(), proc.exitStatus(), proc.exitCode(), proc.errorString(), errors);
+    }
+
+    std::unique_ptr<Spawned> spawn(const QString &program, const QStringList &args) override
+    {
+        std::vector<std::string> argv;
+        if (!m_elevator.isEmpty())
+            argv.push_back(QFile::encodeName(m_elevator).toStdString());
+        argv.push_back(QFile::encodeName(program).toStdString());
+        for (const QString &a : args)
+            argv.push_back(a.toStdString());
+        return spawnPlain(argv);
     }
 
 private:

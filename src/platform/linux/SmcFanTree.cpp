@@ -5,6 +5,7 @@
 #include <charconv>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -184,6 +185,82 @@ bool writeExisting(const std::string &path, const std::string &text)
 bool overridesAllowed(uid_t realUid, uid_t effectiveUid, bool secureExec, bool underPkexec)
 {
     return realUid != 0 && effectiveUid != 0 && !secureExec && !underPkexec;
+}
+
+std::string ownerLine(const StateOwner &o)
+{
+    return "owner\t" + std::to_string(o.pid) + "\t" + std::to_string(o.startTime) + "\t" + std::to_string(o.uid);
+}
+
+std::optional<StateOwner> parseOwnerLine(const std::string &line)
+{
+    std::istringstream in(line);
+    std::string tag;
+    StateOwner o;
+    if (!std::getline(in, tag, '\t') || tag != "owner" || !(in >> o.pid >> o.startTime >> o.uid) || o.pid <= 0)
+        return std::nullopt;
+    return o;
+}
+
+std::optional<unsigned long long> processStartTime(long pid, const std::string &procRoot)
+{
+    if (pid <= 0)
+        return std::nullopt;
+    const int fd = ::open((procRoot + "/" + std::to_string(pid) + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    char buf[1024];
+    ssize_t n;
+    do {
+        n = ::read(fd, buf, sizeof buf - 1);
+    } while (n < 0 && errno == EINTR);
+    ::close(fd);
+    if (n <= 0)
+        return std::nullopt;
+    // The name may hold anything, ')' too: the fields start after the last ')'.
+    const std::string_view text(buf, static_cast<size_t>(n));
+    const size_t close = text.rfind(')');
+    if (close == std::string_view::npos)
+        return std::nullopt;
+    std::istringstream in(std::string(text.substr(close + 1)));
+    std::string field;
+    // Field 3 (the state) comes first here; the start time is field 22.
+    for (int i = 3; i < 22; ++i)
+        if (!(in >> field))
+            return std::nullopt;
+    unsigned long long start = 0;
+    if (!(in >> start))
+        return std::nullopt;
+    return start;
+}
+
+bool ownerAlive(const StateOwner &o, const std::string &procRoot)
+{
+    const auto start = processStartTime(o.pid, procRoot);
+    return start && *start == o.startTime;
+}
+
+ForcedState readForcedState(const std::string &stateDir)
+{
+    ForcedState st;
+    const int fd = ::open((stateDir + "/state").c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return st;
+    std::string text;
+    char buf[4096];
+    ssize_t n;
+    while ((n = ::read(fd, buf, sizeof buf)) > 0 && text.size() < (1u << 20))
+        text.append(buf, static_cast<size_t>(n));
+    ::close(fd);
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (auto o = parseOwnerLine(line))
+            st.owner = o;
+        else if (!line.empty())
+            st.forced = true;
+    }
+    return st;
 }
 
 } // namespace corvane::fantree

@@ -52,4 +52,31 @@ bool writeExisting(const std::string &path, const std::string &text);
 // setuid copy) the caller's environment would choose what root writes and where.
 bool overridesAllowed(uid_t realUid, uid_t effectiveUid, bool secureExec, bool underPkexec);
 
+// The helper's state folder when nothing overrides it.
+inline constexpr const char *kDefaultStateDir = "/run/corvane-smcfan";
+
+// The process that forced the fans: its pid and start time (a pid alone may have been
+// reused since), and the user it ran as. Kept in the state file as
+// "owner\t<pid>\t<start time>\t<uid>", beside the fans' lines.
+struct StateOwner {
+    long pid = 0;
+    unsigned long long startTime = 0;
+    long uid = -1;
+};
+std::string ownerLine(const StateOwner &o);
+// The owner named by one line of the state file; nothing for any other line.
+std::optional<StateOwner> parseOwnerLine(const std::string &line);
+// A process's start time in clock ticks after boot (the 22nd field of /proc/<pid>/stat).
+std::optional<unsigned long long> processStartTime(long pid, const std::string &procRoot = "/proc");
+// Whether the process that forced the fans still runs.
+bool ownerAlive(const StateOwner &o, const std::string &procRoot = "/proc");
+
+// What the state file says: whether it holds a fan's saved mode (some fan is forced, or
+// could not be put back), and who forced them.
+struct ForcedState {
+    bool forced = false;
+    std::optional<StateOwner> owner;
+};
+ForcedState readForcedState(const std::string &stateDir);
+
 } // namespace corvane::fantree
