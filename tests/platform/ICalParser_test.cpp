@@ -1,6 +1,7 @@
 #include "platform/linux/ICalParser.h"
 
 #include <QFile>
+#include <QMap>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -285,6 +286,26 @@ TEST(ICalParser, WeekNumberSeriesFarFromTheirStart)
     EXPECT_EQ(fortnight(QDate(2026, 12, 28)), "First week 2027-01-05T10:00:00Z | First week Tuesday 2027-01-05T09:00:00Z | Autumn start 2027-01-05T08:00:00Z");
     EXPECT_EQ(fortnight(QDate(2004, 12, 27)), "First week 2005-01-04T10:00:00Z | First week Tuesday 2005-01-04T09:00:00Z | Autumn start 2005-01-04T08:00:00Z");
     EXPECT_EQ(fortnight(QDate(1997, 12, 22)), "First week Tuesday 1997-12-30T09:00:00Z | Autumn start 1997-12-30T08:00:00Z");
+}
+
+// COUNT beside UNTIL makes libical drop the rule. A COUNT that is no positive whole number
+// says nothing: UNTIL ends the series (every fourth Monday from 2 October 2023 to the end of
+// March 2024 is 7 dates), or nothing does; a real one ends it where it comes first.
+TEST(ICalParser, CountBesideUntil)
+{
+    QFile f(QStringLiteral(CORVANE_FIXTURES "/ics/series/count-with-until.ics"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QDateTime from(QDate(2023, 9, 1), QTime(0, 0), QTimeZone::utc());
+    QMap<QString, QStringList> days;
+    for (const CalendarEvent &e : ical::occurrences(f.readAll(), from, from.addYears(1)))
+        days[e.title].append(e.startDate.date().toString(Qt::ISODate));
+    auto of = [&](const char *title) { return days.value(QString::fromLatin1(title)).join(' ').toStdString(); };
+    const std::string everyFourthMonday = "2023-10-02 2023-10-30 2023-11-27 2023-12-25 2024-01-22 2024-02-19 2024-03-18";
+    EXPECT_EQ(of("Count minus one"), everyFourthMonday);
+    EXPECT_EQ(of("Count zero"), everyFourthMonday);
+    EXPECT_EQ(of("Count fraction"), everyFourthMonday);
+    EXPECT_EQ(of("Count three"), "2023-10-02 2023-10-30 2023-11-27");
+    EXPECT_EQ(of("Count zero, no end"), everyFourthMonday + " 2024-04-15 2024-05-13 2024-06-10 2024-07-08 2024-08-05");
 }
 
 } // namespace

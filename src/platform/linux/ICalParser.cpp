@@ -593,6 +593,8 @@ icaltimetype gridStart(const icalrecurrencetype &r, const icaltimetype &start, i
 
 // The event's rules. COUNT together with UNTIL is invalid and libical drops the whole rule
 // (leaving an X-LIC-ERROR with its text); such a rule is kept and ends at whichever comes first.
+// A COUNT that is no positive whole number ("-1", "0", which libical refuses even alone)
+// limits nothing: UNTIL, if any, ends the rule.
 std::vector<icalrecurrencetype> rulesOf(icalcomponent *event)
 {
     std::vector<icalrecurrencetype> rules;
@@ -609,17 +611,20 @@ std::vector<icalrecurrencetype> rulesOf(icalcomponent *event)
             continue;
         QList<QByteArray> parts = text.mid(at + marker.size()).split(';');
         int count = 0;
-        bool hasUntil = false;
+        bool hasUntil = false, hasCount = false;
         for (qsizetype i = parts.size() - 1; i >= 0; --i) {
             const QByteArray name = parts[i].left(parts[i].indexOf('=')).trimmed().toUpper();
             if (name == "UNTIL")
                 hasUntil = true;
             if (name == "COUNT") {
-                count = parts[i].mid(parts[i].indexOf('=') + 1).toInt();
+                bool ok = false;
+                const int n = parts[i].mid(parts[i].indexOf('=') + 1).trimmed().toInt(&ok);
+                count = ok && n > 0 ? n : 0;
+                hasCount = true;
                 parts.removeAt(i);
             }
         }
-        if (!hasUntil || count <= 0)
+        if (!hasCount || (count > 0 && !hasUntil))
             continue; // some other fault: left out, as libical did
         icalrecurrencetype r = icalrecurrencetype_from_string(parts.join(';').constData());
         if (r.freq == ICAL_NO_RECURRENCE)
