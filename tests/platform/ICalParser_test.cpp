@@ -326,6 +326,31 @@ protected:
     void TearDown() override { EXPECT_FALSE(budget.spent()) << "the refresh ran out of budget"; }
 };
 
+// A calendar kept for years: of its thousands of past events only those that can show near
+// the week stay parsed, with every copy of their UIDs, so the newest copy still decides (here
+// one that moved far away) and a series keeps its moved instances wherever they went.
+TEST_F(BoundedWork, LargeCalendarHoldsOnlyWhatCanShowNearTheRange)
+{
+    QByteArray events;
+    for (int i = 0; i < 3000; ++i)
+        events += "BEGIN:VEVENT\r\nUID:past-" + QByteArray::number(i) + "\r\nSUMMARY:Past\r\nDTSTART:"
+            + QDate(2015, 1, 1).addDays(i).toString("yyyyMMdd").toLatin1() + "T090000Z\r\nDURATION:PT1H\r\nEND:VEVENT\r\n";
+    events += EV("week", "SUMMARY:This week\r\nDTSTART:20260303T090000Z\r\nDURATION:PT1H\r\n");
+    // Sent again with a later sequence, moved out of the week: the old copy no longer shows.
+    events += EV("moved", "SUMMARY:Moved away\r\nDTSTART:20260304T090000Z\r\nDURATION:PT1H\r\n");
+    events += EV("moved", "SUMMARY:Moved away\r\nSEQUENCE:2\r\nDTSTART:20300304T090000Z\r\nDURATION:PT1H\r\n");
+    // A series from 2010 whose instance of this week moved to 2012.
+    events += EV("weekly", "SUMMARY:Weekly\r\nDTSTART:20100105T120000Z\r\nDURATION:PT1H\r\nRRULE:FREQ=WEEKLY\r\n");
+    events += EV("weekly", "SUMMARY:Weekly\r\nRECURRENCE-ID:20260303T120000Z\r\nDTSTART:20120101T120000Z\r\nDURATION:PT1H\r\n");
+    events += EV("under-way", "SUMMARY:Long\r\nDTSTART;VALUE=DATE:20260220\r\nDTEND;VALUE=DATE:20260310\r\n");
+    QStringList got;
+    for (const CalendarEvent &e : read(calendar(events.constData())))
+        got << e.title + ' ' + e.startDate.toUTC().toString(Qt::ISODate);
+    EXPECT_EQ(got.join(" | ").toStdString(), "This week 2026-03-03T09:00:00Z | Long " +
+              QDateTime(QDate(2026, 2, 20), QTime(0, 0)).toUTC().toString(Qt::ISODate).toStdString());
+    EXPECT_EQ(budget.eventsHeld, 6);
+}
+
 TEST_F(BoundedWork, NinetyByteFileWithAnImpossibleHugeRule)
 {
     const QByteArray text = "BEGIN:VEVENT\nDTSTART:20260101\nRRULE:FREQ=MONTHLY;INTERVAL=2147483647;BYDAY=9MO\nEND:VEVENT\n";
