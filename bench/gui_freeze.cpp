@@ -13,6 +13,7 @@
 // loaded, captured into and charted by a card made beforehand. Each screen is shown once
 // with small inputs first, so neither side pays for loading its QML.
 #include "fakes/MonitorFeeds.h"
+#include "gui_freeze_calendar.h"
 #include "notify/BatteryHistory.h"
 #include "platform/Clock.h"
 #include "ui/tabs/CrashLogReader.h"
@@ -261,6 +262,13 @@ Figure batteryHistory(StallMeter &meter, qint64 bytes)
     return figure(meter);
 }
 
+Figure calendar(StallMeter &meter, const QString &folder)
+{
+    meter.reset();
+    bench::readCalendars(folder);
+    return figure(meter);
+}
+
 Figure median(QList<Figure> runs)
 {
     Figure out;
@@ -306,6 +314,10 @@ int main(int argc, char **argv)
     std::printf("%-52s %26s   %26s\n", "", "longest stall (ms)", "GUI-thread CPU (ms)");
     std::printf("%-52s %8s %8s %7s   %8s %8s %7s\n", "step", "large", "ref", "ratio", "large", "ref", "ratio");
     const int kRuns = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    QTemporaryDir calendars;
+    bench::writeBigCalendar(calendars.filePath("big"), 135'802);
+    bench::writeBigCalendar(calendars.filePath("small"), 100);
+    QList<Figure> bigCalendarRuns, smallCalendarRuns;
     QList<CrashSteps> big, small;
     QList<Figure> longRuns, shortRuns, historyRuns, noHistoryRuns;
     for (int i = 0; i < kRuns; ++i) {
@@ -315,6 +327,8 @@ int main(int argc, char **argv)
         shortRuns << longLine(meter, 4096);
         historyRuns << batteryHistory(meter, 30'000'000);
         noHistoryRuns << batteryHistory(meter, 0);
+        bigCalendarRuns << calendar(meter, calendars.filePath("big"));
+        smallCalendarRuns << calendar(meter, calendars.filePath("small"));
     }
     const auto step = [](const QList<CrashSteps> &runs, Figure CrashSteps::*which) {
         QList<Figure> out;
@@ -328,5 +342,6 @@ int main(int argc, char **argv)
     row(n + "select a report", step(big, &CrashSteps::select), step(small, &CrashSteps::select));
     row("report of one 4 MiB line vs 4 KiB: select", median(longRuns), median(shortRuns));
     row("battery history 30 MB vs none: load, capture, chart", median(historyRuns), median(noHistoryRuns));
+    row("calendar of 135,802 events (31 MB) vs 100: read", median(bigCalendarRuns), median(smallCalendarRuns));
     return 0;
 }

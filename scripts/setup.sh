@@ -20,19 +20,21 @@ PKGS=(
   fio pulseaudio pulseaudio-utils openssl
   poppler-utils libnl-genl-3-dev libcurl4-openssl-dev libsensors-dev
   libical-dev tzdata libecal2.0-dev evolution-data-server libxcb-present-dev libxcb-randr0-dev libdrm-dev
-  openbox conky-std appstream desktop-file-utils clang libfuzzer-14-dev libclang-rt-14-dev libxml2-utils
+  openbox conky-std appstream desktop-file-utils clang libfuzzer-14-dev libclang-rt-14-dev libxml2-utils locales
 )
 
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 if ((${#missing[@]})); then
-  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   echo "Installing: ${missing[*]}"
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+# The users' locale: scripts/test.sh runs the sanitizer suite under it.
+locale -a 2>/dev/null | grep -qix 'ro_RO\.utf-\?8' || $SUDO localedef -i ro_RO -f UTF-8 ro_RO.UTF-8
 
 BUILD="${1:-build}"
 shift || true

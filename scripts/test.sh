@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up (packages, build) and runs every test; then builds the sanitizer configuration
 # (clang, ASan + UBSan, the fuzz targets too) in build-asan and runs the suite once more there
-# with leak checking on. CORVANE_SANITIZE=0 skips the second run; CORVANE_JOBS caps parallel jobs.
+# with leak checking on, under ro_RO.UTF-8. CORVANE_SANITIZE=0 skips the second run; CORVANE_JOBS caps parallel jobs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs="${CORVANE_JOBS:-$(nproc)}"
@@ -26,5 +26,5 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 cd build-asan
 # Slower under the sanitizers: a longer timeout. The OpenGL tests
 # (label xvfb) stay out: Mesa's llvmpipe compiling shaders under ASan with full stacks takes
-# minutes per frame.
-ctest --output-on-failure -j"$jobs" --timeout 600 -LE xvfb "$@"
+# minutes per frame. This run is also the one under the users' own locale (a decimal comma).
+LC_ALL=ro_RO.UTF-8 LANG=ro_RO.UTF-8 ctest --output-on-failure -j"$jobs" --timeout 600 -LE xvfb "$@"

@@ -265,7 +265,10 @@ std::vector<DisplayFacts> DisplayMonitor::mergeFacts(const std::vector<ScreenFac
             });
         f.asleep = drm && (drm->dpms == u"Off" || drm->dpms == u"Standby" || drm->dpms == u"Suspend");
 
-        const double screenHz = finiteOrZero(s.refreshRate);
+        // Behind a RandR output Qt's rate is the mode's own, or its 60 Hz default when the mode
+        // has no timings (virtual displays): only the mode counts there.
+        const double screenHz = xo ? (xo->currentMode ? finiteOrZero(xo->currentMode->refresh) : 0.0)
+                                   : finiteOrZero(s.refreshRate);
         if (!s.geometry.isEmpty()) {
             DisplayFacts::CurrentMode m;
             m.width = s.geometry.width();
@@ -310,9 +313,11 @@ std::vector<DisplayFacts> DisplayMonitor::mergeFacts(const std::vector<ScreenFac
             // centimetres, or a 96 dpi guess): the size stays unknown.
             f.physicalWidthMM = 0;
             f.physicalHeightMM = 0;
-        } else if (xo && xo->widthMm > 0 && xo->heightMm > 0) {
-            f.physicalWidthMM = static_cast<double>(xo->widthMm);
-            f.physicalHeightMM = static_cast<double>(xo->heightMm);
+        } else if (xo) {
+            // RandR's millimetres, 0 when the output has none; Qt would size it at 96 dpi.
+            const bool sized = xo->widthMm > 0 && xo->heightMm > 0;
+            f.physicalWidthMM = sized ? static_cast<double>(xo->widthMm) : 0.0;
+            f.physicalHeightMM = sized ? static_cast<double>(xo->heightMm) : 0.0;
         } else {
             f.physicalWidthMM = std::max(0.0, finiteOrZero(s.physicalWidthMm));
             f.physicalHeightMM = std::max(0.0, finiteOrZero(s.physicalHeightMm));

@@ -64,8 +64,8 @@ struct ScreenFacts {
     QString name;
     QRect geometry;               // device-independent pixels (points)
     double devicePixelRatio = 1;
-    double refreshRate = 0;       // Hz as Qt reports it; may be 0 or not finite
-    double physicalWidthMm = 0;
+    double refreshRate = 0;       // Hz as Qt reports it (not on X11); may be 0 or not finite
+    double physicalWidthMm = 0;   // as Qt reports it (not on X11)
     double physicalHeightMm = 0;
     int depth = 0;                // bits per pixel
     bool primary = false;

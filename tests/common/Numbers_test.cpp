@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <limits>
+#include <locale.h>
 
 using namespace corvane;
 
@@ -16,12 +17,17 @@ TEST(PrintfFixed, MatchesCLocalePrintf)
         {-1.25, 1, "-1.2"},     {1e20, 0, "100000000000000000000"}, {99.95, 1, "100.0"},
         {1234567.0, 0, "1234567"}, // no grouping
     };
+    // The reference is printf in the C locale, whatever the suite runs under.
+    const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    const locale_t previous = uselocale(cLocale);
     for (const auto &c : cases) {
         char ref[512];
         std::snprintf(ref, sizeof ref, "%.*f", c.p, c.v);
         EXPECT_EQ(printfFixedStd(c.v, c.p), c.want) << c.v;
         EXPECT_EQ(printfFixedStd(c.v, c.p), ref) << c.v;
     }
+    uselocale(previous);
+    freelocale(cLocale);
 }
 
 TEST(PrintfFixed, IgnoresTheProcessLocale)

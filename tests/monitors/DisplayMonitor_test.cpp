@@ -327,6 +327,8 @@ TEST(DisplayMergeTest, TelevisionWithAnAspectRatioForCentimetres)
         sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(oddTiming[i]));
     oddTiming[127] = static_cast<char>(static_cast<uint8_t>(256 - sum));
     EXPECT_EQ(diagonalWith(oddTiming), "0.0\""); // unknown, not RandR's 72"
+    // A receiver whose timing repeats the ratio as 1600 x 900 mm: unknown as well.
+    EXPECT_EQ(diagonalWith(edidFixture("hdmi-receiver-placeholder.bin")), "0.0\"");
 }
 
 TEST(DisplayMergeTest, LaptopOnX11MatchesOutputsByEdid)
@@ -384,6 +386,39 @@ TEST(DisplayMergeTest, MirrorsAndSleepingDisplays)
     EXPECT_TRUE(facts[1].mirror);
     EXPECT_FALSE(facts[0].asleep);
     EXPECT_TRUE(facts[1].asleep);
+}
+
+// A virtual display (Xvfb, a VM, a remote desktop): its modes have no timings and its output
+// no size, while Qt still says 60 Hz and sizes it at 96 dpi. The tab shows neither.
+TEST(DisplayMergeTest, VirtualOutputWithoutTimingsOrSizeShowsDashes)
+{
+    ScreenFacts s;
+    s.name = QStringLiteral("screen");
+    s.geometry = QRect(0, 0, 1280, 800);
+    s.refreshRate = 60;
+    s.physicalWidthMm = 338.7;
+    s.physicalHeightMm = 211.7;
+    s.depth = 24;
+    s.primary = true;
+    XOutputFacts o;
+    o.name = QStringLiteral("screen");
+    o.connected = true;
+    o.currentMode = DisplayModeFacts{1280, 800, 0};
+    o.modes = {{1280, 800, 0}, {1024, 768, 0}};
+    o.crtcGeometry = s.geometry;
+    DisplaySourceSnapshot src;
+    src.xOutputs = std::vector<XOutputFacts>{o};
+    const auto facts = DisplayMonitor::mergeFacts({s}, src);
+    ASSERT_EQ(facts.size(), 1u);
+    const auto d = DisplayMonitor::makeDisplayInfo(facts[0]);
+    EXPECT_EQ(TabText::summaryLine(d), QStringLiteral("1280 × 800 @ — · 8-bit · —"));
+    EXPECT_EQ(d.diagonalInches, 0.0);
+    QStringList shown;
+    for (const auto &[label, value] : TabText::detailCells(d))
+        if (label.startsWith(u"Refresh") || label == u"Diagonală")
+            shown << label + QLatin1Char(' ') + value;
+    EXPECT_EQ(shown.join(QStringLiteral(", ")), QStringLiteral("Refresh maxim —, Refresh curent —, Diagonală —"));
+    EXPECT_EQ(TabText::modeLines(d), QStringList({QStringLiteral("• 1280 × 800 @ —"), QStringLiteral("• 1024 × 768 @ —")}));
 }
 
 TEST(DisplayMergeTest, UnknownScreenHasOnlyQtsFacts)

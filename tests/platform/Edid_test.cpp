@@ -139,6 +139,19 @@ TEST(EdidTest, TelevisionWithItsAspectRatioAsCentimetresKeepsItsTimingSize)
     EXPECT_EQ(e->heightMm, 498);
 }
 
+// A receiver's 160 x 90 cm with 1600 x 900 mm (72"), a 21.5" monitor's 16 x 9 cm with
+// 160 x 90 mm (7"): nothing in either says how large the screen is.
+TEST(EdidTest, PlaceholderSizeRepeatedByTheTimingIsUnknown)
+{
+    for (const char *name : {"hdmi-receiver-placeholder.bin", "hdmi-monitor-ratio-cm.bin"}) {
+        const auto e = parseEdid(fixture(name), 2026);
+        ASSERT_TRUE(e) << name;
+        EXPECT_FALSE(e->widthCm) << name;
+        EXPECT_FALSE(e->widthMm) << name;
+        EXPECT_TRUE(e->monitorName) << name; // the rest of the block is read as usual
+    }
+}
+
 TEST(EdidTest, ChecksumValidJunkGivesNoFacts)
 {
     const auto e = parseEdid(fixture("junk-checksum-valid.bin"), 2026);
@@ -200,6 +213,19 @@ INSTANTIATE_TEST_SUITE_P(
         EdidFault{"cm ratio against a tiny timing is no size",
                   [](QByteArray &b) { b[21] = static_cast<char>(160); b[22] = 90; setImageSize(b, 16, 9); },
                   [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
+        // The same ratio again in the timing's millimetres: both are placeholders.
+        EdidFault{"cm ratio 16 by 10 repeated by the timing is no size",
+                  [](QByteArray &b) { b[21] = 16; b[22] = 10; setImageSize(b, 160, 100); },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
+        EdidFault{"cm ratio 160 by 100 repeated by the timing is no size",
+                  [](QByteArray &b) { b[21] = static_cast<char>(160); b[22] = 100; setImageSize(b, 1600, 1000); },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
+        EdidFault{"cm ratio 4 by 3 repeated by the timing is no size",
+                  [](QByteArray &b) { b[21] = 4; b[22] = 3; setImageSize(b, 40, 30); },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
+        EdidFault{"a 72 inch screen measured in its timing stays",
+                  [](QByteArray &b) { b[21] = static_cast<char>(160); b[22] = 90; setImageSize(b, 1594, 897); },
+                  [](const EdidInfo &e) { EXPECT_EQ(e.widthMm, 1594); EXPECT_EQ(e.widthCm, 160); }},
         EdidFault{"real size shaped like a ratio agreeing with the timing stays",
                   [](QByteArray &b) { b[21] = 48; b[22] = 27; setImageSize(b, 477, 268); },
                   [](const EdidInfo &e) { EXPECT_EQ(e.widthMm, 477); EXPECT_EQ(e.widthCm, 48); }},

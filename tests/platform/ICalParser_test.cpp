@@ -1,6 +1,7 @@
 #include "platform/linux/ICalParser.h"
 
 #include <QFile>
+#include <QMap>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -287,6 +288,26 @@ TEST(ICalParser, WeekNumberSeriesFarFromTheirStart)
     EXPECT_EQ(fortnight(QDate(1997, 12, 22)), "First week Tuesday 1997-12-30T09:00:00Z | Autumn start 1997-12-30T08:00:00Z");
 }
 
+// COUNT beside UNTIL makes libical drop the rule. A COUNT that is no positive whole number
+// says nothing: UNTIL ends the series (every fourth Monday from 2 October 2023 to the end of
+// March 2024 is 7 dates), or nothing does; a real one ends it where it comes first.
+TEST(ICalParser, CountBesideUntil)
+{
+    QFile f(QStringLiteral(CORVANE_FIXTURES "/ics/series/count-with-until.ics"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QDateTime from(QDate(2023, 9, 1), QTime(0, 0), QTimeZone::utc());
+    QMap<QString, QStringList> days;
+    for (const CalendarEvent &e : ical::occurrences(f.readAll(), from, from.addYears(1)))
+        days[e.title].append(e.startDate.date().toString(Qt::ISODate));
+    auto of = [&](const char *title) { return days.value(QString::fromLatin1(title)).join(' ').toStdString(); };
+    const std::string everyFourthMonday = "2023-10-02 2023-10-30 2023-11-27 2023-12-25 2024-01-22 2024-02-19 2024-03-18";
+    EXPECT_EQ(of("Count minus one"), everyFourthMonday);
+    EXPECT_EQ(of("Count zero"), everyFourthMonday);
+    EXPECT_EQ(of("Count fraction"), everyFourthMonday);
+    EXPECT_EQ(of("Count three"), "2023-10-02 2023-10-30 2023-11-27");
+    EXPECT_EQ(of("Count zero, no end"), everyFourthMonday + " 2024-04-15 2024-05-13 2024-06-10 2024-07-08 2024-08-05");
+}
+
 } // namespace
 
 namespace {
@@ -304,6 +325,31 @@ protected:
     int64_t steps() const { return ical::Budget{}.steps - budget.steps; }
     void TearDown() override { EXPECT_FALSE(budget.spent()) << "the refresh ran out of budget"; }
 };
+
+// A calendar kept for years: of its thousands of past events only those that can show near
+// the week stay parsed, with every copy of their UIDs, so the newest copy still decides (here
+// one that moved far away) and a series keeps its moved instances wherever they went.
+TEST_F(BoundedWork, LargeCalendarHoldsOnlyWhatCanShowNearTheRange)
+{
+    QByteArray events;
+    for (int i = 0; i < 3000; ++i)
+        events += "BEGIN:VEVENT\r\nUID:past-" + QByteArray::number(i) + "\r\nSUMMARY:Past\r\nDTSTART:"
+            + QDate(2015, 1, 1).addDays(i).toString("yyyyMMdd").toLatin1() + "T090000Z\r\nDURATION:PT1H\r\nEND:VEVENT\r\n";
+    events += EV("week", "SUMMARY:This week\r\nDTSTART:20260303T090000Z\r\nDURATION:PT1H\r\n");
+    // Sent again with a later sequence, moved out of the week: the old copy no longer shows.
+    events += EV("moved", "SUMMARY:Moved away\r\nDTSTART:20260304T090000Z\r\nDURATION:PT1H\r\n");
+    events += EV("moved", "SUMMARY:Moved away\r\nSEQUENCE:2\r\nDTSTART:20300304T090000Z\r\nDURATION:PT1H\r\n");
+    // A series from 2010 whose instance of this week moved to 2012.
+    events += EV("weekly", "SUMMARY:Weekly\r\nDTSTART:20100105T120000Z\r\nDURATION:PT1H\r\nRRULE:FREQ=WEEKLY\r\n");
+    events += EV("weekly", "SUMMARY:Weekly\r\nRECURRENCE-ID:20260303T120000Z\r\nDTSTART:20120101T120000Z\r\nDURATION:PT1H\r\n");
+    events += EV("under-way", "SUMMARY:Long\r\nDTSTART;VALUE=DATE:20260220\r\nDTEND;VALUE=DATE:20260310\r\n");
+    QStringList got;
+    for (const CalendarEvent &e : read(calendar(events.constData())))
+        got << e.title + ' ' + e.startDate.toUTC().toString(Qt::ISODate);
+    EXPECT_EQ(got.join(" | ").toStdString(), "This week 2026-03-03T09:00:00Z | Long " +
+              QDateTime(QDate(2026, 2, 20), QTime(0, 0)).toUTC().toString(Qt::ISODate).toStdString());
+    EXPECT_EQ(budget.eventsHeld, 6);
+}
 
 TEST_F(BoundedWork, NinetyByteFileWithAnImpossibleHugeRule)
 {

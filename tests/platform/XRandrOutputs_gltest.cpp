@@ -1,9 +1,12 @@
 // Under Xvfb: the RandR reader's view of the server agrees with Qt's screen and with what
 // the server itself lists, all in one read on a connection of its own.
+#include "monitors/DisplayMonitor.h"
 #include "platform/DisplaySource.h"
+#include "ui/tabs/TabText.h"
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -36,4 +39,22 @@ TEST(XRandrReaderUnderVirtualDisplay, ListsTheScreenQtShows)
 
     // A display that is not there: no reader figures, no crash.
     EXPECT_FALSE(makeXRandrReader(QStringLiteral(":999"))->read());
+}
+
+// Xvfb's modes have no timings and its output no size: the display's record and the ports
+// tab's texts say "—" where Qt alone would say 60 Hz and a 96 dpi diagonal.
+TEST(XRandrReaderUnderVirtualDisplay, DisplayWithoutTimingsShowsNoInventedFigures)
+{
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    DisplayMonitor monitor; // real backends
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !monitor.displays().isEmpty(); }, 5000));
+    const DisplayInfo &d = monitor.displays().front();
+    EXPECT_EQ(d.screenName, QGuiApplication::primaryScreen()->name());
+    EXPECT_EQ(d.refreshHz, 0.0);
+    EXPECT_EQ(d.maxRefreshHz, 0.0);
+    EXPECT_EQ(d.diagonalInches, 0.0);
+    EXPECT_TRUE(TabText::summaryLine(d).contains(QStringLiteral(" @ — · "))) << TabText::summaryLine(d).toStdString();
+    for (const auto &[label, value] : TabText::detailCells(d))
+        if (label.startsWith(u"Refresh") || label == u"Diagonală")
+            EXPECT_EQ(value, QStringLiteral("—")) << label.toStdString();
 }

@@ -1,8 +1,8 @@
 #pragma once
-// Pieces of readable names for parameterised cases (letters, digits and '_' only).
-#include <cctype>
+// Pieces of readable names for parameterised cases (letters, digits and '_' only), the same
+// under every locale: gtest refuses a name with the comma a Romanian decimal point becomes.
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -17,14 +17,15 @@ inline std::string numberName(double v)
     v = std::fabs(v);
     if (std::isinf(v))
         return sign + "Inf";
+    char buf[400];
     if (v >= 1e15) { // 1e300 → "1e300"
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%.0e", v);
-        std::string text(buf);
+        const auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 0).ptr;
+        std::string text(buf, end);
         text.erase(text.find("+"), 1);
         return sign + text;
     }
-    std::string text = std::to_string(v); // fixed, six decimals
+    const auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6).ptr;
+    std::string text(buf, end);
     text.erase(text.find_last_not_of('0') + 1);
     if (text.back() == '.')
         text.pop_back();
@@ -39,7 +40,7 @@ inline std::string textName(std::string_view s)
 {
     std::string out;
     for (char c : s)
-        out += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        out += (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ? c : '_';
     return out.empty() ? std::string("empty") : out;
 }
 

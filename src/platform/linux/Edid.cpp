@@ -52,6 +52,18 @@ bool isAspectRatio(int w, int h)
     return false;
 }
 
+// The aspect ratios that displays write in place of a size, in centimetres or ten times them.
+// With a timing that repeats them in millimetres (1600 x 900 mm for 160 x 90 cm) the two
+// agree only because both are the same placeholder.
+bool isPlaceholderSize(int wCm, int hCm)
+{
+    static constexpr int sizes[][2] = {{16, 9}, {16, 10}, {4, 3}, {160, 90}, {160, 100}};
+    for (const auto &s : sizes)
+        if (wCm == s[0] && hCm == s[1])
+            return true;
+    return false;
+}
+
 // An image size shaped like the timing's active pixels (square pixels, within 15 %).
 bool sameShape(int wMm, int hMm, int wPx, int hPx)
 {
@@ -133,12 +145,17 @@ std::optional<EdidInfo> parseEdid(const QByteArray &b, int currentYear)
     }
     // The centimetre bytes are coarse but rarely wrong; a millimetre size far from them, or
     // too small for any screen, is a misread timing. Except when the centimetres are only an
-    // aspect ratio (16 x 9, 160 x 90): then a timing size of the same shape as its pixels wins.
+    // aspect ratio (16 x 9, 160 x 90): then a timing size of the same shape as its pixels wins,
+    // and one that only writes the same ratio again leaves the size unknown.
     if (timingW) {
         const bool disagrees = e.widthCm
             && (std::abs(*timingW - *e.widthCm * 10) > 10 || std::abs(*timingH - *e.heightCm * 10) > 10);
         const bool usable = *timingW >= 50 && *timingH >= 50;
-        if (disagrees && isAspectRatio(*e.widthCm, *e.heightCm)) {
+        const bool repeats = e.widthCm && *timingW == *e.widthCm * 10 && *timingH == *e.heightCm * 10;
+        if (repeats && isPlaceholderSize(*e.widthCm, *e.heightCm)) {
+            e.widthCm.reset();
+            e.heightCm.reset();
+        } else if (disagrees && isAspectRatio(*e.widthCm, *e.heightCm)) {
             e.widthCm.reset();
             e.heightCm.reset();
             if (usable && sameShape(*timingW, *timingH, timingPixW, timingPixH)) {

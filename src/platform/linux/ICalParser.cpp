@@ -10,7 +10,10 @@
 #include <libical/ical.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
+#include <string>
+#include <tuple>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -593,6 +596,8 @@ icaltimetype gridStart(const icalrecurrencetype &r, const icaltimetype &start, i
 
 // The event's rules. COUNT together with UNTIL is invalid and libical drops the whole rule
 // (leaving an X-LIC-ERROR with its text); such a rule is kept and ends at whichever comes first.
+// A COUNT that is no positive whole number ("-1", "0", which libical refuses even alone)
+// limits nothing: UNTIL, if any, ends the rule.
 std::vector<icalrecurrencetype> rulesOf(icalcomponent *event)
 {
     std::vector<icalrecurrencetype> rules;
@@ -609,17 +614,20 @@ std::vector<icalrecurrencetype> rulesOf(icalcomponent *event)
             continue;
         QList<QByteArray> parts = text.mid(at + marker.size()).split(';');
         int count = 0;
-        bool hasUntil = false;
+        bool hasUntil = false, hasCount = false;
         for (qsizetype i = parts.size() - 1; i >= 0; --i) {
             const QByteArray name = parts[i].left(parts[i].indexOf('=')).trimmed().toUpper();
             if (name == "UNTIL")
                 hasUntil = true;
             if (name == "COUNT") {
-                count = parts[i].mid(parts[i].indexOf('=') + 1).toInt();
+                bool ok = false;
+                const int n = parts[i].mid(parts[i].indexOf('=') + 1).trimmed().toInt(&ok);
+                count = ok && n > 0 ? n : 0;
+                hasCount = true;
                 parts.removeAt(i);
             }
         }
-        if (!hasUntil || count <= 0)
+        if (!hasCount || (count > 0 && !hasUntil))
             continue; // some other fault: left out, as libical did
         icalrecurrencetype r = icalrecurrencetype_from_string(parts.join(';').constData());
         if (r.freq == ICAL_NO_RECURRENCE)
@@ -990,6 +998,7 @@ void Expander::run(icalcomponent *root, QList<CalendarEvent> &out)
     QList<Entry> entries;
     int order = 0;
     collect(root, icalcomponent_isa(root) == ICAL_VCALENDAR_COMPONENT ? root : nullptr, entries, order);
+    m_budget.eventsHeld += entries.size();
 
     // One event per UID and RECURRENCE-ID: the newest copy.
     QHash<QByteArray, int> newest;
@@ -1197,14 +1206,195 @@ bool boundRules(icalcomponent *event, const QDateTime &from, const QDateTime &to
     return !budget.spent();
 }
 
+namespace {
+
+// ---- reading a file one event at a time ----
+// libical's tree of a whole file takes some 25 times the file's size; a calendar kept for
+// years is mostly events far from any window. Each VEVENT is parsed alone and kept only when
+// it may show near the range, or shares its UID with one that may: the newest copy of a UID,
+// and a series' moved instances, are decided among all of them.
+
+struct CalendarText {
+    QByteArray skeleton;                          // the VCALENDAR's own lines and its VTIMEZONEs
+    std::vector<std::pair<qsizetype, qsizetype>> events; // each VEVENT's bytes: offset, length
+};
+
+// The name after "BEGIN:" or "END:" on an unfolded line, upper-cased; empty for other lines.
+QByteArray componentLine(const char *line, qsizetype size, const char *keyword)
+{
+    const qsizetype k = qsizetype(std::strlen(keyword));
+    if (size <= k || qstrnicmp(line, keyword, k) != 0)
+        return {};
+    return QByteArray(line + k, size - k).trimmed().toUpper();
+}
+
+// The file's VCALENDARs, or nullopt when it is anything else (bare components, a component
+// left open, nested calendars): libical then reads it whole, as it always has.
+std::optional<std::vector<CalendarText>> splitCalendars(const QByteArray &text)
+{
+    std::vector<CalendarText> out;
+    std::vector<QByteArray> open;
+    qsizetype childStart = 0;
+    for (qsizetype at = 0; at < text.size();) {
+        qsizetype eol = text.indexOf('\n', at);
+        const qsizetype next = eol < 0 ? text.size() : eol + 1;
+        if (eol < 0)
+            eol = text.size();
+        qsizetype size = eol - at;
+        if (size > 0 && text[at + size - 1] == '\r')
+            --size;
+        const char *line = text.constData() + at;
+        const QByteArray begins = componentLine(line, size, "BEGIN:");
+        const QByteArray ends = begins.isEmpty() ? componentLine(line, size, "END:") : QByteArray();
+        const QByteArray raw = QByteArray::fromRawData(line, next - at);
+        if (!begins.isEmpty()) {
+            if (open.empty() ? begins != "VCALENDAR" : begins == "VCALENDAR")
+                return std::nullopt;
+            if (open.empty()) {
+                out.emplace_back();
+                out.back().skeleton = raw;
+            } else if (open.size() == 1) {
+                childStart = at;
+            }
+            open.push_back(begins);
+        } else if (!ends.isEmpty()) {
+            if (open.empty() || open.back() != ends)
+                return std::nullopt;
+            open.pop_back();
+            if (open.empty()) {
+                out.back().skeleton += raw;
+            } else if (open.size() == 1) {
+                if (ends == "VEVENT")
+                    out.back().events.emplace_back(childStart, next - childStart);
+                else if (ends == "VTIMEZONE")
+                    out.back().skeleton += QByteArray::fromRawData(text.constData() + childStart, next - childStart);
+                // other components (to-dos, journals) hold no events
+            }
+        } else if (open.size() == 1) {
+            out.back().skeleton += raw; // the calendar's own properties
+        } else if (open.empty() && !QByteArray::fromRawData(line, size).trimmed().isEmpty()) {
+            return std::nullopt;
+        }
+        at = next;
+    }
+    if (!open.empty() || out.empty())
+        return std::nullopt;
+    for (CalendarText &c : out)
+        if (!c.skeleton.endsWith('\n'))
+            c.skeleton += "\r\n";
+    return out;
+}
+
+// Whether a VEVENT read alone may have an occurrence in [from, to] (wall seconds, already
+// widened for any zone). Series and rules libical refused (repaired later) always may.
+bool mayShow(icalcomponent *event, int64_t from, int64_t to)
+{
+    if (icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY)
+        || icalcomponent_get_first_property(event, ICAL_RDATE_PROPERTY)
+        || icalcomponent_get_first_property(event, ICAL_XLICERROR_PROPERTY))
+        return true;
+    icalproperty *startProp = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
+    const icaltimetype start = startProp ? icalproperty_get_dtstart(startProp) : icaltime_null_time();
+    if (!validWall(start))
+        return false;
+    const int64_t first = civil(start);
+    int64_t length = start.is_date ? kDay : 0;
+    if (icalproperty *endProp = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY)) {
+        const icaltimetype end = icalproperty_get_dtend(endProp);
+        if (validWall(end))
+            length = std::max(length, civil(end) - first);
+    } else if (icalproperty *durProp = icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY)) {
+        length = std::max(length, durationSeconds(icalproperty_get_duration(durProp)));
+    }
+    // The end may be written in another zone than the start.
+    length = std::clamp<int64_t>(length, 0, kMaxDuration) + 2 * kZoneSlack;
+    return first <= to && first + length >= from;
+}
+
+// The events of `calendars` that may show in [from, to), with every copy of their UIDs, under
+// calendars of their own as in the file; nullptr when a calendar's own part does not parse.
+icalcomponent *nearEvents(const QByteArray &text, const std::vector<CalendarText> &calendars, const QDateTime &from,
+                          const QDateTime &to, const Budget &budget)
+{
+    const int64_t epochJd = QDate(1970, 1, 1).toJulianDay() * kDay;
+    const int64_t lo = epochJd + from.toSecsSinceEpoch() - kZoneSlack;
+    const int64_t hi = epochJd + to.toSecsSinceEpoch() + kZoneSlack;
+    std::string one;
+    auto parse = [&](std::pair<qsizetype, qsizetype> bytes) -> icalcomponent * {
+        one.assign(text.constData() + bytes.first, size_t(bytes.second));
+        icalcomponent *c = icalparser_parse_string(one.c_str());
+        if (c && icalcomponent_isa(c) != ICAL_VEVENT_COMPONENT) {
+            icalcomponent_free(c);
+            c = nullptr;
+        }
+        return c;
+    };
+    std::vector<std::vector<icalcomponent *>> kept(calendars.size());
+    QSet<QByteArray> nearUids;
+    std::vector<std::tuple<size_t, size_t, QByteArray>> farWithUid; // calendar, event, UID
+    for (size_t c = 0; c < calendars.size(); ++c) {
+        kept[c].assign(calendars[c].events.size(), nullptr);
+        for (size_t i = 0; i < calendars[c].events.size() && !budget.stop.stop_requested(); ++i) {
+            icalcomponent *event = parse(calendars[c].events[i]);
+            if (!event)
+                continue;
+            const char *uid = icalcomponent_get_uid(event);
+            if (mayShow(event, lo, hi)) {
+                kept[c][i] = event;
+                if (uid && *uid)
+                    nearUids.insert(QByteArray(uid));
+                continue;
+            }
+            if (uid && *uid)
+                farWithUid.emplace_back(c, i, QByteArray(uid));
+            icalcomponent_free(event);
+        }
+    }
+    for (const auto &[c, i, uid] : farWithUid)
+        if (nearUids.contains(uid))
+            kept[c][i] = parse(calendars[c].events[i]);
+
+    icalcomponent *root = calendars.size() > 1 ? icalcomponent_new(ICAL_XROOT_COMPONENT) : nullptr;
+    bool ok = true;
+    for (size_t c = 0; c < calendars.size(); ++c) {
+        icalcomponent *calendar = ok ? icalparser_parse_string(calendars[c].skeleton.constData()) : nullptr;
+        ok = calendar && icalcomponent_isa(calendar) == ICAL_VCALENDAR_COMPONENT;
+        for (icalcomponent *event : kept[c]) {
+            if (event && ok)
+                icalcomponent_add_component(calendar, event);
+            else if (event)
+                icalcomponent_free(event);
+        }
+        if (!ok) {
+            if (calendar)
+                icalcomponent_free(calendar);
+            continue;
+        }
+        if (root)
+            icalcomponent_add_component(root, calendar);
+        else
+            root = calendar;
+    }
+    if (!ok && root) {
+        icalcomponent_free(root);
+        return nullptr;
+    }
+    return root;
+}
+
+} // namespace
+
 QList<CalendarEvent> occurrences(const QByteArray &text, const QDateTime &from, const QDateTime &to, Budget &budget)
 {
     QList<CalendarEvent> out;
     if (text.isEmpty() || !from.isValid() || !to.isValid() || budget.spent())
         return out;
     quietLibical();
+    const auto calendars = splitCalendars(text);
+    icalcomponent *root = calendars ? nearEvents(text, *calendars, from, to, budget) : nullptr;
     // libical reads up to the first NUL; QByteArray always ends in one.
-    icalcomponent *root = icalparser_parse_string(text.constData());
+    if (!root)
+        root = icalparser_parse_string(text.constData());
     if (!root)
         return out;
     Expander(from, to, budget).run(root, out);

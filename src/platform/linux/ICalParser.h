@@ -23,6 +23,7 @@ struct Budget {
     int64_t steps = 200'000;
     std::stop_token stop;
     int64_t rulesExpanded = 0; // rules handed to libical's iterator (its own search is uncounted)
+    int64_t eventsHeld = 0;    // VEVENTs kept parsed for the expansion; a file's others are let go
     bool spent() const { return steps <= 0 || stop.stop_requested(); }
 };
 

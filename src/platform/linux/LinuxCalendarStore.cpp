@@ -11,6 +11,11 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <algorithm>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace corvane {
 namespace {
 
@@ -18,6 +23,7 @@ namespace {
 constexpr qint64 kMaxFileBytes = 32 * 1024 * 1024;
 // Folders of one file per event (vdir) can be large; stop listing somewhere sane.
 constexpr int kMaxFiles = 20000;
+constexpr qint64 kTrimAfterBytes = 1024 * 1024;
 
 class LinuxCalendarStore final : public CalendarStore {
 public:
@@ -72,6 +78,7 @@ public:
         QList<CalendarEvent> out;
         ical::Budget budget; // shared by all files: one refresh does bounded work
         budget.stop = stop;
+        qint64 largest = 0;
         for (const QString &path : calendars) {
             if (budget.spent())
                 break;
@@ -79,8 +86,15 @@ public:
             if (!f.open(QIODevice::ReadOnly))
                 continue; // a calendar removed since it was listed
             const QByteArray text = f.read(kMaxFileBytes);
+            largest = std::max<qint64>(largest, text.size());
             out += ical::occurrences(text, start, end, budget);
         }
+#ifdef __GLIBC__
+        // A large file's parse leaves its pages with this thread's heap, which would hold them
+        // until the next read: hand them back to the system.
+        if (largest >= kTrimAfterBytes)
+            malloc_trim(0);
+#endif
         return out;
     }
 

@@ -29,15 +29,20 @@ std::vector<ScreenFacts> currentScreenFacts()
     const QString platform = QGuiApplication::platformName();
     if (platform == u"offscreen" || platform == u"minimal")
         return out;
+    // On X11 Qt's rate and size are RandR's, which the sampler reads itself, or else its own
+    // defaults (60 Hz, 96 dpi) that no display stands behind: they are left out.
+    const bool fromRandr = platform == u"xcb";
     const QScreen *primary = QGuiApplication::primaryScreen();
     for (const QScreen *s : QGuiApplication::screens()) {
         ScreenFacts f;
         f.name = s->name();
         f.geometry = s->geometry();
         f.devicePixelRatio = s->devicePixelRatio();
-        f.refreshRate = s->refreshRate();
-        f.physicalWidthMm = s->physicalSize().width();
-        f.physicalHeightMm = s->physicalSize().height();
+        if (!fromRandr) {
+            f.refreshRate = s->refreshRate();
+            f.physicalWidthMm = s->physicalSize().width();
+            f.physicalHeightMm = s->physicalSize().height();
+        }
         f.depth = s->depth();
         f.primary = s == primary;
         out.push_back(std::move(f));

@@ -135,7 +135,9 @@ QList<QPair<QString, QString>> TabText::detailCells(const DisplayInfo &d)
         cells.append({QStringLiteral("Anul fabricației"), QString::number(*d.yearOfManufacture)});
     cells.append({QStringLiteral("Oglindire"), d.isMirror ? QStringLiteral("Da") : QStringLiteral("Nu")});
     cells.append({QStringLiteral("Stare"), d.isAsleep ? QStringLiteral("Adormit") : QStringLiteral("Activ")});
-    cells.append({QStringLiteral("Diagonală"), printfFixed(d.diagonalInches, 1) + QStringLiteral(" inch")});
+    // No size was measured: a dash, as for a refresh rate nobody gave.
+    cells.append({QStringLiteral("Diagonală"), d.diagonalInches > 0 ? printfFixed(d.diagonalInches, 1) + QStringLiteral(" inch")
+                                                                      : QStringLiteral("—")});
     return cells;
 }
 
