@@ -33,7 +33,11 @@ QBrush brushForPaint(const QVariant &paint, const QRectF &bounds)
     return QBrush(Qt::transparent);
 }
 
-ArcStroke::ArcStroke(QQuickItem *parent) : RasterItem(parent) { setAntialiasing(true); }
+ArcStroke::ArcStroke(QQuickItem *parent) : RasterItem(parent)
+{
+    setAntialiasing(true);
+    setPaintsInBands(true);
+}
 
 void ArcStroke::paint(QPainter *p)
 {
@@ -53,7 +57,11 @@ void ArcStroke::paint(QPainter *p)
     p->drawPath(path);
 }
 
-NeedleShape::NeedleShape(QQuickItem *parent) : RasterItem(parent) { setAntialiasing(true); }
+NeedleShape::NeedleShape(QQuickItem *parent) : RasterItem(parent)
+{
+    setAntialiasing(true);
+    setPaintsInBands(true);
+}
 
 QPointF NeedleShape::tip(const QRectF &rect, double angleDegrees, double length)
 {
@@ -71,7 +79,11 @@ void NeedleShape::paint(QPainter *p)
     p->drawLine(b.center(), tip(b, m_angle, m_length));
 }
 
-SparklinePlot::SparklinePlot(QQuickItem *parent) : RasterItem(parent) { setAntialiasing(true); }
+SparklinePlot::SparklinePlot(QQuickItem *parent) : RasterItem(parent)
+{
+    setAntialiasing(true);
+    setPaintsInBands(true);
+}
 
 std::optional<double> SparklinePlot::fixedMax() const
 {
@@ -219,6 +231,7 @@ void GradientText::paint(QPainter *p)
 RingTicks::RingTicks(QQuickItem *parent) : RasterItem(parent)
 {
     setAntialiasing(true);
+    setPaintsInBands(true);
 }
 
 void RingTicks::paint(QPainter *p)
