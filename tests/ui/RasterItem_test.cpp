@@ -4,6 +4,7 @@
 #include "support/QmlTestUtil.h"
 #include "ui/effects/OverlayPainters.h"
 #include "ui/effects/SoftGlow.h"
+#include "ui/effects/StillImage.h"
 #include "ui/shared/RasterItem.h"
 #include "ui/shared/RoundPolyline.h"
 #include "state/Palette.h"
@@ -11,6 +12,8 @@
 #include "ui/shared/StrokeItems.h"
 
 #include <QPainter>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QQuickPaintedItem>
 #include <QRandomGenerator>
 #include <QQuickWindow>
@@ -472,5 +475,93 @@ TEST(SoftGlowTint, MatchesDestinationInOverAFill)
         p.drawImage(0, 0, mask);
         p.end();
         EXPECT_EQ(effects::SoftGlow::tint(mask, c), painted) << c.name(QColor::HexArgb).toStdString();
+    }
+}
+
+// A sparkline whose history moves along by whole pixels shifts its kept picture and draws
+// only its ends; at every step the picture is the one drawn whole from the same samples.
+// Where a step is not whole pixels, the scale follows the data or the line's colour changes
+// along the item, it draws whole.
+struct ShiftCase {
+    const char *name;
+    double width;
+    QVariant max;
+    bool shifts;
+    QPointF gradientEnd = {0, 1}; // the line's gradient, from the top left corner
+};
+void PrintTo(const ShiftCase &c, std::ostream *os) { *os << c.name; }
+class SparklineShift : public ::testing::TestWithParam<ShiftCase> {};
+
+TEST_P(SparklineShift, KeepsThePictureOfAWholeRedraw)
+{
+    const ShiftCase &c = GetParam();
+    const auto setUp = [&](SparklinePlot &plot) {
+        plot.setSize(QSizeF(c.width, 30));
+        plot.setShowGrid(true);
+        plot.setNormalizedMax(c.max);
+        plot.setGlowColor(QColor(80, 160, 255));
+        plot.setPaint(QVariant::fromValue(PaletteGradient{QColor(255, 80, 40), QColor(40, 120, 255), {0, 0}, c.gradientEnd}));
+    };
+    const auto picture = [](SparklinePlot &plot) {
+        QImage img(plot.size().toSize(), QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        RasterItem::paintInto(plot, img);
+        return img;
+    };
+    QRandomGenerator rng(11);
+    QList<double> history;
+    for (int i = 0; i < 60; ++i)
+        history << rng.generateDouble() * 0.9;
+    SparklinePlot plot;
+    setUp(plot);
+    plot.setSamples(QVariant::fromValue(history));
+    picture(plot);
+    for (int second = 0; second < 6; ++second) {
+        history.removeFirst();
+        history << (second == 3 ? 1.0 : rng.generateDouble() * 0.9); // a peak at the top too
+        plot.setSamples(QVariant::fromValue(history));
+        const QImage kept = picture(plot);
+        SparklinePlot fresh;
+        setUp(fresh);
+        fresh.setSamples(QVariant::fromValue(history));
+        const QImage whole = picture(fresh);
+        const PictureDiff d = diff(kept, whole);
+        EXPECT_EQ(kept, whole) << "second " << second << ": " << d.pixels << " pixels up to " << d.levels << " levels, " << kept.width() << "x" << kept.height() << " vs " << whole.width() << "x" << whole.height();
+    }
+    EXPECT_EQ(plot.wholeRedraws(), c.shifts ? 1 : 7);
+}
+
+INSTANTIATE_TEST_SUITE_P(Histories, SparklineShift,
+                         ::testing::Values(ShiftCase{"twoPixelsASample", 118, 1.0, true},
+                                           ShiftCase{"threePixelsASample", 177, 1.0, true},
+                                           ShiftCase{"fractionalStep", 265, 1.0, false},
+                                           ShiftCase{"scaleFollowsTheData", 118, QVariant(), false},
+                                           ShiftCase{"lineColouredAlongTheItem", 118, 1.0, false, {1, 1}}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// The watermark standing still under the software renderer: drawn in strips, it shows what an
+// Image of the same glyph at that source size showed, faint (as the dashboard shows it) or not.
+TEST_F(RasterItemFixture, StillImageShowsWhatAnImageShowed)
+{
+    window.resize(1100, 560);
+    QQmlEngine engine;
+    QQmlComponent component(&engine);
+    component.setData("import QtQuick\nImage { source: 'qrc:/images/VexelMark.svg'; sourceSize: Qt.size(520, 520);"
+                      " width: 520; height: 520; smooth: true; fillMode: Image.PreserveAspectFit }",
+                      QUrl());
+    std::unique_ptr<QQuickItem> image(qobject_cast<QQuickItem *>(component.create()));
+    ASSERT_TRUE(image) << component.errorString().toStdString();
+    image->setParentItem(window.contentItem());
+    image->setPosition(QPointF(10, 20));
+    effects::StillImage still(window.contentItem());
+    still.setSource(QUrl(QStringLiteral("qrc:/images/VexelMark.svg")));
+    still.setPosition(QPointF(560, 20));
+    still.setSize(QSizeF(520, 520));
+    for (const qreal opacity : {1.0, 0.04}) {
+        image->setOpacity(opacity);
+        still.setOpacity(opacity);
+        QTRY_VERIFY(still.paintCount() >= 1 && image->property("status").toInt() == 1);
+        ASSERT_TRUE(corvane::test::waitForFrames(window, 2));
+        EXPECT_EQ(grab(image.get()), grab(&still)) << "opacity " << opacity;
     }
 }
