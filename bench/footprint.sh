@@ -213,7 +213,8 @@ frames() { [ -f "$WORK/$1.frames" ] && tr -d ' \n' <"$WORK/$1.frames" | sed 's/^
 status() { awk -v k="$2:" '$1 == k { print $2 }' "/proc/$1/status"; }
 # Wake-ups: per thread "tid voluntary-switches", read each second so that a thread that ends
 # during the window (a pool thread expiring) keeps what it did; new threads count from zero.
-switches() { for t in /proc/"$1"/task/*; do awk -v t="${t##*/}" '$1 == "voluntary_ctxt_switches:" { print t, $2 }' "$t/status" 2>/dev/null; done; }
+# A thread that ends between the listing and the read is simply left out.
+switches() { for t in /proc/"$1"/task/*; do awk -v t="${t##*/}" '$1 == "voluntary_ctxt_switches:" { print t, $2 }' "$t/status" 2>/dev/null || true; done; }
 wakeups_since() { # start-file seen-file seconds
   awk -v s="$3" 'NR == FNR { t0[$1] = $2; next } { if ($2 > m[$1]) m[$1] = $2 }
                  END { for (t in m) n += m[t] - (t in t0 ? t0[t] : 0); printf "%.2f\n", n / s }' "$1" "$2"
