@@ -6,10 +6,12 @@
 # them: a Qt Quick window that redraws only what the dashboard must change each second (its
 # CPU), and a Qt tray icon whose Quick Controls window was shown and closed (its memory).
 # After a settle time, each is measured over the same window of time: CPU % of one core,
-# resident and anonymous memory, threads and frames a second, with the ratios to the Qt window
-# and to conky.
+# wake-ups a second (the threads' voluntary context switches: each is a sleep the scheduler
+# ended), resident and anonymous memory, threads and frames a second, with the ratios to the
+# Qt window and to conky. Given a reference build, its app runs the same four modes beside
+# them ("ref …" rows) and each mode's ratio to it is printed.
 #
-# Usage: bench/footprint.sh [--quick] [build-dir]     (--quick: 10 s instead of 60 s)
+# Usage: bench/footprint.sh [--quick] [build-dir [reference-build-dir]]   (--quick: 10 s instead of 60 s)
 #        FOOTPRINT_THREADS=1 adds each program's CPU thread by thread; FOOTPRINT_SHOTS=<dir>
 #        saves each shown surface's screen; FOOTPRINT_POINTER="x y" moves the resting pointer;
 #        FOOTPRINT_SMAPS=1 adds the hidden app's resident memory mapping by mapping.
@@ -19,13 +21,20 @@ cd "$(dirname "$0")/.."
 SETTLE=10
 MEASURE=60
 BUILD=build
+REFBUILD=""
+nbuild=0
 for a in "$@"; do
   case "$a" in
     --quick) MEASURE=10 ;;
-    *) BUILD="$a" ;;
+    *) if ((nbuild == 0)); then BUILD="$a"; else REFBUILD="$a"; fi; nbuild=$((nbuild + 1)) ;;
   esac
 done
 APP="$PWD/$BUILD/corvane"
+REFAPP=""
+if [ -n "$REFBUILD" ]; then
+  REFAPP="$(cd "$REFBUILD" && pwd)/corvane"
+  [ -x "$REFAPP" ] || { echo "missing $REFAPP: build the reference first" >&2; exit 1; }
+fi
 REF="$PWD/$BUILD/bench/corvane_reference_window"
 FLOOR="$PWD/$BUILD/bench/corvane_floor_window"
 COUNTER="$PWD/$BUILD/bench/libcorvane_frame_counter.so"
@@ -137,6 +146,18 @@ start_qt bar "$APP"
 key_until bar ctrl+d 'bar_shown bar'
 start_qt main "$APP"
 place_main main
+REFNAMES=()
+if [ -n "$REFAPP" ]; then
+  start_qt refhidden "$REFAPP"
+  key_until refhidden alt+F4 'main_hidden refhidden'
+  start_qt refbar "$REFAPP"
+  key_until refbar ctrl+d 'bar_shown refbar'
+  start_qt refmain "$REFAPP"
+  place_main refmain
+  start_qt reftests "$REFAPP" --tab=tests
+  place_main reftests
+  REFNAMES=(refhidden refbar refmain reftests)
+fi
 start_qt pointer "$APP"
 place_main pointer
 sleep 2 # the cards' entrance
@@ -179,7 +200,7 @@ fi
 echo "settling ${SETTLE} s, then measuring ${MEASURE} s" >&2
 sleep "$SETTLE"
 
-NAMES=(qt conky changes tray hidden bar main pointer tests)
+NAMES=(qt conky changes tray hidden bar main pointer tests "${REFNAMES[@]}")
 # CPU time in nanoseconds, summed over the threads (the scheduler's own account: the
 # clock-tick counters of /proc/<pid>/stat are too coarse for a tenth of a per cent). Summed
 # as a float: mawk's %d stops at 2^31 ns. Thread by thread against the first reading: a thread
@@ -190,6 +211,14 @@ cpu_ns_since() { # pid snapshot-file
 }
 frames() { [ -f "$WORK/$1.frames" ] && tr -d ' \n' <"$WORK/$1.frames" | sed 's/^0*//; s/^$/0/' || echo ""; }
 status() { awk -v k="$2:" '$1 == k { print $2 }' "/proc/$1/status"; }
+# Wake-ups: per thread "tid voluntary-switches", read each second so that a thread that ends
+# during the window (a pool thread expiring) keeps what it did; new threads count from zero.
+# A thread that ends between the listing and the read is simply left out.
+switches() { for t in /proc/"$1"/task/*; do awk -v t="${t##*/}" '$1 == "voluntary_ctxt_switches:" { print t, $2 }' "$t/status" 2>/dev/null || true; done; }
+wakeups_since() { # start-file seen-file seconds
+  awk -v s="$3" 'NR == FNR { t0[$1] = $2; next } { if ($2 > m[$1]) m[$1] = $2 }
+                 END { for (t in m) n += m[t] - (t in t0 ? t0[t] : 0); printf "%.2f\n", n / s }' "$1" "$2"
+}
 # Per thread "tid ns name", for FOOTPRINT_THREADS=1.
 thread_ns() { for t in /proc/"$1"/task/*; do echo "${t##*/} $(cut -d' ' -f1 "$t/schedstat" 2>/dev/null) $(tr ' ' _ <"$t/comm" 2>/dev/null)"; done; }
 
@@ -198,6 +227,8 @@ for n in "${NAMES[@]}"; do
   p=$(eval echo "\$PID_$n")
   kill -0 "$p" 2>/dev/null || { echo "$n exited early; see $WORK/$n.log" >&2; cat "$WORK/$n.log" >&2; exit 1; }
   cpu_snapshot "$p" >"$WORK/$n.cpu0"
+  switches "$p" >"$WORK/$n.sw0"
+  cp "$WORK/$n.sw0" "$WORK/$n.sw"
   F0[$n]=$(frames "$n")
   [ -z "${FOOTPRINT_THREADS:-}" ] || thread_ns "$p" >"$WORK/$n.threads0"
 done
@@ -211,14 +242,17 @@ while (( $(echo "$(date +%s.%N) < $end" | bc) )); do
     (( r > ${RSS[$n]:-0} )) && RSS[$n]=$r
     (( a > ${ANON[$n]:-0} )) && ANON[$n]=$a
     (( t > ${THR[$n]:-0} )) && THR[$n]=$t
+    switches "$p" >>"$WORK/$n.sw"
   done
   sleep 1
 done
 elapsed=$(echo "$(date +%s.%N) - $start" | bc)
 
-declare -A CPU FPS
+declare -A CPU FPS WAKE
 for n in "${NAMES[@]}"; do
   p=$(eval echo "\$PID_$n")
+  switches "$p" >>"$WORK/$n.sw"
+  WAKE[$n]=$(wakeups_since "$WORK/$n.sw0" "$WORK/$n.sw" "$elapsed")
   CPU[$n]=$(echo "scale=4; $(cpu_ns_since "$p" "$WORK/$n.cpu0") * 100 / 1000000000 / $elapsed" | bc)
   f1=$(frames "$n")
   [ -z "${FOOTPRINT_THREADS:-}" ] || thread_ns "$p" >"$WORK/$n.threads1"
@@ -236,16 +270,18 @@ label() {
     hidden) echo "corvane, every surface hidden" ;; bar) echo "corvane, Bar Mode" ;;
     main) echo "corvane, dashboard" ;; pointer) echo "corvane, dashboard, pointer on a card" ;;
     tests) echo "corvane, tests tab" ;;
+    refhidden) echo "ref corvane, every surface hidden" ;; refbar) echo "ref corvane, Bar Mode" ;;
+    refmain) echo "ref corvane, dashboard" ;; reftests) echo "ref corvane, tests tab" ;;
   esac
 }
 printf '\nFootprint over %.1f s after a %d s settle (Xvfb, software renderer)\n\n' "$elapsed" "$SETTLE"
-printf '%-38s %8s %9s %10s %8s %8s %9s %10s %9s\n' "program / mode" "CPU %" "RSS MB" "anon MB" "threads" "frames/s" "CPU ×Qt" "CPU ×conky" "RSS ×Qt"
+printf '%-38s %8s %8s %9s %10s %8s %8s %9s %10s %9s\n' "program / mode" "CPU %" "wakes/s" "RSS MB" "anon MB" "threads" "frames/s" "CPU ×Qt" "CPU ×conky" "RSS ×Qt"
 num() { printf '%.2f' "$1"; }
 for n in "${NAMES[@]}"; do
   fps=${FPS[$n]}; [ "$fps" = "-" ] || fps=$(num "$fps")
   cpux="-"; [ "$(echo "${CPU[qt]} > 0" | bc)" = 1 ] && cpux=$(num "$(echo "scale=4; ${CPU[$n]} / ${CPU[qt]}" | bc)")
   cpuc="-"; [ "$(echo "${CPU[conky]} > 0" | bc)" = 1 ] && cpuc=$(num "$(echo "scale=4; ${CPU[$n]} / ${CPU[conky]}" | bc)")
-  printf '%-38s %8.2f %9.1f %10.1f %8d %8s %9s %10s %9.2f\n' "$(label "$n")" "${CPU[$n]}" \
+  printf '%-38s %8.2f %8.2f %9.1f %10.1f %8d %8s %9s %10s %9.2f\n' "$(label "$n")" "${CPU[$n]}" "${WAKE[$n]}" \
     "$(echo "scale=2; ${RSS[$n]} / 1024" | bc)" "$(echo "scale=2; ${ANON[$n]} / 1024" | bc)" "${THR[$n]}" "$fps" \
     "$cpux" "$cpuc" "$(echo "scale=4; ${RSS[$n]} / ${RSS[qt]}" | bc)"
 done
@@ -257,9 +293,18 @@ ratio_row() { # label numerator denominator
 }
 echo
 ratio_row "dashboard CPU × its changes alone" "${CPU[main]}" "${CPU[changes]}"
+ratio_row "dashboard wake-ups × its changes alone" "${WAKE[main]}" "${WAKE[changes]}"
 ratio_row "changes alone, CPU × conky" "${CPU[changes]}" "${CPU[conky]}"
 ratio_row "hidden RSS × the closed tray window" "${RSS[hidden]}" "${RSS[tray]}"
 ratio_row "closed tray window, RSS × Qt window" "${RSS[tray]}" "${RSS[qt]}"
+if [ -n "$REFAPP" ]; then
+  ratio_row "ref dashboard CPU × its changes alone" "${CPU[refmain]}" "${CPU[changes]}"
+  ratio_row "ref dashboard wake-ups × changes alone" "${WAKE[refmain]}" "${WAKE[changes]}"
+  for m in hidden bar main tests; do
+    ratio_row "$m: CPU × the reference's" "${CPU[$m]}" "${CPU[ref$m]}"
+    ratio_row "$m: wake-ups × the reference's" "${WAKE[$m]}" "${WAKE[ref$m]}"
+  done
+fi
 
 # Where each program's CPU went, thread by thread (µs of CPU a second).
 if [ -n "${FOOTPRINT_THREADS:-}" ]; then

@@ -1,18 +1,29 @@
 // Items drawn through RasterItem look exactly as they did as QQuickPaintedItems, follow their
 // size and repaint on request.
+#include "support/PoolStarts.h"
 #include "support/QmlTestUtil.h"
+#include "ui/effects/OverlayPainters.h"
+#include "ui/effects/SoftGlow.h"
+#include "ui/effects/StillImage.h"
 #include "ui/shared/RasterItem.h"
 #include "ui/shared/RoundPolyline.h"
+#include "state/Palette.h"
 #include "ui/shared/SparklineGeometry.h"
 #include "ui/shared/StrokeItems.h"
 
 #include <QPainter>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QQuickPaintedItem>
+#include <QRandomGenerator>
 #include <QQuickWindow>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <memory>
 #include <limits>
 
 using namespace corvane;
@@ -32,6 +43,28 @@ void drawSample(QPainter *p, const QSizeF &size)
     p->drawLine(QPointF(0, size.height()), QPointF(size.width(), 0));
 }
 
+// How far two pictures of one size are apart: pixels that differ, and by how many levels at most.
+struct PictureDiff {
+    int pixels = 0;
+    int levels = 0;
+};
+PictureDiff diff(const QImage &a, const QImage &b)
+{
+    PictureDiff d;
+    const QImage x = a.convertToFormat(QImage::Format_ARGB32), y = b.convertToFormat(QImage::Format_ARGB32);
+    for (int r = 0; r < std::min(x.height(), y.height()); ++r)
+        for (int c = 0; c < std::min(x.width(), y.width()); ++c) {
+            const QRgb pa = x.pixel(c, r), pb = y.pixel(c, r);
+            const int l = std::max({std::abs(qAlpha(pa) - qAlpha(pb)), std::abs(qRed(pa) - qRed(pb)),
+                                    std::abs(qGreen(pa) - qGreen(pb)), std::abs(qBlue(pa) - qBlue(pb))});
+            if (l > 0) {
+                ++d.pixels;
+                d.levels = std::max(d.levels, l);
+            }
+        }
+    return d;
+}
+
 class Painted : public QQuickPaintedItem {
 public:
     using QQuickPaintedItem::QQuickPaintedItem;
@@ -42,6 +75,13 @@ class Raster : public RasterItem {
 public:
     using RasterItem::RasterItem;
     void paint(QPainter *p) override { drawSample(p, size()); }
+};
+
+// Only its fill colour: repainting it is a plain fill.
+class Blank : public RasterItem {
+public:
+    using RasterItem::RasterItem;
+    void paint(QPainter *) override {}
 };
 
 struct RasterItemFixture : ::testing::Test {
@@ -77,6 +117,7 @@ TEST_F(RasterItemFixture, DrawsLikeAPaintedItem)
         QTRY_VERIFY(raster.paintCount() >= 1);
         const QImage a = grab(&painted), b = grab(&raster);
         ASSERT_FALSE(a.isNull());
+        ASSERT_EQ(a.size(), b.size());
         EXPECT_EQ(a, b) << "size " << size.width() << "x" << size.height();
     }
 }
@@ -220,4 +261,307 @@ TEST(RoundPolyline, LooksLikeQPaintersStroke)
     EXPECT_FALSE(strokeRoundPolyline(&p, line, 2.2, QColor(Qt::white)));
     p.end();
     EXPECT_EQ(img, untouched);
+}
+
+// The items the dashboard repaints each second, painted as their textures are made: nothing
+// goes to Qt's thread pool, where the same drawing in one go hands the raster engine's fills
+// over (the arc and the glow), and the picture is the one-go picture but for a gradient's
+// rounding on a rare edge pixel.
+struct BandCase {
+    const char *name;
+    QSizeF size;
+    std::function<std::unique_ptr<RasterItem>()> make;
+    bool wholeHandsOff = false;
+};
+void PrintTo(const BandCase &c, std::ostream *os) { *os << c.name; }
+
+class RasterBands : public ::testing::TestWithParam<BandCase> {};
+
+TEST_P(RasterBands, PaintWithoutThePoolAsInOneGo)
+{
+    const BandCase &c = GetParam();
+    std::unique_ptr<RasterItem> item = c.make();
+    item->setSize(c.size);
+    const QSize px = c.size.toSize();
+    QImage whole(px, QImage::Format_ARGB32_Premultiplied);
+    whole.fill(Qt::transparent);
+    int before = test::poolStarts();
+    {
+        QPainter p(&whole);
+        p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
+        item->paint(&p);
+    }
+    if (c.wholeHandsOff)
+        EXPECT_GT(test::poolStarts(), before) << "painted in one go, the fills went to the pool";
+
+    // A fresh item: nothing it keeps between paints comes from the first.
+    item = c.make();
+    item->setSize(c.size);
+    QImage banded(px, QImage::Format_ARGB32_Premultiplied);
+    banded.fill(Qt::transparent);
+    before = test::poolStarts();
+    // As the textures are made: strip by strip, each band by band.
+    for (int y = 0; y < px.height(); y += RasterItem::kStripRows) {
+        QImage strip(px.width(), std::min(RasterItem::kStripRows, px.height() - y), QImage::Format_ARGB32_Premultiplied);
+        strip.fill(Qt::transparent);
+        RasterItem::paintInto(*item, strip, y);
+        QPainter p(&banded);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(0, y, strip);
+    }
+    EXPECT_EQ(test::poolStarts(), before);
+    const PictureDiff d = diff(whole, banded);
+    EXPECT_LE(d.levels, 1);
+    EXPECT_LE(d.pixels, px.width() * px.height() / 500) << d.pixels << " pixels differ";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DashboardItems, RasterBands,
+    ::testing::Values(
+        BandCase{"loadRing", {92, 92},
+                 [] {
+                     auto arc = std::make_unique<ArcStroke>();
+                     arc->setPaint(QVariant::fromValue(QColor(80, 160, 255)));
+                     arc->setRadius(30);
+                     arc->setStartAngle(-90);
+                     arc->setEndAngle(180);
+                     arc->setLineWidth(12);
+                     return std::unique_ptr<RasterItem>(std::move(arc));
+                 }},
+        BandCase{"gradientRing", {92, 92},
+                 [] {
+                     auto arc = std::make_unique<ArcStroke>();
+                     // A palette gradient: what the metric tiles' rings stroke with.
+                     arc->setPaint(QVariant::fromValue(PaletteGradient{QColor(255, 80, 40), QColor(40, 120, 255, 160),
+                                                                       {0, 0}, {1, 1}}));
+                     arc->setRadius(30);
+                     arc->setStartAngle(-90);
+                     arc->setEndAngle(180);
+                     arc->setLineWidth(12);
+                     return std::unique_ptr<RasterItem>(std::move(arc));
+                 },
+                 true},
+        BandCase{"sparkline", {265, 60},
+                 [] {
+                     auto plot = std::make_unique<SparklinePlot>();
+                     QList<double> v;
+                     for (int i = 0; i < 60; ++i)
+                         v << 0.5 + 0.4 * std::sin(i * 0.37);
+                     plot->setSamples(QVariant::fromValue(v));
+                     plot->setNormalizedMax(1.0);
+                     plot->setShowGrid(true);
+                     plot->setPaint(QVariant::fromValue(QColor(Qt::cyan)));
+                     plot->setGlowColor(QColor(80, 160, 255));
+                     return std::unique_ptr<RasterItem>(std::move(plot));
+                 }},
+        BandCase{"glowingBar", {220, 120},
+                 [] {
+                     auto glow = std::make_unique<effects::SoftGlow>();
+                     glow->setInset(14);
+                     glow->setCornerRadius(8);
+                     glow->setColor(QColor(80, 160, 255, 166));
+                     glow->setRadius(12);
+                     glow->setColor2(QColor(255, 255, 255, 90));
+                     glow->setRadius2(4);
+                     return std::unique_ptr<RasterItem>(std::move(glow));
+                 },
+                 true},
+        BandCase{"bloom", {140, 140},
+                 [] {
+                     auto bloom = std::make_unique<effects::RoundedGradientPainter>();
+                     bloom->setRadius(70);
+                     bloom->setFromPoint({70, 70});
+                     bloom->setGradientRadius(70);
+                     bloom->setFromColor(QColor(80, 160, 255, 56));
+                     bloom->setToColor(Qt::transparent);
+                     return std::unique_ptr<RasterItem>(std::move(bloom));
+                 }},
+        BandCase{"ticks", {92, 92}, [] { return std::unique_ptr<RasterItem>(std::make_unique<RingTicks>()); }}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// A tall picture under a frame that changes two places side by side (a card's ring and
+// sparkline over its glass) is drawn by the software renderer without the pool: its strips
+// are short enough. A painted item of the same size, one texture, hands that drawing over.
+TEST_F(RasterItemFixture, TallPictureRedrawsWithoutThePool)
+{
+    window.resize(400, 300);
+    Painted painted(window.contentItem());
+    painted.setSize(QSizeF(180, 260));
+    Raster raster(window.contentItem());
+    raster.setPosition(QPointF(200, 0));
+    raster.setSize(QSizeF(180, 260));
+    // Two changing places over each picture, side by side over many rows.
+    std::vector<std::unique_ptr<Blank>> marks;
+    for (int i = 0; i < 4; ++i) {
+        auto m = std::make_unique<Blank>(window.contentItem());
+        m->setPosition(QPointF((i / 2) * 200 + (i % 2) * 100 + 10, 20));
+        m->setSize(QSizeF(60, 200));
+        marks.push_back(std::move(m));
+    }
+    QTRY_VERIFY(raster.paintCount() >= 1);
+    ASSERT_TRUE(corvane::test::waitForFrames(window, 2));
+    const auto startsForAFrame = [&](int mark0, int mark1) {
+        const int before = test::poolStarts();
+        marks[mark0]->setFillColor(marks[mark0]->fillColor() == Qt::transparent ? QColor(255, 255, 255, 1) : QColor(Qt::transparent));
+        marks[mark1]->setFillColor(marks[mark1]->fillColor() == Qt::transparent ? QColor(255, 255, 255, 1) : QColor(Qt::transparent));
+        EXPECT_TRUE(corvane::test::waitForFrames(window, 2));
+        return test::poolStarts() - before;
+    };
+    EXPECT_GT(startsForAFrame(0, 1), 0) << "one tall texture under two changed places";
+    EXPECT_EQ(startsForAFrame(2, 3), 0);
+}
+
+// A glow blurs once per shape: a new colour tints the kept blur again, and the picture is the
+// one a glow made afresh with that colour shows. A new radius or text blurs anew.
+TEST_F(RasterItemFixture, GlowBlursOncePerShape)
+{
+    QFont font(QStringLiteral("DejaVu Sans Mono"));
+    font.setPixelSize(18);
+    font.setBold(true);
+    const auto setUp = [&](effects::SoftGlow &g, QPointF at) {
+        g.setParentItem(window.contentItem());
+        g.setPosition(at);
+        g.setSize(QSizeF(140, 40));
+        g.setInset(8);
+        g.setText(QStringLiteral("12.4 MB/s"));
+        g.setFont(font);
+        g.setRadius(6);
+        g.setRadius2(2.4);
+        g.setColor(QColor(80, 160, 255, 128));
+        g.setColor2(QColor(80, 160, 255, 77));
+    };
+    effects::SoftGlow glow;
+    setUp(glow, {10, 10});
+    QTRY_VERIFY(glow.paintCount() >= 1);
+    EXPECT_EQ(glow.blurCount(), 2);
+
+    const int painted = glow.paintCount();
+    glow.setColor(QColor(255, 120, 60, 128));
+    glow.setColor2(QColor(255, 120, 60, 77));
+    QTRY_COMPARE(glow.paintCount(), painted + 1);
+    EXPECT_EQ(glow.blurCount(), 2);
+    effects::SoftGlow fresh;
+    setUp(fresh, {10, 100});
+    fresh.setColor(QColor(255, 120, 60, 128));
+    fresh.setColor2(QColor(255, 120, 60, 77));
+    QTRY_VERIFY(fresh.paintCount() >= 1);
+    EXPECT_EQ(grab(&glow), grab(&fresh));
+
+    glow.setRadius2(3.2);
+    QTRY_COMPARE(glow.paintCount(), painted + 2);
+    EXPECT_EQ(glow.blurCount(), 3);
+    glow.setText(QStringLiteral("9.1 MB/s"));
+    QTRY_COMPARE(glow.paintCount(), painted + 3);
+    EXPECT_EQ(glow.blurCount(), 5);
+    glow.update(); // a repaint asked for without a change
+    QTRY_COMPARE(glow.paintCount(), painted + 4);
+    EXPECT_EQ(glow.blurCount(), 5);
+}
+
+// The tint gives the bytes that painting the mask with DestinationIn over a fill of the
+// colour gave, for any coverage and for translucent colours.
+TEST(SoftGlowTint, MatchesDestinationInOverAFill)
+{
+    QImage mask(64, 48, QImage::Format_Alpha8);
+    QRandomGenerator rng(7);
+    for (int y = 0; y < mask.height(); ++y)
+        for (int x = 0; x < mask.width(); ++x)
+            mask.scanLine(y)[x] = uchar(rng.bounded(256));
+    for (const QColor &c : {QColor(80, 160, 255, 128), QColor(255, 255, 255), QColor(12, 200, 90, 77), QColor(0, 0, 0, 1)}) {
+        QImage painted(mask.size(), QImage::Format_ARGB32_Premultiplied);
+        painted.fill(c);
+        QPainter p(&painted);
+        p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        p.drawImage(0, 0, mask);
+        p.end();
+        EXPECT_EQ(effects::SoftGlow::tint(mask, c), painted) << c.name(QColor::HexArgb).toStdString();
+    }
+}
+
+// A sparkline whose history moves along by whole pixels shifts its kept picture and draws
+// only its ends; at every step the picture is the one drawn whole from the same samples.
+// Where a step is not whole pixels, the scale follows the data or the line's colour changes
+// along the item, it draws whole.
+struct ShiftCase {
+    const char *name;
+    double width;
+    QVariant max;
+    bool shifts;
+    QPointF gradientEnd = {0, 1}; // the line's gradient, from the top left corner
+};
+void PrintTo(const ShiftCase &c, std::ostream *os) { *os << c.name; }
+class SparklineShift : public ::testing::TestWithParam<ShiftCase> {};
+
+TEST_P(SparklineShift, KeepsThePictureOfAWholeRedraw)
+{
+    const ShiftCase &c = GetParam();
+    const auto setUp = [&](SparklinePlot &plot) {
+        plot.setSize(QSizeF(c.width, 30));
+        plot.setShowGrid(true);
+        plot.setNormalizedMax(c.max);
+        plot.setGlowColor(QColor(80, 160, 255));
+        plot.setPaint(QVariant::fromValue(PaletteGradient{QColor(255, 80, 40), QColor(40, 120, 255), {0, 0}, c.gradientEnd}));
+    };
+    const auto picture = [](SparklinePlot &plot) {
+        QImage img(plot.size().toSize(), QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        RasterItem::paintInto(plot, img);
+        return img;
+    };
+    QRandomGenerator rng(11);
+    QList<double> history;
+    for (int i = 0; i < 60; ++i)
+        history << rng.generateDouble() * 0.9;
+    SparklinePlot plot;
+    setUp(plot);
+    plot.setSamples(QVariant::fromValue(history));
+    picture(plot);
+    for (int second = 0; second < 6; ++second) {
+        history.removeFirst();
+        history << (second == 3 ? 1.0 : rng.generateDouble() * 0.9); // a peak at the top too
+        plot.setSamples(QVariant::fromValue(history));
+        const QImage kept = picture(plot);
+        SparklinePlot fresh;
+        setUp(fresh);
+        fresh.setSamples(QVariant::fromValue(history));
+        const QImage whole = picture(fresh);
+        const PictureDiff d = diff(kept, whole);
+        EXPECT_EQ(kept, whole) << "second " << second << ": " << d.pixels << " pixels up to " << d.levels << " levels, " << kept.width() << "x" << kept.height() << " vs " << whole.width() << "x" << whole.height();
+    }
+    EXPECT_EQ(plot.wholeRedraws(), c.shifts ? 1 : 7);
+}
+
+INSTANTIATE_TEST_SUITE_P(Histories, SparklineShift,
+                         ::testing::Values(ShiftCase{"twoPixelsASample", 118, 1.0, true},
+                                           ShiftCase{"threePixelsASample", 177, 1.0, true},
+                                           ShiftCase{"fractionalStep", 265, 1.0, false},
+                                           ShiftCase{"scaleFollowsTheData", 118, QVariant(), false},
+                                           ShiftCase{"lineColouredAlongTheItem", 118, 1.0, false, {1, 1}}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// The watermark standing still under the software renderer: drawn in strips, it shows what an
+// Image of the same glyph at that source size showed, faint (as the dashboard shows it) or not.
+TEST_F(RasterItemFixture, StillImageShowsWhatAnImageShowed)
+{
+    window.resize(1100, 560);
+    QQmlEngine engine;
+    QQmlComponent component(&engine);
+    component.setData("import QtQuick\nImage { source: 'qrc:/images/VexelMark.svg'; sourceSize: Qt.size(520, 520);"
+                      " width: 520; height: 520; smooth: true; fillMode: Image.PreserveAspectFit }",
+                      QUrl());
+    std::unique_ptr<QQuickItem> image(qobject_cast<QQuickItem *>(component.create()));
+    ASSERT_TRUE(image) << component.errorString().toStdString();
+    image->setParentItem(window.contentItem());
+    image->setPosition(QPointF(10, 20));
+    effects::StillImage still(window.contentItem());
+    still.setSource(QUrl(QStringLiteral("qrc:/images/VexelMark.svg")));
+    still.setPosition(QPointF(560, 20));
+    still.setSize(QSizeF(520, 520));
+    for (const qreal opacity : {1.0, 0.04}) {
+        image->setOpacity(opacity);
+        still.setOpacity(opacity);
+        QTRY_VERIFY(still.paintCount() >= 1 && image->property("status").toInt() == 1);
+        ASSERT_TRUE(corvane::test::waitForFrames(window, 2));
+        EXPECT_EQ(grab(image.get()), grab(&still)) << "opacity " << opacity;
+    }
 }

@@ -1,4 +1,5 @@
 import QtQuick
+import Corvane
 
 // The brand glyph turning very slowly; its faintness comes from whoever places it.
 Item {
@@ -14,14 +15,26 @@ Item {
     width: 520
     height: 520
 
-    CARotatingImage {
-        id: rotatingImage
+    // The software scene graph keeps the static look, where the glyph stands still: drawn
+    // once, in strips (every frame's changes over the dashboard redraw what lies under them).
+    Loader {
         anchors.fill: parent
-        imageName: "VexelMark"
-        period: 240
-        imageOpacity: 1.0
-        externalTime: watermark.externalTime
-        imageItem.layer.enabled: watermark.glows
-        imageItem.layer.effect: FastBlurEffect { radius: 4; transparentBorder: true }
+        active: !watermark.glows
+        sourceComponent: StillImage {
+            objectName: "stillWatermark"
+            source: Assets.image("VexelMark")
+        }
+    }
+    Loader {
+        anchors.fill: parent
+        active: watermark.glows
+        sourceComponent: CARotatingImage {
+            imageName: "VexelMark"
+            period: 240
+            imageOpacity: 1.0
+            externalTime: watermark.externalTime
+            imageItem.layer.enabled: true
+            imageItem.layer.effect: FastBlurEffect { radius: 4; transparentBorder: true }
+        }
     }
 }

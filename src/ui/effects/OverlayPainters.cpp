@@ -343,6 +343,7 @@ void LinePatternPainter::paint(QPainter *p)
 RoundedGradientPainter::RoundedGradientPainter(QQuickItem *parent) : RasterItem(parent)
 {
     setAntialiasing(true);
+    setPaintsInBands(true);
 }
 
 #define CORVANE_PAINTER_SETTER(Setter, Type, field, signal) \

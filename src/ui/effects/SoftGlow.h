@@ -1,9 +1,11 @@
 #pragma once
 // A soft glow painted once into an image: a text (or symbol) or a rounded shape, blurred and
-// tinted, redrawn only when what it shows changes. The software scene graph runs no shader
+// tinted, redrawn only when what it shows changes. The blurred shape is kept: a new colour
+// tints it again, and only a new shape, size or radius blurs anew. The software scene graph runs no shader
 // effects, so the glows of values, symbols and bars come from this there.
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include "ui/shared/RasterItem.h"
 #include <QtQml/qqmlregistration.h>
 
@@ -35,6 +37,11 @@ public:
     // Blurs an alpha mask in place with three box passes per axis, close to a Gaussian of
     // `sigma` pixels.
     static void blurAlpha(QImage &mask, qreal sigma);
+    // `color` (premultiplied) scaled by each pixel of an alpha mask.
+    static QImage tint(const QImage &alpha, const QColor &color);
+
+    // How many times a mask was blurred.
+    int blurCount() const { return m_blurs; }
 
     QString text() const { return m_text; }
     void setText(const QString &t);
@@ -61,8 +68,22 @@ signals:
     void changed();
 
 private:
-    template <typename T> void assign(T &field, const T &v);
+    template <typename T> void assign(T &field, const T &v, bool shape);
     QImage mask(qreal dpr) const;
+    void drawShape(QPainter &p, const QRectF &box) const;
+
+    // One glow: its mask blurred by `radius` and that tinted with `color`.
+    struct Layer {
+        qreal radius = -1;
+        QColor color;
+        QImage blurred, tinted;
+    };
+    QImage m_shape; // the unblurred mask at m_shapeSize
+    QSize m_shapeSize;
+    qreal m_shapeDpr = 0;
+    bool m_shapeDirty = true;
+    Layer m_layers[2];
+    int m_blurs = 0;
 
     QString m_text;
     QFont m_font;

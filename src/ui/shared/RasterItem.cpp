@@ -7,6 +7,8 @@
 
 #include <QtMath>
 
+#include <algorithm>
+
 namespace corvane {
 
 RasterItem::RasterItem(QQuickItem *parent) : QQuickItem(parent)
@@ -40,37 +42,95 @@ void RasterItem::releaseResources()
     m_dirty = true; // the node goes with the scene graph; the next frame paints again
 }
 
+void RasterItem::paintInto(RasterItem &item, QImage &img, int firstRow)
+{
+    const qreal dpr = img.devicePixelRatio();
+    const int rows = img.height();
+    // A short item paints in one go; a taller one band by band, each band a view on its rows
+    // (the painter's device, so the raster engine meets no more rows than the band's).
+    const bool whole = !item.m_bands || qRound(item.height() * dpr) <= kStripRows;
+    const int step = whole ? rows : kBandRows;
+    for (int y = 0; y < rows; y += step) {
+        const int h = std::min(step, rows - y);
+        QImage band(img.bits() + qsizetype(y) * img.bytesPerLine(), img.width(), h, img.bytesPerLine(), img.format());
+        band.setDevicePixelRatio(dpr);
+        QPainter p(&band);
+        if (item.antialiasing())
+            p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
+        if (firstRow + y != 0)
+            p.translate(0, -(firstRow + y) / dpr);
+        item.paint(&p);
+    }
+}
+
 QSGNode *RasterItem::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
 {
-    auto *node = static_cast<QSGImageNode *>(old);
     QQuickWindow *win = window();
     const qreal dpr = win ? win->effectiveDevicePixelRatio() : 1.0;
     const QSize px(qRound(width() * dpr), qRound(height() * dpr));
     if (!win || px.isEmpty()) {
-        delete node;
+        delete old;
         return nullptr;
     }
-    if (!node || m_dirty || node->texture()->textureSize() != px) {
-        QImage img(px, QImage::Format_ARGB32_Premultiplied);
-        img.setDevicePixelRatio(dpr);
-        img.fill(m_fill);
-        {
-            QPainter p(&img);
-            if (antialiasing())
-                p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
-            paint(&p);
+    const int strips = (px.height() + kStripRows - 1) / kStripRows;
+    QSGNode *node = old;
+    if (!node) {
+        node = new QSGNode;
+        m_dirty = true;
+    }
+    // A strip's texture knows its size: a change of size or of the pixel ratio paints anew.
+    const auto *first = static_cast<QSGImageNode *>(node->firstChild());
+    const QSize firstSize(px.width(), std::min(kStripRows, px.height()));
+    if (node->childCount() != strips || !first || first->texture()->textureSize() != firstSize)
+        m_dirty = true;
+    if (m_dirty) {
+        while (node->childCount() > strips)
+            delete node->lastChild();
+        // Painted whole, the picture is cut into the strips; painted in bands, each strip is
+        // painted where it lies.
+        QImage whole;
+        if (!m_bands) {
+            whole = QImage(px, QImage::Format_ARGB32_Premultiplied);
+            whole.setDevicePixelRatio(dpr);
+            whole.fill(m_fill);
+            paintInto(*this, whole);
+        }
+        QSGNode *child = node->firstChild();
+        for (int y = 0; y < px.height(); y += kStripRows) {
+            const int rows = std::min(kStripRows, px.height() - y);
+            QImage img;
+            if (m_bands) {
+                img = QImage(px.width(), rows, QImage::Format_ARGB32_Premultiplied);
+                img.setDevicePixelRatio(dpr);
+                img.fill(m_fill);
+                paintInto(*this, img, y);
+            } else {
+                img = strips == 1 ? whole : whole.copy(0, y, px.width(), rows);
+                img.setDevicePixelRatio(dpr);
+            }
+            // The image lives on only as the texture; the previous one goes with it. A new
+            // strip joins the tree with its texture: the renderer looks at it at once.
+            if (child) {
+                static_cast<QSGImageNode *>(child)->setTexture(win->createTextureFromImage(img));
+                child = child->nextSibling();
+            } else {
+                QSGImageNode *strip = win->createImageNode();
+                strip->setOwnsTexture(true);
+                strip->setTexture(win->createTextureFromImage(img));
+                strip->setRect(QRectF(0, y / dpr, px.width() / dpr, rows / dpr));
+                node->appendChildNode(strip);
+            }
         }
         ++m_paints;
         m_dirty = false;
-        if (!node) {
-            node = win->createImageNode();
-            node->setOwnsTexture(true);
-        }
-        // The image lives on only as the texture; the previous one goes with it.
-        node->setTexture(win->createTextureFromImage(img));
     }
-    node->setRect(QRectF(0, 0, px.width() / dpr, px.height() / dpr));
-    node->setFiltering(smooth() ? QSGTexture::Linear : QSGTexture::Nearest);
+    int y = 0;
+    for (QSGNode *child = node->firstChild(); child; child = child->nextSibling(), y += kStripRows) {
+        auto *strip = static_cast<QSGImageNode *>(child);
+        const int rows = std::min(kStripRows, px.height() - y);
+        strip->setRect(QRectF(0, y / dpr, px.width() / dpr, rows / dpr));
+        strip->setFiltering(smooth() ? QSGTexture::Linear : QSGTexture::Nearest);
+    }
     return node;
 }
 

@@ -9,7 +9,9 @@
 #include <QJSValue>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <numbers>
 
@@ -33,7 +35,11 @@ QBrush brushForPaint(const QVariant &paint, const QRectF &bounds)
     return QBrush(Qt::transparent);
 }
 
-ArcStroke::ArcStroke(QQuickItem *parent) : RasterItem(parent) { setAntialiasing(true); }
+ArcStroke::ArcStroke(QQuickItem *parent) : RasterItem(parent)
+{
+    setAntialiasing(true);
+    setPaintsInBands(true);
+}
 
 void ArcStroke::paint(QPainter *p)
 {
@@ -53,7 +59,11 @@ void ArcStroke::paint(QPainter *p)
     p->drawPath(path);
 }
 
-NeedleShape::NeedleShape(QQuickItem *parent) : RasterItem(parent) { setAntialiasing(true); }
+NeedleShape::NeedleShape(QQuickItem *parent) : RasterItem(parent)
+{
+    setAntialiasing(true);
+    setPaintsInBands(true);
+}
 
 QPointF NeedleShape::tip(const QRectF &rect, double angleDegrees, double length)
 {
@@ -71,7 +81,11 @@ void NeedleShape::paint(QPainter *p)
     p->drawLine(b.center(), tip(b, m_angle, m_length));
 }
 
-SparklinePlot::SparklinePlot(QQuickItem *parent) : RasterItem(parent) { setAntialiasing(true); }
+SparklinePlot::SparklinePlot(QQuickItem *parent) : RasterItem(parent)
+{
+    setAntialiasing(true);
+    setPaintsInBands(true);
+}
 
 std::optional<double> SparklinePlot::fixedMax() const
 {
@@ -113,6 +127,94 @@ QPointF SparklinePlot::pulsePoint() const
 }
 
 void SparklinePlot::paint(QPainter *p)
+{
+    // The picture is kept over a clear ground and copied onto the item's: a copy onto a clear
+    // image gives the same bytes as drawing there.
+    const qreal dpr = p->device()->devicePixelRatio();
+    const QSize px(qRound(width() * dpr), qRound(height() * dpr));
+    // What the whole picture depends on besides the samples.
+    const QVariant key = QVariantList{px, dpr, m_max, m_paint, m_glow, m_showGrid, m_drawGrid, m_drawFill, m_drawLine};
+    if (m_picture.isNull() || key != m_pictureKey || m_samples != m_pictureSamples) {
+        const bool kept = !m_picture.isNull() && key == m_pictureKey && shiftPicture(dpr);
+        if (!kept) {
+            m_picture = QImage(px, QImage::Format_ARGB32_Premultiplied);
+            m_picture.setDevicePixelRatio(dpr);
+            redraw(m_picture.rect());
+            ++m_wholeRedraws;
+        }
+        m_pictureKey = key;
+        m_pictureSamples = m_samples;
+    }
+    p->drawImage(QPointF(0, 0), m_picture);
+}
+
+void SparklinePlot::redraw(const QRect &area)
+{
+    // Band by band and column range by column range, each a view on the picture's pixels:
+    // the raster engine meets no more rows than a band's, and a range's edges cut nothing
+    // QPainter strokes (the grid is a kept image, the line the round-polyline stroker's).
+    const qreal dpr = m_picture.devicePixelRatio();
+    for (int y = area.top(); y <= area.bottom(); y += kBandRows) {
+        const int h = std::min(kBandRows, area.bottom() + 1 - y);
+        uchar *first = m_picture.bits() + qsizetype(y) * m_picture.bytesPerLine() + qsizetype(area.left()) * 4;
+        QImage view(first, area.width(), h, m_picture.bytesPerLine(), m_picture.format());
+        view.fill(Qt::transparent);
+        view.setDevicePixelRatio(dpr);
+        QPainter p(&view);
+        p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
+        p.translate(-area.left() / dpr, -y / dpr);
+        drawPlot(&p);
+    }
+}
+
+bool SparklinePlot::shiftPicture(qreal dpr)
+{
+    // A new sample moves the history along: the same numbers k places to the left. When that
+    // is a whole number of pixels, every pixel but those at the two ends (and on the grid,
+    // which stays put) is an old pixel moved; otherwise the whole picture is drawn.
+    const qsizetype n = m_samples.size();
+    if (n < 3 || m_pictureSamples.size() != n)
+        return false;
+    if (fixedMax() == std::nullopt)
+        return false; // a scale that follows the data may have moved with the new sample
+    // A line whose colour changes along the item (a diagonal gradient) is coloured by where
+    // it lies: moved, it would keep the colours of where it was.
+    if (m_drawLine && m_paint.metaType() == QMetaType::fromType<PaletteGradient>()) {
+        const auto g = m_paint.value<PaletteGradient>();
+        if (g.start.x() != g.end.x() && g.from != g.to)
+            return false;
+    }
+    const double step = width() * dpr / double(n - 1);
+    for (qsizetype k = 1; k < std::min<qsizetype>(n - 1, 4); ++k) {
+        if (!std::equal(m_samples.cbegin(), m_samples.cend() - k, m_pictureSamples.cbegin() + k))
+            continue;
+        const double shift = step * double(k);
+        const int s = qRound(shift);
+        if (std::abs(shift - s) > 1e-9 || s <= 0 || s >= m_picture.width())
+            return false;
+        const int w = m_picture.width();
+        for (int y = 0; y < m_picture.height(); ++y) {
+            auto *row = reinterpret_cast<quint32 *>(m_picture.scanLine(y));
+            std::memmove(row, row + s, sizeof(quint32) * std::size_t(w - s));
+        }
+        // The line's reach (half its width and a pixel of edge) past the points it joins.
+        const int reach = int(std::ceil(2.2 / 2 * dpr)) + 2;
+        redraw(QRect(0, 0, std::min(w, reach), m_picture.height()));
+        const int from = std::max(0, int(std::floor(w - 1 - shift)) - reach);
+        redraw(QRect(from, 0, w - from, m_picture.height()));
+        if (m_showGrid && m_drawGrid) {
+            for (double gy : sparkline::gridLines(height())) {
+                const int top = std::max(0, int(std::floor(gy * dpr)) - 2);
+                const int bottom = std::min(m_picture.height() - 1, int(std::ceil(gy * dpr)) + 2);
+                redraw(QRect(0, top, w, bottom - top + 1));
+            }
+        }
+        return true;
+    }
+    return false;
+}
+
+void SparklinePlot::drawPlot(QPainter *p)
 {
     const double w = width(), h = height();
     p->setRenderHint(QPainter::Antialiasing);
@@ -219,6 +321,7 @@ void GradientText::paint(QPainter *p)
 RingTicks::RingTicks(QQuickItem *parent) : RasterItem(parent)
 {
     setAntialiasing(true);
+    setPaintsInBands(true);
 }
 
 void RingTicks::paint(QPainter *p)

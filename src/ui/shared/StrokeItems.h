@@ -141,6 +141,9 @@ public:
     void setDrawLine(bool v) { set(m_drawLine, v); }
     bool hasPlot() const;
     QPointF pulsePoint() const;
+    // How many times the picture was drawn whole (a new sample that only moves the history
+    // along by whole pixels shifts the kept picture and draws its ends).
+    int wholeRedraws() const { return m_wholeRedraws; }
 
 signals:
     void changed();
@@ -157,11 +160,21 @@ private:
     void touch() { emit changed(); update(); }
     template <typename T>
     void set(T &field, const T &v) { if (assignChanged(field, v)) touch(); }
+    // Grid, fill and line in the item's coordinates.
+    void drawPlot(QPainter *p);
+    // Draws the kept picture's pixels in `area` again from the samples.
+    void redraw(const QRect &area);
+    bool shiftPicture(qreal dpr);
     QList<double> m_samples;
     QImage m_grid; // the dashed grid at the current size
     QVariant m_paint, m_max;
     QColor m_glow = Qt::white;
     bool m_showGrid = false, m_drawGrid = true, m_drawFill = true, m_drawLine = true;
+    // The whole picture over a clear ground, and what it was drawn from.
+    QImage m_picture;
+    QList<double> m_pictureSamples;
+    QVariant m_pictureKey;
+    int m_wholeRedraws = 0;
 };
 
 // One line of text filled with a horizontal gradient over the item's width: `baseColor` at
