@@ -56,7 +56,8 @@ FpsState PillText::fpsState(double fps, double refreshHz)
         s.role = kNeutral;
         s.centre = kDash;
     }
-    s.referenceText = wholeText(reference) + QStringLiteral("Hz");
+    // A rate the display never reported is not shown as one.
+    s.referenceText = refreshHz > 0 ? wholeText(reference) + QStringLiteral("Hz") : kDash;
     return s;
 }
 

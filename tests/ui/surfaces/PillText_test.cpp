@@ -53,13 +53,13 @@ INSTANTIATE_TEST_SUITE_P(Edges, FpsRule, ::testing::Values(
     FpsCase{51, 60, "warning", 0.85, "51", "60Hz"},    // 0.85 is not above 0.85
     FpsCase{52, 60, "good", 52.0 / 60, "52", "60Hz"},
     FpsCase{75.9, 60, "good", 1.0, "75", "60Hz"},      // ring full, real count shown
-    FpsCase{30, 0, "critical", 0.5, "30", "60Hz"},     // no rate reported
+    FpsCase{30, 0, "critical", 0.5, "30", "—"},        // no rate reported: none shown
     FpsCase{40, 48, "warning", 40.0 / 60, "40", "60Hz"},
     FpsCase{59.9, 59.94, "good", 59.9 / 60, "59", "60Hz"},
     FpsCase{144, 143.9, "good", 1.0, "144", "143Hz"},
-    FpsCase{30, kNaN, "critical", 0.5, "30", "60Hz"},
+    FpsCase{30, kNaN, "critical", 0.5, "30", "—"},
     FpsCase{kNaN, 60, "neutral", 0.0, "—", "60Hz"},
-    FpsCase{0, 0, "neutral", 0.0, "—", "60Hz"},     // no vblank source: no red 0
+    FpsCase{0, 0, "neutral", 0.0, "—", "—"},        // no vblank source: no red 0
     FpsCase{-1, 60, "neutral", 0.0, "—", "60Hz"}),
     [](const auto &i) { return "Fps" + corvane::test::numberName(i.param.fps) + "At" + corvane::test::numberName(i.param.hz) + "Hz"; });
 
