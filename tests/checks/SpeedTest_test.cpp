@@ -186,7 +186,7 @@ std::optional<SpeedTransport::WireCount> noCounts(int)
 }
 std::optional<SpeedTransport::WireCount> countsThatStop(int)
 {
-    return SpeedTransport::WireCount{4096, 4096};
+    return SpeedTransport::WireCount{4096, 4096, std::nullopt};
 }
 struct WireCase {
     const char *name;
@@ -239,8 +239,8 @@ ServerRates uploadRates(const std::vector<LoopbackSpeedServer::LogEntry> &log)
     return r;
 }
 
-// The uploads count what the server's end acknowledged, on the download phase's kept-alive
-// connections as on fresh ones, not what was copied into the socket's send buffer.
+// The uploads count what the server took, on the download phase's kept-alive connections as on
+// fresh ones, not what was copied into the socket's send buffer.
 struct ReuseCase {
     const char *name;
     bool closeAfterReply;
@@ -255,10 +255,11 @@ TEST_P(UploadCounting, PeakAndAverageFollowWhatTheServerRead)
     ASSERT_TRUE(runToEnd());
     ASSERT_EQ(tester->phase(), NetworkSpeedTester::Done) << tester->statusMessage().toStdString();
     const int requests = server->traceRequests() + server->transferRequests();
-    if (GetParam().closeAfterReply)
+    if (GetParam().closeAfterReply) {
         EXPECT_EQ(server->acceptedConnections(), requests);
-    else
+    } else {
         EXPECT_LE(server->acceptedConnections(), 6); // the uploads and probes reused the downloads' connections
+    }
     const ServerRates line = uploadRates(server->uploadLog());
     ASSERT_GT(line.peakMbps, 0);
     // Generous bounds: the first window also holds what the server's buffers took in at once.
@@ -350,6 +351,7 @@ struct LimitCase {
     qint64 cap;
     NetworkSpeedTester::Phase phase;
     const char *status = nullptr;
+    double peakUpAtMost = -1;
     friend void PrintTo(const LimitCase &c, std::ostream *os) { *os << c.name; }
 };
 class TimeLimit : public SpeedFixture, public ::testing::WithParamInterface<LimitCase> {};
@@ -366,11 +368,17 @@ TEST_P(TimeLimit, EndsATrickleAndFailsAStall)
     EXPECT_EQ(tester->openStreams(), 0);
     EXPECT_EQ(server->transferRequests(), 10);
     EXPECT_FALSE(tester->downHistory().isEmpty()); // the bytes that came still give the phase average
+    if (GetParam().peakUpAtMost >= 0) {
+        EXPECT_LE(tester->peakUploadMbps(), GetParam().peakUpAtMost);
+    }
 }
+// A stalled upload shows at most what the server's buffers (a quarter of a megabyte a stream)
+// took in at once, as if in one sampling window.
+constexpr double kServerBuffersInOneWindowMbps = 4 * 256 * 1024 * 8 / 0.1 / 1e6;
 INSTANTIATE_TEST_SUITE_P(Speed, TimeLimit, ::testing::Values(
     LimitCase{"DownloadsAByteASecond", {.uploadReadRate = 4'000'000}, 1, NetworkSpeedTester::Done},
     LimitCase{"UploadsReadAByteASecond", {.uploadReadRate = 1}, 4'000'000, NetworkSpeedTester::Idle,
-              "Eroare upload: serverul nu mai primește date (timp de așteptare depășit)"}),
+              "Eroare upload: serverul nu mai primește date (timp de așteptare depășit)", kServerBuffersInOneWindowMbps}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(SpeedFixture, TimeLimitWithNothingMovedFailsThePhase)
@@ -424,13 +432,15 @@ TEST_F(SpeedFixture, ProbeAnsweredAByteASecondEndsAfterAFewSeconds)
 TEST_F(SpeedFixture, HostileServersInTurnThenACleanRun)
 {
     struct Step {
+        const char *what;
         LoopbackSpeedServer::Faults faults;
         qint64 cap;
     };
     tester->setTransferLimitMs(3000);
-    for (const Step &step : {Step{{.uploadReadRate = 0}, 1}, Step{{.uploadReadRate = 1}, 0},
-                             Step{{.redirectTo = "https://elsewhere.invalid/__down"}, 0},
-                             Step{{.traceStatus = 503}, 0}}) {
+    for (const Step &step : {Step{"trickle down", {.uploadReadRate = 0}, 1}, Step{"trickle up", {.uploadReadRate = 1}, 0},
+                             Step{"redirect", {.redirectTo = "https://elsewhere.invalid/__down"}, 0},
+                             Step{"probe answered 503", {.traceStatus = 503}, 0}}) {
+        SCOPED_TRACE(step.what);
         server->setFaults(step.faults);
         server->setRateCap(step.cap);
         ASSERT_TRUE(runToEnd());
