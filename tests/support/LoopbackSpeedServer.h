@@ -28,7 +28,7 @@ public:
         QByteArray redirectTo = {};    // transfers answer 302 with this Location
         qint64 downloadBodyBytes = -1; // downloads send at most this many bytes, whatever was asked
         bool closeAfterReply = false;  // every answer closes its connection (no reuse)
-        qint64 uploadReadRate = -1;    // upload bodies are read at this many bytes a second (not the cap)
+        qint64 uploadReadRate = -1;    // upload bodies are read at this many bytes a second (0: as they come; -1: the cap)
         qint64 traceWriteRate = -1;    // the probe's answer is written at this many bytes a second
         int traceStatus = 0;           // the probe answers this status (0: 200, or 500 with traceFails)
     };
