@@ -12,6 +12,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -19,6 +20,7 @@
 #include <chrono>
 #include <cstring>
 #include <optional>
+#include <string>
 
 namespace corvane {
 
@@ -105,14 +107,17 @@ struct Worker {
         curl_slist *headers = nullptr;
         Request req;
         qint64 headerBytes = 0, bodyBytes = 0, uploadLeft = 0;
+        std::shared_ptr<TrustedExtras> extras;
+        Worker *worker = nullptr;
         // The kernel's count of the connection's bytes (received, or acknowledged by the peer)
         // when first seen, and how much of it has been reported since.
-        std::shared_ptr<TrustedExtras> extras;
-        std::vector<curl_socket_t> sockets;
         curl_socket_t wireSocket = CURL_SOCKET_BAD;
         int localPort = -1;
         bool wireCounting = false;
         qint64 wireBase = 0, wireReported = 0;
+        // An upload's far edge of the peer's window (acknowledged + advertised) when first seen;
+        // -1 where the kernel gives no window.
+        qint64 edgeBase = -1;
         qint64 reported = 0; // everything handed to onBytes
         bool statusChecked = false, statusOk = false;
         std::optional<Result::Kind> forced; // an end we decided, not curl
@@ -135,6 +140,9 @@ struct Worker {
     std::vector<std::unique_ptr<Active>> active;
     Steady::time_point lastWireRead;
     std::shared_ptr<TrustedExtras> extras; // the last set asked for: runs reuse theirs
+    // Every socket curl has open for this engine. A request on a kept-alive connection opens
+    // none, so its socket is found here, among those of earlier requests.
+    std::vector<curl_socket_t> sockets;
     std::thread thread;
 
     static size_t onHeader(char *, size_t size, size_t n, void *p)
@@ -174,16 +182,15 @@ struct Worker {
 
     // Connected (or reused), the request not yet sent: the kernel's count starts here, before
     // any answer byte, so nothing is ever counted late by the callbacks.
-    static int onConnected(void *p, char *, char *, int, int localPort)
+    static int onConnected(void *p, char *peerIp, char *localIp, int peerPort, int localPort)
     {
         auto *a = static_cast<Active *>(p);
         if (!a->req.onBytes || a->wireCounting)
             return CURL_PREREQFUNC_OK;
-        // Of the sockets tried (both address families may have been), the one that connected.
-        for (curl_socket_t fd : a->sockets) {
-            sockaddr_storage local{};
-            socklen_t addrLen = sizeof local;
-            if (getsockname(fd, reinterpret_cast<sockaddr *>(&local), &addrLen) == 0 && portOf(local) == localPort) {
+        // The socket of this connection: a new one (of both address families, several may have
+        // been tried) or one an earlier request left open.
+        for (curl_socket_t fd : a->worker->sockets) {
+            if (sameEnds(fd, peerIp, localIp, peerPort, localPort)) {
                 a->wireSocket = fd;
                 a->localPort = localPort;
                 readWire(a);
@@ -193,13 +200,37 @@ struct Worker {
         return CURL_PREREQFUNC_OK;
     }
 
+    static bool sameEnds(curl_socket_t fd, const char *peerIp, const char *localIp, int peerPort, int localPort)
+    {
+        sockaddr_storage local{}, peer{};
+        socklen_t localLen = sizeof local, peerLen = sizeof peer;
+        if (getsockname(fd, reinterpret_cast<sockaddr *>(&local), &localLen) != 0
+            || getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &peerLen) != 0)
+            return false;
+        return portOf(local) == localPort && portOf(peer) == peerPort && ipOf(local) == localIp
+            && ipOf(peer) == peerIp;
+    }
+
+    static std::string ipOf(const sockaddr_storage &addr)
+    {
+        char text[INET6_ADDRSTRLEN] = {};
+        if (addr.ss_family == AF_INET)
+            inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in &>(addr).sin_addr, text, sizeof text);
+        else if (addr.ss_family == AF_INET6)
+            inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6 &>(addr).sin6_addr, text, sizeof text);
+        return text;
+    }
+
     static size_t onUploadRead(char *buffer, size_t size, size_t n, void *p)
     {
         auto *a = static_cast<Active *>(p);
         const qint64 k = std::min<qint64>(qint64(size * n), a->uploadLeft);
         std::memset(buffer, 0, size_t(k));
         a->uploadLeft -= k;
-        a->lastActivity = Steady::now();
+        // Where the kernel counts, only what the peer acknowledges is progress: a buffer that
+        // takes bytes nobody reads is no sign of life.
+        if (!a->wireCounting)
+            a->lastActivity = Steady::now();
         if (k > 0 && a->req.onBytes && !a->wireCounting)
             report(a, k);
         return size_t(k);
@@ -233,6 +264,8 @@ struct Worker {
             }
             a->wireCounting = true;
             a->wireBase = wire;
+            if (a->req.uploadBytes >= 0 && count->peerWindow)
+                a->edgeBase = qint64(count->acked + *count->peerWindow);
             return;
         }
         // Every body byte received came through this socket after the base was taken, and of
@@ -255,7 +288,13 @@ struct Worker {
                 report(a, seen - a->reported);
             return;
         }
-        const qint64 step = wire - a->wireBase - a->wireReported;
+        // Bytes acknowledged into the peer's buffer are not yet taken by the server: only as
+        // it reads them does its window's far edge move on. So a buffer filling at the start
+        // is no burst of speed, and a server that stops reading is seen to stop.
+        qint64 moved = wire - a->wireBase;
+        if (upload && a->edgeBase >= 0 && count->peerWindow)
+            moved = std::min(moved, qint64(count->acked + *count->peerWindow) - a->edgeBase);
+        const qint64 step = moved - a->wireReported;
         if (step > 0) {
             a->wireReported += step;
             a->lastActivity = Steady::now();
@@ -272,10 +311,18 @@ struct Worker {
         return -1;
     }
 
+    // Both run for sockets of any request of this engine, also after that request has ended.
     static int onSocket(void *p, curl_socket_t fd, curlsocktype)
     {
-        static_cast<Active *>(p)->sockets.push_back(fd);
+        static_cast<Worker *>(p)->sockets.push_back(fd);
         return CURL_SOCKOPT_OK;
+    }
+
+    static int onCloseSocket(void *p, curl_socket_t fd)
+    {
+        auto &open = static_cast<Worker *>(p)->sockets;
+        open.erase(std::remove(open.begin(), open.end(), fd), open.end());
+        return close(fd);
     }
 
     static void report(Active *a, qint64 bytes)
@@ -288,6 +335,7 @@ struct Worker {
     {
         auto a = std::make_unique<Active>();
         a->req = std::move(r);
+        a->worker = this;
         a->easy = curl_easy_init();
         CURL *e = a->easy;
         curl_easy_setopt(e, CURLOPT_URL, a->req.url.constData());
@@ -303,7 +351,9 @@ struct Worker {
         curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &Worker::onBody);
         curl_easy_setopt(e, CURLOPT_WRITEDATA, a.get());
         curl_easy_setopt(e, CURLOPT_SOCKOPTFUNCTION, &Worker::onSocket);
-        curl_easy_setopt(e, CURLOPT_SOCKOPTDATA, a.get());
+        curl_easy_setopt(e, CURLOPT_SOCKOPTDATA, this);
+        curl_easy_setopt(e, CURLOPT_CLOSESOCKETFUNCTION, &Worker::onCloseSocket);
+        curl_easy_setopt(e, CURLOPT_CLOSESOCKETDATA, this);
         curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, &Worker::onConnected);
         curl_easy_setopt(e, CURLOPT_PREREQDATA, a.get());
         if (a->req.uploadBytes >= 0) {
@@ -340,7 +390,11 @@ struct Worker {
         curl_easy_getinfo(a->easy, CURLINFO_RESPONSE_CODE, &status);
         r.status = status;
         r.seconds = std::chrono::duration<double>(Steady::now() - a->start).count();
-        r.bodyBytes = a->req.uploadBytes >= 0 ? a->req.uploadBytes - a->uploadLeft : a->bodyBytes;
+        const bool upload = a->req.uploadBytes >= 0;
+        const qint64 moved = upload ? a->req.uploadBytes - a->uploadLeft : a->bodyBytes;
+        // What an upload moved is what the server took, where the kernel says, not what
+        // waited in a buffer when it ended.
+        r.bodyBytes = upload && a->wireCounting ? std::min(moved, a->reported) : moved;
         if (a->forced) {
             r.kind = *a->forced;
         } else if (status >= 300) {
@@ -361,9 +415,10 @@ struct Worker {
             r.error = code == CURLE_OK ? QStringLiteral("serverul a dat un răspuns nevalid") : describe(code, osErrno);
         }
         // A complete transfer moved all of its body, whatever the kernel's count missed at the end.
-        if (a->req.onBytes && r.kind == Result::ok) {
-            if (r.bodyBytes > a->reported)
-                report(a, r.bodyBytes - a->reported);
+        if (r.kind == Result::ok) {
+            r.bodyBytes = moved;
+            if (a->req.onBytes && moved > a->reported)
+                report(a, moved - a->reported);
         }
         auto done = std::move(a->req.onDone);
         drop(a);
@@ -391,8 +446,12 @@ struct Worker {
         const auto now = Steady::now();
         std::vector<std::pair<Active *, Result::Kind>> over;
         for (const auto &a : active) {
+            // The limit ends a slow transfer that still moves; one that moved and then nothing
+            // for the second half of its time (or its idle time) has stalled.
+            const auto stall = std::chrono::milliseconds(std::min(a->req.idleMs, a->req.limitMs / 2));
+            const bool moved = a->req.uploadBytes >= 0 ? a->reported > 0 : a->bodyBytes > 0;
             if (now - a->start >= std::chrono::milliseconds(a->req.limitMs))
-                over.emplace_back(a.get(), Result::timeLimit);
+                over.emplace_back(a.get(), moved && now - a->lastActivity >= stall ? Result::idleTimeout : Result::timeLimit);
             else if (now - a->lastActivity >= std::chrono::milliseconds(a->req.idleMs))
                 over.emplace_back(a.get(), Result::idleTimeout);
         }

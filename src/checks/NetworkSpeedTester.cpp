@@ -227,6 +227,8 @@ void NetworkSpeedTester::sendPing(quint64 run)
     ++m_pingAttempts;
     // The answer is read and dropped as it comes, and ends the probe once past its cap.
     req.bodyCap = kProbeBodyCap;
+    req.idleMs = std::min(req.idleMs, kProbeLimitMs);
+    req.limitMs = std::min(req.limitMs, kProbeLimitMs);
     req.onDone = [this, run](const SpeedTransport::Result &r) { post([this, run, r] { probeEnded(run, r); }); };
     m_transport->submit({std::move(req)});
 }
@@ -249,7 +251,7 @@ void NetworkSpeedTester::finishPing(quint64 run)
     beginTransfer(run, false);
 }
 
-QString NetworkSpeedTester::streamError(const SpeedTransport::Result &r, const QString &host)
+QString NetworkSpeedTester::streamError(const SpeedTransport::Result &r, const QString &host, bool upload)
 {
     using R = SpeedTransport::Result;
     switch (r.kind) {
@@ -263,7 +265,9 @@ QString NetworkSpeedTester::streamError(const SpeedTransport::Result &r, const Q
             return QStringLiteral("serverul redirecționează către %1 (refuzat; testul rulează doar pe %2)").arg(where, host);
         return QStringLiteral("serverul a răspuns HTTP %1").arg(r.status);
     }
-    case R::idleTimeout: return QStringLiteral("serverul nu mai răspunde (timp de așteptare depășit)");
+    case R::idleTimeout:
+        return upload ? QStringLiteral("serverul nu mai primește date (timp de așteptare depășit)")
+                      : QStringLiteral("serverul nu mai răspunde (timp de așteptare depășit)");
     case R::timeLimit: return QStringLiteral("durata maximă a transferului a fost depășită");
     case R::tooLarge: return QStringLiteral("serverul a trimis un răspuns prea mare");
     case R::transport: return r.error;
@@ -316,7 +320,7 @@ void NetworkSpeedTester::beginTransfer(quint64 run, bool upload)
         // The request holds the phase's shared part, so the aggregator outlives its last callback.
         req.onDone = [t, host = m_host](const SpeedTransport::Result &r) {
             --t->open;
-            QString error = streamError(r, host);
+            QString error = streamError(r, host, t->upload);
             // The time limit ends the measurement of a slow line; it fails only a stream that moved nothing.
             if (r.kind == SpeedTransport::Result::timeLimit && r.bodyBytes > 0)
                 error.clear();

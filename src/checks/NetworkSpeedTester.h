@@ -56,6 +56,9 @@ public:
     // The probe's answer is a few hundred bytes; anything far beyond is not a speed-test server.
     static constexpr qint64 kProbeBodyCap = 64 * 1024;
     static constexpr qint64 kHeaderCap = 64 * 1024;
+    // A probe is a round trip of a few hundred bytes: one that takes longer measured nothing,
+    // and five of them keep the latency step well under a minute.
+    static constexpr int kProbeLimitMs = 4000;
 
     explicit NetworkSpeedTester(QObject *parent = nullptr);
     NetworkSpeedTester(const Clock &clock, QObject *parent = nullptr);
@@ -116,7 +119,7 @@ private:
     void applySample(bool upload, double v);
     void publishAverage(bool upload, double avg);
     void dropTransfer();
-    static QString streamError(const SpeedTransport::Result &r, const QString &host);
+    static QString streamError(const SpeedTransport::Result &r, const QString &host, bool upload);
     // Runs `fn` on this object's thread, after what was queued before it.
     template <typename Fn> void post(Fn &&fn);
 

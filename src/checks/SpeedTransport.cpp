@@ -25,7 +25,10 @@ std::optional<SpeedTransport::WireCount> kernelWireCount(int fd)
     if (getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &len) != 0
         || len < socklen_t(offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received))
         return std::nullopt;
-    return SpeedTransport::WireCount{info.tcpi_bytes_received, info.tcpi_bytes_acked};
+    SpeedTransport::WireCount count{info.tcpi_bytes_received, info.tcpi_bytes_acked, std::nullopt};
+    if (len >= socklen_t(offsetof(tcp_info, tcpi_snd_wnd) + sizeof info.tcpi_snd_wnd))
+        count.peerWindow = info.tcpi_snd_wnd;
+    return count;
 }
 
 std::atomic<SpeedTransport::WireReader> wireReader{&kernelWireCount};

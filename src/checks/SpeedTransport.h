@@ -1,7 +1,7 @@
 #pragma once
 // The speed test's HTTP side: libcurl's multi interface on one worker thread. Bytes are
-// counted in the transfer callbacks, where they arrive, so a busy GUI thread cannot bunch
-// them; bodies are thrown away as they come; every request is bounded in header bytes,
+// counted there from the kernel's counts of each request's connection (the callbacks where it
+// keeps none), so a busy GUI thread cannot bunch them; bodies are thrown away as they come; every request is bounded in header bytes,
 // body bytes (where asked), idle time and total time, and redirects are never followed.
 #include <QByteArray>
 #include <QString>
@@ -32,7 +32,7 @@ public:
         QString location;  // target of a redirect
         QString error;     // transport failures: what failed
         double seconds = 0; // from the request's start to its end
-        qint64 bodyBytes = 0; // body bytes received, or sent for an upload
+        qint64 bodyBytes = 0; // body bytes received, or sent for an upload (taken by the server)
     };
 
     struct Request {
@@ -41,7 +41,7 @@ public:
         qint64 headerCap = 64 * 1024;
         qint64 bodyCap = -1;              // -1: the body may be as long as it is
         int idleMs = 60'000;
-        int limitMs = 60'000;
+        int limitMs = 60'000;             // reached with nothing moved for half of it: idle
         QByteArray caPem;                 // certificates to trust beside the system's
         // Both are called on the worker thread.
         std::function<void(qint64 bytes)> onBytes;
@@ -59,6 +59,8 @@ public:
     // keeps none, or stops keeping them. Empty: the connection is gone.
     struct WireCount {
         quint64 received = 0, acked = 0;
+        // The peer's advertised receive window, where the kernel says.
+        std::optional<quint64> peerWindow;
     };
     using WireReader = std::optional<WireCount> (*)(int fd);
     static void setWireReader(WireReader reader); // nullptr: the kernel's

@@ -155,6 +155,8 @@ struct SpeedFixture : ::testing::Test {
     void SetUp() override
     {
         ASSERT_TRUE(server->isListening()) << server->error().toStdString();
+        server->closeConnections();
+        QTRY_COMPARE_WITH_TIMEOUT(server->openConnections(), 0, 10000);
         server->setFaults({});
         server->setRateCap(0);
         server->resetCounters();
@@ -184,7 +186,7 @@ std::optional<SpeedTransport::WireCount> noCounts(int)
 }
 std::optional<SpeedTransport::WireCount> countsThatStop(int)
 {
-    return SpeedTransport::WireCount{4096, 4096};
+    return SpeedTransport::WireCount{4096, 4096, std::nullopt};
 }
 struct WireCase {
     const char *name;
@@ -212,6 +214,60 @@ TEST_P(FullRun, EndsDoneWithEveryFigure)
 }
 INSTANTIATE_TEST_SUITE_P(Speed, FullRun, ::testing::Values(
     WireCase{"KernelCounts", nullptr}, WireCase{"NoKernelCounts", &noCounts}, WireCase{"KernelCountsThatStop", &countsThatStop}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// What the server itself read of the upload bodies: its highest rate over any window of a tenth
+// of a second or more (the app's sampling window), and its rate from its first read to its last.
+struct ServerRates {
+    double peakMbps = 0, avgMbps = 0;
+};
+ServerRates uploadRates(const std::vector<LoopbackSpeedServer::LogEntry> &log)
+{
+    ServerRates r;
+    if (log.size() < 2)
+        return r;
+    auto mbps = [&](size_t i, size_t j) { return double(log[j].bytes - log[i].bytes) * 8e3 / double(log[j].ns - log[i].ns); };
+    for (size_t i = 0, j = 1; i < log.size(); ++i) {
+        j = std::max(j, i + 1);
+        while (j < log.size() && log[j].ns - log[i].ns < 100'000'000)
+            ++j;
+        if (j == log.size())
+            break;
+        r.peakMbps = std::max(r.peakMbps, mbps(i, j));
+    }
+    r.avgMbps = mbps(0, log.size() - 1);
+    return r;
+}
+
+// The uploads count what the server took, on the download phase's kept-alive connections as on
+// fresh ones, not what was copied into the socket's send buffer.
+struct ReuseCase {
+    const char *name;
+    bool closeAfterReply;
+    friend void PrintTo(const ReuseCase &c, std::ostream *os) { *os << c.name; }
+};
+class UploadCounting : public SpeedFixture, public ::testing::WithParamInterface<ReuseCase> {};
+TEST_P(UploadCounting, PeakAndAverageFollowWhatTheServerRead)
+{
+    server->setFaults({.closeAfterReply = GetParam().closeAfterReply});
+    server->setRateCap(10'000'000); // per connection: 320 Mbps for the four uploads together
+    tester->setUploadBytes(80'000'000);
+    ASSERT_TRUE(runToEnd());
+    ASSERT_EQ(tester->phase(), NetworkSpeedTester::Done) << tester->statusMessage().toStdString();
+    const int requests = server->traceRequests() + server->transferRequests();
+    if (GetParam().closeAfterReply) {
+        EXPECT_EQ(server->acceptedConnections(), requests);
+    } else {
+        EXPECT_LE(server->acceptedConnections(), 6); // the uploads and probes reused the downloads' connections
+    }
+    const ServerRates line = uploadRates(server->uploadLog());
+    ASSERT_GT(line.peakMbps, 0);
+    // Generous bounds: the first window also holds what the server's buffers took in at once.
+    EXPECT_LT(tester->peakUploadMbps(), 1.5 * line.peakMbps) << "server " << line.peakMbps;
+    EXPECT_NEAR(tester->avgUploadMbps(), line.avgMbps, 0.25 * line.avgMbps);
+}
+INSTANTIATE_TEST_SUITE_P(Speed, UploadCounting, ::testing::Values(
+    ReuseCase{"KeptAliveConnections", false}, ReuseCase{"FreshConnections", true}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct FaultCase {
@@ -287,16 +343,43 @@ INSTANTIATE_TEST_SUITE_P(Speed, EndlessProbe, ::testing::Values(
     EndlessCase{"Headers", {.traceEndlessHeaders = true}}),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(SpeedFixture, TimeLimitEndsATrickleAndTheRunGoesOn)
+// The time limit ends a stream that still moves, however slowly; one that stopped moving (a
+// server that reads a byte a second leaves its window shut) fails its phase as stalled.
+struct LimitCase {
+    const char *name;
+    LoopbackSpeedServer::Faults faults;
+    qint64 cap;
+    NetworkSpeedTester::Phase phase;
+    const char *status = nullptr;
+    double peakUpAtMost = -1;
+    friend void PrintTo(const LimitCase &c, std::ostream *os) { *os << c.name; }
+};
+class TimeLimit : public SpeedFixture, public ::testing::WithParamInterface<LimitCase> {};
+TEST_P(TimeLimit, EndsATrickleAndFailsAStall)
 {
-    server->setRateCap(1); // a byte a second on every stream: never idle, never done
+    server->setFaults(GetParam().faults);
+    server->setRateCap(GetParam().cap);
     tester->setTransferLimitMs(4000); // long enough for a first byte on a loaded machine
     ASSERT_TRUE(runToEnd());
-    EXPECT_EQ(tester->phase(), NetworkSpeedTester::Done) << tester->statusMessage().toStdString();
+    EXPECT_EQ(tester->phase(), GetParam().phase) << tester->statusMessage().toStdString();
+    if (GetParam().status) {
+        EXPECT_EQ(tester->statusMessage(), QString::fromUtf8(GetParam().status));
+    }
     EXPECT_EQ(tester->openStreams(), 0);
     EXPECT_EQ(server->transferRequests(), 10);
     EXPECT_FALSE(tester->downHistory().isEmpty()); // the bytes that came still give the phase average
+    if (GetParam().peakUpAtMost >= 0) {
+        EXPECT_LE(tester->peakUploadMbps(), GetParam().peakUpAtMost);
+    }
 }
+// A stalled upload shows at most what the server's buffers (a quarter of a megabyte a stream)
+// took in at once, as if in one sampling window.
+constexpr double kServerBuffersInOneWindowMbps = 4 * 256 * 1024 * 8 / 0.1 / 1e6;
+INSTANTIATE_TEST_SUITE_P(Speed, TimeLimit, ::testing::Values(
+    LimitCase{"DownloadsAByteASecond", {.uploadReadRate = 4'000'000}, 1, NetworkSpeedTester::Done},
+    LimitCase{"UploadsReadAByteASecond", {.uploadReadRate = 1}, 4'000'000, NetworkSpeedTester::Idle,
+              "Eroare upload: serverul nu mai primește date (timp de așteptare depășit)", kServerBuffersInOneWindowMbps}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(SpeedFixture, TimeLimitWithNothingMovedFailsThePhase)
 {
@@ -327,6 +410,49 @@ TEST_F(SpeedFixture, RedirectToAnotherHostIsRefusedAndSaysWhere)
               QStringLiteral("Eroare download: serverul redirecționează către elsewhere.invalid:8443 "
                              "(refuzat; testul rulează doar pe %1)").arg(server->host()));
     EXPECT_EQ(server->transferRequests(), 6); // no upload after it
+}
+
+// A probe answered a byte a second ends after a few seconds and is no answer: the latency
+// step stays well under a minute instead of five probes of a minute each.
+TEST_F(SpeedFixture, ProbeAnsweredAByteASecondEndsAfterAFewSeconds)
+{
+    server->setFaults({.traceWriteRate = 1});
+    tester->start();
+    QTRY_VERIFY_WITH_TIMEOUT(tester->phase() != NetworkSpeedTester::Ping, 90000);
+    EXPECT_EQ(tester->phase(), NetworkSpeedTester::Download);
+    EXPECT_EQ(server->traceRequests(), 5);
+    EXPECT_FALSE(tester->hasPing());
+    // At a byte a second, what the server wrote says how long the probes lasted.
+    EXPECT_LE(server->traceBytesSent(), 5 * 15);
+    tester->cancel();
+}
+
+// One engine through a run against each kind of hostile server in turn, as reruns from one
+// sheet go, and then a clean run: every run ends, and the last measures everything.
+TEST_F(SpeedFixture, HostileServersInTurnThenACleanRun)
+{
+    struct Step {
+        const char *what;
+        LoopbackSpeedServer::Faults faults;
+        qint64 cap;
+    };
+    tester->setTransferLimitMs(3000);
+    for (const Step &step : {Step{"trickle down", {.uploadReadRate = 0}, 1}, Step{"trickle up", {.uploadReadRate = 1}, 0},
+                             Step{"redirect", {.redirectTo = "https://elsewhere.invalid/__down"}, 0},
+                             Step{"probe answered 503", {.traceStatus = 503}, 0}}) {
+        SCOPED_TRACE(step.what);
+        server->setFaults(step.faults);
+        server->setRateCap(step.cap);
+        ASSERT_TRUE(runToEnd());
+    }
+    server->setFaults({});
+    server->setRateCap(4'000'000);
+    tester->setTransferLimitMs(60000);
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(tester->phase(), NetworkSpeedTester::Done) << tester->statusMessage().toStdString();
+    EXPECT_TRUE(tester->hasPing());
+    EXPECT_GT(tester->peakDownloadMbps(), 0);
+    EXPECT_GT(tester->peakUploadMbps(), 0);
 }
 
 TEST_F(SpeedFixture, StopDuringPingKeepsTheSamplesSoFarAndStartsNoTransfer)

@@ -15,10 +15,12 @@
 #include <QUrlQuery>
 
 #include <linux/sockios.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <chrono>
 
 namespace corvane::test {
 
@@ -36,7 +38,18 @@ struct LoopbackSpeedServer::Shared {
         while (n > m && !most.compare_exchange_weak(m, n)) {
         }
     }
-    std::atomic<int> open{0};
+    std::atomic<int> open{0}, accepted{0};
+    QMutex logLock;
+    std::vector<LogEntry> upLog;
+    qint64 upTotal = 0;
+    void logUpload(qint64 n)
+    {
+        const qint64 ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                              std::chrono::steady_clock::now().time_since_epoch()).count();
+        QMutexLocker l(&logLock);
+        upTotal += n;
+        upLog.push_back({ns, upTotal});
+    }
     Faults currentFaults()
     {
         QMutexLocker l(&lock);
@@ -46,7 +59,8 @@ struct LoopbackSpeedServer::Shared {
 
 namespace {
 
-// One client connection: parses one request, then streams or swallows the body at the cap.
+// One client connection: parses a request, streams or swallows its body at the cap, answers,
+// and waits for the next request on the same connection.
 class Connection : public QObject {
 public:
     Connection(QSslSocket *s, LoopbackSpeedServer *owner, LoopbackSpeedServer::Shared *shared,
@@ -62,21 +76,20 @@ public:
         m_pump.setInterval(2);
         connect(&m_pump, &QTimer::timeout, this, &Connection::pump);
         ++m_shared->open;
+        ++m_shared->accepted;
         onRead();
     }
     ~Connection() override
     {
         --m_shared->open;
-        if (m_counted)
-            --*m_counted;
+        leave();
     }
 
 private:
-    enum class Mode { header, download, upload, endless, idle };
+    enum class Mode { header, download, upload, endless, trickle, idle };
 
-    qint64 allowance()
+    qint64 allowance(qint64 cap)
     {
-        const qint64 cap = m_cap.load();
         if (cap <= 0)
             return 1 << 20;
         const double dt = double(m_clock.nsecsElapsed()) / 1e9;
@@ -94,13 +107,52 @@ private:
         return m_socket->bytesToWrite() + m_socket->encryptedBytesToWrite() + unsent > 16 * 1024;
     }
 
+    static QByteArray reason(int status)
+    {
+        switch (status) {
+        case 200: return "OK";
+        case 404: return "Not Found";
+        case 503: return "Service Unavailable";
+        default: return "Internal Server Error";
+        }
+    }
+
+    static QByteArray answer(int status, const QByteArray &body, bool close)
+    {
+        return "HTTP/1.1 " + QByteArray::number(status) + " " + reason(status) + "\r\nContent-Type: text/plain\r\n"
+               "Content-Length: " + QByteArray::number(body.size()) + "\r\n" + (close ? "Connection: close\r\n" : "")
+               + "\r\n" + body;
+    }
+
+    bool closes(int status) const { return status != 200 || m_faults.closeAfterReply; }
+
     void respond(int status, const QByteArray &body)
     {
-        const QByteArray reason = status == 200 ? "OK" : "Internal Server Error";
-        m_socket->write("HTTP/1.1 " + QByteArray::number(status) + " " + reason + "\r\nContent-Type: text/plain\r\n"
-                        "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
-        m_socket->disconnectFromHost();
-        m_mode = Mode::idle;
+        m_socket->write(answer(status, body, closes(status)));
+        endRequest(!closes(status));
+    }
+
+    // The request is answered: the connection waits for the next one, or closes.
+    void endRequest(bool keepAlive)
+    {
+        m_pump.stop();
+        leave();
+        if (!keepAlive) {
+            m_mode = Mode::idle;
+            m_socket->disconnectFromHost();
+            return;
+        }
+        m_mode = Mode::header;
+        m_header.clear();
+        // A next request already buffered raises no new readyRead.
+        QMetaObject::invokeMethod(this, &Connection::onRead, Qt::QueuedConnection);
+    }
+
+    void leave()
+    {
+        if (m_counted)
+            --*m_counted;
+        m_counted = nullptr;
     }
 
     void onRead()
@@ -109,15 +161,18 @@ private:
             pump();
             return;
         }
-        if (m_mode != Mode::header)
+        if (m_mode != Mode::header || !m_socket)
             return;
-        m_header += m_socket->read(qint64(64 * 1024));
-        const qsizetype end = m_header.indexOf("\r\n\r\n");
-        if (end < 0)
+        // Line by line, so no body byte is taken with the header.
+        bool complete = false;
+        while (!complete && m_socket->canReadLine() && m_header.size() < 64 * 1024) {
+            const QByteArray line = m_socket->readLine(64 * 1024);
+            complete = line == "\r\n" || line == "\n";
+            m_header += line;
+        }
+        if (!complete)
             return;
-        const QByteArray head = m_header.left(end);
-        m_leftover = m_header.mid(end + 4);
-        const QList<QByteArray> lines = head.split('\n');
+        const QList<QByteArray> lines = m_header.trimmed().split('\n');
         const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
         const QByteArray method = first.value(0);
         const QUrl url(QString::fromLatin1("https://x" + first.value(1)));
@@ -128,6 +183,7 @@ private:
         }
         m_faults = m_shared->currentFaults();
         m_clock.start();
+        m_budget = 0;
         if (url.path() == QLatin1String("/cdn-cgi/trace")) {
             ++m_traces;
             if (m_faults.traceEndlessBody || m_faults.traceEndlessHeaders) {
@@ -139,12 +195,17 @@ private:
                 m_pump.start();
                 return;
             }
-            const int delay = m_faults.traceDelayMs;
-            const bool fails = m_faults.traceFails;
-            QTimer::singleShot(delay, this, [this, fails] {
-                respond(fails ? 500 : 200, fails ? QByteArray("error") : QByteArray("fl=1\nh=127.0.0.1\nip=127.0.0.1\n"));
-            });
+            const int status = m_faults.traceStatus ? m_faults.traceStatus : m_faults.traceFails ? 500 : 200;
+            const QByteArray body = status == 200 ? QByteArray("fl=1\nh=127.0.0.1\nip=127.0.0.1\n") : QByteArray("error");
+            if (m_faults.traceWriteRate > 0) {
+                m_trickle = answer(status, body, closes(status));
+                m_trickleKeep = !closes(status);
+                m_mode = Mode::trickle;
+                m_pump.start();
+                return;
+            }
             m_mode = Mode::idle;
+            QTimer::singleShot(m_faults.traceDelayMs, this, [this, status, body] { respond(status, body); });
             return;
         }
         ++m_transfers;
@@ -155,18 +216,19 @@ private:
         if (!m_faults.redirectTo.isEmpty()) {
             m_socket->write("HTTP/1.1 302 Found\r\nLocation: " + m_faults.redirectTo
                             + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-            m_socket->disconnectFromHost();
-            m_mode = Mode::idle;
+            endRequest(false);
             return;
         }
         if (method == "GET" && url.path() == QLatin1String("/__down")) {
             m_toSend = QUrlQuery(url).queryItemValue(QStringLiteral("bytes")).toLongLong();
             if (m_faults.downloadBodyBytes >= 0)
                 m_toSend = std::min(m_toSend, m_faults.downloadBodyBytes);
+            m_sent = 0;
             m_counted = &m_shared->downs;
             LoopbackSpeedServer::Shared::enter(m_shared->downs, m_shared->maxDowns);
             m_socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: "
-                            + QByteArray::number(m_toSend) + "\r\nConnection: close\r\n\r\n");
+                            + QByteArray::number(m_toSend) + "\r\n"
+                            + (m_faults.closeAfterReply ? "Connection: close\r\n" : "") + "\r\n");
             m_mode = Mode::download;
             m_pump.start();
             return;
@@ -175,8 +237,7 @@ private:
             ++m_shared->uploads;
             m_counted = &m_shared->ups;
             LoopbackSpeedServer::Shared::enter(m_shared->ups, m_shared->maxUps);
-            m_toReceive = contentLength - m_leftover.size();
-            m_received += m_leftover.size();
+            m_toReceive = contentLength;
             m_mode = Mode::upload;
             m_pump.start();
             pump();
@@ -193,10 +254,24 @@ private:
 
     void pump()
     {
+        if (!m_socket)
+            return;
         if (m_mode == Mode::endless) {
             // As fast as the client takes it, for ever.
             while (m_socket->bytesToWrite() < 256 * 1024)
                 writeTrace(m_endlessLine);
+            return;
+        }
+        if (m_mode == Mode::trickle) {
+            const qint64 n = std::min<qint64>(allowance(m_faults.traceWriteRate), m_trickle.size());
+            if (n > 0) {
+                writeTrace(m_trickle.left(n));
+                m_socket->flush();
+                m_trickle.remove(0, n);
+                m_budget -= double(n);
+            }
+            if (m_trickle.isEmpty())
+                endRequest(m_trickleKeep);
             return;
         }
         if (m_mode == Mode::download) {
@@ -206,7 +281,7 @@ private:
             }
             if (m_socket->bytesToWrite() > 128 * 1024)
                 return;
-            qint64 n = std::min(allowance(), m_toSend);
+            qint64 n = std::min(allowance(m_cap.load()), m_toSend);
             if (m_faults.resetAfterBytes >= 0)
                 n = std::min(n, m_faults.resetAfterBytes - m_sent);
             if (m_faults.stallAfterBytes >= 0)
@@ -235,25 +310,31 @@ private:
                 m_socket->abort();
                 return;
             }
-            if (m_toSend == 0) {
-                m_pump.stop();
-                m_mode = Mode::idle;
-                m_socket->disconnectFromHost();
-            }
+            if (m_toSend == 0)
+                endRequest(!m_faults.closeAfterReply);
             return;
         }
         if (m_mode == Mode::upload) {
-            const qint64 n = std::min({allowance(), m_toReceive, m_socket->bytesAvailable()});
+            // A slow reader with a full buffer reads no end of stream: a client that gave up
+            // is seen here, as a real server sees it once it gets there.
+            pollfd p{int(m_socket->socketDescriptor()), POLLRDHUP, 0};
+            if (::poll(&p, 1, 0) == 1 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR))) {
+                m_pump.stop();
+                m_mode = Mode::idle;
+                m_socket->abort();
+                return;
+            }
+            const qint64 rate = m_faults.uploadReadRate >= 0 ? m_faults.uploadReadRate : m_cap.load();
+            const qint64 n = std::min({allowance(rate), m_toReceive, m_socket->bytesAvailable()});
             if (n > 0) {
                 const QByteArray got = m_socket->read(n);
                 m_budget -= double(got.size());
                 m_toReceive -= got.size();
                 m_received += got.size();
+                m_shared->logUpload(got.size());
             }
-            if (m_toReceive <= 0) {
-                m_pump.stop();
+            if (m_toReceive <= 0)
                 respond(200, "ok");
-            }
         }
     }
 
@@ -265,7 +346,8 @@ private:
     std::atomic<int> &m_transfers;
     std::atomic<qint64> &m_received;
     Mode m_mode = Mode::header;
-    QByteArray m_header, m_leftover, m_endlessLine;
+    QByteArray m_header, m_endlessLine, m_trickle;
+    bool m_trickleKeep = false;
     std::atomic<int> *m_counted = nullptr;
     LoopbackSpeedServer::Faults m_faults;
     qint64 m_toSend = 0, m_sent = 0, m_toReceive = 0;
@@ -346,6 +428,17 @@ LoopbackSpeedServer::~LoopbackSpeedServer()
     m_thread.wait();
 }
 
+void LoopbackSpeedServer::closeConnections()
+{
+    for (QObject *server : {m_server, m_server6}) {
+        if (server)
+            QMetaObject::invokeMethod(server, [server] {
+                for (QSslSocket *s : server->findChildren<QSslSocket *>(Qt::FindDirectChildrenOnly))
+                    s->abort();
+            }, Qt::BlockingQueuedConnection);
+    }
+}
+
 void LoopbackSpeedServer::setFaults(const Faults &f)
 {
     QMutexLocker l(&m_shared->lock);
@@ -385,6 +478,16 @@ void LoopbackSpeedServer::resetCounters()
     m_transfers = 0;
     m_received = 0;
     m_shared->uploads = 0;
+    m_shared->accepted = 0;
+    QMutexLocker l(&m_shared->logLock);
+    m_shared->upLog.clear();
+    m_shared->upTotal = 0;
+}
+
+std::vector<LoopbackSpeedServer::LogEntry> LoopbackSpeedServer::uploadLog() const
+{
+    QMutexLocker l(&m_shared->logLock);
+    return m_shared->upLog;
 }
 
 int LoopbackSpeedServer::uploadRequests() const
@@ -395,6 +498,11 @@ int LoopbackSpeedServer::uploadRequests() const
 int LoopbackSpeedServer::openConnections() const
 {
     return m_shared->open;
+}
+
+int LoopbackSpeedServer::acceptedConnections() const
+{
+    return m_shared->accepted;
 }
 
 } // namespace corvane::test

@@ -1,7 +1,8 @@
 #pragma once
 // A speed-test server on 127.0.0.1 (and ::1 where there is one, on the same port) over TLS, on
 // its own thread: it answers the trace, download and upload paths with a per-connection rate
-// cap and can be told to misbehave.
+// cap and can be told to misbehave. Like any HTTP/1.1 server it keeps a connection open after
+// a complete answer, so clients reuse it; error answers close it.
 // Its certificate is made for the run with the openssl command and trusted by the caller.
 #include <QByteArray>
 #include <QSslCertificate>
@@ -10,6 +11,7 @@
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 namespace corvane::test {
 
@@ -25,6 +27,16 @@ public:
         bool traceEndlessHeaders = false; // the probe's header lines never end
         QByteArray redirectTo = {};    // transfers answer 302 with this Location
         qint64 downloadBodyBytes = -1; // downloads send at most this many bytes, whatever was asked
+        bool closeAfterReply = false;  // every answer closes its connection (no reuse)
+        qint64 uploadReadRate = -1;    // upload bodies are read at this many bytes a second (0: as they come; -1: the cap)
+        qint64 traceWriteRate = -1;    // the probe's answer is written at this many bytes a second
+        int traceStatus = 0;           // the probe answers this status (0: 200, or 500 with traceFails)
+    };
+    // Cumulative upload body bytes read by the server, all connections together, with the time
+    // of each read.
+    struct LogEntry {
+        qint64 ns;
+        qint64 bytes;
     };
 
     LoopbackSpeedServer();
@@ -44,13 +56,19 @@ public:
     int uploadRequests() const;
     // Connections the server has not yet seen closed, by either side.
     int openConnections() const;
+    // Connections accepted since the last reset.
+    int acceptedConnections() const;
     qint64 bytesReceived() const { return m_received; }
+    std::vector<LogEntry> uploadLog() const;
     // Bytes written for probe answers, headers included.
     qint64 traceBytesSent() const;
     // The most download and upload requests served at one time since the last reset.
     int maxConcurrentDownloads() const;
     int maxConcurrentUploads() const;
     void resetCounters();
+    // Drops every connection, so a test starts with none left from the one before (a client
+    // that gave up on a server reading a byte a second cannot even send it its end).
+    void closeConnections();
     // A loopback port nobody listens on.
     static quint16 closedPort();
 
