@@ -47,11 +47,7 @@ CalendarMonitor::CalendarMonitor(std::unique_ptr<CalendarStore> store, const Clo
     : QObject(parent), m_sampler(std::make_unique<CalendarSampler>(std::move(store))), m_clock(clock)
 {
     // File reads never run on the GUI thread.
-    m_thread.setObjectName(QStringLiteral("corvane.calendar"));
-    nameThreadOnStart(m_thread, m_thread.objectName());
-    m_worker = new QObject;
-    m_worker->moveToThread(&m_thread);
-    m_thread.start();
+    m_thread = std::make_unique<WorkerThread>(QStringLiteral("corvane.calendar"));
     m_timer = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.calendar-timer"), Cadence::offsetThenEvery(kRefreshSeconds, kRefreshSeconds),
         [this] { refresh(); }, SamplerScheduler::Placement::CallerThread, clock);
@@ -64,11 +60,7 @@ CalendarMonitor::~CalendarMonitor()
     m_timer.reset();
     // A refresh in progress gives up at its next step; queued work is dropped with the worker.
     m_stop.request_stop();
-    m_thread.quit();
-    m_thread.wait();
-    // Deleted here, not by deleteLater: a thread told to quit before its loop ran, or one
-    // ending while the application is torn down, never delivers that deletion.
-    delete m_worker;
+    m_thread.reset();
     if (s_shared == this)
         s_shared = nullptr;
 }
@@ -85,7 +77,7 @@ QVariant CalendarMonitor::lastErrorVariant() const
 
 void CalendarMonitor::runOffThread(std::function<void()> work)
 {
-    QMetaObject::invokeMethod(m_worker, std::move(work), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_thread->worker(), std::move(work), Qt::QueuedConnection);
 }
 
 void CalendarMonitor::checkAuthorization()

@@ -93,8 +93,7 @@ private:
     std::optional<CalendarEvent> m_nextEvent;
     bool m_authorized = false;
     std::optional<QString> m_lastError;
-    QThread m_thread;
-    QObject *m_worker = nullptr; // lives on m_thread
+    std::unique_ptr<WorkerThread> m_thread;
     std::unique_ptr<SamplerScheduler> m_timer;
 };
 

@@ -39,13 +39,7 @@ SMCMonitor::SMCMonitor(std::unique_ptr<SMCSampler> sampler, const Clock &clock, 
       m_gpuHistory(new MetricHistory(this)), m_fanControl(new FanControlBridge(this))
 {
     // Reads run on one thread of their own, in order; the scheduler only paces them.
-    m_thread = std::make_unique<QThread>();
-    m_thread->setObjectName(QStringLiteral("corvane.smc"));
-    m_worker = new QObject;
-    m_worker->moveToThread(m_thread.get());
-    QObject *w = m_worker;
-    connect(m_thread.get(), &QThread::finished, w, [w] { delete w; }, Qt::DirectConnection);
-    m_thread->start();
+    m_thread = std::make_unique<WorkerThread>(QStringLiteral("corvane.smc"));
 
     m_scheduler = std::make_unique<SamplerScheduler>(
         QStringLiteral("corvane.smc"), Cadence::alignedTo(kInterval), [this] { refresh(); },
@@ -57,8 +51,7 @@ SMCMonitor::SMCMonitor(std::unique_ptr<SMCSampler> sampler, const Clock &clock, 
 SMCMonitor::~SMCMonitor()
 {
     m_scheduler.reset();
-    m_thread->quit();
-    m_thread->wait(); // a read in progress completes; queued ones are dropped with the worker
+    m_thread.reset(); // a read in progress completes; queued ones are dropped with the worker
 }
 
 SMCSampler::~SMCSampler()
@@ -76,7 +69,7 @@ void SMCMonitor::startTimer()
 
 void SMCMonitor::refresh()
 {
-    QMetaObject::invokeMethod(m_worker, sampleThenPublish(m_sampler.get(), this), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_thread->worker(), sampleThenPublish(m_sampler.get(), this), Qt::QueuedConnection);
 }
 
 QVariantList SMCMonitor::temperaturesVariant() const

@@ -187,8 +187,7 @@ private:
     QHash<QString, QString> m_formerKeys;
     FanControlBridge *m_fanControl;
 
-    std::unique_ptr<QThread> m_thread;
-    QObject *m_worker = nullptr; // lives on m_thread; queued reads run there
+    std::unique_ptr<WorkerThread> m_thread; // queued reads run there, in order
     std::unique_ptr<SamplerScheduler> m_scheduler;
 };
 

@@ -173,14 +173,9 @@ SamplerScheduler::SamplerScheduler(const QString &label, Cadence cadence, Tick t
         m_guardedTick = tick; // for the worker on the shared thread, once needed
     m_worker = new SchedulerWorker(std::move(tick), m_clock);
     if (placement == Placement::OwnThread) {
-        m_thread = std::make_unique<QThread>();
-        m_thread->setObjectName(label);
-        nameThreadOnStart(*m_thread, label);
-        m_worker->moveToThread(m_thread.get());
         // The timer belongs to the sampler thread: delete it there before the thread ends.
         SchedulerWorker *w = m_worker;
-        connect(m_thread.get(), &QThread::finished, w, [w] { w->destroyTimer(); }, Qt::DirectConnection);
-        m_thread->start();
+        m_thread = std::make_unique<WorkerThread>(label, w, [w] { w->destroyTimer(); });
     } else if (placement == Placement::SharedThread) {
         m_shared = acquireSharedThread();
         m_worker->moveToThread(m_shared);
@@ -211,12 +206,30 @@ void SamplerScheduler::boundJoins(std::chrono::steady_clock::time_point deadline
     g_abandon = std::move(abandon);
 }
 
+WorkerThread::WorkerThread(const QString &name, QObject *worker, std::function<void()> finished)
+    : m_thread(std::make_unique<QThread>()), m_worker(worker)
+{
+    m_thread->setObjectName(name);
+    nameThreadOnStart(*m_thread, name);
+    m_worker->moveToThread(m_thread.get());
+    if (finished)
+        QObject::connect(m_thread.get(), &QThread::finished, m_worker, std::move(finished), Qt::DirectConnection);
+    m_thread->start();
+}
+
+WorkerThread::~WorkerThread()
+{
+    m_thread->quit();
+    join(*m_thread);
+    // Deleted here, not by deleteLater: a thread told to quit before its loop ran, or one
+    // ending while the application is torn down, never delivers that deletion.
+    delete m_worker;
+}
+
 SamplerScheduler::~SamplerScheduler()
 {
     if (m_thread) {
-        m_thread->quit();
-        join(*m_thread);
-        delete m_worker;
+        m_thread.reset(); // joins, then deletes m_worker
         if (m_alternate) {
             deleteOnSharedThread(m_alternate, m_shared);
             releaseSharedThread();

@@ -54,6 +54,24 @@ struct Cadence {
 
 class SchedulerWorker;
 
+// A named thread with one object living on it: work queued to that object runs there, one
+// piece at a time. Ending it lets the piece in progress finish (bounded on the way out of the
+// app, see SamplerScheduler::boundJoins), drops what is still queued, runs `finished` on the
+// thread as it ends and then deletes the object.
+class WorkerThread {
+public:
+    explicit WorkerThread(const QString &name, QObject *worker = new QObject, std::function<void()> finished = {});
+    ~WorkerThread();
+    WorkerThread(const WorkerThread &) = delete;
+    WorkerThread &operator=(const WorkerThread &) = delete;
+    QObject *worker() const { return m_worker; }
+    QThread *thread() const { return m_thread.get(); }
+
+private:
+    std::unique_ptr<QThread> m_thread;
+    QObject *m_worker;
+};
+
 class SamplerScheduler : public QObject {
     Q_OBJECT
 public:
@@ -110,7 +128,7 @@ private:
     QString m_label;
     Cadence m_cadence;
     const Clock &m_clock;
-    std::unique_ptr<QThread> m_thread;
+    std::unique_ptr<WorkerThread> m_thread; // own-thread placement: runs m_worker
     QThread *m_shared = nullptr; // the shared thread, while this scheduler uses it
     SchedulerWorker *m_worker = nullptr;
     // The same tick elsewhere: shared-thread schedulers' on the creating thread, own-thread
