@@ -6,15 +6,28 @@
 // thread less than 100 ms of CPU can't block it for longer by itself).
 // Each step runs three times (by default); the medians are printed.
 //
-//   corvane_gui_freeze [reports [runs]]   (default 10000 reports, 3 runs)
+//   corvane_gui_freeze [reports [runs [cases]]]   (default 10000 reports, 3 runs, every case)
+//
+// `cases`: a comma-separated choice of crash, history, privacy, activity, settings.
 //
 // Steps: the crash tab showing `reports` reports (first scan, a rescan that finds one new
 // report, selecting a report), a report of one 4 MiB line, and a 30 MB battery history
 // loaded, captured into and charted by a card made beforehand. Each screen is shown once
 // with small inputs first, so neither side pays for loading its QML.
+// Then, each in a function of its own: a burst of camera/microphone events on a slow disk
+// (every fdatasync of this process held 250 ms, beside the same burst on the disk as it is),
+// the process lists asked for (the activity tab opening) while another sampler's tick holds
+// the samplers' thread for 600 ms (beside idle samplers), and a 50 MB settings file read by
+// the first store and saved once (beside a small one).
+#include "common/StoredSettings.h"
+#include "fakes/FakeNotifications.h"
 #include "fakes/MonitorFeeds.h"
 #include "gui_freeze_calendar.h"
+#include "monitors/ProcessMonitor.h"
+#include "monitors/SamplerScheduler.h"
 #include "notify/BatteryHistory.h"
+#include "notify/PrivacyNotifier.h"
+#include "support/SlowDisk.h"
 #include "platform/Clock.h"
 #include "ui/tabs/CrashLogReader.h"
 
@@ -26,6 +39,8 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QSemaphore>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -34,7 +49,9 @@
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -269,6 +286,115 @@ Figure calendar(StallMeter &meter, const QString &folder)
     return figure(meter);
 }
 
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Ten camera and microphone switches 20 ms apart, each recorded and saved, with every
+// fdatasync held `syncMs` (0: the disk as it is); until the last one is on disk.
+Figure privacyBurst(StallMeter &meter, int syncMs)
+{
+    QTemporaryDir dir;
+    test::FakeFrontmost frontmost;
+    PrivacyNotifier n(dir.path(), nullptr, frontmost, Clock::system());
+    waitFor([&] { return n.isLoaded(); }, 100);
+    test::setSyncDelay(std::chrono::milliseconds(syncMs));
+    meter.reset();
+    for (int i = 0; i < 10; ++i) {
+        n.record(i % 2 ? PrivacyEvent::Kind::microphone : PrivacyEvent::Kind::camera, i % 4 < 2, QStringLiteral("Cam"));
+        QTest::qWait(20);
+    }
+    waitFor([&] { return PrivacyNotifier::decode(readAll(n.historyPath())).value_or(QList<PrivacyEvent>{}) == n.history(); });
+    test::setSyncDelay(std::chrono::milliseconds(0));
+    return figure(meter);
+}
+
+// The activity tab opens (the lists become watched, so a fresh pass is asked for) while
+// another sampler's tick holds the samplers' thread for `tickMs` (0: no such tick); until the
+// fresh lists have landed.
+Figure activityTabDuringSlowTick(StallMeter &meter, int tickMs)
+{
+    ProcessMonitor mon(makeLinuxProcessTable(), Clock::system(), false);
+    mon.publish(mon.sampler().sample()); // the last background pass, stale by now
+    QTest::qWait(1100);
+    int landed = 0;
+    QObject::connect(&mon, &ProcessMonitor::updated, [&] { ++landed; });
+    mon.start(); // its own next pass is seconds away
+    QSemaphore inTick;
+    SamplerScheduler slow(
+        QStringLiteral("bench.slow"), Cadence::offsetThenEvery(0, 3600),
+        [&] {
+            inTick.release();
+            std::this_thread::sleep_for(std::chrono::milliseconds(tickMs));
+        },
+        SamplerScheduler::Placement::SharedThread);
+    if (tickMs > 0) {
+        slow.start();
+        inTick.acquire();
+    }
+    meter.reset();
+    mon.setWatched(true);
+    waitFor([&] { return landed > 0; }, tickMs + 200);
+    const Figure out = figure(meter);
+    slow.stop();
+    mon.stop();
+    return out;
+}
+
+// A settings file of `bytes` or so: the app's own keys, then filler lines.
+void writeSettings(const QString &file, qint64 bytes)
+{
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QFile f(file);
+    f.open(QIODevice::WriteOnly);
+    f.write("[General]\nbar.height=140\nwidget.theme=aurora\nthr.cpuPct=90\nprivacy.notifyCamera=true\n");
+    const QByteArray value(48, 'v');
+    QByteArray chunk;
+    qint64 written = 0;
+    for (qint64 i = 0; written < bytes; ++i) {
+        chunk += "filler.key" + QByteArray::number(i) + '=' + value + '\n';
+        if (chunk.size() >= 1024 * 1024 || written + chunk.size() >= bytes) {
+            f.write(chunk);
+            written += chunk.size();
+            chunk.clear();
+        }
+    }
+}
+
+struct SettingsSteps {
+    Figure firstRead, save;
+};
+
+// The first store reads a settings file of `bytes` (as the first window waits for it), then
+// one setting changes and is saved.
+SettingsSteps bigSettings(StallMeter &meter, qint64 bytes)
+{
+    SettingsSteps out;
+    QTemporaryDir home;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path());
+    const QString file = home.path() + QStringLiteral("/Corvane/Corvane.conf");
+    writeSettings(file, bytes);
+    meter.reset();
+    auto store = std::make_unique<StoredSettings>();
+    const bool ok = store->readDouble(QStringLiteral("bar.height"), 0) == 140;
+    QTest::qWait(300);
+    out.firstRead = figure(meter);
+
+    const qint64 sizeBefore = QFileInfo(file).size();
+    meter.reset();
+    store->write(QStringLiteral("widget.theme"), QStringLiteral("forest"));
+    waitFor([&] { return QFileInfo(file).size() != sizeBefore; });
+    const bool saved = store->value(QStringLiteral("widget.theme")).toString() == QStringLiteral("forest");
+    QTest::qWait(300);
+    out.save = figure(meter);
+    if (!ok || !saved)
+        std::fprintf(stderr, "settings of %lld bytes: %s\n", (long long)bytes, ok ? "not saved" : "not read");
+    store.reset();
+    return out;
+}
+
 Figure median(QList<Figure> runs)
 {
     Figure out;
@@ -301,6 +427,8 @@ int main(int argc, char **argv)
     qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
     qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
     QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Corvane"));
+    QApplication::setApplicationName(QStringLiteral("Corvane"));
     const int reports = argc > 1 ? std::atoi(argv[1]) : 10'000;
     StallMeter meter;
 
@@ -314,21 +442,31 @@ int main(int argc, char **argv)
     std::printf("%-52s %26s   %26s\n", "", "longest stall (ms)", "GUI-thread CPU (ms)");
     std::printf("%-52s %8s %8s %7s   %8s %8s %7s\n", "step", "large", "ref", "ratio", "large", "ref", "ratio");
     const int kRuns = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    const QStringList cases = argc > 3 ? QString::fromLocal8Bit(argv[3]).split(QLatin1Char(',')) : QStringList();
+    const auto wanted = [&cases](const char *name) { return cases.isEmpty() || cases.contains(QLatin1String(name)); };
     QTemporaryDir calendars;
-    bench::writeBigCalendar(calendars.filePath("big"), 135'802);
-    bench::writeBigCalendar(calendars.filePath("small"), 100);
+    if (wanted("calendar")) {
+        bench::writeBigCalendar(calendars.filePath("big"), 135'802);
+        bench::writeBigCalendar(calendars.filePath("small"), 100);
+    }
     QList<Figure> bigCalendarRuns, smallCalendarRuns;
     QList<CrashSteps> big, small;
     QList<Figure> longRuns, shortRuns, historyRuns, noHistoryRuns;
     for (int i = 0; i < kRuns; ++i) {
-        big << crashTab(meter, reports);
-        small << crashTab(meter, 10);
-        longRuns << longLine(meter, 4 * 1024 * 1024 - 64);
-        shortRuns << longLine(meter, 4096);
-        historyRuns << batteryHistory(meter, 30'000'000);
-        noHistoryRuns << batteryHistory(meter, 0);
-        bigCalendarRuns << calendar(meter, calendars.filePath("big"));
-        smallCalendarRuns << calendar(meter, calendars.filePath("small"));
+        if (wanted("crash")) {
+            big << crashTab(meter, reports);
+            small << crashTab(meter, 10);
+            longRuns << longLine(meter, 4 * 1024 * 1024 - 64);
+            shortRuns << longLine(meter, 4096);
+        }
+        if (wanted("history")) {
+            historyRuns << batteryHistory(meter, 30'000'000);
+            noHistoryRuns << batteryHistory(meter, 0);
+        }
+        if (wanted("calendar")) {
+            bigCalendarRuns << calendar(meter, calendars.filePath("big"));
+            smallCalendarRuns << calendar(meter, calendars.filePath("small"));
+        }
     }
     const auto step = [](const QList<CrashSteps> &runs, Figure CrashSteps::*which) {
         QList<Figure> out;
@@ -337,11 +475,48 @@ int main(int argc, char **argv)
         return median(out);
     };
     const QByteArray n = "crash tab, " + QByteArray::number(reports) + " vs 10 reports: ";
-    row(n + "first scan shown", step(big, &CrashSteps::shown), step(small, &CrashSteps::shown));
-    row(n + "rescan, one new", step(big, &CrashSteps::rescan), step(small, &CrashSteps::rescan));
-    row(n + "select a report", step(big, &CrashSteps::select), step(small, &CrashSteps::select));
-    row("report of one 4 MiB line vs 4 KiB: select", median(longRuns), median(shortRuns));
-    row("battery history 30 MB vs none: load, capture, chart", median(historyRuns), median(noHistoryRuns));
-    row("calendar of 135,802 events (31 MB) vs 100: read", median(bigCalendarRuns), median(smallCalendarRuns));
+    if (wanted("crash")) {
+        row(n + "first scan shown", step(big, &CrashSteps::shown), step(small, &CrashSteps::shown));
+        row(n + "rescan, one new", step(big, &CrashSteps::rescan), step(small, &CrashSteps::rescan));
+        row(n + "select a report", step(big, &CrashSteps::select), step(small, &CrashSteps::select));
+        row("report of one 4 MiB line vs 4 KiB: select", median(longRuns), median(shortRuns));
+    }
+    if (wanted("history"))
+        row("battery history 30 MB vs none: load, capture, chart", median(historyRuns), median(noHistoryRuns));
+    if (wanted("calendar"))
+        row("calendar of 135,802 events (31 MB) vs 100: read", median(bigCalendarRuns), median(smallCalendarRuns));
+
+    QList<Figure> slowDisk, disk, slowTick, idleTick;
+    QList<SettingsSteps> bigConf, smallConf;
+    for (int i = 0; i < kRuns; ++i) {
+        if (wanted("privacy")) {
+            slowDisk << privacyBurst(meter, 250);
+            disk << privacyBurst(meter, 0);
+        }
+        if (wanted("activity")) {
+            slowTick << activityTabDuringSlowTick(meter, 600);
+            idleTick << activityTabDuringSlowTick(meter, 0);
+        }
+        if (wanted("settings")) {
+            bigConf << bigSettings(meter, 50 * 1024 * 1024);
+            smallConf << bigSettings(meter, 0);
+        }
+    }
+    const auto settingsStep = [](const QList<SettingsSteps> &runs, Figure SettingsSteps::*which) {
+        QList<Figure> out;
+        for (const SettingsSteps &r : runs)
+            out << r.*which;
+        return median(out);
+    };
+    if (wanted("privacy"))
+        row("privacy burst, fdatasync 250 ms vs as is", median(slowDisk), median(disk));
+    if (wanted("activity"))
+        row("activity tab opened, 600 ms tick vs none", median(slowTick), median(idleTick));
+    if (wanted("settings")) {
+        row("settings 50 MB vs small: first read", settingsStep(bigConf, &SettingsSteps::firstRead),
+            settingsStep(smallConf, &SettingsSteps::firstRead));
+        row("settings 50 MB vs small: one save", settingsStep(bigConf, &SettingsSteps::save),
+            settingsStep(smallConf, &SettingsSteps::save));
+    }
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace corvane {
 
@@ -62,19 +63,33 @@ void ProcessMonitor::setWatched(bool watched)
     m_watched = watched;
     if (!m_scheduler->isActive())
         return; // paused or never started: the cadence applies at the next start
-    if (watched)
-        ensureFresh();
+    if (watched && requestFreshPass())
+        return; // the cadence is re-armed from that pass when it lands
     start();
 }
 
-void ProcessMonitor::ensureFresh()
+void ProcessMonitor::ensureFresh(std::function<void()> ready)
 {
-    if (!m_scheduler->isActive() || secondsSinceLastPass() < kFreshFor)
+    if (!m_scheduler->isActive() || !requestFreshPass()) {
+        if (ready)
+            ready();
         return;
-    // The sampler is the sampler thread's: that thread is done with it once the wait returns.
-    m_scheduler->stopAndWait();
-    publish(m_sampler->sample());
-    start();
+    }
+    if (ready)
+        m_whenFresh.push_back(std::move(ready));
+}
+
+bool ProcessMonitor::requestFreshPass()
+{
+    if (m_freshAfterNs)
+        return true; // one is on its way
+    if (secondsSinceLastPass() < kFreshFor)
+        return false;
+    // On the samplers' thread, after whatever tick runs there now: the GUI thread neither
+    // waits for that tick nor walks /proc itself. Meanwhile the lists shown are the last ones.
+    m_freshAfterNs = std::max<uint64_t>(m_clock.monotonicNs(), 1);
+    m_scheduler->tickNow();
+    return true;
 }
 
 ProcessSampler::ProcessSampler(std::unique_ptr<ProcessTable> table, const Clock &clock)
@@ -180,6 +195,14 @@ void ProcessMonitor::publish(const Snapshot &s)
     changes.set(this, m_totalProcesses, s.count, &ProcessMonitor::totalProcessesChanged);
     changes.emitAll();
     emit updated();
+    // A pass begun after the request is as fresh as the one asked for.
+    if (m_freshAfterNs && s.sampledNs >= m_freshAfterNs) {
+        m_freshAfterNs = 0;
+        if (m_scheduler->isActive())
+            start(); // the next pass one interval after this one
+        for (auto &ready : std::exchange(m_whenFresh, {}))
+            ready();
+    }
 }
 
 static QVariantList toVariantList(const QList<ProcSnap> &l)

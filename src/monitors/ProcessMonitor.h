@@ -12,7 +12,9 @@
 #include <QtQml/qqmlregistration.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace corvane {
 
@@ -106,8 +108,10 @@ public:
     void setWatched(bool watched);
     bool watched() const { return m_watched; }
     // For a reader about to use the lists: a running monitor whose last pass is not fresh
-    // passes now, on this thread, and publishes at once.
-    void ensureFresh();
+    // passes now on the samplers' thread and publishes when done; `ready` runs once the lists
+    // are fresh (at once when they are, or when the monitor isn't running; never if the
+    // monitor goes first). Never waits.
+    void ensureFresh(std::function<void()> ready = {});
 
     const QList<ProcSnap> &topByCPU() const { return m_topByCPU; }
     const QList<ProcSnap> &topByRAM() const { return m_topByRAM; }
@@ -133,6 +137,8 @@ private:
     double secondsSinceLastPass() const;
     // The cadence for the current mode: the next pass one interval after the last one.
     Cadence cadence() const;
+    // Asks for a pass now unless the last one is fresh; true when one is on its way.
+    bool requestFreshPass();
 
     const Clock &m_clock;
     std::unique_ptr<ProcessSampler> m_sampler;
@@ -141,6 +147,9 @@ private:
     QList<ProcSnap> m_topByCPU;
     QList<ProcSnap> m_topByRAM;
     int m_totalProcesses = 0;
+    // Monotonic time a fresh pass was asked for, 0 when none is awaited; and who waits for it.
+    uint64_t m_freshAfterNs = 0;
+    std::vector<std::function<void()>> m_whenFresh;
     std::unique_ptr<SamplerScheduler> m_scheduler;
 };
 

@@ -144,6 +144,12 @@ void SchedulerWorker::destroyTimer()
     m_timer = nullptr;
 }
 
+void SchedulerWorker::tickOnce()
+{
+    ++ticks;
+    m_tick();
+}
+
 void SchedulerWorker::fire()
 {
     ++ticks;
@@ -267,6 +273,12 @@ void SamplerScheduler::stopAndWait()
         if (w && w->thread() != QThread::currentThread())
             QMetaObject::invokeMethod(w, [w] { w->disarm(); }, Qt::BlockingQueuedConnection);
     }
+}
+
+void SamplerScheduler::tickNow()
+{
+    SchedulerWorker *w = m_worker;
+    QMetaObject::invokeMethod(w, [w] { w->tickOnce(); }, Qt::QueuedConnection);
 }
 
 void SamplerScheduler::tickOnCreatingThread(bool on)

@@ -92,6 +92,10 @@ public:
     // stop(), then waits for a tick running on another thread to end: by the return, what it
     // read has been handed over (for callers that must know nothing more arrives).
     void stopAndWait();
+    // Runs one tick out of the cadence on the sampler's thread (on the shared or its own
+    // thread, never the creating one unless it ticks only there), after any tick running
+    // now; returns at once. The timer is left as it is.
+    void tickNow();
     bool isActive() const { return m_active; }
 
     // Changes the cadence; an active scheduler restarts with it.
@@ -147,6 +151,7 @@ public:
     void arm(Cadence cadence);
     void disarm();
     void destroyTimer();
+    void tickOnce();
     std::atomic<quint64> ticks{0};
 
 private:

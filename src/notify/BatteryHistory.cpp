@@ -85,6 +85,9 @@ BatteryHistory::BatteryHistory(const QString &folder, const Clock &clock, QObjec
                 save();
             }
         });
+    // What was captured reaches the disk however the process ends after quitting.
+    if (auto *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &BatteryHistory::finishSaving);
 }
 
 BatteryHistory::~BatteryHistory()

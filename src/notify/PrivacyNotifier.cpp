@@ -79,17 +79,17 @@ PrivacyNotifier::PrivacyNotifier(const QString &folder, Notifications *notificat
     : QObject(parent), m_notifications(notifications), m_frontmost(frontmost), m_clock(clock),
       m_file(folder, kFileName, clock)
 {
-    // Loaded whole, also beyond 50 entries; the next event trims it.
+    // Only the newest 50 are kept of a longer file (the whole file must still decode): a
+    // file of a quarter million events would otherwise stay in memory whole.
     m_file.load(
         [this](const QByteArray &bytes) -> std::function<void()> {
-            auto list = decode(bytes);
+            auto list = decode(bytes, maxEvents);
             if (!list)
                 return {};
             return [this, list = std::move(*list)] {
                 // Events recorded while the file was read are newer than every stored one.
-                const bool recorded = !m_history.isEmpty();
                 m_history.append(list);
-                if (recorded && m_history.size() > maxEvents)
+                if (m_history.size() > maxEvents)
                     m_history.resize(maxEvents);
                 emit historyChanged();
             };
@@ -102,14 +102,15 @@ PrivacyNotifier::PrivacyNotifier(const QString &folder, Notifications *notificat
                 save();
             }
         });
+    // What was recorded reaches the disk however the process ends after quitting.
+    if (auto *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &PrivacyNotifier::finishSaving);
     refreshAuthorization();
 }
 
 PrivacyNotifier::~PrivacyNotifier()
 {
-    // Entries recorded while the file was still being read are saved with the stored ones.
-    if (m_saveAfterLoad)
-        m_file.finishLoading();
+    finishSaving();
     if (s_shared == this)
         s_shared = nullptr;
 }
@@ -253,7 +254,16 @@ void PrivacyNotifier::save()
         m_saveAfterLoad = true;
         return;
     }
-    m_file.save(encode(m_history));
+    // Each save ends in an fdatasync, which a slow or busy disk can hold for seconds: never on
+    // the GUI thread. A burst of events costs one write for all that arrived meanwhile.
+    m_file.saveInBackground([list = m_history]() -> std::optional<QByteArray> { return encode(list); });
+}
+
+void PrivacyNotifier::finishSaving()
+{
+    if (m_saveAfterLoad)
+        m_file.finishLoading(); // the events recorded meanwhile are saved with the stored ones
+    m_file.finishSaving();
 }
 
 QString PrivacyNotifier::title(PrivacyEvent::Kind kind)
@@ -312,7 +322,7 @@ QByteArray PrivacyNotifier::encode(const QList<PrivacyEvent> &list)
     return out;
 }
 
-std::optional<QList<PrivacyEvent>> PrivacyNotifier::decode(const QByteArray &bytes)
+std::optional<QList<PrivacyEvent>> PrivacyNotifier::decode(const QByteArray &bytes, qsizetype keep)
 {
     QJsonParseError err{};
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &err);
@@ -337,7 +347,8 @@ std::optional<QList<PrivacyEvent>> PrivacyNotifier::decode(const QByteArray &byt
             e.deviceName = name.toString();
         else if (!name.isUndefined() && !name.isNull())
             return std::nullopt;
-        out.append(e);
+        if (keep < 0 || out.size() < keep)
+            out.append(e);
     }
     return out;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Camera and microphone use: a history of on/off events (newest first, 50 kept, stored in
-// "privacy-history.json") and a notification when a device switches on.
+// "privacy-history.json", written off the GUI thread) and a notification when a device
+// switches on.
 #include "common/DisplayText.h"
 #include "common/StoredSettings.h"
 #include "notify/HistoryFile.h"
@@ -102,7 +103,10 @@ public:
     QVariantList historyVariant() const;
 
     void record(PrivacyEvent::Kind kind, bool active, const std::optional<QString> &deviceName);
+    // Writes the whole list; the encoding and the write run on a worker thread.
     void save();
+    // Waits until what was recorded is on disk (at quit; tests).
+    void finishSaving();
     QString historyPath() const { return m_file.path(); }
     // The file is read off the GUI thread; until then only this run's events are listed.
     bool isLoaded() const { return !m_file.isLoading(); }
@@ -114,7 +118,8 @@ public:
                         const std::optional<QString> &deviceName);
 
     static QByteArray encode(const QList<PrivacyEvent> &list);
-    static std::optional<QList<PrivacyEvent>> decode(const QByteArray &bytes);
+    // Every entry must decode; only the first `keep` are returned (all when negative).
+    static std::optional<QList<PrivacyEvent>> decode(const QByteArray &bytes, qsizetype keep = -1);
 
 signals:
     void authorizedChanged();

@@ -63,13 +63,20 @@ bool SystemReportPage::exportWith(const Hooks &hooks)
     const QString path = hooks.chooseFile(report::fileName(hooks.now()));
     if (path.isEmpty())
         return false;
-    const ReportDocument doc = ReportDocument::build(hooks.capture(), generatedAt);
-    if (const auto error = writeReport(path, doc)) {
-        hooks.showError(*error);
-        return false;
+    const auto finish = [hooks, generatedAt, path] {
+        const ReportDocument doc = ReportDocument::build(hooks.capture(), generatedAt);
+        if (const auto error = writeReport(path, doc)) {
+            hooks.showError(*error);
+            return false;
+        }
+        hooks.open(QUrl::fromLocalFile(path));
+        return true;
+    };
+    if (hooks.whenFiguresReady) {
+        hooks.whenFiguresReady([finish] { finish(); });
+        return true;
     }
-    hooks.open(QUrl::fromLocalFile(path));
-    return true;
+    return finish();
 }
 
 void SystemReportPage::exportPDF(AppState *state)
@@ -89,8 +96,10 @@ void SystemReportPage::exportPDF(AppState *state)
             return QString();
         return dialog.selectedFiles().constFirst();
     };
+    // Off the activity tab the process lists may be 15 s old: a fresh pass is taken on the
+    // samplers' thread, and the report is made once it has landed.
+    hooks.whenFiguresReady = [state](std::function<void()> go) { state->processes()->ensureFresh(std::move(go)); };
     hooks.capture = [state] {
-        state->processes()->ensureFresh(); // off the activity tab the lists may be 15 s old
         const auto machine = makeLinuxMachineInfo();
         return ReportSnapshot::capture(ReportSources::from(*state), *machine);
     };

@@ -35,7 +35,10 @@ public:
         std::function<QDateTime()> now;
         // The chosen path, or empty when the user cancelled.
         std::function<QString(const QString &suggestedName)> chooseFile;
-        // The figures, read once the user has confirmed.
+        // Optional: runs its argument once the figures are worth reading (later, never
+        // waiting for them here).
+        std::function<void(std::function<void()>)> whenFiguresReady;
+        // The figures, read once the user has confirmed (and they are ready).
         std::function<ReportSnapshot()> capture;
         std::function<void(const QString &message)> showError;
         std::function<void(const QUrl &file)> open;
@@ -46,7 +49,8 @@ public:
     // QML side: exports the shared hub's report.
     Q_INVOKABLE void exportPDF();
 
-    // One export through `hooks`; true when the file was written (and handed to `open`).
+    // One export through `hooks`; true when the file was written (and handed to `open`), or
+    // with `whenFiguresReady` set, when a file was chosen (the rest follows when ready).
     static bool exportWith(const Hooks &hooks);
     // Writes the page to `path` through a temporary file that replaces `path` only once
     // complete. The user-facing reason on failure.

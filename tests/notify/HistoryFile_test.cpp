@@ -220,6 +220,7 @@ TEST_F(LoadingHistory, EventsRecordedWhileReadingJoinTheStoredOnes)
     EXPECT_FALSE(n.history()[0].active);
     EXPECT_TRUE(n.history()[1].active);
     EXPECT_EQ(n.history().mid(2), stored.mid(0, 48)); // newest 50 kept
+    n.finishSaving();
     EXPECT_EQ(PrivacyNotifier::decode(readAll(n.historyPath())).value_or(QList<PrivacyEvent>{}), n.history());
 }
 

@@ -13,6 +13,7 @@
 
 #include "support/HistoryWait.h"
 #include "support/ParamNames.h"
+#include "support/SlowDisk.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,11 @@ protected:
     }
     void settle() { QCoreApplication::processEvents(); }
     QString filePath() const { return dir.filePath("privacy-history.json"); }
+    QByteArray readFile() const
+    {
+        QFile f(filePath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
     void writeFile(const QByteArray &bytes)
     {
         QFile f(filePath());
@@ -109,6 +115,7 @@ TEST_P(LaunchState, RecordedOnlyWhenItDiffersFromTheLastEvent)
         EXPECT_EQ(notes.posted.size(), c.notified);
         if (QString::fromLatin1(c.added).startsWith(QLatin1String("microphone:true")))
             EXPECT_EQ(n->history()[0].deviceName, QStringLiteral("Mic"));
+        n->finishSaving();
         EXPECT_EQ(make()->history(), n->history()); // what was added is on file
     }
 }
@@ -221,13 +228,31 @@ TEST_F(PrivacyTest, KeepsTheNewest50)
 {
     writeFile(events(60));
     auto n = make();
-    EXPECT_EQ(n->history().size(), 60); // loaded whole
+    // A longer file is trimmed as it is read: a quarter million events would stay in memory.
+    ASSERT_EQ(n->history().size(), 50);
+    EXPECT_EQ(n->history()[0].date, 1000);
+    EXPECT_EQ(n->history()[49].date, 951);
     const QUuid oldest49 = n->history()[48].id;
     n->record(Kind::microphone, false, std::nullopt);
     ASSERT_EQ(n->history().size(), 50);
     EXPECT_EQ(n->history()[0].kind, Kind::microphone);
     EXPECT_EQ(n->history()[49].id, oldest49);
+    n->finishSaving();
     EXPECT_EQ(make()->history(), n->history());
+}
+
+TEST_F(PrivacyTest, ABurstOfEventsOnASlowDiskNeverWaitsForIt)
+{
+    auto n = make();
+    {
+        DiskHold slowDisk;
+        for (int i = 0; i < 10; ++i)
+            n->record(Kind::camera, i % 2 == 0, QStringLiteral("Cam"));
+        EXPECT_EQ(slowDisk.syncsOnHoldingThread(), 0); // the GUI thread never waited for the disk
+        QTRY_COMPARE(slowDisk.waiting(), 1);          // one write waits, elsewhere
+    }
+    n->finishSaving(); // as at quit: the last event is on disk
+    EXPECT_EQ(PrivacyNotifier::decode(readFile()).value_or(QList<PrivacyEvent>{}), n->history());
 }
 
 TEST_F(PrivacyTest, FileFormatAndRoundTrip)
@@ -235,6 +260,7 @@ TEST_F(PrivacyTest, FileFormatAndRoundTrip)
     auto n = make();
     n->record(Kind::camera, true, QStringLiteral("Cam \"A\"/ș"));
     n->record(Kind::microphone, false, std::nullopt);
+    n->finishSaving();
     QFile f(filePath());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(f.readAll());
@@ -263,6 +289,7 @@ TEST_F(PrivacyTest, UndecodableFileIsKeptAsideAndHistoryStartsEmpty)
     auto n = make();
     EXPECT_TRUE(n->history().isEmpty());
     n->record(Kind::camera, true, std::nullopt);
+    n->finishSaving();
     const QStringList aside = QDir(dir.path()).entryList({"privacy-history.json.corrupt-*"}, QDir::Files);
     ASSERT_EQ(aside.size(), 1);
     QFile kept(dir.filePath(aside[0]));
@@ -289,12 +316,14 @@ TEST_F(PrivacyTest, FailedSaveIsLoggedAndTheNextEventWritesEverything)
     g_logged.clear();
     const auto previous = qInstallMessageHandler(keepMessage);
     n.record(Kind::camera, true, QStringLiteral("Cam"));
+    n.finishSaving();
     qInstallMessageHandler(previous);
     ASSERT_EQ(g_logged.size(), 1);
     EXPECT_TRUE(g_logged[0].startsWith("corvane.notify: history not saved")) << g_logged[0].toStdString();
 
     ASSERT_TRUE(QFile::remove(folder));
     n.record(Kind::camera, false, QStringLiteral("Cam"));
+    n.finishSaving();
     PrivacyNotifier reread(folder, &notes, frontmost, clock);
     ASSERT_TRUE(waitLoaded(reread));
     ASSERT_EQ(reread.history().size(), 2);
