@@ -8,7 +8,7 @@
 //
 //   corvane_gui_freeze [reports [runs [cases]]]   (default 10000 reports, 3 runs, every case)
 //
-// `cases`: a comma-separated choice of crash, history, privacy, activity, settings.
+// `cases`: a comma-separated choice of crash, history, calendar, privacy, activity, settings.
 //
 // Steps: the crash tab showing `reports` reports (first scan, a rescan that finds one new
 // report, selecting a report), a report of one 4 MiB line, and a 30 MB battery history

@@ -284,15 +284,7 @@ QByteArray BatteryHistory::encode(const QList<BatterySnapshot> &list, bool *ok)
 
 std::optional<QList<BatterySnapshot>> BatteryHistory::decode(const QByteArray &bytes)
 {
-    QJsonParseError err{};
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &err);
-    if (err.error != QJsonParseError::NoError || !doc.isArray())
-        return std::nullopt;
-    QList<BatterySnapshot> out;
-    for (const QJsonValue &v : doc.array()) {
-        if (!v.isObject())
-            return std::nullopt;
-        const QJsonObject o = v.toObject();
+    return json::decodeArray<BatterySnapshot>(bytes, [](const QJsonObject &o) -> std::optional<BatterySnapshot> {
         const auto id = json::uuidField(o, "id");
         const auto date = json::numberField(o, "date");
         const auto percent = json::numberField(o, "percent");
@@ -302,11 +294,11 @@ std::optional<QList<BatterySnapshot>> BatteryHistory::decode(const QByteArray &b
         const auto temp = json::numberField(o, "temperature");
         if (!id || !date || !percent || !charging || !health || !cycles || !temp)
             return std::nullopt;
-        out.append({*id, json::clampedDate(*date), json::clampToRange(*percent, 0.0, 100.0), *charging,
-                    json::clampToRange(*health, 0.0, kMaxHealthPercent), json::clampToRange<qint64>(*cycles, 0, kMaxCycles),
-                    json::clampToRange(*temp, kMinCelsius, kMaxCelsius)});
-    }
-    return out;
+        return BatterySnapshot{*id, json::clampedDate(*date), json::clampToRange(*percent, 0.0, 100.0), *charging,
+                               json::clampToRange(*health, 0.0, kMaxHealthPercent),
+                               json::clampToRange<qint64>(*cycles, 0, kMaxCycles),
+                               json::clampToRange(*temp, kMinCelsius, kMaxCelsius)};
+    });
 }
 
 } // namespace corvane

@@ -1,13 +1,39 @@
 #pragma once
 // Strict readers for the history files' JSON values: a wrong type rejects the whole file.
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QList>
 #include <QUuid>
 
 #include <cmath>
 #include <optional>
 
 namespace corvane::json {
+
+// A history file: a JSON array of objects, each turned into a record by `read` (nullopt rejects
+// the whole file). With `keep` ≥ 0 only the first `keep` records are kept; the rest must still
+// decode.
+template <typename T, typename Read>
+std::optional<QList<T>> decodeArray(const QByteArray &bytes, Read read, qsizetype keep = -1)
+{
+    QJsonParseError err{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &err);
+    if (err.error != QJsonParseError::NoError || !doc.isArray())
+        return std::nullopt;
+    QList<T> out;
+    for (const QJsonValue &v : doc.array()) {
+        if (!v.isObject())
+            return std::nullopt;
+        std::optional<T> record = read(v.toObject());
+        if (!record)
+            return std::nullopt;
+        if (keep < 0 || out.size() < keep)
+            out.append(std::move(*record));
+    }
+    return out;
+}
 
 inline std::optional<QUuid> uuidField(const QJsonObject &o, const char *key)
 {

@@ -324,15 +324,7 @@ QByteArray PrivacyNotifier::encode(const QList<PrivacyEvent> &list)
 
 std::optional<QList<PrivacyEvent>> PrivacyNotifier::decode(const QByteArray &bytes, qsizetype keep)
 {
-    QJsonParseError err{};
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &err);
-    if (err.error != QJsonParseError::NoError || !doc.isArray())
-        return std::nullopt;
-    QList<PrivacyEvent> out;
-    for (const QJsonValue &v : doc.array()) {
-        if (!v.isObject())
-            return std::nullopt;
-        const QJsonObject o = v.toObject();
+    return json::decodeArray<PrivacyEvent>(bytes, [](const QJsonObject &o) -> std::optional<PrivacyEvent> {
         const auto id = json::uuidField(o, "id");
         const auto date = json::numberField(o, "date");
         const QJsonValue kindValue = o.value(QLatin1String("kind"));
@@ -347,10 +339,8 @@ std::optional<QList<PrivacyEvent>> PrivacyNotifier::decode(const QByteArray &byt
             e.deviceName = name.toString();
         else if (!name.isUndefined() && !name.isNull())
             return std::nullopt;
-        if (keep < 0 || out.size() < keep)
-            out.append(e);
-    }
-    return out;
+        return e;
+    }, keep);
 }
 
 } // namespace corvane
