@@ -107,17 +107,24 @@ private:
         return out;
     }
 
-    bool hasAtom(xcb_window_t win, xcb_atom_t property, xcb_atom_t value)
+    // The atoms a window's ATOM-list property holds (_NET_WM_STATE, _NET_WM_WINDOW_TYPE).
+    std::vector<xcb_atom_t> atomList(xcb_window_t win, xcb_atom_t property)
     {
-        auto cookie = xcb_get_property(m_conn, 0, win, property, XCB_ATOM_ATOM, 0, 32);
+        std::vector<xcb_atom_t> out;
+        auto cookie = xcb_get_property(m_conn, 0, win, property, XCB_ATOM_ATOM, 0, 64);
         xcb_get_property_reply_t *r = xcb_get_property_reply(m_conn, cookie, nullptr);
-        bool found = false;
         if (r && r->format == 32 && r->type == XCB_ATOM_ATOM) {
             const auto *v = static_cast<const xcb_atom_t *>(xcb_get_property_value(r));
-            found = std::find(v, v + xcb_get_property_value_length(r) / 4, value) != v + xcb_get_property_value_length(r) / 4;
+            out.assign(v, v + xcb_get_property_value_length(r) / 4);
         }
         free(r);
-        return found;
+        return out;
+    }
+
+    bool hasAtom(xcb_window_t win, xcb_atom_t property, xcb_atom_t value)
+    {
+        const std::vector<xcb_atom_t> atoms = atomList(win, property);
+        return std::find(atoms.begin(), atoms.end(), value) != atoms.end();
     }
 
     xcb_atom_t atom(const char *name)
@@ -129,18 +136,7 @@ private:
         return a;
     }
 
-    std::vector<xcb_atom_t> currentStates(xcb_window_t win)
-    {
-        std::vector<xcb_atom_t> out;
-        auto cookie = xcb_get_property(m_conn, 0, win, atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 64);
-        xcb_get_property_reply_t *r = xcb_get_property_reply(m_conn, cookie, nullptr);
-        if (r && r->format == 32 && r->type == XCB_ATOM_ATOM) {
-            const auto *v = static_cast<const xcb_atom_t *>(xcb_get_property_value(r));
-            out.assign(v, v + xcb_get_property_value_length(r) / 4);
-        }
-        free(r);
-        return out;
-    }
+    std::vector<xcb_atom_t> currentStates(xcb_window_t win) { return atomList(win, atom("_NET_WM_STATE")); }
 
     // Mapped windows are changed through the window manager; the property is also kept
     // up to date so the next map (and a session without a manager) sees the same states.
