@@ -1,5 +1,5 @@
 #include "ui/shared/Symbols.h"
-#include "ui/shared/IconFontFile.h"
+#include "platform/IconFontFile.h"
 
 #include <QDirIterator>
 #include <QFile>

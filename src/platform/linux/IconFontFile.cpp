@@ -1,4 +1,4 @@
-#include "ui/shared/IconFontFile.h"
+#include "platform/IconFontFile.h"
 
 #include <QFileInfo>
 #include <QResource>
