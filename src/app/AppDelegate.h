@@ -70,7 +70,7 @@ public:
 
     // The strip's rectangle on a screen's available area for a height and stored edge.
     static QRect barRect(const QRect &available, double height, const QString &positionRaw);
-    // The part of the available area that other panels leave: one that reserves no space
+    // What other panels leave of the available area: one that reserves no space
     // still keeps its row (along the top or bottom) or its column (left or right) to itself.
     static QRect barArea(const QRect &available, const QList<QRect> &panels);
 
