@@ -155,6 +155,33 @@ struct WmFixture : ::testing::Test {
     bool waitFor(const std::function<bool()> &f) { return QTest::qWaitFor(f, 20000); }
 };
 
+// A main window the host may release and build again, shown active on `tab` at `geometry`.
+struct ReleasableWindow {
+    void show(SidebarTab tab, const QRect &geometry)
+    {
+        host.serve(&delegate);
+        ASSERT_TRUE(host.build(false));
+        main = host.window();
+        hub.state.setTab(tab);
+        main->setGeometry(geometry);
+        main->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+        main->requestActivate();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+        ASSERT_TRUE(settled(main));
+    }
+    // Before the hub, which reads them.
+    bool freshSettings = [] {
+        QSettings().clear();
+        QSettings().setValue("didFinishOnboarding", true);
+        return true;
+    }();
+    test::FakeHub hub;
+    MainWindowHost host{&hub.state, 50};
+    AppDelegate delegate{&hub.state, nullptr, makeWindowSystem()};
+    QPointer<QQuickWindow> main;
+};
+
 } // namespace
 
 TEST_F(WmFixture, TitleIsExactlyTheWindowsOwn)
@@ -300,21 +327,11 @@ TEST(WmEngineRelease, TheWindowBuiltAgainComesBackInItsPlaceOnItsTab)
 {
     if (QGuiApplication::platformName() != "xcb" || !windowManagerRunning())
         GTEST_SKIP() << "needs an X server with a window manager";
-    QSettings().clear();
-    QSettings().setValue("didFinishOnboarding", true);
-    test::FakeHub hub;
-    MainWindowHost host(&hub.state, 50);
-    AppDelegate delegate(&hub.state, nullptr, makeWindowSystem());
-    host.serve(&delegate);
-    ASSERT_TRUE(host.build(false));
-    QPointer<QQuickWindow> main = host.window();
-    hub.state.setTab(SidebarTab::activity);
-    main->setGeometry(QRect(200, 150, 1180, 760));
-    main->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
-    main->requestActivate();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
-    ASSERT_TRUE(settled(main));
+    ReleasableWindow w;
+    ASSERT_NO_FATAL_FAILURE(w.show(SidebarTab::activity, QRect(200, 150, 1180, 760)));
+    MainWindowHost &host = w.host;
+    AppDelegate &delegate = w.delegate;
+    QPointer<QQuickWindow> &main = w.main;
     const QRect before = main->geometry();
 
     typeKeys("alt+F4"); // closed: the tray keeps the app
@@ -408,21 +425,12 @@ TEST(WmEngineRelease, TabsKeepTheirPlaceAcrossBarModeAndTheRelease)
 {
     if (QGuiApplication::platformName() != "xcb" || !windowManagerRunning())
         GTEST_SKIP() << "needs an X server with a window manager";
-    QSettings().clear();
-    QSettings().setValue("didFinishOnboarding", true);
-    test::FakeHub hub;
-    MainWindowHost host(&hub.state, 50);
-    AppDelegate delegate(&hub.state, nullptr, makeWindowSystem());
-    host.serve(&delegate);
-    ASSERT_TRUE(host.build(false));
-    QPointer<QQuickWindow> main = host.window();
-    hub.state.setTab(SidebarTab::settings);
-    main->setGeometry(QRect(120, 60, 1180, 760));
-    main->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
-    main->requestActivate();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
-    ASSERT_TRUE(settled(main));
+    ReleasableWindow w;
+    ASSERT_NO_FATAL_FAILURE(w.show(SidebarTab::settings, QRect(120, 60, 1180, 760)));
+    test::FakeHub &hub = w.hub;
+    MainWindowHost &host = w.host;
+    AppDelegate &delegate = w.delegate;
+    QPointer<QQuickWindow> &main = w.main;
     // The settings page once the screens' swap is over and it stands still.
     auto page = [&]() -> QQuickItem * {
         QQuickItem *content = main ? test::findItem(main->contentItem(), "content") : nullptr;
