@@ -10,6 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <xcb/randr.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
 using namespace corvane;
 
 TEST(XRandrReaderUnderVirtualDisplay, ListsTheScreenQtShows)
@@ -57,4 +62,70 @@ TEST(XRandrReaderUnderVirtualDisplay, DisplayWithoutTimingsShowsNoInventedFigure
     for (const auto &[label, value] : TabText::detailCells(d))
         if (label.startsWith(u"Refresh") || label == u"Diagonală")
             EXPECT_EQ(value, QStringLiteral("—")) << label.toStdString();
+}
+
+// The reader keeps what it read while the server's setup stays as it was; a mode set between
+// two reads shows in the second all the same.
+TEST(XRandrReaderUnderVirtualDisplay, ReadsAModeSetBetweenTwoReads)
+{
+    const QByteArray display = qgetenv("DISPLAY");
+    auto reader = makeXRandrReader(QString::fromLocal8Bit(display));
+    ASSERT_TRUE(reader);
+    const auto before = reader->read();
+    ASSERT_TRUE(before);
+    const auto same = reader->read();
+    ASSERT_TRUE(same);
+    ASSERT_EQ(same->size(), before->size());
+    for (size_t i = 0; i < before->size(); ++i) {
+        EXPECT_EQ((*same)[i].name, (*before)[i].name);
+        EXPECT_EQ((*same)[i].crtcGeometry, (*before)[i].crtcGeometry);
+        EXPECT_EQ((*same)[i].primary, (*before)[i].primary);
+        EXPECT_EQ((*same)[i].edid, (*before)[i].edid);
+    }
+
+    // A mode of the test's own (the virtual display lists one), added to the output and set
+    // on its CRTC through a connection of the test's own, then taken back.
+    xcb_connection_t *c = xcb_connect(display.constData(), nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(c));
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    auto *res = xcb_randr_get_screen_resources_current_reply(c, xcb_randr_get_screen_resources_current(c, root), nullptr);
+    ASSERT_TRUE(res);
+    const xcb_randr_output_t output = xcb_randr_get_screen_resources_current_outputs(res)[0];
+    auto *oi = xcb_randr_get_output_info_reply(c, xcb_randr_get_output_info(c, output, res->config_timestamp), nullptr);
+    ASSERT_TRUE(oi && oi->crtc != XCB_NONE);
+    auto *ci = xcb_randr_get_crtc_info_reply(c, xcb_randr_get_crtc_info(c, oi->crtc, res->config_timestamp), nullptr);
+    ASSERT_TRUE(ci);
+    xcb_randr_mode_info_t info{};
+    info.width = 1024;
+    info.height = 768;
+    const char name[] = "corvane-test";
+    info.name_len = sizeof name - 1;
+    auto *made = xcb_randr_create_mode_reply(c, xcb_randr_create_mode(c, root, info, info.name_len, name), nullptr);
+    ASSERT_TRUE(made);
+    xcb_randr_add_output_mode(c, output, made->mode);
+    const auto set = [&](xcb_randr_mode_t mode) {
+        auto *r = xcb_randr_set_crtc_config_reply(
+            c, xcb_randr_set_crtc_config(c, oi->crtc, XCB_CURRENT_TIME, res->config_timestamp, ci->x, ci->y, mode,
+                                         ci->rotation, 1, &output),
+            nullptr);
+        const bool ok = r && r->status == XCB_RANDR_SET_CONFIG_SUCCESS;
+        std::free(r);
+        return ok;
+    };
+    EXPECT_TRUE(set(made->mode));
+    const auto after = reader->read();
+    EXPECT_TRUE(set(ci->mode));
+    xcb_randr_delete_output_mode(c, output, made->mode);
+    xcb_randr_destroy_mode(c, made->mode);
+    xcb_flush(c);
+    ASSERT_TRUE(after);
+    bool seen = false;
+    for (const XOutputFacts &o : *after)
+        seen = seen || (o.crtcGeometry == QRect(ci->x, ci->y, 1024, 768) && o.currentMode && o.currentMode->width == 1024);
+    EXPECT_TRUE(seen) << "the mode set between the reads was not read";
+    std::free(made);
+    std::free(ci);
+    std::free(oi);
+    std::free(res);
+    xcb_disconnect(c);
 }

@@ -565,3 +565,31 @@ TEST_F(RasterItemFixture, StillImageShowsWhatAnImageShowed)
         EXPECT_EQ(grab(image.get()), grab(&still)) << "opacity " << opacity;
     }
 }
+
+// The watermark lies under a whole row of the dashboard's changing figures: each changed
+// rectangle cuts every row of a strip into one more span to blend, and the renderer's
+// redraw of the still picture under them must stay on the thread all the same.
+TEST_F(RasterItemFixture, StillImageUnderARowOfChangesStaysOffThePool)
+{
+    window.resize(560, 560);
+    effects::StillImage still(window.contentItem());
+    still.setSource(QUrl(QStringLiteral("qrc:/images/VexelMark.svg")));
+    still.setSize(QSizeF(520, 520));
+    QQmlEngine engine;
+    QQmlComponent component(&engine);
+    // Ten figures side by side over the picture, all changing in each frame.
+    component.setData("import QtQuick\nRow { y: 200; x: 8; spacing: 12; property int tick: 0\n"
+                      " Repeater { model: 10; Rectangle { width: 38; height: 30; color: Qt.rgba(1, 1, 1, 0.1 + (tick % 2) * 0.2) } } }",
+                      QUrl());
+    std::unique_ptr<QQuickItem> row(qobject_cast<QQuickItem *>(component.create()));
+    ASSERT_TRUE(row) << component.errorString().toStdString();
+    row->setParentItem(window.contentItem());
+    QTRY_VERIFY(still.paintCount() >= 1);
+    ASSERT_TRUE(corvane::test::waitForFrames(window, 2));
+    const int before = test::poolStarts();
+    for (int tick = 1; tick <= 4; ++tick) {
+        row->setProperty("tick", tick);
+        ASSERT_TRUE(corvane::test::waitForFrames(window, 1));
+    }
+    EXPECT_EQ(test::poolStarts(), before);
+}

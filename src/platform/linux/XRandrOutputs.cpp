@@ -7,6 +7,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <optional>
 #include <utility>
 #endif
 
@@ -94,6 +95,16 @@ public:
             return std::nullopt;
         const xcb_randr_output_t primary = primaryReply ? primaryReply->output : XCB_NONE;
         const xcb_timestamp_t stamp = res->config_timestamp;
+        // Neither a mode set (timestamp) nor a probe or hot-plug (config timestamp) since the
+        // last read: its CRTCs, outputs and EDIDs are those read then. Each answer awaited
+        // is a wake-up of this thread, and a display's setup rarely changes.
+        if (m_last && res->timestamp == m_lastStamp && stamp == m_lastConfigStamp) {
+            std::vector<XOutputFacts> out = m_last->facts;
+            for (size_t i = 0; i < out.size(); ++i)
+                out[i].primary = m_last->ids[i] == primary;
+            return out;
+        }
+        m_last.reset();
 
         const xcb_randr_crtc_t *crtcIds = xcb_randr_get_screen_resources_current_crtcs(res.p);
         const int ncrtc = xcb_randr_get_screen_resources_current_crtcs_length(res.p);
@@ -138,8 +149,10 @@ public:
         }
 
         std::vector<XOutputFacts> out;
+        std::vector<xcb_randr_output_t> ids;
         QHash<xcb_randr_crtc_t, int> outputsPerCrtc;
         std::vector<xcb_randr_crtc_t> crtcOf;
+        bool whole = crtcs.size() == ncrtc;
         for (int i = 0; i < noutput; ++i) {
             auto oi = take(xcb_randr_get_output_info_reply(m_conn, outputCookies[size_t(i)], &err), err);
             QByteArray edid;
@@ -149,8 +162,10 @@ public:
                     edid = QByteArray(reinterpret_cast<const char *>(xcb_randr_get_output_property_data(prop.p)),
                                       xcb_randr_get_output_property_data_length(prop.p));
             }
-            if (!oi)
+            if (!oi) {
+                whole = false;
                 continue;
+            }
             XOutputFacts f;
             f.name = QString::fromLocal8Bit(reinterpret_cast<const char *>(xcb_randr_get_output_info_name(oi.p)),
                                             xcb_randr_get_output_info_name_length(oi.p));
@@ -173,6 +188,7 @@ public:
             }
             f.edid = edid;
             out.push_back(std::move(f));
+            ids.push_back(outputIds[i]);
         }
         // Mirroring: two outputs on one CRTC, or two CRTCs showing the same rectangle.
         for (size_t i = 0; i < out.size(); ++i) {
@@ -183,6 +199,12 @@ public:
                 shared = j != i && crtcOf[j] != XCB_NONE && crtcOf[j] != crtcOf[i] && out[j].crtcGeometry == out[i].crtcGeometry;
             out[i].sharesCrtc = shared;
         }
+        // Kept only when every answer came: a missing one is asked for again next time.
+        if (whole) {
+            m_last = Last{out, std::move(ids)};
+            m_lastStamp = res->timestamp;
+            m_lastConfigStamp = stamp;
+        }
         return out;
     }
 
@@ -191,6 +213,12 @@ private:
     xcb_window_t m_root = XCB_NONE;
     xcb_atom_t m_edidAtom = XCB_ATOM_NONE;
     bool m_ok = false;
+    struct Last {
+        std::vector<XOutputFacts> facts;
+        std::vector<xcb_randr_output_t> ids;
+    };
+    std::optional<Last> m_last;
+    xcb_timestamp_t m_lastStamp = 0, m_lastConfigStamp = 0;
 };
 
 } // namespace

@@ -6,7 +6,11 @@
 
 namespace corvane::effects {
 
-StillImage::StillImage(QQuickItem *parent) : RasterItem(parent) { setAntialiasing(true); }
+StillImage::StillImage(QQuickItem *parent) : RasterItem(parent)
+{
+    setAntialiasing(true);
+    setStripRows(kBandRows);
+}
 
 void StillImage::setSource(const QUrl &url)
 {

@@ -48,7 +48,7 @@ void RasterItem::paintInto(RasterItem &item, QImage &img, int firstRow)
     const int rows = img.height();
     // A short item paints in one go; a taller one band by band, each band a view on its rows
     // (the painter's device, so the raster engine meets no more rows than the band's).
-    const bool whole = !item.m_bands || qRound(item.height() * dpr) <= kStripRows;
+    const bool whole = !item.m_bands || qRound(item.height() * dpr) <= item.m_stripRows;
     const int step = whole ? rows : kBandRows;
     for (int y = 0; y < rows; y += step) {
         const int h = std::min(step, rows - y);
@@ -72,7 +72,8 @@ QSGNode *RasterItem::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
         delete old;
         return nullptr;
     }
-    const int strips = (px.height() + kStripRows - 1) / kStripRows;
+    const int stripRows = m_stripRows;
+    const int strips = (px.height() + stripRows - 1) / stripRows;
     QSGNode *node = old;
     if (!node) {
         node = new QSGNode;
@@ -80,7 +81,7 @@ QSGNode *RasterItem::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
     }
     // A strip's texture knows its size: a change of size or of the pixel ratio paints anew.
     const auto *first = static_cast<QSGImageNode *>(node->firstChild());
-    const QSize firstSize(px.width(), std::min(kStripRows, px.height()));
+    const QSize firstSize(px.width(), std::min(stripRows, px.height()));
     if (node->childCount() != strips || !first || first->texture()->textureSize() != firstSize)
         m_dirty = true;
     if (m_dirty) {
@@ -96,8 +97,8 @@ QSGNode *RasterItem::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
             paintInto(*this, whole);
         }
         QSGNode *child = node->firstChild();
-        for (int y = 0; y < px.height(); y += kStripRows) {
-            const int rows = std::min(kStripRows, px.height() - y);
+        for (int y = 0; y < px.height(); y += stripRows) {
+            const int rows = std::min(stripRows, px.height() - y);
             QImage img;
             if (m_bands) {
                 img = QImage(px.width(), rows, QImage::Format_ARGB32_Premultiplied);
@@ -125,9 +126,9 @@ QSGNode *RasterItem::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
         m_dirty = false;
     }
     int y = 0;
-    for (QSGNode *child = node->firstChild(); child; child = child->nextSibling(), y += kStripRows) {
+    for (QSGNode *child = node->firstChild(); child; child = child->nextSibling(), y += stripRows) {
         auto *strip = static_cast<QSGImageNode *>(child);
-        const int rows = std::min(kStripRows, px.height() - y);
+        const int rows = std::min(stripRows, px.height() - y);
         strip->setRect(QRectF(0, y / dpr, px.width() / dpr, rows / dpr));
         strip->setFiltering(smooth() ? QSGTexture::Linear : QSGTexture::Nearest);
     }

@@ -14,6 +14,8 @@
 #include <QColor>
 #include <QQuickItem>
 
+#include <algorithm>
+
 class QPainter;
 
 namespace corvane {
@@ -38,6 +40,7 @@ public:
     // Rows of one texture, and rows painted at once in an item taller than one strip.
     static constexpr int kStripRows = 31;
     static constexpr int kBandRows = 8;
+    int stripRows() const { return m_stripRows; }
 
     // Paints `item` into `img` (already filled) band by band, as the item's textures are made.
     static void paintInto(RasterItem &item, QImage &img, int firstRow = 0);
@@ -48,6 +51,10 @@ protected:
     // apart on a rare edge pixel); lines of a pixel or thinner are clipped by QPainter's
     // cosmetic stroker at each band's edge and come out otherwise, so it is asked for.
     void setPaintsInBands(bool on) { m_bands = on; }
+    // A large still picture lies under many of a frame's changes at once: a strip is blended
+    // once per changed rectangle on each of its rows, and enough of those side by side go to
+    // the pool again. Shorter strips keep that count down, for a few more nodes.
+    void setStripRows(int rows) { m_stripRows = std::max(1, rows); }
 
     QSGNode *updatePaintNode(QSGNode *old, UpdatePaintNodeData *) override;
     void geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry) override;
@@ -57,6 +64,7 @@ private:
     QColor m_fill = Qt::transparent;
     bool m_dirty = true;
     bool m_bands = false;
+    int m_stripRows = kStripRows;
     int m_paints = 0;
 };
 
