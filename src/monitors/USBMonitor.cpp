@@ -16,9 +16,11 @@ USBMonitor::USBMonitor(QObject *parent)
 USBMonitor::USBMonitor(std::unique_ptr<UsbRegistry> registry, const Clock &clock, bool autoStart, QObject *parent)
     : QObject(parent), m_sampler(std::make_unique<USBSampler>(std::move(registry)))
 {
-    // sysfs reads stay off the GUI thread; only publication happens there.
+    // sysfs reads stay off the GUI thread; only publication happens there. Every 3 s on
+    // whole seconds of the wall clock, when the shared thread wakes for the system figures
+    // anyway: a reading waits for the second's publication either way.
     m_scheduler = std::make_unique<SamplerScheduler>(
-        QStringLiteral("corvane.usb"), Cadence::offsetThenEvery(0.0, 3.0), sampleThenPublish(m_sampler.get(), this),
+        QStringLiteral("corvane.usb"), Cadence::alignedTo(3.0), sampleThenPublish(m_sampler.get(), this),
         SamplerScheduler::Placement::SharedThread, clock);
     if (autoStart)
         start();
@@ -29,7 +31,11 @@ USBMonitor::~USBMonitor()
     m_scheduler.reset(); // joins the sampler thread before the sampler goes
 }
 
-void USBMonitor::start() { m_scheduler->start(); }
+void USBMonitor::start()
+{
+    m_scheduler->start();
+    m_scheduler->tickNow(); // a start reads at once
+}
 void USBMonitor::stop() { m_scheduler->stop(); }
 
 QString USBMonitor::speedLabel(std::optional<int64_t> code)
