@@ -542,7 +542,8 @@ INSTANTIATE_TEST_SUITE_P(Histories, SparklineShift,
 
 // A sparkline's picture drawn band by band, each band drawing only the layers that reach its
 // rows, is the picture its grid, fill and line make drawn in one go (but for a gradient's
-// rounding on a rare edge pixel), and nothing of it goes to Qt's pool.
+// rounding on a rare edge pixel), and nothing of it goes to Qt's pool. It is drawn once for
+// all the bands it is painted in.
 struct PlotCase {
     const char *name;
     QSizeF size;
@@ -576,6 +577,7 @@ TEST_P(SparklineBands, DrawWhatTheLayersDrawInOneGo)
     const int before = test::poolStarts();
     RasterItem::paintInto(plot, banded);
     EXPECT_EQ(test::poolStarts(), before);
+    EXPECT_EQ(plot.wholeRedraws(), 1);
 
     QImage whole(px, QImage::Format_ARGB32_Premultiplied);
     whole.setDevicePixelRatio(c.dpr);
