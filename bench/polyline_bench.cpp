@@ -1,18 +1,33 @@
 // The sparkline's line drawn by QPainter (drawPolyline, round caps and joins) and by
 // strokeRoundPolyline on the same data, in one run: the pixel difference between the two and
 // the time ratio. With an argument, writes each shape side by side, enlarged, to that folder.
+// `redraw [N]` instead times N whole redraws of the dashboard's sparklines; under
+// `valgrind --tool=callgrind --instr-atstart=no` each size is counted on its own (a dump each).
+#include "state/Palette.h"
 #include "ui/shared/RoundPolyline.h"
 #include "ui/shared/SparklineGeometry.h"
+#include "ui/shared/StrokeItems.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <random>
+
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#else
+#define CALLGRIND_START_INSTRUMENTATION
+#define CALLGRIND_STOP_INSTRUMENTATION
+#define CALLGRIND_ZERO_STATS
+#define CALLGRIND_DUMP_STATS_AT(name)
+#endif
 
 using namespace corvane;
 
@@ -58,11 +73,84 @@ QImage render(const Shape &s, QSize size, bool fast)
     return img;
 }
 
+// Whole redraws of a sparkline as the dashboard shows it: a full history moving along by a
+// fraction of a pixel a sample, each step painted as the item's textures are made.
+struct Plot {
+    const char *name;
+    QSizeF size;
+    double dpr;
+    QVariant paint;
+    QVariant max;
+    double (*sample)(std::mt19937 &);
+};
+
+// A CPU at rest with the odd burst; a link mostly quiet with transfers now and then (its
+// scale follows the data); a load that keeps the line busy over the whole height.
+double idleCpu(std::mt19937 &rng)
+{
+    std::uniform_real_distribution<double> unit(0, 1);
+    return unit(rng) < 0.05 ? 0.4 + 0.5 * unit(rng) : 0.06 + 0.1 * unit(rng);
+}
+double bursts(std::mt19937 &rng)
+{
+    std::uniform_real_distribution<double> unit(0, 1);
+    return unit(rng) < 0.15 ? 2e6 * unit(rng) : 4e4 * unit(rng);
+}
+double busy(std::mt19937 &rng) { return std::uniform_real_distribution<double>(0, 1)(rng); }
+
+int redraws(int count)
+{
+    const QList<Plot> plots{
+        {"cpu-82x24", {82, 24}, 1, QVariant::fromValue(Palette::cpuGradient()), 1.0, idleCpu},
+        {"gpu-120x34-dpr2", {120, 34}, 2, QVariant::fromValue(Palette::gpuGradient()), 1.0, idleCpu},
+        {"network-266x60", {266, 60}, 1, QVariant::fromValue(QColor(77, 166, 255)), QVariant(), bursts},
+        {"busy-266x60", {266, 60}, 1, QVariant::fromValue(QColor(77, 166, 255)), 1.0, busy},
+        {"busy-520x90", {520, 90}, 1, QVariant::fromValue(Palette::downloadGradient()), QVariant(), busy},
+    };
+    std::mt19937 rng(3);
+    for (const Plot &c : plots) {
+        SparklinePlot plot;
+        plot.setSize(c.size);
+        plot.setShowGrid(true);
+        plot.setNormalizedMax(c.max);
+        plot.setPaint(c.paint);
+        plot.setGlowColor(QColor(80, 160, 255));
+        QList<double> history;
+        for (int i = 0; i < 90; ++i)
+            history << c.sample(rng);
+        QImage img(QSize(qRound(c.size.width() * c.dpr), qRound(c.size.height() * c.dpr)), QImage::Format_ARGB32_Premultiplied);
+        img.setDevicePixelRatio(c.dpr);
+        const auto step = [&] {
+            history.removeFirst();
+            history << c.sample(rng);
+            plot.setSamples(QVariant::fromValue(history));
+            img.fill(Qt::transparent);
+            RasterItem::paintInto(plot, img);
+        };
+        step(); // the grid image and first allocations
+        const int before = plot.wholeRedraws();
+        QElapsedTimer t;
+        t.start();
+        CALLGRIND_ZERO_STATS;
+        CALLGRIND_START_INSTRUMENTATION;
+        for (int i = 0; i < count; ++i)
+            step();
+        CALLGRIND_STOP_INSTRUMENTATION;
+        CALLGRIND_DUMP_STATS_AT(c.name);
+        const int whole = plot.wholeRedraws() - before;
+        std::printf("%-18s %d paints, %d whole redraws, %.1f us a paint\n", c.name, count, whole,
+                    double(t.nsecsElapsed()) / 1000 / std::max(count, 1));
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "redraw") == 0)
+        return redraws(argc > 2 ? std::atoi(argv[2]) : 200);
     const QString shots = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     std::mt19937 rng(7);
     std::uniform_real_distribution<double> unit(0, 1);

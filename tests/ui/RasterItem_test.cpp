@@ -25,6 +25,7 @@
 #include <functional>
 #include <memory>
 #include <limits>
+#include <optional>
 
 using namespace corvane;
 
@@ -538,6 +539,94 @@ INSTANTIATE_TEST_SUITE_P(Histories, SparklineShift,
                                            ShiftCase{"scaleFollowsTheData", 118, QVariant(), false},
                                            ShiftCase{"lineColouredAlongTheItem", 118, 1.0, false, {1, 1}}),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// A sparkline's picture drawn band by band, each band drawing only the layers that reach its
+// rows, is the picture its grid, fill and line make drawn in one go (but for a gradient's
+// rounding on a rare edge pixel), and nothing of it goes to Qt's pool. It is drawn once for
+// all the bands it is painted in.
+struct PlotCase {
+    const char *name;
+    QSizeF size;
+    qreal dpr;
+    std::function<double(int)> sample; // of 90
+    QVariant max, paint;
+    bool grid = true, fill = true;
+};
+void PrintTo(const PlotCase &c, std::ostream *os) { *os << c.name; }
+class SparklineBands : public ::testing::TestWithParam<PlotCase> {};
+
+TEST_P(SparklineBands, DrawWhatTheLayersDrawInOneGo)
+{
+    const PlotCase &c = GetParam();
+    QList<double> samples;
+    for (int i = 0; i < 90; ++i)
+        samples << c.sample(i);
+    const QColor glow(80, 160, 255);
+    SparklinePlot plot;
+    plot.setSize(c.size);
+    plot.setShowGrid(c.grid);
+    plot.setDrawFill(c.fill);
+    plot.setNormalizedMax(c.max);
+    plot.setPaint(c.paint);
+    plot.setGlowColor(glow);
+    plot.setSamples(QVariant::fromValue(samples));
+    const QSize px(qRound(c.size.width() * c.dpr), qRound(c.size.height() * c.dpr));
+    QImage banded(px, QImage::Format_ARGB32_Premultiplied);
+    banded.setDevicePixelRatio(c.dpr);
+    banded.fill(Qt::transparent);
+    const int before = test::poolStarts();
+    RasterItem::paintInto(plot, banded);
+    EXPECT_EQ(test::poolStarts(), before);
+    EXPECT_EQ(plot.wholeRedraws(), 1);
+
+    QImage whole(px, QImage::Format_ARGB32_Premultiplied);
+    whole.setDevicePixelRatio(c.dpr);
+    whole.fill(Qt::transparent);
+    QPainter p(&whole);
+    p.setRenderHint(QPainter::Antialiasing);
+    const double w = c.size.width(), h = c.size.height();
+    if (c.grid) {
+        QPen pen(QColor::fromRgbF(1, 1, 1, 0.06f), 0.5, Qt::CustomDashLine, Qt::FlatCap, Qt::MiterJoin);
+        pen.setDashPattern({4, 6});
+        p.setPen(pen);
+        for (double y : sparkline::gridLines(h))
+            p.drawLine(QPointF(0, y), QPointF(w, y));
+    }
+    const std::optional<double> max = c.max.isValid() ? std::optional(c.max.toDouble()) : std::nullopt;
+    if (c.fill) {
+        QLinearGradient fill(0, 0, 0, h);
+        QColor top = glow, bottom = glow;
+        top.setAlphaF(0.55f);
+        bottom.setAlphaF(0);
+        fill.setColorAt(0, top);
+        fill.setColorAt(1, bottom);
+        p.setPen(Qt::NoPen);
+        p.setBrush(fill);
+        p.drawPolygon(sparkline::fillPolygon(samples, w, h, max));
+    }
+    ASSERT_TRUE(strokeRoundPolyline(&p, sparkline::linePoints(samples, w, h, max), 2.2,
+                                    brushForPaint(c.paint, QRectF(0, 0, w, h))));
+    p.end();
+    const PictureDiff d = diff(whole, banded);
+    EXPECT_LE(d.levels, 1);
+    EXPECT_LE(d.pixels, px.width() * px.height() / 500) << d.pixels << " pixels differ";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plots, SparklineBands,
+    ::testing::Values(
+        // The line and fill stay in the bottom rows: the bands above draw the grid or nothing.
+        PlotCase{"idleLineInATallPlot", {265, 60}, 1, [](int i) { return 0.05 + 0.02 * (i % 5); }, 1.0,
+                 QVariant::fromValue(QColor(77, 166, 255))},
+        // A spike past the top of a fixed scale, across every band.
+        PlotCase{"spikePastTheTopAt2x", {120, 34}, 2,
+                 [](int i) { return i == 40 ? 1.3 : i == 70 ? 0.95 : 0.1 + 0.03 * (i % 3); }, 1.0,
+                 QVariant::fromValue(Palette::cpuGradient())},
+        // The line alone, as under a glow, its scale following the data, with a gap.
+        PlotCase{"lineAloneWithAGap", {266, 60}, 1,
+                 [](int i) { return i % 17 == 3 ? std::numeric_limits<double>::quiet_NaN() : 0.4 + 0.3 * std::sin(i * 0.2); },
+                 QVariant(), QVariant::fromValue(Palette::downloadGradient()), false, false}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 // The watermark standing still under the software renderer: drawn in strips, it shows what an
 // Image of the same glyph at that source size showed, faint (as the dashboard shows it) or not.

@@ -154,16 +154,35 @@ void SparklinePlot::redraw(const QRect &area)
     // the raster engine meets no more rows than a band's, and a range's edges cut nothing
     // QPainter strokes (the grid is a kept image, the line the round-polyline stroker's).
     const qreal dpr = m_picture.devicePixelRatio();
+    const Layers layers = plotLayers(dpr);
     for (int y = area.top(); y <= area.bottom(); y += kBandRows) {
         const int h = std::min(kBandRows, area.bottom() + 1 - y);
         uchar *first = m_picture.bits() + qsizetype(y) * m_picture.bytesPerLine() + qsizetype(area.left()) * 4;
         QImage view(first, area.width(), h, m_picture.bytesPerLine(), m_picture.format());
         view.fill(Qt::transparent);
+        // A layer that cannot reach these rows would leave them as they are: a band none
+        // reaches needs no painter. Each layer's reach is widened by two rows for rounding.
+        const auto near = [&](double top, double bottom) { return top - 2 < y + h && bottom + 2 > y; };
+        bool grid = false;
+        for (int row : layers.gridRows)
+            grid = grid || near(row, row + 1);
+        const bool fill = layers.fill && near(layers.fillTop, m_picture.height());
+        const bool line = layers.line && near(layers.lineTop, layers.lineBottom);
+        if (!grid && !fill && !line)
+            continue;
         view.setDevicePixelRatio(dpr);
         QPainter p(&view);
         p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
         p.translate(-area.left() / dpr, -y / dpr);
-        drawPlot(&p);
+        if (grid)
+            p.drawImage(QPointF(0, 0), m_grid);
+        if (fill) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(layers.fillBrush);
+            p.drawPolygon(layers.fillPolygon);
+        }
+        if (line)
+            drawRoundPolyline(&p, layers.linePoints, kLineWidth, layers.lineBrush);
     }
 }
 
@@ -198,7 +217,7 @@ bool SparklinePlot::shiftPicture(qreal dpr)
             std::memmove(row, row + s, sizeof(quint32) * std::size_t(w - s));
         }
         // The line's reach (half its width and a pixel of edge) past the points it joins.
-        const int reach = int(std::ceil(2.2 / 2 * dpr)) + 2;
+        const int reach = int(std::ceil(kLineWidth / 2 * dpr)) + 2;
         redraw(QRect(0, 0, std::min(w, reach), m_picture.height()));
         const int from = std::max(0, int(std::floor(w - 1 - shift)) - reach);
         redraw(QRect(from, 0, w - from, m_picture.height()));
@@ -214,13 +233,12 @@ bool SparklinePlot::shiftPicture(qreal dpr)
     return false;
 }
 
-void SparklinePlot::drawPlot(QPainter *p)
+SparklinePlot::Layers SparklinePlot::plotLayers(qreal dpr)
 {
     const double w = width(), h = height();
-    p->setRenderHint(QPainter::Antialiasing);
+    Layers l;
     if (m_showGrid && m_drawGrid) {
         // The dashes only change with the size: stroked once, then copied.
-        const qreal dpr = p->device()->devicePixelRatio();
         const QSize px(qRound(w * dpr), qRound(h * dpr));
         if (m_grid.size() != px || m_grid.devicePixelRatio() != dpr) {
             m_grid = QImage(px, QImage::Format_ARGB32_Premultiplied);
@@ -234,26 +252,42 @@ void SparklinePlot::drawPlot(QPainter *p)
             g.setPen(pen);
             for (double y : sparkline::gridLines(h))
                 g.drawLine(QPointF(0, y), QPointF(w, y));
+            g.end();
+            // The rows the dashes touch: clear rows copied over a clear band change nothing.
+            m_gridRows.clear();
+            for (int y = 0; y < m_grid.height(); ++y) {
+                const auto *row = reinterpret_cast<const quint32 *>(m_grid.constScanLine(y));
+                if (std::any_of(row, row + m_grid.width(), [](quint32 px) { return px != 0; }))
+                    m_gridRows << y;
+            }
         }
-        p->drawImage(QPointF(0, 0), m_grid);
+        l.gridRows = m_gridRows;
     }
     if (!sparkline::hasPlot(m_samples))
-        return;
+        return l;
     const auto max = fixedMax();
-    QLinearGradient fill(0, 0, 0, h);
-    QColor top = m_glow, bottom = m_glow;
-    top.setAlphaF(0.55f * m_glow.alphaF());
-    bottom.setAlphaF(0);
-    fill.setColorAt(0, top);
-    fill.setColorAt(1, bottom);
     if (m_drawFill) {
-        p->setPen(Qt::NoPen);
-        p->setBrush(fill);
-        p->drawPolygon(sparkline::fillPolygon(m_samples, w, h, max));
+        QLinearGradient fill(0, 0, 0, h);
+        QColor top = m_glow, bottom = m_glow;
+        top.setAlphaF(0.55f * m_glow.alphaF());
+        bottom.setAlphaF(0);
+        fill.setColorAt(0, top);
+        fill.setColorAt(1, bottom);
+        l.fill = true;
+        l.fillBrush = QBrush(fill);
+        l.fillPolygon = sparkline::fillPolygon(m_samples, w, h, max);
+        l.fillTop = l.fillPolygon.boundingRect().top() * dpr;
     }
-    if (!m_drawLine)
-        return;
-    drawRoundPolyline(p, sparkline::linePoints(m_samples, w, h, max), 2.2, brushForPaint(m_paint, boundingRect()));
+    if (m_drawLine) {
+        l.line = true;
+        l.lineBrush = brushForPaint(m_paint, boundingRect());
+        l.linePoints = sparkline::linePoints(m_samples, w, h, max);
+        const QRectF b = l.linePoints.boundingRect();
+        const double reach = kLineWidth / 2 * dpr + 1;
+        l.lineTop = b.top() * dpr - reach;
+        l.lineBottom = b.bottom() * dpr + reach;
+    }
+    return l;
 }
 
 GradientText::GradientText(QQuickItem *parent) : RasterItem(parent)

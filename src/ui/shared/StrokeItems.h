@@ -6,7 +6,9 @@
 #include <QFont>
 #include <QList>
 #include "ui/shared/RasterItem.h"
+#include <QBrush>
 #include <QImage>
+#include <QPolygonF>
 #include <QVariant>
 #include <QtQml/qqmlregistration.h>
 
@@ -160,13 +162,23 @@ private:
     void touch() { emit changed(); update(); }
     template <typename T>
     void set(T &field, const T &v) { if (assignChanged(field, v)) touch(); }
-    // Grid, fill and line in the item's coordinates.
-    void drawPlot(QPainter *p);
+    static constexpr double kLineWidth = 2.2;
+    // What each band of a redraw draws: the grid's rows, fill and line in the item's
+    // coordinates, and the rows (device pixels) the fill and line reach.
+    struct Layers {
+        QList<int> gridRows;
+        bool fill = false, line = false;
+        QBrush fillBrush, lineBrush;
+        QPolygonF fillPolygon, linePoints;
+        double fillTop = 0, lineTop = 0, lineBottom = 0;
+    };
+    Layers plotLayers(qreal dpr);
     // Draws the kept picture's pixels in `area` again from the samples.
     void redraw(const QRect &area);
     bool shiftPicture(qreal dpr);
     QList<double> m_samples;
     QImage m_grid; // the dashed grid at the current size
+    QList<int> m_gridRows; // and the rows its dashes touch
     QVariant m_paint, m_max;
     QColor m_glow = Qt::white;
     bool m_showGrid = false, m_drawGrid = true, m_drawFill = true, m_drawLine = true;
