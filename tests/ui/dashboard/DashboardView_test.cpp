@@ -12,6 +12,7 @@
 #include "platform/UsbRegistry.h"
 #include "state/ThemeManager.h"
 #include "state/AppState.h"
+#include "support/FixtureLaptop.h"
 #include "support/QmlTestUtil.h"
 #include "ui/dashboard/DashboardModels.h"
 
@@ -272,14 +273,9 @@ void publishLaptop(AppState &hub)
     for (SamplerScheduler *s : {hub.battery()->scheduler(), hub.usb()->scheduler(), hub.wifi()->scheduler()})
         s->stopAndWait();
     QCoreApplication::processEvents(); // a reading that was under way lands before the fixture's
+    test::publishFixtureLaptop(hub);
     test::FakeClock clock;
-    const QString fx = QStringLiteral(CORVANE_FIXTURES);
-    BatteryMonitor battery(makeLinuxPowerSources(fx + "/power_supply/laptop"), clock, false);
-    hub.battery()->publish(battery.sampler().sample());
-    USBMonitor usb(makeLinuxUsbRegistry(fx + "/usb/laptop"), clock, false);
-    if (auto s = usb.sampler().sample())
-        hub.usb()->publish(*s);
-    SMCMonitor smc(makeLinuxSmcTransport(fx + "/hwmon"), clock, false); // no sensors: nothing lands
+    SMCMonitor smc(makeLinuxSmcTransport(QStringLiteral(CORVANE_FIXTURES "/hwmon")), clock, false); // no sensors: nothing lands
     hub.smc()->publish(smc.sampler().sample());
     WiFiInterfaceReading wifi;
     wifi.ssid = QStringLiteral("Casa <b>Popescu</b>");
