@@ -7,7 +7,7 @@ import Corvane
 RowLayout {
     id: header
 
-    property date clockTick: new Date()
+    property date clockTick: WallTime.now()
     property real fps: 0
 
     spacing: 18

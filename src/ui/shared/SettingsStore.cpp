@@ -2,6 +2,7 @@
 
 #include "state/ThemeManager.h"
 #include "ui/shared/ViewRules.h"
+#include "ui/shared/WallTime.h"
 
 #include <QLocale>
 #include <QTime>
@@ -98,7 +99,7 @@ int SettingsStore::onboardingStep(int step, int delta) const { return ViewRules:
 QString SettingsStore::clockText() const
 {
     const QLocale locale;
-    return locale.toString(QTime::currentTime(), ViewRules::clockFormat(locale.timeFormat(QLocale::ShortFormat)));
+    return locale.toString(WallTime::current().time(), ViewRules::clockFormat(locale.timeFormat(QLocale::ShortFormat)));
 }
 
 QString SettingsStore::shortcutText(const QString &portableSequence, bool spaced) const

@@ -1,4 +1,5 @@
 import QtQuick
+import Corvane
 
 // The clock the sidebar, the strip and the dashboard show. While it runs it steps with the
 // system monitor's whole-second snapshot, so a surface changes once a second, in one frame;
@@ -7,15 +8,15 @@ Timer {
     id: clock
 
     // The latest tick; bindings that read it follow the clock.
-    property date now: new Date()
+    property date now: WallTime.now()
     // Whose whole-second snapshots the clock steps with (the hub's system monitor).
     property var steps: null
 
     repeat: false
-    interval: 1000 - new Date().getMilliseconds()
-    onRunningChanged: if (running) now = new Date()
+    interval: 1000 - WallTime.now().getMilliseconds()
+    onRunningChanged: if (running) now = WallTime.now()
     onTriggered: {
-        now = new Date()
+        now = WallTime.now()
         interval = 1000 - now.getMilliseconds()
         restart()
     }
@@ -24,7 +25,7 @@ Timer {
         target: clock.steps
         enabled: clock.running
         function onUpdated() {
-            clock.now = new Date()
+            clock.now = WallTime.now()
             clock.interval = 1500
             clock.restart()
         }

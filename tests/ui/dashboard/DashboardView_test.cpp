@@ -1,5 +1,6 @@
 // The live dashboard as a user meets it: layout at both window sizes, the quick-test sheet
 // from every tile and from a pending request, favourites by clicking stars, the clock.
+#include "common/Formatters.h"
 #include "common/Numbers.h"
 #include "fakes/FakeClock.h"
 #include "monitors/NetworkMonitor.h"
@@ -12,14 +13,18 @@
 #include "platform/UsbRegistry.h"
 #include "state/ThemeManager.h"
 #include "state/AppState.h"
+#include "support/FixtureLaptop.h"
 #include "support/QmlTestUtil.h"
 #include "ui/dashboard/DashboardModels.h"
+#include "ui/shared/SettingsStore.h"
+#include "ui/shared/WallTime.h"
 
 #include <optional>
 #include <QFile>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -263,6 +268,23 @@ TEST_F(Dashboard, ClockTicksOnlyWhileShown)
     EXPECT_FALSE(timer->property("running").toBool());
 }
 
+// The clocks, the date and the greeting follow the time they are handed, not the system's:
+// pictures compared across runs stand the time still.
+TEST_F(Dashboard, ClocksShowTheTimeTheyAreHanded)
+{
+    const QDateTime at(QDate(2021, 3, 4), QTime(5, 6, 7, 900));
+    test::FakeClock clock;
+    clock.setWall(double(at.toMSecsSinceEpoch()) / 1000.0);
+    WallTime::setClock(&clock);
+    const auto restore = qScopeGuard([] { WallTime::setClock(nullptr); });
+    load(QSize(1280, 800));
+    EXPECT_EQ(item(QStringLiteral("clock"))->property("text").toString(), clockTime(at));
+    EXPECT_EQ(item(QStringLiteral("date"))->property("text").toString(), dashboardClockDate(at));
+    EXPECT_EQ(item(QStringLiteral("greeting"))->property("text").toString(), QStringLiteral("Bună dimineața"));
+    EXPECT_TRUE(SettingsStore().clockText().contains(QStringLiteral(":06:07"))); // the sidebar's
+    EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
+}
+
 namespace {
 // A laptop's readings from the fixture trees, handed to the hub's monitors as their own
 // snapshots would be.
@@ -272,14 +294,9 @@ void publishLaptop(AppState &hub)
     for (SamplerScheduler *s : {hub.battery()->scheduler(), hub.usb()->scheduler(), hub.wifi()->scheduler()})
         s->stopAndWait();
     QCoreApplication::processEvents(); // a reading that was under way lands before the fixture's
+    test::publishFixtureLaptop(hub);
     test::FakeClock clock;
-    const QString fx = QStringLiteral(CORVANE_FIXTURES);
-    BatteryMonitor battery(makeLinuxPowerSources(fx + "/power_supply/laptop"), clock, false);
-    hub.battery()->publish(battery.sampler().sample());
-    USBMonitor usb(makeLinuxUsbRegistry(fx + "/usb/laptop"), clock, false);
-    if (auto s = usb.sampler().sample())
-        hub.usb()->publish(*s);
-    SMCMonitor smc(makeLinuxSmcTransport(fx + "/hwmon"), clock, false); // no sensors: nothing lands
+    SMCMonitor smc(makeLinuxSmcTransport(QStringLiteral(CORVANE_FIXTURES "/hwmon")), clock, false); // no sensors: nothing lands
     hub.smc()->publish(smc.sampler().sample());
     WiFiInterfaceReading wifi;
     wifi.ssid = QStringLiteral("Casa <b>Popescu</b>");

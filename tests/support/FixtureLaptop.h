@@ -1,0 +1,24 @@
+#pragma once
+// The laptop of the fixture trees: its battery, chargers and USB devices, handed to a hub's
+// monitors as their own snapshots would be.
+#include "fakes/FakeClock.h"
+#include "monitors/BatteryMonitor.h"
+#include "monitors/USBMonitor.h"
+#include "platform/PowerSources.h"
+#include "platform/UsbRegistry.h"
+#include "state/AppState.h"
+
+namespace corvane::test {
+
+inline void publishFixtureLaptop(AppState &hub)
+{
+    FakeClock clock;
+    const QString fx = QStringLiteral(CORVANE_FIXTURES);
+    BatteryMonitor battery(makeLinuxPowerSources(fx + "/power_supply/laptop"), clock, false);
+    hub.battery()->publish(battery.sampler().sample());
+    USBMonitor usb(makeLinuxUsbRegistry(fx + "/usb/laptop"), clock, false);
+    if (auto s = usb.sampler().sample())
+        hub.usb()->publish(*s);
+}
+
+} // namespace corvane::test
