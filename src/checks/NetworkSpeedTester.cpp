@@ -227,8 +227,8 @@ void NetworkSpeedTester::sendPing(quint64 run)
     ++m_pingAttempts;
     // The answer is read and dropped as it comes, and ends the probe once past its cap.
     req.bodyCap = kProbeBodyCap;
-    req.idleMs = std::min(req.idleMs, kProbeLimitMs);
-    req.limitMs = std::min(req.limitMs, kProbeLimitMs);
+    req.idleMs = std::min(req.idleMs, m_probeLimitMs);
+    req.limitMs = std::min(req.limitMs, m_probeLimitMs);
     req.onDone = [this, run](const SpeedTransport::Result &r) { post([this, run, r] { probeEnded(run, r); }); };
     m_transport->submit({std::move(req)});
 }

@@ -91,6 +91,8 @@ public:
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
     // Longest run of one request, however steadily it moves.
     void setTransferLimitMs(int ms) { m_limitMs = ms; }
+    // Longest run of one latency probe (within the two above).
+    void setProbeLimitMs(int ms) { m_probeLimitMs = ms; }
     // Extra certificates to trust (a private test server).
     void setExtraCaCertificates(const QList<QSslCertificate> &certs) { m_extraCa = certs; }
     // Streams of the phase under way (tests watch them end).
@@ -142,6 +144,7 @@ private:
     qint64 m_uploadBytes = 200'000'000;
     int m_timeoutMs = 60'000;
     int m_limitMs = 60'000;
+    int m_probeLimitMs = kProbeLimitMs;
     int m_pingCount = 5;
     QList<QSslCertificate> m_extraCa;
 };
