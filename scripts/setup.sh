@@ -20,7 +20,7 @@ PKGS=(
   fio pulseaudio pulseaudio-utils openssl
   poppler-utils libnl-genl-3-dev libcurl4-openssl-dev libsensors-dev
   libical-dev tzdata libecal2.0-dev evolution-data-server libxcb-present-dev libxcb-randr0-dev libdrm-dev
-  openbox conky-std appstream desktop-file-utils clang libfuzzer-14-dev libclang-rt-14-dev libxml2-utils locales
+  openbox xfwm4 fluxbox tint2 qt6-gtk-platformtheme libglib2.0-bin conky-std appstream desktop-file-utils clang libfuzzer-14-dev libclang-rt-14-dev libxml2-utils locales
 )
 
 missing=()
