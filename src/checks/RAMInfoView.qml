@@ -114,7 +114,7 @@ Item {
         StressHeader {
             caption: "CORVANE · MEMORIE"
             title: "RAM detalii live"
-            subtitle: "Pagini Mach: vm.statistics64 · vm.swapusage"
+            subtitle: "Kernel: /proc/meminfo · /proc/pressure/memory"
             pillText: "Presiune: " + view.levelWord
             pillColor: view.levelColor
             onCloseRequested: view.dismiss()

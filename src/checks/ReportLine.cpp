@@ -29,7 +29,7 @@ QString cpuVerdict(double mh)
 {
     // NaN fails every comparison and lands on the last word.
     if (mh >= 200)
-        return QStringLiteral("Apple Silicon top");
+        return QStringLiteral("Procesor de top");
     if (mh >= 80)
         return QStringLiteral("Excelent");
     if (mh >= 30)
@@ -55,7 +55,7 @@ QString gpuVerdict(double p, double f, bool measured)
     if (!measured)
         return QStringLiteral("Încărcare nemăsurabilă");
     if (p >= 85 && f >= 100)
-        return QStringLiteral("Dedicat / M-series puternic");
+        return QStringLiteral("Dedicat / integrat puternic");
     if (p >= 70 && f >= 60)
         return QStringLiteral("GPU bun");
     if (p >= 40)
@@ -104,7 +104,7 @@ QString cpuSubtitle(int threads, double elapsed)
 
 QString gpuSubtitle(double elapsed)
 {
-    return QStringLiteral("Metal fragment shader · ") + wholeSeconds(elapsed) + QStringLiteral("s");
+    return QStringLiteral("OpenGL fragment shader · ") + wholeSeconds(elapsed) + QStringLiteral("s");
 }
 
 QList<ReportLine> cpuLines(const CpuRunFigures &r)

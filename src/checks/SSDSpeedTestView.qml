@@ -136,7 +136,7 @@ Item {
                 { label: "Mărime test", value: tester.runTotalMB + " MB", color: "white" },
                 { label: "Bloc", value: tester.runBlockMB + " MB", color: "white" },
                 tester.cacheBypassed
-                    ? { label: "Mod", value: "F_NOCACHE (direct)", color: ThemeManager.good }
+                    ? { label: "Mod", value: "O_DIRECT (direct)", color: ThemeManager.good }
                     : { label: "Mod", value: "Cache neocolit (buffered)", color: ThemeManager.warning },
                 { label: "Verdict", value: CheckRules.ssdVerdict(tester.avgReadMBs, tester.avgWriteMBs),
                   color: screen.roleColor(CheckRules.ssdVerdictRole(tester.avgReadMBs, tester.avgWriteMBs)) }

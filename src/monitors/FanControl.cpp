@@ -88,7 +88,7 @@ FanControlBridge::Outcome FanControlBridge::outcomeFor(const ProcessOutcome &end
         qCWarning(lcMonitors).noquote() << "fan helper did not finish normally:" << ended.errorText << said;
         break;
     }
-    return {false, QStringLiteral("SMC a refuzat comanda")};
+    return {false, QStringLiteral("Ventilatorul a refuzat comanda")};
 }
 
 void FanControlBridge::run(const QString &helper, const QStringList &args, std::function<void(Outcome)> done)

@@ -488,7 +488,7 @@ void SMCMonitor::setFanTarget(std::optional<double> rpm, std::optional<int> fanI
 {
     const auto helper = m_fanControl->helperPath();
     if (!helper) {
-        publishFanOutcome(std::nullopt, QStringLiteral("Helper-ul smcfan lipsește din bundle"));
+        publishFanOutcome(std::nullopt, QStringLiteral("Helper-ul smcfan lipsește din instalare"));
         emit fanCommandFinished();
         return;
     }
@@ -498,7 +498,7 @@ void SMCMonitor::setFanTarget(std::optional<double> rpm, std::optional<int> fanI
         if (!target) {
             // Not a speed at all (NaN, infinite, beyond any integer): the helper would
             // refuse it, so it is never run.
-            publishFanOutcome(std::nullopt, QStringLiteral("SMC a refuzat comanda"));
+            publishFanOutcome(std::nullopt, QStringLiteral("Ventilatorul a refuzat comanda"));
             emit fanCommandFinished();
             return;
         }

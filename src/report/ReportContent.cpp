@@ -132,7 +132,7 @@ QString productLine() { return QStringLiteral("Corvane Skerrin Widget v") + appV
 
 QString fileName(const QDateTime &localTime)
 {
-    return QStringLiteral("Corvane_Mac_Report_") + QLocale::c().toString(localTime, QStringLiteral("yyyy-MM-dd_HHmm"))
+    return QStringLiteral("Corvane_Report_") + QLocale::c().toString(localTime, QStringLiteral("yyyy-MM-dd_HHmm"))
         + QStringLiteral(".pdf");
 }
 
@@ -199,7 +199,7 @@ ReportSectionText storageSection(const ReportSnapshot &s, const QLocale &locale)
     return {QStringLiteral("SSD"),
             {{QStringLiteral("Drive"), s.driveName},
              {QStringLiteral("Capacitate totală"), sized ? bytes(s.totalCapacityBytes, locale) : kDash},
-             {QStringLiteral("Spațiu liber (purgeable inclus)"), sized ? bytes(s.freeCapacityBytes, locale) : kDash},
+             {QStringLiteral("Spațiu liber (fără rezerva root)"), sized ? bytes(s.freeCapacityBytes, locale) : kDash},
              {QStringLiteral("Read live"), byteRateText(s.readBytesPerSec)},
              {QStringLiteral("Write live"), byteRateText(s.writeBytesPerSec)}}};
 }

@@ -135,7 +135,7 @@ inline const QString kTitle = QStringLiteral("Raport de sistem");
 QString productLine();
 inline const QString kPublisherDomain = QStringLiteral("corvane.app");
 
-// "Corvane_Mac_Report_2026-03-08_0905.pdf" for that local time; digits never localised.
+// "Corvane_Report_2026-03-08_0905.pdf" for that local time; digits never localised.
 QString fileName(const QDateTime &localTime);
 // Day, full month name, year, hour and minute in the locale's order and clock.
 QString headerDateText(const QDateTime &at, const QLocale &locale);

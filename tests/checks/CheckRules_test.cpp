@@ -39,7 +39,7 @@ TEST_P(CpuVerdict, WordAndColourAtTheBounds)
 }
 INSTANTIATE_TEST_SUITE_P(
     Rules, CpuVerdict,
-    ::testing::Values(CpuCase{"exactly200", 200, "Apple Silicon top", "good"},
+    ::testing::Values(CpuCase{"exactly200", 200, "Procesor de top", "good"},
                       CpuCase{"just_under200", 199.99, "Excelent", "good"},
                       CpuCase{"exactly80", 80, "Excelent", "good"}, CpuCase{"exactly30", 30, "Bun", "accent"},
                       CpuCase{"just_under30", 29.99, "Mediu", "warning"}, CpuCase{"exactly10", 10, "Mediu", "warning"},
@@ -65,7 +65,7 @@ TEST_P(GpuVerdict, FirstMatchingRowWins)
 }
 INSTANTIATE_TEST_SUITE_P(
     Rules, GpuVerdict,
-    ::testing::Values(GpuCase{"p85_f100", 85, 100, "Dedicat / M-series puternic", "good"},
+    ::testing::Values(GpuCase{"p85_f100", 85, 100, "Dedicat / integrat puternic", "good"},
                       GpuCase{"p90_f80", 90, 80, "GPU bun", "good"}, GpuCase{"p90_f50", 90, 50, "Mediu", "good"},
                       GpuCase{"p79_f200", 79, 200, "GPU bun", "accent"}, GpuCase{"p49_f0", 49, 0, "Mediu", "warning"},
                       GpuCase{"p39_9_f500", 39.9, 500, "Slab / throttled", "warning"},
@@ -119,7 +119,7 @@ TEST_F(RulesTest, CpuRowsFromAFinishedRun)
     EXPECT_EQ(lines[7].value, QStringLiteral("Bun"));
     EXPECT_EQ(lines[7].color, c.accent);
     EXPECT_EQ(StressRules::cpuSubtitle(8, 30.2), QStringLiteral("SHA-256 soak · 8 fire · 30s"));
-    EXPECT_EQ(StressRules::gpuSubtitle(30.19), QStringLiteral("Metal fragment shader · 30s"));
+    EXPECT_EQ(StressRules::gpuSubtitle(30.19), QStringLiteral("OpenGL fragment shader · 30s"));
 }
 
 TEST_F(RulesTest, GpuRowsWithoutSamples)

@@ -132,7 +132,7 @@ TEST(SSDScreen, RunsOnOpenAndEndsInTheCardForTheRunItShows)
     EXPECT_EQ(labels.size(), 9);
     EXPECT_TRUE(labels.contains("Mărime test=256 MB")) << labels.join(", ").toStdString();
     EXPECT_TRUE(labels.contains("Bloc=64 MB"));
-    EXPECT_TRUE(labels.contains("Mod=F_NOCACHE (direct)"));
+    EXPECT_TRUE(labels.contains("Mod=O_DIRECT (direct)"));
     EXPECT_TRUE(test::textOf(card, "cardSubtitle").contains(" · 256 MB · uncached"));
     EXPECT_EQ(host.text("startStopButton"), QStringLiteral("START"));
     EXPECT_EQ(host.text("phasePill"), QStringLiteral("FINALIZAT"));

@@ -54,7 +54,7 @@ TEST_F(Run, ThirtySecondsEndAtTheFirstTickPastThem)
     EXPECT_TRUE(s->done());
     EXPECT_FALSE(s->tickerActive());
     EXPECT_EQ(s->utilSamples().size(), 150);
-    EXPECT_EQ(s->subtitle(), QStringLiteral("Metal fragment shader · 30s"));
+    EXPECT_EQ(s->subtitle(), QStringLiteral("OpenGL fragment shader · 30s"));
     const GpuRunFigures f = s->figures();
     EXPECT_TRUE(f.utilizationMeasured);
     EXPECT_EQ(f.gpuName, QStringLiteral("Radeon RX 6600"));

@@ -108,11 +108,11 @@ INSTANTIATE_TEST_SUITE_P(
                     notAuthorized("Error executing command as another user: No authentication agent found.\n"), 2500.0,
                     1, {"set", "2500", "1"}, "Autorizare eșuată: niciun agent de autentificare activ", false},
         OutcomeCase{"HelperExited127", FakeProcessLauncher::exited(127), 2500.0, 1, {"set", "2500", "1"},
-                    "SMC a refuzat comanda", false},
+                    "Ventilatorul a refuzat comanda", false},
         OutcomeCase{"HelperCrashed", FakeProcessLauncher::ended(ProcessOutcome::End::crashed), 2500.0, 1,
-                    {"set", "2500", "1"}, "SMC a refuzat comanda", false},
+                    {"set", "2500", "1"}, "Ventilatorul a refuzat comanda", false},
         OutcomeCase{"HelperRefusedAuto", FakeProcessLauncher::exited(1), std::nullopt, std::nullopt, {"auto"},
-                    "SMC a refuzat comanda", false}),
+                    "Ventilatorul a refuzat comanda", false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(FanControl, FailureLeavesManualFlag)
@@ -123,7 +123,7 @@ TEST(FanControl, FailureLeavesManualFlag)
     r.launcher->next = FakeProcessLauncher::exited(2);
     r.command(std::nullopt, std::nullopt);
     EXPECT_TRUE(r.mon->fanManualActive());
-    EXPECT_EQ(*r.mon->fanControlMessage(), QStringLiteral("SMC a refuzat comanda"));
+    EXPECT_EQ(*r.mon->fanControlMessage(), QStringLiteral("Ventilatorul a refuzat comanda"));
 }
 
 TEST(FanControl, MissingHelperOrLauncher)
@@ -131,7 +131,7 @@ TEST(FanControl, MissingHelperOrLauncher)
     Rig r;
     r.mon->fanControl()->setHelperPath(QString());
     r.command(2500.0, std::nullopt);
-    EXPECT_EQ(*r.mon->fanControlMessage(), QStringLiteral("Helper-ul smcfan lipsește din bundle"));
+    EXPECT_EQ(*r.mon->fanControlMessage(), QStringLiteral("Helper-ul smcfan lipsește din instalare"));
     EXPECT_TRUE(r.launcher->calls.isEmpty());
 
     r.mon->fanControl()->setHelperPath(r.helper);
@@ -146,7 +146,7 @@ TEST(FanControl, NonFiniteSpeedNeverRunsTheHelper)
     Rig r;
     for (double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 1e30}) {
         r.command(bad, std::nullopt);
-        EXPECT_EQ(*r.mon->fanControlMessage(), QStringLiteral("SMC a refuzat comanda"));
+        EXPECT_EQ(*r.mon->fanControlMessage(), QStringLiteral("Ventilatorul a refuzat comanda"));
     }
     EXPECT_TRUE(r.launcher->calls.isEmpty());
     EXPECT_FALSE(r.mon->fanManualActive());
@@ -159,7 +159,7 @@ TEST(FanControl, HelpersRefusalTextReachesTheLog)
     const auto previous = qInstallMessageHandler(keepMessage);
     r.command(2500.0, 1);
     qInstallMessageHandler(previous);
-    EXPECT_EQ(*r.mon->fanControlMessage(), QStringLiteral("SMC a refuzat comanda"));
+    EXPECT_EQ(*r.mon->fanControlMessage(), QStringLiteral("Ventilatorul a refuzat comanda"));
     ASSERT_EQ(g_logged.size(), 1);
     EXPECT_TRUE(g_logged[0].startsWith("corvane.monitors: ")) << g_logged[0].toStdString();
     EXPECT_TRUE(g_logged[0].contains("smcfan: fan 1 has no checkable range")) << g_logged[0].toStdString();

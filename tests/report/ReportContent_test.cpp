@@ -182,7 +182,7 @@ TEST(ReportRows, MachineWithoutFiguresShowsDashesNotZeros)
     sources.battery = &battery;
     const ReportDocument doc = docOf(ReportSnapshot::capture(sources, *makeLinuxMachineInfo(QStringLiteral("/nonexistent"))));
     for (const char *label : {"GPU", "VRAM folosit", "FPS curent", "Refresh nominal", "Drive", "Capacitate totală",
-                              "Spațiu liber (purgeable inclus)", "Procent", "Stare", "Sănătate", "Cicluri",
+                              "Spațiu liber (fără rezerva root)", "Procent", "Stare", "Sănătate", "Cicluri",
                               "Capacitate max", "Capacitate design", "Temperatură", "Voltaj", "Model", "Chip"})
         EXPECT_EQ(valueOf(doc, QString::fromUtf8(label)).value_or(QStringLiteral("no row")).toStdString(), "—") << label;
 }
@@ -240,7 +240,7 @@ TEST(ReportTexts, FileNameUsesPlainDigitsInAnyLocale)
     QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt)); // native digits would be ٠-٩
     const QString name = report::fileName(QDateTime(QDate(2026, 3, 8), QTime(9, 5, 59)));
     QLocale::setDefault(saved);
-    EXPECT_EQ(name, QStringLiteral("Corvane_Mac_Report_2026-03-08_0905.pdf"));
+    EXPECT_EQ(name, QStringLiteral("Corvane_Report_2026-03-08_0905.pdf"));
 }
 
 TEST(ReportTexts, HeaderDateFollowsTheLocaleWithoutWeekday)

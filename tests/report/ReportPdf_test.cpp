@@ -179,7 +179,7 @@ TEST_F(ReportPdf, OneLetterPageWithEveryTitleAndTheHubsValues)
     ReportSnapshot captured;
     const Export e = exportTo(path(), [&] { return captured = hub.capture(); });
     ASSERT_TRUE(e.written) << e.errors.join('\n').toStdString();
-    EXPECT_EQ(e.suggested, QStringList{QStringLiteral("Corvane_Mac_Report_2026-03-08_0905.pdf")});
+    EXPECT_EQ(e.suggested, QStringList{QStringLiteral("Corvane_Report_2026-03-08_0905.pdf")});
     EXPECT_EQ(e.opened, QList<QUrl>{QUrl::fromLocalFile(path())});
 
     const QString info = run(QStringLiteral("pdfinfo"), {path()});
@@ -456,7 +456,7 @@ TEST(ReportSaveDialog, SpeaksRomanianUnderARomanianLocale)
     const QString home = QDir::home().dirName();
     QStringList untranslated;
     for (const QString &t : shown)
-        if (english.contains(t) && !t.contains('/') && !t.startsWith(QLatin1String("Corvane_Mac_Report_"))
+        if (english.contains(t) && !t.contains('/') && !t.startsWith(QLatin1String("Corvane_Report_"))
             && !t.startsWith(QLatin1String("Raport Corvane")) && t != QStringLiteral("Salvează raportul de sistem") && t != home && t != QLatin1String("Documente"))
             untranslated << t;
     EXPECT_TRUE(untranslated.isEmpty()) << "still English: " << untranslated.join(" | ").toStdString();

@@ -246,7 +246,7 @@ TEST_F(FaceFixture, SidebarListsTheSixTabsAndSelects)
         QTRY_COMPARE(root->property("shownTab").toString(), QString::fromLatin1(raw));
         // Screens that are built show their own heading; placeholders show the tab's title.
         const QMap<QString, QString> built = {{"activity", "Top procese & log privacy"},
-                                              {"ports", "Tot ce e conectat la Mac"},
+                                              {"ports", "Tot ce e conectat la acest computer"},
                                               {"crashes", "Istoric crash / freeze ("},
                                               {"tests", "Suită completă de teste de viteză și stress"}};
         const QString raw_ = QLatin1String(raw);
@@ -422,7 +422,7 @@ TEST_F(FaceFixture, OnboardingWalksThreePagesAndFinishes)
     QStringList features;
     for (QQuickItem *t : itemsNamed(o, "featureText"))
         features << t->property("text").toString();
-    EXPECT_EQ(features, (QStringList{"Detectare cameră via CMIO listeners", "Detectare microfon via CoreAudio listeners",
+    EXPECT_EQ(features, (QStringList{"Detectare cameră via V4L2 + inotify", "Detectare microfon via PulseAudio listeners",
                                      "100% local · zero telemetrie"}));
 
     press(itemNamed(o, "forwardButton"));

@@ -94,7 +94,7 @@ ColumnLayout {
         Layout.bottomMargin: 16
         horizontalAlignment: Text.AlignHCenter
         wrapMode: Text.Wrap
-        text: "Senzorii de temperatură nu sunt disponibili pe acest Mac."
+        text: "Senzorii de temperatură nu sunt disponibili pe acest computer."
         textFormat: Text.PlainText
         font.family: "Inter"
         font.pixelSize: 11

@@ -39,8 +39,8 @@ HoverGlassCard {
     readonly property var privacyLines: [
         "Niciun byte nu pleacă în cloud. Totul local.",
         "Niciun tracking, niciun analytics, nicio reclamă.",
-        "Crash log + privacy history sunt în Application Support, accesibile doar de tine.",
-        "Codul folosește doar API-uri publice Apple (CMIO, CoreAudio, IOKit, EventKit, CoreWLAN, SMAppService)."
+        "Crash log + privacy history rămân pe acest computer, accesibile doar de tine.",
+        "Codul folosește doar API-uri publice Linux (V4L2, PulseAudio, sysfs/procfs, EDS, nl80211, XDG autostart)."
     ]
 
     function withAlpha(c, a) { return Qt.rgba(c.r, c.g, c.b, a) }
@@ -160,7 +160,7 @@ HoverGlassCard {
                 Text {
                     Layout.fillWidth: true
                     topPadding: 4
-                    text: "Monitor de sistem nativ pentru macOS — privacy, performance, hardware tests și PDF report, totul local."
+                    text: "Monitor de sistem nativ pentru Linux — privacy, performance, hardware tests și PDF report, totul local."
                     textFormat: Text.PlainText
                     wrapMode: Text.WordWrap
                     font.family: "Quicksand"
@@ -388,7 +388,7 @@ HoverGlassCard {
                 }
                 Item { Layout.fillWidth: true }
                 Text {
-                    text: "Made on a Mac"
+                    text: "Made for Linux"
                     textFormat: Text.PlainText
                     font.family: "Quicksand"
                     font.pixelSize: 9

@@ -28,11 +28,11 @@ Item {
           bodyOpacity: 0.78 },
         { colorRole: "accent", image: "power", title: "Pornește la login",
           subtitle: "Vrei Corvane să fie acolo când deschizi laptopul?",
-          body: "Cu această opțiune activă, Corvane se pornește automat când te loghezi la macOS — fără să te gândești la el. Iconița mică din menu bar e mereu acolo.",
+          body: "Cu această opțiune activă, Corvane se pornește automat când te loghezi în sesiunea desktop — fără să te gândești la el. Iconița mică din tray e mereu acolo.",
           bodyOpacity: 0.8 },
         { colorRole: "warning", image: "bell.badge", title: "Notificări inteligente",
           subtitle: "Te anunțăm doar când contează",
-          body: "Corvane trimite notificări native macOS pentru evenimente importante. Nu spam — fiecare categorie are cooldown de 5 minute.",
+          body: "Corvane trimite notificări native de desktop pentru evenimente importante. Nu spam — fiecare categorie are cooldown de 5 minute.",
           bodyOpacity: 0.8 }
     ]
 
@@ -237,8 +237,8 @@ Item {
                 spacing: 8
                 Repeater {
                     model: [
-                        { image: "video.fill", text: "Detectare cameră via CMIO listeners" },
-                        { image: "mic.fill", text: "Detectare microfon via CoreAudio listeners" },
+                        { image: "video.fill", text: "Detectare cameră via V4L2 + inotify" },
+                        { image: "mic.fill", text: "Detectare microfon via PulseAudio listeners" },
                         { image: "lock.shield", text: "100% local · zero telemetrie" }
                     ]
                     delegate: Rectangle {

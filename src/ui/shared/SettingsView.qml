@@ -209,7 +209,7 @@ Item {
                     width: parent.width
                     spacing: 10
                     BodyText {
-                        text: "Generează un raport PDF complet cu toate informațiile despre Mac-ul tău: chip, RAM, SSD, baterie, WiFi, top procese, privacy events. Util pentru service, suport tehnic sau arhivă."
+                        text: "Generează un raport PDF complet cu toate informațiile despre computerul tău: chip, RAM, SSD, baterie, WiFi, top procese, privacy events. Util pentru service, suport tehnic sau arhivă."
                         font.pixelSize: 12
                         color: Qt.rgba(1, 1, 1, 0.78)
                     }
@@ -317,7 +317,7 @@ Item {
                         objectName: "desktopHint"
                         textFormat: Text.StyledText
                         text: "Apasă <b>" + SettingsStore.shortcutText("Ctrl+Shift+D", true)
-                              + "</b> ca să fixezi widget-ul peste wallpaper, sub toate aplicațiile. Funcționează pe toate Space-urile."
+                              + "</b> ca să fixezi widget-ul peste wallpaper, sub toate aplicațiile. Funcționează pe toate workspace-urile."
                         font.pixelSize: 12
                         color: Qt.rgba(1, 1, 1, 0.78)
                     }

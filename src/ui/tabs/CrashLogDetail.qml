@@ -37,7 +37,7 @@ ColumnLayout {
             objectName: "openButton"
             // A journal record has no file to open.
             visible: detail.entry !== null && detail.entry.canOpen
-            text: "Deschide în Console"
+            text: "Deschide fișierul"
             onClicked: if (detail.entry) detail.openRequested(detail.entry.key)
         }
     }

@@ -52,7 +52,7 @@ Item {
                 }
                 Text {
                     objectName: "header"
-                    text: "Tot ce e conectat la Mac"
+                    text: "Tot ce e conectat la acest computer"
                     textFormat: Text.PlainText
                     font.family: "Quicksand"
                     font.pixelSize: 26

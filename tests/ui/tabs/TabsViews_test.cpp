@@ -586,7 +586,7 @@ TEST_F(TabFixture, CrashTabSaysWhichSourceItCouldNotReadAndOpensOnlyWhatItRead)
 
     // The report it read can be opened; the planted link shows no button.
     click(named("processName", texts(root(), "processName").indexOf(QStringLiteral("Safari"))));
-    EXPECT_EQ(texts(root(), "openButton"), QStringList{QStringLiteral("Deschide în Console")});
+    EXPECT_EQ(texts(root(), "openButton"), QStringList{QStringLiteral("Deschide fișierul")});
     click(named("processName", texts(root(), "processName").indexOf(QStringLiteral("planted.crash"))));
     QObject *detail = named("detailLoader")->property("item").value<QObject *>();
     ASSERT_TRUE(detail);
