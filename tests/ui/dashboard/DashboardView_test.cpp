@@ -3,6 +3,7 @@
 #include "common/Formatters.h"
 #include "common/Numbers.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeHub.h"
 #include "monitors/NetworkMonitor.h"
 #include "monitors/SamplerScheduler.h"
 #include "monitors/StorageMonitor.h"
@@ -463,6 +464,28 @@ TEST_F(Dashboard, NoWiFiInterfaceIsNoSignalNotAnExcellentOne)
     EXPECT_FALSE(item(QStringLiteral("linkRow"))->isVisible());
 }
 
+// A machine without a GPU: the tile's ring rests empty and shows no load, until a GPU that is
+// idle reports its 0.
+TEST_F(Dashboard, WithoutAGpuTheTileShowsNoLoad)
+{
+    test::FakeHub noGpu;
+    load(QSize(1600, 1000), {{"appState", QVariant::fromValue<QObject *>(&noGpu.state)}});
+    auto *card = item(QStringLiteral("card.gpu"));
+    const auto shown = [&](const char *name) { return test::findItem(card, QString::fromUtf8(name))->property("text").toString(); };
+    EXPECT_EQ(shown("centerValue"), QStringLiteral("—"));
+    EXPECT_EQ(shown("firstLine"), QStringLiteral("—"));
+    EXPECT_EQ(shown("secondLine"), QStringLiteral("VRAM —"));
+    if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty()) {
+        QTest::qWait(1200); // entrances settle
+        settle();
+        window.grabWindow().save(dir + QStringLiteral("/dashboard-no-gpu-1600.png"));
+    }
+    GPUMonitor::Snapshot idle;
+    idle.utilization = 0.0;
+    noGpu.state.gpu()->publish(idle);
+    settle();
+    EXPECT_EQ(shown("centerValue"), QStringLiteral("0%"));
+}
 
 // A pointer resting on a card: the card leans towards it once, then nothing more is drawn.
 // The spot is measured on the card as laid out; measured on the tilted face instead, each
