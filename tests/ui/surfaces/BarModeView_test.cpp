@@ -314,10 +314,7 @@ TEST_F(StripFixture, NoBatteryAndNoSensorsShowDashesNotAlarms)
     EXPECT_EQ(battery->property("accent").value<QColor>(), ThemeManager::shared()->critical());
     EXPECT_EQ(text(thermal, "thermalValue"), "31.2°");
     EXPECT_EQ(text(thermal, "thermalWord"), "OK");
-    // Likewise an idle GPU's 0.
-    GPUMonitor::Snapshot idle;
-    idle.utilization = 0.0;
-    hub()->gpu()->publish(idle);
+    hub()->gpu()->publish({.utilization = 0.0}); // likewise an idle GPU's 0
     settle();
     EXPECT_EQ(text(item("cell.gpu"), "ringCentre"), "0");
 }
