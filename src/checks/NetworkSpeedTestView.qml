@@ -26,6 +26,8 @@ Item {
     readonly property real gaugeMax: CheckRules.speedGaugeMax(engine.peakDownloadMbps, engine.peakUploadMbps)
 
     function mbps(v) { return Fmt.fixed(v, 1) + " Mbps" }
+    // A direction with no figure (not reached yet, or every stream failed) shows none.
+    function measuredMbps(has, v) { return has ? mbps(v) : "—" }
     // No probe answered: no round trip to show.
     readonly property string pingText: engine.hasPing ? Fmt.fixed(engine.pingMs, 0) + " ms" : "—"
     function roleColor(role) {
@@ -138,6 +140,7 @@ Item {
                         width: parent.width
                         height: 280
                         value: engine.downloadMbps
+                        measured: engine.hasDownload
                         maxValue: screen.gaugeMax
                         unit: "Mbps"
                         label: "DOWN"
@@ -160,6 +163,7 @@ Item {
                         width: parent.width
                         height: 280
                         value: engine.uploadMbps
+                        measured: engine.hasUpload
                         maxValue: screen.gaugeMax
                         unit: "Mbps"
                         label: "UP"
@@ -177,8 +181,8 @@ Item {
                 Repeater {
                     model: [
                         { title: "PING", value: screen.pingText, color: ThemeManager.accentSecondary },
-                        { title: "PEAK DOWN", value: screen.mbps(engine.peakDownloadMbps), color: ThemeManager.accent },
-                        { title: "PEAK UP", value: screen.mbps(engine.peakUploadMbps), color: ThemeManager.good },
+                        { title: "PEAK DOWN", value: screen.measuredMbps(engine.hasDownload, engine.peakDownloadMbps), color: ThemeManager.accent },
+                        { title: "PEAK UP", value: screen.measuredMbps(engine.hasUpload, engine.peakUploadMbps), color: ThemeManager.good },
                         { title: "FAZA", value: engine.phaseText, color: screen.phaseColor }
                     ]
                     Rectangle {
@@ -240,15 +244,16 @@ Item {
             subtitle: "Cloudflare · 6×99 MB ↓ · 4×50 MB ↑"
             accent: ThemeManager.accent
             lines: visible ? [
-                { label: "Peak Download", value: screen.mbps(engine.peakDownloadMbps), color: ThemeManager.accent },
-                { label: "Peak Upload", value: screen.mbps(engine.peakUploadMbps), color: ThemeManager.good },
-                { label: "Avg Download", value: screen.mbps(engine.avgDownloadMbps), color: ThemeManager.accent },
-                { label: "Avg Upload", value: screen.mbps(engine.avgUploadMbps), color: ThemeManager.good },
+                { label: "Peak Download", value: screen.measuredMbps(engine.hasDownload, engine.peakDownloadMbps), color: ThemeManager.accent },
+                { label: "Peak Upload", value: screen.measuredMbps(engine.hasUpload, engine.peakUploadMbps), color: ThemeManager.good },
+                { label: "Avg Download", value: screen.measuredMbps(engine.hasDownload, engine.avgDownloadMbps), color: ThemeManager.accent },
+                { label: "Avg Upload", value: screen.measuredMbps(engine.hasUpload, engine.avgUploadMbps), color: ThemeManager.good },
                 { label: "Ping", value: screen.pingText, color: ThemeManager.accentSecondary },
                 { label: "Jitter (≈)", value: CheckRules.jitterText(engine.downHistory), color: ThemeManager.accentSecondary },
                 { label: "Eșantioane download", value: "" + engine.downHistory.length, color: "white" },
-                { label: "Verdict", value: CheckRules.speedVerdict(engine.peakDownloadMbps),
-                  color: screen.roleColor(CheckRules.speedVerdictRole(engine.peakDownloadMbps)) }
+                { label: "Verdict", value: engine.hasDownload ? CheckRules.speedVerdict(engine.peakDownloadMbps) : "—",
+                  color: engine.hasDownload ? screen.roleColor(CheckRules.speedVerdictRole(engine.peakDownloadMbps))
+                                            : screen.dimWhite }
             ] : []
             rerunAction: function() { screen.startRun() }
             closeAction: function() { screen.dismiss() }

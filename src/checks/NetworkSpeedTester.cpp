@@ -25,11 +25,14 @@ std::optional<double> SpeedRules::trimmedPingMean(QList<double> samples)
     return std::accumulate(samples.begin(), samples.end(), 0.0) / double(samples.size());
 }
 
-QString SpeedRules::doneText(double peakDown, double peakUp, std::optional<double> pingMs)
+QString SpeedRules::doneText(std::optional<double> peakDown, std::optional<double> peakUp, std::optional<double> pingMs)
 {
-    return QStringLiteral("Done · ↓ %1 Mbps · ↑ %2 Mbps · %3")
-        .arg(printfFixed(peakDown, 1), printfFixed(peakUp, 1),
-             pingMs ? printfFixed(*pingMs, 0) + QStringLiteral(" ms") : QStringLiteral("—"));
+    const auto figure = [](std::optional<double> v, int decimals, const QString &unit) {
+        return v ? printfFixed(*v, decimals) + unit : QStringLiteral("—");
+    };
+    return QStringLiteral("Done · ↓ %1 · ↑ %2 · %3")
+        .arg(figure(peakDown, 1, QStringLiteral(" Mbps")), figure(peakUp, 1, QStringLiteral(" Mbps")),
+             figure(pingMs, 0, QStringLiteral(" ms")));
 }
 
 double SpeedRules::gaugeMax(double peakDown, double peakUp)
@@ -371,8 +374,9 @@ void NetworkSpeedTester::finishRun(quint64 run)
     if (run != m_run)
         return;
     setPhase(Done);
-    setStatus(SpeedRules::doneText(m_peakDownloadMbps, m_peakUploadMbps,
-                                   m_hasPing ? std::optional<double>(m_pingMs) : std::nullopt));
+    const auto known = [](bool has, double v) { return has ? std::optional<double>(v) : std::nullopt; };
+    setStatus(SpeedRules::doneText(known(hasDownload(), m_peakDownloadMbps), known(hasUpload(), m_peakUploadMbps),
+                                   known(m_hasPing, m_pingMs)));
     emit runEnded();
 }
 

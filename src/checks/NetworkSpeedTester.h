@@ -18,8 +18,8 @@ namespace corvane {
 namespace SpeedRules {
 // Mean of the probe times; from three samples on, the slowest is dropped.
 std::optional<double> trimmedPingMean(QList<double> samples);
-// No ping measured: "—" where the milliseconds would be.
-QString doneText(double peakDown, double peakUp, std::optional<double> pingMs);
+// A figure not measured: "—" in its place.
+QString doneText(std::optional<double> peakDown, std::optional<double> peakUp, std::optional<double> pingMs);
 double gaugeMax(double peakDown, double peakUp);
 QString verdict(double peakDown);
 QString verdictRole(double peakDown); // "good", "accent" or "warning"
@@ -38,6 +38,10 @@ class NetworkSpeedTester : public QObject {
     Q_PROPERTY(double pingMs READ pingMs NOTIFY figuresChanged)
     // False until a probe has answered: the screens show "—" rather than 0 ms.
     Q_PROPERTY(bool hasPing READ hasPing NOTIFY figuresChanged)
+    // False until a figure of that direction has come in during this run (none when every
+    // stream failed): the screens show "—" rather than 0 Mbps.
+    Q_PROPERTY(bool hasDownload READ hasDownload NOTIFY figuresChanged)
+    Q_PROPERTY(bool hasUpload READ hasUpload NOTIFY figuresChanged)
     Q_PROPERTY(double peakDownloadMbps READ peakDownloadMbps NOTIFY figuresChanged)
     Q_PROPERTY(double peakUploadMbps READ peakUploadMbps NOTIFY figuresChanged)
     Q_PROPERTY(QList<double> downHistory READ downHistory NOTIFY figuresChanged)
@@ -73,6 +77,9 @@ public:
     double uploadMbps() const { return m_uploadMbps; }
     double pingMs() const { return m_pingMs; }
     bool hasPing() const { return m_hasPing; }
+    // Every figure that comes in is kept in its history.
+    bool hasDownload() const { return !m_downHistory.isEmpty(); }
+    bool hasUpload() const { return !m_upHistory.isEmpty(); }
     double peakDownloadMbps() const { return m_peakDownloadMbps; }
     double peakUploadMbps() const { return m_peakUploadMbps; }
     QList<double> downHistory() const { return m_downHistory; }

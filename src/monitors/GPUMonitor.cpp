@@ -113,8 +113,10 @@ void GPUMonitor::publish(const Snapshot &s)
     }
     if (s.hasDevice && s.usedBytes)
         changes.set(this, m_vramUsedBytes, quint64(*s.usedBytes), &GPUMonitor::vramUsedBytesChanged);
-    if (s.utilization)
+    if (s.utilization) {
         changes.set(this, m_utilization, std::clamp(*s.utilization, 0.0, 1.0), &GPUMonitor::utilizationChanged);
+        changes.set(this, m_utilizationKnown, true, &GPUMonitor::utilizationKnownChanged);
+    }
     m_history->push(m_utilization);
     changes.emitAll();
     emit updated();

@@ -47,6 +47,9 @@ class GPUMonitor : public QObject, public Pausable {
     QML_ELEMENT
     QML_UNCREATABLE("owned by AppState or a screen")
     Q_PROPERTY(double utilization READ utilization NOTIFY utilizationChanged)
+    // False until an accelerator has reported a utilisation (none on a machine without a GPU,
+    // or whose driver gives no figure): the screens show "—" rather than 0 %.
+    Q_PROPERTY(bool utilizationKnown READ utilizationKnown NOTIFY utilizationKnownChanged)
     Q_PROPERTY(quint64 vramUsedBytes READ vramUsedBytes NOTIFY vramUsedBytesChanged)
     Q_PROPERTY(quint64 vramRecommendedMaxBytes READ vramRecommendedMaxBytes NOTIFY vramRecommendedMaxBytesChanged)
     Q_PROPERTY(QString gpuName READ gpuName NOTIFY gpuNameChanged)
@@ -70,6 +73,7 @@ public:
     bool isRunning() const { return m_scheduler->isActive(); }
 
     double utilization() const { return m_utilization; }
+    bool utilizationKnown() const { return m_utilizationKnown; }
     quint64 vramUsedBytes() const { return m_vramUsedBytes; }
     quint64 vramRecommendedMaxBytes() const { return m_vramRecommendedMaxBytes; }
     QString gpuName() const { return m_gpuName; }
@@ -86,6 +90,7 @@ signals:
     // Once per applied snapshot, after all of its fields are in place.
     void updated();
     void utilizationChanged();
+    void utilizationKnownChanged();
     void vramUsedBytesChanged();
     void vramRecommendedMaxBytesChanged();
     void gpuNameChanged();
@@ -102,6 +107,7 @@ private:
     std::shared_ptr<StartRequest> m_startRequest = std::make_shared<StartRequest>();
 
     double m_utilization = 0;
+    bool m_utilizationKnown = false;
     quint64 m_vramUsedBytes = 0;
     quint64 m_vramRecommendedMaxBytes = 0;
     QString m_gpuName = QStringLiteral("—");

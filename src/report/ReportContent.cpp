@@ -38,7 +38,8 @@ ReportSnapshot ReportSnapshot::capture(const ReportSources &src, const MachineIn
     }
     if (const GPUMonitor *m = src.gpu) {
         s.gpuName = m->gpuName();
-        s.gpuUtilization = m->utilization();
+        if (m->utilizationKnown())
+            s.gpuUtilization = m->utilization();
         s.vramUsedBytes = m->vramUsedBytes();
     }
     if (const FPSMonitor *m = src.fps) {
@@ -186,7 +187,7 @@ ReportSectionText liveSection(const ReportSnapshot &s, const QLocale &locale)
             {{QStringLiteral("CPU load"), percentText(s.cpuUsage * 100, 1)},
              {QStringLiteral("RAM"), bytes(s.ramUsedBytes, locale) + QStringLiteral(" / ") + bytes(s.ramTotalBytes, locale)},
              {QStringLiteral("GPU"), s.gpuName},
-             {QStringLiteral("GPU utilizare"), percentText(s.gpuUtilization * 100, 0)},
+             {QStringLiteral("GPU utilizare"), s.gpuUtilization ? percentText(*s.gpuUtilization * 100, 0) : kDash},
              {QStringLiteral("VRAM folosit"), vram},
              {QStringLiteral("FPS curent"), fps},
              {QStringLiteral("Refresh nominal"), refresh}}};

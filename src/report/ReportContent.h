@@ -48,7 +48,7 @@ struct ReportSources {
 };
 
 // Every figure the report prints, as the monitors held it at one moment. A battery figure
-// the monitor never read is absent; so is a zero where the screens take zero for "none" (no
+// or a GPU utilisation the monitor never read is absent; so is a zero where the screens take zero for "none" (no
 // VRAM counter, no frame counted, no adapter rating). Absent figures print "—".
 struct ReportSnapshot {
     MachineFacts machine;
@@ -58,7 +58,7 @@ struct ReportSnapshot {
     uint64_t ramUsedBytes = 0;
     uint64_t ramTotalBytes = 0;
     QString gpuName = QStringLiteral("—");
-    double gpuUtilization = 0;
+    std::optional<double> gpuUtilization; // absent while no accelerator has reported one
     uint64_t vramUsedBytes = 0;
     double currentFPS = 0;
     double refreshNominalHz = 0;

@@ -395,6 +395,28 @@ TEST_F(ViewFixture, SpeedTestWithoutAnAnsweredProbeShowsNoPingFigure)
     QSettings().remove("speedtest.host");
 }
 
+// Every download stream fails: nothing was measured, so both gauges (their needles at rest)
+// and both peaks read "—" beside the error, not 0 Mbps.
+TEST_F(ViewFixture, SpeedTestWhoseDownloadFailsShowsNoFigures)
+{
+    test::LoopbackSpeedServer server;
+    ASSERT_TRUE(server.isListening()) << server.error().toStdString();
+    QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
+    ssl.addCaCertificate(server.certificate());
+    QSslConfiguration::setDefaultConfiguration(ssl);
+    server.setFaults({.status500 = true});
+    QSettings().setValue("speedtest.host", server.host());
+    ASSERT_TRUE(load("NetworkSpeedTestView"));
+    QTRY_COMPARE_WITH_TIMEOUT(text("statusText"), QStringLiteral("Eroare download: serverul a răspuns HTTP 500"), 120000);
+    QStringList shown;
+    for (const char *gauge : {"downGauge", "upGauge"})
+        shown << test::findItem(find(gauge), QStringLiteral("readout"))->property("text").toString();
+    for (QQuickItem *tile : all(QStringLiteral("tileValue")).mid(1, 2)) // PEAK DOWN, PEAK UP
+        shown << tile->property("text").toString();
+    EXPECT_EQ(shown, QStringList(4, QStringLiteral("—")));
+    QSettings().remove("speedtest.host");
+}
+
 TEST_F(ViewFixture, GpuScreenRunsAndStopsWithoutOpenGL)
 {
     ASSERT_TRUE(load("GPUStressTestView"));

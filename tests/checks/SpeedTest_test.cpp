@@ -127,6 +127,7 @@ TEST(SpeedRulesTexts, DoneTextGaugeVerdictAndJitter)
 {
     EXPECT_EQ(SpeedRules::doneText(412.36, 38.04, 11.6), QStringLiteral("Done · ↓ 412.4 Mbps · ↑ 38.0 Mbps · 12 ms"));
     EXPECT_EQ(SpeedRules::doneText(412.36, 38.04, std::nullopt), QStringLiteral("Done · ↓ 412.4 Mbps · ↑ 38.0 Mbps · —"));
+    EXPECT_EQ(SpeedRules::doneText(std::nullopt, 0.0, 11.6), QStringLiteral("Done · ↓ — · ↑ 0.0 Mbps · 12 ms"));
     EXPECT_EQ(SpeedRules::gaugeMax(0, 0), 100);
     EXPECT_EQ(SpeedRules::gaugeMax(100, 20), 100);
     EXPECT_EQ(SpeedRules::gaugeMax(100.1, 0), 200);

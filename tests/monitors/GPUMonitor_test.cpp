@@ -86,6 +86,7 @@ TEST(GPUMonitorTest, MissingFigureKeepsAndPushesTheOldValue)
     m->publish(m->sampler().sample());
     EXPECT_EQ(util.count(), 0);
     EXPECT_DOUBLE_EQ(m->utilization(), 0.6);
+    EXPECT_TRUE(m->utilizationKnown()); // the figure held is a measured one
     EXPECT_EQ(m->history()->samples(), (QList<double>{0.6, 0.6}));
     EXPECT_EQ(m->vramUsedBytes(), 200u);
 }
@@ -123,6 +124,7 @@ TEST(GPUMonitorTest, NoDeviceLeavesTheAbsentValues)
     EXPECT_EQ(m->gpuName(), QStringLiteral("—"));
     EXPECT_EQ(m->vramUsedBytes(), 0u);
     EXPECT_EQ(m->vramRecommendedMaxBytes(), 0u);
+    EXPECT_FALSE(m->utilizationKnown());
     EXPECT_EQ(name.count(), 0);
     EXPECT_EQ(m->history()->samples(), (QList<double>{0.0, 0.0}));
 }

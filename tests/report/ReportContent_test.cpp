@@ -181,7 +181,7 @@ TEST(ReportRows, MachineWithoutFiguresShowsDashesNotZeros)
     sources.fps = &fps;
     sources.battery = &battery;
     const ReportDocument doc = docOf(ReportSnapshot::capture(sources, *makeLinuxMachineInfo(QStringLiteral("/nonexistent"))));
-    for (const char *label : {"GPU", "VRAM folosit", "FPS curent", "Refresh nominal", "Drive", "Capacitate totală",
+    for (const char *label : {"GPU", "GPU utilizare", "VRAM folosit", "FPS curent", "Refresh nominal", "Drive", "Capacitate totală",
                               "Spațiu liber (fără rezerva root)", "Procent", "Stare", "Sănătate", "Cicluri",
                               "Capacitate max", "Capacitate design", "Temperatură", "Voltaj", "Model", "Chip"})
         EXPECT_EQ(valueOf(doc, QString::fromUtf8(label)).value_or(QStringLiteral("no row")).toStdString(), "—") << label;

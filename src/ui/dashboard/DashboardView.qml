@@ -251,6 +251,7 @@ Item {
                             width: parent.width
                             readonly property var gpu: screen.appState ? screen.appState.gpu : null
                             fraction: gpu ? gpu.utilization : 0
+                            measured: gpu ? gpu.utilizationKnown : false
                             gradient: AppPalette.gpuGradient
                             tone: ThemeManager.warning
                             subText: "UTIL"

@@ -7,6 +7,8 @@ RowLayout {
     id: tile
 
     property real fraction: 0
+    // No figure behind the ring (no GPU): it rests empty and its number reads "—".
+    property bool measured: true
     property var gradient: AppPalette.cpuGradient
     property color tone: ThemeManager.accent
     property string subText
@@ -34,9 +36,9 @@ RowLayout {
         value: tile.fraction
         gradient: tile.gradient
         glowColor: tile.tone
-        centerText: Fmt.fixed(tile.fraction * 100, 0) + "%"
+        centerText: tile.measured ? Fmt.fixed(tile.fraction * 100, 0) + "%" : "—"
         centerValue: tile.fraction * 100
-        centerFormat: (v) => Fmt.fixed(v, 0) + "%"
+        centerFormat: (v) => tile.measured ? Fmt.fixed(v, 0) + "%" : "—"
         subText: tile.subText
         lineWidth: 12
         showShimmer: tile.shimmer

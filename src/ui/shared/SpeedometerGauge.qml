@@ -16,6 +16,8 @@ Item {
     property int tickCount: 11
     property real startAngle: 135
     property real endAngle: 405
+    // No figure yet (nothing measured): the needle rests at zero and the readout reads "—".
+    property bool measured: true
 
     readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
     readonly property real r: GaugeGeometry.radius(width, height)
@@ -23,7 +25,7 @@ Item {
     readonly property real cy: height * 0.5
     readonly property real targetFraction: GaugeGeometry.fraction(value, maxValue)
     readonly property var ticks: GaugeGeometry.ticks(tickCount, startAngle, endAngle, maxValue)
-    readonly property string readoutText: GaugeGeometry.valueReadoutText(value)
+    readonly property string readoutText: measured ? GaugeGeometry.valueReadoutText(value) : "—"
 
     // Arc and needle sweep together from wherever they are.
     property real shownFraction: targetFraction
@@ -179,7 +181,7 @@ Item {
                 id: number
                 objectName: "readout"
                 value: gauge.value
-                format: (v) => GaugeGeometry.valueReadoutText(v)
+                format: (v) => gauge.measured ? GaugeGeometry.valueReadoutText(v) : "—"
                 color: "white"
                 font.family: "DejaVu Sans Mono"
                 font.bold: true

@@ -112,6 +112,8 @@ Item {
         property var gradient
         property color tint
         property string label
+        // No figure behind the ring (no GPU): it rests empty and reads "—".
+        property bool measured: true
         spacing: 3
         PillRing {
             anchors.horizontalCenter: parent.horizontalCenter
@@ -120,7 +122,7 @@ Item {
             fraction: parent.value
             arcPaint: parent.gradient
             glowColor: parent.tint
-            centreText: PillText.whole(parent.value * 100)
+            centreText: parent.measured ? PillText.whole(parent.value * 100) : "—"
         }
         Text {
             anchors.horizontalCenter: parent.horizontalCenter
@@ -303,6 +305,7 @@ Item {
                     SystemCell {
                         objectName: "cell.gpu"
                         value: AppState.gpu.utilization
+                        measured: AppState.gpu.utilizationKnown
                         gradient: AppPalette.gpuGradient
                         tint: ThemeManager.warning
                         label: "GPU"

@@ -75,6 +75,8 @@ Item {
         property string label
         property real fraction
         property color tint
+        // No figure behind the bar (no GPU): an empty track and "—".
+        property bool measured: true
         Layout.fillWidth: true
         spacing: 10
         RoundedText {
@@ -105,7 +107,7 @@ Item {
                 id: fillBar
                 objectName: "barFill"
                 height: parent.height
-                width: parent.width * PillText.fill(bar.fraction)
+                width: bar.measured ? parent.width * PillText.fill(bar.fraction) : 0
                 radius: 3
                 color: bar.tint
             }
@@ -114,7 +116,7 @@ Item {
             objectName: "barValue"
             Layout.preferredWidth: 38
             horizontalAlignment: Text.AlignRight
-            text: PillText.percentText(bar.fraction)
+            text: bar.measured ? PillText.percentText(bar.fraction) : "—"
             textFormat: Text.PlainText
             font.family: "DejaVu Sans Mono"
             font.bold: true
@@ -313,7 +315,13 @@ Item {
             spacing: 8
             BarRow { objectName: "bar.cpu"; label: "CPU"; fraction: AppState.system.cpuUsage; tint: ThemeManager.accent }
             BarRow { objectName: "bar.ram"; label: "RAM"; fraction: AppState.system.ramPressure; tint: ThemeManager.good }
-            BarRow { objectName: "bar.gpu"; label: "GPU"; fraction: AppState.gpu.utilization; tint: ThemeManager.warning }
+            BarRow {
+                objectName: "bar.gpu"
+                label: "GPU"
+                fraction: AppState.gpu.utilization
+                measured: AppState.gpu.utilizationKnown
+                tint: ThemeManager.warning
+            }
             RowLayout {
                 Layout.fillWidth: true
                 Layout.topMargin: 4

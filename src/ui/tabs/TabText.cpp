@@ -185,11 +185,16 @@ QVariantMap TabText::batteryFiguresOf(const QVariantMap &summary)
 
 QVariantMap TabText::batteryFigures(qsizetype k, double healthSum, qint64 first, qint64 last)
 {
+    // No snapshot in the range: nothing was measured, so no figure (not a 0 % health).
+    if (k <= 0) {
+        const QString dash = QStringLiteral("—");
+        return {{QStringLiteral("health"), dash}, {QStringLiteral("delta"), dash}, {QStringLiteral("cycles"), dash}};
+    }
     qint64 delta = 0;
     if (__builtin_sub_overflow(last, first, &delta))
         delta = 0;
     return {
-        {QStringLiteral("health"), printfFixed(k ? healthSum / double(k) : 0.0, 1) + QLatin1Char('%')},
+        {QStringLiteral("health"), printfFixed(healthSum / double(k), 1) + QLatin1Char('%')},
         // A cycle count only grows; a smaller newest count (a swapped battery) shows as +0.
         {QStringLiteral("delta"), QStringLiteral("+") + QString::number(std::max<qint64>(0, delta))},
         {QStringLiteral("cycles"), QString::number(last)},

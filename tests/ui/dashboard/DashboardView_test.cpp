@@ -3,6 +3,7 @@
 #include "common/Formatters.h"
 #include "common/Numbers.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeHub.h"
 #include "monitors/NetworkMonitor.h"
 #include "monitors/SamplerScheduler.h"
 #include "monitors/StorageMonitor.h"
@@ -463,6 +464,14 @@ TEST_F(Dashboard, NoWiFiInterfaceIsNoSignalNotAnExcellentOne)
     EXPECT_FALSE(item(QStringLiteral("linkRow"))->isVisible());
 }
 
+// A machine without a GPU: the tile's ring rests empty with no number, not a measured 0 %.
+TEST_F(Dashboard, WithoutAGpuTheTileShowsNoLoad)
+{
+    test::FakeHub noGpu;
+    load(QSize(1600, 1000), {{"appState", QVariant::fromValue<QObject *>(&noGpu.state)}});
+    auto *centre = test::findItem(item(QStringLiteral("card.gpu")), QStringLiteral("centerValue"));
+    EXPECT_EQ(centre->property("text").toString(), QStringLiteral("—"));
+}
 
 // A pointer resting on a card: the card leans towards it once, then nothing more is drawn.
 // The spot is measured on the card as laid out; measured on the tilted face instead, each

@@ -298,6 +298,7 @@ TEST_F(StripFixture, NoBatteryAndNoSensorsShowDashesNotAlarms)
     EXPECT_EQ(text(thermal, "thermalWord"), "");
     EXPECT_EQ(thermal->property("accent").value<QColor>(), neutral);
     EXPECT_EQ(item("pill.temperature")->property("accent").value<QColor>(), neutral);
+    EXPECT_EQ(text(item("cell.gpu"), "ringCentre"), "—"); // nor a GPU
 
     // A flat battery is still a battery: its 0 stays, in the alarm colour.
     BatteryMonitor::Snapshot s;
@@ -313,4 +314,7 @@ TEST_F(StripFixture, NoBatteryAndNoSensorsShowDashesNotAlarms)
     EXPECT_EQ(battery->property("accent").value<QColor>(), ThemeManager::shared()->critical());
     EXPECT_EQ(text(thermal, "thermalValue"), "31.2°");
     EXPECT_EQ(text(thermal, "thermalWord"), "OK");
+    hub()->gpu()->publish({.utilization = 0.0}); // likewise an idle GPU's 0
+    settle();
+    EXPECT_EQ(text(item("cell.gpu"), "ringCentre"), "0");
 }

@@ -105,6 +105,12 @@ TEST_F(PopupFixture, BarsAndStatsFollowTheHub)
     EXPECT_EQ(text("bar.cpu", "barValue"), "100%");
 
     EXPECT_EQ(text("stat.down", "statText"), "0.0 bps");
+
+    // The fake machine has no GPU: an empty bar and no figure, until an idle one reports 0.
+    EXPECT_EQ(text("bar.gpu", "barValue"), "—");
+    EXPECT_EQ(item("bar.gpu")->findChild<QQuickItem *>("barFill")->width(), 0);
+    hub()->gpu()->publish({.utilization = 0.0});
+    EXPECT_EQ(text("bar.gpu", "barValue"), "0%");
 }
 
 TEST_F(PopupFixture, ChipsLightWithTheCamera)

@@ -194,10 +194,11 @@ QVariantList snaps(std::initializer_list<std::pair<double, qint64>> healthAndCyc
 
 TEST(BatteryCard, FiguresOverAllRecordsOfTheRange)
 {
+    // Nothing in the range (no battery, no snapshots): no figures, not a 0 % health.
     auto f = TabText::batteryFigures({});
-    EXPECT_EQ(f["health"].toString(), QStringLiteral("0.0%"));
-    EXPECT_EQ(f["delta"].toString(), QStringLiteral("+0"));
-    EXPECT_EQ(f["cycles"].toString(), QStringLiteral("0"));
+    EXPECT_EQ(f["health"].toString(), QStringLiteral("—"));
+    EXPECT_EQ(f["delta"].toString(), QStringLiteral("—"));
+    EXPECT_EQ(f["cycles"].toString(), QStringLiteral("—"));
 
     f = TabText::batteryFigures(snaps({{90, 100}, {91, 101}, {95, 104}}));
     EXPECT_EQ(f["health"].toString(), QStringLiteral("92.0%"));

@@ -416,13 +416,13 @@ TEST_F(ActivityFixture, BatteryCardReadsTheHistoryFile)
     ASSERT_EQ(values.size(), 3);
     EXPECT_EQ(values[2], QStringLiteral("12"));
 
-    // A history with nothing in range: the empty state and zero figures.
+    // A history with nothing in range: the empty state and no figures.
     QTemporaryDir none;
     BatteryHistory empty(none.path(), clock);
     view->setProperty("batteryHistory", QVariant::fromValue<QObject *>(&empty));
     settle();
     EXPECT_TRUE(named("emptyState")->isVisible());
-    EXPECT_EQ(texts(card, "value"), (QStringList{"0.0%", "+0", "0"}));
+    EXPECT_EQ(texts(card, "value"), (QStringList{"—", "—", "—"}));
     EXPECT_EQ(texts(card, "snapshotCount"), QStringList{QStringLiteral("0 snap-uri")});
     expectNoWarnings();
 }
