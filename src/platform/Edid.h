@@ -17,12 +17,14 @@ struct EdidInfo {
     std::optional<int> yearOfManufacture;
     std::optional<int> modelYear; // given instead of a manufacture date (week 0xFF)
     // Basic block screen size; absent when unknown or an aspect ratio, also one written as
-    // centimetres (16 x 9, 160 x 90) that a timing's size contradicts or merely repeats.
+    // centimetres (16 x 9, 160 x 90) that a timing's size contradicts or merely repeats, one
+    // under 5 cm a side (1 x 1, 7 x 4), and one beside a timing that gives its pixel count.
     std::optional<int> widthCm;
     std::optional<int> heightCm;
     // Image size of the first real detailed timing (pixel clock of 10 MHz or more, active
-    // pixels set); absent when under 50 mm or when it disagrees with a real centimetre size;
-    // against an aspect ratio only when shaped like the timing's pixels and not the same ratio.
+    // pixels set); absent when under 50 mm, when it equals the timing's pixel count, or when
+    // it disagrees with a real centimetre size. Against centimetres that are a placeholder only
+    // when shaped like the timing's pixels and, against a ratio, not that ratio written again.
     std::optional<int> widthMm;
     std::optional<int> heightMm;
     // Display descriptors 0xFC and 0xFF: printable ASCII up to the first other byte.

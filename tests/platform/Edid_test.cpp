@@ -191,6 +191,14 @@ void setImageSize(QByteArray &b, int w, int h)
     b[54 + 14] = static_cast<char>((w >> 8) << 4 | (h >> 8));
 }
 
+void setActivePixels(QByteArray &b, int w, int h)
+{
+    b[54 + 2] = static_cast<char>(w & 0xff);
+    b[54 + 4] = static_cast<char>((w >> 8) << 4 | (b[54 + 4] & 0x0f));
+    b[54 + 5] = static_cast<char>(h & 0xff);
+    b[54 + 7] = static_cast<char>((h >> 8) << 4 | (b[54 + 7] & 0x0f));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Causes, EdidFaults,
     ::testing::Values(
@@ -222,6 +230,25 @@ INSTANTIATE_TEST_SUITE_P(
                   [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
         EdidFault{"cm ratio 4 by 3 repeated by the timing is no size",
                   [](QByteArray &b) { b[21] = 4; b[22] = 3; setImageSize(b, 40, 30); },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
+        EdidFault{"cm ratio 160 by 90 written again as 160 by 90 mm is no size",
+                  [](QByteArray &b) { b[21] = static_cast<char>(160); b[22] = 90; setImageSize(b, 160, 90); },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
+        EdidFault{"cm ratio 16 by 9 written again as 1600 by 900 mm is no size",
+                  [](QByteArray &b) { b[21] = 16; b[22] = 9; setImageSize(b, 1600, 900); },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
+        // Millimetres that are the timing's pixel count: 2560 x 1440 mm, 1024 x 600 mm.
+        EdidFault{"mm equal to the pixels without cm is no size",
+                  [](QByteArray &b) { b[21] = b[22] = 0; setImageSize(b, 2560, 1440); },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); }},
+        EdidFault{"mm equal to the pixels beside a cm ratio is no size",
+                  [](QByteArray &b) { b[21] = 16; b[22] = 9; setActivePixels(b, 1024, 600); setImageSize(b, 1024, 600); },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
+        // Token centimetres beside a sound timing: 10 x 10 mm it is not.
+        EdidFault{"cm 7 by 4 yields to the timing", [](QByteArray &b) { b[21] = 7; b[22] = 4; },
+                  [](const EdidInfo &e) { EXPECT_EQ(e.widthMm, 597); EXPECT_EQ(e.heightMm, 336); EXPECT_FALSE(e.widthCm); }},
+        EdidFault{"cm 2 by 1 beside a timing not shaped like its pixels is no size",
+                  [](QByteArray &b) { b[21] = 2; b[22] = 1; setImageSize(b, 597, 150); },
                   [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
         EdidFault{"a 72 inch screen measured in its timing stays",
                   [](QByteArray &b) { b[21] = static_cast<char>(160); b[22] = 90; setImageSize(b, 1594, 897); },

@@ -3,6 +3,7 @@
 #include <QDate>
 
 #include <cstdlib>
+#include <initializer_list>
 
 namespace corvane {
 namespace {
@@ -39,17 +40,28 @@ bool isDetailedTiming(const QByteArray &b, int off)
     return clock10kHz >= 1000 && hActive > 0 && vActive > 0;
 }
 
-// Centimetre bytes that spell an aspect ratio instead of a size. EDID 1.4 encodes a ratio with
-// one of the two bytes 0; some displays write the ratio's terms (or ten times them) instead.
-bool isAspectRatio(int w, int h)
+constexpr int kRatios[][2] = {{4, 3}, {5, 4}, {3, 2}, {16, 9}, {16, 10}, {15, 9}, {5, 3},
+                               {21, 9}, {64, 27}, {43, 18}, {32, 9}, {32, 10}};
+
+// A size that is an aspect ratio's terms times one of `scales` (16 x 9, 160 x 90, ...).
+bool spellsRatio(int w, int h, std::initializer_list<int> scales)
 {
-    static constexpr int ratios[][2] = {{4, 3}, {5, 4}, {3, 2}, {16, 9}, {16, 10}, {15, 9}, {5, 3},
-                                        {21, 9}, {64, 27}, {43, 18}, {32, 9}, {32, 10}};
-    for (const auto &r : ratios)
-        for (int k : {1, 10})
+    for (const auto &r : kRatios)
+        for (int k : scales)
             if (w == r[0] * k && h == r[1] * k)
                 return true;
     return false;
+}
+
+// Centimetre bytes that spell an aspect ratio instead of a size. EDID 1.4 encodes a ratio with
+// one of the two bytes 0; some displays write the ratio's terms (or ten times them) instead.
+bool isAspectRatio(int w, int h) { return spellsRatio(w, h, {1, 10}); }
+
+// A timing size that writes the centimetres' ratio once more (160 x 90 mm beside 160 x 90 cm,
+// 1600 x 900 mm beside 16 x 9 cm): a second placeholder, not a measurement.
+bool repeatsRatio(int wMm, int hMm, int wCm, int hCm)
+{
+    return spellsRatio(wMm, hMm, {1, 10, 100}) && wMm * hCm == hMm * wCm;
 }
 
 // The aspect ratios that displays write in place of a size, in centimetres or ten times them.
@@ -114,10 +126,16 @@ std::optional<EdidInfo> parseEdid(const QByteArray &b, int currentYear)
         else if (week <= 54)
             e.yearOfManufacture = year;
     }
-    // Both set: a size; one of them 0: an aspect ratio or unknown.
+    // Both set: a size; one of them 0: an aspect ratio or unknown. Under 5 cm a side (1 x 1,
+    // 2 x 1, 7 x 4) they are a placeholder: no screen that speaks EDID is that small.
+    bool cmPlaceholder = false;
     if (at(b, 21) != 0 && at(b, 22) != 0) {
-        e.widthCm = at(b, 21);
-        e.heightCm = at(b, 22);
+        if (at(b, 21) < 5 || at(b, 22) < 5) {
+            cmPlaceholder = true;
+        } else {
+            e.widthCm = at(b, 21);
+            e.heightCm = at(b, 22);
+        }
     }
     std::optional<int> timingW, timingH;   // image size of the first real timing, as written
     int timingPixW = 0, timingPixH = 0;     // and its active pixels
@@ -144,27 +162,38 @@ std::optional<EdidInfo> parseEdid(const QByteArray &b, int currentYear)
             e.serialText = descriptorText(b, off);
     }
     // The centimetre bytes are coarse but rarely wrong; a millimetre size far from them, or
-    // too small for any screen, is a misread timing. Except when the centimetres are only an
-    // aspect ratio (16 x 9, 160 x 90): then a timing size of the same shape as its pixels wins,
-    // and one that only writes the same ratio again leaves the size unknown.
+    // too small for any screen, is a misread timing. Except when the centimetres are only a
+    // placeholder (an aspect ratio such as 16 x 9 or 160 x 90, or a token 1 x 1): then a timing
+    // size of the same shape as its pixels wins, unless it only writes the same ratio again.
+    // Some panels write their active pixels as millimetres (1920 x 1080 mm): no size at all.
     if (timingW) {
-        const bool disagrees = e.widthCm
-            && (std::abs(*timingW - *e.widthCm * 10) > 10 || std::abs(*timingH - *e.heightCm * 10) > 10);
-        const bool usable = *timingW >= 50 && *timingH >= 50;
-        const bool repeats = e.widthCm && *timingW == *e.widthCm * 10 && *timingH == *e.heightCm * 10;
-        if (repeats && isPlaceholderSize(*e.widthCm, *e.heightCm)) {
-            e.widthCm.reset();
-            e.heightCm.reset();
-        } else if (disagrees && isAspectRatio(*e.widthCm, *e.heightCm)) {
-            e.widthCm.reset();
-            e.heightCm.reset();
-            if (usable && sameShape(*timingW, *timingH, timingPixW, timingPixH)) {
-                e.widthMm = timingW;
-                e.heightMm = timingH;
+        const int tw = *timingW, th = *timingH;
+        const bool pixelCount = tw == timingPixW && th == timingPixH;
+        const bool usable = tw >= 50 && th >= 50 && !pixelCount;
+        const bool sound = usable && sameShape(tw, th, timingPixW, timingPixH);
+        if (!e.widthCm) {
+            if (cmPlaceholder ? sound : usable) {
+                e.widthMm = tw;
+                e.heightMm = th;
             }
-        } else if (usable && !disagrees) {
-            e.widthMm = timingW;
-            e.heightMm = timingH;
+        } else {
+            const int cw = *e.widthCm, ch = *e.heightCm;
+            const bool disagrees = std::abs(tw - cw * 10) > 10 || std::abs(th - ch * 10) > 10;
+            const bool repeats = tw == cw * 10 && th == ch * 10;
+            if ((repeats && isPlaceholderSize(cw, ch)) || (pixelCount && !disagrees)) {
+                e.widthCm.reset();
+                e.heightCm.reset();
+            } else if (disagrees && isAspectRatio(cw, ch)) {
+                e.widthCm.reset();
+                e.heightCm.reset();
+                if (sound && !repeatsRatio(tw, th, cw, ch)) {
+                    e.widthMm = tw;
+                    e.heightMm = th;
+                }
+            } else if (usable && !disagrees) {
+                e.widthMm = tw;
+                e.heightMm = th;
+            }
         }
     }
     return e;

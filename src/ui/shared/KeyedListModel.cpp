@@ -23,7 +23,8 @@ QHash<int, QByteArray> KeyedListModel::roleNames() const { return {{ItemRole, "i
 void KeyedListModel::setItems(const QVariantList &items)
 {
     m_source = items;
-    sync();
+    if (!m_held)
+        sync();
     emit itemsChanged();
 }
 
@@ -38,12 +39,23 @@ void KeyedListModel::setKeyField(const QString &f)
     emit keyFieldChanged();
 }
 
+void KeyedListModel::setHeld(bool h)
+{
+    if (h == m_held)
+        return;
+    m_held = h;
+    if (!m_held)
+        sync();
+    emit heldChanged();
+}
+
 void KeyedListModel::setLimit(int n)
 {
     if (n == m_limit)
         return;
     m_limit = n;
-    sync();
+    if (!m_held)
+        sync();
     emit limitChanged();
 }
 

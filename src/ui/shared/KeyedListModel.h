@@ -22,6 +22,8 @@ class KeyedListModel : public KeyedRowsModel<KeyedRecord, QString> {
     Q_PROPERTY(QString keyField READ keyField WRITE setKeyField NOTIFY keyFieldChanged)
     // At most this many of the first records; negative for all.
     Q_PROPERTY(int limit READ limit WRITE setLimit NOTIFY limitChanged)
+    // While true the rows hold still: new items are kept and shown once it turns false.
+    Q_PROPERTY(bool held READ held WRITE setHeld NOTIFY heldChanged)
     Q_PROPERTY(int count READ rowCount NOTIFY countChanged)
 public:
     enum Roles { ItemRole = Qt::UserRole + 1, KeyRole };
@@ -37,6 +39,8 @@ public:
     void setKeyField(const QString &f);
     int limit() const { return m_limit; }
     void setLimit(int n);
+    bool held() const { return m_held; }
+    void setHeld(bool h);
 
     static QVariant keyOf(const QVariant &record, const QString &field);
 
@@ -44,6 +48,7 @@ signals:
     void itemsChanged();
     void keyFieldChanged();
     void limitChanged();
+    void heldChanged();
     void countChanged();
 
 protected:
@@ -56,6 +61,7 @@ private:
     QVariantList m_source;
     QString m_keyField = QStringLiteral("id");
     int m_limit = -1;
+    bool m_held = false;
     QMetaType m_keyType;
     int m_keyIndex = -1;
 };

@@ -12,6 +12,8 @@ Rectangle {
     property color rowColor: ThemeManager.accent
     property double ramTotal: 0
     signal terminateRequested()
+    // The terminate button is down: the list must not move this row away from the pointer.
+    readonly property bool terminatePressed: terminate.pressed
 
     readonly property double fraction: isMemory ? TabText.memoryFraction(proc.memoryBytes, ramTotal)
                                                 : TabText.cpuFraction(proc.cpuPercent)

@@ -137,6 +137,9 @@ Item {
                         icon: modelData.icon
                         accent: isMemory ? AppPalette.ramGradient : AppPalette.cpuGradient
                         accentColor: rowColor
+                        // The row whose terminate button is down. Until it is up the rows hold
+                        // still, so the release lands on the process that was pressed.
+                        property Item pressedRow: null
 
                         Column {
                             width: parent.width
@@ -144,10 +147,12 @@ Item {
                             Repeater {
                                 model: KeyedListModel {
                                     limit: 8
+                                    held: processCard.pressedRow !== null
                                     items: processCard.isMemory ? screen.appState.processes.topByRAM
                                                                 : screen.appState.processes.topByCPU
                                 }
                                 delegate: ProcessRow {
+                                    id: processRow
                                     required property var item
                                     width: parent.width
                                     proc: item
@@ -155,6 +160,12 @@ Item {
                                     rowColor: processCard.rowColor
                                     ramTotal: screen.ramTotal
                                     onTerminateRequested: screen.askToTerminate(item)
+                                    onTerminatePressedChanged: {
+                                        if (terminatePressed)
+                                            processCard.pressedRow = processRow
+                                        else if (processCard.pressedRow === processRow)
+                                            processCard.pressedRow = null
+                                    }
                                 }
                             }
                         }

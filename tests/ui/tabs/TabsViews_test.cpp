@@ -220,6 +220,34 @@ TEST_F(ActivityFixture, EscapeAndCancelSendNothing)
     EXPECT_EQ(fakeTerminator->heldPid(), 0); // released
 }
 
+// A busy list reorders under the pointer: the press picks the process, and the dialog and the
+// signal stay with it while the list goes on changing.
+TEST_F(ActivityFixture, DialogStaysWithThePressedProcessWhileTheListReorders)
+{
+    loadWithFake();
+    table->generation = {{4242, 1}, {4343, 1}, {4545, 1}};
+    publish({proc(4242, QStringLiteral("alpha"), 60), proc(4343, QStringLiteral("beta"), 40)});
+    QQuickItem *button = itemsNamed(cpuCard(), "terminateButton").value(0);
+    ASSERT_TRUE(button);
+    const QPoint at = button->mapToScene(QPointF(button->width() / 2, button->height() / 2)).toPoint();
+    QTest::mousePress(&window, Qt::LeftButton, {}, at);
+    publish({proc(4343, QStringLiteral("beta"), 70), proc(4242, QStringLiteral("alpha"), 30)});
+    QTest::mouseMove(&window, at + QPoint(1, 1)); // a hand never holds quite still
+    QTest::mouseRelease(&window, Qt::LeftButton, {}, at + QPoint(1, 1));
+    settle();
+    const QString message = QStringLiteral("alpha (pid 4242)\nNu vei putea opri procese ale altor utilizatori fără sudo.");
+    ASSERT_TRUE(alertShown("confirmAlert"));
+    EXPECT_EQ(texts(alertContent("confirmAlert"), "alertMessage").value(0), message);
+    EXPECT_EQ(texts(cpuCard(), "processName"), (QStringList{QStringLiteral("beta"), QStringLiteral("alpha")}));
+    // alpha leaves the list and gamma takes its row while the dialog is open.
+    publish({proc(4343, QStringLiteral("beta"), 70), proc(4545, QStringLiteral("gamma"), 30)});
+    EXPECT_EQ(texts(alertContent("confirmAlert"), "alertMessage").value(0), message);
+    click(alertButton("Forțează (SIGKILL)"));
+    ASSERT_EQ(table->delivered.size(), 1u);
+    EXPECT_EQ(std::make_pair(table->delivered[0].pid, table->delivered[0].generation), std::make_pair(4242, 1));
+    expectNoWarnings();
+}
+
 struct SignalChoice {
     const char *name;
     const char *button;
