@@ -1,6 +1,7 @@
 // evolution-data-server started on a private session bus, with its folders in this test's
 // private home: the desktop's store as a user's machine runs it.
 #include "platform/CalendarStore.h"
+#include "support/ViewerZone.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -149,6 +150,29 @@ TEST_F(EdsStore, EventsUnderWayAtTheStartOfTheRangeAreKept)
     EXPECT_TRUE(offsite->isAllDay);
     EXPECT_EQ(offsite->startDate, QDateTime(QDate(2026, 3, 3), QTime(0, 0), Qt::LocalTime));
     EXPECT_EQ(offsite->endDate, QDateTime(QDate(2026, 3, 5), QTime(0, 0), Qt::LocalTime));
+}
+
+// Where the viewer's clock skips midnight, that day and the one before it (which ends at the
+// missing midnight) are still shown, each from its first instant.
+TEST_F(EdsStore, AllDayEventsAroundASkippedMidnightKeepTheirDays)
+{
+    writePersonalCalendar(
+        "BEGIN:VEVENT\r\nUID:eve@corvane\r\nDTSTAMP:20240101T000000Z\r\nSUMMARY:Eve\r\n"
+        "DTSTART;VALUE=DATE:20240907\r\nEND:VEVENT\r\n"
+        "BEGIN:VEVENT\r\nUID:day@corvane\r\nDTSTAMP:20240101T000000Z\r\nSUMMARY:Day\r\n"
+        "DTSTART;VALUE=DATE:20240908\r\nRRULE:FREQ=YEARLY;COUNT=2\r\nEND:VEVENT\r\n");
+    const test::ViewerZone santiago("America/Santiago");
+    auto store = makeEdsCalendarStore();
+    ASSERT_TRUE(store);
+    const QDateTime from(QDate(2024, 9, 6), QTime(0, 0), QTimeZone::utc());
+    const QList<CalendarEvent> events = store->events(from, from.addDays(4), {QStringLiteral("system-calendar")});
+    QStringList got;
+    for (const CalendarEvent &e : events)
+        got.append(e.title + " " + e.startDate.toUTC().toString(Qt::ISODate) + "/" + e.endDate.toUTC().toString(Qt::ISODate));
+    got.sort();
+    // Santiago is at -04:00 until the skipped midnight of 8 September, then at -03:00 from 01:00.
+    EXPECT_EQ(got.join(" | ").toStdString(),
+              "Day 2024-09-08T04:00:00Z/2024-09-09T03:00:00Z | Eve 2024-09-07T04:00:00Z/2024-09-08T04:00:00Z");
 }
 
 TEST_F(EdsStore, ListedFoldersAddToTheStoreAndEvolutionsFilesAreNotReadTwice)

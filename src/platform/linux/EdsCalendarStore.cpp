@@ -286,8 +286,9 @@ private:
         ev.title = s.title;
         ev.isAllDay = s.allDay;
         if (s.allDay) {
-            ev.startDate = QDateTime(s.day, QTime(0, 0), Qt::LocalTime);
-            ev.endDate = QDateTime(s.day.addDays(s.days), QTime(0, 0), Qt::LocalTime);
+            // From the first instant of each day: where midnight is skipped, the day starts later.
+            ev.startDate = s.day.startOfDay();
+            ev.endDate = s.day.addDays(s.days).startOfDay();
         } else {
             ev.startDate = QDateTime::fromMSecsSinceEpoch(s.startMs, QTimeZone::utc());
             ev.endDate = QDateTime::fromMSecsSinceEpoch(s.endMs, QTimeZone::utc());
@@ -344,7 +345,7 @@ private:
             o.key = allDay || i_cal_time_is_date(rid.get()) ? dateOf(rid.get()).toJulianDay() : *ms;
             // A newer master that no longer holds the date has taken the change back.
             if (i_cal_component_get_sequence(master) > i_cal_component_get_sequence(c)) {
-                const int64_t at = allDay ? QDateTime(dateOf(rid.get()), QTime(0, 0), Qt::LocalTime).toMSecsSinceEpoch() : *ms;
+                const int64_t at = allDay ? dateOf(rid.get()).startOfDay().toMSecsSinceEpoch() : *ms;
                 const QList<Span> there = expand(q, master, allDay, at, at + 1000);
                 if (std::none_of(there.begin(), there.end(), [&o](const Span &s) { return s.key == o.key; }))
                     continue;
