@@ -1,6 +1,7 @@
 // evolution-data-server started on a private session bus, with its folders in this test's
 // private home: the desktop's store as a user's machine runs it.
 #include "platform/CalendarStore.h"
+#include "support/ViewerZone.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -149,6 +150,43 @@ TEST_F(EdsStore, EventsUnderWayAtTheStartOfTheRangeAreKept)
     EXPECT_TRUE(offsite->isAllDay);
     EXPECT_EQ(offsite->startDate, QDateTime(QDate(2026, 3, 3), QTime(0, 0), Qt::LocalTime));
     EXPECT_EQ(offsite->endDate, QDateTime(QDate(2026, 3, 5), QTime(0, 0), Qt::LocalTime));
+}
+
+// Where the viewer's clock skips midnight (Santiago, 8 September 2024: -04:00, then -03:00 from
+// 01:00), that day and the one before it, which ends there, keep their days.
+TEST_F(EdsStore, AllDayEventsAroundASkippedMidnightKeepTheirDays)
+{
+    writePersonalCalendar("BEGIN:VEVENT\r\nUID:eve@corvane\r\nSUMMARY:Eve\r\nDTSTART;VALUE=DATE:20240907\r\nEND:VEVENT\r\n"
+                          "BEGIN:VEVENT\r\nUID:day@corvane\r\nSUMMARY:Day\r\nDTSTART;VALUE=DATE:20240908\r\n"
+                          "RRULE:FREQ=YEARLY\r\nEND:VEVENT\r\n");
+    const test::ViewerZone santiago("America/Santiago");
+    auto store = makeEdsCalendarStore();
+    ASSERT_TRUE(store);
+    const QDateTime from(QDate(2024, 9, 6), QTime(0, 0), QTimeZone::utc());
+    QStringList got;
+    for (const CalendarEvent &e : store->events(from, from.addDays(4), {QStringLiteral("system-calendar")}))
+        got.append(e.title + " " + e.startDate.toUTC().toString(Qt::ISODate) + "/" + e.endDate.toUTC().toString(Qt::ISODate));
+    got.sort();
+    EXPECT_EQ(got.join(" | ").toStdString(),
+              "Day 2024-09-08T04:00:00Z/2024-09-09T03:00:00Z | Eve 2024-09-07T04:00:00Z/2024-09-08T04:00:00Z");
+}
+
+// Exclusions and a moved instance written in another form than their series, seen from
+// Bucharest: floating ones on a Berlin series, a UTC one on a floating series.
+TEST_F(EdsStore, ExclusionsAndMovesNameTheSeriesOwnInstances)
+{
+    writePersonalCalendar("BEGIN:VEVENT\r\nUID:b@corvane\r\nSUMMARY:B\r\nDTSTART;TZID=Europe/Berlin:20240101T100000\r\n"
+                          "DURATION:PT1H\r\nRRULE:FREQ=DAILY;COUNT=3\r\nEXDATE:20240102T100000\r\nEND:VEVENT\r\n"
+                          "BEGIN:VEVENT\r\nUID:b@corvane\r\nSUMMARY:B moved\r\nRECURRENCE-ID:20240103T100000\r\n"
+                          "DTSTART;TZID=Europe/Berlin:20240103T150000\r\nDURATION:PT1H\r\nEND:VEVENT\r\n"
+                          "BEGIN:VEVENT\r\nUID:a@corvane\r\nSUMMARY:A\r\nDTSTART:20240101T100000\r\n"
+                          "DURATION:PT1H\r\nRRULE:FREQ=DAILY;COUNT=3\r\nEXDATE:20240102T100000Z\r\nEND:VEVENT\r\n");
+    const test::ViewerZone bucharest("Europe/Bucharest");
+    auto store = makeEdsCalendarStore();
+    ASSERT_TRUE(store);
+    const QDateTime from(QDate(2023, 12, 31), QTime(0, 0), QTimeZone::utc());
+    EXPECT_EQ(described(store->events(from, from.addDays(5), {QStringLiteral("system-calendar")})).join(" | ").toStdString(),
+              "A 2024-01-01T08:00:00Z | A 2024-01-03T08:00:00Z | B 2024-01-01T09:00:00Z | B moved 2024-01-03T14:00:00Z");
 }
 
 TEST_F(EdsStore, ListedFoldersAddToTheStoreAndEvolutionsFilesAreNotReadTwice)

@@ -1,4 +1,5 @@
 #include "platform/linux/ICalParser.h"
+#include "support/ViewerZone.h"
 
 #include <QFile>
 #include <QMap>
@@ -140,11 +141,18 @@ TEST(ICalParser, FloatingTimesAreLocalAndGarbageIsIgnored)
 
 namespace {
 
-// Whole calendars as the clients write them, one per way a reader goes wrong.
+// Whole calendars as the clients write them, one per way a reader goes wrong, in two viewers' zones.
 struct CalendarCase {
     const char *label;
     const char *text; // between BEGIN:VCALENDAR and END:VCALENDAR
-    std::vector<const char *> want; // "title start-in-UTC", in output order
+    // "title start" in output order: in UTC, or the viewer's wall time (`wallTime`), with "/end" (`ends`);
+    // all-day ones by their first date.
+    std::vector<const char *> want;
+    QDate from = QDate(2026, 3, 2); // the range, in UTC days
+    int days = 7;
+    bool wallTime = false;
+    bool ends = false;
+    std::vector<const char *> zones = {"Europe/Bucharest", "America/New_York"};
 };
 
 void PrintTo(const CalendarCase &c, std::ostream *os) { *os << c.label; }
@@ -153,16 +161,29 @@ class ClientCalendars : public ::testing::TestWithParam<CalendarCase> {};
 
 TEST_P(ClientCalendars, ExpandLikeTheClientMeantIt)
 {
-    QStringList got;
-    for (const CalendarEvent &e : ical::occurrences(calendar(GetParam().text), kFrom, kTo))
-        got.append(e.title + " " + utc(e.startDate));
+    const CalendarCase &c = GetParam();
+    auto shown = [&c](const QDateTime &t) { return c.wallTime ? t.toLocalTime().toString("yyyy-MM-ddTHH:mm") : utc(t); };
     QStringList want;
-    for (const char *s : GetParam().want)
+    for (const char *s : c.want)
         want.append(QString::fromUtf8(s));
-    EXPECT_EQ(got.join(" | ").toStdString(), want.join(" | ").toStdString());
+    for (const char *zone : c.zones) {
+        const test::ViewerZone viewer(zone);
+        const QDateTime from(c.from, QTime(0, 0), QTimeZone::utc());
+        QStringList got;
+        for (const CalendarEvent &e : ical::occurrences(calendar(c.text), from, from.addDays(c.days))) {
+            const QDate day = e.startDate.toLocalTime().date(), end = e.endDate.toLocalTime().date();
+            if (e.isAllDay && (e.startDate != day.startOfDay() || e.endDate != end.startOfDay()))
+                got.append("not from the first instant of its days:");
+            got.append(e.title + " " + (e.isAllDay ? day.toString(Qt::ISODate) : shown(e.startDate))
+                       + (c.ends ? "/" + shown(e.endDate) : QString()));
+        }
+        EXPECT_EQ(got.join(" | ").toStdString(), want.join(" | ").toStdString()) << zone;
+    }
 }
 
 #define EV(uid, lines) "BEGIN:VEVENT\r\nUID:" uid "\r\nDTSTAMP:20260101T000000Z\r\n" lines "END:VEVENT\r\n"
+#define DAY(date) EV(date, "SUMMARY:D\r\nDTSTART;VALUE=DATE:" date "\r\n")
+#define WEEKLY_UNTIL_UTC EV("w", "SUMMARY:W\r\nDTSTART;VALUE=DATE:20200910\r\nRRULE:FREQ=WEEKLY;UNTIL=20200923T230000Z\r\n")
 
 const char kOutlookSydney[] =
     "BEGIN:VTIMEZONE\r\nTZID:Canberra, Melbourne, Sydney\r\n"
@@ -251,7 +272,49 @@ INSTANTIATE_TEST_SUITE_P(
         CalendarCase{"moved_into_the_week_from_outside",
                      EV("o", "SUMMARY:Base\r\nDTSTART:20260223T090000Z\r\nDURATION:PT1H\r\nRRULE:FREQ=WEEKLY;COUNT=2\r\n")
                      EV("o", "SUMMARY:Moved\r\nRECURRENCE-ID:20260223T090000Z\r\nDTSTART:20260303T090000Z\r\nDURATION:PT1H\r\n"),
-                     {"Base 2026-03-02T09:00:00Z", "Moved 2026-03-03T09:00:00Z"}}),
+                     {"Base 2026-03-02T09:00:00Z", "Moved 2026-03-03T09:00:00Z"}},
+        // Exclusions and moved instances in another form than their series name its own instances.
+        CalendarCase{"utc_exclusion_on_a_floating_series",
+                     EV("a", "SUMMARY:A\r\nDTSTART:20240101T100000\r\nRRULE:FREQ=DAILY;COUNT=3\r\nEXDATE:20240102T100000Z\r\n"),
+                     {"A 2024-01-01T10:00", "A 2024-01-03T10:00"}, QDate(2023, 12, 31), 5, true},
+        CalendarCase{"floating_exclusion_and_move_on_a_zoned_series",
+                     EV("b", "SUMMARY:B\r\nDTSTART;TZID=Europe/Berlin:20240101T100000\r\nRRULE:FREQ=DAILY;COUNT=3\r\n"
+                             "EXDATE:20240102T100000\r\n")
+                     EV("b", "SUMMARY:B moved\r\nRECURRENCE-ID:20240103T100000\r\nDTSTART;TZID=Europe/Berlin:20240103T150000\r\n"),
+                     {"B 2024-01-01T09:00:00Z", "B moved 2024-01-03T14:00:00Z"}, QDate(2023, 12, 31), 5},
+        CalendarCase{"midnight_exclusions_on_an_all_day_series", // Exchange's, and a floating one
+                     EV("c", "SUMMARY:C\r\nDTSTART;VALUE=DATE:20260216\r\nRRULE:FREQ=DAILY;COUNT=3\r\n"
+                             "EXDATE;TZID=W. Europe Standard Time:20260217T000000\r\nEXDATE:20260218T000000\r\n"),
+                     {"C 2026-02-16"}, QDate(2026, 2, 15), 5},
+        // An all-day series' UTC UNTIL is a date in the file's own zone (else UTC), for every viewer.
+        CalendarCase{"all_day_until_at_midnight_of_the_files_zone",
+                     "BEGIN:VTIMEZONE\r\nTZID:GMT Standard Time\r\nBEGIN:STANDARD\r\nDTSTART:16010101T020000\r\n"
+                     "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0000\r\nRRULE:FREQ=YEARLY;BYDAY=-1SU;BYMONTH=10\r\nEND:STANDARD\r\n"
+                     "BEGIN:DAYLIGHT\r\nDTSTART:16010101T010000\r\nTZOFFSETFROM:+0000\r\nTZOFFSETTO:+0100\r\n"
+                     "RRULE:FREQ=YEARLY;BYDAY=-1SU;BYMONTH=3\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n" WEEKLY_UNTIL_UTC,
+                     {"W 2020-09-10", "W 2020-09-17", "W 2020-09-24"}, QDate(2020, 9, 7), 21},
+        CalendarCase{"all_day_until_in_utc_without_a_zone", WEEKLY_UNTIL_UTC, {"W 2020-09-10", "W 2020-09-17"},
+                     QDate(2020, 9, 7), 21},
+        CalendarCase{"periods_on_dtstart_and_on_a_rule_date",
+                     EV("p", "SUMMARY:P\r\nDTSTART;TZID=Europe/Berlin:20150219T133000\r\nDURATION:PT1H\r\n"
+                             "RRULE:FREQ=DAILY;COUNT=2\r\nRDATE;VALUE=PERIOD;TZID=Europe/Berlin:20150219T133000/PT10H\r\n"
+                             "RDATE;VALUE=PERIOD;TZID=Europe/Berlin:20150220T133000/20150220T233000\r\n"),
+                     {"P 2015-02-19T12:30:00Z/2015-02-19T22:30:00Z", "P 2015-02-20T12:30:00Z/2015-02-20T22:30:00Z"},
+                     QDate(2015, 2, 18), 4, false, true},
+        // A local time skipped by the viewer's clock moves forward by the gap; all-day events on a
+        // skipped midnight and the day before (which ends there) keep their days.
+        CalendarCase{"floating_time_in_the_spring_gap", EV("f", "SUMMARY:F\r\nDTSTART:20240331T033000\r\n"),
+                     {"F 2024-03-31T04:30"}, QDate(2024, 3, 30), 2, true, false, {"Europe/Bucharest"}},
+        CalendarCase{"all_day_events_on_a_skipped_midnight",
+                     DAY("20240907") DAY("20240908") DAY("20240309") DAY("20240310") DAY("20240330") DAY("20240331")
+                     DAY("20240425") DAY("20240426") DAY("20230930") DAY("20231001") DAY("20220321") DAY("20220322")
+                     DAY("20181103") DAY("20181104"),
+                     {"D 2024-09-07", "D 2024-09-08", "D 2024-03-09", "D 2024-03-10", "D 2024-03-30", "D 2024-03-31",
+                      "D 2024-04-25", "D 2024-04-26", "D 2023-09-30", "D 2023-10-01", "D 2022-03-21", "D 2022-03-22",
+                      "D 2018-11-03", "D 2018-11-04"},
+                     QDate(2018, 11, 1), 6 * 366, false, false,
+                     {"America/Santiago", "America/Havana", "Asia/Beirut", "Africa/Cairo", "America/Asuncion",
+                      "Asia/Tehran", "America/Sao_Paulo"}}),
     [](const auto &info) { return std::string(info.param.label); });
 
 // One-word names are no zones (Qt calls them valid at UTC+0): the time is the file's local time.

@@ -11,6 +11,7 @@
 #include "platform/linux/ICalParser.h"
 
 #include <QHash>
+#include <QSet>
 #include <QTimeZone>
 
 #include <algorithm>
@@ -182,21 +183,42 @@ private:
         }
     }
 
-    // The instant of a time property, in the zone the store resolves its TZID to.
-    static std::optional<int64_t> instant(Query &q, ICalComponent *c, ICalPropertyKind kind, ICalTime *t)
+    // The zone a time of `p` is written in: UTC, its TZID's, or nullptr (floating, or a date).
+    static ICalTimezone *zoneOf(Query &q, ICalProperty *p, ICalTime *t)
+    {
+        if (i_cal_time_is_utc(t))
+            return i_cal_timezone_get_utc_timezone();
+        if (i_cal_time_is_date(t) || !p)
+            return nullptr;
+        GRef<ICalParameter> tzid(i_cal_property_get_first_parameter(p, I_CAL_TZID_PARAMETER));
+        return tzid ? e_cal_client_tzlookup_cb(i_cal_parameter_get_tzid(tzid.get()), q.client, q.cancellable, nullptr)
+                    : nullptr;
+    }
+
+    // The instant of a time property, in the zone the store resolves its TZID to; a floating
+    // one in `floating` (else the user's zone).
+    static std::optional<int64_t> instant(Query &q, ICalProperty *p, ICalTime *t, ICalTimezone *floating = nullptr)
     {
         if (!t || i_cal_time_is_null_time(t) || !i_cal_time_is_valid_time(t))
             return std::nullopt;
-        ICalTimezone *zone = nullptr;
-        if (i_cal_time_is_utc(t)) {
-            zone = i_cal_timezone_get_utc_timezone();
-        } else if (!i_cal_time_is_date(t)) {
-            GRef<ICalProperty> p(i_cal_component_get_first_property(c, kind));
-            GRef<ICalParameter> tzid(p ? i_cal_property_get_first_parameter(p.get(), I_CAL_TZID_PARAMETER) : nullptr);
-            if (tzid)
-                zone = e_cal_client_tzlookup_cb(i_cal_parameter_get_tzid(tzid.get()), q.client, q.cancellable, nullptr);
-        }
-        return int64_t(i_cal_time_as_timet_with_zone(t, zone ? zone : q.local)) * 1000;
+        ICalTimezone *zone = zoneOf(q, p, t);
+        return int64_t(i_cal_time_as_timet_with_zone(t, zone ? zone : floating ? floating : q.local)) * 1000;
+    }
+
+    static std::optional<int64_t> instant(Query &q, ICalComponent *c, ICalPropertyKind kind, ICalTime *t)
+    {
+        GRef<ICalProperty> p(i_cal_component_get_first_property(c, kind));
+        return instant(q, p.get(), t);
+    }
+
+    // An exclusion or a moved instance names one of the series' own instances, whatever the
+    // user's zone: a floating time on a zoned series is in the series' zone, and a UTC time on
+    // a floating series is the wall time its instances are written in.
+    static std::optional<int64_t> seriesInstant(Query &q, ICalTimezone *seriesZone, ICalProperty *p, ICalTime *t)
+    {
+        if (!seriesZone && t && i_cal_time_is_utc(t) && i_cal_time_is_valid_time(t))
+            return int64_t(i_cal_time_as_timet_with_zone(t, q.local)) * 1000;
+        return instant(q, p, t, seriesZone);
     }
 
     // A single event or moved instance as written: its own DTSTART and end.
@@ -286,8 +308,9 @@ private:
         ev.title = s.title;
         ev.isAllDay = s.allDay;
         if (s.allDay) {
-            ev.startDate = QDateTime(s.day, QTime(0, 0), Qt::LocalTime);
-            ev.endDate = QDateTime(s.day.addDays(s.days), QTime(0, 0), Qt::LocalTime);
+            // From the first instant of each day: where midnight is skipped, the day starts later.
+            ev.startDate = s.day.startOfDay();
+            ev.endDate = s.day.addDays(s.days).startOfDay();
         } else {
             ev.startDate = QDateTime::fromMSecsSinceEpoch(s.startMs, QTimeZone::utc());
             ev.endDate = QDateTime::fromMSecsSinceEpoch(s.endMs, QTimeZone::utc());
@@ -326,6 +349,22 @@ private:
         if (!masterStart || !i_cal_time_is_valid_time(masterStart.get()))
             return;
         const bool allDay = i_cal_time_is_date(masterStart.get());
+        GRef<ICalProperty> startProp(i_cal_component_get_first_property(master, I_CAL_DTSTART_PROPERTY));
+        ICalTimezone *seriesZone = zoneOf(q, startProp.get(), masterStart.get());
+        // The store misses exclusions written in another form than the series; they are
+        // applied again as the series' own keys (dates, also for midnights of an all-day one).
+        QSet<int64_t> excluded;
+        for (GRef<ICalProperty> p(i_cal_component_get_first_property(master, I_CAL_EXDATE_PROPERTY)); p;
+             p.reset(i_cal_component_get_next_property(master, I_CAL_EXDATE_PROPERTY))) {
+            GRef<ICalTime> t(i_cal_property_get_exdate(p.get()));
+            if (!t || !i_cal_time_is_valid_time(t.get()))
+                continue;
+            if (allDay)
+                excluded.insert(dateOf(t.get()).toJulianDay());
+            else if (!i_cal_time_is_date(t.get()))
+                if (auto ms = seriesInstant(q, seriesZone, p.get(), t.get()))
+                    excluded.insert(*ms);
+        }
         QString title;
         if (const char *summary = i_cal_component_get_summary(master))
             title = QString::fromUtf8(summary);
@@ -336,7 +375,8 @@ private:
             if (c == master)
                 continue;
             GRef<ICalTime> rid(i_cal_component_get_recurrenceid(c));
-            const auto ms = instant(q, c, I_CAL_RECURRENCEID_PROPERTY, rid.get());
+            GRef<ICalProperty> ridProp(i_cal_component_get_first_property(c, I_CAL_RECURRENCEID_PROPERTY));
+            const auto ms = seriesInstant(q, seriesZone, ridProp.get(), rid.get());
             if (!ms)
                 continue;
             Override o;
@@ -344,12 +384,11 @@ private:
             o.key = allDay || i_cal_time_is_date(rid.get()) ? dateOf(rid.get()).toJulianDay() : *ms;
             // A newer master that no longer holds the date has taken the change back.
             if (i_cal_component_get_sequence(master) > i_cal_component_get_sequence(c)) {
-                const int64_t at = allDay ? QDateTime(dateOf(rid.get()), QTime(0, 0), Qt::LocalTime).toMSecsSinceEpoch() : *ms;
+                const int64_t at = allDay ? dateOf(rid.get()).startOfDay().toMSecsSinceEpoch() : *ms;
                 const QList<Span> there = expand(q, master, allDay, at, at + 1000);
                 if (std::none_of(there.begin(), there.end(), [&o](const Span &s) { return s.key == o.key; }))
                     continue;
             }
-            GRef<ICalProperty> ridProp(i_cal_component_get_first_property(c, I_CAL_RECURRENCEID_PROPERTY));
             GRef<ICalParameter> range(ridProp ? i_cal_property_get_first_parameter(ridProp.get(), I_CAL_RANGE_PARAMETER)
                                               : nullptr);
             o.thisAndFuture = range && i_cal_parameter_get_range(range.get()) == I_CAL_RANGE_THISANDFUTURE;
@@ -362,6 +401,8 @@ private:
         if (!cancelled(master)) {
             for (Span s : expand(q, master, allDay, q.fromMs - widen, q.toMs + widen)) {
                 s.title = title;
+                if (excluded.contains(s.key))
+                    continue;
                 bool replaced = false;
                 const Override *future = nullptr;
                 for (const Override &o : overrides) {

@@ -89,6 +89,20 @@ bool bySystemZone(const Zone &zone, const icaltimetype &wall)
     return c < zone.coveredFrom || c > zone.coveredTo;
 }
 
+// A local time in a change to summer time does not exist (Qt makes it invalid): it is read
+// with the offset from before the change, i.e. moved forward by the gap.
+int64_t zonedMsecs(const QDate &date, const QTime &time, const QTimeZone *zone)
+{
+    const QDateTime t = zone ? QDateTime(date, time, *zone) : QDateTime(date, time, Qt::LocalTime);
+    if (t.isValid())
+        return t.toMSecsSinceEpoch();
+    const int64_t asUtc = QDateTime(date, time, QTimeZone::utc()).toMSecsSinceEpoch();
+    // A day earlier is before the change whatever the offset (changes are months apart).
+    const QDateTime before = QDateTime::fromMSecsSinceEpoch(asUtc - kDay * 1000, QTimeZone::utc());
+    const int offset = zone ? zone->offsetFromUtc(before) : before.toLocalTime().offsetFromUtc();
+    return asUtc - int64_t(offset) * 1000;
+}
+
 std::optional<int64_t> utcMsecs(const Zone &zone, icaltimetype wall)
 {
     if (!validWall(wall))
@@ -100,10 +114,10 @@ std::optional<int64_t> utcMsecs(const Zone &zone, icaltimetype wall)
     case Zone::Utc:
         return QDateTime(date, time, QTimeZone::utc()).toMSecsSinceEpoch();
     case Zone::Qt:
-        return QDateTime(date, time, zone.qt).toMSecsSinceEpoch();
+        return zonedMsecs(date, time, &zone.qt);
     case Zone::Ical: {
         if (bySystemZone(zone, wall))
-            return QDateTime(date, time, zone.qt).toMSecsSinceEpoch();
+            return zonedMsecs(date, time, &zone.qt);
         wall.zone = nullptr;
         wall.is_date = 0;
         icaltimezone_convert_time(&wall, zone.ical, icaltimezone_get_utc_timezone());
@@ -116,8 +130,7 @@ std::optional<int64_t> utcMsecs(const Zone &zone, icaltimetype wall)
     case Zone::Floating:
         break;
     }
-    const QDateTime local(date, time, Qt::LocalTime);
-    return local.isValid() ? std::optional<int64_t>(local.toMSecsSinceEpoch()) : std::nullopt;
+    return zonedMsecs(date, time, nullptr);
 }
 
 // The wall time in `zone` of an instant.
@@ -660,6 +673,7 @@ private:
     struct Base {
         WallTime start;
         bool allDay = false;
+        Zone fileZone;           // all-day: the zone the file's own instants are read in
         int64_t durationMs = 0;  // timed
         qint64 days = 1;         // all-day
         QString title;
@@ -670,8 +684,10 @@ private:
         QSet<qint64> days;
     };
     std::optional<Base> readBase(const Entry &e);
+    // The zone of an all-day series' file: its DTSTART's TZID, else the file's VTIMEZONE, else UTC.
+    Zone fileZoneOf(const Entry &e, icalproperty *startProp);
     std::optional<int64_t> keyOf(const WallTime &w, bool allDay);
-    Exclusions exclusionsOf(const Entry &e);
+    Exclusions exclusionsOf(const Entry &e, const Base &b);
     // A rule's UNTIL as wall time of the series' start (nullopt: none; a null time: unusable).
     std::optional<icaltimetype> untilInStartWall(const icalrecurrencetype &r, const Base &b);
     // Whether a newer master has taken the changed instance at `rid` out of its series.
@@ -717,7 +733,20 @@ std::optional<int64_t> Expander::keyOf(const WallTime &w, bool allDay)
     return utcMsecs(w.zone, w.wall);
 }
 
-Expander::Exclusions Expander::exclusionsOf(const Entry &e)
+// An exclusion or a moved instance names one of the series' own instances, whatever the
+// viewer's zone: a floating time on a zoned series is in the series' zone, and a UTC time on
+// a floating series is the wall time its instances are written in (as libical compares them).
+WallTime asSeriesTime(WallTime w, const WallTime &seriesStart)
+{
+    if (w.wall.is_date || seriesStart.wall.is_date)
+        return w;
+    const bool floatingSeries = seriesStart.zone.kind == Zone::Floating;
+    if ((w.zone.kind == Zone::Floating && !floatingSeries) || (w.zone.kind == Zone::Utc && floatingSeries))
+        w.zone = seriesStart.zone;
+    return w;
+}
+
+Expander::Exclusions Expander::exclusionsOf(const Entry &e, const Base &b)
 {
     Exclusions x;
     for (icalproperty *p = icalcomponent_get_first_property(e.event, ICAL_EXDATE_PROPERTY); p;
@@ -725,7 +754,10 @@ Expander::Exclusions Expander::exclusionsOf(const Entry &e)
         auto w = readTime(m_zones, e.calendar, p, icalproperty_get_exdate(p));
         if (!w)
             continue;
-        if (w->wall.is_date)
+        *w = asSeriesTime(*w, b.start);
+        // An all-day series' days are named by their dates, also where written as midnight
+        // in some zone (Exchange: "EXDATE;TZID=W. Europe Standard Time:20260218T000000").
+        if (w->wall.is_date || b.allDay)
             x.days.insert(QDate(w->wall.year, w->wall.month, w->wall.day).toJulianDay());
         else if (auto k = utcMsecs(w->zone, w->wall))
             x.keys.insert(*k);
@@ -738,8 +770,19 @@ std::optional<icaltimetype> Expander::untilInStartWall(const icalrecurrencetype 
     if (icaltime_is_null_time(r.until))
         return std::nullopt;
     icaltimetype until = r.until;
-    // UNTIL in UTC against a zoned start: compare in the start's wall time.
-    if (icaltime_is_utc(until) && b.start.zone.kind != Zone::Utc && !until.is_date) {
+    if (b.allDay && !until.is_date) {
+        // The last day is UNTIL's date where the file was written (Exchange ends at midnight
+        // of its own zone, in UTC), the same days for every viewer.
+        if (icaltime_is_utc(until)) {
+            const auto ms = utcMsecs(Zone{Zone::Utc, nullptr, {}}, until);
+            if (!ms)
+                return icaltime_null_time();
+            until = wallFromUtc(b.fileZone, *ms);
+        }
+        until.is_date = 1;
+        until.hour = until.minute = until.second = 0;
+    } else if (icaltime_is_utc(until) && b.start.zone.kind != Zone::Utc && !until.is_date) {
+        // UNTIL in UTC against a zoned start: compare in the start's wall time.
         const auto ms = utcMsecs(Zone{Zone::Utc, nullptr, {}}, until);
         if (!ms)
             return icaltime_null_time();
@@ -760,7 +803,7 @@ bool Expander::dropsInstance(const Entry &master, const Base &b, const WallTime 
             return false;
         wall = wallFromUtc(b.start.zone, *ms);
     }
-    const Exclusions excluded = exclusionsOf(master);
+    const Exclusions excluded = exclusionsOf(master, b);
     if (excluded.days.contains(QDate(wall.year, wall.month, wall.day).toJulianDay()) || (ms && excluded.keys.contains(*ms)))
         return true;
     // Ended before it: every rule has an UNTIL earlier than the instance, and no RDATE names it.
@@ -791,6 +834,20 @@ bool Expander::dropsInstance(const Entry &master, const Base &b, const WallTime 
     return true;
 }
 
+Zone Expander::fileZoneOf(const Entry &e, icalproperty *startProp)
+{
+    const char *tzid = tzidOf(startProp);
+    if ((!tzid || !*tzid) && e.calendar && icalcomponent_isa(e.calendar) == ICAL_VCALENDAR_COMPONENT) {
+        icalcomponent *tz = icalcomponent_get_first_component(e.calendar, ICAL_VTIMEZONE_COMPONENT);
+        icalproperty *idProp = tz ? icalcomponent_get_first_property(tz, ICAL_TZID_PROPERTY) : nullptr;
+        tzid = idProp ? icalproperty_get_tzid(idProp) : nullptr;
+    }
+    Zone z = m_zones.resolve(e.calendar, tzid);
+    if (z.kind == Zone::Floating)
+        z.kind = Zone::Utc;
+    return z;
+}
+
 std::optional<Expander::Base> Expander::readBase(const Entry &e)
 {
     icalproperty *startProp = icalcomponent_get_first_property(e.event, ICAL_DTSTART_PROPERTY);
@@ -808,6 +865,7 @@ std::optional<Expander::Base> Expander::readBase(const Entry &e)
     icalproperty *endProp = icalcomponent_get_first_property(e.event, ICAL_DTEND_PROPERTY);
     icalproperty *durProp = icalcomponent_get_first_property(e.event, ICAL_DURATION_PROPERTY);
     if (b.allDay) {
+        b.fileZone = fileZoneOf(e, startProp);
         const QDate first(b.start.wall.year, b.start.wall.month, b.start.wall.day);
         if (endProp) {
             const icaltimetype end = icalproperty_get_dtend(endProp);
@@ -836,8 +894,8 @@ std::optional<Expander::Base> Expander::readBase(const Entry &e)
 QList<Instance> Expander::expand(const Entry &e, const Base &b, int64_t widenMs)
 {
     QList<Instance> out;
-    QSet<int64_t> seen;
-    const Exclusions excluded = exclusionsOf(e);
+    QHash<int64_t, qsizetype> seen; // key: index in out
+    const Exclusions excluded = exclusionsOf(e, b);
     const QSet<int64_t> &excludedKeys = excluded.keys;
     const QSet<qint64> &excludedDays = excluded.days;
 
@@ -865,9 +923,13 @@ QList<Instance> Expander::expand(const Entry &e, const Base &b, int64_t widenMs)
             if (excludedKeys.contains(*ms) || excludedDays.contains(day))
                 return;
         }
-        if (seen.contains(i.key))
+        if (const auto at = seen.constFind(i.key); at != seen.cend()) {
+            // A period on DTSTART or a rule's date gives that instance the period's length.
+            if (endMs && !b.allDay)
+                out[*at].endMs = i.endMs;
             return;
-        seen.insert(i.key);
+        }
+        seen.insert(i.key, out.size());
         out.append(i);
     };
 
@@ -979,8 +1041,9 @@ void Expander::emitOverlapping(const Instance &i, bool allDay, QList<CalendarEve
     ev.title = i.title;
     ev.isAllDay = allDay;
     if (allDay) {
-        ev.startDate = QDateTime(i.startDay, QTime(0, 0), Qt::LocalTime);
-        ev.endDate = QDateTime(i.startDay.addDays(i.days), QTime(0, 0), Qt::LocalTime);
+        // From the first instant of each day: where midnight is skipped, the day starts later.
+        ev.startDate = i.startDay.startOfDay();
+        ev.endDate = i.startDay.addDays(i.days).startOfDay();
     } else {
         ev.startDate = QDateTime::fromMSecsSinceEpoch(i.startMs, QTimeZone::utc());
         ev.endDate = QDateTime::fromMSecsSinceEpoch(i.endMs, QTimeZone::utc());
@@ -1072,6 +1135,7 @@ void Expander::run(icalcomponent *root, QList<CalendarEvent> &out)
             auto rid = readTime(m_zones, oe.calendar, ridProp, icalproperty_get_recurrenceid(ridProp));
             if (!rid)
                 continue;
+            *rid = asSeriesTime(*rid, base->start);
             const auto key = keyOf(*rid, base->allDay);
             if (!key)
                 continue;

@@ -31,10 +31,10 @@ struct Budget {
 inline constexpr int kMaxOccurrencesPerEvent = 2000;
 
 // The occurrences of every event in `text` that overlap [from, to), in file order and,
-// within an event, ascending; a moved instance follows its series. All-day events start
-// at local midnight. Cancelled events and instances are left out; of copies with the same
-// UID (and RECURRENCE-ID) the newest (SEQUENCE, then LAST-MODIFIED/DTSTAMP, then the
-// later one in the file) counts.
+// within an event, ascending; a moved instance follows its series. All-day events span
+// their local days, each from its first instant. Cancelled events and instances are left
+// out; of copies with the same UID (and RECURRENCE-ID) the newest (SEQUENCE, then
+// LAST-MODIFIED/DTSTAMP, then the later one in the file) counts.
 QList<CalendarEvent> occurrences(const QByteArray &text, const QDateTime &from, const QDateTime &to,
                                  Budget &budget);
 QList<CalendarEvent> occurrences(const QByteArray &text, const QDateTime &from, const QDateTime &to);
