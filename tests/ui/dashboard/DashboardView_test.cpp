@@ -453,8 +453,11 @@ TEST_F(Dashboard, ImpossibleBatteryFiguresReadAsDashes)
 
 // Laptops as their drivers report them: the card shows what the files give and "—" for the
 // rest (the ACPI adapter's power, health without a capacity pair), never a charge past 100 %.
-using PowerTree = std::pair<const char *, std::vector<std::pair<const char *, const char *>>>;
-void PrintTo(const PowerTree &c, std::ostream *os) { *os << c.first; }
+struct PowerTree {
+    const char *tree;
+    std::vector<std::pair<const char *, const char *>> shown; // objectName, text
+};
+void PrintTo(const PowerTree &c, std::ostream *os) { *os << c.tree; }
 class DashboardPowerTree : public Dashboard, public ::testing::WithParamInterface<PowerTree> {};
 
 TEST_P(DashboardPowerTree, CardShowsOnlyWhatTheDriverGives)
@@ -484,7 +487,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PowerTree{"sound-and-impossible", {{"centerValue", "60%"}, {"health", "87%"}}},
                       PowerTree{"energy-only", {{"health", "83%"}}},
                       PowerTree{"capacity-only", {{"centerValue", "64%"}, {"health", "—"}}}),
-    [](const auto &i) { return QString::fromLatin1(i.param.first).replace('-', '_').toStdString(); });
+    [](const auto &i) { return QString::fromLatin1(i.param.tree).replace('-', '_').toStdString(); });
 
 TEST_F(Dashboard, NoWiFiInterfaceIsNoSignalNotAnExcellentOne)
 {
