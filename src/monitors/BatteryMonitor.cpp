@@ -1,6 +1,9 @@
 #include "monitors/BatteryMonitor.h"
 #include "monitors/Publish.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace corvane {
 
 // CORVANE_POWER_SYSFS_ROOT: a fixture tree in place of /sys (tests of the whole app).
@@ -51,7 +54,9 @@ void refreshPowerSources(BatteryMonitor::Fields &f, const std::optional<QList<Po
     // Later sources overwrite what earlier ones set.
     for (const auto &d : *sources) {
         if (d.currentCapacity && d.maxCapacity && *d.maxCapacity > 0) {
-            f.percentage = static_cast<double>(*d.currentCapacity) / static_cast<double>(*d.maxCapacity) * 100.0;
+            // A gauge that counts past its full charge is full, not at 102 %.
+            f.percentage = std::clamp(
+                static_cast<double>(*d.currentCapacity) / static_cast<double>(*d.maxCapacity) * 100.0, 0.0, 100.0);
             f.percentageKnown = true;
         }
         if (d.powerSourceState)
@@ -70,13 +75,23 @@ void refreshSmartBattery(BatteryMonitor::Fields &f, const std::optional<SmartBat
         f.cycleCount = *b.cycleCount;
         f.cycleCountKnown = true;
     }
-    if (b.designCapacity)
+    if (b.designCapacity) {
         f.designCapacity = *b.designCapacity;
-    if (b.fullChargeCapacity)
+        f.designCapacityKnown = true;
+    }
+    if (b.fullChargeCapacity) {
         f.maxCapacity = *b.fullChargeCapacity;
+        f.maxCapacityKnown = true;
+    }
     // Uses the refreshed capacities, so a figure missing this time keeps the last one's ratio.
-    if (f.designCapacity > 0 && f.maxCapacity > 0)
+    // A gauge without mAh figures may still know the ratio (in energy).
+    if (f.designCapacity > 0 && f.maxCapacity > 0) {
         f.healthPercentage = static_cast<double>(f.maxCapacity) / static_cast<double>(f.designCapacity) * 100.0;
+        f.healthKnown = true;
+    } else if (b.healthPercent && std::isfinite(*b.healthPercent)) {
+        f.healthPercentage = *b.healthPercent;
+        f.healthKnown = true;
+    }
     if (b.temperature) {
         f.temperatureCelsius = static_cast<double>(*b.temperature) / 100.0;
         f.temperatureKnown = true;
@@ -85,8 +100,10 @@ void refreshSmartBattery(BatteryMonitor::Fields &f, const std::optional<SmartBat
         f.voltage = static_cast<double>(*b.voltage) / 1000.0;
         f.voltageKnown = true;
     }
-    if (b.amperage)
+    if (b.amperage) {
         f.amperage = static_cast<double>(*b.amperage) / 1000.0;
+        f.amperageKnown = true;
+    }
 }
 
 void refreshAdapter(BatteryMonitor::Fields &f, const std::optional<AdapterDetails> &adapter)
@@ -99,9 +116,12 @@ void refreshAdapter(BatteryMonitor::Fields &f, const std::optional<AdapterDetail
         f.adapterCurrentA = 0;
         f.adapterDeliveringWatts = 0;
         f.chargingPowerW = 0;
+        f.adapterVoltageKnown = f.adapterCurrentKnown = f.adapterDeliveringKnown = f.chargingPowerKnown = false;
         return;
     }
     if (adapter) {
+        // The usual ACPI adapter says only that it is online: what it doesn't report stays
+        // unknown (its field at 0), never a measured 0 V or 0 W.
         const AdapterDetails &a = *adapter;
         f.adapterMaxWatts = a.watts.value_or(0);
         f.adapterName = a.name ? a.name : a.description;
@@ -109,9 +129,13 @@ void refreshAdapter(BatteryMonitor::Fields &f, const std::optional<AdapterDetail
         f.adapterCurrentA = static_cast<double>(a.current.value_or(0)) / 1000.0;
         f.adapterVoltageV = static_cast<double>(a.voltage.value_or(0)) / 1000.0;
         f.adapterDeliveringWatts = f.adapterVoltageV * f.adapterCurrentA;
+        f.adapterCurrentKnown = a.current.has_value();
+        f.adapterVoltageKnown = a.voltage.has_value();
+        f.adapterDeliveringKnown = f.adapterCurrentKnown && f.adapterVoltageKnown;
     }
     const double p = f.voltage * f.amperage;
     f.chargingPowerW = p >= 0 ? p : 0;
+    f.chargingPowerKnown = f.voltageKnown && f.amperageKnown;
 }
 
 } // namespace
@@ -151,6 +175,14 @@ void BatteryMonitor::publish(const Snapshot &s)
     c.set(this, m_f.cycleCountKnown, n.cycleCountKnown, &B::cycleCountKnownChanged);
     c.set(this, m_f.temperatureKnown, n.temperatureKnown, &B::temperatureKnownChanged);
     c.set(this, m_f.voltageKnown, n.voltageKnown, &B::voltageKnownChanged);
+    c.set(this, m_f.healthKnown, n.healthKnown, &B::healthKnownChanged);
+    c.set(this, m_f.maxCapacityKnown, n.maxCapacityKnown, &B::maxCapacityKnownChanged);
+    c.set(this, m_f.designCapacityKnown, n.designCapacityKnown, &B::designCapacityKnownChanged);
+    c.set(this, m_f.adapterVoltageKnown, n.adapterVoltageKnown, &B::adapterVoltageKnownChanged);
+    c.set(this, m_f.adapterCurrentKnown, n.adapterCurrentKnown, &B::adapterCurrentKnownChanged);
+    c.set(this, m_f.adapterDeliveringKnown, n.adapterDeliveringKnown, &B::adapterDeliveringKnownChanged);
+    c.set(this, m_f.chargingPowerKnown, n.chargingPowerKnown, &B::chargingPowerKnownChanged);
+    m_f.amperageKnown = n.amperageKnown;
     bool has = hadBattery;
     c.set(this, has, hasBattery(), &B::hasBatteryChanged);
     c.emitAll();

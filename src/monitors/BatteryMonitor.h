@@ -58,6 +58,13 @@ class BatteryMonitor : public QObject {
     Q_PROPERTY(bool cycleCountKnown READ cycleCountKnown NOTIFY cycleCountKnownChanged)
     Q_PROPERTY(bool temperatureKnown READ temperatureKnown NOTIFY temperatureKnownChanged)
     Q_PROPERTY(bool voltageKnown READ voltageKnown NOTIFY voltageKnownChanged)
+    Q_PROPERTY(bool healthKnown READ healthKnown NOTIFY healthKnownChanged)
+    Q_PROPERTY(bool maxCapacityKnown READ maxCapacityKnown NOTIFY maxCapacityKnownChanged)
+    Q_PROPERTY(bool designCapacityKnown READ designCapacityKnown NOTIFY designCapacityKnownChanged)
+    Q_PROPERTY(bool adapterVoltageKnown READ adapterVoltageKnown NOTIFY adapterVoltageKnownChanged)
+    Q_PROPERTY(bool adapterCurrentKnown READ adapterCurrentKnown NOTIFY adapterCurrentKnownChanged)
+    Q_PROPERTY(bool adapterDeliveringKnown READ adapterDeliveringKnown NOTIFY adapterDeliveringKnownChanged)
+    Q_PROPERTY(bool chargingPowerKnown READ chargingPowerKnown NOTIFY chargingPowerKnownChanged)
 public:
     using Snapshot = BatteryReadings;
 
@@ -93,6 +100,14 @@ public:
         bool cycleCountKnown = false;
         bool temperatureKnown = false;
         bool voltageKnown = false;
+        bool healthKnown = false;
+        bool maxCapacityKnown = false;
+        bool designCapacityKnown = false;
+        bool adapterVoltageKnown = false;
+        bool adapterCurrentKnown = false;
+        bool adapterDeliveringKnown = false;
+        bool chargingPowerKnown = false;
+        bool amperageKnown = false; // not shown; the charging power needs it
     };
 
     double percentage() const { return m_f.percentage; }
@@ -116,6 +131,13 @@ public:
     bool cycleCountKnown() const { return m_f.cycleCountKnown; }
     bool temperatureKnown() const { return m_f.temperatureKnown; }
     bool voltageKnown() const { return m_f.voltageKnown; }
+    bool healthKnown() const { return m_f.healthKnown; }
+    bool maxCapacityKnown() const { return m_f.maxCapacityKnown; }
+    bool designCapacityKnown() const { return m_f.designCapacityKnown; }
+    bool adapterVoltageKnown() const { return m_f.adapterVoltageKnown; }
+    bool adapterCurrentKnown() const { return m_f.adapterCurrentKnown; }
+    bool adapterDeliveringKnown() const { return m_f.adapterDeliveringKnown; }
+    bool chargingPowerKnown() const { return m_f.chargingPowerKnown; }
     // A machine without a battery reports no charge, no voltage and no capacities (the
     // initial values); a flat battery still has a voltage or capacities.
     static bool batteryPresent(double percentage, double voltage, qint64 maxCapacity, qint64 designCapacity)
@@ -160,6 +182,13 @@ signals:
     void cycleCountKnownChanged();
     void temperatureKnownChanged();
     void voltageKnownChanged();
+    void healthKnownChanged();
+    void maxCapacityKnownChanged();
+    void designCapacityKnownChanged();
+    void adapterVoltageKnownChanged();
+    void adapterCurrentKnownChanged();
+    void adapterDeliveringKnownChanged();
+    void chargingPowerKnownChanged();
 
 private:
     std::unique_ptr<BatterySampler> m_sampler;

@@ -26,6 +26,9 @@ struct SmartBatteryReading {
     std::optional<int64_t> cycleCount;
     std::optional<int64_t> designCapacity;     // mAh
     std::optional<int64_t> fullChargeCapacity; // mAh
+    // Full-charge over design capacity in percent, from whichever pair the gauge keeps:
+    // known also where no mAh figure can be derived.
+    std::optional<double> healthPercent;
     std::optional<int64_t> temperature;        // hundredths of °C
     std::optional<int64_t> voltage;            // mV
     std::optional<int64_t> amperage;           // mA, negative while discharging

@@ -57,17 +57,21 @@ ReportSnapshot ReportSnapshot::capture(const ReportSources &src, const MachineIn
         if (m->percentageKnown())
             s.batteryPercentage = m->percentage();
         s.isCharging = m->isCharging();
-        s.healthPercentage = m->healthPercentage();
+        if (m->healthKnown())
+            s.healthPercentage = m->healthPercentage();
         if (m->cycleCountKnown())
             s.cycleCount = m->cycleCount();
-        s.maxCapacity = m->maxCapacity();
-        s.designCapacity = m->designCapacity();
+        if (m->maxCapacityKnown())
+            s.maxCapacity = m->maxCapacity();
+        if (m->designCapacityKnown())
+            s.designCapacity = m->designCapacity();
         if (m->temperatureKnown())
             s.temperatureCelsius = m->temperatureCelsius();
         if (m->voltageKnown())
             s.voltage = m->voltage();
         s.adapterName = m->adapterName();
-        s.adapterDeliveringWatts = m->adapterDeliveringWatts();
+        if (m->adapterDeliveringKnown())
+            s.adapterDeliveringWatts = m->adapterDeliveringWatts();
         s.adapterMaxWatts = m->adapterMaxWatts();
     }
     if (const NetworkMonitor *m = src.network) {
@@ -211,23 +215,27 @@ ReportSectionText batterySection(const ReportSnapshot &s)
     // 0 mAh): as on the dashboard, its rows say there is nothing to measure. A battery's
     // figure it never reported says the same.
     const bool present = BatteryMonitor::batteryPresent(s.batteryPercentage.value_or(0), s.voltage.value_or(0),
-                                                        s.maxCapacity, s.designCapacity);
+                                                        s.maxCapacity.value_or(0), s.designCapacity.value_or(0));
     auto value = [present](const QString &text) { return present ? text : kDash; };
     auto known = [present](const auto &figure, auto text) { return present && figure ? text(*figure) : kDash; };
+    auto mAh = [](int64_t n) { return QString::number(n) + QStringLiteral(" mAh"); };
     ReportSectionText section{
         QStringLiteral("Baterie"),
         {{QStringLiteral("Procent"), known(s.batteryPercentage, [](double p) { return percentText(p, 0); })},
          {QStringLiteral("Stare"), value(s.isCharging ? QStringLiteral("În încărcare") : QStringLiteral("Pe baterie"))},
-         {QStringLiteral("Sănătate"), value(percentText(s.healthPercentage, 0))},
+         {QStringLiteral("Sănătate"), known(s.healthPercentage, [](double p) { return percentText(p, 0); })},
          {QStringLiteral("Cicluri"), known(s.cycleCount, [](int64_t n) { return QString::number(n); })},
-         {QStringLiteral("Capacitate max"), value(QString::number(s.maxCapacity) + QStringLiteral(" mAh"))},
-         {QStringLiteral("Capacitate design"), value(QString::number(s.designCapacity) + QStringLiteral(" mAh"))},
+         {QStringLiteral("Capacitate max"), known(s.maxCapacity, mAh)},
+         {QStringLiteral("Capacitate design"), known(s.designCapacity, mAh)},
          {QStringLiteral("Temperatură"),
           known(s.temperatureCelsius, [](double c) { return printfFixed(c, 1) + QStringLiteral("°C"); })},
          {QStringLiteral("Voltaj"), known(s.voltage, [](double v) { return printfFixed(v, 2) + QStringLiteral(" V"); })}}};
     if (s.isCharging) {
         section.rows.append({QStringLiteral("Adapter"), orDash(s.adapterName)});
-        section.rows.append({QStringLiteral("Pe cablu"), printfFixed(s.adapterDeliveringWatts, 1) + QStringLiteral(" W")});
+        // Most mains adapters report no power: no figure rather than 0.0 W.
+        section.rows.append({QStringLiteral("Pe cablu"), s.adapterDeliveringWatts
+                                                             ? printfFixed(*s.adapterDeliveringWatts, 1) + QStringLiteral(" W")
+                                                             : kDash});
         // 0: the adapter states no rating (the dashboard leaves its "Maxim" line out).
         section.rows.append({QStringLiteral("Adapter rated"), s.adapterMaxWatts > 0
                                                                   ? QString::number(s.adapterMaxWatts) + QStringLiteral(" W")

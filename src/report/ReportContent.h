@@ -71,14 +71,14 @@ struct ReportSnapshot {
 
     std::optional<double> batteryPercentage;
     bool isCharging = false;
-    double healthPercentage = 100;
+    std::optional<double> healthPercentage;
     std::optional<int64_t> cycleCount;
-    int64_t maxCapacity = 0;
-    int64_t designCapacity = 0;
+    std::optional<int64_t> maxCapacity;
+    std::optional<int64_t> designCapacity;
     std::optional<double> temperatureCelsius;
     std::optional<double> voltage;
     std::optional<QString> adapterName;
-    double adapterDeliveringWatts = 0;
+    std::optional<double> adapterDeliveringWatts;
     int64_t adapterMaxWatts = 0;
 
     QString primaryInterface = QStringLiteral("—");

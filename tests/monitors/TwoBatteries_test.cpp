@@ -9,6 +9,7 @@
 #include "notify/ThresholdNotifier.h"
 #include "platform/PowerSources.h"
 #include "report/ReportContent.h"
+#include "report/SystemReportPage.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -250,3 +251,35 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"ImpossibleTemperatureBesideASaneOne", {{"temp", "99999"}}, bat1AtEighty(), "77%", "312",
                     "35.5°C", "11.85 V"}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// Power-supply trees as drivers write them: the report's battery rows hold what the files
+// give, and "—" for what none of them does.
+TEST(TwoBatteries, ReportRowsHoldOnlyWhatTheDriverTreesGive)
+{
+    const std::pair<const char *, QStringList> trees[] = {
+        // The ACPI adapter says only that it is online: no power on the cable, no rating.
+        {"acpi-mains", {"Procent 60%", "Adapter Mains", "Pe cablu —", "Adapter rated —", "Sănătate 90%"}},
+        // 50 of 50 Wh beside 24.5 of 23.2 Wh: full, not 102 %.
+        {"two-batteries", {"Procent 100%", "Capacitate max 6476 mAh"}},
+        // BAT1 reports 250 %: BAT0's 30 of 50 Wh still count.
+        {"sound-and-impossible", {"Procent 60%", "Sănătate 88%", "Capacitate max 4386 mAh", "Capacitate design 5000 mAh"}},
+        // 50 of 60 Wh and no design voltage: health, but no mAh figure.
+        {"energy-only", {"Procent 70%", "Sănătate 83%", "Capacitate max —", "Capacitate design —"}},
+        {"capacity-only", {"Procent 64%", "Sănătate —", "Capacitate max —", "Capacitate design —"}}};
+    for (const auto &[tree, expected] : trees) {
+        FakeClock clock;
+        BatteryMonitor battery(makeLinuxPowerSources(CORVANE_FIXTURES "/power_supply/" + QLatin1String(tree)), clock, false);
+        battery.publish(battery.sampler().sample());
+        ReportSources sources;
+        sources.battery = &battery;
+        const ReportSnapshot snap = ReportSnapshot::capture(sources, *makeLinuxMachineInfo("/nonexistent"));
+        QStringList rows;
+        for (const ReportRow &r : report::batterySection(snap).rows)
+            rows << r.label + QLatin1Char(' ') + r.value;
+        for (const QString &want : expected)
+            EXPECT_TRUE(rows.contains(want)) << tree << ": " << want.toStdString() << " not in " << rows.join(" | ").toStdString();
+        // Pages to look at: CORVANE_SHOTS=<folder> writes them.
+        if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty())
+            SystemReportPage::writeReport(dir + "/report-" + tree + ".pdf", ReportDocument::build(snap, QDateTime::currentDateTime()));
+    }
+}

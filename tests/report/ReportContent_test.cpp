@@ -141,8 +141,10 @@ TEST(ReportBattery, ChargingAddsTheThreeAdapterRows)
     ASSERT_EQ(rows.size(), 11);
     EXPECT_EQ(rows[1], (ReportRow{QStringLiteral("Stare"), QStringLiteral("În încărcare")}));
     EXPECT_EQ(rows[8], (ReportRow{QStringLiteral("Adapter"), QStringLiteral("—")}));
-    EXPECT_EQ(rows[9], (ReportRow{QStringLiteral("Pe cablu"), QStringLiteral("0.0 W")}));
-    // No rating stated: no figure, as the dashboard leaves its "Maxim" line out.
+    // No power and no rating stated: no figures, as the dashboard shows them.
+    EXPECT_EQ(rows[9], (ReportRow{QStringLiteral("Pe cablu"), QStringLiteral("—")}));
+    s.adapterDeliveringWatts = 0;
+    EXPECT_EQ(report::batterySection(s).rows[9].value, QStringLiteral("0.0 W")); // a measured zero
     EXPECT_EQ(rows[10], (ReportRow{QStringLiteral("Adapter rated"), QStringLiteral("—")}));
 }
 

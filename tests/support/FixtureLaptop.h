@@ -10,11 +10,12 @@
 
 namespace corvane::test {
 
-inline void publishFixtureLaptop(AppState &hub)
+// `power`: one of the power-supply trees under fixtures/power_supply.
+inline void publishFixtureLaptop(AppState &hub, const QString &power = QStringLiteral("laptop"))
 {
     FakeClock clock;
     const QString fx = QStringLiteral(CORVANE_FIXTURES);
-    BatteryMonitor battery(makeLinuxPowerSources(fx + "/power_supply/laptop"), clock, false);
+    BatteryMonitor battery(makeLinuxPowerSources(fx + "/power_supply/" + power), clock, false);
     hub.battery()->publish(battery.sampler().sample());
     USBMonitor usb(makeLinuxUsbRegistry(fx + "/usb/laptop"), clock, false);
     if (auto s = usb.sampler().sample())

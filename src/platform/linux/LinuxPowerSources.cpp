@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cerrno>
 #include <dirent.h>
+#include <iterator>
 #include <limits>
 #include <vector>
 
@@ -88,11 +89,20 @@ QString kindOf(const Supply &s)
     return QString::fromStdString(s.type);
 }
 
+// A now/full pair with the charge bounded by the full charge: gauges overshoot (a battery
+// reporting 24.5 of 23.2 Wh is full, not 106 %).
+std::optional<std::pair<int64_t, int64_t>> bounded(std::optional<int64_t> now, std::optional<int64_t> full)
+{
+    if (!now || !full || *full <= 0)
+        return std::nullopt;
+    return std::pair{std::min(*now, *full), *full};
+}
+
 // One battery's files, read once per call, in the driver's units (µWh, µAh, µV, µA, µW).
 struct Battery {
     std::string status;
     std::optional<int64_t> capacityPct;
-    std::optional<int64_t> energyNow, energyFull, chargeNow, chargeFull;
+    std::optional<int64_t> energyNow, energyFull, energyFullDesign, chargeNow, chargeFull, chargeFullDesign;
     std::optional<int64_t> powerNow, currentNow, secondsToEmpty, designMicroVolts;
     // Gauge figures as the smart-battery reading gives them.
     std::optional<int64_t> cycleCount, temperature, designMilliAh, fullMilliAh, milliVolts;
@@ -107,6 +117,27 @@ struct Battery {
     }
     std::optional<int64_t> energyNowOrConverted() const { return energyNow ? energyNow : toEnergy(chargeNow); }
     std::optional<int64_t> energyFullOrConverted() const { return energyFull ? energyFull : toEnergy(chargeFull); }
+    std::optional<int64_t> energyDesignOrConverted() const
+    {
+        return energyFullDesign ? energyFullDesign : toEnergy(chargeFullDesign);
+    }
+
+    // The battery's own charge in percent, 0–100: its gauge's percentage, else its pair.
+    std::optional<double> percent() const
+    {
+        if (capacityPct)
+            return static_cast<double>(*capacityPct);
+        auto p = bounded(energyNow, energyFull);
+        if (!p)
+            p = bounded(chargeNow, chargeFull);
+        if (!p)
+            return std::nullopt;
+        return static_cast<double>(p->first) / static_cast<double>(p->second) * 100.0;
+    }
+    // A battery whose charge files are missing or impossible has no share in the set's charge;
+    // one without any capacity file none in its capacities.
+    bool reportsCharge() const { return percent().has_value(); }
+    bool reportsCapacity() const { return energyFull || energyFullDesign || chargeFull || chargeFullDesign; }
 
     static Battery read(const std::string &p)
     {
@@ -115,8 +146,10 @@ struct Battery {
         b.capacityPct = readWithin(p + "/capacity", 0, 100);
         b.energyNow = readWithin(p + "/energy_now", 0, kNoLimit);
         b.energyFull = readWithin(p + "/energy_full", 0, kNoLimit);
+        b.energyFullDesign = readWithin(p + "/energy_full_design", 0, kNoLimit);
         b.chargeNow = readWithin(p + "/charge_now", 0, kNoLimit);
         b.chargeFull = readWithin(p + "/charge_full", 0, kNoLimit);
+        b.chargeFullDesign = readWithin(p + "/charge_full_design", 0, kNoLimit);
         b.powerNow = readI64(p + "/power_now");
         b.currentNow = readI64(p + "/current_now");
         b.secondsToEmpty = readI64(p + "/time_to_empty_now");
@@ -125,17 +158,17 @@ struct Battery {
             b.designMicroVolts = readI64(p + "/voltage_max_design");
 
         b.cycleCount = readWithin(p + "/cycle_count", 0, kNoLimit);
-        // Gauges report charge (µAh) or energy (µWh); energy becomes charge at the design voltage.
-        auto capacity = [&](const char *name) -> std::optional<int64_t> {
-            if (auto c = readWithin(p + "/charge_" + name, 0, kNoLimit))
-                return milli(c);
-            const auto e = readWithin(p + "/energy_" + name, 0, kNoLimit);
-            if (!e || !b.designMicroVolts || *b.designMicroVolts <= 0)
+        // Gauges report charge (µAh) or energy (µWh); energy becomes charge at the design
+        // voltage, and without one there is no charge figure to give.
+        auto milliAh = [&](std::optional<int64_t> charge, std::optional<int64_t> energy) -> std::optional<int64_t> {
+            if (charge)
+                return milli(charge);
+            if (!energy || !b.designMicroVolts || *b.designMicroVolts <= 0)
                 return std::nullopt;
-            return rounded(static_cast<double>(*e) / static_cast<double>(*b.designMicroVolts) * 1000.0);
+            return rounded(static_cast<double>(*energy) / static_cast<double>(*b.designMicroVolts) * 1000.0);
         };
-        b.designMilliAh = capacity("full_design");
-        b.fullMilliAh = capacity("full");
+        b.designMilliAh = milliAh(b.chargeFullDesign, b.energyFullDesign);
+        b.fullMilliAh = milliAh(b.chargeFull, b.energyFull);
         if (auto t = readWithin(p + "/temp", -400, 1000)) // tenths of °C: −40 to 100 °C
             b.temperature = *t * 10;
         const auto microVolts = readWithin(p + "/voltage_now", 1, kNoLimit);
@@ -160,9 +193,11 @@ public:
     explicit LinuxPowerSources(const QString &sysRoot) : m_root(sysRoot.toStdString() + "/class/power_supply") {}
 
     // Every internal battery counts: a laptop with two reports one figure for both.
-    //  - charge: Σ now ÷ Σ full, in energy when every battery reports energy, else in charge
-    //    when every one reports charge, else in energy with charge converted at each design
-    //    voltage; a battery with only a percentage makes it the plain mean of the percentages;
+    //  - charge: Σ now ÷ Σ full, each battery's now bounded by its full, in energy when every
+    //    battery reports energy, else in charge when every one reports charge, else in energy
+    //    with charge converted at each design voltage; a battery with only a percentage makes
+    //    it the plain mean of the percentages; a battery with no sound charge figure is left
+    //    out, the others still count;
     //  - state: external power when an adapter is online; with no adapter listed, battery
     //    power when any battery discharges;
     //  - time to empty: Σ energy (or charge) left ÷ Σ present draw.
@@ -180,7 +215,8 @@ public:
         }
         sysfile::failures().cleared(cause);
         PowerSourceDescription d;
-        if (const auto level = chargeLevel(bats)) {
+        const std::vector<Battery> charged = having(bats, &Battery::reportsCharge);
+        if (const auto level = chargeLevel(charged)) {
             d.currentCapacity = level->first;
             d.maxCapacity = level->second;
         }
@@ -199,15 +235,16 @@ public:
         }
         if (onAC)
             d.powerSourceState = QString::fromLatin1(*onAC ? kACPowerState : kBatteryPowerState);
-        d.timeToEmpty = timeToEmpty(bats, onAC, anyDischarging);
+        d.timeToEmpty = timeToEmpty(charged, onAC, anyDischarging);
         out.append(d);
         return out;
     }
 
-    // The gauge figures of the same set of batteries: capacities are sums (so health is
-    // Σ full ÷ Σ design), cycles and temperature the highest any battery reports, current the
-    // sum, voltage weighted by each battery's current (so voltage × current is the power of
-    // the whole set while they all charge or all discharge).
+    // The gauge figures of the same set of batteries: capacities are sums over the batteries
+    // that report any, health Σ full ÷ Σ design in the unit they all share (energy, else
+    // charge, else energy converted), cycles and temperature the highest any battery reports,
+    // current the sum, voltage weighted by each battery's current (so voltage × current is the
+    // power of the whole set while they all charge or all discharge).
     std::optional<SmartBatteryReading> smartBattery() override
     {
         const auto all = supplies();
@@ -219,8 +256,10 @@ public:
         SmartBatteryReading r;
         r.cycleCount = highest(bats, &Battery::cycleCount);
         r.temperature = highest(bats, &Battery::temperature);
-        r.designCapacity = sumOfAll(bats, &Battery::designMilliAh);
-        r.fullChargeCapacity = sumOfAll(bats, &Battery::fullMilliAh);
+        const std::vector<Battery> sized = having(bats, &Battery::reportsCapacity);
+        r.designCapacity = sumOfAll(sized, &Battery::designMilliAh);
+        r.fullChargeCapacity = sumOfAll(sized, &Battery::fullMilliAh);
+        r.healthPercent = health(sized);
 
         double milliAmps = 0, weightedVolts = 0, weights = 0, plainVolts = 0;
         int withCurrent = 0, withVoltage = 0;
@@ -338,37 +377,71 @@ private:
         return -1; // still estimating
     }
 
-    // Σ now and Σ full in one unit (see powerSources()).
-    static std::optional<std::pair<int64_t, int64_t>> chargeLevel(const std::vector<Battery> &bats)
+    using Pair = std::pair<int64_t, int64_t>;
+
+    // Σ of one pair over every battery, or nothing when one of them lacks it.
+    template <class PairOf>
+    static std::optional<Pair> sums(const std::vector<Battery> &bats, PairOf pairOf)
     {
-        if (bats.size() == 1 && bats.front().capacityPct)
-            return std::pair<int64_t, int64_t>{*bats.front().capacityPct, 100};
-        auto sums = [&](auto now, auto full) -> std::optional<std::pair<int64_t, int64_t>> {
-            int64_t n = 0, f = 0;
-            for (const Battery &b : bats) {
-                const auto bn = now(b), bf = full(b);
-                if (!bn || !bf)
-                    return std::nullopt;
-                n += *bn;
-                f += *bf;
-            }
-            return std::pair{n, f};
-        };
-        if (auto e = sums([](const Battery &b) { return b.energyNow; }, [](const Battery &b) { return b.energyFull; }))
-            return e;
-        if (auto c = sums([](const Battery &b) { return b.chargeNow; }, [](const Battery &b) { return b.chargeFull; }))
-            return c;
-        if (auto m = sums([](const Battery &b) { return b.energyNowOrConverted(); },
-                          [](const Battery &b) { return b.energyFullOrConverted(); }))
-            return m;
-        // Nothing to weigh the batteries by: the mean of their percentages.
-        int64_t pct = 0;
+        if (bats.empty())
+            return std::nullopt;
+        Pair sum{0, 0};
         for (const Battery &b : bats) {
-            if (!b.capacityPct)
+            const std::optional<Pair> p = pairOf(b);
+            if (!p)
                 return std::nullopt;
-            pct += *b.capacityPct;
+            sum.first += p->first;
+            sum.second += p->second;
         }
-        return std::pair<int64_t, int64_t>{pct, static_cast<int64_t>(bats.size()) * 100};
+        return sum;
+    }
+
+    // Σ now and Σ full in one unit (see powerSources()), over batteries with a charge figure.
+    static std::optional<Pair> chargeLevel(const std::vector<Battery> &bats)
+    {
+        if (bats.empty())
+            return std::nullopt;
+        if (bats.size() == 1 && bats.front().capacityPct)
+            return Pair{*bats.front().capacityPct, 100};
+        if (auto e = sums(bats, [](const Battery &b) { return bounded(b.energyNow, b.energyFull); }))
+            return e;
+        if (auto c = sums(bats, [](const Battery &b) { return bounded(b.chargeNow, b.chargeFull); }))
+            return c;
+        if (auto m = sums(bats, [](const Battery &b) {
+                return bounded(b.energyNowOrConverted(), b.energyFullOrConverted());
+            }))
+            return m;
+        // Nothing to weigh the batteries by: the mean of their percentages, in hundredths.
+        double pct = 0;
+        for (const Battery &b : bats)
+            pct += *b.percent();
+        return Pair{rounded(pct * 100).value_or(0), static_cast<int64_t>(bats.size()) * 10000};
+    }
+
+    // Σ full ÷ Σ design in percent, in whichever unit every battery gives both in: no
+    // voltage is needed for a gauge that keeps energy only.
+    static std::optional<double> health(const std::vector<Battery> &bats)
+    {
+        auto pair = [](std::optional<int64_t> full, std::optional<int64_t> design) -> std::optional<Pair> {
+            if (!full || !design || *design <= 0)
+                return std::nullopt;
+            return Pair{*full, *design};
+        };
+        auto p = sums(bats, [&](const Battery &b) { return pair(b.energyFull, b.energyFullDesign); });
+        if (!p)
+            p = sums(bats, [&](const Battery &b) { return pair(b.chargeFull, b.chargeFullDesign); });
+        if (!p)
+            p = sums(bats, [&](const Battery &b) { return pair(b.energyFullOrConverted(), b.energyDesignOrConverted()); });
+        if (!p)
+            return std::nullopt;
+        return static_cast<double>(p->first) / static_cast<double>(p->second) * 100.0;
+    }
+
+    static std::vector<Battery> having(const std::vector<Battery> &bats, bool (Battery::*reports)() const)
+    {
+        std::vector<Battery> out;
+        std::copy_if(bats.begin(), bats.end(), std::back_inserter(out), [&](const Battery &b) { return (b.*reports)(); });
+        return out;
     }
 
     template <class T>
@@ -384,6 +457,8 @@ private:
     // The sum when every battery reports the figure; a partial sum would understate it.
     static std::optional<int64_t> sumOfAll(const std::vector<Battery> &bats, std::optional<int64_t> Battery::*field)
     {
+        if (bats.empty())
+            return std::nullopt;
         int64_t sum = 0;
         for (const Battery &b : bats) {
             if (!(b.*field))

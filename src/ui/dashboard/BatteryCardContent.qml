@@ -94,7 +94,8 @@ ColumnLayout {
                 Item { Layout.fillWidth: true }
                 Figure {
                     objectName: "health"
-                    text: content.absent ? "—" : DashboardRules.whole(content.battery.healthPercentage) + "%"
+                    text: content.absent || !content.battery.healthKnown ? "—"
+                                                                         : DashboardRules.whole(content.battery.healthPercentage) + "%"
                     color: ThemeManager.good
                 }
             }
@@ -191,7 +192,9 @@ ColumnLayout {
                 Item { Layout.fillWidth: true }
                 Text {
                     objectName: "cableWatts"
-                    text: Fmt.fixed(content.battery ? content.battery.adapterDeliveringWatts : 0, 1) + " W"
+                    // Most mains adapters report no power: a dash, not a measured 0.0 W.
+                    text: content.battery && content.battery.adapterDeliveringKnown
+                          ? Fmt.fixed(content.battery.adapterDeliveringWatts, 1) + " W" : "—"
                     textFormat: Text.PlainText
                     font.family: "DejaVu Sans Mono"
                     font.bold: true
@@ -218,7 +221,7 @@ ColumnLayout {
                 id: cableBar
                 Layout.fillWidth: true
                 implicitHeight: 6
-                readonly property real fill: content.battery
+                readonly property real fill: content.battery && content.battery.adapterDeliveringKnown
                     ? DashboardRules.adapterFill(content.battery.adapterDeliveringWatts, content.battery.adapterMaxWatts) : 0
                 Rectangle {
                     anchors.fill: parent
@@ -258,14 +261,16 @@ ColumnLayout {
             IconLabel {
                 objectName: "adapterVolts"
                 icon: "waveform.path"
-                text: Fmt.fixed(content.battery ? content.battery.adapterVoltageV : 0, 2) + " V"
+                text: content.battery && content.battery.adapterVoltageKnown
+                      ? Fmt.fixed(content.battery.adapterVoltageV, 2) + " V" : "—"
                 family: "DejaVu Sans Mono"
                 weight: Font.DemiBold
             }
             IconLabel {
                 objectName: "adapterAmps"
                 icon: "arrow.right.circle"
-                text: Fmt.fixed(content.battery ? content.battery.adapterCurrentA : 0, 2) + " A"
+                text: content.battery && content.battery.adapterCurrentKnown
+                      ? Fmt.fixed(content.battery.adapterCurrentA, 2) + " A" : "—"
                 family: "DejaVu Sans Mono"
                 weight: Font.DemiBold
             }
@@ -273,7 +278,8 @@ ColumnLayout {
             IconLabel {
                 objectName: "batteryWatts"
                 icon: "battery.100.bolt"
-                text: Fmt.fixed(content.battery ? content.battery.chargingPowerW : 0, 1) + " W → bat"
+                text: (content.battery && content.battery.chargingPowerKnown
+                       ? Fmt.fixed(content.battery.chargingPowerW, 1) + " W" : "—") + " → bat"
                 tone: ThemeManager.good
                 family: "DejaVu Sans Mono"
                 weight: Font.DemiBold

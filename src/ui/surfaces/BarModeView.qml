@@ -455,12 +455,14 @@ Item {
                         anchors.verticalCenter: parent.verticalCenter
                         DigitsText {
                             objectName: "chargerWatts"
-                            text: PillText.chargerWatts(AppState.battery.adapterDeliveringWatts)
+                            text: PillText.chargerWatts(AppState.battery.adapterDeliveringKnown
+                                                        ? AppState.battery.adapterDeliveringWatts : NaN)
                             color: ThemeManager.accent
                         }
                         RoundedText {
                             objectName: "chargerDetail"
-                            text: PillText.chargerDetail(batteryPill.percent, AppState.battery.adapterMaxWatts)
+                            text: PillText.chargerDetail(batteryPill.present ? batteryPill.percent : NaN,
+                                                         AppState.battery.adapterMaxWatts)
                             font.pixelSize: 8
                             color: Qt.rgba(1, 1, 1, 0.55)
                         }

@@ -24,14 +24,16 @@ QString PillText::batteryRole(double percent, bool charging)
     return percent < 20 && !charging ? kCritical : kGood;
 }
 
+// NaN: a figure nothing reported (most mains adapters give no power, many no rating).
 QString PillText::chargerWattsText(double watts)
 {
-    return printfFixed(watts, 1) + QStringLiteral(" W");
+    return std::isnan(watts) ? kDash : printfFixed(watts, 1) + QStringLiteral(" W");
 }
 
 QString PillText::chargerDetailText(double percent, qint64 adapterMaxWatts)
 {
-    return wholeText(percent) + QStringLiteral("% · ") + printfInt(adapterMaxWatts) + QStringLiteral("W max");
+    return (std::isnan(percent) ? kDash : wholeText(percent) + QStringLiteral("%")) + QStringLiteral(" · ")
+        + (adapterMaxWatts > 0 ? printfInt(adapterMaxWatts) + QStringLiteral("W") : kDash) + QStringLiteral(" max");
 }
 
 QString PillText::chargerDetail(double percent, double maxWatts) const

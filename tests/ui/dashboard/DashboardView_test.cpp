@@ -289,13 +289,13 @@ TEST_F(Dashboard, ClocksShowTheTimeTheyAreHanded)
 namespace {
 // A laptop's readings from the fixture trees, handed to the hub's monitors as their own
 // snapshots would be.
-void publishLaptop(AppState &hub)
+void publishLaptop(AppState &hub, const QString &power = QStringLiteral("laptop"))
 {
     // The hub's own readings of this machine must not land over the fixture's.
     for (SamplerScheduler *s : {hub.battery()->scheduler(), hub.usb()->scheduler(), hub.wifi()->scheduler()})
         s->stopAndWait();
     QCoreApplication::processEvents(); // a reading that was under way lands before the fixture's
-    test::publishFixtureLaptop(hub);
+    test::publishFixtureLaptop(hub, power);
     test::FakeClock clock;
     SMCMonitor smc(makeLinuxSmcTransport(QStringLiteral(CORVANE_FIXTURES "/hwmon")), clock, false); // no sensors: nothing lands
     hub.smc()->publish(smc.sampler().sample());
@@ -451,6 +451,44 @@ TEST_F(Dashboard, ImpossibleBatteryFiguresReadAsDashes)
         window.grabWindow().save(dir + QStringLiteral("/dashboard-impossible-battery-1600.png"));
     }
 }
+
+// Laptops as their drivers report them: the card shows what the files give and "—" for the
+// rest (the ACPI adapter's power, health without a capacity pair), never a charge past 100 %.
+struct PowerTree {
+    const char *tree;
+    std::vector<std::pair<const char *, const char *>> shown; // objectName, text
+};
+void PrintTo(const PowerTree &c, std::ostream *os) { *os << c.tree; }
+class DashboardPowerTree : public Dashboard, public ::testing::WithParamInterface<PowerTree> {};
+
+TEST_P(DashboardPowerTree, CardShowsOnlyWhatTheDriverGives)
+{
+    const auto &[tree, shown] = GetParam();
+    publishLaptop(state, QLatin1String(tree));
+    load(QSize(1600, 1000));
+    QQuickItem *card = item(QStringLiteral("card.battery"));
+    for (const auto &[name, text] : shown) {
+        QQuickItem *i = test::findItem(card, QLatin1String(name));
+        QQuickItem *t = i ? test::findItem(i, QStringLiteral("text")) : nullptr;
+        EXPECT_EQ((t ? t : i) ? (t ? t : i)->property("text").toString().toStdString() : "no item", text) << name;
+    }
+    if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty()) {
+        QTest::qWait(1200); // entrances settle
+        settle();
+        const QRect r = card->mapRectToScene(QRectF(0, 0, card->width(), card->height())).toAlignedRect();
+        window.grabWindow().copy(r.adjusted(-8, -8, 8, 8)).save(dir + "/card-" + tree + ".png");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Laptops, DashboardPowerTree,
+    ::testing::Values(PowerTree{"acpi-mains", {{"centerValue", "60%"}, {"cableWatts", "—"}, {"adapterVolts", "—"},
+                                               {"adapterAmps", "—"}, {"batteryWatts", "25.0 W → bat"}}},
+                      PowerTree{"two-batteries", {{"centerValue", "100%"}, {"health", "91%"}}},
+                      PowerTree{"sound-and-impossible", {{"centerValue", "60%"}, {"health", "87%"}}},
+                      PowerTree{"energy-only", {{"health", "83%"}}},
+                      PowerTree{"capacity-only", {{"centerValue", "64%"}, {"health", "—"}}}),
+    [](const auto &i) { return QString::fromLatin1(i.param.tree).replace('-', '_').toStdString(); });
 
 TEST_F(Dashboard, NoWiFiInterfaceIsNoSignalNotAnExcellentOne)
 {

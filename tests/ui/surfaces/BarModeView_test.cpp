@@ -7,6 +7,7 @@
 #include "state/BarModeSettings.h"
 #include "state/Palette.h"
 #include "state/ThemeManager.h"
+#include "support/FixtureLaptop.h"
 #include "support/QmlTestUtil.h"
 
 #include <QQmlEngine>
@@ -317,4 +318,22 @@ TEST_F(StripFixture, NoBatteryAndNoSensorsShowDashesNotAlarms)
     hub()->gpu()->publish({.utilization = 0.0}); // likewise an idle GPU's 0
     settle();
     EXPECT_EQ(text(item("cell.gpu"), "ringCentre"), "0");
+}
+
+// The charger column on laptops as their drivers report them: a figure no file gives is "—".
+TEST_F(StripFixture, ChargerColumnShowsOnlyWhatTheDriverTreesGive)
+{
+    setOnly({"battery"});
+    QQuickItem *battery = item("pill.battery");
+    for (const auto &[tree, ring, watts, detail] : {std::tuple{"acpi-mains", "60", "—", "60% · — max"},
+                                                    std::tuple{"two-batteries", "100", "—", "100% · — max"},
+                                                    std::tuple{"sound-and-impossible", "60", "—", "60% · — max"}}) {
+        test::publishFixtureLaptop(*hub(), QLatin1String(tree));
+        settle();
+        EXPECT_EQ(text(battery, "ringCentre").toStdString(), ring) << tree;
+        EXPECT_EQ(text(battery, "chargerWatts").toStdString(), watts) << tree;
+        EXPECT_EQ(text(battery, "chargerDetail").toStdString(), detail) << tree;
+        if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty())
+            window.grabWindow().copy(0, 0, 400, 140).save(dir + "/strip-battery-" + tree + ".png");
+    }
 }

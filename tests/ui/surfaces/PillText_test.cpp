@@ -34,7 +34,10 @@ TEST(PillText, ChargerTexts)
     EXPECT_EQ(PillText::chargerWattsText(45), "45.0 W");
     EXPECT_EQ(PillText::chargerWattsText(0.05), "0.1 W"); // printf rounding, point separator
     EXPECT_EQ(PillText::chargerDetailText(5, 96), "5% · 96W max");
-    EXPECT_EQ(PillText::chargerDetailText(99.9, 0), "99% · 0W max");
+    // No rating, no power reported, no charge known: dashes, not zeros.
+    EXPECT_EQ(PillText::chargerDetailText(99.9, 0), "99% · — max");
+    EXPECT_EQ(PillText::chargerWattsText(std::nan("")), "—");
+    EXPECT_EQ(PillText::chargerDetailText(std::nan(""), 65), "— · 65W max");
 }
 
 struct FpsCase { double fps, hz; const char *role; double ratio; const char *centre, *reference; };
