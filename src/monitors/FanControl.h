@@ -27,8 +27,8 @@ public:
 
     static inline const QString kHelperName = QStringLiteral("smcfan");
     // The way out waits at most this long for the helper. "auto" needs no password, so it
-    // ends in a fraction of a second; one that doesn't by then runs on by itself (as root,
-    // it could not be stopped anyway).
+    // ends in a fraction of a second; one that doesn't by then (polkit slow to answer) runs
+    // on by itself after the app has gone.
     static constexpr int kRestoreTimeoutMs = 2000;
 
     // Runs the helper through makeElevatedLauncher().

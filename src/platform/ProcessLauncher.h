@@ -45,7 +45,8 @@ public:
     virtual ProcessOutcome run(const QString &program, const QStringList &args, int timeoutMs) = 0;
 
     // A program started without the event loop, for the way out of the process: it runs on
-    // by itself, and waitUntil() waits for its end until a deadline (true once it ended).
+    // by itself, also once this process has ended (the elevator included), and waitUntil()
+    // waits for its end until a deadline (true once it ended).
     class Spawned {
     public:
         virtual ~Spawned() = default;

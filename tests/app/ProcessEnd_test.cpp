@@ -61,6 +61,21 @@ public:
         script.close();
         script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
+    // pkexec's stand-in as a busy polkit makes it: it ends with the process that started it,
+    // as pkexec does, and gets its answer only once answer() is called.
+    void slowPolkit()
+    {
+        QFile script(m_elevator);
+        script.open(QIODevice::WriteOnly);
+        script.write("#!/bin/sh\n"
+                     "[ -n \"$UNDER_PDEATHSIG\" ] || UNDER_PDEATHSIG=1 exec setpriv --pdeathsig TERM \"$0\" \"$@\"\n"
+                     "while [ ! -e \"$0.answered\" ]; do sleep 0.05; done\n"
+                     "shift\n"
+                     "echo \"$*\" >> \"$0.log\"\n"
+                     "[ \"$1\" = auto ] && rm -f \"$SMCFAN_STATE_DIR/state\"\n"
+                     "exit 0\n");
+    }
+    void answer() { QFile(m_elevator + ".answered").open(QIODevice::WriteOnly); }
     ~LaunchedApp()
     {
         if (m_proc.state() != QProcess::NotRunning) {
@@ -283,6 +298,22 @@ TEST(ForcedFansAfterACrash, NextStartRestores)
     app.signal(SIGTERM);
     EXPECT_EQ(app.exitStatus(), 0);
     EXPECT_FALSE(QFile::exists(app.statePath()));
+}
+
+// polkit still deciding when the app's wait for "auto" is over: the app ends anyway, and the
+// command still reaches the helper afterwards.
+TEST(ForcedFansThroughASlowPolkit, GoBackAfterTheAppHasGone)
+{
+    LaunchedApp app;
+    app.slowPolkit();
+    app.start();
+    ASSERT_TRUE(app.up());
+    app.forcedBy(LaunchedApp::ownerFor(app.pid()));
+    app.signal(SIGTERM);
+    EXPECT_EQ(app.exitStatus(), 0);
+    app.answer();
+    QTRY_VERIFY(!QFile::exists(app.statePath()));
+    EXPECT_EQ(app.helperReceived(), QStringList{"auto"});
 }
 
 // A battery whose gauge never answers (here: an attribute that is a FIFO nobody writes, so

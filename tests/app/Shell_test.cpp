@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QProcess>
@@ -367,7 +368,8 @@ TEST(LaunchAtLoginSwitch, MirrorsTheAutostartEntry)
 }
 
 // The entry as a session starts it: GLib's key-file reader, its argument splitting and the
-// field-code expansion ("%%" is a literal %), and desktop-file-validate on the file itself.
+// field-code expansion ("%%" is a literal %), desktop-file-validate on the file itself, and
+// gio launch starting a stand-in installed at the same path inside a test folder.
 struct InstallPath {
     const char *name;
     const char *path;
@@ -404,13 +406,40 @@ TEST_P(AutostartExec, StartsTheInstalledProgram)
         args << QString(arg).replace("%%", "%");
     }
     g_strfreev(argv);
-    EXPECT_EQ(args, QStringList{exe}) << execText;
+    // The program itself; where GLib would not find it by its name, env or sh starts it.
+    ASSERT_FALSE(args.isEmpty()) << execText;
+    EXPECT_EQ(args.last(), exe) << execText;
+    EXPECT_EQ(args.size() == 1, !exe.contains('%')) << execText;
 
     QProcess validate;
     validate.start("desktop-file-validate", {QString::fromUtf8(file)});
     ASSERT_TRUE(validate.waitForFinished(20000)) << "desktop-file-validate did not run";
     EXPECT_EQ(validate.exitCode(), 0) << validate.readAllStandardOutput().toStdString();
     EXPECT_EQ(validate.readAllStandardOutput(), QByteArray()) << execText;
+
+    QTemporaryDir root, home;
+    const QString standIn = QDir::cleanPath(root.path() + "/" + exe);
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(standIn).path()));
+    QFile prog(standIn);
+    ASSERT_TRUE(prog.open(QIODevice::WriteOnly));
+    prog.write("#!/bin/sh\nprintf '%s' \"$0\" > \"$STARTED_MARKER\"\n");
+    prog.close();
+    prog.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    LaunchAtLogin installed(makeXdgAutostartItem(standIn, home.path()));
+    installed.setEnabled(true);
+    const QString marker = root.filePath("started");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("STARTED_MARKER", marker);
+    QProcess gio;
+    gio.setProcessEnvironment(env);
+    gio.start("gio", {"launch", home.path() + "/autostart/corvane.desktop"});
+    ASSERT_TRUE(gio.waitForFinished(20000)) << "gio did not run";
+    EXPECT_EQ(gio.exitCode(), 0) << gio.readAllStandardError().toStdString();
+    const auto startedAs = [&] {
+        QFile f(marker);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    QTRY_COMPARE(startedAs(), QFile::encodeName(standIn));
 }
 
 INSTANTIATE_TEST_SUITE_P(InstallPaths, AutostartExec,
@@ -419,6 +448,7 @@ INSTANTIATE_TEST_SUITE_P(InstallPaths, AutostartExec,
                                            InstallPath{"Dollar", "/opt/a$b/corvane"},
                                            InstallPath{"PercentAlone", "/opt/50%/corvane"},
                                            InstallPath{"PercentQuoted", "/opt/50% off/corvane"},
+                                           InstallPath{"PercentAndEquals", "/opt/a=b/50%/corvane"},
                                            InstallPath{"DoubleQuote", "/opt/say \"hi\"/corvane"},
                                            InstallPath{"Backslash", "/opt/back\\slash/corvane"},
                                            InstallPath{"TwoBackslashes", "/opt/a\\\\b/corvane"},

@@ -32,6 +32,7 @@ namespace {
 // obtained (refused, or no authentication agent running to ask).
 constexpr int kElevatorDismissed = 126;
 constexpr int kElevatorNotAuthorized = 127;
+constexpr const char *kSetsid = "/usr/bin/setsid";
 
 // A child of our own, waited for by its pid: Qt's process code never sees it (it reaps only
 // the children it started).
@@ -175,8 +176,15 @@ public:
     std::unique_ptr<Spawned> spawn(const QString &program, const QStringList &args) override
     {
         std::vector<std::string> argv;
-        if (!m_elevator.isEmpty())
+        if (!m_elevator.isEmpty()) {
+            // pkexec ends with the process that started it (PR_SET_PDEATHSIG), and polkit may
+            // answer after the app has gone: a setsid of its own starts it in a new session
+            // and waits for it, so the command survives the app while the app can still wait
+            // for its end.
+            if (::access(kSetsid, X_OK) == 0)
+                argv.insert(argv.end(), {kSetsid, "--fork", "--wait", "--"});
             argv.push_back(QFile::encodeName(m_elevator).toStdString());
+        }
         argv.push_back(QFile::encodeName(program).toStdString());
         for (const QString &a : args)
             argv.push_back(a.toStdString());

@@ -41,6 +41,19 @@ QString quoteExecArg(const QString &arg)
     return out;
 }
 
+// The Exec line that starts `exe`. GLib (gio launch, GNOME-style sessions) looks for the
+// first word as a program before it folds "%%", so a program whose path holds a % never
+// starts when named first: env starts it instead. env takes a word with '=' for a variable,
+// so such a path goes through sh, which takes it as a plain argument.
+QString execLine(const QString &exe)
+{
+    if (!exe.contains(u'%'))
+        return quoteExecArg(exe);
+    if (!exe.contains(u'='))
+        return QStringLiteral("env ") + quoteExecArg(exe);
+    return QStringLiteral("sh -c ") + quoteExecArg(QStringLiteral("exec \"$0\"")) + u' ' + quoteExecArg(exe);
+}
+
 struct KeyFileFree {
     void operator()(GKeyFile *k) const { g_key_file_free(k); }
 };
@@ -88,7 +101,7 @@ public:
         KeyFile kf(g_key_file_new());
         g_key_file_set_string(kf.get(), kGroup, "Type", "Application");
         g_key_file_set_string(kf.get(), kGroup, "Name", "Corvane");
-        g_key_file_set_string(kf.get(), kGroup, "Exec", quoteExecArg(m_exe).toUtf8().constData());
+        g_key_file_set_string(kf.get(), kGroup, "Exec", execLine(m_exe).toUtf8().constData());
         g_key_file_set_boolean(kf.get(), kGroup, "Terminal", FALSE);
         g_key_file_set_boolean(kf.get(), kGroup, "X-GNOME-Autostart-enabled", TRUE);
         gsize length = 0;
