@@ -16,6 +16,7 @@
 #include <QQuickWindow>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <qpa/qplatformnativeinterface.h>
 
 namespace corvane {
 
@@ -46,6 +47,26 @@ MenuBarExtra::MenuBarExtra(AppState *state, AppDelegate *delegate, QObject *pare
             togglePopup();
     });
     m_tray->show();
+
+    // Qt docks the icon only where a tray was there when it was shown: a panel that comes
+    // later (started after the app at login, or restarted) gets the icon shown again.
+    m_hostSeen = isAvailable();
+    QObject *native = QGuiApplication::platformNativeInterface();
+    if (native && native->metaObject()->indexOfSignal("systemTrayWindowChanged(QScreen*)") >= 0)
+        connect(native, SIGNAL(systemTrayWindowChanged(QScreen*)), this, SLOT(trayHostChanged()));
+}
+
+void MenuBarExtra::trayHostChanged()
+{
+    const bool available = isAvailable();
+    if (available == m_hostSeen)
+        return;
+    m_hostSeen = available;
+    if (available) {
+        m_tray->hide();
+        m_tray->show();
+    }
+    emit availabilityChanged(available);
 }
 
 MenuBarExtra::~MenuBarExtra()
