@@ -48,8 +48,8 @@ MenuBarExtra::MenuBarExtra(AppState *state, AppDelegate *delegate, QObject *pare
     });
     m_tray->show();
 
-    // Qt docks the icon only where a tray was there when it was shown: a panel that comes
-    // later (started after the app at login, or restarted) gets the icon shown again.
+    // Qt docks the icon in a tray that comes later (a panel started after the app at login,
+    // or restarted) by itself; what closing the window does follows that tray.
     m_hostSeen = isAvailable();
     QObject *native = QGuiApplication::platformNativeInterface();
     if (native && native->metaObject()->indexOfSignal("systemTrayWindowChanged(QScreen*)") >= 0)
@@ -62,10 +62,6 @@ void MenuBarExtra::trayHostChanged()
     if (available == m_hostSeen)
         return;
     m_hostSeen = available;
-    if (available) {
-        m_tray->hide();
-        m_tray->show();
-    }
     emit availabilityChanged(available);
 }
 
