@@ -1,8 +1,8 @@
 #include "report/SystemReportPage.h"
 
+#include "common/DialogOwner.h"
 #include "report/ReportPainter.h"
 #include "state/AppState.h"
-#include "common/DialogOwner.h"
 
 #include <QDesktopServices>
 #include <QDir>
