@@ -112,6 +112,10 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
     auto *w = qobject_cast<QWindow *>(watched);
     if (w && w == m_barWindow && event->type() == QEvent::MouseButtonPress && !w->isActive())
         m_ws->activate(w);
+    if (w && w == m_mainWindow && event->type() == QEvent::Close && trayAvailable) {
+        // Decided at the close, not at start: a panel may have come or gone since.
+        QGuiApplication::setQuitOnLastWindowClosed(!trayAvailable());
+    }
     if (w && w == m_mainWindow) {
         switch (event->type()) {
         case QEvent::Expose:
@@ -358,6 +362,30 @@ void AppDelegate::quit()
         QCoreApplication::quit();
     });
     poll->start();
+}
+
+void AppDelegate::trayAvailabilityChanged(bool available)
+{
+    if (available) {
+        if (m_trayGone)
+            m_trayGone->stop();
+        return;
+    }
+    // A panel being restarted leaves for a moment and comes back: only one still gone a
+    // little later counts.
+    if (!m_trayGone) {
+        m_trayGone = new QTimer(this);
+        m_trayGone->setSingleShot(true);
+        m_trayGone->setInterval(1500);
+        connect(m_trayGone, &QTimer::timeout, this, [this] {
+            if (m_quitting || (trayAvailable && trayAvailable()))
+                return;
+            const bool shown = (m_mainWindow && m_mainWindow->isVisible()) || m_barWindow;
+            if (!shown)
+                bringToFront();
+        });
+    }
+    m_trayGone->start();
 }
 
 void AppDelegate::applyLaunchArguments(const QStringList &arguments)

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QQuickWindow>
+#include <QTimer>
 #include <QWindow>
 #include <QtQml/qqmlregistration.h>
 
@@ -92,6 +93,12 @@ public:
     std::function<void()> restoreAutomaticFans;
     // … and says, without waiting, whether that has ended or its time is up.
     std::function<bool()> fanRestoreSettled;
+    // Whether a tray holds the app's icon now. With one, closing the window leaves the app
+    // running there; without one, closing it quits.
+    std::function<bool()> trayAvailable;
+    // A tray came or went. One gone for good while nothing is shown brings the window back:
+    // the app is never left running with no way in.
+    void trayAvailabilityChanged(bool available);
 
 signals:
     void barModeActiveChanged();
@@ -121,6 +128,7 @@ private:
     QSize m_designMinimum;
     QMargins m_fittedFrame;
     QMetaObject::Connection m_screenWatch;
+    QTimer *m_trayGone = nullptr;
 };
 
 } // namespace corvane

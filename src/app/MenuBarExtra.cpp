@@ -16,6 +16,7 @@
 #include <QQuickWindow>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <qpa/qplatformnativeinterface.h>
 
 namespace corvane {
 
@@ -46,6 +47,22 @@ MenuBarExtra::MenuBarExtra(AppState *state, AppDelegate *delegate, QObject *pare
             togglePopup();
     });
     m_tray->show();
+
+    // Qt docks the icon in a tray that comes later (a panel started after the app at login,
+    // or restarted) by itself; what closing the window does follows that tray.
+    m_hostSeen = isAvailable();
+    QObject *native = QGuiApplication::platformNativeInterface();
+    if (native && native->metaObject()->indexOfSignal("systemTrayWindowChanged(QScreen*)") >= 0)
+        connect(native, SIGNAL(systemTrayWindowChanged(QScreen*)), this, SLOT(trayHostChanged()));
+}
+
+void MenuBarExtra::trayHostChanged()
+{
+    const bool available = isAvailable();
+    if (available == m_hostSeen)
+        return;
+    m_hostSeen = available;
+    emit availabilityChanged(available);
 }
 
 MenuBarExtra::~MenuBarExtra()

@@ -29,9 +29,16 @@ public:
     QMenu *contextMenu() const { return m_menu; }
 
     void setCpuTemp(double celsius);
+    // Whether a tray is there now: asked each time, as a panel may come or go at any moment.
     bool isAvailable() const;
     QQuickWindow *popupWindow() const { return m_popup; }
     void togglePopup();
+
+signals:
+    void availabilityChanged(bool available);
+
+private slots:
+    void trayHostChanged();
 
 private:
     void popupVisibilityChanged(bool visible);
@@ -42,6 +49,7 @@ private:
     QMenu *m_menu = nullptr;
     QPointer<QQuickWindow> m_popup;
     QString m_label;
+    bool m_hostSeen = false;
 };
 
 } // namespace corvane

@@ -95,8 +95,14 @@ int main(int argc, char *argv[])
         corvane::AppDelegate delegate(&state, nullptr, corvane::makeWindowSystem());
         corvane::MenuBarExtra tray(&state, &delegate);
         // With a tray the app lives on when the window closes; without one the window is
-        // the only way in, so closing it quits.
+        // the only way in, so closing it quits. Asked again at each close and whenever a
+        // tray comes or goes.
         QApplication::setQuitOnLastWindowClosed(!tray.isAvailable());
+        delegate.trayAvailable = [&tray] { return tray.isAvailable(); };
+        QObject::connect(&tray, &corvane::MenuBarExtra::availabilityChanged, &delegate, [&delegate](bool available) {
+            QApplication::setQuitOnLastWindowClosed(!available);
+            delegate.trayAvailabilityChanged(available);
+        });
 
         host.serve(&delegate);
         if (!host.build(true)) {

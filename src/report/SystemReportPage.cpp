@@ -1,16 +1,17 @@
 #include "report/SystemReportPage.h"
 
+#include "common/DialogOwner.h"
 #include "report/ReportPainter.h"
 #include "state/AppState.h"
 
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
-#include <QMessageBox>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPointer>
 #include <QSaveFile>
 
 namespace corvane {
@@ -79,22 +80,33 @@ bool SystemReportPage::exportWith(const Hooks &hooks)
     return finish();
 }
 
+std::unique_ptr<QFileDialog> SystemReportPage::saveDialog(QWindow *owner, const QString &suggestedName)
+{
+    auto dialog = std::make_unique<QFileDialog>(nullptr, kDialogTitle);
+    keepWithOwner(dialog.get(), owner);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setNameFilter(QStringLiteral("Raport Corvane Skerrin (*.pdf)"));
+    dialog->setDefaultSuffix(QStringLiteral("pdf"));
+    // Not the folder the app happened to be started from.
+    dialog->setDirectory(documentsFolder());
+    dialog->selectFile(suggestedName);
+    return dialog;
+}
+
 void SystemReportPage::exportPDF(AppState *state)
 {
     if (!state)
         return;
+    // The window the report was asked from, which its dialogs stay with.
+    QPointer<QWindow> owner = dialogOwner();
     Hooks hooks;
     hooks.now = [] { return QDateTime::currentDateTime(); };
-    hooks.chooseFile = [](const QString &suggestedName) {
-        QFileDialog dialog(nullptr, kDialogTitle);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setNameFilter(QStringLiteral("Raport Corvane Skerrin (*.pdf)"));
-        dialog.setDefaultSuffix(QStringLiteral("pdf"));
-        dialog.selectFile(suggestedName);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    hooks.chooseFile = [owner](const QString &suggestedName) {
+        const auto dialog = saveDialog(owner, suggestedName);
+        if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
             return QString();
-        return dialog.selectedFiles().constFirst();
+        return dialog->selectedFiles().constFirst();
     };
     // Off the activity tab the process lists may be 15 s old: a fresh pass is taken on the
     // samplers' thread, and the report is made once it has landed.
@@ -103,7 +115,7 @@ void SystemReportPage::exportPDF(AppState *state)
         const auto machine = makeLinuxMachineInfo();
         return ReportSnapshot::capture(ReportSources::from(*state), *machine);
     };
-    hooks.showError = [](const QString &message) { QMessageBox::warning(nullptr, kDialogTitle, message); };
+    hooks.showError = [owner](const QString &message) { tellUser(QMessageBox::Warning, kDialogTitle, message, owner); };
     hooks.open = [](const QUrl &file) { QDesktopServices::openUrl(file); };
     exportWith(hooks);
 }

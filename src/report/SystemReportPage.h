@@ -10,10 +10,13 @@
 #include <QtQml/qqmlregistration.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
+class QFileDialog;
 class QIODevice;
 class QPainter;
+class QWindow;
 
 namespace corvane {
 
@@ -48,6 +51,8 @@ public:
     static void exportPDF(AppState *state);
     // QML side: exports the shared hub's report.
     Q_INVOKABLE void exportPDF();
+    // The save dialog, kept with `owner` and starting in the documents folder.
+    static std::unique_ptr<QFileDialog> saveDialog(QWindow *owner, const QString &suggestedName);
 
     // One export through `hooks`; true when the file was written (and handed to `open`), or
     // with `whenFiguresReady` set, when a file was chosen (the rest follows when ready).

@@ -1,9 +1,9 @@
 #include "state/Updater.h"
 
 #include "common/Log.h"
+#include "common/DialogOwner.h"
 
 #include <QCoreApplication>
-#include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QXmlStreamReader>
@@ -146,7 +146,7 @@ Updater *Updater::shared()
     if (!s_shared) {
         s_shared = new Updater(QUrl(configuredFeed()),
                                [](const QString &title, const QString &text) {
-                                   QMessageBox::information(nullptr, title, text);
+                                   tellUser(QMessageBox::Information, title, text, dialogOwner());
                                },
                                QCoreApplication::instance());
     }

@@ -7,14 +7,17 @@
 #include "app/MainWindowHost.h"
 #include "app/MenuBarExtra.h"
 #include "app/SingleInstance.h"
+#include "common/DialogOwner.h"
 #include "fakes/FakeHub.h"
 #include "platform/DisplaySource.h"
 #include "platform/WindowSystem.h"
+#include "report/SystemReportPage.h"
 #include "state/BarModeSettings.h"
 #include "support/QmlTestUtil.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPointer>
@@ -833,6 +836,109 @@ TEST(LaunchedApp, OneInstanceAndACrashedOneBlocksNothing)
     later.start({"--tab=crashes"});
     EXPECT_EQ(later.exitCode(), 0);
     EXPECT_TRUE(received.contains("--tab=crashes")) << received.join(' ').toStdString();
+}
+
+// Closed through the window manager, as its close button does.
+void closeThroughManager(const QString &window)
+{
+    xcb_connection_t *c = xcbConnection();
+    xcb_client_message_event_t ev{};
+    ev.response_type = XCB_CLIENT_MESSAGE;
+    ev.format = 32;
+    ev.window = window.toUInt();
+    ev.type = internAtom(c, "_NET_CLOSE_WINDOW");
+    ev.data.data32[1] = 2; // from a taskbar, which the manager always obeys
+    xcb_send_event(c, 0, xcb_setup_roots_iterator(xcb_get_setup(c)).data->root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY, reinterpret_cast<const char *>(&ev));
+    xcb_flush(c);
+}
+
+// Started before the panel, as autostart often is: the icon docks once a tray comes and opens
+// the popup, and closing the window leaves the app in the tray. With the tray gone the window
+// comes back by itself, and closing it then quits.
+TEST(LaunchedApp, ClosingTheWindowFollowsTheTrayOfTheMoment)
+{
+    if (!wmAvailable())
+        GTEST_SKIP() << "needs an X server with a window manager";
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable()) << "a tray is already there";
+    LaunchedApp app;
+    app.start({});
+    const QString main = app.mainWindow();
+    ASSERT_FALSE(main.isEmpty());
+    QProcess trayer;
+    trayer.start("trayer", {"--edge", "top", "--SetDockType", "true", "--height", "26"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app.windows().size() == 2; }, 30000)) << "the icon did not dock";
+    QStringList others = app.windows();
+    others.removeAll(main);
+    const QString icon = others.value(0);
+    run("xdotool", {"mousemove", "--window", icon, "8", "8", "click", "1"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return app.windows().size() == 3; }, 30000)) << "the icon opened no popup";
+    saveShot(QGuiApplication::primaryScreen()->grabWindow(0).toImage(), "late-tray-popup.png");
+    run("xdotool", {"mousemove", "--window", icon, "8", "8", "click", "1"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app.windows().size() == 2; }, 30000));
+
+    closeThroughManager(main);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !app.windows().contains(main); }, 30000));
+    trayer.terminate();
+    ASSERT_TRUE(trayer.waitForFinished(10000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return !QSystemTrayIcon::isSystemTrayAvailable(); }, 30000));
+    const QString back = app.mainWindow();
+    ASSERT_NE(app.pid(), 0) << "closing the window quit the app while a tray held its icon";
+    ASSERT_FALSE(back.isEmpty()) << "with the tray gone the app stayed out of reach";
+    closeThroughManager(back);
+    EXPECT_EQ(app.exitCode(), 0) << "closing the window without a tray left the app running";
+}
+
+// Under GTK's platform theme the save dialog is GTK's own window: transient for the window it
+// was opened from, above it after a click on that window, and in the documents folder.
+TEST(DialogWithItsWindow, TheSaveDialogStaysAboveItsWindow)
+{
+    if (!wmAvailable())
+        GTEST_SKIP() << "needs an X server with a window manager";
+    if (qgetenv("QT_QPA_PLATFORMTHEME") != "gtk3") {
+        // Qt loads its theme as the application starts: the case runs again in a process of
+        // its own, under GTK's theme (whose library keeps some memory to the end).
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORMTHEME", "gtk3");
+        env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":detect_leaks=0");
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=DialogWithItsWindow.*"});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return child.state() == QProcess::NotRunning; }, 240000));
+        EXPECT_EQ(child.exitCode(), 0);
+        return;
+    }
+    EXPECT_EQ(documentsFolder(), QDir::homePath()) << "no documents folder yet";
+    ASSERT_TRUE(QDir().mkpath(QDir::homePath() + "/Documents"));
+    QQuickWindow main;
+    main.setGeometry(20, 30, 1240, 740);
+    main.show();
+    main.requestActivate();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+
+    const auto dialog = SystemReportPage::saveDialog(dialogOwner(), "raport.pdf");
+    dialog->setWindowModality(Qt::ApplicationModal); // as exec() makes it
+    dialog->show();
+    QString id;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        id = run("xdotool", {"search", "--onlyvisible", "--name", "^Salvează raportul de sistem$"}).trimmed();
+        return !id.isEmpty();
+    }, 30000));
+    EXPECT_NE(id.toULongLong(), dialog->winId()) << "Qt's own dialog, not GTK's";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog->directory().absolutePath() == QDir::homePath() + "/Documents"; }, 30000))
+        << dialog->directory().absolutePath().toStdString();
+    const QString parent = "0x" + QString::number(main.winId(), 16);
+    EXPECT_TRUE(run("xprop", {"-id", id, "WM_TRANSIENT_FOR"}).trimmed().endsWith(parent));
+
+    run("xdotool", {"windowmove", id, "600", "400"});
+    run("xdotool", {"mousemove", "60", "80", "click", "1"});
+    ASSERT_TRUE(settled(&main));
+    saveShot(QGuiApplication::primaryScreen()->grabWindow(0).toImage(), "save-dialog-after-click.png");
+    const QString stacking = run("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"}).trimmed() + ",";
+    const QString dialogHex = "0x" + QString::number(id.toULongLong(), 16);
+    EXPECT_GT(stacking.indexOf(dialogHex + ","), stacking.indexOf(parent + ",")) << "the window came over its dialog";
+    dialog->reject();
 }
 
 // Desktop mode's pinning (every desktop, out of the taskbar and pager, below the others)
