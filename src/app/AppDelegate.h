@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QQuickWindow>
+#include <QTimer>
 #include <QWindow>
 #include <QtQml/qqmlregistration.h>
 
@@ -74,6 +75,10 @@ public:
     // still keeps its row (along the top or bottom) or its column (left or right) to itself.
     static QRect barArea(const QRect &available, const QList<QRect> &panels);
 
+    // Readies a small window of the app's own (the tray popup) to stay out of the taskbar and
+    // pager; before it is shown.
+    void keepOutOfTaskbar(QWindow *w);
+
     void applyLaunchArguments(const QStringList &arguments);
     // A later launch's arguments, handed over by that launch: applied, then the window
     // comes to the front.
@@ -105,6 +110,9 @@ private:
     void showMainWindow();
     void restoreIfMinimised();
     QQuickWindow *createBarPanel(const QRect &rect);
+    // Where the strip belongs now: the screen's work area less the other panels.
+    QRect barPlacement() const;
+    void placeBarLater();
 
     AppState *m_state;
     QQmlEngine *m_engine;
@@ -121,6 +129,8 @@ private:
     QSize m_designMinimum;
     QMargins m_fittedFrame;
     QMetaObject::Connection m_screenWatch;
+    bool m_panelsWatched = false;
+    QTimer *m_placeTimer = nullptr;
 };
 
 } // namespace corvane
