@@ -1068,18 +1068,20 @@ TEST_F(BarModeUnderWm, TheStripMakesWayForAPanelThatComesLater)
     delegate->enterBarMode();
     QWindow *strip = delegate->barWindow();
     ASSERT_TRUE(strip && QTest::qWaitForWindowExposed(strip));
-    ASSERT_TRUE(waitFor([&] { return strip->geometry().bottom() == full.bottom(); }));
+    ASSERT_TRUE(settled(strip));
+    // Above the manager's own bar where it has one (fluxbox).
+    const int bottom = strip->geometry().bottom();
     for (bool strut : {true, false}) {
         SCOPED_TRACE(strut ? "reserving its row" : "reserving nothing");
         {
             EdgeDock panel(true, 40, strut);
-            EXPECT_TRUE(waitFor([&] { return strip->geometry().bottom() == full.bottom() - 40; }))
+            EXPECT_TRUE(waitFor([&] { return strip->geometry().bottom() == qMin(bottom, full.bottom() - 40); }))
                 << "the strip ends at " << strip->geometry().bottom();
             EXPECT_EQ(strip->geometry().height(), 140);
             if (strut)
                 shootScreen("strip-late-panel.png");
         }
-        EXPECT_TRUE(waitFor([&] { return strip->geometry().bottom() == full.bottom(); })) << "it stayed up";
+        EXPECT_TRUE(waitFor([&] { return strip->geometry().bottom() == bottom; })) << "it stayed up";
     }
     delegate->exitBarMode();
     BarModeSettings::shared()->setPositionRaw("top");
