@@ -31,7 +31,13 @@ case "$mode" in
       # Its settings daemon and accessibility bus live on the private session bus; its
       # settings (focus stealing prevention on) are XFCE's defaults.
       xfwm4) NO_AT_BRIDGE=1 xfwm4 --compositor=off --sm-client-disable >/dev/null 2>&1 & ;;
-      fluxbox) fluxbox >/dev/null 2>&1 & ;;
+      # A settings file of its own: the first run would set a wallpaper through an external
+      # tool and report its failure in a window of its own.
+      fluxbox)
+        rc=$(mktemp -d)
+        printf 'background: none\n' >"$rc/overlay"
+        printf 'session.styleOverlay: %s\nsession.screen0.rootCommand: true\n' "$rc/overlay" >"$rc/init"
+        fluxbox -rc "$rc/init" >/dev/null 2>&1 & ;;
       *) echo "unknown window manager: $name" >&2; exit 2 ;;
     esac
     wm=$!
