@@ -678,25 +678,36 @@ xcb_atom_t internAtom(xcb_connection_t *c, const QByteArray &name)
     return a;
 }
 
-// A desktop panel along the top of the screen: a dock window that reserves `height` pixels.
-class TopPanel {
+// A dock along the top or bottom of the screen, reserving its row through a strut or not (a
+// panel that only floats over the others).
+class EdgeDock {
 public:
-    TopPanel(int width, int height) : m_conn(xcbConnection())
+    EdgeDock(bool bottom, int height, bool strut) : m_conn(xcbConnection())
     {
         const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_conn)).data;
+        const int width = screen->width_in_pixels;
+        const int y = bottom ? screen->height_in_pixels - height : 0;
         m_win = xcb_generate_id(m_conn);
-        xcb_create_window(m_conn, XCB_COPY_FROM_PARENT, m_win, screen->root, 0, 0, uint16_t(width), uint16_t(height), 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        xcb_create_window(m_conn, XCB_COPY_FROM_PARENT, m_win, screen->root, 0, int16_t(y), uint16_t(width),
+                          uint16_t(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
         const xcb_atom_t dock = internAtom(m_conn, "_NET_WM_WINDOW_TYPE_DOCK");
         xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, m_win, internAtom(m_conn, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM,
                             32, 1, &dock);
-        const uint32_t strut[12] = {0, 0, uint32_t(height), 0, 0, 0, 0, 0, 0, uint32_t(width - 1), 0, 0};
-        xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, m_win, internAtom(m_conn, "_NET_WM_STRUT_PARTIAL"),
-                            XCB_ATOM_CARDINAL, 32, 12, strut);
+        if (strut) {
+            uint32_t partial[12] = {};
+            partial[bottom ? 3 : 2] = uint32_t(height);
+            partial[bottom ? 11 : 9] = uint32_t(width - 1);
+            xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, m_win, internAtom(m_conn, "_NET_WM_STRUT_PARTIAL"),
+                                XCB_ATOM_CARDINAL, 32, 12, partial);
+        }
+        // Where the program put it (a manager places a window without this anew).
+        uint32_t hints[18] = {1 | 2, 0, uint32_t(y), uint32_t(width), uint32_t(height)};
+        xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, m_win, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32,
+                            18, hints);
         xcb_map_window(m_conn, m_win);
         xcb_flush(m_conn);
     }
-    ~TopPanel()
+    ~EdgeDock()
     {
         xcb_destroy_window(m_conn, m_win);
         xcb_flush(m_conn);
@@ -941,7 +952,7 @@ TEST_F(WmFixture, TheWindowFitsTheAreaAPanelLeaves)
     QScreen *screen = main->screen();
     const QRect full = screen->geometry();
     const int panelHeight = full.height() - 774; // 26 px at 800: the work area of the report
-    TopPanel panel(full.width(), panelHeight);
+    EdgeDock panel(false, panelHeight, true);
     ASSERT_TRUE(waitFor([&] { return screen->availableGeometry().height() == full.height() - panelHeight; }))
         << "the manager did not reserve the panel's strip";
     const QRect avail = screen->availableGeometry();
@@ -958,46 +969,6 @@ TEST_F(WmFixture, TheWindowFitsTheAreaAPanelLeaves)
 // ---- Bar Mode as each window manager treats it (the suite also runs under xfwm4 and fluxbox).
 
 namespace {
-
-// A dock along the top or bottom of the screen, reserving its row through a strut or not (a
-// panel that only floats over the others).
-class EdgeDock {
-public:
-    EdgeDock(bool bottom, int height, bool strut) : m_conn(xcbConnection())
-    {
-        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_conn)).data;
-        const int width = screen->width_in_pixels;
-        const int y = bottom ? screen->height_in_pixels - height : 0;
-        m_win = xcb_generate_id(m_conn);
-        xcb_create_window(m_conn, XCB_COPY_FROM_PARENT, m_win, screen->root, 0, int16_t(y), uint16_t(width),
-                          uint16_t(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
-        const xcb_atom_t dock = internAtom(m_conn, "_NET_WM_WINDOW_TYPE_DOCK");
-        xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, m_win, internAtom(m_conn, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM,
-                            32, 1, &dock);
-        if (strut) {
-            uint32_t partial[12] = {};
-            partial[bottom ? 3 : 2] = uint32_t(height);
-            partial[bottom ? 11 : 9] = uint32_t(width - 1);
-            xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, m_win, internAtom(m_conn, "_NET_WM_STRUT_PARTIAL"),
-                                XCB_ATOM_CARDINAL, 32, 12, partial);
-        }
-        // Where the program put it (a manager places a window without this anew).
-        uint32_t hints[18] = {1 | 2, 0, uint32_t(y), uint32_t(width), uint32_t(height)};
-        xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, m_win, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32,
-                            18, hints);
-        xcb_map_window(m_conn, m_win);
-        xcb_flush(m_conn);
-    }
-    ~EdgeDock()
-    {
-        xcb_destroy_window(m_conn, m_win);
-        xcb_flush(m_conn);
-    }
-
-private:
-    xcb_connection_t *m_conn;
-    xcb_window_t m_win;
-};
 
 // `w` has the keyboard and keeps it: active over three rounds, each a request to the X server
 // from another client (a manager handing the focus on has had its turn).
