@@ -2,6 +2,7 @@
 # Test launcher: runs a test binary under a display server and/or a private session bus.
 #   run-under.sh xvfb CMD...   |  run-under.sh dbus CMD...  |  run-under.sh xvfb-dbus CMD...
 #   run-under.sh xvfb-wm CMD... (Xvfb with openbox managing the windows, private session bus)
+#   run-under.sh xvfb-wm-xfwm4 CMD... / xvfb-wm-fluxbox CMD... (the same under XFCE's or fluxbox's manager)
 set -euo pipefail
 mode=$1; shift
 # Mesa's driver keeps its allocations in its own globals. Unloaded at exit before the leak
@@ -20,9 +21,25 @@ case "$mode" in
   xvfb) export QT_QPA_PLATFORM=xcb; exec xvfb-run -a -s "-screen 0 1280x800x24" "$@" ;;
   dbus) exec dbus-run-session -- "$@" ;;
   xvfb-dbus) export QT_QPA_PLATFORM=xcb; exec xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- "$@" ;;
-  xvfb-wm) export QT_QPA_PLATFORM=xcb; exec xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- "$0" with-openbox "$@" ;;
-  with-openbox)
-    openbox --sm-disable >/dev/null 2>&1 &
+  xvfb-wm|xvfb-wm-*)
+    wm=openbox; [[ "$mode" == xvfb-wm-* ]] && wm=${mode#xvfb-wm-}
+    export QT_QPA_PLATFORM=xcb; exec xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- "$0" with-wm "$wm" "$@" ;;
+  with-wm)
+    name=$1; shift
+    case "$name" in
+      openbox) openbox --sm-disable >/dev/null 2>&1 & ;;
+      # Its settings daemon and accessibility bus live on the private session bus; its
+      # settings (focus stealing prevention on) are XFCE's defaults.
+      xfwm4) NO_AT_BRIDGE=1 xfwm4 --compositor=off --sm-client-disable >/dev/null 2>&1 & ;;
+      # A settings file of its own: the first run would set a wallpaper through an external
+      # tool and report its failure in a window of its own.
+      fluxbox)
+        rc=$(mktemp -d)
+        printf 'background: none\n' >"$rc/overlay"
+        printf 'session.styleOverlay: %s\nsession.screen0.rootCommand: true\n' "$rc/overlay" >"$rc/init"
+        fluxbox -rc "$rc/init" >/dev/null 2>&1 & ;;
+      *) echo "unknown window manager: $name" >&2; exit 2 ;;
+    esac
     wm=$!
     # Wait until the manager has claimed the screen.
     for _ in $(seq 100); do

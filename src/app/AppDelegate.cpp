@@ -116,6 +116,14 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
         // Decided at the close, not at start: a panel may have come or gone since.
         QGuiApplication::setQuitOnLastWindowClosed(!trayAvailable());
     }
+    // A close the window manager asks for (Alt+F4 on the strip) leaves Bar Mode; closing the
+    // strip alone would leave nothing on screen while the app still counts it as shown. The
+    // app's own closes (at quit) go through.
+    if (w && w == m_barWindow && event->type() == QEvent::Close && event->spontaneous()) {
+        event->ignore();
+        QMetaObject::invokeMethod(this, [this] { if (m_barWindow) exitBarMode(); }, Qt::QueuedConnection);
+        return true;
+    }
     if (w && w == m_mainWindow) {
         switch (event->type()) {
         case QEvent::Expose:
@@ -217,17 +225,56 @@ QQuickWindow *AppDelegate::createBarPanel(const QRect &rect)
     return win;
 }
 
-void AppDelegate::enterBarMode()
+QRect AppDelegate::barPlacement() const
 {
     QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
-        return;
+        return {};
     BarModeSettings *settings = BarModeSettings::shared();
     const QRect area = barArea(screen->availableGeometry(), m_ws->panels());
-    const QRect rect = barRect(area, settings->height(), settings->positionRaw());
+    return barRect(area, settings->height(), settings->positionRaw());
+}
+
+// A panel that comes, goes or changes the space it reserves moves the strip. Changes come in
+// bursts (a panel maps, then reserves its row): they are taken together.
+void AppDelegate::placeBarLater()
+{
+    if (!m_placeTimer) {
+        m_placeTimer = new QTimer(this);
+        m_placeTimer->setSingleShot(true);
+        m_placeTimer->setInterval(150);
+        connect(m_placeTimer, &QTimer::timeout, this, [this] {
+            if (!m_barWindow)
+                return;
+            const QRect rect = barPlacement();
+            if (rect.isValid() && m_barWindow->geometry() != rect)
+                m_barWindow->setGeometry(rect);
+        });
+    }
+    if (m_barWindow)
+        m_placeTimer->start();
+}
+
+void AppDelegate::keepOutOfTaskbar(QWindow *w)
+{
+    w->create();
+    m_ws->keepOutOfTaskbar(w);
+}
+
+void AppDelegate::enterBarMode()
+{
+    const QRect rect = barPlacement();
+    if (!rect.isValid())
+        return;
+    if (!m_panelsWatched) {
+        m_panelsWatched = true;
+        m_ws->watchPanels(this, [this] { placeBarLater(); });
+    }
     QQuickWindow *panel = createBarPanel(rect);
     if (!panel)
         return;
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        connect(screen, &QScreen::availableGeometryChanged, panel, [this] { placeBarLater(); });
     panel->show();
     // Made key as it appears, so the "Widget" shortcuts keep working with the window hidden.
     m_ws->activate(panel);

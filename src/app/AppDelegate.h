@@ -75,6 +75,10 @@ public:
     // still keeps its row (along the top or bottom) or its column (left or right) to itself.
     static QRect barArea(const QRect &available, const QList<QRect> &panels);
 
+    // Readies a small window of the app's own (the tray popup) to stay out of the taskbar and
+    // pager; before it is shown.
+    void keepOutOfTaskbar(QWindow *w);
+
     void applyLaunchArguments(const QStringList &arguments);
     // A later launch's arguments, handed over by that launch: applied, then the window
     // comes to the front.
@@ -112,6 +116,9 @@ private:
     void showMainWindow();
     void restoreIfMinimised();
     QQuickWindow *createBarPanel(const QRect &rect);
+    // Where the strip belongs now: the screen's work area less the other panels.
+    QRect barPlacement() const;
+    void placeBarLater();
 
     AppState *m_state;
     QQmlEngine *m_engine;
@@ -129,6 +136,8 @@ private:
     QMargins m_fittedFrame;
     QMetaObject::Connection m_screenWatch;
     QTimer *m_trayGone = nullptr;
+    bool m_panelsWatched = false;
+    QTimer *m_placeTimer = nullptr;
 };
 
 } // namespace corvane

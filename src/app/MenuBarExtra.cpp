@@ -164,6 +164,7 @@ void MenuBarExtra::togglePopup()
             qCWarning(lcUi) << "Popup could not be created:" << c.errorString();
             return;
         }
+        m_delegate->keepOutOfTaskbar(m_popup);
         connect(m_popup, &QWindow::visibleChanged, this, &MenuBarExtra::popupVisibilityChanged);
         // The focus handed to the main window (an action brought it forward) is no momentary
         // loss: the popup goes at once.

@@ -681,25 +681,36 @@ xcb_atom_t internAtom(xcb_connection_t *c, const QByteArray &name)
     return a;
 }
 
-// A desktop panel along the top of the screen: a dock window that reserves `height` pixels.
-class TopPanel {
+// A dock along the top or bottom of the screen, reserving its row through a strut or not (a
+// panel that only floats over the others).
+class EdgeDock {
 public:
-    TopPanel(int width, int height) : m_conn(xcbConnection())
+    EdgeDock(bool bottom, int height, bool strut) : m_conn(xcbConnection())
     {
         const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_conn)).data;
+        const int width = screen->width_in_pixels;
+        const int y = bottom ? screen->height_in_pixels - height : 0;
         m_win = xcb_generate_id(m_conn);
-        xcb_create_window(m_conn, XCB_COPY_FROM_PARENT, m_win, screen->root, 0, 0, uint16_t(width), uint16_t(height), 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        xcb_create_window(m_conn, XCB_COPY_FROM_PARENT, m_win, screen->root, 0, int16_t(y), uint16_t(width),
+                          uint16_t(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
         const xcb_atom_t dock = internAtom(m_conn, "_NET_WM_WINDOW_TYPE_DOCK");
         xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, m_win, internAtom(m_conn, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM,
                             32, 1, &dock);
-        const uint32_t strut[12] = {0, 0, uint32_t(height), 0, 0, 0, 0, 0, 0, uint32_t(width - 1), 0, 0};
-        xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, m_win, internAtom(m_conn, "_NET_WM_STRUT_PARTIAL"),
-                            XCB_ATOM_CARDINAL, 32, 12, strut);
+        if (strut) {
+            uint32_t partial[12] = {};
+            partial[bottom ? 3 : 2] = uint32_t(height);
+            partial[bottom ? 11 : 9] = uint32_t(width - 1);
+            xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, m_win, internAtom(m_conn, "_NET_WM_STRUT_PARTIAL"),
+                                XCB_ATOM_CARDINAL, 32, 12, partial);
+        }
+        // Where the program put it (a manager places a window without this anew).
+        uint32_t hints[18] = {1 | 2, 0, uint32_t(y), uint32_t(width), uint32_t(height)};
+        xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, m_win, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32,
+                            18, hints);
         xcb_map_window(m_conn, m_win);
         xcb_flush(m_conn);
     }
-    ~TopPanel()
+    ~EdgeDock()
     {
         xcb_destroy_window(m_conn, m_win);
         xcb_flush(m_conn);
@@ -1047,7 +1058,7 @@ TEST_F(WmFixture, TheWindowFitsTheAreaAPanelLeaves)
     QScreen *screen = main->screen();
     const QRect full = screen->geometry();
     const int panelHeight = full.height() - 774; // 26 px at 800: the work area of the report
-    TopPanel panel(full.width(), panelHeight);
+    EdgeDock panel(false, panelHeight, true);
     ASSERT_TRUE(waitFor([&] { return screen->availableGeometry().height() == full.height() - panelHeight; }))
         << "the manager did not reserve the panel's strip";
     const QRect avail = screen->availableGeometry();
@@ -1059,4 +1070,150 @@ TEST_F(WmFixture, TheWindowFitsTheAreaAPanelLeaves)
     const QString dir = qEnvironmentVariable("CORVANE_SHOTS");
     if (!dir.isEmpty())
         run("import", {"-window", "root", dir + "/screen-with-panel.png"});
+}
+
+// ---- Bar Mode as each window manager treats it (the suite also runs under xfwm4 and fluxbox).
+
+namespace {
+
+// `w` has the keyboard and keeps it: active over three rounds, each a request to the X server
+// from another client (a manager handing the focus on has had its turn).
+bool keepsFocus(QWindow *w)
+{
+    int same = 0;
+    return QTest::qWaitFor([&] {
+        const bool focused = run("xdotool", {"getwindowfocus"}).trimmed() == QString::number(w->winId());
+        QCoreApplication::processEvents();
+        same = focused && w->isActive() ? same + 1 : 0;
+        return same >= 3;
+    }, 20000);
+}
+
+QString windowManagerName()
+{
+    const QString check = run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"});
+    const QString id = check.section(' ', -1).trimmed();
+    return run("xprop", {"-id", id, "_NET_WM_NAME"}).section('"', 1, 1);
+}
+
+void shootScreen(const QString &name)
+{
+    const QString dir = qEnvironmentVariable("CORVANE_SHOTS");
+    if (!dir.isEmpty())
+        run("import", {"-window", "root", dir + "/" + windowManagerName().toLower() + "-" + name});
+}
+
+} // namespace
+
+using BarModeUnderWm = WmFixture;
+
+// Every entry leaves the keyboard on the strip, and a click gives it back after another window
+// took it: Ctrl+D always leaves again. Several rounds, as the manager's hand-over races the map.
+TEST_F(BarModeUnderWm, CtrlDLeavesBarModeOnEveryEntry)
+{
+    QWindow other;
+    other.setGeometry(300, 300, 200, 150);
+    for (int round = 1; round <= 6; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(waitFor([&] { return main->isActive(); }));
+        typeKeys("ctrl+d");
+        ASSERT_TRUE(waitFor([&] { return delegate->barModeActive(); }));
+        QWindow *strip = delegate->barWindow();
+        // Once the manager has let the main window go: it may hand the focus on as it does.
+        const QString mainId = QString::number(main->winId(), 16);
+        ASSERT_TRUE(waitFor([&] { return !run("xprop", {"-root", "_NET_CLIENT_LIST"}).contains("0x" + mainId); }));
+        ASSERT_TRUE(keepsFocus(strip)) << "the strip did not take the focus as it appeared";
+        if (round % 2 == 0) {
+            other.show();
+            other.requestActivate();
+            ASSERT_TRUE(waitFor([&] { return other.isActive(); }));
+            clickAt(strip->geometry().center());
+            ASSERT_TRUE(keepsFocus(strip)) << "a click did not give the strip the focus";
+            other.hide();
+        }
+        // On a loaded machine keys typed while the manager is still busy with the focus can be
+        // lost: they go again while the strip still holds it.
+        bool left = false;
+        for (int attempt = 0; attempt < 3 && !left && keepsFocus(strip); ++attempt) {
+            typeKeys("ctrl+d");
+            left = QTest::qWaitFor([&] { return !delegate->barModeActive(); }, 8000);
+        }
+        ASSERT_TRUE(left) << "the keyboard focus is on " << run("xdotool", {"getwindowfocus"}).toStdString()
+                          << ", the strip is " << strip->winId();
+        ASSERT_TRUE(waitFor([&] { return main->isExposed(); }));
+    }
+}
+
+// A panel that comes after Bar Mode started, along the strip's edge, reserving its row or not:
+// the strip moves out of its way, and back once it has gone.
+TEST_F(BarModeUnderWm, TheStripMakesWayForAPanelThatComesLater)
+{
+    BarModeSettings::shared()->setPositionRaw("bottom");
+    QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect full = screen->geometry();
+    delegate->enterBarMode();
+    QWindow *strip = delegate->barWindow();
+    ASSERT_TRUE(strip && QTest::qWaitForWindowExposed(strip));
+    ASSERT_TRUE(settled(strip));
+    // Above the manager's own bar where it has one (fluxbox).
+    const int bottom = strip->geometry().bottom();
+    for (bool strut : {true, false}) {
+        SCOPED_TRACE(strut ? "reserving its row" : "reserving nothing");
+        {
+            EdgeDock panel(true, 40, strut);
+            EXPECT_TRUE(waitFor([&] { return strip->geometry().bottom() == qMin(bottom, full.bottom() - 40); }))
+                << "the strip ends at " << strip->geometry().bottom();
+            EXPECT_EQ(strip->geometry().height(), 140);
+            if (strut)
+                shootScreen("strip-late-panel.png");
+        }
+        EXPECT_TRUE(waitFor([&] { return strip->geometry().bottom() == bottom; })) << "it stayed up";
+    }
+    delegate->exitBarMode();
+    BarModeSettings::shared()->setPositionRaw("top");
+}
+
+// The manager's close (Alt+F4 where it offers one for the strip, a pager's close elsewhere)
+// leaves Bar Mode as Ctrl+D does: the window comes back, the app goes on.
+TEST_F(BarModeUnderWm, ClosingTheStripLeavesBarMode)
+{
+    QSignalSpy lastClosed(qGuiApp, &QGuiApplication::lastWindowClosed);
+    typeKeys("ctrl+d");
+    ASSERT_TRUE(waitFor([&] { return delegate->barModeActive(); }));
+    ASSERT_TRUE(keepsFocus(delegate->barWindow()));
+    shootScreen("strip.png");
+    const QString strip = QString::number(delegate->barWindow()->winId());
+    if (!xprop(delegate->barWindow(), "_NET_WM_ALLOWED_ACTIONS").contains("_NET_WM_ACTION_CLOSE"))
+        GTEST_SKIP() << "this manager offers no close for a dock";
+    if (windowManagerName() == "Xfwm4") {
+        typeKeys("alt+F4");
+    } else {
+        xcb_connection_t *c = xcbConnection();
+        xcb_client_message_event_t ev{};
+        ev.response_type = XCB_CLIENT_MESSAGE;
+        ev.format = 32;
+        ev.window = strip.toUInt();
+        ev.type = internAtom(c, "_NET_CLOSE_WINDOW");
+        ev.data.data32[1] = 2; // from a pager
+        xcb_send_event(c, 0, xcb_setup_roots_iterator(xcb_get_setup(c)).data->root,
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char *>(&ev));
+        xcb_flush(c);
+    }
+    EXPECT_TRUE(waitFor([&] { return !delegate->barModeActive() && main->isExposed(); }))
+        << "the strip closed, Bar Mode still on: " << delegate->barModeActive();
+    EXPECT_EQ(lastClosed.count(), 0);
+}
+
+// The tray's popup is no task of its own for a taskbar or a pager.
+TEST_F(BarModeUnderWm, TheTrayPopupStaysOutOfTheTaskbar)
+{
+    MenuBarExtra tray(&state, delegate.get());
+    tray.togglePopup();
+    QQuickWindow *popup = tray.popupWindow();
+    ASSERT_TRUE(popup && QTest::qWaitForWindowExposed(popup));
+    const QString states = xprop(popup, "_NET_WM_STATE");
+    EXPECT_TRUE(states.contains("_NET_WM_STATE_SKIP_TASKBAR")) << states.toStdString();
+    EXPECT_TRUE(states.contains("_NET_WM_STATE_SKIP_PAGER")) << states.toStdString();
+    popup->hide();
 }

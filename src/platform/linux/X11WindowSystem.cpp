@@ -1,6 +1,9 @@
 #include "platform/WindowSystem.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QSet>
 #include <QWindow>
 
@@ -24,12 +27,17 @@ public:
     }
 };
 
-class X11WindowSystem final : public QtOnlyWindowSystem {
+class X11WindowSystem final : public QtOnlyWindowSystem, public QAbstractNativeEventFilter {
 public:
     explicit X11WindowSystem(xcb_connection_t *c) : m_conn(c)
     {
         const xcb_setup_t *setup = xcb_get_setup(c);
         m_root = xcb_setup_roots_iterator(setup).data->root;
+    }
+    ~X11WindowSystem() override
+    {
+        if (m_filtering && QCoreApplication::instance())
+            QCoreApplication::instance()->removeNativeEventFilter(this);
     }
 
     void makeBarPanel(QWindow *w) override
@@ -52,6 +60,55 @@ public:
                   pinned);
         setDesktop(w, pinned);
         xcb_flush(m_conn);
+    }
+
+    void keepOutOfTaskbar(QWindow *w) override
+    {
+        setStates(w, {atom("_NET_WM_STATE_SKIP_TASKBAR"), atom("_NET_WM_STATE_SKIP_PAGER")}, true);
+        xcb_flush(m_conn);
+    }
+
+    // The manager may hand the focus on after it gave it (a window of ours that held it going
+    // away makes it pass the focus to another, or to nobody), and a request carrying a time
+    // older than that change is dropped by the X server. While nobody else holds the focus,
+    // the window asks again with a fresh time and takes it itself.
+    void activate(QWindow *w) override
+    {
+        QtOnlyWindowSystem::activate(w);
+        filterRootEvents();
+        m_focusWanted = w;
+        m_focusRetries = 3;
+    }
+
+    void watchPanels(QObject *context, std::function<void()> changed) override
+    {
+        filterRootEvents();
+        m_watchers.push_back({QPointer<QObject>(context), std::move(changed)});
+    }
+
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        const auto *ev = static_cast<const xcb_generic_event_t *>(message);
+        if ((ev->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+            return false;
+        const auto *pn = static_cast<const xcb_property_notify_event_t *>(message);
+        if (pn->atom == m_timeAtom) {
+            takeFocus(pn->window, pn->time);
+            return true;
+        }
+        if (pn->window != m_root)
+            return false;
+        if (pn->atom == m_activeWindow)
+            followActiveWindow();
+        if (pn->atom != m_workArea && pn->atom != m_clientList)
+            return false;
+        std::erase_if(m_watchers, [](const Watcher &w) { return w.context.isNull(); });
+        // Called after this event has been handled: Qt reads the new work area from it.
+        for (const Watcher &w : m_watchers)
+            QMetaObject::invokeMethod(w.context, w.changed, Qt::QueuedConnection);
+        return false;
     }
 
     QList<QRect> panels() override
@@ -85,6 +142,105 @@ public:
     }
 
 private:
+    void filterRootEvents()
+    {
+        if (m_filtering)
+            return;
+        m_workArea = atom("_NET_WORKAREA");
+        m_clientList = atom("_NET_CLIENT_LIST");
+        m_activeWindow = atom("_NET_ACTIVE_WINDOW");
+        m_timeAtom = atom("_CORVANE_FOCUS_TIME");
+        QObject::connect(qGuiApp, &QGuiApplication::focusWindowChanged, &m_context,
+                         [this](QWindow *now) { focusWindowChanged(now); });
+        // The root's property changes reach us only if we asked for them (Qt does, but another
+        // client's choice is no promise).
+        xcb_get_window_attributes_reply_t *attrs =
+            xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, m_root), nullptr);
+        if (attrs && !(attrs->your_event_mask & XCB_EVENT_MASK_PROPERTY_CHANGE)) {
+            const uint32_t mask = attrs->your_event_mask | XCB_EVENT_MASK_PROPERTY_CHANGE;
+            xcb_change_window_attributes(m_conn, m_root, XCB_CW_EVENT_MASK, &mask);
+            xcb_flush(m_conn);
+        }
+        free(attrs);
+        QCoreApplication::instance()->installNativeEventFilter(this);
+        m_filtering = true;
+    }
+
+    void followActiveWindow()
+    {
+        QWindow *w = m_focusWanted.data();
+        if (!w)
+            return;
+        xcb_window_t active = XCB_NONE;
+        auto cookie = xcb_get_property(m_conn, 0, m_root, m_activeWindow, XCB_ATOM_WINDOW, 0, 1);
+        xcb_get_property_reply_t *r = xcb_get_property_reply(m_conn, cookie, nullptr);
+        if (r && r->format == 32 && xcb_get_property_value_length(r) >= 4)
+            active = *static_cast<const xcb_window_t *>(xcb_get_property_value(r));
+        free(r);
+        if (active == XCB_NONE)
+            askFocusAgain();
+    }
+
+    // Qt saw the focus leave the window it was asked for.
+    void focusWindowChanged(QWindow *now)
+    {
+        if (!now && m_focusWanted)
+            askFocusAgain();
+    }
+
+    // Asks again while the focus is with nobody (the root, or a window of the manager's own);
+    // another program's window keeps it. The time comes back with a property change.
+    void askFocusAgain()
+    {
+        QWindow *w = m_focusWanted.data();
+        if (!w || !w->isVisible() || !w->handle() || w->isActive())
+            return;
+        xcb_get_input_focus_reply_t *f = xcb_get_input_focus_reply(m_conn, xcb_get_input_focus(m_conn), nullptr);
+        const xcb_window_t focus = f ? f->focus : xcb_window_t(XCB_NONE);
+        free(f);
+        if (focus > XCB_INPUT_FOCUS_POINTER_ROOT && focus != m_root && !ours(focus)) {
+            const std::vector<xcb_window_t> clients = topLevels();
+            if (std::find(clients.begin(), clients.end(), focus) != clients.end()) {
+                m_focusWanted = nullptr;
+                return;
+            }
+        }
+        if (m_focusRetries <= 0)
+            return;
+        --m_focusRetries;
+        xcb_change_property(m_conn, XCB_PROP_MODE_APPEND, static_cast<xcb_window_t>(w->winId()), m_timeAtom,
+                            XCB_ATOM_CARDINAL, 32, 0, nullptr);
+        xcb_flush(m_conn);
+    }
+
+    void takeFocus(xcb_window_t win, xcb_timestamp_t time)
+    {
+        QWindow *w = m_focusWanted.data();
+        if (!w || !w->handle() || static_cast<xcb_window_t>(w->winId()) != win || !w->isExposed() || w->isActive())
+            return;
+        // The manager learns of it (and raises the window); the focus itself is set at once, as
+        // a manager that thinks the window already has it ignores the request.
+        xcb_client_message_event_t ev{};
+        ev.response_type = XCB_CLIENT_MESSAGE;
+        ev.format = 32;
+        ev.window = win;
+        ev.type = m_activeWindow;
+        ev.data.data32[0] = 1; // from an application
+        ev.data.data32[1] = time;
+        xcb_send_event(m_conn, 0, m_root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char *>(&ev));
+        xcb_set_input_focus(m_conn, XCB_INPUT_FOCUS_PARENT, win, time);
+        xcb_flush(m_conn);
+    }
+
+    bool ours(xcb_window_t win) const
+    {
+        for (QWindow *w : QGuiApplication::allWindows())
+            if (w->handle() && static_cast<xcb_window_t>(w->winId()) == win)
+                return true;
+        return false;
+    }
+
     // The managed windows the manager lists; without a manager, the root's children.
     std::vector<xcb_window_t> topLevels()
     {
@@ -207,8 +363,22 @@ private:
         return desktop;
     }
 
+    struct Watcher {
+        QPointer<QObject> context;
+        std::function<void()> changed;
+    };
+
     xcb_connection_t *m_conn;
     xcb_window_t m_root;
+    bool m_filtering = false;
+    xcb_atom_t m_workArea = XCB_ATOM_NONE;
+    xcb_atom_t m_clientList = XCB_ATOM_NONE;
+    xcb_atom_t m_activeWindow = XCB_ATOM_NONE;
+    xcb_atom_t m_timeAtom = XCB_ATOM_NONE;
+    QObject m_context; // ends the connections made for this object
+    std::vector<Watcher> m_watchers;
+    QPointer<QWindow> m_focusWanted;
+    int m_focusRetries = 0;
 };
 
 } // namespace
