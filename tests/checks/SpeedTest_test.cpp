@@ -321,7 +321,9 @@ TEST_F(SpeedFixture, FailedProbesAreNotSamples)
     ASSERT_TRUE(runToEnd());
     EXPECT_FALSE(tester->hasPing());
     EXPECT_EQ(tester->phase(), NetworkSpeedTester::Done);
-    EXPECT_TRUE(tester->statusMessage().endsWith(QStringLiteral("Mbps · —"))) << tester->statusMessage().toStdString();
+    // The transfers may end within their first sampling window here: only the ping is asked.
+    EXPECT_EQ(tester->statusMessage().section(QStringLiteral(" · "), -1), QStringLiteral("—"))
+        << tester->statusMessage().toStdString();
 }
 
 // A probe answer that never ends, in its body or in its headers, is cut at a cap as it comes.

@@ -287,7 +287,7 @@ private:
     {
         auto cookie = xcb_intern_atom(m_conn, 0, static_cast<uint16_t>(std::strlen(name)), name);
         xcb_intern_atom_reply_t *r = xcb_intern_atom_reply(m_conn, cookie, nullptr);
-        const xcb_atom_t a = r ? r->atom : XCB_ATOM_NONE;
+        const xcb_atom_t a = r ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
         free(r);
         return a;
     }

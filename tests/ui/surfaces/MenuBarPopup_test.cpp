@@ -109,7 +109,9 @@ TEST_F(PopupFixture, BarsAndStatsFollowTheHub)
     // The fake machine has no GPU: an empty bar and no figure, until an idle one reports 0.
     EXPECT_EQ(text("bar.gpu", "barValue"), "—");
     EXPECT_EQ(item("bar.gpu")->findChild<QQuickItem *>("barFill")->width(), 0);
-    hub()->gpu()->publish({.utilization = 0.0});
+    GPUSnapshot idle;
+    idle.utilization = 0.0;
+    hub()->gpu()->publish(idle);
     EXPECT_EQ(text("bar.gpu", "barValue"), "0%");
 }
 
