@@ -1185,21 +1185,10 @@ TEST_F(BarModeUnderWm, ClosingTheStripLeavesBarMode)
     const QString strip = QString::number(delegate->barWindow()->winId());
     if (!xprop(delegate->barWindow(), "_NET_WM_ALLOWED_ACTIONS").contains("_NET_WM_ACTION_CLOSE"))
         GTEST_SKIP() << "this manager offers no close for a dock";
-    if (windowManagerName() == "Xfwm4") {
+    if (windowManagerName() == "Xfwm4")
         typeKeys("alt+F4");
-    } else {
-        xcb_connection_t *c = xcbConnection();
-        xcb_client_message_event_t ev{};
-        ev.response_type = XCB_CLIENT_MESSAGE;
-        ev.format = 32;
-        ev.window = strip.toUInt();
-        ev.type = internAtom(c, "_NET_CLOSE_WINDOW");
-        ev.data.data32[1] = 2; // from a pager
-        xcb_send_event(c, 0, xcb_setup_roots_iterator(xcb_get_setup(c)).data->root,
-                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char *>(&ev));
-        xcb_flush(c);
-    }
+    else
+        closeThroughManager(strip); // as a pager does
     EXPECT_TRUE(waitFor([&] { return !delegate->barModeActive() && main->isExposed(); }))
         << "the strip closed, Bar Mode still on: " << delegate->barModeActive();
     EXPECT_EQ(lastClosed.count(), 0);

@@ -213,6 +213,19 @@ private:
         xcb_flush(m_conn);
     }
 
+    // A client message to the manager about one of our windows (EWMH: sent to the root).
+    void tellManager(xcb_window_t win, xcb_atom_t type, std::initializer_list<uint32_t> data)
+    {
+        xcb_client_message_event_t ev{};
+        ev.response_type = XCB_CLIENT_MESSAGE;
+        ev.format = 32;
+        ev.window = win;
+        ev.type = type;
+        std::copy(data.begin(), data.end(), ev.data.data32);
+        xcb_send_event(m_conn, 0, m_root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char *>(&ev));
+    }
+
     void takeFocus(xcb_window_t win, xcb_timestamp_t time)
     {
         QWindow *w = m_focusWanted.data();
@@ -220,15 +233,7 @@ private:
             return;
         // The manager learns of it (and raises the window); the focus itself is set at once, as
         // a manager that thinks the window already has it ignores the request.
-        xcb_client_message_event_t ev{};
-        ev.response_type = XCB_CLIENT_MESSAGE;
-        ev.format = 32;
-        ev.window = win;
-        ev.type = m_activeWindow;
-        ev.data.data32[0] = 1; // from an application
-        ev.data.data32[1] = time;
-        xcb_send_event(m_conn, 0, m_root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char *>(&ev));
+        tellManager(win, m_activeWindow, {1, time}); // 1: from an application
         xcb_set_input_focus(m_conn, XCB_INPUT_FOCUS_PARENT, win, time);
         xcb_flush(m_conn);
     }
@@ -312,18 +317,9 @@ private:
         if (!w->isVisible())
             return;
         for (size_t i = 0; i < states.size(); i += 2) {
-            xcb_client_message_event_t ev{};
-            ev.response_type = XCB_CLIENT_MESSAGE;
-            ev.format = 32;
-            ev.window = win;
-            ev.type = atom("_NET_WM_STATE");
-            ev.data.data32[0] = add ? 1 : 0;
-            ev.data.data32[1] = states[i];
-            ev.data.data32[2] = i + 1 < states.size() ? states[i + 1] : 0;
-            ev.data.data32[3] = 1; // from a normal application
-            xcb_send_event(m_conn, 0, m_root,
-                           XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                           reinterpret_cast<const char *>(&ev));
+            // 1 at the end: from a normal application
+            tellManager(win, atom("_NET_WM_STATE"),
+                        {add ? 1u : 0u, states[i], i + 1 < states.size() ? states[i + 1] : 0u, 1});
         }
     }
 
@@ -341,15 +337,7 @@ private:
         }
         if (!w->isVisible())
             return;
-        xcb_client_message_event_t ev{};
-        ev.response_type = XCB_CLIENT_MESSAGE;
-        ev.format = 32;
-        ev.window = win;
-        ev.type = prop;
-        ev.data.data32[0] = all ? 0xFFFFFFFFu : currentDesktop();
-        ev.data.data32[1] = 1; // from a normal application
-        xcb_send_event(m_conn, 0, m_root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char *>(&ev));
+        tellManager(win, prop, {all ? 0xFFFFFFFFu : currentDesktop(), 1}); // 1: from a normal application
     }
 
     uint32_t currentDesktop()
