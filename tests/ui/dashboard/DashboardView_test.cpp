@@ -432,8 +432,9 @@ TEST_F(Dashboard, ImpossibleBatteryFiguresReadAsDashes)
         const QString path = tree.filePath(QStringLiteral("class/power_supply/BAT0/") + QLatin1String(file));
         QFile::remove(path);
         QFile f(path);
-        if (text)
+        if (text) {
             ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(QByteArray(text) + "\n") > 0);
+        }
     }
     test::FakeClock clock;
     BatteryMonitor battery(makeLinuxPowerSources(tree.path()), clock, false);
