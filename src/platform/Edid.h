@@ -16,15 +16,15 @@ struct EdidInfo {
     // Absent when the year lies after next year or the week is neither 0–54 nor 0xFF.
     std::optional<int> yearOfManufacture;
     std::optional<int> modelYear; // given instead of a manufacture date (week 0xFF)
-    // Basic block screen size; absent when unknown or an aspect ratio, also one written as
-    // centimetres (16 x 9, 160 x 90) that a timing's size contradicts or merely repeats, one
-    // under 5 cm a side (1 x 1, 7 x 4), and one beside a timing that gives its pixel count.
+    // Basic block screen size; absent when not given (a 0 byte), when it is a placeholder (an
+    // aspect ratio such as 16 x 9 or 160 x 90, the pixel count over ten, a token under 5 cm) or
+    // when the timing's size below contradicts it and is the sounder of the two.
     std::optional<int> widthCm;
     std::optional<int> heightCm;
     // Image size of the first real detailed timing (pixel clock of 10 MHz or more, active
-    // pixels set); absent when under 50 mm, when it equals the timing's pixel count, or when
-    // it disagrees with a real centimetre size. Against centimetres that are a placeholder only
-    // when shaped like the timing's pixels and, against a ratio, not that ratio written again.
+    // pixels set) that gives one; absent when it is a placeholder (under 50 mm, the pixel count,
+    // an aspect ratio such as 1600 x 900) or, beside centimetres it disagrees with, when those
+    // are sound or it is not shaped like its pixels.
     std::optional<int> widthMm;
     std::optional<int> heightMm;
     // Display descriptors 0xFC and 0xFF: printable ASCII up to the first other byte.

@@ -181,6 +181,8 @@ TEST_P(EdidFaults, ShowsOnlyWhatTheBytesSupport)
     fixChecksum(b);
     const auto e = parseEdid(b, 2026);
     ASSERT_TRUE(e);
+    SCOPED_TRACE(::testing::Message() << "shown: " << e->widthMm.value_or(0) << " x " << e->heightMm.value_or(0)
+                                      << " mm, " << e->widthCm.value_or(0) << " x " << e->heightCm.value_or(0) << " cm");
     GetParam().check(*e);
 }
 
@@ -250,6 +252,43 @@ INSTANTIATE_TEST_SUITE_P(
         EdidFault{"cm 2 by 1 beside a timing not shaped like its pixels is no size",
                   [](QByteArray &b) { b[21] = 2; b[22] = 1; setImageSize(b, 597, 150); },
                   [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
+        // Placeholders the other field cannot vouch for: centimetres of 0 mean "not given", and in
+        // EDID 1.4 one 0 byte makes the other an aspect ratio.
+        EdidFault{"timing 1600 by 900 without cm is no size",
+                  [](QByteArray &b) { b[21] = b[22] = 0; setImageSize(b, 1600, 900); },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
+        EdidFault{"timing 1600 by 900 beside an aspect byte is no size",
+                  [](QByteArray &b) { b[21] = 79; b[22] = 0; setImageSize(b, 1600, 900); },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
+        EdidFault{"timing 160 by 90 without cm is no size",
+                  [](QByteArray &b) { b[21] = b[22] = 0; setImageSize(b, 160, 90); },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
+        EdidFault{"cm 160 by 90 without a timing size is no size",
+                  [](QByteArray &b) { b[21] = static_cast<char>(160); b[22] = 90; setImageSize(b, 0, 0); },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
+        // Two placeholders that disagree: neither is a size.
+        EdidFault{"cm 160 by 100 beside a 1600 by 900 timing is no size",
+                  [](QByteArray &b) { b[21] = static_cast<char>(160); b[22] = 100; setImageSize(b, 1600, 900); },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
+        EdidFault{"cm 160 by 90 beside a 4 by 3 timing of 1200 by 900 is no size",
+                  [](QByteArray &b) {
+                      b[21] = static_cast<char>(160); b[22] = 90;
+                      setActivePixels(b, 1024, 768); setImageSize(b, 1200, 900);
+                  },
+                  [](const EdidInfo &e) { EXPECT_FALSE(e.widthMm); EXPECT_FALSE(e.widthCm); }},
+        // Centimetres that are the pixel count over ten, or a portrait size beside a landscape
+        // timing, lose to a timing measured like its pixels (a 31.5" 720p TV, a 19.5" monitor).
+        EdidFault{"cm a tenth of the pixels yields to the timing",
+                  [](QByteArray &b) {
+                      const int w = 1280, h = 720;
+                      setActivePixels(b, w, h);
+                      b[21] = static_cast<char>(w / 10); b[22] = static_cast<char>(h / 10);
+                      setImageSize(b, 698, 392);
+                  },
+                  [](const EdidInfo &e) { EXPECT_EQ(e.widthMm, 698); EXPECT_EQ(e.heightMm, 392); EXPECT_FALSE(e.widthCm); }},
+        EdidFault{"portrait cm beside a landscape timing yields to the timing",
+                  [](QByteArray &b) { b[21] = static_cast<char>(174); b[22] = static_cast<char>(240); setImageSize(b, 430, 240); },
+                  [](const EdidInfo &e) { EXPECT_EQ(e.widthMm, 430); EXPECT_EQ(e.heightMm, 240); EXPECT_FALSE(e.widthCm); }},
         EdidFault{"a 72 inch screen measured in its timing stays",
                   [](QByteArray &b) { b[21] = static_cast<char>(160); b[22] = 90; setImageSize(b, 1594, 897); },
                   [](const EdidInfo &e) { EXPECT_EQ(e.widthMm, 1594); EXPECT_EQ(e.widthCm, 160); }},

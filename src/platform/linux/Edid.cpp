@@ -43,35 +43,26 @@ bool isDetailedTiming(const QByteArray &b, int off)
 constexpr int kRatios[][2] = {{4, 3}, {5, 4}, {3, 2}, {16, 9}, {16, 10}, {15, 9}, {5, 3},
                                {21, 9}, {64, 27}, {43, 18}, {32, 9}, {32, 10}};
 
-// A size that is an aspect ratio's terms times one of `scales` (16 x 9, 160 x 90, ...).
-bool spellsRatio(int w, int h, std::initializer_list<int> scales)
+// Centimetre bytes that spell an aspect ratio's terms, or ten times them (16 x 9, 40 x 30):
+// a ratio or a real size; only a timing of another size tells them apart.
+bool isAspectRatio(int w, int h)
 {
     for (const auto &r : kRatios)
-        for (int k : scales)
+        for (int k : {1, 10})
             if (w == r[0] * k && h == r[1] * k)
                 return true;
     return false;
 }
 
-// Centimetre bytes that spell an aspect ratio instead of a size. EDID 1.4 encodes a ratio with
-// one of the two bytes 0; some displays write the ratio's terms (or ten times them) instead.
-bool isAspectRatio(int w, int h) { return spellsRatio(w, h, {1, 10}); }
-
-// A timing size that writes the centimetres' ratio once more (160 x 90 mm beside 160 x 90 cm,
-// 1600 x 900 mm beside 16 x 9 cm): a second placeholder, not a measurement.
-bool repeatsRatio(int wMm, int hMm, int wCm, int hCm)
+// What a display that knows only its shape writes, in millimetres: a ratio with a round height
+// of 9 or 10 tens or hundreds (160 x 90, 1600 x 900, 1200 x 900, 1600 x 1000; centimetres
+// times ten give 16 x 9 and 160 x 90 cm). No real screen measures exactly that.
+bool isShapeOnly(int w, int h)
 {
-    return spellsRatio(wMm, hMm, {1, 10, 100}) && wMm * hCm == hMm * wCm;
-}
-
-// The aspect ratios that displays write in place of a size, in centimetres or ten times them.
-// With a timing that repeats them in millimetres (1600 x 900 mm for 160 x 90 cm) the two
-// agree only because both are the same placeholder.
-bool isPlaceholderSize(int wCm, int hCm)
-{
-    static constexpr int sizes[][2] = {{16, 9}, {16, 10}, {4, 3}, {160, 90}, {160, 100}};
-    for (const auto &s : sizes)
-        if (wCm == s[0] && hCm == s[1])
+    if (h != 90 && h != 100 && h != 900 && h != 1000)
+        return false;
+    for (const auto &r : kRatios)
+        if (w * r[1] == h * r[0])
             return true;
     return false;
 }
@@ -85,6 +76,10 @@ bool sameShape(int wMm, int hMm, int wPx, int hPx)
     const double q = size > pixels ? size / pixels : pixels / size;
     return q <= 1.15;
 }
+
+struct Size {
+    int w = 0, h = 0;
+};
 
 } // namespace
 
@@ -126,32 +121,25 @@ std::optional<EdidInfo> parseEdid(const QByteArray &b, int currentYear)
         else if (week <= 54)
             e.yearOfManufacture = year;
     }
-    // Both set: a size; one of them 0: an aspect ratio or unknown. Under 5 cm a side (1 x 1,
-    // 2 x 1, 7 x 4) they are a placeholder: no screen that speaks EDID is that small.
-    bool cmPlaceholder = false;
-    if (at(b, 21) != 0 && at(b, 22) != 0) {
-        if (at(b, 21) < 5 || at(b, 22) < 5) {
-            cmPlaceholder = true;
-        } else {
-            e.widthCm = at(b, 21);
-            e.heightCm = at(b, 22);
-        }
-    }
-    std::optional<int> timingW, timingH;   // image size of the first real timing, as written
-    int timingPixW = 0, timingPixH = 0;     // and its active pixels
+    // Both set: a size; one of them 0: an aspect ratio or not given.
+    std::optional<Size> cm;
+    if (at(b, 21) != 0 && at(b, 22) != 0)
+        cm = Size{at(b, 21) * 10, at(b, 22) * 10};
+    std::optional<Size> mm; // image size of the first real timing that gives one
+    Size pixels;            // that timing's active pixels, else the first real timing's
     for (int off = 54; off < 126; off += 18) {
         if (at(b, off) != 0 || at(b, off + 1) != 0) {
             if (!isDetailedTiming(b, off))
                 continue;
-            if (!timingW) {
-                const int w = at(b, off + 12) | (at(b, off + 14) & 0xf0) << 4;
-                const int h = at(b, off + 13) | (at(b, off + 14) & 0x0f) << 8;
-                if (w > 0 && h > 0) {
-                    timingW = w;
-                    timingH = h;
-                    timingPixW = at(b, off + 2) | (at(b, off + 4) & 0xf0) << 4;
-                    timingPixH = at(b, off + 5) | (at(b, off + 7) & 0xf0) << 4;
-                }
+            const Size px{at(b, off + 2) | (at(b, off + 4) & 0xf0) << 4,
+                          at(b, off + 5) | (at(b, off + 7) & 0xf0) << 4};
+            const int w = at(b, off + 12) | (at(b, off + 14) & 0xf0) << 4;
+            const int h = at(b, off + 13) | (at(b, off + 14) & 0x0f) << 8;
+            if (!mm && w > 0 && h > 0) {
+                mm = Size{w, h};
+                pixels = px;
+            } else if (pixels.w == 0) {
+                pixels = px;
             }
             continue;
         }
@@ -161,40 +149,39 @@ std::optional<EdidInfo> parseEdid(const QByteArray &b, int currentYear)
         else if (tag == 0xff && !e.serialText)
             e.serialText = descriptorText(b, off);
     }
-    // The centimetre bytes are coarse but rarely wrong; a millimetre size far from them, or
-    // too small for any screen, is a misread timing. Except when the centimetres are only a
-    // placeholder (an aspect ratio such as 16 x 9 or 160 x 90, or a token 1 x 1): then a timing
-    // size of the same shape as its pixels wins, unless it only writes the same ratio again.
-    // Some panels write their active pixels as millimetres (1920 x 1080 mm): no size at all.
-    if (timingW) {
-        const int tw = *timingW, th = *timingH;
-        const bool pixelCount = tw == timingPixW && th == timingPixH;
-        const bool usable = tw >= 50 && th >= 50 && !pixelCount;
-        const bool sound = usable && sameShape(tw, th, timingPixW, timingPixH);
-        if (!e.widthCm) {
-            if (cmPlaceholder ? sound : usable) {
-                e.widthMm = tw;
-                e.heightMm = th;
-            }
+    // Displays that do not know their size write a placeholder in either field: their shape
+    // (16 x 9 cm, 1600 x 900 mm), their pixel count (in millimetres, or a tenth of it in
+    // centimetres) or a token under 5 cm; a placeholder is never a size. Two fields that agree
+    // within the centimetres' rounding confirm each other, unless both hold the same placeholder.
+    // When they disagree the centimetres, coarse but rarely wrong, win unless they are a
+    // placeholder or a ratio's terms, or are shaped unlike the pixels (portrait beside a
+    // landscape timing) while the timing is shaped like them; the timing stands only when so shaped.
+    const auto placeholder = [&](Size s) {
+        const bool pixelCount = std::abs(s.w - pixels.w) < 10 && std::abs(s.h - pixels.h) < 10;
+        return s.w < 50 || s.h < 50 || isShapeOnly(s.w, s.h) || pixelCount;
+    };
+    const auto shaped = [&](Size s) { return sameShape(s.w, s.h, pixels.w, pixels.h); };
+    bool showCm = false, showMm = false;
+    if (cm && mm) {
+        if (std::abs(mm->w - cm->w) <= 10 && std::abs(mm->h - cm->h) <= 10) {
+            showCm = showMm = !placeholder(*mm);
         } else {
-            const int cw = *e.widthCm, ch = *e.heightCm;
-            const bool disagrees = std::abs(tw - cw * 10) > 10 || std::abs(th - ch * 10) > 10;
-            const bool repeats = tw == cw * 10 && th == ch * 10;
-            if ((repeats && isPlaceholderSize(cw, ch)) || (pixelCount && !disagrees)) {
-                e.widthCm.reset();
-                e.heightCm.reset();
-            } else if (disagrees && isAspectRatio(cw, ch)) {
-                e.widthCm.reset();
-                e.heightCm.reset();
-                if (sound && !repeatsRatio(tw, th, cw, ch)) {
-                    e.widthMm = tw;
-                    e.heightMm = th;
-                }
-            } else if (usable && !disagrees) {
-                e.widthMm = tw;
-                e.heightMm = th;
-            }
+            const bool mmSound = !placeholder(*mm) && shaped(*mm);
+            showCm = !placeholder(*cm) && !isAspectRatio(cm->w / 10, cm->h / 10)
+                && (shaped(*cm) || !mmSound);
+            showMm = !showCm && mmSound;
         }
+    } else {
+        showCm = cm && !placeholder(*cm);
+        showMm = mm && !placeholder(*mm);
+    }
+    if (showCm) {
+        e.widthCm = cm->w / 10;
+        e.heightCm = cm->h / 10;
+    }
+    if (showMm) {
+        e.widthMm = mm->w;
+        e.heightMm = mm->h;
     }
     return e;
 }
