@@ -3,14 +3,19 @@
 #include "fakes/FakeCalendarStore.h"
 #include "fakes/FakeClock.h"
 
-#include <QSignalSpy>
-#include <QTest>
+#include <QDir>
 #include <QFile>
+#include <QMap>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 using namespace corvane;
 using corvane::test::FakeCalendarStore;
@@ -249,6 +254,67 @@ TEST(LinuxCalendarStore, FindsEvolutionAndFolderCalendars)
     for (const auto &e : evs)
         titles.append(e.title);
     EXPECT_EQ(titles, (QStringList{"Dentist", "Planning, Q2", "Planning, Q2"}));
+}
+
+// A listed folder holding a Wine-style drive link to a folder out of the list, links back into
+// the tree (one a loop) and a link to a file elsewhere; one of its sub-folders is listed too.
+TEST(LinuxCalendarStore, OnlyTheListedTreeIsReadEachFolderOnce)
+{
+    QTemporaryDir root;
+    const QString cal = root.path() + "/cal", elsewhere = root.path() + "/elsewhere";
+    auto write = [](const QString &path, const char *title) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:") + title + "\r\nSUMMARY:" + title
+                + "\r\nDTSTART:20260303T100000Z\r\nDURATION:PT1H\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    };
+    write(cal + "/work.ics", "Work");
+    write(cal + "/team/deep/team.ics", "Team");
+    write(elsewhere + "/other.ics", "Other");
+    write(elsewhere + "/shared.ics", "Shared");
+    QDir().mkpath(cal + "/wine/dosdevices");
+    ASSERT_TRUE(QFile::link(elsewhere, cal + "/wine/dosdevices/z:"));
+    ASSERT_TRUE(QFile::link(cal + "/team", cal + "/a-team"));
+    ASSERT_TRUE(QFile::link(cal, cal + "/team/deep/loop"));
+    ASSERT_TRUE(QFile::link(elsewhere + "/shared.ics", cal + "/shared.ics"));
+
+    // Each opening of a folder, as the kernel reports it.
+    const int watcher = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    QMap<int, QString> folders;
+    for (const QString &dir : {cal, cal + "/team", cal + "/team/deep", cal + "/wine", cal + "/wine/dosdevices", elsewhere})
+        folders.insert(inotify_add_watch(watcher, QFile::encodeName(dir).constData(), IN_OPEN), dir);
+    ASSERT_FALSE(folders.contains(-1));
+
+    auto store = makeIcsFileCalendarStore(QString(), {cal, cal + "/team"});
+    const QStringList cals = store->calendars();
+
+    QMap<QString, int> opened;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n; (n = read(watcher, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < n;) {
+            const auto *e = reinterpret_cast<const inotify_event *>(buffer + at);
+            if (e->len == 0) // the folder itself, not a file in it
+                ++opened[folders.value(e->wd)];
+            at += ssize_t(sizeof(inotify_event)) + e->len;
+        }
+    }
+    close(watcher);
+    for (const QString &dir : folders)
+        EXPECT_EQ(opened.value(dir), dir == elsewhere ? 0 : 1) << dir.toStdString();
+
+    const QDateTime from(QDate(2026, 3, 2), QTime(0, 0), QTimeZone::utc());
+    QStringList titles;
+    for (const CalendarEvent &e : store->events(from, from.addDays(7), cals))
+        titles.append(e.title);
+    titles.sort();
+    EXPECT_EQ(titles.join(", ").toStdString(), "Shared, Team, Work");
+
+    // Quitting stops the search.
+    std::stop_source quit;
+    quit.request_stop();
+    EXPECT_TRUE(store->calendars(quit.get_token()).isEmpty());
 }
 
 // A seven-week exhibition that opened on 20 October, seen on 10 December: it is under way and

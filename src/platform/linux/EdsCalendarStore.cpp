@@ -79,7 +79,7 @@ public:
 
     CalendarAccess requestAccess() override { return {isAuthorized(), std::nullopt}; }
 
-    QStringList calendars() override
+    QStringList calendars(std::stop_token = {}) override
     {
         QStringList out;
         GList *sources = e_source_registry_list_enabled(m_registry.get(), E_SOURCE_EXTENSION_CALENDAR);
