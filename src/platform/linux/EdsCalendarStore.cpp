@@ -54,7 +54,8 @@ QDate dateOf(ICalTime *t)
     return QDate(i_cal_time_get_year(t), i_cal_time_get_month(t), i_cal_time_get_day(t));
 }
 
-template <typename Native, typename T> Native *native(T *object)
+// libical's own value behind a libical-glib object.
+template <typename Native, typename T> Native *nativeOf(T *object)
 {
     return object ? static_cast<Native *>(i_cal_object_get_native(I_CAL_OBJECT(object))) : nullptr;
 }
@@ -62,7 +63,7 @@ template <typename Native, typename T> Native *native(T *object)
 // A time read in `zone` (nullptr: as UTC); in the hour repeated when clocks go back, the first.
 int64_t instantMs(ICalTime *t, ICalTimezone *zone)
 {
-    return ical::instantMs(*native<icaltimetype>(t), native<icaltimezone>(zone));
+    return ical::instantMs(*nativeOf<icaltimetype>(t), nativeOf<icaltimezone>(zone));
 }
 
 bool hasProperty(ICalComponent *c, ICalPropertyKind kind)
@@ -264,8 +265,8 @@ private:
         } else if (duration) {
             GRef<ICalProperty> startProp(i_cal_component_get_first_property(c, I_CAL_DTSTART_PROPERTY));
             ICalTimezone *zone = zoneOf(q, startProp.get(), start.get());
-            s.endMs = ical::endAfter(*native<icaltimetype>(start.get()), native<icaltimezone>(zone ? zone : q.local),
-                                     *native<icaldurationtype>(duration.get()));
+            s.endMs = ical::endAfter(*nativeOf<icaltimetype>(start.get()), nativeOf<icaltimezone>(zone ? zone : q.local),
+                                     *nativeOf<icaldurationtype>(duration.get()));
         }
         s.endMs = std::clamp(s.endMs, s.startMs, s.startMs + kMaxDays * kDayMs);
         return s;
@@ -295,8 +296,9 @@ private:
             ICalTimezone *zone = i_cal_time_get_timezone(start);
             s.key = s.startMs = instantMs(start, zone);
             // Our own end for a DURATION: its days are calendar days in the series' zone.
-            s.endMs = std::max(s.startMs, x.duration ? ical::endAfter(*native<icaltimetype>(start), native<icaltimezone>(zone), *x.duration)
-                                                     : instantMs(end, i_cal_time_get_timezone(end)));
+            s.endMs = x.duration ? ical::endAfter(*nativeOf<icaltimetype>(start), nativeOf<icaltimezone>(zone), *x.duration)
+                                 : instantMs(end, i_cal_time_get_timezone(end));
+            s.endMs = std::max(s.startMs, s.endMs);
         }
         x.spans.append(s);
         return x.spans.size() < ical::kMaxOccurrencesPerEvent;
@@ -309,11 +311,11 @@ private:
         if (!hasProperty(master, I_CAL_DTEND_PROPERTY) && hasProperty(master, I_CAL_DURATION_PROPERTY)) {
             GRef<ICalDuration> duration(i_cal_component_get_duration(master));
             if (duration)
-                x.duration = *native<icaldurationtype>(duration.get());
+                x.duration = *nativeOf<icaldurationtype>(duration.get());
         }
         GRef<ICalComponent> copy(i_cal_component_clone(master));
-        auto *native = static_cast<icalcomponent *>(i_cal_object_get_native(I_CAL_OBJECT(copy.get())));
-        if (!ical::boundRules(native, QDateTime::fromMSecsSinceEpoch(fromMs, QTimeZone::utc()),
+        auto *event = static_cast<icalcomponent *>(i_cal_object_get_native(I_CAL_OBJECT(copy.get())));
+        if (!ical::boundRules(event, QDateTime::fromMSecsSinceEpoch(fromMs, QTimeZone::utc()),
                               QDateTime::fromMSecsSinceEpoch(toMs, QTimeZone::utc()), q.budget))
             return {};
         ICalTimezone *utc = i_cal_timezone_get_utc_timezone();
