@@ -139,7 +139,7 @@ void CalendarMonitor::refresh()
 
 std::optional<CalendarEvent> CalendarSampler::nextEvent(double now, std::stop_token stop)
 {
-    const QStringList calendars = m_store->calendars();
+    const QStringList calendars = m_store->calendars(stop);
     const QList<CalendarEvent> events =
         m_store->events(fromSeconds(now), fromSeconds(now + CalendarMonitor::kWindowSeconds), calendars, stop);
     return CalendarMonitor::pickNext(events, now);

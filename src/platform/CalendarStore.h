@@ -41,8 +41,8 @@ public:
     // Access counts as granted when at least one calendar can be read.
     virtual bool isAuthorized() = 0;
     virtual CalendarAccess requestAccess() = 0;
-    // Identifiers of the readable event calendars.
-    virtual QStringList calendars() = 0;
+    // Identifiers of the readable event calendars; a stop request ends the search early.
+    virtual QStringList calendars(std::stop_token stop = {}) = 0;
     // Occurrences in those calendars that overlap [start, end), in source order. Gives up
     // early (with what it has) once `stop` is requested.
     virtual QList<CalendarEvent> events(const QDateTime &start, const QDateTime &end,
@@ -50,7 +50,7 @@ public:
 };
 
 // Evolution's calendars under <dataHome>/evolution/calendar/*/calendar.ics, plus every
-// .ics file in `folders` (and their sub-folders).
+// .ics file in `folders` and their real sub-folders (links to folders are not followed).
 std::unique_ptr<CalendarStore> makeIcsFileCalendarStore(const QString &dataHome, const QStringList &folders);
 // Every enabled calendar of the user's accounts through evolution-data-server; nullptr when
 // its registry cannot be reached. Call on the thread that will use the store.

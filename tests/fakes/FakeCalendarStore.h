@@ -20,7 +20,7 @@ public:
 
     bool isAuthorized() override { return authorized; }
     CalendarAccess requestAccess() override { return accessAnswer; }
-    QStringList calendars() override { return calendarIds; }
+    QStringList calendars(std::stop_token = {}) override { return calendarIds; }
     QList<CalendarEvent> events(const QDateTime &start, const QDateTime &end, const QStringList &cals, std::stop_token stop) override
     {
         ++queries;

@@ -3,14 +3,19 @@
 #include "fakes/FakeCalendarStore.h"
 #include "fakes/FakeClock.h"
 
-#include <QSignalSpy>
-#include <QTest>
+#include <QDir>
 #include <QFile>
+#include <QMap>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 using namespace corvane;
 using corvane::test::FakeCalendarStore;
@@ -249,6 +254,54 @@ TEST(LinuxCalendarStore, FindsEvolutionAndFolderCalendars)
     for (const auto &e : evs)
         titles.append(e.title);
     EXPECT_EQ(titles, (QStringList{"Dentist", "Planning, Q2", "Planning, Q2"}));
+}
+
+// A listed folder holding a Wine-style drive link to a folder out of the list, links back into
+// the tree (one a loop) and a link to a file elsewhere; one of its sub-folders is listed too.
+TEST(LinuxCalendarStore, OnlyTheListedTreeIsReadEachFolderOnce)
+{
+    QTemporaryDir root;
+    const QString cal = root.path() + "/cal", elsewhere = root.path() + "/elsewhere";
+    for (const char *title : {"cal/Work", "cal/team/deep/Team", "elsewhere/Other", "elsewhere/Shared"}) {
+        const QString path = root.path() + "/" + title + ".ics";
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nSUMMARY:" + QFileInfo(path).baseName().toUtf8()
+                + "\r\nDTSTART:20260303T100000Z\r\nDURATION:PT1H\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    }
+    QDir().mkpath(cal + "/wine/dosdevices");
+    ASSERT_TRUE(QFile::link(elsewhere, cal + "/wine/dosdevices/z:") && QFile::link(cal + "/team", cal + "/a-team")
+                && QFile::link(cal, cal + "/team/deep/loop") && QFile::link(elsewhere + "/Shared.ics", cal + "/Shared.ics"));
+
+    // Each opening of a folder, as the kernel reports it.
+    const int watcher = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QMap<int, QString> folders;
+    for (const QString &dir : {cal, cal + "/team", cal + "/team/deep", cal + "/wine", cal + "/wine/dosdevices", elsewhere})
+        folders.insert(inotify_add_watch(watcher, QFile::encodeName(dir).constData(), IN_OPEN | IN_ONLYDIR), dir);
+    ASSERT_FALSE(folders.contains(-1));
+    auto store = makeIcsFileCalendarStore(QString(), {cal, cal + "/team"});
+    const QStringList cals = store->calendars();
+    QMap<QString, int> opened;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n, at; (n = read(watcher, buffer, sizeof buffer)) > 0;)
+        for (at = 0; at < n; at += ssize_t(sizeof(inotify_event)) + reinterpret_cast<inotify_event *>(buffer + at)->len)
+            if (const auto *e = reinterpret_cast<inotify_event *>(buffer + at); e->len == 0) // the folder, not a file in it
+                ++opened[folders.value(e->wd)];
+    close(watcher);
+    for (const QString &dir : folders)
+        EXPECT_EQ(opened.value(dir), dir == elsewhere ? 0 : 1) << dir.toStdString();
+
+    QStringList titles;
+    for (const CalendarEvent &e : store->events(QDateTime(QDate(2026, 3, 3), QTime(0, 0), QTimeZone::utc()),
+                                                QDateTime(QDate(2026, 3, 4), QTime(0, 0), QTimeZone::utc()), cals))
+        titles.append(e.title);
+    titles.sort();
+    EXPECT_EQ(titles.join(", ").toStdString(), "Shared, Team, Work");
+
+    std::stop_source quit; // quitting stops the search
+    quit.request_stop();
+    EXPECT_TRUE(store->calendars(quit.get_token()).isEmpty());
 }
 
 // A seven-week exhibition that opened on 20 October, seen on 10 December: it is under way and

@@ -189,6 +189,33 @@ TEST_F(EdsStore, ExclusionsAndMovesNameTheSeriesOwnInstances)
               "A 2024-01-01T08:00:00Z | A 2024-01-03T08:00:00Z | B 2024-01-01T09:00:00Z | B moved 2024-01-03T14:00:00Z");
 }
 
+// Seen from New York, whose clocks go back at 02:00 on 2 November 2025: a UTC exclusion naming a
+// floating 10:00 by its instant (14:00Z in summer time), the first of the repeated 01:30 (UTC-4),
+// and a day's DURATION across the change ending at the same wall time (noon, UTC-5), not 24 h on.
+TEST_F(EdsStore, InstantExclusionsRepeatedHoursAndCalendarDays)
+{
+    writePersonalCalendar("BEGIN:VEVENT\r\nUID:a@corvane\r\nSUMMARY:A\r\nDTSTART:20251030T100000\r\n"
+                          "DURATION:PT1H\r\nRRULE:FREQ=DAILY;COUNT=3\r\nEXDATE:20251031T140000Z\r\nEND:VEVENT\r\n"
+                          "BEGIN:VEVENT\r\nUID:r@corvane\r\nSUMMARY:R\r\nDTSTART;TZID=America/New_York:20251101T013000\r\n"
+                          "DURATION:PT30M\r\nRRULE:FREQ=DAILY;COUNT=2\r\nEND:VEVENT\r\n"
+                          "BEGIN:VEVENT\r\nUID:d@corvane\r\nSUMMARY:D\r\nDTSTART;TZID=America/New_York:20251101T120000\r\n"
+                          "DURATION:P1D\r\nEND:VEVENT\r\n"
+                          "BEGIN:VEVENT\r\nUID:h@corvane\r\nSUMMARY:H\r\nDTSTART;TZID=America/New_York:20251101T120000\r\n"
+                          "DURATION:PT24H\r\nEND:VEVENT\r\n");
+    const test::ViewerZone newYork("America/New_York");
+    auto store = makeEdsCalendarStore();
+    ASSERT_TRUE(store);
+    const QDateTime from(QDate(2025, 10, 29), QTime(0, 0), QTimeZone::utc());
+    QStringList got;
+    for (const CalendarEvent &e : store->events(from, from.addDays(6), {QStringLiteral("system-calendar")}))
+        got.append(e.title + " " + e.startDate.toUTC().toString(Qt::ISODate) + "/" + e.endDate.toUTC().toString(Qt::ISODate));
+    got.sort();
+    EXPECT_EQ(got.join(" | ").toStdString(),
+              "A 2025-10-30T14:00:00Z/2025-10-30T15:00:00Z | A 2025-11-01T14:00:00Z/2025-11-01T15:00:00Z | "
+              "D 2025-11-01T16:00:00Z/2025-11-02T17:00:00Z | H 2025-11-01T16:00:00Z/2025-11-02T16:00:00Z | "
+              "R 2025-11-01T05:30:00Z/2025-11-01T06:00:00Z | R 2025-11-02T05:30:00Z/2025-11-02T06:00:00Z");
+}
+
 TEST_F(EdsStore, ListedFoldersAddToTheStoreAndEvolutionsFilesAreNotReadTwice)
 {
     const QDateTime from(QDate(2026, 3, 2), QTime(0, 0), QTimeZone::utc());

@@ -204,6 +204,20 @@ const char kCustomNewYork[] =
     EV("ny", "SUMMARY:NY\r\nDTSTART;TZID=custom_America/New_York:20260302T100000\r\nDURATION:PT1H\r\n"
              "RRULE:FREQ=DAILY;INTERVAL=6\r\n");
 
+// New York's clocks go back at 02:00 on 2 November 2025: 01:30 comes twice, first at UTC-4. The
+// zone is named by the system, by Windows and by a VTIMEZONE of New York's rules under Outlook's
+// display name, known only from the file.
+const char kRepeatedHour[] =
+    "BEGIN:VTIMEZONE\r\nTZID:Eastern Time (US & Canada)\r\n"
+    "BEGIN:STANDARD\r\nDTSTART:16010101T020000\r\nTZOFFSETFROM:-0400\r\nTZOFFSETTO:-0500\r\n"
+    "RRULE:FREQ=YEARLY;BYDAY=1SU;BYMONTH=11\r\nEND:STANDARD\r\n"
+    "BEGIN:DAYLIGHT\r\nDTSTART:16010101T020000\r\nTZOFFSETFROM:-0500\r\nTZOFFSETTO:-0400\r\n"
+    "RRULE:FREQ=YEARLY;BYDAY=2SU;BYMONTH=3\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n"
+    EV("s", "SUMMARY:System\r\nDTSTART;TZID=America/New_York:20251101T013000\r\nDURATION:PT30M\r\n"
+            "RRULE:FREQ=DAILY;COUNT=2\r\n")
+    EV("f", "SUMMARY:File\r\nDTSTART;TZID=\"Eastern Time (US & Canada)\":20251102T013000\r\nDURATION:PT30M\r\n")
+    EV("w", "SUMMARY:Windows\r\nDTSTART;TZID=Eastern Standard Time:20251102T013000\r\nDURATION:PT30M\r\n");
+
 INSTANTIATE_TEST_SUITE_P(
     Causes, ClientCalendars,
     ::testing::Values(
@@ -277,6 +291,13 @@ INSTANTIATE_TEST_SUITE_P(
         CalendarCase{"utc_exclusion_on_a_floating_series",
                      EV("a", "SUMMARY:A\r\nDTSTART:20240101T100000\r\nRRULE:FREQ=DAILY;COUNT=3\r\nEXDATE:20240102T100000Z\r\n"),
                      {"A 2024-01-01T10:00", "A 2024-01-03T10:00"}, QDate(2023, 12, 31), 5, true},
+        // Or by the instant a client converted the author's 10:00 to: 08:00Z in Berlin (UTC+2 in June),
+        // 14:00Z in New York (UTC-4); each viewer loses the 3rd, and the 5th by its wall time.
+        CalendarCase{"utc_exclusions_on_a_floating_series_by_wall_time_or_by_instant",
+                     EV("a", "SUMMARY:A\r\nDTSTART:20250602T100000\r\nRRULE:FREQ=DAILY;COUNT=5\r\n"
+                             "EXDATE:20250603T080000Z,20250603T140000Z\r\nEXDATE:20250605T100000Z\r\n"),
+                     {"A 2025-06-02T10:00", "A 2025-06-04T10:00", "A 2025-06-06T10:00"}, QDate(2025, 6, 1), 7, true,
+                     false, {"Europe/Berlin", "America/New_York"}},
         CalendarCase{"floating_exclusion_and_move_on_a_zoned_series",
                      EV("b", "SUMMARY:B\r\nDTSTART;TZID=Europe/Berlin:20240101T100000\r\nRRULE:FREQ=DAILY;COUNT=3\r\n"
                              "EXDATE:20240102T100000\r\n")
@@ -305,6 +326,30 @@ INSTANTIATE_TEST_SUITE_P(
         // skipped midnight and the day before (which ends there) keep their days.
         CalendarCase{"floating_time_in_the_spring_gap", EV("f", "SUMMARY:F\r\nDTSTART:20240331T033000\r\n"),
                      {"F 2024-03-31T04:30"}, QDate(2024, 3, 30), 2, true, false, {"Europe/Bucharest"}},
+        CalendarCase{"first_of_a_repeated_hour_in_every_named_zone", kRepeatedHour,
+                     {"System 2025-11-01T05:30:00Z", "System 2025-11-02T05:30:00Z", "File 2025-11-02T05:30:00Z",
+                      "Windows 2025-11-02T05:30:00Z"},
+                     QDate(2025, 10, 31), 4},
+        // Floating, in the viewer's zone (Toronto changes with New York), also right after a winter time.
+        CalendarCase{"floating_time_in_the_repeated_hour_is_the_first",
+                     EV("l", "SUMMARY:Later\r\nDTSTART:20251103T013000\r\n") EV("f", "SUMMARY:F\r\nDTSTART:20251102T013000\r\n"),
+                     {"Later 2025-11-03T06:30:00Z", "F 2025-11-02T05:30:00Z"}, QDate(2025, 11, 1), 3, false, false,
+                     {"America/New_York", "America/Toronto"}},
+        // Days and weeks last until the same time on a later calendar day: Bucharest moves from
+        // UTC+2 to UTC+3 on 29 March 2026, so noon on the 28th plus a day ends at 09:00Z.
+        CalendarCase{"day_and_week_durations_are_calendar_days",
+                     EV("d", "SUMMARY:Day\r\nDTSTART;TZID=Europe/Bucharest:20260328T120000\r\nDURATION:P1D\r\n")
+                     EV("h", "SUMMARY:Hours\r\nDTSTART;TZID=Europe/Bucharest:20260328T120000\r\nDURATION:PT24H\r\n")
+                     EV("m", "SUMMARY:Mixed\r\nDTSTART;TZID=Europe/Bucharest:20260328T120000\r\nDURATION:P1DT1H\r\n")
+                     EV("w", "SUMMARY:Week\r\nDTSTART;TZID=Europe/Bucharest:20260325T120000\r\nDURATION:P1W\r\n"),
+                     {"Day 2026-03-28T10:00:00Z/2026-03-29T09:00:00Z", "Hours 2026-03-28T10:00:00Z/2026-03-29T10:00:00Z",
+                      "Mixed 2026-03-28T10:00:00Z/2026-03-29T10:00:00Z", "Week 2026-03-25T10:00:00Z/2026-04-01T09:00:00Z"},
+                     QDate(2026, 3, 27), 3, false, true},
+        // Floating: in the viewer's zone (New York changes on 8 March, Bucharest on 29 March).
+        CalendarCase{"floating_days_are_calendar_days_of_the_viewer",
+                     EV("f", "SUMMARY:F\r\nDTSTART:20260307T120000\r\nDURATION:P1D\r\nRRULE:FREQ=WEEKLY;INTERVAL=3;COUNT=2\r\n"),
+                     {"F 2026-03-07T12:00/2026-03-08T12:00", "F 2026-03-28T12:00/2026-03-29T12:00"}, QDate(2026, 3, 6), 24,
+                     true, true},
         CalendarCase{"all_day_events_on_a_skipped_midnight",
                      DAY("20240907") DAY("20240908") DAY("20240309") DAY("20240310") DAY("20240330") DAY("20240331")
                      DAY("20240425") DAY("20240426") DAY("20230930") DAY("20231001") DAY("20220321") DAY("20220322")

@@ -54,6 +54,18 @@ QDate dateOf(ICalTime *t)
     return QDate(i_cal_time_get_year(t), i_cal_time_get_month(t), i_cal_time_get_day(t));
 }
 
+// libical's own value behind a libical-glib object.
+template <typename Native, typename T> Native *nativeOf(T *object)
+{
+    return object ? static_cast<Native *>(i_cal_object_get_native(I_CAL_OBJECT(object))) : nullptr;
+}
+
+// A time read in `zone` (nullptr: as UTC); in the hour repeated when clocks go back, the first.
+int64_t instantMs(ICalTime *t, ICalTimezone *zone)
+{
+    return ical::instantMs(*nativeOf<icaltimetype>(t), nativeOf<icaltimezone>(zone));
+}
+
 bool hasProperty(ICalComponent *c, ICalPropertyKind kind)
 {
     GRef<ICalProperty> p(i_cal_component_get_first_property(c, kind));
@@ -79,7 +91,7 @@ public:
 
     CalendarAccess requestAccess() override { return {isAuthorized(), std::nullopt}; }
 
-    QStringList calendars() override
+    QStringList calendars(std::stop_token = {}) override
     {
         QStringList out;
         GList *sources = e_source_registry_list_enabled(m_registry.get(), E_SOURCE_EXTENSION_CALENDAR);
@@ -202,7 +214,7 @@ private:
         if (!t || i_cal_time_is_null_time(t) || !i_cal_time_is_valid_time(t))
             return std::nullopt;
         ICalTimezone *zone = zoneOf(q, p, t);
-        return int64_t(i_cal_time_as_timet_with_zone(t, zone ? zone : floating ? floating : q.local)) * 1000;
+        return instantMs(t, zone ? zone : floating ? floating : q.local);
     }
 
     static std::optional<int64_t> instant(Query &q, ICalComponent *c, ICalPropertyKind kind, ICalTime *t)
@@ -217,7 +229,7 @@ private:
     static std::optional<int64_t> seriesInstant(Query &q, ICalTimezone *seriesZone, ICalProperty *p, ICalTime *t)
     {
         if (!seriesZone && t && i_cal_time_is_utc(t) && i_cal_time_is_valid_time(t))
-            return int64_t(i_cal_time_as_timet_with_zone(t, q.local)) * 1000;
+            return instantMs(t, q.local);
         return instant(q, p, t, seriesZone);
     }
 
@@ -251,7 +263,10 @@ private:
             if (auto endMs = instant(q, c, I_CAL_DTEND_PROPERTY, end.get()))
                 s.endMs = *endMs;
         } else if (duration) {
-            s.endMs = *startMs + int64_t(i_cal_duration_as_int(duration.get())) * 1000;
+            GRef<ICalProperty> startProp(i_cal_component_get_first_property(c, I_CAL_DTSTART_PROPERTY));
+            ICalTimezone *zone = zoneOf(q, startProp.get(), start.get());
+            s.endMs = ical::endAfter(*nativeOf<icaltimetype>(start.get()), nativeOf<icaltimezone>(zone ? zone : q.local),
+                                     *nativeOf<icaldurationtype>(duration.get()));
         }
         s.endMs = std::clamp(s.endMs, s.startMs, s.startMs + kMaxDays * kDayMs);
         return s;
@@ -260,6 +275,7 @@ private:
     struct Expansion {
         Query &q;
         bool allDay;
+        std::optional<icaldurationtype> duration; // the series' DURATION (it has no DTEND)
         QList<Span> spans;
     };
 
@@ -277,8 +293,12 @@ private:
             s.key = s.day.toJulianDay();
             s.days = std::clamp<qint64>(s.day.daysTo(dateOf(end)), 1, kMaxDays);
         } else {
-            s.key = s.startMs = int64_t(i_cal_time_as_timet_with_zone(start, i_cal_time_get_timezone(start))) * 1000;
-            s.endMs = std::max(s.startMs, int64_t(i_cal_time_as_timet_with_zone(end, i_cal_time_get_timezone(end))) * 1000);
+            ICalTimezone *zone = i_cal_time_get_timezone(start);
+            s.key = s.startMs = instantMs(start, zone);
+            // Our own end for a DURATION: its days are calendar days in the series' zone.
+            s.endMs = x.duration ? ical::endAfter(*nativeOf<icaltimetype>(start), nativeOf<icaltimezone>(zone), *x.duration)
+                                 : instantMs(end, i_cal_time_get_timezone(end));
+            s.endMs = std::max(s.startMs, s.endMs);
         }
         x.spans.append(s);
         return x.spans.size() < ical::kMaxOccurrencesPerEvent;
@@ -287,10 +307,15 @@ private:
     // The store's expansion of a series over [fromMs, toMs], ascending.
     static QList<Span> expand(Query &q, ICalComponent *master, bool allDay, int64_t fromMs, int64_t toMs)
     {
-        Expansion x{q, allDay, {}};
+        Expansion x{q, allDay, std::nullopt, {}};
+        if (!hasProperty(master, I_CAL_DTEND_PROPERTY) && hasProperty(master, I_CAL_DURATION_PROPERTY)) {
+            GRef<ICalDuration> duration(i_cal_component_get_duration(master));
+            if (duration)
+                x.duration = *nativeOf<icaldurationtype>(duration.get());
+        }
         GRef<ICalComponent> copy(i_cal_component_clone(master));
-        auto *native = static_cast<icalcomponent *>(i_cal_object_get_native(I_CAL_OBJECT(copy.get())));
-        if (!ical::boundRules(native, QDateTime::fromMSecsSinceEpoch(fromMs, QTimeZone::utc()),
+        auto *event = static_cast<icalcomponent *>(i_cal_object_get_native(I_CAL_OBJECT(copy.get())));
+        if (!ical::boundRules(event, QDateTime::fromMSecsSinceEpoch(fromMs, QTimeZone::utc()),
                               QDateTime::fromMSecsSinceEpoch(toMs, QTimeZone::utc()), q.budget))
             return {};
         ICalTimezone *utc = i_cal_timezone_get_utc_timezone();
@@ -359,11 +384,17 @@ private:
             GRef<ICalTime> t(i_cal_property_get_exdate(p.get()));
             if (!t || !i_cal_time_is_valid_time(t.get()))
                 continue;
-            if (allDay)
+            if (allDay) {
                 excluded.insert(dateOf(t.get()).toJulianDay());
-            else if (!i_cal_time_is_date(t.get()))
+            } else if (!i_cal_time_is_date(t.get())) {
                 if (auto ms = seriesInstant(q, seriesZone, p.get(), t.get()))
                     excluded.insert(*ms);
+                // On a floating series a UTC time may also be the instant a client converted the
+                // author's local time to: the instance the user's clock shows then goes too.
+                if (!seriesZone && i_cal_time_is_utc(t.get()))
+                    if (auto ms = instant(q, p.get(), t.get()))
+                        excluded.insert(*ms);
+            }
         }
         QString title;
         if (const char *summary = i_cal_component_get_summary(master))

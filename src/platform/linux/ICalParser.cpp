@@ -89,18 +89,39 @@ bool bySystemZone(const Zone &zone, const icaltimetype &wall)
     return c < zone.coveredFrom || c > zone.coveredTo;
 }
 
+// Of the two instants a local time names in the hour repeated when clocks go back, the first
+// one counts (the time is read with the offset from before the change). `foundMs` is the
+// instant a conversion gave; `offsetAt` is the zone's offset in seconds at an instant.
+template <typename OffsetAt>
+int64_t firstOfRepeatedHour(int64_t wallAsUtcMs, int64_t foundMs, OffsetAt offsetAt)
+{
+    // A day earlier is before the change whatever the offset (changes are months apart).
+    const int before = offsetAt(wallAsUtcMs - kDay * 1000);
+    const int64_t earlier = wallAsUtcMs - int64_t(before) * 1000;
+    return earlier < foundMs && offsetAt(earlier) == before ? earlier : foundMs;
+}
+
+// A libical zone's offset in seconds at an instant.
+int icalOffsetAt(icaltimezone *zone, int64_t ms)
+{
+    icaltimetype at = icaltime_from_timet_with_zone(time_t(ms / 1000), 0, icaltimezone_get_utc_timezone());
+    int daylight = 0;
+    return icaltimezone_get_utc_offset_of_utc_time(zone, &at, &daylight);
+}
+
 // A local time in a change to summer time does not exist (Qt makes it invalid): it is read
 // with the offset from before the change, i.e. moved forward by the gap.
 int64_t zonedMsecs(const QDate &date, const QTime &time, const QTimeZone *zone)
 {
+    auto offsetAt = [zone](int64_t ms) {
+        const QDateTime at = QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc());
+        return zone ? zone->offsetFromUtc(at) : at.toLocalTime().offsetFromUtc();
+    };
     const QDateTime t = zone ? QDateTime(date, time, *zone) : QDateTime(date, time, Qt::LocalTime);
-    if (t.isValid())
-        return t.toMSecsSinceEpoch();
     const int64_t asUtc = QDateTime(date, time, QTimeZone::utc()).toMSecsSinceEpoch();
-    // A day earlier is before the change whatever the offset (changes are months apart).
-    const QDateTime before = QDateTime::fromMSecsSinceEpoch(asUtc - kDay * 1000, QTimeZone::utc());
-    const int offset = zone ? zone->offsetFromUtc(before) : before.toLocalTime().offsetFromUtc();
-    return asUtc - int64_t(offset) * 1000;
+    if (t.isValid())
+        return firstOfRepeatedHour(asUtc, t.toMSecsSinceEpoch(), offsetAt);
+    return asUtc - int64_t(offsetAt(asUtc - kDay * 1000)) * 1000;
 }
 
 std::optional<int64_t> utcMsecs(const Zone &zone, icaltimetype wall)
@@ -123,9 +144,11 @@ std::optional<int64_t> utcMsecs(const Zone &zone, icaltimetype wall)
         icaltimezone_convert_time(&wall, zone.ical, icaltimezone_get_utc_timezone());
         if (!validWall(wall))
             return std::nullopt;
-        return QDateTime(QDate(wall.year, wall.month, wall.day),
-                         QTime(wall.hour, wall.minute, std::min(wall.second, 59)), QTimeZone::utc())
-            .toMSecsSinceEpoch();
+        const int64_t found = QDateTime(QDate(wall.year, wall.month, wall.day),
+                                        QTime(wall.hour, wall.minute, std::min(wall.second, 59)), QTimeZone::utc())
+                                  .toMSecsSinceEpoch();
+        return firstOfRepeatedHour(QDateTime(date, time, QTimeZone::utc()).toMSecsSinceEpoch(), found,
+                                   [&zone](int64_t ms) { return icalOffsetAt(zone.ical, ms); });
     }
     case Zone::Floating:
         break;
@@ -674,7 +697,8 @@ private:
         WallTime start;
         bool allDay = false;
         Zone fileZone;           // all-day: the zone the file's own instants are read in
-        int64_t durationMs = 0;  // timed
+        int64_t durationMs = 0;  // timed; with nominalDays, as if each day were 24 h
+        int64_t nominalDays = 0; // timed: the days and weeks of a DURATION
         qint64 days = 1;         // all-day
         QString title;
     };
@@ -693,6 +717,8 @@ private:
     // Whether a newer master has taken the changed instance at `rid` out of its series.
     bool dropsInstance(const Entry &master, const Base &b, const WallTime &rid);
     QList<Instance> expand(const Entry &e, const Base &b, int64_t widenMs);
+    // The end of an instance of `b` starting at `startMs`.
+    static int64_t endOf(const Base &b, int64_t startMs);
     void emitOverlapping(const Instance &i, bool allDay, QList<CalendarEvent> &out) const;
 
     int64_t m_fromMs, m_toMs;
@@ -735,7 +761,8 @@ std::optional<int64_t> Expander::keyOf(const WallTime &w, bool allDay)
 
 // An exclusion or a moved instance names one of the series' own instances, whatever the
 // viewer's zone: a floating time on a zoned series is in the series' zone, and a UTC time on
-// a floating series is the wall time its instances are written in (as libical compares them).
+// a floating series is the wall time its instances are written in (as libical compares them;
+// an exclusion may also name its instant, see exclusionsOf).
 WallTime asSeriesTime(WallTime w, const WallTime &seriesStart)
 {
     if (w.wall.is_date || seriesStart.wall.is_date)
@@ -754,13 +781,21 @@ Expander::Exclusions Expander::exclusionsOf(const Entry &e, const Base &b)
         auto w = readTime(m_zones, e.calendar, p, icalproperty_get_exdate(p));
         if (!w)
             continue;
+        const WallTime written = *w;
         *w = asSeriesTime(*w, b.start);
         // An all-day series' days are named by their dates, also where written as midnight
         // in some zone (Exchange: "EXDATE;TZID=W. Europe Standard Time:20260218T000000").
-        if (w->wall.is_date || b.allDay)
+        if (w->wall.is_date || b.allDay) {
             x.days.insert(QDate(w->wall.year, w->wall.month, w->wall.day).toJulianDay());
-        else if (auto k = utcMsecs(w->zone, w->wall))
+            continue;
+        }
+        if (auto k = utcMsecs(w->zone, w->wall))
             x.keys.insert(*k);
+        // Clients that convert the author's local time to UTC name a floating instance by its
+        // instant: the one the viewer's clock shows at that moment is excluded too.
+        if (written.zone.kind == Zone::Utc && w->zone.kind == Zone::Floating)
+            if (auto k = utcMsecs(written.zone, written.wall))
+                x.keys.insert(*k);
     }
     return x;
 }
@@ -885,10 +920,28 @@ std::optional<Expander::Base> Expander::readBase(const Entry &e)
             if (auto endMs = utcMsecs(end->zone, end->wall))
                 b.durationMs = *endMs - *startMs;
     } else if (durProp) {
-        b.durationMs = durationSeconds(icalproperty_get_duration(durProp)) * 1000;
+        const icaldurationtype d = icalproperty_get_duration(durProp);
+        b.durationMs = durationSeconds(d) * 1000;
+        b.nominalDays = (static_cast<int64_t>(d.weeks) * 7 + d.days) * (d.is_neg ? -1 : 1);
     }
     b.durationMs = std::clamp<int64_t>(b.durationMs, 0, kMaxDuration * 1000);
     return b;
+}
+
+int64_t Expander::endOf(const Base &b, int64_t startMs)
+{
+    const int64_t exact = startMs + b.durationMs;
+    if (b.nominalDays == 0 || b.start.zone.kind == Zone::Utc || b.durationMs == 0)
+        return exact;
+    // Days and weeks are calendar days in the event's zone (one may be 23 or 25 hours long);
+    // hours and less are exact.
+    const int64_t days = std::clamp<int64_t>(b.nominalDays, -kMaxDuration / kDay, kMaxDuration / kDay);
+    const icaltimetype wall = wallFromUtc(b.start.zone, startMs);
+    const auto dayLater = utcMsecs(b.start.zone, fromCivil(civil(wall) + days * kDay, false));
+    if (!dayLater)
+        return exact;
+    const int64_t end = *dayLater + (b.durationMs - days * kDay * 1000);
+    return std::clamp<int64_t>(end, startMs, startMs + kMaxDuration * 1000);
 }
 
 QList<Instance> Expander::expand(const Entry &e, const Base &b, int64_t widenMs)
@@ -919,7 +972,7 @@ QList<Instance> Expander::expand(const Entry &e, const Base &b, int64_t widenMs)
                 return;
             i.key = *ms;
             i.startMs = *ms;
-            i.endMs = endMs ? std::max(*ms, *endMs) : *ms + b.durationMs;
+            i.endMs = endMs ? std::max(*ms, *endMs) : endOf(b, *ms);
             if (excludedKeys.contains(*ms) || excludedDays.contains(day))
                 return;
         }
@@ -1108,7 +1161,7 @@ void Expander::run(icalcomponent *root, QList<CalendarEvent> &out)
             i.days = b->days;
         } else if (auto ms = utcMsecs(b->start.zone, b->start.wall)) {
             i.startMs = *ms;
-            i.endMs = *ms + b->durationMs;
+            i.endMs = endOf(*b, *ms);
         } else {
             return;
         }
@@ -1167,7 +1220,7 @@ void Expander::run(icalcomponent *root, QList<CalendarEvent> &out)
                     // Later instances follow the change made from that one on.
                     if (auto ms = utcMsecs(future->base->start.zone, future->base->start.wall)) {
                         i.startMs += *ms - future->key;
-                        i.endMs = i.startMs + future->base->durationMs;
+                        i.endMs = endOf(*future->base, i.startMs);
                         i.title = future->base->title;
                     }
                 } else if (future && future->entry->cancelled) {
@@ -1182,6 +1235,30 @@ void Expander::run(icalcomponent *root, QList<CalendarEvent> &out)
 }
 
 } // namespace
+
+int64_t instantMs(const icaltimetype &wall, icaltimezone *zone)
+{
+    quietLibical();
+    const int64_t found = int64_t(icaltime_as_timet_with_zone(wall, zone)) * 1000;
+    if (!zone || zone == icaltimezone_get_utc_timezone() || !validWall(wall))
+        return found;
+    const QDate date(wall.year, wall.month, wall.day);
+    const QTime time(wall.is_date ? 0 : wall.hour, wall.is_date ? 0 : wall.minute, wall.is_date ? 0 : std::min(wall.second, 59));
+    return firstOfRepeatedHour(QDateTime(date, time, QTimeZone::utc()).toMSecsSinceEpoch(), found,
+                               [zone](int64_t ms) { return icalOffsetAt(zone, ms); });
+}
+
+int64_t endAfter(const icaltimetype &start, icaltimezone *zone, const icaldurationtype &duration)
+{
+    const int64_t startMs = instantMs(start, zone);
+    const int64_t seconds = std::clamp<int64_t>(durationSeconds(duration), 0, kMaxDuration);
+    const int64_t days = std::min<int64_t>((static_cast<int64_t>(duration.weeks) * 7 + duration.days), kMaxDuration / kDay);
+    if (seconds == 0 || days == 0 || !zone || zone == icaltimezone_get_utc_timezone() || !validWall(start))
+        return startMs + seconds * 1000;
+    const icaltimetype later = fromCivil(civil(start) + days * kDay, false);
+    return std::clamp<int64_t>(instantMs(later, zone) + (seconds - days * kDay) * 1000, startMs,
+                               startMs + kMaxDuration * 1000);
+}
 
 bool boundRules(icalcomponent *event, const QDateTime &from, const QDateTime &to, Budget &budget)
 {

@@ -14,6 +14,9 @@
 #include <stop_token>
 
 typedef struct icalcomponent_impl icalcomponent;
+typedef struct _icaltimezone icaltimezone;
+struct icaltimetype;
+struct icaldurationtype;
 
 namespace corvane::ical {
 
@@ -43,5 +46,12 @@ QList<CalendarEvent> occurrences(const QByteArray &text, const QDateTime &from, 
 // desktop store's): rules that cannot match near [from, to) are removed and a long walk
 // begins near the range. False when the walk would still be too long (the steps are spent).
 bool boundRules(icalcomponent *event, const QDateTime &from, const QDateTime &to, Budget &budget);
+
+// The instant (UTC msecs) of a wall time read in `zone` (nullptr: as UTC); of the two that a
+// time in the hour repeated when clocks go back names, the first.
+int64_t instantMs(const icaltimetype &wall, icaltimezone *zone);
+// The end of a timed event starting at `start` in `zone` that lasts `duration`: its days and
+// weeks are calendar days there, its hours and less exact.
+int64_t endAfter(const icaltimetype &start, icaltimezone *zone, const icaldurationtype &duration);
 
 } // namespace corvane::ical

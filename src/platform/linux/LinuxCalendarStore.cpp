@@ -3,7 +3,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -12,6 +11,10 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <set>
+#include <utility>
+
+#include <sys/stat.h>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -23,7 +26,40 @@ namespace {
 constexpr qint64 kMaxFileBytes = 32 * 1024 * 1024;
 // Folders of one file per event (vdir) can be large; stop listing somewhere sane.
 constexpr int kMaxFiles = 20000;
+constexpr int kMaxFolders = 20000;
 constexpr qint64 kTrimAfterBytes = 1024 * 1024;
+
+// A folder's identity whatever path leads to it (bind mounts included).
+using FolderId = std::pair<dev_t, ino_t>;
+
+// The .ics files in `folder` and its real sub-folders, sorted (directory order is arbitrary;
+// "first listed" stays stable). A link to a file is read; a link to a folder is not: out of
+// the tree it may lead anywhere (Wine's `dosdevices/z:` is `/`, /proc included), and a folder
+// within the tree is reached by its own path. Each folder is read once.
+QStringList icsFilesUnder(const QString &folder, std::set<FolderId> &seen, int &folders, std::stop_token stop)
+{
+    QStringList files;
+    QStringList pending{folder};
+    while (!pending.isEmpty() && files.size() < kMaxFiles && folders < kMaxFolders && !stop.stop_requested()) {
+        const QString dir = pending.takeLast();
+        struct stat st;
+        if (::stat(QFile::encodeName(dir).constData(), &st) != 0 || !S_ISDIR(st.st_mode)
+            || !seen.insert({st.st_dev, st.st_ino}).second)
+            continue;
+        ++folders;
+        const QFileInfoList entries = QDir(dir).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+        for (auto it = entries.crbegin(); it != entries.crend(); ++it) { // depth first, in name order
+            if (it->isDir()) {
+                if (!it->isSymLink())
+                    pending.append(it->filePath());
+            } else if (it->isFile() && it->fileName().endsWith(QLatin1String(".ics"), Qt::CaseInsensitive)) {
+                files.append(it->filePath());
+            }
+        }
+    }
+    files.sort();
+    return files.mid(0, kMaxFiles);
+}
 
 class LinuxCalendarStore final : public CalendarStore {
 public:
@@ -40,7 +76,7 @@ public:
         return {isAuthorized(), std::nullopt};
     }
 
-    QStringList calendars() override
+    QStringList calendars(std::stop_token stop = {}) override
     {
         QStringList out;
         QSet<QString> seen;
@@ -59,14 +95,10 @@ public:
             for (const QString &s : sources)
                 take(QFileInfo(evo.filePath(s) + QStringLiteral("/calendar.ics")));
         }
+        std::set<FolderId> folderIds;
+        int folders = 0;
         for (const QString &folder : m_folders) {
-            QStringList files;
-            QDirIterator it(folder, {QStringLiteral("*.ics")}, QDir::Files | QDir::Readable,
-                            QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
-            while (it.hasNext() && files.size() < kMaxFiles)
-                files.append(it.next());
-            files.sort(); // directory order is arbitrary; keep "first listed" stable
-            for (const QString &f : files)
+            for (const QString &f : icsFilesUnder(folder, folderIds, folders, stop))
                 take(QFileInfo(f));
         }
         return out;
@@ -124,11 +156,11 @@ public:
         return {any, std::nullopt};
     }
 
-    QStringList calendars() override
+    QStringList calendars(std::stop_token stop = {}) override
     {
         start();
-        QStringList out = m_eds ? m_eds->calendars() : QStringList();
-        out += m_files->calendars();
+        QStringList out = m_eds ? m_eds->calendars(stop) : QStringList();
+        out += m_files->calendars(stop);
         return out;
     }
 
