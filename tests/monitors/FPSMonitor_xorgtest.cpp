@@ -22,16 +22,14 @@ using namespace corvane::test;
 
 namespace {
 
-void xdotool(const QStringList &args)
+// A pointer step; the window keeps handling its events while the tool talks to the server.
+void pointer(const QStringList &move, const QPoint &to, const QStringList &then = {})
 {
     QProcess p;
-    p.start(QStringLiteral("xdotool"), args);
-    // The window keeps handling its events while the tool talks to the X server.
+    p.start(QStringLiteral("xdotool"), move + QStringList{QString::number(to.x()), QString::number(to.y())} + then);
     if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 20000))
         p.kill();
 }
-
-QStringList at(const QPoint &p) { return {QString::number(p.x()), QString::number(p.y())}; }
 
 // Qt's own reading of the output's mode, whole hertz at most.
 bool readsAs(double hz, const QScreen *screen) { return std::abs(hz - screen->refreshRate()) < 1.0; }
@@ -62,10 +60,10 @@ protected:
         const QRect frame = window.frameGeometry();
         const QPoint grab(frame.center().x(), (frame.top() + window.geometry().top()) / 2);
         const QPoint to = grab + target->geometry().center() - frame.center();
-        // No --sync here: the pointer may already be there, and that move would never be seen.
-        xdotool(QStringList{"mousemove"} + at(grab) + QStringList{"mousedown", "1"});
-        xdotool(QStringList{"mousemove", "--sync"} + at((grab + to) / 2));
-        xdotool(QStringList{"mousemove", "--sync"} + at(to) + QStringList{"mouseup", "1"});
+        // No --sync on the first: the pointer may already be there, and no move would be seen.
+        pointer({"mousemove"}, grab, {"mousedown", "1"});
+        pointer({"mousemove", "--sync"}, (grab + to) / 2);
+        pointer({"mousemove", "--sync"}, to, {"mouseup", "1"});
         QTRY_COMPARE(window.screen(), target);
     }
 
@@ -98,20 +96,14 @@ TEST_F(TwoOutputs, FramesOnBothOutputsMakeOnePublication)
 {
     FakeClock clock;
     auto link = std::make_shared<FakeDisplayLink::Shared>();
-    FPSMonitor m(
-        [&]() -> std::unique_ptr<DisplayLink> {
-            link->nominal = window.screen()->refreshRate();
-            return std::make_unique<FakeDisplayLink>(link);
-        },
-        clock, false);
+    FPSMonitor m([&] { return std::make_unique<FakeDisplayLink>(link); }, clock, false);
     m.attachWindow(&window);
     m.start();
     const int perHalf = 30;
     FakeDisplayLink::frames(*link, perHalf);
     clock.advance(0.5);
     dragOnto(fast);
-    QTRY_COMPARE(link->starts, 2);
-    EXPECT_TRUE(readsAs(m.refreshNominalHz(), fast));
+    QTRY_COMPARE(link->starts, 2); // a link of the new output's
     FakeDisplayLink::frames(*link, perHalf);
     clock.advance(0.5);
     m.publish();
