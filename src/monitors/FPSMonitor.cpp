@@ -11,22 +11,18 @@
 namespace corvane {
 
 FPSMonitor::FPSMonitor(QObject *parent)
-    : FPSMonitor(
-          [this]() -> std::unique_ptr<DisplayLink> {
-              QQuickWindow *w = m_window && m_window->isVisible() ? m_window.data() : nullptr;
-              if (!w) {
-                  for (QWindow *top : QGuiApplication::topLevelWindows())
-                      if (auto *q = qobject_cast<QQuickWindow *>(top); q && q->isVisible()) {
-                          w = q;
-                          break;
-                      }
-              }
-              if (!w)
-                  w = m_window;
-              return makeVblankDisplayLink(w);
-          },
-          Clock::system(), true, parent)
+    : FPSMonitor([this] { return makeVblankDisplayLink(followedWindow()); }, Clock::system(), true, parent)
 {
+}
+
+QQuickWindow *FPSMonitor::followedWindow() const
+{
+    if (m_window && m_window->isVisible())
+        return m_window;
+    for (QWindow *top : QGuiApplication::topLevelWindows())
+        if (auto *q = qobject_cast<QQuickWindow *>(top); q && q->isVisible())
+            return q;
+    return m_window;
 }
 
 FPSMonitor::FPSMonitor(LinkFactory linkFactory, const Clock &clock, bool autoStart, QObject *parent)
@@ -57,6 +53,7 @@ void FPSMonitor::start()
 void FPSMonitor::stop()
 {
     m_wanted = false;
+    disconnect(m_outputWatch);
     stopLink();
     m_scheduler->stop();
 }
@@ -70,17 +67,51 @@ void FPSMonitor::attachWindow(QQuickWindow *window)
 
 void FPSMonitor::startLink()
 {
+    watchOutput();
+    if (!openLink())
+        return; // no frame source: stay stopped, figures unchanged
+    m_frames.restartInterval();
+    m_scheduler->start();
+}
+
+bool FPSMonitor::openLink()
+{
     std::unique_ptr<DisplayLink> link = m_linkFactory ? m_linkFactory() : nullptr;
     if (!link)
-        return; // no frame source: stay stopped, figures unchanged
+        return false;
     m_link = std::move(link);
     if (const auto hz = m_link->nominalRefreshHz(); hz && std::isfinite(*hz) && *hz > 0)
         if (assignChanged(m_refreshNominalHz, *hz))
             emit refreshNominalHzChanged();
     m_link->start(m_frames.frameCallback());
     m_lastRefreshCount = m_link->refreshCount();
-    m_frames.restartInterval();
-    m_scheduler->start();
+    return true;
+}
+
+void FPSMonitor::watchOutput()
+{
+    disconnect(m_outputWatch);
+    if (QQuickWindow *window = followedWindow())
+        m_outputWatch = connect(window, &QWindow::screenChanged, this, &FPSMonitor::followNewOutput);
+}
+
+void FPSMonitor::followNewOutput()
+{
+    // A window whose native side was let go while hidden is not brought back for this.
+    auto *window = qobject_cast<QWindow *>(sender());
+    if (!m_wanted || (window && !window->handle()))
+        return;
+    const bool wasRunning = isRunning();
+    // A running interval goes on: the frames counted on both displays make one
+    // publication, so the move shows no burst and no gap.
+    stopLink();
+    watchOutput();
+    if (!openLink())
+        m_scheduler->stop();
+    else if (!wasRunning) {
+        m_frames.restartInterval();
+        m_scheduler->start();
+    }
 }
 
 void FPSMonitor::stopLink()

@@ -52,7 +52,8 @@ public:
     using LinkFactory = std::function<std::unique_ptr<DisplayLink>()>;
 
     // Follows the display that shows the attached window, or else the application's first
-    // visible Qt Quick window (the strip in Bar Mode, where the main window is hidden).
+    // visible Qt Quick window (the strip in Bar Mode, where the main window is hidden), and
+    // the window as it moves to another display.
     explicit FPSMonitor(QObject *parent = nullptr);
     FPSMonitor(LinkFactory linkFactory, const Clock &clock, bool autoStart, QObject *parent = nullptr);
     ~FPSMonitor() override;
@@ -84,8 +85,17 @@ signals:
     void refreshNominalHzChanged();
 
 private:
+    // The attached window while shown, else the first shown Qt Quick window, else the
+    // attached one.
+    QQuickWindow *followedWindow() const;
     void startLink();
+    // Makes and starts a link; false when none can be made.
+    bool openLink();
     void stopLink();
+    // Watches the followed window for a move to another display.
+    void watchOutput();
+    // The followed window is now on another display: a link of that display's.
+    void followNewOutput();
 
     LinkFactory m_linkFactory;
     double m_currentFPS = 0;
@@ -96,6 +106,8 @@ private:
     std::optional<uint64_t> m_lastRefreshCount;
     bool m_wanted = false;
     QPointer<QQuickWindow> m_window;
+    // The followed window's move to another display, watched while the monitor is wanted.
+    QMetaObject::Connection m_outputWatch;
     std::unique_ptr<SamplerScheduler> m_scheduler;
 };
 

@@ -27,8 +27,9 @@ public:
 };
 
 // The vertical refresh of the output that shows `window` (X11 Present's frame counter),
-// whatever the application draws. nullptr when there is no window, no X11 display, or the
-// output has no real refresh (a virtual framebuffer such as Xvfb only simulates one).
+// whatever the application draws, as it is when the link is made: a window moved to another
+// output needs a new link. nullptr when there is no window, no X11 display, or the output has
+// no real refresh (a virtual framebuffer such as Xvfb only simulates one).
 std::unique_ptr<DisplayLink> makeVblankDisplayLink(QQuickWindow *window);
 
 namespace displaylink {
