@@ -995,6 +995,17 @@ TEST_P(StatusNotifierTray, ClosingTheWindowFollowsTheWatcher)
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return !watcher.items().isEmpty(); }, 30000)) << "the icon never reached the tray";
     const QString item = watcher.items().first();
+    // A click on the icon in the panel (top right) opens the popup there, a second one closes it.
+    auto clickIcon = [&] {
+        QDBusMessage activate = QDBusMessage::createMethodCall(item, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "Activate");
+        activate << 1270 << 12;
+        return QDBusConnection::sessionBus().call(activate, QDBus::Block, 10000).type() == QDBusMessage::ReplyMessage;
+    };
+    ASSERT_TRUE(clickIcon());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return app.windows().size() == 2; }, 30000)) << "the icon opened no popup";
+    saveShot(QGuiApplication::primaryScreen()->grabWindow(0).toImage(), "watcher-popup.png");
+    ASSERT_TRUE(clickIcon());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app.windows().size() == 1; }, 30000));
 
     closeThroughManager(main);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !app.windows().contains(main); }, 30000));
