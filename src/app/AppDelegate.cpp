@@ -427,7 +427,10 @@ void AppDelegate::trayAvailabilityChanged(bool available)
         connect(m_trayGone, &QTimer::timeout, this, [this] {
             if (m_quitting || (trayAvailable && trayAvailable()))
                 return;
-            const bool shown = (m_mainWindow && m_mainWindow->isVisible()) || m_barWindow;
+            // A minimised window is mapped to Qt but on no screen: it comes back restored.
+            const bool shown = (m_mainWindow && m_mainWindow->isVisible()
+                                && !(m_mainWindow->windowStates() & Qt::WindowMinimized))
+                || m_barWindow;
             if (!shown)
                 bringToFront();
         });

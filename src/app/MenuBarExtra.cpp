@@ -3,8 +3,10 @@
 
 #include "common/Log.h"
 #include "common/Numbers.h"
+#include "platform/linux/StatusNotifier.h"
 
 #include <QCursor>
+#include <QDBusConnection>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QMenu>
@@ -17,6 +19,11 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <qpa/qplatformnativeinterface.h>
+#include <qpa/qplatformsystemtrayicon.h>
+#include <qpa/qplatformtheme.h>
+#include <private/qguiapplication_p.h>
+
+#include <memory>
 
 namespace corvane {
 
@@ -48,12 +55,35 @@ MenuBarExtra::MenuBarExtra(AppState *state, AppDelegate *delegate, QObject *pare
     });
     m_tray->show();
 
-    // Qt docks the icon in a tray that comes later (a panel started after the app at login,
-    // or restarted) by itself; what closing the window does follows that tray.
-    m_hostSeen = isAvailable();
+    // Qt docks the icon in an XEmbed tray that comes later (a panel started after the app at
+    // login, or restarted) by itself; what closing the window does follows that tray.
     QObject *native = QGuiApplication::platformNativeInterface();
     if (native && native->metaObject()->indexOfSignal("systemTrayWindowChanged(QScreen*)") >= 0)
         connect(native, SIGNAL(systemTrayWindowChanged(QScreen*)), this, SLOT(trayHostChanged()));
+
+    // StatusNotifier trays (Plasma, GNOME's AppIndicator, swaybar) are a watcher on the session
+    // bus. Qt gives its icon to one only if it was there when the first icon was made, and
+    // decides that once per run (its platform theme keeps the answer): the icon made above
+    // fixed it. A watcher that comes later gets an item of our own, and while a watcher shows
+    // it the XEmbed icon stays away (Plasma's XEmbed proxy would show it twice).
+    const std::unique_ptr<QPlatformSystemTrayIcon> probe(
+        QGuiApplicationPrivate::platformTheme() ? QGuiApplicationPrivate::platformTheme()->createPlatformSystemTrayIcon()
+                                                : nullptr);
+    m_qtOnWatcher = probe != nullptr;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected()) {
+        m_watch = new StatusNotifierWatch(bus, m_qtOnWatcher, this);
+        connect(m_watch, &StatusNotifierWatch::heldChanged, this, &MenuBarExtra::trayHostChanged);
+        if (!m_qtOnWatcher) {
+            m_item = new StatusNotifierItem(bus, m_menu, m_watch, this);
+            m_item->setIcon(menuBarIcon(0));
+            m_item->setToolTip(QStringLiteral("Corvane"), {});
+            connect(m_item, &StatusNotifierItem::activated, this, [this](QPoint at) { togglePopup(at); });
+            connect(m_item, &StatusNotifierItem::contextMenuRequested, this, [this](QPoint at) { m_menu->popup(at); });
+            connect(m_watch, &StatusNotifierWatch::heldChanged, m_tray, [this](bool held) { m_tray->setVisible(!held); });
+        }
+    }
+    m_hostSeen = isAvailable();
 }
 
 void MenuBarExtra::trayHostChanged()
@@ -77,7 +107,13 @@ MenuBarExtra::~MenuBarExtra()
     delete m_menu;
 }
 
-bool MenuBarExtra::isAvailable() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool MenuBarExtra::isAvailable() const
+{
+    if (m_watch && m_watch->held())
+        return true;
+    // Qt's icon on a watcher is in no XEmbed tray, whatever one is there.
+    return !m_qtOnWatcher && QSystemTrayIcon::isSystemTrayAvailable();
+}
 
 QString MenuBarExtra::labelText(double cpuTemp)
 {
@@ -148,9 +184,13 @@ void MenuBarExtra::setCpuTemp(double celsius)
     m_label = text;
     m_tray->setIcon(menuBarIcon(celsius));
     m_tray->setToolTip(text.isEmpty() ? QStringLiteral("Corvane") : QStringLiteral("Corvane · ") + text);
+    if (m_item) {
+        m_item->setIcon(m_tray->icon());
+        m_item->setToolTip(QStringLiteral("Corvane"), text);
+    }
 }
 
-void MenuBarExtra::togglePopup()
+void MenuBarExtra::togglePopup(QPoint near)
 {
     if (!m_popup) {
         // The engine may have gone with the main window while everything was hidden.
@@ -180,7 +220,7 @@ void MenuBarExtra::togglePopup()
     // Next to the icon: below it on a top panel, above it on a bottom one.
     QRect anchor = m_tray->geometry();
     if (!anchor.isValid())
-        anchor = QRect(QCursor::pos(), QSize(1, 1));
+        anchor = QRect(near.isNull() ? QCursor::pos() : near, QSize(1, 1));
     QScreen *screen = QGuiApplication::screenAt(anchor.center());
     if (!screen)
         screen = QGuiApplication::primaryScreen();

@@ -13,6 +13,9 @@ class QSystemTrayIcon;
 
 namespace corvane {
 
+class StatusNotifierItem;
+class StatusNotifierWatch;
+
 class MenuBarExtra : public QObject {
     Q_OBJECT
 public:
@@ -32,7 +35,8 @@ public:
     // Whether a tray is there now: asked each time, as a panel may come or go at any moment.
     bool isAvailable() const;
     QQuickWindow *popupWindow() const { return m_popup; }
-    void togglePopup();
+    // Opens the popup by the icon (or at `near`, where the tray clicked), or closes it.
+    void togglePopup(QPoint near = {});
 
 signals:
     void availabilityChanged(bool available);
@@ -47,6 +51,11 @@ private:
     AppDelegate *m_delegate;
     QSystemTrayIcon *m_tray = nullptr;
     QMenu *m_menu = nullptr;
+    // Qt chose a StatusNotifier watcher for its icon (one was there when the icon was made).
+    bool m_qtOnWatcher = false;
+    StatusNotifierWatch *m_watch = nullptr;
+    // Ours, for a watcher that came after Qt chose an XEmbed tray.
+    StatusNotifierItem *m_item = nullptr;
     QPointer<QQuickWindow> m_popup;
     QString m_label;
     bool m_hostSeen = false;

@@ -9,12 +9,18 @@
 #include "app/SingleInstance.h"
 #include "common/DialogOwner.h"
 #include "fakes/FakeHub.h"
+#include "fakes/FakeStatusNotifierWatcher.h"
 #include "platform/DisplaySource.h"
 #include "platform/WindowSystem.h"
 #include "report/SystemReportPage.h"
 #include "state/BarModeSettings.h"
 #include "support/QmlTestUtil.h"
 
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -40,6 +46,7 @@
 #include <csignal>
 
 using namespace corvane;
+using corvane::test::FakeStatusNotifierWatcher;
 
 namespace {
 
@@ -864,10 +871,16 @@ void closeThroughManager(const QString &window)
     xcb_flush(c);
 }
 
+// How the window left the screen before the tray went.
+enum class LeftBy { Closing, Minimising };
+void PrintTo(LeftBy by, std::ostream *os) { *os << (by == LeftBy::Closing ? "closing" : "minimising"); }
+
+class LateTray : public ::testing::TestWithParam<LeftBy> {};
+
 // Started before the panel, as autostart often is: the icon docks once a tray comes and opens
 // the popup, and closing the window leaves the app in the tray. With the tray gone the window
-// comes back by itself, and closing it then quits.
-TEST(LaunchedApp, ClosingTheWindowFollowsTheTrayOfTheMoment)
+// comes back by itself, restored where the user had minimised it, and closing it then quits.
+TEST_P(LateTray, ClosingTheWindowFollowsTheTrayOfTheMoment)
 {
     if (!wmAvailable())
         GTEST_SKIP() << "needs an X server with a window manager";
@@ -888,17 +901,133 @@ TEST(LaunchedApp, ClosingTheWindowFollowsTheTrayOfTheMoment)
     run("xdotool", {"mousemove", "--window", icon, "8", "8", "click", "1"});
     ASSERT_TRUE(QTest::qWaitFor([&] { return app.windows().size() == 2; }, 30000));
 
-    closeThroughManager(main);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !app.windows().contains(main); }, 30000));
+    auto wmState = [](const QString &window) { return run("xprop", {"-id", window, "WM_STATE"}); };
+    if (GetParam() == LeftBy::Closing) {
+        closeThroughManager(main);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !app.windows().contains(main); }, 30000));
+    } else {
+        run("xdotool", {"windowminimize", main});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return wmState(main).contains("Iconic"); }, 30000));
+    }
     trayer.terminate();
     ASSERT_TRUE(trayer.waitForFinished(10000));
     ASSERT_TRUE(QTest::qWaitFor([] { return !QSystemTrayIcon::isSystemTrayAvailable(); }, 30000));
     const QString back = app.mainWindow();
     ASSERT_NE(app.pid(), 0) << "closing the window quit the app while a tray held its icon";
     ASSERT_FALSE(back.isEmpty()) << "with the tray gone the app stayed out of reach";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return wmState(back).contains("Normal"); }, 30000))
+        << "the window came back minimised: " << wmState(back).toStdString();
     closeThroughManager(back);
     EXPECT_EQ(app.exitCode(), 0) << "closing the window without a tray left the app running";
 }
+
+INSTANTIATE_TEST_SUITE_P(Trayer, LateTray, ::testing::Values(LeftBy::Closing, LeftBy::Minimising),
+                         [](const ::testing::TestParamInfo<LeftBy> &i) {
+                             return i.param == LeftBy::Closing ? "WindowClosed" : "WindowMinimised";
+                         });
+
+// The panel's side of a StatusNotifier item: its menu read over the bus and the entry a user
+// reads as `label` clicked. False when the item has no such entry or the click went nowhere.
+bool clickTrayMenu(const QString &item, const QString &label)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusMessage get = QDBusMessage::createMethodCall(item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get");
+    get << QString("org.kde.StatusNotifierItem") << QString("Menu");
+    const QDBusMessage menu = bus.call(get, QDBus::Block, 10000);
+    const QString path =
+        menu.arguments().value(0).value<QDBusVariant>().variant().value<QDBusObjectPath>().path();
+    if (path.isEmpty())
+        return false;
+    QDBusMessage ask = QDBusMessage::createMethodCall(item, path, "com.canonical.dbusmenu", "GetLayout");
+    ask << 0 << -1 << QStringList();
+    const QDBusMessage layout = bus.call(ask, QDBus::Block, 10000);
+    EXPECT_EQ(layout.signature(), "u(ia{sv}av)") << layout.errorMessage().toStdString();
+    if (layout.signature() != "u(ia{sv}av)")
+        return false;
+    const QDBusArgument root = layout.arguments().at(1).value<QDBusArgument>();
+    int id = 0;
+    QVariantMap props;
+    int found = -1;
+    root.beginStructure();
+    root >> id >> props;
+    root.beginArray();
+    while (!root.atEnd()) {
+        QDBusVariant v;
+        root >> v;
+        const QDBusArgument child = v.variant().value<QDBusArgument>();
+        child.beginStructure();
+        child >> id >> props;
+        if (props.value("label").toString().remove('_') == label)
+            found = id;
+    }
+    if (found < 0)
+        return false;
+    QDBusMessage click = QDBusMessage::createMethodCall(item, path, "com.canonical.dbusmenu", "Event");
+    click << found << QString("clicked") << QVariant::fromValue(QDBusVariant(0)) << 0u;
+    return bus.call(click, QDBus::Block, 10000).type() == QDBusMessage::ReplyMessage;
+}
+
+// Whether the panel's StatusNotifier watcher was there before the app or came after it.
+enum class WatcherStarts { BeforeTheApp, AfterTheApp };
+void PrintTo(WatcherStarts when, std::ostream *os) { *os << (when == WatcherStarts::BeforeTheApp ? "before" : "after"); }
+
+class StatusNotifierTray : public ::testing::TestWithParam<WatcherStarts> {};
+
+// KDE's, GNOME's and sway's trays are a watcher on the session bus. One that starts after the
+// app (the login race) still gets the icon, whose menu brings the closed window back; closing
+// the window keeps the app while a watcher shows the icon; a watcher that goes brings the
+// window back, and closing it then quits.
+TEST_P(StatusNotifierTray, ClosingTheWindowFollowsTheWatcher)
+{
+    if (!wmAvailable())
+        GTEST_SKIP() << "needs an X server with a window manager";
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable()) << "a tray is already there";
+    FakeStatusNotifierWatcher watcher;
+    if (GetParam() == WatcherStarts::BeforeTheApp) {
+        ASSERT_TRUE(watcher.start());
+    }
+    LaunchedApp app;
+    app.start({});
+    const QString main = app.mainWindow();
+    ASSERT_FALSE(main.isEmpty());
+    if (GetParam() == WatcherStarts::AfterTheApp) {
+        ASSERT_TRUE(watcher.start());
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !watcher.items().isEmpty(); }, 30000)) << "the icon never reached the tray";
+    const QString item = watcher.items().first();
+    // A click on the icon in the panel (top right) opens the popup there, a second one closes it.
+    auto clickIcon = [&] {
+        QDBusMessage activate = QDBusMessage::createMethodCall(item, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "Activate");
+        activate << 1270 << 12;
+        return QDBusConnection::sessionBus().call(activate, QDBus::Block, 10000).type() == QDBusMessage::ReplyMessage;
+    };
+    ASSERT_TRUE(clickIcon());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return app.windows().size() == 2; }, 30000)) << "the icon opened no popup";
+    saveShot(QGuiApplication::primaryScreen()->grabWindow(0).toImage(), "watcher-popup.png");
+    ASSERT_TRUE(clickIcon());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app.windows().size() == 1; }, 30000));
+
+    closeThroughManager(main);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !app.windows().contains(main); }, 30000));
+    ASSERT_TRUE(clickTrayMenu(item, QString::fromUtf8("Adu în Față"))) << "the tray's menu has no way back";
+    const QString reopened = app.mainWindow();
+    ASSERT_FALSE(reopened.isEmpty()) << "closing the window quit the app while a tray showed its icon";
+
+    closeThroughManager(reopened);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !app.windows().contains(reopened); }, 30000));
+    watcher.stop();
+    const QString back = app.mainWindow();
+    ASSERT_NE(app.pid(), 0);
+    ASSERT_FALSE(back.isEmpty()) << "with the tray gone the app stayed out of reach";
+    closeThroughManager(back);
+    EXPECT_EQ(app.exitCode(), 0) << "closing the window without a tray left the app running";
+}
+
+INSTANTIATE_TEST_SUITE_P(Watcher, StatusNotifierTray,
+                         ::testing::Values(WatcherStarts::BeforeTheApp, WatcherStarts::AfterTheApp),
+                         [](const ::testing::TestParamInfo<WatcherStarts> &i) {
+                             return i.param == WatcherStarts::BeforeTheApp ? "BeforeTheApp" : "AfterTheApp";
+                         });
 
 // Under GTK's platform theme the save dialog is GTK's own window: transient for the window it
 // was opened from, above it after a click on that window, and in the documents folder.
