@@ -10,7 +10,7 @@ mode=$1; shift
 # check, those globals vanish and everything they held shows as leaked from a nameless
 # module; a driver loaded up front stays mapped to the end.
 swrast=/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so
-if [[ -n "${ASAN_OPTIONS:-}" && "$mode" == xvfb* && -e "$swrast" ]]; then
+if [[ -n "${ASAN_OPTIONS:-}" && ( "$mode" == xvfb* || "$mode" == weston ) && -e "$swrast" ]]; then
   export LD_PRELOAD="${LD_PRELOAD:+$LD_PRELOAD:}$swrast"
 fi
 # Under the display server a full unwind on each allocation hangs the OpenGL tests, and
