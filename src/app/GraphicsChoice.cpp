@@ -63,13 +63,15 @@ WaylandDisplay lookAtWaylandDisplay()
 
 } // namespace
 
-std::vector<QByteArray> chooseWindowingPlatform()
+std::vector<QByteArray> chooseWindowingPlatform(int argc, char **argv)
 {
     std::vector<QByteArray> set;
-    const QByteArray chosen = qgetenv("QT_QPA_PLATFORM");
+    // The user's choice: Qt's own option on the command line, else its variable.
+    QByteArray chosen = qgetenv("QT_QPA_PLATFORM");
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            chosen = argv[i + 1];
     bool wayland = chosen.startsWith("wayland");
-    // A platform given with -platform on the command line wins over this, as over any
-    // environment.
     if (chosen.isEmpty()) {
         if (xDisplayAnswers()) {
             qputenv("QT_QPA_PLATFORM", "xcb");

@@ -37,7 +37,7 @@ int main(int argc, char *argv[])
     mallopt(M_ARENA_MAX, 2);
     if (corvane::preferSoftwareSceneGraph())
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-    const std::vector<QByteArray> platformEnv = corvane::chooseWindowingPlatform();
+    const std::vector<QByteArray> platformEnv = corvane::chooseWindowingPlatform(argc, argv);
     QApplication app(argc, argv);
     corvane::restoreEnvironment(platformEnv);
     // Qt's raster painting splits a fill taller than a few dozen lines across the global
