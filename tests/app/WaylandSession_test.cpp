@@ -101,15 +101,14 @@ protected:
         QDBusConnection::disconnectFromBus("wayland-session");
     }
 
-    // The session as a user's login made it: both displays announced, the app's own platform
-    // choice or the one `platform` names.
-    QProcessEnvironment session(const QString &platform) const
+    // Started as a user's login in this session starts it: both displays announced, the app's
+    // own choice of platform or the one `platform` names.
+    void launch(const QString &platform = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", m_dir.filePath("home"));
-        env.insert("XDG_CONFIG_HOME", m_dir.filePath("home/config"));
-        env.insert("XDG_DATA_HOME", m_dir.filePath("home/data"));
-        env.insert("XDG_CACHE_HOME", m_dir.filePath("home/cache"));
+        for (const QString &kind : {"CONFIG", "DATA", "CACHE"})
+            env.insert("XDG_" + kind + "_HOME", m_dir.filePath("home/" + kind.toLower()));
         env.insert("XDG_RUNTIME_DIR", m_runtime);
         env.insert("XDG_SESSION_TYPE", "wayland");
         env.insert("WAYLAND_DISPLAY", m_socket);
@@ -118,15 +117,10 @@ protected:
         env.insert("QT_LOGGING_RULES", "corvane.ui.debug=true");
         env.remove("QT_QUICK_BACKEND");
         env.remove("XAUTHORITY");
-        if (platform.isEmpty())
-            env.remove("QT_QPA_PLATFORM");
-        else
+        env.remove("QT_QPA_PLATFORM");
+        if (!platform.isEmpty())
             env.insert("QT_QPA_PLATFORM", platform);
-        return env;
-    }
-    void launch(const QString &platform = {})
-    {
-        m_app.setProcessEnvironment(session(platform));
+        m_app.setProcessEnvironment(env);
         m_app.setProcessChannelMode(QProcess::MergedChannels);
         m_app.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane"), {});
         ASSERT_TRUE(m_app.waitForStarted(30000));
