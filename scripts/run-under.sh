@@ -5,13 +5,14 @@
 #   run-under.sh xvfb-wm-xfwm4 CMD... / xvfb-wm-fluxbox CMD... (the same under XFCE's or fluxbox's manager)
 #   run-under.sh xorg-two-outputs CMD... (Xorg's dummy driver with two outputs side by side, about
 #     60 and 75 Hz, under openbox with a private session bus; Xorg needs root here)
+#   run-under.sh weston CMD... (natively on a headless weston, with no X display)
 set -euo pipefail
 mode=$1; shift
 # Mesa's driver keeps its allocations in its own globals. Unloaded at exit before the leak
 # check, those globals vanish and everything they held shows as leaked from a nameless
 # module; a driver loaded up front stays mapped to the end.
 swrast=/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so
-if [[ -n "${ASAN_OPTIONS:-}" && "$mode" == xvfb* && -e "$swrast" ]]; then
+if [[ -n "${ASAN_OPTIONS:-}" && ( "$mode" == xvfb* || "$mode" == weston ) && -e "$swrast" ]]; then
   export LD_PRELOAD="${LD_PRELOAD:+$LD_PRELOAD:}$swrast"
 fi
 # Under the display server a full unwind on each allocation hangs the OpenGL tests, and
@@ -112,6 +113,22 @@ CONF
     rc=0; "$@" || rc=$?
     kill "$wm" 2>/dev/null || true
     wait "$wm" 2>/dev/null || true
+    exit "$rc" ;;
+  weston)
+    runtime=$(mktemp -d); chmod 700 "$runtime"
+    XDG_RUNTIME_DIR=$runtime weston --backend=headless-backend.so --socket=wayland-test --width=1280 --height=800 \
+      --idle-time=0 --log="$runtime/weston.log" >/dev/null 2>&1 &
+    compositor=$!
+    for _ in $(seq 200); do [[ -S "$runtime/wayland-test" ]] && break; sleep 0.05; done
+    # Without a seat Qt's Wayland text input crashes; the app itself picks the compose input
+    # there as it starts, which a test binary doesn't go through. The software scene graph is
+    # what machines without a GPU draw with.
+    rc=0
+    env -u DISPLAY XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY=wayland-test QT_QPA_PLATFORM=wayland \
+      QT_IM_MODULE=compose QT_QUICK_BACKEND=software "$@" || rc=$?
+    kill "$compositor" 2>/dev/null || true
+    wait "$compositor" 2>/dev/null || true
+    rm -rf "$runtime"
     exit "$rc" ;;
   *) exec "$@" ;;
 esac

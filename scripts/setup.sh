@@ -22,6 +22,7 @@ PKGS=(
   libical-dev tzdata libecal2.0-dev evolution-data-server libxcb-present-dev libxcb-randr0-dev libdrm-dev
   openbox xfwm4 fluxbox tint2 qt6-gtk-platformtheme libglib2.0-bin conky-std appstream desktop-file-utils clang libfuzzer-14-dev libclang-rt-14-dev libxml2-utils locales
   weston xwayland qt6-wayland xserver-xorg-core xserver-xorg-video-dummy
+  libwayland-dev
 )
 
 missing=()

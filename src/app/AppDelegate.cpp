@@ -351,11 +351,13 @@ void AppDelegate::toggleDesktopMode()
     m_desktopMode = !m_desktopMode;
     // Changing the frame re-maps the window on some window managers; it keeps its place.
     const QRect geometry = m_mainWindow->geometry();
-    if (m_desktopMode) {
-        m_mainWindow->setFlags((m_normalFlags & ~Qt::WindowStaysOnTopHint) | Qt::FramelessWindowHint
-                               | Qt::WindowStaysOnBottomHint | Qt::NoDropShadowWindowHint);
-    } else {
-        m_mainWindow->setFlags(m_normalFlags);
+    // A Wayland compositor keeps no window below the others, and there Qt's software
+    // renderer, given the new frame's buffer, draws only what changes next: natively on
+    // Wayland the window keeps its frame and level.
+    if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        m_mainWindow->setFlags(m_desktopMode ? (m_normalFlags & ~Qt::WindowStaysOnTopHint) | Qt::FramelessWindowHint
+                                                   | Qt::WindowStaysOnBottomHint | Qt::NoDropShadowWindowHint
+                                             : m_normalFlags);
     }
     m_ws->setDesktopPinned(m_mainWindow, m_desktopMode);
     if (m_mainWindow->isVisible()) {

@@ -1,6 +1,7 @@
 #include "app/HiddenRelease.h"
 #include "state/AppState.h"
 
+#include <QGuiApplication>
 #include <QPixmapCache>
 #include <QtGui/private/qfont_p.h>
 #include <QPointer>
@@ -29,7 +30,12 @@ void releaseWhileHidden(QQuickWindow *window, int delayMs, std::function<bool()>
     QObject::connect(timer, &QTimer::timeout, window, [window, keepNativeWindow, released, holdsContent] {
         if (window->isVisible() || (holdsContent && holdsContent()))
             return;
-        const bool software = window->rendererInterface()->graphicsApi() == QSGRendererInterface::Software;
+        // Off-screen frames of a hidden window: on X11 (and off screen) it keeps what a frame
+        // is painted into; on Wayland a hidden window's surface is gone, and Qt's backing
+        // store would paint into the missing surface.
+        const QString platform = QGuiApplication::platformName();
+        const bool software = window->rendererInterface()->graphicsApi() == QSGRendererInterface::Software
+            && (platform == u"xcb" || platform == u"offscreen");
         // The nodes and textures of the dropped content are cleaned up only at the next
         // synchronisation, which a hidden window never has: run one off screen.
         if (software)

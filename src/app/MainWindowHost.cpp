@@ -65,6 +65,7 @@ bool MainWindowHost::build(bool visible)
         // A frame counter still running (another surface shown) may be reading the native
         // window just destroyed: it picks a live one.
         [this, window] {
+            qCDebug(lcUi) << "The hidden main window gave its scene back";
             if (!m_state->visualsPaused() && !m_delegate->keepsNativeMainWindow())
                 m_state->fps()->attachWindow(window);
         },

@@ -37,7 +37,9 @@ int main(int argc, char *argv[])
     mallopt(M_ARENA_MAX, 2);
     if (corvane::preferSoftwareSceneGraph())
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    const std::vector<QByteArray> platformEnv = corvane::chooseWindowingPlatform(argc, argv);
     QApplication app(argc, argv);
+    corvane::restoreEnvironment(platformEnv);
     // Qt's raster painting splits a fill taller than a few dozen lines across the global
     // thread pool, one thread per core: every small repaint of a sparkline would wake them
     // all. Our own background work has pools of its own; one helper thread is plenty for
