@@ -54,10 +54,12 @@ void refreshPowerSources(BatteryMonitor::Fields &f, const std::optional<QList<Po
     // Later sources overwrite what earlier ones set.
     for (const auto &d : *sources) {
         if (d.currentCapacity && d.maxCapacity && *d.maxCapacity > 0) {
-            // A gauge that counts past its full charge is full, not at 102 %.
+            // Scaled before the division, so a charge that is a whole percent in the gauge's
+            // own units stays whole (58 of 100 is 58, where 58 / 100 × 100 is 57.999…) and
+            // every surface that truncates shows the same number as those that round. A gauge
+            // that counts past its full charge is full, not at 102 %.
             f.percentage = std::clamp(
-                static_cast<double>(*d.currentCapacity) / static_cast<double>(*d.maxCapacity) * 100.0, 0.0, 100.0);
-            f.percentageKnown = true;
+                static_cast<double>(*d.currentCapacity) * 100.0 / static_cast<double>(*d.maxCapacity), 0.0, 100.0);
         }
         if (d.powerSourceState)
             f.isCharging = *d.powerSourceState == QLatin1String(kACPowerState);
@@ -71,39 +73,24 @@ void refreshSmartBattery(BatteryMonitor::Fields &f, const std::optional<SmartBat
     if (!battery)
         return;
     const SmartBatteryReading &b = *battery;
-    if (b.cycleCount) {
+    if (b.cycleCount)
         f.cycleCount = *b.cycleCount;
-        f.cycleCountKnown = true;
-    }
-    if (b.designCapacity) {
+    if (b.designCapacity)
         f.designCapacity = *b.designCapacity;
-        f.designCapacityKnown = true;
-    }
-    if (b.fullChargeCapacity) {
+    if (b.fullChargeCapacity)
         f.maxCapacity = *b.fullChargeCapacity;
-        f.maxCapacityKnown = true;
-    }
     // Uses the refreshed capacities, so a figure missing this time keeps the last one's ratio.
     // A gauge without mAh figures may still know the ratio (in energy).
-    if (f.designCapacity > 0 && f.maxCapacity > 0) {
-        f.healthPercentage = static_cast<double>(f.maxCapacity) / static_cast<double>(f.designCapacity) * 100.0;
-        f.healthKnown = true;
-    } else if (b.healthPercent && std::isfinite(*b.healthPercent)) {
+    if (f.designCapacity.value_or(0) > 0 && f.maxCapacity.value_or(0) > 0)
+        f.healthPercentage = static_cast<double>(*f.maxCapacity) * 100.0 / static_cast<double>(*f.designCapacity);
+    else if (b.healthPercent && std::isfinite(*b.healthPercent))
         f.healthPercentage = *b.healthPercent;
-        f.healthKnown = true;
-    }
-    if (b.temperature) {
+    if (b.temperature)
         f.temperatureCelsius = static_cast<double>(*b.temperature) / 100.0;
-        f.temperatureKnown = true;
-    }
-    if (b.voltage) {
+    if (b.voltage)
         f.voltage = static_cast<double>(*b.voltage) / 1000.0;
-        f.voltageKnown = true;
-    }
-    if (b.amperage) {
+    if (b.amperage)
         f.amperage = static_cast<double>(*b.amperage) / 1000.0;
-        f.amperageKnown = true;
-    }
 }
 
 void refreshAdapter(BatteryMonitor::Fields &f, const std::optional<AdapterDetails> &adapter)
@@ -112,30 +99,34 @@ void refreshAdapter(BatteryMonitor::Fields &f, const std::optional<AdapterDetail
         f.adapterName.reset();
         f.adapterFamily.reset();
         f.adapterMaxWatts = 0;
-        f.adapterVoltageV = 0;
-        f.adapterCurrentA = 0;
-        f.adapterDeliveringWatts = 0;
-        f.chargingPowerW = 0;
-        f.adapterVoltageKnown = f.adapterCurrentKnown = f.adapterDeliveringKnown = f.chargingPowerKnown = false;
+        f.adapterVoltageV.reset();
+        f.adapterCurrentA.reset();
+        f.adapterDeliveringWatts.reset();
+        f.chargingPowerW.reset();
         return;
     }
     if (adapter) {
         // The usual ACPI adapter says only that it is online: what it doesn't report stays
-        // unknown (its field at 0), never a measured 0 V or 0 W.
+        // unknown, never a measured 0 V or 0 W.
         const AdapterDetails &a = *adapter;
         f.adapterMaxWatts = a.watts.value_or(0);
         f.adapterName = a.name ? a.name : a.description;
         f.adapterFamily = a.familyCode ? a.familyCode : a.manufacturer;
-        f.adapterCurrentA = static_cast<double>(a.current.value_or(0)) / 1000.0;
-        f.adapterVoltageV = static_cast<double>(a.voltage.value_or(0)) / 1000.0;
-        f.adapterDeliveringWatts = f.adapterVoltageV * f.adapterCurrentA;
-        f.adapterCurrentKnown = a.current.has_value();
-        f.adapterVoltageKnown = a.voltage.has_value();
-        f.adapterDeliveringKnown = f.adapterCurrentKnown && f.adapterVoltageKnown;
+        f.adapterCurrentA.reset();
+        f.adapterVoltageV.reset();
+        f.adapterDeliveringWatts.reset();
+        if (a.current)
+            f.adapterCurrentA = static_cast<double>(*a.current) / 1000.0;
+        if (a.voltage)
+            f.adapterVoltageV = static_cast<double>(*a.voltage) / 1000.0;
+        if (f.adapterCurrentA && f.adapterVoltageV)
+            f.adapterDeliveringWatts = *f.adapterVoltageV * *f.adapterCurrentA;
     }
-    const double p = f.voltage * f.amperage;
-    f.chargingPowerW = p >= 0 ? p : 0;
-    f.chargingPowerKnown = f.voltageKnown && f.amperageKnown;
+    f.chargingPowerW.reset();
+    if (f.voltage && f.amperage) {
+        const double p = *f.voltage * *f.amperage;
+        f.chargingPowerW = p >= 0 ? p : 0;
+    }
 }
 
 } // namespace
@@ -171,18 +162,6 @@ void BatteryMonitor::publish(const Snapshot &s)
     c.set(this, m_f.adapterCurrentA, n.adapterCurrentA, &B::adapterCurrentAChanged);
     c.set(this, m_f.adapterDeliveringWatts, n.adapterDeliveringWatts, &B::adapterDeliveringWattsChanged);
     c.set(this, m_f.chargingPowerW, n.chargingPowerW, &B::chargingPowerWChanged);
-    c.set(this, m_f.percentageKnown, n.percentageKnown, &B::percentageKnownChanged);
-    c.set(this, m_f.cycleCountKnown, n.cycleCountKnown, &B::cycleCountKnownChanged);
-    c.set(this, m_f.temperatureKnown, n.temperatureKnown, &B::temperatureKnownChanged);
-    c.set(this, m_f.voltageKnown, n.voltageKnown, &B::voltageKnownChanged);
-    c.set(this, m_f.healthKnown, n.healthKnown, &B::healthKnownChanged);
-    c.set(this, m_f.maxCapacityKnown, n.maxCapacityKnown, &B::maxCapacityKnownChanged);
-    c.set(this, m_f.designCapacityKnown, n.designCapacityKnown, &B::designCapacityKnownChanged);
-    c.set(this, m_f.adapterVoltageKnown, n.adapterVoltageKnown, &B::adapterVoltageKnownChanged);
-    c.set(this, m_f.adapterCurrentKnown, n.adapterCurrentKnown, &B::adapterCurrentKnownChanged);
-    c.set(this, m_f.adapterDeliveringKnown, n.adapterDeliveringKnown, &B::adapterDeliveringKnownChanged);
-    c.set(this, m_f.chargingPowerKnown, n.chargingPowerKnown, &B::chargingPowerKnownChanged);
-    m_f.amperageKnown = n.amperageKnown;
     bool has = hadBattery;
     c.set(this, has, hasBattery(), &B::hasBatteryChanged);
     c.emitAll();

@@ -34,37 +34,26 @@ class BatteryMonitor : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("owned by AppState")
-    Q_PROPERTY(double percentage READ percentage NOTIFY percentageChanged)
+    // A figure no reading gave is std::nullopt here and an empty QVariant (undefined) in QML:
+    // the screens show "—" for it, never a resting 0 or 100.
+    Q_PROPERTY(QVariant percentage READ percentageVariant NOTIFY percentageChanged)
     Q_PROPERTY(bool isCharging READ isCharging NOTIFY isChargingChanged)
-    Q_PROPERTY(qint64 cycleCount READ cycleCount NOTIFY cycleCountChanged)
-    Q_PROPERTY(qint64 designCapacity READ designCapacity NOTIFY designCapacityChanged)
-    Q_PROPERTY(qint64 maxCapacity READ maxCapacity NOTIFY maxCapacityChanged)
-    Q_PROPERTY(double healthPercentage READ healthPercentage NOTIFY healthPercentageChanged)
-    Q_PROPERTY(double temperatureCelsius READ temperatureCelsius NOTIFY temperatureCelsiusChanged)
+    Q_PROPERTY(QVariant cycleCount READ cycleCountVariant NOTIFY cycleCountChanged)
+    Q_PROPERTY(QVariant designCapacity READ designCapacityVariant NOTIFY designCapacityChanged)
+    Q_PROPERTY(QVariant maxCapacity READ maxCapacityVariant NOTIFY maxCapacityChanged)
+    Q_PROPERTY(QVariant healthPercentage READ healthPercentageVariant NOTIFY healthPercentageChanged)
+    Q_PROPERTY(QVariant temperatureCelsius READ temperatureCelsiusVariant NOTIFY temperatureCelsiusChanged)
     Q_PROPERTY(qint64 timeRemainingMinutes READ timeRemainingMinutes NOTIFY timeRemainingMinutesChanged)
-    Q_PROPERTY(double voltage READ voltage NOTIFY voltageChanged)
-    Q_PROPERTY(double amperage READ amperage NOTIFY amperageChanged)
+    Q_PROPERTY(QVariant voltage READ voltageVariant NOTIFY voltageChanged)
+    Q_PROPERTY(QVariant amperage READ amperageVariant NOTIFY amperageChanged)
     Q_PROPERTY(QVariant adapterName READ adapterNameVariant NOTIFY adapterNameChanged)
     Q_PROPERTY(QVariant adapterFamily READ adapterFamilyVariant NOTIFY adapterFamilyChanged)
     Q_PROPERTY(qint64 adapterMaxWatts READ adapterMaxWatts NOTIFY adapterMaxWattsChanged)
-    Q_PROPERTY(double adapterVoltageV READ adapterVoltageV NOTIFY adapterVoltageVChanged)
-    Q_PROPERTY(double adapterCurrentA READ adapterCurrentA NOTIFY adapterCurrentAChanged)
-    Q_PROPERTY(double adapterDeliveringWatts READ adapterDeliveringWatts NOTIFY adapterDeliveringWattsChanged)
-    Q_PROPERTY(double chargingPowerW READ chargingPowerW NOTIFY chargingPowerWChanged)
+    Q_PROPERTY(QVariant adapterVoltageV READ adapterVoltageVVariant NOTIFY adapterVoltageVChanged)
+    Q_PROPERTY(QVariant adapterCurrentA READ adapterCurrentAVariant NOTIFY adapterCurrentAChanged)
+    Q_PROPERTY(QVariant adapterDeliveringWatts READ adapterDeliveringWattsVariant NOTIFY adapterDeliveringWattsChanged)
+    Q_PROPERTY(QVariant chargingPowerW READ chargingPowerWVariant NOTIFY chargingPowerWChanged)
     Q_PROPERTY(bool hasBattery READ hasBattery NOTIFY hasBatteryChanged)
-    // Whether the figure was ever read: until then its field holds the resting value, which
-    // the screens show as "—".
-    Q_PROPERTY(bool percentageKnown READ percentageKnown NOTIFY percentageKnownChanged)
-    Q_PROPERTY(bool cycleCountKnown READ cycleCountKnown NOTIFY cycleCountKnownChanged)
-    Q_PROPERTY(bool temperatureKnown READ temperatureKnown NOTIFY temperatureKnownChanged)
-    Q_PROPERTY(bool voltageKnown READ voltageKnown NOTIFY voltageKnownChanged)
-    Q_PROPERTY(bool healthKnown READ healthKnown NOTIFY healthKnownChanged)
-    Q_PROPERTY(bool maxCapacityKnown READ maxCapacityKnown NOTIFY maxCapacityKnownChanged)
-    Q_PROPERTY(bool designCapacityKnown READ designCapacityKnown NOTIFY designCapacityKnownChanged)
-    Q_PROPERTY(bool adapterVoltageKnown READ adapterVoltageKnown NOTIFY adapterVoltageKnownChanged)
-    Q_PROPERTY(bool adapterCurrentKnown READ adapterCurrentKnown NOTIFY adapterCurrentKnownChanged)
-    Q_PROPERTY(bool adapterDeliveringKnown READ adapterDeliveringKnown NOTIFY adapterDeliveringKnownChanged)
-    Q_PROPERTY(bool chargingPowerKnown READ chargingPowerKnown NOTIFY chargingPowerKnownChanged)
 public:
     using Snapshot = BatteryReadings;
 
@@ -79,74 +68,66 @@ public:
 
     // Every published field, as one value.
     struct Fields {
-        double percentage = 0;
+        std::optional<double> percentage;
         bool isCharging = false;
-        qint64 cycleCount = 0;
-        qint64 designCapacity = 0;
-        qint64 maxCapacity = 0;
-        double healthPercentage = 100;
-        double temperatureCelsius = 0;
+        std::optional<qint64> cycleCount;
+        std::optional<qint64> designCapacity;
+        std::optional<qint64> maxCapacity;
+        std::optional<double> healthPercentage;
+        std::optional<double> temperatureCelsius;
         qint64 timeRemainingMinutes = -1;
-        double voltage = 0;
-        double amperage = 0;
+        std::optional<double> voltage;
+        std::optional<double> amperage;
         std::optional<QString> adapterName;
         std::optional<QString> adapterFamily;
-        qint64 adapterMaxWatts = 0;
-        double adapterVoltageV = 0;
-        double adapterCurrentA = 0;
-        double adapterDeliveringWatts = 0;
-        double chargingPowerW = 0;
-        bool percentageKnown = false;
-        bool cycleCountKnown = false;
-        bool temperatureKnown = false;
-        bool voltageKnown = false;
-        bool healthKnown = false;
-        bool maxCapacityKnown = false;
-        bool designCapacityKnown = false;
-        bool adapterVoltageKnown = false;
-        bool adapterCurrentKnown = false;
-        bool adapterDeliveringKnown = false;
-        bool chargingPowerKnown = false;
-        bool amperageKnown = false; // not shown; the charging power needs it
+        qint64 adapterMaxWatts = 0; // 0: the adapter gives no rating
+        std::optional<double> adapterVoltageV;
+        std::optional<double> adapterCurrentA;
+        std::optional<double> adapterDeliveringWatts;
+        std::optional<double> chargingPowerW;
     };
 
-    double percentage() const { return m_f.percentage; }
+    std::optional<double> percentage() const { return m_f.percentage; }
     bool isCharging() const { return m_f.isCharging; }
-    qint64 cycleCount() const { return m_f.cycleCount; }
-    qint64 designCapacity() const { return m_f.designCapacity; }
-    qint64 maxCapacity() const { return m_f.maxCapacity; }
-    double healthPercentage() const { return m_f.healthPercentage; }
-    double temperatureCelsius() const { return m_f.temperatureCelsius; }
+    std::optional<qint64> cycleCount() const { return m_f.cycleCount; }
+    std::optional<qint64> designCapacity() const { return m_f.designCapacity; }
+    std::optional<qint64> maxCapacity() const { return m_f.maxCapacity; }
+    std::optional<double> healthPercentage() const { return m_f.healthPercentage; }
+    std::optional<double> temperatureCelsius() const { return m_f.temperatureCelsius; }
     qint64 timeRemainingMinutes() const { return m_f.timeRemainingMinutes; }
-    double voltage() const { return m_f.voltage; }
-    double amperage() const { return m_f.amperage; }
+    std::optional<double> voltage() const { return m_f.voltage; }
+    std::optional<double> amperage() const { return m_f.amperage; }
     const std::optional<QString> &adapterName() const { return m_f.adapterName; }
     const std::optional<QString> &adapterFamily() const { return m_f.adapterFamily; }
     qint64 adapterMaxWatts() const { return m_f.adapterMaxWatts; }
-    double adapterVoltageV() const { return m_f.adapterVoltageV; }
-    double adapterCurrentA() const { return m_f.adapterCurrentA; }
-    double adapterDeliveringWatts() const { return m_f.adapterDeliveringWatts; }
-    double chargingPowerW() const { return m_f.chargingPowerW; }
-    bool percentageKnown() const { return m_f.percentageKnown; }
-    bool cycleCountKnown() const { return m_f.cycleCountKnown; }
-    bool temperatureKnown() const { return m_f.temperatureKnown; }
-    bool voltageKnown() const { return m_f.voltageKnown; }
-    bool healthKnown() const { return m_f.healthKnown; }
-    bool maxCapacityKnown() const { return m_f.maxCapacityKnown; }
-    bool designCapacityKnown() const { return m_f.designCapacityKnown; }
-    bool adapterVoltageKnown() const { return m_f.adapterVoltageKnown; }
-    bool adapterCurrentKnown() const { return m_f.adapterCurrentKnown; }
-    bool adapterDeliveringKnown() const { return m_f.adapterDeliveringKnown; }
-    bool chargingPowerKnown() const { return m_f.chargingPowerKnown; }
-    // A machine without a battery reports no charge, no voltage and no capacities (the
-    // initial values); a flat battery still has a voltage or capacities.
-    static bool batteryPresent(double percentage, double voltage, qint64 maxCapacity, qint64 designCapacity)
+    std::optional<double> adapterVoltageV() const { return m_f.adapterVoltageV; }
+    std::optional<double> adapterCurrentA() const { return m_f.adapterCurrentA; }
+    std::optional<double> adapterDeliveringWatts() const { return m_f.adapterDeliveringWatts; }
+    std::optional<double> chargingPowerW() const { return m_f.chargingPowerW; }
+    // A machine without a battery reports no charge, no voltage and no capacities; a flat
+    // battery still has a voltage or capacities.
+    static bool batteryPresent(std::optional<double> percentage, std::optional<double> voltage,
+                               std::optional<qint64> maxCapacity, std::optional<qint64> designCapacity)
     {
-        return percentage > 0 || voltage > 0 || maxCapacity > 0 || designCapacity > 0;
+        return percentage.value_or(0) > 0 || voltage.value_or(0) > 0 || maxCapacity.value_or(0) > 0
+            || designCapacity.value_or(0) > 0;
     }
     bool hasBattery() const { return batteryPresent(m_f.percentage, m_f.voltage, m_f.maxCapacity, m_f.designCapacity); }
-    QVariant adapterNameVariant() const { return m_f.adapterName ? QVariant(*m_f.adapterName) : QVariant(); }
-    QVariant adapterFamilyVariant() const { return m_f.adapterFamily ? QVariant(*m_f.adapterFamily) : QVariant(); }
+
+    QVariant percentageVariant() const { return variantOf(m_f.percentage); }
+    QVariant cycleCountVariant() const { return variantOf(m_f.cycleCount); }
+    QVariant designCapacityVariant() const { return variantOf(m_f.designCapacity); }
+    QVariant maxCapacityVariant() const { return variantOf(m_f.maxCapacity); }
+    QVariant healthPercentageVariant() const { return variantOf(m_f.healthPercentage); }
+    QVariant temperatureCelsiusVariant() const { return variantOf(m_f.temperatureCelsius); }
+    QVariant voltageVariant() const { return variantOf(m_f.voltage); }
+    QVariant amperageVariant() const { return variantOf(m_f.amperage); }
+    QVariant adapterNameVariant() const { return variantOf(m_f.adapterName); }
+    QVariant adapterFamilyVariant() const { return variantOf(m_f.adapterFamily); }
+    QVariant adapterVoltageVVariant() const { return variantOf(m_f.adapterVoltageV); }
+    QVariant adapterCurrentAVariant() const { return variantOf(m_f.adapterCurrentA); }
+    QVariant adapterDeliveringWattsVariant() const { return variantOf(m_f.adapterDeliveringWatts); }
+    QVariant chargingPowerWVariant() const { return variantOf(m_f.chargingPowerW); }
 
     // One refresh of `f` from a snapshot: a reading that is absent leaves its fields as they were.
     static Fields refreshed(Fields f, const Snapshot &s);
@@ -178,19 +159,14 @@ signals:
     void adapterDeliveringWattsChanged();
     void chargingPowerWChanged();
     void hasBatteryChanged();
-    void percentageKnownChanged();
-    void cycleCountKnownChanged();
-    void temperatureKnownChanged();
-    void voltageKnownChanged();
-    void healthKnownChanged();
-    void maxCapacityKnownChanged();
-    void designCapacityKnownChanged();
-    void adapterVoltageKnownChanged();
-    void adapterCurrentKnownChanged();
-    void adapterDeliveringKnownChanged();
-    void chargingPowerKnownChanged();
 
 private:
+    template <class T>
+    static QVariant variantOf(const std::optional<T> &v)
+    {
+        return v ? QVariant::fromValue(*v) : QVariant();
+    }
+
     std::unique_ptr<BatterySampler> m_sampler;
     Fields m_f;
     std::unique_ptr<SamplerScheduler> m_scheduler;

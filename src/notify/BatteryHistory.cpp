@@ -106,7 +106,7 @@ void BatteryHistory::bind(BatteryMonitor *batteryMonitor)
     if (!batteryMonitor)
         return;
     // Read on updated(), so every field of a snapshot comes from the same refresh.
-    auto percentage = std::make_shared<Distinct<double>>();
+    auto percentage = std::make_shared<Distinct<std::optional<double>>>();
     auto onRefresh = [this, batteryMonitor, percentage] {
         if (percentage->changed(batteryMonitor->percentage()))
             capture(*batteryMonitor);
@@ -120,7 +120,7 @@ void BatteryHistory::capture(const BatteryMonitor &battery)
     const uint64_t nowNs = m_clock.monotonicNs();
     if (m_lastCapturedNs && double(nowNs - *m_lastCapturedNs) / 1e9 < captureInterval)
         return;
-    const double percentage = battery.percentage();
+    const double percentage = battery.percentage().value_or(0);
     if (!(percentage > 0))
         return;
 
@@ -133,7 +133,8 @@ void BatteryHistory::capture(const BatteryMonitor &battery)
     s.cycleCount = battery.cycleCount();
     s.temperature = battery.temperatureCelsius();
     // A snapshot that can't be written as JSON would block every later save.
-    if (!std::isfinite(s.percent) || !std::isfinite(s.healthPercent) || !std::isfinite(s.temperature))
+    auto finite = [](std::optional<double> v) { return !v || std::isfinite(*v); };
+    if (!std::isfinite(s.percent) || !finite(s.healthPercent) || !finite(s.temperature))
         return;
 
     m_snapshots.append(s);
@@ -179,8 +180,8 @@ BatteryHistory::RangeSummary BatteryHistory::summary(int days) const
 {
     struct Day {
         double healthSum = 0;
-        qsizetype count = 0;
-        qint64 maxCycles = 0;
+        qsizetype healthCount = 0;
+        std::optional<qint64> maxCycles;
     };
     const double cutoff = nowRef() + double(days) * -86'400.0;
     RangeSummary out;
@@ -196,22 +197,27 @@ BatteryHistory::RangeSummary BatteryHistory::summary(int days) const
             const QDate date = fromRef(s.date).date();
             spanStart = toRef(date.startOfDay());
             spanEnd = toRef(date.addDays(1).startOfDay());
-            auto [it, fresh] = byDay.try_emplace(date);
-            if (fresh)
-                it->second.maxCycles = s.cycleCount;
-            day = &it->second;
+            day = &byDay[date];
         }
-        day->healthSum += s.healthPercent;
-        ++day->count;
-        day->maxCycles = std::max(day->maxCycles, s.cycleCount);
-        if (out.count++ == 0)
-            out.firstCycles = s.cycleCount;
-        out.lastCycles = s.cycleCount;
-        out.healthSum += s.healthPercent;
+        ++out.count;
+        if (s.healthPercent) {
+            day->healthSum += *s.healthPercent;
+            ++day->healthCount;
+            out.healthSum += *s.healthPercent;
+            ++out.healthCount;
+        }
+        if (s.cycleCount) {
+            day->maxCycles = std::max(day->maxCycles.value_or(*s.cycleCount), *s.cycleCount);
+            if (!out.firstCycles)
+                out.firstCycles = s.cycleCount;
+            out.lastCycles = s.cycleCount;
+        }
     }
     for (const auto &[date, d] : byDay) {
-        out.health.append({date.startOfDay(), d.healthSum / double(d.count)});
-        out.cycles.append({date.startOfDay(), double(d.maxCycles)});
+        if (d.healthCount > 0)
+            out.health.append({date.startOfDay(), d.healthSum / double(d.healthCount)});
+        if (d.maxCycles)
+            out.cycles.append({date.startOfDay(), double(*d.maxCycles)});
     }
     return out;
 }
@@ -223,10 +229,12 @@ QList<DailyValue> BatteryHistory::dailyMaxCycleCounts(int days) const { return s
 QVariantMap BatteryHistory::rangeSummary(int days) const
 {
     const RangeSummary s = summary(days);
+    auto cycles = [](std::optional<qint64> c) { return c ? QVariant(*c) : QVariant(); };
     return {{QStringLiteral("count"), qint64(s.count)},
+            {QStringLiteral("healthCount"), qint64(s.healthCount)},
             {QStringLiteral("healthSum"), s.healthSum},
-            {QStringLiteral("firstCycles"), s.firstCycles},
-            {QStringLiteral("lastCycles"), s.lastCycles},
+            {QStringLiteral("firstCycles"), cycles(s.firstCycles)},
+            {QStringLiteral("lastCycles"), cycles(s.lastCycles)},
             {QStringLiteral("health"), toVariant(s.health)},
             {QStringLiteral("cycles"), toVariant(s.cycles)}};
 }
@@ -268,12 +276,19 @@ QByteArray BatteryHistory::encode(const QList<BatterySnapshot> &list, bool *ok)
         good &= json::appendNumber(out, s.percent);
         out += ",\"isCharging\":";
         out += s.isCharging ? "true" : "false";
+        // Every key is written; a figure that was never measured is null.
         out += ",\"healthPercent\":";
-        good &= json::appendNumber(out, s.healthPercent);
+        if (s.healthPercent)
+            good &= json::appendNumber(out, *s.healthPercent);
+        else
+            out += "null";
         out += ",\"cycleCount\":";
-        out += QByteArray::number(s.cycleCount);
+        out += s.cycleCount ? QByteArray::number(*s.cycleCount) : QByteArray("null");
         out += ",\"temperature\":";
-        good &= json::appendNumber(out, s.temperature);
+        if (s.temperature)
+            good &= json::appendNumber(out, *s.temperature);
+        else
+            out += "null";
         out += '}';
     }
     out += ']';
@@ -284,20 +299,38 @@ QByteArray BatteryHistory::encode(const QList<BatterySnapshot> &list, bool *ok)
 
 std::optional<QList<BatterySnapshot>> BatteryHistory::decode(const QByteArray &bytes)
 {
-    return json::decodeArray<BatterySnapshot>(bytes, [](const QJsonObject &o) -> std::optional<BatterySnapshot> {
+    // null: the figure was never measured. A stored cycle count of 0 is the driver's "don't
+    // know" (files written before null stood for unknown hold it too).
+    auto nullable = [](const QJsonObject &o, const char *key, auto read) -> std::optional<decltype(read(o, key))> {
+        if (o.value(QLatin1String(key)).isNull())
+            return decltype(read(o, key))();
+        auto v = read(o, key);
+        if (!v)
+            return std::nullopt;
+        return v;
+    };
+    return json::decodeArray<BatterySnapshot>(bytes, [&](const QJsonObject &o) -> std::optional<BatterySnapshot> {
         const auto id = json::uuidField(o, "id");
         const auto date = json::numberField(o, "date");
         const auto percent = json::numberField(o, "percent");
         const auto charging = json::boolField(o, "isCharging");
-        const auto health = json::numberField(o, "healthPercent");
-        const auto cycles = json::integerField(o, "cycleCount");
-        const auto temp = json::numberField(o, "temperature");
+        const auto health = nullable(o, "healthPercent", json::numberField);
+        const auto cycles = nullable(o, "cycleCount", json::integerField);
+        const auto temp = nullable(o, "temperature", json::numberField);
         if (!id || !date || !percent || !charging || !health || !cycles || !temp)
             return std::nullopt;
-        return BatterySnapshot{*id, json::clampedDate(*date), json::clampToRange(*percent, 0.0, 100.0), *charging,
-                               json::clampToRange(*health, 0.0, kMaxHealthPercent),
-                               json::clampToRange<qint64>(*cycles, 0, kMaxCycles),
-                               json::clampToRange(*temp, kMinCelsius, kMaxCelsius)};
+        BatterySnapshot s;
+        s.id = *id;
+        s.date = json::clampedDate(*date);
+        s.percent = json::clampToRange(*percent, 0.0, 100.0);
+        s.isCharging = *charging;
+        if (*health)
+            s.healthPercent = json::clampToRange(**health, 0.0, kMaxHealthPercent);
+        if (*cycles && **cycles > 0)
+            s.cycleCount = json::clampToRange<qint64>(**cycles, 1, kMaxCycles);
+        if (*temp)
+            s.temperature = json::clampToRange(**temp, kMinCelsius, kMaxCelsius);
+        return s;
     });
 }
 

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QUuid>
+#include <QVariant>
 #include <QVariantList>
 #include <QVariantMap>
 #include <QtQml/qqmlregistration.h>
@@ -22,26 +23,31 @@ namespace corvane {
 class BatteryMonitor;
 class Clock;
 
+// A figure the battery never gave (no capacities, no cycle count, no temperature sensor) is
+// none here and null in the file: never a health of 100 or 0 cycles that nobody measured.
 struct BatterySnapshot {
     Q_GADGET
     Q_PROPERTY(QString id READ idText)
     Q_PROPERTY(QDateTime date READ dateTime)
     Q_PROPERTY(double percent MEMBER percent)
     Q_PROPERTY(bool isCharging MEMBER isCharging)
-    Q_PROPERTY(double healthPercent MEMBER healthPercent)
-    Q_PROPERTY(qint64 cycleCount MEMBER cycleCount)
-    Q_PROPERTY(double temperature MEMBER temperature)
+    Q_PROPERTY(QVariant healthPercent READ healthVariant)
+    Q_PROPERTY(QVariant cycleCount READ cyclesVariant)
+    Q_PROPERTY(QVariant temperature READ temperatureVariant)
 public:
     QUuid id;
     double date = 0; // seconds since 2001-01-01 00:00:00 UTC
     double percent = 0;
     bool isCharging = false;
-    double healthPercent = 0;
-    qint64 cycleCount = 0;
-    double temperature = 0;
+    std::optional<double> healthPercent;
+    std::optional<qint64> cycleCount;
+    std::optional<double> temperature;
 
     QString idText() const { return json::uuidText(id); }
     QDateTime dateTime() const;
+    QVariant healthVariant() const { return healthPercent ? QVariant(*healthPercent) : QVariant(); }
+    QVariant cyclesVariant() const { return cycleCount ? QVariant(*cycleCount) : QVariant(); }
+    QVariant temperatureVariant() const { return temperature ? QVariant(*temperature) : QVariant(); }
     bool operator==(const BatterySnapshot &) const = default;
 };
 
@@ -92,17 +98,21 @@ public:
     // The last `days` in one pass: the snapshot count, the health sum, the first and last
     // cycle counts, and the two daily lists. Each calendar day is looked up once, not once
     // per snapshot, so a long history costs little.
+    // Figures a snapshot lacks count for nothing: the health sum is over the `healthCount`
+    // snapshots that have one, the cycle counts are the first and last known ones, and a
+    // day appears in a daily list only when one of its snapshots has that figure.
     struct RangeSummary {
         qsizetype count = 0;
+        qsizetype healthCount = 0;
         double healthSum = 0;
-        qint64 firstCycles = 0;
-        qint64 lastCycles = 0;
+        std::optional<qint64> firstCycles;
+        std::optional<qint64> lastCycles;
         QList<DailyValue> health; // daily mean health
         QList<DailyValue> cycles; // daily highest cycle count
     };
     RangeSummary summary(int days) const;
-    // For QML: {count, healthSum, firstCycles, lastCycles, health, cycles}, the daily lists
-    // as lists of {day, value}.
+    // For QML: {count, healthCount, healthSum, firstCycles, lastCycles, health, cycles}, the
+    // cycle counts null when none is known, the daily lists as lists of {day, value}.
     Q_INVOKABLE QVariantMap rangeSummary(int days) const;
 
     // For QML: lists of {day, value}.

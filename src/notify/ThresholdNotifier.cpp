@@ -11,6 +11,7 @@
 #include <QJSEngine>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 namespace corvane {
@@ -82,11 +83,13 @@ void ThresholdNotifier::bind(SystemMonitor *system, BatteryMonitor *battery, SMC
     if (battery) {
         auto percentage = std::make_shared<Distinct<double>>();
         auto temperature = std::make_shared<Distinct<double>>();
+        // A figure the battery never gave reaches the rules as NaN, which none of them fires on.
         auto onBattery = [this, battery, percentage, temperature] {
-            if (percentage->changed(battery->percentage()))
-                evaluateBattery(battery->percentage(), battery->isCharging());
-            if (temperature->changed(battery->temperatureCelsius()))
-                evaluateBatteryTemperature(battery->temperatureCelsius());
+            const double nan = std::numeric_limits<double>::quiet_NaN();
+            if (const double p = battery->percentage().value_or(nan); percentage->changed(p))
+                evaluateBattery(p, battery->isCharging());
+            if (const double t = battery->temperatureCelsius().value_or(nan); temperature->changed(t))
+                evaluateBatteryTemperature(t);
         };
         onBattery();
         connect(battery, &BatteryMonitor::updated, this, onBattery);

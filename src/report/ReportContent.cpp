@@ -54,24 +54,16 @@ ReportSnapshot ReportSnapshot::capture(const ReportSources &src, const MachineIn
         s.writeBytesPerSec = m->writeBytesPerSec();
     }
     if (const BatteryMonitor *m = src.battery) {
-        if (m->percentageKnown())
-            s.batteryPercentage = m->percentage();
+        s.batteryPercentage = m->percentage();
         s.isCharging = m->isCharging();
-        if (m->healthKnown())
-            s.healthPercentage = m->healthPercentage();
-        if (m->cycleCountKnown())
-            s.cycleCount = m->cycleCount();
-        if (m->maxCapacityKnown())
-            s.maxCapacity = m->maxCapacity();
-        if (m->designCapacityKnown())
-            s.designCapacity = m->designCapacity();
-        if (m->temperatureKnown())
-            s.temperatureCelsius = m->temperatureCelsius();
-        if (m->voltageKnown())
-            s.voltage = m->voltage();
+        s.healthPercentage = m->healthPercentage();
+        s.cycleCount = m->cycleCount();
+        s.maxCapacity = m->maxCapacity();
+        s.designCapacity = m->designCapacity();
+        s.temperatureCelsius = m->temperatureCelsius();
+        s.voltage = m->voltage();
         s.adapterName = m->adapterName();
-        if (m->adapterDeliveringKnown())
-            s.adapterDeliveringWatts = m->adapterDeliveringWatts();
+        s.adapterDeliveringWatts = m->adapterDeliveringWatts();
         s.adapterMaxWatts = m->adapterMaxWatts();
     }
     if (const NetworkMonitor *m = src.network) {
@@ -211,11 +203,9 @@ ReportSectionText storageSection(const ReportSnapshot &s, const QLocale &locale)
 
 ReportSectionText batterySection(const ReportSnapshot &s)
 {
-    // A machine without a battery holds the monitor's resting values (0 %, not charging,
-    // 0 mAh): as on the dashboard, its rows say there is nothing to measure. A battery's
+    // A machine without a battery has no figures (and is not charging): as on the dashboard, its rows say there is nothing to measure. A battery's
     // figure it never reported says the same.
-    const bool present = BatteryMonitor::batteryPresent(s.batteryPercentage.value_or(0), s.voltage.value_or(0),
-                                                        s.maxCapacity.value_or(0), s.designCapacity.value_or(0));
+    const bool present = BatteryMonitor::batteryPresent(s.batteryPercentage, s.voltage, s.maxCapacity, s.designCapacity);
     auto value = [present](const QString &text) { return present ? text : kDash; };
     auto known = [present](const auto &figure, auto text) { return present && figure ? text(*figure) : kDash; };
     auto mAh = [](int64_t n) { return QString::number(n) + QStringLiteral(" mAh"); };

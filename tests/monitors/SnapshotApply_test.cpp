@@ -233,7 +233,7 @@ TEST(SnapshotApply, BatteryListenerReadsTheSameRefresh)
     src->battery = gauge(100, 4800, 3000, 12000, 1500);
     mon.publish(mon.sampler().sample());
 
-    QList<std::tuple<double, bool, qint64, double>> seen;
+    QList<std::tuple<std::optional<double>, bool, std::optional<qint64>, std::optional<double>>> seen;
     QObject::connect(&mon, &BatteryMonitor::percentageChanged, [&] {
         seen.append({mon.percentage(), mon.isCharging(), mon.cycleCount(), mon.temperatureCelsius()});
     });
@@ -241,7 +241,7 @@ TEST(SnapshotApply, BatteryListenerReadsTheSameRefresh)
     src->battery = gauge(101, 4800, 4500, 11000, -900);
     mon.publish(mon.sampler().sample());
     ASSERT_EQ(seen.size(), 1);
-    EXPECT_EQ(seen.front(), std::make_tuple(10.0, false, qint64(101), 45.0));
+    EXPECT_EQ(seen.front(), std::make_tuple(std::optional(10.0), false, std::optional(qint64(101)), std::optional(45.0)));
 }
 
 TEST(SnapshotApply, NotANumberTwiceIsNoChange)

@@ -179,9 +179,9 @@ TEST(TwoBatteries, ScreenFigureAndLowBatteryNotificationAgree)
     battery.publish(battery.sampler().sample());
     QCoreApplication::processEvents();
 
-    EXPECT_DOUBLE_EQ(battery.percentage(), 30.0);
+    EXPECT_EQ(battery.percentage(), 30.0);
     EXPECT_FALSE(battery.isCharging());
-    EXPECT_NEAR(battery.healthPercentage(), 100.0 * 6140 / 7105, 1e-9);
+    EXPECT_NEAR(battery.healthPercentage().value_or(0), 100.0 * 6140 / 7105, 1e-9);
     ASSERT_EQ(notes.posted.size(), 1);
     EXPECT_EQ(notes.posted.front().second, QStringLiteral("Mai ai 30%. Pune-o la încărcare."));
     QSettings().clear();
@@ -265,7 +265,16 @@ TEST(TwoBatteries, ReportRowsHoldOnlyWhatTheDriverTreesGive)
         {"sound-and-impossible", {"Procent 60%", "Sănătate 88%", "Capacitate max 4386 mAh", "Capacitate design 5000 mAh"}},
         // 50 of 60 Wh and no design voltage: health, but no mAh figure.
         {"energy-only", {"Procent 70%", "Sănătate 83%", "Capacitate max —", "Capacitate design —"}},
-        {"capacity-only", {"Procent 64%", "Sănătate —", "Capacitate max —", "Capacitate design —"}}};
+        {"capacity-only", {"Procent 64%", "Sănătate —", "Capacitate max —", "Capacitate design —"}},
+        // The online USB-C port has scope Device: it charges something else; AC is offline.
+        {"device-charger", {"Procent 55%", "Stare Pe baterie"}},
+        // The port gives 20 V now and 20 V × 3.25 A at most, but no present current.
+        {"usbc-no-current", {"Stare În încărcare", "Adapter USB-C PD", "Pe cablu —", "Adapter rated 65 W"}},
+        {"capacity-58", {"Procent 58%"}},
+        // A zero full charge takes the design figure: 57 Wh at 11.4 V, and 5 Ah. No cycle
+        // count is 0 cycles from a driver that doesn't count them.
+        {"zero-full-energy", {"Sănătate 100%", "Capacitate max 5000 mAh", "Capacitate design 5000 mAh", "Cicluri —"}},
+        {"zero-full-charge", {"Sănătate 100%", "Capacitate max 5000 mAh", "Cicluri 312"}}};
     for (const auto &[tree, expected] : trees) {
         FakeClock clock;
         BatteryMonitor battery(makeLinuxPowerSources(CORVANE_FIXTURES "/power_supply/" + QLatin1String(tree)), clock, false);

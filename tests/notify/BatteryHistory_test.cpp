@@ -2,6 +2,7 @@
 
 #include "fakes/FakeClock.h"
 #include "fakes/MonitorFeeds.h"
+#include "platform/PowerSources.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -109,6 +110,54 @@ TEST_F(BatteryHistoryTest, SnapshotHoldsTheValuesOfTheRefreshThatChangedThePerce
     EXPECT_EQ(s.cycleCount, 11);
     EXPECT_EQ(s.healthPercent, 98);
     EXPECT_EQ(s.temperature, 33);
+}
+
+// Gauges that don't give every figure: what the driver never gave is stored as null and read
+// back as unknown, never as a measured 100 % health, 0 cycles or 0 °C.
+TEST_F(BatteryHistoryTest, FiguresTheGaugeNeverGaveStayUnknown)
+{
+    struct Row {
+        const char *tree;
+        std::optional<double> health;
+        std::optional<qint64> cycles;
+        std::optional<double> celsius;
+    };
+    // capacity-only: a percentage and nothing else. zero-full-energy: a zero full charge
+    // (the design figure stands in), 0 cycles (not counted) and 301 tenths of a degree.
+    for (const Row &r : {Row{"capacity-only", {}, {}, {}}, Row{"zero-full-energy", 100.0, {}, 30.1}}) {
+        QTemporaryDir folder;
+        FakeClock clock;
+        BatteryMonitor machine(makeLinuxPowerSources(CORVANE_FIXTURES "/power_supply/" + QLatin1String(r.tree)), clock,
+                               false);
+        machine.publish(machine.sampler().sample());
+        BatteryHistory writer(folder.path(), clock);
+        ASSERT_TRUE(waitLoaded(writer));
+        writer.bind(&machine);
+        ASSERT_EQ(writer.snapshots().size(), 1) << r.tree;
+        const BatterySnapshot &s = writer.snapshots()[0];
+        EXPECT_EQ(s.healthPercent, r.health) << r.tree;
+        EXPECT_EQ(s.cycleCount, r.cycles) << r.tree;
+        EXPECT_EQ(s.temperature, r.celsius) << r.tree;
+        writer.finishSaving();
+        BatteryHistory reader(folder.path(), clock);
+        ASSERT_TRUE(waitLoaded(reader));
+        EXPECT_EQ(reader.snapshots(), writer.snapshots()) << r.tree;
+    }
+}
+
+// Files written before unknown figures were null stay readable; their 0 cycles (a driver's
+// "don't know", or nothing read yet) count as unknown. Every key is still written.
+TEST_F(BatteryHistoryTest, OlderFilesStayReadableAndUnknownIsNull)
+{
+    writeFile(R"([{"id":"7D4B5E7C-3B55-4B26-9B8E-2E1A4E7D8C11","date":5,"percent":80,"isCharging":false,)"
+              R"("healthPercent":100,"cycleCount":0,"temperature":0}])");
+    auto h = make();
+    ASSERT_EQ(h->snapshots().size(), 1);
+    EXPECT_FALSE(h->snapshots()[0].cycleCount);
+    EXPECT_EQ(h->snapshots()[0].healthPercent, 100.0);
+    const QByteArray bytes = BatteryHistory::encode(h->snapshots());
+    EXPECT_TRUE(bytes.contains(R"("cycleCount":null)")) << bytes.constData();
+    EXPECT_EQ(BatteryHistory::decode(bytes), h->snapshots());
 }
 
 TEST_F(BatteryHistoryTest, RetentionAndRangeBoundaries)
@@ -223,7 +272,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {{}, 253'402'300'799.0 - 978'307'200.0, 100, false, 200, 100'000, 200}},
         ClampCase{"NegativeHuge", R"("date":-1e308,"percent":-1e308,"isCharging":false,"healthPercent":-1e308,)"
                                   R"("cycleCount":-9000000000000000000,"temperature":-1e308)",
-                  {{}, -978'307'200.0, 0, false, 0, 0, -100}}),
+                  {{}, -978'307'200.0, 0, false, 0, std::nullopt, -100}}),
     [](const auto &i) { return std::string(i.param.name); });
 
 TEST_F(BatteryHistoryTest, ExtraKeysAreIgnoredAndOldEntriesStayUntilTheNextCapture)

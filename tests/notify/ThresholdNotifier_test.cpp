@@ -4,12 +4,16 @@
 #include "fakes/FakeNotifications.h"
 #include "fakes/MonitorFeeds.h"
 #include "notify/IsolatedSettings.h"
+#include "platform/PowerSources.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QSettings>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <limits>
 
 using namespace corvane;
@@ -79,6 +83,25 @@ INSTANTIATE_TEST_SUITE_P(Cases, LowBattery, ::testing::Values(
     BatteryCase{"Charging", 10, true, nullptr, nullptr},
     BatteryCase{"Empty", 0, false, nullptr, nullptr}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// A tablet's charger or a USB-C port that can't charge the machine (scope Device) is online
+// while the battery drains to 10 %: the machine is on battery, so the alert comes.
+TEST_F(ThresholdTest, DeviceChargerDoesNotSilenceTheLowBatteryAlert)
+{
+    QTemporaryDir tree;
+    std::filesystem::copy(CORVANE_FIXTURES "/power_supply/device-charger", tree.path().toStdString(),
+                          std::filesystem::copy_options::recursive);
+    QFile capacity(tree.filePath(QStringLiteral("class/power_supply/BAT0/capacity")));
+    ASSERT_TRUE(capacity.open(QIODevice::WriteOnly | QIODevice::Truncate) && capacity.write("10\n") == 3);
+    capacity.close();
+    BatteryMonitor machine(makeLinuxPowerSources(tree.path()), clock, false);
+    notifier.bind(nullptr, &machine, nullptr);
+    machine.publish(machine.sampler().sample());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(notes.posted.size(), 1);
+    EXPECT_EQ(notes.posted[0].first, QStringLiteral("Baterie sub 15%"));
+    EXPECT_EQ(notes.posted[0].second, QStringLiteral("Mai ai 10%. Pune-o la încărcare."));
+}
 
 TEST_F(ThresholdTest, UnreadableChargeNeverAlerts)
 {

@@ -32,6 +32,7 @@ struct Tree {
     void write(const QString &rel, const QByteArray &text)
     {
         QFile f(dir.path() + "/class/power_supply/" + rel);
+        QDir().mkpath(QFileInfo(f).path());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(text + "\n");
     }
@@ -70,9 +71,12 @@ struct AdapterCase {
     std::vector<std::pair<const char *, const char *>> writes;
     std::vector<const char *> removes;
     const char *kind;
-    int64_t watts;     // rating; 0 = none
-    int64_t milliVolts;
+    int64_t watts;      // rating; 0 = none
+    int64_t milliVolts; // present readings; 0 = none
+    int64_t milliAmps;
 };
+
+void PrintTo(const AdapterCase &c, std::ostream *os) { *os << c.name; }
 
 class OnlineAdapters : public ::testing::TestWithParam<AdapterCase> {};
 
@@ -91,28 +95,36 @@ TEST_P(OnlineAdapters, ThePortThatReportsPowerWins)
     EXPECT_EQ(a->name ? *a->name : *a->description, QString::fromUtf8(c.kind));
     EXPECT_EQ(a->watts.value_or(0), c.watts);
     EXPECT_EQ(a->voltage.value_or(0), c.milliVolts);
-    if (c.milliVolts != 0)
-        EXPECT_GT(a->current.value_or(0), 0); // never 0 W while a supply has figures
+    EXPECT_EQ(a->current.value_or(0), c.milliAmps);
+    EXPECT_NE(a->voltage, 0); // a figure no file gives is none, never 0
+    EXPECT_NE(a->current, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     UsbCLaptop, OnlineAdapters,
     ::testing::Values(
-        AdapterCase{"PdChargerOverMains", {}, {}, "USB-C PD", 65, 20000},
+        // The port's fixture: 20 V and 2.1 A now, 20 V and 3.25 A at most.
+        AdapterCase{"PdChargerOverMains", {}, {}, "USB-C PD", 65, 20000, 2100},
         AdapterCase{"ModelNameWhenGiven", {{"ucsi-source-psy-USBC000:001/model_name", "HP 65W USB-C"}}, {},
-                    "HP 65W USB-C", 65, 20000},
+                    "HP 65W USB-C", 65, 20000, 2100},
         AdapterCase{"PlainTypeCCharger", {{"ucsi-source-psy-USBC000:001/usb_type", "[C] PD PD_PPS"},
                                           {"ucsi-source-psy-USBC000:001/voltage_now", "5000000"},
                                           {"ucsi-source-psy-USBC000:001/current_now", "3000000"}},
                     {"ucsi-source-psy-USBC000:001/voltage_max", "ucsi-source-psy-USBC000:001/current_max"},
-                    "USB-C", 0, 5000},
+                    "USB-C", 0, 5000, 3000},
+        // A rating is not a reading: the maxima give the watts, never the present figures.
         AdapterCase{"OnlyRatingsStillBeatMains", {},
                     {"ucsi-source-psy-USBC000:001/voltage_now", "ucsi-source-psy-USBC000:001/current_now"},
-                    "USB-C PD", 65, 20000},
+                    "USB-C PD", 65, 0, 0},
+        AdapterCase{"VoltageWithoutPresentCurrent", {}, {"ucsi-source-psy-USBC000:001/current_now"}, "USB-C PD", 65,
+                    20000, 0},
         AdapterCase{"PortWithoutFiguresLeavesMains", {},
                     {"ucsi-source-psy-USBC000:001/voltage_now", "ucsi-source-psy-USBC000:001/current_now",
                      "ucsi-source-psy-USBC000:001/voltage_max", "ucsi-source-psy-USBC000:001/current_max"},
-                    "Mains", 0, 0}),
+                    "Mains", 0, 0, 0},
+        // A port that can't charge the machine is the device's, however much it reports.
+        AdapterCase{"DeviceScopedPortIsNotTheMachines", {{"ucsi-source-psy-USBC000:001/scope", "Device"}}, {},
+                    "Mains", 0, 0, 0}),
     [](const ::testing::TestParamInfo<AdapterCase> &i) { return std::string(i.param.name); });
 
 TEST(LinuxPowerSources, SignOfCurrentFollowsTheStatus)
@@ -165,6 +177,25 @@ TEST(LinuxPowerSources, NoAdapterListedUsesTheBatteryStatus)
     EXPECT_EQ(t.source()->powerSources()->front().powerSourceState, QStringLiteral("AC Power"));
     t.write("BAT0/status", "Unknown");
     EXPECT_FALSE(t.source()->powerSources()->front().powerSourceState);
+}
+
+// A tablet's or a phone's charger (scope "Device") online beside a discharging battery: the
+// machine is on battery, and that charger is no adapter of its own.
+TEST(LinuxPowerSources, DeviceScopedChargerIsNotExternalPower)
+{
+    for (const bool acListed : {true, false}) {
+        Tree t;
+        if (!acListed)
+            QDir(t.dir.path() + "/class/power_supply/AC").removeRecursively();
+        t.write("ucsi-source-psy-USBC000:001/scope", "Device");
+        t.write("ucsi-source-psy-USBC000:001/online", "1");
+        t.write("wacom_ac/type", "Mains"); // older kernels' tablets
+        t.write("wacom_ac/scope", "Device");
+        t.write("wacom_ac/online", "1");
+        auto src = t.source();
+        EXPECT_EQ(src->powerSources()->front().powerSourceState, QStringLiteral("Battery Power")) << acListed;
+        EXPECT_FALSE(src->adapterDetails()) << acListed;
+    }
 }
 
 TEST(LinuxPowerSources, MachineWithoutPowerSupplies)

@@ -67,6 +67,12 @@ bool isAdapterType(const std::string &type)
 struct Supply {
     std::string path;
     std::string type;
+    // Scope "Device": the supply belongs to a device (a mouse's battery, a tablet's charger,
+    // a USB-C port that can't charge the machine), not to the machine itself.
+    bool deviceScope = false;
+
+    bool isMachineAdapter() const { return isAdapterType(type) && !deviceScope; }
+    bool isOnline() const { return readI64(path + "/online").value_or(0) == 1; }
 };
 
 // What kind of adapter a supply is, in the words its user knows it by. USB supplies name
@@ -87,6 +93,15 @@ QString kindOf(const Supply &s)
     if (mode.starts_with("USB"))
         return QStringLiteral("USB");
     return QString::fromStdString(s.type);
+}
+
+// Under 0.01 Wh or Ah (in the driver's µ-units) a capacity is no figure: a gauge that
+// reports a zero full charge still knows its design.
+constexpr int64_t kLeastCapacity = 10'000;
+
+std::optional<int64_t> soundCapacity(std::optional<int64_t> v)
+{
+    return v && *v >= kLeastCapacity ? v : std::nullopt;
 }
 
 // A now/full pair with the charge bounded by the full charge: gauges overshoot (a battery
@@ -145,11 +160,15 @@ struct Battery {
         b.status = sysfile::readTrimmed(p + "/status").value_or(std::string());
         b.capacityPct = readWithin(p + "/capacity", 0, 100);
         b.energyNow = readWithin(p + "/energy_now", 0, kNoLimit);
+        b.energyFullDesign = soundCapacity(readWithin(p + "/energy_full_design", 0, kNoLimit));
         b.energyFull = readWithin(p + "/energy_full", 0, kNoLimit);
-        b.energyFullDesign = readWithin(p + "/energy_full_design", 0, kNoLimit);
+        if (b.energyFull && !soundCapacity(b.energyFull))
+            b.energyFull = b.energyFullDesign;
         b.chargeNow = readWithin(p + "/charge_now", 0, kNoLimit);
+        b.chargeFullDesign = soundCapacity(readWithin(p + "/charge_full_design", 0, kNoLimit));
         b.chargeFull = readWithin(p + "/charge_full", 0, kNoLimit);
-        b.chargeFullDesign = readWithin(p + "/charge_full_design", 0, kNoLimit);
+        if (b.chargeFull && !soundCapacity(b.chargeFull))
+            b.chargeFull = b.chargeFullDesign;
         b.powerNow = readI64(p + "/power_now");
         b.currentNow = readI64(p + "/current_now");
         b.secondsToEmpty = readI64(p + "/time_to_empty_now");
@@ -157,7 +176,8 @@ struct Battery {
         if (!b.designMicroVolts || *b.designMicroVolts <= 0)
             b.designMicroVolts = readI64(p + "/voltage_max_design");
 
-        b.cycleCount = readWithin(p + "/cycle_count", 0, kNoLimit);
+        // Drivers write 0 cycles when they don't count them.
+        b.cycleCount = readWithin(p + "/cycle_count", 1, kNoLimit);
         // Gauges report charge (µAh) or energy (µWh); energy becomes charge at the design
         // voltage, and without one there is no charge figure to give.
         auto milliAh = [&](std::optional<int64_t> charge, std::optional<int64_t> energy) -> std::optional<int64_t> {
@@ -297,7 +317,7 @@ public:
         std::optional<AdapterDetails> best;
         int bestRank = -1;
         for (const auto &s : *all) {
-            if (!isAdapterType(s.type) || readI64(s.path + "/online").value_or(0) != 1)
+            if (!s.isMachineAdapter() || !s.isOnline())
                 continue;
             AdapterDetails a;
             const auto vMax = readI64(s.path + "/voltage_max");
@@ -307,14 +327,10 @@ public:
             a.name = readText(s.path + "/model_name");
             a.description = kindOf(s);
             a.manufacturer = readText(s.path + "/manufacturer");
-            // No family code on Linux.
-            const auto vNow = readI64(s.path + "/voltage_now");
-            const auto iNow = readI64(s.path + "/current_now");
-            auto nowOrMax = [](std::optional<int64_t> now, std::optional<int64_t> max) {
-                return milli(now ? now : max);
-            };
-            a.current = nowOrMax(iNow, iMax);
-            a.voltage = nowOrMax(vNow, vMax);
+            // No family code on Linux. What flows now comes only from present readings: a
+            // port's maxima are its rating, not its output.
+            a.current = milli(readI64(s.path + "/current_now"));
+            a.voltage = milli(readI64(s.path + "/voltage_now"));
             const bool delivering = a.current.value_or(0) > 0 && a.voltage.value_or(0) > 0;
             const int rank = delivering ? 2 : a.watts ? 1 : 0;
             if (rank > bestRank) {
@@ -326,24 +342,17 @@ public:
     }
 
 private:
-    static bool isSystemBattery(const Supply &s)
-    {
-        // Mice and keyboards report their batteries here too, with scope "Device".
-        if (s.type != "Battery")
-            return false;
-        const auto scope = sysfile::readTrimmed(s.path + "/scope");
-        return !scope || *scope != "Device";
-    }
+    // Mice and keyboards report their batteries here too, with scope "Device".
+    static bool isSystemBattery(const Supply &s) { return s.type == "Battery" && !s.deviceScope; }
 
-    // Whether any adapter is online; nullopt when the machine lists no adapter at all.
+    // Whether any of the machine's adapters is online; nullopt when it lists none.
     static std::optional<bool> externalPower(const std::vector<Supply> &all)
     {
         std::optional<bool> any;
         for (const auto &s : all) {
-            if (!isAdapterType(s.type))
+            if (!s.isMachineAdapter())
                 continue;
-            const bool online = readI64(s.path + "/online").value_or(0) == 1;
-            any = any.value_or(false) || online;
+            any = any.value_or(false) || s.isOnline();
         }
         return any;
     }
@@ -494,6 +503,7 @@ private:
             s.path = m_root + "/" + e->d_name;
             if (auto t = sysfile::readTrimmed(s.path + "/type"))
                 s.type = *t;
+            s.deviceScope = sysfile::readTrimmed(s.path + "/scope") == std::optional<std::string>("Device");
             out.push_back(std::move(s));
         }
         ::closedir(dir);

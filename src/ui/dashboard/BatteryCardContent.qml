@@ -14,11 +14,11 @@ ColumnLayout {
     property bool shimmer: false
     readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
     readonly property bool charging: battery ? battery.isCharging : false
-    readonly property bool absent: battery ? DashboardRules.batteryAbsent(battery.percentage, battery.voltage,
-                                                                          battery.maxCapacity, battery.designCapacity)
-                                           : true
-    // A figure the battery never reported (or reported out of its physical range) reads "—".
-    readonly property bool chargeKnown: !absent && battery.percentageKnown
+    readonly property bool absent: battery ? !battery.hasBattery : true
+    // A figure the battery never reported (or reported out of its physical range) is
+    // undefined and reads "—".
+    function known(v) { return v !== null && v !== undefined }
+    readonly property bool chargeKnown: !absent && known(battery.percentage)
 
     spacing: 10
 
@@ -94,7 +94,7 @@ ColumnLayout {
                 Item { Layout.fillWidth: true }
                 Figure {
                     objectName: "health"
-                    text: content.absent || !content.battery.healthKnown ? "—"
+                    text: content.absent || !content.known(content.battery.healthPercentage) ? "—"
                                                                          : DashboardRules.whole(content.battery.healthPercentage) + "%"
                     color: ThemeManager.good
                 }
@@ -105,7 +105,8 @@ ColumnLayout {
                 Item { Layout.fillWidth: true }
                 Figure {
                     objectName: "cycles"
-                    text: content.absent || !content.battery.cycleCountKnown ? "—" : DashboardRules.whole(content.battery.cycleCount)
+                    text: content.absent || !content.known(content.battery.cycleCount) ? "—"
+                                                                                       : DashboardRules.whole(content.battery.cycleCount)
                 }
             }
             Row {
@@ -113,13 +114,14 @@ ColumnLayout {
                 IconLabel {
                     objectName: "temperature"
                     icon: "thermometer.medium"
-                    text: content.absent || !content.battery.temperatureKnown ? "—"
+                    text: content.absent || !content.known(content.battery.temperatureCelsius) ? "—"
                                                                               : Fmt.fixed(content.battery.temperatureCelsius, 1) + "°"
                 }
                 IconLabel {
                     objectName: "voltage"
                     icon: "bolt.fill"
-                    text: content.absent || !content.battery.voltageKnown ? "—" : Fmt.fixed(content.battery.voltage, 2) + "V"
+                    text: content.absent || !content.known(content.battery.voltage) ? "—"
+                                                                                    : Fmt.fixed(content.battery.voltage, 2) + "V"
                 }
             }
         }
@@ -193,7 +195,7 @@ ColumnLayout {
                 Text {
                     objectName: "cableWatts"
                     // Most mains adapters report no power: a dash, not a measured 0.0 W.
-                    text: content.battery && content.battery.adapterDeliveringKnown
+                    text: content.battery && content.known(content.battery.adapterDeliveringWatts)
                           ? Fmt.fixed(content.battery.adapterDeliveringWatts, 1) + " W" : "—"
                     textFormat: Text.PlainText
                     font.family: "DejaVu Sans Mono"
@@ -221,7 +223,7 @@ ColumnLayout {
                 id: cableBar
                 Layout.fillWidth: true
                 implicitHeight: 6
-                readonly property real fill: content.battery && content.battery.adapterDeliveringKnown
+                readonly property real fill: content.battery && content.known(content.battery.adapterDeliveringWatts)
                     ? DashboardRules.adapterFill(content.battery.adapterDeliveringWatts, content.battery.adapterMaxWatts) : 0
                 Rectangle {
                     anchors.fill: parent
@@ -261,7 +263,7 @@ ColumnLayout {
             IconLabel {
                 objectName: "adapterVolts"
                 icon: "waveform.path"
-                text: content.battery && content.battery.adapterVoltageKnown
+                text: content.battery && content.known(content.battery.adapterVoltageV)
                       ? Fmt.fixed(content.battery.adapterVoltageV, 2) + " V" : "—"
                 family: "DejaVu Sans Mono"
                 weight: Font.DemiBold
@@ -269,7 +271,7 @@ ColumnLayout {
             IconLabel {
                 objectName: "adapterAmps"
                 icon: "arrow.right.circle"
-                text: content.battery && content.battery.adapterCurrentKnown
+                text: content.battery && content.known(content.battery.adapterCurrentA)
                       ? Fmt.fixed(content.battery.adapterCurrentA, 2) + " A" : "—"
                 family: "DejaVu Sans Mono"
                 weight: Font.DemiBold
@@ -278,7 +280,7 @@ ColumnLayout {
             IconLabel {
                 objectName: "batteryWatts"
                 icon: "battery.100.bolt"
-                text: (content.battery && content.battery.chargingPowerKnown
+                text: (content.battery && content.known(content.battery.chargingPowerW)
                        ? Fmt.fixed(content.battery.chargingPowerW, 1) + " W" : "—") + " → bat"
                 tone: ThemeManager.good
                 family: "DejaVu Sans Mono"

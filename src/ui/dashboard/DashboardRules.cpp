@@ -2,7 +2,6 @@
 
 #include "common/Formatters.h"
 #include "common/Numbers.h"
-#include "monitors/BatteryMonitor.h"
 #include "monitors/SMCMonitor.h"
 #include "monitors/WiFiMonitor.h"
 #include "platform/MachineInfo.h"
@@ -62,11 +61,6 @@ bool batteryLow(double percentage, bool charging) { return percentage < 20 && !c
 bool lowBatteryChip(double percentage, bool charging) { return !charging && percentage > 0 && percentage < 20; }
 
 bool thermalChip(double batteryCelsius) { return batteryCelsius > 40.0; }
-
-bool batteryAbsent(double percentage, double voltage, qint64 maxCapacity, qint64 designCapacity)
-{
-    return !BatteryMonitor::batteryPresent(percentage, voltage, maxCapacity, designCapacity);
-}
 
 QString fpsBadgeText(double fps)
 {

@@ -39,8 +39,6 @@ QString toggledFavorites(const QString &raw, const QString &key);
 bool batteryLow(double percentage, bool charging);
 bool lowBatteryChip(double percentage, bool charging);
 bool thermalChip(double batteryCelsius);
-// No battery at all: no charge, no voltage and no capacities (the monitor's initial values).
-bool batteryAbsent(double percentage, double voltage, qint64 maxCapacity, qint64 designCapacity);
 
 // Frame-rate badge: the rate truncated toward zero, "—" when not finite.
 QString fpsBadgeText(double fps);
@@ -104,10 +102,6 @@ public:
     Q_INVOKABLE bool batteryLow(double pct, bool charging) const { return dashboard::batteryLow(pct, charging); }
     Q_INVOKABLE bool lowBatteryChip(double pct, bool charging) const { return dashboard::lowBatteryChip(pct, charging); }
     Q_INVOKABLE bool thermalChip(double celsius) const { return dashboard::thermalChip(celsius); }
-    Q_INVOKABLE bool batteryAbsent(double pct, double volts, qint64 maxCap, qint64 designCap) const
-    {
-        return dashboard::batteryAbsent(pct, volts, maxCap, designCap);
-    }
     Q_INVOKABLE QString whole(double v) const;
     Q_INVOKABLE double fanFraction(double rpm, double lo, double hi) const { return dashboard::fanFraction(rpm, lo, hi); }
     Q_INVOKABLE int fanPercent(double rpm, double lo, double hi) const { return dashboard::fanPercent(rpm, lo, hi); }

@@ -28,11 +28,9 @@ Item {
                                     && GraphicsInfo.api !== GraphicsInfo.Unknown
 
     readonly property var battery: appState ? appState.battery : null
-    readonly property real batteryPct: battery ? battery.percentage : 0
-    readonly property bool batteryMissing: battery ? DashboardRules.batteryAbsent(battery.percentage, battery.voltage,
-                                                                                  battery.maxCapacity, battery.designCapacity)
-                                                   : true
-    readonly property bool batteryLow: !batteryMissing && battery.percentageKnown
+    readonly property real batteryPct: battery ? battery.percentage ?? 0 : 0
+    readonly property bool batteryMissing: battery ? !battery.hasBattery : true
+    readonly property bool batteryLow: !batteryMissing && battery.percentage !== undefined
                                        && DashboardRules.batteryLow(batteryPct, battery.isCharging)
 
     FavoriteSensors {
@@ -151,7 +149,7 @@ Item {
                     Layout.fillWidth: true
                     Layout.preferredWidth: 10
                     label: "Sub 20%"
-                    isOn: screen.battery ? DashboardRules.lowBatteryChip(screen.battery.percentage, screen.battery.isCharging) : false
+                    isOn: screen.battery ? DashboardRules.lowBatteryChip(screen.battery.percentage ?? 0, screen.battery.isCharging) : false
                     onColor: ThemeManager.critical
                     icon: "battery.25percent"
                 }
@@ -160,7 +158,7 @@ Item {
                     Layout.fillWidth: true
                     Layout.preferredWidth: 10
                     label: "Termal"
-                    isOn: screen.battery ? DashboardRules.thermalChip(screen.battery.temperatureCelsius) : false
+                    isOn: screen.battery ? DashboardRules.thermalChip(screen.battery.temperatureCelsius ?? 0) : false
                     onColor: ThemeManager.critical
                     icon: "thermometer.high"
                 }

@@ -431,9 +431,9 @@ Item {
                 id: batteryPill
                 objectName: "pill.battery"
                 visible: root.shown("battery")
-                readonly property real percent: AppState.battery.percentage
+                readonly property real percent: AppState.battery.percentage ?? 0
                 readonly property bool charging: AppState.battery.isCharging
-                readonly property bool present: AppState.battery.hasBattery && AppState.battery.percentageKnown
+                readonly property bool present: AppState.battery.hasBattery && AppState.battery.percentage !== undefined
                 title: charging ? "ALIM" : "BAT"
                 accent: present ? root.tone(PillText.battery(percent, charging)) : root.neutral
                 StripRow {
@@ -455,8 +455,7 @@ Item {
                         anchors.verticalCenter: parent.verticalCenter
                         DigitsText {
                             objectName: "chargerWatts"
-                            text: PillText.chargerWatts(AppState.battery.adapterDeliveringKnown
-                                                        ? AppState.battery.adapterDeliveringWatts : NaN)
+                            text: PillText.chargerWatts(AppState.battery.adapterDeliveringWatts ?? NaN)
                             color: ThemeManager.accent
                         }
                         RoundedText {
@@ -476,7 +475,7 @@ Item {
                 id: thermalPill
                 objectName: "pill.thermal"
                 visible: root.shown("thermal")
-                readonly property var s: PillText.thermal(AppState.battery.temperatureCelsius, AppState.battery.hasBattery)
+                readonly property var s: PillText.thermal(AppState.battery.temperatureCelsius ?? NaN, AppState.battery.hasBattery)
                 title: "TERMAL"
                 accent: root.tone(s.role)
                 StripRow {

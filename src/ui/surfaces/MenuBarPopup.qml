@@ -333,9 +333,9 @@ Item {
                     objectName: "stat.battery"
                     symbol: "battery.100"
                     // No battery: a dash in no state colour rather than an alarming 0%.
-                    text: AppState.battery.hasBattery && AppState.battery.percentageKnown
+                    text: AppState.battery.hasBattery && AppState.battery.percentage !== undefined
                           ? PillText.whole(AppState.battery.percentage) + "%" : "—"
-                    tint: AppState.battery.hasBattery && AppState.battery.percentageKnown
+                    tint: AppState.battery.hasBattery && AppState.battery.percentage !== undefined
                           ? ThemeManager[PillText.battery(AppState.battery.percentage, AppState.battery.isCharging)]
                           : Qt.rgba(1, 1, 1, 0.45)
                 }

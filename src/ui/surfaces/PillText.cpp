@@ -87,8 +87,8 @@ ThermalState PillText::thermalState(double t)
 
 ThermalState PillText::thermalState(double celsius, bool hasBattery)
 {
-    // The monitor's initial 0 means nothing was read; a real cold battery reads other than 0.
-    if (!hasBattery || celsius == 0)
+    // NaN: the battery reports no temperature.
+    if (!hasBattery || !std::isfinite(celsius))
         return {QString(), QString(), kDash, false};
     return thermalState(celsius);
 }

@@ -56,7 +56,7 @@ public:
     static FpsState fpsState(double fps, double refreshHz);
     static DiskState diskState(quint64 freeBytes, quint64 totalBytes, const QLocale &locale = QLocale());
     static ThermalState thermalState(double celsius);
-    // The same with no reading at all (no battery, or one without a sensor): "—", no state
+    // The same with no reading at all (no battery, or one without a sensor: NaN): "—", no state
     // word and no state colour (an empty role).
     static ThermalState thermalState(double celsius, bool hasBattery);
     // The temperature pill's value: whole degrees above 0, else "—" (no reading).

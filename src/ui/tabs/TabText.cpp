@@ -166,39 +166,55 @@ QString TabText::snapshotCountText(int count) { return QString::number(count) + 
 
 QVariantMap TabText::batteryFigures(const QVariantList &snapshots)
 {
-    double healthSum = 0;
-    for (const QVariant &v : snapshots)
-        healthSum += v.value<BatterySnapshot>().healthPercent;
-    const qsizetype k = snapshots.size();
-    const qint64 first = k ? snapshots.first().value<BatterySnapshot>().cycleCount : 0;
-    const qint64 last = k ? snapshots.last().value<BatterySnapshot>().cycleCount : 0;
-    return batteryFigures(k, healthSum, first, last);
+    BatteryHistory::RangeSummary r;
+    for (const QVariant &v : snapshots) {
+        const auto s = v.value<BatterySnapshot>();
+        ++r.count;
+        if (s.healthPercent) {
+            r.healthSum += *s.healthPercent;
+            ++r.healthCount;
+        }
+        if (s.cycleCount) {
+            if (!r.firstCycles)
+                r.firstCycles = s.cycleCount;
+            r.lastCycles = s.cycleCount;
+        }
+    }
+    return batteryFiguresOfRange(r);
 }
 
 QVariantMap TabText::batteryFiguresOf(const QVariantMap &summary)
 {
-    return batteryFigures(qsizetype(summary.value(QStringLiteral("count")).toLongLong()),
-                          summary.value(QStringLiteral("healthSum")).toDouble(),
-                          summary.value(QStringLiteral("firstCycles")).toLongLong(),
-                          summary.value(QStringLiteral("lastCycles")).toLongLong());
+    BatteryHistory::RangeSummary r;
+    r.count = qsizetype(summary.value(QStringLiteral("count")).toLongLong());
+    r.healthCount = qsizetype(summary.value(QStringLiteral("healthCount")).toLongLong());
+    r.healthSum = summary.value(QStringLiteral("healthSum")).toDouble();
+    auto cycles = [&](const char *key) -> std::optional<qint64> {
+        const QVariant v = summary.value(QLatin1String(key));
+        return v.isNull() ? std::nullopt : std::optional<qint64>(v.toLongLong());
+    };
+    r.firstCycles = cycles("firstCycles");
+    r.lastCycles = cycles("lastCycles");
+    return batteryFiguresOfRange(r);
 }
 
-QVariantMap TabText::batteryFigures(qsizetype k, double healthSum, qint64 first, qint64 last)
+QVariantMap TabText::batteryFiguresOfRange(const BatteryHistory::RangeSummary &r)
 {
-    // No snapshot in the range: nothing was measured, so no figure (not a 0 % health).
-    if (k <= 0) {
-        const QString dash = QStringLiteral("—");
-        return {{QStringLiteral("health"), dash}, {QStringLiteral("delta"), dash}, {QStringLiteral("cycles"), dash}};
-    }
-    qint64 delta = 0;
-    if (__builtin_sub_overflow(last, first, &delta))
-        delta = 0;
-    return {
-        {QStringLiteral("health"), printfFixed(healthSum / double(k), 1) + QLatin1Char('%')},
+    // A figure no snapshot of the range measured (no snapshot at all, a gauge without
+    // capacities or cycle count) reads "—", not a 100 % health or 0 cycles.
+    const QString dash = QStringLiteral("—");
+    QString health = dash, delta = dash, cycles = dash;
+    if (r.count > 0 && r.healthCount > 0)
+        health = printfFixed(r.healthSum / double(r.healthCount), 1) + QLatin1Char('%');
+    if (r.count > 0 && r.firstCycles && r.lastCycles) {
+        qint64 d = 0;
+        if (__builtin_sub_overflow(*r.lastCycles, *r.firstCycles, &d))
+            d = 0;
         // A cycle count only grows; a smaller newest count (a swapped battery) shows as +0.
-        {QStringLiteral("delta"), QStringLiteral("+") + QString::number(std::max<qint64>(0, delta))},
-        {QStringLiteral("cycles"), QString::number(last)},
-    };
+        delta = QStringLiteral("+") + QString::number(std::max<qint64>(0, d));
+        cycles = QString::number(*r.lastCycles);
+    }
+    return {{QStringLiteral("health"), health}, {QStringLiteral("delta"), delta}, {QStringLiteral("cycles"), cycles}};
 }
 
 } // namespace corvane

@@ -1,6 +1,7 @@
 #pragma once
 // The texts and figures of the activity, ports and crash-log tabs, as a QML singleton.
 #include "monitors/DisplayMonitor.h"
+#include "notify/BatteryHistory.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -57,7 +58,7 @@ public:
     Q_INVOKABLE static QVariantMap batteryFigures(const QVariantList &snapshots);
     // The same from BatteryHistory.rangeSummary().
     Q_INVOKABLE static QVariantMap batteryFiguresOf(const QVariantMap &summary);
-    static QVariantMap batteryFigures(qsizetype count, double healthSum, qint64 firstCycles, qint64 lastCycles);
+    static QVariantMap batteryFiguresOfRange(const BatteryHistory::RangeSummary &range);
 };
 
 } // namespace corvane

@@ -106,9 +106,6 @@ TEST(DashboardBattery, ThermalAndAbsence)
 {
     EXPECT_FALSE(thermalChip(40.0));
     EXPECT_TRUE(thermalChip(40.1));
-    EXPECT_TRUE(batteryAbsent(0, 0, 0, 0));
-    EXPECT_FALSE(batteryAbsent(0, 10.9, 0, 0)); // a flat battery still has a voltage
-    EXPECT_FALSE(batteryAbsent(0, 0, 4000, 5000));
 }
 
 struct FanCase {

@@ -332,7 +332,7 @@ TEST_P(DashboardLaptop, EveryCardShowsTheFixtureMachine)
     EXPECT_TRUE(item(QStringLiteral("adapter"))->isVisible() == state.battery()->isCharging());
     auto *ring = test::findItem(item(QStringLiteral("card.battery")), QStringLiteral("centerValue"));
     ASSERT_TRUE(ring);
-    EXPECT_EQ(ring->property("text").toString(), QString::fromStdString(printfFixedStd(state.battery()->percentage(), 0)) + "%");
+    EXPECT_EQ(ring->property("text").toString(), QString::fromStdString(printfFixedStd(state.battery()->percentage().value_or(0), 0)) + "%");
     // The hub's display link has counted nothing and knows no refresh: dashes, not zeros.
     EXPECT_EQ(item(QStringLiteral("fpsValue"))->property("text").toString(), QStringLiteral("—"));
     EXPECT_EQ(item(QStringLiteral("refreshValue"))->property("text").toString(), QStringLiteral("—"));
@@ -476,6 +476,9 @@ TEST_P(DashboardPowerTree, CardShowsOnlyWhatTheDriverGives)
     QQuickItem *card = item(QStringLiteral("card.battery"));
     for (const auto &[name, text] : shown)
         EXPECT_EQ(cardText(card, name), text) << name;
+    // The adapter block belongs to the machine's own external power only.
+    EXPECT_EQ(test::findItem(card, QStringLiteral("adapter"))->isVisible(), state.battery()->isCharging());
+    EXPECT_EQ(cardText(card, "subText") == "CHARGE", state.battery()->isCharging());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -485,7 +488,17 @@ INSTANTIATE_TEST_SUITE_P(
                       PowerTree{"two-batteries", {{"centerValue", "100%"}, {"health", "91%"}}},
                       PowerTree{"sound-and-impossible", {{"centerValue", "60%"}, {"health", "87%"}}},
                       PowerTree{"energy-only", {{"health", "83%"}}},
-                      PowerTree{"capacity-only", {{"centerValue", "64%"}, {"health", "—"}}}),
+                      PowerTree{"capacity-only", {{"centerValue", "64%"}, {"health", "—"}}},
+                      // A device's charger online beside BAT0 at 55 % on battery, AC offline.
+                      PowerTree{"device-charger", {{"centerValue", "55%"}, {"subText", "DRAIN"}}},
+                      // 20 V now, 20 V × 3.25 A at most, no present current.
+                      PowerTree{"usbc-no-current", {{"subText", "CHARGE"}, {"adapterName", "USB-C PD"},
+                                                    {"adapterMax", "Maxim 65 W"}, {"cableWatts", "—"},
+                                                    {"adapterVolts", "20.00 V"}, {"adapterAmps", "—"}}},
+                      PowerTree{"capacity-58", {{"centerValue", "58%"}}},
+                      // Zero full charges take the design figures; 0 cycles is no count.
+                      PowerTree{"zero-full-energy", {{"health", "100%"}, {"cycles", "—"}}},
+                      PowerTree{"zero-full-charge", {{"health", "100%"}, {"cycles", "312"}}}),
     [](const auto &i) { return QString::fromLatin1(i.param.tree).replace('-', '_').toStdString(); });
 
 TEST_F(Dashboard, NoWiFiInterfaceIsNoSignalNotAnExcellentOne)

@@ -7,6 +7,7 @@
 #include "platform/Haptics.h"
 #include "state/LaunchAtLogin.h"
 #include "state/ThemeManager.h"
+#include "support/FixtureLaptop.h"
 #include "support/QmlTestUtil.h"
 
 #include <QPointer>
@@ -297,6 +298,19 @@ TEST_F(PopupFixture, NoBatteryShowsADashInNoAlarmColour)
     ASSERT_FALSE(hub()->battery()->hasBattery());
     EXPECT_EQ(text("stat.battery", "statText"), "—");
     EXPECT_EQ(item("stat.battery")->property("tint").value<QColor>(), QColor::fromRgbF(1, 1, 1, 0.45f));
+}
+
+// The whole percent is the one the other surfaces show: a gauge's 58 % is 58 here too, and a
+// device's charger beside a battery on its own power leaves it in the battery's colours.
+TEST_F(PopupFixture, BatteryStatOnTheDriverTrees)
+{
+    for (const auto &[tree, shown] : {std::pair{"capacity-58", "58%"}, std::pair{"device-charger", "55%"},
+                                      std::pair{"usbc-no-current", "76%"}}) {
+        test::publishFixtureLaptop(*hub(), QLatin1String(tree));
+        settle();
+        EXPECT_EQ(text("stat.battery", "statText").toStdString(), shown) << tree;
+        EXPECT_EQ(item("stat.battery")->property("tint").value<QColor>(), ThemeManager::shared()->good()) << tree;
+    }
 }
 
 struct PopupWindowFixture : ::testing::Test {

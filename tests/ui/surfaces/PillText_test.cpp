@@ -114,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(Edges, ThermalRule, ::testing::Values(
 // a battery that is really below freezing still reads as one.
 TEST(PillText, ThermalWithoutAReadingIsADash)
 {
-    for (const auto &[t, has] : {std::pair{0.0, true}, std::pair{31.2, false}, std::pair{0.0, false}}) {
+    for (const auto &[t, has] : {std::pair{kNaN, true}, std::pair{31.2, false}, std::pair{kNaN, false}}) {
         const ThermalState s = PillText::thermalState(t, has);
         EXPECT_EQ(s.valueText, "—") << t << has;
         EXPECT_TRUE(s.word.isEmpty()) << t << has;
@@ -123,6 +123,7 @@ TEST(PillText, ThermalWithoutAReadingIsADash)
     }
     EXPECT_EQ(PillText::thermalState(-4.5, true).valueText, "-4.5°");
     EXPECT_EQ(PillText::thermalState(-4.5, true).word, "OK");
+    EXPECT_EQ(PillText::thermalState(0.0, true).valueText, "0.0°"); // a measured 0 is a reading
     EXPECT_EQ(PillText::thermalState(42.0, true).word, "HOT");
 }
 

@@ -180,7 +180,7 @@ TEST(ActivityText, BarsFillAtTwoCoresAndAtTheMachinesMemory)
     EXPECT_EQ(TabText::processCountText(312), QStringLiteral("312 procese active"));
 }
 
-QVariantList snaps(std::initializer_list<std::pair<double, qint64>> healthAndCycles)
+QVariantList snaps(std::initializer_list<std::pair<std::optional<double>, std::optional<qint64>>> healthAndCycles)
 {
     QVariantList out;
     for (const auto &[h, c] : healthAndCycles) {
@@ -204,6 +204,16 @@ TEST(BatteryCard, FiguresOverAllRecordsOfTheRange)
     EXPECT_EQ(f["health"].toString(), QStringLiteral("92.0%"));
     EXPECT_EQ(f["delta"].toString(), QStringLiteral("+4"));
     EXPECT_EQ(f["cycles"].toString(), QStringLiteral("104"));
+
+    // Figures a gauge never gave count for nothing; with none at all, no figure.
+    f = TabText::batteryFigures(snaps({{{}, {}}, {90, 100}, {94, {}}, {{}, 104}}));
+    EXPECT_EQ(f["health"].toString(), QStringLiteral("92.0%"));
+    EXPECT_EQ(f["delta"].toString(), QStringLiteral("+4"));
+    EXPECT_EQ(f["cycles"].toString(), QStringLiteral("104"));
+    f = TabText::batteryFigures(snaps({{{}, {}}, {{}, {}}}));
+    EXPECT_EQ(f["health"].toString(), QStringLiteral("—"));
+    EXPECT_EQ(f["delta"].toString(), QStringLiteral("—"));
+    EXPECT_EQ(f["cycles"].toString(), QStringLiteral("—"));
 
     // A new battery with fewer cycles: never a "+-" text.
     f = TabText::batteryFigures(snaps({{90, 300}, {100, 2}}));

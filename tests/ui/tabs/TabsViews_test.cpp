@@ -6,9 +6,11 @@
 #include "fakes/FakeNotifications.h"
 #include "fakes/FakeProcessSignals.h"
 #include "fakes/MonitorFeeds.h"
+#include "monitors/BatteryMonitor.h"
 #include "notify/BatteryHistory.h"
 #include "notify/PrivacyNotifier.h"
 #include "platform/Haptics.h"
+#include "platform/PowerSources.h"
 #include "platform/ProcessTable.h"
 #include "platform/UsbRegistry.h"
 #include "state/AppState.h"
@@ -443,6 +445,24 @@ TEST_F(ActivityFixture, BatteryCardReadsTheHistoryFile)
     const QStringList values = texts(card, "value");
     ASSERT_EQ(values.size(), 3);
     EXPECT_EQ(values[2], QStringLiteral("12"));
+
+    // A gauge that gives only its percentage (no capacities, cycle count or temperature):
+    // the snapshots hold no health or cycles, and the card says so rather than 100 % and 0.
+    QTemporaryDir partial;
+    {
+        BatteryMonitor machine(makeLinuxPowerSources(CORVANE_FIXTURES "/power_supply/capacity-only"), clock, false);
+        machine.publish(machine.sampler().sample());
+        BatteryHistory writer(partial.path(), clock);
+        ASSERT_TRUE(test::waitLoaded(writer));
+        writer.bind(&machine);
+    }
+    BatteryHistory capacityOnly(partial.path(), clock);
+    ASSERT_TRUE(test::waitLoaded(capacityOnly));
+    ASSERT_EQ(capacityOnly.snapshots().size(), 1);
+    view->setProperty("batteryHistory", QVariant::fromValue<QObject *>(&capacityOnly));
+    settle();
+    EXPECT_EQ(texts(card, "value"), (QStringList{"—", "—", "—"}));
+    EXPECT_EQ(texts(card, "snapshotCount"), QStringList{QStringLiteral("1 snap-uri")});
 
     // A history with nothing in range: the empty state and no figures.
     QTemporaryDir none;
