@@ -283,6 +283,8 @@ TEST_P(ActivityEndedPress, ReleaseSaysThePressedProcessEnded)
         if (other.name != pressed.name)
             EXPECT_FALSE(said.contains(other.name)) << said.toStdString();
     EXPECT_TRUE(table->delivered.empty());
+    if (const QString shots = qEnvironmentVariable("CORVANE_SHOTS"); !shots.isEmpty())
+        window.grabWindow().save(QStringLiteral("%1/activity-ended-%2.png").arg(shots, QLatin1String(c.name)));
     // Once it is said, the list shows what runs now.
     click(alertButton("OK"));
     QStringList now;
@@ -685,6 +687,8 @@ TEST_F(TabFixture, CrashTabSaysWhichSourceItCouldNotReadAndOpensOnlyWhatItRead)
     EXPECT_EQ(opener->asked.value(1), QUrl::fromLocalFile(dir.path()));
     ASSERT_EQ(texts(root(), "openError").size(), 1);
     EXPECT_TRUE(texts(root(), "openError")[0].startsWith(QStringLiteral("Nu pot deschide ") + dir.path() + ": "));
+    if (const QString shots = qEnvironmentVariable("CORVANE_SHOTS"); !shots.isEmpty())
+        window.grabWindow().save(shots + QStringLiteral("/crashes-no-viewer.png"));
     // The report went after the scan: no viewer is asked, and the user is told.
     ASSERT_TRUE(QFile::rename(report, report + ".old"));
     opener->opens = true;
