@@ -1,10 +1,10 @@
 #include "report/SystemReportPage.h"
 
 #include "common/DialogOwner.h"
+#include "platform/DesktopOpener.h"
 #include "report/ReportPainter.h"
 #include "state/AppState.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QPageLayout>
@@ -57,6 +57,13 @@ std::optional<QString> SystemReportPage::writeReport(const QString &path, const 
     return std::nullopt;
 }
 
+QString SystemReportPage::notOpenedText(const QString &path)
+{
+    return QStringLiteral("Raportul a fost salvat în „%1”, dar nu a putut fi deschis.\n"
+                          "Desktopul nu are un program care să deschidă fișiere PDF.")
+        .arg(QDir::toNativeSeparators(path));
+}
+
 bool SystemReportPage::exportWith(const Hooks &hooks)
 {
     const QDateTime generatedAt = hooks.now();
@@ -70,7 +77,9 @@ bool SystemReportPage::exportWith(const Hooks &hooks)
             hooks.showError(*error);
             return false;
         }
-        hooks.open(QUrl::fromLocalFile(path));
+        // Saved all the same: the user is told where, to open it by other means.
+        if (!hooks.open(QUrl::fromLocalFile(path)))
+            hooks.showError(notOpenedText(path));
         return true;
     };
     if (hooks.whenFiguresReady) {
@@ -116,7 +125,7 @@ void SystemReportPage::exportPDF(AppState *state)
         return ReportSnapshot::capture(ReportSources::from(*state), *machine);
     };
     hooks.showError = [owner](const QString &message) { tellUser(QMessageBox::Warning, kDialogTitle, message, owner); };
-    hooks.open = [](const QUrl &file) { QDesktopServices::openUrl(file); };
+    hooks.open = [](const QUrl &file) { return makeDesktopOpener()->open(file); };
     exportWith(hooks);
 }
 

@@ -44,7 +44,8 @@ public:
         // The figures, read once the user has confirmed (and they are ready).
         std::function<ReportSnapshot()> capture;
         std::function<void(const QString &message)> showError;
-        std::function<void(const QUrl &file)> open;
+        // False when the desktop could not hand the file to a viewer.
+        std::function<bool(const QUrl &file)> open;
     };
 
     // Renders the report for `state`, asks where to save it and opens the file.
@@ -60,6 +61,8 @@ public:
     // Writes the page to `path` through a temporary file that replaces `path` only once
     // complete. The user-facing reason on failure.
     static std::optional<QString> writeReport(const QString &path, const ReportDocument &doc);
+    // The report was written but no viewer took it.
+    static QString notOpenedText(const QString &path);
 };
 
 } // namespace corvane

@@ -129,7 +129,8 @@ struct Export {
     bool written = false;
 };
 
-Export exportTo(const QString &path, const std::function<ReportSnapshot()> &capture)
+// `viewer` false: a desktop with no program for PDF files.
+Export exportTo(const QString &path, const std::function<ReportSnapshot()> &capture, bool viewer = true)
 {
     Export e;
     SystemReportPage::Hooks hooks;
@@ -140,7 +141,10 @@ Export exportTo(const QString &path, const std::function<ReportSnapshot()> &capt
     };
     hooks.capture = capture;
     hooks.showError = [&](const QString &m) { e.errors << m; };
-    hooks.open = [&](const QUrl &u) { e.opened << u; };
+    hooks.open = [&](const QUrl &u) {
+        e.opened << u;
+        return viewer;
+    };
     e.written = SystemReportPage::exportWith(hooks);
     return e;
 }
@@ -314,7 +318,7 @@ TEST_F(ReportPdf, CancellingWritesNothingAndReadsNothing)
     hooks.chooseFile = [](const QString &) { return QString(); };
     hooks.capture = [&] { captured = true; return ReportSnapshot(); };
     hooks.showError = [&](const QString &) { shown = true; };
-    hooks.open = [&](const QUrl &) { opened = true; };
+    hooks.open = [&](const QUrl &) { return opened = true; };
     EXPECT_FALSE(SystemReportPage::exportWith(hooks));
     EXPECT_FALSE(captured || opened || shown);
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
@@ -365,6 +369,21 @@ TEST_F(ReportPdf, FullDiskShowsTheReasonAndKeepsTheOldFile)
     signal(SIGXFSZ, oldHandler);
 
     expectFailureKeptOldReport(e);
+}
+
+// A desktop with no PDF viewer: the report stays written and the user learns where it is.
+TEST_F(ReportPdf, SavedReportNoViewerTakesSaysWhereItIs)
+{
+    writeOldReport();
+    const Export e = exportTo(path(), [] { return ReportSnapshot(); }, false);
+    EXPECT_TRUE(e.written);
+    EXPECT_EQ(e.opened, QList<QUrl>{QUrl::fromLocalFile(path())});
+    ASSERT_EQ(e.errors.size(), 1);
+    EXPECT_TRUE(e.errors[0].contains(path())) << e.errors[0].toStdString();
+    EXPECT_FALSE(e.errors[0].startsWith(QStringLiteral("Raportul nu a putut fi salvat"))) << "it was saved";
+    QFile pdf(path());
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.readAll().startsWith("%PDF-"));
 }
 
 // ---- The save dialog as the report's button opens it, under a Romanian locale.

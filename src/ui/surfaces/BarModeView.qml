@@ -13,6 +13,10 @@ Item {
 
     readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
     readonly property color storagePink: Qt.rgba(1.0, 0.45, 0.7, 1)
+    // The row is scaled to fit. Glyphs hinted at their scaled size can reach past the box
+    // the software renderer clips each text to, which cut the tops and bottoms of captions
+    // at some scales: unhinted, they scale with their box.
+    readonly property int hinting: Font.PreferNoHinting
 
     function shown(raw) { return root.settingsRevision >= 0 && BarModeSettings.isVisibleRaw(raw) }
     function tone(role) { return role === "" ? root.neutral : ThemeManager[role] }
@@ -37,6 +41,7 @@ Item {
 
     // Text styles of the pills.
     component Caption: Text {
+        font.hintingPreference: root.hinting
         textFormat: Text.PlainText
         font.family: "Quicksand"
         font.pixelSize: 8
@@ -44,6 +49,7 @@ Item {
         color: Qt.rgba(1, 1, 1, 0.55)
     }
     component DigitsText: Text {
+        font.hintingPreference: root.hinting
         textFormat: Text.PlainText
         font.family: "DejaVu Sans Mono"
         font.bold: true
@@ -51,6 +57,7 @@ Item {
         color: "white"
     }
     component RoundedText: Text {
+        font.hintingPreference: root.hinting
         textFormat: Text.PlainText
         font.family: "Quicksand"
         font.weight: Font.Black
@@ -78,6 +85,7 @@ Item {
         }
         SymbolIcon {
             id: icon
+            font.hintingPreference: root.hinting
             anchors.centerIn: parent
             symbol: parent.symbol
             pointSize: parent.pointSize
@@ -91,6 +99,7 @@ Item {
         property color tint
         spacing: 6
         SymbolIcon {
+            font.hintingPreference: root.hinting
             anchors.verticalCenter: parent.verticalCenter
             symbol: parent.symbol
             pointSize: 10
@@ -98,6 +107,7 @@ Item {
             color: parent.tint
         }
         Text {
+            font.hintingPreference: root.hinting
             anchors.verticalCenter: parent.verticalCenter
             text: parent.text
             textFormat: Text.PlainText
@@ -105,6 +115,20 @@ Item {
             font.bold: true
             font.pixelSize: 11
             color: "white"
+        }
+    }
+    // The sparkline's 110 × 14 frame; its line and glow may reach past the frame's edges.
+    component SparkFrame: Item {
+        property var samples
+        property color tint
+        width: 110
+        height: 14
+        MiniSpark {
+            anchors.fill: parent
+            anchors.margins: -bleed
+            bleed: 3
+            samples: parent.samples
+            color: parent.tint
         }
     }
     component SystemCell: StripColumn {
@@ -116,6 +140,7 @@ Item {
         property bool measured: true
         spacing: 3
         PillRing {
+            textHinting: root.hinting
             anchors.horizontalCenter: parent.horizontalCenter
             width: 42
             height: 42
@@ -125,6 +150,7 @@ Item {
             centreText: parent.measured ? PillText.whole(parent.value * 100) : "—"
         }
         Text {
+            font.hintingPreference: root.hinting
             anchors.horizontalCenter: parent.horizontalCenter
             text: parent.label
             textFormat: Text.PlainText
@@ -181,6 +207,7 @@ Item {
                 color: parent.parent.on ? parent.parent.tint : Qt.rgba(1, 1, 1, 0.10)
             }
             SymbolIcon {
+                font.hintingPreference: root.hinting
                 anchors.centerIn: parent
                 symbol: parent.parent.symbol
                 pointSize: 8
@@ -189,6 +216,7 @@ Item {
             }
         }
         Text {
+            font.hintingPreference: root.hinting
             anchors.horizontalCenter: parent.horizontalCenter
             text: parent.label
             textFormat: Text.PlainText
@@ -325,6 +353,7 @@ Item {
                 StripRow {
                     spacing: 10
                     PillRing {
+                        textHinting: root.hinting
                         anchors.verticalCenter: parent.verticalCenter
                         fraction: fpsPill.s.ratio
                         arcPaint: fpsPill.accent
@@ -361,11 +390,9 @@ Item {
                         text: Fmt.bitRate(AppState.network.uploadBytesPerSec)
                         tint: ThemeManager.good
                     }
-                    MiniSpark {
-                        width: 110
-                        height: 14
+                    SparkFrame {
                         samples: AppState.network.downHistory.samples
-                        color: ThemeManager.accent
+                        tint: ThemeManager.accent
                     }
                 }
             }
@@ -389,11 +416,9 @@ Item {
                         text: Fmt.byteRate(AppState.storage.writeBytesPerSec)
                         tint: ThemeManager.warning
                     }
-                    MiniSpark {
-                        width: 110
-                        height: 14
+                    SparkFrame {
                         samples: AppState.storage.readHistory.samples
-                        color: root.storagePink
+                        tint: root.storagePink
                     }
                 }
             }
@@ -410,6 +435,7 @@ Item {
                 StripRow {
                     spacing: 10
                     PillRing {
+                        textHinting: root.hinting
                         anchors.verticalCenter: parent.verticalCenter
                         fraction: diskPill.s.ratio
                         arcPaint: diskPill.accent
@@ -439,6 +465,7 @@ Item {
                 StripRow {
                     spacing: 10
                     PillRing {
+                        textHinting: root.hinting
                         anchors.verticalCenter: parent.verticalCenter
                         fraction: batteryPill.present ? batteryPill.percent / 100 : 0
                         lineWidth: 4

@@ -66,9 +66,20 @@ void MiniSpark::setColor(const QColor &c)
     update();
 }
 
+void MiniSpark::setBleed(double b)
+{
+    b = std::isfinite(b) ? std::max(0.0, b) : 0.0;
+    if (b == m_bleed)
+        return;
+    m_bleed = b;
+    emit changed();
+    update();
+}
+
 void MiniSpark::paint(QPainter *p)
 {
-    const double w = width(), h = height();
+    const double w = std::max(0.0, width() - 2 * m_bleed), h = std::max(0.0, height() - 2 * m_bleed);
+    p->translate(m_bleed, m_bleed);
     const QList<QPointF> pts = points(m_samples, w, h);
     if (pts.isEmpty())
         return;

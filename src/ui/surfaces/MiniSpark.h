@@ -14,6 +14,9 @@ class MiniSpark : public RasterItem {
     QML_ELEMENT
     Q_PROPERTY(QVariant samples READ samplesVariant WRITE setSamples NOTIFY changed)
     Q_PROPERTY(QColor color READ color WRITE setColor NOTIFY changed)
+    // Room around the plot's frame, inside the item, for the line's width and glow: a line
+    // along the frame's top or bottom edge is drawn whole, not cut flat by the item's edge.
+    Q_PROPERTY(double bleed READ bleed WRITE setBleed NOTIFY changed)
 public:
     static constexpr int kMaxSamples = 40;
 
@@ -27,6 +30,8 @@ public:
     void setSamples(const QVariant &v);
     QColor color() const { return m_color; }
     void setColor(const QColor &c);
+    double bleed() const { return m_bleed; }
+    void setBleed(double b);
 
 signals:
     void changed();
@@ -34,6 +39,7 @@ signals:
 private:
     QList<double> m_samples;
     QColor m_color = Qt::white;
+    double m_bleed = 0;
 };
 
 } // namespace corvane

@@ -98,6 +98,8 @@ Item {
                 font.pixelSize: 8
                 font.weight: Font.Black
                 font.letterSpacing: 1.6
+                // The strip scales its pills: see BarModeView's `hinting`.
+                font.hintingPreference: Font.PreferNoHinting
                 color: Qt.rgba(1, 1, 1, 0.6)
             }
         }

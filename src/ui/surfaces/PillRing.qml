@@ -14,6 +14,8 @@ Item {
     property color symbolColor: ThemeManager.accent
     property real lineWidth: 3.5
     property real centreSize: 13
+    // A ring that is drawn scaled takes its glyphs unhinted (see the strip's `hinting`).
+    property int textHinting: Font.PreferDefaultHinting
 
     readonly property real shownFraction: isNaN(fraction) ? 0 : Math.max(0, Math.min(1, fraction))
     readonly property bool glows: GraphicsInfo.api !== GraphicsInfo.Software && GraphicsInfo.api !== GraphicsInfo.Unknown
@@ -58,6 +60,7 @@ Item {
         font.family: "DejaVu Sans Mono"
         font.bold: true
         font.pixelSize: ring.centreSize
+        font.hintingPreference: ring.textHinting
         color: "white"
     }
 
@@ -67,6 +70,7 @@ Item {
         symbol: ring.centreSymbol === "" ? "bolt.fill" : ring.centreSymbol
         pointSize: ring.centreSize
         bold: true
+        font.hintingPreference: ring.textHinting
         color: ring.symbolColor
     }
 }

@@ -1,6 +1,5 @@
 #include "ui/tabs/CrashLogReader.h"
 
-#include <QDesktopServices>
 #include <QLocale>
 #include <QUrl>
 
@@ -13,7 +12,8 @@ namespace corvane {
 CrashLogReader::CrashLogReader(QObject *parent) : CrashLogReader(CrashLogMonitor::systemSources(), parent) {}
 
 CrashLogReader::CrashLogReader(QList<CrashSource> sources, QObject *parent)
-    : QObject(parent), m_monitor(new CrashLogMonitor(std::move(sources), this)), m_model(new KeyedListModel(this))
+    : QObject(parent), m_opener(makeDesktopOpener()), m_monitor(new CrashLogMonitor(std::move(sources), this)),
+      m_model(new KeyedListModel(this))
 {
     m_model->setKeyField(QStringLiteral("key"));
     connect(m_monitor, &CrashLogMonitor::published, this, &CrashLogReader::apply);
@@ -41,16 +41,37 @@ QVariant CrashLogReader::entryFor(const QString &key) const
     return e ? QVariant::fromValue(*e) : QVariant::fromValue(nullptr);
 }
 
-void CrashLogReader::openFolder() const
+void CrashLogReader::setOpenError(const QString &text)
 {
-    if (!reportFolder().isEmpty())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(reportFolder()));
+    if (text == m_openError)
+        return;
+    m_openError = text;
+    emit openErrorChanged();
 }
 
-void CrashLogReader::openReport(const QString &key) const
+void CrashLogReader::openFolder()
 {
-    if (const QUrl url = m_monitor->openableUrl(key); !url.isEmpty())
-        QDesktopServices::openUrl(url);
+    if (reportFolder().isEmpty())
+        return;
+    const bool opened = m_opener->open(QUrl::fromLocalFile(reportFolder()));
+    setOpenError(opened ? QString() : openFailureText(reportFolder(), true));
+}
+
+void CrashLogReader::openReport(const QString &key)
+{
+    const CrashLogEntry *e = m_monitor->entry(key);
+    if (!e || !e->canOpen())
+        return;
+    const QUrl url = m_monitor->openableUrl(key);
+    const bool opened = !url.isEmpty() && m_opener->open(url);
+    setOpenError(opened ? QString() : openFailureText(e->path, !url.isEmpty()));
+}
+
+QString CrashLogReader::openFailureText(const QString &path, bool stillThere)
+{
+    return QStringLiteral("Nu pot deschide ") + path
+        + (stillThere ? QStringLiteral(": desktopul nu are un program care să-l deschidă.")
+                      : QStringLiteral(": fișierul a fost șters sau înlocuit după citire."));
 }
 
 QString CrashLogReader::reasonText(int error)

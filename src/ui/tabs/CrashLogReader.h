@@ -4,6 +4,7 @@
 // view its place, for as long as it is unchanged), the sources it could not read in words,
 // and the text of the selected report.
 #include "monitors/CrashLogMonitor.h"
+#include "platform/DesktopOpener.h"
 #include "ui/shared/KeyedListModel.h"
 
 #include <QList>
@@ -25,6 +26,8 @@ class CrashLogReader : public QObject {
     // Null while every source reads; else which could not be read and why, one per line.
     Q_PROPERTY(QVariant lastError READ lastError NOTIFY lastErrorChanged)
     Q_PROPERTY(bool scanning READ scanning NOTIFY scanningChanged)
+    // Empty after an open the desktop took; else why the last one failed, with the path.
+    Q_PROPERTY(QString openError READ openError NOTIFY openErrorChanged)
     Q_PROPERTY(QString reportFolder READ reportFolder CONSTANT)
 public:
     // Scans the places this system keeps crash reports.
@@ -38,6 +41,9 @@ public:
     int revision() const { return m_revision; }
     QVariant lastError() const { return m_lastError; }
     bool scanning() const { return m_monitor->scanning(); }
+    QString openError() const { return m_openError; }
+    // Where the folder and the reports are opened: the desktop's own programs unless given.
+    void setOpener(std::unique_ptr<DesktopOpener> opener) { m_opener = std::move(opener); }
     // The first folder: the one "Deschide folderul" opens.
     QString reportFolder() const { return m_monitor->reportFolder(); }
     int lastScanReads() const { return m_monitor->lastScanReads(); }
@@ -47,21 +53,27 @@ public:
 
     // Starts a scan; a scan still running is superseded.
     Q_INVOKABLE void refresh() { m_monitor->refresh(); }
-    Q_INVOKABLE void openFolder() const;
-    Q_INVOKABLE void openReport(const QString &key) const;
+    Q_INVOKABLE void openFolder();
+    Q_INVOKABLE void openReport(const QString &key);
 
     // "Nu pot citi <folder>: <why>." for each failure, one per line; null for none.
     static QVariant failureText(const QList<CrashSourceFailure> &failures);
     static QString reasonText(int error);
+    // "Nu pot deschide <path>: <why>."
+    static QString openFailureText(const QString &path, bool stillThere);
 
 signals:
     void entriesChanged();
     void scanningChanged();
     void lastErrorChanged();
+    void openErrorChanged();
 
 private:
     void apply();
+    void setOpenError(const QString &text);
 
+    std::unique_ptr<DesktopOpener> m_opener;
+    QString m_openError;
     CrashLogMonitor *m_monitor;
     KeyedListModel *m_model;
     QList<CrashSourceFailure> m_failures;

@@ -97,6 +97,22 @@ Item {
                 color: ThemeManager.warning
             }
 
+            // The folder or a report the desktop could not open, said where it was asked.
+            Text {
+                objectName: "openError"
+                Layout.fillWidth: true
+                Layout.leftMargin: 12
+                Layout.rightMargin: 12
+                Layout.bottomMargin: 8
+                visible: text !== ""
+                text: screen.reader ? screen.reader.openError : ""
+                textFormat: Text.PlainText
+                wrapMode: Text.Wrap
+                font.family: "Inter"
+                font.pixelSize: 11
+                color: ThemeManager.warning
+            }
+
             ListView {
                 id: list
                 objectName: "reportList"

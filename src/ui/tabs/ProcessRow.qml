@@ -11,7 +11,10 @@ Rectangle {
     property bool isMemory: false
     property color rowColor: ThemeManager.accent
     property double ramTotal: 0
-    signal terminateRequested()
+    // `target` is the process the row showed when the button went down: the list may refresh
+    // before the release, and the release is still about that one.
+    signal terminateRequested(var target)
+    property var pressedTarget: null
     // The terminate button is down: the list must not move this row away from the pointer.
     readonly property bool terminatePressed: terminate.pressed
 
@@ -99,7 +102,12 @@ Rectangle {
             implicitHeight: 20
             focusPolicy: Qt.TabFocus
             hoverEnabled: true
-            onClicked: row.terminateRequested()
+            onPressed: row.pressedTarget = { pid: row.proc.pid, name: row.proc.name, startTime: row.proc.startTime }
+            onClicked: {
+                const target = row.pressedTarget !== null ? row.pressedTarget : row.proc
+                row.pressedTarget = null
+                row.terminateRequested(target)
+            }
             ToolTip.visible: hovered
             ToolTip.delay: 500
             ToolTip.text: "Închide procesul"

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 
@@ -43,10 +44,10 @@ QString ProcessTerminator::hold(const QString &name, int pid, quint64 startTime)
         return {};
     }
     auto held = m_signals->hold(pid, startTime);
-    // The row outlived its process and the pid went to another: never ask about that one.
-    if (held->check() == kProcessReplaced) {
+    // The row outlived its process (and the pid may have gone to another): nothing to ask.
+    if (const int err = held->check(); err == kProcessReplaced || err == ESRCH) {
         release();
-        return replacedText(name, pid);
+        return err == ESRCH ? endedText(name, pid) : replacedText(name, pid);
     }
     setHeld(std::move(held), pid);
     return {};
@@ -73,6 +74,8 @@ QString ProcessTerminator::terminate(const QString &name, int pid, quint64 start
     const int err = held->send(signal);
     if (err == kProcessReplaced)
         return replacedText(name, pid);
+    if (err == ESRCH)
+        return endedText(name, pid);
     if (err != 0)
         return refusalText(name, pid, err);
     // Delivered is not ended: an ignored SIGTERM is dropped by the kernel, and a handled one
@@ -134,6 +137,11 @@ QString ProcessTerminator::replacedText(const QString &name, int pid)
 {
     return QStringLiteral("Procesul ") + named(name, pid)
         + QStringLiteral(" s-a încheiat, iar pid-ul lui aparține acum altui proces. Nu am trimis niciun semnal.");
+}
+
+QString ProcessTerminator::endedText(const QString &name, int pid)
+{
+    return QStringLiteral("Procesul ") + named(name, pid) + QStringLiteral(" s-a încheiat deja. Nu am trimis niciun semnal.");
 }
 
 QString ProcessTerminator::ignoredText(const QString &name, int pid)

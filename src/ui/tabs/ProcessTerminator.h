@@ -27,7 +27,7 @@ public:
     ~ProcessTerminator() override;
 
     // The confirmation is about to open for the row's process: take hold of it now. Empty
-    // when it may open, else the alert's text (the pid now names a newer process).
+    // when it may open, else the alert's text (it has ended, or its pid names a newer process).
     Q_INVOKABLE QString hold(const QString &name, int pid, quint64 startTime);
     // The confirmation closed without a signal.
     Q_INVOKABLE void release();
@@ -43,6 +43,7 @@ public:
     static QString systemProcessText(const QString &name, int pid);
     static QString ownProcessText(const QString &name, int pid);
     static QString replacedText(const QString &name, int pid);
+    static QString endedText(const QString &name, int pid);
     static QString ignoredText(const QString &name, int pid);
     static QString stillRunningText(const QString &name, int pid, bool force);
 

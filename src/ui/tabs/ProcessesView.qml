@@ -22,7 +22,8 @@ Item {
     readonly property double ramTotal: appState && appState.system ? appState.system.ramTotalBytes : 0
 
     function askToTerminate(proc) {
-        // A row can outlive its process: the start time tells whether its pid still names it.
+        // A row can outlive its process: the start time tells whether its pid still names it,
+        // and a process that has ended since is said, not asked about.
         const refusal = terminator.hold(proc.name, proc.pid, proc.startTime)
         if (refusal !== "") {
             killError = refusal
@@ -137,9 +138,13 @@ Item {
                         icon: modelData.icon
                         accent: isMemory ? AppPalette.ramGradient : AppPalette.cpuGradient
                         accentColor: rowColor
-                        // The row whose terminate button is down. Until it is up the rows hold
-                        // still, so the release lands on the process that was pressed.
+                        // The row whose terminate button is down. Until it is up, and the click
+                        // it brings handled, the rows hold still: the release lands on that row.
                         property Item pressedRow: null
+                        function letGo() {
+                            if (pressedRow !== null && !pressedRow.terminatePressed)
+                                pressedRow = null
+                        }
 
                         Column {
                             width: parent.width
@@ -159,12 +164,12 @@ Item {
                                     isMemory: processCard.isMemory
                                     rowColor: processCard.rowColor
                                     ramTotal: screen.ramTotal
-                                    onTerminateRequested: screen.askToTerminate(item)
+                                    onTerminateRequested: (target) => screen.askToTerminate(target)
                                     onTerminatePressedChanged: {
                                         if (terminatePressed)
                                             processCard.pressedRow = processRow
-                                        else if (processCard.pressedRow === processRow)
-                                            processCard.pressedRow = null
+                                        else
+                                            Qt.callLater(processCard.letGo)
                                     }
                                 }
                             }

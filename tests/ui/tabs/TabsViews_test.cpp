@@ -2,6 +2,7 @@
 // window, histories read back from the files the notifiers wrote.
 #include "fakes/FakeClock.h"
 #include "fakes/FakeCoredumpJournal.h"
+#include "fakes/FakeDesktopOpener.h"
 #include "fakes/FakeDisplaySource.h"
 #include "fakes/FakeNotifications.h"
 #include "fakes/FakeProcessSignals.h"
@@ -250,6 +251,61 @@ TEST_F(ActivityFixture, DialogStaysWithThePressedProcessWhileTheListReorders)
     expectNoWarnings();
 }
 
+// The pressed process ends while the button is down, and the list refreshes under the
+// pointer: the release speaks of that process, and no dialog names another.
+struct EndedPress {
+    const char *name;
+    std::function<void(FakeProcessSignals::Table &)> ends;
+    QList<ProcSnap> refreshed; // what the monitor publishes meanwhile
+};
+TABS_PRINT_BY_NAME(EndedPress)
+class ActivityEndedPress : public ActivityFixture, public ::testing::WithParamInterface<EndedPress> {};
+TEST_P(ActivityEndedPress, ReleaseSaysThePressedProcessEnded)
+{
+    const auto &c = GetParam();
+    loadWithFake();
+    table->generation = {{4242, 1}, {4343, 1}, {4545, 1}};
+    const ProcSnap pressed = proc(4242, QStringLiteral("alpha"), 60);
+    publish({pressed, proc(4343, QStringLiteral("beta"), 40)});
+    QQuickItem *button = itemsNamed(cpuCard(), "terminateButton").value(0);
+    ASSERT_TRUE(button);
+    const QPoint at = button->mapToScene(QPointF(button->width() / 2, button->height() / 2)).toPoint();
+    QTest::mousePress(&window, Qt::LeftButton, {}, at);
+    c.ends(*table);
+    publish(c.refreshed);
+    QTest::mouseMove(&window, at + QPoint(1, 0));
+    QTest::mouseRelease(&window, Qt::LeftButton, {}, at + QPoint(1, 0));
+    settle();
+
+    EXPECT_FALSE(alertShown("confirmAlert")) << texts(alertContent("confirmAlert"), "alertMessage").join('|').toStdString();
+    QTRY_VERIFY(alertShown("errorAlert"));
+    const QString said = screenProperty("killError");
+    EXPECT_TRUE(said.contains(QStringLiteral("%1 (pid %2)").arg(pressed.name).arg(pressed.pid))) << said.toStdString();
+    for (const ProcSnap &other : c.refreshed)
+        if (other.name != pressed.name)
+            EXPECT_FALSE(said.contains(other.name)) << said.toStdString();
+    EXPECT_TRUE(table->delivered.empty());
+    if (const QString shots = qEnvironmentVariable("CORVANE_SHOTS"); !shots.isEmpty())
+        window.grabWindow().save(QStringLiteral("%1/activity-ended-%2.png").arg(shots, QLatin1String(c.name)));
+    // Once it is said, the list shows what runs now.
+    click(alertButton("OK"));
+    QStringList now;
+    for (const ProcSnap &p : c.refreshed)
+        now << p.name;
+    EXPECT_EQ(texts(cpuCard(), "processName"), now);
+    expectNoWarnings();
+}
+INSTANTIATE_TEST_SUITE_P(
+    Activity, ActivityEndedPress,
+    ::testing::Values(
+        EndedPress{"ItsRowTakenByAnother", [](auto &t) { t.generation.erase(4242); },
+                   {proc(4545, QStringLiteral("gamma"), 70), proc(4343, QStringLiteral("beta"), 40)}},
+        EndedPress{"ItsPidTakenByANewerProcess", [](auto &t) { t.generation[4242] = 2; },
+                   {proc(4242, QStringLiteral("delta"), 70, 100'000'000, 2), proc(4343, QStringLiteral("beta"), 40)}},
+        EndedPress{"StillListed", [](auto &t) { t.generation.erase(4242); },
+                   {proc(4242, QStringLiteral("alpha"), 60), proc(4343, QStringLiteral("beta"), 40)}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 struct SignalChoice {
     const char *name;
     const char *button;
@@ -317,8 +373,7 @@ INSTANTIATE_TEST_SUITE_P(
                     QStringLiteral("Nu am putut închide procesul worker (pid 4242). Cod 1 – %1.")
                         .arg(QString::fromLocal8Bit(strerror(EPERM)))},
         RefusalCase{"EndedWhileAsking", 4242, nothing, [](auto &t) { t.generation.erase(4242); },
-                    QStringLiteral("Nu am putut închide procesul worker (pid 4242). Cod 3 – %1.")
-                        .arg(QString::fromLocal8Bit(strerror(ESRCH)))},
+                    ProcessTerminator::endedText("worker", 4242)},
         RefusalCase{"PidReusedWhileAsking", 4242, nothing, [](auto &t) { t.generation[4242] = 2; },
                     ProcessTerminator::replacedText("worker", 4242)},
         // The row stayed on screen after its process ended and a newer one took the pid.
@@ -635,6 +690,34 @@ TEST_F(TabFixture, CrashTabSaysWhichSourceItCouldNotReadAndOpensOnlyWhatItRead)
     // The report it read can be opened; the planted link shows no button.
     click(named("processName", texts(root(), "processName").indexOf(QStringLiteral("Safari"))));
     EXPECT_EQ(texts(root(), "openButton"), QStringList{QStringLiteral("Deschide fișierul")});
+
+    // A desktop without a program for it: said with the path, in the screen's own form.
+    auto desktop = std::make_unique<test::FakeDesktopOpener>();
+    test::FakeDesktopOpener *opener = desktop.get();
+    reader->setOpener(std::move(desktop));
+    opener->opens = false;
+    EXPECT_TRUE(texts(root(), "openError").isEmpty());
+    const QString report = dir.filePath("Safari-2026.ips");
+    click(named("openButton"));
+    EXPECT_EQ(opener->asked, QList<QUrl>{QUrl::fromLocalFile(report)});
+    ASSERT_EQ(texts(root(), "openError").size(), 1);
+    EXPECT_TRUE(texts(root(), "openError")[0].startsWith(QStringLiteral("Nu pot deschide ") + report + ": "))
+        << texts(root(), "openError")[0].toStdString();
+    click(named("folderButton"));
+    EXPECT_EQ(opener->asked.value(1), QUrl::fromLocalFile(dir.path()));
+    ASSERT_EQ(texts(root(), "openError").size(), 1);
+    EXPECT_TRUE(texts(root(), "openError")[0].startsWith(QStringLiteral("Nu pot deschide ") + dir.path() + ": "));
+    if (const QString shots = qEnvironmentVariable("CORVANE_SHOTS"); !shots.isEmpty())
+        window.grabWindow().save(shots + QStringLiteral("/crashes-no-viewer.png"));
+    // The report went after the scan: no viewer is asked, and the user is told.
+    ASSERT_TRUE(QFile::rename(report, report + ".old"));
+    opener->opens = true;
+    click(named("openButton"));
+    EXPECT_EQ(opener->asked.size(), 2);
+    ASSERT_EQ(texts(root(), "openError").size(), 1);
+    EXPECT_TRUE(texts(root(), "openError")[0].startsWith(QStringLiteral("Nu pot deschide ") + report + ": "));
+    click(named("folderButton"));
+    EXPECT_TRUE(texts(root(), "openError").isEmpty());
     click(named("processName", texts(root(), "processName").indexOf(QStringLiteral("planted.crash"))));
     QObject *detail = named("detailLoader")->property("item").value<QObject *>();
     ASSERT_TRUE(detail);
