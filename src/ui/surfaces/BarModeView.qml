@@ -229,12 +229,23 @@ Item {
 
     // The pills keep their drawn sizes as long as they fit. When they do not, the whole row
     // (clock included) shrinks uniformly, down to `minimumScale`; below that the clock stays
-    // and the other pills scroll sideways.
+    // and the other pills scroll sideways. The fit is worked out for every pill, shown or not,
+    // so switching one off never resizes the others.
     readonly property real minimumScale: 0.7
-    readonly property real naturalWidth: 14 + pillRow.implicitWidth
-                                         + (pillRow.implicitWidth > 0 && clockPill.visible ? 10 : 0)
-                                         + (clockPill.visible ? clockPill.implicitWidth : 0) + 14
-    readonly property real naturalHeight: Math.max(pillRow.implicitHeight, clockPill.visible ? clockPill.implicitHeight : 0)
+    readonly property var allPillSizes: {
+        let w = 0, h = 0, n = 0
+        for (let i = 0; i < pillRow.children.length; ++i) {
+            const c = pillRow.children[i]
+            if (!c.objectName.startsWith("pill."))
+                continue
+            w += c.implicitWidth
+            h = Math.max(h, c.implicitHeight)
+            ++n
+        }
+        return { width: w + 10 * Math.max(0, n - 1), height: h }
+    }
+    readonly property real naturalWidth: 14 + allPillSizes.width + 10 + clockPill.implicitWidth + 14
+    readonly property real naturalHeight: Math.max(allPillSizes.height, clockPill.implicitHeight)
     // A low strip ("bar.height" down to 90) shrinks the row too: 10 points stay above and below.
     readonly property real fitScale: Math.min(1,
         naturalWidth > 28 && width > 0 ? (width - 28) / (naturalWidth - 28) : 1,
@@ -260,6 +271,8 @@ Item {
         StripRow {
             id: pillRow
             objectName: "pillRow"
+            // As tall as the tallest pill, shown or not: the others stay where they are.
+            height: root.allPillSizes.height
             y: (leading.height - height * root.rowScale) / 2
             scale: root.rowScale
             transformOrigin: Item.TopLeft

@@ -1,6 +1,7 @@
 // The strip as a machine without a GPU draws it under X (the software scene graph, the
 // desktop's font settings, the row scaled to the screen): with every pill on, and with each
-// switched off in turn, every text is whole and no sparkline peak is cut flat.
+// switched off in turn, every text is whole, no sparkline peak is cut flat, and the pills left
+// on keep their size.
 #include "fakes/FakeHub.h"
 #include "monitors/NetworkMonitor.h"
 #include "monitors/StorageMonitor.h"
@@ -16,6 +17,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 
 using namespace corvane;
@@ -78,8 +80,22 @@ TEST_P(StripInk, EveryTextWholeAndNoSparklineCutFlat)
         disk.rates = StorageSnapshot::Rates{i % 4 ? 2'000'000u : 90'000'000u, 10'000};
         state->storage()->publish(disk);
     }
+    // The pills left on keep their size and place on the strip's middle line.
+    std::map<QString, QRectF> before;
+    for (const auto &p : BarModeSettings::allPills())
+        if (auto *pill = root->findChild<QQuickItem *>("pill." + BarModeSettings::rawValue(p)))
+            before[pill->objectName()] = pill->mapRectToScene(QRectF(0, 0, pill->width(), pill->height()));
     if (!GetParam().isEmpty())
         BarModeSettings::shared()->toggleRaw(GetParam());
+    for (const auto &[name, r] : before) {
+        auto *pill = root->findChild<QQuickItem *>(name);
+        if (!pill->isVisible())
+            continue;
+        const QRectF now = pill->mapRectToScene(QRectF(0, 0, pill->width(), pill->height()));
+        EXPECT_NEAR(now.height(), r.height(), 0.01) << name.toStdString();
+        EXPECT_NEAR(now.width(), r.width(), 0.01) << name.toStdString();
+        EXPECT_NEAR(now.center().y(), r.center().y(), 0.01) << name.toStdString();
+    }
     const QImage shown = window.grabWindow();
     if (const QString dir = qEnvironmentVariable("CORVANE_SHOTS"); !dir.isEmpty())
         shown.save(QStringLiteral("%1/strip-software-%2-off.png").arg(dir, GetParam()));

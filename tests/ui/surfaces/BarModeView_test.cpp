@@ -96,9 +96,10 @@ TEST_F(StripFixture, SwitchesAddAndRemovePillsAtOnce)
     QQuickItem *system = item("pill.system");
     EXPECT_NEAR(system->mapToItem(root, QPointF(0, 0)).x(), 14, 1);
     QQuickItem *battery = item("pill.battery");
-    // A hidden pill takes no room: the battery follows the system pill after one gap.
+    // A hidden pill takes no room: the battery follows the system pill after one gap (scaled
+    // with the row, which keeps the scale that fits every pill).
     EXPECT_NEAR(battery->mapToItem(root, QPointF(0, 0)).x(),
-                system->mapToItem(root, QPointF(system->width(), 0)).x() + 10, 1);
+                system->mapToItem(root, QPointF(system->width(), 0)).x() + 10 * root->property("rowScale").toDouble(), 1);
     EXPECT_TRUE(h.warnings().isEmpty()) << h.warnings().join('\n').toStdString();
 }
 
