@@ -1,6 +1,8 @@
 // The built program in a Wayland session: a headless weston with XWayland, a private session
 // bus and a StatusNotifier watcher on it (the tray of KDE and GNOME), all started here. The
 // tray's own menu, reached over the bus, hides and shows the main window.
+#include "fakes/FakeStatusNotifierWatcher.h"
+
 #include <QDBusConnection>
 #include <QDir>
 #include <QFile>
@@ -16,18 +18,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-// What the app asks of a StatusNotifier host: is there one, and here is my item.
-class TrayWatcher : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
-    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
-public:
-    bool hostRegistered() const { return true; }
-    QStringList items;
-public slots:
-    void RegisterStatusNotifierItem(const QString &service) { items << service; }
-};
 
 QString runWith(const QProcessEnvironment &env, const QString &program, const QStringList &args)
 {
@@ -61,10 +51,7 @@ protected:
         m_bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_bus.canReadLine(); }, 20000)) << "no session bus";
         m_busAddress = QString::fromUtf8(m_bus.readLine()).trimmed();
-        QDBusConnection bus = QDBusConnection::connectToBus(m_busAddress, "wayland-session");
-        ASSERT_TRUE(bus.registerObject("/StatusNotifierWatcher", &m_watcher,
-                                       QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties));
-        ASSERT_TRUE(bus.registerService("org.kde.StatusNotifierWatcher"));
+        ASSERT_TRUE(m_watcher.start(m_busAddress));
         // XWayland's display, as weston announces it.
         const QRegularExpression announced("listening on display (:\\d+)");
         ASSERT_TRUE(QTest::qWaitFor(
@@ -92,7 +79,7 @@ protected:
                 p->kill();
             p->waitForFinished(5000);
         }
-        QDBusConnection::disconnectFromBus("wayland-session");
+        m_watcher.stop();
     }
 
     // Started as a user's login in this session starts it: both displays announced, the app's
@@ -145,10 +132,10 @@ protected:
     // Ctrl+D, as the Widget menu shows it.
     bool pickBarModeFromTheTray()
     {
-        if (!QTest::qWaitFor([&] { return !m_watcher.items.isEmpty() || !running(); }, 60000) || !running())
+        if (!QTest::qWaitFor([&] { return !m_watcher.items().isEmpty() || !running(); }, 60000) || !running())
             return false;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        const QString item = m_watcher.items.first();
+        const QString item = m_watcher.items().first();
         const QStringList address{"call", "--address", m_busAddress, "--dest", item, "--object-path", "/MenuBar",
                                   "--method"};
         const QString layout = runWith(env, "gdbus", address + QStringList{"com.canonical.dbusmenu.GetLayout", "--", "0", "-1", "[]"});
@@ -166,7 +153,7 @@ protected:
     const QString m_socket = QStringLiteral("corvane-test");
     QString m_xDisplay;
     QString m_busAddress;
-    TrayWatcher m_watcher;
+    corvane::test::FakeStatusNotifierWatcher m_watcher;
     QProcess m_weston;
     QProcess m_bus;
     QProcess m_app;
@@ -212,4 +199,3 @@ TEST_F(WaylandSession, NativelyTheWindowHidesAndComesBackTwice)
     EXPECT_FALSE(libraryMapped("libqxcb.so")) << "not on Wayland";
 }
 
-#include "WaylandSession_test.moc"

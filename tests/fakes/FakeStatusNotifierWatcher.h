@@ -18,10 +18,12 @@ public:
 
     ~FakeStatusNotifierWatcher() override { stop(); }
 
-    bool start()
+    // On the session bus, or on the bus at `address`.
+    bool start(const QString &address = {})
     {
         m_name = QStringLiteral("fake-sni-watcher-%1").arg(++m_runs);
-        QDBusConnection c = QDBusConnection::connectToBus(QDBusConnection::SessionBus, m_name);
+        QDBusConnection c = address.isEmpty() ? QDBusConnection::connectToBus(QDBusConnection::SessionBus, m_name)
+                                              : QDBusConnection::connectToBus(address, m_name);
         return c.isConnected() && c.registerVirtualObject(kPath, this) && c.registerService(kService);
     }
     void stop()

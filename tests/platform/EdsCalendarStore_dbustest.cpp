@@ -48,12 +48,13 @@ protected:
                 + "END:VCALENDAR\r\n");
     }
 
-    // "Title start" of each event, in UTC, sorted.
-    static QStringList described(const QList<CalendarEvent> &events)
+    // "Title start" (or "Title start/end") of each event, in UTC, sorted.
+    static QStringList described(const QList<CalendarEvent> &events, bool ends = false)
     {
         QStringList out;
         for (const CalendarEvent &e : events)
-            out.append(e.title + " " + e.startDate.toUTC().toString(Qt::ISODate));
+            out.append(e.title + " " + e.startDate.toUTC().toString(Qt::ISODate)
+                       + (ends ? "/" + e.endDate.toUTC().toString(Qt::ISODate) : QString()));
         out.sort();
         return out;
     }
@@ -163,11 +164,7 @@ TEST_F(EdsStore, AllDayEventsAroundASkippedMidnightKeepTheirDays)
     auto store = makeEdsCalendarStore();
     ASSERT_TRUE(store);
     const QDateTime from(QDate(2024, 9, 6), QTime(0, 0), QTimeZone::utc());
-    QStringList got;
-    for (const CalendarEvent &e : store->events(from, from.addDays(4), {QStringLiteral("system-calendar")}))
-        got.append(e.title + " " + e.startDate.toUTC().toString(Qt::ISODate) + "/" + e.endDate.toUTC().toString(Qt::ISODate));
-    got.sort();
-    EXPECT_EQ(got.join(" | ").toStdString(),
+    EXPECT_EQ(described(store->events(from, from.addDays(4), {QStringLiteral("system-calendar")}), true).join(" | ").toStdString(),
               "Day 2024-09-08T04:00:00Z/2024-09-09T03:00:00Z | Eve 2024-09-07T04:00:00Z/2024-09-08T04:00:00Z");
 }
 
@@ -206,11 +203,7 @@ TEST_F(EdsStore, InstantExclusionsRepeatedHoursAndCalendarDays)
     auto store = makeEdsCalendarStore();
     ASSERT_TRUE(store);
     const QDateTime from(QDate(2025, 10, 29), QTime(0, 0), QTimeZone::utc());
-    QStringList got;
-    for (const CalendarEvent &e : store->events(from, from.addDays(6), {QStringLiteral("system-calendar")}))
-        got.append(e.title + " " + e.startDate.toUTC().toString(Qt::ISODate) + "/" + e.endDate.toUTC().toString(Qt::ISODate));
-    got.sort();
-    EXPECT_EQ(got.join(" | ").toStdString(),
+    EXPECT_EQ(described(store->events(from, from.addDays(6), {QStringLiteral("system-calendar")}), true).join(" | ").toStdString(),
               "A 2025-10-30T14:00:00Z/2025-10-30T15:00:00Z | A 2025-11-01T14:00:00Z/2025-11-01T15:00:00Z | "
               "D 2025-11-01T16:00:00Z/2025-11-02T17:00:00Z | H 2025-11-01T16:00:00Z/2025-11-02T16:00:00Z | "
               "R 2025-11-01T05:30:00Z/2025-11-01T06:00:00Z | R 2025-11-02T05:30:00Z/2025-11-02T06:00:00Z");
