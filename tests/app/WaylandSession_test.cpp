@@ -138,8 +138,16 @@ protected:
         const QString item = m_watcher.items().first();
         const QStringList address{"call", "--address", m_busAddress, "--dest", item, "--object-path", "/MenuBar",
                                   "--method"};
-        const QString layout = runWith(env, "gdbus", address + QStringList{"com.canonical.dbusmenu.GetLayout", "--", "0", "-1", "[]"});
-        const auto m = QRegularExpression("\\((\\d+), \\{[^}]*'shortcut': <\\[\\['Control', 'D'\\]\\]>").match(layout);
+        // The menu may be exported a moment after the item registers.
+        QString layout;
+        QRegularExpressionMatch m;
+        QTest::qWaitFor(
+            [&] {
+                layout = runWith(env, "gdbus", address + QStringList{"com.canonical.dbusmenu.GetLayout", "--", "0", "-1", "[]"});
+                m = QRegularExpression("\\((\\d+), \\{[^}]*'shortcut': <\\[\\['Control', 'D'\\]\\]>").match(layout);
+                return m.hasMatch() || !running();
+            },
+            30000);
         if (!m.hasMatch()) {
             ADD_FAILURE() << "no Bar Mode entry in the tray menu: " << layout.toStdString();
             return false;
