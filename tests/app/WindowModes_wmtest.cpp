@@ -1232,6 +1232,80 @@ void shootScreen(const QString &name)
         run("import", {"-window", "root", dir + "/" + windowManagerName().toLower() + "-" + name});
 }
 
+// Another program beside the app that keeps its keyboard focus on a child window, as Java's
+// toolkit does (input hint False, WM_TAKE_FOCUS answered by focusing the child); it reports
+// the key presses that child receives.
+class FocusChildClient {
+public:
+    explicit FocusChildClient(const QRect &at)
+    {
+        m_proc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_proc.start(QStringLiteral(CORVANE_FOCUS_CHILD_CLIENT),
+                     {QString::number(at.x()), QString::number(at.y()), QString::number(at.width()),
+                      QString::number(at.height())});
+        // Until the manager has shown it (and given it the focus, where it does).
+        (void)QTest::qWaitFor([&] { return read(), m_child != 0 && viewable(); }, 20000);
+    }
+    ~FocusChildClient()
+    {
+        m_proc.terminate();
+        if (!m_proc.waitForFinished(5000))
+            m_proc.kill();
+    }
+    xcb_window_t child() const { return m_child; }
+    int keys() { return read(), m_keys; }
+    // The middle of the child window on the screen.
+    QPoint centre() const
+    {
+        xcb_connection_t *c = xcbConnection();
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        xcb_get_geometry_reply_t *geo = xcb_get_geometry_reply(c, xcb_get_geometry(c, m_child), nullptr);
+        xcb_translate_coordinates_reply_t *at =
+            xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, m_child, root, 0, 0), nullptr);
+        const QPoint p = geo && at ? QPoint(at->dst_x + geo->width / 2, at->dst_y + geo->height / 2) : QPoint();
+        free(geo);
+        free(at);
+        return p;
+    }
+
+private:
+    bool viewable() const
+    {
+        xcb_connection_t *c = xcbConnection();
+        xcb_get_window_attributes_reply_t *a =
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, m_child), nullptr);
+        const bool shown = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+        free(a);
+        return shown;
+    }
+    void read()
+    {
+        while (m_proc.canReadLine()) {
+            const QStringList words = QString::fromUtf8(m_proc.readLine()).split(' ', Qt::SkipEmptyParts);
+            if (words.value(0) == "windows")
+                m_child = words.value(2).trimmed().toUInt();
+            else if (words.value(0) == "keys")
+                m_keys = words.value(1).trimmed().toInt();
+        }
+    }
+    QProcess m_proc;
+    xcb_window_t m_child = 0;
+    int m_keys = 0;
+};
+
+// The X server's keyboard focus is on `win` and stays there over three rounds, each a request
+// to the X server from another client.
+bool focusStaysOn(xcb_window_t win)
+{
+    int same = 0;
+    return QTest::qWaitFor([&] {
+        const bool focused = run("xdotool", {"getwindowfocus", "-f"}).trimmed() == QString::number(win);
+        QCoreApplication::processEvents();
+        same = focused ? same + 1 : 0;
+        return same >= 3;
+    }, 20000);
+}
+
 } // namespace
 
 using BarModeUnderWm = WmFixture;
@@ -1270,6 +1344,52 @@ TEST_F(BarModeUnderWm, CtrlDLeavesBarModeOnEveryEntry)
         ASSERT_TRUE(left) << "the keyboard focus is on " << run("xdotool", {"getwindowfocus"}).toStdString()
                           << ", the strip is " << strip->winId();
         ASSERT_TRUE(waitFor([&] { return main->isExposed(); }));
+    }
+}
+
+// A program that keeps its keyboard focus on a child window of its own (Java's toolkit does)
+// keeps what a click gave it: neither the strip nor the window brought to the front takes it
+// back, and every key typed reaches that program.
+TEST_F(BarModeUnderWm, AProgramFocusingAChildWindowKeepsTheKeyboard)
+{
+    // Left of the main window and below the strip.
+    FocusChildClient other(QRect(8, main->geometry().center().y(), main->geometry().left() - 30, 160));
+    ASSERT_NE(other.child(), 0u) << "the other program did not start";
+    const QString typed = QStringLiteral("tastatura");
+    auto clickAndType = [&] {
+        const int before = other.keys();
+        clickAt(other.centre());
+        ASSERT_TRUE(focusStaysOn(other.child()))
+            << "the keyboard focus went to " << run("xdotool", {"getwindowfocus", "-f"}).toStdString();
+        run("xdotool", {"type", "--delay", "40", typed});
+        EXPECT_TRUE(waitFor([&] { return other.keys() == before + typed.size(); }))
+            << other.keys() - before << " of " << typed.size() << " keys reached the program";
+    };
+
+    main->requestActivate();
+    ASSERT_TRUE(keepsFocus(main));
+    typeKeys("ctrl+d");
+    ASSERT_TRUE(waitFor([&] { return delegate->barModeActive(); }));
+    // The manager may give the other program the keyboard as the main window goes (once it
+    // has let that window go, or a moment later): a click gives it to the strip.
+    QWindow *strip = delegate->barWindow();
+    const QString mainId = "0x" + QString::number(main->winId(), 16);
+    ASSERT_TRUE(waitFor([&] { return !run("xprop", {"-root", "_NET_CLIENT_LIST"}).contains(mainId); }));
+    bool stripHasIt = false;
+    for (int attempt = 0; attempt < 3 && !stripHasIt; ++attempt) {
+        clickAt(strip->geometry().center());
+        stripHasIt = keepsFocus(strip);
+    }
+    ASSERT_TRUE(stripHasIt) << "a click did not give the strip the keyboard";
+    {
+        SCOPED_TRACE("from the strip");
+        clickAndType();
+    }
+    delegate->bringToFront(); // "Adu în Față" while in Bar Mode
+    ASSERT_TRUE(keepsFocus(main));
+    {
+        SCOPED_TRACE("from the window brought to the front");
+        clickAndType();
     }
 }
 

@@ -168,16 +168,7 @@ private:
 
     void followActiveWindow()
     {
-        QWindow *w = m_focusWanted.data();
-        if (!w)
-            return;
-        xcb_window_t active = XCB_NONE;
-        auto cookie = xcb_get_property(m_conn, 0, m_root, m_activeWindow, XCB_ATOM_WINDOW, 0, 1);
-        xcb_get_property_reply_t *r = xcb_get_property_reply(m_conn, cookie, nullptr);
-        if (r && r->format == 32 && xcb_get_property_value_length(r) >= 4)
-            active = *static_cast<const xcb_window_t *>(xcb_get_property_value(r));
-        free(r);
-        if (active == XCB_NONE)
+        if (m_focusWanted && activeWindow() == XCB_NONE)
             askFocusAgain();
     }
 
@@ -188,22 +179,16 @@ private:
             askFocusAgain();
     }
 
-    // Asks again while the focus is with nobody (the root, or a window of the manager's own);
-    // another program's window keeps it. The time comes back with a property change.
+    // Asks again while nobody holds the focus; once another program holds it, the window
+    // stops wanting it. The time comes back with a property change.
     void askFocusAgain()
     {
         QWindow *w = m_focusWanted.data();
         if (!w || !w->isVisible() || !w->handle() || w->isActive())
             return;
-        xcb_get_input_focus_reply_t *f = xcb_get_input_focus_reply(m_conn, xcb_get_input_focus(m_conn), nullptr);
-        const xcb_window_t focus = f ? f->focus : xcb_window_t(XCB_NONE);
-        free(f);
-        if (focus > XCB_INPUT_FOCUS_POINTER_ROOT && focus != m_root && !ours(focus)) {
-            const std::vector<xcb_window_t> clients = topLevels();
-            if (std::find(clients.begin(), clients.end(), focus) != clients.end()) {
-                m_focusWanted = nullptr;
-                return;
-            }
+        if (focusHolder() == Holder::Another) {
+            m_focusWanted = nullptr;
+            return;
         }
         if (m_focusRetries <= 0)
             return;
@@ -211,6 +196,71 @@ private:
         xcb_change_property(m_conn, XCB_PROP_MODE_APPEND, static_cast<xcb_window_t>(w->winId()), m_timeAtom,
                             XCB_ATOM_CARDINAL, 32, 0, nullptr);
         xcb_flush(m_conn);
+    }
+
+    enum class Holder { Nobody, Us, Another };
+
+    // Who has the keyboard (ICCCM). Nobody while the focus is None, PointerRoot, the root or a
+    // window of the manager's own (where a manager parks it when it gives it to no client) and
+    // the manager names no other program's window active. A window inside another client's
+    // top-level is that client's: Java's toolkit and other "globally active" programs keep
+    // the focus on a child window of their own.
+    Holder focusHolder()
+    {
+        xcb_get_input_focus_reply_t *f = xcb_get_input_focus_reply(m_conn, xcb_get_input_focus(m_conn), nullptr);
+        const xcb_window_t focus = f ? f->focus : xcb_window_t(XCB_NONE);
+        free(f);
+        const Holder holder =
+            focus > XCB_INPUT_FOCUS_POINTER_ROOT && focus != m_root ? windowHolder(focus) : Holder::Nobody;
+        if (holder != Holder::Nobody)
+            return holder;
+        const xcb_window_t active = activeWindow();
+        return active != XCB_NONE && !ours(active) ? Holder::Another : Holder::Nobody;
+    }
+
+    // Walks up from `win` to the first window of ours or a managed client; an unmanaged
+    // top-level is the manager's own or another program's (a launcher's popup, say).
+    Holder windowHolder(xcb_window_t win)
+    {
+        const std::vector<xcb_window_t> clients = topLevels();
+        for (int depth = 0; depth < 64 && win != XCB_NONE && win != m_root; ++depth) {
+            if (ours(win))
+                return Holder::Us;
+            if (std::find(clients.begin(), clients.end(), win) != clients.end())
+                return Holder::Another;
+            xcb_query_tree_reply_t *tree = xcb_query_tree_reply(m_conn, xcb_query_tree(m_conn, win), nullptr);
+            const xcb_window_t parent = tree ? tree->parent : xcb_window_t(XCB_NONE);
+            free(tree);
+            if (parent == m_root)
+                return managersOwn(win) ? Holder::Nobody : Holder::Another;
+            win = parent;
+        }
+        return Holder::Nobody; // gone while we looked
+    }
+
+    // The X server hands each client one range of resource ids: a window in the range of the
+    // manager's check window was made by the manager.
+    bool managersOwn(xcb_window_t win)
+    {
+        xcb_window_t check = XCB_NONE;
+        auto cookie = xcb_get_property(m_conn, 0, m_root, atom("_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW, 0, 1);
+        xcb_get_property_reply_t *r = xcb_get_property_reply(m_conn, cookie, nullptr);
+        if (r && r->format == 32 && xcb_get_property_value_length(r) >= 4)
+            check = *static_cast<const xcb_window_t *>(xcb_get_property_value(r));
+        free(r);
+        const uint32_t clientBits = ~xcb_get_setup(m_conn)->resource_id_mask;
+        return check != XCB_NONE && (win & clientBits) == (check & clientBits);
+    }
+
+    xcb_window_t activeWindow()
+    {
+        xcb_window_t active = XCB_NONE;
+        auto cookie = xcb_get_property(m_conn, 0, m_root, m_activeWindow, XCB_ATOM_WINDOW, 0, 1);
+        xcb_get_property_reply_t *r = xcb_get_property_reply(m_conn, cookie, nullptr);
+        if (r && r->format == 32 && xcb_get_property_value_length(r) >= 4)
+            active = *static_cast<const xcb_window_t *>(xcb_get_property_value(r));
+        free(r);
+        return active;
     }
 
     // A client message to the manager about one of our windows (EWMH: sent to the root).
@@ -231,6 +281,11 @@ private:
         QWindow *w = m_focusWanted.data();
         if (!w || !w->handle() || static_cast<xcb_window_t>(w->winId()) != win || !w->isExposed() || w->isActive())
             return;
+        // Another program may have taken the focus since the window asked.
+        if (focusHolder() == Holder::Another) {
+            m_focusWanted = nullptr;
+            return;
+        }
         // The manager learns of it (and raises the window); the focus itself is set at once, as
         // a manager that thinks the window already has it ignores the request.
         tellManager(win, m_activeWindow, {1, time}); // 1: from an application
