@@ -871,6 +871,28 @@ void closeThroughManager(const QString &window)
     xcb_flush(c);
 }
 
+// With no tray, every close of the window ends the app, also right after a Bar Mode round trip
+// (sent over a connection that stays open, as window managers and taskbars send it).
+TEST(LaunchedApp, EveryCloseAfterABarModeRoundTripEndsTheApp)
+{
+    if (!wmAvailable())
+        GTEST_SKIP() << "needs an X server with a window manager";
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable()) << "a tray is already there";
+    for (int round = 1; round <= 3; ++round) {
+        LaunchedApp app;
+        app.start({});
+        const QString main = app.mainWindow();
+        ASSERT_FALSE(main.isEmpty());
+        run("xdotool", {"windowactivate", "--sync", main, "key", "--clearmodifiers", "ctrl+d"});
+        ASSERT_TRUE(QTest::qWaitFor([&] { const QStringList w = app.windows(); return !w.isEmpty() && !w.contains(main); }, 30000))
+            << "round " << round << ": no strip";
+        run("xdotool", {"windowactivate", "--sync", app.windows().first(), "key", "--clearmodifiers", "ctrl+d"});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return app.windows() == QStringList{main}; }, 30000)) << "round " << round;
+        closeThroughManager(main);
+        EXPECT_EQ(app.exitCode(), 0) << "round " << round << ": the close was not obeyed";
+    }
+}
+
 // How the window left the screen before the tray went.
 enum class LeftBy { Closing, Minimising };
 void PrintTo(LeftBy by, std::ostream *os) { *os << (by == LeftBy::Closing ? "closing" : "minimising"); }
