@@ -47,6 +47,7 @@
 
 using namespace corvane;
 using corvane::test::FakeStatusNotifierWatcher;
+using corvane::test::clickTrayMenu;
 
 namespace {
 
@@ -948,47 +949,6 @@ INSTANTIATE_TEST_SUITE_P(Trayer, LateTray, ::testing::Values(LeftBy::Closing, Le
                              return i.param == LeftBy::Closing ? "WindowClosed" : "WindowMinimised";
                          });
 
-// The panel's side of a StatusNotifier item: its menu read over the bus and the entry a user
-// reads as `label` clicked. False when the item has no such entry or the click went nowhere.
-bool clickTrayMenu(const QString &item, const QString &label)
-{
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    QDBusMessage get = QDBusMessage::createMethodCall(item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get");
-    get << QString("org.kde.StatusNotifierItem") << QString("Menu");
-    const QDBusMessage menu = bus.call(get, QDBus::Block, 10000);
-    const QString path =
-        menu.arguments().value(0).value<QDBusVariant>().variant().value<QDBusObjectPath>().path();
-    if (path.isEmpty())
-        return false;
-    QDBusMessage ask = QDBusMessage::createMethodCall(item, path, "com.canonical.dbusmenu", "GetLayout");
-    ask << 0 << -1 << QStringList();
-    const QDBusMessage layout = bus.call(ask, QDBus::Block, 10000);
-    EXPECT_EQ(layout.signature(), "u(ia{sv}av)") << layout.errorMessage().toStdString();
-    if (layout.signature() != "u(ia{sv}av)")
-        return false;
-    const QDBusArgument root = layout.arguments().at(1).value<QDBusArgument>();
-    int id = 0;
-    QVariantMap props;
-    int found = -1;
-    root.beginStructure();
-    root >> id >> props;
-    root.beginArray();
-    while (!root.atEnd()) {
-        QDBusVariant v;
-        root >> v;
-        const QDBusArgument child = v.variant().value<QDBusArgument>();
-        child.beginStructure();
-        child >> id >> props;
-        if (props.value("label").toString().remove('_') == label)
-            found = id;
-    }
-    if (found < 0)
-        return false;
-    QDBusMessage click = QDBusMessage::createMethodCall(item, path, "com.canonical.dbusmenu", "Event");
-    click << found << QString("clicked") << QVariant::fromValue(QDBusVariant(0)) << 0u;
-    return bus.call(click, QDBus::Block, 10000).type() == QDBusMessage::ReplyMessage;
-}
-
 // Whether the panel's StatusNotifier watcher was there before the app or came after it.
 enum class WatcherStarts { BeforeTheApp, AfterTheApp };
 void PrintTo(WatcherStarts when, std::ostream *os) { *os << (when == WatcherStarts::BeforeTheApp ? "before" : "after"); }
@@ -1031,7 +991,9 @@ TEST_P(StatusNotifierTray, ClosingTheWindowFollowsTheWatcher)
 
     closeThroughManager(main);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !app.windows().contains(main); }, 30000));
-    ASSERT_TRUE(clickTrayMenu(item, QString::fromUtf8("Adu în Față"))) << "the tray's menu has no way back";
+    ASSERT_TRUE(clickTrayMenu(QDBusConnection::sessionBus(), item, [](const QVariantMap &entry) {
+        return entry.value("label").toString().remove('_') == QString::fromUtf8("Adu în Față");
+    })) << "the tray's menu has no way back";
     const QString reopened = app.mainWindow();
     ASSERT_FALSE(reopened.isEmpty()) << "closing the window quit the app while a tray showed its icon";
 

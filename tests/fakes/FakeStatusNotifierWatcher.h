@@ -2,12 +2,17 @@
 // A stand-in for a panel's StatusNotifier watcher on the private session bus: it takes the
 // watcher's name on a connection of its own, says a host shows its items, and records the
 // items that register. Stopping it drops the connection, as a panel that exits does.
+#include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusObjectPath>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
 #include <QMutex>
 #include <QStringList>
+#include <QVariantMap>
+
+#include <functional>
 
 namespace corvane::test {
 
@@ -98,5 +103,48 @@ private:
     QString m_name;
     int m_runs = 0;
 };
+
+// The panel's side of an item: its menu read over `bus` and the first entry `pick` takes (by
+// its dbusmenu properties) clicked. False when the menu isn't there (yet), no entry is taken,
+// or the click went nowhere.
+inline bool clickTrayMenu(const QDBusConnection &bus, const QString &item,
+                          const std::function<bool(const QVariantMap &)> &pick)
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get");
+    get << QString("org.kde.StatusNotifierItem") << QString("Menu");
+    const QDBusMessage menu = bus.call(get, QDBus::Block, 10000);
+    const QString path = menu.arguments().value(0).value<QDBusVariant>().variant().value<QDBusObjectPath>().path();
+    if (path.isEmpty())
+        return false;
+    QDBusMessage ask = QDBusMessage::createMethodCall(item, path, "com.canonical.dbusmenu", "GetLayout");
+    ask << 0 << -1 << QStringList();
+    const QDBusMessage layout = bus.call(ask, QDBus::Block, 10000);
+    if (layout.signature() != "u(ia{sv}av)")
+        return false;
+    const QDBusArgument root = layout.arguments().at(1).value<QDBusArgument>();
+    int id = 0;
+    QVariantMap props;
+    int found = -1;
+    root.beginStructure();
+    root >> id >> props;
+    root.beginArray();
+    while (!root.atEnd()) {
+        QDBusVariant v;
+        root >> v;
+        const QDBusArgument child = v.variant().value<QDBusArgument>();
+        child.beginStructure();
+        child >> id >> props;
+        child.endStructure(); // each level opened is closed, or its reader is never freed
+        if (found < 0 && pick(props))
+            found = id;
+    }
+    root.endArray();
+    root.endStructure();
+    if (found < 0)
+        return false;
+    QDBusMessage click = QDBusMessage::createMethodCall(item, path, "com.canonical.dbusmenu", "Event");
+    click << found << QString("clicked") << QVariant::fromValue(QDBusVariant(0)) << 0u;
+    return bus.call(click, QDBus::Block, 10000).type() == QDBusMessage::ReplyMessage;
+}
 
 } // namespace corvane::test
